@@ -1,0 +1,52 @@
+# make test   installs what the build needs, builds with ASan + UBSan, runs every
+#             test and each fuzz target briefly.
+# make bench  builds optimised and runs the benchmarks.
+# make fuzz   builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS.
+
+JOBS         ?= $(shell nproc)
+BUILD        ?= build/asan
+RELEASE      ?= build/release
+FUZZBUILD    ?= build/fuzz
+FUZZ_SECONDS ?= 20
+GENERATOR    := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+
+export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
+
+.PHONY: all deps build test unit fuzz fuzz-build bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DXR_SANITIZE=ON
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+unit: build
+	scripts/run-tests $(BUILD) $(JOBS)
+
+test: unit fuzz
+
+$(FUZZBUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXR_FUZZ=ON
+
+fuzz-build: deps $(FUZZBUILD)/CMakeCache.txt
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target xr_fuzz_all
+
+fuzz: fuzz-build
+	scripts/run-fuzz $(FUZZBUILD) $(FUZZ_SECONDS) $(JOBS)
+
+$(RELEASE)/CMakeCache.txt:
+	cmake -S . -B $(RELEASE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
+
+bench: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS)
+	@for b in $$(find $(RELEASE)/bench -type f -executable -name 'bench_*' | sort); do \
+		echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
+
+clean:
+	rm -rf build
