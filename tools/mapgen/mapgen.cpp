@@ -1,0 +1,50 @@
+// mapgen: writes the binary data files of a map folder.
+//   mapgen <format> <output file>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/mapgen/unicode_binmap.h"
+
+namespace {
+
+struct Format {
+    const char* name;
+    const char* help;
+    bool (*write)(const std::string& path);
+};
+
+bool write_unicode(const std::string& path)
+{
+    return write_unicode_binmap(path);
+}
+
+const Format formats[] = {
+    {"unicode", "the character tables (mapdata/unicode.binmap)", write_unicode},
+};
+
+int usage()
+{
+    std::fprintf(stderr, "usage: mapgen <format> <output file>\nformats:\n");
+    for (const Format& f : formats)
+        std::fprintf(stderr, "  %-10s %s\n", f.name, f.help);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3)
+        return usage();
+    for (const Format& f : formats) {
+        if (std::strcmp(argv[1], f.name) != 0)
+            continue;
+        if (!f.write(argv[2])) {
+            std::fprintf(stderr, "mapgen: cannot write %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
+    return usage();
+}
