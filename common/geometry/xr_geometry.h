@@ -10,8 +10,8 @@ constexpr double XR_HALF_TURN = 3.14159265;
 constexpr double XR_FULL_TURN = 6.2831853;
 
 // Clips a segment to the screen grown by a 15-unit margin on every side.
-// False when the segment lies wholly outside; otherwise the clipped ends
-// (also when the segment only passes a corner of the window).
+// False when the segment lies wholly outside (also when it passes beside a
+// corner); otherwise the clipped ends.
 bool clip_line_to_screen(int x0, int y0, int x1, int y1, const XrSize& screen,
                          int& out_x0, int& out_y0, int& out_x1, int& out_y1);
 

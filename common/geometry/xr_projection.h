@@ -38,8 +38,8 @@ public:
     bool from_map(int mx, int my, double& x, double& y) const override;
 };
 
-// KKJ grid metres to the ETRS-TM35FIN grid by a linear fit, after the scale
-// and origin.
+// KKJ grid metres, scaled and moved by the origin, then taken to the WGS84
+// grid by a linear fit (one fit north of northing 7 200 000, one south).
 class XrKKJ2WGSProjection : public XrProjection {
 public:
     using XrProjection::XrProjection;

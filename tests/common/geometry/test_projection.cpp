@@ -273,6 +273,12 @@ TEST(KKJProjection, ZonesOutsideTheTableAreRefused)
     EXPECT_EQ(my, 0);
 }
 
+TEST(KKJProjectionDeathTest, ZoneOutsideTheTable)
+{
+    EXPECT_DEATH(XrKKJProjection(8, 1, 0, 0, true), "zone");
+    EXPECT_DEATH(XrRKKJProjection(-1, 1, 0, 0, true), "zone");
+}
+
 TEST(KKJProjection, ZonePrefix)
 {
     int mx, my;
