@@ -1,0 +1,17 @@
+// The map provider as the extension installer sees it: the identifier of
+// the map that is open. Registered in the singleton registry under
+// "XrMapProvider" as a pointer to this interface.
+#pragma once
+
+#include "common/container/xr_string.h"
+
+class XrMapProvider {
+public:
+    virtual ~XrMapProvider() = default;
+    // Copies the identifier of the open map into out; false (out untouched)
+    // when the provider holds none.
+    virtual bool get_map_id(XrString& out) = 0;
+
+    // The registered provider, or null.
+    static XrMapProvider* get_instance();
+};
