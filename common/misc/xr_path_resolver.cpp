@@ -330,8 +330,9 @@ bool read_whole_file(const XrString& path, BYTE** data, int* size, int max_size)
 
 bool write_whole_file(const XrString& path, const BYTE* data, int size)
 {
+    // An existing file is replaced under the form its name has on disk.
     std::string p;
-    if (size < 0 || !to_platform_path(path, false, p))
+    if (size < 0 || !to_platform_path(path, true, p))
         return false;
     std::string tmp = p + ".XXXXXX";
     int fd = mkostemp(tmp.data(), O_CLOEXEC);

@@ -258,6 +258,22 @@ TEST(WholeFile, WriteReadAndSize)
     EXPECT_FALSE(read_whole_file(wide(root.dir()), &data, &size, 0));
 }
 
+TEST(WholeFile, ReplacesAFileUnderItsLatin1Name)
+{
+    XrTempRoot root;
+    std::string dir = root.make_dirs("/d");
+    root.write_file("/d/caf\xE9.txt", "old");
+    XrString path = wide(dir) + L"/café.txt";
+    const BYTE bytes[] = {'n', 'e', 'w'};
+    ASSERT_TRUE(write_whole_file(path, bytes, 3));
+    std::ifstream in(dir + "/caf\xE9.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    EXPECT_FALSE(fs::exists(dir + "/caf\xC3\xA9.txt")); // no second file under the UTF-8 name
+    // A new file gets the UTF-8 name.
+    ASSERT_TRUE(write_whole_file(wide(dir) + L"/thé.txt", bytes, 3));
+    EXPECT_TRUE(fs::exists(dir + "/th\xC3\xA9.txt"));
+}
+
 TEST(RemoveDirectoryTree, RemovesEverythingButFollowsNoLinks)
 {
     XrTempRoot root;
