@@ -232,7 +232,7 @@ protected:
         });
         if (exists)
             return KEY_EXISTS;
-        XR_ASSERT(free_pos != NOT_FOUND);
+        XR_ASSERT_MSG(free_pos != NOT_FOUND, "false");
         return free_pos;
     }
 

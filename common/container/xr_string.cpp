@@ -574,6 +574,9 @@ TCHAR* XrString::split_at_separator(TCHAR** tail, const TCHAR* separators, int s
 
 XrString operator+(const XrString& a, const XrString& b)
 {
+    // An empty operand, null or not, shares the other's instance.
+    if (a.is_empty())
+        return b;
     XrString r(a);
     r += b;
     return r;

@@ -29,11 +29,12 @@ bool is_separator(TCHAR c)
 }
 
 // The first n characters of s, terminated, in buf. The buffer grows with the
-// text, so no path is too long for it.
+// text, so no path is too long for it; s may be the buffer's last result.
 const TCHAR* copy_to_static(std::vector<TCHAR>& buf, const TCHAR* s, std::size_t n)
 {
-    buf.assign(s, s + n);
-    buf.push_back(0);
+    std::vector<TCHAR> copy(s, s + n);
+    copy.push_back(0);
+    buf.swap(copy);
     return buf.data();
 }
 

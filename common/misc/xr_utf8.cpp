@@ -10,7 +10,8 @@ namespace {
 
 // Decodes one sequence of at most avail units at p (avail >= 1). Returns the
 // units consumed; ok is false for invalid input, c is then the replacement
-// character. A unit above 0xFF is invalid. Never reads a unit behind one
+// character (a lone continuation byte: the byte itself). A unit above 0xFF is
+// invalid. Never reads a unit behind one
 // that ends the sequence, so a terminator is never passed.
 template <class Unit>
 size_t decode_seq(const Unit* p, size_t avail, unsigned int& c, bool& ok)
@@ -28,7 +29,10 @@ size_t decode_seq(const Unit* p, size_t avail, unsigned int& c, bool& ok)
     size_t need;
     unsigned int v;
     if (b0 < 0xC0) {
-        return 1; // continuation byte without a lead
+        // A continuation byte without a lead: invalid, but the one-character
+        // reader hands it back unchanged.
+        c = b0;
+        return 1;
     } else if (b0 < 0xE0) {
         need = 2;
         v = b0 & 0x1F;

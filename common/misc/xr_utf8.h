@@ -22,9 +22,9 @@ public:
     static bool decode_utf8(const BYTE* str, int len, XrString& out);
 
     // Decodes one character of a zero-terminated text and advances the
-    // pointer. Invalid input (a continuation byte, a 4-byte lead, a cut
-    // sequence) gives replacement_char and advances past the bytes read; the
-    // pointer never moves past a 0 byte.
+    // pointer. A continuation byte without a lead is returned unchanged; other
+    // invalid input (a 4-byte lead, a cut sequence) gives replacement_char and
+    // advances past the bytes read; the pointer never moves past a 0 byte.
     static unsigned int read_utf8(const BYTE*& in);
     // The same over 16-bit units that each carry one byte; a unit above 0xFF
     // is invalid.

@@ -76,6 +76,24 @@ TEST(XrHashDeathTest, SizeBeyondThePrimeList)
     EXPECT_DEATH(IntHash::find_prime_size(1644167233), "find_prime_size.*Assertion `false' failed");
 }
 
+TEST(XrHashDeathTest, ProbeWithoutAFreeSlot)
+{
+    // Every slot used: the probe for a free one finds none.
+    class FullHash : public XrHash<int, int> {
+    public:
+        FullHash() : XrHash<int, int>(10, true, 80)
+        {
+            for (unsigned int i = 0; i < size; ++i) {
+                slots[i].key = static_cast<int>(i);
+                slots[i].state = SLOT_USED;
+            }
+            count = size;
+        }
+        std::size_t free_pos(int key) const { return find_free_pos(key); }
+    };
+    EXPECT_DEATH(FullHash().free_pos(1000), "find_free_pos.*Assertion `false' failed");
+}
+
 TEST(XrHash, HashFunctions)
 {
     EXPECT_EQ(xr_hash_key(1), 726853216u);

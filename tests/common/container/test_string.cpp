@@ -368,6 +368,9 @@ TEST(XrString, FreeOperators)
     EXPECT_EQ(str(a + "y"), L"aby");
     EXPECT_EQ((a + empty).c_str(), a.c_str());
     EXPECT_EQ((empty + b).c_str(), b.c_str());
+    XrString empty_text(L""); // an instance, not the null handle
+    EXPECT_EQ((empty_text + b).c_str(), b.c_str());
+    EXPECT_EQ((a + empty_text).c_str(), a.c_str());
     EXPECT_EQ(str(empty + L"z"), L"z");
     EXPECT_EQ(str(a), L"ab");
 }

@@ -187,4 +187,8 @@ TEST(TextUtil, PathWithoutItsExtension)
 
     const std::wstring deep = std::wstring(9000, L'p') + L".bin";
     EXPECT_EQ(std::wstring(path_without_extension(deep.c_str())), std::wstring(9000, L'p'));
+
+    // The last result may be handed straight back.
+    EXPECT_STREQ(path_without_extension(path_without_extension(L"a/b.tar.gz")), L"a/b");
+    EXPECT_STREQ(path_folder(path_folder(L"a/b/c")), L"a/b/");
 }
