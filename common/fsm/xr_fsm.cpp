@@ -25,6 +25,12 @@ const char* xr_fsm_result_name(XrFsmResult result)
 
 // ---- XrFsmQueue
 
+XrFsmQueue::~XrFsmQueue()
+{
+    while (head != nullptr)
+        remove(head);
+}
+
 void XrFsmQueue::add(XrFsmThread* thread)
 {
     XR_ASSERT(thread->thread_next == 0);

@@ -27,6 +27,8 @@ const char* xr_fsm_result_name(XrFsmResult result);
 class XrFsmQueue {
 public:
     XrFsmQueue() = default;
+    // Unlinks the threads still on the queue.
+    ~XrFsmQueue();
     XrFsmQueue(const XrFsmQueue&) = delete;
     XrFsmQueue& operator=(const XrFsmQueue&) = delete;
 

@@ -44,6 +44,8 @@ bool XrAngle::get_value(double& out, XrAngleUnit unit) const
 
 XrString XrAngle::to_string(XrAngleUnit unit, int decimals) const
 {
+    if (unit != Degrees && unit != Radians)
+        XR_ASSERT(false);
     return format_value(unit, decimals, unit == Degrees ? L"°" : L"");
 }
 

@@ -7,6 +7,11 @@
 
 namespace {
 
+bool is_unit(XrDistance::XrDistanceUnit unit)
+{
+    return unit >= XrDistance::Metres && unit <= XrDistance::Centimetres;
+}
+
 // Metres per unit; centimetres are handled apart.
 double metres_per_unit(XrDistance::XrDistanceUnit unit)
 {
@@ -63,6 +68,8 @@ int large_unit_decimals(double v, int precision)
 
 XrDistance::XrDistance(double value, XrDistanceUnit unit)
 {
+    if (!is_unit(unit))
+        XR_ASSERT(false);
     m_valid = true;
     const double cm = (unit == Centimetres) ? value : value * metres_per_unit(unit) * 100;
     m_value = xr_clamp_to_int(cm + 0.5);
@@ -70,12 +77,16 @@ XrDistance::XrDistance(double value, XrDistanceUnit unit)
 
 bool XrDistance::get_value(double& out, XrDistanceUnit unit) const
 {
+    if (!is_unit(unit))
+        XR_ASSERT(false);
     const double v = (unit == Centimetres) ? double(m_value) : m_value / (metres_per_unit(unit) * 100);
     return deliver(out, v);
 }
 
 XrString XrDistance::to_string(XrDistanceUnit unit, int decimals) const
 {
+    if (!is_unit(unit))
+        XR_ASSERT(false);
     if (unit == Centimetres)
         return format_value(unit, 0, L" cm");
     return format_value(unit, decimals, XrString(L" ") + XrLocale::get_unit(label_of(unit)));

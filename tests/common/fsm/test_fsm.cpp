@@ -343,6 +343,45 @@ TEST_F(FsmTest, DestroyedThreadsLeaveQueuesAndPostedCallbacks)
     EXPECT_EQ(log, Log({"A", "fin(A)", "C", "fin(C)"}));
 }
 
+TEST_F(FsmTest, WaitQueueDestroyedBeforeItsWaitingThreads)
+{
+    // A queue going away unlinks the threads still on it: they can be
+    // destroyed or activated afterwards.
+    auto waiting = std::make_unique<XrFsmWaitQueue>(&fsm);
+    auto a = std::make_unique<ScriptThread>(&fsm, "A", std::vector<int>{2}, log);
+    ScriptThread b(&fsm, "B", {2}, log);
+    waiting->add(a.get());
+    waiting->add(&b);
+    waiting.reset();
+    EXPECT_EQ(b.thread_prev, nullptr);
+    EXPECT_EQ(b.thread_queue, nullptr);
+    a.reset();
+    b.activate();
+    fsm.run();
+    EXPECT_EQ(log, Log({"B", "fin(B)"}));
+}
+
+TEST_F(FsmTest, ThreadWaitingOnItsOwnMemberQueueMayBeDestroyed)
+{
+    // As the HTTP request and client do: the queue is a member of the
+    // thread, so it is destroyed before the thread's base part.
+    struct SelfWaiter : XrFsmThread {
+        explicit SelfWaiter(XrFsm* f) : XrFsmThread(f, "self"), queue(f) {}
+        XrFsmResult step() override
+        {
+            queue.add(this);
+            return XR_FSM_SUSPEND;
+        }
+        XrFsmWaitQueue queue;
+    };
+    auto t = std::make_unique<SelfWaiter>(&fsm);
+    t->activate();
+    fsm.run();
+    EXPECT_EQ(t->queue.get_head(), t.get());
+    t.reset();
+    EXPECT_EQ(fsm.get_queue(1).get_head(), nullptr);
+}
+
 TEST(FsmResultNames, Table)
 {
     struct Case {

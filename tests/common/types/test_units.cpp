@@ -277,4 +277,24 @@ TEST(Velocity, ConversionsAndFormatting)
     EXPECT_TRUE(XrVelocity(1, XrVelocity::MetresPerSecond) < XrVelocity(2, XrVelocity::MetresPerSecond));
 }
 
+// Unknown units stop on "false" in the method that was called ----------------
+
+TEST(UnitsDeathTest, UnknownUnitStopsInTheCalledMethod)
+{
+    double v = 0;
+    const auto bad_distance = static_cast<XrDistance::XrDistanceUnit>(6);
+    const auto bad_velocity = static_cast<XrVelocity::XrVelocityUnit>(3);
+    const auto bad_angle = static_cast<XrAngle::XrAngleUnit>(2);
+    const XrDistance d(1, XrDistance::Metres);
+    const XrVelocity s(1, XrVelocity::MetresPerSecond);
+    const XrAngle a(1, XrAngle::Degrees);
+    EXPECT_DEATH(XrDistance(1, bad_distance), "XrDistance::XrDistance\\(.*Assertion `false' failed");
+    EXPECT_DEATH(d.get_value(v, bad_distance), "XrDistance::get_value\\(.*Assertion `false' failed");
+    EXPECT_DEATH(d.to_string(bad_distance, 1), "XrDistance::to_string\\(.*Assertion `false' failed");
+    EXPECT_DEATH(XrVelocity(1, bad_velocity), "XrVelocity::XrVelocity\\(.*Assertion `false' failed");
+    EXPECT_DEATH(s.get_value(v, bad_velocity), "XrVelocity::get_value\\(.*Assertion `false' failed");
+    EXPECT_DEATH(s.to_string(bad_velocity, 1), "XrVelocity::to_string\\(.*Assertion `false' failed");
+    EXPECT_DEATH(a.to_string(bad_angle, 1), "XrAngle::to_string\\(.*Assertion `false' failed");
+}
+
 } // namespace
