@@ -439,6 +439,12 @@ void XrEventLoop::drop_data_source(XrDataSocket* socket)
     }
 }
 
+void XrEventLoop::forget_data_socket(XrDataSocket* socket)
+{
+    if (socket != nullptr && socket->source != nullptr)
+        drop_data_source(socket);
+}
+
 void XrEventLoop::remove_data_socket(XrDataSocket* socket)
 {
     if (socket == nullptr || socket->source == nullptr)

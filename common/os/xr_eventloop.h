@@ -27,6 +27,9 @@ public:
 
     int add_data_socket(XrDataSocket* socket, bool owned) override;
     void remove_data_socket(XrDataSocket* socket) override;
+    // Takes a socket that is being destroyed out of the loop, without
+    // telling or deleting it.
+    void forget_data_socket(XrDataSocket* socket);
 
     bool add_timeout(int seconds, int milliseconds, XrEventHandler* handler, void* data) override;
     void remove_timeout(XrEventHandler* handler, void* data) override;

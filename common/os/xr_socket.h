@@ -1,11 +1,47 @@
-// Sockets as the event loop polls them: the socket interface, the data
-// socket whose readiness a main-loop source reports through virtual
-// operations, and the server socket that the loop only keeps in a table.
+// Thin non-blocking IPv4 sockets whose readiness the event loop polls and
+// reports through virtual operations: the socket interface, data sockets
+// (stream and datagram, and a stream socket that forwards its events to an
+// observer), the server socket that the loop only keeps in a table, and the
+// IP address record.
 #pragma once
+
+#include <cstdint>
 
 #include <glib.h>
 
+class XrString;
 struct XrDataSocketSource;
+
+// An IPv4 or IPv6 address; IPv4 uses the first 4 bytes.
+class XrIpAddress {
+public:
+    enum : int { kind_none = 0, kind_ipv4 = 1, kind_ipv6 = 2 };
+
+    XrIpAddress() = default;
+
+    void clear();
+    // From a 32-bit IPv4 value, most significant byte first.
+    void set(std::uint32_t ipv4);
+    // From 4 (IPv4) or 16 (IPv6) raw bytes; any other length clears and
+    // answers false.
+    bool set(const unsigned char* bytes, int length);
+    // Dotted decimal: one to four groups of digits separated by '.', each at
+    // most 255, the whole text used. False (and kind none) otherwise.
+    bool parse(const char* text);
+    bool parse(const XrString& text);
+
+    int get_kind() const { return kind; }
+    bool is_valid() const { return kind != kind_none; }
+    // Byte i of the address; 0 out of range or for kind none.
+    unsigned char byte(int i) const;
+
+    bool operator==(const XrIpAddress& other) const;
+    bool operator!=(const XrIpAddress& other) const { return !(*this == other); }
+
+private:
+    int kind = kind_none;
+    unsigned char bytes[16] = {};
+};
 
 class XrSocket {
 public:
@@ -41,6 +77,14 @@ public:
     // Output is possible (or an error is pending).
     virtual void writable() {}
 
+    // Starts connecting to the IPv4 address a.b.c.d and port; sends then go
+    // to that peer. 0 when connected or in progress (connected() reports the
+    // outcome), 1 on failure.
+    int connect(int a, int b, int c, int d, int port);
+    int connect(const XrIpAddress& address, int port);
+    // Shuts the sending side down; true unless that fails.
+    bool shutdown_write();
+
     // The events the next poll waits for: input when want_read, output when
     // want_write, errors always.
     gushort poll_events() const;
@@ -55,6 +99,55 @@ public:
     bool owned = false;                   // the loop deletes the socket
 };
 
+class XrStreamSocket : public XrDataSocket {
+public:
+    // A new TCP socket (fd -1 when the system gives none).
+    XrStreamSocket();
+    // Wraps a connected fd, for example an accepted one.
+    explicit XrStreamSocket(int fd_) : XrDataSocket(fd_) {}
+
+    // Sends bytes; the count sent, -2 when it would block (the next poll
+    // then waits for output), -1 on error.
+    int send(const void* bytes, int length);
+};
+
+class XrDatagramSocket : public XrDataSocket {
+public:
+    // A new UDP socket (fd -1 when the system gives none).
+    XrDatagramSocket();
+    ~XrDatagramSocket() override;
+
+    // Sends one datagram to address (16 bytes of a socket address), or to
+    // the connected peer after connect(); the system call's result.
+    int send_to(const void* bytes, int length, const unsigned char* address);
+    // Binds to any local address and port; 0 on success, 1 on failure.
+    int bind(int port);
+};
+
+// Receives the events of an XrStreamSocketObs.
+class XrSocketObserver {
+public:
+    virtual ~XrSocketObserver() = default;
+    virtual void socket_removed() {}
+    virtual void socket_connected(int /*error*/) {}
+    virtual void socket_readable(int /*bytes*/) {}
+    virtual void socket_writable() {}
+};
+
+// A stream socket that forwards its events to an observer.
+class XrStreamSocketObs : public XrStreamSocket {
+public:
+    explicit XrStreamSocketObs(XrSocketObserver* observer_) : observer(observer_) {}
+
+    void removed() override { observer->socket_removed(); }
+    void connected(int error) override { observer->socket_connected(error); }
+    void readable(int bytes) override { observer->socket_readable(bytes); }
+    void writable() override { observer->socket_writable(); }
+
+private:
+    XrSocketObserver* observer;
+};
+
 class XrServerSocket : public XrSocket {
 public:
     XrServerSocket() = default;
@@ -63,9 +156,18 @@ public:
     ~XrServerSocket() override { close(); }
 
     int get_fd() const override { return fd; }
+
+    // Listens on the address and port (port 0: one the system chooses),
+    // backlog 128; 0 on success, 1 on failure. A socket already listening
+    // is closed first.
+    int listen(const XrIpAddress& address, int port);
+    // The same on 0.0.0.0.
+    int listen(int port);
     // Shuts the socket down and closes it.
     virtual void close();
     virtual XrDataSocket* accept() = 0;
+    // Wraps an accepted fd in a new stream socket.
+    virtual XrDataSocket* create_stream_socket(int accepted_fd);
 
     int fd = 0; // 0 = none
 };

@@ -147,6 +147,19 @@ TEST(DataSocketLifetime, OwnedSocketsAreDeletedWithTheLoopWithoutRemovedCall)
     close(fds[1]);
 }
 
+TEST_F(DataSocketTest, SocketDeletedWhileInTheLoopLeavesNoSourceBehind)
+{
+    bool deleted = false;
+    auto* socket = new LogSocket(fds[0], log, &deleted);
+    fds[0] = -1;
+    ASSERT_EQ(loop.add_data_socket(socket, false), 0);
+    delete socket;
+    EXPECT_TRUE(deleted);
+    send(fds[1], "x", 1, MSG_NOSIGNAL); // the socket is closed
+    pump_for(20);
+    EXPECT_TRUE(log.empty());
+}
+
 TEST(DataSocketConnect, ReportsConnectOutcomeOn127001)
 {
     XrEventLoop loop;

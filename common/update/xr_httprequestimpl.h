@@ -1,0 +1,158 @@
+// One HTTP request as a state machine: it waits until the client has sent
+// it, then parses its response from the client's connection and reports to
+// its listener.
+#pragma once
+
+#include "common/container/xr_array.h"
+#include "common/container/xr_ptrarray.h"
+#include "common/container/xr_string.h"
+#include "common/fsm/xr_fsm.h"
+#include "common/update/xr_httpclient.h"
+#include "common/update/xr_url.h"
+
+#include <cstdint>
+
+class XrHttpClientImpl;
+
+// A header field; the name is stored upper-cased.
+struct XrHttpHeaderField {
+    XrString name;
+    XrString value;
+};
+
+class XrHttpRequestImpl : public XrHttpRequest, public XrFsmThread {
+public:
+    static constexpr int buffer_size = 4096;
+    // Longest response head (all its lines together).
+    static constexpr int max_head_bytes = 32768;
+    // Largest chunk a chunked body may announce.
+    static constexpr std::int64_t max_chunk_size = 0x7FFFFFFF;
+
+    // method must name a method; the URL is parsed by init.
+    XrHttpRequestImpl(XrHttpClientImpl* client, XrFsm* fsm, XrEventloopBase* loop, XrHttpMethod method,
+                      XrHttpRequestListener* listener, int user_data);
+    ~XrHttpRequestImpl() override;
+
+    // Takes the URL; false when it is unusable.
+    bool init(const XrString& url);
+
+    void destroy() override;
+    bool set_header(const XrString& name, const XrString& value) override;
+    bool get_request_header(const XrString& name, XrString& value) override;
+    bool get_response_header(const XrString& name, XrString& value) override;
+    bool set_body(const BYTE* bytes, int length) override;
+    void start() override;
+    int get_user_data() override { return user_data; }
+
+    XrFsmResult step() override { return (this->*state)(); }
+
+    // Wakes the machine when it waits.
+    void wake() { wait_queue.wake_one(); }
+    // Given up by its owner or timed out: the client stops working on it.
+    bool is_aborted() const { return destroyed || timed_out; }
+    // Ends the request with error: marks it done and wakes it.
+    void abort(int code);
+    // Back to waiting to be sent, on the URL of the redirect it followed.
+    void restart_redirected();
+
+    // The first header field of that name (any case), or null.
+    static XrHttpHeaderField* find_field(const XrPtrArray<XrHttpHeaderField*>& fields, const XrString& name);
+    // Copies the value of the named field; false when there is none.
+    static bool copy_value(const XrPtrArray<XrHttpHeaderField*>& fields, const XrString& name, XrString& value);
+
+    // Read by the client.
+    XrHttpRequestImpl* next = nullptr;
+    XrHttpRequestImpl* prev = nullptr;
+    XrString url_text;
+    XrUrl url;
+    XrHttpMethod method;
+    XrHttpRequestListener* listener;
+    XrPtrArray<XrHttpHeaderField*> request_headers{8};
+    const BYTE* body = nullptr;
+    int body_length = 0;
+    int body_sent = 0;
+    int error = 0;
+    bool started = false;
+    bool destroyed = false;
+    bool head_sent = false;
+    bool done = false;
+    bool redirected = false;
+    bool finished = false;
+    bool timed_out = false;
+
+private:
+    typedef XrFsmResult (XrHttpRequestImpl::*State)();
+
+    enum LineResult { line_ok, line_wait, line_full, line_closed, line_error };
+
+    XrFsmResult go(State next_state)
+    {
+        state = next_state;
+        return XR_FSM_CONTINUE;
+    }
+    XrFsmResult wait();
+    // One receive into the free buffer space, at most max bytes: the count,
+    // 0 at the end of the connection, -2 (the client waits for input) or -1.
+    int receive(int max);
+    // Makes sure a whole line (ending in LF) is buffered; its length with the LF.
+    LineResult read_line(int& length);
+    // The start of a state that reads a line: true with the line's length
+    // when it is buffered, else false with the step's result (the request
+    // failed meanwhile, it waits for input, or the line is cut: when_full
+    // for a full buffer, st_bad_response for the end of the connection).
+    bool take_line(int& length, XrFsmResult& result, State when_full);
+    // Removes the first n buffered bytes.
+    void consume_line(int n);
+    void reset_response();
+    bool parse_status_line(int length);
+    // A head line that is not the status line; false for a malformed one.
+    bool add_head_line(int length, bool& no_memory);
+    // The framing of the body from the head: transfer codings, length,
+    // persistence. 0 or an error code.
+    int read_framing();
+    // For a status that redirects: 0 when the redirect is followed (its
+    // body is then read and dropped), else an error code.
+    int take_redirect();
+    void deliver(const BYTE* bytes, int length);
+
+    XrFsmResult st_wait_sent();
+    XrFsmResult st_read_head();
+    XrFsmResult st_process_head();
+    XrFsmResult st_deliver_body();
+    XrFsmResult st_read_body();
+    XrFsmResult st_chunk_size();
+    XrFsmResult st_chunked_data();
+    XrFsmResult st_chunked_read();
+    XrFsmResult st_chunk_end();
+    XrFsmResult st_chunk_trailer();
+    XrFsmResult st_line_too_long();
+    XrFsmResult st_bad_response();
+    XrFsmResult st_out_of_memory();
+    XrFsmResult st_failed();
+    XrFsmResult st_done();
+
+    State state;
+    XrFsmWaitQueue wait_queue;
+    XrEventloopBase* loop;
+    XrHttpClientImpl* client;
+    int user_data;
+
+    BYTE buffer[buffer_size];
+    int buffer_data = 0;
+    XrPtrArray<XrHttpHeaderField*> response_headers{8};
+    XrArray<int> transfer_codings{8};
+    int head_lines = 0;
+    int head_bytes = 0;
+    XrHttpHeaderField* last_field = nullptr;
+    int status = 0;
+    int major = 0;
+    int minor = 0;
+    std::int64_t content_length = -1; // -1: unknown
+    std::int64_t received = 0;
+    std::int64_t chunk_size = 0;
+    std::int64_t chunk_pos = 0;
+    bool connection_ended = false; // the body ran to the end of the connection
+    bool simple_response = false;  // HTTP/0.9: no status line, no head
+    bool failure_reported = false;
+    XrString redirect_url;         // where a followed redirect leads
+};

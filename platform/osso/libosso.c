@@ -1,0 +1,206 @@
+/* Our stand-in for libosso; see libosso.h. */
+#include "libosso.h"
+
+#include <stdarg.h>
+#include <string.h>
+
+struct osso_af_context_t {
+    gchar* application;
+    gchar* version;
+    osso_hw_cb_f* hw_cb;
+    gpointer hw_data;
+    gboolean hw_all;
+    osso_hw_state_t hw_mask;
+};
+
+typedef struct {
+    gchar* service;
+    gchar* method;
+    gchar* argument;
+} RpcCall;
+
+static GSList* contexts;
+static gboolean init_fails;
+static osso_return_t rpc_result = OSSO_OK;
+static GPtrArray* rpc_calls;
+static gchar* browser_command;
+static gboolean browser_set;
+
+static void rpc_call_free(gpointer data)
+{
+    RpcCall* call = data;
+    g_free(call->service);
+    g_free(call->method);
+    g_free(call->argument);
+    g_free(call);
+}
+
+osso_context_t* osso_initialize(const gchar* application, const gchar* version, gboolean activation,
+                                GMainContext* context)
+{
+    osso_context_t* osso;
+    (void)activation;
+    (void)context;
+    if (init_fails || application == NULL || *application == '\0' || version == NULL || *version == '\0')
+        return NULL;
+    osso = g_new0(osso_context_t, 1);
+    osso->application = g_strdup(application);
+    osso->version = g_strdup(version);
+    contexts = g_slist_prepend(contexts, osso);
+    return osso;
+}
+
+void osso_deinitialize(osso_context_t* osso)
+{
+    if (osso == NULL)
+        return;
+    contexts = g_slist_remove(contexts, osso);
+    g_free(osso->application);
+    g_free(osso->version);
+    g_free(osso);
+}
+
+osso_return_t osso_hw_set_event_cb(osso_context_t* osso, osso_hw_state_t* state, osso_hw_cb_f* cb, gpointer data)
+{
+    if (osso == NULL || cb == NULL || g_slist_find(contexts, osso) == NULL)
+        return OSSO_INVALID;
+    osso->hw_cb = cb;
+    osso->hw_data = data;
+    osso->hw_all = state == NULL;
+    if (state != NULL)
+        osso->hw_mask = *state;
+    return OSSO_OK;
+}
+
+osso_return_t osso_hw_unset_event_cb(osso_context_t* osso, osso_hw_state_t* state)
+{
+    (void)state;
+    if (osso == NULL || g_slist_find(contexts, osso) == NULL)
+        return OSSO_INVALID;
+    osso->hw_cb = NULL;
+    osso->hw_data = NULL;
+    return OSSO_OK;
+}
+
+static gboolean wants(const osso_context_t* osso, const osso_hw_state_t* state)
+{
+    const osso_hw_state_t* m = &osso->hw_mask;
+    if (osso->hw_all)
+        return TRUE;
+    return (m->shutdown_ind && state->shutdown_ind) || (m->save_unsaved_data_ind && state->save_unsaved_data_ind) ||
+           (m->memory_low_ind && state->memory_low_ind) ||
+           (m->system_inactivity_ind && state->system_inactivity_ind) ||
+           m->sig_device_mode_ind != OSSO_DEVMODE_NORMAL;
+}
+
+void osso_standin_emit_hw_event(const osso_hw_state_t* state)
+{
+    /* A callback may end its own or another context: walk a copy and call
+     * only contexts that still exist. */
+    GSList* copy = g_slist_copy(contexts);
+    GSList* l;
+    for (l = copy; l != NULL; l = l->next) {
+        osso_context_t* osso = l->data;
+        osso_hw_state_t event;
+        if (g_slist_find(contexts, osso) == NULL || osso->hw_cb == NULL || !wants(osso, state))
+            continue;
+        event = *state;
+        osso->hw_cb(&event, osso->hw_data);
+    }
+    g_slist_free(copy);
+}
+
+static void open_in_browser(const gchar* url)
+{
+    const gchar* command = browser_set ? browser_command : "xdg-open";
+    gchar* argv[3];
+    if (command == NULL || url == NULL)
+        return;
+    argv[0] = (gchar*)command;
+    argv[1] = (gchar*)url;
+    argv[2] = NULL;
+    /* The page opens or not; the call itself was delivered. */
+    g_spawn_async(NULL, argv, NULL, G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL,
+                  NULL, NULL, NULL, NULL);
+}
+
+osso_return_t osso_rpc_run_with_defaults(osso_context_t* osso, const gchar* application, const gchar* method,
+                                         osso_rpc_t* retval, int argument_type, ...)
+{
+    RpcCall* call;
+    va_list args;
+    int type = argument_type;
+    if (osso == NULL || application == NULL || method == NULL)
+        return OSSO_INVALID;
+    call = g_new0(RpcCall, 1);
+    call->service = g_strdup(application);
+    call->method = g_strdup(method);
+    va_start(args, argument_type);
+    while (type == DBUS_TYPE_STRING) {
+        const gchar* s = va_arg(args, const gchar*);
+        if (call->argument == NULL)
+            call->argument = g_strdup(s != NULL ? s : "");
+        type = va_arg(args, int);
+    }
+    va_end(args);
+    if (rpc_calls == NULL)
+        rpc_calls = g_ptr_array_new_with_free_func(rpc_call_free);
+    g_ptr_array_add(rpc_calls, call);
+    if (retval != NULL) {
+        retval->type = DBUS_TYPE_INVALID;
+        retval->value.i = 0;
+    }
+    if (rpc_result != OSSO_OK)
+        return rpc_result;
+    if (strcmp(application, "osso_browser") == 0 && strcmp(method, "load_url") == 0)
+        open_in_browser(call->argument);
+    return OSSO_OK;
+}
+
+void osso_standin_reset(void)
+{
+    init_fails = FALSE;
+    rpc_result = OSSO_OK;
+    if (rpc_calls != NULL)
+        g_ptr_array_set_size(rpc_calls, 0);
+    g_free(browser_command);
+    browser_command = NULL;
+    browser_set = FALSE;
+}
+
+void osso_standin_set_init_fails(gboolean fails)
+{
+    init_fails = fails;
+}
+
+void osso_standin_set_rpc_result(osso_return_t result)
+{
+    rpc_result = result;
+}
+
+void osso_standin_set_browser(const gchar* command)
+{
+    g_free(browser_command);
+    browser_command = g_strdup(command);
+    browser_set = TRUE;
+}
+
+guint osso_standin_rpc_count(void)
+{
+    return rpc_calls != NULL ? rpc_calls->len : 0;
+}
+
+gboolean osso_standin_rpc_get(guint i, const gchar** service, const gchar** method, const gchar** argument)
+{
+    RpcCall* call;
+    if (rpc_calls == NULL || i >= rpc_calls->len)
+        return FALSE;
+    call = g_ptr_array_index(rpc_calls, i);
+    if (service != NULL)
+        *service = call->service;
+    if (method != NULL)
+        *method = call->method;
+    if (argument != NULL)
+        *argument = call->argument;
+    return TRUE;
+}
