@@ -215,6 +215,8 @@ bool XrByteArray::remove_range(int pos, int n)
 {
     if (pos < 0 || n < 0 || n > num_items - pos)
         return false;
+    if (n == 0)
+        return true;
     std::memmove(items + pos, items + pos + n, num_items - pos - n);
     num_items -= n;
     return true;

@@ -155,6 +155,8 @@ TEST(XrByteArray, InsertRemoveAndSetItem)
     EXPECT_FALSE(a.insert(-1, "x", 1));
     EXPECT_EQ(std::string(a.get_items(), a.get_items() + a.get_num_items()), "abcdef");
 
+    XrByteArray empty;
+    EXPECT_TRUE(empty.remove_range(0, 0)); // no storage yet
     EXPECT_FALSE(a.remove_range(4, 3));
     EXPECT_FALSE(a.remove_range(-1, 1));
     EXPECT_FALSE(a.remove_range(1, INT_MAX));
