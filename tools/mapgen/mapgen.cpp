@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "tools/mapgen/geom_text.h"
+#include "tools/mapgen/qt_index.h"
 #include "tools/mapgen/unicode_binmap.h"
 
 namespace {
@@ -19,8 +21,21 @@ bool write_unicode(const std::string& path)
     return write_unicode_binmap(path);
 }
 
+bool write_xrqt_file(const std::string& path)
+{
+    return xr_write_geom_from_stdin(path, false);
+}
+
+bool write_heap_geom_file(const std::string& path)
+{
+    return xr_write_geom_from_stdin(path, true);
+}
+
 const Format formats[] = {
     {"unicode", "the character tables (mapdata/unicode.binmap)", write_unicode},
+    {"qtindex", "a sample quadtree point index (and its .data file)", write_demo_qt_index},
+    {"xrqt", "a geometry file (mapdata/pb.qt, pc.qt) from a record list on stdin", write_xrqt_file},
+    {"heapgeom", "a heap geometry storage from a record list on stdin", write_heap_geom_file},
 };
 
 int usage()
