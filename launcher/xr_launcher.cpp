@@ -22,7 +22,7 @@ constexpr int RESTART_STATUS = 42;
 constexpr int EXEC_FAILED_STATUS = 2;
 
 // The current child; 0 while there is none (before the first fork, after a
-// failed one, and once a child has been reaped).
+// failed one, and once a child has ended).
 volatile sig_atomic_t g_child_pid = 0;
 
 void on_sigterm(int sig)
@@ -51,6 +51,28 @@ int read_exec_error(int fd)
             continue;
         return n == static_cast<ssize_t>(sizeof(err)) ? err : 0;
     }
+}
+
+// Waits for the child to end; false with errno set when waiting fails. The
+// child is first waited for without being reaped: until it is, its id cannot
+// pass to another process, so a SIGTERM forwarded meanwhile reaches only it.
+bool wait_for_child(pid_t pid, int& status)
+{
+    siginfo_t info;
+    int rc;
+    while ((rc = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT)) < 0 && errno == EINTR) {
+    }
+    if (rc < 0)
+        return false;
+    set_sigterm_blocked(true);
+    g_child_pid = 0;
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    const int err = errno;
+    set_sigterm_blocked(false);
+    errno = err;
+    return waited == pid;
 }
 
 [[noreturn]] void run_child(const std::string& program, char** argv, int error_fd)
@@ -108,14 +130,10 @@ int main(int argc, char** argv)
         close(error_pipe[0]);
 
         int status = 0;
-        pid_t waited;
-        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-        }
-        if (waited < 0) {
+        if (!wait_for_child(pid, status)) {
             std::fprintf(stderr, "waitpid failed: %s\n", std::strerror(errno));
             return 0;
         }
-        g_child_pid = 0;
 
         if (exec_error != 0) {
             std::fprintf(stderr, "exec failed: %s: %s\n", program.c_str(), std::strerror(exec_error));

@@ -139,6 +139,14 @@ inline int count_lines(const std::string& text)
     return n;
 }
 
+// `argv` run so that it is killed when the test process ends, even when it
+// crashes or is killed itself (for daemons that would run on).
+inline std::vector<std::string> dies_with_test(std::vector<std::string> argv)
+{
+    argv.insert(argv.begin(), {"setpriv", "--pdeathsig", "KILL"});
+    return argv;
+}
+
 // A started program. The destructor kills it if it still runs.
 class Process {
 public:

@@ -6,6 +6,8 @@
 #include <arpa/inet.h>
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <netinet/in.h>
 #include <pty.h>
@@ -89,8 +91,9 @@ public:
                                  "  </policy>\n"
                                  "</busconfig>\n";
         const int log = open((dir + "/bus.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        m_daemon.start({"dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile", "--nosyslog"}, {}, -1,
-                       log, log);
+        m_daemon.start(dies_with_test({"dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile",
+                                       "--nosyslog"}),
+                       {}, -1, log, log);
         close(log);
         wait_for([&] { return can_connect_unix(m_socket); });
     }
@@ -155,7 +158,7 @@ public:
         const std::vector<std::string> gpsd = {"gpsd", "-N", "-n", "-b", "-p", "-S", std::to_string(m_port), device};
         argv.insert(argv.end(), gpsd.begin(), gpsd.end());
         const int log = open((dir + "/gpsd.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        m_daemon.start(argv,
+        m_daemon.start(dies_with_test(argv),
                        {"DBUS_SYSTEM_BUS_ADDRESS=" + bus_address, "GPSD_SHM_KEY=" + std::to_string(m_shm_key)},
                        -1, log, log);
         close(log);
@@ -229,6 +232,53 @@ private:
     bool m_ready = false;
 };
 
+// A server on a loopback port that takes one connection, reads the client's
+// request and answers it with `reply` (nothing when empty) before it hangs up.
+class OneReplyServer {
+public:
+    explicit OneReplyServer(const std::string& reply)
+    {
+        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(addr);
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(m_listener, 1) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this, reply] {
+            pollfd p{m_listener, POLLIN, 0};
+            if (poll(&p, 1, 10000) <= 0)
+                return;
+            const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                return;
+            std::string request;
+            read_until(client, request, [](const std::string& r) { return !r.empty(); });
+            if (!reply.empty()) {
+                const ssize_t n = write(client, reply.data(), reply.size());
+                (void)n;
+            }
+            close(client);
+        });
+    }
+
+    ~OneReplyServer()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        close(m_listener);
+    }
+
+    int port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
 class GpsdHelperTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -267,14 +317,21 @@ protected:
         return read_until(output.read_fd, text, [&](const std::string& t) { return count_lines(t) >= lines; });
     }
 
-    // The content of the one log in `folder` whose name starts with `prefix`.
-    std::string log_file(const std::string& folder, const std::string& prefix) const
+    // The name of the one log in `folder` that starts with `prefix`, or "".
+    std::string log_name(const std::string& folder, const std::string& prefix) const
     {
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator(root.dir() + folder, ec))
-            if (e.path().filename().string().rfind(prefix, 0) == 0)
-                return read_file(e.path().string());
+            if (e.is_regular_file() && e.path().filename().string().rfind(prefix, 0) == 0)
+                return e.path().filename().string();
         return std::string();
+    }
+
+    // The content of that log.
+    std::string log_file(const std::string& folder, const std::string& prefix) const
+    {
+        const std::string name = log_name(folder, prefix);
+        return name.empty() ? std::string() : read_file(root.dir() + folder + "/" + name);
     }
 
     std::string nmea_log() const { return log_file("/media/mmc1/kestrova-logs", "nmea-"); }
@@ -295,11 +352,14 @@ TEST_F(GpsdHelperTest, WritesWholeSentencesUntilGpsdReportsTheReceiverGone)
     ASSERT_NO_FATAL_FAILURE(run_on_gpsd(3));
     EXPECT_TRUE(bus->name_has_owner("com.kestrovatech.gpsd-helper"));
 
-    // Only a value of 0 ends it.
+    // Only a status_changed of gpsd's interface with the value 0 ends it.
     bus->status_changed("1.0");
+    bus->send({"--type=signal", "/org/gpsd", "org.gpsd.status_changed", "string:gps", "int32:0"});
+    bus->send({"--type=signal", "/org/gpsd", "org.example.status_changed", "string:gps", "double:0"});
     const int seen = count_lines(text);
     ASSERT_TRUE(read_lines(seen + 3)) << text;
     ASSERT_TRUE(helper.running());
+    const pid_t pid = helper.pid();
     bus->status_changed("0.0");
     EXPECT_EQ(helper.exit_status(), 0);
 
@@ -312,6 +372,19 @@ TEST_F(GpsdHelperTest, WritesWholeSentencesUntilGpsdReportsTheReceiverGone)
               std::string::npos)
         << debug;
     EXPECT_NE(debug.find("kestrova-gpsd-helper:   interface:   org.gpsd\n"), std::string::npos);
+    EXPECT_NE(debug.find("kestrova-gpsd-helper: D-BUS error: org.freedesktop.DBus.Error.InvalidArgs / "),
+              std::string::npos)
+        << debug;
+    EXPECT_EQ(debug.find("org.example"), std::string::npos) << debug;
+    // Both logs are named by the start time and the process id.
+    const std::string numbers = "-([0-9]+)-" + std::to_string(pid);
+    const std::string nmea_name = log_name("/media/mmc1/kestrova-logs", "nmea-");
+    const std::string debug_name = log_name("/media/mmc1/kestrova-logs/debug", "gpsd-");
+    std::smatch nmea_match, debug_match;
+    ASSERT_TRUE(std::regex_match(nmea_name, nmea_match, std::regex("nmea" + numbers))) << nmea_name;
+    ASSERT_TRUE(std::regex_match(debug_name, debug_match, std::regex("gpsd" + numbers))) << debug_name;
+    EXPECT_EQ(nmea_match[1], debug_match[1]);
+    EXPECT_LE(std::abs(std::stol(nmea_match[1]) - static_cast<long>(time(nullptr))), 60);
     // The log holds every byte read: the output's lines, then perhaps a part line.
     const std::string nmea = nmea_log();
     EXPECT_EQ(nmea.compare(0, text.size(), text), 0) << nmea;
@@ -375,6 +448,39 @@ TEST_F(GpsdHelperTest, FailedStartsEndWithTheirStatus)
         EXPECT_EQ(p.exit_status(), c.status) << c.log;
         EXPECT_NE(debug_log().find(c.log), std::string::npos) << debug_log();
     }
+}
+
+TEST_F(GpsdHelperTest, RawModeRefusedEndsWith0)
+{
+    insert_card();
+    // gpsd's answer to a request it does not take, and a hang-up.
+    for (const std::string reply : {"{\"class\":\"ERROR\",\"message\":\"Unrecognized request\"}\r\n", ""}) {
+        std::filesystem::remove_all(root.dir() + "/media/mmc1/kestrova-logs/debug");
+        insert_card();
+        OneReplyServer server(reply);
+        ASSERT_NE(server.port(), 0);
+        Pipe out;
+        Process p;
+        ASSERT_TRUE(p.start({XR_GPSD_HELPER_PROGRAM},
+                            {"DBUS_SYSTEM_BUS_ADDRESS=" + bus->address(),
+                             "KESTROVA_GPSD_PORT=" + std::to_string(server.port())},
+                            -1, out.write_fd));
+        EXPECT_EQ(p.exit_status(), 0) << reply;
+        EXPECT_NE(debug_log().find("kestrova-gpsd-helper: Failed to set GPSD into raw mode\n"), std::string::npos)
+            << debug_log();
+    }
+}
+
+TEST_F(GpsdHelperTest, OutputThatCannotBeMadeNonBlockingEndsWith10)
+{
+    insert_card();
+    Process p;
+    ASSERT_TRUE(p.start({"sh", "-c", "exec \"$0\" >&-", XR_GPSD_HELPER_PROGRAM},
+                        {"DBUS_SYSTEM_BUS_ADDRESS=" + bus->address()}));
+    EXPECT_EQ(p.exit_status(), 10);
+    // It ends before the logs are opened.
+    EXPECT_EQ(log_name("/media/mmc1/kestrova-logs", "nmea-"), "");
+    EXPECT_EQ(log_name("/media/mmc1/kestrova-logs/debug", "gpsd-"), "");
 }
 
 TEST_F(GpsdHelperTest, NoGpsdAfterThreeAttemptsEndsWith15)

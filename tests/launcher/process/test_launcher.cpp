@@ -26,12 +26,13 @@ protected:
         chmod(path.c_str(), 0755);
     }
 
-    // A child that runs until SIGTERM, which it answers with `on_term`.
+    // A child that runs until SIGTERM, which it answers with `on_term`. It
+    // gives up after 30 s, so that a failed test leaves no process behind.
     void install_waiting_child(const std::string& on_term, const std::string& first = "")
     {
         install_child(first + "trap \"" + on_term + "\" TERM\n"
                       "touch '" + root.dir() + "/state/ready'\n"
-                      "while :; do sleep 0.05; done\n");
+                      "i=0; while [ $i -lt 600 ]; do sleep 0.05; i=$((i + 1)); done\n");
     }
 
     // Starts the launcher and sends it SIGTERM once the child waits.
@@ -53,6 +54,19 @@ protected:
         all.insert(all.end(), argv.begin(), argv.end());
         return launcher.start(all, env, -1, -1, errors.write_fd, own_group);
     }
+
+    // Runs the launcher with the test shim preloaded, `what` telling it what
+    // to do; its kill() calls go to kill_log().
+    bool start_with_shim(const std::string& what)
+    {
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        const std::string asan_options = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+        return start({}, {"LD_PRELOAD=" XR_LAUNCHER_SHIM, what, "XR_SHIM_KILL_LOG=" + kill_log(),
+                          "ASAN_OPTIONS=" + asan_options},
+                     true);
+    }
+
+    std::string kill_log() const { return root.dir() + "/kills"; }
 
     std::string stderr_text()
     {
@@ -139,19 +153,24 @@ TEST_F(LauncherTest, AProgramThatCannotBeExecutedEndsItWithAnError)
 
 TEST_F(LauncherTest, SigtermWithoutAChildSignalsNoOtherProcess)
 {
-    // fork fails right after a SIGTERM has arrived. The launcher shares a
-    // process group with a bystander, which kill(0, ...) would reach.
+    // fork fails right after a SIGTERM has arrived. The launcher runs in a
+    // process group of its own, which kill(0, ...) would reach.
     install_child("exit 0\n");
-    const std::string kill_log = root.dir() + "/kills";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string asan_options = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
-    ASSERT_TRUE(start({}, {"LD_PRELOAD=" XR_LAUNCHER_SHIM, "XR_SHIM_FAIL_FORK=1", "XR_SHIM_KILL_LOG=" + kill_log,
-                           "ASAN_OPTIONS=" + asan_options},
-                      true));
+    ASSERT_TRUE(start_with_shim("XR_SHIM_FAIL_FORK=1"));
     EXPECT_EQ(launcher.exit_status(), 1);
     EXPECT_EQ(stderr_text(), "fork failed: Resource temporarily unavailable\n");
-    EXPECT_FALSE(file_exists(kill_log)) << read_file(kill_log);
+    EXPECT_FALSE(file_exists(kill_log())) << read_file(kill_log());
     EXPECT_FALSE(file_exists(state + "/count"));
+}
+
+TEST_F(LauncherTest, SigtermRightAfterTheChildWasReapedSignalsNothing)
+{
+    // Its id may already belong to another process.
+    install_child("exit 0\n");
+    ASSERT_TRUE(start_with_shim("XR_SHIM_TERM_AFTER_REAP=1"));
+    EXPECT_EQ(launcher.exit_status(), 0);
+    EXPECT_EQ(starts(), 1);
+    EXPECT_FALSE(file_exists(kill_log())) << read_file(kill_log());
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <pty.h>
 #include <regex>
@@ -82,12 +84,19 @@ protected:
         return text;
     }
 
-    std::string nmea_log() const
+    // The name of the NMEA log, or "".
+    std::string nmea_log_name() const
     {
         for (const auto& e : std::filesystem::directory_iterator(root.dir() + "/media/mmc1/kestrova-logs"))
             if (e.path().filename().string().rfind("nmea-bt-", 0) == 0)
-                return read_file(e.path().string());
+                return e.path().filename().string();
         return std::string();
+    }
+
+    std::string nmea_log() const
+    {
+        const std::string name = nmea_log_name();
+        return name.empty() ? std::string() : read_file(root.dir() + "/media/mmc1/kestrova-logs/" + name);
     }
 
     XrTempRoot root;
@@ -112,9 +121,31 @@ TEST_F(SerialHelperTest, SendsItsArgumentsThenCopiesLinesUntilHangUp)
 
     send({kRmc, kGga, kGsa});
     hang_up();
+    const pid_t pid = helper.pid();
     EXPECT_EQ(helper.exit_status(), 0);
     EXPECT_EQ(all_output(), kRmc + kGga + kGsa);
     EXPECT_EQ(nmea_log(), kRmc + kGga + kGsa);
+    // The log is named by the start time and the process id.
+    std::smatch name;
+    const std::string file = nmea_log_name();
+    ASSERT_TRUE(std::regex_match(file, name, std::regex("nmea-bt-([0-9]+)-" + std::to_string(pid)))) << file;
+    EXPECT_LE(std::abs(std::stol(name[1]) - static_cast<long>(time(nullptr))), 60);
+}
+
+TEST_F(SerialHelperTest, ClosedOutputEndsItQuietly)
+{
+    start();
+    output.close_read();
+    send({kRmc});
+    EXPECT_EQ(helper.exit_status(), 0);
+}
+
+TEST_F(SerialHelperTest, OutputThatCannotBeMadeNonBlockingEndsWith10)
+{
+    Process p;
+    ASSERT_TRUE(p.start({"sh", "-c", "exec \"$0\" >&-", XR_SERIAL_HELPER_PROGRAM}, {}, slave));
+    EXPECT_EQ(p.exit_status(), 10);
+    EXPECT_EQ(nmea_log_name(), "");
 }
 
 TEST_F(SerialHelperTest, PartLineAtTheEndAndOverlongLinesAreDropped)
