@@ -341,11 +341,25 @@ bool has_prefix(const TCHAR* text, const char* prefix)
     return true;
 }
 
-// The next comma-separated value; an empty one counts as missing.
-bool next_int(XrTokenParser& parser, int& value)
+// The next comma-separated value, or null when it holds no digit: an empty
+// value is a missing one, and a sign or a point alone is no number (the
+// token parser would read them as 0).
+const TCHAR* next_value(XrTokenParser& parser)
 {
     const TCHAR* token = parser.parse_next(true, true);
-    if (token == nullptr || *token == 0)
+    if (token == nullptr)
+        return nullptr;
+    for (const TCHAR* p = token; *p != 0; ++p) {
+        if (*p >= L'0' && *p <= L'9')
+            return token;
+    }
+    return nullptr;
+}
+
+bool next_int(XrTokenParser& parser, int& value)
+{
+    const TCHAR* token = next_value(parser);
+    if (token == nullptr)
         return false;
     XrTokenParser single(token, L',');
     return single.parse_int(value);
@@ -353,8 +367,8 @@ bool next_int(XrTokenParser& parser, int& value)
 
 bool next_double(XrTokenParser& parser, double& value)
 {
-    const TCHAR* token = parser.parse_next(true, true);
-    if (token == nullptr || *token == 0)
+    const TCHAR* token = next_value(parser);
+    if (token == nullptr)
         return false;
     XrTokenParser single(token, L',');
     return single.parse_double(value) && std::isfinite(value);

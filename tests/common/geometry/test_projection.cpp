@@ -80,11 +80,16 @@ TEST(ProjectionFactory, RefusesBadText)
         L"simple://1,2,",
         L"simple://0,1,2",  // a zero scale
         L"simple://1e3,1,1", // no exponents
+        L"simple://1,-,3",   // a sign or a point alone is no number
+        L"simple://1,2,.",
+        L"simple://1, + ,3",
+        L"wgs84://-,1,0,0",
         huge.c_str(),       // a scale beyond the double range
         L"kkj://1.5,1,2,3", // the zone is an integer
         L"kkj://x,1,2,3",
         L"kkj://8,1,2,3",   // zones 0..7 only
         L"kkj://-1,1,2,3",
+        L"kkj://-,1,2,3",
         L"kkj://99999999999,1,2,3",
         L"rkkj://x,1,2,3",
         L"rkkj://3",
