@@ -227,9 +227,10 @@ void XrHttpRequestImpl::restart_redirected()
         body_length = 0;
     }
     body_sent = 0;
-    error = 0;
+    // Destroyed by its owner since the redirect came: it still ends with 8.
+    error = destroyed ? XR_HTTP_ERROR_DESTROYED : 0;
     head_sent = false;
-    done = false;
+    done = destroyed;
     redirected = false;
     finished = false;
     failure_reported = false;

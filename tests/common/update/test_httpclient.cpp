@@ -3,6 +3,7 @@
 // connection, time-outs and requests destroyed by their owner.
 #include "common/update/http_script_server.h"
 #include "common/update/http_test_client.h"
+#include "common/update/xr_httprequestimpl.h"
 
 #include <sys/socket.h>
 
@@ -415,6 +416,47 @@ TEST_F(HttpClientTest, ThreeRedirectsAreFollowedAndAFourthFails)
             EXPECT_EQ(r->body, "/0");
         }
     }
+}
+
+TEST_F(HttpClientTest, RequestDestroyedBetweenARedirectAndItsFollowUpFailsWith8)
+{
+    // A machine on the same scheduler that runs between the end of the
+    // redirect's response and the client's next step, and destroys the
+    // request there.
+    class Destroyer : public XrFsmThread {
+    public:
+        Destroyer(XrFsm* fsm_, XrHttpRequestImpl* request_, const HttpRecorder& recorder_)
+            : XrFsmThread(fsm_), request(request_), recorder(recorder_)
+        {
+        }
+        XrFsmResult step() override
+        {
+            // Any call to the listener: too late (the request may be gone).
+            if (!recorder.events.empty())
+                return XR_FSM_FINISH;
+            if (!request->finished || !request->redirected)
+                return XR_FSM_YIELD;
+            request->destroy();
+            return XR_FSM_FINISH;
+        }
+
+    private:
+        XrHttpRequestImpl* request;
+        const HttpRecorder& recorder;
+    };
+    HttpScriptServer server([](const Request& request) {
+        return path_of(request) == "/from" ? redirect(302, "/to") : ok();
+    });
+    HttpRecorder recorder;
+    auto* request = static_cast<XrHttpRequestImpl*>(make(HttpFetch{server.url("/from")}, recorder));
+    ASSERT_NE(request, nullptr);
+    Destroyer destroyer(&fsm, request, recorder);
+    destroyer.activate();
+    request->start();
+    ASSERT_TRUE(pump_until([&] { return recorder.done; }));
+    EXPECT_EQ(recorder.events, std::vector<std::string>({"failed 8", "done"}));
+    EXPECT_TRUE(recorder.violations.empty());
+    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 TEST_F(HttpClientTest, UnusableRedirectsFail)
