@@ -34,9 +34,10 @@ bool fits_delta(const XrPoint& origin, int x, int y)
            in_s16(static_cast<long long>(y) - origin.y);
 }
 
+// Points and texts always carry the byte with the delta flag.
 int type_bytes(int type_width)
 {
-    return type_width == 2 ? 2 : (type_width < 0 ? 0 : 1);
+    return type_width == 2 ? 2 : 1;
 }
 
 int aux_bytes(int aux_width)

@@ -806,7 +806,8 @@ XrGeomCursor::Status XrStoredGeomStorageCursor::get_next_record(const BYTE*& dat
             }
             while (side_pos < b->side_count) {
                 const XrGeomSideEntry& e = b->side[side_pos++];
-                if (has_query_rect && !meets(e.box, query_rect))
+                bool polypoint = e.kind == XrGeomStorage::RecPolyline || e.kind == XrGeomStorage::RecPolygon;
+                if (polypoint && has_query_rect && !meets(e.box, query_rect))
                     continue;
                 has_record = true;
                 record_bucket = bucket_handle;

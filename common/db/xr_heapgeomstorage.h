@@ -255,9 +255,11 @@ public:
     XrStoredGeomStorageCursor(const XrRectangle* rect, XrStoredGeomStorage* storage);
     ~XrStoredGeomStorageCursor() override;
 
-    // Points and texts inside the rectangle, polylines and polygons whose
-    // box meets it (edges included); every record without a rectangle. A
-    // node's records come after those of its children.
+    // The records of the nodes whose boxes meet the rectangle: every point
+    // and text of such a node (callers test positions and label extents
+    // themselves), its polylines and polygons only when their box meets the
+    // rectangle (edges included); every record without a rectangle. A node's
+    // records come after those of its children.
     Status get_next_record(const BYTE*& data, XrGeomStorage::XrRecordType& type) override;
     void skip_group() override;
     XrMapItem* get_current_map_item() override;

@@ -305,6 +305,9 @@ bool xr_dump_geom_storage(XrStoredGeomStorage& storage, const XrRectangle* rect,
                 error = "an unreadable record";
                 return false;
             }
+            // The cursor hands out every point and text of a bucket it reads.
+            if (rect != nullptr && (x < rect->left || x > rect->right || y < rect->top || y > rect->bottom))
+                continue;
             if (attributes != nullptr && attr_count > 0)
                 attr_word = " attr=" + hex(attributes, attr_count);
             int aux_value = kind == XrGeomStorage::RecText ? static_cast<unsigned short>(aux) : aux;

@@ -213,6 +213,11 @@ bool xr_check_geom_records(const std::vector<XrGeomRec*>& records, XrGeomFileOpt
                                                      : "aux differs from the default aux");
             return false;
         }
+        XrTextGeomRec* text = dynamic_cast<XrTextGeomRec*>(r);
+        if (text != nullptr && text->text.length() >= XrGeomCursor::TEXT_BUFFER_CHARS) {
+            error = record_error(i, "texts take at most 511 characters");
+            return false;
+        }
         int size = r->size_in_bytes(ro, XrPoint(0, 0));
         if (size < 0) {
             error = record_error(i, polypoint ? "needs 1 to 4095 points within the coded coordinate range"

@@ -98,6 +98,7 @@ TEST(GeomText, WriterChecksTheRecordsAgainstTheOptions)
         {"version 0x10004\npolyline 1 1 0,0 2,2", "record 1: version 0x10004 files hold points and texts only"},
         {"coords 3\npoint 1 1 0 9000000 0", "record 1: coordinates outside the coded range"},
         {"point 1 1 0 9000000 0", "record 1: node splits take 24-bit coordinates"},
+        {"text 1 1 0 0 0 " + std::string(512, 'a'), "record 1: texts take at most 511 characters"},
     };
     for (const Case& c : cases) {
         Parsed p(c.text);
@@ -107,6 +108,18 @@ TEST(GeomText, WriterChecksTheRecordsAgainstTheOptions)
         EXPECT_FALSE(build_xrqt(p.records, p.options, bytes, error)) << c.text;
         EXPECT_EQ(error, c.error);
     }
+    // The longest text comes back whole.
+    std::string longest(510, 'a');
+    longest += "\xC3\xA4";
+    Parsed p("text 1 1 0 0 0 " + longest);
+    std::vector<BYTE> bytes;
+    std::string error;
+    ASSERT_TRUE(build_xrqt(p.records, p.options, bytes, error)) << error;
+    std::unique_ptr<XrSimpleGeomStorage> s(open_bytes(bytes));
+    ASSERT_NE(s, nullptr);
+    std::vector<GeomItem> got = query(*s, nullptr);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].text, longest);
 }
 
 // A list written to a file and dumped again gives the same list.

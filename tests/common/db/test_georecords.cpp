@@ -268,7 +268,7 @@ TEST(GeomRecSize, EqualsTheBlobLength)
         o.three_byte_coords = static_cast<BYTE>(pick(0, 1));
         o.attr_count = static_cast<unsigned int>(pick(0, 3));
         o.aux_width = pick(0, 2);
-        o.type_width = pick(0, 2);
+        o.type_width = pick(-1, 2); // points: one type byte for a negative width too
         XrPoint origin = pick(0, 3) == 0 ? XrPoint(0, 0) : XrPoint(pick(-100000, 100000), pick(-100000, 100000));
         std::unique_ptr<XrGeomRec> r;
         int spread = pick(0, 2) == 0 ? 100 : 2000000;

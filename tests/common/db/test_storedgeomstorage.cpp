@@ -80,6 +80,28 @@ std::vector<GeomItem> sorted(std::vector<GeomItem> v)
     return v;
 }
 
+// A rectangle query gives every record that meets the rectangle; besides
+// those only points and texts, which come with the whole bucket they lie in.
+// Returns what came, by id.
+std::vector<GeomItem> expect_query(XrGeomStorage& s, const XrRectangle* rect, const std::vector<GeomItem>& items,
+                                   int attr_count, const std::vector<GeomItem>* all_items = nullptr)
+{
+    std::vector<GeomItem> got = sorted(query(s, rect, attr_count));
+    std::vector<GeomItem> all = all_items != nullptr ? *all_items : brute_force(items, nullptr, attr_count);
+    std::vector<GeomItem> meeting, beside;
+    for (const GeomItem& g : got)
+        (rect == nullptr || g.meets(*rect) ? meeting : beside).push_back(g);
+    EXPECT_EQ(meeting, brute_force(items, rect, attr_count));
+    for (size_t i = 1; i < got.size(); ++i)
+        EXPECT_NE(got[i - 1].id, got[i].id) << "handed out twice";
+    for (const GeomItem& g : beside) {
+        EXPECT_TRUE(g.kind == XrGeomStorage::RecPoint || g.kind == XrGeomStorage::RecText) << g;
+        auto it = std::lower_bound(all.begin(), all.end(), g, [](const GeomItem& a, const GeomItem& b) { return a.id < b.id; });
+        EXPECT_TRUE(it != all.end() && *it == g) << g;
+    }
+    return got;
+}
+
 // Node table access of a geometry file.
 constexpr size_t TREE = 213;
 
@@ -257,11 +279,12 @@ TEST(SimpleGeomStorage, RandomSetsMatchBruteForce)
             int x = pick(-1000, 1000000), y = pick(-1000, 1000000);
             rects.push_back(XrRectangle(x, y, x + w, y + w * 3 / 5));
         }
-        EXPECT_EQ(sorted(query(*plain, nullptr, o.attr_count)), brute_force(items, nullptr, o.attr_count));
+        const std::vector<GeomItem> all = brute_force(items, nullptr, o.attr_count);
+        EXPECT_EQ(sorted(query(*plain, nullptr, o.attr_count)), all);
         for (const XrRectangle& r : rects) {
-            std::vector<GeomItem> want = brute_force(items, &r, o.attr_count);
-            EXPECT_EQ(sorted(query(*plain, &r, o.attr_count)), want) << r.left << "," << r.top << " " << r.right;
-            EXPECT_EQ(sorted(query(*cached, &r, o.attr_count)), want) << "through the block cache";
+            SCOPED_TRACE(testing::Message() << r.left << "," << r.top << " " << r.right << "," << r.bottom);
+            std::vector<GeomItem> got = expect_query(*plain, &r, items, o.attr_count, &all);
+            EXPECT_EQ(sorted(query(*cached, &r, o.attr_count)), got) << "through the block cache";
         }
     }
     EXPECT_GT(cache.get_hits(), 0);
@@ -275,13 +298,15 @@ TEST(SimpleGeomStorage, QueryEdgesCount)
     };
     std::unique_ptr<XrSimpleGeomStorage> s(open_bytes(build_file(items, XrGeomFileOptions())));
     ASSERT_NE(s, nullptr);
+    // One bucket: its point comes whatever the rectangle, the polyline only
+    // when its box meets the rectangle.
     struct Case {
         XrRectangle rect;
         std::vector<int> ids;
     } cases[] = {
-        {XrRectangle(200, 200, 300, 300), {1}}, {XrRectangle(201, 100, 300, 300), {}},
-        {XrRectangle(0, 0, 50, 50), {2}},       {XrRectangle(51, 51, 99, 99), {}},
-        {XrRectangle(150, 0, 160, 100), {1}},   {XrRectangle(0, 0, 1000, 1000), {1, 2}},
+        {XrRectangle(200, 200, 300, 300), {1, 2}}, {XrRectangle(201, 100, 300, 300), {2}},
+        {XrRectangle(0, 0, 50, 50), {2}},          {XrRectangle(51, 51, 99, 99), {2}},
+        {XrRectangle(150, 0, 160, 100), {1, 2}},   {XrRectangle(0, 0, 1000, 1000), {1, 2}},
     };
     for (const Case& c : cases) {
         std::vector<int> got;
@@ -289,6 +314,21 @@ TEST(SimpleGeomStorage, QueryEdgesCount)
             got.push_back(g.id);
         EXPECT_EQ(got, c.ids) << c.rect.left << "," << c.rect.top;
     }
+
+    // Points of nodes whose boxes miss the rectangle stay out.
+    std::vector<GeomItem> clusters;
+    for (int i = 0; i < 400; ++i)
+        clusters.push_back({XrGeomStorage::RecPoint, 100 + i, 1, 0, {XrPoint(i % 2 == 0 ? i : 900000 + i, 1000)}, "", {}});
+    XrGeomFileOptions o;
+    o.bucket_bytes = 1024;
+    s.reset(open_bytes(build_file(clusters, o)));
+    ASSERT_NE(s, nullptr);
+    XrRectangle west(0, 0, 100, 2000);
+    std::vector<GeomItem> got = query(*s, &west);
+    EXPECT_GE(got.size(), 51u);
+    for (const GeomItem& g : got)
+        EXPECT_LT(g.points[0].x, 500000) << g;
+    expect_query(*s, &west, clusters, 0);
 }
 
 TEST(SimpleGeomStorage, GeomIdsItemsAndRecords)
@@ -634,7 +674,7 @@ TEST(HeapGeomStorage, WrittenAndRead)
     EXPECT_EQ(s->get_type(), XrGeomStorage::StorageMixed);
     EXPECT_EQ(sorted(query(*s, nullptr, 2)), brute_force(items, nullptr, 2));
     for (const XrRectangle& r : {XrRectangle(0, 0, 300000, 200000), XrRectangle(400000, 100000, 420000, 600000)})
-        EXPECT_EQ(sorted(query(*s, &r, 2)), brute_force(items, &r, 2));
+        expect_query(*s, &r, items, 2);
     std::unique_ptr<XrGeomCursor> c(s->get_cursor(nullptr, 0));
     const BYTE* rec = nullptr;
     XrGeomStorage::XrRecordType kind;
