@@ -46,6 +46,10 @@ const char* get_locale_name();
 // The locale name of a language code such as "ENGUS"; "en_GB" when unknown.
 const char* get_locale_name_for_code(const XrString& code);
 
+// A language code: up to three lower-case ASCII letters, the first in the
+// lowest byte ("ara" is 0x617261); 0 = no language.
+typedef unsigned int XrLC;
+
 // Three-letter language codes packed first letter in the low byte
 // (c0 | c1 << 8 | c2 << 16); a shorter text packs what it has.
 unsigned int pack_language_code(const TCHAR* code, bool lower_case);

@@ -1,0 +1,24 @@
+// The road graph as the street finder reads it: the driving directions of an
+// edge found by its global identifier.
+#pragma once
+
+#include "common/db/xr_gid.h"
+
+class XrGraphAccessor2 {
+public:
+    // Driving states of an edge.
+    enum EdgeEndState : int {
+        ForwardOnly = 0,  // in the edge's own direction only
+        BackwardOnly = 1, // against it only
+        BothWays = 2,
+        Unknown = 3, // neither, or the edge cannot be read
+    };
+
+    virtual ~XrGraphAccessor2() = default;
+
+    // The handle of the edge gid in the tile that holds (x, y), the main
+    // level first, then the detail level; -1 when not found.
+    virtual int get_edge_handle_by_gid(int x, int y, XrGid gid) = 0;
+    // An EdgeEndState; Unknown for the handle -1.
+    virtual int get_edge_end_state(int handle) = 0;
+};

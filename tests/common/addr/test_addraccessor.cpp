@@ -1,0 +1,928 @@
+#include <functional>
+
+#include <zlib.h>
+
+#include "addr_test_util.h"
+#include "support/xr_temp_root.h"
+
+namespace {
+
+using St = XrAddrAccessor::Status;
+
+constexpr XrLC FIN = 'f' | 'i' << 8 | 'n' << 16;
+constexpr XrLC SWE = 's' | 'w' << 8 | 'e' << 16;
+constexpr XrLC DEU = 'd' | 'e' << 8 | 'u' << 16;
+constexpr XrLC ARA = 0x617261;
+
+XrAddrFileOptions version(unsigned int major, unsigned int minor)
+{
+    XrAddrFileOptions o;
+    o.major = major;
+    o.minor = minor;
+    return o;
+}
+
+// The bytes with block n inflated, changed and stored again (at the end).
+std::vector<BYTE> with_block(std::vector<BYTE> db, unsigned int n, const std::function<void(std::vector<BYTE>&)>& change)
+{
+    AddrLayout l(db);
+    const size_t e = l.index + 8 * n;
+    std::vector<BYTE> data(AddrLayout::u16(db, e));
+    uLongf len = data.size();
+    const unsigned int where = AddrLayout::u32(db, e + 4);
+    EXPECT_EQ(uncompress(data.data(), &len, db.data() + (where & 0x7FFFFFFF), AddrLayout::u16(db, e + 2)), Z_OK);
+    change(data);
+    std::vector<BYTE> z(compressBound(data.size()));
+    uLongf zlen = z.size();
+    EXPECT_EQ(compress(z.data(), &zlen, data.data(), data.size()), Z_OK);
+    db[e] = static_cast<BYTE>(data.size());
+    db[e + 1] = static_cast<BYTE>(data.size() >> 8);
+    db[e + 2] = static_cast<BYTE>(zlen);
+    db[e + 3] = static_cast<BYTE>(zlen >> 8);
+    AddrLayout::put32(db, e + 4, static_cast<unsigned int>(db.size()) | (where & 0x80000000u));
+    db.insert(db.end(), z.begin(), z.begin() + zlen);
+    return db;
+}
+
+// ------------------------------------------------------------------ header and versions
+
+TEST(AddrAccessor, OpensEveryVersion)
+{
+    struct Case {
+        unsigned int minor;
+        int header;
+        int extra;
+        int languages;
+        std::wstring cedar;
+    };
+    const Case cases[] = {
+        {0, 48, 4, 0, L"Cedar"},
+        {1, 50, 6, 0, L"Cedar"},
+        {2, 52, 6, 2, L"\u202ACedar\u202C"},
+        {3, 52, 6, 2, L"\u202ACedar\u202C"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.minor);
+        XrAddrFileOptions o = version(6, c.minor);
+        o.extra_size = 6;
+        o.languages = {FIN, ARA};
+        XrAddrWriter w(o);
+        XrAddrStreetSpec cedar = street("Cedar", 2);
+        cedar.language = 0;
+        cedar.gid = 77;
+        w.add_street(cedar);
+        const int alder = w.add_street(street("Alder", 1, {seg(0x10002, 1, 9, 2, 10)}, 5));
+        XrAddrStreetSpec birch = street("Birch", 3);
+        birch.gid = 55;
+        birch.link = c.minor < 3 ? alder : -1;
+        w.add_street(birch);
+        auto a = open_db(build_db(w));
+
+        int header = 0;
+        EXPECT_EQ(a->get_header_size(header), XrAddrAccessor::OK);
+        EXPECT_EQ(header, c.header);
+        EXPECT_EQ(a->get_version(), 0x60000u + c.minor);
+        EXPECT_EQ(a->get_extra_size(), c.extra);
+        EXPECT_EQ(a->get_language_codes().get_num_items(), c.languages);
+        EXPECT_EQ(a->get_header_count(), 3u);
+
+        ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+        XrString name;
+        unsigned int county = 0;
+        int type = 0;
+        XrGid gid = 0;
+        ASSERT_EQ(a->get_next_street(&name, &county, &type, &gid, nullptr), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), L"Alder");
+        EXPECT_EQ(county, 1u);
+        EXPECT_EQ(type, 5);
+        EXPECT_EQ(gid, 0x10002u);
+        EXPECT_EQ(read_segments(*a), (std::vector<SegmentRead>{{0x10002, 1, 9, 2, 10, 1, 0}}));
+        ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, &gid, nullptr), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), L"Birch");
+        EXPECT_EQ(gid, 55u);
+        if (c.minor < 3) { // the segments of Alder
+            EXPECT_EQ(read_segments(*a).size(), 1u);
+        }
+        XrLC lang = 1;
+        ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, &gid, &lang), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), c.cedar);
+        EXPECT_EQ(lang, c.languages > 0 ? FIN : 0u);
+        EXPECT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::END);
+    }
+}
+
+TEST(AddrAccessor, OpenFailures)
+{
+    XrAddrWriter w;
+    w.add_street(street("Main", 0, {seg(1, 1, 3, 2, 4)}));
+    const std::vector<BYTE> good = build_db(w);
+
+    XrAddrAccessor none;
+    EXPECT_EQ(none.open(), XrAddrAccessor::FAILED);
+    unsigned int v = 0;
+    EXPECT_EQ(none.read_version(v), XrAddrAccessor::FAILED);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<BYTE>&)> change;
+    };
+    const Case cases[] = {
+        {"magic", [](std::vector<BYTE>& b) { b[3] = 'X'; }},
+        {"cut header", [](std::vector<BYTE>& b) { b.resize(30); }},
+        {"languages beyond the file", [](std::vector<BYTE>& b) { b[42] = 0xFF; b[43] = 0x7F; }},
+        {"suffix table beyond the file", [](std::vector<BYTE>& b) { AddrLayout::put32(b, 28, 0x7FFFFF00); }},
+        {"block index beyond the file", [](std::vector<BYTE>& b) { AddrLayout::put32(b, 16, 0x10000000); }},
+        {"negative extra size", [](std::vector<BYTE>& b) { b[41] = 0x80; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<BYTE> bad = good;
+        c.change(bad);
+        open_db(bad, nullptr, XrAddrAccessor::FAILED);
+    }
+}
+
+TEST(AddrAccessor, OpensFromAFile)
+{
+    XrTempRoot root;
+    XrAddrWriter w;
+    w.add_street(street("Harbour", 0, {seg(4, 1, 5, 2, 6)}));
+    w.add_street(street("Dock", 0, {seg(5, 1, 1, 2, 2)}));
+    const std::string path = root.dir() + "/addr.dat";
+    std::string error;
+    ASSERT_TRUE(w.write(path, error)) << error;
+    XrAddrAccessor a;
+    a.set_storage(open_storage_accessor(XrString(path.c_str()), true));
+    ASSERT_NE(a.get_storage(), nullptr);
+    ASSERT_EQ(a.open(), XrAddrAccessor::OK);
+    ASSERT_EQ(a.find_first_street(L"", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(a), (std::vector<std::wstring>{L"Dock", L"Harbour"}));
+}
+
+// ------------------------------------------------------------------ street walk
+
+TEST(AddrAccessor, WalkSpansBlocksAndEndsWithItsSequence)
+{
+    XrAddrFileOptions o;
+    o.block_size = 64;
+    XrAddrWriter w(o);
+    std::vector<std::wstring> all;
+    for (int i = 0; i < 40; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Street %02d", i);
+        XrAddrStreetSpec s = street(name, 0, {seg(i, 1, 3, 2, 4)});
+        s.ends_sequence = i == 9;
+        w.add_street(s);
+        all.push_back(std::wstring(name, name + std::strlen(name)));
+    }
+    auto a = open_db(build_db(w));
+    EXPECT_GT(a->get_block_count(), 5u);
+
+    St last = XrAddrAccessor::OK;
+    ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a, &last), std::vector<std::wstring>(all.begin(), all.begin() + 10));
+    EXPECT_EQ(last, XrAddrAccessor::END);
+    EXPECT_EQ(a->get_next_street(nullptr, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::END);
+
+    ASSERT_EQ(a->find_first_street(L"STREET1", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a, &last), std::vector<std::wstring>(all.begin() + 10, all.end()));
+    EXPECT_EQ(last, XrAddrAccessor::END);
+}
+
+TEST(AddrAccessor, PositionsAndSeeking)
+{
+    XrAddrFileOptions o;
+    o.block_size = 40;
+    XrAddrWriter w(o);
+    const int a1 = w.add_street(street("Aspen", 0, {seg(1, 1, 3, 2, 4)}));
+    const int b1 = w.add_street(street("Beech", 0, {seg(2, 1, 3, 2, 4)}));
+    const int c1 = w.add_street(street("Cherry", 0, {seg(3, 1, 3, 2, 4)}));
+    auto a = open_db(build_db(w));
+    EXPECT_EQ(a->get_current_position(), XrAddrAccessor::END_BLOCK);
+
+    ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+    ASSERT_EQ(a->get_next_street(nullptr, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(a->get_current_position(), w.get_street_position(a1));
+    ASSERT_EQ(a->get_next_street(nullptr, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(a->get_current_position(), w.get_street_position(b1));
+
+    ASSERT_TRUE(a->set_current_position(w.get_street_position(c1)));
+    EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Cherry"}));
+    ASSERT_TRUE(a->set_current_position(w.get_street_position(a1)));
+    // Segments of the street before the cursor, then the walk from it.
+    EXPECT_EQ(read_segments(*a).size(), 1u);
+    EXPECT_EQ(walk_names(*a).size(), 3u);
+
+    EXPECT_EQ(a->seek_block(XrAddrAccessor::END_BLOCK, 0), XrAddrAccessor::OK);
+    EXPECT_EQ(a->get_next_street(nullptr, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::END);
+    EXPECT_EQ(a->seek_block(a->get_block_count(), 0), XrAddrAccessor::FAILED);
+    EXPECT_FALSE(a->set_current_position(0x7000u << 16));
+    EXPECT_EQ(a->read_block_by_gid(w.get_street_position(b1) | 0xFFFF), XrAddrAccessor::FAILED);
+    EXPECT_EQ(a->read_block_by_gid((w.get_street_position(b1) & 0xFFFF0000) | 0xFFF0), XrAddrAccessor::FAILED);
+}
+
+TEST(AddrAccessor, SuffixesAndSharedNames)
+{
+    XrAddrFileOptions o;
+    o.suffixes = {{u" Street", u"St"}, {u" Road", u"Rd"}, {u" Lane", u"Ln"}};
+    XrAddrWriter shared(o);
+    o.share_names = false;
+    XrAddrWriter plain(o);
+    for (XrAddrWriter* w : {&shared, &plain}) {
+        XrAddrStreetSpec s = street("Oak", 0, {seg(1, 1, 1, 2, 2)});
+        s.suffix = 3;
+        w->add_street(s);
+        s.suffix = 1;
+        w->add_street(s);
+        s = street("Elm", 1, {seg(2, 1, 1, 2, 2)});
+        s.suffix = 2;
+        w->add_street(s);
+        s.county = 2;
+        w->add_street(s);
+    }
+    std::vector<BYTE> db = build_db(shared);
+    build_db(plain);
+    // The second "Elm" refers to the first one's name: 2 bytes instead of 4.
+    EXPECT_EQ(plain.get_street_position(0) - shared.get_street_position(0), 2u);
+
+    auto a = open_db(db);
+    ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Elm Road", L"Elm Road", L"Oak Lane", L"Oak Street"}));
+
+    const TCHAR* const* strings = nullptr;
+    const int* splits = nullptr;
+    int count = 0;
+    a->get_suffix_table(strings, splits, count);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(std::wstring(strings[2]), L" Lane");
+    EXPECT_EQ(std::wstring(strings[2] + splits[2] + 1), L"Ln");
+    EXPECT_EQ(splits[2], 5);
+}
+
+TEST(AddrAccessor, DirectionMarksByLanguage)
+{
+    XrAddrFileOptions o = version(6, 2);
+    o.languages = {FIN, ARA};
+    XrAddrWriter w(o);
+    const struct {
+        const char* name;
+        int language;
+        std::wstring expect;
+        XrLC code;
+    } cases[] = {
+        {"Aleksanterinkatu", 0, L"\u202AAleksanterinkatu\u202C", FIN},
+        {"\xD8\xB3\xD9\x88\xD9\x82", 1, L"\u202B\u0633\u0648\u0642\u202C", ARA},
+        {"Bulevardi", 2, L"Bulevardi", 0},
+        {"Esplanadi", 0xFF, L"Esplanadi", 0},
+    };
+    for (const auto& c : cases) {
+        XrAddrStreetSpec s = street(c.name, 0, {seg(1, 1, 1, 2, 2)});
+        s.language = c.language;
+        const int i = w.add_street(s);
+        (void)i;
+    }
+    auto a = open_db(build_db(w));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        XrString name;
+        XrLC lang = 99;
+        ASSERT_EQ(a->get_street_by_gid(w.get_street_position(static_cast<int>(i)), name, nullptr, nullptr, 0, &lang),
+                  XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), cases[i].expect);
+        EXPECT_EQ(lang, cases[i].code);
+    }
+}
+
+// ------------------------------------------------------------------ segments
+
+TEST(AddrAccessor, SegmentForms)
+{
+    using F = XrAddrStreetSpec;
+    auto mixed_left = [](XrAddrSegmentSpec s) {
+        s.left_mixed = true;
+        return s;
+    };
+    struct Case {
+        const char* what;
+        std::vector<XrAddrSegmentSpec> segments;
+        int bytes;
+        int upper;
+        std::vector<SegmentRead> expect;
+    };
+    std::vector<SegmentRead> forty;
+    std::vector<XrAddrSegmentSpec> forty_in;
+    for (int i = 0; i < 40; ++i) {
+        forty_in.push_back(seg(0x50000 + i, 1, 3, 2, 4));
+        forty.push_back({static_cast<XrGid>(0x50000 + i), 1, 3, 2, 4, 1, 0});
+    }
+    const Case cases[] = {
+        {"words", {seg(0x10001, 2, 10, 1, 9)}, F::OFF, F::OFF, {{0x10001, 2, 10, 1, 9, 0, 1}}},
+        {"words without numbers", {seg_without_numbers(0x10002)}, F::OFF, F::OFF, {{0x10002, 0, 0, 0, 0, 3, 3}}},
+        {"bytes without numbers", {seg_without_numbers(7)}, F::ON, F::OFF, {{7, 0, 0, 0, 0, 3, 3}}},
+        {"bytes 0/0", {seg(5, 0, 0, 3, 7)}, F::ON, F::OFF, {{5, 0, 0, 3, 7, 3, 1}}},
+        {"words 0/0", {seg(5, 0, 0, 3, 7)}, F::OFF, F::OFF, {{5, 0, 0, 3, 7, 0, 1}}},
+        {"words mixed bit", {mixed_left(seg(6, 5, 11, 2, 3))}, F::OFF, F::OFF, {{6, 5, 11, 2, 3, 2, 2}}},
+        {"bytes mixed bit", {mixed_left(seg(6, 5, 11, 2, 3))}, F::ON, F::OFF, {{6, 5, 11, 2, 3, 2, 2}}},
+        {"large words", {seg(8, 30001, 30099, 32000, 32766)}, F::AUTO, F::AUTO, {{8, 30001, 30099, 32000, 32766, 1, 0}}},
+        {"common upper half",
+         {seg(0x30001, 1, 5, 2, 6), seg(0x3FFFF, 7, 9, 8, 8)},
+         F::AUTO,
+         F::ON,
+         {{0x30001, 1, 5, 2, 6, 1, 0}, {0x3FFFF, 7, 9, 8, 8, 1, 0}}},
+        {"forty segments", forty_in, F::AUTO, F::AUTO, forty},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        XrAddrWriter w;
+        XrAddrStreetSpec s = street("Quay", 0, c.segments);
+        s.byte_numbers = c.bytes;
+        s.common_upper = c.upper;
+        w.add_street(s);
+        s.name = "Pier";
+        s.long_count = true;
+        w.add_street(s);
+        auto a = open_db(build_db(w));
+        ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+        for (int k = 0; k < 2; ++k) {
+            XrGid first = 0;
+            ASSERT_EQ(a->get_next_street(nullptr, nullptr, nullptr, &first, nullptr), XrAddrAccessor::OK);
+            EXPECT_EQ(first, c.expect[0].gid);
+            St last = XrAddrAccessor::OK;
+            EXPECT_EQ(read_segments(*a, &last), c.expect);
+            EXPECT_EQ(last, XrAddrAccessor::END);
+            EXPECT_EQ(read_segments(*a).size(), 0u);
+        }
+    }
+}
+
+TEST(AddrAccessor, SegmentsOfALinkedRecordBefore63)
+{
+    XrAddrWriter w(version(6, 2));
+    w.add_street(street("Alpha", 0, {seg(1, 1, 3, 2, 4), seg(2, 5, 7, 6, 8)}));
+    const int gamma = w.add_street(street("Gamma", 0, {seg(9, 1, 1, 2, 2)}));
+    XrAddrStreetSpec beta = street("Beta");
+    beta.gid = 9;
+    beta.link = gamma;
+    const int b = w.add_street(beta);
+    XrAddrStreetSpec delta = street("Delta");
+    delta.link = b; // a record without segments
+    w.add_street(delta);
+    XrAddrStreetSpec epsilon = street("Epsilon");
+    w.add_street(epsilon); // no link at all
+    auto a = open_db(build_db(w));
+
+    ASSERT_EQ(a->find_first_street(L"B", false), XrAddrAccessor::OK);
+    XrString name;
+    ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Beta");
+    EXPECT_EQ(read_segments(*a), (std::vector<SegmentRead>{{9, 1, 1, 2, 2, 1, 0}}));
+    // The walk goes on behind Beta, not behind the record that held its segments.
+    ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Delta");
+    St last = XrAddrAccessor::OK;
+    EXPECT_TRUE(read_segments(*a, &last).empty());
+    EXPECT_EQ(last, XrAddrAccessor::FAILED);
+    ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Epsilon");
+    EXPECT_TRUE(read_segments(*a, &last).empty());
+    EXPECT_EQ(last, XrAddrAccessor::FAILED);
+    EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Gamma"}));
+}
+
+TEST(AddrAccessor, LanguageRingsOf63)
+{
+    XrAddrFileOptions o = version(6, 3);
+    o.languages = {FIN, SWE};
+    o.block_size = 48;
+    XrAddrWriter w(o);
+    // Kauppakatu -> Handelsgatan -> Kauppakatu; Solo alone; Ring A -> B -> C -> B.
+    const int k = 0, h = 1, solo = 2, i1 = 3, i2 = 4, i3 = 5;
+    XrAddrStreetSpec fi = street("Kauppakatu", 4, {seg(21, 1, 9, 2, 10), seg(22, 11, 13, 12, 14)}, 2);
+    fi.language = 0;
+    fi.link = h;
+    EXPECT_EQ(w.add_street(fi), k);
+    XrAddrStreetSpec sv = street("Handelsgatan", 4, {}, 2);
+    sv.language = 1;
+    sv.gid = 21;
+    sv.link = k;
+    EXPECT_EQ(w.add_street(sv), h);
+    EXPECT_EQ(w.add_street(street("Solo")), solo);
+    for (auto [name, link] : {std::pair{"Ring A", i2}, {"Ring B", i3}, {"Ring C", i2}}) {
+        XrAddrStreetSpec r = street(name);
+        r.link = link;
+        w.add_street(r);
+    }
+    const std::vector<BYTE> db = build_db(w);
+    auto a = open_db(db);
+    const std::vector<SegmentRead> kauppakatu = {{21, 1, 9, 2, 10, 1, 0}, {22, 11, 13, 12, 14, 1, 0}};
+
+    ASSERT_EQ(a->find_first_street(L"H", false), XrAddrAccessor::OK);
+    XrString name;
+    ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AHandelsgatan\u202C");
+    EXPECT_EQ(read_segments(*a), kauppakatu);
+    ASSERT_EQ(a->get_next_street(&name, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AKauppakatu\u202C");
+
+    // By key in the wanted language; the cursor stays on the record found.
+    XrLC lang = 0;
+    unsigned int county = 0;
+    int type = 0;
+    ASSERT_EQ(a->get_street_by_gid(w.get_street_position(k), name, &county, &type, SWE, &lang), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AHandelsgatan\u202C");
+    EXPECT_EQ(lang, SWE);
+    EXPECT_EQ(county, 4u);
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(a->get_current_position(), w.get_street_position(h));
+    EXPECT_EQ(read_segments(*a), kauppakatu);
+    ASSERT_EQ(a->get_street_by_gid(w.get_street_position(k), name, nullptr, nullptr, 0, &lang), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AKauppakatu\u202C");
+    EXPECT_EQ(lang, FIN);
+    ASSERT_EQ(a->get_street_by_gid(w.get_street_position(h), name, nullptr, nullptr, DEU, &lang), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AHandelsgatan\u202C");
+    // The same key again in another language is not the cached name.
+    ASSERT_EQ(a->get_street_by_gid(w.get_street_position(h), name, nullptr, nullptr, FIN, &lang), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u202AKauppakatu\u202C");
+
+    // Rings without segments end with a failure.
+    for (int i : {solo, i1}) {
+        ASSERT_TRUE(a->set_current_position(w.get_street_position(i)));
+        St last = XrAddrAccessor::OK;
+        EXPECT_TRUE(read_segments(*a, &last).empty());
+        EXPECT_EQ(last, XrAddrAccessor::FAILED);
+    }
+    ASSERT_EQ(a->get_street_by_gid(w.get_street_position(i1), name, nullptr, nullptr, DEU, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Ring A");
+}
+
+// ------------------------------------------------------------------ street keys
+
+class AddrKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        XrAddrFileOptions o;
+        o.block_size = 512;
+        XrAddrWriter writer(o);
+        for (int i = 0; i < 200; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "Road %03d", i);
+            writer.add_street(street(name, static_cast<std::uint32_t>(i), {seg(1000 + i, 1, 5, 2, 6)}, i % 8));
+        }
+        db = build_db(writer);
+        for (int i = 0; i < 200; ++i)
+            keys.push_back(writer.get_street_position(i));
+        a = open_db(db, &storage);
+    }
+
+    std::wstring name_of(int i)
+    {
+        XrString name;
+        EXPECT_EQ(a->get_street_by_gid(keys[i], name, nullptr, nullptr, 0, nullptr), XrAddrAccessor::OK);
+        return wstr(name);
+    }
+    static std::wstring expected(int i)
+    {
+        wchar_t buf[16];
+        std::swprintf(buf, 16, L"Road %03d", i);
+        return buf;
+    }
+
+    std::vector<BYTE> db;
+    std::vector<XrGid> keys;
+    std::unique_ptr<XrAddrAccessor> a;
+    CountingAccessor* storage = nullptr;
+};
+
+TEST_F(AddrKeys, SecondLookupComesFromTheCache)
+{
+    XrString name;
+    unsigned int county = 0;
+    int type = 0;
+    ASSERT_EQ(a->get_street_by_gid(keys[42], name, &county, &type, 0, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Road 042");
+    EXPECT_EQ(county, 42u);
+    EXPECT_EQ(type, 2);
+    const int reads = storage->reads;
+    ASSERT_EQ(a->get_street_by_gid(keys[42], name, &county, &type, 0, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(storage->reads, reads);
+    EXPECT_EQ(wstr(name), L"Road 042");
+    EXPECT_EQ(county, 42u);
+    EXPECT_EQ(type, 2);
+    // The cursor is on that street: its segments, then the next street.
+    EXPECT_EQ(read_segments(*a), (std::vector<SegmentRead>{{1042, 1, 5, 2, 6, 1, 0}}));
+    EXPECT_EQ(walk_names(*a, nullptr, 1), (std::vector<std::wstring>{L"Road 043"}));
+}
+
+TEST_F(AddrKeys, TheLeastRecentlyUsedNameIsEvicted)
+{
+    name_of(0); // the key 0: the first record of block 0
+    name_of(1);
+    for (int i = 2; i < 129; ++i) {
+        name_of(i);
+        if (i == 64)
+            name_of(1); // used again: moves to the head
+    }
+    int reads = storage->reads;
+    EXPECT_EQ(name_of(1), expected(1));
+    EXPECT_EQ(storage->reads, reads);
+    EXPECT_EQ(name_of(0), expected(0));
+    EXPECT_GT(storage->reads, reads);
+    // Every key keeps its own name while the cache turns over.
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 200; i += 7)
+            EXPECT_EQ(name_of(i), expected(i));
+    }
+    a->flush_name_cache();
+    reads = storage->reads;
+    EXPECT_EQ(name_of(1), expected(1));
+    EXPECT_GT(storage->reads, reads);
+}
+
+TEST_F(AddrKeys, LowMemoryDropsBuffersAndCache)
+{
+    ASSERT_EQ(a->find_first_street(L"ROAD1", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a, nullptr, 2), (std::vector<std::wstring>{L"Road 100", L"Road 101"}));
+    a->free_memory();
+    // The walk reads its block again.
+    EXPECT_EQ(walk_names(*a, nullptr, 1), (std::vector<std::wstring>{L"Road 102"}));
+    name_of(7);
+    a->free_memory();
+    const int reads = storage->reads;
+    EXPECT_EQ(name_of(7), expected(7));
+    EXPECT_GT(storage->reads, reads);
+    EXPECT_EQ(walk_names(*a, nullptr, 1), (std::vector<std::wstring>{L"Road 008"}));
+}
+
+TEST_F(AddrKeys, StreetsByKeys)
+{
+    XrArray<XrAddrAccessor::XrStreetsByGidsRequest> requests(4);
+    for (int i : {150, 3, 77}) {
+        XrAddrAccessor::XrStreetsByGidsRequest r;
+        r.gid = keys[i];
+        requests.append(r);
+    }
+    requests.get_item_ptr(2)->name = L"kept";
+    EXPECT_EQ(a->get_streets_by_gids(requests), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(requests.get_item_ptr(0)->name), L"Road 150");
+    EXPECT_EQ(wstr(requests.get_item_ptr(1)->name), L"Road 003");
+    EXPECT_EQ(wstr(requests.get_item_ptr(2)->name), L"kept");
+
+    XrAddrAccessor::XrStreetsByGidsRequest again;
+    again.gid = keys[3];
+    requests.append(again);
+    EXPECT_EQ(a->get_streets_by_gids(requests), XrAddrAccessor::FAILED);
+    EXPECT_EQ(wstr(requests.get_item_ptr(3)->name), L"Road 003");
+
+    XrArray<XrAddrAccessor::XrStreetsByGidsRequest> unknown(1);
+    XrAddrAccessor::XrStreetsByGidsRequest bad;
+    bad.gid = 0x7FFF0000;
+    unknown.append(bad);
+    EXPECT_EQ(a->get_streets_by_gids(unknown), XrAddrAccessor::FAILED);
+    EXPECT_TRUE(unknown.get_item_ptr(0)->name.is_empty());
+}
+
+// ------------------------------------------------------------------ counties and countries
+
+TEST(AddrAccessor, CountiesWithAndWithoutTheWindow)
+{
+    XrAddrWriter w;
+    std::vector<std::uint32_t> ids;
+    for (int i = 0; i < 5000; ++i) {
+        char name[48];
+        std::snprintf(name, sizeof name, "County %04d#Region %d#Land", i, i % 7);
+        ids.push_back(w.add_county(name, static_cast<BYTE>(i % 256)));
+    }
+    ids.push_back(w.add_county("AB", 200)); // four bytes, no padding
+    w.add_street(street("Main", ids[0], {seg(1, 1, 1, 2, 2)}));
+    auto a = open_db(build_db(w));
+
+    for (bool window : {false, true}) {
+        SCOPED_TRACE(window);
+        a->set_name_caching(window);
+        unsigned int id = 0;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            ASSERT_EQ(id, ids[i]);
+            XrString name;
+            BYTE attribute = 0;
+            unsigned int next = 0;
+            ASSERT_EQ(a->get_county(id, name, &attribute, &next), XrAddrAccessor::OK);
+            if (i < 5000) {
+                wchar_t expect[48];
+                std::swprintf(expect, 48, L"County %04d#Region %d#Land", static_cast<int>(i), static_cast<int>(i % 7));
+                ASSERT_EQ(wstr(name), expect);
+                ASSERT_EQ(attribute, static_cast<int>(i % 256));
+            } else {
+                EXPECT_EQ(wstr(name), L"AB");
+                EXPECT_EQ(attribute, 200);
+            }
+            id = next;
+        }
+        XrString name;
+        EXPECT_EQ(a->get_county(id, name, nullptr, nullptr), XrAddrAccessor::FAILED);
+        // Backwards across window borders.
+        for (size_t i = ids.size() - 1; i < ids.size(); i -= std::min<size_t>(i + 1, 97)) {
+            ASSERT_EQ(a->get_county(ids[i], name, nullptr, nullptr), XrAddrAccessor::OK);
+            if (i == 1217) {
+                EXPECT_EQ(wstr(name), L"County 1217#Region 6#Land");
+            }
+        }
+    }
+}
+
+TEST(AddrAccessor, ALongCountyNeedsTheWindow)
+{
+    XrAddrWriter w;
+    const std::uint32_t first = w.add_county("Short", 1);
+    const std::uint32_t long_one = w.add_county(std::string(200, 'L'), 2);
+    w.add_street(street("Main", first, {seg(1, 1, 1, 2, 2)}));
+    auto a = open_db(build_db(w));
+    XrString name;
+    BYTE attribute = 0;
+    // Without the window only 128 bytes of a record are read.
+    EXPECT_EQ(a->get_county(long_one, name, &attribute, nullptr), XrAddrAccessor::FAILED);
+    a->set_name_caching(true);
+    ASSERT_EQ(a->get_county(long_one, name, &attribute, nullptr), XrAddrAccessor::OK);
+    EXPECT_EQ(name.length(), 200);
+    EXPECT_EQ(attribute, 2);
+}
+
+TEST(AddrAccessor, CountryNames)
+{
+    XrAddrFileOptions o;
+    o.countries = {"Suomi", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "\xC5land"};
+    XrAddrWriter w(o);
+    w.add_street(street("Main", 0, {seg(1, 1, 1, 2, 2)}));
+    auto a = open_db(build_db(w));
+    EXPECT_EQ(a->get_country_count(), 3u);
+    XrString name;
+    ASSERT_EQ(a->get_country_name(0, name), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"Suomi");
+    ASSERT_EQ(a->get_country_name(1, name), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"ABCDEFGHIJKLMNOPQRSTUVWXYZ012345");
+    ASSERT_EQ(a->get_country_name(2, name), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(name), L"\u00C5land");
+    EXPECT_EQ(a->get_country_name(3, name), XrAddrAccessor::FAILED);
+}
+
+// ------------------------------------------------------------------ name tree
+
+class AddrTree : public ::testing::Test {
+protected:
+    std::unique_ptr<XrAddrAccessor> make(const std::vector<std::pair<std::string, std::uint32_t>>& streets,
+                                         XrAddrFileOptions o = XrAddrFileOptions())
+    {
+        writer = XrAddrWriter(o);
+        for (const auto& s : streets)
+            writer.add_street(street(s.first, s.second, {seg(1, 1, 1, 2, 2)}));
+        return open_db(build_db(writer));
+    }
+
+    static std::vector<std::wstring> letters(XrAddrAccessor& a, const TCHAR* prefix,
+                                             std::vector<unsigned int> counties = {}, bool* exact = nullptr,
+                                             unsigned int* position = nullptr)
+    {
+        EXPECT_EQ(a.find_first_street(prefix, true), XrAddrAccessor::PREFIX_AT_NODE);
+        XrArray<XrString> list(8);
+        bool e = false;
+        unsigned int block = 0, offset = 0;
+        EXPECT_EQ(a.get_next_letters(list, counties.empty() ? nullptr : counties.data(),
+                                     static_cast<int>(counties.size()), e, block, offset),
+                  XrAddrAccessor::OK);
+        if (exact != nullptr)
+            *exact = e;
+        if (position != nullptr)
+            *position = block << 16 | offset;
+        std::vector<std::wstring> out;
+        for (int i = 0; i < list.get_num_items(); ++i)
+            out.push_back(wstr(*list.get_item_ptr(i)));
+        return out;
+    }
+
+    XrAddrWriter writer;
+};
+
+TEST_F(AddrTree, FindFirstStreet)
+{
+    auto a = make({{"Main", 1}, {"Maple", 2}, {"Market", 1}, {"Mill", 3}, {"Moss", 2}});
+    struct Case {
+        const TCHAR* prefix;
+        std::vector<std::wstring> expect;
+    };
+    const Case cases[] = {
+        {L"MA", {L"Main", L"Maple", L"Market", L"Mill", L"Moss"}},
+        {L"MAP", {L"Maple", L"Market", L"Mill", L"Moss"}},
+        {L"MAX", {}},
+        {L"A", {}},
+        {L"Z", {}},
+        {L"MO", {L"Moss"}},
+        {L"MOSSY", {L"Moss"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.prefix)));
+        ASSERT_EQ(a->find_first_street(c.prefix, false), XrAddrAccessor::OK);
+        St last = XrAddrAccessor::OK;
+        EXPECT_EQ(walk_names(*a, &last), c.expect);
+        EXPECT_EQ(last, XrAddrAccessor::END);
+    }
+    ASSERT_EQ(a->find_first_street(L"MA", L'R'), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a, nullptr, 1), (std::vector<std::wstring>{L"Market"}));
+}
+
+TEST_F(AddrTree, DigitsInEitherForm)
+{
+    auto a = make({{"1st Avenue", 0}, {"2nd Street", 0}, {"Bay", 0}});
+    for (const TCHAR* prefix : {L"2", L"\u06F2", L"2N"}) {
+        ASSERT_EQ(a->find_first_street(prefix, false), XrAddrAccessor::OK);
+        EXPECT_EQ(walk_names(*a, nullptr, 1), (std::vector<std::wstring>{L"2nd Street"}));
+    }
+    EXPECT_EQ(letters(*a, L""), (std::vector<std::wstring>{L"B", L"1", L"2"}));
+}
+
+TEST_F(AddrTree, NextLettersAndExactNames)
+{
+    auto a = make({{"Main", 1}, {"Mains", 2}, {"Maple", 2}, {"Market", 1}, {"Mill", 3}});
+    bool exact = true;
+    // "I" has one way on, to "IN".
+    EXPECT_EQ(letters(*a, L"MA", {}, &exact), (std::vector<std::wstring>{L"IN", L"P", L"R"}));
+    EXPECT_FALSE(exact);
+    unsigned int position = 0;
+    EXPECT_EQ(letters(*a, L"MAIN", {}, &exact, &position), (std::vector<std::wstring>{L"S"}));
+    EXPECT_TRUE(exact);
+    EXPECT_EQ(position, writer.get_street_position(0));
+    // County filter: only entries with a street in one of the counties.
+    EXPECT_EQ(letters(*a, L"M", {3}), (std::vector<std::wstring>{L"I"}));
+    EXPECT_EQ(letters(*a, L"M", {2, 3}), (std::vector<std::wstring>{L"A", L"I"}));
+    EXPECT_EQ(letters(*a, L"MA", {1}), (std::vector<std::wstring>{L"I", L"R"}));
+    EXPECT_TRUE(letters(*a, L"M", {4}).empty());
+
+    XrArray<XrString> list(4);
+    bool e = false;
+    unsigned int block = 0, offset = 0;
+    ASSERT_EQ(a->find_first_street(L"MA", false), XrAddrAccessor::OK);
+    EXPECT_EQ(a->get_next_letters(list, nullptr, 0, e, block, offset), XrAddrAccessor::FAILED);
+}
+
+TEST_F(AddrTree, PredictedContinuations)
+{
+    std::vector<std::pair<std::string, std::uint32_t>> streets;
+    for (int i = 0; i < 7; ++i)
+        streets.push_back({"XAAA" + std::to_string(i), 0});
+    for (const char* s : {"XAAB", "XAB", "XB", "KESTAA", "KESTAB", "KESTB", "MAA", "MAB", "MB", "MC", "MD", "ME", "MF"})
+        streets.push_back({s, 0});
+    auto a = make(streets);
+    // K: one way down to KEST, then KESTA with two of three streets.
+    // M: the largest branch (MA, 2 of 7) is below 30 percent.
+    // X: stores at X, XA, XAA and XAAA; from the third on the last one is replaced.
+    EXPECT_EQ(letters(*a, L""), (std::vector<std::wstring>{L"KEST", L"KESTA", L"M", L"X", L"XAAA"}));
+    // With counties, the letters stand alone.
+    EXPECT_EQ(letters(*a, L"", {0}), (std::vector<std::wstring>{L"K", L"M", L"X"}));
+}
+
+TEST_F(AddrTree, CountyListForms)
+{
+    for (unsigned int compress : {0u, 1u}) {
+        SCOPED_TRACE(compress);
+        XrAddrFileOptions o;
+        o.compress_lists_from = compress;
+        // Ids 3, 70 (a two-byte delta), 20000 (absolute) and 20001.
+        auto a = make({{"Ash", 3}, {"Ask", 70}, {"Asp", 20000}, {"Ast", 20001}, {"Bay", 5}}, o);
+        EXPECT_EQ(letters(*a, L"", {20001}), (std::vector<std::wstring>{L"A"}));
+        EXPECT_EQ(letters(*a, L"", {4, 5}), (std::vector<std::wstring>{L"B"}));
+        EXPECT_EQ(letters(*a, L"", {70, 99999}), (std::vector<std::wstring>{L"A"}));
+        EXPECT_EQ(letters(*a, L"AS", {3, 20000}), (std::vector<std::wstring>{L"H", L"P"}));
+        EXPECT_TRUE(letters(*a, L"", {6, 71, 19999}).empty());
+    }
+}
+
+TEST_F(AddrTree, CollapsedEntriesPointAtTheirFirstStreet)
+{
+    XrAddrFileOptions o;
+    o.leaf_streets = 3;
+    auto a = make({{"Main", 0}, {"Maple", 0}, {"Mill", 0}, {"Bay", 0}}, o);
+    ASSERT_EQ(a->find_first_street(L"MIL", false), XrAddrAccessor::OK);
+    EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Main", L"Maple", L"Mill"}));
+}
+
+// ------------------------------------------------------------------ bad data
+
+TEST(AddrAccessor, BadDataIsReportedNotFatal)
+{
+    XrAddrFileOptions o;
+    o.suffixes = {{u" Road", u"Rd"}};
+    XrAddrWriter w(o);
+    w.add_street(street("Alder", 1, {seg(1, 1, 3, 2, 4)}));
+    w.add_street(street("Birch", 2, {seg(2, 1, 3, 2, 4), seg(3, 5, 7, 6, 8)}));
+    w.add_street(street("Cedar", 3, {seg(4, 1, 3, 2, 4)}));
+    const std::vector<BYTE> good = build_db(w);
+    const AddrLayout l(good);
+    const unsigned int birch = w.get_street_position(1);
+
+    struct Case {
+        const char* what;
+        std::function<std::vector<BYTE>(std::vector<BYTE>)> change;
+        std::function<St(XrAddrAccessor&)> run;
+    };
+    auto walk_all = [](XrAddrAccessor& a) {
+        St last = a.find_first_street(L"", false);
+        if (last != XrAddrAccessor::OK)
+            return last;
+        walk_names(a, &last);
+        return last;
+    };
+    auto segments_of_birch = [birch](XrAddrAccessor& a) {
+        EXPECT_TRUE(a.set_current_position(birch));
+        EXPECT_EQ(a.get_next_street(nullptr, nullptr, nullptr, nullptr, nullptr), XrAddrAccessor::OK);
+        St last = XrAddrAccessor::OK;
+        read_segments(a, &last);
+        return last;
+    };
+    auto in_block = [](std::function<void(std::vector<BYTE>&)> f) {
+        return [f](std::vector<BYTE> db) { return with_block(db, 0, f); };
+    };
+    const unsigned int b = birch & 0xFFFF;
+    const Case cases[] = {
+        {"compressed bytes",
+         [&](std::vector<BYTE> db) {
+             const unsigned int at = AddrLayout::u32(db, l.index + 4) & 0x7FFFFFFF;
+             db[at + 2] ^= 0x55;
+             db[at + 3] ^= 0xAA;
+             return db;
+         },
+         walk_all},
+        {"inflated size",
+         [&](std::vector<BYTE> db) {
+             db[l.index] += 1;
+             return db;
+         },
+         walk_all},
+        {"block beyond the file",
+         [&](std::vector<BYTE> db) {
+             AddrLayout::put32(db, l.index + 4, 0x7FFFFF00);
+             return db;
+         },
+         walk_all},
+        {"tree child outside the tree",
+         [&](std::vector<BYTE> db) {
+             db[l.tree + 2 + 2] = 0xFF; // the root's first entry becomes a child pointer
+             db[l.tree + 2 + 3] = 0xFF;
+             AddrLayout::put32(db, l.tree + 2 + 4, 0x10);
+             return db;
+         },
+         walk_all},
+        {"tree node count", [&](std::vector<BYTE> db) { db[l.tree + 1] = 0x7F; return db; }, walk_all},
+        {"name without its end", in_block([](std::vector<BYTE>& d) { std::fill(d.begin() + 3, d.end(), 'x'); }),
+         walk_all},
+        {"shared name outside the block",
+         in_block([b](std::vector<BYTE>& d) {
+             d[b + 2] |= 0x80;
+             d[b + 4] = 0xF0;
+             d[b + 5] = 0xFF;
+         }),
+         [](XrAddrAccessor& a) {
+             XrString name;
+             EXPECT_EQ(a.find_first_street(L"B", false), XrAddrAccessor::OK);
+             return a.get_next_street(&name, nullptr, nullptr, nullptr, nullptr);
+         }},
+        // Birch: head (3), language (1), name and its end (6), marker (1),
+        // extra field (4), segment header at 15.
+        {"segment count beyond the block", in_block([b](std::vector<BYTE>& d) { d[b + 15] = 0x3F; }), walk_all},
+        {"segments cut", in_block([b](std::vector<BYTE>& d) { d.resize(b + 15 + 1 + 2 + 6 + 3); }), walk_all},
+        {"link to a record beyond the block",
+         in_block([b](std::vector<BYTE>& d) {
+             d[b + 10] = 0;     // no segments of its own
+             d[b + 15] = 0xF0;  // the link (in the gid's place the extra field follows)
+         }),
+         segments_of_birch},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<BYTE> bad = c.change(good);
+        auto a = open_db(bad);
+        EXPECT_EQ(c.run(*a), XrAddrAccessor::FAILED);
+    }
+
+    // County-id lists: no ids, an item of form 0, a cut stream.
+    XrAddrWriter lw;
+    lw.add_street(street("Ash", 3, {seg(1, 1, 1, 2, 2)}));
+    lw.add_street(street("Bay", 4, {seg(1, 1, 1, 2, 2)}));
+    const std::vector<BYTE> lists = build_db(lw);
+    const AddrLayout ll(lists);
+    const std::function<void(std::vector<BYTE>&)> list_cases[] = {
+        [&](std::vector<BYTE>& d) { d[ll.lists + 3] = 0; },
+        [&](std::vector<BYTE>& d) { d[ll.lists + 6] = 0x04; },
+        [&](std::vector<BYTE>& d) { d[ll.lists + 2] = 0x00; d[ll.lists] = 0x40; },
+    };
+    for (const auto& change : list_cases) {
+        std::vector<BYTE> bad = lists;
+        change(bad);
+        auto a = open_db(bad);
+        ASSERT_EQ(a->find_first_street(L"", true), XrAddrAccessor::PREFIX_AT_NODE);
+        XrArray<XrString> list(4);
+        bool exact = false;
+        unsigned int block = 0, offset = 0;
+        const unsigned int ids[] = {3};
+        EXPECT_EQ(a->get_next_letters(list, ids, 1, exact, block, offset), XrAddrAccessor::FAILED);
+    }
+}
+
+} // namespace
