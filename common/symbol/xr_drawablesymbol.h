@@ -1,0 +1,66 @@
+// A symbol's drawing program bound to pens and brushes and to one scale
+// factor per scale index, drawn at a point with a rotation.
+#pragma once
+
+#include <cstdint>
+
+#include "common/container/xr_array.h"
+#include "common/gdi/xr_gdi.h"
+#include "common/geometry/xr_point.h"
+
+class XrMapView;
+
+class XrDrawableSymbol {
+public:
+    // Command codes of a drawing program (16-bit, little-endian; points and
+    // radii are signed 32-bit symbol units, the origin at the drawing point).
+    enum Command {
+        END = 0,            // 2 bytes
+        POLYLINE = 1,       // 4 + 8 x n: count n (u16), n points
+        POLYGON = 3,        // as POLYLINE: filled
+        ELLIPSE = 5,        // 20: u16 unused, centre x, y, radius x, y
+        FILLED_ELLIPSE = 6, // as ELLIPSE: filled
+        SELECT = 9,         // 8: brush index (u16), pen index (u16), u16 unused
+    };
+    // A SELECT index that keeps the current brush or pen.
+    static constexpr std::uint16_t KEEP = 0xFFFF;
+
+    struct XrBrPenInfo {
+        XrBrushHandle brush{};
+        XrPenHandle pen{};
+    };
+
+    // Pairs brush i with pen i (the counts must match); the program is not
+    // owned and must outlive the symbol.
+    XrDrawableSymbol(const XrBrushHandle* brushes, int num_br, const XrPenHandle* pens, int num_pn, bool flag,
+                     const double* scales, int num_scales, const BYTE* program, int length);
+    ~XrDrawableSymbol() = default;
+    XrDrawableSymbol(const XrDrawableSymbol&) = delete;
+    XrDrawableSymbol& operator=(const XrDrawableSymbol&) = delete;
+
+    // Draws at (x, y) rotated by angle degrees with the factor of the scale
+    // index; nothing without a factor or with factor 0. view is not used.
+    void draw(XrDCHandleRec* dc, int x, int y, int angle, int scale_index, XrMapView* view);
+    // The box around the four rotated and scaled corners of the bounding box.
+    XrRectangle get_screen_bbox(int angle, int scale_index) const;
+    // The bounding box of the program in symbol units.
+    const XrRectangle& get_bbox() const { return m_bbox; }
+    bool get_flag() const { return m_flag; }
+
+    // The length of the sound head of a program: commands are walked up to
+    // an END, the end of the data, a command cut short or an unknown code.
+    // ok is false in the last two cases.
+    static int check_program(const BYTE* program, int length, bool& ok);
+
+private:
+    void calc_bbox();
+    // The scale factor of the index, 0 when there is none.
+    float scale_of(int scale_index) const;
+
+    XrArray<XrBrPenInfo> m_pairs;
+    XrArray<float> m_scales;
+    const BYTE* m_program;
+    int m_length; // the sound head of the program
+    bool m_flag;
+    XrRectangle m_bbox;
+};
