@@ -33,7 +33,7 @@ bool is_cut_edge(const XrPoint& a, const XrPoint& b)
 } // namespace
 
 void XrGDI::draw_polygon_outlined(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count,
-                                  bool outline)
+                                  bool outline, bool)
 {
     draw_polygon(dc, points, ring_sizes, ring_count);
     if (!outline || points == nullptr || ring_sizes == nullptr || dc->pen.style == XrPenHandle::Null)

@@ -15,6 +15,7 @@
 
 class XrBitmap;
 class XrMapWindow;
+class XrPalette;
 
 // 0x00BBGGRR.
 typedef unsigned int XrColorHandle;
@@ -93,6 +94,11 @@ struct XrDCHandleRec {
     XrRectangle clip;     // right/bottom exclusive; all zero or left == right: none
 };
 
+// The font state of a DC saved around a layer's drawing; this platform
+// keeps none.
+struct XrDCState {
+};
+
 class XrGDI {
 public:
     enum Align {
@@ -150,8 +156,9 @@ public:
     static void draw_polyline(XrDCHandleRec* dc, const XrPoint* points, int count);
     // The rings follow one another in points.
     static void draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count);
+    // The map's 3D view outlines its areas the same way as the flat one.
     static void draw_polygon_outlined(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes,
-                                      int ring_count, bool outline);
+                                      int ring_count, bool outline, bool is_3d = false);
     static void draw_rectangle(XrDCHandleRec* dc, int left, int top, int right, int bottom);
     static void draw_rectangle(XrDCHandleRec* dc, const XrRectangle& r)
     {
@@ -245,11 +252,11 @@ public:
     static void release_window_dc(XrMapWindow* window, XrDCHandleRec* dc);
 
     // Hooks without effect on this platform, called at their documented points.
-    static void get_dc_state(XrDCHandleRec*) {}
-    static void set_dc_state(XrDCHandleRec*) {}
+    static void get_dc_state(XrDCHandleRec*, XrDCState&) {}
+    static void set_dc_state(XrDCHandleRec*, const XrDCState&) {}
     static void begin_draw(XrDCHandleRec*) {}
     static void end_draw(XrDCHandleRec*) {}
     static void reset_pen(XrDCHandleRec*) {}
     static void flush_text(XrDCHandleRec*) {}
-    static void map_draw_hook(int, int, int) {}
+    static void map_draw_hook(XrDCHandleRec*, XrPalette*, int) {}
 };

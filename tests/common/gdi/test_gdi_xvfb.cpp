@@ -8,6 +8,7 @@
 
 #include "common/bmloader/xr_bitmap.h"
 #include "common/gdi/xr_gdi.h"
+#include "common/gdi/xr_palette.h"
 #include "gdi_test_dc.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/mbm_writer.h"
@@ -346,6 +347,13 @@ TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
     EXPECT_NE(px.at(30, 54), kRed);     // long horizontal cut
     EXPECT_NE(px.at(10, 30), kRed);     // long vertical cut
     EXPECT_EQ(px.at(20, 40), kGreen);
+
+    // The 3D view's call draws the same.
+    XrTestDC t3;
+    XrGDI::select_brush(t3.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_pen(t3.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::draw_polygon_outlined(t3.dc, ring, sizes, 1, true, true);
+    EXPECT_EQ(XrTestPixels(t3.dc).pixels, px.pixels);
 }
 
 TEST_F(GdiTest, RoundRectangleInTwoColours)
@@ -1030,6 +1038,26 @@ TEST_F(GdiTest, FlushAndWait)
     XrGDI::flush_and_wait(t.dc, 0);
     XrGDI::flush_and_wait(t.dc, 20);
     EXPECT_GE(g_get_monotonic_time() - start, 20000);
+}
+
+// The map engine calls the hooks with its DC, its palette and its state.
+TEST_F(GdiTest, HooksTakeTheMapEnginesArgumentsAndChangeNothing)
+{
+    XrTestDC t;
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::draw_line(t.dc, 0, 0, 9, 9);
+    const XrTestPixels before(t.dc);
+    XrPalette palette;
+    XrDCState state;
+    XrGDI::map_draw_hook(t.dc, &palette, 7);
+    XrGDI::get_dc_state(t.dc, state);
+    XrGDI::begin_draw(t.dc);
+    XrGDI::end_draw(t.dc);
+    XrGDI::reset_pen(t.dc);
+    XrGDI::flush_text(t.dc);
+    XrGDI::set_dc_state(t.dc, state);
+    EXPECT_EQ(palette.get_count(), 0u);
+    EXPECT_EQ(XrTestPixels(t.dc).pixels, before.pixels);
 }
 
 // --- Fatal checks ---------------------------------------------------------------
