@@ -1,0 +1,78 @@
+// One ServCom exchange: a state machine that waits to be started, POSTs the
+// compressed request bag, collects the reply body and reports the outcome
+// to its client. It deletes itself when its machine finishes, and not
+// before the HTTP request it made has reported request_done.
+#pragma once
+
+#include "common/ber/xr_streams.h"
+#include "common/container/xr_bytearray.h"
+#include "common/fsm/xr_fsm.h"
+#include "common/os/xr_eventhandler.h"
+#include "common/update/xr_httpclient.h"
+
+class XrPropertyBag;
+class XrServComClient;
+class XrServComImplementation;
+
+class XrServComMessage : public XrHttpRequestListener, public XrEventHandler, public XrFsmThread {
+public:
+    // Reply bytes kept in memory before the stream spills to a file.
+    static constexpr int reply_memory_limit = 0x40000;
+
+    // Takes the request bag over; copies the busy text (may be null).
+    XrServComMessage(XrFsm* fsm, const XrString& url, XrPropertyBag* request_bag, XrServComImplementation* channel,
+                     XrHttpClient* http_client, XrServComClient* client, const XrString* busy_text);
+    ~XrServComMessage() override;
+
+    // Lets the waiting machine send.
+    void start();
+    bool is_started() const { return started; }
+    // Running: started, with a request, not finished.
+    bool is_running() const { return http_request != nullptr && !is_finished; }
+    XrServComClient* get_client() const { return client; }
+    // Marks the exchange finished, destroys its request and wakes the machine
+    // (which then ends).
+    void abort();
+
+    XrFsmResult step() override;
+    void finished() override { delete this; }
+
+    // XrHttpRequestListener
+    void request_failed(XrHttpRequest* request, int error) override;
+    void status_received(XrHttpRequest* request, int status) override;
+    void data_received(XrHttpRequest* request, const BYTE* bytes, int length) override;
+    void request_done(XrHttpRequest* request) override;
+
+    // XrEventHandler: the inactivity time-out fired.
+    void execute(XrEventloopBase* loop, void* data) override;
+
+private:
+    typedef XrFsmResult (XrServComMessage::*State)();
+    XrFsmResult st_send();
+    XrFsmResult st_receive();
+    XrFsmResult st_fail();
+    XrFsmResult st_done();
+
+    void bag_received(XrPropertyBag* reply);
+    void arm_timeout();
+    void disarm_timeout();
+
+    bool started = false;
+    bool is_finished = false;
+    XrFsmWaitQueue wait_queue;
+    XrString url;
+    XrPropertyBag* request_bag;
+    XrServComImplementation* channel;
+    XrEventloopBase* loop;
+    XrHttpClient* http_client;
+    XrHttpRequest* http_request = nullptr;
+    // A started request has not reported request_done yet.
+    bool request_outstanding = false;
+    XrServComClient* client;
+    XrString* busy_text = nullptr;
+    XrSwappingOutputStream reply_stream{reply_memory_limit};
+    XrByteArray request_body{16, 16};
+    bool http_failure = false;
+    int http_error = 0;
+    State state;
+};

@@ -1,0 +1,125 @@
+// Decoding of ServCom reply bodies and the evaluation of reply bags.
+#include "apps/services/servcom_test_bags.h"
+#include "apps/services/xr_servcomreply.h"
+#include "common/misc/xr_msgids.h"
+#include "apps/services/servcom_english.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ServComReplyTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(texts.bound); }
+    EnglishTexts texts;
+};
+
+} // namespace
+
+TEST_F(ServComReplyTest, EvaluatesReplyBags)
+{
+    const std::string internal = narrow(XrString(static_cast<int>(R_STR_INTERNAL_COMMUNICATION_ERROR)));
+    ASSERT_EQ(internal, "Internal communication error");
+    struct Case {
+        const char* name;
+        ReplySpec spec;
+        int status;
+        std::string title;
+        std::string details;
+    };
+    const Case cases[] = {
+        {"success with payload", {}, 0, "", ""},
+        {"success without payload", {true, true, false}, 4, internal, internal + ": 0"},
+        {"no success flag", {false, true, true}, 4, internal, internal + ": 1"},
+        {"failure without texts", {true, false, false}, 4, internal, internal + ": 3"},
+        {"failure with message only", {true, false, false, "boom"}, 4, internal, internal + ": 2:boom"},
+        {"failure without details", {true, false, false, "boom", "Title"}, 4, "Title", "boom"},
+        {"failure with all texts", {true, false, false, "boom", "Title", "Details"}, 5, "Title", "Details"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<XrPropertyBag> bag(make_reply_bag(c.spec));
+        XrServComReply r = servcom_evaluate_reply(bag.get());
+        std::unique_ptr<XrPropertyBag> payload(r.payload);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(narrow(r.title), c.title) << c.name;
+        EXPECT_EQ(narrow(r.details), c.details) << c.name;
+        EXPECT_EQ(r.service_id, 7) << c.name;
+        EXPECT_EQ(r.value_a, 8) << c.name;
+        EXPECT_EQ(r.value_b, 9) << c.name;
+        EXPECT_EQ(payload != nullptr, c.status == 0) << c.name;
+        if (payload) {
+            std::int32_t v = 0;
+            EXPECT_EQ(payload->get_int(1, 0, v), 0);
+            EXPECT_EQ(v, 42);
+            EXPECT_EQ(bag->get_value_count(4), 0) << "the payload is taken out of the reply";
+        }
+    }
+}
+
+TEST_F(ServComReplyTest, MissingBagAndWrongKinds)
+{
+    const std::string internal = narrow(XrString(static_cast<int>(R_STR_INTERNAL_COMMUNICATION_ERROR)));
+    XrServComReply none = servcom_evaluate_reply(nullptr);
+    EXPECT_EQ(none.status, 4);
+    EXPECT_EQ(narrow(none.details), internal + ": 0");
+
+    XrPropertyBag bag; // success as an integer, no echoed values
+    bag.add_int(5, 1);
+    XrServComReply r = servcom_evaluate_reply(&bag);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(narrow(r.details), internal + ": 1");
+    EXPECT_EQ(r.service_id, 0);
+    EXPECT_EQ(r.value_a, 0);
+    EXPECT_EQ(r.value_b, 0);
+}
+
+TEST_F(ServComReplyTest, DecodesBodies)
+{
+    std::vector<std::uint8_t> good = reply_body({});
+    std::unique_ptr<XrPropertyBag> bag(servcom_decode_reply(good.data(), static_cast<int>(good.size())));
+    ASSERT_NE(bag, nullptr);
+    bool success = false;
+    EXPECT_EQ(bag->get_bool(5, 0, success), 0);
+    EXPECT_TRUE(success);
+
+    XrPropertyBag* reply = make_reply_bag({});
+    std::vector<std::uint8_t> encoding = bag_encoding(*reply);
+    delete reply;
+    const int n = static_cast<int>(encoding.size());
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> body;
+    };
+    std::vector<std::uint8_t> cut = good;
+    cut.resize(cut.size() - 5);
+    std::vector<std::uint8_t> flipped = good;
+    flipped[flipped.size() / 2] ^= 0x5A;
+    const Case bad[] = {
+        {"empty", {}},
+        {"one byte", {0x02}},
+        {"length item only", {0x02, 0x01, 0x10}},
+        {"cut stream", cut},
+        {"damaged stream", flipped},
+        {"zero length", servcom_reply_body(encoding, 0)},
+        {"negative length", servcom_reply_body(encoding, -5)},
+        {"length far beyond the stream", servcom_reply_body(encoding, 0x7FFFFFFF)},
+        {"length too small", servcom_reply_body(encoding, n - 20)},
+        {"not a bag", servcom_reply_body({0x04, 0x02, 'h', 'i'})},
+        {"constructed length item", {0x30, 0x03, 0x02, 0x01, 0x05}},
+    };
+    for (const Case& c : bad) {
+        std::unique_ptr<XrPropertyBag> b(servcom_decode_reply(c.body.data(), static_cast<int>(c.body.size())));
+        EXPECT_EQ(b, nullptr) << c.name;
+    }
+}
+
+TEST_F(ServComReplyTest, ErrorTexts)
+{
+    EXPECT_EQ(narrow(servcom_error_text(1)), "No Internet access point is defined.");
+    EXPECT_EQ(narrow(servcom_error_text(18)), "Network error.");
+    EXPECT_EQ(narrow(servcom_error_text(20)), "The device is in offline mode.");
+    EXPECT_TRUE(servcom_error_text(0).is_empty());
+    EXPECT_TRUE(servcom_error_text(21).is_empty());
+}
