@@ -1,7 +1,7 @@
 // The ServCom channel against a scripted HTTP server on 127.0.0.1: the
 // request on the wire, replies, failures, time-outs, cancelling, the busy
 // indicator and the channel's lifetime.
-#include "apps/services/servcom_english.h"
+#include "support/xr_english_texts.h"
 #include "apps/services/servcom_test_bags.h"
 #include "apps/services/xr_servcom.h"
 #include "common/base/xr_singleton.h"

@@ -2,7 +2,7 @@
 #include "apps/services/servcom_test_bags.h"
 #include "apps/services/xr_servcomreply.h"
 #include "common/misc/xr_msgids.h"
-#include "apps/services/servcom_english.h"
+#include "support/xr_english_texts.h"
 
 #include <gtest/gtest.h>
 

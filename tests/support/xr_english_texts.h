@@ -1,5 +1,5 @@
-// The English message catalogue for the ServCom tests: a temporary root with
-// the compiled catalogue, LANGUAGE=en and the C.UTF-8 locale.
+// The English message catalogue for tests: a temporary root with the
+// compiled catalogue, LANGUAGE=en and the C.UTF-8 locale.
 #pragma once
 
 #include "common/misc/xr_msgtable.h"

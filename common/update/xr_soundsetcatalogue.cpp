@@ -1,0 +1,140 @@
+#include "common/update/xr_soundsetcatalogue.h"
+
+#include "common/misc/xr_msgids.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_file.h"
+#include "common/update/xr_cataloguehost.h"
+#include "common/update/xr_versionfile.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr int max_name_length = 260;
+const TCHAR soundset_prefix[] = L"Soundset ";
+constexpr int soundset_prefix_len = 9;
+
+// Calls visit for every sub-folder name of folder; false when it cannot be
+// listed.
+template <class F>
+bool for_each_subfolder(const XrString& folder, F visit)
+{
+    XrFileFinder finder;
+    if (!finder.open(folder, XrFileFinder::DIRECTORIES))
+        return false;
+    TCHAR name[max_name_length];
+    while (finder.get_next(name, max_name_length)) {
+        if (!visit(XrString(name)))
+            break;
+    }
+    return true;
+}
+
+bool has_files(const XrString& folder)
+{
+    XrFileFinder finder;
+    TCHAR name[max_name_length];
+    return finder.open(folder, XrFileFinder::FILES) && finder.get_next(name, max_name_length);
+}
+
+// The two steps of the voice folder search below one root; 1 found, 0 not
+// found, -1 the root cannot be listed.
+int search_voice_folder(const XrString& root, XrString& name)
+{
+    if (name.length() > 0 && has_files(root + L"/" + name))
+        return 1;
+    XrString first;
+    if (!for_each_subfolder(root, [&](const XrString& sub) {
+            first = sub;
+            return false;
+        }))
+        return -1;
+    if (first.length() == 0)
+        return 0;
+    name = first;
+    return 1;
+}
+
+} // namespace
+
+XrSoundsetCatalogue::XrSoundsetCatalogue(const XrString& root) : m_root(root)
+{
+    scan();
+}
+
+XrSoundsetCatalogue::~XrSoundsetCatalogue()
+{
+    for (int i = 0; i < m_entries.get_num_items(); ++i)
+        delete m_entries.get_item(i);
+}
+
+void XrSoundsetCatalogue::scan()
+{
+    std::vector<XrSoundsetEntry*> found;
+    for_each_subfolder(m_root, [&](const XrString& language_folder) {
+        const XrString language_path = m_root + L"/" + language_folder;
+        for_each_subfolder(language_path, [&](const XrString& voice_folder) {
+            const XrString path = language_path + L"/" + voice_folder;
+            XrVersionFile version;
+            if (!version.load(path + L"/version.txt"))
+                return true;
+            XrString title = version.get(L"Title");
+            if (title.length() > soundset_prefix_len
+                && wide_strncmp(title.c_str(), soundset_prefix, soundset_prefix_len) == 0)
+                title = XrString(title.c_str_at(soundset_prefix_len));
+            XrSoundsetEntry* entry = new (std::nothrow)
+                XrSoundsetEntry(path, title, version.get(L"Language"), version.get(L"GUID"));
+            if (entry != nullptr)
+                found.push_back(entry);
+            return true;
+        });
+        return true;
+    });
+    std::stable_sort(found.begin(), found.end(), [](const XrSoundsetEntry* a, const XrSoundsetEntry* b) {
+        return wide_strcmp(a->get_title().c_str(), b->get_title().c_str()) < 0;
+    });
+    for (XrSoundsetEntry* entry : found) {
+        if (!m_entries.append(entry))
+            delete entry;
+    }
+}
+
+XrSoundsetEntry* XrSoundsetCatalogue::get_item(int i) const
+{
+    if (i < 0 || i >= m_entries.get_num_items())
+        return nullptr;
+    return m_entries.get_item(i);
+}
+
+XrString XrSoundsetCatalogue::get_voice_root()
+{
+    return XrPathResolver::resolve(XrString((int)R_STR_PATH_SOUNDS));
+}
+
+XrString XrSoundsetCatalogue::get_default_voice_folder()
+{
+    return XrPathResolver::resolve(XrString(L"?:\\kestrova\\sounds\\sound_eng"));
+}
+
+bool XrSoundsetCatalogue::find_voice_folder(XrString& name, bool search)
+{
+    XrCatalogueHost* host = XrCatalogueHost::get_instance();
+    name = host != nullptr ? host->get_voice_folder_name() : XrString();
+    if (!search)
+        return true;
+    int found = search_voice_folder(get_voice_root(), name);
+    if (found < 0)
+        found = search_voice_folder(get_default_voice_folder(), name);
+    return found > 0;
+}
+
+bool XrSoundsetCatalogue::list_voice_folders(XrArray<XrString>& names)
+{
+    auto add = [&](const XrString& sub) {
+        names.append(sub);
+        return true;
+    };
+    return for_each_subfolder(get_voice_root(), add) || for_each_subfolder(get_default_voice_folder(), add);
+}
