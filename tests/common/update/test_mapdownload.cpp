@@ -1,0 +1,222 @@
+// List downloads: a form POST whose body replaces a file in the card's map
+// folder, against a scripted server on 127.0.0.1.
+#include "common/misc/xr_path_resolver.h"
+#include "common/os/main_loop_pump.h"
+#include "common/os/xr_eventloop.h"
+#include "common/os/xr_inet.h"
+#include "common/update/http_script_server.h"
+#include "common/update/xr_mapdownload.h"
+#include "common/update/xr_updaterpcclient.h"
+#include "platform/conic/conic.h"
+#include "support/xr_temp_root.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Request = HttpScriptServer::Request;
+
+HttpScriptServer::Reply answer(const std::string& body, const std::string& status = "200 OK")
+{
+    return HttpScriptServer::reply("HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+                                       "\r\n\r\n" + body,
+                                   HttpScriptServer::close_connection);
+}
+
+bool exists(const std::string& path)
+{
+    std::ifstream in(path);
+    return in.good();
+}
+
+std::string read(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class MapDownloadTest : public ::testing::Test, public XrMapDownloadOwner {
+protected:
+    void SetUp() override
+    {
+        con_ic_standin_reset();
+        unsetenv("http_proxy");
+        forget_map_card_root();
+        map_dir = root.make_dirs("/media/mmc1/map/kestrova/");
+        map_dir = root.dir() + "/media/mmc1/map/";
+        ASSERT_TRUE(XrInet::create_inet(&loop));
+        rpc = new XrUpdateRpcClient(&fsm, &loop);
+    }
+    void TearDown() override
+    {
+        rpc->quit();
+        pump_pending();
+        XrInet::destroy_inet();
+        pump_pending();
+        con_ic_standin_reset();
+        forget_map_card_root();
+    }
+
+    void component_download_result(bool ok) override { results.push_back(ok); }
+
+    XrMapDownload* make(const HttpScriptServer& server, const char* name = "maps.txt")
+    {
+        rpc->set_server(XrString("127.0.0.1"), server.port());
+        return XrMapDownload::create(&fsm, &loop, *rpc, this, XrString(name));
+    }
+    // Runs the download to its end; its outcome.
+    bool run(XrMapDownload* download, const XrRpcCall& call)
+    {
+        download->start(call);
+        EXPECT_TRUE(pump_until([&] { return !results.empty(); }, 10000));
+        pump_pending();
+        EXPECT_EQ(results.size(), 1u);
+        return !results.empty() && results.back();
+    }
+    std::string target() const { return map_dir + "/maps.txt"; }
+
+    XrTempRoot root;
+    std::string map_dir;
+    XrEventLoop loop;
+    XrFsm fsm;
+    XrUpdateRpcClient* rpc = nullptr;
+    std::vector<bool> results;
+};
+
+} // namespace
+
+TEST_F(MapDownloadTest, BodyReplacesTheTargetAndNoTemporaryFilesStay)
+{
+    std::vector<Request> seen;
+    std::string big(20000, 'x');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>('a' + i % 26);
+    HttpScriptServer server([&](const Request& r) {
+        seen.push_back(r);
+        return answer(big);
+    });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    XrMapDownload* download = make(server);
+    ASSERT_NE(download, nullptr);
+    EXPECT_EQ(download->get_target_path(), XrString((map_dir + "/maps.txt").c_str()));
+    XrRpcCall call{XrString(XR_COMPONENT_FILES_PATH)};
+    ASSERT_TRUE(call.add_string_param("guid", "{AB-12}"));
+    EXPECT_TRUE(run(download, call));
+    EXPECT_EQ(read(target()), big);
+    EXPECT_FALSE(exists(target() + ".tmp"));
+    EXPECT_FALSE(exists(target() + ".bak"));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].request_line, "POST /maemo/component_files HTTP/1.1");
+    EXPECT_EQ(seen[0].body, "guid=%7BAB-12%7D");
+    std::string head = seen[0].head;
+    for (char& ch : head)
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_NE(head.find("\r\nconnection: close\r\n"), std::string::npos) << seen[0].head;
+}
+
+TEST_F(MapDownloadTest, ListWithoutParametersCreatesTheTarget)
+{
+    std::vector<Request> seen;
+    HttpScriptServer server([&](const Request& r) {
+        seen.push_back(r);
+        return answer("map1\nmap2\n");
+    });
+    XrMapDownload* download = make(server);
+    ASSERT_NE(download, nullptr);
+    EXPECT_TRUE(run(download, XrRpcCall(XrString(XR_LIST_SPEAKERS_PATH))));
+    EXPECT_EQ(read(target()), "map1\nmap2\n");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].request_line, "POST /maemo/list_speakers HTTP/1.1");
+    EXPECT_EQ(seen[0].body, "");
+}
+
+TEST_F(MapDownloadTest, FailuresKeepTheOldTarget)
+{
+    struct Case {
+        const char* name;
+        HttpScriptServer::Reply reply;
+    } cases[] = {
+        {"500", answer("server error page", "500 Internal Server Error")},
+        {"404", answer("", "404 Not Found")},
+        {"truncated", HttpScriptServer::reply("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial",
+                                              HttpScriptServer::close_connection)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        results.clear();
+        HttpScriptServer server([&](const Request&) { return c.reply; });
+        root.write_file("/media/mmc1/map/maps.txt", "old list");
+        XrMapDownload* download = make(server);
+        ASSERT_NE(download, nullptr);
+        EXPECT_FALSE(run(download, XrRpcCall(XrString(XR_LIST_MAPS_PATH))));
+        EXPECT_EQ(read(target()), "old list");
+        EXPECT_FALSE(exists(target() + ".bak"));
+    }
+}
+
+TEST_F(MapDownloadTest, RefusedConnectionFails)
+{
+    int port = 0;
+    {
+        HttpScriptServer server([](const Request&) { return answer(""); });
+        port = server.port();
+    }
+    rpc->set_server(XrString("127.0.0.1"), port);
+    XrMapDownload* download = XrMapDownload::create(&fsm, &loop, *rpc, this, XrString("maps.txt"));
+    ASSERT_NE(download, nullptr);
+    EXPECT_FALSE(run(download, XrRpcCall(XrString(XR_LIST_MAPS_PATH))));
+    EXPECT_FALSE(exists(target()));
+}
+
+TEST_F(MapDownloadTest, CancelEndsAsFailure)
+{
+    HttpScriptServer server([](const Request&) {
+        HttpScriptServer::Reply r = answer("late");
+        r.pieces[0].delay_ms = 1000;
+        return r;
+    });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    XrMapDownload* download = make(server);
+    ASSERT_NE(download, nullptr);
+    download->start(XrRpcCall(XrString(XR_LIST_MAPS_PATH)));
+    pump_for(50);
+    EXPECT_TRUE(results.empty());
+    download->cancel();
+    EXPECT_TRUE(pump_until([&] { return !results.empty(); }, 10000));
+    pump_pending();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0]);
+    EXPECT_EQ(read(target()), "old list");
+}
+
+TEST_F(MapDownloadTest, UnusableTargetIsRefusedOrFailsAtOnce)
+{
+    HttpScriptServer server([](const Request&) { return answer("x"); });
+    // Too long a path is refused rather than cut.
+    std::string long_name(300, 'n');
+    EXPECT_EQ(make(server, long_name.c_str()), nullptr);
+    // A folder where the temporary file should be: failure reported during start.
+    root.make_dirs("/media/mmc1/map/maps.txt.tmp/");
+    XrMapDownload* download = make(server);
+    ASSERT_NE(download, nullptr);
+    download->start(XrRpcCall(XrString(XR_LIST_MAPS_PATH)));
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results[0]);
+}
+
+TEST_F(MapDownloadTest, NoCardMeansNoDownload)
+{
+    XrTempRoot empty_root;
+    forget_map_card_root();
+    HttpScriptServer server([](const Request&) { return answer("x"); });
+    EXPECT_EQ(make(server), nullptr);
+}
