@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -59,4 +60,10 @@ std::string XrTempRoot::write_file(const std::string& absolute, const std::strin
     if (!out)
         throw std::runtime_error("cannot write " + p.string());
     return p.string();
+}
+
+std::string XrTempRoot::read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

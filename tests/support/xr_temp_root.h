@@ -18,6 +18,9 @@ public:
     // Writes a file below the root (parents created); returns its full path.
     std::string write_file(const std::string& absolute, const std::string& content) const;
 
+    // The whole content of a file ("" when it cannot be read).
+    static std::string read_file(const std::string& path);
+
     // Where the build staged shipped files (message catalogue, demo data).
     static std::string stage_dir();
 

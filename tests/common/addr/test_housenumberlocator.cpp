@@ -2,6 +2,7 @@
 #include "common/addr/xr_housenumberlocator.h"
 #include "common/container/xr_bytearray.h"
 #include "common/db/xr_memorygeomstorage.h"
+#include "common/db/memory_records.h"
 
 namespace {
 
@@ -9,28 +10,10 @@ using L = XrHouseNumberLocator;
 constexpr int EVEN = XrAddrAccessor::NUM_EVEN, ODD = XrAddrAccessor::NUM_ODD, MIXED = XrAddrAccessor::NUM_MIXED,
               NONE = XrAddrAccessor::NUM_NONE;
 
-void le(std::vector<BYTE>& b, long long v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
 // A polyline in the in-memory record layout.
 std::vector<BYTE> polyline(const std::vector<XrPoint>& pts)
 {
-    std::vector<BYTE> b;
-    le(b, 1, 4);
-    le(b, 3, 2);
-    le(b, 0, 2);
-    le(b, pts[0].x, 3);
-    le(b, pts[0].y, 3);
-    XrByteArray d;
-    for (size_t i = 1; i < pts.size(); ++i) {
-        d.append_varint(pts[i].x - pts[i - 1].x);
-        d.append_varint(pts[i].y - pts[i - 1].y);
-    }
-    b.insert(b.end(), d.get_items(), d.get_items() + d.get_num_items());
-    return b;
+    return xr_test::polyline_record(1, pts, 3, 0);
 }
 
 TEST(HouseNumberLocator, MatchHouseNumber)

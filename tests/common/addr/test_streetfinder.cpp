@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/db/memory_records.h"
 #include "common/addr/xr_graphaccessor2.h"
 #include "common/addr/xr_streetfinder.h"
 #include "common/db/geom_test_util.h"
@@ -29,22 +30,7 @@ public:
     XrGid add_road(const std::vector<XrPoint>& pts, BYTE attribute = 0)
     {
         int id = get_record_count();
-        std::vector<BYTE> b;
-        auto le = [&](long long v, int n) {
-            for (int i = 0; i < n; ++i)
-                b.push_back(static_cast<BYTE>(v >> (8 * i)));
-        };
-        le(id, 4);
-        le(1, 2);
-        le(0, 2);
-        le(pts[0].x, 3);
-        le(pts[0].y, 3);
-        XrByteArray d;
-        for (size_t i = 1; i < pts.size(); ++i) {
-            d.append_varint(pts[i].x - pts[i - 1].x);
-            d.append_varint(pts[i].y - pts[i - 1].y);
-        }
-        b.insert(b.end(), d.get_items(), d.get_items() + d.get_num_items());
+        std::vector<BYTE> b = xr_test::polyline_record(id, pts, 1, 0);
         EXPECT_EQ(add_record(RecPolyline, b.data(), b.size()), OK);
         if (attribute != 0)
             attributes[id] = attribute;

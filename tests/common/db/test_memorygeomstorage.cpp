@@ -4,47 +4,22 @@
 #include "common/db/xr_memorygeomstorage.h"
 #include "common/geometry/xr_polygon.h"
 #include "geom_test_util.h"
+#include "memory_records.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
 using Kind = XrGeomStorage::XrRecordType;
 
-void le(Bytes& b, long long v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
 // In-memory layouts.
 Bytes point_rec(int id, int x, int y, int type = 1, int aux = 0, const char* text = nullptr)
 {
-    Bytes b;
-    le(b, id, 4);
-    le(b, type, 2);
-    le(b, aux, 2);
-    le(b, x, 4);
-    le(b, y, 4);
-    if (text != nullptr)
-        b.insert(b.end(), text, text + std::strlen(text) + 1);
-    return b;
+    return xr_test::point_record(id, x, y, type, aux, text);
 }
 
 Bytes poly_rec(int id, const std::vector<XrPoint>& pts, int type = 3, int aux = 0)
 {
-    Bytes b;
-    le(b, id, 4);
-    le(b, type, 2);
-    le(b, aux, 2);
-    le(b, pts[0].x, 3);
-    le(b, pts[0].y, 3);
-    XrByteArray d;
-    for (size_t i = 1; i < pts.size(); ++i) {
-        d.append_varint(pts[i].x - pts[i - 1].x);
-        d.append_varint(pts[i].y - pts[i - 1].y);
-    }
-    b.insert(b.end(), d.get_items(), d.get_items() + d.get_num_items());
-    return b;
+    return xr_test::polyline_record(id, pts, type, aux);
 }
 
 void add(XrGeomStorage& s, Kind kind, const Bytes& b)

@@ -27,12 +27,6 @@ XrString wide(const std::string& s)
     return from_platform_path(s.c_str());
 }
 
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class FileTest : public ::testing::Test {
 protected:
     void SetUp() override { dir = root.make_dirs("/files"); }
@@ -145,7 +139,7 @@ TEST_P(FileAccess, ReadWriteWithinTheSize)
         std::fill(buf.begin(), buf.end(), 'w');
         EXPECT_EQ(f.write(c.offset, c.length, buf.data()), c.expected);
         f.close();
-        std::string content = read_all(dir + "/ten.bin");
+        std::string content = XrTempRoot::read_file(dir + "/ten.bin");
         EXPECT_EQ(content.size(), 10u);
         if (c.expected == XrFile::OK) {
             EXPECT_EQ(content.substr(c.offset, c.length), std::string(c.length, 'w'));
@@ -198,10 +192,10 @@ TEST_F(FileTest, ResizeGrowsWithZeroAndShrinks)
     EXPECT_EQ(f.get_size(), 8u);
     EXPECT_EQ(f.resize(8), XrFile::OK);
     ASSERT_TRUE(f.flush());
-    EXPECT_EQ(read_all(dir + "/r.bin"), std::string("abcx\0\0\0\0", 8));
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/r.bin"), std::string("abcx\0\0\0\0", 8));
     EXPECT_EQ(f.resize(2), XrFile::OK);
     EXPECT_EQ(f.get_size(), 2u);
-    EXPECT_EQ(read_all(dir + "/r.bin"), "ab");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/r.bin"), "ab");
     BYTE buf[3];
     EXPECT_EQ(f.read(0, 3, buf), XrFile::PAST_END);
 }
@@ -215,7 +209,7 @@ TEST_F(FileTest, ReadOnlyRefusesChanges)
     EXPECT_EQ(f.write(0, 1, &x), XrFile::FAILED);
     EXPECT_EQ(f.resize(10), XrFile::FAILED);
     EXPECT_EQ(f.get_size(), 3u);
-    EXPECT_EQ(read_all(dir + "/ro.bin"), "abc");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/ro.bin"), "abc");
 }
 
 TEST_F(FileTest, ClosedFile)
@@ -340,7 +334,7 @@ TEST_F(FileTest, DirectoriesAndRenames)
 
     put("a/x.txt", "x");
     EXPECT_TRUE(rename_file(path("a/x.txt"), path("a/b/y.txt")));
-    EXPECT_EQ(read_all(dir + "/a/b/y.txt"), "x");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/a/b/y.txt"), "x");
     EXPECT_FALSE(rename_file(path("a/x.txt"), path("a/z.txt")));
     XrString too_long = path("");
     while (too_long.length() < 4100)
@@ -367,12 +361,12 @@ TEST_F(FileTest, CopyFile)
     put("src.bin", big);
     put("dst.bin", std::string(5000, 'z'));
     EXPECT_TRUE(copy_file(path("src.bin"), path("dst.bin"))); // reused and shrunk
-    EXPECT_EQ(read_all(dir + "/dst.bin"), big);
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/dst.bin"), big);
     EXPECT_TRUE(copy_file(path("src.bin"), path("new.bin")));
-    EXPECT_EQ(read_all(dir + "/new.bin"), big);
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/new.bin"), big);
     put("empty.bin", "");
     EXPECT_TRUE(copy_file(path("empty.bin"), path("new.bin")));
-    EXPECT_EQ(read_all(dir + "/new.bin"), "");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/new.bin"), "");
     EXPECT_FALSE(copy_file(path("none.bin"), path("x.bin")));
     EXPECT_FALSE(fs::exists(dir + "/x.bin"));
     EXPECT_FALSE(copy_file(path("src.bin"), path("none/x.bin")));

@@ -19,12 +19,6 @@ XrString wide(const std::string& s)
     return from_platform_path(s.c_str());
 }
 
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string bytes_of(XrByteArray& a)
 {
     return std::string(reinterpret_cast<const char*>(a.get_items()), static_cast<size_t>(a.get_num_items()));
@@ -233,9 +227,9 @@ TEST_F(FileStorageAccessorTest, ReadWriteInsideTheSize)
     EXPECT_EQ(a->write(9, 2, B("xy")), FAILED); // past the size: grow first
     ASSERT_EQ(a->set_size(11), OK);
     ASSERT_EQ(a->write(9, 2, B("xy")), OK);
-    EXPECT_EQ(read_all(dir + "/f.bin"), "012345678xy");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/f.bin"), "012345678xy");
     ASSERT_EQ(a->set_size(4), OK);
-    EXPECT_EQ(read_all(dir + "/f.bin"), "0123");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/f.bin"), "0123");
     EXPECT_TRUE(a->remove());
     EXPECT_FALSE(std::ifstream(dir + "/f.bin").good());
 }
@@ -248,7 +242,7 @@ TEST_F(FileStorageAccessorTest, ReadOnlyFileRefusesChanges)
     EXPECT_EQ(a->write(0, 1, B("x")), NOT_ALLOWED);
     EXPECT_EQ(a->set_size(1), NOT_ALLOWED);
     EXPECT_EQ(a->replace_all(B("x"), 1), NOT_ALLOWED);
-    EXPECT_EQ(read_all(dir + "/f.bin"), "abc");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/f.bin"), "abc");
 }
 
 TEST_F(FileStorageAccessorTest, ReplaceAllSwapsInANewFile)
@@ -262,11 +256,11 @@ TEST_F(FileStorageAccessorTest, ReplaceAllSwapsInANewFile)
     ASSERT_EQ(a->replace_all(B("new"), 3), OK);
     std::string old_seen((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
     EXPECT_EQ(old_seen, "old contents");
-    EXPECT_EQ(read_all(dir + "/f.bin"), "new");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/f.bin"), "new");
     // The accessor works on the new file.
     EXPECT_EQ(a->get_size(), 3u);
     ASSERT_EQ(a->write(0, 1, B("N")), OK);
-    EXPECT_EQ(read_all(dir + "/f.bin"), "New");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/f.bin"), "New");
 }
 
 } // namespace
