@@ -1,0 +1,107 @@
+#include "tools/mapgen/wav_writer.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "common/container/xr_bytes.h"
+#include "platform/esd/xr_wavformat.h"
+
+namespace {
+
+void chunk(XrByteWriter& w, const BYTE (&tag)[4], std::uint32_t size_field, const std::vector<BYTE>& body)
+{
+    w.bytes(tag, 4);
+    w.u32_le(size_field);
+    w.bytes(body);
+    w.align(2);
+}
+
+std::vector<BYTE> format_body(const XrWavSpec& spec)
+{
+    XrByteWriter f;
+    const unsigned block = spec.channels * (spec.bits / 8);
+    f.u16_le(spec.format_tag);
+    f.u16_le(static_cast<std::uint16_t>(spec.channels));
+    f.u32_le(spec.rate);
+    f.u32_le(spec.rate * block);
+    f.u16_le(static_cast<std::uint16_t>(block));
+    f.u16_le(static_cast<std::uint16_t>(spec.bits));
+    if (spec.fmt_body_size > f.size())
+        f.zeros(spec.fmt_body_size - f.size());
+    return f.take();
+}
+
+} // namespace
+
+std::vector<BYTE> wav_file(const XrWavSpec& spec)
+{
+    XrByteWriter w;
+    w.bytes(xr_wav::TAG_RIFF, 4);
+    w.u32_le(0);
+    w.bytes(xr_wav::TAG_WAVE, 4);
+
+    const std::vector<BYTE> fmt = format_body(spec);
+    const std::uint32_t data_size = spec.declared_data_size >= 0 ? static_cast<std::uint32_t>(spec.declared_data_size)
+                                                                 : static_cast<std::uint32_t>(spec.samples.size());
+    auto extra = [&w](const XrWavChunkSpec& c) {
+        BYTE tag[4] = {' ', ' ', ' ', ' '};
+        std::memcpy(tag, c.tag.data(), std::min<std::size_t>(4, c.tag.size()));
+        w.bytes(tag, 4);
+        w.u32_le(static_cast<std::uint32_t>(c.body.size()));
+        w.bytes(c.body);
+        w.align(2);
+    };
+    if (spec.data_first)
+        chunk(w, xr_wav::TAG_DATA, data_size, spec.samples);
+    chunk(w, xr_wav::TAG_FMT, static_cast<std::uint32_t>(fmt.size()), fmt);
+    for (const auto& c : spec.before_data)
+        extra(c);
+    if (!spec.data_first)
+        chunk(w, xr_wav::TAG_DATA, data_size, spec.samples);
+    for (const auto& c : spec.after_data)
+        extra(c);
+
+    const std::uint32_t riff = spec.declared_riff_size >= 0 ? static_cast<std::uint32_t>(spec.declared_riff_size)
+                                                            : static_cast<std::uint32_t>(w.size() - xr_wav::RIFF_PREAMBLE);
+    w.patch_le(xr_wav::RIFF_SIZE, riff, 4);
+    return w.take();
+}
+
+bool write_wav_file(const std::string& path, const XrWavSpec& spec)
+{
+    const std::vector<BYTE> bytes = wav_file(spec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::vector<BYTE> wav_samples16(const std::vector<std::int16_t>& values)
+{
+    XrByteWriter w;
+    for (std::int16_t v : values)
+        w.u16_le(static_cast<std::uint16_t>(v));
+    return w.take();
+}
+
+std::vector<BYTE> wav_tone16(std::uint32_t rate, unsigned channels, std::uint32_t frames, double freq, int amplitude)
+{
+    XrByteWriter w;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const double v = amplitude * std::sin(2.0 * M_PI * freq * i / rate);
+        for (unsigned c = 0; c < channels; ++c)
+            w.u16_le(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v))));
+    }
+    return w.take();
+}
+
+std::vector<BYTE> wav_tone8(std::uint32_t rate, unsigned channels, std::uint32_t frames, double freq, int amplitude)
+{
+    XrByteWriter w;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const double v = amplitude * std::sin(2.0 * M_PI * freq * i / rate);
+        for (unsigned c = 0; c < channels; ++c)
+            w.u8(static_cast<BYTE>(128 + std::lround(v)));
+    }
+    return w.take();
+}
