@@ -27,9 +27,10 @@ std::vector<BYTE> format_body(const XrWavSpec& spec)
     f.u32_le(spec.rate * block);
     f.u16_le(static_cast<std::uint16_t>(block));
     f.u16_le(static_cast<std::uint16_t>(spec.bits));
-    if (spec.fmt_body_size > f.size())
-        f.zeros(spec.fmt_body_size - f.size());
-    return f.take();
+    // Cut or zero-padded to the size asked for.
+    std::vector<BYTE> body = f.take();
+    body.resize(spec.fmt_body_size, 0);
+    return body;
 }
 
 } // namespace

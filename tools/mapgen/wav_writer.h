@@ -19,7 +19,7 @@ struct XrWavSpec {
     std::uint32_t rate = 22050;
     unsigned bits = 16;
     std::uint16_t format_tag = 1;          // 1 PCM
-    std::uint32_t fmt_body_size = 16;      // above 16: zero bytes follow the PCM fields
+    std::uint32_t fmt_body_size = 16;      // above 16: zero bytes follow the PCM fields; below: cut
     std::vector<BYTE> samples;             // the data chunk's bytes
     std::vector<XrWavChunkSpec> before_data; // between "fmt " and "data"
     std::vector<XrWavChunkSpec> after_data;  // behind "data"
