@@ -5,8 +5,10 @@
 #include <string>
 
 #include "tools/mapgen/geom_text.h"
+#include "tools/mapgen/ogg_writer.h"
 #include "tools/mapgen/qt_index.h"
 #include "tools/mapgen/unicode_binmap.h"
+#include "tools/mapgen/wav_writer.h"
 
 namespace {
 
@@ -31,11 +33,31 @@ bool write_heap_geom_file(const std::string& path)
     return xr_write_geom_from_stdin(path, true);
 }
 
+// Half a second of a 440 Hz tone, 16-bit mono at 22050 Hz.
+XrWavSpec tone_prompt()
+{
+    XrWavSpec spec;
+    spec.samples = wav_tone16(spec.rate, 1, spec.rate / 2, 440.0);
+    return spec;
+}
+
+bool write_wav_prompt(const std::string& path)
+{
+    return write_wav_file(path, tone_prompt());
+}
+
+bool write_ogg_prompt(const std::string& path)
+{
+    return write_ogg_file(path, tone_prompt());
+}
+
 const Format formats[] = {
     {"unicode", "the character tables (mapdata/unicode.binmap)", write_unicode},
     {"qtindex", "a sample quadtree point index (and its .data file)", write_demo_qt_index},
     {"xrqt", "a geometry file (mapdata/pb.qt, pc.qt) from a record list on stdin", write_xrqt_file},
     {"heapgeom", "a heap geometry storage from a record list on stdin", write_heap_geom_file},
+    {"wav", "a voice prompt: half a second of a tone, 16-bit mono WAV", write_wav_prompt},
+    {"ogg", "the same voice prompt as Ogg Vorbis (runs oggenc)", write_ogg_prompt},
 };
 
 int usage()
