@@ -1,5 +1,6 @@
 #include "tools/mapgen/wav_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -19,17 +20,17 @@ void chunk(XrByteWriter& w, const BYTE (&tag)[4], std::uint32_t size_field, cons
 
 std::vector<BYTE> format_body(const XrWavSpec& spec)
 {
-    XrByteWriter f;
     const unsigned block = spec.channels * (spec.bits / 8);
-    f.u16_le(spec.format_tag);
-    f.u16_le(static_cast<std::uint16_t>(spec.channels));
-    f.u32_le(spec.rate);
-    f.u32_le(spec.rate * block);
-    f.u16_le(static_cast<std::uint16_t>(block));
-    f.u16_le(static_cast<std::uint16_t>(spec.bits));
-    // Cut or zero-padded to the size asked for.
-    std::vector<BYTE> body = f.take();
-    body.resize(spec.fmt_body_size, 0);
+    // The PCM fields, then cut or zero-padded to the size asked for.
+    std::vector<BYTE> body(std::max<std::size_t>(spec.fmt_body_size, xr_wav::FMT_PCM_BODY_SIZE), 0);
+    BYTE* p = body.data();
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_FORMAT_TAG, spec.format_tag);
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_CHANNELS, static_cast<std::uint16_t>(spec.channels));
+    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_RATE, spec.rate);
+    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_BYTE_RATE, spec.rate * block);
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_BLOCK_ALIGN, static_cast<std::uint16_t>(block));
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_BITS, static_cast<std::uint16_t>(spec.bits));
+    body.resize(spec.fmt_body_size);
     return body;
 }
 
