@@ -208,13 +208,13 @@ TEST(AudioPlayerDuration, KeepsMilliseconds)
 
 TEST_F(AudioPlayerTest, PlayingLastsTheWholePromptAndNotWholeSeconds)
 {
-    prompt("short.wav", 6615); // 300 ms
+    prompt("short.wav", 19845); // 900 ms: 0 in whole seconds
     XrAudioPlayer player(0);
     EXPECT_FALSE(player.is_playing());
     ASSERT_EQ(player.play_file(wpath("short.wav")), XrAudioPlayerBase::PLAYED);
     EXPECT_TRUE(player.is_playing());
-    EXPECT_EQ(capture.plays().back().duration, 300);
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
+    EXPECT_EQ(capture.plays().back().duration, 900);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     EXPECT_FALSE(player.is_playing());
 }
 
