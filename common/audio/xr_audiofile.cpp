@@ -1,7 +1,5 @@
 #include "common/audio/xr_audiofile.h"
 
-#include <cstring>
-
 #include "common/misc/xr_path_resolver.h"
 #include "platform/esd/xr_wavformat.h"
 

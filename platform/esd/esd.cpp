@@ -3,6 +3,7 @@
 // PulseAudio).
 #include "platform/esd/esd.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -184,15 +185,15 @@ private:
             if (m_pa == nullptr)
                 return;
         }
-        // 20 ms pieces, so that a kill is seen soon.
-        const std::size_t piece = static_cast<std::size_t>(job.rate / 50 + 1) * 2;
+        // 20 ms at a time, so that a kill is seen soon.
+        const std::size_t step = static_cast<std::size_t>(job.rate / 50 + 1) * 2;
         int error = 0;
-        for (std::size_t off = 0; off < job.frames.size(); off += piece) {
+        for (std::size_t off = 0; off < job.frames.size(); off += step) {
             if (m_cancel_id.load() == job.id) {
                 pa_simple_flush(m_pa, &error);
                 return;
             }
-            const std::size_t n = std::min(piece, job.frames.size() - off);
+            const std::size_t n = std::min(step, job.frames.size() - off);
             if (pa_simple_write(m_pa, job.frames.data() + off, n * sizeof(std::int16_t), &error) < 0)
                 return;
         }
