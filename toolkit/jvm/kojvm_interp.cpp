@@ -84,6 +84,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
     KoJvmObjectRec* exc = nullptr;
     int budget = kSlice;
     std::uint8_t op;
+    int resume_op = -1;
+    // Tag stores alias everything; a local copy of the arena base stays in a register.
+    unsigned char* const abase = ko_jvm_arena_base;
 
 #define TAG(p) tags[(p) - sbase]
 #define SAVE() (t->sp = sp, t->frame = frame, t->pc = pc)
@@ -95,7 +98,7 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
 #define GET_L(p) ((std::int64_t(std::uint32_t((p)[0].i)) << 32) | std::uint32_t((p)[1].i))
 #define POP_I() ((sp--)->i)
 #define POP_F() ((sp--)->f)
-#define POP_R() ko_obj((sp--)->ref)
+#define POP_R() ((sp--)->ref ? reinterpret_cast<KoJvmObjectRec*>(abase + sp[1].ref) : nullptr)
 #define THROW(e) do { exc = (e); goto dispatch_exception; } while (0)
 #define THROW_KNOWN(k) THROW(ko_jvm_new_known(vm, (k)))
 #define U16(at) xr_bytes::get_u16_be(pc + (at))
@@ -105,6 +108,10 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
         lv = frame - method->max_locals; code = ko_ptr<const std::uint8_t>(method->code); } while (0)
 #define REQUEST(sym, mode) do { pc = op_pc; SAVE(); t->req_name = (sym); t->req_mode = (mode); t->req_done = nullptr; return 4; } while (0)
 
+    if (t->flags & KO_JVM_THREAD_F_BREAKPOINT) {
+        t->flags &= ~KO_JVM_THREAD_F_BREAKPOINT;
+        resume_op = t->saved_instruction;
+    }
     if (t->flags & KO_JVM_THREAD_F_EXCEPTION) {
         t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
         exc = ko_obj(t->pending);
@@ -115,9 +122,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
 
     for (;;) {
         op_pc = pc;
-        if (t->flags & KO_JVM_THREAD_F_BREAKPOINT) {
-            t->flags &= ~KO_JVM_THREAD_F_BREAKPOINT;
-            op = t->saved_instruction;
+        if (__builtin_expect(resume_op >= 0, 0)) {
+            op = static_cast<std::uint8_t>(resume_op);
+            resume_op = -1;
         } else {
             op = *pc;
         }
