@@ -1,0 +1,6 @@
+package java.io;
+
+public class FileNotFoundException extends IOException {
+    public FileNotFoundException() { super(); }
+    public FileNotFoundException(String message) { super(message); }
+}

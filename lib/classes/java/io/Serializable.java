@@ -1,0 +1,3 @@
+package java.io;
+
+public interface Serializable {}

@@ -1,0 +1,7 @@
+package java.lang;
+
+public class ArrayIndexOutOfBoundsException extends IndexOutOfBoundsException {
+    public ArrayIndexOutOfBoundsException() { super(); }
+    public ArrayIndexOutOfBoundsException(String message) { super(message); }
+    public ArrayIndexOutOfBoundsException(int index) { super("Index out of range: " + index); }
+}

@@ -1,0 +1,6 @@
+package java.lang;
+
+public class IllegalAccessError extends IncompatibleClassChangeError {
+    public IllegalAccessError() { super(); }
+    public IllegalAccessError(String message) { super(message); }
+}

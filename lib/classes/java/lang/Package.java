@@ -1,0 +1,5 @@
+package java.lang;
+
+public class Package {
+    private Package() {}
+}

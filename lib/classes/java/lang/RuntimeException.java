@@ -1,0 +1,6 @@
+package java.lang;
+
+public class RuntimeException extends Exception {
+    public RuntimeException() { super(); }
+    public RuntimeException(String message) { super(message); }
+}

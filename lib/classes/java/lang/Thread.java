@@ -1,0 +1,44 @@
+package java.lang;
+
+public class Thread implements Runnable {
+    private long nativePtr;
+    private Runnable target;
+    private String name;
+    private int priority = 5;
+    private boolean alive;
+    private boolean daemon;
+    private ThreadGroup group;
+    private static int counter;
+
+    public Thread() { this(null, null); }
+    public Thread(Runnable target) { this(target, null); }
+    public Thread(String name) { this(null, name); }
+    public Thread(Runnable target, String name) {
+        this.target = target;
+        this.name = name != null ? name : "Thread-" + nextNumber();
+    }
+    private static synchronized int nextNumber() { return counter++; }
+    public static native Thread currentThread();
+    public static native void yield();
+    public static native void sleep(long millis) throws InterruptedException;
+    public static void sleep(long millis, int nanos) throws InterruptedException { sleep(millis); }
+    public native void start();
+    public void run() { if (target != null) target.run(); }
+    public final native void setPriority(int p);
+    public final native int getPriority();
+    public static native int activeCount();
+    public final native ThreadGroup getThreadGroup();
+    public native int countStackFrames();
+    public static native void dumpStack();
+    public final String getName() { return name; }
+    public final void setName(String n) { name = n; }
+    public final boolean isAlive() { return alive; }
+    public final boolean isDaemon() { return daemon; }
+    public final void setDaemon(boolean on) { daemon = on; }
+    public void interrupt() {}
+    public static boolean interrupted() { return false; }
+    public boolean isInterrupted() { return false; }
+    public final synchronized void join() throws InterruptedException { while (alive) wait(); }
+    public final synchronized void join(long millis) throws InterruptedException { join(); }
+    public String toString() { return "Thread[" + name + "," + priority + "]"; }
+}

@@ -1,0 +1,6 @@
+package java.lang;
+
+public class UnsupportedOperationException extends RuntimeException {
+    public UnsupportedOperationException() { super(); }
+    public UnsupportedOperationException(String message) { super(message); }
+}

@@ -1,0 +1,6 @@
+package java.lang;
+
+public class VerifyError extends LinkageError {
+    public VerifyError() { super(); }
+    public VerifyError(String message) { super(message); }
+}

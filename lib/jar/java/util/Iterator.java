@@ -1,0 +1,7 @@
+package java.util;
+
+public interface Iterator {
+    boolean hasNext();
+    Object next();
+    void remove();
+}

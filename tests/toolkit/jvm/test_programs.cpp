@@ -1,0 +1,76 @@
+// Programs compiled by ecj print the same bytes under kojvm as under
+// OpenJDK's interpreter (java -Xint) on the same class files.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+    std::string out;
+    int status = -1;
+};
+
+Outcome run(const std::string& command)
+{
+    Outcome r;
+    FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!p)
+        return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+bool have_java() { return access("/usr/bin/java", X_OK) == 0; }
+
+struct Program {
+    const char* name;
+    int status;
+    const char* first_line;
+};
+
+const Program kPrograms[] = {
+    {"Sieve", 0, "primes below 100000: 9592, sum 454396537"},
+    {"Strings", 0, nullptr},
+    {"Exceptions", 1, "caught bottom code 7 depth 0"},
+    {"Shapes", 0, nullptr},
+    {"Threads", 0, "counter 10000 shared 4000"},
+};
+
+class ProgramTest : public ::testing::TestWithParam<Program> {};
+
+TEST_P(ProgramTest, SameOutputAsTheReferenceInterpreter)
+{
+    const Program& p = GetParam();
+    Outcome ours = run(std::string("ASAN_OPTIONS=detect_leaks=0 ") + KOJVM_BIN + " -cp " + KOJVM_PROGRAMS + " " + p.name);
+    EXPECT_EQ(ours.status, p.status);
+    ASSERT_FALSE(ours.out.empty());
+    if (p.first_line) {
+        EXPECT_EQ(ours.out.substr(0, ours.out.find('\n')), p.first_line);
+    }
+    if (!have_java())
+        GTEST_SKIP() << "java not installed: output not compared";
+    Outcome ref = run(std::string("java -Xint -cp ") + KOJVM_PROGRAMS + " " + p.name);
+    EXPECT_EQ(ref.status, ours.status);
+    EXPECT_EQ(ref.out, ours.out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(kPrograms),
+                         [](const ::testing::TestParamInfo<Program>& i) { return std::string(i.param.name); });
+
+TEST(Kojvm, MissingMainClassFails)
+{
+    Outcome r = run(std::string("ASAN_OPTIONS=detect_leaks=0 ") + KOJVM_BIN + " -cp " + KOJVM_PROGRAMS + " NoSuchClass");
+    EXPECT_EQ(r.status, 1);
+}
+
+} // namespace

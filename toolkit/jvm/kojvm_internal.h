@@ -1,0 +1,252 @@
+// Records and helpers shared by the VM's own source files.
+#pragma once
+
+#include "toolkit/jvm/kojvm.h"
+
+#include <cstring>
+
+// Well-known classes, taken after the core classes are defined.
+enum KoJvmKnown {
+    KO_K_Throwable,
+    KO_K_ClassCircularityError,
+    KO_K_ClassFormatError,
+    KO_K_UnsupportedClassVersionError,
+    KO_K_ExceptionInInitializerError,
+    KO_K_IncompatibleClassChangeError,
+    KO_K_AbstractMethodError,
+    KO_K_IllegalAccessError,
+    KO_K_InstantiationError,
+    KO_K_NoSuchFieldError,
+    KO_K_NoSuchMethodError,
+    KO_K_NoClassDefFoundError,
+    KO_K_UnsatisfiedLinkError,
+    KO_K_VerifyError,
+    KO_K_InternalError,
+    KO_K_OutOfMemoryError,
+    KO_K_StackOverflowError,
+    KO_K_UnknownError,
+    KO_K_ArithmeticException,
+    KO_K_ArrayStoreException,
+    KO_K_ClassCastException,
+    KO_K_IllegalThreadStateException,
+    KO_K_NumberFormatException,
+    KO_K_IllegalMonitorStateException,
+    KO_K_IllegalStateException,
+    KO_K_ArrayIndexOutOfBoundsException,
+    KO_K_StringIndexOutOfBoundsException,
+    KO_K_NegativeArraySizeException,
+    KO_K_NullPointerException,
+    KO_K_SecurityException,
+    KO_K_UnsupportedOperationException,
+    KO_K_ClassNotFoundException,
+    KO_K_CloneNotSupportedException,
+    KO_K_IllegalAccessException,
+    KO_K_InstantiationException,
+    KO_K_InterruptedException,
+    KO_K_NoSuchFieldException,
+    KO_K_NoSuchMethodException,
+    KO_K_String,
+    KO_K_Class,
+    KO_K_COUNT
+};
+extern const char* const ko_jvm_known_names[KO_K_COUNT];
+
+struct KoJvmGeneration {
+    unsigned char* start;
+    unsigned char* alloc;
+    std::uint32_t free;
+    std::uint32_t remembered_count;
+    std::uint32_t pending;
+    std::uint32_t objects;
+    std::uint64_t bytes;
+    std::uint32_t collections;
+};
+
+struct KoJvmNativeEntry {
+    void* link[2];
+    char* key;
+    KoJvmNative fn;
+};
+
+struct KoJvmTop {
+    KoJvmCallCompletion completion;
+    void* data;
+    std::uint32_t options;
+    KoJvmMethodRec* method;
+    KoJvmCat1ValueUnion* args_base; // receiver or first argument slot
+};
+
+typedef int (*KoJvmContinuation)(KoJvmThread* thread, void* data);
+enum { KO_JVM_NEXT_RUN = 0, KO_JVM_NEXT_BLOCK = 1, KO_JVM_NEXT_IDLE = 2 };
+
+struct KoJvmContinuationEntry {
+    KoJvmContinuation fn;
+    void* data;
+};
+
+struct KoJvmThread {
+    KoJvmRec* vm;
+    KoRef thread_object;
+    KoJvmThread* all_next;
+    KoRef mon_next;
+    KoRef mon_prev;
+    KoRef blocked_on;
+    KoJvmContinuationEntry* conts;
+    int cont_count;
+    int cont_capacity;
+    KoFsmTask task;
+    KoJvmTop* tops;
+    int top_count;
+    int top_capacity;
+    std::uint32_t options;
+    std::uint32_t flags;
+    // class request
+    KoJvmSymbol* req_name;
+    std::uint8_t req_mode;
+    std::uint8_t runnable;
+    std::uint8_t finished;
+    std::uint8_t saved_instruction;
+    KoJvmContinuation req_done;
+    void* req_data;
+    KoRef class_wait_next; // next thread waiting for the same class
+    KoRef pending;
+    KoJvmCat1ValueUnion* frame;
+    KoJvmCat1ValueUnion* sp;
+    const std::uint8_t* pc;
+    KoJvmCat1ValueUnion* stack_base;
+    std::uint8_t* tag_base;
+    KoJvmCat1ValueUnion* stack_limit;
+    std::uint32_t stack_bytes;
+    KoJvmMethodRec* native_method;
+    KoJvmCat1ValueUnion* native_args;
+    KoJvmCat1ValueUnion result[2];
+    std::uint8_t saved_count; // monitor count kept across wait
+    std::uint8_t cont_ready;   // run the top continuation before interpreting
+    std::uint8_t req_pending;  // (re)run the class request before interpreting
+    std::uint8_t top_native;   // a top-level native call has not completed yet
+    KoRef presync;             // synchronized method whose monitor is already held
+};
+
+struct KoJvmRec {
+    KoJvmParams params;
+    KoHash* registry;
+    KoJvmNative* native_fns;
+    std::uint32_t native_count;
+    std::uint32_t native_capacity;
+    KoBuffer path;
+    KoFsm fsm;
+    int runnable_count;
+    bool exit_requested;
+    void (*exit_fn)(void*);
+    void* exit_data;
+    KoJvmThread* threads;
+    KoRef thread_group;
+    KoRef static_classes;
+    KoRef parsing;
+    std::uint32_t class_counter;
+    KoJvmObjectRec** handles[256];
+    int handle_count;
+    KoJvmGlobalRef* globals;
+    unsigned char* heap;
+    std::uint32_t heap_bytes;
+    std::uint32_t area_size;
+    std::uint32_t generation_count;
+    KoJvmGeneration gens[9];
+    KoRef symbols[256];
+    // well-known symbols
+    KoJvmSymbol* s_prim[8];  // B C D F I J S Z
+    KoJvmSymbol* s_parr[8];  // [B [C [D [F [I [J [S [Z
+    KoJvmSymbol* s_init;
+    KoJvmSymbol* s_clinit;
+    KoJvmSymbol* s_finalize;
+    KoJvmSymbol* s_void_desc;
+    KoJvmSymbol* s_Object;
+    KoJvmSymbol* s_Cloneable;
+    KoJvmSymbol* s_Serializable;
+    KoJvmSymbol* s_ThreadGroup;
+    KoJvmSymbol* s_Thread;
+    KoJvmSymbol* s_String_desc;
+    KoJvmSymbol* s_wrappers[9]; // Boolean Byte Character Short Integer Long Float Double Void
+    KoJvmClassRec* known[KO_K_COUNT];
+    KoJvmClassRec* prim_arrays[8]; // [B [C [D [F [I [J [S [Z
+    KoJvmFieldRec* f_class_native;
+    KoJvmFieldRec* f_thread_native;
+    std::uint32_t string_chars_offset;
+    KoJvmFieldRec* f_throwable_raw;
+    KoJvmFieldRec* f_throwable_message;
+    KoJvmFieldRec* f_eiie_exception;
+    KoJvmObjectRec* oom;
+    KoHandle* std_in;
+    KoHandle* std_out;
+    KoHandle* std_err;
+    bool trace_calls;
+    bool trace_instructions;
+    bool core_defined;
+    KoJvmMethodRec* m_uncaught;
+    const std::uint8_t* return_code; // one 0xB1 byte in the arena
+};
+
+// Symbols
+inline bool ko_sym_is(const KoJvmSymbol* s, const char* text)
+{
+    std::size_t n = std::strlen(text);
+    return ko_sym_len(s) == n && std::memcmp(ko_sym_bytes(s), text, n) == 0;
+}
+inline KoJvmSymbol* ko_sym(KoRef r) { return ko_ptr<KoJvmSymbol>(r); }
+
+// Heap helpers
+inline std::uint32_t ko_jvm_element_offset(const KoJvmClassRec* array_class) { return array_class->instance_size; }
+inline unsigned char* ko_jvm_elements(KoJvmObjectRec* a)
+{
+    return reinterpret_cast<unsigned char*>(a) + ko_jvm_class(a)->instance_size;
+}
+inline std::uint32_t ko_jvm_length(KoJvmObjectRec* a) { return reinterpret_cast<KoJvmArrayRec*>(a)->length; }
+inline KoJvmObjectRec* ko_obj(KoRef r) { return ko_ptr<KoJvmObjectRec>(r); }
+inline KoJvmClassRec* ko_cls(KoRef r) { return ko_ptr<KoJvmClassRec>(r); }
+inline KoJvmMethodRec* ko_meth(KoRef r) { return ko_ptr<KoJvmMethodRec>(r); }
+inline KoJvmConst* ko_pool(KoJvmClassRec* c) { return ko_ptr<KoJvmConst>(c->pool); }
+inline KoJvmMethodRec* ko_methods(KoJvmClassRec* c) { return ko_ptr<KoJvmMethodRec>(c->methods); }
+inline KoJvmFieldRec* ko_fields(KoJvmClassRec* c) { return ko_ptr<KoJvmFieldRec>(c->fields); }
+inline std::uint8_t* ko_tag(KoJvmThread* t, KoJvmCat1ValueUnion* slot) { return t->tag_base + (slot - t->stack_base); }
+
+KoJvmObjectRec* ko_jvm_new_known(KoJvmRec* vm, int known);
+void ko_jvm_store_ref(KoJvmRec* vm, KoJvmObjectRec* holder, KoRef* slot, KoJvmObjectRec* value);
+
+// Classes (kojvm_class)
+KoJvmObjectRec* ko_jvm_parse_class(KoJvmRec* vm, KoJvmClassRec* clazz, const unsigned char* bytes, std::size_t length,
+                                   int flags, const KoJvmNative* natives, int count);
+KoJvmObjectRec* ko_jvm_layout_fields(KoJvmRec* vm, KoJvmClassRec* clazz);
+KoJvmClassRec* ko_jvm_new_class_record(KoJvmRec* vm);
+void ko_jvm_release_class(KoJvmRec* vm, KoJvmClassRec* clazz);
+KoJvmMethodRec* ko_jvm_lookup_method(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmSymbol* name, KoJvmSymbol* desc,
+                                     bool interfaces);
+KoJvmFieldRec* ko_jvm_lookup_field(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmSymbol* name, KoJvmSymbol* desc);
+void ko_jvm_resolve_strings(KoJvmRec* vm, KoJvmClassRec* clazz);
+// Loads a class and its supertypes through the class loader; null and an
+// exception on failure.
+KoJvmClassRec* ko_jvm_load_class(KoJvmRec* vm, KoJvmSymbol* name, KoJvmObjectRec** exception);
+KoJvmClassRec* ko_jvm_superclass(KoJvmClassRec* c);
+// Structural check of every method's code; null or a java/lang/VerifyError.
+KoJvmObjectRec* ko_jvm_verify_class(KoJvmRec* vm, KoJvmClassRec* clazz);
+// Slots of a method descriptor's arguments; -1 when malformed.
+int ko_jvm_descriptor_slots(const char* desc, std::size_t length, int* return_slots, bool* return_ref,
+                            std::size_t* return_offset);
+
+// Threads (kojvm_thread)
+void ko_jvm_thread_push_cont(KoJvmThread* t, KoJvmContinuation fn, void* data);
+bool ko_jvm_push_top_level(KoJvmThread* t, KoJvmCallCompletion completion, void* data, std::uint32_t options,
+                           KoJvmMethodRec* method);
+void ko_jvm_pop_top_level(KoJvmThread* t);
+// Pushes the frame of a bytecode method whose arguments lie on the stack.
+bool ko_jvm_push_method_frame(KoJvmThread* t, KoJvmMethodRec* m, KoJvmCat1ValueUnion* caller_frame,
+                              const std::uint8_t* return_pc);
+void ko_jvm_native_complete(KoJvmCat1ValueUnion* result, KoJvmObjectRec* exception, KoJvmThread* thread);
+void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* thread, KoJvmObjectRec* exception);
+void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread* caller, KoJvmObjectRec* thread_object);
+void ko_jvm_thread_sleep(KoJvmThread* thread, std::int64_t millis);
+
+// Built-in classes (toolkit/javart)
+bool ko_jvm_define_core_classes(KoJvmRec* vm);
+bool ko_jvm_define_system_classes(KoJvmRec* vm);
+bool ko_jvm_define_stream_classes(KoJvmRec* vm);
+bool ko_jvm_define_reflection_classes(KoJvmRec* vm);
