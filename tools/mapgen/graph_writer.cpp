@@ -252,7 +252,10 @@ private:
         conns.assign(n, std::vector<Conn>());
         for (size_t ei = 0; ei < n; ++ei) {
             const int e = static_cast<int>(ei);
-            for (int edir = 1; edir >= 0; --edir) {
+            // The legal end first: a one-way edge's first plain connection tells its direction.
+            const int first_dir = net.edges[ei].oneway == 2 ? 0 : 1;
+            for (int pass = 0; pass < 2; ++pass) {
+                const int edir = pass == 0 ? first_dir : 1 - first_dir;
                 const int node = edir ? end[e] : start[e];
                 // Exits of e at this end: (edge, direction it is travelled).
                 std::vector<std::pair<int, int>> exits;
