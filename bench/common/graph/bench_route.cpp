@@ -36,7 +36,7 @@ struct World {
     std::unique_ptr<XrGraphAccessor2> graph;
     std::unique_ptr<XrSimpleGeomStorage> geometry;
     std::map<std::pair<int, int>, int> vertex;
-    BGraph bg;
+    std::unique_ptr<BGraph> bg;
     std::vector<int> handles; // by edge index
     int columns = 708;
     int spacing = 200;
@@ -109,9 +109,9 @@ struct World {
                     }
                 }
             }
-        bg = BGraph(vertex.size());
+        bg.reset(new BGraph(vertex.size()));
         for (auto& a : arcs)
-            boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), bg);
+            boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), *bg);
         graph->free_cache(-1);
     }
 
@@ -223,7 +223,7 @@ void BM_BoostDijkstra(benchmark::State& state)
     const auto [a, b] = w.pair_for(static_cast<int>(state.range(0)));
     const int ha = w.graph->get_edge_handle_by_geometry(w.geometry.get(), w.result.gids[a], nullptr);
     const int hb = w.graph->get_edge_handle_by_geometry(w.geometry.get(), w.result.gids[b], nullptr);
-    const size_t n = boost::num_vertices(w.bg);
+    const size_t n = boost::num_vertices(*w.bg);
     std::vector<long long> dist(n);
     std::vector<BGraph::vertex_descriptor> pred(n);
     StopAt vis;
@@ -233,7 +233,7 @@ void BM_BoostDijkstra(benchmark::State& state)
     const int src = w.vertex.count({ha, 1}) ? w.vertex[{ha, 1}] : w.vertex[{ha, 0}];
     for (auto _ : state) {
         try {
-            boost::dijkstra_shortest_paths(w.bg, static_cast<BGraph::vertex_descriptor>(src),
+            boost::dijkstra_shortest_paths(*w.bg, static_cast<BGraph::vertex_descriptor>(src),
                                            boost::distance_map(dist.data()).predecessor_map(pred.data()).visitor(vis));
         } catch (const Found&) {
         }

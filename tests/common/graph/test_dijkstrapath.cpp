@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <limits>
 #include <random>
 
 #include "common/db/xr_heapgeomstorage.h"
@@ -60,7 +61,7 @@ using BGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS,
 // arc weighted as the search weighs it, shortest paths by Boost.
 struct Reference {
     std::map<std::pair<int, int>, int> vertex; // (handle, dir) -> vertex
-    BGraph g;
+    std::unique_ptr<BGraph> g;
 
     int v(int h, int d)
     {
@@ -99,26 +100,25 @@ struct Reference {
                     }
                 }
             }
-        g = BGraph(vertex.size());
+        g.reset(new BGraph(vertex.size()));
         for (auto& a : arcs)
-            boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), g);
+            boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), *g);
     }
 
     // Cheapest cost from either seed direction of start to either direction of target.
     long long cost(int start, const std::vector<int>& seeds, int target)
     {
-        const int src = static_cast<int>(boost::num_vertices(g));
-        BGraph h = g;
-        boost::add_vertex(h);
-        for (int d : seeds)
-            if (vertex.count({start, d}))
-                boost::add_edge(src, vertex[{start, d}], 0LL, h);
-        std::vector<long long> dist(boost::num_vertices(h));
-        boost::dijkstra_shortest_paths(h, src, boost::distance_map(dist.data()));
         long long best = std::numeric_limits<long long>::max();
-        for (int d = 0; d < 2; ++d)
-            if (vertex.count({target, d}))
-                best = std::min(best, dist[static_cast<size_t>(vertex[{target, d}])]);
+        std::vector<long long> dist(boost::num_vertices(*g));
+        for (int sd : seeds) {
+            if (!vertex.count({start, sd}))
+                continue;
+            boost::dijkstra_shortest_paths(*g, static_cast<BGraph::vertex_descriptor>(vertex[{start, sd}]),
+                                           boost::distance_map(dist.data()));
+            for (int d = 0; d < 2; ++d)
+                if (vertex.count({target, d}))
+                    best = std::min(best, dist[static_cast<size_t>(vertex[{target, d}])]);
+        }
         return best;
     }
 };

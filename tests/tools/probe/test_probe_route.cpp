@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -23,8 +24,18 @@ struct ProbeRun {
 
 ProbeRun probe(const std::string& args)
 {
-    const char* bin = std::getenv("XR_BINARY_DIR");
-    std::string cmd = std::string(bin ? bin : ".") + "/tools/probe/kestrova-probe route " + args + " 2>&1";
+    // The build folder: from the environment, else three levels above this test program.
+    std::string build;
+    if (const char* bin = std::getenv("XR_BINARY_DIR"))
+        build = bin;
+    else {
+        char self[4096];
+        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        build = std::string(self, n > 0 ? static_cast<size_t>(n) : 0);
+        for (int up = 0; up < 4 && !build.empty(); ++up)
+            build = build.substr(0, build.rfind('/'));
+    }
+    std::string cmd = build + "/tools/probe/kestrova-probe route " + args + " 2>&1";
     ProbeRun r{-1, ""};
     FILE* p = popen(cmd.c_str(), "r");
     if (p == nullptr)
