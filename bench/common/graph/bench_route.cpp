@@ -1,0 +1,249 @@
+// Route queries of about 1, 10 and 100 km on a generated network of about a
+// million edges: the route search over the graph file (tile cache warm and
+// cold) against Boost's dijkstra_shortest_paths on the same graph in memory
+// (stopped at the target). Counters: tile inflates, cache hit rate, peak RSS.
+#include <benchmark/benchmark.h>
+
+#include <boost/graph/adjacency_list.hpp>
+#include <boost/graph/dijkstra_shortest_paths.hpp>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "common/db/xr_heapgeomstorage.h"
+#include "common/graph/xr_dijkstrapath.h"
+#include "common/graph/xr_graphlayout.h"
+#include "common/storage/xr_storageaccessor.h"
+#include "tests/common/graph/graph_fixture.h"
+
+using namespace xr_graph;
+using Edge = XrGraphAccessor2::XrEdgeData;
+
+namespace {
+
+using BGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
+                                     boost::property<boost::edge_weight_t, long long>>;
+
+struct World {
+    std::string dir;
+    XrNetwork net;
+    XrGraphWriterResult result;
+    std::vector<BYTE> bytes;
+    std::unique_ptr<XrMemoryStorageAccessor> storage;
+    std::unique_ptr<XrGraphAccessor2> graph;
+    std::unique_ptr<XrSimpleGeomStorage> geometry;
+    std::map<std::pair<int, int>, int> vertex;
+    std::unique_ptr<BGraph> bg;
+    std::vector<int> handles; // by edge index
+    int columns = 708;
+    int spacing = 200;
+
+    World()
+    {
+        char tmpl[] = "/tmp/xr_bench_route_XXXXXX";
+        dir = mkdtemp(tmpl);
+        XrGridOptions g;
+        g.columns = g.rows = columns;
+        g.spacing = spacing;
+        g.jitter = 30;
+        g.drop = 0.03;
+        g.oneway = 0.05;
+        g.long_links = 0;
+        g.bends = 0;
+        net = xr_make_grid_network(g);
+        std::string error;
+        if (!build_graph(net, XrGraphWriterOptions(), dir + "/roads.qt", bytes, result, error)) {
+            std::fprintf(stderr, "bench_route: %s\n", error.c_str());
+            std::abort();
+        }
+        storage.reset(new XrMemoryStorageAccessor(true, bytes.data(), static_cast<std::uint32_t>(bytes.size()), false));
+        graph.reset(new XrGraphAccessor2(storage.get(), 64 << 20));
+        graph->open(nullptr);
+        auto* a = new XrFileStorageAccessor();
+        a->open(XrString((dir + "/roads.qt").c_str()), true);
+        geometry.reset(new XrSimpleGeomStorage(a, true, false, nullptr));
+        geometry->open();
+        build_reference();
+    }
+    ~World()
+    {
+        std::remove((dir + "/roads.qt").c_str());
+        rmdir(dir.c_str());
+    }
+
+    int v(int h, int d)
+    {
+        return vertex.emplace(std::make_pair(h, d), static_cast<int>(vertex.size())).first->second;
+    }
+
+    void build_reference()
+    {
+        XrDijkstraPath2 search(graph.get(), geometry.get(), XrString(), nullptr);
+        search.route_mode = 3;
+        const auto table = XrDijkstraPath2::default_cost_table(3);
+        std::vector<std::tuple<int, int, long long>> arcs;
+        const int inner = graph->get_num_inner_nodes();
+        for (int t = inner; t < inner + 4 * graph->get_num_leaves(); ++t)
+            for (int main = 0; main < 2; ++main) {
+                if (main && (t - inner) % 4 != 0)
+                    continue;
+                int len = 0;
+                if (graph->get_tile_data(t, main != 0, len) == nullptr || len == 0)
+                    continue;
+                for (int en = 0; en < MAX_TILE_EDGES; ++en) {
+                    const int h = graph->make_handle(t, main != 0, en);
+                    Edge e;
+                    if (graph->get_edge_by_handle(h, e) == -1)
+                        break;
+                    int ch = 0, turn = 0;
+                    while (graph->get_next_edge_connection(e, ch, turn)) {
+                        if (ch & HANDLE_DIRECTION)
+                            continue;
+                        Edge f;
+                        graph->get_edge_by_handle(ch, f);
+                        arcs.emplace_back(v(h, (turn & TURN_FROM_START) ? 0 : 1), v(ch, (turn & TURN_TARGET_DIR) ? 1 : 0),
+                                          search.edge_cost(e, table) + search.edge_cost(f, table));
+                    }
+                }
+            }
+        bg.reset(new BGraph(vertex.size()));
+        for (auto& a : arcs)
+            boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), *bg);
+        graph->free_cache(-1);
+    }
+
+    XrPoint mid(size_t i) const
+    {
+        const XrNetworkEdge& e = net.edges[i];
+        return XrPoint((e.points.front().x + e.points.back().x) / 2, (e.points.front().y + e.points.back().y) / 2);
+    }
+
+    // A pair of horizontal edges about km kilometres apart along a row.
+    std::pair<size_t, size_t> pair_for(int km) const
+    {
+        const int row = columns / 2;
+        const int steps = km * 1000 / spacing;
+        size_t a = 0, b = 0;
+        bool fa = false;
+        for (size_t i = 0; i < net.edges.size(); ++i) {
+            const XrNetworkEdge& e = net.edges[i];
+            if (e.oneway || e.points.front().y - net.edges[0].points.front().y < row * spacing - 60 ||
+                e.points.front().y - net.edges[0].points.front().y > row * spacing + 60 ||
+                e.points.front().x == e.points.back().x)
+                continue;
+            const int col = (e.points.front().x - net.edges[0].points.front().x + spacing / 2) / spacing;
+            if (!fa && col >= 10) {
+                a = i;
+                fa = true;
+            }
+            if (fa && col >= 10 + steps) {
+                b = i;
+                break;
+            }
+        }
+        return {a, b};
+    }
+};
+
+World& world()
+{
+    static World w;
+    return w;
+}
+
+long peak_rss_mb()
+{
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_maxrss / 1024;
+}
+
+void run_search(benchmark::State& state, bool cold)
+{
+    World& w = world();
+    const auto [a, b] = w.pair_for(static_cast<int>(state.range(0)));
+    const auto table = XrDijkstraPath2::default_cost_table(3);
+    const auto before = w.graph->get_cache_stats();
+    long long settled = 0;
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            w.graph->free_cache(-1);
+            state.ResumeTiming();
+        }
+        XrDijkstraPath2 search(w.graph.get(), w.geometry.get(), XrString(), nullptr);
+        search.route_mode = 3;
+        search.set_pruning(false);
+        XrRouteInstructions* res = nullptr;
+        if (!search.find_route(w.mid(a), w.result.gids[a], w.mid(b), w.result.gids[b], &res, &table, -1, -1, false,
+                               false, nullptr))
+            state.SkipWithError("no route");
+        settled = search.get_settled_count();
+        delete res;
+        benchmark::DoNotOptimize(search.get_route_cost());
+    }
+    const auto after = w.graph->get_cache_stats();
+    const double lookups = static_cast<double>(after.lookups - before.lookups);
+    state.counters["inflates/query"] =
+        static_cast<double>(after.inflates - before.inflates) / static_cast<double>(state.iterations());
+    state.counters["hit_rate"] = lookups > 0 ? static_cast<double>(after.hits - before.hits) / lookups : 0;
+    state.counters["settled"] = static_cast<double>(settled);
+    state.counters["peak_rss_MB"] = static_cast<double>(peak_rss_mb());
+}
+
+void BM_RouteSearchWarm(benchmark::State& state)
+{
+    run_search(state, false);
+}
+
+void BM_RouteSearchCold(benchmark::State& state)
+{
+    run_search(state, true);
+}
+
+struct Found {};
+
+struct StopAt : boost::default_dijkstra_visitor {
+    std::vector<int> targets;
+    template <class V, class G>
+    void finish_vertex(V u, const G&)
+    {
+        for (int t : targets)
+            if (static_cast<int>(u) == t)
+                throw Found();
+    }
+};
+
+void BM_BoostDijkstra(benchmark::State& state)
+{
+    World& w = world();
+    const auto [a, b] = w.pair_for(static_cast<int>(state.range(0)));
+    const int ha = w.graph->get_edge_handle_by_geometry(w.geometry.get(), w.result.gids[a], nullptr);
+    const int hb = w.graph->get_edge_handle_by_geometry(w.geometry.get(), w.result.gids[b], nullptr);
+    const size_t n = boost::num_vertices(*w.bg);
+    std::vector<long long> dist(n);
+    std::vector<BGraph::vertex_descriptor> pred(n);
+    StopAt vis;
+    for (int d = 0; d < 2; ++d)
+        if (w.vertex.count({hb, d}))
+            vis.targets.push_back(w.vertex[{hb, d}]);
+    const int src = w.vertex.count({ha, 1}) ? w.vertex[{ha, 1}] : w.vertex[{ha, 0}];
+    for (auto _ : state) {
+        try {
+            boost::dijkstra_shortest_paths(*w.bg, static_cast<BGraph::vertex_descriptor>(src),
+                                           boost::distance_map(dist.data()).predecessor_map(pred.data()).visitor(vis));
+        } catch (const Found&) {
+        }
+        benchmark::DoNotOptimize(dist.data());
+    }
+    state.counters["peak_rss_MB"] = static_cast<double>(peak_rss_mb());
+}
+
+} // namespace
+
+BENCHMARK(BM_RouteSearchWarm)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RouteSearchCold)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoostDijkstra)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,159 @@
+// The route search: a label-setting search over directed road edges with
+// turn penalties, dynamic penalties, pruning of minor roads far from both
+// ends, and retries with relaxed parameters. Costs are 64-bit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/container/xr_array.h"
+#include "common/container/xr_hash.h"
+#include "common/container/xr_simplestarray.h"
+#include "common/container/xr_string.h"
+#include "common/db/xr_gid.h"
+#include "common/geometry/xr_point.h"
+#include "common/graph/xr_graphaccessor.h"
+#include "common/graph/xr_routeinstructions.h"
+#include "common/graph/xr_routingparams.h"
+#include "common/graph/xr_visit_info_hash.h"
+
+class XrGeomStorage;
+
+// Settled edges with their predecessors, keyed by edge and direction;
+// grows as the search goes on.
+class XrEdgeHash {
+public:
+    explicit XrEdgeHash(std::uint32_t capacity);
+    // pred: the predecessor handle (bit 11 for direction 1), -1 for none.
+    bool add(int handle, int direction, int pred);
+    // The predecessor, or -2 when the edge is not settled in that direction.
+    int find(int handle, int direction) const;
+    std::uint32_t get_count() const { return count; }
+
+private:
+    bool grow();
+    std::uint32_t slot_of(std::uint32_t key) const;
+    std::unique_ptr<std::uint64_t[]> slots; // key << 32 | pred; EMPTY when free
+    std::uint32_t size;
+    std::uint32_t count = 0;
+};
+
+class XrDijkstraPath2 {
+public:
+    struct XrSegmentCost {
+        std::uint32_t factor = 128; // in 1/128 per length unit
+        std::uint32_t fixed = 0;
+        std::uint32_t spare = 0;
+    };
+    using XrCostTable = XrSimplestArray<XrSegmentCost>;
+    // Progress: user data, expanded edges, 0, reference distance; false cancels.
+    using XrProgress = bool (*)(void* user, int count, int zero, int reference);
+
+    // params null: the search makes its own and reads them from the graph.
+    XrDijkstraPath2(XrGraphAccessor2* graph, XrGeomStorage* geometry, const XrString& spill_folder,
+                    XrRoutingParams* params);
+    ~XrDijkstraPath2();
+    XrDijkstraPath2(const XrDijkstraPath2&) = delete;
+    XrDijkstraPath2& operator=(const XrDijkstraPath2&) = delete;
+
+    static XrCostTable default_cost_table(int mode);
+
+    void add_edge_penalty(XrGid gid, int penalty);
+    void add_blocked_point(const XrPoint& point, XrGid gid);
+    void set_geom_opt(bool value) { params->geom_opt = value; }
+    // Off: no pruning at all (every usable edge is searched), for reference runs.
+    void set_pruning(bool value) { pruning = value; }
+
+    bool find_route(const XrPoint& start, XrGid start_gid, const XrPoint& target, XrGid target_gid,
+                    XrRouteInstructions** out, const XrCostTable* costs, int heading, int speed, bool avoid_ahead,
+                    bool end_flag, XrHash<int, int>* target_set);
+
+    // Options set before find_route.
+    int route_mode = 0;
+    bool allow_road_type8 = true;
+    bool allow_road_type7 = true;
+    bool allow_restricted = true;
+    XrProgress progress = nullptr;
+    void* progress_data = nullptr;
+    XrHash<int, unsigned char>* allowed_gids = nullptr;
+
+    // Figures of the last find_route.
+    std::int64_t get_route_cost() const { return route_cost; }
+    int get_settled_count() const { return settled_total; }
+    int get_attempts() const { return attempts; }
+    int get_target_handle() const { return target_handle; }
+    int get_start_handle() const { return start_handle; }
+
+    // Parts of the search, open for tests.
+    std::int64_t edge_cost(const XrGraphAccessor2::XrEdgeData& edge, const XrCostTable& table) const;
+    int calc_turn_penalty(const XrGraphAccessor2::XrEdgeData& from, const XrGraphAccessor2::XrEdgeData& to,
+                          int turn, bool wrong_way, int& turn_result) const;
+    bool travel_forwards(int handle, int direction, int budget, XrArray<int>& out, bool check_back);
+
+private:
+    // Roundabout state while the route is walked back.
+    struct XrRoundabout {
+        bool active = false;
+        int exits = 0;
+        int length = 0;
+        XrGid exit_gid = 0;
+        int exit_dir = 0;
+    };
+
+    bool search_route(const XrCostTable& table);
+    bool make_instruction(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
+                          const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
+    // Another road leaves the from edge at the end of the turn (other than to).
+    bool other_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
+    int measure_roundabout(int handle);
+    bool build_path(XrRouteInstructions*& out);
+    bool allowed(const XrGraphAccessor2::XrEdgeData& e) const;
+    bool usable(const XrGraphAccessor2::XrEdgeData& e, bool table_check, bool near_avoid);
+    int penalty_of(XrGid gid) const;
+    int distance_to(const XrGraphAccessor2::XrEdgeData& e, const XrPoint& p) const;
+    bool manoeuvre_penalty(int from_handle, int from_dir, int to_handle);
+    bool near_avoid_point(const XrGraphAccessor2::XrEdgeData& e) const;
+    bool same_edge_seed_ends(int direction);
+    // The part of a polyline from the nearest point to p onwards (forward)
+    // or up to it; false when it cannot be cut.
+    static bool cut_polyline(const XrPolygon& line, const XrPoint& p, bool from_point, XrPolygon& out,
+                             double& length);
+
+    XrGraphAccessor2* graph;
+    XrGeomStorage* geometry;
+    XrString spill_folder;
+    std::unique_ptr<XrRoutingParams> owned_params;
+    XrRoutingParams* params;
+    XrVisitInfoHash visit;
+    std::unique_ptr<XrEdgeHash> edge_hash;
+    XrHash<int, int> penalties;
+    XrArray<XrPoint> avoid_points;
+    XrHash<int, int>* target_set = nullptr;
+    bool pruning = true;
+
+    XrPoint start_point, target_point;
+    int straight = 0;
+    int start_handle = -1;
+    int target_handle = -1;
+    XrGid start_gid = 0, target_gid = 0;
+    int fixed_start_dir = -1; // -1 free, 0 against, 1 along
+    XrGid fixed_start_gid = 0;
+    std::int64_t start_budget = 0;
+    bool start_equals_target = false;
+    int start_side = 0;
+    bool end_flag = false;
+    bool end_reached = false;
+    bool retry = false;
+    std::int64_t reference = 0;
+    bool flag_c_at_start = true;
+    const int* category_limits = nullptr;
+    std::int64_t route_cost = 0;
+    int settled_total = 0;
+    int attempts = 0;
+    int expanded = 0;
+    XrPolygon start_line{true};
+    XrPolygon target_line{true};
+    int start_line_type = 0;
+    XrRoundabout roundabout;
+};

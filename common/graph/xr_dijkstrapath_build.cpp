@@ -1,0 +1,271 @@
+// Turning a finished search into a route: segments and instructions, from
+// the target back to the start.
+#include <cmath>
+#include <set>
+
+#include "common/db/xr_geomstorage.h"
+#include "common/graph/xr_dijkstrapath.h"
+#include "common/graph/xr_graphlayout.h"
+
+using namespace xr_graph;
+using Edge = XrGraphAccessor2::XrEdgeData;
+using Directive = XrRouteInstructions::XrRouteDirective;
+
+namespace {
+
+int strip(int handle)
+{
+    return handle & ~HANDLE_DIRECTION;
+}
+
+bool is_type(int t, int a, int b)
+{
+    return t == a || t == b;
+}
+
+} // namespace
+
+bool XrDijkstraPath2::other_road(const Edge& from, int to_handle, int turn)
+{
+    Edge e = from;
+    e.connection_cursor = e.first_connection;
+    e.connections_read = 0;
+    int h = 0, t = 0;
+    while (graph->get_next_edge_connection(e, h, t)) {
+        if ((t & TURN_FROM_START) != (turn & TURN_FROM_START) || strip(h) == strip(to_handle))
+            continue;
+        if ((h & HANDLE_DIRECTION) && route_mode != 2)
+            continue;
+        if (route_mode == 0 || route_mode == 1) {
+            Edge o;
+            if (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_FERRY)
+                continue;
+        }
+        return true;
+    }
+    return false;
+}
+
+int XrDijkstraPath2::measure_roundabout(int handle)
+{
+    std::set<int> seen;
+    int total = 0;
+    int cur = strip(handle);
+    for (int steps = 0; steps < 256; ++steps) {
+        if (seen.count(cur))
+            return total;
+        seen.insert(cur);
+        Edge e;
+        if (graph->get_edge_by_handle(cur, e) == NO_EDGE || e.road_type != ROAD_ROUNDABOUT)
+            return 0;
+        total += e.length;
+        int next = NO_EDGE, h = 0, t = 0;
+        while (graph->get_next_edge_connection(e, h, t)) {
+            if (h & HANDLE_DIRECTION)
+                continue;
+            Edge o;
+            if (graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == ROAD_ROUNDABOUT)
+                next = strip(h);
+        }
+        if (next == NO_EDGE)
+            return 0;
+        cur = next;
+    }
+    return 0;
+}
+
+bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& from, const Edge& to, int turn,
+                                       int distance)
+{
+    const int k = (turn >> TURN_KIND_SHIFT) & TURN_KIND_MASK;
+    const bool s = (turn & TURN_SIDE) != 0;
+    const int cls = turn & TURN_CLASS;
+    const int tf = from.road_type, tt = to.road_type;
+    std::uint32_t code = 0, w2 = 0, w3 = 0;
+    if (tf == ROAD_ROUNDABOUT && tt != ROAD_ROUNDABOUT && k == 4) {
+        code = 14;
+        roundabout = XrRoundabout();
+        roundabout.active = true;
+        roundabout.length = from.length;
+        roundabout.exit_gid = to.gid;
+        roundabout.exit_dir = (turn & TURN_TARGET_DIR) ? 1 : 0;
+    } else if (tt == ROAD_ROUNDABOUT && tf != ROAD_ROUNDABOUT && k == 4) {
+        code = 13;
+        const int whole = measure_roundabout(to.handle);
+        const int angle = whole > 0 ? static_cast<int>(360LL * roundabout.length / whole) % 361 : 0;
+        w2 = static_cast<std::uint32_t>(roundabout.exits & 0xFFFF) | static_cast<std::uint32_t>(angle & 0x7FFF) << 16 |
+             (roundabout.exit_dir ? 0x80000000u : 0);
+        w3 = roundabout.exit_gid;
+        roundabout = XrRoundabout();
+    } else if (tf == ROAD_ROUNDABOUT && tt == ROAD_ROUNDABOUT) {
+        // Inside the roundabout: count the exits passed.
+        if (!roundabout.active) {
+            roundabout = XrRoundabout();
+            roundabout.active = true;
+            roundabout.exit_gid = to.gid;
+            roundabout.exit_dir = (turn & TURN_TARGET_DIR) ? 1 : 0;
+        }
+        roundabout.length += from.length;
+        Edge e = from;
+        e.connection_cursor = e.first_connection;
+        e.connections_read = 0;
+        int h = 0, t = 0;
+        while (graph->get_next_edge_connection(e, h, t)) {
+            if ((h & HANDLE_DIRECTION) && route_mode != 2)
+                continue;
+            if ((t & TURN_FROM_START) != (turn & TURN_FROM_START))
+                continue;
+            if (((t >> TURN_KIND_SHIFT) & TURN_KIND_MASK) == 4 && (t & TURN_CLASS) != 3) {
+                Edge o;
+                if ((route_mode == 0 || route_mode == 1) &&
+                    (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_FERRY))
+                    continue;
+                ++roundabout.exits;
+                break;
+            }
+        }
+        return false;
+    } else if (is_type(tf, ROAD_MOTORWAY, ROAD_TYPE_8) && k == 4) {
+        code = s ? 9 : 8;
+    } else if (is_type(tt, 3, ROAD_TYPE_8) && !is_type(tf, ROAD_MOTORWAY, ROAD_TYPE_8) && k == 4) {
+        code = is_type(tf, 2, 3) && cls == 0 ? (s ? 16 : 15) : (s ? 11 : 10);
+    } else if (k == 3) {
+        code = s ? 16 : 15;
+    } else if (k == 7) {
+        code = s ? 20 : 19;
+    } else if (k == 1) {
+        code = 1;
+    } else if (k == 2 || k == 5 || k == 6) {
+        int count = k == 5 ? 1 : k == 6 ? 2 : 0;
+        if (cls == 3)
+            count = 0;
+        if (count > 0) {
+            code = s ? 5 : 3;
+            w2 = static_cast<std::uint32_t>(count);
+        } else if (cls == 0) {
+            if (other_road(from, to.handle, turn))
+                code = is_type(tt, 2, 3) ? (s ? 5 : 3) : (s ? 4 : 2);
+        } else {
+            code = s ? 5 : 3;
+            if (cls == 1 && !other_road(from, to.handle, turn))
+                w3 = 1;
+        }
+    }
+    if (code == 0)
+        return false;
+    const int segs = res->segments.items();
+    Directive* next = res->directives.get_item_ptr(res->directives.items() - 1);
+    // Two short opposite turns in a row cancel out.
+    if (next != nullptr && to.length < 5 && static_cast<int>(next->words[6]) == segs &&
+        ((code == 3 && next->words[0] == 5) || (code == 5 && next->words[0] == 3))) {
+        next->words[0] = 0;
+        return false;
+    }
+    Directive d;
+    d.words[0] = code;
+    d.words[1] = w2;
+    d.words[2] = w3;
+    d.words[4] = static_cast<std::uint32_t>(distance);
+    d.words[6] = static_cast<std::uint32_t>(segs + 1);
+    if (next != nullptr) {
+        next->words[3] = static_cast<std::uint32_t>(distance);
+        next->words[5] = static_cast<std::uint32_t>(segs);
+        // A keep-lane instruction just ahead of a new one goes.
+        if (next->words[0] == XrRouteInstructions::CODE_KEEP && static_cast<int>(next->words[4]) + 99 >= distance &&
+            res->directives.items() >= 2) {
+            res->directives.add_item(d, res->directives.items() - 1);
+            return true;
+        }
+    }
+    res->directives.add_item(d);
+    return true;
+}
+
+bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
+{
+    out = new XrRouteInstructions();
+    XrRouteInstructions* res = out;
+    roundabout = XrRoundabout();
+    Directive dest;
+    dest.words[0] = XrRouteInstructions::CODE_DESTINATION;
+    res->directives.add_item(dest);
+    int cur = strip(target_handle);
+    int dir = (target_handle & HANDLE_DIRECTION) ? 1 : 0;
+    int distance = 0;
+    const int limit = settled_total + 4;
+    for (int steps = 0; steps <= limit; ++steps) {
+        Edge e;
+        if (graph->get_edge_by_handle(cur, e) == NO_EDGE)
+            return false;
+        XrRouteSegment seg;
+        seg.gid = e.gid;
+        seg.x = e.x;
+        seg.y = e.y;
+        seg.length = e.length < 0 ? 1 : e.length;
+        seg.flags = static_cast<std::uint8_t>((graph->get_tile_flag(cur) ? XrRouteSegment::FLAG_TILE : 0) |
+                                              (e.restricted ? XrRouteSegment::FLAG_RESTRICTED : 0) |
+                                              (dir ? XrRouteSegment::FLAG_ALONG : 0) |
+                                              (e.end_flag ? 0 : XrRouteSegment::FLAG_NOT_END));
+        seg.kind = static_cast<std::uint8_t>((e.speed_class & 7) | (e.road_type & 15) << 3);
+        const int pred = edge_hash->find(cur, dir);
+        const bool is_first = pred < 0;
+        const bool last_edge = steps == 0;
+        if (last_edge && (end_reached || end_flag) && cur == strip(target_handle) && e.gid == target_gid) {
+            // The driven part of the last edge ends at the target point.
+            std::unique_ptr<XrPolygon> part(new XrPolygon(true));
+            double len = 0;
+            if (is_first && start_equals_target) {
+                // One edge: from the start point to the target point.
+                XrPoint n;
+                double so = 0, to = 0;
+                if (target_line.get_nearest_point(start_point, n, nullptr, &so) &&
+                    target_line.get_nearest_point(target_point, n, nullptr, &to))
+                    len = std::fabs(to - so);
+            } else if (cut_polyline(target_line, target_point, dir == 0, *part, len)) {
+                res->end_geometry = std::move(part);
+            }
+            seg.length = static_cast<int>(len);
+        }
+        if (!is_first) {
+            const int ph = strip(pred);
+            const int pdir = (pred & HANDLE_DIRECTION) ? 1 : 0;
+            Edge pe;
+            if (graph->get_edge_by_handle(ph, pe) == NO_EDGE)
+                return false;
+            int h = 0, t = 0, turn = -1;
+            while (graph->get_next_edge_connection(pe, h, t)) {
+                if (strip(h) != cur || ((t & TURN_TARGET_DIR) ? 1 : 0) != dir)
+                    continue;
+                if (pdir ? (t & TURN_FROM_START) != 0 : (t & TURN_FROM_START) == 0)
+                    continue;
+                turn = t;
+                break;
+            }
+            if (turn < 0)
+                return false;
+            distance += seg.length;
+            make_instruction(res, pe, e, turn, distance);
+        } else {
+            seg.flags |= XrRouteSegment::FLAG_FIRST;
+            if (!(start_equals_target && last_edge)) {
+                std::unique_ptr<XrPolygon> part(new XrPolygon(true));
+                double len = 0;
+                if (cut_polyline(start_line, start_point, dir == 1, *part, len)) {
+                    seg.length = static_cast<int>(len);
+                    res->start_geometry = std::move(part);
+                }
+            }
+            distance += seg.length;
+        }
+        res->segments.add_item(seg);
+        if (is_first) {
+            Directive* first = res->directives.get_item_ptr(res->directives.items() - 1);
+            first->words[3] = static_cast<std::uint32_t>(distance);
+            first->words[5] = static_cast<std::uint32_t>(res->segments.items() - 1);
+            return true;
+        }
+        cur = strip(pred);
+        dir = (pred & HANDLE_DIRECTION) ? 1 : 0;
+    }
+    return false; // a loop in the predecessors
+}
