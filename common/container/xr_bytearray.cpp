@@ -336,3 +336,32 @@ bool zlib_uncompress(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
     dst_len = produced;
     return true;
 }
+
+bool zlib_uncompress_whole(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
+{
+    if (src_len <= 0 || src == nullptr || dst_len < 0 || (dst_len > 0 && dst == nullptr))
+        return false;
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        return false;
+    BYTE spare[1];
+    zs.next_in = const_cast<BYTE*>(src);
+    zs.avail_in = static_cast<uInt>(src_len);
+    zs.next_out = dst_len > 0 ? dst : spare;
+    zs.avail_out = static_cast<uInt>(dst_len);
+    int rc = inflate(&zs, Z_FINISH);
+    const int produced = dst_len - static_cast<int>(zs.avail_out);
+    if (rc == Z_BUF_ERROR && zs.avail_out == 0) {
+        // The buffer is full: the stream must end without a further byte.
+        zs.next_out = spare;
+        zs.avail_out = 1;
+        rc = inflate(&zs, Z_FINISH);
+        if (zs.avail_out == 0)
+            rc = Z_BUF_ERROR;
+    }
+    inflateEnd(&zs);
+    if (rc != Z_STREAM_END)
+        return false;
+    dst_len = produced;
+    return true;
+}

@@ -55,7 +55,7 @@ protected:
         quiet = w.add_street(street("Quiet Lane", town, {seg_without_numbers(0), seg_without_numbers(2)}));
         broken = w.add_street(street("Broken Way", town, {seg(3, 1, 5, 2, 6)}));
         ghost = w.add_street(street("Ghost Road", town, {seg(99, 1, 5, 2, 6)}));
-        XrAddrSegmentSpec m = seg(0, 1, 10, 2, 2);
+        XrAddrSegmentDef m = seg(0, 1, 10, 2, 2);
         m.left_mixed = true;
         mixed = w.add_street(street("Mixed Row", town, {m}));
         addr = open_db(build_db(w));
