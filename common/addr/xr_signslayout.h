@@ -30,7 +30,8 @@ constexpr std::uint32_t VERSION = 2;
 constexpr unsigned int BUCKET_COUNT_OFFSET = 8; // i16
 constexpr unsigned int HEADER_SIZE = 10;
 
-// Colour scheme i (1 to NUM_SCHEMES) lies at i * SCHEME_SIZE.
+// Colour scheme i (1 to NUM_SCHEMES) lies at i * SCHEME_SIZE, right behind
+// the header (which is as long as a scheme).
 constexpr int NUM_SCHEMES = 20;
 constexpr unsigned int SCHEME_SIZE = 10;
 constexpr unsigned int SCHEME_COLORS = 9;
