@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "common/container/xr_defs.h"
 #include "common/container/xr_hash.h"
@@ -66,7 +67,7 @@ public:
 private:
     void clear();
 
-    BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_data;
     std::uint32_t m_size = 0;
     XrHash<unsigned short, XrSymbol> m_symbols;
 };
