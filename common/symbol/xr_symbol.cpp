@@ -38,8 +38,7 @@ XrSymbol::~XrSymbol()
 
 void XrSymbol::free_owned()
 {
-    if ((m_len & OWNED) != 0)
-        delete[] m_data;
+    m_owned.reset();
     m_data = nullptr;
     m_len = 0;
 }
@@ -49,10 +48,10 @@ void XrSymbol::set(const BYTE* data, int length, bool copy)
     XR_ASSERT(length >= 0 && length <= MAX_LENGTH);
     free_owned();
     if (copy) {
-        BYTE* own = new BYTE[length > 0 ? length : 1];
+        m_owned = std::make_unique<BYTE[]>(length > 0 ? length : 1);
         if (length > 0)
-            std::memcpy(own, data, static_cast<std::size_t>(length));
-        m_data = own;
+            std::memcpy(m_owned.get(), data, static_cast<std::size_t>(length));
+        m_data = m_owned.get();
         m_len = static_cast<std::uint16_t>(length | OWNED);
     } else {
         m_data = data;

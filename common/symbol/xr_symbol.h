@@ -42,6 +42,7 @@ private:
     void free_owned();
 
     const BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_owned; // m_data when the program is owned
     std::uint16_t m_len = 0;
     std::uint16_t m_code = 0;
 };
