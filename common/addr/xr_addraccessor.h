@@ -1,7 +1,8 @@
-// Reader of the address database "addr.dat" (magic "XRAL"): streets with
-// their names, county and type, the road edges of each street with the
-// house-number ranges on both sides, county and country names, and the
-// character tree over all street names with the counties of each prefix.
+// Reader of the address database "addr.dat" (magic "XRAL"; the layout is in
+// xr_addrlayout.h): streets with their names, county and type, the road
+// edges of each street with the house-number ranges on both sides, county
+// and country names, and the character tree over all street names with the
+// counties of each prefix.
 //
 // One cursor walks the streets: find_first_street or seek_block place it,
 // get_next_street reads street after street, get_next_segment the edges of

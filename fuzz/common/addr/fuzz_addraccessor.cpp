@@ -85,11 +85,11 @@ Bytes wrap(const BYTE* records, size_t size, unsigned int minor)
     f.u8(1 << L::ID_TAG_BITS | L::ID_BYTE);
     f.bytes(block);
     // Two suffix entries, each its two strings, and fourteen unused ones.
-    const std::u16string suffixes[] = {u" Street", u"St", u" Road", u"Rd"};
+    const std::u16string suffix_texts[] = {u" Street", u"St", u" Road", u"Rd"};
     for (int i = 0; i < L::SUFFIX_ENTRIES; ++i) {
         const size_t entry = f.size();
         for (int k = 0; i < 2 && k < 2; ++k) {
-            for (char16_t c : suffixes[2 * i + k])
+            for (char16_t c : suffix_texts[2 * i + k])
                 f.u16_le(c);
             f.u16_le(0);
         }
