@@ -2,40 +2,54 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/container/xr_bytearray.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
+
+namespace L = xr_tmc_layout;
+
+using xr_bytes::get_u16_le;
+using xr_bytes::get_u32_le;
 
 namespace {
 
-std::uint32_t get_u32(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint16_t get_u16(const BYTE* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-// Coordinates are stored with the top bit inverted.
 int get_coordinate(const BYTE* p)
 {
-    return static_cast<int>(static_cast<std::int32_t>(get_u32(p) + 0x80000000u));
+    return L::coordinate(get_u32_le(p));
 }
 
 void get_entry(const BYTE* p, XrTmcPathEntry& e)
 {
-    std::uint32_t v = get_u32(p);
+    std::uint32_t v = get_u32_le(p + L::ENTRY_PATH);
     e.path_id = static_cast<std::uint16_t>(v >> 16);
     e.position = static_cast<std::uint16_t>(v & 0xFFFF);
-    e.extra = get_u16(p + 4);
+    e.extra = get_u16_le(p + L::ENTRY_EXTRA);
 }
 
-constexpr std::uint32_t RECORD_ENTRY_SIZE = 6;
-constexpr std::uint32_t BUCKET_ENTRY_SIZE = 8;
-constexpr std::uint32_t POINT_SIZE = 10;
+// Bytes handed out by a storage, given back when the holder goes.
+class HeldBytes {
+public:
+    HeldBytes(XrStorageAccessor* storage, std::uint32_t offset, std::uint32_t length) : m_storage(storage)
+    {
+        if (storage->get_ptr(offset, length, &m_data) != XrStorageAccessor::OK)
+            m_data = nullptr;
+    }
+    ~HeldBytes()
+    {
+        if (m_data != nullptr)
+            m_storage->release_ptr(m_data);
+    }
+    HeldBytes(const HeldBytes&) = delete;
+    HeldBytes& operator=(const HeldBytes&) = delete;
+
+    const BYTE* get() const { return m_data; }
+
+private:
+    XrStorageAccessor* m_storage;
+    const BYTE* m_data = nullptr;
+};
 
 } // namespace
 
@@ -72,39 +86,32 @@ void XrTmcTableFile::close()
 {
     release_caches();
     m_record.storage = nullptr;
-    delete m_paths;
-    delete m_locations;
-    m_paths = nullptr;
-    m_locations = nullptr;
-    delete[] m_bucket_offsets;
-    delete[] m_location_offsets;
-    m_bucket_offsets = nullptr;
-    m_location_offsets = nullptr;
+    m_paths.reset();
+    m_locations.reset();
+    m_bucket_offsets.reset();
+    m_location_offsets.reset();
     m_paths_size = m_locations_size = m_num_buckets = m_num_paths = m_records_end = 0;
 }
 
 bool XrTmcTableFile::open(const XrString& paths_path, const XrString& locations_path)
 {
-    XrStorageAccessor* paths = open_storage_accessor(paths_path, true);
-    XrStorageAccessor* locations = open_storage_accessor(locations_path, true);
+    std::unique_ptr<XrStorageAccessor> paths(open_storage_accessor(paths_path, true));
+    std::unique_ptr<XrStorageAccessor> locations(open_storage_accessor(locations_path, true));
     if (paths == nullptr || locations == nullptr) {
-        delete paths;
-        delete locations;
         close();
         return false;
     }
-    return open(paths, locations);
+    return open(paths.release(), locations.release());
 }
 
 bool XrTmcTableFile::read_bytes(XrStorageAccessor* s, std::uint32_t offset, std::uint32_t length, BYTE* out)
 {
     if (length == 0)
         return true;
-    const BYTE* p = nullptr;
-    if (s->get_ptr(offset, length, &p) != XrStorageAccessor::OK || p == nullptr)
+    HeldBytes p(s, offset, length);
+    if (p.get() == nullptr)
         return false;
-    std::memcpy(out, p, length);
-    s->release_ptr(p);
+    std::memcpy(out, p.get(), length);
     return true;
 }
 
@@ -113,61 +120,64 @@ bool XrTmcTableFile::read_u32(XrStorageAccessor* s, std::uint32_t offset, std::u
     BYTE b[4];
     if (!read_bytes(s, offset, 4, b))
         return false;
-    value = get_u32(b);
+    value = get_u32_le(b);
     return true;
 }
 
 bool XrTmcTableFile::open(XrStorageAccessor* paths, XrStorageAccessor* locations)
 {
+    std::unique_ptr<XrStorageAccessor> owned_paths(paths);
+    std::unique_ptr<XrStorageAccessor> owned_locations(locations);
     close();
-    if (paths == nullptr || locations == nullptr) {
-        delete paths;
-        delete locations;
+    if (paths == nullptr || locations == nullptr)
         return false;
-    }
-    m_paths = paths;
-    m_locations = locations;
+    m_paths = std::move(owned_paths);
+    m_locations = std::move(owned_locations);
     m_paths_size = paths->get_size();
     m_locations_size = locations->get_size();
 
     std::uint32_t n = 0;
     // The header must fit the file: N, N + 1 offsets, K and the first path.
-    if (!read_u32(paths, 0, n) || n == 0 || n > (m_paths_size - 4) / 4 || n > (m_locations_size - 4) / 4) {
+    if (!read_u32(paths, L::BUCKET_COUNT_OFFSET, n) || n == 0 || n > (m_paths_size - 4) / 4 ||
+        n > (m_locations_size - 4) / 4) {
         close();
         return false;
     }
-    const std::uint32_t header = 4 + 4 * n;
-    BYTE* raw = new BYTE[4 * (n + 1) + 4];
-    m_bucket_offsets = new std::uint32_t[n + 1];
-    m_location_offsets = new std::uint32_t[n + 1];
-    bool ok = read_bytes(paths, 4, 4 * (n + 1) + 4, raw);
+    const std::uint32_t header = L::path_count_offset(n) - L::OFFSET_SIZE;
+    // The N + 1 bucket offsets and K.
+    std::vector<BYTE> raw(L::OFFSET_SIZE * (n + 1) + 4);
+    m_bucket_offsets = std::make_unique<std::uint32_t[]>(n + 1);
+    m_location_offsets = std::make_unique<std::uint32_t[]>(n + 1);
+    bool ok = read_bytes(paths, L::BUCKET_OFFSETS, static_cast<std::uint32_t>(raw.size()), raw.data());
     if (ok) {
+        XrByteCursor c(raw);
         for (std::uint32_t i = 0; i <= n; ++i)
-            m_bucket_offsets[i] = get_u32(raw + 4 * i);
-        m_num_paths = get_u32(raw + 4 * (n + 1));
+            m_bucket_offsets[i] = c.u32_le();
+        m_num_paths = c.u32_le();
         // Bucket offsets must ascend inside the file.
         for (std::uint32_t i = 0; ok && i <= n; ++i)
             ok = m_bucket_offsets[i] <= m_paths_size && (i == 0 || m_bucket_offsets[i] >= m_bucket_offsets[i - 1]);
     }
     if (ok)
-        ok = m_num_paths > 0 && m_num_paths <= (m_paths_size - header - 8) / 8 &&
-             read_u32(paths, header + 8, m_records_end) && m_records_end <= m_paths_size;
+        ok = m_num_paths > 0 && m_num_paths <= (m_paths_size - header - 8) / L::PATH_INFO_SIZE &&
+             read_u32(paths, L::path_table_offset(n) + L::PATH_OFFSET, m_records_end) &&
+             m_records_end <= m_paths_size;
     if (ok)
-        ok = read_bytes(locations, 4, 4 * n, raw);
+        ok = read_bytes(locations, L::BUCKET_OFFSETS, L::OFFSET_SIZE * n, raw.data());
     if (ok) {
+        XrByteCursor c(raw);
         for (std::uint32_t i = 0; i < n; ++i)
-            m_location_offsets[i] = get_u32(raw + 4 * i);
+            m_location_offsets[i] = c.u32_le();
         m_location_offsets[n] = m_locations_size;
         for (std::uint32_t i = 0; ok && i < n; ++i)
             ok = m_location_offsets[i] <= m_location_offsets[i + 1];
     }
-    delete[] raw;
     if (!ok) {
         close();
         return false;
     }
     m_num_buckets = n;
-    m_record.storage = m_paths;
+    m_record.storage = m_paths.get();
     return true;
 }
 
@@ -179,47 +189,44 @@ std::uint32_t XrTmcTableFile::bucket_end(std::uint32_t bucket) const
 bool XrTmcTableFile::scan_bucket(std::uint32_t bucket, std::uint32_t key, std::uint32_t& offset)
 {
     const std::uint32_t begin = m_bucket_offsets[bucket];
-    const std::uint32_t count = (bucket_end(bucket) - begin) / BUCKET_ENTRY_SIZE;
+    const std::uint32_t count = (bucket_end(bucket) - begin) / L::BUCKET_ENTRY_SIZE;
     if (count == 0)
         return false;
-    const BYTE* p = nullptr;
-    if (m_paths->get_ptr(begin, count * BUCKET_ENTRY_SIZE, &p) != XrStorageAccessor::OK || p == nullptr)
+    HeldBytes p(m_paths.get(), begin, count * L::BUCKET_ENTRY_SIZE);
+    if (p.get() == nullptr)
         return false;
-    bool found = false;
-    for (std::uint32_t i = 0; i < count && !found; ++i) {
-        if (get_u32(p + i * BUCKET_ENTRY_SIZE) == key) {
-            offset = get_u32(p + i * BUCKET_ENTRY_SIZE + 4);
-            found = true;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const BYTE* e = p.get() + i * L::BUCKET_ENTRY_SIZE;
+        if (get_u32_le(e + L::BUCKET_KEY) == key) {
+            offset = get_u32_le(e + L::BUCKET_RECORD);
+            return true;
         }
     }
-    m_paths->release_ptr(p);
-    return found;
+    return false;
 }
 
 bool XrTmcTableFile::load_bucket_group(std::uint32_t group)
 {
     if (m_bucket_cache != nullptr && m_record.loaded_group == static_cast<int>(group))
         return true;
-    delete m_bucket_cache;
-    m_bucket_cache = nullptr;
+    m_bucket_cache.reset();
     m_record.loaded_group = -1;
     const std::uint32_t first = group * BUCKET_GROUP;
     const std::uint32_t last = std::min(first + BUCKET_GROUP, m_num_buckets);
     const std::uint32_t begin = m_bucket_offsets[first];
-    const std::uint32_t count = (m_bucket_offsets[last] - begin) / BUCKET_ENTRY_SIZE;
-    auto* cache = new XrHash<std::uint32_t, std::uint32_t>(count + 1, false, 80);
+    const std::uint32_t count = (m_bucket_offsets[last] - begin) / L::BUCKET_ENTRY_SIZE;
+    auto cache = std::make_unique<XrHash<std::uint32_t, std::uint32_t>>(count + 1, false, 80);
     if (count > 0) {
-        const BYTE* p = nullptr;
-        if (m_paths->get_ptr(begin, count * BUCKET_ENTRY_SIZE, &p) != XrStorageAccessor::OK || p == nullptr) {
-            delete cache;
+        HeldBytes p(m_paths.get(), begin, count * L::BUCKET_ENTRY_SIZE);
+        if (p.get() == nullptr)
             return false;
-        }
         // The table keeps the first entry of a key.
-        for (std::uint32_t i = 0; i < count; ++i)
-            cache->insert(get_u32(p + i * BUCKET_ENTRY_SIZE), get_u32(p + i * BUCKET_ENTRY_SIZE + 4));
-        m_paths->release_ptr(p);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const BYTE* e = p.get() + i * L::BUCKET_ENTRY_SIZE;
+            cache->insert(get_u32_le(e + L::BUCKET_KEY), get_u32_le(e + L::BUCKET_RECORD));
+        }
     }
-    m_bucket_cache = cache;
+    m_bucket_cache = std::move(cache);
     m_record.loaded_group = static_cast<int>(group);
     return true;
 }
@@ -243,11 +250,11 @@ bool XrTmcTableFile::read_record(std::uint32_t offset, bool caching, int& count,
     if (!is_open() || offset >= m_paths_size)
         return false;
     const BYTE* p = nullptr;
-    BYTE* own = nullptr;
+    std::vector<BYTE> own;
     std::uint32_t c = 0;
     if (caching && offset < m_records_end) {
         // A record must lie in the window; reload it from the offset when not.
-        const std::uint32_t max_len = 1 + 255 * RECORD_ENTRY_SIZE;
+        const std::uint32_t max_len = L::RECORD_HEAD + L::MAX_RECORD_ENTRIES * L::RECORD_ENTRY_SIZE;
         auto in_window = [&](std::uint32_t len) {
             return m_record.window_data != nullptr && offset >= m_record.window_offset &&
                    len <= m_record.window_size && offset - m_record.window_offset <= m_record.window_size - len;
@@ -255,7 +262,7 @@ bool XrTmcTableFile::read_record(std::uint32_t offset, bool caching, int& count,
         for (int pass = 0; pass < 2; ++pass) {
             std::uint32_t need = 1;
             if (in_window(1))
-                need = 1 + RECORD_ENTRY_SIZE * m_record.window_data[offset - m_record.window_offset];
+                need = L::RECORD_HEAD + L::RECORD_ENTRY_SIZE * m_record.window_data[offset - m_record.window_offset];
             if (in_window(need))
                 break;
             m_record.release_window();
@@ -272,30 +279,27 @@ bool XrTmcTableFile::read_record(std::uint32_t offset, bool caching, int& count,
             return false;
         p = m_record.window_data + (offset - m_record.window_offset);
         c = p[0];
-        if (!in_window(1 + RECORD_ENTRY_SIZE * c))
+        if (!in_window(L::RECORD_HEAD + L::RECORD_ENTRY_SIZE * c))
             return false;
     } else {
         BYTE head = 0;
-        if (!read_bytes(m_paths, offset, 1, &head))
+        if (!read_bytes(m_paths.get(), offset, L::RECORD_HEAD, &head))
             return false;
         c = head;
-        if (c * RECORD_ENTRY_SIZE > m_paths_size - offset - 1)
+        if (c * L::RECORD_ENTRY_SIZE > m_paths_size - offset - L::RECORD_HEAD)
             return false;
-        own = new BYTE[1 + RECORD_ENTRY_SIZE * c];
+        own.resize(L::RECORD_HEAD + L::RECORD_ENTRY_SIZE * c);
         own[0] = head;
-        if (!read_bytes(m_paths, offset + 1, RECORD_ENTRY_SIZE * c, own + 1)) {
-            delete[] own;
+        if (!read_bytes(m_paths.get(), offset + L::RECORD_HEAD, L::RECORD_ENTRY_SIZE * c, own.data() + L::RECORD_HEAD))
             return false;
-        }
-        p = own;
+        p = own.data();
     }
     bool ok = true;
     for (std::uint32_t i = 0; i < c && ok; ++i) {
         XrTmcPathEntry e;
-        get_entry(p + 1 + i * RECORD_ENTRY_SIZE, e);
+        get_entry(p + L::RECORD_HEAD + i * L::RECORD_ENTRY_SIZE, e);
         ok = entries.append(e);
     }
-    delete[] own;
     count = static_cast<int>(c);
     return ok;
 }
@@ -311,29 +315,27 @@ bool XrTmcTableFile::find_location(const TCHAR* table, std::uint16_t code, XrArr
     const std::uint32_t length = m_location_offsets[bucket + 1] - begin;
     if (length == 0)
         return false;
-    const BYTE* p = nullptr;
-    if (m_locations->get_ptr(begin, length, &p) != XrStorageAccessor::OK || p == nullptr)
+    HeldBytes bytes(m_locations.get(), begin, length);
+    if (bytes.get() == nullptr)
         return false;
+    // A record cut by the bucket's end ends the scan.
     bool found = false;
-    std::uint32_t pos = 0;
-    // Each record: key, M, M values, x, y; a record cut by the bucket's end
-    // ends the scan.
-    while (!found && length - pos >= 5) {
-        const std::uint32_t k = get_u32(p + pos);
-        const std::uint32_t m = p[pos + 4];
-        const std::uint32_t size = 5 + 4 * m + 8;
-        if (size > length - pos)
+    const BYTE* end = bytes.get() + length;
+    for (const BYTE* p = bytes.get(); !found && end - p >= static_cast<std::ptrdiff_t>(L::LOCATION_HEAD);) {
+        const std::uint32_t m = p[L::LOCATION_COUNT];
+        const std::uint32_t size = L::LOCATION_HEAD + L::VALUE_SIZE * m + L::LOCATION_POSITION_SIZE;
+        if (size > static_cast<std::uint32_t>(end - p))
             break;
-        if (k == key) {
+        if (get_u32_le(p + L::LOCATION_KEY) == key) {
+            const BYTE* v = p + L::LOCATION_HEAD;
             found = true;
             for (std::uint32_t i = 0; i < m && found; ++i)
-                found = values.append(get_u32(p + pos + 5 + 4 * i));
-            position.x = get_coordinate(p + pos + 5 + 4 * m);
-            position.y = get_coordinate(p + pos + 9 + 4 * m);
+                found = values.append(get_u32_le(v + L::VALUE_SIZE * i));
+            position.x = get_coordinate(v + L::VALUE_SIZE * m);
+            position.y = get_coordinate(v + L::VALUE_SIZE * m + 4);
         }
-        pos += size;
+        p += size;
     }
-    m_locations->release_ptr(p);
     return found;
 }
 
@@ -343,18 +345,17 @@ bool XrTmcTableFile::read_path_table()
         return false;
     if (m_path_table != nullptr)
         return true;
-    const std::uint32_t start = 12 + 4 * m_num_buckets;
-    const BYTE* p = nullptr;
-    if (m_paths->get_ptr(start, 8 * m_num_paths, &p) != XrStorageAccessor::OK || p == nullptr)
+    HeldBytes p(m_paths.get(), L::path_table_offset(m_num_buckets), L::PATH_INFO_SIZE * m_num_paths);
+    if (p.get() == nullptr)
         return false;
-    m_path_table = new PathInfo[m_num_paths];
+    m_path_table = std::make_unique<PathInfo[]>(m_num_paths);
     for (std::uint32_t i = 0; i < m_num_paths; ++i) {
-        m_path_table[i].offset = get_u32(p + 8 * i);
-        const std::uint32_t v = get_u32(p + 8 * i + 4);
+        const BYTE* e = p.get() + L::PATH_INFO_SIZE * i;
+        m_path_table[i].offset = get_u32_le(e + L::PATH_OFFSET);
+        const std::uint32_t v = get_u32_le(e + L::PATH_COUNTS);
         m_path_table[i].edges = static_cast<std::uint16_t>(v >> 16);
         m_path_table[i].points = static_cast<std::uint16_t>(v & 0xFFFF);
     }
-    m_paths->release_ptr(p);
     return true;
 }
 
@@ -371,26 +372,18 @@ bool XrTmcTableFile::load_path_group(std::uint32_t group)
         return false;
     std::uint32_t size = 0;
     for (std::uint32_t i = first; i < last; ++i)
-        size += 4u * m_path_table[i].edges + POINT_SIZE * m_path_table[i].points;
-    auto* block = new XrByteArray(static_cast<int>(size > 0 ? size : 1));
-    if (size > 0 && !block->grow_to(static_cast<int>(size))) {
-        delete block;
+        size += L::EDGE_SIZE * m_path_table[i].edges + L::POINT_SIZE * m_path_table[i].points;
+    auto block = std::make_unique<XrByteArray>(static_cast<int>(size > 0 ? size : 1));
+    if (size > 0 && !block->grow_to(static_cast<int>(size)))
         return false;
-    }
-    const BYTE* p = nullptr;
-    if (m_paths->get_ptr(begin, end - begin, &p) != XrStorageAccessor::OK || p == nullptr) {
-        delete block;
+    HeldBytes p(m_paths.get(), begin, end - begin);
+    if (p.get() == nullptr)
         return false;
-    }
     int produced = static_cast<int>(size);
-    const bool ok = zlib_uncompress(p, static_cast<int>(end - begin), block->get_items(), produced) &&
-                    produced == static_cast<int>(size);
-    m_paths->release_ptr(p);
-    if (!ok) {
-        delete block;
+    if (!zlib_uncompress(p.get(), static_cast<int>(end - begin), block->get_items(), produced) ||
+        produced != static_cast<int>(size))
         return false;
-    }
-    m_record.block = block;
+    m_record.block = block.release();
     m_record.block_number = static_cast<int>(group);
     return true;
 }
@@ -405,7 +398,7 @@ bool XrTmcTableFile::resolve_segment(std::uint16_t path_id, std::uint16_t positi
         return false;
     const PathInfo& info = m_path_table[path_id];
     const std::uint32_t data_offset = path_id % MAX_PATHS_PER_GROUP == 0 ? 0 : info.offset;
-    const std::uint32_t data_size = 4u * info.edges + POINT_SIZE * info.points;
+    const std::uint32_t data_size = L::EDGE_SIZE * info.edges + L::POINT_SIZE * info.points;
     const std::uint32_t block_size = static_cast<std::uint32_t>(m_record.block->get_num_items());
     if (data_offset > block_size || data_size > block_size - data_offset)
         return false;
@@ -414,7 +407,7 @@ bool XrTmcTableFile::resolve_segment(std::uint16_t path_id, std::uint16_t positi
     // Edges past the path's end are not there to add.
     const std::uint32_t stop = std::min<std::uint32_t>(static_cast<std::uint32_t>(position) + length, info.edges);
     for (std::uint32_t i = position; i < stop; ++i) {
-        const unsigned int id = get_u32(data + 4 * i);
+        const unsigned int id = get_u32_le(data + L::EDGE_SIZE * i);
         bool held = false;
         for (int j = 0; j < edges.get_num_items() && !held; ++j)
             held = *edges.get_item_ptr(j) == id;
@@ -423,8 +416,8 @@ bool XrTmcTableFile::resolve_segment(std::uint16_t path_id, std::uint16_t positi
     }
     if (info.points == 0)
         return false;
-    const BYTE* points = data + 4u * info.edges;
-    auto pos_at = [&](std::uint32_t i) { return get_u16(points + POINT_SIZE * i); };
+    const BYTE* points = data + L::EDGE_SIZE * info.edges;
+    auto pos_at = [&](std::uint32_t i) { return get_u16_le(points + L::POINT_SIZE * i + L::POINT_POSITION); };
     // The first point at or after extra, then the nearer of it and the one before.
     std::uint32_t lo = 0;
     std::uint32_t hi = info.points;
@@ -440,19 +433,17 @@ bool XrTmcTableFile::resolve_segment(std::uint16_t path_id, std::uint16_t positi
         best = lo - 1;
     else if (lo > 0 && extra - pos_at(lo - 1) <= pos_at(lo) - extra)
         best = lo - 1;
-    point.x = get_coordinate(points + POINT_SIZE * best + 2);
-    point.y = get_coordinate(points + POINT_SIZE * best + 6);
+    point.x = get_coordinate(points + L::POINT_SIZE * best + L::POINT_X);
+    point.y = get_coordinate(points + L::POINT_SIZE * best + L::POINT_Y);
     return true;
 }
 
 void XrTmcTableFile::release_caches()
 {
-    delete[] m_path_table;
-    m_path_table = nullptr;
+    m_path_table.reset();
     m_record.drop_block();
     m_record.release_window();
-    delete m_bucket_cache;
-    m_bucket_cache = nullptr;
+    m_bucket_cache.reset();
     m_record.loaded_group = -1;
 }
 

@@ -1,11 +1,13 @@
 // Reader of the TMC tables "tmc_paths.bin" (location key -> path entries,
 // and the compressed road paths) and "tmc_locations.bin" (location key ->
-// values and map position). All numbers are little-endian; every offset and
-// length read from the files is checked against the file before use.
+// values and map position); the layout is in xr_tmclayout.h. Every offset
+// and length read from the files is checked against the file before use.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "apps/apps_common/xr_tmclayout.h"
 #include "common/container/xr_array.h"
 #include "common/container/xr_defs.h"
 #include "common/container/xr_hash.h"
@@ -41,7 +43,7 @@ class XrTmcTableFile {
 public:
     static constexpr std::uint32_t BUCKET_GROUP = 128;
     static constexpr std::uint32_t WINDOW_SIZE = 20480;
-    static constexpr int MAX_PATHS_PER_GROUP = 5;
+    static constexpr int MAX_PATHS_PER_GROUP = xr_tmc_layout::PATHS_PER_GROUP;
 
     XrTmcTableFile();
     ~XrTmcTableFile();
@@ -93,17 +95,18 @@ private:
     bool load_path_group(std::uint32_t group);
     std::uint32_t bucket_end(std::uint32_t bucket) const;
 
-    XrStorageAccessor* m_paths = nullptr;
-    XrStorageAccessor* m_locations = nullptr;
+    // Declared first: they outlive the window held in m_record.
+    std::unique_ptr<XrStorageAccessor> m_paths;
+    std::unique_ptr<XrStorageAccessor> m_locations;
     std::uint32_t m_paths_size = 0;
     std::uint32_t m_locations_size = 0;
     std::uint32_t m_num_buckets = 0;
-    std::uint32_t* m_bucket_offsets = nullptr; // N + 1: the end offset last
-    std::uint32_t* m_location_offsets = nullptr; // N + 1: the file size last
+    std::unique_ptr<std::uint32_t[]> m_bucket_offsets;   // N + 1: the end offset last
+    std::unique_ptr<std::uint32_t[]> m_location_offsets; // N + 1: the file size last
     std::uint32_t m_num_paths = 0;
     std::uint32_t m_records_end = 0; // the first path-table offset
-    PathInfo* m_path_table = nullptr;
-    XrHash<std::uint32_t, std::uint32_t>* m_bucket_cache = nullptr;
+    std::unique_ptr<PathInfo[]> m_path_table;
+    std::unique_ptr<XrHash<std::uint32_t, std::uint32_t>> m_bucket_cache;
     XrTmcTableRecord m_record; // window over the record area and the held group
 };
 

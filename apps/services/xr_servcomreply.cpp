@@ -1,5 +1,6 @@
 #include "apps/services/xr_servcomreply.h"
 
+#include "apps/services/xr_servcomlayout.h"
 #include "common/ber/xr_berrecord.h"
 #include "common/ber/xr_propertybag.h"
 #include "common/container/xr_bytearray.h"
@@ -8,6 +9,8 @@
 
 #include <memory>
 #include <new>
+
+namespace L = xr_servcom_layout;
 
 namespace {
 
@@ -20,7 +23,8 @@ bool read_leading_int(const BYTE* body, int length, std::int32_t& value, int& us
 {
     XrBerHeader header;
     if (body == nullptr || length < 2 || !ber_decode_header(body, static_cast<std::uint32_t>(length), header) ||
-        header.constructed || header.content_length < 1 || header.content_length > 4)
+        header.constructed || header.content_length < L::MIN_LENGTH_OCTETS ||
+        header.content_length > L::MAX_LENGTH_OCTETS)
         return false;
     const BYTE* p = body + header.header_length;
     std::uint32_t v = (p[0] & 0x80) ? 0xFFFFFFFFu : 0;
@@ -75,21 +79,21 @@ XrServComReply servcom_evaluate_reply(XrPropertyBag* reply)
         return out;
     }
     std::int32_t v = 0;
-    if (reply->get_int(0, 0, v) == XrPropertyBag::OK)
+    if (reply->get_int(L::KEY_SERVICE_ID, 0, v) == XrPropertyBag::OK)
         out.service_id = v;
-    if (reply->get_int(1, 0, v) == XrPropertyBag::OK)
+    if (reply->get_int(L::KEY_VALUE_A, 0, v) == XrPropertyBag::OK)
         out.value_a = v;
-    if (reply->get_int(2, 0, v) == XrPropertyBag::OK)
+    if (reply->get_int(L::KEY_VALUE_B, 0, v) == XrPropertyBag::OK)
         out.value_b = v;
 
     bool success = false;
-    if (reply->get_bool(5, 0, success) != XrPropertyBag::OK) {
+    if (reply->get_bool(L::KEY_SUCCESS, 0, success) != XrPropertyBag::OK) {
         set_internal_error(out, "1");
         return out;
     }
     if (success) {
         XrPropertyBag* payload = nullptr;
-        if (reply->get_bag(4, 0, payload, true) == XrPropertyBag::OK && payload != nullptr) {
+        if (reply->get_bag(L::KEY_PAYLOAD, 0, payload, true) == XrPropertyBag::OK && payload != nullptr) {
             out.status = 0;
             out.payload = payload;
         } else {
@@ -98,13 +102,13 @@ XrServComReply servcom_evaluate_reply(XrPropertyBag* reply)
         return out;
     }
     XrString message, title, details;
-    if (reply->get_string(6, 0, message) != XrPropertyBag::OK) {
+    if (reply->get_string(L::KEY_MESSAGE, 0, message) != XrPropertyBag::OK) {
         set_internal_error(out, "3");
-    } else if (reply->get_string(7, 0, title) != XrPropertyBag::OK) {
+    } else if (reply->get_string(L::KEY_TITLE, 0, title) != XrPropertyBag::OK) {
         set_internal_error(out, "2");
         out.details += ":";
         out.details += message;
-    } else if (reply->get_string(8, 0, details) != XrPropertyBag::OK) {
+    } else if (reply->get_string(L::KEY_DETAILS, 0, details) != XrPropertyBag::OK) {
         out.title = title;
         out.details = message;
     } else {

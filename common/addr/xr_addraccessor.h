@@ -1,7 +1,8 @@
-// Reader of the address database "addr.dat" (magic "XRAL"): streets with
-// their names, county and type, the road edges of each street with the
-// house-number ranges on both sides, county and country names, and the
-// character tree over all street names with the counties of each prefix.
+// Reader of the address database "addr.dat" (magic "XRAL"; the layout is in
+// xr_addrlayout.h): streets with their names, county and type, the road
+// edges of each street with the house-number ranges on both sides, county
+// and country names, and the character tree over all street names with the
+// counties of each prefix.
 //
 // One cursor walks the streets: find_first_street or seek_block place it,
 // get_next_street reads street after street, get_next_segment the edges of
@@ -10,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "common/addr/xr_addrlayout.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/container/xr_array.h"
 #include "common/container/xr_defs.h"
@@ -38,16 +41,16 @@ public:
         NUM_NONE = 3,
     };
 
-    static constexpr unsigned int VERSION_6_1 = 0x60001;
-    static constexpr unsigned int VERSION_6_2 = 0x60002;
-    static constexpr unsigned int VERSION_6_3 = 0x60003;
+    static constexpr unsigned int VERSION_6_1 = xr_addr_layout::VERSION_6_1;
+    static constexpr unsigned int VERSION_6_2 = xr_addr_layout::VERSION_6_2;
+    static constexpr unsigned int VERSION_6_3 = xr_addr_layout::VERSION_6_3;
     static constexpr XrLC LANGUAGE_ARABIC = 0x617261;
     // Block number of the cursor's end state.
     static constexpr unsigned int END_BLOCK = 0xFFFFFFFF;
     // Items of the street-name cache.
     static constexpr int CACHE_ITEMS = 128;
     // Suffix table: entries, and wide characters kept per entry.
-    static constexpr int SUFFIX_ENTRIES = 16;
+    static constexpr int SUFFIX_ENTRIES = xr_addr_layout::SUFFIX_ENTRIES;
     static constexpr int SUFFIX_CHARS = 40;
     // Size of the county-name window (set_name_caching).
     static constexpr unsigned int COUNTY_WINDOW = 102400;
@@ -81,7 +84,7 @@ public:
 
     // Hands the storage over (owned from now on; a previous one is deleted).
     void set_storage(XrStorageAccessor* storage);
-    XrStorageAccessor* get_storage() const { return m_storage; }
+    XrStorageAccessor* get_storage() const { return m_storage.get(); }
 
     // major << 16 | minor from the first 8 bytes; FAILED without the magic.
     Status read_version(unsigned int& version);
@@ -160,6 +163,13 @@ public:
     void free_memory() override;
 
 private:
+    // Bytes handed out by the storage, given back when the holder goes.
+    struct StorageRelease {
+        XrStorageAccessor* storage; // value-initialised (null) with the holder
+        void operator()(const BYTE* p) const;
+    };
+    using HeldBytes = std::unique_ptr<const BYTE, StorageRelease>;
+
     // One entry of a tree node.
     struct TreeEntry {
         unsigned int key = 0;
@@ -185,23 +195,25 @@ private:
         unsigned int length = 0;
     };
 
-    static constexpr unsigned int NO_LINK = 0xFFFFFFFF;
+    static constexpr unsigned int NO_LINK = xr_addr_layout::NO_LINK;
     static constexpr unsigned int NO_SEGMENT = 65535;
+    // Bound of the walks over links that bad data could make endless.
+    static constexpr int MAX_LINK_STEPS = 256;
 
-    // Reads length bytes at a (64-bit) file offset; null on failure.
-    const BYTE* read_bytes(std::uint64_t offset, std::uint32_t length);
-    void release(const BYTE* p);
+    // Length bytes at a (64-bit) file offset; empty on failure.
+    HeldBytes read_bytes(std::uint64_t offset, std::uint32_t length);
+    // Appends name bytes: UTF-8 when valid, else one character a byte.
+    static void append_name(XrString& out, const BYTE* p, unsigned int n);
 
     bool load_block_index();
-    void release_block_index();
+    bool read_suffix_table(std::uint32_t offset);
     void ensure_cache();
     void destroy_cache();
     void release_county_window();
-    bool read_suffix_table(std::uint32_t offset);
 
     // Decodes the record at offset of the work block.
     bool decode_record(unsigned int offset, StreetRecord& rec, XrString* name);
-    bool decode_name(unsigned int offset, bool shared, XrLC language, XrString& name, unsigned int& after);
+    bool decode_name(unsigned int offset, bool shared, XrLC language, XrString& name);
     // Decodes the record at block/offset as the current street.
     bool decode_current(StreetRecord& rec, XrString* name);
     void set_street_state(unsigned int block, const StreetRecord& rec);
@@ -216,7 +228,8 @@ private:
     void cache_move_to_head(XrGidCacheItem* item);
     void cache_enter(XrGid gid, XrLC wanted, const XrString& name, unsigned int county_type, XrLC language);
 
-    XrStorageAccessor* m_storage = nullptr;
+    // Declared first: it outlives the bytes held from it.
+    std::unique_ptr<XrStorageAccessor> m_storage;
     unsigned int m_version = 0;
     int m_header_size = 0;
     unsigned int m_header_count = 0;
@@ -240,10 +253,10 @@ private:
     int m_suffix_split[SUFFIX_ENTRIES] = {};
     int m_suffix_count = 0;
 
-    const BYTE* m_block_index = nullptr;
+    HeldBytes m_block_index;
 
     // The work buffer of the current block.
-    BYTE* m_wk_buffer = nullptr;
+    std::unique_ptr<BYTE[]> m_wk_buffer;
     unsigned int m_wk_capacity = 0;
     unsigned int m_wk_len = 0;
     unsigned int m_wk_block = 0;
@@ -270,13 +283,13 @@ private:
 
     // County-name window: [start, end) in the county area.
     bool m_name_caching = false;
-    const BYTE* m_county_window = nullptr;
+    HeldBytes m_county_window;
     unsigned int m_window_start = 0;
     unsigned int m_window_end = 0;
 
     // Street-name cache.
-    XrGidCacheItem* m_cache = nullptr;
+    std::unique_ptr<XrGidCacheItem[]> m_cache;
     XrGidCacheItem* m_cache_head = nullptr;
     XrGidCacheItem* m_cache_tail = nullptr;
-    XrHash<unsigned int, XrGidCacheItem*>* m_gid_cache = nullptr;
+    std::unique_ptr<XrHash<unsigned int, XrGidCacheItem*>> m_gid_cache;
 };

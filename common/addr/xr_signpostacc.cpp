@@ -3,30 +3,24 @@
 #include <cstring>
 #include <memory>
 
-#include "common/db/xr_geomstorage.h"
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_utf8.h"
 #include "common/storage/xr_storageaccessor.h"
 
+namespace L = xr_signs_layout;
+
 namespace {
 
-constexpr std::uint32_t HEADER_SIZE = 10;
-constexpr int SCHEME_SIZE = 10;
-constexpr int BUCKET_ENTRY_SIZE = 6;
-constexpr int KEY_SIZE = 6;
-constexpr unsigned int END_OF_RECORDS = 0xFFFF;
-// Size, P: the fixed part of a record.
-constexpr int RECORD_HEAD = 3;
-
 // Copies length bytes at offset of the storage into a new buffer.
-BYTE* read_copy(XrStorageAccessor* storage, std::uint32_t offset, std::uint32_t length)
+std::unique_ptr<BYTE[]> read_copy(XrStorageAccessor* storage, std::uint32_t offset, std::uint32_t length)
 {
     const BYTE* p = nullptr;
     if (storage->get_ptr(offset, length, &p) != XrStorageAccessor::OK || p == nullptr) {
         storage->release_ptr(p);
         return nullptr;
     }
-    BYTE* copy = new BYTE[length];
-    std::memcpy(copy, p, length);
+    std::unique_ptr<BYTE[]> copy(new BYTE[length]);
+    std::memcpy(copy.get(), p, length);
     storage->release_ptr(p);
     return copy;
 }
@@ -57,16 +51,13 @@ void delete_items(XrPtrArray<XrSignpostAccessor::XrInstruction*>& list)
 
 } // namespace
 
-XrSignpostAccessor::~XrSignpostAccessor()
-{
-    delete[] index;
-    delete[] bucket;
-    delete storage;
-}
+XrSignpostAccessor::XrSignpostAccessor() = default;
+
+XrSignpostAccessor::~XrSignpostAccessor() = default;
 
 std::uint32_t XrSignpostAccessor::hash_gid(XrGid gid)
 {
-    return (gid & 0xFFFFu) * 8923u + (gid >> 16) * 213522346u;
+    return L::hash_gid(gid);
 }
 
 bool XrSignpostAccessor::is_valid_shape(int shape)
@@ -77,25 +68,23 @@ bool XrSignpostAccessor::is_valid_shape(int shape)
 bool XrSignpostAccessor::open(XrStorageAccessor* new_storage)
 {
     release();
-    delete[] index;
-    index = nullptr;
+    index.reset();
     num_ndx_items = 0;
-    if (new_storage != storage)
-        delete storage;
-    storage = new_storage;
+    if (new_storage != storage.get())
+        storage.reset(new_storage);
     if (storage == nullptr)
         return false;
 
-    std::unique_ptr<BYTE[]> header(read_copy(storage, 0, HEADER_SIZE));
-    if (header == nullptr || std::memcmp(header.get(), "XRSP", 4) != 0 || xr_get_u32(header.get() + 4) != VERSION)
+    std::unique_ptr<BYTE[]> header = read_copy(storage.get(), 0, L::HEADER_SIZE);
+    if (header == nullptr || std::memcmp(header.get(), L::MAGIC, L::MAGIC_SIZE) != 0 ||
+        xr_bytes::get_u32_le(header.get() + L::VERSION_OFFSET) != VERSION)
         return false;
-    int n = xr_get_s16(header.get() + 8);
+    int n = xr_bytes::get_i16_le(header.get() + L::BUCKET_COUNT_OFFSET);
     if (n <= 0)
         return false;
-    BYTE* ndx = read_copy(storage, INDEX_OFFSET, static_cast<std::uint32_t>(n) * BUCKET_ENTRY_SIZE);
-    if (ndx == nullptr)
+    index = read_copy(storage.get(), L::INDEX_OFFSET, static_cast<std::uint32_t>(n) * L::INDEX_ENTRY_SIZE);
+    if (index == nullptr)
         return false;
-    index = ndx;
     num_ndx_items = n;
     return true;
 }
@@ -105,21 +94,14 @@ bool XrSignpostAccessor::get_sp_colors(int i, BYTE& c1, BYTE& c2, BYTE& c3, BYTE
 {
     if (i < 1 || i > NUM_SP_COLORS || storage == nullptr)
         return false;
-    const BYTE* p = nullptr;
-    if (storage->get_ptr(static_cast<std::uint32_t>(i) * SCHEME_SIZE, SCHEME_SIZE, &p) != XrStorageAccessor::OK ||
-        p == nullptr) {
-        storage->release_ptr(p);
+    const std::unique_ptr<BYTE[]> scheme =
+        read_copy(storage.get(), static_cast<std::uint32_t>(i) * L::SCHEME_SIZE, L::SCHEME_SIZE);
+    if (scheme == nullptr || !is_valid_shape(scheme[L::SCHEME_SHAPE]))
         return false;
-    }
-    BYTE bytes[SCHEME_SIZE];
-    std::memcpy(bytes, p, SCHEME_SIZE);
-    storage->release_ptr(p);
-    if (!is_valid_shape(bytes[9]))
-        return false;
-    BYTE* out[9] = {&c1, &c2, &c3, &c4, &c5, &c6, &c7, &c8, &c9};
-    for (int k = 0; k < 9; ++k)
-        *out[k] = bytes[k];
-    shape = static_cast<Shape>(bytes[9]);
+    BYTE* out[L::SCHEME_COLORS] = {&c1, &c2, &c3, &c4, &c5, &c6, &c7, &c8, &c9};
+    for (unsigned int k = 0; k < L::SCHEME_COLORS; ++k)
+        *out[k] = scheme[k];
+    shape = static_cast<Shape>(scheme[L::SCHEME_SHAPE]);
     return true;
 }
 
@@ -132,8 +114,7 @@ void XrSignpostAccessor::clear_record()
 
 void XrSignpostAccessor::release()
 {
-    delete[] bucket;
-    bucket = nullptr;
+    bucket.reset();
     bucket_len = 0;
     clear_record();
 }
@@ -141,22 +122,26 @@ void XrSignpostAccessor::release()
 XrSignpostAccessor::Decoded XrSignpostAccessor::decode_record(int offset, XrArray<XrGid>& path)
 {
     clear_record();
-    if (offset < 0 || offset + 2 > bucket_len)
+    if (offset < 0)
         return Damaged;
-    unsigned int size = xr_get_u16(bucket + offset);
-    if (size == END_OF_RECORDS)
+    XrByteCursor c(bucket.get(), static_cast<std::size_t>(bucket_len));
+    const unsigned int size = c.u16_le_at(static_cast<std::size_t>(offset) + L::RECORD_SIZE);
+    if (!c.ok())
+        return Damaged;
+    if (size == L::END_OF_RECORDS)
         return NoMoreRecords;
-    if (size < RECORD_HEAD || offset + static_cast<int>(size) > bucket_len)
+    if (size < L::RECORD_HEAD || offset + static_cast<int>(size) > bucket_len)
         return Damaged;
-    int count = bucket[offset + 2];
-    int head = RECORD_HEAD + 4 * count;
+    const int count = bucket[offset + L::RECORD_PATH_COUNT];
+    const int head = static_cast<int>(L::RECORD_HEAD + L::PATH_GID_SIZE * count);
     if (head > static_cast<int>(size))
         return Damaged;
 
     path.remove_all();
     path.append(current_gid);
+    c.seek(static_cast<std::size_t>(offset) + L::RECORD_HEAD);
     for (int k = 0; k < count; ++k)
-        path.append(xr_get_u32(bucket + offset + RECORD_HEAD + 4 * k));
+        path.append(c.u32_le());
     instr_offset = offset + head;
     instr_len = static_cast<int>(size) - head;
     next_record = offset + static_cast<int>(size);
@@ -169,18 +154,19 @@ bool XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
     if (index == nullptr || storage == nullptr || num_ndx_items <= 0)
         return false;
 
-    const BYTE* entry = index + (hash_gid(gid) % static_cast<std::uint32_t>(num_ndx_items)) * BUCKET_ENTRY_SIZE;
-    std::uint32_t offset = xr_get_u32(entry);
-    int length = xr_get_s16(entry + 4);
+    const BYTE* entry =
+        index.get() + (hash_gid(gid) % static_cast<std::uint32_t>(num_ndx_items)) * L::INDEX_ENTRY_SIZE;
+    std::uint32_t offset = xr_bytes::get_u32_le(entry + L::INDEX_BUCKET_OFFSET);
+    int length = xr_bytes::get_i16_le(entry + L::INDEX_BUCKET_LENGTH);
     if (length <= 0)
         return false;
-    bucket = read_copy(storage, offset, static_cast<std::uint32_t>(length));
+    bucket = read_copy(storage.get(), offset, static_cast<std::uint32_t>(length));
     if (bucket == nullptr)
         return false;
     bucket_len = length;
 
     int keys = bucket[0];
-    if (1 + keys * KEY_SIZE > bucket_len) {
+    if (static_cast<int>(L::KEYS_OFFSET + keys * L::KEY_SIZE) > bucket_len) {
         release();
         return false;
     }
@@ -188,8 +174,8 @@ bool XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
     int hi = keys - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        const BYTE* key = bucket + 1 + mid * KEY_SIZE;
-        XrGid key_gid = xr_get_u32(key);
+        const BYTE* key = bucket.get() + L::KEYS_OFFSET + mid * L::KEY_SIZE;
+        XrGid key_gid = xr_bytes::get_u32_le(key + L::KEY_GID);
         if (key_gid < gid) {
             lo = mid + 1;
         } else if (key_gid > gid) {
@@ -197,7 +183,7 @@ bool XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
         } else {
             current_gid = gid;
             path.remove_all();
-            if (decode_record(static_cast<int>(xr_get_u16(key + 4)), path) == Damaged)
+            if (decode_record(xr_bytes::get_u16_le(key + L::KEY_RECORD), path) == Damaged)
                 break;
             return true;
         }
@@ -223,7 +209,7 @@ bool XrSignpostAccessor::get_instructions(XrPtrArray<XrInstruction*>& list, XrLC
     if (bucket == nullptr || instr_offset < 0)
         return false;
 
-    const BYTE* p = bucket + instr_offset;
+    const BYTE* p = bucket.get() + instr_offset;
     const BYTE* end = p + instr_len;
     std::unique_ptr<TCHAR[]> text(new TCHAR[static_cast<size_t>(instr_len) + 1]);
     while (p < end) {
@@ -241,10 +227,11 @@ bool XrSignpostAccessor::get_instructions(XrPtrArray<XrInstruction*>& list, XrLC
         TCHAR* selected = text.get();
         select_language_variant(selected, L'\t', static_cast<int>(language), nullptr);
 
-        XrInstruction* instruction = new XrInstruction;
+        auto instruction = std::make_unique<XrInstruction>();
         instruction->kind = kind;
         instruction->text = selected;
-        list.append(instruction);
+        if (list.append(instruction.get()))
+            instruction.release();
     }
     return true;
 }

@@ -1,22 +1,7 @@
-// Reader of the map folder's signpost file "signs.bin" (magic "XRSP",
-// version 2, little-endian): the signpost colour schemes, and for a road edge
-// the signposts that apply when a route runs along a given sequence of edges
-// (a path), each with its instruction lines in several languages.
-//
-//   0    4      magic "XRSP"
-//   4    4      version, 2
-//   8    2      N, the number of hash buckets (signed)
-//   10   200    colour schemes 1 to 20, 10 bytes each at i * 10: three
-//               colours of three bytes, then the shape byte
-//   210  6 * N  per bucket: 32-bit file offset, 16-bit length (signed)
-//
-// A bucket: byte M, then M keys sorted by gid {32-bit gid, 16-bit offset of
-// the gid's first record inside the bucket}. A gid's records follow each
-// other: 16-bit size (from the record's start; 0xFFFF ends the gid's
-// records), byte P, P 32-bit gids that follow the key edge on the path, then
-// instructions up to the record's end: a kind byte (1 to 4) and a
-// zero-terminated UTF-8 text whose language alternatives are separated by
-// tabs.
+// Reader of the map folder's signpost file "signs.bin" (the layout is in
+// xr_signslayout.h): the signpost colour schemes, and for a road edge the
+// signposts that apply when a route runs along a given sequence of edges (a
+// path), each with its instruction lines in several languages.
 //
 // Only the bucket index is held; a lookup reads one bucket, kept until the
 // next lookup. Damaged data makes the operations fail; it never stops the
@@ -24,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "common/addr/xr_signslayout.h"
 #include "common/container/xr_array.h"
 #include "common/container/xr_ptrarray.h"
 #include "common/container/xr_string.h"
@@ -48,11 +35,11 @@ public:
         XrString text;
     };
 
-    static constexpr int NUM_SP_COLORS = 20;
-    static constexpr std::uint32_t VERSION = 2;
-    static constexpr std::uint32_t INDEX_OFFSET = 210;
+    static constexpr int NUM_SP_COLORS = xr_signs_layout::NUM_SCHEMES;
+    static constexpr std::uint32_t VERSION = xr_signs_layout::VERSION;
+    static constexpr std::uint32_t INDEX_OFFSET = xr_signs_layout::INDEX_OFFSET;
 
-    XrSignpostAccessor() = default;
+    XrSignpostAccessor();
     ~XrSignpostAccessor();
     XrSignpostAccessor(const XrSignpostAccessor&) = delete;
     XrSignpostAccessor& operator=(const XrSignpostAccessor&) = delete;
@@ -93,11 +80,11 @@ private:
     Decoded decode_record(int offset, XrArray<XrGid>& path);
     void clear_record();
 
-    XrStorageAccessor* storage = nullptr;
-    BYTE* index = nullptr;
+    std::unique_ptr<XrStorageAccessor> storage;
+    std::unique_ptr<BYTE[]> index;
     int num_ndx_items = 0;
     XrGid current_gid = 0;
-    BYTE* bucket = nullptr;
+    std::unique_ptr<BYTE[]> bucket;
     int bucket_len = 0;
     // The current record's instructions (-1: no current record), the next
     // record (-1: none) and the number of instruction bytes.

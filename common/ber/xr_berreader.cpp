@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/ber/xr_berrecord.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 
 std::uint32_t XrStorageReader::get_remaining() const
@@ -39,7 +40,7 @@ int XrStorageReader::read_u32(std::uint32_t& out)
     BYTE b[4];
     const int r = read_bytes(b, 4);
     if (r == OK)
-        out = b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t(b[3]) << 24);
+        out = xr_bytes::get_u32_le(b);
     return r;
 }
 

@@ -302,14 +302,15 @@ bool zlib_compress(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
     return true;
 }
 
-bool zlib_uncompress(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
+namespace {
+
+// Inflates a whole zlib stream into dst (dst_len bytes, both checked by the
+// caller); dst_len becomes the length produced. When the output fills the
+// buffer, the rest of the stream must be sound and, with head_only, the
+// buffer at most 8 bytes long (the head of a longer stream); without, the
+// stream must end there.
+bool inflate_stream(const BYTE* src, int src_len, BYTE* dst, int& dst_len, bool head_only)
 {
-    if (src_len < 0 || dst_len < 0 || (src_len > 0 && src == nullptr) || (dst_len > 0 && dst == nullptr))
-        return false;
-    if (src_len == 0) {
-        dst_len = 0;
-        return true;
-    }
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
         return false;
@@ -319,20 +320,45 @@ bool zlib_uncompress(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
     zs.next_out = dst_len > 0 ? dst : none;
     zs.avail_out = static_cast<uInt>(dst_len);
     int rc = inflate(&zs, Z_FINISH);
-    int produced = dst_len - static_cast<int>(zs.avail_out);
-    if (rc == Z_BUF_ERROR && zs.avail_out == 0 && produced <= 8) {
-        // A full buffer of at most 8 bytes: the caller wants the head of a
-        // longer stream. The rest must still be a sound stream.
+    const int produced = dst_len - static_cast<int>(zs.avail_out);
+    if (rc == Z_BUF_ERROR && zs.avail_out == 0 && head_only && produced <= 8) {
         BYTE scratch[4096];
         do {
             zs.next_out = scratch;
             zs.avail_out = sizeof scratch;
             rc = inflate(&zs, Z_FINISH);
         } while (rc == Z_BUF_ERROR && zs.avail_out == 0);
+    } else if (rc == Z_BUF_ERROR && zs.avail_out == 0 && !head_only) {
+        // Not one byte more may follow.
+        zs.next_out = none;
+        zs.avail_out = 1;
+        rc = inflate(&zs, Z_FINISH);
+        if (zs.avail_out == 0)
+            rc = Z_BUF_ERROR;
     }
     inflateEnd(&zs);
     if (rc != Z_STREAM_END)
         return false;
     dst_len = produced;
     return true;
+}
+
+} // namespace
+
+bool zlib_uncompress(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
+{
+    if (src_len < 0 || dst_len < 0 || (src_len > 0 && src == nullptr) || (dst_len > 0 && dst == nullptr))
+        return false;
+    if (src_len == 0) {
+        dst_len = 0;
+        return true;
+    }
+    return inflate_stream(src, src_len, dst, dst_len, true);
+}
+
+bool zlib_uncompress_whole(const BYTE* src, int src_len, BYTE* dst, int& dst_len)
+{
+    if (src_len <= 0 || src == nullptr || dst_len < 0 || (dst_len > 0 && dst == nullptr))
+        return false;
+    return inflate_stream(src, src_len, dst, dst_len, false);
 }

@@ -71,3 +71,8 @@ bool zlib_compress(const BYTE* src, int src_len, BYTE* dst, int& dst_len);
 // rest of the stream is sound; corrupt or cut data gives false. An empty
 // source gives length 0 and true.
 bool zlib_uncompress(const BYTE* src, int src_len, BYTE* dst, int& dst_len);
+
+// Decompresses a whole zlib stream into dst, a buffer of dst_len bytes;
+// dst_len becomes the length produced. False for an empty source, corrupt or
+// cut data, or a stream whose output does not fit dst_len bytes.
+bool zlib_uncompress_whole(const BYTE* src, int src_len, BYTE* dst, int& dst_len);

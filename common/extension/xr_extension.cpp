@@ -90,44 +90,52 @@ bool file_exists(const XrString& path)
 
 // The top-level SET of an extension file; null when the file cannot be read
 // or holds something else.
-XrBerRecord* read_extension_record(const XrString& path)
+std::unique_ptr<XrBerRecord> read_extension_record(const XrString& path)
 {
     XrFileStorageAccessor accessor;
     if (!accessor.open(path, true))
         return nullptr;
     XrBerReader reader(&accessor);
-    XrBerRecord* record = nullptr;
-    if (reader.read_record(&record) != XrBerReader::OK)
+    XrBerRecord* read = nullptr;
+    if (reader.read_record(&read) != XrBerReader::OK)
         return nullptr;
-    if (!record->is(XR_BER_UNIVERSAL, true, XR_BER_SET)) {
-        delete record;
+    std::unique_ptr<XrBerRecord> record(read);
+    if (!record->is(XR_BER_UNIVERSAL, true, XR_BER_SET))
         return nullptr;
-    }
     return record;
 }
 
-// The target path and contents of one SEQUENCE child of an extension.
+// The next child of a record, owned; null when there is none or it is damaged.
+std::unique_ptr<XrBerRecord> next_child(XrBerRecord* parent, int& result)
+{
+    XrBerRecord* child = nullptr;
+    result = parent->read_next(&child);
+    std::unique_ptr<XrBerRecord> owned(child);
+    if (result != XR_BER_OK)
+        owned.reset();
+    return owned;
+}
+
+// The target path and contents of one item SEQUENCE of an extension.
 bool read_item(XrBerRecord* sequence, XrString& target, const BYTE** contents, std::uint32_t* length)
 {
-    XrBerRecord* path = nullptr;
-    XrBerRecord* data = nullptr;
-    bool ok = sequence->read_next(&path) == XR_BER_OK && path->is(XR_BER_UNIVERSAL, false, XR_BER_OCTET_STRING) &&
-              sequence->read_next(&data) == XR_BER_OK && data->is(XR_BER_UNIVERSAL, false, XR_BER_OCTET_STRING);
-    if (ok) {
-        const BYTE* p;
-        std::uint32_t n;
-        path->get_content(&p, &n);
-        // One character per byte; a 0 byte would cut the path short.
-        ok = n <= static_cast<std::uint32_t>(XrString::max_length) && std::memchr(p, 0, n) == nullptr;
-        if (ok) {
-            std::vector<TCHAR> wide(p, p + n);
-            target.assign(wide.data(), static_cast<int>(n));
-            data->get_content(contents, length);
-        }
-    }
-    delete path;
-    delete data;
-    return ok;
+    int r = XR_BER_OK;
+    std::unique_ptr<XrBerRecord> path = next_child(sequence, r);
+    if (path == nullptr || !path->is(XR_BER_UNIVERSAL, false, XR_BER_OCTET_STRING))
+        return false;
+    std::unique_ptr<XrBerRecord> data = next_child(sequence, r);
+    if (data == nullptr || !data->is(XR_BER_UNIVERSAL, false, XR_BER_OCTET_STRING))
+        return false;
+    const BYTE* p;
+    std::uint32_t n;
+    path->get_content(&p, &n);
+    // One character per byte; a 0 byte would cut the path short.
+    if (n > static_cast<std::uint32_t>(XrString::max_length) || std::memchr(p, 0, n) != nullptr)
+        return false;
+    std::vector<TCHAR> wide(p, p + n);
+    target.assign(wide.data(), static_cast<int>(n));
+    data->get_content(contents, length);
+    return true;
 }
 
 // Files of one installation, written beside their targets and renamed into
@@ -248,18 +256,17 @@ void XrStagedInstall::roll_back()
 // Writes every item of the extension file, all or nothing.
 bool install_items(const XrString& path)
 {
-    std::unique_ptr<XrBerRecord> record(read_extension_record(path));
+    std::unique_ptr<XrBerRecord> record = read_extension_record(path);
     if (!record)
         return false;
     XrStagedInstall install;
     for (;;) {
-        XrBerRecord* child = nullptr;
-        const int r = record->read_next(&child);
+        int r = XR_BER_OK;
+        std::unique_ptr<XrBerRecord> item = next_child(record.get(), r);
         if (r == XR_BER_MISSING)
             break;
         if (r != XR_BER_OK)
             return false;
-        std::unique_ptr<XrBerRecord> item(child);
         if (!item->is(XR_BER_UNIVERSAL, true, XR_BER_SEQUENCE))
             continue;
         XrString target;
@@ -276,12 +283,11 @@ bool install_items(const XrString& path)
 // Deletes the targets named by the items of an installed extension file.
 void remove_items(const XrString& path)
 {
-    std::unique_ptr<XrBerRecord> record(read_extension_record(path));
+    std::unique_ptr<XrBerRecord> record = read_extension_record(path);
     if (!record)
         return;
-    XrBerRecord* child = nullptr;
-    while (record->read_next(&child) == XR_BER_OK) {
-        std::unique_ptr<XrBerRecord> item(child);
+    int r = XR_BER_OK;
+    while (std::unique_ptr<XrBerRecord> item = next_child(record.get(), r)) {
         if (!item->is(XR_BER_UNIVERSAL, true, XR_BER_SEQUENCE))
             continue;
         XrString target;
@@ -363,15 +369,14 @@ XrMapProvider* XrMapProvider::get_instance()
 
 bool XrExtensionHeader::read(const XrString& path)
 {
-    std::unique_ptr<XrBerRecord> record(read_extension_record(path));
+    std::unique_ptr<XrBerRecord> record = read_extension_record(path);
     if (!record)
         return false;
-    XrBerRecord* header = nullptr;
-    if (record->find(XR_BER_SET, &header, 0, XR_BER_UNIVERSAL, 1) != XR_BER_OK)
+    XrBerRecord* found = nullptr;
+    if (record->find(XR_BER_SET, &found, 0, XR_BER_UNIVERSAL, 1) != XR_BER_OK)
         return false;
-    const int r = decode_record(header);
-    delete header;
-    return r == OK;
+    const std::unique_ptr<XrBerRecord> header(found);
+    return decode_record(header.get()) == OK;
 }
 
 bool XrExtensionHeader::get_map_id(XrString& out)

@@ -1,7 +1,7 @@
 // Extension files: add-on content (POI sets, map files, partner files, the
-// speed-camera set) packed into one BER file. The file is a SET holding a
-// header bag (key 1: the identifier of the map it belongs to) and SEQUENCEs
-// of two octet strings, a target path ("e:/poi/...", "e:/mapdata/...",
+// speed-camera set) packed into one BER file (the layout is in
+// xr_extensionlayout.h): a header bag (key 1: the identifier of the map it
+// belongs to) and items of a target path ("e:/poi/...", "e:/mapdata/...",
 // "e:/extensions/...") and the bytes of the file to write there.
 //
 // Known extensions are kept in a configuration under "\extensions": values
@@ -12,6 +12,7 @@
 #include "common/ber/xr_propertybag.h"
 #include "common/container/xr_ptrarray.h"
 #include "common/container/xr_string.h"
+#include "common/extension/xr_extensionlayout.h"
 
 class XrConfiguration;
 
@@ -90,7 +91,7 @@ public:
 // The header bag of an extension file.
 class XrExtensionHeader : public XrPropertyBag {
 public:
-    enum { KEY_MAP_ID = 1 };
+    enum { KEY_MAP_ID = xr_extension_layout::KEY_MAP_ID };
 
     // Reads the header of the extension file; false when the file cannot be
     // read or holds no header.

@@ -1,9 +1,13 @@
 #include "common/gdi/xr_mbm.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_packed_file_array.h"
+
+namespace L = xr_mbm_layout;
 
 namespace {
 
@@ -17,14 +21,13 @@ bool known_depth(std::uint32_t bpp)
     return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
 }
 
-// Byte run-length: a marker below 128 repeats the next byte marker + 1
-// times, a marker of 128 or more is followed by 256 - marker literal bytes.
+// Byte run-length (see the layout).
 bool decode_rle_byte(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint32_t out_len)
 {
     while (in_len > 0) {
         unsigned marker = *in++;
         --in_len;
-        if (marker < 128) {
+        if (marker < L::RLE_LITERALS) {
             std::uint32_t run = marker + 1;
             if (in_len < 1 || run > out_len)
                 return false;
@@ -46,19 +49,20 @@ bool decode_rle_byte(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint3
     return true;
 }
 
-// 12-bit run-length: 16-bit words, each a run of (word >> 12) + 1 pixels of
-// the 4-bit channels of its low 12 bits, widened to 8 bits, and a zero byte.
+// 12-bit run-length (see the layout): each channel widened to 8 bits, and a
+// zero byte.
 bool decode_rle_12bit(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint32_t out_len)
 {
     for (; in_len >= 2; in += 2, in_len -= 2) {
-        unsigned word = in[0] | (in[1] << 8);
-        std::uint32_t run = (word >> 12) + 1;
-        if (std::uint64_t(run) * 4 > out_len)
+        unsigned word = xr_bytes::get_u16_le(in);
+        std::uint32_t run = (word >> L::RLE12_RUN_SHIFT) + 1;
+        if (std::uint64_t(run) * L::RLE12_PIXEL_SIZE > out_len)
             return false;
-        BYTE px[4] = {BYTE((word & 0xF) * 17), BYTE(((word >> 4) & 0xF) * 17), BYTE(((word >> 8) & 0xF) * 17), 0};
-        for (std::uint32_t i = 0; i < run; ++i, out += 4)
-            std::memcpy(out, px, 4);
-        out_len -= run * 4;
+        BYTE px[L::RLE12_PIXEL_SIZE] = {BYTE((word & 0xF) * 17), BYTE(((word >> 4) & 0xF) * 17),
+                                        BYTE(((word >> 8) & 0xF) * 17), 0};
+        for (std::uint32_t i = 0; i < run; ++i, out += L::RLE12_PIXEL_SIZE)
+            std::memcpy(out, px, L::RLE12_PIXEL_SIZE);
+        out_len -= run * L::RLE12_PIXEL_SIZE;
     }
     return true;
 }
@@ -69,26 +73,24 @@ BYTE* XrMbm::load(const XrString& path, int index, int* size)
 {
     if (size != nullptr)
         *size = 0;
-    std::FILE* file = PFA::open_file(path);
+    PFA::File file = PFA::open_file(path);
     if (file == nullptr)
         return nullptr;
     XrArray<std::uint32_t> offsets;
     bool packed = false;
-    BYTE* record = nullptr;
-    if (read_directory(file, offsets, packed))
-        record = read_record(file, offsets, packed, index, size);
-    std::fclose(file);
-    return record;
+    if (!read_directory(file.get(), offsets, packed))
+        return nullptr;
+    return read_record(file.get(), offsets, packed, index, size);
 }
 
 bool XrMbm::read_directory(std::FILE* file, XrArray<std::uint32_t>& offsets, bool& packed)
 {
     offsets.remove_all();
     packed = false;
-    BYTE uids[8];
-    if (!PFA::read_at(file, 0, uids, sizeof uids) || PFA::get_u32(uids) != UID1)
+    BYTE uids[L::UIDS_SIZE];
+    if (!PFA::read_at(file, 0, uids, sizeof uids) || xr_bytes::get_u32_le(uids + L::UID1_OFFSET) != UID1)
         return false;
-    std::uint32_t uid2 = PFA::get_u32(uids + 4);
+    std::uint32_t uid2 = xr_bytes::get_u32_le(uids + L::UID2_OFFSET);
     if (uid2 == UID2_PACKED) {
         packed = true;
         return PFA::read_directory(file, PACKED_DIRECTORY, offsets);
@@ -100,7 +102,7 @@ bool XrMbm::read_directory(std::FILE* file, XrArray<std::uint32_t>& offsets, boo
     BYTE word[4];
     if (!PFA::read_at(file, PLAIN_DIRECTORY_POINTER, word, sizeof word))
         return false;
-    return PFA::read_directory(file, PFA::get_u32(word), offsets);
+    return PFA::read_directory(file, xr_bytes::get_u32_le(word), offsets);
 }
 
 BYTE* XrMbm::read_record(std::FILE* file, const XrArray<std::uint32_t>& offsets, bool packed, int index,
@@ -111,54 +113,52 @@ BYTE* XrMbm::read_record(std::FILE* file, const XrArray<std::uint32_t>& offsets,
     if (index < 0 || index >= offsets.get_num_items())
         return nullptr;
     std::uint32_t offset = *offsets.get_item_ptr(index);
-    BYTE* record = nullptr;
+    std::unique_ptr<BYTE[]> record;
     int got = 0;
     if (packed) {
-        record = PFA::read_entry(file, offset, got);
+        record.reset(PFA::read_entry(file, offset, got));
     } else {
         BYTE word[4];
-        if (!PFA::read_at(file, offset, word, sizeof word))
+        if (!PFA::read_at(file, offset + L::RECORD_LENGTH, word, sizeof word))
             return nullptr;
-        std::uint32_t len = PFA::get_u32(word);
+        std::uint32_t len = xr_bytes::get_u32_le(word);
         if (len < HEADER_SIZE || len > MAX_DECODED_SIZE ||
             std::uint64_t(offset) + len > PFA::file_size(file))
             return nullptr;
-        record = new (std::nothrow) BYTE[len];
-        if (record != nullptr && !PFA::read_at(file, offset, record, len)) {
-            delete[] record;
-            record = nullptr;
-        }
+        record.reset(new (std::nothrow) BYTE[len]);
+        if (record != nullptr && !PFA::read_at(file, offset, record.get(), len))
+            return nullptr;
         got = static_cast<int>(len);
     }
-    if (record == nullptr)
+    if (record == nullptr || !check_record(record.get(), static_cast<std::uint32_t>(got)))
         return nullptr;
-    if (!check_record(record, static_cast<std::uint32_t>(got))) {
-        delete[] record;
-        return nullptr;
-    }
     if (size != nullptr)
-        *size = static_cast<int>(PFA::get_u32(record));
-    return record;
+        *size = static_cast<int>(xr_bytes::get_u32_le(record.get() + L::RECORD_LENGTH));
+    return record.release();
 }
 
 bool XrMbm::check_record(const BYTE* record, std::uint32_t size)
 {
     if (record == nullptr || size < HEADER_SIZE)
         return false;
-    std::uint32_t record_length = PFA::get_u32(record);
-    std::uint32_t header_length = PFA::get_u32(record + 4);
+    std::uint32_t record_length = xr_bytes::get_u32_le(record + L::RECORD_LENGTH);
+    std::uint32_t header_length = xr_bytes::get_u32_le(record + L::HEADER_LENGTH);
     return record_length >= HEADER_SIZE && record_length <= size && header_length >= HEADER_SIZE &&
            header_length <= record_length;
 }
 
 void XrMbm::read_header(const BYTE* record, XrBitmapHeader& header)
 {
-    std::uint32_t* fields[] = {&header.record_length, &header.header_length, &header.width,
-                               &header.height, &header.twips_width, &header.twips_height,
-                               &header.bits_per_pixel, &header.color_flag, &header.palette_entries,
-                               &header.compression};
-    for (std::size_t i = 0; i < sizeof fields / sizeof fields[0]; ++i)
-        *fields[i] = PFA::get_u32(record + 4 * i);
+    header.record_length = xr_bytes::get_u32_le(record + L::RECORD_LENGTH);
+    header.header_length = xr_bytes::get_u32_le(record + L::HEADER_LENGTH);
+    header.width = xr_bytes::get_u32_le(record + L::WIDTH);
+    header.height = xr_bytes::get_u32_le(record + L::HEIGHT);
+    header.twips_width = xr_bytes::get_u32_le(record + L::TWIPS_WIDTH);
+    header.twips_height = xr_bytes::get_u32_le(record + L::TWIPS_HEIGHT);
+    header.bits_per_pixel = xr_bytes::get_u32_le(record + L::BITS_PER_PIXEL);
+    header.color_flag = xr_bytes::get_u32_le(record + L::COLOR_FLAG);
+    header.palette_entries = xr_bytes::get_u32_le(record + L::PALETTE_ENTRIES);
+    header.compression = xr_bytes::get_u32_le(record + L::COMPRESSION);
     if (header.bits_per_pixel == 12 || header.bits_per_pixel == 16)
         header.bits_per_pixel = 32;
 }
@@ -200,7 +200,8 @@ bool XrMbm::fill_bit_values(const BYTE* record, BYTE*& pixels, int& size, bool a
         return false;
     if (!allocate && (pixels == nullptr || size < 0 || std::uint32_t(size) < decoded))
         return false;
-    BYTE* out = allocate ? new (std::nothrow) BYTE[decoded] : pixels;
+    std::unique_ptr<BYTE[]> allocated(allocate ? new (std::nothrow) BYTE[decoded] : nullptr);
+    BYTE* out = allocate ? allocated.get() : pixels;
     if (out == nullptr)
         return false;
     std::memset(out, 0, decoded);
@@ -219,11 +220,8 @@ bool XrMbm::fill_bit_values(const BYTE* record, BYTE*& pixels, int& size, bool a
         ok = decode_rle_12bit(data, data_len, out, decoded);
         break;
     }
-    if (!ok) {
-        if (allocate)
-            delete[] out;
+    if (!ok)
         return false;
-    }
     if (h.bits_per_pixel == 1) {
         for (std::uint32_t i = 0; i < decoded; ++i)
             out[i] = BYTE(~out[i]);
@@ -231,7 +229,7 @@ bool XrMbm::fill_bit_values(const BYTE* record, BYTE*& pixels, int& size, bool a
         for (std::uint32_t i = 0; i < decoded; ++i)
             out[i] = BYTE((out[i] << 4) | (out[i] >> 4));
     }
-    pixels = out;
+    pixels = allocate ? allocated.release() : out;
     size = static_cast<int>(decoded);
     return true;
 }

@@ -1,6 +1,7 @@
 // Multi-bitmap (MBM) files: the directory, the bitmap records with their
 // 40-byte headers, and the decoding of their pixel data. A file is either
-// the plain kind or a packed file array of zlib-compressed records.
+// the plain kind or a packed file array of zlib-compressed records (the
+// layout is in xr_mbmlayout.h).
 #pragma once
 
 #include <cstdint>
@@ -10,26 +11,27 @@
 #include "common/container/xr_defs.h"
 #include "common/container/xr_string.h"
 #include "common/gdi/xr_gdi.h"
+#include "common/gdi/xr_mbmlayout.h"
 
 class XrMbm {
 public:
-    static constexpr std::uint32_t UID1 = 0x10000037;
-    static constexpr std::uint32_t UID2_PLAIN = 0x10000042;
-    static constexpr std::uint32_t UID2_PACKED = 0x10101042;
-    static constexpr std::uint32_t HEADER_SIZE = 40;
+    static constexpr std::uint32_t UID1 = xr_mbm_layout::UID1;
+    static constexpr std::uint32_t UID2_PLAIN = xr_mbm_layout::UID2_PLAIN;
+    static constexpr std::uint32_t UID2_PACKED = xr_mbm_layout::UID2_PACKED;
+    static constexpr std::uint32_t HEADER_SIZE = xr_mbm_layout::HEADER_SIZE;
     // Offset of the word that holds the directory offset (plain kind), and
     // of the directory itself (packed kind).
-    static constexpr std::uint32_t PLAIN_DIRECTORY_POINTER = 16;
-    static constexpr std::uint32_t PACKED_DIRECTORY = 8;
+    static constexpr std::uint32_t PLAIN_DIRECTORY_POINTER = xr_mbm_layout::PLAIN_DIRECTORY_POINTER;
+    static constexpr std::uint32_t PACKED_DIRECTORY = xr_mbm_layout::PACKED_DIRECTORY;
     // Largest decoded pixel buffer accepted (and largest record read).
     static constexpr std::uint32_t MAX_DECODED_SIZE = 64u << 20;
 
     enum Compression {
-        NONE = 0,
-        RLE_BYTE = 1,
-        RLE_12BIT = 2,
-        RLE_16BIT = 3,
-        RLE_24BIT = 4,
+        NONE = xr_mbm_layout::COMPRESSION_NONE,
+        RLE_BYTE = xr_mbm_layout::COMPRESSION_RLE_BYTE,
+        RLE_12BIT = xr_mbm_layout::COMPRESSION_RLE_12BIT,
+        RLE_16BIT = xr_mbm_layout::COMPRESSION_RLE_16BIT,
+        RLE_24BIT = xr_mbm_layout::COMPRESSION_RLE_24BIT,
     };
 
     // A new[] buffer with the whole record (header and data) of bitmap

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/container/xr_bytes.h"
+
 namespace {
 
 inline std::uint32_t rotl(std::uint32_t x, int n)
@@ -31,8 +33,7 @@ void transform(std::uint32_t state[4], const BYTE block[64])
 {
     std::uint32_t m[16];
     for (int i = 0; i < 16; ++i)
-        m[i] = std::uint32_t(block[i * 4]) | (std::uint32_t(block[i * 4 + 1]) << 8) |
-               (std::uint32_t(block[i * 4 + 2]) << 16) | (std::uint32_t(block[i * 4 + 3]) << 24);
+        m[i] = xr_bytes::get_u32_le(block + 4 * i);
 
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     for (int i = 0; i < 64; ++i) {
@@ -106,8 +107,7 @@ void md5_final(XrMD5Context& ctx, BYTE digest[16])
 {
     BYTE length[8];
     const std::uint64_t bits = ctx.bit_count;
-    for (int i = 0; i < 8; ++i)
-        length[i] = BYTE(bits >> (8 * i));
+    xr_bytes::put_u64_le(length, bits);
 
     const std::size_t used = std::size_t((bits >> 3) & 63);
     const std::size_t pad = (used < 56) ? 56 - used : 120 - used;
@@ -116,7 +116,6 @@ void md5_final(XrMD5Context& ctx, BYTE digest[16])
     md5_update(ctx, length, 8);
 
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            digest[i * 4 + j] = BYTE(ctx.state[i] >> (8 * j));
+        xr_bytes::put_u32_le(digest + 4 * i, ctx.state[i]);
     ctx.state[0] = 0;
 }

@@ -2,10 +2,14 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
-#include <zlib.h>
-
+#include "common/container/xr_bytearray.h"
+#include "common/container/xr_bytes.h"
+#include "common/misc/xr_packedfilelayout.h"
 #include "common/misc/xr_path_resolver.h"
+
+namespace L = xr_packed_file_layout;
 
 std::uint32_t XrPackedFileArray::file_size(std::FILE* file)
 {
@@ -24,35 +28,34 @@ bool XrPackedFileArray::read_at(std::FILE* file, std::uint32_t offset, void* buf
     return length == 0 || std::fread(buffer, 1, length, file) == length;
 }
 
-std::FILE* XrPackedFileArray::open_file(const XrString& path)
+XrPackedFileArray::File XrPackedFileArray::open_file(const XrString& path)
 {
     std::string p;
     if (!to_platform_path(path, true, p))
         return nullptr;
-    return std::fopen(p.c_str(), "rb");
+    return File(std::fopen(p.c_str(), "rb"));
 }
 
 bool XrPackedFileArray::read_directory(std::FILE* file, std::uint32_t offset, XrArray<std::uint32_t>& offsets)
 {
     offsets.remove_all();
     std::uint32_t size = file_size(file);
-    BYTE word[4];
-    if (std::uint64_t(offset) + 4 > size || !read_at(file, offset, word, 4))
+    BYTE head[L::DIRECTORY_HEAD];
+    if (std::uint64_t(offset) + L::DIRECTORY_HEAD > size || !read_at(file, offset, head, L::DIRECTORY_HEAD))
         return false;
-    std::uint32_t count = get_u32(word);
+    std::uint32_t count = xr_bytes::get_u32_le(head + L::DIRECTORY_COUNT);
     // Every entry offset is 4 bytes of the file: a count the file cannot
     // hold is corrupt.
-    if (std::uint64_t(offset) + 4 + std::uint64_t(count) * 4 > size)
+    if (std::uint64_t(offset) + L::DIRECTORY_HEAD + std::uint64_t(count) * L::OFFSET_SIZE > size)
         return false;
     if (count == 0)
         return true;
-    BYTE* table = new (std::nothrow) BYTE[std::size_t(count) * 4];
-    if (table == nullptr)
-        return false;
-    bool ok = read_at(file, offset + 4, table, count * 4) && offsets.set_capacity(static_cast<int>(count));
+    std::vector<BYTE> table(std::size_t(count) * L::OFFSET_SIZE);
+    bool ok = read_at(file, offset + L::DIRECTORY_HEAD, table.data(), count * L::OFFSET_SIZE) &&
+              offsets.set_capacity(static_cast<int>(count));
+    XrByteCursor c(table);
     for (std::uint32_t i = 0; ok && i < count; ++i)
-        ok = offsets.append(get_u32(table + 4 * i));
-    delete[] table;
+        ok = offsets.append(c.u32_le());
     if (!ok)
         offsets.remove_all();
     return ok;
@@ -62,42 +65,36 @@ BYTE* XrPackedFileArray::read_entry(std::FILE* file, std::uint32_t entry_offset,
 {
     size = 0;
     std::uint32_t total = file_size(file);
-    BYTE head[8];
-    if (std::uint64_t(entry_offset) + 8 > total || !read_at(file, entry_offset, head, 8))
+    BYTE head[L::ENTRY_HEAD];
+    if (std::uint64_t(entry_offset) + L::ENTRY_HEAD > total || !read_at(file, entry_offset, head, L::ENTRY_HEAD))
         return nullptr;
-    std::uint32_t plain_len = get_u32(head);
-    std::uint32_t packed_len = get_u32(head + 4);
+    std::uint32_t plain_len = xr_bytes::get_u32_le(head + L::ENTRY_PLAIN_LENGTH);
+    std::uint32_t packed_len = xr_bytes::get_u32_le(head + L::ENTRY_PACKED_LENGTH);
     if (plain_len > MAX_ITEM_SIZE || packed_len > MAX_ITEM_SIZE ||
-        std::uint64_t(entry_offset) + 8 + packed_len > total)
+        std::uint64_t(entry_offset) + L::ENTRY_HEAD + packed_len > total)
         return nullptr;
-    BYTE* packed = new (std::nothrow) BYTE[packed_len > 0 ? packed_len : 1];
-    BYTE* plain = new (std::nothrow) BYTE[plain_len > 0 ? plain_len : 1];
-    bool ok = packed != nullptr && plain != nullptr && read_at(file, entry_offset + 8, packed, packed_len);
-    if (ok) {
-        uLongf produced = plain_len;
-        ok = uncompress(plain, &produced, packed, packed_len) == Z_OK && produced == plain_len;
-    }
-    delete[] packed;
-    if (!ok) {
-        delete[] plain;
+    std::unique_ptr<BYTE[]> packed(new (std::nothrow) BYTE[packed_len > 0 ? packed_len : 1]);
+    std::unique_ptr<BYTE[]> plain(new (std::nothrow) BYTE[plain_len > 0 ? plain_len : 1]);
+    if (packed == nullptr || plain == nullptr || !read_at(file, entry_offset + L::ENTRY_HEAD, packed.get(), packed_len))
         return nullptr;
-    }
+    int produced = static_cast<int>(plain_len);
+    if (!zlib_uncompress_whole(packed.get(), static_cast<int>(packed_len), plain.get(), produced) ||
+        produced != static_cast<int>(plain_len))
+        return nullptr;
     size = static_cast<int>(plain_len);
-    return plain;
+    return plain.release();
 }
 
 BYTE* XrPackedFileArray::read_item(const XrString& path, std::uint32_t directory_offset, int index, int& size)
 {
     size = 0;
-    std::FILE* file = open_file(path);
+    File file = open_file(path);
     if (file == nullptr)
         return nullptr;
     XrArray<std::uint32_t> offsets;
-    BYTE* item = nullptr;
-    if (read_directory(file, directory_offset, offsets) && index >= 0 && index < offsets.get_num_items())
-        item = read_entry(file, *offsets.get_item_ptr(index), size);
-    std::fclose(file);
-    return item;
+    if (!read_directory(file.get(), directory_offset, offsets) || index < 0 || index >= offsets.get_num_items())
+        return nullptr;
+    return read_entry(file.get(), *offsets.get_item_ptr(index), size);
 }
 
 void XrPackedFileArray::append_data(const XrString& path, const BYTE* data, int size)

@@ -1,9 +1,11 @@
 // Packed file arrays: a directory of entry offsets, each entry a zlib stream
-// of one item with its uncompressed and compressed lengths in front.
+// of one item with its uncompressed and compressed lengths in front (the
+// layout is in xr_packedfilelayout.h).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "common/container/xr_array.h"
 #include "common/container/xr_defs.h"
@@ -11,11 +13,16 @@
 
 class XrPackedFileArray {
 public:
+    // An open file, closed when the holder goes.
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    using File = std::unique_ptr<std::FILE, FileCloser>;
+
     // Largest item accepted, uncompressed or compressed.
     static constexpr std::uint32_t MAX_ITEM_SIZE = 64u << 20;
 
-    // Reads the directory at offset: a count n, then n entry offsets (all
-    // little-endian 32-bit). False when it does not fit the file.
+    // Reads the directory at offset. False when it does not fit the file.
     static bool read_directory(std::FILE* file, std::uint32_t offset, XrArray<std::uint32_t>& offsets);
     // The item of the entry at entry_offset in a new[] buffer (size is set),
     // or null: short read, lengths past the file or over MAX_ITEM_SIZE, a
@@ -31,12 +38,6 @@ public:
     static std::uint32_t file_size(std::FILE* file);
     // length bytes at offset; false when they are not all there.
     static bool read_at(std::FILE* file, std::uint32_t offset, void* buffer, std::uint32_t length);
-    // A little-endian 32-bit value.
-    static std::uint32_t get_u32(const BYTE* p)
-    {
-        return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-               (std::uint32_t(p[3]) << 24);
-    }
     // Opens a file for reading by its wide name; null when it cannot.
-    static std::FILE* open_file(const XrString& path);
+    static File open_file(const XrString& path);
 };

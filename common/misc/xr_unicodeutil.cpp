@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cwchar>
+#include <memory>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_string.h"
 #include "common/misc/xr_path_resolver.h"
 
@@ -18,17 +20,6 @@ namespace {
 
 XrUnicodeUtil* g_instance = nullptr;
 bool g_file_tried = false;
-
-std::uint16_t read_u16(const BYTE* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t read_u32(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 bool strictly_sorted(const XrUnicodeUtil::Entry* e, unsigned int n)
 {
@@ -77,27 +68,30 @@ bool XrUnicodeUtil::read_table_bin(const TCHAR* path)
     XrString file = XrPathResolver::resolve(XrString(path));
     BYTE* data = nullptr;
     int size = 0;
-    if (!read_whole_file(file, &data, &size, static_cast<int>(file_size(max_table_size - 1)))) {
+    const bool read = read_whole_file(file, &data, &size, static_cast<int>(file_size(max_table_size - 1)));
+    const std::unique_ptr<BYTE[]> owned(data);
+    if (!read) {
         use_built_in();
         return false;
     }
-    bool ok = load_table_data(data, static_cast<std::size_t>(size));
-    delete[] data;
-    return ok;
+    return load_table_data(owned.get(), static_cast<std::size_t>(size));
 }
 
 bool XrUnicodeUtil::load_table_data(const BYTE* data, std::size_t size)
 {
-    std::uint32_t n = size >= 4 ? read_u32(data) : 0;
-    if (size < 4 || n >= max_table_size || size != file_size(n)) {
+    namespace L = xr_unicode_layout;
+    XrByteCursor c(data, size);
+    const std::uint32_t n = c.u32_le_at(L::COUNT_OFFSET);
+    if (!c.ok() || n >= max_table_size || size != file_size(n)) {
         use_built_in();
         return false;
     }
     std::size_t total = 3 * static_cast<std::size_t>(n) + extra_fold_entries;
     std::vector<Entry> entries(total);
+    c.seek(L::TABLES_OFFSET);
     for (std::size_t i = 0; i < total; ++i) {
-        const BYTE* p = data + 4 + 4 * i;
-        entries[i] = Entry{read_u16(p), read_u16(p + 2)};
+        const std::uint16_t ch = c.u16_le();
+        entries[i] = Entry{ch, c.u16_le()};
     }
     const Entry* fold = entries.data();
     const Entry* upper = fold + n + extra_fold_entries;

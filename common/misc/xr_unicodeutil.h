@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/container/xr_defs.h"
+#include "common/misc/xr_unicodelayout.h"
 
 class XrString;
 
@@ -22,17 +23,13 @@ public:
     };
 
     // The folding table holds this many entries more than the case tables.
-    static constexpr unsigned int extra_fold_entries = 10;
+    static constexpr unsigned int extra_fold_entries = xr_unicode_layout::EXTRA_FOLD_ENTRIES;
     // The table size of a file must be below this.
-    static constexpr unsigned int max_table_size = 0xFFFF;
+    static constexpr unsigned int max_table_size = xr_unicode_layout::MAX_TABLE_SIZE;
 
-    // Size in bytes of a table file whose case tables hold n entries each:
-    // N (u32), the folding table (n + 10 entries), the upper-case table and
-    // the lower-case table (n entries each), all little-endian.
-    static constexpr std::size_t file_size(unsigned int n)
-    {
-        return 4 + 3 * static_cast<std::size_t>(n) * 4 + extra_fold_entries * 4;
-    }
+    // Size in bytes of a table file whose case tables hold n entries each
+    // (the layout is in xr_unicodelayout.h).
+    static constexpr std::size_t file_size(unsigned int n) { return xr_unicode_layout::file_size(n); }
 
     // A set of tables on the built-in copy.
     XrUnicodeUtil();

@@ -5,45 +5,50 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/container/xr_bytes.h"
 #include "common/geometry/xr_geometry.h"
 #include "common/types/xr_trig.h"
 
+namespace L = xr_symbol_layout;
+
+using xr_bytes::get_i32_le;
+using xr_bytes::get_u16_le;
+
 namespace {
 
-std::uint16_t get_u16(const BYTE* p)
+// Point i of a polyline or polygon command.
+int point_x(const BYTE* command, int i)
 {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    return get_i32_le(command + L::POINTS_HEAD + L::POINT_SIZE * i);
 }
-
-int get_i32(const BYTE* p)
+int point_y(const BYTE* command, int i)
 {
-    return static_cast<int>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-                            (std::uint32_t(p[3]) << 24));
+    return get_i32_le(command + L::POINTS_HEAD + L::POINT_SIZE * i + 4);
 }
 
 // The size of the command at p with avail bytes left, 0 when it is cut
 // short or unknown.
 int command_size(const BYTE* p, int avail)
 {
-    if (avail < 2)
+    if (avail < static_cast<int>(L::END_SIZE))
         return 0;
     int size = 0;
-    switch (get_u16(p)) {
-    case XrDrawableSymbol::END:
-        size = 2;
+    switch (get_u16_le(p)) {
+    case L::CMD_END:
+        size = L::END_SIZE;
         break;
-    case XrDrawableSymbol::POLYLINE:
-    case XrDrawableSymbol::POLYGON:
-        if (avail < 4)
+    case L::CMD_POLYLINE:
+    case L::CMD_POLYGON:
+        if (avail < static_cast<int>(L::POINTS_HEAD))
             return 0;
-        size = 4 + 8 * get_u16(p + 2);
+        size = static_cast<int>(L::POINTS_HEAD + L::POINT_SIZE * get_u16_le(p + L::POINTS_COUNT));
         break;
-    case XrDrawableSymbol::ELLIPSE:
-    case XrDrawableSymbol::FILLED_ELLIPSE:
-        size = 20;
+    case L::CMD_ELLIPSE:
+    case L::CMD_FILLED_ELLIPSE:
+        size = L::ELLIPSE_SIZE;
         break;
-    case XrDrawableSymbol::SELECT:
-        size = 8;
+    case L::CMD_SELECT:
+        size = L::SELECT_SIZE;
         break;
     default:
         return 0;
@@ -67,19 +72,12 @@ int clamp_int(long long v)
     return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
-// The point list shared by all symbols while they draw.
-XrArray<XrPoint>& scratch_points()
-{
-    static XrArray<XrPoint> points(30);
-    return points;
-}
-
 } // namespace
 
 XrDrawableSymbol::XrDrawableSymbol(const XrBrushHandle* brushes, int num_br, const XrPenHandle* pens,
                                    int num_pn, bool flag, const double* scales, int num_scales,
                                    const BYTE* program, int length)
-    : m_pairs(4), m_scales(8), m_program(program), m_length(0), m_flag(flag)
+    : m_pairs(4), m_points(30), m_scales(8), m_program(program), m_length(0), m_flag(flag)
 {
     XR_ASSERT(num_br == num_pn);
     for (int i = 0; i < num_br; ++i)
@@ -101,7 +99,7 @@ int XrDrawableSymbol::check_program(const BYTE* program, int length, bool& ok)
             return pos;
         }
         pos += size;
-        if (get_u16(program + pos - size) == END)
+        if (get_u16_le(program + pos - size) == END)
             break;
     }
     ok = true;
@@ -125,18 +123,19 @@ void XrDrawableSymbol::calc_bbox()
     for (int pos = 0; pos < m_length;) {
         const BYTE* p = m_program + pos;
         const int size = command_size(p, m_length - pos);
-        switch (get_u16(p)) {
+        switch (get_u16_le(p)) {
         case POLYLINE:
         case POLYGON:
-            for (int i = 0, n = get_u16(p + 2); i < n; ++i) {
-                int x = get_i32(p + 4 + 8 * i);
-                int y = get_i32(p + 8 + 8 * i);
+            for (int i = 0, n = get_u16_le(p + L::POINTS_COUNT); i < n; ++i) {
+                int x = point_x(p, i);
+                int y = point_y(p, i);
                 extend(x, y, x, y);
             }
             break;
         case ELLIPSE:
         case FILLED_ELLIPSE: {
-            long long cx = get_i32(p + 4), cy = get_i32(p + 8), rx = get_i32(p + 12), ry = get_i32(p + 16);
+            long long cx = get_i32_le(p + L::ELLIPSE_CX), cy = get_i32_le(p + L::ELLIPSE_CY);
+            long long rx = get_i32_le(p + L::ELLIPSE_RX), ry = get_i32_le(p + L::ELLIPSE_RY);
             extend(clamp_int(cx - rx), clamp_int(cy - ry), clamp_int(cx + rx), clamp_int(cy + ry));
             break;
         }
@@ -166,21 +165,21 @@ void XrDrawableSymbol::draw(XrDCHandleRec* dc, int x, int y, int angle, int scal
         return XrPoint(clamp_int(x + static_cast<long long>(trunc_clamped((px * cosine + py * sine) * s))),
                        clamp_int(y + static_cast<long long>(trunc_clamped((py * cosine - px * sine) * s))));
     };
-    XrArray<XrPoint>& points = scratch_points();
+    XrArray<XrPoint>& points = m_points;
 
     for (int pos = 0; pos < m_length;) {
         const BYTE* p = m_program + pos;
         const int size = command_size(p, m_length - pos);
-        const std::uint16_t code = get_u16(p);
+        const std::uint16_t code = get_u16_le(p);
         switch (code) {
         case END:
             return;
         case POLYLINE:
         case POLYGON: {
-            const int n = get_u16(p + 2);
+            const int n = get_u16_le(p + L::POINTS_COUNT);
             points.remove_all();
             for (int i = 0; i < n; ++i)
-                points.append(screen(get_i32(p + 4 + 8 * i), get_i32(p + 8 + 8 * i)));
+                points.append(screen(point_x(p, i), point_y(p, i)));
             const XrPoint* pt = points.get_items();
             if (n == 4) {
                 XrGDI::draw_rectangle(dc, std::min(pt[0].x, pt[2].x), std::min(pt[0].y, pt[2].y),
@@ -194,9 +193,9 @@ void XrDrawableSymbol::draw(XrDCHandleRec* dc, int x, int y, int angle, int scal
         }
         case ELLIPSE:
         case FILLED_ELLIPSE: {
-            const XrPoint c = screen(get_i32(p + 4), get_i32(p + 8));
-            const long long rx = trunc_clamped(get_i32(p + 12) * s);
-            const long long ry = trunc_clamped(get_i32(p + 16) * s);
+            const XrPoint c = screen(get_i32_le(p + L::ELLIPSE_CX), get_i32_le(p + L::ELLIPSE_CY));
+            const long long rx = trunc_clamped(get_i32_le(p + L::ELLIPSE_RX) * s);
+            const long long ry = trunc_clamped(get_i32_le(p + L::ELLIPSE_RY) * s);
             const XrBrushHandle brush = dc->brush;
             if (code == ELLIPSE)
                 dc->brush.fill = XrBrushHandle::Hollow; // outline only
@@ -206,8 +205,8 @@ void XrDrawableSymbol::draw(XrDCHandleRec* dc, int x, int y, int angle, int scal
             break;
         }
         case SELECT: {
-            const std::uint16_t b = get_u16(p + 2);
-            const std::uint16_t pen = get_u16(p + 4);
+            const std::uint16_t b = get_u16_le(p + L::SELECT_BRUSH);
+            const std::uint16_t pen = get_u16_le(p + L::SELECT_PEN);
             if (b != KEEP && b < m_pairs.get_num_items())
                 XrGDI::select_brush(dc, m_pairs.get_item_ptr(b)->brush);
             if (pen != KEEP && pen < m_pairs.get_num_items())

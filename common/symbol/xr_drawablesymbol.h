@@ -7,23 +7,23 @@
 #include "common/container/xr_array.h"
 #include "common/gdi/xr_gdi.h"
 #include "common/geometry/xr_point.h"
+#include "common/symbol/xr_symbollayout.h"
 
 class XrMapView;
 
 class XrDrawableSymbol {
 public:
-    // Command codes of a drawing program (16-bit, little-endian; points and
-    // radii are signed 32-bit symbol units, the origin at the drawing point).
+    // Command codes of a drawing program (the layout is in xr_symbollayout.h).
     enum Command {
-        END = 0,            // 2 bytes
-        POLYLINE = 1,       // 4 + 8 x n: count n (u16), n points
-        POLYGON = 3,        // as POLYLINE: filled
-        ELLIPSE = 5,        // 20: u16 unused, centre x, y, radius x, y
-        FILLED_ELLIPSE = 6, // as ELLIPSE: filled
-        SELECT = 9,         // 8: brush index (u16), pen index (u16), u16 unused
+        END = xr_symbol_layout::CMD_END,
+        POLYLINE = xr_symbol_layout::CMD_POLYLINE,
+        POLYGON = xr_symbol_layout::CMD_POLYGON, // filled
+        ELLIPSE = xr_symbol_layout::CMD_ELLIPSE,
+        FILLED_ELLIPSE = xr_symbol_layout::CMD_FILLED_ELLIPSE,
+        SELECT = xr_symbol_layout::CMD_SELECT,
     };
     // A SELECT index that keeps the current brush or pen.
-    static constexpr std::uint16_t KEEP = 0xFFFF;
+    static constexpr std::uint16_t KEEP = xr_symbol_layout::KEEP;
 
     struct XrBrPenInfo {
         XrBrushHandle brush{};
@@ -58,6 +58,7 @@ private:
     float scale_of(int scale_index) const;
 
     XrArray<XrBrPenInfo> m_pairs;
+    XrArray<XrPoint> m_points; // the points of the command being drawn
     XrArray<float> m_scales;
     const BYTE* m_program;
     int m_length; // the sound head of the program

@@ -3,25 +3,12 @@
 #include <cstring>
 #include <new>
 
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/symbol/xr_drawablesymbol.h"
+#include "common/symbol/xr_symbollayout.h"
 
-namespace {
-
-constexpr std::uint32_t header_size = 12;
-
-std::uint16_t get_u16(const BYTE* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t get_u32(const BYTE* p)
-{
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
-
-} // namespace
+namespace L = xr_symbol_layout;
 
 // ---------------------------------------------------------------- XrSymbol
 
@@ -51,8 +38,7 @@ XrSymbol::~XrSymbol()
 
 void XrSymbol::free_owned()
 {
-    if ((m_len & OWNED) != 0)
-        delete[] m_data;
+    m_owned.reset();
     m_data = nullptr;
     m_len = 0;
 }
@@ -62,10 +48,10 @@ void XrSymbol::set(const BYTE* data, int length, bool copy)
     XR_ASSERT(length >= 0 && length <= MAX_LENGTH);
     free_owned();
     if (copy) {
-        BYTE* own = new BYTE[length > 0 ? length : 1];
+        m_owned = std::make_unique<BYTE[]>(length > 0 ? length : 1);
         if (length > 0)
-            std::memcpy(own, data, static_cast<std::size_t>(length));
-        m_data = own;
+            std::memcpy(m_owned.get(), data, static_cast<std::size_t>(length));
+        m_data = m_owned.get();
         m_len = static_cast<std::uint16_t>(length | OWNED);
     } else {
         m_data = data;
@@ -85,8 +71,7 @@ XrSymbolLibrary::~XrSymbolLibrary()
 void XrSymbolLibrary::clear()
 {
     m_symbols.clear();
-    delete[] m_data;
-    m_data = nullptr;
+    m_data.reset();
     m_size = 0;
 }
 
@@ -97,37 +82,40 @@ int XrSymbolLibrary::load(XrStorageAccessor* accessor)
         return 1;
     const std::uint32_t size = accessor->get_size();
     const BYTE* p = nullptr;
-    if (size < header_size || accessor->get_ptr(0, header_size, &p) != XrStorageAccessor::OK)
+    if (size < L::HEADER_SIZE || accessor->get_ptr(0, L::HEADER_SIZE, &p) != XrStorageAccessor::OK)
         return 1;
-    bool header_ok = std::memcmp(p, "XRSF", 4) == 0 && get_u32(p + 4) == 1;
+    bool header_ok = std::memcmp(p, L::MAGIC, L::MAGIC_SIZE) == 0 &&
+                     xr_bytes::get_u32_le(p + L::VERSION_OFFSET) == L::VERSION;
     accessor->release_ptr(p);
     if (!header_ok)
         return 1;
 
-    const std::uint32_t n = size - header_size;
+    const std::uint32_t n = size - L::HEADER_SIZE;
     if (n > 0) {
-        if (accessor->get_ptr(header_size, n, &p) != XrStorageAccessor::OK)
+        if (accessor->get_ptr(L::HEADER_SIZE, n, &p) != XrStorageAccessor::OK)
             return 1;
-        m_data = new (std::nothrow) BYTE[n];
+        m_data.reset(new (std::nothrow) BYTE[n]);
         if (m_data != nullptr)
-            std::memcpy(m_data, p, n);
+            std::memcpy(m_data.get(), p, n);
         accessor->release_ptr(p);
         if (m_data == nullptr)
             return 1;
         m_size = n;
     }
 
-    std::uint32_t pos = 0;
-    while (pos < n) {
+    XrByteCursor records(m_data.get(), n);
+    while (!records.at_end()) {
         // A record needs its code, its length and at least one more byte.
-        if (pos + 4 >= n)
+        if (records.remaining() <= L::RECORD_HEAD)
             return 1;
-        const std::uint16_t code = get_u16(m_data + pos);
-        const std::uint16_t length = get_u16(m_data + pos + 2);
-        const BYTE* program = m_data + pos + 4;
+        const std::uint16_t code = records.u16_le();
+        const std::uint16_t length = records.u16_le();
+        if (length > XrSymbol::MAX_LENGTH)
+            return 1;
+        const BYTE* program = records.take(length);
+        if (program == nullptr)
+            return 1;
         bool sound = false;
-        if (length > XrSymbol::MAX_LENGTH || pos + 4 + length > n)
-            return 1;
         XrDrawableSymbol::check_program(program, length, sound);
         if (!sound)
             return 1;
@@ -135,7 +123,6 @@ int XrSymbolLibrary::load(XrStorageAccessor* accessor)
         symbol.set(program, length, false);
         symbol.set_code(code);
         m_symbols.insert(code, symbol);
-        pos += 4 + length;
     }
     return 0;
 }

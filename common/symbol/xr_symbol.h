@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "common/container/xr_defs.h"
 #include "common/container/xr_hash.h"
@@ -41,6 +42,7 @@ private:
     void free_owned();
 
     const BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_owned; // m_data when the program is owned
     std::uint16_t m_len = 0;
     std::uint16_t m_code = 0;
 };
@@ -66,7 +68,7 @@ public:
 private:
     void clear();
 
-    BYTE* m_data = nullptr;
+    std::unique_ptr<BYTE[]> m_data;
     std::uint32_t m_size = 0;
     XrHash<unsigned short, XrSymbol> m_symbols;
 };

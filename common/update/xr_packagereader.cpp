@@ -2,17 +2,10 @@
 
 #include <new>
 
-namespace {
+#include "common/container/xr_bytes.h"
+#include "common/update/xr_packagelayout.h"
 
-const int gz_magic_0 = 0x1f;
-const int gz_magic_1 = 0x8b;
-const int gz_head_crc = 0x02;
-const int gz_extra_field = 0x04;
-const int gz_orig_name = 0x08;
-const int gz_comment = 0x10;
-const int gz_reserved = 0xe0;
-
-} // namespace
+namespace L = xr_package_layout;
 
 XrPackageReader::XrPackageReader() {}
 
@@ -33,7 +26,7 @@ bool XrPackageReader::open(const XrString& p)
             return false;
     }
     stream_ready = true;
-    file = new (std::nothrow) XrFile();
+    file.reset(new (std::nothrow) XrFile());
     if (file == nullptr) {
         close();
         return false;
@@ -63,8 +56,7 @@ void XrPackageReader::close()
         inflateEnd(&stream);
         stream_ready = false;
     }
-    delete file;
-    file = nullptr;
+    file.reset();
     state = STATE_NOT_OPEN;
 }
 
@@ -99,14 +91,13 @@ int XrPackageReader::get_byte()
     return *stream.next_in++;
 }
 
-bool XrPackageReader::get_u32(std::uint32_t& value)
+bool XrPackageReader::get_bytes(BYTE* out, int n)
 {
-    value = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < n; ++i) {
         int c = get_byte();
         if (c < 0)
             return false;
-        value |= (std::uint32_t)c << (8 * i);
+        out[i] = static_cast<BYTE>(c);
     }
     return true;
 }
@@ -141,44 +132,43 @@ void XrPackageReader::check_header()
             return;
         }
     }
-    if (stream.next_in[0] != gz_magic_0 || stream.next_in[1] != gz_magic_1) {
+    if (stream.next_in[0] != L::MAGIC_0 || stream.next_in[1] != L::MAGIC_1) {
         transparent = true;
         return;
     }
-    stream.avail_in -= 2;
-    stream.next_in += 2;
+    stream.avail_in -= L::MAGIC_SIZE;
+    stream.next_in += L::MAGIC_SIZE;
 
     int method = get_byte();
     int flags = get_byte();
-    if (method != Z_DEFLATED || flags < 0 || (flags & gz_reserved) != 0) {
+    if (method != L::METHOD_DEFLATE || flags < 0 || (flags & L::FLAG_RESERVED) != 0) {
         state = STATE_DATA_ERROR;
         return;
     }
-    for (int i = 0; i < 6; ++i)
+    for (unsigned int i = 0; i < L::UNUSED_HEADER_BYTES; ++i)
         get_byte();
-    if (flags & gz_extra_field) {
-        int lo = get_byte();
-        int hi = get_byte();
-        if (lo < 0 || hi < 0) {
+    if (flags & L::FLAG_EXTRA) {
+        BYTE length[L::EXTRA_LENGTH_SIZE];
+        if (!get_bytes(length, L::EXTRA_LENGTH_SIZE)) {
             state = STATE_DATA_ERROR;
             return;
         }
-        for (int len = lo | (hi << 8); len > 0 && get_byte() >= 0; --len) {
+        for (int len = xr_bytes::get_u16_le(length); len > 0 && get_byte() >= 0; --len) {
         }
     }
-    if (flags & gz_orig_name) {
+    if (flags & L::FLAG_NAME) {
         int c;
         while ((c = get_byte()) > 0) {
         }
     }
-    if (flags & gz_comment) {
+    if (flags & L::FLAG_COMMENT) {
         int c;
         while ((c = get_byte()) > 0) {
         }
     }
-    if (flags & gz_head_crc) {
-        get_byte();
-        get_byte();
+    if (flags & L::FLAG_HEADER_CRC) {
+        for (unsigned int i = 0; i < L::HEADER_CRC_SIZE; ++i)
+            get_byte();
     }
     // A header cut short by the end of the file is damaged.
     state = at_eof ? STATE_DATA_ERROR : STATE_OK;
@@ -249,13 +239,10 @@ int XrPackageReader::read(BYTE* buffer, int length)
         if (z == Z_STREAM_END) {
             crc = crc32(crc, start, (uInt)(stream.next_out - start));
             start = stream.next_out;
-            std::uint32_t stored_crc = 0;
-            std::uint32_t stored_len = 0;
-            if (!get_u32(stored_crc) || stored_crc != (std::uint32_t)crc) {
-                state = STATE_DATA_ERROR;
-                break;
-            }
-            if (!get_u32(stored_len)) {
+            // The trailer: the CRC must match; the length is not checked.
+            BYTE trailer[L::TRAILER_SIZE];
+            if (!get_bytes(trailer, L::TRAILER_SIZE) ||
+                xr_bytes::get_u32_le(trailer + L::TRAILER_CRC) != (std::uint32_t)crc) {
                 state = STATE_DATA_ERROR;
                 break;
             }

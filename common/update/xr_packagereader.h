@@ -1,6 +1,7 @@
 // Reader of downloaded packages: one or more concatenated gzip members of a
-// file, inflated with zlib and checked member by member against their
-// CRC-32. A file without the gzip magic bytes is delivered as it is.
+// file (the layout is in xr_packagelayout.h), inflated with zlib and checked
+// member by member against their CRC-32. A file without the gzip magic
+// bytes is delivered as it is.
 #pragma once
 
 #include "common/container/xr_defs.h"
@@ -8,6 +9,7 @@
 #include "common/os/xr_file.h"
 
 #include <cstdint>
+#include <memory>
 #include <zlib.h>
 
 class XrPackageReader {
@@ -46,14 +48,14 @@ private:
     bool fill_input();
     // The next input byte, or -1 at the end of the file.
     int get_byte();
-    // Four little-endian input bytes; false when the input ends first.
-    bool get_u32(std::uint32_t& value);
+    // The next n input bytes; false when the input ends first.
+    bool get_bytes(BYTE* out, int n);
     // Checks a member header; sets transparent, the state and the end flag.
     void check_header();
     int read_transparent(BYTE* buffer, int length);
 
     XrString path;
-    XrFile* file = nullptr;
+    std::unique_ptr<XrFile> file;
     std::uint32_t file_size = 0;
     std::uint32_t file_pos = 0;
     z_stream stream{};

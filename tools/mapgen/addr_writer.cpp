@@ -1,40 +1,23 @@
 #include "tools/mapgen/addr_writer.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <map>
 #include <numeric>
 #include <set>
 
-#include <zlib.h>
-
+#include "common/addr/xr_addrlayout.h"
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_string.h"
 #include "common/misc/xr_unicodeutil.h"
 #include "common/misc/xr_utf8.h"
+#include "tools/mapgen/geom_tree.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
 
+namespace L = xr_addr_layout;
+
 using Bytes = std::vector<BYTE>;
-
-constexpr unsigned int VERSION_6_1 = 0x60001;
-constexpr unsigned int VERSION_6_2 = 0x60002;
-constexpr unsigned int VERSION_6_3 = 0x60003;
-constexpr std::uint32_t NO_LIST = 0xFFFFFFFF;
-constexpr int ENTRY_SIZE = 15;
-constexpr int SUFFIX_UNITS = 20;
-
-void put(Bytes& b, std::uint64_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-void patch(Bytes& b, size_t at, std::uint64_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        b[at + i] = static_cast<BYTE>(v >> (8 * i));
-}
 
 bool fail(std::string& error, const std::string& text)
 {
@@ -44,24 +27,20 @@ bool fail(std::string& error, const std::string& text)
 
 bool zcompress(const Bytes& in, Bytes& out)
 {
-    uLongf len = compressBound(static_cast<uLong>(in.size()));
-    out.resize(len);
-    if (compress2(out.data(), &len, in.data(), static_cast<uLong>(in.size()), 9) != Z_OK)
-        return false;
-    out.resize(len);
-    return true;
+    out = xr_zlib_stream(in, 9);
+    return !out.empty();
 }
 
 // A street as laid out: its record bytes and where its link goes.
 struct Laid {
-    Bytes record;
+    XrByteWriter record;
     int link_at = -1; // byte of the link inside the record, -1 = none
     unsigned int block = 0;
     unsigned int offset = 0;
 };
 
 struct Block {
-    Bytes data;
+    XrByteWriter data;
     bool last = false;
 };
 
@@ -70,7 +49,7 @@ struct Entry {
     unsigned int key = 0;
     int child = -1; // node index, or -1 for a street position
     std::uint32_t position = 0;
-    std::uint32_t list = NO_LIST;
+    std::uint32_t list = L::NO_LIST;
     int count = 0;
 };
 
@@ -81,7 +60,7 @@ struct Node {
 
 class Builder {
 public:
-    Builder(const XrAddrFileOptions& o, const std::vector<XrAddrStreetSpec>& streets, const Bytes& counties)
+    Builder(const XrAddrFileOptions& o, const std::vector<XrAddrStreetDef>& streets, const Bytes& counties)
         : o(o), streets(streets), counties(counties), version(o.major << 16 | o.minor)
     {
     }
@@ -89,17 +68,17 @@ public:
     bool run(Bytes& out, std::vector<std::uint32_t>& positions, unsigned int& block_count, std::string& error);
 
 private:
-    int extra_size() const { return version >= VERSION_6_1 ? o.extra_size : 4; }
+    int extra_size() const { return version >= L::VERSION_6_1 ? o.extra_size : L::EXTRA_SIZE_6_0; }
     bool check(std::string& error);
     void make_keys();
     bool encode(int index, const std::map<std::string, unsigned int>& names, Laid& laid, std::string& error);
     bool lay_out(std::string& error);
     int build_node(size_t lo, size_t hi, size_t depth);
     std::uint32_t county_list(size_t lo, size_t hi);
-    bool encode_list(const std::vector<std::uint32_t>& ids, Bytes& out);
+    bool encode_list(const std::vector<std::uint32_t>& ids, XrByteWriter& out);
 
     const XrAddrFileOptions& o;
-    const std::vector<XrAddrStreetSpec>& streets;
+    const std::vector<XrAddrStreetDef>& streets;
     const Bytes& counties;
     unsigned int version;
 
@@ -108,7 +87,7 @@ private:
     std::vector<Laid> laid;                      // per street
     std::vector<Block> blocks;
     std::vector<Node> nodes;
-    Bytes lists;
+    XrByteWriter lists;
     std::map<std::string, std::uint32_t> list_offsets; // list bytes -> offset
 };
 
@@ -120,23 +99,23 @@ bool Builder::check(std::string& error)
         return fail(error, "block size must be 1 to 65535");
     if (o.extra_size < 0 || o.extra_size > 0x7FFF)
         return fail(error, "bad extra field size");
-    if (o.suffixes.size() > 16)
+    if (o.suffixes.size() > static_cast<size_t>(L::SUFFIX_ENTRIES))
         return fail(error, "at most 16 suffix entries");
     if (o.languages.size() > 0xFFFF)
         return fail(error, "too many language codes");
     for (const auto& s : o.suffixes) {
-        if (s.first.size() + s.second.size() + 2 > SUFFIX_UNITS)
+        if (s.first.size() + s.second.size() + 2 > static_cast<size_t>(L::SUFFIX_UNITS))
             return fail(error, "suffix entry too long");
     }
     for (size_t i = 0; i < streets.size(); ++i) {
-        const XrAddrStreetSpec& s = streets[i];
+        const XrAddrStreetDef& s = streets[i];
         for (unsigned char c : s.name) {
-            if (c < 16)
+            if (c < L::FIRST_TEXT_BYTE)
                 return fail(error, "street name holds a byte below 16");
         }
-        if (s.suffix < 0 || s.suffix > 15 || s.type < 0 || s.type > 7 || s.county > 0xFFFFF)
+        if (s.suffix < 0 || s.suffix > 15 || s.type < 0 || s.type > 7 || s.county > L::HEAD_COUNTY_MASK)
             return fail(error, "bad suffix, type or county of street " + s.name);
-        if (s.segments.size() > 8191)
+        if (s.segments.size() > L::MAX_SEGMENTS)
             return fail(error, "too many segments");
         if (s.link >= static_cast<int>(streets.size()) || s.link < -1)
             return fail(error, "bad link of street " + s.name);
@@ -153,7 +132,7 @@ void Builder::make_keys()
 {
     keys.resize(streets.size());
     for (size_t i = 0; i < streets.size(); ++i) {
-        const XrAddrStreetSpec& s = streets[i];
+        const XrAddrStreetDef& s = streets[i];
         XrString name;
         XrUTF8::decode_utf8(reinterpret_cast<const BYTE*>(s.name.data()), static_cast<int>(s.name.size()), name);
         std::vector<unsigned int>& k = keys[i];
@@ -179,48 +158,48 @@ void Builder::make_keys()
 // current block (bytes and ending code) to their offsets.
 bool Builder::encode(int index, const std::map<std::string, unsigned int>& names, Laid& l, std::string& error)
 {
-    const XrAddrStreetSpec& s = streets[index];
-    Bytes& r = l.record;
-    r.clear();
+    const XrAddrStreetDef& s = streets[index];
+    XrByteWriter& r = l.record;
+    r = XrByteWriter();
     l.link_at = -1;
     std::string key = s.name + static_cast<char>(s.suffix);
     auto shared = o.share_names ? names.find(key) : names.end();
-    std::uint32_t head = s.county | static_cast<std::uint32_t>(s.type) << 20;
+    std::uint32_t head = s.county | static_cast<std::uint32_t>(s.type) << L::HEAD_TYPE_SHIFT;
     if (shared != names.end())
-        head |= 1u << 23;
-    put(r, head, 3);
-    if (version >= VERSION_6_2)
-        put(r, static_cast<unsigned int>(s.language) & 0xFF, 1);
+        head |= L::HEAD_SHARED_NAME;
+    r.u24_le(head);
+    if (version >= L::VERSION_6_2)
+        r.u8(static_cast<BYTE>(s.language));
     if (shared != names.end()) {
-        put(r, shared->second, 2);
+        r.u16_le(static_cast<std::uint16_t>(shared->second));
     } else {
-        r.insert(r.end(), s.name.begin(), s.name.end());
-        put(r, s.suffix, 1);
+        r.bytes(s.name.data(), s.name.size());
+        r.u8(static_cast<BYTE>(s.suffix));
     }
     const int e = extra_size();
     auto extra = [&]() {
-        if (e >= 4) {
+        if (e >= static_cast<int>(L::LINK_SIZE)) {
             l.link_at = static_cast<int>(r.size());
-            put(r, 0xFFFFFFFF, 4);
-            r.insert(r.end(), e - 4, 0);
+            r.u32_le(L::NO_LINK);
+            r.zeros(static_cast<size_t>(e) - L::LINK_SIZE);
         } else {
-            r.insert(r.end(), e, 0);
+            r.zeros(static_cast<size_t>(e));
         }
     };
     if (s.segments.empty()) {
-        put(r, 0, 1);
-        put(r, s.gid, 4);
+        r.u8(L::NO_SEGMENTS);
+        r.u32_le(s.gid);
         extra();
         return true;
     }
-    put(r, 1, 1);
-    if (version >= VERSION_6_3)
+    r.u8(1);
+    if (version >= L::VERSION_6_3)
         extra();
 
     const size_t n = s.segments.size();
     bool same_upper = true;
     bool fit_bytes = true;
-    for (const XrAddrSegmentSpec& g : s.segments) {
+    for (const XrAddrSegmentDef& g : s.segments) {
         same_upper = same_upper && (g.gid >> 16) == (s.segments[0].gid >> 16);
         if (!g.numbers)
             continue;
@@ -228,39 +207,41 @@ bool Builder::encode(int index, const std::map<std::string, unsigned int>& names
             int stored = from | (mixed ? top : 0);
             return from >= 0 && from < top && to >= 0 && to < limit && stored != none;
         };
-        fit_bytes = fit_bytes && side_fits(g.left_from, g.left_to, g.left_mixed, 0x80, 0x100, 0xFF) &&
-                    side_fits(g.right_from, g.right_to, g.right_mixed, 0x80, 0x100, 0x100);
-        bool fit_words = side_fits(g.left_from, g.left_to, g.left_mixed, 0x8000, 0x10000, 0xFFFE) &&
-                         side_fits(g.right_from, g.right_to, g.right_mixed, 0x8000, 0x10000, 0x10000);
+        fit_bytes = fit_bytes &&
+                    side_fits(g.left_from, g.left_to, g.left_mixed, L::MIXED_BYTE, 0x100, L::NO_NUMBERS_BYTE) &&
+                    side_fits(g.right_from, g.right_to, g.right_mixed, L::MIXED_BYTE, 0x100, 0x100);
+        bool fit_words =
+            side_fits(g.left_from, g.left_to, g.left_mixed, L::MIXED_WORD, 0x10000, L::NO_NUMBERS_WORD) &&
+            side_fits(g.right_from, g.right_to, g.right_mixed, L::MIXED_WORD, 0x10000, 0x10000);
         if (!fit_words)
             return fail(error, "house numbers out of range in street " + s.name);
     }
-    bool bytes = s.byte_numbers == XrAddrStreetSpec::AUTO ? fit_bytes : s.byte_numbers == XrAddrStreetSpec::ON;
-    bool upper = s.common_upper == XrAddrStreetSpec::AUTO ? same_upper : s.common_upper == XrAddrStreetSpec::ON;
+    bool bytes = s.byte_numbers == XrAddrStreetDef::AUTO ? fit_bytes : s.byte_numbers == XrAddrStreetDef::ON;
+    bool upper = s.common_upper == XrAddrStreetDef::AUTO ? same_upper : s.common_upper == XrAddrStreetDef::ON;
     if ((bytes && !fit_bytes) || (upper && !same_upper))
         return fail(error, "forced segment form does not fit street " + s.name);
 
-    BYTE flags = static_cast<BYTE>((upper ? 0x40 : 0) | (bytes ? 0x80 : 0));
-    if (n < 32 && !s.long_count) {
-        put(r, flags | 0x20 | n, 1);
+    BYTE flags = static_cast<BYTE>((upper ? L::SEG_COMMON_UPPER : 0) | (bytes ? L::SEG_BYTE_NUMBERS : 0));
+    if (n < L::SEG_SHORT_LIMIT && !s.long_count) {
+        r.u8(static_cast<BYTE>(flags | L::SEG_SHORT_COUNT | n));
     } else {
-        put(r, flags | (n >> 8), 1);
-        put(r, n & 0xFF, 1);
+        r.u8(static_cast<BYTE>(flags | (n >> 8)));
+        r.u8(static_cast<BYTE>(n));
     }
     if (upper)
-        put(r, s.segments[0].gid >> 16, 2);
-    for (const XrAddrSegmentSpec& g : s.segments) {
-        put(r, g.gid, upper ? 2 : 4);
-        const int top = bytes ? 0x80 : 0x8000;
-        const int w = bytes ? 1 : 2;
+        r.u16_le(static_cast<std::uint16_t>(s.segments[0].gid >> 16));
+    const int w = bytes ? 1 : 2;
+    const unsigned int top = bytes ? L::MIXED_BYTE : L::MIXED_WORD;
+    for (const XrAddrSegmentDef& g : s.segments) {
+        r.le(g.gid, upper ? 2 : 4);
         if (!g.numbers) {
-            put(r, bytes ? 0xFF : 0xFFFE, w);
+            r.le(bytes ? L::NO_NUMBERS_BYTE : L::NO_NUMBERS_WORD, w);
             continue;
         }
-        put(r, g.left_from | (g.left_mixed ? top : 0), w);
-        put(r, g.left_to, w);
-        put(r, g.right_from | (g.right_mixed ? top : 0), w);
-        put(r, g.right_to, w);
+        r.le(static_cast<unsigned int>(g.left_from) | (g.left_mixed ? top : 0), w);
+        r.le(static_cast<unsigned int>(g.left_to), w);
+        r.le(static_cast<unsigned int>(g.right_from) | (g.right_mixed ? top : 0), w);
+        r.le(static_cast<unsigned int>(g.right_to), w);
     }
     return true;
 }
@@ -272,7 +253,7 @@ bool Builder::lay_out(std::string& error)
     Block cur;
     auto close = [&](bool last) {
         cur.last = last;
-        blocks.push_back(cur);
+        blocks.push_back(std::move(cur));
         cur = Block();
         names.clear();
     };
@@ -281,26 +262,26 @@ bool Builder::lay_out(std::string& error)
         Laid& l = laid[index];
         if (!encode(index, names, l, error))
             return false;
-        if (!cur.data.empty() && cur.data.size() + l.record.size() > o.block_size) {
+        if (cur.data.size() != 0 && cur.data.size() + l.record.size() > o.block_size) {
             close(false);
             if (!encode(index, names, l, error))
                 return false;
         }
         if (l.record.size() > o.block_size)
             return fail(error, "street record larger than a block: " + streets[index].name);
-        const XrAddrStreetSpec& s = streets[index];
+        const XrAddrStreetDef& s = streets[index];
         l.block = static_cast<unsigned int>(blocks.size());
         l.offset = static_cast<unsigned int>(cur.data.size());
         std::string key = s.name + static_cast<char>(s.suffix);
         if (o.share_names && names.find(key) == names.end())
-            names[key] = l.offset + 3 + (version >= VERSION_6_2 ? 1 : 0);
-        cur.data.insert(cur.data.end(), l.record.begin(), l.record.end());
+            names[key] = l.offset + L::RECORD_HEAD_SIZE + (version >= L::VERSION_6_2 ? L::LANGUAGE_INDEX_SIZE : 0);
+        cur.data.bytes(l.record.bytes());
         if (s.ends_sequence && i + 1 < order.size())
             close(true);
     }
     if (!order.empty())
         close(true);
-    if (blocks.size() >= 0xFFFF)
+    if (blocks.size() >= L::MAX_BLOCKS)
         return fail(error, "too many blocks");
     // Links, now that every record has its place.
     for (size_t i = 0; i < streets.size(); ++i) {
@@ -308,63 +289,63 @@ bool Builder::lay_out(std::string& error)
         if (l.link_at < 0)
             continue;
         int target = streets[i].link;
-        if (target < 0 && version >= VERSION_6_3)
+        if (target < 0 && version >= L::VERSION_6_3)
             target = static_cast<int>(i);
-        std::uint32_t link = target < 0 ? 0xFFFFFFFF : laid[target].block << 16 | laid[target].offset;
-        patch(blocks[l.block].data, l.offset + l.link_at, link, 4);
+        std::uint32_t link = target < 0 ? L::NO_LINK : laid[target].block << 16 | laid[target].offset;
+        blocks[l.block].data.patch_le(l.offset + static_cast<size_t>(l.link_at), link, 4);
     }
     return true;
 }
 
-bool Builder::encode_list(const std::vector<std::uint32_t>& ids, Bytes& out)
+bool Builder::encode_list(const std::vector<std::uint32_t>& ids, XrByteWriter& out)
 {
-    Bytes packed;
+    XrByteWriter packed;
     std::uint32_t prev = 0;
     for (std::uint32_t id : ids) {
         std::uint32_t d = id - prev;
-        if (d < 64)
-            put(packed, d << 2 | 1, 1);
-        else if (d < 16384)
-            put(packed, d << 2 | 2, 2);
+        if (d < L::ID_BYTE_LIMIT)
+            packed.u8(static_cast<BYTE>(d << L::ID_TAG_BITS | L::ID_BYTE));
+        else if (d < L::ID_WORD_LIMIT)
+            packed.u16_le(static_cast<std::uint16_t>(d << L::ID_TAG_BITS | L::ID_WORD));
         else
-            put(packed, id << 2 | 3, 3);
+            packed.u24_le(id << L::ID_TAG_BITS | L::ID_ABSOLUTE);
         prev = id;
     }
-    out.clear();
+    out = XrByteWriter();
     if (o.compress_lists_from != 0 && packed.size() >= o.compress_lists_from) {
         Bytes z;
-        if (!zcompress(packed, z) || z.size() >= 0x800000)
+        if (!zcompress(packed.bytes(), z) || z.size() >= L::PLAIN_LIST)
             return false;
-        put(out, z.size(), 3);
-        put(out, packed.size(), 3);
-        put(out, ids.size(), 3);
-        out.insert(out.end(), z.begin(), z.end());
+        out.u24_le(static_cast<std::uint32_t>(z.size()));
+        out.u24_le(static_cast<std::uint32_t>(packed.size()));
+        out.u24_le(static_cast<std::uint32_t>(ids.size()));
+        out.bytes(z);
         return true;
     }
-    if (packed.size() >= 0x800000)
+    if (packed.size() >= L::PLAIN_LIST)
         return false;
-    put(out, 0x800000 | packed.size(), 3);
-    put(out, ids.size(), 3);
-    out.insert(out.end(), packed.begin(), packed.end());
+    out.u24_le(L::PLAIN_LIST | static_cast<std::uint32_t>(packed.size()));
+    out.u24_le(static_cast<std::uint32_t>(ids.size()));
+    out.bytes(packed.bytes());
     return true;
 }
 
 std::uint32_t Builder::county_list(size_t lo, size_t hi)
 {
     if (!o.county_lists)
-        return NO_LIST;
+        return L::NO_LIST;
     std::set<std::uint32_t> set;
     for (size_t i = lo; i < hi; ++i)
         set.insert(streets[order[i]].county);
-    Bytes b;
+    XrByteWriter b;
     if (!encode_list(std::vector<std::uint32_t>(set.begin(), set.end()), b))
-        return NO_LIST;
-    const std::string key(b.begin(), b.end());
+        return L::NO_LIST;
+    const std::string key(b.bytes().begin(), b.bytes().end());
     auto it = list_offsets.find(key);
     if (it != list_offsets.end())
         return it->second;
     std::uint32_t at = static_cast<std::uint32_t>(lists.size());
-    lists.insert(lists.end(), b.begin(), b.end());
+    lists.bytes(b.bytes());
     list_offsets[key] = at;
     return at;
 }
@@ -398,7 +379,7 @@ int Builder::build_node(size_t lo, size_t hi, size_t depth)
     return index;
 }
 
-bool Builder::run(Bytes& out, std::vector<std::uint32_t>& positions, unsigned int& block_count, std::string& error)
+bool Builder::run(Bytes& bytes, std::vector<std::uint32_t>& positions, unsigned int& block_count, std::string& error)
 {
     if (!check(error))
         return false;
@@ -407,97 +388,91 @@ bool Builder::run(Bytes& out, std::vector<std::uint32_t>& positions, unsigned in
         return false;
     build_node(0, streets.size(), 0);
 
-    const unsigned int header_size = version >= VERSION_6_2 ? 52 : version >= VERSION_6_1 ? 50 : 48;
-    const size_t langs = version >= VERSION_6_2 ? o.languages.size() : 0;
-    const std::uint64_t county_area = header_size + 4 * langs;
+    const unsigned int header_size = L::header_size(version);
+    const size_t langs = version >= L::VERSION_6_2 ? o.languages.size() : 0;
+    const std::uint64_t county_area = header_size + L::LANGUAGE_CODE_SIZE * langs;
     const std::uint64_t country_area = county_area + counties.size();
-    const std::uint64_t index_area = country_area + 32 * o.countries.size();
-    const std::uint64_t tree_area = index_area + 8 * blocks.size();
+    const std::uint64_t index_area = country_area + L::COUNTRY_NAME_SIZE * o.countries.size();
+    const std::uint64_t tree_area = index_area + L::INDEX_ENTRY_SIZE * blocks.size();
     std::uint64_t tree_size = 0;
     for (Node& n : nodes) {
         n.offset = static_cast<std::uint32_t>(tree_area + tree_size);
-        tree_size += 2 + ENTRY_SIZE * n.entries.size();
+        tree_size += L::NODE_HEAD_SIZE + L::ENTRY_SIZE * n.entries.size();
     }
     const std::uint64_t list_area = tree_area + tree_size;
     std::uint64_t block_area = list_area + lists.size();
 
     std::vector<Bytes> packed(blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
-        if (!zcompress(blocks[i].data, packed[i]) || packed[i].size() > 0xFFFF)
+        if (!zcompress(blocks[i].data.bytes(), packed[i]) || packed[i].size() > 0xFFFF)
             return fail(error, "block does not compress into 65535 bytes");
     }
 
-    out.clear();
-    put(out, 'X', 1);
-    put(out, 'R', 1);
-    put(out, 'A', 1);
-    put(out, 'L', 1);
-    put(out, o.major, 2);
-    put(out, o.minor, 2);
-    put(out, o.header_count >= 0 ? static_cast<std::uint64_t>(o.header_count) : streets.size(), 4);
-    put(out, o.countries.size(), 4);
-    put(out, blocks.size(), 4);
-    put(out, counties.size(), 4);
-    put(out, tree_size, 4);
-    const size_t suffix_field = out.size();
-    put(out, 0, 4);
-    put(out, 0, 8);
-    if (version >= VERSION_6_1)
-        put(out, static_cast<std::uint16_t>(o.extra_size), 2);
-    else
-        put(out, 0, 2);
-    put(out, langs, 2);
-    out.resize(header_size, 0);
+    XrByteWriter out;
+    out.u32_le(L::MAGIC);
+    out.u16_le(static_cast<std::uint16_t>(o.major));
+    out.u16_le(static_cast<std::uint16_t>(o.minor));
+    out.u32_le(static_cast<std::uint32_t>(o.header_count >= 0 ? static_cast<std::uint64_t>(o.header_count)
+                                                               : streets.size()));
+    out.u32_le(static_cast<std::uint32_t>(o.countries.size()));
+    out.u32_le(static_cast<std::uint32_t>(blocks.size()));
+    out.u32_le(static_cast<std::uint32_t>(counties.size()));
+    out.u32_le(static_cast<std::uint32_t>(tree_size));
+    out.u32_le(0); // the suffix table's offset, set below
+    out.zeros(L::RESERVED_SIZE);
+    out.u16_le(version >= L::VERSION_6_1 ? static_cast<std::uint16_t>(o.extra_size) : 0);
+    out.u16_le(static_cast<std::uint16_t>(langs));
+    out.zeros(header_size - out.size());
     for (size_t i = 0; i < langs; ++i)
-        put(out, o.languages[i], 4);
-    out.insert(out.end(), counties.begin(), counties.end());
+        out.u32_le(o.languages[i]);
+    out.bytes(counties);
     for (const std::string& c : o.countries) {
-        Bytes field(32, 0);
-        std::copy_n(c.begin(), std::min<size_t>(c.size(), 32), field.begin());
-        out.insert(out.end(), field.begin(), field.end());
+        const size_t n = std::min<size_t>(c.size(), L::COUNTRY_NAME_SIZE);
+        out.bytes(c.data(), n);
+        out.zeros(L::COUNTRY_NAME_SIZE - n);
     }
     std::uint64_t at = block_area;
     for (size_t i = 0; i < blocks.size(); ++i) {
-        put(out, blocks[i].data.size(), 2);
-        put(out, packed[i].size(), 2);
-        put(out, at | (blocks[i].last ? 0x80000000u : 0), 4);
+        out.u16_le(static_cast<std::uint16_t>(blocks[i].data.size()));
+        out.u16_le(static_cast<std::uint16_t>(packed[i].size()));
+        out.u32_le(static_cast<std::uint32_t>(at | (blocks[i].last ? L::INDEX_LAST_BLOCK : 0)));
         at += packed[i].size();
     }
-    if (at >= 0x80000000u)
+    if (at >= L::INDEX_LAST_BLOCK)
         return fail(error, "file too large");
     for (const Node& n : nodes) {
-        put(out, n.entries.size(), 2);
+        out.u16_le(static_cast<std::uint16_t>(n.entries.size()));
         for (const Entry& e : n.entries) {
-            put(out, e.key, 2);
+            out.u16_le(static_cast<std::uint16_t>(e.key));
             if (e.child >= 0) {
-                put(out, 0xFFFF, 2);
-                put(out, nodes[e.child].offset, 4);
+                out.u16_le(L::CHILD_MARK);
+                out.u32_le(nodes[e.child].offset);
             } else {
-                put(out, e.position >> 16, 4);
-                put(out, e.position & 0xFFFF, 2);
+                out.u32_le(e.position >> 16);
+                out.u16_le(static_cast<std::uint16_t>(e.position));
             }
-            put(out, e.list, 4);
-            put(out, static_cast<std::uint32_t>(e.count) & 0xFFFFFF, 3);
+            out.u32_le(e.list);
+            out.u24_le(static_cast<std::uint32_t>(e.count));
         }
     }
-    out.insert(out.end(), lists.begin(), lists.end());
+    out.bytes(lists.bytes());
     for (const Bytes& p : packed)
-        out.insert(out.end(), p.begin(), p.end());
+        out.bytes(p);
     if (!o.suffixes.empty()) {
-        patch(out, suffix_field, out.size(), 4);
-        for (int i = 0; i < 16; ++i) {
-            Bytes entry(40, 0);
+        out.patch_le(L::SUFFIX_OFFSET, out.size(), 4);
+        for (int i = 0; i < L::SUFFIX_ENTRIES; ++i) {
+            const size_t entry = out.size();
             if (i < static_cast<int>(o.suffixes.size())) {
-                size_t k = 0;
                 for (char16_t c : o.suffixes[i].first)
-                    patch(entry, 2 * k++, c, 2);
-                ++k;
+                    out.u16_le(c);
+                out.u16_le(0);
                 for (char16_t c : o.suffixes[i].second)
-                    patch(entry, 2 * k++, c, 2);
+                    out.u16_le(c);
             }
-            out.insert(out.end(), entry.begin(), entry.end());
+            out.zeros(entry + L::SUFFIX_ENTRY_SIZE - out.size());
         }
     }
+    bytes = out.take();
     positions.resize(streets.size());
     for (size_t i = 0; i < streets.size(); ++i)
         positions[i] = laid[i].block << 16 | laid[i].offset;
@@ -511,16 +486,18 @@ XrAddrWriter::XrAddrWriter(const XrAddrFileOptions& options) : m_options(options
 
 std::uint32_t XrAddrWriter::add_county(const std::string& name, BYTE attribute)
 {
-    const std::uint32_t id = static_cast<std::uint32_t>(m_counties.size() / 4);
-    m_counties.insert(m_counties.end(), name.begin(), name.end());
-    m_counties.push_back(0);
-    m_counties.push_back(attribute);
-    while (m_counties.size() % 4 != 0)
-        m_counties.push_back(0);
+    const std::uint32_t id = static_cast<std::uint32_t>(m_counties.size() / L::COUNTY_ALIGN);
+    XrByteWriter w;
+    w.bytes() = std::move(m_counties);
+    w.bytes(name.data(), name.size());
+    w.u8(0);
+    w.u8(attribute);
+    w.align(L::COUNTY_ALIGN);
+    m_counties = w.take();
     return id;
 }
 
-int XrAddrWriter::add_street(const XrAddrStreetSpec& street)
+int XrAddrWriter::add_street(const XrAddrStreetDef& street)
 {
     m_streets.push_back(street);
     return static_cast<int>(m_streets.size()) - 1;
@@ -529,9 +506,9 @@ int XrAddrWriter::add_street(const XrAddrStreetSpec& street)
 unsigned int XrAddrWriter::tree_key(wchar_t folded)
 {
     if (folded >= 0x06F0 && folded <= 0x06F9)
-        return 5008 + (folded - 0x06F0);
+        return L::DIGIT_KEY + (folded - 0x06F0);
     if (folded >= L'0' && folded <= L'9')
-        return 5008 + (folded - L'0');
+        return L::DIGIT_KEY + (folded - L'0');
     return static_cast<unsigned int>(folded) & 0xFFFF;
 }
 
@@ -544,20 +521,5 @@ bool XrAddrWriter::build(std::vector<BYTE>& out, std::string& error)
 bool XrAddrWriter::write(const std::string& path, std::string& error)
 {
     std::vector<BYTE> bytes;
-    if (!build(bytes, error))
-        return false;
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!f.good()) {
-            std::remove(tmp.c_str());
-            return fail(error, "cannot write " + tmp);
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return fail(error, "cannot rename " + tmp);
-    }
-    return true;
+    return build(bytes, error) && xr_write_file_atomic(path, bytes, error);
 }

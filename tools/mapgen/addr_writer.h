@@ -11,7 +11,7 @@
 #include "common/container/xr_defs.h"
 
 // One road edge of a street with the house numbers of its two sides.
-struct XrAddrSegmentSpec {
+struct XrAddrSegmentDef {
     std::uint32_t gid = 0;
     bool numbers = true; // false: the segment has no house numbers
     int left_from = 0;
@@ -23,7 +23,7 @@ struct XrAddrSegmentSpec {
     bool right_mixed = false;
 };
 
-struct XrAddrStreetSpec {
+struct XrAddrStreetDef {
     enum Form { AUTO = -1, OFF = 0, ON = 1 };
 
     std::string name;         // UTF-8; no byte below 16
@@ -32,7 +32,7 @@ struct XrAddrStreetSpec {
     int type = 0;             // 0-7
     int language = 0xFF;      // index into the language codes (6.2 and later); beyond them: none
     // The edges; empty: the record has no segments of its own and stores gid.
-    std::vector<XrAddrSegmentSpec> segments;
+    std::vector<XrAddrSegmentDef> segments;
     std::uint32_t gid = 0;
     // Index of another street (as returned by add_street). Before 6.3: the
     // street whose record holds the segments of this one (which has none).
@@ -69,7 +69,7 @@ public:
     // three parts.
     std::uint32_t add_county(const std::string& name, BYTE attribute = 0);
     // Returns the street's index.
-    int add_street(const XrAddrStreetSpec& street);
+    int add_street(const XrAddrStreetDef& street);
     int get_street_count() const { return static_cast<int>(m_streets.size()); }
 
     bool build(std::vector<BYTE>& out, std::string& error);
@@ -87,7 +87,7 @@ public:
 private:
     XrAddrFileOptions m_options;
     std::vector<BYTE> m_counties;
-    std::vector<XrAddrStreetSpec> m_streets;
+    std::vector<XrAddrStreetDef> m_streets;
     std::vector<std::uint32_t> m_positions;
     unsigned int m_block_count = 0;
 };

@@ -1,6 +1,5 @@
 // Writer of extension files (".nce" speed-camera sets, POI partner sets and
-// other add-on content): one BER SET holding a header bag and one SEQUENCE of
-// two octet strings (target path, file contents) per file.
+// other add-on content; the layout of xr_extensionlayout.h).
 #pragma once
 
 #include <cstdint>
@@ -9,13 +8,14 @@
 #include <vector>
 
 #include "common/container/xr_defs.h"
+#include "tools/mapgen/ber_items.h"
 
 struct XrExtensionFileItem {
     std::string target; // "e:/poi/...", "e:/mapdata/...", "e:/extensions/..."
     std::vector<BYTE> contents;
 };
 
-struct XrExtensionFileSpec {
+struct XrExtensionFileDef {
     // Header key 1; left out when empty.
     std::string map_id;
     // Further header entries: key and UTF-8 text.
@@ -23,8 +23,6 @@ struct XrExtensionFileSpec {
     std::vector<XrExtensionFileItem> items;
 };
 
-// The bytes of one BER item: tag octet, length octets, contents.
-std::vector<BYTE> ber_item(BYTE tag, const std::vector<BYTE>& contents);
-
-std::vector<BYTE> build_extension_file(const XrExtensionFileSpec& spec);
-bool write_extension_file(const std::string& path, const XrExtensionFileSpec& spec);
+std::vector<BYTE> build_extension_file(const XrExtensionFileDef& file);
+// Writes through a temporary file renamed over path.
+bool write_extension_file(const std::string& path, const XrExtensionFileDef& file);

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 
-XrGdiffWriter::XrGdiffWriter(BYTE version) : m_bytes{0xD1, 0xFF, 0xD1, 0xFF, version} {}
-
-void XrGdiffWriter::put_be(std::uint32_t v, int n)
+XrGdiffWriter::XrGdiffWriter(BYTE version)
 {
-    for (int i = n - 1; i >= 0; --i)
-        m_bytes.push_back(static_cast<BYTE>(v >> (8 * i)));
+    m_out.u32_be(0xD1FFD1FF);
+    m_out.u8(version);
 }
 
 XrGdiffWriter& XrGdiffWriter::data(const std::vector<BYTE>& bytes)
@@ -16,15 +14,15 @@ XrGdiffWriter& XrGdiffWriter::data(const std::vector<BYTE>& bytes)
     if (n == 0)
         return *this;
     if (n <= 246) {
-        m_bytes.push_back(static_cast<BYTE>(n));
+        m_out.u8(static_cast<BYTE>(n));
     } else if (n <= 0xFFFF) {
-        m_bytes.push_back(247);
-        put_be(static_cast<std::uint32_t>(n), 2);
+        m_out.u8(247);
+        m_out.u16_be(static_cast<std::uint16_t>(n));
     } else {
-        m_bytes.push_back(248);
-        put_be(static_cast<std::uint32_t>(n), 4);
+        m_out.u8(248);
+        m_out.u32_be(static_cast<std::uint32_t>(n));
     }
-    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    m_out.bytes(bytes);
     return *this;
 }
 
@@ -33,22 +31,22 @@ XrGdiffWriter& XrGdiffWriter::copy(std::uint32_t position, std::uint32_t length)
     const int pos_width = position <= 0xFFFF ? 2 : 4;
     const int len_width = length <= 0xFF ? 1 : length <= 0xFFFF ? 2 : 4;
     const int len_index = len_width == 1 ? 0 : len_width == 2 ? 1 : 2;
-    m_bytes.push_back(static_cast<BYTE>((pos_width == 2 ? 249 : 252) + len_index));
-    put_be(position, pos_width);
-    put_be(length, len_width);
+    m_out.u8(static_cast<BYTE>((pos_width == 2 ? 249 : 252) + len_index));
+    m_out.be(position, pos_width);
+    m_out.be(length, len_width);
     return *this;
 }
 
 XrGdiffWriter& XrGdiffWriter::raw(BYTE command, const std::vector<BYTE>& fields)
 {
-    m_bytes.push_back(command);
-    m_bytes.insert(m_bytes.end(), fields.begin(), fields.end());
+    m_out.u8(command);
+    m_out.bytes(fields);
     return *this;
 }
 
 XrGdiffWriter& XrGdiffWriter::end()
 {
-    m_bytes.push_back(0);
+    m_out.u8(0);
     return *this;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
 
 class XrGdiffWriter {
@@ -21,12 +22,10 @@ public:
     // Command 0.
     XrGdiffWriter& end();
 
-    const std::vector<BYTE>& bytes() const { return m_bytes; }
+    const std::vector<BYTE>& bytes() const { return m_out.bytes(); }
 
 private:
-    void put_be(std::uint32_t v, int n);
-
-    std::vector<BYTE> m_bytes;
+    XrByteWriter m_out;
 };
 
 // The difference that turns old into new_data: COPY for every run of at

@@ -1,77 +1,62 @@
 #include "tools/mapgen/mbm_writer.h"
 
-#include <zlib.h>
-
+#include "common/container/xr_bytes.h"
+#include "common/misc/xr_packedfilelayout.h"
 #include "tools/mapgen/geom_tree.h"
+#include "tools/mapgen/zlib_stream.h"
+
+namespace L = xr_mbm_layout;
 
 namespace {
-
-constexpr std::uint32_t uid1 = 0x10000037;
-constexpr std::uint32_t uid2_plain = 0x10000042;
-constexpr std::uint32_t uid2_packed = 0x10101042;
 
 XrMbmBitmap with_compression(XrMbmBitmap b, std::uint32_t compression)
 {
     b.compression = compression;
-    if (compression == 1)
+    if (compression == L::COMPRESSION_RLE_BYTE)
         b.data = mbm_encode_rle_byte(b.data);
     return b;
 }
 
 } // namespace
 
-void mbm_put_u32(std::vector<BYTE>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-void mbm_set_u32(std::vector<BYTE>& out, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + i] = static_cast<BYTE>(v >> (8 * i));
-}
-
 std::vector<BYTE> mbm_encode_rle_byte(const std::vector<BYTE>& raw)
 {
-    std::vector<BYTE> out;
+    XrByteWriter out;
     std::size_t i = 0;
     while (i < raw.size()) {
         std::size_t run = 1;
-        while (i + run < raw.size() && run < 128 && raw[i + run] == raw[i])
+        while (i + run < raw.size() && run < L::RLE_MAX_RUN && raw[i + run] == raw[i])
             ++run;
         if (run >= 2) {
-            out.push_back(static_cast<BYTE>(run - 1));
-            out.push_back(raw[i]);
+            out.u8(static_cast<BYTE>(run - 1));
+            out.u8(raw[i]);
             i += run;
             continue;
         }
         // Literals up to the next pair of equal bytes.
         std::size_t n = 1;
-        while (i + n < raw.size() && n < 128 && !(i + n + 1 < raw.size() && raw[i + n] == raw[i + n + 1]))
+        while (i + n < raw.size() && n < L::RLE_MAX_RUN && !(i + n + 1 < raw.size() && raw[i + n] == raw[i + n + 1]))
             ++n;
-        out.push_back(static_cast<BYTE>(256 - n));
-        out.insert(out.end(), raw.begin() + i, raw.begin() + i + n);
+        out.u8(static_cast<BYTE>(256 - n));
+        out.bytes(raw.data() + i, n);
         i += n;
     }
-    return out;
+    return out.take();
 }
 
 std::vector<BYTE> mbm_encode_rle_12bit(const std::vector<std::uint16_t>& pixels)
 {
-    std::vector<BYTE> out;
+    XrByteWriter out;
     std::size_t i = 0;
     while (i < pixels.size()) {
-        std::uint16_t v = pixels[i] & 0x0FFF;
+        std::uint16_t v = pixels[i] & L::RLE12_VALUE_MASK;
         std::size_t run = 1;
-        while (i + run < pixels.size() && run < 16 && (pixels[i + run] & 0x0FFF) == v)
+        while (i + run < pixels.size() && run < L::RLE12_MAX_RUN && (pixels[i + run] & L::RLE12_VALUE_MASK) == v)
             ++run;
-        std::uint16_t word = static_cast<std::uint16_t>(((run - 1) << 12) | v);
-        out.push_back(static_cast<BYTE>(word));
-        out.push_back(static_cast<BYTE>(word >> 8));
+        out.u16_le(static_cast<std::uint16_t>(((run - 1) << L::RLE12_RUN_SHIFT) | v));
         i += run;
     }
-    return out;
+    return out.take();
 }
 
 XrMbmBitmap mbm_make_rgb(std::uint32_t width, std::uint32_t height, const std::vector<std::uint32_t>& rgb,
@@ -116,72 +101,68 @@ XrMbmBitmap mbm_make_mono(std::uint32_t width, std::uint32_t height, const std::
 
 std::vector<BYTE> mbm_record(const XrMbmBitmap& b)
 {
-    std::vector<BYTE> out;
-    const std::uint32_t header = b.header_length < 40 ? 40 : b.header_length;
-    mbm_put_u32(out, header + static_cast<std::uint32_t>(b.data.size()));
-    mbm_put_u32(out, b.header_length);
-    mbm_put_u32(out, b.width);
-    mbm_put_u32(out, b.height);
-    mbm_put_u32(out, b.width * 15); // twips at 96 dpi
-    mbm_put_u32(out, b.height * 15);
-    mbm_put_u32(out, b.bits_per_pixel);
-    mbm_put_u32(out, b.color_flag);
-    mbm_put_u32(out, b.palette_entries);
-    mbm_put_u32(out, b.compression);
-    out.resize(header, 0);
-    out.insert(out.end(), b.data.begin(), b.data.end());
-    return out;
+    XrByteWriter out;
+    const std::uint32_t header = b.header_length < L::HEADER_SIZE ? L::HEADER_SIZE : b.header_length;
+    out.u32_le(header + static_cast<std::uint32_t>(b.data.size()));
+    out.u32_le(b.header_length);
+    out.u32_le(b.width);
+    out.u32_le(b.height);
+    out.u32_le(b.width * 15); // twips at 96 dpi
+    out.u32_le(b.height * 15);
+    out.u32_le(b.bits_per_pixel);
+    out.u32_le(b.color_flag);
+    out.u32_le(b.palette_entries);
+    out.u32_le(b.compression);
+    out.zeros(header - out.size());
+    out.bytes(b.data);
+    return out.take();
 }
 
 std::vector<BYTE> mbm_file(const std::vector<XrMbmBitmap>& bitmaps)
 {
-    std::vector<BYTE> out;
-    mbm_put_u32(out, uid1);
-    mbm_put_u32(out, uid2_plain);
-    mbm_put_u32(out, 0);
-    mbm_put_u32(out, 0);
-    mbm_put_u32(out, 0); // directory offset, set below
+    XrByteWriter out;
+    out.u32_le(L::UID1);
+    out.u32_le(L::UID2_PLAIN);
+    out.zeros(L::PLAIN_HEAD_SIZE - out.size()); // the directory offset is set below
     std::vector<std::uint32_t> offsets;
     for (const XrMbmBitmap& b : bitmaps) {
         offsets.push_back(static_cast<std::uint32_t>(out.size()));
-        std::vector<BYTE> r = mbm_record(b);
-        out.insert(out.end(), r.begin(), r.end());
+        out.bytes(mbm_record(b));
     }
-    mbm_set_u32(out, 16, static_cast<std::uint32_t>(out.size()));
-    mbm_put_u32(out, static_cast<std::uint32_t>(offsets.size()));
+    out.patch_le(L::PLAIN_DIRECTORY_POINTER, out.size(), 4);
+    out.u32_le(static_cast<std::uint32_t>(offsets.size()));
     for (std::uint32_t o : offsets)
-        mbm_put_u32(out, o);
-    return out;
+        out.u32_le(o);
+    return out.take();
 }
 
 std::vector<BYTE> packed_file_array(const std::vector<BYTE>& head, const std::vector<std::vector<BYTE>>& items)
 {
-    std::vector<BYTE> out = head;
-    mbm_put_u32(out, static_cast<std::uint32_t>(items.size()));
-    const std::size_t table = out.size();
-    out.resize(table + 4 * items.size(), 0);
+    namespace P = xr_packed_file_layout;
+    XrByteWriter out;
+    out.bytes(head);
+    const std::size_t directory = out.size();
+    out.u32_le(static_cast<std::uint32_t>(items.size()));
+    out.zeros(P::OFFSET_SIZE * items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
-        mbm_set_u32(out, table + 4 * i, static_cast<std::uint32_t>(out.size()));
-        const std::vector<BYTE>& item = items[i];
-        uLongf packed_len = compressBound(static_cast<uLong>(item.size()));
-        std::vector<BYTE> packed(packed_len);
-        compress(packed.data(), &packed_len, item.data(), static_cast<uLong>(item.size()));
-        mbm_put_u32(out, static_cast<std::uint32_t>(item.size()));
-        mbm_put_u32(out, static_cast<std::uint32_t>(packed_len));
-        out.insert(out.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed_len));
+        out.patch_le(directory + P::DIRECTORY_HEAD + P::OFFSET_SIZE * i, out.size(), 4);
+        const std::vector<BYTE> packed = xr_zlib_stream(items[i]);
+        out.u32_le(static_cast<std::uint32_t>(items[i].size()));
+        out.u32_le(static_cast<std::uint32_t>(packed.size()));
+        out.bytes(packed);
     }
-    return out;
+    return out.take();
 }
 
 std::vector<BYTE> mbm_packed_file(const std::vector<XrMbmBitmap>& bitmaps)
 {
-    std::vector<BYTE> head;
-    mbm_put_u32(head, uid1);
-    mbm_put_u32(head, uid2_packed);
+    XrByteWriter head;
+    head.u32_le(L::UID1);
+    head.u32_le(L::UID2_PACKED);
     std::vector<std::vector<BYTE>> records;
     for (const XrMbmBitmap& b : bitmaps)
         records.push_back(mbm_record(b));
-    return packed_file_array(head, records);
+    return packed_file_array(head.bytes(), records);
 }
 
 bool write_mbm_file(const std::string& path, const std::vector<XrMbmBitmap>& bitmaps, bool packed,

@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "common/container/xr_defs.h"
+#include "common/gdi/xr_mbmlayout.h"
 
 // One bitmap record: the header fields and the pixel data as stored.
 struct XrMbmBitmap {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     std::uint32_t bits_per_pixel = 24; // as stored: 1, 4, 8, 12, 16, 24 or 32
-    std::uint32_t compression = 0;     // 0 none, 1 byte RLE, 2 12-bit RLE, ...
-    std::uint32_t header_length = 40;
+    std::uint32_t compression = xr_mbm_layout::COMPRESSION_NONE;
+    std::uint32_t header_length = xr_mbm_layout::HEADER_SIZE;
     std::uint32_t color_flag = 1;
     std::uint32_t palette_entries = 0;
     std::vector<BYTE> data; // encoded pixel data
@@ -41,27 +42,19 @@ XrMbmBitmap mbm_make_rgb(std::uint32_t width, std::uint32_t height, const std::v
 XrMbmBitmap mbm_make_mono(std::uint32_t width, std::uint32_t height, const std::vector<bool>& set,
                           std::uint32_t compression = 0);
 
-// The whole record: the 40-byte header (record length, header length,
-// width, height, twips, bits per pixel, colour flag, palette entries,
-// compression; a header length above 40 is filled with zeros) and the data.
+// The whole record: the 40-byte header (twips at 96 dpi; a header length
+// above 40 is filled with zeros) and the data.
 std::vector<BYTE> mbm_record(const XrMbmBitmap& bitmap);
 
-// A plain MBM file: UIDs 0x10000037 and 0x10000042, two zero words, the
-// directory offset at 16, the records, then the directory (count, offsets).
+// A plain MBM file.
 std::vector<BYTE> mbm_file(const std::vector<XrMbmBitmap>& bitmaps);
-// A packed MBM file: UIDs 0x10000037 and 0x10101042, the directory at 8,
-// then the entries (uncompressed length, compressed length, zlib stream).
+// A packed MBM file.
 std::vector<BYTE> mbm_packed_file(const std::vector<XrMbmBitmap>& bitmaps);
 
-// A packed file array: the head bytes, the directory right behind them (a
-// count, then the entry offsets), then each item as its uncompressed
-// length, compressed length and zlib stream.
+// A packed file array (xr_packedfilelayout.h): the head bytes, the directory
+// right behind them, then the entries.
 std::vector<BYTE> packed_file_array(const std::vector<BYTE>& head, const std::vector<std::vector<BYTE>>& items);
 
 // Writes either kind (to a temporary name, then renamed).
 bool write_mbm_file(const std::string& path, const std::vector<XrMbmBitmap>& bitmaps, bool packed,
                     std::string& error);
-
-// Little-endian appends shared by the writers of this format.
-void mbm_put_u32(std::vector<BYTE>& out, std::uint32_t v);
-void mbm_set_u32(std::vector<BYTE>& out, std::size_t at, std::uint32_t v);

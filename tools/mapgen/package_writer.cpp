@@ -3,38 +3,44 @@
 #include <cstdio>
 #include <zlib.h>
 
-void XrPackageWriter::put_le(std::uint32_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        m_bytes.push_back((BYTE)(v >> (8 * i)));
-}
+#include "common/update/xr_packagelayout.h"
+
+namespace L = xr_package_layout;
 
 XrPackageWriter& XrPackageWriter::add(const Member& m)
 {
-    std::size_t head_start = m_bytes.size();
+    const std::size_t head_start = m_out.size();
     BYTE flags = 0;
     if (m.header_crc)
-        flags |= 0x02;
+        flags |= L::FLAG_HEADER_CRC;
     if (!m.extra.empty())
-        flags |= 0x04;
+        flags |= L::FLAG_EXTRA;
     if (!m.name.empty())
-        flags |= 0x08;
+        flags |= L::FLAG_NAME;
     if (!m.comment.empty())
-        flags |= 0x10;
-    m_bytes.insert(m_bytes.end(), {0x1f, 0x8b, 8, flags, 0, 0, 0, 0, 0, 3});
+        flags |= L::FLAG_COMMENT;
+    m_out.u8(L::MAGIC_0);
+    m_out.u8(L::MAGIC_1);
+    m_out.u8(L::METHOD_DEFLATE);
+    m_out.u8(flags);
+    m_out.zeros(L::UNUSED_HEADER_BYTES - 1);
+    m_out.u8(L::OS_UNIX);
     if (!m.extra.empty()) {
-        put_le((std::uint32_t)m.extra.size(), 2);
-        m_bytes.insert(m_bytes.end(), m.extra.begin(), m.extra.end());
+        m_out.u16_le(static_cast<std::uint16_t>(m.extra.size()));
+        m_out.bytes(m.extra);
     }
     for (const std::string* s : {&m.name, &m.comment}) {
         if (!s->empty()) {
-            m_bytes.insert(m_bytes.end(), s->begin(), s->end());
-            m_bytes.push_back(0);
+            m_out.bytes(s->data(), s->size());
+            m_out.u8(0);
         }
     }
-    if (m.header_crc)
-        put_le(crc32(0, m_bytes.data() + head_start, (uInt)(m_bytes.size() - head_start)) & 0xffff, 2);
+    if (m.header_crc) {
+        const uLong crc = crc32(0, m_out.bytes().data() + head_start, (uInt)(m_out.size() - head_start));
+        m_out.u16_le(static_cast<std::uint16_t>(crc));
+    }
 
+    // A raw deflate stream (negative window bits: no zlib wrapper).
     z_stream z{};
     deflateInit2(&z, m.level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     std::vector<BYTE> out(deflateBound(&z, (uLong)m.data.size()) + 16);
@@ -45,10 +51,10 @@ XrPackageWriter& XrPackageWriter::add(const Member& m)
     deflate(&z, Z_FINISH);
     out.resize(out.size() - z.avail_out);
     deflateEnd(&z);
-    m_bytes.insert(m_bytes.end(), out.begin(), out.end());
+    m_out.bytes(out);
 
-    put_le((std::uint32_t)crc32(0, m.data.data(), (uInt)m.data.size()) ^ m.crc_xor, 4);
-    put_le((std::uint32_t)m.data.size(), 4);
+    m_out.u32_le((std::uint32_t)crc32(0, m.data.data(), (uInt)m.data.size()) ^ m.crc_xor);
+    m_out.u32_le((std::uint32_t)m.data.size());
     return *this;
 }
 
@@ -66,7 +72,7 @@ XrPackageWriter& XrPackageWriter::add(const std::string& text)
 
 XrPackageWriter& XrPackageWriter::raw(const std::vector<BYTE>& bytes)
 {
-    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    m_out.bytes(bytes);
     return *this;
 }
 
@@ -75,6 +81,7 @@ bool XrPackageWriter::save(const std::string& path) const
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr)
         return false;
-    bool ok = m_bytes.empty() || std::fwrite(m_bytes.data(), 1, m_bytes.size(), f) == m_bytes.size();
+    const std::vector<BYTE>& bytes = m_out.bytes();
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }

@@ -1,11 +1,13 @@
-// Writer of packages: gzip members (RFC 1952) appended back to back, with
-// the optional header fields and a stored CRC-32 that can be falsified.
+// Writer of packages (xr_packagelayout.h): gzip members appended back to
+// back, with the optional header fields and a stored CRC-32 that can be
+// falsified.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
 
 class XrPackageWriter {
@@ -26,12 +28,10 @@ public:
     // Bytes appended as they are.
     XrPackageWriter& raw(const std::vector<BYTE>& bytes);
 
-    const std::vector<BYTE>& bytes() const { return m_bytes; }
+    const std::vector<BYTE>& bytes() const { return m_out.bytes(); }
     // Writes the bytes to a file; false on failure.
     bool save(const std::string& path) const;
 
 private:
-    void put_le(std::uint32_t v, int n);
-
-    std::vector<BYTE> m_bytes;
+    XrByteWriter m_out;
 };

@@ -1,6 +1,7 @@
 #include "tools/mapgen/servcom_writer.h"
 
 #include "common/container/xr_bytearray.h"
+#include "tools/mapgen/ber_items.h"
 
 std::vector<std::uint8_t> servcom_compress(const std::vector<std::uint8_t>& bytes)
 {
@@ -15,17 +16,9 @@ std::vector<std::uint8_t> servcom_compress(const std::vector<std::uint8_t>& byte
 
 std::vector<std::uint8_t> servcom_reply_body(const std::vector<std::uint8_t>& encoding, std::int32_t announced)
 {
-    // INTEGER, the fewest two's-complement octets.
-    std::vector<std::uint8_t> contents;
-    std::uint32_t v = static_cast<std::uint32_t>(announced);
-    for (int i = 3; i >= 0; --i)
-        contents.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    while (contents.size() > 1 && ((contents[0] == 0 && !(contents[1] & 0x80)) ||
-                                   (contents[0] == 0xFF && (contents[1] & 0x80))))
-        contents.erase(contents.begin());
-    std::vector<std::uint8_t> body = {0x02, static_cast<std::uint8_t>(contents.size())};
-    body.insert(body.end(), contents.begin(), contents.end());
-    std::vector<std::uint8_t> packed = servcom_compress(encoding);
+    static_assert(xr_servcom_layout::LENGTH_TAG == XR_BER_INTEGER);
+    std::vector<std::uint8_t> body = ber_integer(announced);
+    const std::vector<std::uint8_t> packed = servcom_compress(encoding);
     body.insert(body.end(), packed.begin(), packed.end());
     return body;
 }

@@ -1,9 +1,10 @@
-// The body of a ServCom reply: a BER INTEGER holding the length of the reply
-// bag's BER encoding, then the zlib stream of that encoding.
+// The body of a ServCom reply (the layout of xr_servcomlayout.h).
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "apps/services/xr_servcomlayout.h"
 
 // The reply body of a bag encoding.
 std::vector<std::uint8_t> servcom_reply_body(const std::vector<std::uint8_t>& encoding);

@@ -3,28 +3,12 @@
 #include <algorithm>
 #include <map>
 
+#include "common/container/xr_bytes.h"
 #include "tools/mapgen/geom_tree.h"
 
+namespace L = xr_signs_layout;
+
 namespace {
-
-constexpr int INDEX_OFFSET = 210;
-constexpr int MAX_BUCKETS = 32767;
-constexpr int MAX_BUCKET_BYTES = 32767;
-constexpr int MAX_KEYS = 255;
-constexpr int MAX_FOLLOWING = 255;
-constexpr unsigned int END_OF_RECORDS = 0xFFFF;
-
-void put_le(std::vector<BYTE>& out, std::uint32_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-void set_le(std::vector<BYTE>& out, size_t at, std::uint32_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        out[at + i] = static_cast<BYTE>(v >> (8 * i));
-}
 
 std::string gid_text(XrGid gid)
 {
@@ -32,53 +16,54 @@ std::string gid_text(XrGid gid)
 }
 
 // The records of one gid, ended by the terminator.
-bool append_records(const XrSignsEntry& entry, std::vector<BYTE>& out, std::string& error)
+bool append_records(const XrSignsEntry& entry, XrByteWriter& out, std::string& error)
 {
     for (const XrSignsRecord& r : entry.records) {
-        if (r.following.size() > MAX_FOLLOWING) {
+        if (r.following.size() > L::MAX_FOLLOWING) {
             error = gid_text(entry.gid) + ": more than 255 edges on a path";
             return false;
         }
-        size_t start = out.size();
-        put_le(out, 0, 2);
-        out.push_back(static_cast<BYTE>(r.following.size()));
+        const size_t start = out.size();
+        out.u16_le(0); // the size, set below
+        out.u8(static_cast<BYTE>(r.following.size()));
         for (XrGid g : r.following)
-            put_le(out, g, 4);
+            out.u32_le(g);
         for (const XrSignsInstruction& in : r.instructions) {
             if (in.text.find('\0') != std::string::npos) {
                 error = gid_text(entry.gid) + ": NUL byte in an instruction text";
                 return false;
             }
-            out.push_back(in.kind);
-            out.insert(out.end(), in.text.begin(), in.text.end());
-            out.push_back(0);
+            out.u8(in.kind);
+            out.bytes(in.text.data(), in.text.size());
+            out.u8(0);
         }
-        size_t size = out.size() - start;
-        if (size >= END_OF_RECORDS) {
+        const size_t size = out.size() - start;
+        if (size >= L::END_OF_RECORDS) {
             error = gid_text(entry.gid) + ": record too long";
             return false;
         }
-        set_le(out, start, static_cast<std::uint32_t>(size), 2);
+        out.patch_le(start + L::RECORD_SIZE, size, 2);
     }
-    put_le(out, END_OF_RECORDS, 2);
+    out.u16_le(L::END_OF_RECORDS);
     return true;
 }
 
-bool build_bucket(const std::vector<const XrSignsEntry*>& entries, std::vector<BYTE>& out, std::string& error)
+bool build_bucket(const std::vector<const XrSignsEntry*>& entries, XrByteWriter& out, std::string& error)
 {
-    if (entries.size() > MAX_KEYS) {
+    if (entries.size() > L::MAX_KEYS) {
         error = "more than 255 gids in one bucket; use more buckets";
         return false;
     }
-    out.push_back(static_cast<BYTE>(entries.size()));
-    size_t keys = out.size();
-    out.resize(keys + 6 * entries.size());
+    out.u8(static_cast<BYTE>(entries.size()));
+    const size_t keys = out.size();
+    out.zeros(L::KEY_SIZE * entries.size());
     for (size_t k = 0; k < entries.size(); ++k) {
-        set_le(out, keys + 6 * k, entries[k]->gid, 4);
-        set_le(out, keys + 6 * k + 4, static_cast<std::uint32_t>(out.size()), 2);
+        const size_t key = keys + L::KEY_SIZE * k;
+        out.patch_le(key + L::KEY_GID, entries[k]->gid, 4);
+        out.patch_le(key + L::KEY_RECORD, out.size(), 2);
         if (!append_records(*entries[k], out, error))
             return false;
-        if (out.size() > MAX_BUCKET_BYTES) {
+        if (out.size() > L::MAX_BUCKET_BYTES) {
             error = "bucket longer than 32767 bytes; use more buckets";
             return false;
         }
@@ -90,59 +75,61 @@ bool build_bucket(const std::vector<const XrSignsEntry*>& entries, std::vector<B
 
 std::uint32_t xr_signs_hash(XrGid gid)
 {
-    return (gid & 0xFFFFu) * 8923u + (gid >> 16) * 213522346u;
+    return L::hash_gid(gid);
 }
 
-int xr_signs_bucket_count(const XrSignsSpec& spec)
+int xr_signs_bucket_count(const XrSignsFile& file)
 {
-    if (spec.buckets != 0)
-        return spec.buckets;
-    return static_cast<int>(std::clamp<size_t>(spec.entries.size() / 4, 1, MAX_BUCKETS));
+    if (file.buckets != 0)
+        return file.buckets;
+    return static_cast<int>(std::clamp<size_t>(file.entries.size() / 4, 1, L::MAX_BUCKETS));
 }
 
-bool build_signs(const XrSignsSpec& spec, std::vector<BYTE>& out, std::string& error)
+bool build_signs(const XrSignsFile& file, std::vector<BYTE>& bytes, std::string& error)
 {
-    int n = xr_signs_bucket_count(spec);
-    if (n < 1 || n > MAX_BUCKETS) {
+    int n = xr_signs_bucket_count(file);
+    if (n < 1 || n > L::MAX_BUCKETS) {
         error = "bucket count outside 1..32767";
         return false;
     }
     // Entries by bucket, sorted by gid.
     std::vector<std::map<XrGid, const XrSignsEntry*>> buckets(static_cast<size_t>(n));
-    for (const XrSignsEntry& e : spec.entries) {
-        auto& b = buckets[xr_signs_hash(e.gid) % static_cast<std::uint32_t>(n)];
+    for (const XrSignsEntry& e : file.entries) {
+        auto& b = buckets[L::hash_gid(e.gid) % static_cast<std::uint32_t>(n)];
         if (!b.emplace(e.gid, &e).second) {
             error = gid_text(e.gid) + " given twice";
             return false;
         }
     }
 
-    out.clear();
-    out.insert(out.end(), {'X', 'R', 'S', 'P'});
-    put_le(out, 2, 4);
-    put_le(out, static_cast<std::uint32_t>(n), 2);
-    for (const XrSignsColorScheme& s : spec.schemes) {
-        out.insert(out.end(), s.colors, s.colors + 9);
-        out.push_back(s.shape);
+    XrByteWriter out;
+    out.bytes(L::MAGIC, L::MAGIC_SIZE);
+    out.u32_le(L::VERSION);
+    out.u16_le(static_cast<std::uint16_t>(n));
+    // Scheme i lies at i * SCHEME_SIZE: the header takes the place of scheme 0.
+    for (const XrSignsColorScheme& s : file.schemes) {
+        out.bytes(s.colors, L::SCHEME_COLORS);
+        out.u8(s.shape);
     }
-    out.resize(INDEX_OFFSET + 6 * static_cast<size_t>(n));
+    out.zeros(L::INDEX_OFFSET + L::INDEX_ENTRY_SIZE * static_cast<size_t>(n) - out.size());
     for (int i = 0; i < n; ++i) {
         std::vector<const XrSignsEntry*> entries;
         for (const auto& kv : buckets[static_cast<size_t>(i)])
             entries.push_back(kv.second);
-        std::vector<BYTE> bytes;
-        if (!entries.empty() && !build_bucket(entries, bytes, error))
+        XrByteWriter bucket;
+        if (!entries.empty() && !build_bucket(entries, bucket, error))
             return false;
-        size_t at = INDEX_OFFSET + 6 * static_cast<size_t>(i);
-        set_le(out, at, static_cast<std::uint32_t>(out.size()), 4);
-        set_le(out, at + 4, static_cast<std::uint32_t>(bytes.size()), 2);
-        out.insert(out.end(), bytes.begin(), bytes.end());
+        const size_t at = L::INDEX_OFFSET + L::INDEX_ENTRY_SIZE * static_cast<size_t>(i);
+        out.patch_le(at + L::INDEX_BUCKET_OFFSET, out.size(), 4);
+        out.patch_le(at + L::INDEX_BUCKET_LENGTH, bucket.size(), 2);
+        out.bytes(bucket.bytes());
     }
+    bytes = out.take();
     return true;
 }
 
-bool write_signs(const std::string& path, const XrSignsSpec& spec, std::string& error)
+bool write_signs(const std::string& path, const XrSignsFile& file, std::string& error)
 {
     std::vector<BYTE> bytes;
-    return build_signs(spec, bytes, error) && xr_write_file_atomic(path, bytes, error);
+    return build_signs(file, bytes, error) && xr_write_file_atomic(path, bytes, error);
 }

@@ -1,12 +1,13 @@
 // Writer of signpost files ("signs.bin", magic "XRSP", version 2): colour
 // schemes and, per road edge, records of a path with instruction lines, in
-// hash buckets (the layout XrSignpostAccessor reads).
+// hash buckets (the layout of xr_signslayout.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/addr/xr_signslayout.h"
 #include "common/container/xr_defs.h"
 #include "common/db/xr_gid.h"
 
@@ -31,8 +32,8 @@ struct XrSignsColorScheme {
     BYTE shape = 1; // written as given
 };
 
-struct XrSignsSpec {
-    static constexpr int NUM_SCHEMES = 20;
+struct XrSignsFile {
+    static constexpr int NUM_SCHEMES = xr_signs_layout::NUM_SCHEMES;
     XrSignsColorScheme schemes[NUM_SCHEMES];
     int buckets = 0; // 1 to 32767; 0: one per four entries
     std::vector<XrSignsEntry> entries;
@@ -40,10 +41,10 @@ struct XrSignsSpec {
 
 // The hash of a gid before the modulo by the bucket count.
 std::uint32_t xr_signs_hash(XrGid gid);
-// The bucket count the spec gives (or the one chosen for it).
-int xr_signs_bucket_count(const XrSignsSpec& spec);
+// The bucket count asked for, or the one chosen from the number of entries.
+int xr_signs_bucket_count(const XrSignsFile& file);
 
 // False, with an error text, for duplicate gids, texts with a NUL byte, or
 // sizes the format cannot hold.
-bool build_signs(const XrSignsSpec& spec, std::vector<BYTE>& out, std::string& error);
-bool write_signs(const std::string& path, const XrSignsSpec& spec, std::string& error);
+bool build_signs(const XrSignsFile& file, std::vector<BYTE>& out, std::string& error);
+bool write_signs(const std::string& path, const XrSignsFile& file, std::string& error);

@@ -2,97 +2,81 @@
 
 #include "tools/mapgen/geom_tree.h"
 
-void XrSymbolProgram::u16(std::uint32_t v)
-{
-    m_bytes.push_back(static_cast<BYTE>(v));
-    m_bytes.push_back(static_cast<BYTE>(v >> 8));
-}
-
-void XrSymbolProgram::i32(int v)
-{
-    const auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        m_bytes.push_back(static_cast<BYTE>(u >> (8 * i)));
-}
+namespace L = xr_symbol_layout;
 
 XrSymbolProgram& XrSymbolProgram::points(std::uint16_t code, const std::vector<Point>& pts)
 {
-    u16(code);
-    u16(static_cast<std::uint32_t>(pts.size()));
+    m_out.u16_le(code);
+    m_out.u16_le(static_cast<std::uint16_t>(pts.size()));
     for (const Point& p : pts) {
-        i32(p.first);
-        i32(p.second);
+        m_out.u32_le(static_cast<std::uint32_t>(p.first));
+        m_out.u32_le(static_cast<std::uint32_t>(p.second));
     }
     return *this;
 }
 
 XrSymbolProgram& XrSymbolProgram::ellipse(std::uint16_t code, int cx, int cy, int rx, int ry)
 {
-    u16(code);
-    u16(0);
-    i32(cx);
-    i32(cy);
-    i32(rx);
-    i32(ry);
+    m_out.u16_le(code);
+    m_out.u16_le(0);
+    for (int v : {cx, cy, rx, ry})
+        m_out.u32_le(static_cast<std::uint32_t>(v));
     return *this;
 }
 
 XrSymbolProgram& XrSymbolProgram::polyline(const std::vector<Point>& pts)
 {
-    return points(1, pts);
+    return points(L::CMD_POLYLINE, pts);
 }
 
 XrSymbolProgram& XrSymbolProgram::polygon(const std::vector<Point>& pts)
 {
-    return points(3, pts);
+    return points(L::CMD_POLYGON, pts);
 }
 
 XrSymbolProgram& XrSymbolProgram::ellipse(int cx, int cy, int rx, int ry)
 {
-    return ellipse(5, cx, cy, rx, ry);
+    return ellipse(L::CMD_ELLIPSE, cx, cy, rx, ry);
 }
 
 XrSymbolProgram& XrSymbolProgram::filled_ellipse(int cx, int cy, int rx, int ry)
 {
-    return ellipse(6, cx, cy, rx, ry);
+    return ellipse(L::CMD_FILLED_ELLIPSE, cx, cy, rx, ry);
 }
 
 XrSymbolProgram& XrSymbolProgram::select(std::uint16_t brush, std::uint16_t pen)
 {
-    u16(9);
-    u16(brush);
-    u16(pen);
-    u16(0);
+    m_out.u16_le(L::CMD_SELECT);
+    m_out.u16_le(brush);
+    m_out.u16_le(pen);
+    m_out.u16_le(0);
     return *this;
 }
 
 XrSymbolProgram& XrSymbolProgram::end()
 {
-    u16(0);
+    m_out.u16_le(L::CMD_END);
     return *this;
 }
 
 XrSymbolProgram& XrSymbolProgram::raw(const std::vector<BYTE>& bytes)
 {
-    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    m_out.bytes(bytes);
     return *this;
 }
 
 std::vector<BYTE> symbol_library(const std::vector<XrSymbolDef>& symbols, std::uint32_t version)
 {
-    std::vector<BYTE> out = {'X', 'R', 'S', 'F'};
-    auto put = [&out](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            out.push_back(static_cast<BYTE>(v >> (8 * i)));
-    };
-    put(version, 4);
-    put(static_cast<std::uint32_t>(symbols.size()), 4);
+    XrByteWriter out;
+    out.bytes(L::MAGIC, L::MAGIC_SIZE);
+    out.u32_le(version);
+    out.u32_le(static_cast<std::uint32_t>(symbols.size()));
     for (const XrSymbolDef& s : symbols) {
-        put(s.code, 2);
-        put(static_cast<std::uint32_t>(s.program.size()), 2);
-        out.insert(out.end(), s.program.begin(), s.program.end());
+        out.u16_le(s.code);
+        out.u16_le(static_cast<std::uint16_t>(s.program.size()));
+        out.bytes(s.program);
     }
-    return out;
+    return out.take();
 }
 
 bool write_symbol_library(const std::string& path, const std::vector<XrSymbolDef>& symbols, std::string& error)

@@ -1,20 +1,15 @@
 #include "tools/mapgen/unicode_binmap.h"
 
-#include <fstream>
+#include "common/container/xr_bytes.h"
+#include "tools/mapgen/geom_tree.h"
 
 namespace {
 
-void put_u16(std::vector<BYTE>& out, unsigned int v)
-{
-    out.push_back(static_cast<BYTE>(v & 0xFF));
-    out.push_back(static_cast<BYTE>((v >> 8) & 0xFF));
-}
-
-void put_table(std::vector<BYTE>& out, const XrUnicodeEntries& table)
+void put_table(XrByteWriter& out, const XrUnicodeEntries& table)
 {
     for (const XrUnicodeUtil::Entry& e : table) {
-        put_u16(out, e.c);
-        put_u16(out, e.m);
+        out.u16_le(e.c);
+        out.u16_le(e.m);
     }
 }
 
@@ -23,18 +18,17 @@ void put_table(std::vector<BYTE>& out, const XrUnicodeEntries& table)
 std::vector<BYTE> build_unicode_binmap(const XrUnicodeEntries& fold, const XrUnicodeEntries& upper,
                                        const XrUnicodeEntries& lower)
 {
+    namespace L = xr_unicode_layout;
     std::size_t n = upper.size();
-    if (lower.size() != n || fold.size() != n + XrUnicodeUtil::extra_fold_entries ||
-        n >= XrUnicodeUtil::max_table_size)
+    if (lower.size() != n || fold.size() != n + L::EXTRA_FOLD_ENTRIES || n >= L::MAX_TABLE_SIZE)
         return {};
-    std::vector<BYTE> out;
-    out.reserve(XrUnicodeUtil::file_size(static_cast<unsigned int>(n)));
-    put_u16(out, static_cast<unsigned int>(n & 0xFFFF));
-    put_u16(out, static_cast<unsigned int>(n >> 16));
+    XrByteWriter out;
+    out.bytes().reserve(L::file_size(static_cast<unsigned int>(n)));
+    out.u32_le(static_cast<std::uint32_t>(n));
     put_table(out, fold);
     put_table(out, upper);
     put_table(out, lower);
-    return out;
+    return out.take();
 }
 
 void built_in_unicode_tables(XrUnicodeEntries& fold, XrUnicodeEntries& upper, XrUnicodeEntries& lower)
@@ -53,12 +47,8 @@ bool write_unicode_binmap(const std::string& path, const XrUnicodeEntries& fold,
                           const XrUnicodeEntries& lower)
 {
     std::vector<BYTE> bytes = build_unicode_binmap(fold, upper, lower);
-    if (bytes.empty())
-        return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    std::string error;
+    return !bytes.empty() && xr_write_file_atomic(path, bytes, error);
 }
 
 bool write_unicode_binmap(const std::string& path)

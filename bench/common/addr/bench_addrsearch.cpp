@@ -57,7 +57,7 @@ const Database& database()
         name[0] = static_cast<char>(name[0] - 'a' + 'A');
         if (pick(0, 20) == 0)
             name = std::to_string(pick(1, 99)) + " " + name;
-        XrAddrStreetSpec s;
+        XrAddrStreetDef s;
         s.name = name;
         s.suffix = pick(0, 4);
         s.county = towns[pick(0, TOWNS - 1)];
@@ -65,7 +65,7 @@ const Database& database()
         const int n = pick(1, 6);
         int number = 1;
         for (int k = 0; k < n; ++k) {
-            XrAddrSegmentSpec g;
+            XrAddrSegmentDef g;
             g.gid = static_cast<std::uint32_t>(pick(0, 4000)) << 16 | static_cast<std::uint32_t>(pick(0, 60000));
             g.left_from = number;
             g.left_to = number + 2 * pick(0, 20);

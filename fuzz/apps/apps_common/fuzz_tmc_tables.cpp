@@ -1,6 +1,7 @@
 // TMC tables from arbitrary bytes: the input is split into "tmc_paths.bin"
 // and "tmc_locations.bin", then every lookup runs on keys from the data.
 #include "apps/apps_common/xr_tmctablefile.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 
 #include <algorithm>
@@ -26,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 8)
         return 0;
     // The first two bytes give the split, the next four a key.
-    const std::size_t split = std::min<std::size_t>((data[0] | (data[1] << 8)), size - 6);
-    const std::uint16_t table = static_cast<std::uint16_t>(data[2] | (data[3] << 8));
-    const std::uint16_t code = static_cast<std::uint16_t>(data[4] | (data[5] << 8));
+    const std::size_t split = std::min<std::size_t>(xr_bytes::get_u16_le(data), size - 6);
+    const std::uint16_t table = xr_bytes::get_u16_le(data + 2);
+    const std::uint16_t code = xr_bytes::get_u16_le(data + 4);
     const std::uint8_t* rest = data + 6;
     const std::size_t rest_size = size - 6;
     XrTmcTableFile tables;

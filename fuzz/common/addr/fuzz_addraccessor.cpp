@@ -5,22 +5,20 @@
 // is the file itself.
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include <zlib.h>
-
 #include "common/addr/xr_addraccessor.h"
+#include "common/addr/xr_addrlayout.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+namespace L = xr_addr_layout;
 
-void put(Bytes& b, std::uint32_t v, int n)
-{
-    for (int i = 0; i < n; ++i)
-        b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
+using Bytes = std::vector<BYTE>;
 
 // A file of one block holding the records, a county area, two countries,
 // two languages, a suffix table and a tree of one entry over the block.
@@ -28,73 +26,76 @@ Bytes wrap(const BYTE* records, size_t size, unsigned int minor)
 {
     if (size > 65535)
         size = 65535;
-    Bytes block(compressBound(size));
-    uLongf zlen = block.size();
-    if (compress(block.data(), &zlen, records, size) != Z_OK || zlen > 0xFFFF)
+    const Bytes block = xr_zlib_stream(Bytes(records, records + size));
+    if (block.empty() || block.size() > 0xFFFF)
         return {};
-    block.resize(zlen);
-    const unsigned int header = minor >= 2 ? 52 : minor == 1 ? 50 : 48;
-    const unsigned int languages = minor >= 2 ? 2 : 0;
+    const unsigned int version = 6 << 16 | minor;
+    const unsigned int header = L::header_size(version);
+    const unsigned int languages = version >= L::VERSION_6_2 ? 2 : 0;
     const Bytes counties = {'A', 0, 7, 0, 'B', '#', 'C', 0, 250, 0, 0, 0};
-    const unsigned int tree = header + 4 * languages + counties.size() + 2 * 32 + 8;
-    const unsigned int tree_size = 2 + 2 * 15;
+    const unsigned int tree = header + L::LANGUAGE_CODE_SIZE * languages + counties.size() +
+                              2 * L::COUNTRY_NAME_SIZE + L::INDEX_ENTRY_SIZE;
+    const unsigned int tree_size = L::NODE_HEAD_SIZE + 2 * L::ENTRY_SIZE;
     const unsigned int lists = tree + tree_size;
     const unsigned int blocks = lists + 8;
-    const unsigned int suffixes = blocks + zlen;
+    const unsigned int suffixes = blocks + static_cast<unsigned int>(block.size());
 
-    Bytes f;
-    put(f, 'X' | 'R' << 8 | 'A' << 16 | 'L' << 24, 4);
-    put(f, 6, 2);
-    put(f, minor, 2);
-    put(f, 1, 4);
-    put(f, 2, 4);
-    put(f, 1, 4);
-    put(f, counties.size(), 4);
-    put(f, tree_size, 4);
-    put(f, suffixes, 4);
-    put(f, 0, 4);
-    put(f, 0, 4);
-    put(f, 4, 2);
-    put(f, languages, 2);
-    f.resize(header, 0);
+    XrByteWriter f;
+    f.u32_le(L::MAGIC);
+    f.u16_le(6);
+    f.u16_le(static_cast<std::uint16_t>(minor));
+    f.u32_le(1);
+    f.u32_le(2);
+    f.u32_le(1);
+    f.u32_le(static_cast<std::uint32_t>(counties.size()));
+    f.u32_le(tree_size);
+    f.u32_le(suffixes);
+    f.zeros(L::RESERVED_SIZE);
+    f.u16_le(4);
+    f.u16_le(static_cast<std::uint16_t>(languages));
+    f.zeros(header - f.size());
     if (languages > 0) {
-        put(f, 'f' | 'i' << 8 | 'n' << 16, 4);
-        put(f, 0x617261, 4);
+        f.u32_le('f' | 'i' << 8 | 'n' << 16);
+        f.u32_le(0x617261);
     }
-    f.insert(f.end(), counties.begin(), counties.end());
+    f.bytes(counties);
     for (const char* c : {"Suomi", "Sverige"}) {
-        Bytes field(32, 0);
-        std::memcpy(field.data(), c, std::strlen(c));
-        f.insert(f.end(), field.begin(), field.end());
+        f.bytes(c, std::strlen(c));
+        f.zeros(L::COUNTRY_NAME_SIZE - std::strlen(c));
     }
-    put(f, size, 2);
-    put(f, zlen, 2);
-    put(f, blocks | 0x80000000u, 4);
+    f.u16_le(static_cast<std::uint16_t>(size));
+    f.u16_le(static_cast<std::uint16_t>(block.size()));
+    f.u32_le(blocks | L::INDEX_LAST_BLOCK);
     // Root: "A" -> a child node, "B" -> the block's first record.
-    put(f, 2, 2);
-    put(f, 'A', 2);
-    put(f, 0xFFFF, 2);
-    put(f, tree, 4);
-    put(f, 0, 4);
-    put(f, 3, 3);
-    put(f, 'B', 2);
-    put(f, 0, 4);
-    put(f, 0, 2);
-    put(f, 0xFFFFFFFF, 4);
-    put(f, 1, 3);
+    f.u16_le(2);
+    f.u16_le('A');
+    f.u16_le(L::CHILD_MARK);
+    f.u32_le(tree);
+    f.u32_le(0);
+    f.u24_le(3);
+    f.u16_le('B');
+    f.u32_le(0);
+    f.u16_le(0);
+    f.u32_le(L::NO_LIST);
+    f.u24_le(1);
     // One county-id list: 0 and 1.
-    put(f, 0x800000 | 2, 3);
-    put(f, 2, 3);
-    put(f, 0 << 2 | 1, 1);
-    put(f, 1 << 2 | 1, 1);
-    f.insert(f.end(), block.begin(), block.end());
-    Bytes table(640, 0);
-    const char16_t* entries[] = {u" Street\0St", u" Road\0Rd"};
-    const size_t units[] = {10, 8};
-    for (int i = 0; i < 2; ++i)
-        std::memcpy(table.data() + 40 * i, entries[i], 2 * units[i]);
-    f.insert(f.end(), table.begin(), table.end());
-    return f;
+    f.u24_le(L::PLAIN_LIST | 2);
+    f.u24_le(2);
+    f.u8(0 << L::ID_TAG_BITS | L::ID_BYTE);
+    f.u8(1 << L::ID_TAG_BITS | L::ID_BYTE);
+    f.bytes(block);
+    // Two suffix entries, each its two strings, and fourteen unused ones.
+    const std::u16string suffix_texts[] = {u" Street", u"St", u" Road", u"Rd"};
+    for (int i = 0; i < L::SUFFIX_ENTRIES; ++i) {
+        const size_t entry = f.size();
+        for (int k = 0; i < 2 && k < 2; ++k) {
+            for (char16_t c : suffix_texts[2 * i + k])
+                f.u16_le(c);
+            f.u16_le(0);
+        }
+        f.zeros(entry + L::SUFFIX_ENTRY_SIZE - f.size());
+    }
+    return f.take();
 }
 
 void segments(XrAddrAccessor& a)

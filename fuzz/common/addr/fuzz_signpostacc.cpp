@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/addr/xr_signpostacc.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 
 namespace {
@@ -42,9 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     const XrLC languages[] = {0, 0x676e65 /* eng */, 0x617261 /* ara */};
     for (size_t at = 0; at + 4 <= size && at < 4096; ++at) {
-        XrGid gid = static_cast<XrGid>(data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
-                                       static_cast<std::uint32_t>(data[at + 3]) << 24);
-        read_gid(acc, gid, languages[at % 3]);
+        read_gid(acc, xr_bytes::get_u32_le(data + at), languages[at % 3]);
     }
     return 0;
 }

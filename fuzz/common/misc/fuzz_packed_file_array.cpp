@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_packed_file_array.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::FILE* f = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (f == nullptr)
         return 0;
-    std::uint32_t starts[2] = {0, size >= 4 ? XrPackedFileArray::get_u32(data) : 0};
+    std::uint32_t starts[2] = {0, size >= 4 ? xr_bytes::get_u32_le(data) : 0};
     for (std::uint32_t start : starts) {
         XrArray<std::uint32_t> offsets;
         if (!XrPackedFileArray::read_directory(f, start, offsets))

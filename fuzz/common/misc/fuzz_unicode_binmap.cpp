@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_unicodeutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Some characters of the input as a text (16-bit units, zero-terminated).
     std::vector<TCHAR> text;
     for (std::size_t i = 0; i + 1 < size && text.size() < 64; i += 2)
-        text.push_back(static_cast<TCHAR>(data[i] | (data[i + 1] << 8)));
+        text.push_back(static_cast<TCHAR>(xr_bytes::get_u16_le(data + i)));
     text.push_back(0);
     const TCHAR key[] = {L'S', L'T', 1, L'P', 0};
     volatile int sink = util.compare(text.data(), L"St. Peter") + util.compare_words(text.data(), key, 5) +

@@ -3,9 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/symbol/xr_drawablesymbol.h"
 #include "common/symbol/xr_symbol.h"
+#include "common/symbol/xr_symbollayout.h"
+
+namespace L = xr_symbol_layout;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -15,9 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double scales[] = {1.0, 0.25, 1e9};
     volatile unsigned int sink = 0;
     // The codes of the first records.
-    for (std::size_t pos = 12; pos + 4 <= size && pos < 12 + 4096;) {
-        const std::uint16_t code = static_cast<std::uint16_t>(data[pos] | (data[pos + 1] << 8));
-        const std::size_t length = data[pos + 2] | (data[pos + 3] << 8);
+    XrByteCursor records(data, size);
+    records.seek(L::HEADER_SIZE);
+    while (records.has(L::RECORD_HEAD) && records.pos() < L::HEADER_SIZE + 4096) {
+        const std::uint16_t code = records.u16_le();
+        const std::uint16_t length = records.u16_le();
         if (const XrSymbol* symbol = library.find(code)) {
             int len = 0;
             const BYTE* program = symbol->get_data(len);
@@ -28,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     sink = sink + static_cast<unsigned int>(r.left) + static_cast<unsigned int>(r.bottom);
                 }
         }
-        pos += 4 + length;
+        records.skip(length);
     }
     (void)sink;
     return 0;

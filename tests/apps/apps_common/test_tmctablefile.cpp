@@ -1,6 +1,7 @@
 // Reading the TMC location and path tables, common paths, segment
 // resolution and event matching.
 #include "apps/apps_common/xr_tmctablefile.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/tmc_writer.h"
@@ -27,13 +28,13 @@ XrStorageAccessor* memory(const std::vector<std::uint8_t>& bytes)
     return new XrMemoryStorageAccessor(true, copy, static_cast<std::uint32_t>(bytes.size()), true);
 }
 
-TmcPathSpec path(std::vector<std::uint32_t> edges, std::vector<TmcPointSpec> points = {})
+TmcPathDef path(std::vector<std::uint32_t> edges, std::vector<TmcPointDef> points = {})
 {
-    return TmcPathSpec{std::move(edges), std::move(points)};
+    return TmcPathDef{std::move(edges), std::move(points)};
 }
 
 // Seven paths (two groups); path 6 has no points.
-std::vector<TmcPathSpec> sample_paths()
+std::vector<TmcPathDef> sample_paths()
 {
     return {
         path({100, 101, 102, 103}, {{0, 10, 20}, {10, 30, 40}, {20, 50, 60}}),
@@ -48,8 +49,8 @@ std::vector<TmcPathSpec> sample_paths()
 
 class TmcTableTest : public ::testing::Test {
 protected:
-    void open(std::uint32_t buckets, const std::vector<TmcPathLocationSpec>& locs,
-              const std::vector<TmcLocationSpec>& positions = {})
+    void open(std::uint32_t buckets, const std::vector<TmcPathLocationDef>& locs,
+              const std::vector<TmcLocationDef>& positions = {})
     {
         ASSERT_TRUE(tables.open(memory(tmc_paths_file(buckets, locs, sample_paths())),
                                 memory(tmc_locations_file(buckets, positions))));
@@ -112,7 +113,7 @@ TEST_F(TmcTableTest, StoredCoordinatesHaveTheTopBitInverted)
 TEST_F(TmcTableTest, RecordLookupFirstMatchWithAndWithoutCache)
 {
     // 300 buckets: three bucket groups of the cache.
-    std::vector<TmcPathLocationSpec> locs = {
+    std::vector<TmcPathLocationDef> locs = {
         {key(1, 5), {{0, 1, 2}}},
         {key(1, 5), {{9, 9, 9}}},
         {key(1, 290), {{1, 3, 4}, {2, 5, 6}}},
@@ -149,7 +150,7 @@ TEST_F(TmcTableTest, RecordLookupFirstMatchWithAndWithoutCache)
 TEST_F(TmcTableTest, LongRecordsReadWhole)
 {
     // 255 entries: longer than a fixed 512-byte read.
-    TmcPathLocationSpec big{key(2, 2), {}};
+    TmcPathLocationDef big{key(2, 2), {}};
     for (int i = 0; i < 255; ++i)
         big.entries.push_back({static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(i * 2), 7});
     open(4, {{key(2, 1), {{1, 1, 1}}}, big});
@@ -259,20 +260,20 @@ TEST(TmcTableFile, UnsoundHeadersLeaveTheTablesClosed)
 {
     const std::vector<std::uint8_t> good = tmc_paths_file(4, {{key(1, 1), {{0, 0, 0}}}}, sample_paths());
     const std::vector<std::uint8_t> locs = tmc_locations_file(4, {{key(1, 1), {}, 1, 1}});
+    namespace L = xr_tmc_layout;
     auto with = [&](std::size_t at, std::uint32_t v) {
         std::vector<std::uint8_t> b = good;
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        xr_bytes::put_u32_le(b.data() + at, v);
         return b;
     };
     const std::vector<std::vector<std::uint8_t>> bad = {
         {},
         std::vector<std::uint8_t>(good.begin(), good.begin() + 10),
-        with(0, 0),          // no buckets
-        with(0, 0x40000000), // more buckets than the file holds
-        with(4, 0x7FFFFFFF), // bucket offset past the end
-        with(8, 2),          // offsets descend
-        with(4 + 4 * 5, 0x10000000), // path count past the end
+        with(L::BUCKET_COUNT_OFFSET, 0),                       // no buckets
+        with(L::BUCKET_COUNT_OFFSET, 0x40000000),              // more buckets than the file holds
+        with(L::BUCKET_OFFSETS, 0x7FFFFFFF),                   // bucket offset past the end
+        with(L::BUCKET_OFFSETS + L::OFFSET_SIZE, 2),           // offsets descend
+        with(L::path_count_offset(4), 0x10000000),             // path count past the end
     };
     for (std::size_t i = 0; i < bad.size(); ++i) {
         XrTmcTableFile t;

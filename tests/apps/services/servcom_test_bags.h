@@ -31,7 +31,7 @@ inline std::string as_text(const std::vector<std::uint8_t>& bytes)
 
 // A reply bag: the echoed values, the success flag and the error texts
 // (null: absent); a successful one carries a payload with key 1 = payload_value.
-struct ReplySpec {
+struct ReplyFields {
     bool with_success = true;
     bool success = true;
     bool with_payload = true;
@@ -44,29 +44,30 @@ struct ReplySpec {
     int payload_value = 42;
 };
 
-inline XrPropertyBag* make_reply_bag(const ReplySpec& s)
+inline XrPropertyBag* make_reply_bag(const ReplyFields& s)
 {
+    namespace L = xr_servcom_layout;
     XrPropertyBag* bag = new XrPropertyBag();
-    bag->add_int(0, s.service_id);
-    bag->add_int(1, s.value_a);
-    bag->add_int(2, s.value_b);
+    bag->add_int(L::KEY_SERVICE_ID, s.service_id);
+    bag->add_int(L::KEY_VALUE_A, s.value_a);
+    bag->add_int(L::KEY_VALUE_B, s.value_b);
     if (s.with_success)
-        bag->add_bool(5, s.success);
+        bag->add_bool(L::KEY_SUCCESS, s.success);
     if (s.with_payload) {
         XrPropertyBag* payload = new XrPropertyBag();
         payload->add_int(1, s.payload_value);
-        bag->add_bag(4, payload);
+        bag->add_bag(L::KEY_PAYLOAD, payload);
     }
     if (s.message != nullptr)
-        bag->add_string(6, XrString(s.message));
+        bag->add_string(L::KEY_MESSAGE, XrString(s.message));
     if (s.title != nullptr)
-        bag->add_string(7, XrString(s.title));
+        bag->add_string(L::KEY_TITLE, XrString(s.title));
     if (s.details != nullptr)
-        bag->add_string(8, XrString(s.details));
+        bag->add_string(L::KEY_DETAILS, XrString(s.details));
     return bag;
 }
 
-inline std::vector<std::uint8_t> reply_body(const ReplySpec& s)
+inline std::vector<std::uint8_t> reply_body(const ReplyFields& s)
 {
     XrPropertyBag* bag = make_reply_bag(s);
     std::vector<std::uint8_t> body = servcom_reply_body(bag_encoding(*bag));

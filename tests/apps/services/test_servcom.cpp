@@ -38,9 +38,9 @@ std::string http_reply(const std::string& body, int status = 200)
            "\r\n\r\n" + body;
 }
 
-Reply ok_reply(const ReplySpec& spec = {})
+Reply ok_reply(const ReplyFields& fields = {})
 {
-    return HttpScriptServer::reply(http_reply(as_text(reply_body(spec))), HttpScriptServer::close_connection);
+    return HttpScriptServer::reply(http_reply(as_text(reply_body(fields))), HttpScriptServer::close_connection);
 }
 
 struct Received {
@@ -285,9 +285,9 @@ TEST_F(ServComTest, ExchangesRunOneAtATimeInOrder)
         std::int32_t id = 0;
         if (bag)
             bag->get_int(0, 0, id);
-        ReplySpec spec;
-        spec.service_id = id;
-        Reply reply = ok_reply(spec);
+        ReplyFields fields;
+        fields.service_id = id;
+        Reply reply = ok_reply(fields);
         reply.pieces[0].delay_ms = 200;
         return reply;
     });

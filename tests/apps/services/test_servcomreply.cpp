@@ -24,7 +24,7 @@ TEST_F(ServComReplyTest, EvaluatesReplyBags)
     ASSERT_EQ(internal, "Internal communication error");
     struct Case {
         const char* name;
-        ReplySpec spec;
+        ReplyFields fields;
         int status;
         std::string title;
         std::string details;
@@ -39,7 +39,7 @@ TEST_F(ServComReplyTest, EvaluatesReplyBags)
         {"failure with all texts", {true, false, false, "boom", "Title", "Details"}, 5, "Title", "Details"},
     };
     for (const Case& c : cases) {
-        std::unique_ptr<XrPropertyBag> bag(make_reply_bag(c.spec));
+        std::unique_ptr<XrPropertyBag> bag(make_reply_bag(c.fields));
         XrServComReply r = servcom_evaluate_reply(bag.get());
         std::unique_ptr<XrPropertyBag> payload(r.payload);
         EXPECT_EQ(r.status, c.status) << c.name;

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "common/addr/xr_addraccessor.h"
+#include "common/addr/xr_addrlayout.h"
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/mapgen/addr_writer.h"
 
@@ -37,9 +39,9 @@ private:
     }
 };
 
-inline XrAddrSegmentSpec seg(std::uint32_t gid, int lf, int lt, int rf, int rt)
+inline XrAddrSegmentDef seg(std::uint32_t gid, int lf, int lt, int rf, int rt)
 {
-    XrAddrSegmentSpec s;
+    XrAddrSegmentDef s;
     s.gid = gid;
     s.left_from = lf;
     s.left_to = lt;
@@ -48,18 +50,18 @@ inline XrAddrSegmentSpec seg(std::uint32_t gid, int lf, int lt, int rf, int rt)
     return s;
 }
 
-inline XrAddrSegmentSpec seg_without_numbers(std::uint32_t gid)
+inline XrAddrSegmentDef seg_without_numbers(std::uint32_t gid)
 {
-    XrAddrSegmentSpec s;
+    XrAddrSegmentDef s;
     s.gid = gid;
     s.numbers = false;
     return s;
 }
 
-inline XrAddrStreetSpec street(const std::string& name, std::uint32_t county = 0,
-                               std::vector<XrAddrSegmentSpec> segments = {}, int type = 0)
+inline XrAddrStreetDef street(const std::string& name, std::uint32_t county = 0,
+                               std::vector<XrAddrSegmentDef> segments = {}, int type = 0)
 {
-    XrAddrStreetSpec s;
+    XrAddrStreetDef s;
     s.name = name;
     s.county = county;
     s.type = type;
@@ -154,28 +156,20 @@ struct AddrLayout {
     unsigned int version = 0, header = 0, languages = 0, counties = 0, countries = 0, blocks = 0, tree_size = 0;
     unsigned int index = 0, tree = 0, lists = 0;
 
-    static unsigned int u16(const std::vector<BYTE>& b, size_t at) { return b[at] | b[at + 1] << 8; }
-    static unsigned int u32(const std::vector<BYTE>& b, size_t at)
+    explicit AddrLayout(const std::vector<BYTE>& bytes)
     {
-        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<unsigned int>(b[at + 3]) << 24;
-    }
-    static void put32(std::vector<BYTE>& b, size_t at, unsigned int v)
-    {
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = static_cast<BYTE>(v >> (8 * i));
-    }
-
-    explicit AddrLayout(const std::vector<BYTE>& b)
-    {
-        version = u16(b, 4) << 16 | u16(b, 6);
-        header = version >= 0x60002 ? 52 : version >= 0x60001 ? 50 : 48;
-        languages = version >= 0x60002 ? u16(b, 42) : 0;
-        countries = u32(b, 12);
-        blocks = u32(b, 16);
-        counties = u32(b, 20);
-        tree_size = u32(b, 24);
-        index = header + 4 * languages + counties + 32 * countries;
-        tree = index + 8 * blocks;
+        using namespace xr_addr_layout;
+        const BYTE* b = bytes.data();
+        version = static_cast<unsigned int>(xr_bytes::get_u16_le(b + MAJOR_OFFSET)) << 16 |
+                  xr_bytes::get_u16_le(b + MINOR_OFFSET);
+        header = header_size(version);
+        languages = version >= VERSION_6_2 ? xr_bytes::get_u16_le(b + LANGUAGE_COUNT_OFFSET) : 0;
+        countries = xr_bytes::get_u32_le(b + COUNTRY_COUNT_OFFSET);
+        blocks = xr_bytes::get_u32_le(b + BLOCK_COUNT_OFFSET);
+        counties = xr_bytes::get_u32_le(b + COUNTY_SIZE_OFFSET);
+        tree_size = xr_bytes::get_u32_le(b + TREE_SIZE_OFFSET);
+        index = header + LANGUAGE_CODE_SIZE * languages + counties + COUNTRY_NAME_SIZE * countries;
+        tree = index + INDEX_ENTRY_SIZE * blocks;
         lists = tree + tree_size;
     }
 };

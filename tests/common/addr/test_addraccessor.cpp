@@ -1,11 +1,13 @@
 #include <functional>
 
-#include <zlib.h>
-
 #include "addr_test_util.h"
+#include "common/container/xr_bytearray.h"
 #include "support/xr_temp_root.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
+
+namespace L = xr_addr_layout;
 
 using St = XrAddrAccessor::Status;
 
@@ -26,21 +28,18 @@ XrAddrFileOptions version(unsigned int major, unsigned int minor)
 std::vector<BYTE> with_block(std::vector<BYTE> db, unsigned int n, const std::function<void(std::vector<BYTE>&)>& change)
 {
     AddrLayout l(db);
-    const size_t e = l.index + 8 * n;
-    std::vector<BYTE> data(AddrLayout::u16(db, e));
-    uLongf len = data.size();
-    const unsigned int where = AddrLayout::u32(db, e + 4);
-    EXPECT_EQ(uncompress(data.data(), &len, db.data() + (where & 0x7FFFFFFF), AddrLayout::u16(db, e + 2)), Z_OK);
+    BYTE* e = db.data() + l.index + L::INDEX_ENTRY_SIZE * n;
+    std::vector<BYTE> data(xr_bytes::get_u16_le(e + L::INDEX_INFLATED));
+    int len = static_cast<int>(data.size());
+    const std::uint32_t where = xr_bytes::get_u32_le(e + L::INDEX_WHERE);
+    EXPECT_TRUE(zlib_uncompress_whole(db.data() + (where & L::INDEX_OFFSET_MASK), xr_bytes::get_u16_le(e + L::INDEX_STORED),
+                                      data.data(), len));
     change(data);
-    std::vector<BYTE> z(compressBound(data.size()));
-    uLongf zlen = z.size();
-    EXPECT_EQ(compress(z.data(), &zlen, data.data(), data.size()), Z_OK);
-    db[e] = static_cast<BYTE>(data.size());
-    db[e + 1] = static_cast<BYTE>(data.size() >> 8);
-    db[e + 2] = static_cast<BYTE>(zlen);
-    db[e + 3] = static_cast<BYTE>(zlen >> 8);
-    AddrLayout::put32(db, e + 4, static_cast<unsigned int>(db.size()) | (where & 0x80000000u));
-    db.insert(db.end(), z.begin(), z.begin() + zlen);
+    const std::vector<BYTE> z = xr_zlib_stream(data);
+    xr_bytes::put_u16_le(e + L::INDEX_INFLATED, static_cast<std::uint16_t>(data.size()));
+    xr_bytes::put_u16_le(e + L::INDEX_STORED, static_cast<std::uint16_t>(z.size()));
+    xr_bytes::put_u32_le(e + L::INDEX_WHERE, static_cast<std::uint32_t>(db.size()) | (where & L::INDEX_LAST_BLOCK));
+    db.insert(db.end(), z.begin(), z.end());
     return db;
 }
 
@@ -56,10 +55,10 @@ TEST(AddrAccessor, OpensEveryVersion)
         std::wstring cedar;
     };
     const Case cases[] = {
-        {0, 48, 4, 0, L"Cedar"},
-        {1, 50, 6, 0, L"Cedar"},
-        {2, 52, 6, 2, L"\u202ACedar\u202C"},
-        {3, 52, 6, 2, L"\u202ACedar\u202C"},
+        {0, L::HEADER_SIZE_6_0, 4, 0, L"Cedar"},
+        {1, L::HEADER_SIZE_6_1, 6, 0, L"Cedar"},
+        {2, L::HEADER_SIZE_6_2, 6, 2, L"\u202ACedar\u202C"},
+        {3, L::HEADER_SIZE_6_2, 6, 2, L"\u202ACedar\u202C"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.minor);
@@ -67,12 +66,12 @@ TEST(AddrAccessor, OpensEveryVersion)
         o.extra_size = 6;
         o.languages = {FIN, ARA};
         XrAddrWriter w(o);
-        XrAddrStreetSpec cedar = street("Cedar", 2);
+        XrAddrStreetDef cedar = street("Cedar", 2);
         cedar.language = 0;
         cedar.gid = 77;
         w.add_street(cedar);
         const int alder = w.add_street(street("Alder", 1, {seg(0x10002, 1, 9, 2, 10)}, 5));
-        XrAddrStreetSpec birch = street("Birch", 3);
+        XrAddrStreetDef birch = street("Birch", 3);
         birch.gid = 55;
         birch.link = c.minor < 3 ? alder : -1;
         w.add_street(birch);
@@ -129,10 +128,13 @@ TEST(AddrAccessor, OpenFailures)
     const Case cases[] = {
         {"magic", [](std::vector<BYTE>& b) { b[3] = 'X'; }},
         {"cut header", [](std::vector<BYTE>& b) { b.resize(30); }},
-        {"languages beyond the file", [](std::vector<BYTE>& b) { b[42] = 0xFF; b[43] = 0x7F; }},
-        {"suffix table beyond the file", [](std::vector<BYTE>& b) { AddrLayout::put32(b, 28, 0x7FFFFF00); }},
-        {"block index beyond the file", [](std::vector<BYTE>& b) { AddrLayout::put32(b, 16, 0x10000000); }},
-        {"negative extra size", [](std::vector<BYTE>& b) { b[41] = 0x80; }},
+        {"languages beyond the file",
+         [](std::vector<BYTE>& b) { xr_bytes::put_u16_le(b.data() + L::LANGUAGE_COUNT_OFFSET, 0x7FFF); }},
+        {"suffix table beyond the file",
+         [](std::vector<BYTE>& b) { xr_bytes::put_u32_le(b.data() + L::SUFFIX_OFFSET, 0x7FFFFF00); }},
+        {"block index beyond the file",
+         [](std::vector<BYTE>& b) { xr_bytes::put_u32_le(b.data() + L::BLOCK_COUNT_OFFSET, 0x10000000); }},
+        {"negative extra size", [](std::vector<BYTE>& b) { b[L::EXTRA_SIZE_OFFSET + 1] = 0x80; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -170,7 +172,7 @@ TEST(AddrAccessor, WalkSpansBlocksAndEndsWithItsSequence)
     for (int i = 0; i < 40; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "Street %02d", i);
-        XrAddrStreetSpec s = street(name, 0, {seg(i, 1, 3, 2, 4)});
+        XrAddrStreetDef s = street(name, 0, {seg(i, 1, 3, 2, 4)});
         s.ends_sequence = i == 9;
         w.add_street(s);
         all.push_back(std::wstring(name, name + std::strlen(name)));
@@ -229,7 +231,7 @@ TEST(AddrAccessor, SuffixesAndSharedNames)
     o.share_names = false;
     XrAddrWriter plain(o);
     for (XrAddrWriter* w : {&shared, &plain}) {
-        XrAddrStreetSpec s = street("Oak", 0, {seg(1, 1, 1, 2, 2)});
+        XrAddrStreetDef s = street("Oak", 0, {seg(1, 1, 1, 2, 2)});
         s.suffix = 3;
         w->add_street(s);
         s.suffix = 1;
@@ -276,7 +278,7 @@ TEST(AddrAccessor, DirectionMarksByLanguage)
         {"Esplanadi", 0xFF, L"Esplanadi", 0},
     };
     for (const auto& c : cases) {
-        XrAddrStreetSpec s = street(c.name, 0, {seg(1, 1, 1, 2, 2)});
+        XrAddrStreetDef s = street(c.name, 0, {seg(1, 1, 1, 2, 2)});
         s.language = c.language;
         const int i = w.add_street(s);
         (void)i;
@@ -296,20 +298,20 @@ TEST(AddrAccessor, DirectionMarksByLanguage)
 
 TEST(AddrAccessor, SegmentForms)
 {
-    using F = XrAddrStreetSpec;
-    auto mixed_left = [](XrAddrSegmentSpec s) {
+    using F = XrAddrStreetDef;
+    auto mixed_left = [](XrAddrSegmentDef s) {
         s.left_mixed = true;
         return s;
     };
     struct Case {
         const char* what;
-        std::vector<XrAddrSegmentSpec> segments;
+        std::vector<XrAddrSegmentDef> segments;
         int bytes;
         int upper;
         std::vector<SegmentRead> expect;
     };
     std::vector<SegmentRead> forty;
-    std::vector<XrAddrSegmentSpec> forty_in;
+    std::vector<XrAddrSegmentDef> forty_in;
     for (int i = 0; i < 40; ++i) {
         forty_in.push_back(seg(0x50000 + i, 1, 3, 2, 4));
         forty.push_back({static_cast<XrGid>(0x50000 + i), 1, 3, 2, 4, 1, 0});
@@ -333,7 +335,7 @@ TEST(AddrAccessor, SegmentForms)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         XrAddrWriter w;
-        XrAddrStreetSpec s = street("Quay", 0, c.segments);
+        XrAddrStreetDef s = street("Quay", 0, c.segments);
         s.byte_numbers = c.bytes;
         s.common_upper = c.upper;
         w.add_street(s);
@@ -359,14 +361,14 @@ TEST(AddrAccessor, SegmentsOfALinkedRecordBefore63)
     XrAddrWriter w(version(6, 2));
     w.add_street(street("Alpha", 0, {seg(1, 1, 3, 2, 4), seg(2, 5, 7, 6, 8)}));
     const int gamma = w.add_street(street("Gamma", 0, {seg(9, 1, 1, 2, 2)}));
-    XrAddrStreetSpec beta = street("Beta");
+    XrAddrStreetDef beta = street("Beta");
     beta.gid = 9;
     beta.link = gamma;
     const int b = w.add_street(beta);
-    XrAddrStreetSpec delta = street("Delta");
+    XrAddrStreetDef delta = street("Delta");
     delta.link = b; // a record without segments
     w.add_street(delta);
-    XrAddrStreetSpec epsilon = street("Epsilon");
+    XrAddrStreetDef epsilon = street("Epsilon");
     w.add_street(epsilon); // no link at all
     auto a = open_db(build_db(w));
 
@@ -396,18 +398,18 @@ TEST(AddrAccessor, LanguageRingsOf63)
     XrAddrWriter w(o);
     // Kauppakatu -> Handelsgatan -> Kauppakatu; Solo alone; Ring A -> B -> C -> B.
     const int k = 0, h = 1, solo = 2, i1 = 3, i2 = 4, i3 = 5;
-    XrAddrStreetSpec fi = street("Kauppakatu", 4, {seg(21, 1, 9, 2, 10), seg(22, 11, 13, 12, 14)}, 2);
+    XrAddrStreetDef fi = street("Kauppakatu", 4, {seg(21, 1, 9, 2, 10), seg(22, 11, 13, 12, 14)}, 2);
     fi.language = 0;
     fi.link = h;
     EXPECT_EQ(w.add_street(fi), k);
-    XrAddrStreetSpec sv = street("Handelsgatan", 4, {}, 2);
+    XrAddrStreetDef sv = street("Handelsgatan", 4, {}, 2);
     sv.language = 1;
     sv.gid = 21;
     sv.link = k;
     EXPECT_EQ(w.add_street(sv), h);
     EXPECT_EQ(w.add_street(street("Solo")), solo);
     for (auto [name, link] : {std::pair{"Ring A", i2}, {"Ring B", i3}, {"Ring C", i2}}) {
-        XrAddrStreetSpec r = street(name);
+        XrAddrStreetDef r = street(name);
         r.link = link;
         w.add_street(r);
     }
@@ -843,7 +845,7 @@ TEST(AddrAccessor, BadDataIsReportedNotFatal)
     const Case cases[] = {
         {"compressed bytes",
          [&](std::vector<BYTE> db) {
-             const unsigned int at = AddrLayout::u32(db, l.index + 4) & 0x7FFFFFFF;
+             const unsigned int at = xr_bytes::get_u32_le(db.data() + l.index + L::INDEX_WHERE) & L::INDEX_OFFSET_MASK;
              db[at + 2] ^= 0x55;
              db[at + 3] ^= 0xAA;
              return db;
@@ -851,21 +853,22 @@ TEST(AddrAccessor, BadDataIsReportedNotFatal)
          walk_all},
         {"inflated size",
          [&](std::vector<BYTE> db) {
-             db[l.index] += 1;
+             db[l.index + L::INDEX_INFLATED] += 1;
              return db;
          },
          walk_all},
         {"block beyond the file",
          [&](std::vector<BYTE> db) {
-             AddrLayout::put32(db, l.index + 4, 0x7FFFFF00);
+             xr_bytes::put_u32_le(db.data() + l.index + L::INDEX_WHERE, 0x7FFFFF00);
              return db;
          },
          walk_all},
         {"tree child outside the tree",
          [&](std::vector<BYTE> db) {
-             db[l.tree + 2 + 2] = 0xFF; // the root's first entry becomes a child pointer
-             db[l.tree + 2 + 3] = 0xFF;
-             AddrLayout::put32(db, l.tree + 2 + 4, 0x10);
+             // The root's first entry becomes a child pointer.
+             BYTE* entry = db.data() + l.tree + L::NODE_HEAD_SIZE;
+             xr_bytes::put_u16_le(entry + L::ENTRY_CHILD_MARK, L::CHILD_MARK);
+             xr_bytes::put_u32_le(entry + L::ENTRY_CHILD, 0x10);
              return db;
          },
          walk_all},

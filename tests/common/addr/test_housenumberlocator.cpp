@@ -55,7 +55,7 @@ protected:
         quiet = w.add_street(street("Quiet Lane", town, {seg_without_numbers(0), seg_without_numbers(2)}));
         broken = w.add_street(street("Broken Way", town, {seg(3, 1, 5, 2, 6)}));
         ghost = w.add_street(street("Ghost Road", town, {seg(99, 1, 5, 2, 6)}));
-        XrAddrSegmentSpec m = seg(0, 1, 10, 2, 2);
+        XrAddrSegmentDef m = seg(0, 1, 10, 2, 2);
         m.left_mixed = true;
         mixed = w.add_street(street("Mixed Row", town, {m}));
         addr = open_db(build_db(w));
@@ -85,8 +85,8 @@ TEST_F(Locator, HousePositionOnAnEdge)
         {0, true, 1, 9, 1, {166, 10}, true},    // t = 1/6
         {0, true, 1, 9, 9, {833, 10}, false},
         {0, true, 9, 1, 1, {833, 10}, false},   // numbers against the edge
-        // Upward pieces: their angle in radians turns into 89 whole degrees.
-        {2, true, 1, 1, 1, {590, 100}, true}, // on the second piece
+        // Upward legs: their angle in radians turns into 89 whole degrees.
+        {2, true, 1, 1, 1, {590, 100}, true}, // on the second leg
         {1, false, 12, 20, 12, {1009, 166}, true},
     };
     for (const auto& c : cases) {
@@ -155,7 +155,7 @@ TEST_F(Locator, LocateByName)
     EXPECT_EQ(loc.locate_by_name(L"Village#Region#Country", nullptr, L"main street", 2, p, gid, first, closest),
               L::EXACT);
     EXPECT_EQ(gid, 2u);
-    EXPECT_EQ(p, XrPoint(609, 99)); // right of the upward second piece
+    EXPECT_EQ(p, XrPoint(609, 99)); // right of the upward second leg
     // By county id, spelled otherwise.
     EXPECT_EQ(loc.locate_by_name(L"", &town, L"MAIN-STREET", 2, p, gid, first, closest), L::EXACT);
     EXPECT_EQ(gid, 0u);

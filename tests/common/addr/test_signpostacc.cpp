@@ -9,7 +9,7 @@
 
 #include "common/addr/xr_signpostacc.h"
 #include "common/container/xr_bytearray.h"
-#include "common/db/xr_geomstorage.h"
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_locale_dummy.h"
 #include "common/misc/xr_utf8.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -17,6 +17,8 @@
 #include "tools/mapgen/signs_writer.h"
 
 namespace {
+
+namespace L = xr_signs_layout;
 
 using Bytes = std::vector<BYTE>;
 using Path = std::vector<XrGid>;
@@ -29,11 +31,11 @@ XrMemoryStorageAccessor* accessor_over(const Bytes& bytes)
     return new XrMemoryStorageAccessor(true, copy, static_cast<std::uint32_t>(bytes.size()), true);
 }
 
-Bytes build(const XrSignsSpec& spec)
+Bytes build(const XrSignsFile& signs)
 {
     Bytes out;
     std::string error;
-    EXPECT_TRUE(build_signs(spec, out, error)) << error;
+    EXPECT_TRUE(build_signs(signs, out, error)) << error;
     return out;
 }
 
@@ -115,28 +117,27 @@ std::vector<Path> all_paths(XrSignpostAccessor& acc, XrGid gid)
 // Where the bucket of gid lies in the file.
 size_t bucket_offset(const Bytes& file, XrGid gid)
 {
-    int n = xr_get_s16(file.data() + 8);
-    size_t at = XrSignpostAccessor::INDEX_OFFSET + 6 * (xr_signs_hash(gid) % static_cast<unsigned>(n));
-    return xr_get_u32(file.data() + at);
+    int n = xr_bytes::get_i16_le(file.data() + L::BUCKET_COUNT_OFFSET);
+    size_t at = L::INDEX_OFFSET + L::INDEX_ENTRY_SIZE * (xr_signs_hash(gid) % static_cast<unsigned>(n));
+    return xr_bytes::get_u32_le(file.data() + at + L::INDEX_BUCKET_OFFSET);
 }
 
 void put16(Bytes& b, size_t at, unsigned v)
 {
-    b[at] = static_cast<BYTE>(v);
-    b[at + 1] = static_cast<BYTE>(v >> 8);
+    xr_bytes::put_u16_le(b.data() + at, static_cast<std::uint16_t>(v));
 }
 
-XrSignsSpec sample_spec()
+XrSignsFile sample_signs()
 {
-    XrSignsSpec spec;
-    spec.buckets = 3;
-    spec.entries.push_back(entry(0x00020005, {record({0x00020006, 0x00030001}, {{1, "eng\tCentre\tdeu\tZentrum"},
+    XrSignsFile signs;
+    signs.buckets = 3;
+    signs.entries.push_back(entry(0x00020005, {record({0x00020006, 0x00030001}, {{1, "eng\tCentre\tdeu\tZentrum"},
                                                                                  {2, "A7"}}),
                                               record({}, {{3, "Exit 12"}, {4, "E45"}}),
                                               record({0x00090009})}));
-    spec.entries.push_back(entry(0x00010000, {}));
-    spec.entries.push_back(entry(7, {record({8}, {{1, "Nord"}})}));
-    return spec;
+    signs.entries.push_back(entry(0x00010000, {}));
+    signs.entries.push_back(entry(7, {record({8}, {{1, "Nord"}})}));
+    return signs;
 }
 
 TEST(SignpostAccessor, HashOfGid)
@@ -154,14 +155,14 @@ TEST(SignpostAccessor, HashOfGid)
 
 TEST(SignpostAccessor, ColourSchemes)
 {
-    XrSignsSpec spec = sample_spec();
+    XrSignsFile signs = sample_signs();
     const BYTE shapes[20] = {0, 1, 2, 19, 20, 21, 22, 23, 24, 25, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2};
     for (int i = 0; i < 20; ++i) {
         for (int k = 0; k < 9; ++k)
-            spec.schemes[i].colors[k] = static_cast<BYTE>(i * 10 + k);
-        spec.schemes[i].shape = shapes[i];
+            signs.schemes[i].colors[k] = static_cast<BYTE>(i * 10 + k);
+        signs.schemes[i].shape = shapes[i];
     }
-    Opened o(build(spec));
+    Opened o(build(signs));
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(o.acc.get_num_sp_colors(), 20);
     for (int i = 1; i <= 20; ++i) {
@@ -181,9 +182,9 @@ TEST(SignpostAccessor, ColourSchemes)
 TEST(SignpostAccessor, UnknownShapeIsRefused)
 {
     for (int bad : {3, 18, 26, 255}) {
-        XrSignsSpec spec = sample_spec();
-        spec.schemes[4].shape = static_cast<BYTE>(bad);
-        Opened o(build(spec));
+        XrSignsFile signs = sample_signs();
+        signs.schemes[4].shape = static_cast<BYTE>(bad);
+        Opened o(build(signs));
         ASSERT_TRUE(o.ok);
         BYTE c[9] = {};
         XrSignpostAccessor::Shape shape = XrSignpostAccessor::Rectangle;
@@ -194,7 +195,7 @@ TEST(SignpostAccessor, UnknownShapeIsRefused)
 
 TEST(SignpostAccessor, OpenRefusesBadHeaders)
 {
-    const Bytes good = build(sample_spec());
+    const Bytes good = build(sample_signs());
     struct Case {
         const char* name;
         std::function<void(Bytes&)> damage;
@@ -202,13 +203,13 @@ TEST(SignpostAccessor, OpenRefusesBadHeaders)
         {"empty", [](Bytes& b) { b.clear(); }},
         {"short header", [](Bytes& b) { b.resize(9); }},
         {"magic", [](Bytes& b) { b[3] = 'Q'; }},
-        {"version 1", [](Bytes& b) { b[4] = 1; }},
-        {"version 3", [](Bytes& b) { b[4] = 3; }},
-        {"version high bytes", [](Bytes& b) { b[7] = 1; }},
-        {"no buckets", [](Bytes& b) { put16(b, 8, 0); }},
-        {"negative bucket count", [](Bytes& b) { put16(b, 8, 0x8000); }},
-        {"index cut", [](Bytes& b) { b.resize(XrSignpostAccessor::INDEX_OFFSET + 6 * 3 - 1); }},
-        {"index beyond file", [](Bytes& b) { put16(b, 8, 30000); }},
+        {"version 1", [](Bytes& b) { b[L::VERSION_OFFSET] = 1; }},
+        {"version 3", [](Bytes& b) { b[L::VERSION_OFFSET] = 3; }},
+        {"version high bytes", [](Bytes& b) { b[L::VERSION_OFFSET + 3] = 1; }},
+        {"no buckets", [](Bytes& b) { put16(b, L::BUCKET_COUNT_OFFSET, 0); }},
+        {"negative bucket count", [](Bytes& b) { put16(b, L::BUCKET_COUNT_OFFSET, 0x8000); }},
+        {"index cut", [](Bytes& b) { b.resize(L::INDEX_OFFSET + L::INDEX_ENTRY_SIZE * 3 - 1); }},
+        {"index beyond file", [](Bytes& b) { put16(b, L::BUCKET_COUNT_OFFSET, 30000); }},
     };
     {
         Opened o(good);
@@ -230,7 +231,7 @@ TEST(SignpostAccessor, OpenRefusesBadHeaders)
 
 TEST(SignpostAccessor, PathsOfAGid)
 {
-    Opened o(build(sample_spec()));
+    Opened o(build(sample_signs()));
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(all_paths(o.acc, 0x00020005),
               (std::vector<Path>{{0x00020005, 0x00020006, 0x00030001}, {0x00020005}, {0x00020005, 0x00090009}}));
@@ -242,7 +243,7 @@ TEST(SignpostAccessor, PathsOfAGid)
 
 TEST(SignpostAccessor, GidWithoutRecordsGivesAnEmptyPath)
 {
-    Opened o(build(sample_spec()));
+    Opened o(build(sample_signs()));
     ASSERT_TRUE(o.ok);
     XrArray<XrGid> path;
     path.append(99);
@@ -255,7 +256,7 @@ TEST(SignpostAccessor, GidWithoutRecordsGivesAnEmptyPath)
 
 TEST(SignpostAccessor, InstructionsInTheWantedLanguage)
 {
-    Opened o(build(sample_spec()));
+    Opened o(build(sample_signs()));
     ASSERT_TRUE(o.ok);
     XrArray<XrGid> path;
     InstructionList list;
@@ -294,10 +295,10 @@ TEST(SignpostAccessor, InstructionsInTheWantedLanguage)
 
 TEST(SignpostAccessor, TextsAreUtf8)
 {
-    XrSignsSpec spec;
-    spec.buckets = 1;
-    spec.entries.push_back(entry(42, {record({}, {{1, "K\xc3\xb8""benhavn \xe2\x86\x92"}, {1, "\xff"}})}));
-    Opened o(build(spec));
+    XrSignsFile signs;
+    signs.buckets = 1;
+    signs.entries.push_back(entry(42, {record({}, {{1, "K\xc3\xb8""benhavn \xe2\x86\x92"}, {1, "\xff"}})}));
+    Opened o(build(signs));
     ASSERT_TRUE(o.ok);
     XrArray<XrGid> path;
     ASSERT_TRUE(o.acc.get_first_path(42, path));
@@ -312,8 +313,8 @@ TEST(SignpostAccessor, ManyGidsInFewBuckets)
 {
     // Binary search over many keys per bucket, against a plain map.
     std::mt19937 rng(11);
-    XrSignsSpec spec;
-    spec.buckets = 5;
+    XrSignsFile signs;
+    signs.buckets = 5;
     std::map<XrGid, std::vector<Path>> expected;
     while (expected.size() < 400) {
         XrGid g = rng() % 200000;
@@ -332,9 +333,9 @@ TEST(SignpostAccessor, ManyGidsInFewBuckets)
             paths.push_back(p);
         }
         expected[g] = paths;
-        spec.entries.push_back(e);
+        signs.entries.push_back(e);
     }
-    Opened o(build(spec));
+    Opened o(build(signs));
     ASSERT_TRUE(o.ok);
     for (const auto& [gid, paths] : expected)
         EXPECT_EQ(all_paths(o.acc, gid), paths) << gid;
@@ -346,15 +347,18 @@ TEST(SignpostAccessor, ManyGidsInFewBuckets)
 
 TEST(SignpostAccessor, DamagedBucketsFailQuietly)
 {
-    XrSignsSpec spec;
-    spec.buckets = 1;
-    spec.entries.push_back(entry(10, {record({11, 12}, {{1, "one"}}), record({13}, {{2, "two"}})}));
-    const Bytes good = build(spec);
+    XrSignsFile signs;
+    signs.buckets = 1;
+    signs.entries.push_back(entry(10, {record({11, 12}, {{1, "one"}}), record({13}, {{2, "two"}})}));
+    const Bytes good = build(signs);
     const size_t bucket = bucket_offset(good, 10);
-    const size_t index_entry = XrSignpostAccessor::INDEX_OFFSET;
-    const size_t first = bucket + 1 + 6;                 // the first record
-    const size_t second = first + 3 + 8 + 1 + 4;         // size, P, gids, "one"
-    ASSERT_EQ(xr_get_u16(good.data() + first), second - first);
+    const size_t index_entry = L::INDEX_OFFSET;
+    const size_t length = index_entry + L::INDEX_BUCKET_LENGTH;
+    const size_t key_record = bucket + L::KEYS_OFFSET + L::KEY_RECORD;
+    const size_t first = bucket + L::KEYS_OFFSET + L::KEY_SIZE;          // the first record
+    const size_t instructions = first + L::RECORD_HEAD + 2 * L::PATH_GID_SIZE; // its two gids behind
+    const size_t second = instructions + 1 + 4;                          // kind, "one"
+    ASSERT_EQ(xr_bytes::get_u16_le(good.data() + first + L::RECORD_SIZE), second - first);
 
     // What each damage still lets through: the first path, the second path
     // and the first record's instructions.
@@ -366,23 +370,23 @@ TEST(SignpostAccessor, DamagedBucketsFailQuietly)
         bool instructions;
     } cases[] = {
         {"intact", [](Bytes&) {}, true, true, true},
-        {"bucket beyond the file", [&](Bytes& b) { put16(b, index_entry + 2, 0x7FFF); }, false, false, false},
-        {"bucket longer than the file", [&](Bytes& b) { put16(b, index_entry + 4, 0x7FFF); }, false, false, false},
-        {"negative bucket length", [&](Bytes& b) { put16(b, index_entry + 4, 0xFFF0); }, false, false, false},
-        {"empty bucket", [&](Bytes& b) { put16(b, index_entry + 4, 0); }, false, false, false},
+        {"bucket beyond the file", [&](Bytes& b) { put16(b, index_entry + L::INDEX_BUCKET_OFFSET + 2, 0x7FFF); }, false, false, false},
+        {"bucket longer than the file", [&](Bytes& b) { put16(b, length, 0x7FFF); }, false, false, false},
+        {"negative bucket length", [&](Bytes& b) { put16(b, length, 0xFFF0); }, false, false, false},
+        {"empty bucket", [&](Bytes& b) { put16(b, length, 0); }, false, false, false},
         {"too many keys", [&](Bytes& b) { b[bucket] = 200; }, false, false, false},
-        {"key offset beyond the bucket", [&](Bytes& b) { put16(b, bucket + 5, 5000); }, false, false, false},
-        {"key offset on the last byte", [&](Bytes& b) { put16(b, bucket + 5, static_cast<unsigned>(b.size() - bucket - 1)); }, false, false, false},
+        {"key offset beyond the bucket", [&](Bytes& b) { put16(b, key_record, 5000); }, false, false, false},
+        {"key offset on the last byte", [&](Bytes& b) { put16(b, key_record, static_cast<unsigned>(b.size() - bucket - 1)); }, false, false, false},
         {"record size 0", [&](Bytes& b) { put16(b, first, 0); }, false, false, false},
         {"record size 2", [&](Bytes& b) { put16(b, first, 2); }, false, false, false},
         {"record beyond the bucket", [&](Bytes& b) { put16(b, first, 0xFFF0); }, false, false, false},
-        {"path beyond the record", [&](Bytes& b) { b[first + 2] = 200; }, false, false, false},
+        {"path beyond the record", [&](Bytes& b) { b[first + L::RECORD_PATH_COUNT] = 200; }, false, false, false},
         {"second record size 0", [&](Bytes& b) { put16(b, second, 0); }, true, false, true},
         {"second record beyond the bucket", [&](Bytes& b) { put16(b, second, 400); }, true, false, true},
-        {"instruction kind 0", [&](Bytes& b) { b[first + 11] = 0; }, true, true, false},
-        {"instruction kind 5", [&](Bytes& b) { b[first + 11] = 5; }, true, true, false},
+        {"instruction kind 0", [&](Bytes& b) { b[instructions] = 0; }, true, true, false},
+        {"instruction kind 5", [&](Bytes& b) { b[instructions] = 5; }, true, true, false},
         {"text without its terminator", [&](Bytes& b) { b[second - 1] = 'x'; }, true, true, false},
-        {"terminator missing", [&](Bytes& b) { b.resize(b.size() - 2); put16(b, index_entry + 4, static_cast<unsigned>(b.size() - bucket)); }, true, true, true},
+        {"terminator missing", [&](Bytes& b) { b.resize(b.size() - 2); put16(b, length, static_cast<unsigned>(b.size() - bucket)); }, true, true, true},
     };
     for (const Case& c : cases) {
         Bytes b = good;
@@ -414,7 +418,7 @@ TEST(SignpostAccessor, ReadsAWrittenFile)
     XrTempRoot root;
     std::string path = root.make_dirs("/media/mmc1/map/mapdata") + "/signs.bin";
     std::string error;
-    ASSERT_TRUE(write_signs(path, sample_spec(), error)) << error;
+    ASSERT_TRUE(write_signs(path, sample_signs(), error)) << error;
     XrFileStorageAccessor* file = new XrFileStorageAccessor;
     ASSERT_TRUE(file->open(XrString(path.c_str()), true));
     XrSignpostAccessor acc;
@@ -426,25 +430,25 @@ TEST(SignsWriter, RefusesWhatTheFormatCannotHold)
 {
     struct Case {
         const char* name;
-        std::function<void(XrSignsSpec&)> change;
+        std::function<void(XrSignsFile&)> change;
     } cases[] = {
-        {"duplicate gid", [](XrSignsSpec& s) { s.entries.push_back(entry(7, {})); }},
-        {"NUL in a text", [](XrSignsSpec& s) { s.entries[2].records[0].instructions[0].text = std::string("a\0b", 3); }},
-        {"long path", [](XrSignsSpec& s) { s.entries[2].records[0].following.assign(256, 1); }},
-        {"long bucket", [](XrSignsSpec& s) { s.entries[2].records[0].instructions.assign(40, {1, std::string(1000, 'x')}); }},
-        {"too many buckets", [](XrSignsSpec& s) { s.buckets = 40000; }},
-        {"too many keys", [](XrSignsSpec& s) {
+        {"duplicate gid", [](XrSignsFile& s) { s.entries.push_back(entry(7, {})); }},
+        {"NUL in a text", [](XrSignsFile& s) { s.entries[2].records[0].instructions[0].text = std::string("a\0b", 3); }},
+        {"long path", [](XrSignsFile& s) { s.entries[2].records[0].following.assign(256, 1); }},
+        {"long bucket", [](XrSignsFile& s) { s.entries[2].records[0].instructions.assign(40, {1, std::string(1000, 'x')}); }},
+        {"too many buckets", [](XrSignsFile& s) { s.buckets = 40000; }},
+        {"too many keys", [](XrSignsFile& s) {
              s.buckets = 1;
              for (XrGid g = 100; g < 400; ++g)
                  s.entries.push_back(entry(g, {}));
          }},
     };
     for (const Case& c : cases) {
-        XrSignsSpec spec = sample_spec();
-        c.change(spec);
+        XrSignsFile signs = sample_signs();
+        c.change(signs);
         Bytes out;
         std::string error;
-        EXPECT_FALSE(build_signs(spec, out, error)) << c.name;
+        EXPECT_FALSE(build_signs(signs, out, error)) << c.name;
         EXPECT_FALSE(error.empty()) << c.name;
     }
 }

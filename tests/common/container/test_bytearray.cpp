@@ -311,3 +311,46 @@ TEST(XrZlib, ShortPrefixOfALongerStream)
     len = 9;
     EXPECT_FALSE(zlib_uncompress(z.data(), static_cast<int>(z.size()), more, len));
 }
+
+TEST(XrZlib, WholeStreamOnly)
+{
+    std::vector<BYTE> plain;
+    for (int i = 0; i < 100; ++i)
+        plain.push_back(static_cast<BYTE>(i * 3));
+    const std::vector<BYTE> z = compressed(plain);
+    const std::vector<BYTE> abc = compressed({'a', 'b', 'c'});
+    std::vector<BYTE> cut = z;
+    cut.resize(cut.size() - 2);
+
+    struct Case {
+        const char* what;
+        const std::vector<BYTE>* data;
+        int room;
+        bool ok;
+        int length;
+    };
+    const Case cases[] = {
+        {"exact fit", &z, 100, true, 100},
+        {"roomy buffer", &z, 200, true, 100},
+        {"one byte short", &z, 99, false, 0},
+        {"a head of at most 8 bytes", &z, 8, false, 0},
+        {"no room", &z, 0, false, 0},
+        {"short stream, exact", &abc, 3, true, 3},
+        {"short stream, short", &abc, 2, false, 0},
+        {"cut", &cut, 200, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<BYTE> out(static_cast<size_t>(c.room) + 1, 0xEE);
+        int len = c.room;
+        EXPECT_EQ(zlib_uncompress_whole(c.data->data(), static_cast<int>(c.data->size()), out.data(), len), c.ok)
+            << c.what;
+        if (c.ok) {
+            EXPECT_EQ(len, c.length) << c.what;
+        }
+        EXPECT_EQ(out[static_cast<size_t>(c.room)], 0xEE) << c.what; // nothing written past the room
+    }
+    BYTE out[4];
+    int len = 4;
+    EXPECT_FALSE(zlib_uncompress_whole(nullptr, 0, out, len));
+    EXPECT_FALSE(zlib_uncompress_whole(z.data(), 0, out, len));
+}

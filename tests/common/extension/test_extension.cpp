@@ -103,10 +103,10 @@ protected:
     }
 
     // Writes an extension file into the inbox and returns its path.
-    std::string write(const std::string& name, const XrExtensionFileSpec& spec)
+    std::string write(const std::string& name, const XrExtensionFileDef& def)
     {
         std::string path = inbox + "/" + name;
-        EXPECT_TRUE(write_extension_file(path, spec));
+        EXPECT_TRUE(write_extension_file(path, def));
         return path;
     }
 
@@ -133,9 +133,9 @@ protected:
     RecordingHandler handler;
 };
 
-XrExtensionFileSpec three_files(const std::string& map_id)
+XrExtensionFileDef three_files(const std::string& map_id)
 {
-    return XrExtensionFileSpec{
+    return XrExtensionFileDef{
         map_id,
         {},
         {
@@ -183,13 +183,13 @@ TEST_F(ExtensionTest, FailedInstallLeavesEverythingAsItWas)
     };
     for (const char* bad : bad_targets) {
         SCOPED_TRACE(bad);
-        XrExtensionFileSpec spec{"FIN-2024", {}, {
+        XrExtensionFileDef def{"FIN-2024", {}, {
             {"e:/poi/partner.poi", bytes("new poi")},
             {"e:/mapdata/newdir/deeper/tile.bin", bytes("tile")},
             {"e:/mapdata/keep.bin", bytes("replaced")},
             {bad, bytes("evil")},
         }};
-        const std::string path = write("bad.nce", spec);
+        const std::string path = write("bad.nce", def);
         const std::vector<std::string> before = snapshot(map_root);
         handler.results.clear();
         EXPECT_FALSE(install_extension_file(&handler, &config, wide(path)));
@@ -207,12 +207,12 @@ TEST_F(ExtensionTest, FailureWhileRenamingRestoresReplacedFiles)
     // last one fails after the first has already replaced its old file.
     root.write_file("/media/mmc1/map/mapdata/poi/partner.poi", "old poi");
     root.make_dirs("/media/mmc1/map/mapdata/taken/inside");
-    XrExtensionFileSpec spec{"FIN-2024", {}, {
+    XrExtensionFileDef def{"FIN-2024", {}, {
         {"e:/poi/partner.poi", bytes("new poi")},
         {"e:/mapdata/fresh/new.bin", bytes("new")},
         {"e:/mapdata/taken", bytes("cannot replace a folder")},
     }};
-    const std::string path = write("clash.nce", spec);
+    const std::string path = write("clash.nce", def);
     const std::vector<std::string> before = snapshot(map_root);
     EXPECT_FALSE(install_extension_file(&handler, &config, wide(path)));
     EXPECT_EQ(snapshot(map_root), before);
@@ -222,12 +222,13 @@ TEST_F(ExtensionTest, FailureWhileRenamingRestoresReplacedFiles)
 TEST_F(ExtensionTest, ItemThatCannotBeReadFailsTheInstall)
 {
     // A SEQUENCE without the contents string, then one with a 0 byte in its path.
-    std::vector<BYTE> header = ber_item(0x31, {});
-    std::vector<BYTE> half = ber_item(0x30, ber_item(0x04, bytes("e:/poi/a.poi")));
+    namespace L = xr_extension_layout;
+    std::vector<BYTE> header = ber_item(L::TAG_SET, {});
+    std::vector<BYTE> half = ber_item(L::TAG_SEQUENCE, ber_item(L::TAG_OCTET_STRING, bytes("e:/poi/a.poi")));
     std::vector<BYTE> contents = header;
     contents.insert(contents.end(), half.begin(), half.end());
     const std::vector<BYTE> files[] = {
-        ber_item(0x31, contents),
+        ber_item(L::TAG_SET, contents),
         build_extension_file({"", {}, {{std::string("e:/poi/a.poi\0x", 14), bytes("x")}}}),
     };
     for (const std::vector<BYTE>& file : files) {
@@ -271,8 +272,8 @@ TEST_F(ExtensionTest, MapsTargetPaths)
 
 TEST_F(ExtensionTest, LaterItemForTheSameTargetWins)
 {
-    XrExtensionFileSpec spec{"FIN-2024", {}, {{"e:/poi/a.poi", bytes("first")}, {"e:/poi/a.poi", bytes("second")}}};
-    EXPECT_TRUE(install_extension_file(&handler, &config, wide(write("twice.nce", spec))));
+    XrExtensionFileDef def{"FIN-2024", {}, {{"e:/poi/a.poi", bytes("first")}, {"e:/poi/a.poi", bytes("second")}}};
+    EXPECT_TRUE(install_extension_file(&handler, &config, wide(write("twice.nce", def))));
     EXPECT_EQ(snapshot(map_root + "mapdata/poi"), (std::vector<std::string>{"/a.poi=second"}));
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/mbm_writer.h"
 
@@ -132,27 +133,29 @@ protected:
     XrTempRoot root;
 };
 
-// A plain file of one 24-bit 2 x 1 bitmap: header 0-19, record from 20
-// (record length at 20, header length at 24), directory behind it.
+// A plain file of one 24-bit 2 x 1 bitmap: the head, the record behind it,
+// then the directory.
 TEST_F(MbmCorruptTest, BadFilesAndRecordsGiveNull)
 {
+    namespace L = xr_mbm_layout;
     struct Case {
         const char* what;
         std::size_t at;
         std::uint32_t value;
     };
+    const std::size_t record = L::PLAIN_HEAD_SIZE;
     const Case cases[] = {
-        {"UID1", 0, 0x10000038},
-        {"UID2 neither kind", 4, 0x10000043},
-        {"directory offset past the end", 16, 0x7FFFFFFF},
-        {"record length below a header", 20, 39},
-        {"record length past the file", 20, 0x00100000},
-        {"header length below 40", 24, 12},
-        {"header length past the record", 24, 400},
+        {"UID1", L::UID1_OFFSET, 0x10000038},
+        {"UID2 neither kind", L::UID2_OFFSET, 0x10000043},
+        {"directory offset past the end", L::PLAIN_DIRECTORY_POINTER, 0x7FFFFFFF},
+        {"record length below a header", record + L::RECORD_LENGTH, 39},
+        {"record length past the file", record + L::RECORD_LENGTH, 0x00100000},
+        {"header length below 40", record + L::HEADER_LENGTH, 12},
+        {"header length past the record", record + L::HEADER_LENGTH, 400},
     };
     for (const Case& c : cases) {
         Bytes file = mbm_file({mbm_make_rgb(2, 1, {0xFFFFFF, 0})});
-        mbm_set_u32(file, c.at, c.value);
+        xr_bytes::put_u32_le(file.data() + c.at, c.value);
         std::unique_ptr<BYTE[]> r(XrMbm::load(write(file), 0));
         EXPECT_EQ(r, nullptr) << c.what;
     }
@@ -162,12 +165,12 @@ TEST_F(MbmCorruptTest, BadFilesAndRecordsGiveNull)
 
 TEST_F(MbmCorruptTest, PackedRecordShorterThanAHeaderGivesNull)
 {
-    Bytes head;
-    mbm_put_u32(head, XrMbm::UID1);
-    mbm_put_u32(head, XrMbm::UID2_PACKED);
+    XrByteWriter head;
+    head.u32_le(XrMbm::UID1);
+    head.u32_le(XrMbm::UID2_PACKED);
     Bytes short_record(30, 0);
     short_record[0] = 30;
-    EXPECT_EQ(XrMbm::load(write(packed_file_array(head, {short_record})), 0), nullptr);
+    EXPECT_EQ(XrMbm::load(write(packed_file_array(head.bytes(), {short_record})), 0), nullptr);
 }
 
 TEST(MbmDecodeTest, ByteRunLength)

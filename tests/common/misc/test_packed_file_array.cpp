@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
+#include "common/misc/xr_packedfilelayout.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/mbm_writer.h"
 
@@ -49,26 +51,28 @@ TEST_F(PackedFileArrayTest, IndexOutsideTheDirectoryOrMissingFileGivesNull)
     EXPECT_EQ(XrPackedFileArray::read_item(XrString((root.dir() + "/none").c_str()), 0, 0, size), nullptr);
 }
 
-// Each case spoils one field of a one-item array (directory at 0: count at
-// 0, entry offset at 4, entry at 8: lengths at 8 and 12, stream from 16).
+// Each case spoils one field of a one-item array (directory at 0, the entry
+// behind it).
 TEST_F(PackedFileArrayTest, CorruptDirectoriesAndEntriesGiveNull)
 {
+    namespace L = xr_packed_file_layout;
     struct Case {
         const char* what;
         std::size_t at;
         std::uint32_t value;
     };
+    const std::size_t entry = L::DIRECTORY_HEAD + L::OFFSET_SIZE;
     const Case cases[] = {
-        {"count past the file", 0, 0x40000000},
-        {"entry offset past the file", 4, 0xFFFFFFF0},
-        {"uncompressed length differs", 8, 3},
-        {"huge uncompressed length", 8, 0xFFFFFFFF},
-        {"compressed length past the file", 12, 0x7FFFFFFF},
-        {"stream damaged", 16, 0xDEADBEEF},
+        {"count past the file", L::DIRECTORY_COUNT, 0x40000000},
+        {"entry offset past the file", L::DIRECTORY_HEAD, 0xFFFFFFF0},
+        {"uncompressed length differs", entry + L::ENTRY_PLAIN_LENGTH, 3},
+        {"huge uncompressed length", entry + L::ENTRY_PLAIN_LENGTH, 0xFFFFFFFF},
+        {"compressed length past the file", entry + L::ENTRY_PACKED_LENGTH, 0x7FFFFFFF},
+        {"stream damaged", entry + L::ENTRY_HEAD, 0xDEADBEEF},
     };
     for (const Case& c : cases) {
         std::vector<BYTE> file = packed_file_array({}, {bytes("some text to pack, some text to pack")});
-        mbm_set_u32(file, c.at, c.value);
+        xr_bytes::put_u32_le(file.data() + c.at, c.value);
         int size = 0;
         BYTE* item = XrPackedFileArray::read_item(write(file), 0, 0, size);
         EXPECT_EQ(item, nullptr) << c.what;

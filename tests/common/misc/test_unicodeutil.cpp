@@ -258,7 +258,8 @@ TEST_F(UnicodeBinmap, MalformedFileFallsBackToBuiltIn)
     bad.push_back({0xFF, 0xFF, 0, 0});                                // N = 65535
     bad.push_back({0xFF, 0xFF, 0xFF, 0xFF});                          // huge N
     std::vector<BYTE> unsorted = good;
-    std::swap(unsorted[4 + 4 * 20], unsorted[4 + 4 * 21]);            // two fold entries swapped
+    const std::size_t entry = xr_unicode_layout::TABLES_OFFSET + xr_unicode_layout::ENTRY_SIZE * 20;
+    std::swap(unsorted[entry], unsorted[entry + xr_unicode_layout::ENTRY_SIZE]); // two fold entries swapped
     bad.push_back(unsorted);
 
     for (std::size_t i = 0; i < bad.size(); ++i) {

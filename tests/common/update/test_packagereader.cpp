@@ -1,4 +1,5 @@
 #include "common/update/xr_packagereader.h"
+#include "common/update/xr_packagelayout.h"
 #include "tests/support/xr_temp_root.h"
 #include "tools/mapgen/package_writer.h"
 
@@ -8,6 +9,8 @@
 #include <vector>
 
 namespace {
+
+namespace L = xr_package_layout;
 
 class PackageReaderTest : public ::testing::Test {
 protected:
@@ -106,12 +109,14 @@ TEST_F(PackageReaderTest, DamagedFilesAreDataErrors)
     std::vector<BYTE> cut_body(good.begin(), good.begin() + good.size() / 2);
     std::vector<BYTE> cut_trailer(good.begin(), good.end() - 6);
     std::vector<BYTE> bad_method = good;
-    bad_method[2] = 7;
+    bad_method[L::METHOD_OFFSET] = 7;
     std::vector<BYTE> reserved_flag = good;
-    reserved_flag[3] = 0x20;
+    reserved_flag[L::FLAGS_OFFSET] = 0x20;
     std::vector<BYTE> cut_header(good.begin(), good.begin() + 6);
-    std::vector<BYTE> huge_extra = {0x1f, 0x8b, 8, 0x04, 0, 0, 0, 0, 0, 3, 0xff, 0xff, 1, 2};
-    std::vector<BYTE> garbage_body = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3, 0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0};
+    std::vector<BYTE> huge_extra = {L::MAGIC_0, L::MAGIC_1, L::METHOD_DEFLATE, L::FLAG_EXTRA, 0, 0, 0, 0, 0, L::OS_UNIX,
+                                    0xff, 0xff, 1, 2};
+    std::vector<BYTE> garbage_body = {L::MAGIC_0, L::MAGIC_1, L::METHOD_DEFLATE, 0, 0, 0, 0, 0, 0, L::OS_UNIX,
+                                      0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0};
     for (const auto& bytes : {cut_body, cut_trailer, bad_method, reserved_flag, cut_header, huge_extra, garbage_body}) {
         int last = 0;
         std::string path = write(bytes);
