@@ -355,6 +355,7 @@ void XrNMEAParser::parse_gsv()
     satellites_in_view.remove_all();
     for (int i = 0; i < collecting.get_num_items(); ++i)
         satellites_in_view.append(*collecting.get_item_ptr(i));
+    ++sky_updates;
     reset_gsv_group();
 }
 

@@ -64,6 +64,16 @@ public:
     int get_receiver_value_a() const { return receiver_a; }
     int get_receiver_value_b() const { return receiver_b; }
     int get_receiver_value_c() const { return receiver_c; }
+    // UTC time of day and date of the last accepted "$GPRMC" (0 until one
+    // carried them).
+    int get_hours() const { return hours; }
+    int get_minutes() const { return minutes; }
+    int get_seconds() const { return seconds; }
+    int get_day() const { return day; }
+    int get_month() const { return month; }
+    int get_year() const { return year; }
+    // Counts the satellites-in-view lists published.
+    unsigned get_sky_updates() const { return sky_updates; }
 
     // True when line carries no checksum or a right one.
     static bool checksum_ok(const TCHAR* line);
@@ -89,6 +99,7 @@ private:
     XrArray<int> used_satellites{12};
     XrArray<XrSVData> satellites_in_view{12};
     XrArray<XrSVData> collecting{12};
+    unsigned sky_updates = 0;
     int gsv_remaining = -1;
     int gsv_message_count = -1;
     int gsv_last_number = -1;
