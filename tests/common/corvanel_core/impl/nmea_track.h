@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "common/corvanel_core/impl/nmea_text.h"
+#include "nmea_text.h"
 
 namespace nmea_track {
 
