@@ -12,6 +12,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +57,29 @@ bool parse_integer(const std::wstring& text, long& out)
         return false;
     out = static_cast<long>(v);
     return true;
+}
+
+// write() that reports a helper gone as EPIPE instead of raising SIGPIPE,
+// whatever the process does with that signal.
+ssize_t write_no_sigpipe(int fd, const char* data, size_t n)
+{
+    sigset_t pipe_set, old_set;
+    sigemptyset(&pipe_set);
+    sigaddset(&pipe_set, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    const bool was_pending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
+    const ssize_t written = write(fd, data, n);
+    const int saved = errno;
+    if (written < 0 && errno == EPIPE && !was_pending) {
+        const timespec none = {0, 0};
+        while (sigtimedwait(&pipe_set, nullptr, &none) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
+    errno = saved;
+    return written;
 }
 
 std::vector<std::wstring> split_fields(const std::wstring& line)
@@ -285,7 +309,8 @@ XrFsmResult XrWifiPositionProducerWpsApi::st_write()
         return go(&XrWifiPositionProducerWpsApi::st_close);
     if (request_written >= request_length)
         return go(&XrWifiPositionProducerWpsApi::st_read);
-    const ssize_t n = write(request_fd, request + request_written, request_length - request_written);
+    const ssize_t n = write_no_sigpipe(request_fd, request + request_written,
+                                       static_cast<size_t>(request_length - request_written));
     if (n < 0 && (errno == EAGAIN || errno == EINPROGRESS)) {
         writable_wait = true;
         if (event_loop != nullptr)
