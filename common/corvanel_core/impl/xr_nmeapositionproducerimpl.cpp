@@ -5,11 +5,22 @@
 #include "common/os/xr_eventloopbase.h"
 #include "common/types/xr_trig.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
 
 void* const step_data = reinterpret_cast<void*>(XrNmeaPositionProducerImpl::extrapolation_timeout);
+
+// A distance in map units as an int; absurd speeds or times cannot overflow.
+int to_units(double v)
+{
+    constexpr double limit = 1e9;
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::clamp(v, -limit, limit));
+}
 
 XrEventloopBase* application_event_loop()
 {
@@ -81,7 +92,7 @@ void XrNmeaPositionProducerImpl::handle_nmea_line(const TCHAR* line)
     const XrProjection* projection = get_projection();
     const XrPoint p = last_fix.to_point(projection);
     if (message->moving) {
-        const int d = last_map_point.x == 0 ? 100 : static_cast<int>(last_map_point.distance(p));
+        const int d = last_map_point.x == 0 ? 100 : to_units(last_map_point.distance(p));
         if (d <= 3 && speed <= 3.0) {
             // Standing: the heading does not change.
             previous_heading = heading;
@@ -159,8 +170,8 @@ void XrNmeaPositionProducerImpl::execute(XrEventloopBase*, void* data)
     const XrProjection* projection = get_projection();
     if (projection != nullptr) {
         const XrPoint p = last_fix.to_point(projection);
-        const int x = p.x + static_cast<int>(cos_deg(a) * s + 0.5);
-        const int y = p.y + static_cast<int>(sin_deg(a) * s + 0.5);
+        const int x = to_units(p.x + static_cast<double>(to_units(cos_deg(a) * s + 0.5)));
+        const int y = to_units(p.y + static_cast<double>(to_units(sin_deg(a) * s + 0.5)));
         position_info.set_coordinate(XrCoordinate(XrPoint(x, y), projection));
     } else {
         // Without a map there are no map units to move in: the fix itself.

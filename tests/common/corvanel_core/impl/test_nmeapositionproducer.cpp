@@ -221,6 +221,22 @@ TEST_F(NmeaProducerTest, ElapsedTimeOfZeroCountsAsTwoMilliseconds)
     EXPECT_NEAR(heading_of(listener.last), 20 + 8, 1e-9);
 }
 
+TEST_F(NmeaProducerTest, AbsurdSpeedsAndLongWaitsStayInTheMap)
+{
+    const std::string huge(300, '9');
+    for (const char* course : {"0.0", "90.0", "45.0"}) {
+        TestProducer p(true, &loop);
+        Listener l;
+        p.add_listener(&l);
+        g_now += 1000;
+        p.handle_nmea_line(wide(sentence("GPRMC,1,A,6012.000,N,02454.000,E," + huge + "," + course + ",101226,,")));
+        g_now += 2999;
+        ASSERT_GE(loop.fire(&p, kStep), 0);
+        EXPECT_EQ(l.positions, 1);
+        loop.remove_timeout(&p, nullptr);
+    }
+}
+
 TEST_F(NmeaProducerTest, AnInvalidFixClearsTheShownPositionAtOnce)
 {
     line(rmc(12.0, 10 * kKnots, 0));
