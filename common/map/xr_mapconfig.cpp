@@ -92,7 +92,8 @@ void add_member(XrGeomLayer* layer, XrGeomStorage* storage, const XrString& path
     if (context.notifier != nullptr)
         context.notifier->add_client(storage);
     storage->set_name(storage_name(path));
-    layer->get_storage()->add_storage(storage);
+    // Layers show at any scale their visibility range allows.
+    layer->get_storage()->add_storage(storage, 0);
 }
 
 // The layer name stored in a heap geometry storage's header (after the
@@ -241,7 +242,7 @@ XrLayer* create_configured_layer(XrMap* map, XrConfiguration& config, XrMapConfi
 
     if (memory) {
         auto* layer = new XrGeomLayer(map, vs, false);
-        layer->get_storage()->add_storage(new XrMemoryGeomStorage());
+        layer->get_storage()->add_storage(new XrMemoryGeomStorage(), 0);
         apply_draw_options(layer, config);
         return layer;
     }
