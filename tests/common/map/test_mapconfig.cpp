@@ -291,8 +291,9 @@ TEST_F(ConfigFixture, GeneratedCityDrawsAtMost80SeparateTexts)
         const auto texts = XrGdiRecording::instance().find("draw_bidi_text");
         ASSERT_EQ(texts.size() % 3, 0u);
         EXPECT_LE(texts.size() / 3, 80u) << scale;
-        if (scale >= 20000) // the closest view may fall between the names
+        if (scale >= 20000) { // the closest view may fall between the names
             EXPECT_GT(texts.size(), 0u) << scale;
+        }
         for (size_t i = 2; i < texts.size(); i += 3)
             for (size_t j = i + 3; j < texts.size(); j += 3) {
                 const XrRectangle a(static_cast<int>(texts[i]->args[0]), static_cast<int>(texts[i]->args[1]),
