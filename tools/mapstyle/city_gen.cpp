@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <memory>
+
+#include "common/geometry/xr_projection.h"
 #include "tools/mapgen/xrqt_writer.h"
 #include "tools/mapstyle/map_style.h"
 
@@ -115,9 +118,24 @@ bool xr_write_city_map(const std::string& dir, const XrCityOptions& options, std
     layers[2].type = "maptxt";
     layers[2].resource = dir + "/texts.qt";
     layers[2].extra = {"double_bufferable=1"};
-    if (!xr_write_text_file(dir + "/mapcfg.txt", xr_map_config_text(layers))) {
+    std::string text = xr_map_config_text(layers);
+    if (!options.projection.empty())
+        text.replace(text.find("[\\map]\n") + 7, 0, "projection=" + options.projection + "\n");
+    if (!xr_write_text_file(dir + "/mapcfg.txt", text)) {
         error = "cannot write " + dir + "/mapcfg.txt";
         return false;
     }
+    return true;
+}
+
+bool xr_centre_city(XrCityOptions& options, const std::string& projection, double lon, double lat)
+{
+    std::unique_ptr<XrProjection> p(create_projection(XrString(projection.c_str())));
+    int x = 0, y = 0;
+    if (!p || !p->to_map(lon, lat, x, y))
+        return false;
+    options.projection = projection;
+    options.origin_x = x - options.blocks_x * options.block / 2;
+    options.origin_y = y - options.blocks_y * options.block / 2;
     return true;
 }

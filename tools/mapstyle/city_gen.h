@@ -17,7 +17,12 @@ struct XrCityOptions {
     int street = 16;    // gap between blocks
     int motorway_every = 8;
     int texts = 400;    // map texts, classes 0..15 spread over the city
+    std::string projection; // written as the configuration's "projection" ("" none)
 };
+
+// Centres the city on a longitude and latitude of a projection (the
+// projection is kept in the options); false for a bad projection text.
+bool xr_centre_city(XrCityOptions& options, const std::string& projection, double lon, double lat);
 
 struct XrCity {
     std::vector<XrGeomRec*> areas;  // water, parks, buildings (polygons)
@@ -32,6 +37,7 @@ struct XrCity {
 void xr_generate_city(const XrCityOptions& options, XrCity& city);
 
 // Writes a map folder: areas.qt, roads.qt, texts.qt (geometry files) and
-// mapcfg.txt (layers "wa" areas, "a7" roads, "txt" map texts). False with
+// mapcfg.txt (layers "wa" areas, "a7" roads, "txt" map texts; the
+// projection under "\map" when the options name one). False with
 // error set on failure.
 bool xr_write_city_map(const std::string& dir, const XrCityOptions& options, std::string& error);
