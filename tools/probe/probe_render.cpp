@@ -4,9 +4,6 @@
 // units: LON the x, LAT the y). Without a display the drawing runs under a
 // private Xvfb.
 #include <gtk/gtk.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +23,8 @@
 #include "common/map/xr_mapview.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
+#include "tools/mapstyle/xr_pixmap_dc.h"
+#include "tools/mapstyle/xr_private_display.h"
 #include "tools/probe/probe.h"
 
 // Font caches that fontconfig keeps for the life of the process.
@@ -93,107 +92,14 @@ bool parse(const std::vector<std::string>& args, Options& o)
     return !o.map_dir.empty() && o.has_center && o.scale != 0 && (!o.out.empty() || o.frames > 0);
 }
 
-// An Xvfb of our own, ended when the probe ends.
-class PrivateDisplay {
-public:
-    ~PrivateDisplay()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    bool start()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        pid = fork();
-        if (pid < 0)
-            return false;
-        if (pid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[16] = {};
-        ssize_t n = 0, got = 0;
-        while (got < static_cast<ssize_t>(sizeof buf) - 1 && (n = read(fds[0], buf + got, sizeof buf - 1 - got)) > 0) {
-            got += n;
-            if (buf[got - 1] == '\n')
-                break;
-        }
-        close(fds[0]);
-        if (got <= 0)
-            return false;
-        setenv("DISPLAY", (":" + std::string(buf, std::strcspn(buf, "\n"))).c_str(), 1);
-        return true;
-    }
-
-private:
-    pid_t pid = -1;
-};
-
-// A DC on an off-screen pixmap, made like the map window's.
-struct PixmapDC {
-    PixmapDC(int w, int h)
-    {
-        pixmap = gdk_pixmap_new(gdk_get_default_root_window(), w, h, -1);
-        gdk_drawable_set_colormap(pixmap, gdk_colormap_get_system());
-        gc = gdk_gc_new(pixmap);
-        PangoContext* context = gdk_pango_context_get();
-        layout = pango_layout_new(context);
-        g_object_unref(context);
-        dc = new XrDCHandleRec{};
-        dc->drawable = pixmap;
-        dc->gc = gc;
-        dc->layout = layout;
-        dc->context = pango_layout_get_context(layout);
-        dc->brush = XrBrushHandle{0, XrBrushHandle::NullMarker, {0, 0, 0, 0}};
-        dc->pen = XrPenHandle{{0, 0, 0, 0}, 1, XrPenHandle::Null};
-        dc->text_color = GdkColor{0, 0, 0, 0};
-        gdk_colormap_alloc_color(gdk_colormap_get_system(), &dc->text_color, FALSE, TRUE);
-        dc->transparent_text = 1;
-    }
-    ~PixmapDC()
-    {
-        g_object_unref(layout);
-        delete dc;
-        g_object_unref(gc);
-        g_object_unref(pixmap);
-    }
-    GdkPixmap* pixmap;
-    GdkGC* gc;
-    PangoLayout* layout;
-    XrDCHandleRec* dc;
-};
-
-bool save_png(GdkDrawable* drawable, int w, int h, const std::string& path)
-{
-    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, drawable, gdk_colormap_get_system(), 0, 0, 0, 0, w, h);
-    if (pb == nullptr)
-        return false;
-    const std::string tmp = path + ".tmp";
-    GError* error = nullptr;
-    const bool ok = gdk_pixbuf_save(pb, tmp.c_str(), "png", &error, nullptr) != FALSE;
-    if (error != nullptr)
-        g_error_free(error);
-    g_object_unref(pb);
-    return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-}
-
 int run_render(const std::vector<std::string>& args)
 {
     Options o;
     if (!parse(args, o))
         return probe_usage(render_cmd);
 
-    PrivateDisplay private_display;
-    const char* display = std::getenv("DISPLAY");
-    if ((display == nullptr || *display == '\0') && !private_display.start()) {
+    XrPrivateDisplay private_display;
+    if (!private_display.ensure()) {
         std::fprintf(stderr, "kestrova-probe render: no display and Xvfb could not be started\n");
         return 1;
     }
@@ -262,7 +168,7 @@ int run_render(const std::vector<std::string>& args)
         view.set_3d_parameters(1000, 200, 80, across * 2, across * 6, across / 2);
     }
 
-    PixmapDC target(o.width, o.height);
+    XrPixmapDC target(o.width, o.height);
     const int frames = o.frames > 0 ? o.frames : 1;
     std::vector<double> times;
     for (int i = 0; i < frames; ++i) {
@@ -275,7 +181,7 @@ int run_render(const std::vector<std::string>& args)
         std::sort(times.begin(), times.end());
         std::printf("frames %d median %.2f ms\n", o.frames, times[times.size() / 2]);
     }
-    if (!o.out.empty() && !save_png(target.pixmap, o.width, o.height, o.out)) {
+    if (!o.out.empty() && !target.save_png(o.out)) {
         std::fprintf(stderr, "kestrova-probe render: cannot write %s\n", o.out.c_str());
         return 1;
     }
