@@ -6,6 +6,7 @@
 
 #include "common/map/xr_geomlayer.h"
 #include "common/map/xr_mapconfig.h"
+#include "common/map/xr_mapservices.h"
 #include "common/map/xr_maptxtlayer.h"
 #include "map_test_support.h"
 #include "support/xr_temp_root.h"
@@ -111,6 +112,19 @@ TEST_F(ConfigFixture, LayersInNumberOrderWithTheirFlags)
     // The view's limits come from the layers "a7" and "wa" (none here).
     XrRectangle extent;
     EXPECT_FALSE(view.get_map_extent(extent));
+}
+
+TEST_F(ConfigFixture, NameAlreadyInTheMapDropsTheConfiguredLayer)
+{
+    // A layer the application added first keeps its name; the configured
+    // one of that name is deleted, not leaked.
+    auto* own = new XrGeomLayer(&map, nullptr, false);
+    ASSERT_TRUE(map.add_layer(own, XrString(L"a")));
+    const int warnings = xr_map_warning_count();
+    ASSERT_EQ(read({def("a", 1), def("b", 2)}), MapConfigOk);
+    EXPECT_EQ(map.get_layer(XrString(L"a")), own);
+    EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(xr_map_warning_count(), warnings + 1);
 }
 
 TEST_F(ConfigFixture, DrawOptions)
