@@ -47,8 +47,7 @@ struct RenderFixture : ::testing::Test {
         EXPECT_TRUE(xr_centre_city(options, "wgs84://25,1,0,0", 24.94, 60.17));
         std::string error;
         EXPECT_TRUE(xr_write_city_map(map_dir, options, error)) << error;
-        const char* bin = std::getenv("XR_BINARY_DIR");
-        probe = std::string(bin != nullptr ? bin : ".") + "/tools/probe/kestrova-probe";
+        probe = XR_PROBE_PATH;
     }
     int render(const std::string& args, const std::string& out)
     {
