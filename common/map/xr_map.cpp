@@ -153,7 +153,8 @@ int XrMap::draw(XrDCHandleRec* dc, XrMapView* view, int hook_arg, int pass, int 
     }
 
     if (pass == AllLayers || pass == UnbufferedLayers) {
-        XrLayer* poi = get_layer(XrString(L"poi"));
+        static const XrString poi_name(L"poi");
+        XrLayer* poi = get_layer(poi_name);
         bool poi_drawn = false;
         // A layer may add or remove picked items while drawing one.
         for (int i = 0; i < picked_items.get_count(); ++i) {
