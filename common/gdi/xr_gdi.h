@@ -214,7 +214,11 @@ public:
     // file; null when unreadable; unsupported_bitmap() for an unsupported
     // colour depth.
     static XrBitmapHandleRec* load_bitmap(const TCHAR* path, int index);
-    // A new XrBitmap owning the image and its alpha mask; null when unreadable.
+    // An image file loaded whole: the image handle and its mask, set where
+    // the image's alpha is at least 50. False (both null) when unreadable.
+    static bool load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask);
+    // A new XrBitmap owning load_image_file's two handles; null when
+    // unreadable. Defined with XrBitmap in common/bmloader.
     static XrBitmap* load_bitmap_file(const TCHAR* path);
     static void delete_bitmap(XrBitmapHandleRec* bitmap);
     // False only for null; the placeholder reads 0 x 0.
@@ -228,6 +232,8 @@ public:
     {
         draw_bitmap_masked(dc, left, top, right, bottom, bitmap, sx, sy, nullptr);
     }
+    // An XrBitmap at its own size, through its mask when transparent.
+    // Defined with XrBitmap in common/bmloader.
     static void draw_bitmap_object(XrDCHandleRec* dc, int x, int y, XrBitmap* bitmap, bool transparent);
     static void draw_to_bitmap(XrBitmapHandleRec* bm, int x, int y, int width, int height, XrDCHandleRec* dc,
                                int sx, int sy, void* window);

@@ -142,6 +142,15 @@ GdkBitmap* make_1bit_bitmap(const BYTE* bits, int width, int height)
     return gdk_bitmap_create_from_data(nullptr, reinterpret_cast<const gchar*>(bits), width, height);
 }
 
+// A whole image file through GdkPixbuf; null when unreadable.
+GdkPixbuf* load_pixbuf(const TCHAR* path)
+{
+    XrByteArray utf8(64, 0);
+    xr_gdi_to_utf8(path, -1, utf8);
+    utf8.append_byte(0);
+    return gdk_pixbuf_new_from_file(reinterpret_cast<const char*>(utf8.get_items()), nullptr);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -631,10 +640,7 @@ XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR* path, int index)
 {
     const XrString name(path);
     if (ends_with_jpg(name)) {
-        XrByteArray utf8(64, 0);
-        xr_gdi_to_utf8(name.c_str(), -1, utf8);
-        utf8.append_byte(0);
-        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(reinterpret_cast<const char*>(utf8.get_items()), nullptr);
+        GdkPixbuf* pixbuf = load_pixbuf(name.c_str());
         if (pixbuf == nullptr)
             return nullptr;
         XrBitmapHandleRec* bm = xr_gdi_new_bitmap_handle(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
@@ -668,6 +674,23 @@ XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR* path, int index)
     default:
         return nullptr;
     }
+}
+
+bool XrGDI::load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask)
+{
+    image = nullptr;
+    mask = nullptr;
+    GdkPixbuf* pixbuf = load_pixbuf(path);
+    if (pixbuf == nullptr)
+        return false;
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    image = xr_gdi_new_bitmap_handle(width, height);
+    image->pixbuf = pixbuf;
+    // Drawn where the image's alpha is at least 50.
+    mask = xr_gdi_new_bitmap_handle(width, height);
+    mask->mask = gdk_pixmap_new(nullptr, width, height, 1);
+    gdk_pixbuf_render_threshold_alpha(pixbuf, mask->mask, 0, 0, 0, 0, width, height, 50);
+    return true;
 }
 
 void XrGDI::delete_bitmap(XrBitmapHandleRec* bitmap)

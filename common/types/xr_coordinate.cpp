@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cwchar>
 
-#include "common/geometry/xr_point.h"
-#include "common/geometry/xr_projection.h"
-#include "common/types/xr_typeutil.h"
+#include "common/container/xr_saturate.h"
 
 namespace {
 
@@ -90,20 +88,6 @@ bool is_hemisphere_letter(TCHAR c)
 }
 
 } // namespace
-
-XrCoordinate::XrCoordinate(const XrPoint& point, const XrProjection* projection) : m_valid(true)
-{
-    if (projection != nullptr)
-        projection->from_map(point.x, point.y, m_longitude, m_latitude);
-}
-
-XrPoint XrCoordinate::to_point(const XrProjection* projection) const
-{
-    XrPoint p;
-    if (projection != nullptr)
-        projection->to_map(m_longitude, m_latitude, p.x, p.y);
-    return p;
-}
 
 void XrCoordinate::to_strings(XrString& latitude, XrString& longitude) const
 {
