@@ -13,14 +13,17 @@ constexpr int k_dms_max_chars = 126;
 // Longest degree-minute-second text.
 constexpr int k_dms_text_chars = 20;
 
-bool is_blank(TCHAR c)
+// Coordinate fields are one line typed by the user: only the space is a
+// blank there (unlike xr_bytes::is_blank), so a tab or line break leaves
+// decimal degrees unreadable.
+bool is_space_char(TCHAR c)
 {
     return c == L' ';
 }
 
 const TCHAR* skip_blanks(const TCHAR* p)
 {
-    while (is_blank(*p))
+    while (is_space_char(*p))
         ++p;
     return p;
 }

@@ -1,5 +1,6 @@
 #include "common/update/xr_componentinventory.h"
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_file.h"
 #include "common/update/xr_mapcatalogue.h"
@@ -31,15 +32,10 @@ bool for_each_entry(const XrString& folder, int mode, F visit)
     return true;
 }
 
-bool is_blank(BYTE c)
-{
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
 // The bytes of a value without trailing blanks, as 8-bit text.
 std::string value_text(const BYTE* value, int len)
 {
-    while (len > 0 && is_blank(value[len - 1]))
+    while (len > 0 && xr_bytes::is_blank(value[len - 1]))
         --len;
     return std::string(reinterpret_cast<const char*>(value), (size_t)len);
 }

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "common/base/xr_singleton.h"
+#include "common/container/xr_bytes.h"
 #include "common/gdi/xr_palette.h"
 #include "common/misc/xr_tokenparser.h"
 #include "common/symbol/xr_drawablesymbol.h"
@@ -43,24 +44,19 @@ private:
     std::unique_ptr<XrConfigurationIterator> m_it;
 };
 
-bool is_blank(TCHAR c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
 // A decimal number with optional sign and one '.' when allow_point; blanks
 // around it are ignored and an empty text reads as 0, as the token parser
 // reads fields. Magnitudes beyond 2^40 are refused.
 bool to_number(const TCHAR* s, bool allow_point, double& out)
 {
-    while (is_blank(*s))
+    while (xr_bytes::is_blank(*s))
         ++s;
     bool negative = false;
     if (*s == L'+' || *s == L'-')
         negative = *s++ == L'-';
     double v = 0;
     double scale = 0; // > 0 after the point
-    for (; *s != 0 && !is_blank(*s); ++s) {
+    for (; *s != 0 && !xr_bytes::is_blank(*s); ++s) {
         if (*s >= L'0' && *s <= L'9') {
             if (scale > 0) {
                 scale /= 10;
@@ -76,7 +72,7 @@ bool to_number(const TCHAR* s, bool allow_point, double& out)
             return false;
         }
     }
-    while (is_blank(*s))
+    while (xr_bytes::is_blank(*s))
         ++s;
     if (*s != 0)
         return false;
