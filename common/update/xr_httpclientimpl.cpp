@@ -109,8 +109,7 @@ XrHttpRequest* XrHttpClientImpl::create_request(const XrString& url, XrHttpMetho
 {
     if (listener == nullptr || *xr_http_method_name(method) == '\0')
         return nullptr;
-    std::unique_ptr<XrHttpRequestImpl> made(new (std::nothrow)
-                                                XrHttpRequestImpl(this, fsm, loop, method, listener, user_data));
+    std::unique_ptr<XrHttpRequestImpl> made(new (std::nothrow) XrHttpRequestImpl(this, fsm, method, listener, user_data));
     if (made == nullptr || !made->init(url))
         return nullptr;
     XrHttpRequestImpl* request = made.release(); // the queue's from now on

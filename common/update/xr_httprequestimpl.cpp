@@ -70,10 +70,10 @@ bool parse_content_length(const XrString& text, std::int64_t& length)
 
 } // namespace
 
-XrHttpRequestImpl::XrHttpRequestImpl(XrHttpClientImpl* client_, XrFsm* fsm_, XrEventloopBase* loop_,
-                                     XrHttpMethod method_, XrHttpRequestListener* listener_, int user_data_)
+XrHttpRequestImpl::XrHttpRequestImpl(XrHttpClientImpl* client_, XrFsm* fsm_, XrHttpMethod method_,
+                                     XrHttpRequestListener* listener_, int user_data_)
     : XrFsmThread(fsm_, "HttpReq"), method(method_), listener(listener_), state(&XrHttpRequestImpl::st_wait_sent),
-      wait_queue(fsm_), loop(loop_), client(client_), user_data(user_data_)
+      wait_queue(fsm_), client(client_), user_data(user_data_)
 {
 }
 

@@ -29,8 +29,8 @@ public:
     static constexpr std::int64_t max_chunk_size = 0x7FFFFFFF;
 
     // method must name a method; the URL is parsed by init.
-    XrHttpRequestImpl(XrHttpClientImpl* client, XrFsm* fsm, XrEventloopBase* loop, XrHttpMethod method,
-                      XrHttpRequestListener* listener, int user_data);
+    XrHttpRequestImpl(XrHttpClientImpl* client, XrFsm* fsm, XrHttpMethod method, XrHttpRequestListener* listener,
+                      int user_data);
     ~XrHttpRequestImpl() override;
 
     // Takes the URL; false when it is unusable.
@@ -143,7 +143,6 @@ private:
 
     State state;
     XrFsmWaitQueue wait_queue;
-    XrEventloopBase* loop;
     XrHttpClientImpl* client;
     int user_data;
 
