@@ -19,7 +19,7 @@ endfunction()
 
 # xr_library(<name> SOURCES ... [DEPS ...] [PKG ...])
 # One static library per component folder; the include root is the project
-# root, so headers are included as "common/os/xr_root.h".
+# root, so headers are included as "common/base/xr_root.h".
 function(xr_library name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS;PKG" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES})

@@ -2,7 +2,7 @@
 // mode and copies the receiver's NMEA sentences to standard output in whole
 // lines, until gpsd reports over D-Bus that the receiver is gone.
 
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 #include "kestrova-gpsd-helper/xr_debug_log.h"
 #include "kestrova-gpsd-helper/xr_gps_compat.h"
 #include "kestrova-gpsd-helper/xr_gpsd_relay.h"

@@ -2,7 +2,7 @@
 // it and starts it again, with the same arguments, whenever it ends with the
 // restart status 42.
 
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 
 #include <cerrno>
 #include <csignal>

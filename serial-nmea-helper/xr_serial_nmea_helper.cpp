@@ -2,7 +2,7 @@
 // input to standard output in whole lines, after sending the command-line
 // arguments to the device.
 
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 #include "kestrova-gpsd-helper/xr_nmea_stream.h"
 
 #include <cerrno>

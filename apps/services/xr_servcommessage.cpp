@@ -12,12 +12,12 @@
 namespace {
 
 // ServCom error codes of the HTTP client's error numbers.
-int error_code_of(int http_error)
+int error_code_of(XrHttpError http_error)
 {
     switch (http_error) {
     case XR_HTTP_ERROR_RESOLVE:
         return 4;
-    case 2:
+    case XR_HTTP_ERROR_RESOLVER:
         return 20;
     case XR_HTTP_ERROR_CONNECT:
         return 5;
@@ -159,7 +159,7 @@ XrFsmResult XrServComMessage::st_fail()
     const int code = error_code_of(http_error);
     XrString title = servcom_error_text(code);
     XrString details;
-    details.format(100, L"%s : Code = %d", title.c_str(), http_error);
+    details.format(100, L"%s : Code = %d", title.c_str(), static_cast<int>(http_error));
     channel->remove_pending(this);
     channel->notify_clients(XR_SERVCOM_EXCHANGE_ENDED);
     if (client != nullptr)
@@ -185,7 +185,7 @@ void XrServComMessage::bag_received(XrPropertyBag* reply)
         delete r.payload;
 }
 
-void XrServComMessage::request_failed(XrHttpRequest* /*request*/, int error)
+void XrServComMessage::request_failed(XrHttpRequest* /*request*/, XrHttpError error)
 {
     http_failure = true;
     http_error = error;

@@ -38,7 +38,7 @@ public:
     void finished() override { delete this; }
 
     // XrHttpRequestListener
-    void request_failed(XrHttpRequest* request, int error) override;
+    void request_failed(XrHttpRequest* request, XrHttpError error) override;
     void status_received(XrHttpRequest* request, int status) override;
     void data_received(XrHttpRequest* request, const BYTE* bytes, int length) override;
     void request_done(XrHttpRequest* request) override;
@@ -73,6 +73,6 @@ private:
     XrSwappingOutputStream reply_stream{reply_memory_limit};
     XrByteArray request_body{16, 16};
     bool http_failure = false;
-    int http_error = 0;
+    XrHttpError http_error = XR_HTTP_ERROR_NO_MEMORY;
     State state;
 };

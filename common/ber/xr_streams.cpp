@@ -7,7 +7,7 @@
 #include "common/ber/xr_propertybag.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_file.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 
 // ------------------------------------------------------------ input
 

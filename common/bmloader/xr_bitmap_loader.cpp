@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "common/container/xr_array.h"
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_path_resolver.h"
 
 namespace {
@@ -15,16 +16,11 @@ constexpr int max_line = 511;
 // Largest index file read.
 constexpr int max_index_size = 16 << 20;
 
-bool is_blank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 // A field of blanks, decimal digits and blanks; false for anything else or
 // a value above max.
 bool parse_number(const char* s, const char* end, std::uint64_t max, std::uint64_t& value)
 {
-    while (s < end && is_blank(*s))
+    while (s < end && xr_bytes::is_blank(*s))
         ++s;
     if (s == end || *s < '0' || *s > '9')
         return false;
@@ -34,7 +30,7 @@ bool parse_number(const char* s, const char* end, std::uint64_t max, std::uint64
         if (value > max)
             return false;
     }
-    while (s < end && is_blank(*s))
+    while (s < end && xr_bytes::is_blank(*s))
         ++s;
     return s == end;
 }
@@ -192,7 +188,7 @@ void XrBitmapLoader::parse_line(const char* line, int length, XrString& current_
     row.bitmap_number = static_cast<int>(number);
     if (comma2 != nullptr) {
         const char* s = comma2 + 1;
-        while (s < end && is_blank(*s))
+        while (s < end && xr_bytes::is_blank(*s))
             ++s;
         row.masked = (end - s >= 6 && std::memcmp(s, "masked", 6) == 0) ? 1 : 0;
     }

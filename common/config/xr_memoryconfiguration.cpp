@@ -4,17 +4,13 @@
 #include <string>
 
 #include "common/container/xr_bytearray.h"
+#include "common/container/xr_bytes.h"
 
 namespace {
 
 // Bytes of one line that are read; the rest up to the line end is skipped.
 // Far above the longest line a saved name and value can make.
 constexpr std::size_t max_line_bytes = 1u << 20;
-
-bool is_blank(TCHAR c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
 
 TCHAR fold_ascii(TCHAR c)
 {
@@ -69,9 +65,9 @@ XrString to_string(const TCHAR* s, std::size_t n)
 // [begin, end) without blanks at either end.
 void trim(const TCHAR*& begin, const TCHAR*& end)
 {
-    while (begin < end && is_blank(*begin))
+    while (begin < end && xr_bytes::is_blank(*begin))
         ++begin;
-    while (end > begin && is_blank(end[-1]))
+    while (end > begin && xr_bytes::is_blank(end[-1]))
         --end;
 }
 
@@ -379,7 +375,7 @@ XrConfiguration::Status XrMemoryConfiguration::parse_line(const TCHAR* line, int
 {
     const TCHAR* p = line;
     const TCHAR* end = line + length;
-    while (p < end && is_blank(*p))
+    while (p < end && xr_bytes::is_blank(*p))
         ++p;
     if (p == end || *p == L'#')
         return OK;

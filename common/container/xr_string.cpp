@@ -7,35 +7,11 @@
 #include <memory>
 #include <new>
 
-#include "common/misc/xr_msgtable.h"
-#include "common/misc/xr_unicodeutil.h"
+#include "common/container/xr_saturate.h"
 
 namespace {
 
 const TCHAR s_empty_text[1] = {0};
-
-// Case mapping of one character through the Unicode tables; characters
-// outside the 16-bit range are left alone.
-TCHAR map_upper(TCHAR c)
-{
-    return XrUnicodeUtil::get_instance()->to_upper(c);
-}
-
-TCHAR map_lower(TCHAR c)
-{
-    return XrUnicodeUtil::get_instance()->to_lower(c);
-}
-
-// Difference of two characters, saturated to int.
-int char_diff(long long a, long long b)
-{
-    long long d = a - b;
-    if (d > INT_MAX)
-        return INT_MAX;
-    if (d < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(d);
-}
 
 void widen(TCHAR* dst, const char* src, int n)
 {
@@ -177,11 +153,6 @@ XrString::XrString(const char* str, int len)
         len = static_cast<int>(std::strlen(str));
     attach(XrStringInstance::create(nullptr, static_cast<size_t>(len), 0));
     widen(m_inst->text(), str, len);
-}
-
-XrString::XrString(int text_id)
-{
-    load_text(text_id);
 }
 
 XrString::~XrString()
@@ -447,22 +418,6 @@ int XrString::replace(const TCHAR* from, const TCHAR* to)
     return count;
 }
 
-void XrString::to_upper()
-{
-    if (m_inst == nullptr)
-        return;
-    make_private(0);
-    wide_strupr(m_inst->text());
-}
-
-void XrString::to_lower()
-{
-    if (m_inst == nullptr)
-        return;
-    make_private(0);
-    wide_strlwr(m_inst->text());
-}
-
 int XrString::trim_left(const TCHAR* set)
 {
     int len = length();
@@ -513,26 +468,6 @@ void XrString::format(int max_len, const TCHAR* fmt, ...)
     va_start(args, fmt);
     vformat(max_len, fmt, args);
     va_end(args);
-}
-
-bool XrString::format_text(int max_len, int text_id, ...)
-{
-    XrString fmt;
-    if (!get_translated_text(fmt, text_id))
-        return false;
-    va_list args;
-    va_start(args, text_id);
-    vformat(max_len, fmt.c_str(), args);
-    va_end(args);
-    return true;
-}
-
-bool XrString::load_text(int text_id)
-{
-    if (get_translated_text(*this, text_id))
-        return true;
-    clear();
-    return false;
 }
 
 TCHAR* XrString::split_at_separator(TCHAR** tail, const TCHAR* separators, int separator_count,
@@ -608,31 +543,9 @@ int wide_strncmp(const TCHAR* a, const TCHAR* b, int n)
 {
     for (int i = 0; i < n; ++i) {
         if (a[i] != b[i])
-            return char_diff(a[i], b[i]);
+            return xr_saturate_int(static_cast<long long>(a[i]) - b[i]);
         if (a[i] == 0)
             break;
-    }
-    return 0;
-}
-
-int wide_stricmp(const TCHAR* a, const TCHAR* b)
-{
-    return wide_strnicmp(a, b, INT_MAX);
-}
-
-int wide_strnicmp(const TCHAR* a, const TCHAR* b, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        TCHAR ca = to_upper_char(a[i]);
-        TCHAR cb = to_upper_char(b[i]);
-        if (ca != cb) {
-            int fa = sort_fold_char(ca);
-            int fb = sort_fold_char(cb);
-            if (fa != fb || a[i] == 0 || b[i] == 0)
-                return char_diff(fa, fb);
-        } else if (ca == 0) {
-            break;
-        }
     }
     return 0;
 }
@@ -720,30 +633,6 @@ const TCHAR* wide_strrstr(const TCHAR* s, const TCHAR* find)
 const TCHAR* wide_strpbrk(const TCHAR* s, const TCHAR* set)
 {
     return std::wcspbrk(s, set);
-}
-
-TCHAR* wide_strupr(TCHAR* s)
-{
-    for (TCHAR* p = s; *p != 0; ++p)
-        *p = to_upper_char(*p);
-    return s;
-}
-
-TCHAR* wide_strlwr(TCHAR* s)
-{
-    for (TCHAR* p = s; *p != 0; ++p)
-        *p = to_lower_char(*p);
-    return s;
-}
-
-TCHAR to_upper_char(TCHAR c)
-{
-    return map_upper(c);
-}
-
-TCHAR to_lower_char(TCHAR c)
-{
-    return map_lower(c);
 }
 
 TCHAR* wide_strdup(const TCHAR* s)

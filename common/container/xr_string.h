@@ -2,6 +2,10 @@
 // reference-counted, NUL-terminated buffer of wide characters, copied by
 // sharing and changed by copy-on-write. Plus the wide text functions on raw
 // TCHAR arrays and the byte <-> wide conversions through one static buffer.
+//
+// The members and functions that need the message table or the Unicode
+// tables (marked "misc" below) are defined in common/misc, which users of
+// them link.
 #pragma once
 
 #include <cstdarg>
@@ -37,7 +41,7 @@ public:
     XrString(XrString&& other) noexcept : m_inst(other.m_inst) { other.m_inst = nullptr; }
     XrString(const TCHAR* str, int len = -1);
     XrString(const char* str, int len = -1);
-    // The translated text of a message identifier; null when unknown.
+    // The translated text of a message identifier; null when unknown (misc).
     explicit XrString(int text_id);
     ~XrString();
 
@@ -86,6 +90,7 @@ public:
     // Replaces every occurrence of from (not empty) by to, left to right
     // without overlap; returns the number of replacements.
     int replace(const TCHAR* from, const TCHAR* to);
+    // Case mapping through the Unicode tables (misc).
     void to_upper();
     void to_lower();
     // Remove the run of characters of set at the start / end / both; return
@@ -97,10 +102,10 @@ public:
     // included); every "%s" takes a wide string.
     void format(int max_len, const TCHAR* fmt, ...);
     // format() with the translated text of text_id as the format; false (and
-    // the string unchanged) when the identifier is unknown.
+    // the string unchanged) when the identifier is unknown (misc).
     bool format_text(int max_len, int text_id, ...);
     // Sets the string to the translated text of text_id; false (string
-    // emptied) when the identifier is unknown.
+    // emptied) when the identifier is unknown (misc).
     bool load_text(int text_id);
 
     // Splits the text: returns a new[] copy of the head and hands the rest in
@@ -128,7 +133,7 @@ XrString operator+(const XrString& a, const char* b);
 // difference of the deciding characters.
 int wide_strcmp(const TCHAR* a, const TCHAR* b);
 int wide_strncmp(const TCHAR* a, const TCHAR* b, int n);
-// Case-insensitive, treating accented letters as their base letter.
+// Case-insensitive, treating accented letters as their base letter (misc).
 int wide_stricmp(const TCHAR* a, const TCHAR* b);
 int wide_strnicmp(const TCHAR* a, const TCHAR* b, int n);
 // Latin-1 byte strings compared through sort_fold_char at the first differing
@@ -151,7 +156,7 @@ inline TCHAR* wide_strstr(TCHAR* s, const TCHAR* find) { return const_cast<TCHAR
 inline TCHAR* wide_strrstr(TCHAR* s, const TCHAR* find) { return const_cast<TCHAR*>(wide_strrstr(static_cast<const TCHAR*>(s), find)); }
 inline TCHAR* wide_strpbrk(TCHAR* s, const TCHAR* set) { return const_cast<TCHAR*>(wide_strpbrk(static_cast<const TCHAR*>(s), set)); }
 
-// Case mapping in place (returns s) and of one character.
+// Case mapping in place (returns s) and of one character (misc).
 TCHAR* wide_strupr(TCHAR* s);
 TCHAR* wide_strlwr(TCHAR* s);
 TCHAR to_upper_char(TCHAR c);

@@ -110,6 +110,37 @@ public:
         CentreMiddle = 5,
     };
 
+    // Pen styles of create_pen, numbered as in the visual settings: SOLID
+    // and DOT draw solid lines, DASH and DASHDOT dashed ones; 4 draws solid
+    // too and any other value makes a null pen.
+    enum PenStyle : int {
+        PenSolid = 0,
+        PenDash = 1,
+        PenDot = 2,
+        PenDashDot = 3,
+    };
+
+    // Brush styles of create_brush, numbered as in the visual settings: a
+    // hollow brush draws unfilled, a solid one fills; the hatch styles and
+    // any other value make a null brush, which drawing ignores.
+    enum BrushStyle : int {
+        BrushHollow = 0, // the word NULL
+        BrushSolid = 1,
+        BrushHatchDiagonal = 2,
+        BrushHatchCross = 3,
+        BrushHatchDiagCross = 4,
+        BrushHatchFDiagonal = 5,
+        BrushHatchHorizontal = 6,
+        BrushHatchVertical = 7,
+    };
+
+    // The stock objects; any other value gives the last of each.
+    enum StockPen : int { StockBlackPen = 0, StockWhitePen = 1 };
+    enum StockBrush : int { StockBlackBrush = 0, StockWhiteBrush = 1, StockHollowBrush = 2 };
+
+    // Raster operations of set_raster_op; any other value copies.
+    enum RasterOp : int { RopCopy = 0, RopXor = 1, RopAnd = 2 };
+
     // Flags of the bidi text operations.
     enum BidiFlags {
         BidiHCentre = 1,
@@ -124,10 +155,8 @@ public:
     static int get_r(XrColorHandle c) { return c & 0xFF; }
     static int get_g(XrColorHandle c) { return (c >> 8) & 0xFF; }
     static int get_b(XrColorHandle c) { return (c >> 16) & 0xFF; }
-    // 0, 2, 4 solid; 1, 3 dashed; anything else a null pen.
-    static XrPenHandle create_pen(int style, int width, int r, int g, int b);
-    // 0 hollow, 1 solid, anything else a null brush.
-    static XrBrushHandle create_brush(int style, int r, int g, int b);
+    static XrPenHandle create_pen(PenStyle style, int width, int r, int g, int b);
+    static XrBrushHandle create_brush(BrushStyle style, int r, int g, int b);
     static void delete_pen(XrPenHandle&) {}
     static void delete_brush(XrBrushHandle&) {}
     // Ignored for a null pen. The line width is width, or the pen's own for
@@ -140,16 +169,13 @@ public:
     static void restore_pen(XrDCHandleRec* dc, const XrPenHandle& pen);
     static void restore_brush(XrDCHandleRec* dc, const XrBrushHandle& brush);
     static void select_brush(XrDCHandleRec* dc, const XrBrushHandle& brush);
-    // 0 black pen, other values white pen.
-    static XrPenHandle get_stock_pen(int which);
-    // 0 black, 1 white, other values hollow brush.
-    static XrBrushHandle get_stock_brush(int which);
+    static XrPenHandle get_stock_pen(StockPen which);
+    static XrBrushHandle get_stock_brush(StockBrush which);
     static void init_stock_objects();
     static void free_stock_objects();
     static void set_pen_color(XrDCHandleRec* dc, int r, int g, int b);
     static void set_brush_color(XrDCHandleRec* dc, int r, int g, int b);
-    // 1 XOR, 2 AND, other values copy.
-    static void set_raster_op(XrDCHandleRec* dc, int op);
+    static void set_raster_op(XrDCHandleRec* dc, RasterOp op);
 
     // Shapes; rectangles and ellipses take inclusive corners.
     static void draw_line(XrDCHandleRec* dc, int x1, int y1, int x2, int y2);
@@ -214,7 +240,11 @@ public:
     // file; null when unreadable; unsupported_bitmap() for an unsupported
     // colour depth.
     static XrBitmapHandleRec* load_bitmap(const TCHAR* path, int index);
-    // A new XrBitmap owning the image and its alpha mask; null when unreadable.
+    // An image file loaded whole: the image handle and its mask, set where
+    // the image's alpha is at least 50. False (both null) when unreadable.
+    static bool load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask);
+    // A new XrBitmap owning load_image_file's two handles; null when
+    // unreadable. Defined with XrBitmap in common/bmloader.
     static XrBitmap* load_bitmap_file(const TCHAR* path);
     static void delete_bitmap(XrBitmapHandleRec* bitmap);
     // False only for null; the placeholder reads 0 x 0.
@@ -228,6 +258,8 @@ public:
     {
         draw_bitmap_masked(dc, left, top, right, bottom, bitmap, sx, sy, nullptr);
     }
+    // An XrBitmap at its own size, through its mask when transparent.
+    // Defined with XrBitmap in common/bmloader.
     static void draw_bitmap_object(XrDCHandleRec* dc, int x, int y, XrBitmap* bitmap, bool transparent);
     static void draw_to_bitmap(XrBitmapHandleRec* bm, int x, int y, int width, int height, XrDCHandleRec* dc,
                                int sx, int sy, void* window);

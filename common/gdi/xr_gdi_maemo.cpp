@@ -142,24 +142,33 @@ GdkBitmap* make_1bit_bitmap(const BYTE* bits, int width, int height)
     return gdk_bitmap_create_from_data(nullptr, reinterpret_cast<const gchar*>(bits), width, height);
 }
 
+// A whole image file through GdkPixbuf; null when unreadable.
+GdkPixbuf* load_pixbuf(const TCHAR* path)
+{
+    XrByteArray utf8(64, 0);
+    xr_gdi_to_utf8(path, -1, utf8);
+    utf8.append_byte(0);
+    return gdk_pixbuf_new_from_file(reinterpret_cast<const char*>(utf8.get_items()), nullptr);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
 // Pens and brushes
 
-XrPenHandle XrGDI::create_pen(int style, int width, int r, int g, int b)
+XrPenHandle XrGDI::create_pen(PenStyle style, int width, int r, int g, int b)
 {
     XrPenHandle pen;
     pen.color = make_color(r, g, b);
     pen.width = width;
-    switch (style) {
-    case 0:
-    case 2:
+    switch (static_cast<int>(style)) {
+    case PenSolid:
+    case PenDot:
     case 4:
         pen.style = XrPenHandle::Solid;
         break;
-    case 1:
-    case 3:
+    case PenDash:
+    case PenDashDot:
         pen.style = XrPenHandle::Dashed;
         break;
     default:
@@ -169,14 +178,14 @@ XrPenHandle XrGDI::create_pen(int style, int width, int r, int g, int b)
     return pen;
 }
 
-XrBrushHandle XrGDI::create_brush(int style, int r, int g, int b)
+XrBrushHandle XrGDI::create_brush(BrushStyle style, int r, int g, int b)
 {
     XrBrushHandle brush;
     brush.color = make_color(r, g, b);
     brush.null_marker = 0;
-    if (style == 0) {
+    if (style == BrushHollow) {
         brush.fill = XrBrushHandle::Hollow;
-    } else if (style == 1) {
+    } else if (style == BrushSolid) {
         brush.fill = XrBrushHandle::SolidFill;
     } else {
         brush.fill = XrBrushHandle::Hollow;
@@ -235,27 +244,27 @@ void XrGDI::select_brush(XrDCHandleRec* dc, const XrBrushHandle& brush)
     }
 }
 
-XrPenHandle XrGDI::get_stock_pen(int which)
+XrPenHandle XrGDI::get_stock_pen(StockPen which)
 {
-    return which == 0 ? g_black_pen : g_white_pen;
+    return which == StockBlackPen ? g_black_pen : g_white_pen;
 }
 
-XrBrushHandle XrGDI::get_stock_brush(int which)
+XrBrushHandle XrGDI::get_stock_brush(StockBrush which)
 {
-    if (which == 0)
+    if (which == StockBlackBrush)
         return g_black_brush;
-    if (which == 1)
+    if (which == StockWhiteBrush)
         return g_white_brush;
     return g_hollow_brush;
 }
 
 void XrGDI::init_stock_objects()
 {
-    g_black_pen = create_pen(0, 1, 0, 0, 0);
-    g_white_pen = create_pen(0, 1, 255, 255, 255);
-    g_black_brush = create_brush(1, 0, 0, 0);
-    g_white_brush = create_brush(1, 255, 255, 255);
-    g_hollow_brush = create_brush(0, 0, 0, 0);
+    g_black_pen = create_pen(PenSolid, 1, 0, 0, 0);
+    g_white_pen = create_pen(PenSolid, 1, 255, 255, 255);
+    g_black_brush = create_brush(BrushSolid, 0, 0, 0);
+    g_white_brush = create_brush(BrushSolid, 255, 255, 255);
+    g_hollow_brush = create_brush(BrushHollow, 0, 0, 0);
 }
 
 void XrGDI::free_stock_objects()
@@ -280,9 +289,9 @@ void XrGDI::set_brush_color(XrDCHandleRec* dc, int r, int g, int b)
     gdk_gc_set_background(dc->gc, &dc->brush.color);
 }
 
-void XrGDI::set_raster_op(XrDCHandleRec* dc, int op)
+void XrGDI::set_raster_op(XrDCHandleRec* dc, RasterOp op)
 {
-    gdk_gc_set_function(dc->gc, op == 1 ? GDK_XOR : op == 2 ? GDK_AND : GDK_COPY);
+    gdk_gc_set_function(dc->gc, op == RopXor ? GDK_XOR : op == RopAnd ? GDK_AND : GDK_COPY);
 }
 
 // ---------------------------------------------------------------------------
@@ -631,10 +640,7 @@ XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR* path, int index)
 {
     const XrString name(path);
     if (ends_with_jpg(name)) {
-        XrByteArray utf8(64, 0);
-        xr_gdi_to_utf8(name.c_str(), -1, utf8);
-        utf8.append_byte(0);
-        GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(reinterpret_cast<const char*>(utf8.get_items()), nullptr);
+        GdkPixbuf* pixbuf = load_pixbuf(name.c_str());
         if (pixbuf == nullptr)
             return nullptr;
         XrBitmapHandleRec* bm = xr_gdi_new_bitmap_handle(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
@@ -668,6 +674,23 @@ XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR* path, int index)
     default:
         return nullptr;
     }
+}
+
+bool XrGDI::load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask)
+{
+    image = nullptr;
+    mask = nullptr;
+    GdkPixbuf* pixbuf = load_pixbuf(path);
+    if (pixbuf == nullptr)
+        return false;
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    image = xr_gdi_new_bitmap_handle(width, height);
+    image->pixbuf = pixbuf;
+    // Drawn where the image's alpha is at least 50.
+    mask = xr_gdi_new_bitmap_handle(width, height);
+    mask->mask = gdk_pixmap_new(nullptr, width, height, 1);
+    gdk_pixbuf_render_threshold_alpha(pixbuf, mask->mask, 0, 0, 0, 0, width, height, 50);
+    return true;
 }
 
 void XrGDI::delete_bitmap(XrBitmapHandleRec* bitmap)

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cwchar>
 
+#include "common/container/xr_saturate.h"
 #include "common/misc/xr_msgtable.h"
-#include "common/types/xr_typeutil.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "common/container/xr_hash.h"
 #include "common/container/xr_string.h"
 #include "common/misc/xr_utf8.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 
 namespace {
 

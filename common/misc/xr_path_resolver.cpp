@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "common/misc/xr_utf8.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 
 namespace {
 

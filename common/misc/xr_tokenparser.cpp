@@ -5,18 +5,14 @@
 #include <cstring>
 #include <cwchar>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_string.h"
 
 namespace {
 
-bool is_blank(TCHAR c)
-{
-    return c == L'\t' || c == L' ' || c == L'\n' || c == L'\r';
-}
-
 TCHAR* skip_blanks(TCHAR* p)
 {
-    while (is_blank(*p))
+    while (xr_bytes::is_blank(*p))
         ++p;
     return p;
 }
@@ -24,7 +20,7 @@ TCHAR* skip_blanks(TCHAR* p)
 // Overwrites the blanks before end (down to start) with 0.
 void trim_blanks(TCHAR* start, TCHAR* end)
 {
-    while (end > start && is_blank(end[-1]))
+    while (end > start && xr_bytes::is_blank(end[-1]))
         *--end = 0;
 }
 

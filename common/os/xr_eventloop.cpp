@@ -108,7 +108,7 @@ gboolean data_source_dispatch(GSource* s, GSourceFunc, gpointer)
         socket->want_write = false;
         int one = 1;
         setsockopt(socket->fd, IPPROTO_TCP, 9 /* TCP_DEFER_ACCEPT */, &one, sizeof(one));
-        socket->connected((revents & error_events) != 0 ? 1 : 0);
+        socket->connected((revents & error_events) != 0 ? XR_SOCKET_FAILED : XR_SOCKET_OK);
     } else {
         bool notify_readable = false;
         bool notify_writable = false;
@@ -389,19 +389,19 @@ void XrEventLoop::unref_data_source(XrDataSocketSource* source)
         g_source_destroy(&source->source);
 }
 
-int XrEventLoop::add_data_socket(XrDataSocket* socket, bool owned)
+XrAddSocketResult XrEventLoop::add_data_socket(XrDataSocket* socket, bool owned)
 {
     if (socket->source != nullptr)
-        return 3;
+        return XR_SOCKET_ALREADY_IN;
     GSource* g = g_source_new(&data_source_funcs, sizeof(XrDataSocketSource));
     if (g == nullptr)
-        return 1;
+        return XR_SOCKET_NO_SOURCE;
     XrDataSocketData entry;
     entry.socket = socket;
     entry.owned = owned;
     if (!m_data_sockets.append(entry)) {
         g_source_unref(g);
-        return 1;
+        return XR_SOCKET_NO_SOURCE;
     }
     auto* src = reinterpret_cast<XrDataSocketSource*>(g);
     g_source_set_can_recurse(g, FALSE);
@@ -419,7 +419,7 @@ int XrEventLoop::add_data_socket(XrDataSocket* socket, bool owned)
     g_source_add_poll(g, &socket->poll_fd);
     g_source_attach(g, nullptr);
     g_source_unref(g); // the main context holds it from now on
-    return 0;
+    return XR_SOCKET_ADDED;
 }
 
 void XrEventLoop::drop_data_source(XrDataSocket* socket)

@@ -25,7 +25,7 @@ public:
     bool add_fd_watch(XrLineWatch* watch) override;
     bool remove_fd_watch(XrLineWatch* watch) override;
 
-    int add_data_socket(XrDataSocket* socket, bool owned) override;
+    XrAddSocketResult add_data_socket(XrDataSocket* socket, bool owned) override;
     void remove_data_socket(XrDataSocket* socket) override;
     // Takes a socket that is being destroyed out of the loop, without
     // telling or deleting it.

@@ -11,6 +11,14 @@ class XrDataSocket;
 class XrServerSocket;
 struct XrLineWatch;
 
+// The results of add_server_socket and add_data_socket.
+enum XrAddSocketResult : int {
+    XR_SOCKET_ADDED = 0,
+    XR_SOCKET_NO_SOURCE = 1,  // no poll source for it
+    XR_SOCKET_TOO_MANY = 2,   // the socket table is full
+    XR_SOCKET_ALREADY_IN = 3, // the socket is in the loop already
+};
+
 // Told when a registered child process has been reaped.
 class XrChildHandler {
 public:
@@ -34,8 +42,8 @@ public:
     // Nothing to wake: the GTK main loop polls the sources itself.
     virtual void wakeup() {}
 
-    // 0 added, 2 too many sockets, 3 already added.
-    virtual int add_server_socket(XrServerSocket* socket, bool owned) = 0;
+    // Added, too many or already in.
+    virtual XrAddSocketResult add_server_socket(XrServerSocket* socket, bool owned) = 0;
     virtual void remove_server_socket(XrServerSocket* socket) = 0;
 
     // Synchronous in-process messages: the new message id.
@@ -50,8 +58,8 @@ public:
     virtual bool add_fd_watch(XrLineWatch* watch) = 0;
     virtual bool remove_fd_watch(XrLineWatch* watch) = 0;
 
-    // 0 added, 1 no poll source, 3 already added.
-    virtual int add_data_socket(XrDataSocket* socket, bool owned) = 0;
+    // Added, no poll source or already in.
+    virtual XrAddSocketResult add_data_socket(XrDataSocket* socket, bool owned) = 0;
     virtual void remove_data_socket(XrDataSocket* socket) = 0;
 
     // One-shot timeout of seconds * 1000 + milliseconds: handler->execute

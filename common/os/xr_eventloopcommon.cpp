@@ -44,18 +44,18 @@ XrEventloopCommon::~XrEventloopCommon()
     }
 }
 
-int XrEventloopCommon::add_server_socket(XrServerSocket* socket, bool owned)
+XrAddSocketResult XrEventloopCommon::add_server_socket(XrServerSocket* socket, bool owned)
 {
     for (int i = 0; i < m_server_sockets.get_num_items(); ++i) {
         if (m_server_sockets.get_item_ptr(i)->socket == socket)
-            return 3;
+            return XR_SOCKET_ALREADY_IN;
     }
     if (m_data_sockets.get_num_items() + m_server_sockets.get_num_items() > max_sockets)
-        return 2;
+        return XR_SOCKET_TOO_MANY;
     XrServerSocketData d;
     d.socket = socket;
     d.owned = owned;
-    return m_server_sockets.append(d) ? 0 : 2;
+    return m_server_sockets.append(d) ? XR_SOCKET_ADDED : XR_SOCKET_TOO_MANY;
 }
 
 void XrEventloopCommon::remove_server_socket(XrServerSocket* socket)

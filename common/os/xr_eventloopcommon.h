@@ -41,7 +41,7 @@ public:
     // and window-message handlers); child handlers are not told.
     ~XrEventloopCommon() override;
 
-    int add_server_socket(XrServerSocket* socket, bool owned) override;
+    XrAddSocketResult add_server_socket(XrServerSocket* socket, bool owned) override;
     void remove_server_socket(XrServerSocket* socket) override;
 
     int add_window_msg_handler(XrEventHandler* handler, void* data) override;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -127,15 +128,13 @@ XrFile::Status XrFile::read_alloc(std::uint32_t offset, std::uint32_t length, BY
     Status s = check_range(offset, length);
     if (s != OK)
         return s;
-    BYTE* b = new (std::nothrow) BYTE[length > 0 ? length : 1];
+    std::unique_ptr<BYTE[]> b(new (std::nothrow) BYTE[length > 0 ? length : 1]);
     if (b == nullptr)
         return FAILED;
-    s = read(offset, length, b);
-    if (s != OK) {
-        delete[] b;
+    s = read(offset, length, b.get());
+    if (s != OK)
         return s;
-    }
-    buffer = b;
+    buffer = b.release();
     return OK;
 }
 

@@ -107,6 +107,24 @@ private:
     int m_mode = FILES;
 };
 
+// Calls visit(name) with the name of every entry of the mode in the folder,
+// names cut to 259 characters; visit returning false ends the pass. False
+// when the folder cannot be listed.
+template <class F>
+bool for_each_folder_entry(const XrString& folder, XrFileFinder::Mode mode, F visit)
+{
+    constexpr int name_capacity = 260;
+    XrFileFinder finder;
+    if (!finder.open(folder, mode))
+        return false;
+    TCHAR name[name_capacity];
+    while (finder.get_next(name, name_capacity)) {
+        if (!visit(XrString(name)))
+            break;
+    }
+    return true;
+}
+
 // false when from is too long for a platform path or rename fails.
 bool rename_file(const XrString& from, const XrString& to);
 // Makes every missing folder of the path; the last component only when the

@@ -26,10 +26,10 @@ XrInetImpl::~XrInetImpl()
     // Only access points waiting for their disconnect have timeouts.
     if (loop != nullptr && waiting.get_num_items() > 0)
         loop->remove_timeout(this, nullptr);
-    for (int i = 0; i < in_use.get_num_items(); ++i)
-        delete in_use.get_item(i);
-    for (int i = 0; i < waiting.get_num_items(); ++i)
-        delete waiting.get_item(i);
+    for (XrPtrArray<XrIapInternal*>* list : {&in_use, &waiting}) {
+        for (int i = 0; i < list->get_num_items(); ++i)
+            delete list->get_item(i);
+    }
 }
 
 XrIapInternal* XrInetImpl::new_iap()
@@ -124,26 +124,30 @@ void XrInetImpl::report(int event, XrIapInternal* iap, XrIapListener* only)
         config_listener->iap_state_changed(event, iap);
 }
 
-void XrInetImpl::drop_record(XrIapInternal* iap)
+XrIapInternal* XrInetImpl::add_record()
+{
+    std::unique_ptr<XrIapInternal> iap(new_iap());
+    if (iap == nullptr || !in_use.append(iap.get()))
+        return nullptr;
+    return iap.release();
+}
+
+std::unique_ptr<XrIapInternal> XrInetImpl::take_record(XrIapInternal* iap)
 {
     in_use.remove(iap);
     if (waiting.remove(iap) && loop != nullptr)
         loop->remove_timeout(this, iap);
+    return std::unique_ptr<XrIapInternal>(iap);
 }
 
 void XrInetImpl::on_connected(const XrString& id)
 {
     bool in_waiting;
     XrIapInternal* iap = find_for_event(id, in_waiting);
-    if (iap == nullptr) {
-        iap = new_iap();
-        if (iap == nullptr)
-            return;
-        if (!in_use.append(iap)) {
-            delete iap;
-            return;
-        }
-    }
+    if (iap == nullptr)
+        iap = add_record();
+    if (iap == nullptr)
+        return;
     iap->name = id;
     iap->id = id;
     iap->state = XrIap::state_connected;
@@ -156,23 +160,20 @@ void XrInetImpl::on_disconnected(const XrString& id)
     XrIapInternal* iap = find_for_event(id, in_waiting);
     if (iap == nullptr)
         return;
-    drop_record(iap);
-    report(XrIapListener::event_disconnected, iap);
-    delete iap;
+    std::unique_ptr<XrIapInternal> record = take_record(iap);
+    report(XrIapListener::event_disconnected, record.get());
 }
 
 void XrInetImpl::on_connect_failed(const XrString& id)
 {
     if (XrIapInternal* iap = find_iap_by_id(id)) {
-        drop_record(iap);
-        report(XrIapListener::event_connect_failed, iap);
-        delete iap;
+        std::unique_ptr<XrIapInternal> record = take_record(iap);
+        report(XrIapListener::event_connect_failed, record.get());
         return;
     }
     while (XrIapInternal* iap = in_use.get_item(0)) {
-        drop_record(iap);
-        report(XrIapListener::event_connect_failed, iap);
-        delete iap;
+        std::unique_ptr<XrIapInternal> record = take_record(iap);
+        report(XrIapListener::event_connect_failed, record.get());
     }
 }
 
@@ -195,14 +196,12 @@ void XrInetImpl::connect(XrIapListener* listener, const XrString& name_)
     }
     if (iap != nullptr) {
         // Taken back into use before its delayed disconnect.
-        waiting.remove(iap);
-        if (loop != nullptr)
-            loop->remove_timeout(this, iap);
+        std::unique_ptr<XrIapInternal> record = take_record(iap);
         if (!in_use.append(iap)) {
-            delete iap;
             report(XrIapListener::event_connect_failed, nullptr, listener);
             return;
         }
+        record.release(); // in use again
         if (iap->state != XrIap::state_connected) {
             iap->state = XrIap::state_connecting;
             if (!connect_iap(iap)) {
@@ -224,9 +223,8 @@ void XrInetImpl::connect(XrIapListener* listener, const XrString& name_)
             config_listener->iap_state_changed(XrIapListener::event_created, iap);
         return;
     }
-    iap = new_iap();
-    if (iap == nullptr || !in_use.append(iap)) {
-        delete iap;
+    iap = add_record();
+    if (iap == nullptr) {
         report(XrIapListener::event_connect_failed, nullptr, listener);
         return;
     }

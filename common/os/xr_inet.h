@@ -122,7 +122,12 @@ protected:
     // The record an event about id is for: by name, else the first one still
     // connecting; null when none.
     XrIapInternal* find_for_event(const XrString& id, bool& waiting_list);
-    void drop_record(XrIapInternal* iap);
+    // A new record appended to the access points in use; null when that
+    // fails.
+    XrIapInternal* add_record();
+    // Takes the record off both lists (and its delayed disconnect) and
+    // hands it over.
+    std::unique_ptr<XrIapInternal> take_record(XrIapInternal* iap);
 
     XrEventloopBase* loop;
     int disconnect_delay = 0;

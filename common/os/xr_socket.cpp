@@ -128,7 +128,7 @@ XrDataSocket::~XrDataSocket()
 int XrDataSocket::receive(void* buffer, int length, unsigned char* sender)
 {
     if (length < 0)
-        return -1;
+        return XR_SOCKET_ERROR;
     sockaddr_storage from;
     socklen_t from_len = sizeof(from);
     ssize_t n = recvfrom(fd, buffer, static_cast<size_t>(length), 0,
@@ -136,9 +136,9 @@ int XrDataSocket::receive(void* buffer, int length, unsigned char* sender)
     if (n < 0) {
         if (errno == EAGAIN || errno == EINPROGRESS) {
             want_read = true;
-            return -2;
+            return XR_SOCKET_WOULD_BLOCK;
         }
-        return -1;
+        return XR_SOCKET_ERROR;
     }
     if (sender != nullptr) {
         std::memset(sender, 0, 16);
@@ -147,10 +147,10 @@ int XrDataSocket::receive(void* buffer, int length, unsigned char* sender)
     return static_cast<int>(n);
 }
 
-int XrDataSocket::connect(int a, int b, int c, int d, int port)
+XrSocketResult XrDataSocket::connect(int a, int b, int c, int d, int port)
 {
     if (fd < 0 || port < 0 || port > 65535)
-        return 1;
+        return XR_SOCKET_FAILED;
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -164,16 +164,16 @@ int XrDataSocket::connect(int a, int b, int c, int d, int port)
         r = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
     } while (r != 0 && errno == EINTR);
     if (r != 0 && errno != EINPROGRESS)
-        return 1;
+        return XR_SOCKET_FAILED;
     connecting = true;
     connected_mode = true;
-    return 0;
+    return XR_SOCKET_OK;
 }
 
-int XrDataSocket::connect(const XrIpAddress& address, int port)
+XrSocketResult XrDataSocket::connect(const XrIpAddress& address, int port)
 {
     if (address.get_kind() != XrIpAddress::kind_ipv4)
-        return 1;
+        return XR_SOCKET_FAILED;
     return connect(address.byte(0), address.byte(1), address.byte(2), address.byte(3), port);
 }
 
@@ -197,7 +197,7 @@ XrStreamSocket::XrStreamSocket() : XrDataSocket(::socket(AF_INET, SOCK_STREAM | 
 int XrStreamSocket::send(const void* bytes, int length)
 {
     if (length < 0)
-        return -1;
+        return XR_SOCKET_ERROR;
     ssize_t n;
     do {
         // A peer that went away must not raise SIGPIPE.
@@ -206,9 +206,9 @@ int XrStreamSocket::send(const void* bytes, int length)
     if (n < 0) {
         if (errno == EAGAIN || errno == EINPROGRESS) {
             want_write = true;
-            return -2;
+            return XR_SOCKET_WOULD_BLOCK;
         }
-        return -1;
+        return XR_SOCKET_ERROR;
     }
     return static_cast<int>(n);
 }
@@ -227,38 +227,38 @@ int XrDatagramSocket::send_to(const void* bytes, int length, const unsigned char
 {
     want_write = true;
     if (length < 0)
-        return -1;
+        return XR_SOCKET_ERROR;
     if (connected_mode)
         return static_cast<int>(::send(fd, bytes, static_cast<size_t>(length), MSG_NOSIGNAL));
     if (address == nullptr)
-        return -1;
+        return XR_SOCKET_ERROR;
     sockaddr_storage to = {};
     std::memcpy(&to, address, 16);
     return static_cast<int>(
         ::sendto(fd, bytes, static_cast<size_t>(length), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), 16));
 }
 
-int XrDatagramSocket::bind(int port)
+XrSocketResult XrDatagramSocket::bind(int port)
 {
     if (fd < 0 || port < 0 || port > 65535)
-        return 1;
+        return XR_SOCKET_FAILED;
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    return ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0 ? 0 : 1;
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0 ? XR_SOCKET_OK : XR_SOCKET_FAILED;
 }
 
 // ---- XrServerSocket
 
-int XrServerSocket::listen(const XrIpAddress& address, int port)
+XrSocketResult XrServerSocket::listen(const XrIpAddress& address, int port)
 {
     close();
     if (address.get_kind() != XrIpAddress::kind_ipv4 || port < 0 || port > 65535)
-        return 1;
+        return XR_SOCKET_FAILED;
     int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
-        return 1;
+        return XR_SOCKET_FAILED;
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -267,13 +267,13 @@ int XrServerSocket::listen(const XrIpAddress& address, int port)
         ip[i] = address.byte(i);
     if (::bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(s, 128) != 0) {
         ::close(s);
-        return 1;
+        return XR_SOCKET_FAILED;
     }
     fd = s;
-    return 0;
+    return XR_SOCKET_OK;
 }
 
-int XrServerSocket::listen(int port)
+XrSocketResult XrServerSocket::listen(int port)
 {
     XrIpAddress any;
     any.set(std::uint32_t(0));

@@ -12,6 +12,19 @@
 class XrString;
 struct XrDataSocketSource;
 
+// The outcome of connect, bind and listen, and the error that connected()
+// reports.
+enum XrSocketResult : int {
+    XR_SOCKET_OK = 0, // for connect: connected or in progress
+    XR_SOCKET_FAILED = 1,
+};
+
+// What receive and send return instead of a byte count.
+enum XrSocketIoCode : int {
+    XR_SOCKET_ERROR = -1,
+    XR_SOCKET_WOULD_BLOCK = -2, // the next poll waits for input (receive) or output (send)
+};
+
 // An IPv4 or IPv6 address; IPv4 uses the first 4 bytes.
 class XrIpAddress {
 public:
@@ -66,22 +79,22 @@ public:
 
     int get_fd() const override { return fd; }
 
-    // recvfrom into buffer; the byte count, 0 at end of stream, -2 when it
-    // would block (the next poll then waits for input), -1 on error.
-    // sender (16 bytes, may be null) receives the peer's address.
+    // recvfrom into buffer; the byte count, 0 at end of stream,
+    // XR_SOCKET_WOULD_BLOCK or XR_SOCKET_ERROR. sender (16 bytes, may be
+    // null) receives the peer's address.
     virtual int receive(void* buffer, int length, unsigned char* sender);
-    // A connect in progress completed; error 1 when it failed.
-    virtual void connected(int /*error*/) {}
+    // A connect in progress completed (or failed).
+    virtual void connected(XrSocketResult /*error*/) {}
     // Input (or an error) is pending; bytes is the count readable now.
     virtual void readable(int /*bytes*/) {}
     // Output is possible (or an error is pending).
     virtual void writable() {}
 
     // Starts connecting to the IPv4 address a.b.c.d and port; sends then go
-    // to that peer. 0 when connected or in progress (connected() reports the
-    // outcome), 1 on failure.
-    int connect(int a, int b, int c, int d, int port);
-    int connect(const XrIpAddress& address, int port);
+    // to that peer. XR_SOCKET_OK when connected or in progress (connected()
+    // reports the outcome).
+    XrSocketResult connect(int a, int b, int c, int d, int port);
+    XrSocketResult connect(const XrIpAddress& address, int port);
     // Shuts the sending side down; true unless that fails.
     bool shutdown_write();
 
@@ -106,8 +119,8 @@ public:
     // Wraps a connected fd, for example an accepted one.
     explicit XrStreamSocket(int fd_) : XrDataSocket(fd_) {}
 
-    // Sends bytes; the count sent, -2 when it would block (the next poll
-    // then waits for output), -1 on error.
+    // Sends bytes; the count sent, XR_SOCKET_WOULD_BLOCK or
+    // XR_SOCKET_ERROR.
     int send(const void* bytes, int length);
 };
 
@@ -120,8 +133,8 @@ public:
     // Sends one datagram to address (16 bytes of a socket address), or to
     // the connected peer after connect(); the system call's result.
     int send_to(const void* bytes, int length, const unsigned char* address);
-    // Binds to any local address and port; 0 on success, 1 on failure.
-    int bind(int port);
+    // Binds to any local address and port.
+    XrSocketResult bind(int port);
 };
 
 // Receives the events of an XrStreamSocketObs.
@@ -129,7 +142,7 @@ class XrSocketObserver {
 public:
     virtual ~XrSocketObserver() = default;
     virtual void socket_removed() {}
-    virtual void socket_connected(int /*error*/) {}
+    virtual void socket_connected(XrSocketResult /*error*/) {}
     virtual void socket_readable(int /*bytes*/) {}
     virtual void socket_writable() {}
 };
@@ -140,7 +153,7 @@ public:
     explicit XrStreamSocketObs(XrSocketObserver* observer_) : observer(observer_) {}
 
     void removed() override { observer->socket_removed(); }
-    void connected(int error) override { observer->socket_connected(error); }
+    void connected(XrSocketResult error) override { observer->socket_connected(error); }
     void readable(int bytes) override { observer->socket_readable(bytes); }
     void writable() override { observer->socket_writable(); }
 
@@ -158,11 +171,10 @@ public:
     int get_fd() const override { return fd; }
 
     // Listens on the address and port (port 0: one the system chooses),
-    // backlog 128; 0 on success, 1 on failure. A socket already listening
-    // is closed first.
-    int listen(const XrIpAddress& address, int port);
+    // backlog 128. A socket already listening is closed first.
+    XrSocketResult listen(const XrIpAddress& address, int port);
     // The same on 0.0.0.0.
-    int listen(int port);
+    XrSocketResult listen(int port);
     // Shuts the socket down and closes it.
     virtual void close();
     virtual XrDataSocket* accept() = 0;

@@ -1,7 +1,7 @@
 #include "common/os/xr_systemmaemo.h"
 
 #include "common/misc/xr_utf8.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 #include "platform/osso/libosso.h"
 
 #include <sys/sysinfo.h>

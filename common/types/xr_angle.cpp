@@ -1,7 +1,7 @@
 #include "common/types/xr_angle.h"
 
+#include "common/container/xr_saturate.h"
 #include "common/misc/xr_locale_dummy.h"
-#include "common/types/xr_typeutil.h"
 
 namespace {
 constexpr double k_pi = 3.14159265;

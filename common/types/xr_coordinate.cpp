@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cwchar>
 
-#include "common/geometry/xr_point.h"
-#include "common/geometry/xr_projection.h"
-#include "common/types/xr_typeutil.h"
+#include "common/container/xr_saturate.h"
 
 namespace {
 
@@ -15,14 +13,17 @@ constexpr int k_dms_max_chars = 126;
 // Longest degree-minute-second text.
 constexpr int k_dms_text_chars = 20;
 
-bool is_blank(TCHAR c)
+// Coordinate fields are one line typed by the user: only the space is a
+// blank there (unlike xr_bytes::is_blank), so a tab or line break leaves
+// decimal degrees unreadable.
+bool is_space_char(TCHAR c)
 {
     return c == L' ';
 }
 
 const TCHAR* skip_blanks(const TCHAR* p)
 {
-    while (is_blank(*p))
+    while (is_space_char(*p))
         ++p;
     return p;
 }
@@ -90,20 +91,6 @@ bool is_hemisphere_letter(TCHAR c)
 }
 
 } // namespace
-
-XrCoordinate::XrCoordinate(const XrPoint& point, const XrProjection* projection) : m_valid(true)
-{
-    if (projection != nullptr)
-        projection->from_map(point.x, point.y, m_longitude, m_latitude);
-}
-
-XrPoint XrCoordinate::to_point(const XrProjection* projection) const
-{
-    XrPoint p;
-    if (projection != nullptr)
-        projection->to_map(m_longitude, m_latitude, p.x, p.y);
-    return p;
-}
 
 void XrCoordinate::to_strings(XrString& latitude, XrString& longitude) const
 {

@@ -1,5 +1,7 @@
 // A geographic position in degrees, longitude first, with a validity flag;
 // its degree-minute-second texts and the reading of coordinate text input.
+// The conversions to and from map points are defined in common/geometry
+// (xr_coordinate_map.cpp), which their users link.
 #pragma once
 
 #include "common/container/xr_string.h"

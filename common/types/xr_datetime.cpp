@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "common/types/xr_typeutil.h"
+#include "common/container/xr_saturate.h"
 
 namespace {
 

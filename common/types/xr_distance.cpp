@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "common/container/xr_saturate.h"
 #include "common/misc/xr_locale_dummy.h"
-#include "common/types/xr_typeutil.h"
 
 namespace {
 

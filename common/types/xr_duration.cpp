@@ -1,7 +1,7 @@
 #include "common/types/xr_duration.h"
 
+#include "common/container/xr_saturate.h"
 #include "common/misc/xr_locale_dummy.h"
-#include "common/types/xr_typeutil.h"
 
 namespace {
 

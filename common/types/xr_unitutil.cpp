@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "common/types/xr_typeutil.h"
+#include "common/container/xr_saturate.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "common/update/xr_componentinventory.h"
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_file.h"
 #include "common/update/xr_mapcatalogue.h"
@@ -11,35 +12,13 @@
 
 namespace {
 
-constexpr int max_name_length = 260;
 const TCHAR map_prefix[] = L"mapdata";
 constexpr int map_prefix_len = 7;
-
-// Calls visit with every entry name of the mode; false when the folder
-// cannot be listed. visit returning false stops the pass.
-template <class F>
-bool for_each_entry(const XrString& folder, int mode, F visit)
-{
-    XrFileFinder finder;
-    if (!finder.open(folder, mode))
-        return false;
-    TCHAR name[max_name_length];
-    while (finder.get_next(name, max_name_length)) {
-        if (!visit(XrString(name)))
-            return true;
-    }
-    return true;
-}
-
-bool is_blank(BYTE c)
-{
-    return c == ' ' || c == '\t' || c == '\r';
-}
 
 // The bytes of a value without trailing blanks, as 8-bit text.
 std::string value_text(const BYTE* value, int len)
 {
-    while (len > 0 && is_blank(value[len - 1]))
+    while (len > 0 && xr_bytes::is_blank(value[len - 1]))
         --len;
     return std::string(reinterpret_cast<const char*>(value), (size_t)len);
 }
@@ -154,7 +133,7 @@ void XrComponentInventory::find_root_prefix(const XrString& card_root)
 bool XrComponentInventory::read_versions_folder()
 {
     bool ok = true;
-    for_each_entry(base + L"versions", XrFileFinder::FILES, [&](const XrString& name) {
+    for_each_folder_entry(base + L"versions", XrFileFinder::FILES, [&](const XrString& name) {
         ok = read_version_file(base + L"versions\\" + name);
         return ok;
     });
@@ -217,7 +196,7 @@ bool XrComponentInventory::scan_map_folders()
 {
     // The folders are listed first: renaming while listing could list one twice.
     XrArray<XrString> folders(8);
-    for_each_entry(base, XrFileFinder::DIRECTORIES, [&](const XrString& name) {
+    for_each_folder_entry(base, XrFileFinder::DIRECTORIES, [&](const XrString& name) {
         if (wide_strncmp(name.c_str(), map_prefix, map_prefix_len) == 0)
             folders.append(name);
         return true;
@@ -233,7 +212,7 @@ void XrComponentInventory::scan_extensions()
 {
     const XrString folders[] = {base + L"extensions", base + L"extensions/installed"};
     for (const XrString& folder : folders) {
-        for_each_entry(folder, XrFileFinder::FILES, [&](const XrString& name) {
+        for_each_folder_entry(folder, XrFileFinder::FILES, [&](const XrString& name) {
             const int len = name.length();
             if (len < 4 || wide_stricmp(name.c_str_at(len - 4), L".nce") != 0)
                 return true;
@@ -249,8 +228,8 @@ void XrComponentInventory::scan_extensions()
 void XrComponentInventory::scan_voices()
 {
     const XrString sounds = base + L"kestrova\\sounds";
-    for_each_entry(sounds, XrFileFinder::DIRECTORIES, [&](const XrString& language) {
-        for_each_entry(sounds + L"\\" + language, XrFileFinder::DIRECTORIES, [&](const XrString& voice) {
+    for_each_folder_entry(sounds, XrFileFinder::DIRECTORIES, [&](const XrString& language) {
+        for_each_folder_entry(sounds + L"\\" + language, XrFileFinder::DIRECTORIES, [&](const XrString& voice) {
             const XrString version = sounds + L"\\" + language + L"\\" + voice + L"\\version.txt";
             if (get_file_size(version) >= 0) {
                 read_version_file(version);

@@ -27,9 +27,10 @@ enum : int {
 const char* xr_http_method_name(XrHttpMethod method);
 
 // The error codes of XrHttpRequestListener::request_failed.
-enum : int {
+enum XrHttpError : int {
     XR_HTTP_ERROR_NO_MEMORY = 0,       // also: no Internet connection came up
     XR_HTTP_ERROR_RESOLVE = 1,         // the host name was not resolved
+    XR_HTTP_ERROR_RESOLVER = 2,        // the resolver failed (known to listeners; this client never reports it)
     XR_HTTP_ERROR_CONNECT = 3,         // the connection was refused or not made in time
     XR_HTTP_ERROR_IO = 4,              // a send or receive failed, or the peer fell silent
     XR_HTTP_ERROR_BAD_RESPONSE = 5,    // malformed or truncated response, unusable redirect
@@ -47,7 +48,7 @@ enum : int {
 class XrHttpRequestListener {
 public:
     virtual ~XrHttpRequestListener() = default;
-    virtual void request_failed(XrHttpRequest* request, int error) = 0;
+    virtual void request_failed(XrHttpRequest* request, XrHttpError error) = 0;
     virtual void status_received(XrHttpRequest* request, int status) = 0;
     virtual void data_received(XrHttpRequest* request, const BYTE* bytes, int length) = 0;
     virtual void request_done(XrHttpRequest* request) = 0;

@@ -66,8 +66,8 @@ XrHttpClientImpl::~XrHttpClientImpl()
     if (socket != nullptr) {
         // Its removal must not wake the machine that is going away.
         destroying = true;
-        loop->remove_data_socket(socket);
-        delete socket;
+        loop->remove_data_socket(socket.get());
+        socket.reset();
     }
 }
 
@@ -109,13 +109,10 @@ XrHttpRequest* XrHttpClientImpl::create_request(const XrString& url, XrHttpMetho
 {
     if (listener == nullptr || *xr_http_method_name(method) == '\0')
         return nullptr;
-    auto* request = new (std::nothrow) XrHttpRequestImpl(this, fsm, loop, method, listener, user_data);
-    if (request == nullptr)
+    std::unique_ptr<XrHttpRequestImpl> made(new (std::nothrow) XrHttpRequestImpl(this, fsm, method, listener, user_data));
+    if (made == nullptr || !made->init(url))
         return nullptr;
-    if (!request->init(url)) {
-        delete request;
-        return nullptr;
-    }
+    XrHttpRequestImpl* request = made.release(); // the queue's from now on
     request->activate();
     fsm->run();
     request->prev = req_tail;
@@ -153,10 +150,10 @@ void XrHttpClientImpl::socket_removed()
         wake();
 }
 
-void XrHttpClientImpl::socket_connected(int error)
+void XrHttpClientImpl::socket_connected(XrSocketResult error)
 {
     connecting = false;
-    if (error != 0) {
+    if (error != XR_SOCKET_OK) {
         connect_failed = true;
         if (req_head != nullptr && !req_head->destroyed)
             req_head->error = XR_HTTP_ERROR_CONNECT;
@@ -416,7 +413,7 @@ XrFsmResult XrHttpClientImpl::remove_socket(State st_after)
         socket_removal_pending = false;
     } else {
         socket_removal_pending = true;
-        loop->remove_data_socket(socket);
+        loop->remove_data_socket(socket.get());
     }
     return go(st_after);
 }
@@ -425,15 +422,14 @@ XrFsmResult XrHttpClientImpl::st_drop_connection()
 {
     if (socket_removal_pending)
         return wait();
-    delete socket;
-    socket = nullptr;
+    socket.reset();
     return go(&XrHttpClientImpl::st_connect);
 }
 
 XrFsmResult XrHttpClientImpl::st_connect()
 {
     XrHttpRequestImpl* r = req_head;
-    socket = new (std::nothrow) XrStreamSocketObs(this);
+    socket.reset(new (std::nothrow) XrStreamSocketObs(this));
     if (socket == nullptr)
         return go(&XrHttpClientImpl::st_no_memory);
     socket_address = address;
@@ -444,14 +440,14 @@ XrFsmResult XrHttpClientImpl::st_connect()
     waiting_writable = false;
     if (timer_phase != timer_setup)
         start_timer(timer_setup);
-    if (socket->fd < 0 || !set_non_blocking(socket, true)) {
+    if (socket->fd < 0 || !set_non_blocking(socket.get(), true)) {
         r->error = XR_HTTP_ERROR_IO;
         return go(&XrHttpClientImpl::st_fail_request);
     }
-    if (loop->add_data_socket(socket, false) != 0)
+    if (loop->add_data_socket(socket.get(), false) != XR_SOCKET_ADDED)
         return go(&XrHttpClientImpl::st_no_memory);
     connecting = true;
-    if (socket->connect(address, target_port) != 0) {
+    if (socket->connect(address, target_port) != XR_SOCKET_OK) {
         r->error = XR_HTTP_ERROR_CONNECT;
         return go(&XrHttpClientImpl::st_fail_request);
     }
@@ -471,7 +467,7 @@ XrFsmResult XrHttpClientImpl::st_send_head()
         start_timer(timer_transfer);
     while (send_pos < send_buffer.get_num_items()) {
         int n = socket->send(send_buffer.get_items() + send_pos, send_buffer.get_num_items() - send_pos);
-        if (n == -2) {
+        if (n == XR_SOCKET_WOULD_BLOCK) {
             waiting_writable = true;
             return XR_FSM_CONTINUE;
         }
@@ -508,7 +504,7 @@ XrFsmResult XrHttpClientImpl::st_send_body()
         return wait();
     while (r->body_sent < r->body_length) {
         int n = socket->send(r->body + r->body_sent, r->body_length - r->body_sent);
-        if (n == -2) {
+        if (n == XR_SOCKET_WOULD_BLOCK) {
             waiting_writable = true;
             return XR_FSM_CONTINUE;
         }
@@ -583,8 +579,7 @@ XrFsmResult XrHttpClientImpl::st_close_socket()
 {
     if (socket_removal_pending)
         return wait();
-    delete socket;
-    socket = nullptr;
+    socket.reset();
     server_closed = false;
     return go(&XrHttpClientImpl::st_idle);
 }

@@ -13,6 +13,7 @@
 #include "common/update/xr_httpclient.h"
 
 #include <cstdint>
+#include <memory>
 
 class XrHttpRequestImpl;
 
@@ -46,7 +47,7 @@ public:
 
     void resolved(int error, const XrString& address) override;
     void socket_removed() override;
-    void socket_connected(int error) override;
+    void socket_connected(XrSocketResult error) override;
     void socket_readable(int bytes) override;
     void socket_writable() override;
     void iap_event(int event, XrIap* iap) override;
@@ -59,7 +60,7 @@ public:
     void note_activity();
 
     // Shared with the requests.
-    XrStreamSocketObs* socket = nullptr;
+    std::unique_ptr<XrStreamSocketObs> socket;
     bool server_closed = false;
     bool close_after_request = false;
     bool waiting_readable = false;

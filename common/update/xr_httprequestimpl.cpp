@@ -4,17 +4,13 @@
 #include "common/update/xr_httpclientimpl.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
 
 constexpr int coding_chunked = 1;
 const TCHAR white_space[] = L"\b\t\n\v\f\r ";
-
-bool is_white(BYTE b)
-{
-    return b == ' ' || (b >= 8 && b <= 13);
-}
 
 bool is_redirect_status(int status)
 {
@@ -74,19 +70,14 @@ bool parse_content_length(const XrString& text, std::int64_t& length)
 
 } // namespace
 
-XrHttpRequestImpl::XrHttpRequestImpl(XrHttpClientImpl* client_, XrFsm* fsm_, XrEventloopBase* loop_,
-                                     XrHttpMethod method_, XrHttpRequestListener* listener_, int user_data_)
+XrHttpRequestImpl::XrHttpRequestImpl(XrHttpClientImpl* client_, XrFsm* fsm_, XrHttpMethod method_,
+                                     XrHttpRequestListener* listener_, int user_data_)
     : XrFsmThread(fsm_, "HttpReq"), method(method_), listener(listener_), state(&XrHttpRequestImpl::st_wait_sent),
-      wait_queue(fsm_), loop(loop_), client(client_), user_data(user_data_)
+      wait_queue(fsm_), client(client_), user_data(user_data_)
 {
 }
 
-XrHttpRequestImpl::~XrHttpRequestImpl()
-{
-    for (int i = 0; i < request_headers.get_num_items(); ++i)
-        delete request_headers.get_item(i);
-    reset_response();
-}
+XrHttpRequestImpl::~XrHttpRequestImpl() = default;
 
 bool XrHttpRequestImpl::init(const XrString& text)
 {
@@ -162,17 +153,13 @@ bool XrHttpRequestImpl::set_header(const XrString& name, const XrString& value)
         field->value = value;
         return true;
     }
-    auto* field = new (std::nothrow) XrHttpHeaderField;
+    std::unique_ptr<XrHttpHeaderField> field(new (std::nothrow) XrHttpHeaderField);
     if (field == nullptr)
         return false;
     field->name = name;
     field->name.to_upper();
     field->value = value;
-    if (!request_headers.append(field)) {
-        delete field;
-        return false;
-    }
-    return true;
+    return request_headers.append(std::move(field));
 }
 
 bool XrHttpRequestImpl::get_request_header(const XrString& name, XrString& value)
@@ -205,7 +192,7 @@ void XrHttpRequestImpl::start()
 
 // ---- for the client
 
-void XrHttpRequestImpl::abort(int code)
+void XrHttpRequestImpl::abort(XrHttpError code)
 {
     if (finished || done)
         return;
@@ -228,7 +215,7 @@ void XrHttpRequestImpl::restart_redirected()
     }
     body_sent = 0;
     // Destroyed by its owner since the redirect came: it still ends with 8.
-    error = destroyed ? XR_HTTP_ERROR_DESTROYED : 0;
+    error = destroyed ? XR_HTTP_ERROR_DESTROYED : XR_HTTP_ERROR_NO_MEMORY;
     head_sent = false;
     done = destroyed;
     redirected = false;
@@ -248,19 +235,32 @@ XrFsmResult XrHttpRequestImpl::wait()
     return XR_FSM_SUSPEND;
 }
 
+bool XrHttpRequestImpl::ready_to_read(XrFsmResult& result)
+{
+    if (done) {
+        result = go(&XrHttpRequestImpl::st_failed);
+        return false;
+    }
+    if (client->waiting_readable) {
+        result = wait();
+        return false;
+    }
+    return true;
+}
+
 int XrHttpRequestImpl::receive(int max)
 {
-    XrStreamSocketObs* socket = client->socket;
+    XrStreamSocketObs* socket = client->socket.get();
     if (socket == nullptr)
-        return -1;
+        return XR_SOCKET_ERROR;
     int room = buffer_size - buffer_data;
     if (max < room)
         room = max;
     XR_ASSERT(room > 0);
     int n = socket->receive(buffer + buffer_data, room, nullptr);
-    if (n == -2) {
+    if (n == XR_SOCKET_WOULD_BLOCK) {
         client->waiting_readable = true;
-        return -2;
+        return n;
     }
     if (n > 0) {
         buffer_data += n;
@@ -280,7 +280,7 @@ XrHttpRequestImpl::LineResult XrHttpRequestImpl::read_line(int& length)
         if (buffer_data == buffer_size)
             return line_full;
         int n = receive(buffer_size);
-        if (n == -2)
+        if (n == XR_SOCKET_WOULD_BLOCK)
             return line_wait;
         if (n == 0)
             return line_closed;
@@ -299,9 +299,7 @@ void XrHttpRequestImpl::consume_line(int pos)
 
 void XrHttpRequestImpl::reset_response()
 {
-    for (int i = 0; i < response_headers.get_num_items(); ++i)
-        delete response_headers.get_item(i);
-    response_headers.remove_all();
+    response_headers.delete_all();
     transfer_codings.remove_all();
     head_lines = 0;
     head_bytes = 0;
@@ -337,7 +335,7 @@ bool XrHttpRequestImpl::parse_status_line(int length)
     if (!number(minor))
         return false;
     int space_start = p;
-    while (p < length && is_white(buffer[p]))
+    while (p < length && is_space(buffer[p]))
         ++p;
     if (p == space_start)
         return false;
@@ -348,7 +346,7 @@ bool XrHttpRequestImpl::parse_status_line(int length)
 bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
 {
     const char* line = reinterpret_cast<const char*>(buffer);
-    if (is_white(buffer[0])) {
+    if (is_space(buffer[0])) {
         // A continuation of the last field.
         if (last_field == nullptr)
             return false;
@@ -374,57 +372,67 @@ bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
         last_field = field;
         return true;
     }
-    auto* field = new (std::nothrow) XrHttpHeaderField;
-    if (field == nullptr || !response_headers.append(field)) {
-        delete field;
+    std::unique_ptr<XrHttpHeaderField> field(new (std::nothrow) XrHttpHeaderField);
+    if (field == nullptr) {
         no_memory = true;
         return false;
     }
     field->name = name;
     field->name.to_upper();
     field->value = value;
-    last_field = field;
+    XrHttpHeaderField* added = field.get();
+    if (!response_headers.append(std::move(field))) {
+        no_memory = true;
+        return false;
+    }
+    last_field = added;
     return true;
 }
 
-int XrHttpRequestImpl::take_redirect()
+bool XrHttpRequestImpl::take_redirect(XrHttpError& failure)
 {
-    if (client->redirect_count >= XrHttpClientImpl::max_redirects)
-        return XR_HTTP_ERROR_REDIRECTS;
+    if (client->redirect_count >= XrHttpClientImpl::max_redirects) {
+        failure = XR_HTTP_ERROR_REDIRECTS;
+        return false;
+    }
+    failure = XR_HTTP_ERROR_BAD_RESPONSE;
     XrHttpHeaderField* location = find_field(response_headers, XrString(L"Location"));
     if (location == nullptr || location->value.is_empty())
-        return XR_HTTP_ERROR_BAD_RESPONSE;
+        return false;
     XrString target;
     XrUrl parsed;
     if (!resolve_url(url_text, location->value, target) || !url_text_is_safe(target) || !parse_url(target, parsed) ||
         parsed.host.is_empty() || !token_is(parsed.scheme, L"http"))
-        return XR_HTTP_ERROR_BAD_RESPONSE;
+        return false;
     redirect_url = target;
     redirected = true;
-    return 0;
+    return true;
 }
 
-int XrHttpRequestImpl::read_framing()
+bool XrHttpRequestImpl::read_framing(XrHttpError& failure)
 {
     if (simple_response) {
         // HTTP/0.9: the body runs to the end of the connection.
         client->close_after_request = true;
         content_length = -1;
-        return 0;
+        return true;
     }
-    int result = 0;
+    bool usable = true;
     if (XrHttpHeaderField* codings = find_field(response_headers, XrString(L"Transfer-Encoding"))) {
         for_each_token(codings->value, [&](const XrString& token) {
             if (token_is(token, L"chunked")) {
-                if (!transfer_codings.append(coding_chunked) && result == 0)
-                    result = XR_HTTP_ERROR_NO_MEMORY;
+                if (!transfer_codings.append(coding_chunked) && usable) {
+                    failure = XR_HTTP_ERROR_NO_MEMORY;
+                    usable = false;
+                }
             } else if (!token_is(token, L"identity")) {
-                result = XR_HTTP_ERROR_TRANSFER_CODING;
+                failure = XR_HTTP_ERROR_TRANSFER_CODING;
+                usable = false;
             }
         });
     }
-    if (result != 0)
-        return result;
+    if (!usable)
+        return false;
     bool persistent = major > 1 || (major == 1 && minor >= 1);
     if (XrHttpHeaderField* connection = find_field(response_headers, XrString(L"Connection"))) {
         for_each_token(connection->value, [&](const XrString& token) {
@@ -440,18 +448,20 @@ int XrHttpRequestImpl::read_framing()
     if (method == XR_HTTP_HEAD || status == 204 || status == 304) {
         transfer_codings.remove_all();
         content_length = 0;
-        return 0;
+        return true;
     }
     if (transfer_codings.get_num_items() == 0) {
         if (XrHttpHeaderField* length = find_field(response_headers, XrString(L"Content-Length"))) {
-            if (!parse_content_length(length->value, content_length))
-                return XR_HTTP_ERROR_BAD_RESPONSE;
+            if (!parse_content_length(length->value, content_length)) {
+                failure = XR_HTTP_ERROR_BAD_RESPONSE;
+                return false;
+            }
         } else {
             content_length = -1;
             client->close_after_request = true;
         }
     }
-    return 0;
+    return true;
 }
 
 void XrHttpRequestImpl::deliver(const BYTE* bytes, int length)
@@ -474,14 +484,8 @@ XrFsmResult XrHttpRequestImpl::st_wait_sent()
 
 bool XrHttpRequestImpl::take_line(int& length, XrFsmResult& result, State when_full)
 {
-    if (done) {
-        result = go(&XrHttpRequestImpl::st_failed);
+    if (!ready_to_read(result))
         return false;
-    }
-    if (client->waiting_readable) {
-        result = wait();
-        return false;
-    }
     switch (read_line(length)) {
     case line_ok:
         return true;
@@ -542,22 +546,12 @@ XrFsmResult XrHttpRequestImpl::st_process_head()
 {
     if (!simple_response && status < 200) {
         // An interim response (100 Continue and the like): the real one follows.
-        for (int i = 0; i < response_headers.get_num_items(); ++i)
-            delete response_headers.get_item(i);
-        response_headers.remove_all();
-        head_lines = 0;
-        head_bytes = 0;
-        last_field = nullptr;
-        status = 0;
+        reset_response();
         return go(&XrHttpRequestImpl::st_read_head);
     }
-    int result = !simple_response && is_redirect_status(status) ? take_redirect() : 0;
-    if (result == 0)
-        result = read_framing();
-    if (result != 0) {
-        error = result;
-        return go(&XrHttpRequestImpl::st_failed);
-    }
+    XrHttpError failure = XR_HTTP_ERROR_BAD_RESPONSE;
+    if ((!simple_response && is_redirect_status(status) && !take_redirect(failure)) || !read_framing(failure))
+        return fail(failure);
     if (!redirected)
         listener->status_received(this, status);
     if (done)
@@ -593,10 +587,9 @@ XrFsmResult XrHttpRequestImpl::st_deliver_body()
 
 XrFsmResult XrHttpRequestImpl::st_read_body()
 {
-    if (done)
-        return go(&XrHttpRequestImpl::st_failed);
-    if (client->waiting_readable)
-        return wait();
+    XrFsmResult result;
+    if (!ready_to_read(result))
+        return result;
     for (;;) {
         std::int64_t room = buffer_size - buffer_data;
         if (content_length >= 0 && content_length - received < room)
@@ -604,12 +597,10 @@ XrFsmResult XrHttpRequestImpl::st_read_body()
         if (room <= 0)
             return go(&XrHttpRequestImpl::st_deliver_body);
         int n = receive(static_cast<int>(room));
-        if (n == -2)
+        if (n == XR_SOCKET_WOULD_BLOCK)
             return XR_FSM_CONTINUE;
-        if (n < 0) {
-            error = XR_HTTP_ERROR_IO;
-            return go(&XrHttpRequestImpl::st_failed);
-        }
+        if (n < 0)
+            return fail(XR_HTTP_ERROR_IO);
         if (n == 0) {
             if (content_length >= 0)
                 return go(&XrHttpRequestImpl::st_bad_response);
@@ -637,7 +628,7 @@ XrFsmResult XrHttpRequestImpl::st_chunk_size()
             return go(&XrHttpRequestImpl::st_bad_response);
         ++i;
     }
-    if (i == 0 || (buffer[i] != ';' && !is_white(buffer[i])))
+    if (i == 0 || (buffer[i] != ';' && !is_space(buffer[i])))
         return go(&XrHttpRequestImpl::st_bad_response);
     consume_line(length);
     chunk_size = size;
@@ -668,17 +659,14 @@ XrFsmResult XrHttpRequestImpl::st_chunked_data()
 
 XrFsmResult XrHttpRequestImpl::st_chunked_read()
 {
-    if (done)
-        return go(&XrHttpRequestImpl::st_failed);
-    if (client->waiting_readable)
-        return wait();
+    XrFsmResult result;
+    if (!ready_to_read(result))
+        return result;
     int n = receive(buffer_size);
-    if (n == -2)
+    if (n == XR_SOCKET_WOULD_BLOCK)
         return XR_FSM_CONTINUE;
-    if (n < 0) {
-        error = XR_HTTP_ERROR_IO;
-        return go(&XrHttpRequestImpl::st_failed);
-    }
+    if (n < 0)
+        return fail(XR_HTTP_ERROR_IO);
     if (n == 0)
         return go(&XrHttpRequestImpl::st_bad_response);
     return go(&XrHttpRequestImpl::st_chunked_data);
@@ -713,20 +701,17 @@ XrFsmResult XrHttpRequestImpl::st_chunk_trailer()
 
 XrFsmResult XrHttpRequestImpl::st_line_too_long()
 {
-    error = XR_HTTP_ERROR_LINE_TOO_LONG;
-    return go(&XrHttpRequestImpl::st_failed);
+    return fail(XR_HTTP_ERROR_LINE_TOO_LONG);
 }
 
 XrFsmResult XrHttpRequestImpl::st_bad_response()
 {
-    error = XR_HTTP_ERROR_BAD_RESPONSE;
-    return go(&XrHttpRequestImpl::st_failed);
+    return fail(XR_HTTP_ERROR_BAD_RESPONSE);
 }
 
 XrFsmResult XrHttpRequestImpl::st_out_of_memory()
 {
-    error = XR_HTTP_ERROR_NO_MEMORY;
-    return go(&XrHttpRequestImpl::st_failed);
+    return fail(XR_HTTP_ERROR_NO_MEMORY);
 }
 
 XrFsmResult XrHttpRequestImpl::st_failed()

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/container/xr_array.h"
-#include "common/container/xr_ptrarray.h"
+#include "common/container/xr_ownedptrarray.h"
 #include "common/container/xr_string.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/update/xr_httpclient.h"
@@ -29,8 +29,8 @@ public:
     static constexpr std::int64_t max_chunk_size = 0x7FFFFFFF;
 
     // method must name a method; the URL is parsed by init.
-    XrHttpRequestImpl(XrHttpClientImpl* client, XrFsm* fsm, XrEventloopBase* loop, XrHttpMethod method,
-                      XrHttpRequestListener* listener, int user_data);
+    XrHttpRequestImpl(XrHttpClientImpl* client, XrFsm* fsm, XrHttpMethod method, XrHttpRequestListener* listener,
+                      int user_data);
     ~XrHttpRequestImpl() override;
 
     // Takes the URL; false when it is unusable.
@@ -51,7 +51,7 @@ public:
     // Given up by its owner or timed out: the client stops working on it.
     bool is_aborted() const { return destroyed || timed_out; }
     // Ends the request with error: marks it done and wakes it.
-    void abort(int code);
+    void abort(XrHttpError code);
     // Back to waiting to be sent, on the URL of the redirect it followed.
     void restart_redirected();
 
@@ -67,11 +67,11 @@ public:
     XrUrl url;
     XrHttpMethod method;
     XrHttpRequestListener* listener;
-    XrPtrArray<XrHttpHeaderField*> request_headers{8};
+    XrOwnedPtrArray<XrHttpHeaderField> request_headers{8};
     const BYTE* body = nullptr;
     int body_length = 0;
     int body_sent = 0;
-    int error = 0;
+    XrHttpError error = XR_HTTP_ERROR_NO_MEMORY; // what a failure reports unless set
     bool started = false;
     bool destroyed = false;
     bool head_sent = false;
@@ -91,8 +91,18 @@ private:
         return XR_FSM_CONTINUE;
     }
     XrFsmResult wait();
+    // Ends the request with the error.
+    XrFsmResult fail(XrHttpError code)
+    {
+        error = code;
+        return go(&XrHttpRequestImpl::st_failed);
+    }
+    // The opening of every state that reads: false with the step's result
+    // when the request ended meanwhile or the client waits for input.
+    bool ready_to_read(XrFsmResult& result);
     // One receive into the free buffer space, at most max bytes: the count,
-    // 0 at the end of the connection, -2 (the client waits for input) or -1.
+    // 0 at the end of the connection, XR_SOCKET_WOULD_BLOCK (the client waits
+    // for input) or XR_SOCKET_ERROR.
     int receive(int max);
     // Makes sure a whole line (ending in LF) is buffered; its length with the LF.
     LineResult read_line(int& length);
@@ -108,11 +118,11 @@ private:
     // A head line that is not the status line; false for a malformed one.
     bool add_head_line(int length, bool& no_memory);
     // The framing of the body from the head: transfer codings, length,
-    // persistence. 0 or an error code.
-    int read_framing();
-    // For a status that redirects: 0 when the redirect is followed (its
-    // body is then read and dropped), else an error code.
-    int take_redirect();
+    // persistence. False with the failure when the head cannot be used.
+    bool read_framing(XrHttpError& failure);
+    // For a status that redirects: true when the redirect is followed (its
+    // body is then read and dropped), else false with the failure.
+    bool take_redirect(XrHttpError& failure);
     void deliver(const BYTE* bytes, int length);
 
     XrFsmResult st_wait_sent();
@@ -133,13 +143,12 @@ private:
 
     State state;
     XrFsmWaitQueue wait_queue;
-    XrEventloopBase* loop;
     XrHttpClientImpl* client;
     int user_data;
 
     BYTE buffer[buffer_size];
     int buffer_data = 0;
-    XrPtrArray<XrHttpHeaderField*> response_headers{8};
+    XrOwnedPtrArray<XrHttpHeaderField> response_headers{8};
     XrArray<int> transfer_codings{8};
     int head_lines = 0;
     int head_bytes = 0;

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int max_name_length = 260;
 constexpr int max_aside_suffix = 99; // the suffix is a text of two characters
 
 bool path_exists(const XrString& path)
@@ -75,18 +74,15 @@ XrMapEntry* XrMapCatalogue::read_entry(const XrString& name, bool active) const
 void XrMapCatalogue::scan()
 {
     std::vector<XrMapEntry*> found;
-    XrFileFinder finder;
-    if (finder.open(m_folder, XrFileFinder::DIRECTORIES)) {
-        const int prefix_len = m_prefix.length();
-        TCHAR name[max_name_length];
-        while (finder.get_next(name, max_name_length)) {
-            if (wide_strnicmp(name, m_prefix.c_str(), prefix_len) != 0)
-                continue;
-            XrMapEntry* entry = read_entry(name, wide_stricmp(name, m_prefix.c_str()) == 0);
+    const int prefix_len = m_prefix.length();
+    for_each_folder_entry(m_folder, XrFileFinder::DIRECTORIES, [&](const XrString& name) {
+        if (wide_strnicmp(name.c_str(), m_prefix.c_str(), prefix_len) == 0) {
+            XrMapEntry* entry = read_entry(name, wide_stricmp(name.c_str(), m_prefix.c_str()) == 0);
             if (entry != nullptr)
                 found.push_back(entry);
         }
-    }
+        return true;
+    });
     std::stable_sort(found.begin(), found.end(), [](const XrMapEntry* a, const XrMapEntry* b) {
         return wide_strcmp(a->get_name().c_str(), b->get_name().c_str()) < 0;
     });

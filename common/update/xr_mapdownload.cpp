@@ -93,7 +93,7 @@ void XrMapDownload::cancel()
         request->destroy();
 }
 
-void XrMapDownload::request_failed(XrHttpRequest*, int)
+void XrMapDownload::request_failed(XrHttpRequest*, XrHttpError)
 {
     ok = false;
 }

@@ -52,7 +52,7 @@ public:
     // The thread is never queued: all work happens in the request callbacks.
     XrFsmResult step() override { return XR_FSM_FINISH; }
 
-    void request_failed(XrHttpRequest* request, int error) override;
+    void request_failed(XrHttpRequest* request, XrHttpError error) override;
     void status_received(XrHttpRequest* request, int status) override;
     void data_received(XrHttpRequest* request, const BYTE* bytes, int length) override;
     void request_done(XrHttpRequest* request) override;

@@ -12,31 +12,17 @@
 
 namespace {
 
-constexpr int max_name_length = 260;
 const TCHAR soundset_prefix[] = L"Soundset ";
 constexpr int soundset_prefix_len = 9;
 
-// Calls visit for every sub-folder name of folder; false when it cannot be
-// listed.
-template <class F>
-bool for_each_subfolder(const XrString& folder, F visit)
-{
-    XrFileFinder finder;
-    if (!finder.open(folder, XrFileFinder::DIRECTORIES))
-        return false;
-    TCHAR name[max_name_length];
-    while (finder.get_next(name, max_name_length)) {
-        if (!visit(XrString(name)))
-            break;
-    }
-    return true;
-}
-
 bool has_files(const XrString& folder)
 {
-    XrFileFinder finder;
-    TCHAR name[max_name_length];
-    return finder.open(folder, XrFileFinder::FILES) && finder.get_next(name, max_name_length);
+    bool found = false;
+    for_each_folder_entry(folder, XrFileFinder::FILES, [&](const XrString&) {
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 // The two steps of the voice folder search below one root; 1 found, 0 not
@@ -46,7 +32,7 @@ int search_voice_folder(const XrString& root, XrString& name)
     if (name.length() > 0 && has_files(root + L"/" + name))
         return 1;
     XrString first;
-    if (!for_each_subfolder(root, [&](const XrString& sub) {
+    if (!for_each_folder_entry(root, XrFileFinder::DIRECTORIES, [&](const XrString& sub) {
             first = sub;
             return false;
         }))
@@ -73,9 +59,9 @@ XrSoundsetCatalogue::~XrSoundsetCatalogue()
 void XrSoundsetCatalogue::scan()
 {
     std::vector<XrSoundsetEntry*> found;
-    for_each_subfolder(m_root, [&](const XrString& language_folder) {
+    for_each_folder_entry(m_root, XrFileFinder::DIRECTORIES, [&](const XrString& language_folder) {
         const XrString language_path = m_root + L"/" + language_folder;
-        for_each_subfolder(language_path, [&](const XrString& voice_folder) {
+        for_each_folder_entry(language_path, XrFileFinder::DIRECTORIES, [&](const XrString& voice_folder) {
             const XrString path = language_path + L"/" + voice_folder;
             XrVersionFile version;
             if (!version.load(path + L"/version.txt"))
@@ -136,5 +122,6 @@ bool XrSoundsetCatalogue::list_voice_folders(XrArray<XrString>& names)
         names.append(sub);
         return true;
     };
-    return for_each_subfolder(get_voice_root(), add) || for_each_subfolder(get_default_voice_folder(), add);
+    return for_each_folder_entry(get_voice_root(), XrFileFinder::DIRECTORIES, add) ||
+           for_each_folder_entry(get_default_voice_folder(), XrFileFinder::DIRECTORIES, add);
 }

@@ -393,7 +393,7 @@ XrFsmResult XrUpdateRpcClient::st_final()
     return XR_FSM_FINISH;
 }
 
-void XrUpdateRpcClient::request_failed(XrHttpRequest*, int)
+void XrUpdateRpcClient::request_failed(XrHttpRequest*, XrHttpError)
 {
     ok = false;
 }

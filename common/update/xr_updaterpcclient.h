@@ -110,7 +110,7 @@ public:
     XrFsmResult step() override;
     void finished() override;
 
-    void request_failed(XrHttpRequest* request, int error) override;
+    void request_failed(XrHttpRequest* request, XrHttpError error) override;
     void status_received(XrHttpRequest* request, int status) override;
     void data_received(XrHttpRequest* request, const BYTE* bytes, int length) override;
     void request_done(XrHttpRequest* request) override;

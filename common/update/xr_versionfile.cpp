@@ -1,5 +1,6 @@
 #include "common/update/xr_versionfile.h"
 
+#include "common/container/xr_bytes.h"
 #include "common/misc/xr_path_resolver.h"
 
 #include <new>
@@ -8,16 +9,11 @@ namespace {
 
 constexpr int max_file_size = 1 << 20; // a description is a few lines
 
-bool is_blank(BYTE c)
-{
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
 XrString trimmed(const BYTE* s, int begin, int end)
 {
-    while (begin < end && is_blank(s[begin]))
+    while (begin < end && xr_bytes::is_blank(s[begin]))
         ++begin;
-    while (end > begin && is_blank(s[end - 1]))
+    while (end > begin && xr_bytes::is_blank(s[end - 1]))
         --end;
     XrString out;
     for (int i = begin; i < end; ++i) {

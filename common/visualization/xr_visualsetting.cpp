@@ -1,12 +1,14 @@
 #include "common/visualization/xr_visualsetting.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <numbers>
 #include <type_traits>
 
 #include "common/base/xr_singleton.h"
+#include "common/container/xr_bytes.h"
 #include "common/gdi/xr_palette.h"
 #include "common/misc/xr_tokenparser.h"
 #include "common/symbol/xr_drawablesymbol.h"
@@ -43,24 +45,19 @@ private:
     std::unique_ptr<XrConfigurationIterator> m_it;
 };
 
-bool is_blank(TCHAR c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
 // A decimal number with optional sign and one '.' when allow_point; blanks
 // around it are ignored and an empty text reads as 0, as the token parser
 // reads fields. Magnitudes beyond 2^40 are refused.
 bool to_number(const TCHAR* s, bool allow_point, double& out)
 {
-    while (is_blank(*s))
+    while (xr_bytes::is_blank(*s))
         ++s;
     bool negative = false;
     if (*s == L'+' || *s == L'-')
         negative = *s++ == L'-';
     double v = 0;
     double scale = 0; // > 0 after the point
-    for (; *s != 0 && !is_blank(*s); ++s) {
+    for (; *s != 0 && !xr_bytes::is_blank(*s); ++s) {
         if (*s >= L'0' && *s <= L'9') {
             if (scale > 0) {
                 scale /= 10;
@@ -76,7 +73,7 @@ bool to_number(const TCHAR* s, bool allow_point, double& out)
             return false;
         }
     }
-    while (is_blank(*s))
+    while (xr_bytes::is_blank(*s))
         ++s;
     if (*s != 0)
         return false;
@@ -146,24 +143,34 @@ bool read_rgb_value(XrConfiguration& config, const TCHAR* name, int& r, int& g, 
     return true;
 }
 
+template <class Style>
 struct XrStyleWord {
     const TCHAR* word;
-    int style;
+    Style style;
 };
 
-int style_of(const TCHAR* word, const XrStyleWord* words, int n, int fallback)
+// The style of a word (any case); fallback for any other word.
+template <class Style, std::size_t N>
+Style style_of(const TCHAR* word, const XrStyleWord<Style> (&words)[N], Style fallback)
 {
-    for (int i = 0; i < n; ++i) {
-        if (wide_stricmp(word, words[i].word) == 0)
-            return words[i].style;
+    for (const XrStyleWord<Style>& w : words) {
+        if (wide_stricmp(word, w.word) == 0)
+            return w.style;
     }
     return fallback;
 }
 
-const XrStyleWord kPenStyles[] = {{L"SOLID", 0}, {L"DASH", 1}, {L"DOT", 2}, {L"DASHDOT", 3}};
-const XrStyleWord kBrushStyles[] = {
-    {L"SOLID", 1},           {L"NULL", 0},          {L"HATCH_DIAGONAL", 2},   {L"HATCH_CROSS", 3},
-    {L"HATCH_DIAGCROSS", 4}, {L"HATCH_FDIAGONAL", 5}, {L"HATCH_HORIZONTAL", 6}, {L"HATCH_VERTICAL", 7},
+const XrStyleWord<XrGDI::PenStyle> kPenStyles[] = {
+    {L"SOLID", XrGDI::PenSolid}, {L"DASH", XrGDI::PenDash}, {L"DOT", XrGDI::PenDot}, {L"DASHDOT", XrGDI::PenDashDot}};
+const XrStyleWord<XrGDI::BrushStyle> kBrushStyles[] = {
+    {L"SOLID", XrGDI::BrushSolid},
+    {L"NULL", XrGDI::BrushHollow},
+    {L"HATCH_DIAGONAL", XrGDI::BrushHatchDiagonal},
+    {L"HATCH_CROSS", XrGDI::BrushHatchCross},
+    {L"HATCH_DIAGCROSS", XrGDI::BrushHatchDiagCross},
+    {L"HATCH_FDIAGONAL", XrGDI::BrushHatchFDiagonal},
+    {L"HATCH_HORIZONTAL", XrGDI::BrushHatchHorizontal},
+    {L"HATCH_VERTICAL", XrGDI::BrushHatchVertical},
 };
 
 XrPenHandle null_pen()
@@ -340,8 +347,8 @@ int XrVisualSetting::read(XrConfiguration& config, XrPalette& palette, const XrP
     }
     XrGDI::delete_brush(m_bg_brush);
     XrGDI::delete_pen(m_bg_pen);
-    m_bg_brush = XrGDI::create_brush(1, r, g, b);
-    m_bg_pen = XrGDI::create_pen(0, 1, r, g, b);
+    m_bg_brush = XrGDI::create_brush(XrGDI::BrushSolid, r, g, b);
+    m_bg_pen = XrGDI::create_pen(XrGDI::PenSolid, 1, r, g, b);
 
     if (!read_pens(config, palette) || !read_brushes(config, palette) || !read_fonts(config, palette))
         return 1;
@@ -464,7 +471,7 @@ bool XrVisualSetting::read_pens(XrConfiguration& config, XrPalette&)
         theme_color(r, g, b);
         XrPenEntry& e = m_pens[index];
         XrGDI::delete_pen(e.pen);
-        e.pen = XrGDI::create_pen(style_of(word, kPenStyles, 4, 0), 1, r, g, b);
+        e.pen = XrGDI::create_pen(style_of(word, kPenStyles, XrGDI::PenSolid), 1, r, g, b);
         e.r = static_cast<std::uint8_t>(r);
         e.g = static_cast<std::uint8_t>(g);
         e.b = static_cast<std::uint8_t>(b);
@@ -493,7 +500,7 @@ bool XrVisualSetting::read_brushes(XrConfiguration& config, XrPalette&)
             return false;
         theme_color(r, g, b);
         XrGDI::delete_brush(m_brushes[index]);
-        m_brushes[index] = XrGDI::create_brush(style_of(word, kBrushStyles, 8, 1), r, g, b);
+        m_brushes[index] = XrGDI::create_brush(style_of(word, kBrushStyles, XrGDI::BrushSolid), r, g, b);
         return true;
     });
 }

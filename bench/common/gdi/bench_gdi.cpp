@@ -83,7 +83,7 @@ void BM_Lines(benchmark::State& state)
     if (!display_ready(state))
         return;
     XrBenchSurface s;
-    XrGDI::select_pen(s.dc, XrGDI::create_pen(static_cast<int>(state.range(0)), 3, 200, 40, 40));
+    XrGDI::select_pen(s.dc, XrGDI::create_pen(static_cast<XrGDI::PenStyle>(state.range(0)), 3, 200, 40, 40));
     const std::vector<XrPoint> pts = random_points(2 * kBatch, 1);
     for (auto _ : state) {
         for (int i = 0; i < kBatch; ++i)
@@ -100,7 +100,7 @@ void BM_Polylines(benchmark::State& state)
     if (!display_ready(state))
         return;
     XrBenchSurface s;
-    XrGDI::select_pen(s.dc, XrGDI::create_pen(0, 5, 250, 200, 60));
+    XrGDI::select_pen(s.dc, XrGDI::create_pen(XrGDI::PenSolid, 5, 250, 200, 60));
     std::mt19937 rng(2);
     std::uniform_int_distribution<int> step(-30, 30);
     std::vector<XrPoint> pts = random_points(kBatch, 3);
@@ -124,8 +124,8 @@ void BM_Polygons(benchmark::State& state)
     if (!display_ready(state))
         return;
     XrBenchSurface s;
-    XrGDI::select_pen(s.dc, XrGDI::create_pen(0, 1, 20, 20, 20));
-    XrGDI::select_brush(s.dc, XrGDI::create_brush(1, 120, 200, 120));
+    XrGDI::select_pen(s.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 20, 20, 20));
+    XrGDI::select_brush(s.dc, XrGDI::create_brush(XrGDI::BrushSolid, 120, 200, 120));
     const bool hole = state.range(0) != 0;
     const std::vector<XrPoint> centres = random_points(kBatch, 4);
     std::vector<XrPoint> rings;

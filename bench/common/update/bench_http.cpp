@@ -112,7 +112,7 @@ private:
 
 class Sink : public XrHttpRequestListener {
 public:
-    void request_failed(XrHttpRequest*, int e) override { error = e; }
+    void request_failed(XrHttpRequest*, XrHttpError e) override { error = e; }
     void status_received(XrHttpRequest*, int) override {}
     void data_received(XrHttpRequest*, const BYTE*, int length) override { bytes += length; }
     void request_done(XrHttpRequest*) override { done = true; }

@@ -55,9 +55,10 @@ public:
             std::abort();
         ++pieces;
     }
-    void request_failed(XrHttpRequest*, int error) override
+    void request_failed(XrHttpRequest*, XrHttpError error) override
     {
-        if (failed || done || error < 0 || error == 2 || error > 9)
+        if (failed || done || error < XR_HTTP_ERROR_NO_MEMORY || error == XR_HTTP_ERROR_RESOLVER ||
+            error > XR_HTTP_ERROR_REDIRECTS)
             std::abort();
         failed = true;
     }

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (i < size) {
         size_t n = data[i++];
         if (n == 255) {
-            download->request_failed(nullptr, 4);
+            download->request_failed(nullptr, XR_HTTP_ERROR_IO);
             continue;
         }
         n = std::min(n, size - i);

@@ -1,4 +1,5 @@
 #include "common/container/xr_array.h"
+#include "common/container/xr_ownedptrarray.h"
 #include "common/container/xr_ptrarray.h"
 #include "common/container/xr_simplearray.h"
 #include "common/container/xr_staticarray.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -235,4 +237,28 @@ TEST(XrSimpleArrayDeathTest, IndexAssertions)
     a.append(1);
     EXPECT_DEATH(a.get_item_ptr(1), "Assertion `index >= 0 && index < count' failed");
     EXPECT_DEATH(a.remove_item(-1), "Assertion `index >= 0 && index < count' failed");
+}
+
+TEST(XrOwnedPtrArray, DeletesWhatItHolds)
+{
+    struct Counted {
+        explicit Counted(int& live_) : live(live_) { ++live; }
+        ~Counted() { --live; }
+        int& live;
+    };
+    int live = 0;
+    {
+        XrOwnedPtrArray<Counted> a(2);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(a.append(std::make_unique<Counted>(live)));
+        EXPECT_FALSE(a.append(std::unique_ptr<Counted>()));
+        EXPECT_EQ(a.get_num_items(), 3);
+        EXPECT_EQ(live, 3);
+        a.delete_all();
+        EXPECT_EQ(a.get_num_items(), 0);
+        EXPECT_EQ(live, 0);
+        ASSERT_TRUE(a.append(std::make_unique<Counted>(live)));
+        ASSERT_TRUE(a.append(std::make_unique<Counted>(live)));
+    }
+    EXPECT_EQ(live, 0); // the destructor deleted the last two
 }

@@ -304,18 +304,6 @@ TEST(XrString, Replace)
     EXPECT_EQ(null.replace(L"a", L"b"), 0);
 }
 
-TEST(XrString, CaseMapping)
-{
-    XrString s(L"Hello, World 1\u00E9");
-    s.to_upper();
-    EXPECT_EQ(str(s), L"HELLO, WORLD 1\u00C9");
-    s.to_lower();
-    EXPECT_EQ(str(s), L"hello, world 1\u00E9");
-    XrString null;
-    null.to_upper();
-    EXPECT_EQ(null.length(), 0);
-}
-
 TEST(XrString, Trim)
 {
     struct Case {

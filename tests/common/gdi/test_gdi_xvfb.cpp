@@ -56,7 +56,7 @@ TEST_F(GdiTest, PenStylesAndPlatformColour)
                  {3, XrPenHandle::Dashed}, {4, XrPenHandle::Solid}, {5, XrPenHandle::Null},
                  {7, XrPenHandle::Null},   {255, XrPenHandle::Null}, {-1, XrPenHandle::Null}};
     for (const auto& c : cases) {
-        const XrPenHandle pen = XrGDI::create_pen(c.style, 3, 255, 128, 1);
+        const XrPenHandle pen = XrGDI::create_pen(static_cast<XrGDI::PenStyle>(c.style), 3, 255, 128, 1);
         EXPECT_EQ(pen.style, c.expected) << "style " << c.style;
         EXPECT_EQ(pen.width, 3);
         // 8-bit channels shifted by 8: 255 gives 0xFF00.
@@ -68,37 +68,37 @@ TEST_F(GdiTest, PenStylesAndPlatformColour)
 
 TEST_F(GdiTest, BrushStyles)
 {
-    const XrBrushHandle hollow = XrGDI::create_brush(0, 1, 2, 3);
+    const XrBrushHandle hollow = XrGDI::create_brush(XrGDI::BrushHollow, 1, 2, 3);
     EXPECT_EQ(hollow.fill, 0u);
     EXPECT_EQ(hollow.null_marker, 0);
-    const XrBrushHandle solid = XrGDI::create_brush(1, 1, 2, 3);
+    const XrBrushHandle solid = XrGDI::create_brush(XrGDI::BrushSolid, 1, 2, 3);
     EXPECT_EQ(solid.fill, 1u);
     EXPECT_EQ(solid.null_marker, 0);
-    const XrBrushHandle null_brush = XrGDI::create_brush(2, 1, 2, 3);
+    const XrBrushHandle null_brush = XrGDI::create_brush(XrGDI::BrushHatchDiagonal, 1, 2, 3);
     EXPECT_EQ(null_brush.fill, 0u);
     EXPECT_EQ(null_brush.null_marker, 255);
 }
 
 TEST_F(GdiTest, StockObjects)
 {
-    EXPECT_EQ(XrGDI::get_stock_pen(0).style, XrPenHandle::Solid);
-    EXPECT_EQ(XrGDI::get_stock_pen(0).color.red, 0);
-    EXPECT_EQ(XrGDI::get_stock_pen(1).color.red, 0xFF00);
-    EXPECT_EQ(XrGDI::get_stock_pen(42).color.blue, 0xFF00);
-    EXPECT_EQ(XrGDI::get_stock_brush(0).fill, 1u);
-    EXPECT_EQ(XrGDI::get_stock_brush(0).color.green, 0);
-    EXPECT_EQ(XrGDI::get_stock_brush(1).color.green, 0xFF00);
-    EXPECT_EQ(XrGDI::get_stock_brush(2).fill, 0u);
-    EXPECT_EQ(XrGDI::get_stock_brush(2).null_marker, 0);
+    EXPECT_EQ(XrGDI::get_stock_pen(XrGDI::StockBlackPen).style, XrPenHandle::Solid);
+    EXPECT_EQ(XrGDI::get_stock_pen(XrGDI::StockBlackPen).color.red, 0);
+    EXPECT_EQ(XrGDI::get_stock_pen(XrGDI::StockWhitePen).color.red, 0xFF00);
+    EXPECT_EQ(XrGDI::get_stock_pen(static_cast<XrGDI::StockPen>(42)).color.blue, 0xFF00);
+    EXPECT_EQ(XrGDI::get_stock_brush(XrGDI::StockBlackBrush).fill, 1u);
+    EXPECT_EQ(XrGDI::get_stock_brush(XrGDI::StockBlackBrush).color.green, 0);
+    EXPECT_EQ(XrGDI::get_stock_brush(XrGDI::StockWhiteBrush).color.green, 0xFF00);
+    EXPECT_EQ(XrGDI::get_stock_brush(XrGDI::StockHollowBrush).fill, 0u);
+    EXPECT_EQ(XrGDI::get_stock_brush(XrGDI::StockHollowBrush).null_marker, 0);
 }
 
 TEST_F(GdiTest, NullPenAndBrushAreIgnoredWhenSelected)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 2, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(7, 5, 0, 0, 255));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(9, 0, 0, 255));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 2, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(static_cast<XrGDI::PenStyle>(7), 5, 0, 0, 255));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(static_cast<XrGDI::BrushStyle>(9), 0, 0, 255));
     EXPECT_EQ(XrGDI::get_pen(t.dc).width, 2);
     EXPECT_EQ(XrGDI::get_pen(t.dc).color.red, 0xFF00);
     EXPECT_EQ(XrGDI::get_brush(t.dc).color.green, 0xFF00);
@@ -109,16 +109,16 @@ TEST_F(GdiTest, PenColourAndBrushColourNeedAPenAndASolidBrush)
     XrTestDC t;
     XrGDI::set_pen_color(t.dc, 255, 0, 0); // null pen: no change
     EXPECT_EQ(t.dc->pen.color.red, 0);
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(0, 0, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushHollow, 0, 0, 0));
     XrGDI::set_brush_color(t.dc, 255, 0, 0); // hollow brush: no change
     EXPECT_EQ(t.dc->brush.color.red, 0);
 
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
     XrGDI::set_pen_color(t.dc, 0, 0, 255);
     XrGDI::draw_line(t.dc, 0, 5, 50, 5);
     EXPECT_EQ(XrTestPixels(t.dc).at(20, 5), kBlue);
 
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 0, 0));
     XrGDI::set_brush_color(t.dc, 0, 255, 0);
     EXPECT_EQ(t.dc->brush.color.green, 0xFF00);
 }
@@ -132,7 +132,7 @@ TEST_F(GdiTest, DashLengthFollowsTheWidthArgument)
     } cases[] = {{-1, 4}, {3, 17}};
     for (const auto& c : cases) {
         XrTestDC t;
-        XrGDI::select_pen(t.dc, XrGDI::create_pen(1, 3, 0, 0, 0), c.width_arg);
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenDash, 3, 0, 0, 0), c.width_arg);
         XrGDI::draw_line(t.dc, 0, 10, 199, 10);
         XrTestPixels px(t.dc);
         EXPECT_EQ(px.at(0, 10), kBlack) << c.width_arg;
@@ -150,7 +150,7 @@ TEST_F(GdiTest, DashLengthFollowsTheWidthArgument)
 TEST_F(GdiTest, HugeDashedPenWidthStaysDashed)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(1, 1, 0, 0, 0), 1000);
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenDash, 1, 0, 0, 0), 1000);
     GdkGCValues values;
     gdk_gc_get_values(t.gc, &values);
     EXPECT_EQ(values.line_style, GDK_LINE_ON_OFF_DASH);
@@ -160,7 +160,7 @@ TEST_F(GdiTest, HugeDashedPenWidthStaysDashed)
 TEST_F(GdiTest, SetPenWidthKeepsTheLineStyle)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(1, 1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenDash, 1, 0, 0, 0));
     XrGDI::set_pen_width(t.dc, 6);
     GdkGCValues values;
     gdk_gc_get_values(t.gc, &values);
@@ -178,7 +178,7 @@ TEST_F(GdiTest, RasterOps)
         GdkFunction function;
     } cases[] = {{1, GDK_XOR}, {2, GDK_AND}, {0, GDK_COPY}, {3, GDK_COPY}};
     for (const auto& c : cases) {
-        XrGDI::set_raster_op(t.dc, c.op);
+        XrGDI::set_raster_op(t.dc, static_cast<XrGDI::RasterOp>(c.op));
         GdkGCValues values;
         gdk_gc_get_values(t.gc, &values);
         EXPECT_EQ(values.function, c.function) << c.op;
@@ -190,7 +190,7 @@ TEST_F(GdiTest, RasterOps)
 TEST_F(GdiTest, PolylineIsClippedToTheDrawable)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     const XrPoint far_line[] = {XrPoint(-100000, 50), XrPoint(100000, 50)};
     XrGDI::draw_polyline(t.dc, far_line, 2);
     const XrPoint outside[] = {XrPoint(-50, -50), XrPoint(-10, -80), XrPoint(INT_MIN, INT_MAX)};
@@ -205,7 +205,7 @@ TEST_F(GdiTest, PolylineIsClippedToTheDrawable)
 TEST_F(GdiTest, PolylineSegmentsCrossingTheEdge)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     const XrPoint line[] = {XrPoint(100, -100), XrPoint(100, 20), XrPoint(300, 20)};
     XrGDI::draw_polyline(t.dc, line, 3);
     XrTestPixels px(t.dc);
@@ -217,7 +217,7 @@ TEST_F(GdiTest, PolylineSegmentsCrossingTheEdge)
 TEST_F(GdiTest, RectangleOfOnePointIsThePlatformOutlineOfSizeOne)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
     XrGDI::draw_rectangle(t.dc, 10, 10, 10, 10);
     XrTestPixels px(t.dc);
     EXPECT_EQ(px.at(10, 10), kBlack);
@@ -227,8 +227,8 @@ TEST_F(GdiTest, RectangleOfOnePointIsThePlatformOutlineOfSizeOne)
 TEST_F(GdiTest, FilledRectanglePenFrameAndBrushInside)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 2, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 2, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::draw_rectangle(t.dc, XrRectangle(10, 10, 29, 19));
     XrTestPixels px(t.dc);
     EXPECT_EQ(px.ink(kWhite), XrRectangle(10, 10, 30, 20));
@@ -243,8 +243,8 @@ TEST_F(GdiTest, FilledRectanglePenFrameAndBrushInside)
 TEST_F(GdiTest, FilledRectangleWithoutInsideIsPenColoured)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::draw_rectangle(t.dc, 10, 10, 11, 30);
     XrTestPixels px(t.dc);
     EXPECT_EQ(px.count(kGreen), 0);
@@ -254,8 +254,8 @@ TEST_F(GdiTest, FilledRectangleWithoutInsideIsPenColoured)
 TEST_F(GdiTest, FilledEllipse)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 2, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 2, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::draw_ellipse(t.dc, 10, 10, 49, 49);
     XrTestPixels px(t.dc);
     EXPECT_EQ(px.at(30, 30), kGreen);
@@ -270,8 +270,8 @@ TEST_F(GdiTest, FilledEllipse)
 TEST_F(GdiTest, PolygonFilledInTheBrushColourThenPenColourRestored)
 {
     XrTestDC t;
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     const XrPoint square[] = {XrPoint(10, 10), XrPoint(50, 10), XrPoint(50, 50), XrPoint(10, 50)};
     const int sizes[] = {4};
     XrGDI::draw_polygon(t.dc, square, sizes, 1);
@@ -284,7 +284,7 @@ TEST_F(GdiTest, PolygonFilledInTheBrushColourThenPenColourRestored)
 TEST_F(GdiTest, PolygonWithHole)
 {
     XrTestDC t;
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     const XrPoint rings[] = {XrPoint(10, 10), XrPoint(90, 10), XrPoint(90, 90), XrPoint(10, 90),
                              XrPoint(30, 30), XrPoint(70, 30), XrPoint(70, 70), XrPoint(30, 70)};
     const int sizes[] = {4, 4};
@@ -298,7 +298,7 @@ TEST_F(GdiTest, PolygonWithHole)
 TEST_F(GdiTest, PolygonEdgeCases)
 {
     XrTestDC t;
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     // First ring wholly outside: nothing.
     const XrPoint outside[] = {XrPoint(-50, -50), XrPoint(-10, -50), XrPoint(-10, -10)};
     const int three[] = {3};
@@ -317,7 +317,7 @@ TEST_F(GdiTest, PolygonEdgeCases)
 TEST_F(GdiTest, PolygonWithHolesKeepsTheClipRectangle)
 {
     XrTestDC t;
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::set_clip_rect(t.dc, XrRectangle(0, 0, 50, 100));
     const XrPoint rings[] = {XrPoint(10, 10), XrPoint(90, 10), XrPoint(90, 90), XrPoint(10, 90),
                              XrPoint(30, 30), XrPoint(40, 30), XrPoint(40, 40), XrPoint(30, 40)};
@@ -334,8 +334,8 @@ TEST_F(GdiTest, PolygonWithHolesKeepsTheClipRectangle)
 TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
 {
     XrTestDC t;
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     // A triangle: a diagonal edge, a vertical edge of 4 and a long
     // horizontal one; no closing edge.
     const XrPoint ring[] = {XrPoint(10, 10), XrPoint(50, 50), XrPoint(50, 54), XrPoint(10, 54), XrPoint(10, 10)};
@@ -350,8 +350,8 @@ TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
 
     // The 3D view's call draws the same.
     XrTestDC t3;
-    XrGDI::select_brush(t3.dc, XrGDI::create_brush(1, 0, 255, 0));
-    XrGDI::select_pen(t3.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_brush(t3.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+    XrGDI::select_pen(t3.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     XrGDI::draw_polygon_outlined(t3.dc, ring, sizes, 1, true, true);
     EXPECT_EQ(XrTestPixels(t3.dc).pixels, px.pixels);
 }
@@ -359,8 +359,8 @@ TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
 TEST_F(GdiTest, RoundRectangleInTwoColours)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::draw_round_rect(t.dc, 10, 10, 89, 59, 3, 8);
     XrTestPixels px(t.dc);
     EXPECT_EQ(px.at(50, 11), kRed);   // border
@@ -375,8 +375,8 @@ TEST_F(GdiTest, RoundRectangleInTwoColours)
 TEST_F(GdiTest, RoundRectangleWithHollowBrushEnds)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(0, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushHollow, 0, 255, 0));
     XrGDI::draw_round_rect(t.dc, 10, 10, 89, 59, 3, 8);
     EXPECT_GT(XrTestPixels(t.dc).count(kRed), 0);
 }
@@ -384,7 +384,7 @@ TEST_F(GdiTest, RoundRectangleWithHollowBrushEnds)
 TEST_F(GdiTest, TexturedTriangle)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
     // Left half red, right half blue.
     XrBitmapHandleRec* bm = make_rgb_bitmap(20, 20, [](int x, int) { return x < 10 ? kRed : kBlue; });
     const XrPoint screen[] = {XrPoint(10, 10), XrPoint(110, 90), XrPoint(10, 90)};
@@ -546,7 +546,7 @@ TEST_F(GdiTextTest, TextLengthAndPointForm)
 
 TEST_F(GdiTextTest, OpaqueTextUsesTheBrushColour)
 {
-    XrGDI::select_brush(t().dc, XrGDI::create_brush(1, 0, 255, 0));
+    XrGDI::select_brush(t().dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
     XrGDI::draw_text(t().dc, L"Hi", XrPoint(10, 10));
     EXPECT_EQ(XrTestPixels(t().dc).count(kGreen), 0);
     XrGDI::set_opaque_text(t().dc, true);
@@ -660,8 +660,8 @@ TEST_F(GdiTextTest, BidiMeasures)
 TEST_F(GdiTest, CreatedBitmapReceivesDcPixels)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 255, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 255, 0, 0));
     XrGDI::draw_rectangle(t.dc, 40, 40, 49, 49);
     XrBitmapHandleRec* bm = XrGDI::create_bitmap(t.dc, 20, 10);
     ASSERT_NE(bm, nullptr);
@@ -747,7 +747,7 @@ TEST_F(GdiTest, MaskFromAnRgbBufferIsBuiltOnceAndKept)
     EXPECT_EQ(mask->mask, built);
     EXPECT_EQ(XrTestPixels(t.dc).count(kRed, 30, 10, 38, 12), 8);
     // The GC has no clip mask afterwards.
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
     XrGDI::draw_line(t.dc, 0, 50, 199, 50);
     EXPECT_EQ(XrTestPixels(t.dc).count(kBlack, 0, 50, 200, 51), 200);
     XrGDI::delete_bitmap(bm);
@@ -775,7 +775,7 @@ TEST_F(GdiTest, BitmapDrawingIntersectsTheClipRectangle)
     EXPECT_EQ(px.at(14, 10), kBlue);
     EXPECT_EQ(t.dc->clip, XrRectangle(12, 0, 200, 12));
     // The clip rectangle is back on the GC.
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 255, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 255, 0));
     XrGDI::draw_line(t.dc, 0, 5, 199, 5);
     EXPECT_EQ(XrTestPixels(t.dc).count(kGreen), 188);
     XrGDI::delete_bitmap(bm);
@@ -797,8 +797,8 @@ TEST_F(GdiTest, AlphaBlendsOverThePixelsUnderTheCell)
     // A strip of two fully transparent cells drawn from its second cell over
     // a black column: the column must stay black.
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 0, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 0, 0));
     XrGDI::draw_rectangle(t.dc, 50, 0, 51, 99);
     GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 4, 2);
     gdk_pixbuf_fill(pixbuf, 0xFF000000);
@@ -969,8 +969,8 @@ TEST_F(GdiLoadTest, ImageFileWithAlphaMask)
 TEST_F(GdiTest, MemoryDcCopiesItsReference)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
-    XrGDI::select_brush(t.dc, XrGDI::create_brush(1, 0, 0, 255));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+    XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 0, 255));
     XrGDI::draw_rectangle(t.dc, 30, 20, 39, 29);
     XrDCHandleRec* mem = XrGDI::create_memory_dc(t.dc, 50, 40, 0, 25, 15);
     ASSERT_NE(mem, nullptr);
@@ -1021,7 +1021,7 @@ TEST_F(GdiTest, MemoryDcWithoutReferenceUsesTheMapWindow)
 TEST_F(GdiTest, ClipRectangle)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     XrGDI::set_clip_rect(t.dc, XrRectangle(10, 0, 20, 100));
     XrGDI::draw_line(t.dc, 0, 5, 199, 5);
     EXPECT_EQ(XrTestPixels(t.dc).count(kRed), 10);
@@ -1044,7 +1044,7 @@ TEST_F(GdiTest, FlushAndWait)
 TEST_F(GdiTest, HooksTakeTheMapEnginesArgumentsAndChangeNothing)
 {
     XrTestDC t;
-    XrGDI::select_pen(t.dc, XrGDI::create_pen(0, 1, 255, 0, 0));
+    XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
     XrGDI::draw_line(t.dc, 0, 0, 9, 9);
     const XrTestPixels before(t.dc);
     XrPalette palette;

@@ -47,7 +47,7 @@ protected:
 
     void fill(int r, int g, int b)
     {
-        XrBrushHandle brush = XrGDI::create_brush(1, r, g, b);
+        XrBrushHandle brush = XrGDI::create_brush(XrGDI::BrushSolid, r, g, b);
         gdk_gc_set_foreground(dc.gc, &brush.color);
         gdk_draw_rectangle(pixmap, dc.gc, TRUE, 0, 0, kWidth, kHeight);
     }

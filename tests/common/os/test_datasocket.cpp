@@ -28,7 +28,7 @@ public:
         if (m_deleted != nullptr)
             *m_deleted = true;
     }
-    void connected(int error) override { event("connected(" + std::to_string(error) + ")"); }
+    void connected(XrSocketResult error) override { event("connected(" + std::to_string(error) + ")"); }
     void readable(int bytes) override { event("readable(" + std::to_string(bytes) + ")"); }
     void writable() override { event("writable"); }
     void removed() override { event("removed"); }
@@ -68,9 +68,9 @@ protected:
 TEST_F(DataSocketTest, ReadinessIsReportedOncePerWant)
 {
     LogSocket socket(fds[0], log);
-    ASSERT_EQ(loop.add_data_socket(&socket, false), 0);
+    ASSERT_EQ(loop.add_data_socket(&socket, false), XR_SOCKET_ADDED);
     EXPECT_NE(fcntl(fds[0], F_GETFL) & O_NONBLOCK, 0);
-    EXPECT_EQ(loop.add_data_socket(&socket, false), 3);
+    EXPECT_EQ(loop.add_data_socket(&socket, false), XR_SOCKET_ALREADY_IN);
     // Both wants start set: an idle connected socket is writable at once.
     ASSERT_TRUE(pump_until([&] { return !log.empty(); }));
     EXPECT_EQ(log, Log({"writable"}));
@@ -84,7 +84,7 @@ TEST_F(DataSocketTest, ReadinessIsReportedOncePerWant)
     char buf[16];
     EXPECT_EQ(socket.receive(buf, sizeof(buf), nullptr), 6);
     EXPECT_EQ(std::string(buf, 6), "hello!");
-    EXPECT_EQ(socket.receive(buf, sizeof(buf), nullptr), -2);
+    EXPECT_EQ(socket.receive(buf, sizeof(buf), nullptr), XR_SOCKET_WOULD_BLOCK);
     EXPECT_TRUE(socket.want_read);
     peer_send("xy");
     ASSERT_TRUE(pump_until([&] { return log.size() == 3; }));
@@ -103,7 +103,7 @@ TEST_F(DataSocketTest, SocketRemovedFromReadableGetsNoWritable)
             loop.remove_data_socket(socket); // owned: deleted here
     };
     peer_send("data"); // readable and writable in the same poll
-    ASSERT_EQ(loop.add_data_socket(socket, true), 0);
+    ASSERT_EQ(loop.add_data_socket(socket, true), XR_SOCKET_ADDED);
     ASSERT_TRUE(pump_until([&] { return deleted; }));
     pump_for(20);
     EXPECT_EQ(log, Log({"readable(4)", "removed"}));
@@ -112,7 +112,7 @@ TEST_F(DataSocketTest, SocketRemovedFromReadableGetsNoWritable)
 TEST_F(DataSocketTest, PeerHangUpWakesPendingWantsAndThenStaysQuiet)
 {
     LogSocket socket(fds[0], log);
-    ASSERT_EQ(loop.add_data_socket(&socket, false), 0);
+    ASSERT_EQ(loop.add_data_socket(&socket, false), XR_SOCKET_ADDED);
     ASSERT_TRUE(pump_until([&] { return log.size() == 1; })); // writable
     close(fds[1]);
     fds[1] = -1;
@@ -136,7 +136,7 @@ TEST(DataSocketLifetime, OwnedSocketsAreDeletedWithTheLoopWithoutRemovedCall)
     bool deleted = false;
     {
         XrEventLoop loop;
-        ASSERT_EQ(loop.add_data_socket(new LogSocket(fds[0], log, &deleted), true), 0);
+        ASSERT_EQ(loop.add_data_socket(new LogSocket(fds[0], log, &deleted), true), XR_SOCKET_ADDED);
     }
     EXPECT_TRUE(deleted);
     EXPECT_TRUE(log.empty());
@@ -152,7 +152,7 @@ TEST_F(DataSocketTest, SocketDeletedWhileInTheLoopLeavesNoSourceBehind)
     bool deleted = false;
     auto* socket = new LogSocket(fds[0], log, &deleted);
     fds[0] = -1;
-    ASSERT_EQ(loop.add_data_socket(socket, false), 0);
+    ASSERT_EQ(loop.add_data_socket(socket, false), XR_SOCKET_ADDED);
     delete socket;
     EXPECT_TRUE(deleted);
     send(fds[1], "x", 1, MSG_NOSIGNAL); // the socket is closed
@@ -187,7 +187,7 @@ TEST(DataSocketConnect, ReportsConnectOutcomeOn127001)
         int fd = socket(AF_INET, SOCK_STREAM, 0);
         ASSERT_GE(fd, 0);
         LogSocket client(fd, log);
-        ASSERT_EQ(loop.add_data_socket(&client, false), 0);
+        ASSERT_EQ(loop.add_data_socket(&client, false), XR_SOCKET_ADDED);
         int r = connect(fd, reinterpret_cast<const sockaddr*>(c.listening ? &addr : &closed_addr), sizeof(addr));
         if (r == 0 || errno == EINPROGRESS) {
             client.connecting = true;
@@ -224,24 +224,24 @@ TEST(ServerSockets, TableBookkeeping)
         Server plain(log);
         auto* owned = new Server(log, &owned_deleted);
         auto* kept = new Server(log, &kept_deleted);
-        EXPECT_EQ(loop.add_server_socket(&plain, false), 0);
-        EXPECT_EQ(loop.add_server_socket(&plain, false), 3);
-        EXPECT_EQ(loop.add_server_socket(owned, true), 0);
+        EXPECT_EQ(loop.add_server_socket(&plain, false), XR_SOCKET_ADDED);
+        EXPECT_EQ(loop.add_server_socket(&plain, false), XR_SOCKET_ALREADY_IN);
+        EXPECT_EQ(loop.add_server_socket(owned, true), XR_SOCKET_ADDED);
         loop.remove_server_socket(owned);
         EXPECT_TRUE(owned_deleted);
         loop.remove_server_socket(owned); // no longer there: nothing
         EXPECT_EQ(log, Log({"removed"}));
         loop.remove_server_socket(&plain);
         EXPECT_EQ(log, Log({"removed", "removed"}));
-        EXPECT_EQ(loop.add_server_socket(kept, true), 0);
+        EXPECT_EQ(loop.add_server_socket(kept, true), XR_SOCKET_ADDED);
         // At most 1025 sockets in the tables.
         std::vector<Server*> many;
         for (int i = 0; i < XrEventloopCommon::max_sockets; ++i) {
             many.push_back(new Server(log));
-            ASSERT_EQ(loop.add_server_socket(many.back(), false), 0);
+            ASSERT_EQ(loop.add_server_socket(many.back(), false), XR_SOCKET_ADDED);
         }
         Server extra(log);
-        EXPECT_EQ(loop.add_server_socket(&extra, false), 2);
+        EXPECT_EQ(loop.add_server_socket(&extra, false), XR_SOCKET_TOO_MANY);
         for (Server* s : many) {
             loop.remove_server_socket(s);
             delete s;

@@ -23,7 +23,10 @@ namespace {
 class Observer : public XrSocketObserver {
 public:
     void socket_removed() override { events.push_back("removed"); }
-    void socket_connected(int error) override { events.push_back("connected(" + std::to_string(error) + ")"); }
+    void socket_connected(XrSocketResult error) override
+    {
+        events.push_back("connected(" + std::to_string(error) + ")");
+    }
     void socket_readable(int bytes) override { events.push_back("readable(" + std::to_string(bytes) + ")"); }
     void socket_writable() override { events.push_back("writable"); }
     std::vector<std::string> events;
@@ -106,10 +109,10 @@ TEST(StreamSocket, ConnectToClosedPortAndToListeningServer)
 {
     XrEventLoop loop;
     Server server;
-    ASSERT_EQ(server.listen(loopback(), 0), 0);
+    ASSERT_EQ(server.listen(loopback(), 0), XR_SOCKET_OK);
     int open_port = server.port();
     Server closed;
-    ASSERT_EQ(closed.listen(loopback(), 0), 0);
+    ASSERT_EQ(closed.listen(loopback(), 0), XR_SOCKET_OK);
     int closed_port = closed.port();
     closed.close();
     EXPECT_EQ(closed.fd, 0);
@@ -125,8 +128,8 @@ TEST(StreamSocket, ConnectToClosedPortAndToListeningServer)
         XrStreamSocketObs socket(&observer);
         ASSERT_GE(socket.fd, 0);
         EXPECT_NE(fcntl(socket.fd, F_GETFD) & FD_CLOEXEC, 0);
-        ASSERT_EQ(loop.add_data_socket(&socket, false), 0);
-        ASSERT_EQ(socket.connect(loopback(), c.port), 0);
+        ASSERT_EQ(loop.add_data_socket(&socket, false), XR_SOCKET_ADDED);
+        ASSERT_EQ(socket.connect(loopback(), c.port), XR_SOCKET_OK);
         EXPECT_TRUE(socket.connecting);
         EXPECT_TRUE(socket.connected_mode);
         ASSERT_TRUE(pump_until([&] { return !observer.events.empty(); }));
@@ -146,8 +149,8 @@ TEST(StreamSocket, ConnectToClosedPortAndToListeningServer)
     XrIpAddress v6;
     unsigned char raw[16] = {};
     v6.set(raw, 16);
-    EXPECT_EQ(socket.connect(v6, open_port), 1);
-    EXPECT_EQ(socket.connect(loopback(), 70000), 1);
+    EXPECT_EQ(socket.connect(v6, open_port), XR_SOCKET_FAILED);
+    EXPECT_EQ(socket.connect(loopback(), 70000), XR_SOCKET_FAILED);
     EXPECT_FALSE(socket.connecting);
 }
 
@@ -155,11 +158,11 @@ TEST(StreamSocket, WantsAreOneShot)
 {
     XrEventLoop loop;
     Server server;
-    ASSERT_EQ(server.listen(loopback(), 0), 0);
+    ASSERT_EQ(server.listen(loopback(), 0), XR_SOCKET_OK);
     Observer observer;
     XrStreamSocketObs client(&observer);
-    ASSERT_EQ(loop.add_data_socket(&client, false), 0);
-    ASSERT_EQ(client.connect(loopback(), server.port()), 0);
+    ASSERT_EQ(loop.add_data_socket(&client, false), XR_SOCKET_ADDED);
+    ASSERT_EQ(client.connect(loopback(), server.port()), XR_SOCKET_OK);
     ASSERT_TRUE(pump_until([&] { return !observer.events.empty(); }));
     XrDataSocket* peer = server.accept();
     ASSERT_NE(peer, nullptr);
@@ -168,7 +171,7 @@ TEST(StreamSocket, WantsAreOneShot)
     // Nothing is wanted after the connect: an idle socket is polled only for errors.
     EXPECT_EQ(client.poll_events(), G_IO_ERR);
     char buf[64];
-    EXPECT_EQ(client.receive(buf, sizeof(buf), nullptr), -2);
+    EXPECT_EQ(client.receive(buf, sizeof(buf), nullptr), XR_SOCKET_WOULD_BLOCK);
     EXPECT_EQ(client.poll_events(), G_IO_ERR | G_IO_IN);
     ASSERT_EQ(send(peer->get_fd(), "abc", 3, 0), 3);
     ASSERT_TRUE(pump_until([&] { return !observer.events.empty(); }));
@@ -188,7 +191,7 @@ TEST(StreamSocket, WantsAreOneShot)
     int n;
     while ((n = client.send(block.data(), static_cast<int>(block.size()))) > 0)
         sent += n;
-    EXPECT_EQ(n, -2);
+    EXPECT_EQ(n, XR_SOCKET_WOULD_BLOCK);
     EXPECT_GT(sent, 0);
     EXPECT_TRUE(client.want_write);
     int drained = 0;
@@ -217,7 +220,7 @@ TEST(DatagramSocket, BindAndSendTo)
     {
         // bind() takes every local address: nothing is sent to this one.
         XrDatagramSocket unused;
-        EXPECT_EQ(unused.bind(0), 0);
+        EXPECT_EQ(unused.bind(0), XR_SOCKET_OK);
     }
     // The receiver takes datagrams on the loopback only.
     XrDatagramSocket receiver;
@@ -235,7 +238,7 @@ TEST(DatagramSocket, BindAndSendTo)
     std::memcpy(to, &addr, sizeof(addr));
     EXPECT_EQ(sender.send_to("one", 3, to), 3);
     EXPECT_TRUE(sender.want_write);
-    ASSERT_EQ(sender.connect(loopback(), port), 0);
+    ASSERT_EQ(sender.connect(loopback(), port), XR_SOCKET_OK);
     EXPECT_EQ(sender.send_to("two", 3, nullptr), 3);
 
     char buf[16];
@@ -246,5 +249,5 @@ TEST(DatagramSocket, BindAndSendTo)
     EXPECT_EQ(receiver.receive(buf, sizeof(buf), nullptr), 3);
     EXPECT_EQ(std::string(buf, 3), "two");
     XrDatagramSocket other;
-    EXPECT_EQ(other.bind(port), 1); // taken
+    EXPECT_EQ(other.bind(port), XR_SOCKET_FAILED); // taken
 }

@@ -25,10 +25,10 @@ protected:
     void SetUp() override
     {
         XR_REQUIRE_DISPLAY();
-        brushes[0] = XrGDI::create_brush(1, 255, 0, 0);
-        brushes[1] = XrGDI::create_brush(1, 0, 255, 0);
-        pens[0] = XrGDI::create_pen(0, 1, 0, 0, 255);
-        pens[1] = XrGDI::create_pen(0, 1, 0, 0, 0);
+        brushes[0] = XrGDI::create_brush(XrGDI::BrushSolid, 255, 0, 0);
+        brushes[1] = XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0);
+        pens[0] = XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 255);
+        pens[1] = XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0);
     }
 
     // Draws the program at (50, 40) on a white 100 x 80 DC.

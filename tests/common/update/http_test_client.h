@@ -19,6 +19,9 @@
 #include <utility>
 #include <vector>
 
+// HttpRecorder::error while no failure was reported.
+constexpr int no_http_error = -1;
+
 // Records one request's listener calls and every break of the contract:
 // status at most once and before any data, pieces of 1 to 4096 bytes,
 // failure at most once, done exactly once and last.
@@ -39,7 +42,7 @@ public:
         pieces.push_back(length);
         event(request, "data");
     }
-    void request_failed(XrHttpRequest* request, int e) override
+    void request_failed(XrHttpRequest* request, XrHttpError e) override
     {
         check(failures == 0, "second failure");
         ++failures;
@@ -59,7 +62,7 @@ public:
     std::function<void(XrHttpRequest*, const std::string&)> on_event;
     int status = -1;
     int statuses = 0;
-    int error = -1;
+    int error = no_http_error;
     int failures = 0;
     bool done = false;
     std::string body;

@@ -179,7 +179,7 @@ TEST_F(HttpClientTest, KeptConnectionClosedByTheServerIsReplaced)
     for (int i = 0; i < 3; ++i) {
         auto r = fetch(server.url());
         EXPECT_EQ(r->status, 200);
-        EXPECT_EQ(r->error, -1);
+        EXPECT_EQ(r->error, no_http_error);
         pump_for(20);
     }
     EXPECT_EQ(server.connection_count(), 3);
@@ -201,11 +201,12 @@ TEST_F(HttpClientTest, ConnectionFailures)
         ConIcStandinMode mode;
         int error;
     } cases[] = {
-        {"refused", closed_url, CON_IC_STANDIN_CONNECT, 3},
-        {"IPv6 only host", "http://[::1]:" + std::to_string(server.port()) + "/", CON_IC_STANDIN_CONNECT, 1},
-        {"no Internet connection", server.url(), CON_IC_STANDIN_FAIL, 0},
-        {"connect refused by the platform", server.url(), CON_IC_STANDIN_REFUSE, 0},
-        {"works again", server.url(), CON_IC_STANDIN_CONNECT, -1},
+        {"refused", closed_url, CON_IC_STANDIN_CONNECT, XR_HTTP_ERROR_CONNECT},
+        {"IPv6 only host", "http://[::1]:" + std::to_string(server.port()) + "/", CON_IC_STANDIN_CONNECT,
+         XR_HTTP_ERROR_RESOLVE},
+        {"no Internet connection", server.url(), CON_IC_STANDIN_FAIL, XR_HTTP_ERROR_NO_MEMORY},
+        {"connect refused by the platform", server.url(), CON_IC_STANDIN_REFUSE, XR_HTTP_ERROR_NO_MEMORY},
+        {"works again", server.url(), CON_IC_STANDIN_CONNECT, no_http_error},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -213,7 +214,7 @@ TEST_F(HttpClientTest, ConnectionFailures)
         con_ic_standin_set_mode(c.mode);
         auto r = fetch(c.url);
         EXPECT_EQ(r->error, c.error);
-        EXPECT_EQ(r->status, c.error == -1 ? 200 : -1);
+        EXPECT_EQ(r->status, c.error == no_http_error ? 200 : -1);
     }
 }
 
@@ -236,10 +237,11 @@ TEST_F(HttpClientTest, TimeOuts)
         int error;
         std::string body;
     } cases[] = {
-        {"no answer", silent.url("/none"), CON_IC_STANDIN_CONNECT, -1, 4, ""},
-        {"stops in the body", silent.url("/part"), CON_IC_STANDIN_CONNECT, 200, 4, "abc"},
-        {"slow but steady", silent.url("/slow"), CON_IC_STANDIN_CONNECT, 200, -1, "abcd"},
-        {"Internet connection never comes", silent.url("/none"), CON_IC_STANDIN_SILENT, -1, 0, ""},
+        {"no answer", silent.url("/none"), CON_IC_STANDIN_CONNECT, -1, XR_HTTP_ERROR_IO, ""},
+        {"stops in the body", silent.url("/part"), CON_IC_STANDIN_CONNECT, 200, XR_HTTP_ERROR_IO, "abc"},
+        {"slow but steady", silent.url("/slow"), CON_IC_STANDIN_CONNECT, 200, no_http_error, "abcd"},
+        {"Internet connection never comes", silent.url("/none"), CON_IC_STANDIN_SILENT, -1, XR_HTTP_ERROR_NO_MEMORY,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -278,7 +280,7 @@ TEST_F(HttpClientTest, ConnectTimeOutWhenTheServerTakesNoConnection)
     if (hangs) {
         client->set_timeouts(300, 10000);
         auto r = fetch(HttpFetch{"http://127.0.0.1:" + std::to_string(port) + "/"}, 3000);
-        EXPECT_EQ(r->error, 3);
+        EXPECT_EQ(r->error, XR_HTTP_ERROR_CONNECT);
         EXPECT_EQ(r->status, -1);
     }
     for (int fd : fillers)
@@ -402,17 +404,17 @@ TEST_F(HttpClientTest, ThreeRedirectsAreFollowedAndAFourthFails)
         const char* path;
         int error;
     } cases[] = {
-        {"three", "/3", -1},
-        {"three again: the count starts anew", "/3", -1},
-        {"four", "/4", 9},
-        {"one after the failure", "/1", -1},
+        {"three", "/3", no_http_error},
+        {"three again: the count starts anew", "/3", no_http_error},
+        {"four", "/4", XR_HTTP_ERROR_REDIRECTS},
+        {"one after the failure", "/1", no_http_error},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto r = fetch(server.url(c.path));
         EXPECT_EQ(r->error, c.error);
-        EXPECT_EQ(r->status, c.error == -1 ? 200 : -1);
-        if (c.error == -1) {
+        EXPECT_EQ(r->status, c.error == no_http_error ? 200 : -1);
+        if (c.error == no_http_error) {
             EXPECT_EQ(r->body, "/0");
         }
     }

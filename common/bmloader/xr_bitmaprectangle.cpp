@@ -1,4 +1,4 @@
-#include "common/gdi/xr_bitmaprectangle.h"
+#include "common/bmloader/xr_bitmaprectangle.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 #include "support/xr_temp_root.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "common/bmloader/xr_bitmap_loader.h"
-#include "common/gdi/xr_bitmaprectangle.h"
-#include "gdi_test_dc.h"
+#include "common/bmloader/xr_bitmaprectangle.h"
+#include "common/gdi/gdi_test_dc.h"
 
 namespace {
 

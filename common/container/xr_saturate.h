@@ -1,4 +1,5 @@
-// Small helpers shared by the value types (header only).
+// Saturating conversions to int, shared by the value types and the text
+// functions (header only).
 #pragma once
 
 #include <climits>

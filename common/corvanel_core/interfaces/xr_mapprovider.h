@@ -1,6 +1,7 @@
-// The map provider as the extension installer sees it: the identifier of
-// the map that is open. Registered in the singleton registry under
-// "XrMapProvider" as a pointer to this interface.
+// The map provider as the extension installer sees it so far: the
+// identifier of the map that is open. Registered in the singleton registry
+// under "XrMapProvider" as a pointer to this interface; the providers' full
+// interface grows from this one.
 #pragma once
 
 #include "common/container/xr_string.h"
