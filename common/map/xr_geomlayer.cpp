@@ -597,7 +597,7 @@ int XrGeomLayer::draw_picked_item(XrDCHandleRec* dc, XrMapView* view, const XrMa
     const auto* own = dynamic_cast<const XrLayerMapItem*>(item);
     if (visual_setting == nullptr || own == nullptr || own->layer != this || own->inner == nullptr)
         return 0;
-    XrPenHandle pens[2] = {XrGDI::create_pen(0, 9, 0, 0, 0), XrGDI::create_pen(0, 7, 0, 128, 128)};
+    XrPenHandle pens[2] = {XrGDI::create_pen(XrGDI::PenSolid, 9, 0, 0, 0), XrGDI::create_pen(XrGDI::PenSolid, 7, 0, 128, 128)};
     XrCursorPtr cursor(storage.get_cursor(nullptr, static_cast<int>(view->get_scale_value())));
     const BYTE* record = nullptr;
     XrGeomStorage::XrRecordType kind{};

@@ -1,7 +1,7 @@
 #include "common/corvanel_core/impl/xr_gpsdpositionproducerimpl.h"
 
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 
 #include <csignal>
 #include <string>

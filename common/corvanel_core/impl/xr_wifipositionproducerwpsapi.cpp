@@ -1,7 +1,7 @@
 #include "common/corvanel_core/impl/xr_wifipositionproducerwpsapi.h"
 
 #include "common/config/xr_storageconfiguration.h"
-#include "common/os/xr_root.h"
+#include "common/base/xr_root.h"
 #include "common/storage/xr_storageaccessor.h"
 
 #include <cerrno>

@@ -162,7 +162,7 @@ XrSize xr_recording_text_size(const XrFontHandleRec* font, const TCHAR* str, int
 
 // --- Colours, pens and brushes ------------------------------------------------------
 
-XrPenHandle XrGDI::create_pen(int style, int width, int r, int g, int b)
+XrPenHandle XrGDI::create_pen(PenStyle style, int width, int r, int g, int b)
 {
     XrPenHandle pen;
     pen.color = make_color(r, g, b);
@@ -173,7 +173,7 @@ XrPenHandle XrGDI::create_pen(int style, int width, int r, int g, int b)
     return pen;
 }
 
-XrBrushHandle XrGDI::create_brush(int style, int r, int g, int b)
+XrBrushHandle XrGDI::create_brush(BrushStyle style, int r, int g, int b)
 {
     XrBrushHandle brush;
     brush.color = make_color(r, g, b);
@@ -219,20 +219,20 @@ void XrGDI::select_brush(XrDCHandleRec* dc, const XrBrushHandle& brush)
     log("select_brush", dc, {rgb_of(brush.color), static_cast<long long>(brush.fill)});
 }
 
-XrPenHandle XrGDI::get_stock_pen(int which) { return which == 0 ? g_black_pen : g_white_pen; }
+XrPenHandle XrGDI::get_stock_pen(StockPen which) { return which == 0 ? g_black_pen : g_white_pen; }
 
-XrBrushHandle XrGDI::get_stock_brush(int which)
+XrBrushHandle XrGDI::get_stock_brush(StockBrush which)
 {
     return which == 0 ? g_black_brush : which == 1 ? g_white_brush : g_hollow_brush;
 }
 
 void XrGDI::init_stock_objects()
 {
-    g_black_pen = create_pen(0, 1, 0, 0, 0);
-    g_white_pen = create_pen(0, 1, 255, 255, 255);
-    g_black_brush = create_brush(1, 0, 0, 0);
-    g_white_brush = create_brush(1, 255, 255, 255);
-    g_hollow_brush = create_brush(0, 0, 0, 0);
+    g_black_pen = create_pen(PenSolid, 1, 0, 0, 0);
+    g_white_pen = create_pen(PenSolid, 1, 255, 255, 255);
+    g_black_brush = create_brush(BrushSolid, 0, 0, 0);
+    g_white_brush = create_brush(BrushSolid, 255, 255, 255);
+    g_hollow_brush = create_brush(BrushHollow, 0, 0, 0);
 }
 
 void XrGDI::free_stock_objects() {}
@@ -253,7 +253,7 @@ void XrGDI::set_brush_color(XrDCHandleRec* dc, int r, int g, int b)
     log("set_brush_color", dc, {r, g, b});
 }
 
-void XrGDI::set_raster_op(XrDCHandleRec* dc, int op) { log("set_raster_op", dc, {op}); }
+void XrGDI::set_raster_op(XrDCHandleRec* dc, RasterOp op) { log("set_raster_op", dc, {op}); }
 
 // --- Shapes -----------------------------------------------------------------------------
 
