@@ -20,15 +20,20 @@ import sys
 
 # (layer, entries); the order of the entries is the allowed direction.
 LAYERS = [
-    ("ground", ["platform", "common/container", "common/base"]),
+    # The sound-daemon stand-in writes its capture files through the
+    # container's byte writer.
+    ("ground", ["platform", "common/container", "platform/esd", "common/base"]),
     ("text and units", ["common/misc", "common/types"]),
     ("system", ["common/os", "common/fsm", "common/storage", "common/config", "common/ber"]),
     ("geometry", ["common/geometry"]),
     ("map data", ["common/db/qt", "common/db", "common/addr"]),
     ("online plumbing", ["common/update", "common/bgxfer"]),
-    ("drawing", ["common/gdi", "common/bmloader", "common/symbol", "common/ui", "common/visualization"]),
-    # The Ogg Vorbis decoder lives in apps/ but is the audio player's.
-    ("engine", ["common/map", "common/drawables", "common/graph", "apps/oggvorbis", "common/audio"]),
+    # The recording GDI backend replaces the GDK one in tests and logs bitmaps.
+    ("drawing", ["common/gdi", "common/bmloader", "common/gdi/recording", "common/symbol", "common/ui",
+                 "common/visualization"]),
+    # The Ogg Vorbis decoder lives in apps/ but serves the audio player, through
+    # the player's decoder interface.
+    ("engine", ["common/map", "common/drawables", "common/graph", "common/audio", "apps/oggvorbis"]),
     # Extension files ask the map provider's interface for the map id and
     # serve the POI provider.
     ("providers and UI", ["common/corvanel_core/interfaces", "common/extension", "common/corvanel_core/impl",
@@ -39,6 +44,9 @@ LAYERS = [
     ("helpers", ["launcher", "kestrova-gpsd-helper", "serial-nmea-helper"]),
     ("tools", ["tools"]),
 ]
+
+# Folders whose source subfolders form one library (one component).
+ONE_LIBRARY = ["lib"]
 
 # Folders scanned for components; tests, benchmarks and fuzz targets may use
 # anything.
@@ -136,6 +144,9 @@ def scan(root):
     # A component is the nearest folder with a CMakeLists.txt at or above a
     # source folder (or the source folder itself when there is none).
     def component_of(folder):
+        for top in ONE_LIBRARY:
+            if folder == top or folder.startswith(top + "/"):
+                return top
         f = folder
         while f and f != ".":
             if f in cmake_folders:
