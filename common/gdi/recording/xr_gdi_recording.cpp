@@ -479,7 +479,7 @@ XrBitmapHandleRec* XrGDI::create_bitmap(XrDCHandleRec*, int width, int height)
 
 XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR*, int) { return nullptr; }
 
-XrBitmap* XrGDI::load_bitmap_file(const TCHAR*) { return nullptr; }
+bool XrGDI::load_image_file(const TCHAR*, XrBitmapHandleRec*&, XrBitmapHandleRec*&) { return false; }
 
 void XrGDI::delete_bitmap(XrBitmapHandleRec* bitmap)
 {
@@ -512,12 +512,6 @@ void XrGDI::draw_bitmap_masked(XrDCHandleRec* dc, int left, int top, int right, 
                                int sx, int sy, XrBitmapHandleRec* mask)
 {
     log("draw_bitmap_masked", dc, {left, top, right, bottom, sx, sy, mask != nullptr ? 1 : 0});
-}
-
-void XrGDI::draw_bitmap_object(XrDCHandleRec* dc, int x, int y, XrBitmap* bitmap, bool transparent)
-{
-    if (bitmap != nullptr)
-        log("draw_bitmap_object", dc, {x, y, bitmap->width(), bitmap->height(), transparent ? 1 : 0});
 }
 
 void XrGDI::draw_to_bitmap(XrBitmapHandleRec*, int x, int y, int width, int height, XrDCHandleRec* dc, int sx, int sy,
