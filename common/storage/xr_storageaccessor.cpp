@@ -306,3 +306,28 @@ XrStorageAccessor* open_storage_accessor(const XrString& path, bool read_only)
     }
     return a;
 }
+
+// ------------------------------------------------------- XrStorageBytes
+
+bool XrStorageBytes::read(XrStorageAccessor* accessor, std::uint32_t offset, std::uint32_t length)
+{
+    reset();
+    if (accessor == nullptr)
+        return false;
+    const BYTE* p = nullptr;
+    if (accessor->get_ptr(offset, length, &p) != XrStorageAccessor::OK) {
+        accessor->release_ptr(p);
+        return false;
+    }
+    m_accessor = accessor;
+    m_ptr = p;
+    return true;
+}
+
+void XrStorageBytes::reset()
+{
+    if (m_accessor != nullptr)
+        m_accessor->release_ptr(m_ptr);
+    m_accessor = nullptr;
+    m_ptr = nullptr;
+}

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
+#include "common/storage/xr_gdifflayout.h"
 
 class XrGdiffWriter {
 public:
     // version: the fifth header byte (4 is the one the reader takes).
-    explicit XrGdiffWriter(BYTE version = 4);
+    explicit XrGdiffWriter(BYTE version = xr_gdiff_layout::FORMAT_VERSION);
 
     // Literal bytes: commands 1-246 inline, 247 (u16 length), 248 (u32).
     XrGdiffWriter& data(const std::vector<BYTE>& bytes);
@@ -21,12 +23,10 @@ public:
     // Command 0.
     XrGdiffWriter& end();
 
-    const std::vector<BYTE>& bytes() const { return m_bytes; }
+    const std::vector<BYTE>& bytes() const { return m_out.bytes(); }
 
 private:
-    void put_be(std::uint32_t v, int n);
-
-    std::vector<BYTE> m_bytes;
+    XrByteWriter m_out;
 };
 
 // The difference that turns old into new_data: COPY for every run of at
