@@ -2,12 +2,6 @@
 
 #include <new>
 
-XrGeomWorkingBuffer& XrGeomWorkingBuffer::get()
-{
-    static XrGeomWorkingBuffer wb;
-    return wb;
-}
-
 XrGeomBucket& XrGeomWorkingBuffer::hold(const void* owner, std::size_t handle, const BYTE* block)
 {
     m_owner = owner;

@@ -16,7 +16,11 @@ public:
     static constexpr int SHARED_BYTES = 65537;
 
     // The process-wide buffer.
-    static XrGeomWorkingBuffer& get();
+    static XrGeomWorkingBuffer& get()
+    {
+        static XrGeomWorkingBuffer wb;
+        return wb;
+    }
 
     XrGeomWorkingBuffer(const XrGeomWorkingBuffer&) = delete;
     XrGeomWorkingBuffer& operator=(const XrGeomWorkingBuffer&) = delete;

@@ -21,27 +21,6 @@ void grow_box(XrRectangle& box, int x, int y)
 
 } // namespace
 
-int xr_first_side_entry(const XrGeomSideEntry* side, int count, int offset)
-{
-    int lo = 0, hi = count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (side[mid].offset < offset)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    return lo;
-}
-
-const XrGeomSideEntry* XrGeomBucket::find_entry(int offset) const
-{
-    int i = xr_first_side_entry(side, side_count, offset);
-    if (i < side_count && side[i].offset == offset)
-        return side + i;
-    return nullptr;
-}
-
 bool XrStoredGeomCoding::read(const BYTE* block, int attributes, std::uint32_t version)
 {
     namespace c = xrqt::coding;

@@ -32,7 +32,26 @@ struct XrGeomBucket {
 };
 
 // Index of the first entry at or after offset.
-int xr_first_side_entry(const XrGeomSideEntry* side, int count, int offset);
+inline int xr_first_side_entry(const XrGeomSideEntry* side, int count, int offset)
+{
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (side[mid].offset < offset)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+inline const XrGeomSideEntry* XrGeomBucket::find_entry(int offset) const
+{
+    int i = xr_first_side_entry(side, side_count, offset);
+    if (i < side_count && side[i].offset == offset)
+        return side + i;
+    return nullptr;
+}
 
 // The arrays a side table is built in.
 struct XrGeomSideScratch {

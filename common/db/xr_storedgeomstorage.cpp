@@ -67,11 +67,6 @@ void XrStoredGeomStorage::age_cache(bool hit)
         block_cache->age(hit);
 }
 
-const XrGeomBucket* XrStoredGeomStorage::get_loaded_bucket(size_t handle) const
-{
-    return XrGeomWorkingBuffer::get().find(this, handle);
-}
-
 bool XrStoredGeomStorage::answer_wb(bool loaded, int& size, XrPoint& origin, int& compact_end, int& side_start) const
 {
     if (!loaded) {

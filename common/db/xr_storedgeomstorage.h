@@ -13,6 +13,7 @@
 
 #include "common/container/xr_array.h"
 #include "common/db/xr_geomstorage.h"
+#include "common/db/xr_geomworkingbuffer.h"
 #include "common/db/xr_storedgeomcoding.h"
 
 class XrStoredGeomStorage : public XrGeomStorage {
@@ -122,7 +123,7 @@ public:
 
     // The bucket in the working buffer when it is this storage's bucket of
     // the handle; null otherwise.
-    const XrGeomBucket* get_loaded_bucket(size_t handle) const;
+    const XrGeomBucket* get_loaded_bucket(size_t handle) const { return XrGeomWorkingBuffer::get().find(this, handle); }
 
     // Decoders of the stored record layouts (the record must be one of the
     // bucket's); see XrGeomCursor.

@@ -63,13 +63,16 @@ bool fill(XrHeapStorage& heap, const std::vector<XrGeomRec*>& records, const XrG
                 !store(heap, z.data(), static_cast<std::uint32_t>(packed), bucket_id))
                 return false;
         }
-        XrByteWriter block;
-        for (int v : {node.box.left, node.box.top, node.box.right, node.box.bottom})
-            block.u32_le(static_cast<std::uint32_t>(v));
-        for (int q = 0; q < 4; ++q)
-            block.u32_le(node.children[q] < 0 ? 0 : node_ids[node.children[q]]);
-        block.u32_le(bucket_id);
-        if (block.size() != xrqt_heap::NODE_SIZE || !write_block(heap, node_ids[n], block.bytes()))
+        std::vector<BYTE> block(xrqt_heap::NODE_SIZE);
+        const int corners[4] = {node.box.left, node.box.top, node.box.right, node.box.bottom};
+        for (int i = 0; i < 4; ++i)
+            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CORNERS + 4 * i, static_cast<std::uint32_t>(corners[i]));
+        for (int q = 0; q < 4; ++q) {
+            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CHILDREN + 4 * q,
+                                 node.children[q] < 0 ? 0 : node_ids[node.children[q]]);
+        }
+        xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_BUCKET, bucket_id);
+        if (!write_block(heap, node_ids[n], block))
             return false;
     }
     XrByteWriter header;
