@@ -39,15 +39,12 @@ XrGeomStorage::Status XrGeomStorage::get_description(XrString& out)
 
 XrGeomCursor::XrGeomCursor(const XrRectangle* rect)
     : query_rect(rect != nullptr ? *rect : XrRectangle()), has_query_rect(rect != nullptr),
-      text_buffer(new TCHAR[TEXT_BUFFER_CHARS])
+      text_buffer(std::make_unique<TCHAR[]>(TEXT_BUFFER_CHARS))
 {
     text_buffer[0] = 0;
 }
 
-XrGeomCursor::~XrGeomCursor()
-{
-    delete[] text_buffer;
-}
+XrGeomCursor::~XrGeomCursor() = default;
 
 XrGeomCursor::Status XrGeomCursor::get_record_by_rec_id(int id, XrGeomStorage::XrRecordType& type,
                                                         const BYTE*& data)
@@ -161,7 +158,7 @@ const TCHAR* XrGeomCursor::set_text(const BYTE* text, int len, bool utf8, bool s
             text_buffer[n++] = *p++;
     }
     text_buffer[n] = 0;
-    TCHAR* out = text_buffer;
+    TCHAR* out = text_buffer.get();
     if (found_language != nullptr)
         *found_language = 0;
     if (select)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "common/base/xr_memorynotifier.h"
 #include "common/container/xr_bytes.h"
@@ -160,7 +161,7 @@ protected:
 
     XrRectangle query_rect;
     bool has_query_rect;
-    TCHAR* text_buffer;
+    std::unique_ptr<TCHAR[]> text_buffer;
 };
 
 // Signed variable-length numbers of one to three bytes: bit 6 of the first
