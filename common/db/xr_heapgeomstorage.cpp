@@ -57,7 +57,8 @@ bool XrHeapGeomStorage::read_header()
     const std::uint32_t size = heap->get_block_size(header_block);
     if (size < HEADER_SIZE)
         return false;
-    const std::uint32_t n = static_cast<std::uint32_t>(size < OFF_NAME + LAYER_NAME_MAX ? size : OFF_NAME + LAYER_NAME_MAX);
+    const std::uint32_t most = static_cast<std::uint32_t>(OFF_NAME + LAYER_NAME_MAX);
+    const std::uint32_t n = size < most ? size : most;
     const BYTE* h = nullptr;
     if (heap->read_block_data(header_block, 0, n, &h) != XrHeapStorage::OK)
         return false;

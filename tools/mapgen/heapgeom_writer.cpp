@@ -65,8 +65,10 @@ bool fill(XrHeapStorage& heap, const std::vector<XrGeomRec*>& records, const XrG
         }
         std::vector<BYTE> block(xrqt_heap::NODE_SIZE);
         const int corners[4] = {node.box.left, node.box.top, node.box.right, node.box.bottom};
-        for (int i = 0; i < 4; ++i)
-            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CORNERS + 4 * i, static_cast<std::uint32_t>(corners[i]));
+        for (int i = 0; i < 4; ++i) {
+            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CORNERS + 4 * i,
+                                 static_cast<std::uint32_t>(corners[i]));
+        }
         for (int q = 0; q < 4; ++q) {
             xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CHILDREN + 4 * q,
                                  node.children[q] < 0 ? 0 : node_ids[node.children[q]]);

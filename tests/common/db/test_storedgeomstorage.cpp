@@ -16,6 +16,9 @@ namespace {
 using Bytes = std::vector<BYTE>;
 using Cache = XrStoredGeomStorage::XrBlockCache;
 
+// The layer loader takes 0 as success of both stored storages.
+static_assert(XrStoredGeomStorage::OPENED == 0);
+
 // Random records in [0, extent]: polylines and polygons on even points with
 // distinct neighbours (so that they come back as they were written).
 std::vector<GeomItem> random_items(int n, const std::vector<int>& kinds, unsigned seed, int extent = 1000000,

@@ -113,7 +113,7 @@ TEST_F(HeapStorageTest, AllocateFreeReopenCompact)
     EXPECT_EQ(id2, 2u);
     Bytes f = file();
     ASSERT_EQ(f.size(), 100u);
-    EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 50u);       // used head: the newest block
+    EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 50u);  // used head: the newest block
     EXPECT_EQ(u32_at(f, 50 + BLK_NEXT), 20u); // its next: block 1
     EXPECT_EQ(u32_at(f, 20 + BLK_PREV), 50u); // and back
     EXPECT_EQ(u32_at(f, 20 + BLK_CAPACITY), 10u);
@@ -129,7 +129,7 @@ TEST_F(HeapStorageTest, AllocateFreeReopenCompact)
     EXPECT_EQ(heap->get_block_size(1), 0u);
     EXPECT_EQ(heap->get_block_size(2), 30u);
     f = file();
-    EXPECT_EQ(u32_at(f, 20 + BLK_ID), 0u);  // block 20 is free
+    EXPECT_EQ(u32_at(f, 20 + BLK_ID), 0u);    // block 20 is free
     EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 20u); // the free head
     EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 50u);
 
@@ -196,7 +196,7 @@ TEST_F(HeapStorageTest, FreeBlocksAreReusedUnlessAppendOnly)
             EXPECT_EQ(f.size(), size);   // the free block at 20 took it
             EXPECT_EQ(u32_at(f, 20 + BLK_ID), 3u);
             EXPECT_EQ(u32_at(f, 20 + BLK_CAPACITY), 10u); // keeps its capacity
-            EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 0u);  // the free list is empty again
+            EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 0u);        // the free list is empty again
         } else {
             EXPECT_EQ(f.size(), size + 24);
         }
@@ -337,7 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
                    XrHeapStorage::NOT_HEAP_STORAGE},
         DamageCase{"next inside the file header", [](Bytes& f) { put_u32(f, 45 + BLK_NEXT, 4); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"used head past the end", [](Bytes& f) { put_u32(f, HDR_USED_HEAD, 90); }, XrHeapStorage::NOT_HEAP_STORAGE},
+        DamageCase{"used head past the end", [](Bytes& f) { put_u32(f, HDR_USED_HEAD, 90); },
+                   XrHeapStorage::NOT_HEAP_STORAGE},
         DamageCase{"capacity past the end", [](Bytes& f) { put_u32(f, 70 + BLK_CAPACITY, 0xFFFFFFF0u); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
         DamageCase{"length above capacity", [](Bytes& f) { put_u32(f, 45 + BLK_LENGTH, 6); },

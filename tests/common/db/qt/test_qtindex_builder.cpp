@@ -424,7 +424,8 @@ TEST_F(QtBuilderTest, TwoBuildersAtOnceKeepTheirPoints)
     builders[0]->release();
     builders[1]->release();
     EXPECT_EQ(qt_sorted(qt_file_order(decode())), qt_sorted(a));
-    EXPECT_EQ(qt_sorted(qt_file_order(qt_decode(qt_read_file(other), qt_read_file(other + SSGEO_DATA_SUFFIX)))), qt_sorted(b));
+    EXPECT_EQ(qt_sorted(qt_file_order(qt_decode(qt_read_file(other), qt_read_file(other + SSGEO_DATA_SUFFIX)))),
+              qt_sorted(b));
 }
 
 TEST_F(QtBuilderTest, WithoutIndexNameSplitsButWritesNothing)
