@@ -52,16 +52,24 @@ int XrStoredGeomCoding::record_kind(const BYTE* data, int offset) const
     return kind + 1;
 }
 
+// The decoders read through raw pointers with a length check before each
+// field: they run for every record handed out.
 bool XrStoredGeomCoding::point_fields(const BYTE* rec, const BYTE* end, bool text, const XrPoint& origin,
                                       XrPointFields& out) const
 {
-    XrByteCursor c(rec, static_cast<std::size_t>(end - rec));
+    using namespace xr_bytes;
+    const BYTE* p = rec;
+    auto need = [&](std::size_t n) { return static_cast<std::size_t>(end - p) >= n; };
     out = XrPointFields();
-    if (with_id)
-        out.id = xrqt::id_value(c.u32_le());
-    const BYTE b1 = c.u8();
-    if (!c.ok())
+    if (with_id) {
+        if (!need(xrqt::ID_SIZE))
+            return false;
+        out.id = xrqt::id_value(get_u32_le(p));
+        p += xrqt::ID_SIZE;
+    }
+    if (!need(1))
         return false;
+    const BYTE b1 = *p++;
     const bool delta = (b1 & 0x80) != 0;
     bool attr = false;
     if (type_width == 0) {
@@ -73,55 +81,80 @@ bool XrStoredGeomCoding::point_fields(const BYTE* rec, const BYTE* end, bool tex
             out.type &= 0x3F;
         }
     } else {
-        out.type = (b1 & 0x7F) + (c.u8() << 7);
+        if (!need(1))
+            return false;
+        out.type = (b1 & 0x7F) + (*p++ << 7);
         if (attr_count != 0) {
             attr = (out.type & 0x4000) != 0;
             out.type &= 0x3FFF;
         }
     }
-    if (aux_width == 1)
-        out.aux = c.u8() * 2;
-    else if (aux_width == 2)
-        out.aux = c.i16_le();
-    else
-        out.aux = default_aux;
-    if (delta) {
-        out.x = wrap_add(origin.x, c.i16_le());
-        out.y = wrap_add(origin.y, c.i16_le());
-    } else if (three_byte_coords) {
-        out.x = xrqt::s24(c.u24_le());
-        out.y = xrqt::s24(c.u24_le());
+    if (aux_width == 1) {
+        if (!need(1))
+            return false;
+        out.aux = *p++ * 2;
+    } else if (aux_width == 2) {
+        if (!need(2))
+            return false;
+        out.aux = get_i16_le(p);
+        p += 2;
     } else {
-        out.x = c.i32_le();
-        out.y = c.i32_le();
+        out.aux = default_aux;
     }
-    if (attr)
-        out.attributes = c.take(static_cast<std::size_t>(attr_count));
-    if (!c.ok())
-        return false;
+    if (delta) {
+        if (!need(4))
+            return false;
+        out.x = wrap_add(origin.x, get_i16_le(p));
+        out.y = wrap_add(origin.y, get_i16_le(p + 2));
+        p += 4;
+    } else if (three_byte_coords) {
+        if (!need(6))
+            return false;
+        out.x = xrqt::get_s24(p);
+        out.y = xrqt::get_s24(p + 3);
+        p += 6;
+    } else {
+        if (!need(8))
+            return false;
+        out.x = get_i32_le(p);
+        out.y = get_i32_le(p + 4);
+        p += 8;
+    }
+    if (attr) {
+        if (!need(static_cast<std::size_t>(attr_count)))
+            return false;
+        out.attributes = p;
+        p += attr_count;
+    }
     if (text) {
-        const BYTE* nul = static_cast<const BYTE*>(std::memchr(c.here(), 0, c.remaining()));
+        const BYTE* nul = static_cast<const BYTE*>(std::memchr(p, 0, static_cast<std::size_t>(end - p)));
         if (nul == nullptr)
             return false;
-        out.text = c.here();
-        out.text_len = static_cast<int>(nul - c.here());
-        c.skip(static_cast<std::size_t>(out.text_len) + 1);
+        out.text = p;
+        out.text_len = static_cast<int>(nul - p);
+        p = nul + 1;
     }
-    out.length = static_cast<int>(c.pos());
+    out.length = static_cast<int>(p - rec);
     return true;
 }
 
 bool XrStoredGeomCoding::poly_header(const BYTE* rec, const BYTE* end, bool compact, const XrPoint& origin,
                                      XrPolyHeader& out, int& back) const
 {
-    XrByteCursor c(rec, static_cast<std::size_t>(end - rec));
+    using namespace xr_bytes;
+    const BYTE* p = rec;
+    auto need = [&](std::size_t n) { return static_cast<std::size_t>(end - p) >= n; };
     out = XrPolyHeader();
     back = 0;
-    if (with_id)
-        out.id = xrqt::id_value(c.u32_le());
-    const BYTE head = c.u8();
-    if (!c.ok())
+    if (with_id) {
+        if (!need(xrqt::ID_SIZE))
+            return false;
+        out.id = xrqt::id_value(get_u32_le(p));
+        p += xrqt::ID_SIZE;
+    }
+    if (!need(1))
         return false;
+    const BYTE head = *p++;
     const int mode = head & 0xC0;
     bool attr = false;
     if (compact) {
@@ -133,16 +166,24 @@ bool XrStoredGeomCoding::poly_header(const BYTE* rec, const BYTE* end, bool comp
     } else {
         out.byte_deltas = (head & 0x20) != 0;
         out.count = head & 0x0F;
-        if ((head & 0x10) == 0)
-            out.count |= c.u8() << 4;
+        if ((head & 0x10) == 0) {
+            if (!need(1))
+                return false;
+            out.count |= *p++ << 4;
+        }
         if (type_width == 1) {
-            out.type = c.u8();
+            if (!need(1))
+                return false;
+            out.type = *p++;
             if (attr_count != 0) {
                 attr = (out.type & 0x80) != 0;
                 out.type &= 0x7F;
             }
         } else if (type_width == 2) {
-            out.type = c.u16_le();
+            if (!need(2))
+                return false;
+            out.type = get_u16_le(p);
+            p += 2;
             if (attr_count != 0) {
                 attr = (out.type & 0x8000) != 0;
                 out.type &= 0x7FFF;
@@ -151,38 +192,52 @@ bool XrStoredGeomCoding::poly_header(const BYTE* rec, const BYTE* end, bool comp
             out.type = default_type;
         }
     }
-    if (!c.ok() || out.count == 0)
+    if (out.count == 0)
         return false;
     switch (mode) {
-    case 0x00: { // absolute, in half units
-        const int x = three_byte_coords ? xrqt::s24(c.u24_le()) : c.i32_le();
-        const int y = three_byte_coords ? xrqt::s24(c.u24_le()) : c.i32_le();
-        out.first = XrPoint(twice(x), twice(y));
+    case 0x00: // absolute, in half units
+        if (three_byte_coords) {
+            if (!need(6))
+                return false;
+            out.first = XrPoint(twice(xrqt::get_s24(p)), twice(xrqt::get_s24(p + 3)));
+            p += 6;
+        } else {
+            if (!need(8))
+                return false;
+            out.first = XrPoint(twice(get_i32_le(p)), twice(get_i32_le(p + 4)));
+            p += 8;
+        }
         break;
-    }
-    case 0x80: { // from the bucket's origin
-        const int dx = c.i16_le();
-        const int dy = c.i16_le();
+    case 0x80: // from the bucket's origin
+        if (!need(4))
+            return false;
         if (half_unit_deltas)
-            out.first = XrPoint(twice(origin.x / 2 + dx), twice(origin.y / 2 + dy));
+            out.first = XrPoint(twice(origin.x / 2 + get_i16_le(p)), twice(origin.y / 2 + get_i16_le(p + 2)));
         else
-            out.first = XrPoint(wrap_add(origin.x, dx), wrap_add(origin.y, dy));
+            out.first = XrPoint(wrap_add(origin.x, get_i16_le(p)), wrap_add(origin.y, get_i16_le(p + 2)));
+        p += 4;
         break;
-    }
     case 0x40: // the first point of the record back bytes before
-        back = c.u16_le();
+        if (!need(2))
+            return false;
+        back = get_u16_le(p);
+        p += 2;
         break;
     default:
-        back = c.u8();
+        if (!need(1))
+            return false;
+        back = *p++;
         break;
     }
-    if (!c.ok() || ((mode == 0x40 || mode == 0xC0) && back == 0))
+    if ((mode == 0x40 || mode == 0xC0) && back == 0)
         return false;
-    if (attr && attr_count != 0)
-        out.attributes = c.take(static_cast<std::size_t>(attr_count));
-    if (!c.ok())
-        return false;
-    out.points = c.here();
+    if (attr && attr_count != 0) {
+        if (!need(static_cast<std::size_t>(attr_count)))
+            return false;
+        out.attributes = p;
+        p += attr_count;
+    }
+    out.points = p;
     out.end = end;
     return true;
 }
