@@ -154,24 +154,16 @@ bool XrSimpleGeomStorage::get_node_rect(const BYTE* node, const BYTE* child_node
     (void)child_node;
     if (node == nullptr || !is_inner(node))
         return false;
-    XrSplit s = read_split(node);
-    const XrRectangle& r = node_rect;
-    switch (quarter) {
-    case 0:
-        child = normalised(r.left, r.top, s.x1e, s.y1e);
-        return true;
-    case 1:
-        child = normalised(r.right, r.top, s.x2s, s.y1e);
-        return true;
-    case 2:
-        child = normalised(r.left, r.bottom, s.x1e, s.y2s);
-        return true;
-    case 3:
-        child = normalised(r.right, r.bottom, s.x2s, s.y2s);
-        return true;
-    default:
+    if (quarter < 0 || quarter > 3)
         return false;
-    }
+    // Between the node's corner of the quarter and the split values.
+    const XrSplit s = read_split(node);
+    const XrRectangle& r = node_rect;
+    const bool right = (quarter & 1) != 0;
+    const bool bottom = (quarter & 2) != 0;
+    child = normalised(right ? r.right : r.left, bottom ? r.bottom : r.top, right ? s.x2s : s.x1e,
+                       bottom ? s.y2s : s.y1e);
+    return true;
 }
 
 size_t XrSimpleGeomStorage::get_child_handle(const BYTE* node, size_t quarter)

@@ -52,6 +52,17 @@ int XrStoredGeomCoding::record_kind(const BYTE* data, int offset) const
     return kind + 1;
 }
 
+bool XrStoredGeomCoding::take_id(const BYTE*& p, const BYTE* end, int& id) const
+{
+    if (with_id) {
+        if (end - p < static_cast<std::ptrdiff_t>(xrqt::ID_SIZE))
+            return false;
+        id = xrqt::id_value(xr_bytes::get_u32_le(p));
+        p += xrqt::ID_SIZE;
+    }
+    return end - p >= 1;
+}
+
 // The decoders read through raw pointers with a length check before each
 // field: they run for every record handed out.
 bool XrStoredGeomCoding::point_fields(const BYTE* rec, const BYTE* end, bool text, const XrPoint& origin,
@@ -61,13 +72,7 @@ bool XrStoredGeomCoding::point_fields(const BYTE* rec, const BYTE* end, bool tex
     const BYTE* p = rec;
     auto need = [&](std::size_t n) { return static_cast<std::size_t>(end - p) >= n; };
     out = XrPointFields();
-    if (with_id) {
-        if (!need(xrqt::ID_SIZE))
-            return false;
-        out.id = xrqt::id_value(get_u32_le(p));
-        p += xrqt::ID_SIZE;
-    }
-    if (!need(1))
+    if (!take_id(p, end, out.id))
         return false;
     const BYTE b1 = *p++;
     const bool delta = (b1 & 0x80) != 0;
@@ -146,13 +151,7 @@ bool XrStoredGeomCoding::poly_header(const BYTE* rec, const BYTE* end, bool comp
     auto need = [&](std::size_t n) { return static_cast<std::size_t>(end - p) >= n; };
     out = XrPolyHeader();
     back = 0;
-    if (with_id) {
-        if (!need(xrqt::ID_SIZE))
-            return false;
-        out.id = xrqt::id_value(get_u32_le(p));
-        p += xrqt::ID_SIZE;
-    }
-    if (!need(1))
+    if (!take_id(p, end, out.id))
         return false;
     const BYTE head = *p++;
     const int mode = head & 0xC0;

@@ -157,6 +157,9 @@ public:
 
 private:
     int record_kind(const BYTE* data, int offset) const;
+    // Reads the id at p (when the records carry ids); false when no byte
+    // follows it.
+    bool take_id(const BYTE*& p, const BYTE* end, int& id) const;
     // Length of the record at offset (0 when damaged); first point and box
     // of polypoints are resolved against the entries before it.
     bool check_record(const BYTE* data, int size, int compact_end, const XrPoint& origin, int offset,
