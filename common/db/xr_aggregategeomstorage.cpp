@@ -6,7 +6,6 @@ XrAggregateGeomStorage::~XrAggregateGeomStorage()
 {
     for (int i = 0; i < members.get_num_items(); ++i)
         delete members.get_item(i);
-    delete[] id_ring;
 }
 
 void XrAggregateGeomStorage::add_storage(XrGeomStorage* storage, int scale_limit)
@@ -87,7 +86,7 @@ const XrRectangle& XrAggregateGeomStorage::get_bounding_box()
 int XrAggregateGeomStorage::register_id(int member_id, int member_index)
 {
     if (id_ring == nullptr) {
-        id_ring = new XrIdEntry[ID_RING_SIZE];
+        id_ring = std::make_unique<XrIdEntry[]>(ID_RING_SIZE);
         for (int i = 0; i < ID_RING_SIZE; ++i)
             id_ring[i] = XrIdEntry{0, 0, 0};
     }
@@ -118,9 +117,8 @@ bool XrAggregateGeomStorage::lookup_id(int aggregate_id, int& member_id, int& me
 
 void XrAggregateGeomStorageCursor::set_current(XrGeomCursor* cursor, XrGeomStorage* member)
 {
-    if (cursor != current_cursor)
-        delete current_cursor;
-    current_cursor = cursor;
+    if (cursor != current_cursor.get())
+        current_cursor.reset(cursor);
     current_member = member;
 }
 

@@ -2,6 +2,8 @@
 // each member only while the cursor's scale is below the member's limit.
 #pragma once
 
+#include <memory>
+
 #include "common/container/xr_array.h"
 #include "common/container/xr_ptrarray.h"
 #include "common/db/xr_geomstorage.h"
@@ -50,7 +52,7 @@ private:
     XrArray<int> scale_limits;
     int ring_position = 0;
     int next_aggregate_id = 1;
-    XrIdEntry* id_ring = nullptr;
+    std::unique_ptr<XrIdEntry[]> id_ring;
     XrRectangle union_box;
 };
 
@@ -71,7 +73,7 @@ public:
         : XrGeomCursor(rect), storage(storage), scale(scale)
     {
     }
-    ~XrAggregateGeomStorageCursor() override { delete current_cursor; }
+    ~XrAggregateGeomStorageCursor() override = default;
 
     Status get_next_record(const BYTE*& data, XrGeomStorage::XrRecordType& type) override;
     void skip_group() override;
@@ -99,6 +101,6 @@ private:
     XrAggregateGeomStorage* storage;
     int member_index = 0;
     XrGeomStorage* current_member = nullptr;
-    XrGeomCursor* current_cursor = nullptr;
+    std::unique_ptr<XrGeomCursor> current_cursor;
     int scale;
 };

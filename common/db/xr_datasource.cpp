@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "common/geometry/xr_geometry.h"
 #include "common/misc/xr_utf8.h"
@@ -118,13 +119,12 @@ bool XrGeomRec::get_blob(XrGeomStorage::XrRecordType& rec_kind, XrByteArray& out
 
 void XrGeomRec::set_attributes(const BYTE* data, int n)
 {
-    delete[] attributes;
-    attributes = nullptr;
+    attributes.reset();
     attributes_size = 0;
     if (data == nullptr || n <= 0)
         return;
-    attributes = new BYTE[n];
-    std::memcpy(attributes, data, n);
+    attributes = std::make_unique<BYTE[]>(n);
+    std::memcpy(attributes.get(), data, n);
     attributes_size = n;
 }
 
@@ -141,7 +141,7 @@ bool XrGeomRec::append_attributes(const XrRecDataOption& options, XrByteArray& o
         return false;
     unsigned int have = attributes_size < 0 ? 0 : static_cast<unsigned int>(attributes_size);
     unsigned int n = have < options.attr_count ? have : options.attr_count;
-    std::memcpy(dst, attributes, n);
+    std::memcpy(dst, attributes.get(), n);
     std::memset(dst + n, 0, options.attr_count - n);
     return true;
 }
@@ -310,8 +310,8 @@ void XrPolypointGeomRec::prepare_points()
     int n = points.get_num_items();
     if (n == 0)
         return;
-    XrPoint* copy = new XrPoint[n];
-    std::memcpy(static_cast<void*>(copy), points.get_items(), sizeof(XrPoint) * n);
+    const std::vector<XrPoint> kept(points.get_items(), points.get_items() + n);
+    const XrPoint* copy = kept.data();
     points.remove_all();
     // Runs end at the next repetition of their first point; inside a run a
     // point is kept only when the half-unit coding can tell it from the last
@@ -331,7 +331,6 @@ void XrPolypointGeomRec::prepare_points()
             points.append(copy[e]);
         i = e + 1;
     }
-    delete[] copy;
     cached_length = -1;
 }
 

@@ -2,6 +2,8 @@
 // their serialisation into the compact blobs that the geometry storages read.
 #pragma once
 
+#include <memory>
+
 #include "common/container/xr_array.h"
 #include "common/container/xr_bytearray.h"
 #include "common/container/xr_hash.h"
@@ -31,7 +33,7 @@ public:
     XrGeomRec(int id, unsigned short type) : id(id), type(type) {}
     XrGeomRec(const XrGeomRec&) = delete;
     XrGeomRec& operator=(const XrGeomRec&) = delete;
-    virtual ~XrGeomRec() { delete[] attributes; }
+    virtual ~XrGeomRec() = default;
 
     // Appends the record's blob to out and reports its kind. origin (0, 0)
     // means none: nothing is delta-coded. first_points (may be null) maps the
@@ -58,7 +60,7 @@ public:
     // Copies n attribute bytes (n <= 0 or null: none). The options tell how
     // many are written; missing bytes are written as 0.
     void set_attributes(const BYTE* data, int n);
-    const BYTE* get_attributes() const { return attributes; }
+    const BYTE* get_attributes() const { return attributes.get(); }
     int get_attributes_size() const { return attributes_size; }
 
     int id;
@@ -75,7 +77,7 @@ protected:
     int point_blob_size(const XrRecDataOption& options, const XrPoint& origin, int x, int y) const;
 
     int reserved = 0;
-    BYTE* attributes = nullptr;
+    std::unique_ptr<BYTE[]> attributes;
     int attributes_size = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/db/xr_geomfilelayout.h"
 #include "common/geometry/xr_polygon.h"
 #include "common/misc/xr_utf8.h"
 
@@ -38,15 +39,12 @@ XrGeomStorage::Status XrGeomStorage::get_description(XrString& out)
 
 XrGeomCursor::XrGeomCursor(const XrRectangle* rect)
     : query_rect(rect != nullptr ? *rect : XrRectangle()), has_query_rect(rect != nullptr),
-      text_buffer(new TCHAR[TEXT_BUFFER_CHARS])
+      text_buffer(std::make_unique<TCHAR[]>(TEXT_BUFFER_CHARS))
 {
     text_buffer[0] = 0;
 }
 
-XrGeomCursor::~XrGeomCursor()
-{
-    delete[] text_buffer;
-}
+XrGeomCursor::~XrGeomCursor() = default;
 
 XrGeomCursor::Status XrGeomCursor::get_record_by_rec_id(int id, XrGeomStorage::XrRecordType& type,
                                                         const BYTE*& data)
@@ -160,7 +158,7 @@ const TCHAR* XrGeomCursor::set_text(const BYTE* text, int len, bool utf8, bool s
             text_buffer[n++] = *p++;
     }
     text_buffer[n] = 0;
-    TCHAR* out = text_buffer;
+    TCHAR* out = text_buffer.get();
     if (found_language != nullptr)
         *found_language = 0;
     if (select)
@@ -172,13 +170,14 @@ bool XrGeomCursor::get_pt(const BYTE* record, int& id, int& x, int& y, short& ty
                           const BYTE*& attributes)
 {
     (void)attributes;
-    if (!long_enough(record, 16))
+    namespace m = xr_memory_record;
+    if (!long_enough(record, m::POINT_SIZE))
         return false;
-    id = xr_get_s32(record);
-    type = static_cast<short>(xr_get_s16(record + 4));
-    aux = static_cast<short>(xr_get_s16(record + 6));
-    x = xr_get_s32(record + 8);
-    y = xr_get_s32(record + 12);
+    id = xr_bytes::get_i32_le(record + m::ID);
+    type = xr_bytes::get_i16_le(record + m::TYPE);
+    aux = xr_bytes::get_i16_le(record + m::AUX);
+    x = xr_bytes::get_i32_le(record + m::X);
+    y = xr_bytes::get_i32_le(record + m::POINT_Y);
     return true;
 }
 
@@ -187,7 +186,7 @@ bool XrGeomCursor::get_txt(const BYTE* record, int& id, int& x, int& y, short& t
 {
     if (!get_pt(record, id, x, y, type, aux, attributes))
         return false;
-    const BYTE* start = record + 16;
+    const BYTE* start = record + xr_memory_record::POINT_SIZE;
     const BYTE* end = get_record_end(record);
     int len = 0;
     if (end != nullptr) {
@@ -204,16 +203,17 @@ int XrGeomCursor::get_pp(const BYTE* record, int& id, int& x, int& y, short& typ
                          const BYTE*& points, BYTE& coding, const BYTE*& attributes)
 {
     (void)attributes;
-    if (!long_enough(record, 14))
+    namespace m = xr_memory_record;
+    if (!long_enough(record, m::POLY_SIZE))
         return 0;
-    id = xr_get_s32(record);
-    type = static_cast<short>(xr_get_s16(record + 4));
-    unsigned int a = xr_get_u16(record + 6);
-    aux = static_cast<short>(a & 0x7FFF);
-    coding = (a & 0x8000) != 0 ? 16 : 32;
-    x = xr_get_s24(record + 8);
-    y = xr_get_s24(record + 11);
-    points = record + 14;
+    id = xr_bytes::get_i32_le(record + m::ID);
+    type = xr_bytes::get_i16_le(record + m::TYPE);
+    unsigned int a = xr_bytes::get_u16_le(record + m::AUX);
+    aux = static_cast<short>(a & ~m::AUX_CODING_16);
+    coding = (a & m::AUX_CODING_16) != 0 ? 16 : 32;
+    x = xrqt::get_s24(record + m::X);
+    y = xrqt::get_s24(record + m::POLY_Y);
+    points = record + m::POLY_SIZE;
     // The record carries no count: the differences run to its end.
     const BYTE* end = get_record_end(record);
     if (end == nullptr)

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "common/base/xr_memorynotifier.h"
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
 #include "common/container/xr_string.h"
 #include "common/db/xr_gid.h"
@@ -77,13 +79,26 @@ protected:
     XrRectangle bounding_box;
 };
 
-// Walks records of one storage. The four decoders of this base read the
-// in-memory record layout (little-endian):
+// The in-memory record layout (little-endian) that the decoders of
+// XrGeomCursor read:
 //   points and texts: id (4), type (2), aux (2), x (4), y (4), texts: UTF-8
 //     text with its terminator;
 //   polylines and polygons: id (4), type (2), aux (2; bit 15 selects coding
 //     16, else 32), x (3), y (3), then the points 2..n as pairs of signed
 //     variable-length differences, x first.
+namespace xr_memory_record {
+constexpr std::size_t ID = 0;
+constexpr std::size_t TYPE = 4;
+constexpr std::size_t AUX = 6;
+constexpr std::size_t X = 8;
+constexpr std::size_t POINT_Y = 12;
+constexpr std::size_t POINT_SIZE = 16; // a text's bytes follow
+constexpr std::size_t POLY_Y = 11;
+constexpr std::size_t POLY_SIZE = 14; // the differences follow
+constexpr unsigned int AUX_CODING_16 = 0x8000;
+} // namespace xr_memory_record
+
+// Walks records of one storage.
 class XrGeomCursor {
 public:
     enum Status : int {
@@ -146,7 +161,7 @@ protected:
 
     XrRectangle query_rect;
     bool has_query_rect;
-    TCHAR* text_buffer;
+    std::unique_ptr<TCHAR[]> text_buffer;
 };
 
 // Signed variable-length numbers of one to three bytes: bit 6 of the first
@@ -197,19 +212,12 @@ inline int size_of(int value)
 }
 } // namespace xr_varint
 
-// Little-endian readers.
-inline unsigned int xr_get_u16(const BYTE* p) { return p[0] | (p[1] << 8); }
-inline int xr_get_s16(const BYTE* p) { return static_cast<short>(p[0] | (p[1] << 8)); }
-inline int xr_get_s24(const BYTE* p)
-{
-    unsigned int v = p[0] | (p[1] << 8) | (static_cast<unsigned int>(p[2]) << 16);
-    return static_cast<int>(v << 8) >> 8;
-}
-inline unsigned int xr_get_u32(const BYTE* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<unsigned int>(p[3]) << 24);
-}
-inline int xr_get_s32(const BYTE* p) { return static_cast<int>(xr_get_u32(p)); }
+// Readers kept for callers outside the geometry storages; they forward to
+// common/container/xr_bytes.h, which new code uses directly.
+inline unsigned int xr_get_u16(const BYTE* p) { return xr_bytes::get_u16_le(p); }
+inline int xr_get_s16(const BYTE* p) { return xr_bytes::get_i16_le(p); }
+inline unsigned int xr_get_u32(const BYTE* p) { return xr_bytes::get_u32_le(p); }
+inline int xr_get_s32(const BYTE* p) { return xr_bytes::get_i32_le(p); }
 
 // Loads the points of a polyline or polygon record from a cursor into the
 // polygon. Unless keep_open, a polyline makes the polygon open and a polygon

@@ -137,7 +137,7 @@ XrGeomCursor::Status XrMemoryGeomStorageCursor::get_record_by_rec_id(int id, XrG
 {
     for (int i = 0; i < storage->get_record_count(); ++i) {
         const XrMemoryGeomStorage::XrRecInfo* info = storage->get_record_info(i);
-        if (info->size >= 4 && xr_get_s32(info->data) == id)
+        if (info->size >= 4 && xr_bytes::get_i32_le(info->data) == id)
             return take(i, type, data);
     }
     return NOT_FOUND;
@@ -192,6 +192,6 @@ bool XrMemoryGeomStorageMapItem::get_id_string(XrString& out) const
     const XrMemoryGeomStorage::XrRecInfo* info = storage != nullptr ? storage->get_record_info(index) : nullptr;
     if (info == nullptr || info->size < 4)
         return false;
-    out.format(16, L"%d", xr_get_s32(info->data));
+    out.format(16, L"%d", xr_bytes::get_i32_le(info->data));
     return true;
 }

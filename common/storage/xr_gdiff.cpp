@@ -3,27 +3,13 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/container/xr_bytes.h"
+#include "common/storage/xr_gdifflayout.h"
 #include "common/storage/xr_storageaccessor.h"
 
+using namespace xr_gdiff_layout;
+
 namespace {
-
-constexpr BYTE gdiff_header[5] = {0xD1, 0xFF, 0xD1, 0xFF, 0x04};
-
-constexpr int CMD_END = 0;
-constexpr int CMD_DATA_MAX_INLINE = 246;
-constexpr int CMD_COPY_LONG_POS = 255; // 64-bit positions: refused
-
-struct XrGdiffCommand {
-    int code;
-    bool copy;     // COPY from the old data, else DATA from the difference
-    int pos_width; // bytes of the position field (COPY only)
-    int len_width; // bytes of the length field
-};
-
-const XrGdiffCommand gdiff_commands[8] = {
-    {247, false, 0, 2}, {248, false, 0, 4}, {249, true, 2, 1}, {250, true, 2, 2},
-    {251, true, 2, 4},  {252, true, 4, 1},  {253, true, 4, 2}, {254, true, 4, 4},
-};
 
 // Blocks are copied in pieces of at most this many bytes.
 constexpr std::uint32_t copy_piece = 65536;
@@ -38,12 +24,13 @@ public:
 
     bool run()
     {
-        BYTE hdr[sizeof(gdiff_header)];
-        if (!read(m_diff, 0, sizeof(hdr), hdr) || !std::equal(hdr, hdr + sizeof(hdr), gdiff_header))
+        BYTE hdr[HEADER_SIZE];
+        if (!read(m_diff, 0, sizeof(hdr), hdr) || !std::equal(MAGIC, MAGIC + sizeof MAGIC, hdr) ||
+            hdr[sizeof MAGIC] != FORMAT_VERSION)
             return false;
         if (!m_keep && m_out->set_size(0) != XrStorageAccessor::OK)
             return false;
-        std::uint32_t in = sizeof(gdiff_header);
+        std::uint32_t in = HEADER_SIZE;
         const std::uint32_t diff_size = m_diff->get_size();
         while (in < diff_size) {
             BYTE code;
@@ -52,7 +39,7 @@ public:
             ++in;
             if (code == CMD_END)
                 return true;
-            if (code == CMD_COPY_LONG_POS)
+            if (code == CMD_COPY_LONG_POS) // 64-bit positions: refused
                 return false;
             if (code <= CMD_DATA_MAX_INLINE) {
                 if (!copy(m_diff, in, code))
@@ -60,7 +47,7 @@ public:
                 in += code;
                 continue;
             }
-            const XrGdiffCommand& c = gdiff_commands[code - 247];
+            const XrGdiffCommand& c = COMMANDS[code - CMD_FIRST_WITH_FIELDS];
             BYTE fields[8];
             const int width = c.pos_width + c.len_width;
             if (!read(m_diff, in, static_cast<std::uint32_t>(width), fields))
@@ -82,12 +69,11 @@ public:
 private:
     static bool read(XrStorageAccessor* a, std::uint32_t offset, std::uint32_t length, BYTE* dst)
     {
-        const BYTE* p = nullptr;
-        bool ok = a->get_ptr(offset, length, &p) == XrStorageAccessor::OK;
-        if (ok)
-            std::copy(p, p + length, dst);
-        a->release_ptr(p);
-        return ok;
+        XrStorageBytes b;
+        if (!b.read(a, offset, length))
+            return false;
+        std::copy(b.get(), b.get() + length, dst);
+        return true;
     }
 
     // Appends length bytes from pos of src to the target.
@@ -98,15 +84,12 @@ private:
             return false;
         while (length > 0) {
             const std::uint32_t n = std::min(length, copy_piece);
-            const BYTE* p = nullptr;
-            bool ok = src->get_ptr(pos, n, &p) == XrStorageAccessor::OK &&
-                      (m_keep || m_out->set_size(m_pos + n) == XrStorageAccessor::OK) &&
-                      m_out->write(m_pos, n, p) == XrStorageAccessor::OK;
-            if (ok && m_progress != nullptr)
-                m_progress(p, n, m_user);
-            src->release_ptr(p);
-            if (!ok)
+            XrStorageBytes b;
+            if (!b.read(src, pos, n) || (!m_keep && m_out->set_size(m_pos + n) != XrStorageAccessor::OK) ||
+                m_out->write(m_pos, n, b.get()) != XrStorageAccessor::OK)
                 return false;
+            if (m_progress != nullptr)
+                m_progress(b.get(), n, m_user);
             pos += n;
             m_pos += n;
             length -= n;
@@ -135,16 +118,21 @@ bool apply_gdiff(XrStorageAccessor* old, XrStorageAccessor* diff, XrStorageAcces
 
 unsigned int read_be(const BYTE* p, int n)
 {
-    unsigned int v = 0;
-    for (int i = 0; i < n; ++i)
-        v = v << 8 | p[i];
-    return v;
+    switch (n) {
+    case 1:
+        return p[0];
+    case 2:
+        return xr_bytes::get_u16_be(p);
+    case 3:
+        return xr_bytes::get_u24_be(p);
+    case 4:
+        return xr_bytes::get_u32_be(p);
+    default:
+        return 0;
+    }
 }
 
 void write_be(BYTE* p, unsigned int value, int n)
 {
-    for (int i = n - 1; i >= 0; --i) {
-        p[i] = static_cast<BYTE>(value);
-        value >>= 8;
-    }
+    xr_bytes::put_be(p, value, n);
 }

@@ -1,36 +1,15 @@
 #include "common/storage/xr_heapstorage.h"
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/storage/xr_storageaccessor.h"
 
+using namespace xr_heap_layout;
+
 namespace {
-
-// Header fields.
-constexpr std::uint32_t HDR_USED_HEAD = 8;
-constexpr std::uint32_t HDR_FREE_HEAD = 12;
-constexpr std::uint32_t HDR_ROOT = 16;
-// Block header fields.
-constexpr std::uint32_t BLK_CAPACITY = 4;
-constexpr std::uint32_t BLK_LENGTH = 8;
-constexpr std::uint32_t BLK_NEXT = 12;
-constexpr std::uint32_t BLK_PREV = 16;
-
-constexpr BYTE magic[4] = {'X', 'R', 'H', 'S'};
-constexpr std::uint32_t version = 1;
-
-std::uint32_t get_le(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void put_le(BYTE* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<BYTE>(v >> (8 * i));
-}
 
 // The new storage size when n bytes are appended; false when it passes 4 GiB.
 bool grown_size(std::uint32_t size, std::uint64_t n, std::uint32_t& out)
@@ -44,21 +23,17 @@ bool grown_size(std::uint32_t size, std::uint64_t n, std::uint32_t& out)
 
 } // namespace
 
-XrHeapStorage::XrHeapStorage(int mode) : m_blocks(new XrHash<unsigned int, XrBlockInfo>(100, false, 80)), m_mode(mode)
+XrHeapStorage::XrHeapStorage(int mode)
+    : m_blocks(std::make_unique<XrHash<unsigned int, XrBlockInfo>>(100, false, 80)), m_mode(mode)
 {
 }
 
-XrHeapStorage::~XrHeapStorage()
-{
-    delete m_accessor;
-    delete m_blocks;
-}
+XrHeapStorage::~XrHeapStorage() = default;
 
 void XrHeapStorage::set_storage_accessor(XrStorageAccessor* accessor)
 {
-    if (accessor != m_accessor)
-        delete m_accessor;
-    m_accessor = accessor;
+    if (accessor != m_accessor.get())
+        m_accessor.reset(accessor);
     m_open = false;
 }
 
@@ -66,20 +41,17 @@ void XrHeapStorage::set_storage_accessor(XrStorageAccessor* accessor)
 
 XrHeapStorage::Status XrHeapStorage::read_u32(std::uint32_t offset, std::uint32_t& value)
 {
-    const BYTE* p = nullptr;
-    if (m_accessor->get_ptr(offset, 4, &p) != XrStorageAccessor::OK) {
-        m_accessor->release_ptr(p);
+    XrStorageBytes b;
+    if (!b.read(m_accessor.get(), offset, 4))
         return FAILED;
-    }
-    value = get_le(p);
-    m_accessor->release_ptr(p);
+    value = xr_bytes::get_u32_le(b.get());
     return OK;
 }
 
 XrHeapStorage::Status XrHeapStorage::write_u32(std::uint32_t offset, std::uint32_t value)
 {
     BYTE b[4];
-    put_le(b, value);
+    xr_bytes::put_u32_le(b, value);
     return m_accessor->write(offset, 4, b) == XrStorageAccessor::OK ? OK : FAILED;
 }
 
@@ -93,17 +65,16 @@ XrHeapStorage::Status XrHeapStorage::read_header(std::uint32_t offset, BlockHead
 {
     if (offset == 0 || !valid_link(offset))
         return NOT_HEAP_STORAGE;
-    const BYTE* p = nullptr;
-    if (m_accessor->get_ptr(offset, SIZE_DATA_BLOCK_HDR, &p) != XrStorageAccessor::OK) {
-        m_accessor->release_ptr(p);
+    XrStorageBytes b;
+    if (!b.read(m_accessor.get(), offset, SIZE_DATA_BLOCK_HDR))
         return FAILED;
-    }
-    h.id = get_le(p);
-    h.capacity = get_le(p + BLK_CAPACITY);
-    h.length = get_le(p + BLK_LENGTH);
-    h.next = get_le(p + BLK_NEXT);
-    h.prev = get_le(p + BLK_PREV);
-    m_accessor->release_ptr(p);
+    const BYTE* p = b.get();
+    h.id = xr_bytes::get_u32_le(p + BLK_ID);
+    h.capacity = xr_bytes::get_u32_le(p + BLK_CAPACITY);
+    h.length = xr_bytes::get_u32_le(p + BLK_LENGTH);
+    h.next = xr_bytes::get_u32_le(p + BLK_NEXT);
+    h.prev = xr_bytes::get_u32_le(p + BLK_PREV);
+    b.reset();
     std::uint64_t end = static_cast<std::uint64_t>(offset) + SIZE_DATA_BLOCK_HDR + h.capacity;
     if (end > m_accessor->get_size() || h.length > h.capacity || !valid_link(h.next) || !valid_link(h.prev) ||
         h.next == offset || h.prev == offset)
@@ -114,11 +85,11 @@ XrHeapStorage::Status XrHeapStorage::read_header(std::uint32_t offset, BlockHead
 XrHeapStorage::Status XrHeapStorage::write_header(std::uint32_t offset, const BlockHeader& h)
 {
     BYTE b[SIZE_DATA_BLOCK_HDR];
-    put_le(b, h.id);
-    put_le(b + BLK_CAPACITY, h.capacity);
-    put_le(b + BLK_LENGTH, h.length);
-    put_le(b + BLK_NEXT, h.next);
-    put_le(b + BLK_PREV, h.prev);
+    xr_bytes::put_u32_le(b + BLK_ID, h.id);
+    xr_bytes::put_u32_le(b + BLK_CAPACITY, h.capacity);
+    xr_bytes::put_u32_le(b + BLK_LENGTH, h.length);
+    xr_bytes::put_u32_le(b + BLK_NEXT, h.next);
+    xr_bytes::put_u32_le(b + BLK_PREV, h.prev);
     return m_accessor->write(offset, SIZE_DATA_BLOCK_HDR, b) == XrStorageAccessor::OK ? OK : FAILED;
 }
 
@@ -168,13 +139,11 @@ XrHeapStorage::Status XrHeapStorage::move_data(std::uint32_t from, std::uint32_t
         return OK;
     // Through a copy: the two ranges may overlap, and a memory storage
     // hands out pointers into itself.
-    const BYTE* p = nullptr;
-    if (m_accessor->get_ptr(from + SIZE_DATA_BLOCK_HDR, data_len, &p) != XrStorageAccessor::OK) {
-        m_accessor->release_ptr(p);
+    XrStorageBytes b;
+    if (!b.read(m_accessor.get(), from + SIZE_DATA_BLOCK_HDR, data_len))
         return FAILED;
-    }
-    std::vector<BYTE> copy(p, p + data_len);
-    m_accessor->release_ptr(p);
+    std::vector<BYTE> copy(b.get(), b.get() + data_len);
+    b.reset();
     return m_accessor->write(to + SIZE_DATA_BLOCK_HDR, data_len, copy.data()) == XrStorageAccessor::OK ? OK : FAILED;
 }
 
@@ -196,9 +165,8 @@ XrHeapStorage::Status XrHeapStorage::open(bool create)
         if (m_accessor->is_read_only())
             return READ_ONLY;
         BYTE hdr[SIZE_FILE_HDR] = {};
-        for (int i = 0; i < 4; ++i)
-            hdr[i] = magic[i];
-        put_le(hdr + 4, version);
+        std::memcpy(hdr + HDR_MAGIC, MAGIC, MAGIC_SIZE);
+        xr_bytes::put_u32_le(hdr + HDR_VERSION, FORMAT_VERSION);
         if (m_accessor->set_size(SIZE_FILE_HDR) != XrStorageAccessor::OK ||
             m_accessor->write(0, SIZE_FILE_HDR, hdr) != XrStorageAccessor::OK)
             return FAILED;
@@ -206,20 +174,19 @@ XrHeapStorage::Status XrHeapStorage::open(bool create)
     if (m_accessor->get_size() < SIZE_FILE_HDR)
         return NOT_HEAP_STORAGE;
 
-    const BYTE* p = nullptr;
-    if (m_accessor->get_ptr(0, SIZE_FILE_HDR, &p) != XrStorageAccessor::OK) {
-        m_accessor->release_ptr(p);
+    XrStorageBytes b;
+    if (!b.read(m_accessor.get(), 0, SIZE_FILE_HDR))
         return FAILED;
-    }
-    bool magic_ok = p[0] == magic[0] && p[1] == magic[1] && p[2] == magic[2] && p[3] == magic[3];
-    std::uint32_t file_version = get_le(p + 4);
-    std::uint32_t used_head = get_le(p + HDR_USED_HEAD);
-    std::uint32_t free_head = get_le(p + HDR_FREE_HEAD);
-    std::uint32_t root = get_le(p + HDR_ROOT);
-    m_accessor->release_ptr(p);
+    const BYTE* p = b.get();
+    const bool magic_ok = std::memcmp(p + HDR_MAGIC, MAGIC, MAGIC_SIZE) == 0;
+    const std::uint32_t file_version = xr_bytes::get_u32_le(p + HDR_VERSION);
+    const std::uint32_t used_head = xr_bytes::get_u32_le(p + HDR_USED_HEAD);
+    const std::uint32_t free_head = xr_bytes::get_u32_le(p + HDR_FREE_HEAD);
+    const std::uint32_t root = xr_bytes::get_u32_le(p + HDR_ROOT);
+    b.reset();
     if (!magic_ok)
         return NOT_HEAP_STORAGE;
-    if (file_version != version)
+    if (file_version != FORMAT_VERSION)
         return BAD_VERSION;
     if (!valid_link(used_head) || !valid_link(free_head))
         return NOT_HEAP_STORAGE;

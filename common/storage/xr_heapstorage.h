@@ -1,18 +1,15 @@
 // A small heap in a storage accessor: variable-length data blocks addressed
-// by numeric ids. File layout (32-bit little-endian numbers, 0 = none):
-//   header (20 bytes): "XRHS", version 1, used-list head, free-list head,
-//                      root value
-//   blocks back to back: id (0 while free), capacity, data length, next,
-//                        previous (20 bytes), then capacity bytes of data.
-// Every block is in the used or the free list; every change is written
-// through at once.
+// by numeric ids (file layout: xr_heapstoragelayout.h). Every block is in
+// the used or the free list; every change is written through at once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "common/container/xr_defs.h"
 #include "common/container/xr_hash.h"
+#include "common/storage/xr_heapstoragelayout.h"
 
 class XrStorageAccessor;
 
@@ -32,8 +29,8 @@ public:
     // that is large enough.
     static constexpr int MODE_APPEND_ONLY = 1;
 
-    static constexpr std::uint32_t SIZE_FILE_HDR = 20;
-    static constexpr std::uint32_t SIZE_DATA_BLOCK_HDR = 20;
+    static constexpr std::uint32_t SIZE_FILE_HDR = xr_heap_layout::FILE_HDR_SIZE;
+    static constexpr std::uint32_t SIZE_DATA_BLOCK_HDR = xr_heap_layout::BLOCK_HDR_SIZE;
 
     struct XrBlockInfo {
         std::uint32_t offset = 0;
@@ -47,7 +44,7 @@ public:
 
     // Takes ownership (a previous accessor is deleted).
     void set_storage_accessor(XrStorageAccessor* accessor);
-    XrStorageAccessor* get_storage_accessor() { return m_accessor; }
+    XrStorageAccessor* get_storage_accessor() { return m_accessor.get(); }
 
     // Reads the header and the used list. An empty storage becomes a new
     // heap when create is set.
@@ -104,8 +101,8 @@ private:
     Status move_data(std::uint32_t from, std::uint32_t to, std::uint32_t data_len);
     Status scan_used_list();
 
-    XrStorageAccessor* m_accessor = nullptr;
-    XrHash<unsigned int, XrBlockInfo>* m_blocks;
+    std::unique_ptr<XrStorageAccessor> m_accessor;
+    std::unique_ptr<XrHash<unsigned int, XrBlockInfo>> m_blocks;
     std::uint32_t m_free_head = 0;
     std::uint32_t m_used_head = 0;
     unsigned int m_root = 0;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "common/container/xr_bytearray.h"
 #include "common/misc/xr_path_resolver.h"
@@ -286,12 +287,8 @@ XrStorageAccessor* create_storage_accessor(const XrString& path)
     XrString local;
     if (!local_path(path, local))
         return nullptr;
-    XrFileStorageAccessor* a = new XrFileStorageAccessor();
-    if (!a->create(local)) {
-        delete a;
-        return nullptr;
-    }
-    return a;
+    auto a = std::make_unique<XrFileStorageAccessor>();
+    return a->create(local) ? a.release() : nullptr;
 }
 
 XrStorageAccessor* open_storage_accessor(const XrString& path, bool read_only)
@@ -299,10 +296,31 @@ XrStorageAccessor* open_storage_accessor(const XrString& path, bool read_only)
     XrString local;
     if (!local_path(path, local))
         return nullptr;
-    XrFileStorageAccessor* a = new XrFileStorageAccessor();
-    if (!a->open(XrPathResolver::resolve(local), read_only)) {
-        delete a;
-        return nullptr;
+    auto a = std::make_unique<XrFileStorageAccessor>();
+    return a->open(XrPathResolver::resolve(local), read_only) ? a.release() : nullptr;
+}
+
+// ------------------------------------------------------- XrStorageBytes
+
+bool XrStorageBytes::read(XrStorageAccessor* accessor, std::uint32_t offset, std::uint32_t length)
+{
+    reset();
+    if (accessor == nullptr)
+        return false;
+    const BYTE* p = nullptr;
+    if (accessor->get_ptr(offset, length, &p) != XrStorageAccessor::OK) {
+        accessor->release_ptr(p);
+        return false;
     }
-    return a;
+    m_accessor = accessor;
+    m_ptr = p;
+    return true;
+}
+
+void XrStorageBytes::reset()
+{
+    if (m_accessor != nullptr)
+        m_accessor->release_ptr(m_ptr);
+    m_accessor = nullptr;
+    m_ptr = nullptr;
 }

@@ -123,6 +123,27 @@ private:
     bool m_callers = false;
 };
 
+// Bytes read through an accessor, handed back (release_ptr) when the holder
+// reads again, is reset or goes away; the accessor must outlive it.
+class XrStorageBytes {
+public:
+    XrStorageBytes() = default;
+    ~XrStorageBytes() { reset(); }
+    XrStorageBytes(const XrStorageBytes&) = delete;
+    XrStorageBytes& operator=(const XrStorageBytes&) = delete;
+
+    // Reads length bytes at offset, handing back what it held first; false
+    // (holding nothing) when the accessor cannot give them.
+    bool read(XrStorageAccessor* accessor, std::uint32_t offset, std::uint32_t length);
+    void reset();
+    // The bytes, or null.
+    const BYTE* get() const { return m_ptr; }
+
+private:
+    XrStorageAccessor* m_accessor = nullptr;
+    const BYTE* m_ptr = nullptr;
+};
+
 // A file accessor for path (a "file://" prefix is cut), opened or created
 // under the path as given; null for any other URL scheme or when the file
 // cannot be opened.

@@ -2,9 +2,32 @@
 
 #include <algorithm>
 
+using namespace xr_gdiff_layout;
+
+namespace {
+
+// The command of a kind with the given field widths.
+BYTE command_code(bool copy, int pos_width, int len_width)
+{
+    for (const XrGdiffCommand& c : COMMANDS) {
+        if (c.copy == copy && c.pos_width == pos_width && c.len_width == len_width)
+            return static_cast<BYTE>(c.code);
+    }
+    return 0;
+}
+
+int width(std::uint32_t v, int narrowest)
+{
+    if (narrowest <= 1 && v <= 0xFF)
+        return 1;
+    return v <= 0xFFFF ? 2 : 4;
+}
+
+} // namespace
+
 XrGdiffWriter::XrGdiffWriter(BYTE version)
 {
-    m_out.u32_be(0xD1FFD1FF);
+    m_out.bytes(MAGIC, sizeof MAGIC);
     m_out.u8(version);
 }
 
@@ -13,14 +36,12 @@ XrGdiffWriter& XrGdiffWriter::data(const std::vector<BYTE>& bytes)
     const std::size_t n = bytes.size();
     if (n == 0)
         return *this;
-    if (n <= 246) {
+    if (n <= static_cast<std::size_t>(CMD_DATA_MAX_INLINE)) {
         m_out.u8(static_cast<BYTE>(n));
-    } else if (n <= 0xFFFF) {
-        m_out.u8(247);
-        m_out.u16_be(static_cast<std::uint16_t>(n));
     } else {
-        m_out.u8(248);
-        m_out.u32_be(static_cast<std::uint32_t>(n));
+        const int len_width = width(static_cast<std::uint32_t>(n), 2);
+        m_out.u8(command_code(false, 0, len_width));
+        m_out.be(n, len_width);
     }
     m_out.bytes(bytes);
     return *this;
@@ -28,10 +49,9 @@ XrGdiffWriter& XrGdiffWriter::data(const std::vector<BYTE>& bytes)
 
 XrGdiffWriter& XrGdiffWriter::copy(std::uint32_t position, std::uint32_t length)
 {
-    const int pos_width = position <= 0xFFFF ? 2 : 4;
-    const int len_width = length <= 0xFF ? 1 : length <= 0xFFFF ? 2 : 4;
-    const int len_index = len_width == 1 ? 0 : len_width == 2 ? 1 : 2;
-    m_out.u8(static_cast<BYTE>((pos_width == 2 ? 249 : 252) + len_index));
+    const int pos_width = width(position, 2);
+    const int len_width = width(length, 1);
+    m_out.u8(command_code(true, pos_width, len_width));
     m_out.be(position, pos_width);
     m_out.be(length, len_width);
     return *this;
@@ -46,7 +66,7 @@ XrGdiffWriter& XrGdiffWriter::raw(BYTE command, const std::vector<BYTE>& fields)
 
 XrGdiffWriter& XrGdiffWriter::end()
 {
-    m_out.u8(0);
+    m_out.u8(CMD_END);
     return *this;
 }
 

@@ -7,11 +7,12 @@
 
 #include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
+#include "common/storage/xr_gdifflayout.h"
 
 class XrGdiffWriter {
 public:
     // version: the fifth header byte (4 is the one the reader takes).
-    explicit XrGdiffWriter(BYTE version = 4);
+    explicit XrGdiffWriter(BYTE version = xr_gdiff_layout::FORMAT_VERSION);
 
     // Literal bytes: commands 1-246 inline, 247 (u16 length), 248 (u32).
     XrGdiffWriter& data(const std::vector<BYTE>& bytes);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/db/xr_geomfilelayout.h"
+
 namespace {
 
 std::string record_error(size_t index, const char* what)
@@ -274,10 +276,21 @@ bool xr_append_record(const std::vector<XrGeomRec*>& records, int index, const X
         return false;
     }
     if (options.with_id) {
-        BYTE& top = bucket.get_items()[pos + 3];
-        top = static_cast<BYTE>((top & 0x3F) | (kind - 1) << 6);
+        BYTE& top = bucket.get_items()[pos + xrqt::ID_KIND_BYTE];
+        top = static_cast<BYTE>((top & ((1 << xrqt::ID_KIND_SHIFT) - 1)) | (kind - 1) << xrqt::ID_KIND_SHIFT);
     }
     return true;
+}
+
+void xr_put_geom_coding(XrByteWriter& w, const XrGeomFileOptions& options)
+{
+    w.u8(static_cast<BYTE>(options.aux_width));
+    w.u16_le(static_cast<std::uint16_t>(options.default_aux));
+    w.u8(static_cast<BYTE>(options.type_width));
+    w.u8(static_cast<BYTE>(options.default_type));
+    w.u8(static_cast<BYTE>((options.with_id ? xrqt::coding::FLAG_IDS : 0) |
+                           (options.three_byte_coords ? xrqt::coding::FLAG_THREE_BYTE_COORDS : 0)));
+    w.u8(static_cast<BYTE>(options.attr_count));
 }
 
 bool xr_write_file_atomic(const std::string& path, const std::vector<BYTE>& bytes, std::string& error)

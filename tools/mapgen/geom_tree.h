@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/container/xr_bytes.h"
 #include "common/db/xr_datasource.h"
 
 struct XrGeomFileOptions {
@@ -55,6 +56,10 @@ bool xr_build_geom_tree(const std::vector<XrRectangle>& boxes, const std::vector
 bool xr_append_record(const std::vector<XrGeomRec*>& records, int index, const XrRecDataOption& options,
                       const XrPoint& origin, XrByteArray& bucket, XrHash<XrPoint, int>* first_points,
                       const int* format_words, int format_word_count, std::string& error);
+
+// Appends the coding block of a geometry header and the attribute byte
+// count (xrqt::coding).
+void xr_put_geom_coding(XrByteWriter& w, const XrGeomFileOptions& options);
 
 // Writes bytes to path through a temporary file renamed over it.
 bool xr_write_file_atomic(const std::string& path, const std::vector<BYTE>& bytes, std::string& error);

@@ -11,6 +11,7 @@
 
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/storage/xr_heapstorage.h"
+#include "common/storage/xr_heapstoragelayout.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/mapgen/geom_text.h"
 
@@ -22,31 +23,28 @@ int usage()
     return 2;
 }
 
-XrStoredGeomStorage* open_storage(const char* path, std::string& error)
+std::unique_ptr<XrStoredGeomStorage> open_storage(const char* path, std::string& error)
 {
-    XrFileStorageAccessor* accessor = new XrFileStorageAccessor();
-    const BYTE* magic = nullptr;
-    if (!accessor->open(XrString(path), true) || accessor->get_ptr(0, 4, &magic) != XrStorageAccessor::OK) {
-        delete accessor;
+    auto accessor = std::make_unique<XrFileStorageAccessor>();
+    XrStorageBytes magic;
+    if (!accessor->open(XrString(path), true) || !magic.read(accessor.get(), 0, xr_heap_layout::MAGIC_SIZE)) {
         error = "cannot read the file";
         return nullptr;
     }
-    bool heap = std::memcmp(magic, "XRHS", 4) == 0;
-    accessor->release_ptr(magic);
+    const bool heap = std::memcmp(magic.get(), xr_heap_layout::MAGIC, xr_heap_layout::MAGIC_SIZE) == 0;
+    magic.reset();
     if (!heap) {
-        XrSimpleGeomStorage* s = new XrSimpleGeomStorage(accessor, false, false, nullptr);
-        if (s->open() == 0)
+        auto s = std::make_unique<XrSimpleGeomStorage>(accessor.release(), false, false, nullptr);
+        if (s->open() == XrStoredGeomStorage::OPENED)
             return s;
-        delete s;
         error = "not a geometry file";
         return nullptr;
     }
-    XrHeapStorage* h = new XrHeapStorage(0);
-    h->set_storage_accessor(accessor);
-    XrHeapGeomStorage* s = new XrHeapGeomStorage(h, false, false);
-    if (h->open(false) == XrHeapStorage::OK && s->open() == XrHeapGeomStorage::OPENED)
+    auto* h = new XrHeapStorage(0);
+    h->set_storage_accessor(accessor.release());
+    auto s = std::make_unique<XrHeapGeomStorage>(h, false, false);
+    if (h->open(false) == XrHeapStorage::OK && s->open() == XrStoredGeomStorage::OPENED)
         return s;
-    delete s;
     error = "not a heap geometry storage";
     return nullptr;
 }
@@ -69,7 +67,7 @@ int main(int argc, char** argv)
         }
     }
     std::string error;
-    std::unique_ptr<XrStoredGeomStorage> storage(open_storage(argv[1], error));
+    std::unique_ptr<XrStoredGeomStorage> storage = open_storage(argv[1], error);
     if (storage == nullptr || !xr_dump_geom_storage(*storage, argc == 6 ? &rect : nullptr, std::cout, error)) {
         std::fprintf(stderr, "geomdump: %s: %s\n", argv[1], error.c_str());
         return 1;

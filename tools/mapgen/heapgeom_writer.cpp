@@ -5,25 +5,23 @@
 
 #include <zlib.h>
 
-#include "common/db/xr_heapgeomstorage.h"
+#include "common/container/xr_bytes.h"
+#include "common/db/xr_heapgeomlayout.h"
 #include "common/storage/xr_heapstorage.h"
 #include "common/storage/xr_storageaccessor.h"
 
 namespace {
-
-void put_u32(BYTE* p, std::uint32_t v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-    p[2] = static_cast<BYTE>(v >> 16);
-    p[3] = static_cast<BYTE>(v >> 24);
-}
 
 // Allocates a block and writes data into it.
 bool store(XrHeapStorage& heap, const BYTE* data, std::uint32_t size, unsigned int& id)
 {
     return heap.allocate_block(size, &id) == XrHeapStorage::OK &&
            heap.write_block_data(id, 0, size, data) == XrHeapStorage::OK;
+}
+
+bool write_block(XrHeapStorage& heap, unsigned int id, const std::vector<BYTE>& bytes)
+{
+    return heap.write_block_data(id, 0, static_cast<std::uint32_t>(bytes.size()), bytes.data()) == XrHeapStorage::OK;
 }
 
 bool fill(XrHeapStorage& heap, const std::vector<XrGeomRec*>& records, const XrGeomFileOptions& options,
@@ -41,13 +39,13 @@ bool fill(XrHeapStorage& heap, const std::vector<XrGeomRec*>& records, const XrG
         return false;
 
     // The header block first: the heap's root names it.
-    std::vector<BYTE> header(23 + options.name.size(), 0);
+    const std::uint32_t header_size = static_cast<std::uint32_t>(xrqt_heap::OFF_NAME + options.name.size());
     unsigned int header_id = 0;
-    if (heap.allocate_block(static_cast<std::uint32_t>(header.size()), &header_id) != XrHeapStorage::OK)
+    if (heap.allocate_block(header_size, &header_id) != XrHeapStorage::OK)
         return false;
     std::vector<unsigned int> node_ids(nodes.size());
     for (size_t n = 0; n < nodes.size(); ++n) {
-        if (heap.allocate_block(XrHeapGeomStorage::NODE_SIZE, &node_ids[n]) != XrHeapStorage::OK)
+        if (heap.allocate_block(xrqt_heap::NODE_SIZE, &node_ids[n]) != XrHeapStorage::OK)
             return false;
     }
     for (size_t n = 0; n < nodes.size(); ++n) {
@@ -65,31 +63,28 @@ bool fill(XrHeapStorage& heap, const std::vector<XrGeomRec*>& records, const XrG
                 !store(heap, z.data(), static_cast<std::uint32_t>(packed), bucket_id))
                 return false;
         }
-        BYTE block[36];
-        put_u32(block, static_cast<std::uint32_t>(node.box.left));
-        put_u32(block + 4, static_cast<std::uint32_t>(node.box.top));
-        put_u32(block + 8, static_cast<std::uint32_t>(node.box.right));
-        put_u32(block + 12, static_cast<std::uint32_t>(node.box.bottom));
-        for (int q = 0; q < 4; ++q)
-            put_u32(block + 16 + 4 * q, node.children[q] < 0 ? 0 : node_ids[node.children[q]]);
-        put_u32(block + 32, bucket_id);
-        if (heap.write_block_data(node_ids[n], 0, sizeof block, block) != XrHeapStorage::OK)
+        std::vector<BYTE> block(xrqt_heap::NODE_SIZE);
+        const int corners[4] = {node.box.left, node.box.top, node.box.right, node.box.bottom};
+        for (int i = 0; i < 4; ++i) {
+            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CORNERS + 4 * i,
+                                 static_cast<std::uint32_t>(corners[i]));
+        }
+        for (int q = 0; q < 4; ++q) {
+            xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_CHILDREN + 4 * q,
+                                 node.children[q] < 0 ? 0 : node_ids[node.children[q]]);
+        }
+        xr_bytes::put_u32_le(block.data() + xrqt_heap::NODE_BUCKET, bucket_id);
+        if (!write_block(heap, node_ids[n], block))
             return false;
     }
-    std::memcpy(header.data(), "XRQT", 4);
-    put_u32(header.data() + 4, static_cast<std::uint32_t>(options.version));
-    put_u32(header.data() + 8, static_cast<std::uint32_t>(options.kind));
-    put_u32(header.data() + 12, node_ids[0]);
-    header[16] = static_cast<BYTE>(options.aux_width);
-    header[17] = static_cast<BYTE>(options.default_aux);
-    header[18] = static_cast<BYTE>(options.default_aux >> 8);
-    header[19] = static_cast<BYTE>(options.type_width);
-    header[20] = static_cast<BYTE>(options.default_type);
-    header[21] = static_cast<BYTE>((options.with_id ? 1 : 0) | (options.three_byte_coords ? 2 : 0));
-    header[22] = static_cast<BYTE>(options.attr_count);
-    std::memcpy(header.data() + 23, options.name.data(), options.name.size());
-    return heap.write_block_data(header_id, 0, static_cast<std::uint32_t>(header.size()), header.data()) ==
-               XrHeapStorage::OK &&
+    XrByteWriter header;
+    header.bytes(xrqt::MAGIC, xrqt::MAGIC_SIZE);
+    header.u32_le(static_cast<std::uint32_t>(options.version));
+    header.u32_le(static_cast<std::uint32_t>(options.kind));
+    header.u32_le(node_ids[0]);
+    xr_put_geom_coding(header, options);
+    header.bytes(options.name.data(), options.name.size());
+    return header.size() == header_size && write_block(heap, header_id, header.bytes()) &&
            heap.set_root(header_id) == XrHeapStorage::OK;
 }
 
@@ -101,7 +96,7 @@ bool write_heap_geom(const std::string& path, const std::vector<XrGeomRec*>& rec
     XrGeomFileOptions options = opts;
     if (!xr_check_geom_records(records, options, error))
         return false;
-    if (options.name.size() > 255) {
+    if (options.name.size() > xrqt_heap::LAYER_NAME_MAX) {
         error = "the layer name takes at most 255 bytes";
         return false;
     }

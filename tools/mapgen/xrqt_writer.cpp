@@ -6,30 +6,13 @@
 
 #include <zlib.h>
 
+#include "common/container/xr_bytes.h"
+#include "common/db/xr_geomfilelayout.h"
+
 namespace {
 
 constexpr int S24_MIN = -0x800000;
 constexpr int S24_MAX = 0x7FFFFF;
-
-void put_u16(std::vector<BYTE>& v, unsigned int x)
-{
-    v.push_back(static_cast<BYTE>(x));
-    v.push_back(static_cast<BYTE>(x >> 8));
-}
-
-void put_u32(std::vector<BYTE>& v, unsigned int x)
-{
-    put_u16(v, x & 0xFFFF);
-    put_u16(v, x >> 16);
-}
-
-void put_s24(std::vector<BYTE>& v, int x)
-{
-    unsigned int u = static_cast<unsigned int>(x);
-    v.push_back(static_cast<BYTE>(u));
-    v.push_back(static_cast<BYTE>(u >> 8));
-    v.push_back(static_cast<BYTE>(u >> 16));
-}
 
 bool in_s24(const XrRectangle& r)
 {
@@ -82,7 +65,7 @@ std::vector<int> format_table(const std::vector<XrGeomRec*>& records)
     std::vector<std::pair<int, int>> order(counts.begin(), counts.end());
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     std::vector<int> table;
-    for (size_t i = 0; i < order.size() && i < 64; ++i)
+    for (size_t i = 0; i < order.size() && i < static_cast<size_t>(xrqt::FORMAT_TABLE_WORDS); ++i)
         table.push_back(order[i].first);
     return table;
 }
@@ -95,12 +78,13 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
     XrGeomFileOptions options = opts;
     if (!xr_check_geom_records(records, options, error))
         return false;
-    if (options.name.size() > 41) {
-        error = "the name takes at most 41 bytes";
+    if (options.name.size() >= xrqt::NAME_SIZE) {
+        error = "the name takes at most " + std::to_string(xrqt::NAME_SIZE - 1) + " bytes";
         return false;
     }
     const XrRecDataOption ro = xr_record_options(options);
-    const bool v4 = options.version == 0x10004;
+    const std::uint32_t version = static_cast<std::uint32_t>(options.version);
+    const bool with_table = xrqt::has_format_table(version);
 
     std::vector<XrRectangle> boxes(records.size());
     std::vector<int> sizes(records.size());
@@ -114,7 +98,7 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
         }
     }
     // Room for the compact-header size word.
-    int bucket_bytes = options.bucket_bytes - (v4 ? 0 : 2);
+    int bucket_bytes = options.bucket_bytes - (xrqt::has_compact_end(version) ? int(xrqt::COMPACT_END_WORD) : 0);
     std::vector<XrGeomTreeNode> nodes;
     if (!xr_build_geom_tree(boxes, sizes, bucket_bytes, nodes, error))
         return false;
@@ -133,7 +117,7 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
         }
     }
     std::sort(leaves.begin(), leaves.end());
-    if (inner.size() > 32768 || inner.size() + leaves.size() > 65536) {
+    if (inner.size() > xrqt::MAX_NODES / 2 || inner.size() + leaves.size() > xrqt::MAX_NODES) {
         error = "too many nodes: raise the bucket size";
         return false;
     }
@@ -144,9 +128,9 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
         handle[leaves[i]] = static_cast<int>(inner.size() + i);
 
     std::vector<int> table;
-    if (!v4 && options.format_table)
+    if (with_table && options.format_table)
         table = format_table(records);
-    int table_words[64] = {};
+    int table_words[xrqt::FORMAT_TABLE_WORDS] = {};
     for (size_t i = 0; i < table.size(); ++i)
         table_words[i] = table[i];
 
@@ -184,57 +168,49 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
             if (fw != -1 && std::find(table.begin(), table.end(), fw) != table.end())
                 compact_end = blob.get_num_items();
         }
-        std::vector<BYTE> raw;
-        if (!v4)
-            put_u16(raw, static_cast<unsigned int>(compact_end));
-        raw.insert(raw.end(), blob.get_items(), blob.get_items() + blob.get_num_items());
-        if (raw.size() > 0xFFFF) {
+        XrByteWriter raw;
+        if (xrqt::has_compact_end(version))
+            raw.u16_le(static_cast<std::uint16_t>(compact_end));
+        raw.bytes(blob.get_items(), static_cast<size_t>(blob.get_num_items()));
+        if (raw.size() > xrqt::MAX_BUCKET_LENGTH) {
             error = "a bucket outgrew 65535 bytes";
             return false;
         }
         uLongf packed = compressBound(static_cast<uLong>(raw.size()));
-        std::vector<BYTE>& bucket = buckets[h];
-        bucket.resize(2 + packed);
-        if (compress2(bucket.data() + 2, &packed, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK ||
-            packed + 2 > 0xFFFF) {
+        std::vector<BYTE> z(packed);
+        if (compress2(z.data(), &packed, raw.bytes().data(), static_cast<uLong>(raw.size()), 9) != Z_OK ||
+            packed + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
             error = "a bucket does not compress into 65535 bytes";
             return false;
         }
-        bucket.resize(2 + packed);
-        bucket[0] = static_cast<BYTE>(raw.size());
-        bucket[1] = static_cast<BYTE>(raw.size() >> 8);
+        XrByteWriter bucket;
+        bucket.u16_le(static_cast<std::uint16_t>(raw.size()));
+        bucket.bytes(z.data(), packed);
+        buckets[h] = bucket.take();
     }
 
     // Header.
     const XrRectangle& box = nodes[0].box;
-    out.clear();
-    out.insert(out.end(), {'X', 'R', 'Q', 'T'});
-    put_u32(out, static_cast<unsigned int>(options.version));
-    put_u32(out, static_cast<unsigned int>(options.kind));
-    std::uint32_t tree_size = static_cast<std::uint32_t>(inner.size() * 26 + leaves.size() * 8);
-    put_u32(out, tree_size);
-    put_u32(out, static_cast<unsigned int>(inner.size() * 26));
-    put_u32(out, static_cast<unsigned int>(box.left));
-    put_u32(out, static_cast<unsigned int>(box.top));
-    put_u32(out, static_cast<unsigned int>(box.right));
-    put_u32(out, static_cast<unsigned int>(box.bottom));
-    out.push_back(static_cast<BYTE>(options.aux_width));
-    put_u16(out, static_cast<unsigned int>(options.default_aux));
-    out.push_back(static_cast<BYTE>(options.type_width));
-    out.push_back(static_cast<BYTE>(options.default_type));
-    out.push_back(static_cast<BYTE>((options.with_id ? 1 : 0) | (options.three_byte_coords ? 2 : 0)));
-    out.push_back(static_cast<BYTE>(options.attr_count));
-    if (!v4) {
-        for (int i = 0; i < 64; ++i)
-            put_u16(out, static_cast<unsigned int>(table_words[i]));
+    const std::uint32_t inner_size = static_cast<std::uint32_t>(inner.size() * xrqt::INNER_NODE_SIZE);
+    const std::uint32_t tree_size = inner_size + static_cast<std::uint32_t>(leaves.size() * xrqt::LEAF_NODE_SIZE);
+    XrByteWriter w;
+    w.bytes(xrqt::MAGIC, xrqt::MAGIC_SIZE);
+    w.u32_le(version);
+    w.u32_le(static_cast<std::uint32_t>(options.kind));
+    w.u32_le(tree_size);
+    w.u32_le(inner_size);
+    for (int v : {box.left, box.top, box.right, box.bottom})
+        w.u32_le(static_cast<std::uint32_t>(v));
+    xr_put_geom_coding(w, options);
+    if (with_table) {
+        for (int word : table_words)
+            w.u16_le(static_cast<std::uint16_t>(word));
     }
-    size_t name_at = out.size();
-    out.resize(name_at + 42, 0);
-    std::memcpy(out.data() + name_at, options.name.data(), options.name.size());
+    w.bytes(options.name.data(), options.name.size());
+    w.zeros(xrqt::header_size(version) - w.size());
 
     // Node table, then the buckets.
-    std::uint64_t offset = out.size() + tree_size;
-    std::vector<BYTE> tree;
+    std::uint64_t offset = w.size() + tree_size;
     for (size_t h = 0; h < by_handle.size(); ++h) {
         const XrGeomTreeNode& node = nodes[by_handle[h]];
         const std::vector<BYTE>& bucket = buckets[h];
@@ -242,24 +218,22 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
             error = "the file outgrew 4 GiB";
             return false;
         }
-        put_u32(tree, bucket.empty() ? 0 : static_cast<unsigned int>(offset));
-        put_u16(tree, static_cast<unsigned int>(bucket.size()));
+        w.u32_le(bucket.empty() ? 0 : static_cast<std::uint32_t>(offset));
+        w.u16_le(static_cast<std::uint16_t>(bucket.size()));
         offset += bucket.size();
         if (h < inner.size()) {
             const Split& s = splits[by_handle[h]];
-            put_s24(tree, s.x2s);
-            put_s24(tree, s.x1e);
-            put_s24(tree, s.y1e);
-            put_s24(tree, s.y2s);
+            for (int v : {s.x2s, s.x1e, s.y1e, s.y2s})
+                w.u24_le(static_cast<std::uint32_t>(v));
             for (int q = 0; q < 4; ++q)
-                put_u16(tree, node.children[q] < 0 ? 0 : static_cast<unsigned int>(handle[node.children[q]]));
+                w.u16_le(node.children[q] < 0 ? 0 : static_cast<std::uint16_t>(handle[node.children[q]]));
         } else {
-            put_u16(tree, static_cast<unsigned int>(handle[node.parent]));
+            w.u16_le(static_cast<std::uint16_t>(handle[node.parent]));
         }
     }
-    out.insert(out.end(), tree.begin(), tree.end());
     for (const std::vector<BYTE>& bucket : buckets)
-        out.insert(out.end(), bucket.begin(), bucket.end());
+        w.bytes(bucket);
+    out = w.take();
     return true;
 }
 

@@ -62,7 +62,7 @@ void pan(benchmark::State& state, bool with_cache)
         return;
     }
     XrSimpleGeomStorage storage(acc, false, false, with_cache ? &cache : nullptr);
-    if (storage.open() != 0) {
+    if (storage.open() != XrStoredGeomStorage::OPENED) {
         state.SkipWithError("cannot read the geometry file");
         return;
     }

@@ -305,7 +305,7 @@ SSGeoDataStatus CGeoDataBuilder::add_point(const SSPoint* point)
     if (offset + 2 + point->length > MAX_META_SIZE || m_points >= MAX_POINTS)
         return SSGEO_CREATE_ERROR;
     BYTE length[2];
-    geo_put_u16(length, static_cast<std::uint16_t>(point->length));
+    xr_bytes::put_u16_le(length, static_cast<std::uint16_t>(point->length));
     const SSGeoEntry entry{x, y, static_cast<std::uint32_t>(offset)};
     DataInfoTreeNode* quarter = m_quarters[q];
     if (m_meta->write(length, sizeof(length)) < 0 ||
@@ -412,7 +412,7 @@ SSGeoDataStatus CGeoDataBuilder::write_output(CFileStreamEx* entries)
     CGeoDataBuffer<char> data_tmp;
     SSGeoDataStatus status = create_replacement(m_index_name.get(), "", index_tmp, &out.index);
     if (status == SSGEO_OK)
-        status = create_replacement(m_index_name.get(), ".data", data_tmp, &out.data);
+        status = create_replacement(m_index_name.get(), SSGEO_DATA_SUFFIX, data_tmp, &out.data);
     if (status == SSGEO_OK)
         status = CFileStreamEx::open(m_work_names[META].get(), "rb", &out.meta);
     if (status == SSGEO_OK) {
@@ -430,7 +430,7 @@ SSGeoDataStatus CGeoDataBuilder::write_output(CFileStreamEx* entries)
     if (status == SSGEO_OK) {
         // The data file first: the index names it.
         CGeoDataBuffer<char> data_name;
-        if (!join_text(data_name, m_index_name.get(), ".data"))
+        if (!join_text(data_name, m_index_name.get(), SSGEO_DATA_SUFFIX))
             status = SSGEO_NO_MEMORY;
         else if (std::rename(data_tmp.get(), data_name.get()) != 0 ||
                  std::rename(index_tmp.get(), m_index_name.get()) != 0)
@@ -452,22 +452,22 @@ SSGeoDataStatus CGeoDataBuilder::write_tree(SSGeoOutput& out)
         return SSGEO_NO_MEMORY;
     out.points = &points;
 
-    std::uint32_t flags = 0;
+    unsigned flags = 0;
     std::uint32_t total = 0;
     for (unsigned q = 0; q < 4; ++q) {
         if (m_quarters[q]->count > 0)
-            flags |= 8u >> q;
+            flags |= geo_quarter_flag(q);
         total += m_quarters[q]->count;
     }
-    BYTE header[SSGEO_INDEX_HEADER + 4];
-    geo_put_u32(header, static_cast<std::uint32_t>(m_area.x0));
-    geo_put_u32(header + 4, static_cast<std::uint32_t>(m_area.y0));
-    geo_put_u32(header + 8, static_cast<std::uint32_t>(m_area.x1));
-    geo_put_u32(header + 12, static_cast<std::uint32_t>(m_area.y1));
-    geo_put_u32(header + 16, flags << 28);
-    BYTE root_count[4];
-    geo_put_u32(root_count, total | (flags != 0 ? SSGEO_INNER_NODE : 0));
-    if (out.index->write(header, sizeof(header)) < 0 || out.data->write(root_count, sizeof(root_count)) < 0)
+    // The area and the root's word (its data lies at 0).
+    XrByteWriter header;
+    for (std::int32_t v : {m_area.x0, m_area.y0, m_area.x1, m_area.y1})
+        header.u32_le(static_cast<std::uint32_t>(v));
+    header.u32_le(geo_node_word(flags, 0));
+    BYTE root_count[SSGEO_WORD_SIZE];
+    xr_bytes::put_u32_le(root_count, total | (flags != 0 ? SSGEO_INNER_NODE : 0));
+    if (out.index->write(header.bytes().data(), header.size()) < 0 ||
+        out.data->write(root_count, sizeof(root_count)) < 0)
         return SSGEO_CREATE_ERROR;
     for (DataInfoTreeNode* quarter : m_quarters) {
         const SSGeoDataStatus status = write_node(quarter, out);
@@ -484,15 +484,15 @@ SSGeoDataStatus CGeoDataBuilder::write_node(DataInfoTreeNode* node, SSGeoOutput&
     const std::uint64_t position = static_cast<std::uint64_t>(out.data->tell());
     if (position > MAX_DATA_OFFSET)
         return SSGEO_CREATE_ERROR;
-    std::uint32_t flags = 0;
+    unsigned flags = 0;
     for (unsigned q = 0; q < 4; ++q) {
         if (node->children[q] != nullptr && node->children[q]->count > 0)
-            flags |= 8u >> q;
+            flags |= geo_quarter_flag(q);
     }
-    BYTE word[4];
-    geo_put_u32(word, flags << 28 | static_cast<std::uint32_t>(position >> 4));
-    BYTE count[4];
-    geo_put_u32(count, node->count | (flags != 0 ? SSGEO_INNER_NODE : 0));
+    BYTE word[SSGEO_WORD_SIZE];
+    xr_bytes::put_u32_le(word, geo_node_word(flags, position));
+    BYTE count[SSGEO_WORD_SIZE];
+    xr_bytes::put_u32_le(count, node->count | (flags != 0 ? SSGEO_INNER_NODE : 0));
     if (out.index->write(word, sizeof(word)) < 0 || out.data->write(count, sizeof(count)) < 0)
         return SSGEO_CREATE_ERROR;
     if (flags == 0)
@@ -519,10 +519,10 @@ SSGeoDataStatus CGeoDataBuilder::write_leaf(DataInfoTreeNode* node, SSGeoOutput&
         SSGeoEntry e;
         if (!out.entries->read(&e, sizeof(e)))
             return SSGEO_READ_ERROR;
-        const std::int64_t got = out.meta->read_at(e.offset, record + SSGEO_POINT_HEADER - 2, 2 + SPECULATIVE_PAYLOAD);
+        const std::int64_t got = out.meta->read_at(e.offset, record + SSGEO_POINT_LENGTH, 2 + SPECULATIVE_PAYLOAD);
         if (got < 2)
             return SSGEO_READ_ERROR;
-        const std::uint16_t length = geo_get_u16(record + SSGEO_POINT_HEADER - 2);
+        const std::uint16_t length = xr_bytes::get_u16_le(record + SSGEO_POINT_LENGTH);
         const std::size_t have = static_cast<std::size_t>(got) - 2;
         if (length > have) {
             const std::size_t rest = length - have;
@@ -530,8 +530,8 @@ SSGeoDataStatus CGeoDataBuilder::write_leaf(DataInfoTreeNode* node, SSGeoOutput&
                 static_cast<std::int64_t>(rest))
                 return SSGEO_READ_ERROR;
         }
-        geo_put_u32(record, e.x - previous_x);
-        geo_put_u32(record + 4, e.y - previous_y);
+        xr_bytes::put_u32_le(record, e.x - previous_x);
+        xr_bytes::put_u32_le(record + 4, e.y - previous_y);
         previous_x = e.x;
         previous_y = e.y;
         if (out.points->write(record, SSGEO_POINT_HEADER + length) < 0)
@@ -539,9 +539,9 @@ SSGeoDataStatus CGeoDataBuilder::write_leaf(DataInfoTreeNode* node, SSGeoOutput&
     }
     if (!out.points->flush())
         return SSGEO_CREATE_ERROR;
-    static const BYTE zeros[16] = {};
+    static const BYTE zeros[SSGEO_DATA_ALIGN] = {};
     const std::uint64_t end = static_cast<std::uint64_t>(out.data->tell());
-    const std::size_t pad = static_cast<std::size_t>((16 - end % 16) % 16);
+    const std::size_t pad = static_cast<std::size_t>((SSGEO_DATA_ALIGN - end % SSGEO_DATA_ALIGN) % SSGEO_DATA_ALIGN);
     return out.data->write(zeros, pad) < 0 ? SSGEO_CREATE_ERROR : SSGEO_OK;
 }
 

@@ -1,15 +1,7 @@
 // The point index builder: collects points in work files, splits them into
 // a quadtree of at most 512 points a leaf (more only in a cell that cannot be
 // split), sorts every leaf by (y, x) and writes the index file and its
-// ".data" companion.
-//
-// Index file: the area (min x, min y, max x, max y, int32), then one u32 word
-// per non-empty node in pre-order (children in quarter order 0-3):
-// (child flags << 28) | (data offset >> 4), bit 31 for quarter 0 down to
-// bit 28 for quarter 3. Data file: per node in the same order a u32 count
-// word (bit 31 for an inner node); a leaf continues with its points in
-// compressed blocks (dx, dy int32, payload length u16, payload; deltas from
-// the leaf's previous point) and is padded with zeros to 16 bytes.
+// ".data" companion (layout: xr_geodatalayout.h).
 #pragma once
 
 #include <cstdint>

@@ -82,12 +82,3 @@ inline bool geo_cell_unsplittable(const SSQuadRect& r)
 
 // Most points of a leaf, unless its cell cannot be split.
 constexpr std::uint32_t SSGEO_LEAF_POINTS = 512;
-// Raw bytes of one compressed block.
-constexpr std::uint32_t SSGEO_BLOCK_SIZE = 32768;
-// Bytes of the index file header (the area).
-constexpr std::uint32_t SSGEO_INDEX_HEADER = 16;
-// Bit of a data file count word that marks an inner node.
-constexpr std::uint32_t SSGEO_INNER_NODE = 0x80000000u;
-// Bytes of a raw point before its payload: dx, dy (int32), payload length
-// (u16).
-constexpr std::size_t SSGEO_POINT_HEADER = 10;

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr std::uint32_t OFFSET_MASK = 0x0FFFFFFFu;
-
 CEmptyPointCursor g_empty_cursor;
 
 // The first present quarter after q (flags: bit 3 quarter 0), or 4.
@@ -69,7 +67,7 @@ bool CQuartersIterator::skip_subtree()
     while (pending > 0) {
         if (m_word >= m_count)
             return false;
-        const unsigned flags = m_table[m_word++] >> 28;
+        const unsigned flags = geo_node_flags(m_table[m_word++]);
         --pending;
         pending += static_cast<unsigned>(std::popcount(flags));
         m_inner = flags != 0 ? m_inner + 1 : 0;
@@ -104,9 +102,11 @@ SSGeoDataStatus CQuartersIterator::next_quarter(Node* node)
             break;
         }
         const std::uint32_t word = m_table[m_word];
-        const unsigned flags = word >> 28;
+        const unsigned flags = geo_node_flags(word);
         const SSQuadRect n = m_pending;
-        node->offset = std::uint64_t{word & OFFSET_MASK} * 16 + 4 * (m_inner % 4);
+        // Inner nodes' count words follow each other, four to a unit.
+        node->offset = std::uint64_t{word & SSGEO_OFFSET_MASK} * SSGEO_DATA_ALIGN +
+                       SSGEO_WORD_SIZE * (m_inner % (SSGEO_DATA_ALIGN / SSGEO_WORD_SIZE));
         node->root = m_word == 0;
         node->whole = false;
         node->last = false;
@@ -192,10 +192,10 @@ SSGeoDataStatus CPointCursor::fail()
 
 bool CPointCursor::read_u32(std::uint32_t* value)
 {
-    BYTE bytes[4];
+    BYTE bytes[SSGEO_WORD_SIZE];
     if (!m_reader.read_bytes(bytes, sizeof(bytes)))
         return false;
-    *value = geo_get_u32(bytes);
+    *value = xr_bytes::get_u32_le(bytes);
     return true;
 }
 
@@ -247,7 +247,7 @@ bool CPointCursor::end_leaf()
     if (m_reader.pending_points_bytes() != 0)
         return false;
     m_reader.set_compressed(false);
-    m_reader.seek((m_reader.tell() + 15) & ~std::uint64_t{15});
+    m_reader.seek((m_reader.tell() + SSGEO_DATA_ALIGN - 1) & ~std::uint64_t{SSGEO_DATA_ALIGN - 1});
     return true;
 }
 
@@ -274,9 +274,9 @@ SSGeoDataStatus CPointCursor::get_next_point(SSPoint* point)
         BYTE header[SSGEO_POINT_HEADER];
         if (!m_reader.read_bytes(header, sizeof(header)))
             return fail();
-        const std::uint32_t dx = geo_get_u32(header);
-        const std::uint32_t dy = geo_get_u32(header + 4);
-        const std::uint32_t length = geo_get_u16(header + 8);
+        const std::uint32_t dx = xr_bytes::get_u32_le(header);
+        const std::uint32_t dy = xr_bytes::get_u32_le(header + 4);
+        const std::uint32_t length = xr_bytes::get_u16_le(header + SSGEO_POINT_LENGTH);
         m_previous_x = m_first ? dx : m_previous_x + dx;
         m_previous_y = m_first ? dy : m_previous_y + dy;
         m_first = false;
@@ -340,7 +340,7 @@ SSGeoDataStatus CGeoDataSearcherImpl::open(const char* index_name)
         m_nodes.reset();
         return status;
     }
-    const std::string data_name = std::string(index_name) + ".data";
+    const std::string data_name = std::string(index_name) + SSGEO_DATA_SUFFIX;
     const int fd = ::open(data_name.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0) {
@@ -367,24 +367,25 @@ SSGeoDataStatus CGeoDataSearcherImpl::read_index(const char* index_name)
     else if (st.st_size % 4 != 0)
         status = SSGEO_OUTSIDE;
     // The area and at least the root's word.
-    else if (st.st_size < static_cast<off_t>(SSGEO_INDEX_HEADER + 4) || !geo_pread_all(fd, 0, header, sizeof(header)))
+    else if (st.st_size < static_cast<off_t>(SSGEO_INDEX_HEADER + SSGEO_WORD_SIZE) ||
+             !geo_pread_all(fd, 0, header, sizeof(header)))
         status = SSGEO_READ_ERROR;
-    else if (!m_nodes.allocate(static_cast<std::size_t>((st.st_size - SSGEO_INDEX_HEADER) / 4)))
+    else if (!m_nodes.allocate(static_cast<std::size_t>((st.st_size - SSGEO_INDEX_HEADER) / SSGEO_WORD_SIZE)))
         status = SSGEO_NO_MEMORY;
-    else if (!geo_pread_all(fd, SSGEO_INDEX_HEADER, m_nodes.get(), m_nodes.count() * 4))
+    else if (!geo_pread_all(fd, SSGEO_INDEX_HEADER, m_nodes.get(), m_nodes.count() * SSGEO_WORD_SIZE))
         status = SSGEO_READ_ERROR;
     ::close(fd);
     if (status != SSGEO_OK)
         return status;
 
-    m_area.x0 = static_cast<std::int32_t>(geo_get_u32(header));
-    m_area.y0 = static_cast<std::int32_t>(geo_get_u32(header + 4));
-    m_area.x1 = static_cast<std::int32_t>(geo_get_u32(header + 8));
-    m_area.y1 = static_cast<std::int32_t>(geo_get_u32(header + 12));
+    m_area.x0 = xr_bytes::get_i32_le(header);
+    m_area.y0 = xr_bytes::get_i32_le(header + 4);
+    m_area.x1 = xr_bytes::get_i32_le(header + 8);
+    m_area.y1 = xr_bytes::get_i32_le(header + 12);
     if (m_area.x0 > m_area.x1 || m_area.y0 > m_area.y1)
         return SSGEO_READ_ERROR;
     for (std::size_t i = 0; i < m_nodes.count(); ++i)
-        m_nodes[i] = geo_get_u32(reinterpret_cast<const BYTE*>(&m_nodes[i]));
+        m_nodes[i] = xr_bytes::get_u32_le(reinterpret_cast<const BYTE*>(&m_nodes[i]));
     m_size = geo_root_size(m_area);
     return SSGEO_OK;
 }

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
+
+#include "common/container/xr_bytearray.h"
 
 std::int64_t geo_pread(int fd, std::uint64_t offset, void* data, std::size_t size)
 {
@@ -216,9 +219,9 @@ bool CCompressedStreamWriter::flush()
         stored = m_filled;
         bytes = m_in.get();
     }
-    BYTE header[4];
-    geo_put_u16(header, static_cast<std::uint16_t>(m_filled - 1));
-    geo_put_u16(header + 2, static_cast<std::uint16_t>(stored - 1));
+    BYTE header[SSGEO_BLOCK_HEADER];
+    xr_bytes::put_u16_le(header, static_cast<std::uint16_t>(m_filled - 1));
+    xr_bytes::put_u16_le(header + 2, static_cast<std::uint16_t>(stored - 1));
     m_filled = 0;
     return m_target->write(header, sizeof(header)) >= 0 && m_target->write(bytes, stored) >= 0;
 }
@@ -286,8 +289,10 @@ bool CFileStream::fill()
 
 bool CZlibDecompressor::decompress(BYTE* out, std::size_t out_size, const BYTE* in, std::size_t in_size)
 {
-    uLongf n = static_cast<uLongf>(out_size);
-    return uncompress(out, &n, in, static_cast<uLong>(in_size)) == Z_OK && n == out_size;
+    if (out_size > INT_MAX || in_size > INT_MAX)
+        return false;
+    int n = static_cast<int>(out_size);
+    return zlib_uncompress(in, static_cast<int>(in_size), out, n) && static_cast<std::size_t>(n) == out_size;
 }
 
 // CFileStreamWithCompression

@@ -1,45 +1,18 @@
 // Streams of the point index: files and compressed block writers for the
-// builder, buffered raw and decompressing readers for the searcher.
-//
-// A compressed block: u16 raw length - 1, u16 stored length - 1, then the
-// stored bytes, which are a zlib stream of the raw bytes when shorter than
-// them and the raw bytes themselves otherwise. A block holds at most 32768
-// raw bytes.
+// builder, buffered raw and decompressing readers for the searcher (the
+// compressed blocks: xr_geodatalayout.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "common/container/xr_bytes.h"
 #include "common/container/xr_defs.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatalayout.h"
 #include "common/db/qt/xr_geodatamemory.h"
 #include "common/db/qt/xr_geodataquad.h"
-
-inline void geo_put_u32(BYTE* p, std::uint32_t v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-    p[2] = static_cast<BYTE>(v >> 16);
-    p[3] = static_cast<BYTE>(v >> 24);
-}
-
-inline std::uint32_t geo_get_u32(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-inline void geo_put_u16(BYTE* p, std::uint16_t v)
-{
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-
-inline std::uint16_t geo_get_u16(const BYTE* p)
-{
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
 
 // Reads up to size bytes at offset of a file descriptor (fewer only at its
 // end); the count read, or -1 on an error.
@@ -124,8 +97,8 @@ public:
     bool compress(BYTE* out, std::size_t* out_size, const BYTE* in, std::size_t in_size) override;
 };
 
-// Buffers writes into blocks of 32768 raw bytes and writes each block to the
-// target when full and on flush.
+// Buffers writes into blocks of SSGEO_BLOCK_SIZE raw bytes and writes each
+// block to the target when full and on flush.
 class CCompressedStreamWriter : public IDataStream, public CGeoDataObject {
 public:
     CCompressedStreamWriter(IDataStream* target, ICompressor* compressor);
@@ -231,11 +204,11 @@ public:
 protected:
     bool fill() override
     {
-        BYTE header[4];
+        BYTE header[SSGEO_BLOCK_HEADER];
         if (m_buffer == nullptr || !m_source->read(header, sizeof(header)))
             return false;
-        const std::size_t raw = geo_get_u16(header) + 1u;
-        const std::size_t stored = geo_get_u16(header + 2) + 1u;
+        const std::size_t raw = xr_bytes::get_u16_le(header) + 1u;
+        const std::size_t stored = xr_bytes::get_u16_le(header + 2) + 1u;
         if (raw > SSGEO_BLOCK_SIZE || stored > raw)
             return false;
         if (stored == raw) {

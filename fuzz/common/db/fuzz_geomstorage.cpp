@@ -10,6 +10,8 @@
 
 #include <zlib.h>
 
+#include "common/container/xr_bytes.h"
+#include "common/db/xr_geomfilelayout.h"
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/storage/xr_heapstorage.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -63,45 +65,45 @@ void walk(XrStoredGeomStorage& s, const XrRectangle* rect)
     }
 }
 
-void put32(std::vector<BYTE>& v, std::uint32_t x)
-{
-    for (int i = 0; i < 4; ++i)
-        v.push_back(static_cast<BYTE>(x >> (8 * i)));
-}
-
 // A geometry file of one root node whose bucket holds the records; the
 // input gives the coding byte, the record kind, the compact-header end and
 // the format table before them.
 std::vector<BYTE> wrap_bucket(const BYTE* data, size_t size)
 {
-    std::vector<BYTE> f;
-    if (size < 2 + 2 + 128 || size > 65000)
-        return f;
-    f.insert(f.end(), {'X', 'R', 'Q', 'T'});
-    put32(f, 0x10007);
-    put32(f, 1 + data[1] % 5);
-    put32(f, 26);
-    put32(f, 26);
-    for (int v : {-1000, -1000, 1000, 1000})
-        put32(f, static_cast<std::uint32_t>(v));
-    f.insert(f.end(), {static_cast<BYTE>((data[0] & 3) % 3), 0, 0, static_cast<BYTE>((data[0] >> 2) % 3), 0,
-                       static_cast<BYTE>((data[0] >> 4) & 3), static_cast<BYTE>(data[0] >> 6)});
-    f.insert(f.end(), data + 4, data + 4 + 128);
-    f.resize(213, 0);
-    std::vector<BYTE> raw(data + 2, data + 4);
-    raw.insert(raw.end(), data + 4 + 128, data + size);
+    using namespace xrqt;
+    const size_t table_bytes = 2 * FORMAT_TABLE_WORDS;
+    if (size < 2 + COMPACT_END_WORD + table_bytes || size > 65000)
+        return {};
+    std::vector<BYTE> raw(data + 2, data + 2 + COMPACT_END_WORD);
+    raw.insert(raw.end(), data + 2 + COMPACT_END_WORD + table_bytes, data + size);
     uLongf packed = compressBound(static_cast<uLong>(raw.size()));
     std::vector<BYTE> z(packed);
-    if (compress(z.data(), &packed, raw.data(), static_cast<uLong>(raw.size())) != Z_OK)
+    if (compress(z.data(), &packed, raw.data(), static_cast<uLong>(raw.size())) != Z_OK ||
+        packed + BUCKET_SIZE_WORD > MAX_BUCKET_LENGTH)
         return {};
-    put32(f, 213 + 26);
-    f.push_back(static_cast<BYTE>(packed + 2));
-    f.push_back(static_cast<BYTE>((packed + 2) >> 8));
-    f.insert(f.end(), {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    f.push_back(static_cast<BYTE>(raw.size()));
-    f.push_back(static_cast<BYTE>(raw.size() >> 8));
-    f.insert(f.end(), z.begin(), z.begin() + packed);
-    return packed + 2 <= 0xFFFF ? f : std::vector<BYTE>();
+
+    XrByteWriter f;
+    f.bytes(MAGIC, MAGIC_SIZE);
+    f.u32_le(VERSION_MAX);
+    f.u32_le(KIND_FIRST + data[1] % KIND_MIXED);
+    f.u32_le(INNER_NODE_SIZE); // the root alone
+    f.u32_le(INNER_NODE_SIZE);
+    for (int v : {-1000, -1000, 1000, 1000})
+        f.u32_le(static_cast<std::uint32_t>(v));
+    f.u8(static_cast<BYTE>((data[0] & 3) % 3)); // aux width
+    f.u16_le(0);
+    f.u8(static_cast<BYTE>((data[0] >> 2) % 3)); // type width
+    f.u8(0);
+    f.u8(static_cast<BYTE>((data[0] >> 4) & 3)); // flags
+    f.u8(static_cast<BYTE>(data[0] >> 6));       // attribute bytes
+    f.bytes(data + 2 + COMPACT_END_WORD, table_bytes);
+    f.zeros(HEADER_SIZE - f.size());
+    f.u32_le(static_cast<std::uint32_t>(HEADER_SIZE + INNER_NODE_SIZE));
+    f.u16_le(static_cast<std::uint16_t>(packed + BUCKET_SIZE_WORD));
+    f.zeros(INNER_NODE_SIZE - INNER_X2S);
+    f.u16_le(static_cast<std::uint16_t>(raw.size()));
+    f.bytes(z.data(), packed);
+    return f.take();
 }
 
 } // namespace
@@ -135,13 +137,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         XrHeapStorage* heap = new XrHeapStorage(0);
         heap->set_storage_accessor(acc);
         XrHeapGeomStorage s(heap, (mode & 8) != 0, false);
-        if (heap->open(false) == XrHeapStorage::OK && s.open() == XrHeapGeomStorage::OPENED)
+        if (heap->open(false) == XrHeapStorage::OK && s.open() == XrStoredGeomStorage::OPENED)
             walk(s, has_rect ? &rect : nullptr);
         return 0;
     }
     XrStoredGeomStorage::XrBlockCache cache(1 << 20);
     XrSimpleGeomStorage s(acc, (mode & 8) != 0, false, (mode & 2) != 0 ? &cache : nullptr);
-    if (s.open() == 0) {
+    if (s.open() == XrStoredGeomStorage::OPENED) {
         walk(s, has_rect ? &rect : nullptr);
         s.free_memory();
         walk(s, nullptr);

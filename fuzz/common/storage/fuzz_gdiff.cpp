@@ -7,7 +7,10 @@
 
 #include "common/container/xr_bytearray.h"
 #include "common/storage/xr_gdiff.h"
+#include "common/storage/xr_gdifflayout.h"
 #include "common/storage/xr_storageaccessor.h"
+
+using namespace xr_gdiff_layout;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -19,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<BYTE> old(data + 1, data + 1 + old_len);
     std::vector<BYTE> diff;
     if (data[0] & 1)
-        diff = {0xD1, 0xFF, 0xD1, 0xFF, 0x04};
+        diff = {MAGIC[0], MAGIC[1], MAGIC[2], MAGIC[3], FORMAT_VERSION};
     diff.insert(diff.end(), data + 1 + old_len, data + size);
 
     XrMemoryStorageAccessor o(true, old.data(), static_cast<std::uint32_t>(old.size()), false);

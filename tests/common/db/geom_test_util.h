@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/container/xr_bytes.h"
 #include "common/db/xr_datasource.h"
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/misc/xr_utf8.h"
@@ -115,7 +116,7 @@ inline XrSimpleGeomStorage* open_bytes(const std::vector<BYTE>& bytes, XrStoredG
     XrMemoryStorageAccessor* acc =
         new XrMemoryStorageAccessor(true, copy, static_cast<std::uint32_t>(bytes.size()), true);
     XrSimpleGeomStorage* s = new XrSimpleGeomStorage(acc, polyline_only, false, cache);
-    if (s->open() != 0) {
+    if (s->open() != XrStoredGeomStorage::OPENED) {
         delete s;
         return nullptr;
     }
@@ -193,12 +194,10 @@ inline void sort_by_id(std::vector<GeomItem>& items)
 
 inline void put_u16(std::vector<BYTE>& v, size_t at, unsigned int x)
 {
-    v[at] = static_cast<BYTE>(x);
-    v[at + 1] = static_cast<BYTE>(x >> 8);
+    xr_bytes::put_u16_le(v.data() + at, static_cast<std::uint16_t>(x));
 }
 
 inline void put_u32(std::vector<BYTE>& v, size_t at, unsigned int x)
 {
-    put_u16(v, at, x & 0xFFFF);
-    put_u16(v, at + 2, x >> 16);
+    xr_bytes::put_u32_le(v.data() + at, x);
 }

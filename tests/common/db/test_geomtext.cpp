@@ -137,7 +137,7 @@ TEST(GeomText, DumpRoundTrip)
     XrFileStorageAccessor* acc = new XrFileStorageAccessor();
     ASSERT_TRUE(acc->open(XrString(qt.c_str()), true));
     XrSimpleGeomStorage file(acc, false, false, nullptr);
-    ASSERT_EQ(file.open(), 0);
+    ASSERT_EQ(file.open(), XrStoredGeomStorage::OPENED);
     XrFileStorageAccessor* hacc = new XrFileStorageAccessor();
     ASSERT_TRUE(hacc->open(XrString(heap.c_str()), true));
     XrHeapStorage* h = new XrHeapStorage(0);

@@ -34,7 +34,7 @@ std::vector<int> ids(XrGeomCursor& c)
     const BYTE* rec = nullptr;
     Kind kind;
     while (c.get_next_record(rec, kind) == XrGeomCursor::OK)
-        out.push_back(xr_get_s32(rec));
+        out.push_back(xr_bytes::get_i32_le(rec));
     return out;
 }
 
@@ -155,7 +155,7 @@ TEST(MemoryGeomStorage, ItemsAndIds)
 
     std::unique_ptr<XrGeomCursor> other(s->get_cursor(nullptr, 0));
     ASSERT_EQ(other->get_record(item.get(), kind, rec), XrGeomCursor::OK);
-    EXPECT_EQ(xr_get_s32(rec), 20);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 20);
     EXPECT_EQ(ids(*other), std::vector<int>({30})) << "the position follows the record";
     EXPECT_EQ(other->get_record(nullptr, kind, rec), XrGeomCursor::FAILED);
     XrMemoryGeomStorageMapItem beyond(3, s.get());
@@ -165,7 +165,7 @@ TEST(MemoryGeomStorage, ItemsAndIds)
     EXPECT_EQ(ids(*other), std::vector<int>({20, 30}));
     EXPECT_EQ(other->get_record_by_rec_id(11, kind, rec), XrGeomCursor::NOT_FOUND);
     EXPECT_EQ(other->get_record_by_geom_id(2, kind, rec), XrGeomCursor::OK);
-    EXPECT_EQ(xr_get_s32(rec), 30);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 30);
     EXPECT_EQ(other->get_record_by_geom_id(3, kind, rec), XrGeomCursor::NOT_FOUND);
     EXPECT_EQ(other->get_record_by_geom_id(static_cast<XrGid>(-1), kind, rec), XrGeomCursor::NOT_FOUND);
 
@@ -264,9 +264,9 @@ TEST(AggregateGeomStorage, AggregateIds)
 
     std::unique_ptr<XrGeomCursor> other(agg.get_cursor(nullptr, 0));
     ASSERT_EQ(other->get_record_by_geom_id(1, kind, rec), XrGeomCursor::OK);
-    EXPECT_EQ(xr_get_s32(rec), 100);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 100);
     ASSERT_EQ(other->get_record_by_geom_id(2, kind, rec), XrGeomCursor::OK);
-    EXPECT_EQ(xr_get_s32(rec), 200);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 200);
     for (int i = 0; i < XrAggregateGeomStorage::ID_RING_SIZE; ++i)
         agg.register_id(0, 0);
     EXPECT_FALSE(agg.lookup_id(1, member_id, member)) << "older than 210 registrations";
@@ -276,7 +276,7 @@ TEST(AggregateGeomStorage, AggregateIds)
     one.add_storage(storage_with({7, 8}));
     std::unique_ptr<XrGeomCursor> oc(one.get_cursor(nullptr, 0));
     ASSERT_EQ(oc->get_record_by_geom_id(1, kind, rec), XrGeomCursor::OK) << "one member: its own ids";
-    EXPECT_EQ(xr_get_s32(rec), 8);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 8);
 }
 
 TEST(AggregateGeomStorage, ItemsRecordsAndForwarding)
@@ -296,7 +296,7 @@ TEST(AggregateGeomStorage, ItemsRecordsAndForwarding)
     Kind kind;
     for (int i = 0; i < 4; ++i)
         c->get_next_record(rec, kind);
-    EXPECT_EQ(xr_get_s32(rec), 3);
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 3);
     std::unique_ptr<XrMapItem> item(c->get_current_map_item());
     ASSERT_NE(item, nullptr);
     XrString text;
@@ -311,7 +311,7 @@ TEST(AggregateGeomStorage, ItemsRecordsAndForwarding)
 
     std::unique_ptr<XrGeomCursor> other(agg.get_cursor(nullptr, 0));
     ASSERT_EQ(other->get_record(item.get(), kind, rec), XrGeomCursor::OK);
-    EXPECT_EQ(xr_get_s32(rec), 4) << "index 0 of member b now holds record 4";
+    EXPECT_EQ(xr_bytes::get_i32_le(rec), 4) << "index 0 of member b now holds record 4";
     ASSERT_EQ(other->get_record_by_rec_id(9, kind, rec), XrGeomCursor::OK);
     EXPECT_EQ(other->get_record_by_rec_id(77, kind, rec), XrGeomCursor::FAILED);
 

@@ -3,6 +3,9 @@
 
 #include <zlib.h>
 
+#include "common/container/xr_bytearray.h"
+#include "common/container/xr_bytes.h"
+#include "common/db/xr_geomfilelayout.h"
 #include "common/storage/xr_heapstorage.h"
 #include "geom_test_util.h"
 #include "support/xr_temp_root.h"
@@ -12,6 +15,9 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 using Cache = XrStoredGeomStorage::XrBlockCache;
+
+// The layer loader takes 0 as success of both stored storages.
+static_assert(XrStoredGeomStorage::OPENED == 0);
 
 // Random records in [0, extent]: polylines and polygons on even points with
 // distinct neighbours (so that they come back as they were written).
@@ -103,51 +109,54 @@ std::vector<GeomItem> expect_query(XrGeomStorage& s, const XrRectangle* rect, co
 }
 
 // Node table access of a geometry file.
-constexpr size_t TREE = 213;
+using xr_bytes::get_u16_le;
+using xr_bytes::get_u32_le;
 
 int inner_count(const Bytes& f)
 {
-    return static_cast<int>(xr_get_u32(f.data() + 16) / 26);
+    return static_cast<int>(get_u32_le(f.data() + xrqt::OFF_INNER_SIZE) / xrqt::INNER_NODE_SIZE);
 }
 
 int node_count(const Bytes& f)
 {
     int inner = inner_count(f);
-    return inner + static_cast<int>((xr_get_u32(f.data() + 12) - inner * 26) / 8);
+    return inner + static_cast<int>((get_u32_le(f.data() + xrqt::OFF_TREE_SIZE) - inner * xrqt::INNER_NODE_SIZE) /
+                                    xrqt::LEAF_NODE_SIZE);
 }
 
-size_t node_at(const Bytes& f, int handle)
+size_t node_at(const Bytes& f, int handle, size_t tree = xrqt::HEADER_SIZE)
 {
     int inner = inner_count(f);
-    return handle < inner ? TREE + handle * 26 : TREE + inner * 26 + (handle - inner) * 8;
+    return handle < inner ? tree + handle * xrqt::INNER_NODE_SIZE
+                          : tree + inner * xrqt::INNER_NODE_SIZE + (handle - inner) * xrqt::LEAF_NODE_SIZE;
 }
 
 // The decompressed bucket of a node (size word of compact headers first).
-Bytes read_bucket(const Bytes& f, int handle)
+Bytes read_bucket(const Bytes& f, int handle, size_t tree = xrqt::HEADER_SIZE)
 {
-    size_t n = node_at(f, handle);
-    std::uint32_t off = xr_get_u32(f.data() + n);
-    std::uint32_t len = xr_get_u16(f.data() + n + 4);
+    size_t n = node_at(f, handle, tree);
+    std::uint32_t off = get_u32_le(f.data() + n + xrqt::NODE_BUCKET_OFFSET);
+    std::uint32_t len = get_u16_le(f.data() + n + xrqt::NODE_BUCKET_LENGTH);
     if (len == 0)
         return {};
-    uLongf size = xr_get_u16(f.data() + off);
+    int size = get_u16_le(f.data() + off);
     Bytes raw(size);
-    EXPECT_EQ(uncompress(raw.data(), &size, f.data() + off + 2, len - 2), Z_OK);
+    EXPECT_TRUE(zlib_uncompress(f.data() + off + xrqt::BUCKET_SIZE_WORD,
+                                static_cast<int>(len - xrqt::BUCKET_SIZE_WORD), raw.data(), size));
     return raw;
 }
 
 // Appends a new bucket for the node (declared size: the raw size unless given).
 void replace_bucket(Bytes& f, int handle, const Bytes& raw, int declared = -1)
 {
-    uLongf packed = compressBound(static_cast<uLong>(raw.size()));
+    int packed = static_cast<int>(compressBound(static_cast<uLong>(raw.size())));
     Bytes z(packed);
-    ASSERT_EQ(compress(z.data(), &packed, raw.data(), static_cast<uLong>(raw.size())), Z_OK);
+    ASSERT_TRUE(zlib_compress(raw.data(), static_cast<int>(raw.size()), z.data(), packed));
     size_t n = node_at(f, handle);
-    put_u32(f, n, static_cast<unsigned int>(f.size()));
-    put_u16(f, n + 4, static_cast<unsigned int>(packed + 2));
-    f.push_back(0);
-    f.push_back(0);
-    put_u16(f, f.size() - 2, static_cast<unsigned int>(declared >= 0 ? declared : raw.size()));
+    put_u32(f, n + xrqt::NODE_BUCKET_OFFSET, static_cast<unsigned int>(f.size()));
+    put_u16(f, n + xrqt::NODE_BUCKET_LENGTH, static_cast<unsigned int>(packed + xrqt::BUCKET_SIZE_WORD));
+    f.resize(f.size() + xrqt::BUCKET_SIZE_WORD);
+    put_u16(f, f.size() - xrqt::BUCKET_SIZE_WORD, static_cast<unsigned int>(declared >= 0 ? declared : raw.size()));
     f.insert(f.end(), z.begin(), z.begin() + packed);
 }
 
@@ -164,15 +173,15 @@ TEST(SimpleGeomStorage, OpenChecksTheHeader)
     } cases[] = {
         {"as written", 0, {}, true},
         {"magic", 0, {'X', 'R', 'Q', 'X'}, false},
-        {"version 0x10008", 4, {0x08, 0x00, 0x01, 0x00}, false},
-        {"version 0x10003", 4, {0x03, 0x00, 0x01, 0x00}, false},
-        {"kind 6", 8, {6, 0, 0, 0}, false},
-        {"kind 0", 8, {0, 0, 0, 0}, false},
-        {"inner region not whole nodes", 16, {25, 0, 0, 0}, false},
-        {"node table past the end", 12, {0, 0, 0, 1}, false},
-        {"aux width 3", 36, {3}, false},
-        {"type width 3", 39, {3}, false},
-        {"mixed without ids", 41, {0}, false},
+        {"version 0x10008", xrqt::OFF_VERSION, {0x08, 0x00, 0x01, 0x00}, false},
+        {"version 0x10003", xrqt::OFF_VERSION, {0x03, 0x00, 0x01, 0x00}, false},
+        {"kind 6", xrqt::OFF_KIND, {6, 0, 0, 0}, false},
+        {"kind 0", xrqt::OFF_KIND, {0, 0, 0, 0}, false},
+        {"inner region not whole nodes", xrqt::OFF_INNER_SIZE, {25, 0, 0, 0}, false},
+        {"node table past the end", xrqt::OFF_TREE_SIZE, {0, 0, 0, 1}, false},
+        {"aux width 3", xrqt::OFF_CODING + xrqt::coding::AUX_WIDTH, {3}, false},
+        {"type width 3", xrqt::OFF_CODING + xrqt::coding::TYPE_WIDTH, {3}, false},
+        {"mixed without ids", xrqt::OFF_CODING + xrqt::coding::FLAGS, {0}, false},
     };
     for (const Case& c : cases) {
         Bytes f = good;
@@ -199,7 +208,7 @@ TEST(SimpleGeomStorage, HeaderFields)
     XrGeomFileOptions o;
     o.name = "pb";
     Bytes f = build_file(items, o);
-    EXPECT_EQ(std::string(f.begin() + 171, f.begin() + 173), "pb");
+    EXPECT_EQ(std::string(f.begin() + xrqt::OFF_NAME, f.begin() + xrqt::OFF_NAME + 2), "pb");
     std::unique_ptr<XrSimpleGeomStorage> s(open_bytes(f));
     ASSERT_NE(s, nullptr);
     EXPECT_STREQ(s->get_name().c_str(), L"pb");
@@ -221,10 +230,14 @@ TEST(SimpleGeomStorage, Version10004)
     o.bucket_bytes = 512;
     o.name = "old";
     Bytes f = build_file(items, o);
-    ASSERT_GT(f.size(), 85u);
-    EXPECT_EQ(std::string(f.begin() + 43, f.begin() + 46), "old") << "no format table: the name at 43";
+    const size_t tree = xrqt::HEADER_SIZE_NO_TABLE;
+    ASSERT_GT(f.size(), tree);
+    EXPECT_EQ(std::string(f.begin() + xrqt::OFF_NAME_NO_TABLE, f.begin() + xrqt::OFF_NAME_NO_TABLE + 3), "old")
+        << "no format table: the name at 43";
     // The root node at 85: its bucket lies behind the node table.
-    EXPECT_EQ(xr_get_u32(f.data() + 85 + 0) == 0 || xr_get_u32(f.data() + 85) >= 85 + xr_get_u32(f.data() + 12), true);
+    EXPECT_EQ(get_u32_le(f.data() + tree) == 0 ||
+                  get_u32_le(f.data() + tree) >= tree + get_u32_le(f.data() + xrqt::OFF_TREE_SIZE),
+              true);
     std::unique_ptr<XrSimpleGeomStorage> s(open_bytes(f));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->get_version(), 0x10004);
@@ -236,10 +249,9 @@ TEST(SimpleGeomStorage, Version10004)
     one[0].kind = XrGeomStorage::RecPoint;
     one[0].text.clear();
     Bytes g = build_file(one, o);
-    uLongf size = xr_get_u16(g.data() + xr_get_u32(g.data() + 85));
-    Bytes raw(size);
-    uncompress(raw.data(), &size, g.data() + xr_get_u32(g.data() + 85) + 2, xr_get_u16(g.data() + 89) - 2);
-    EXPECT_EQ(xr_get_u32(raw.data()) & 0x3FFFFFFF, static_cast<unsigned int>(one[0].id));
+    Bytes raw = read_bucket(g, 0, tree);
+    ASSERT_GE(raw.size(), xrqt::ID_SIZE);
+    EXPECT_EQ(get_u32_le(raw.data()) & 0x3FFFFFFF, static_cast<unsigned int>(one[0].id));
 }
 
 // The acceptance test: rectangle queries agree with a brute-force filter.
@@ -543,7 +555,7 @@ TEST(SimpleGeomStorage, DamagedBuckets)
     }
     // The bucket beyond the end of the file.
     Bytes f = good;
-    put_u32(f, node_at(f, 0), static_cast<unsigned int>(f.size() - 3));
+    put_u32(f, node_at(f, 0) + xrqt::NODE_BUCKET_OFFSET, static_cast<unsigned int>(f.size() - 3));
     std::unique_ptr<XrSimpleGeomStorage> s(open_bytes(f));
     XrGeomCursor::Status status = XrGeomCursor::OK;
     query(*s, nullptr, 0, &status);
@@ -560,7 +572,7 @@ TEST(SimpleGeomStorage, DamagedNodeTables)
     int parent = -1, child = -1, slot = -1;
     for (int h = 1; h < inner_count(good) && parent < 0; ++h) { // 0 cannot be named as a child
         for (int q = 0; q < 4; ++q) {
-            int c = static_cast<int>(xr_get_u16(good.data() + node_at(good, h) + 18 + 2 * q));
+            int c = static_cast<int>(get_u16_le(good.data() + node_at(good, h) + xrqt::INNER_CHILDREN + 2 * q));
             if (c > 0 && c < inner_count(good)) {
                 parent = h;
                 child = c;
@@ -574,12 +586,17 @@ TEST(SimpleGeomStorage, DamagedNodeTables)
         const char* what;
         std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"a cycle", [&](Bytes& f) { put_u16(f, node_at(f, child) + 18, static_cast<unsigned int>(parent)); }},
+        {"a cycle",
+         [&](Bytes& f) { put_u16(f, node_at(f, child) + xrqt::INNER_CHILDREN, static_cast<unsigned int>(parent)); }},
         {"a node met twice",
-         [&](Bytes& f) { put_u16(f, node_at(f, parent) + 18 + 2 * ((slot + 1) % 4), static_cast<unsigned int>(child)); }},
-        {"a child beyond the table", [&](Bytes& f) { put_u16(f, node_at(f, parent) + 18 + 2 * slot, 0xFFFF); }},
+         [&](Bytes& f) {
+             put_u16(f, node_at(f, parent) + xrqt::INNER_CHILDREN + 2 * ((slot + 1) % 4),
+                     static_cast<unsigned int>(child));
+         }},
+        {"a child beyond the table",
+         [&](Bytes& f) { put_u16(f, node_at(f, parent) + xrqt::INNER_CHILDREN + 2 * slot, 0xFFFF); }},
         {"a leaf with a bad parent",
-         [&](Bytes& f) { put_u16(f, node_at(f, node_count(f) - 1) + 6, 0x7FFF); }},
+         [&](Bytes& f) { put_u16(f, node_at(f, node_count(f) - 1) + xrqt::LEAF_PARENT, 0x7FFF); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -598,7 +615,7 @@ TEST(BlockCache, LeastRecentlyUsedEviction)
     const int MiB = 1 << 20;
     Cache cache(4 * MiB);
     const void* owner = &cache;
-    auto block = [](int n) { return new BYTE[n]; };
+    auto block = [](int n) { return std::make_unique<BYTE[]>(n); };
     for (std::uint32_t i = 0; i < 4; ++i)
         ASSERT_TRUE(cache.insert_block(owner, i, 10, block(MiB / 2), MiB / 2, nullptr, 0));
     EXPECT_EQ(cache.get_used(), 2 * MiB);
@@ -626,7 +643,8 @@ TEST(BlockCache, AgeingDropsBlocksNotUsedSinceTheLastRound)
     Cache cache(1 << 20);
     const void* owner = &cache;
     for (std::uint32_t i = 0; i < 3; ++i)
-        cache.insert_block(owner, i, 1, new BYTE[10], 10, new XrGeomSideEntry[1], sizeof(XrGeomSideEntry));
+        cache.insert_block(owner, i, 1, std::make_unique<BYTE[]>(10), 10, std::make_unique<XrGeomSideEntry[]>(1),
+                           sizeof(XrGeomSideEntry));
     for (int i = 0; i < 3; ++i)
         cache.age(false); // first round: sets the threshold only
     EXPECT_EQ(cache.get_block_count(), 3);

@@ -9,6 +9,7 @@
 
 #include "common/container/xr_bytearray.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/storage/xr_gdifflayout.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/gdiff_writer.h"
@@ -64,7 +65,11 @@ TEST_P(GdiffApply, Result)
     EXPECT_EQ(std::string(out.begin(), out.end()), c.expected) << c.what;
 }
 
-const Bytes header = {0xD1, 0xFF, 0xD1, 0xFF, 0x04};
+const Bytes header = [] {
+    Bytes b(std::begin(xr_gdiff_layout::MAGIC), std::end(xr_gdiff_layout::MAGIC));
+    b.push_back(xr_gdiff_layout::FORMAT_VERSION);
+    return b;
+}();
 
 Bytes with_header(const Bytes& tail)
 {

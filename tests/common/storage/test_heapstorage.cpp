@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "common/misc/xr_path_resolver.h"
+#include "common/container/xr_bytes.h"
+#include "common/storage/xr_heapstoragelayout.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
 
@@ -17,15 +19,16 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
+using namespace xr_heap_layout;
+
 std::uint32_t u32_at(const Bytes& b, std::size_t off)
 {
-    return b[off] | b[off + 1] << 8 | b[off + 2] << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
+    return xr_bytes::get_u32_le(b.data() + off);
 }
 
 void put_u32(Bytes& b, std::size_t off, std::uint32_t v)
 {
-    for (int i = 0; i < 4; ++i)
-        b[off + i] = static_cast<BYTE>(v >> (8 * i));
+    xr_bytes::put_u32_le(b.data() + off, v);
 }
 
 class HeapStorageTest : public ::testing::Test {
@@ -110,11 +113,11 @@ TEST_F(HeapStorageTest, AllocateFreeReopenCompact)
     EXPECT_EQ(id2, 2u);
     Bytes f = file();
     ASSERT_EQ(f.size(), 100u);
-    EXPECT_EQ(u32_at(f, 8), 50u);       // used head: the newest block
-    EXPECT_EQ(u32_at(f, 50 + 12), 20u); // its next: block 1
-    EXPECT_EQ(u32_at(f, 20 + 16), 50u); // and back
-    EXPECT_EQ(u32_at(f, 20 + 4), 10u);
-    EXPECT_EQ(u32_at(f, 50 + 4), 30u);
+    EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 50u);  // used head: the newest block
+    EXPECT_EQ(u32_at(f, 50 + BLK_NEXT), 20u); // its next: block 1
+    EXPECT_EQ(u32_at(f, 20 + BLK_PREV), 50u); // and back
+    EXPECT_EQ(u32_at(f, 20 + BLK_CAPACITY), 10u);
+    EXPECT_EQ(u32_at(f, 50 + BLK_CAPACITY), 30u);
     Bytes payload(30);
     for (int i = 0; i < 30; ++i)
         payload[i] = static_cast<BYTE>('a' + i % 26);
@@ -126,16 +129,16 @@ TEST_F(HeapStorageTest, AllocateFreeReopenCompact)
     EXPECT_EQ(heap->get_block_size(1), 0u);
     EXPECT_EQ(heap->get_block_size(2), 30u);
     f = file();
-    EXPECT_EQ(u32_at(f, 20), 0u);  // block 20 is free
-    EXPECT_EQ(u32_at(f, 12), 20u); // the free head
-    EXPECT_EQ(u32_at(f, 8), 50u);
+    EXPECT_EQ(u32_at(f, 20 + BLK_ID), 0u);    // block 20 is free
+    EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 20u); // the free head
+    EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 50u);
 
     ASSERT_EQ(heap->compact(), XrHeapStorage::OK);
     f = file();
     ASSERT_EQ(f.size(), 70u);
-    EXPECT_EQ(u32_at(f, 20), 2u);
-    EXPECT_EQ(u32_at(f, 8), 20u);
-    EXPECT_EQ(u32_at(f, 12), 0u);
+    EXPECT_EQ(u32_at(f, 20 + BLK_ID), 2u);
+    EXPECT_EQ(u32_at(f, HDR_USED_HEAD), 20u);
+    EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 0u);
     EXPECT_EQ(block_data(*heap, 2), payload);
     heap = make();
     ASSERT_EQ(heap->open(false), XrHeapStorage::OK);
@@ -191,9 +194,9 @@ TEST_F(HeapStorageTest, FreeBlocksAreReusedUnlessAppendOnly)
         Bytes f = file();
         if (mode == 0) {
             EXPECT_EQ(f.size(), size);   // the free block at 20 took it
-            EXPECT_EQ(u32_at(f, 20), 3u);
-            EXPECT_EQ(u32_at(f, 24), 10u); // keeps its capacity
-            EXPECT_EQ(u32_at(f, 12), 0u);  // the free list is empty again
+            EXPECT_EQ(u32_at(f, 20 + BLK_ID), 3u);
+            EXPECT_EQ(u32_at(f, 20 + BLK_CAPACITY), 10u); // keeps its capacity
+            EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 0u);        // the free list is empty again
         } else {
             EXPECT_EQ(f.size(), size + 24);
         }
@@ -223,8 +226,8 @@ TEST_F(HeapStorageTest, Reallocate)
     ASSERT_EQ(heap->reallocate_block(1, 40), XrHeapStorage::OK);
     Bytes f = file();
     EXPECT_EQ(f.size(), size + 4 + 60);
-    EXPECT_EQ(u32_at(f, 20), 0u);
-    EXPECT_EQ(u32_at(f, 12), 20u);
+    EXPECT_EQ(u32_at(f, 20 + BLK_ID), 0u);
+    EXPECT_EQ(u32_at(f, HDR_FREE_HEAD), 20u);
     EXPECT_EQ(text(*heap, 1).substr(0, 5), "first");
     EXPECT_EQ(heap->get_block_size(1), 40u);
 
@@ -278,7 +281,7 @@ TEST_F(HeapStorageTest, RootValue)
     EXPECT_EQ(heap->get_root(), 2u);
     ASSERT_EQ(heap->free_block(2), XrHeapStorage::OK);
     EXPECT_EQ(heap->get_root(), 0u);
-    EXPECT_EQ(u32_at(file(), 16), 0u);
+    EXPECT_EQ(u32_at(file(), HDR_ROOT), 0u);
 }
 
 TEST_F(HeapStorageTest, Recreate)
@@ -324,25 +327,26 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HeapStorageDamage,
     ::testing::Values(
         DamageCase{"bad magic", [](Bytes& f) { f[3] = 'X'; }, XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"version 2", [](Bytes& f) { f[4] = 2; }, XrHeapStorage::BAD_VERSION},
+        DamageCase{"version 2", [](Bytes& f) { f[HDR_VERSION] = 2; }, XrHeapStorage::BAD_VERSION},
         DamageCase{"short header", [](Bytes& f) { f.resize(12); }, XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"cycle back to the head", [](Bytes& f) { put_u32(f, 20 + 12, 70); },
+        DamageCase{"cycle back to the head", [](Bytes& f) { put_u32(f, 20 + BLK_NEXT, 70); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"block points at itself", [](Bytes& f) { put_u32(f, 45 + 12, 45); },
+        DamageCase{"block points at itself", [](Bytes& f) { put_u32(f, 45 + BLK_NEXT, 45); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"next past the end", [](Bytes& f) { put_u32(f, 45 + 12, 0xFFFFFF00u); },
+        DamageCase{"next past the end", [](Bytes& f) { put_u32(f, 45 + BLK_NEXT, 0xFFFFFF00u); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"next inside the file header", [](Bytes& f) { put_u32(f, 45 + 12, 4); },
+        DamageCase{"next inside the file header", [](Bytes& f) { put_u32(f, 45 + BLK_NEXT, 4); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"used head past the end", [](Bytes& f) { put_u32(f, 8, 90); }, XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"capacity past the end", [](Bytes& f) { put_u32(f, 70 + 4, 0xFFFFFFF0u); },
+        DamageCase{"used head past the end", [](Bytes& f) { put_u32(f, HDR_USED_HEAD, 90); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"length above capacity", [](Bytes& f) { put_u32(f, 45 + 8, 6); },
+        DamageCase{"capacity past the end", [](Bytes& f) { put_u32(f, 70 + BLK_CAPACITY, 0xFFFFFFF0u); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"id used twice", [](Bytes& f) { put_u32(f, 45, 1); }, XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"free block in the used list", [](Bytes& f) { put_u32(f, 45, 0); },
+        DamageCase{"length above capacity", [](Bytes& f) { put_u32(f, 45 + BLK_LENGTH, 6); },
                    XrHeapStorage::NOT_HEAP_STORAGE},
-        DamageCase{"previous link wrong", [](Bytes& f) { put_u32(f, 20 + 16, 70); },
+        DamageCase{"id used twice", [](Bytes& f) { put_u32(f, 45 + BLK_ID, 1); }, XrHeapStorage::NOT_HEAP_STORAGE},
+        DamageCase{"free block in the used list", [](Bytes& f) { put_u32(f, 45 + BLK_ID, 0); },
+                   XrHeapStorage::NOT_HEAP_STORAGE},
+        DamageCase{"previous link wrong", [](Bytes& f) { put_u32(f, 20 + BLK_PREV, 70); },
                    XrHeapStorage::NOT_HEAP_STORAGE}));
 
 TEST_F(HeapStorageTest, DamagedBlockChainStopsCompact)
@@ -354,7 +358,7 @@ TEST_F(HeapStorageTest, DamagedBlockChainStopsCompact)
         ASSERT_EQ(heap->free_block(1), XrHeapStorage::OK);
     }
     Bytes f = file();
-    put_u32(f, 20 + 4, 1000); // the free block claims more than the file holds
+    put_u32(f, 20 + BLK_CAPACITY, 1000); // the free block claims more than the file holds
     set_file(f);
     auto heap = make();
     ASSERT_EQ(heap->open(false), XrHeapStorage::OK); // free blocks are not walked on open

@@ -7,7 +7,9 @@
 #include <string>
 #include <unistd.h>
 
+#include "common/container/xr_bytes.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatalayout.h"
 
 namespace {
 
@@ -16,7 +18,7 @@ std::string g_folder;
 void remove_files()
 {
     std::remove((g_folder + "/index").c_str());
-    std::remove((g_folder + "/index.data").c_str());
+    std::remove((g_folder + "/index" + SSGEO_DATA_SUFFIX).c_str());
     rmdir(g_folder.c_str());
 }
 
@@ -61,12 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 2)
         return 0;
-    std::size_t index_size = static_cast<std::size_t>(data[0] | data[1] << 8);
+    std::size_t index_size = xr_bytes::get_u16_le(data);
     if (index_size > size - 2)
         index_size = size - 2;
     const std::string& name = index_name();
     write_file(name, data + 2, index_size);
-    write_file(name + ".data", data + 2 + index_size, size - 2 - index_size);
+    write_file(name + SSGEO_DATA_SUFFIX, data + 2 + index_size, size - 2 - index_size);
 
     SSGeoDataSearcher* searcher = create_geo_data_searcher();
     if (searcher->open(name.c_str()) == SSGEO_OK) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,7 +15,10 @@
 #include <tuple>
 #include <vector>
 
+#include "common/container/xr_bytearray.h"
+#include "common/container/xr_bytes.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatalayout.h"
 #include "tools/mapgen/qt_index.h"
 
 using QtPoint = QtIndexPoint;
@@ -129,15 +131,19 @@ inline std::vector<QtPoint> qt_random_points(std::size_t count, const SSRect& ar
     return points;
 }
 
+inline const BYTE* qt_bytes(const std::string& s, std::size_t at)
+{
+    return reinterpret_cast<const BYTE*>(s.data()) + at;
+}
+
 inline std::uint32_t qt_u32(const std::string& s, std::size_t at)
 {
-    const auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + i])); };
-    return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
+    return xr_bytes::get_u32_le(qt_bytes(s, at));
 }
 
 inline std::uint32_t qt_u16(const std::string& s, std::size_t at)
 {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+    return xr_bytes::get_u16_le(qt_bytes(s, at));
 }
 
 // One node of the files, decoded by walking the node table and reading the
@@ -163,9 +169,9 @@ struct QtFiles {
 inline QtFiles qt_decode(const std::string& index, const std::string& data)
 {
     QtFiles files;
-    EXPECT_GE(index.size(), 20u);
-    EXPECT_EQ(index.size() % 4, 0u);
-    if (index.size() < 20)
+    EXPECT_GE(index.size(), SSGEO_INDEX_HEADER + SSGEO_WORD_SIZE);
+    EXPECT_EQ(index.size() % SSGEO_WORD_SIZE, 0u);
+    if (index.size() < SSGEO_INDEX_HEADER + SSGEO_WORD_SIZE)
         return files;
     for (int i = 0; i < 4; ++i)
         files.area[i] = static_cast<std::int32_t>(qt_u32(index, 4 * i));
@@ -175,7 +181,7 @@ inline QtFiles qt_decode(const std::string& index, const std::string& data)
     while (size < extent)
         size = size * 2 + 1;
 
-    std::size_t word_at = 16;
+    std::size_t word_at = SSGEO_INDEX_HEADER;
     std::size_t pos = 0;
     // Pre-order walk with an explicit recursion on the table.
     struct Walker {
@@ -187,25 +193,25 @@ inline QtFiles qt_decode(const std::string& index, const std::string& data)
         void node(int depth, std::uint64_t x0, std::uint64_t y0, std::uint64_t x1, std::uint64_t y1)
         {
             ASSERT_LT(word_at, index.size());
-            ASSERT_LE(pos + 4, data.size());
+            ASSERT_LE(pos + SSGEO_WORD_SIZE, data.size());
             QtNode n;
             n.word = qt_u32(index, word_at);
-            word_at += 4;
+            word_at += SSGEO_WORD_SIZE;
             n.record = pos;
             n.depth = depth;
             n.x0 = x0, n.y0 = y0, n.x1 = x1, n.y1 = y1;
-            EXPECT_EQ(n.word & 0x0FFFFFFFu, pos >> 4) << "node word's data offset";
+            EXPECT_EQ(n.word & SSGEO_OFFSET_MASK, pos / SSGEO_DATA_ALIGN) << "node word's data offset";
             n.count_word = qt_u32(data, pos);
-            pos += 4;
-            const unsigned flags = n.word >> 28;
-            EXPECT_EQ((n.count_word & 0x80000000u) != 0, flags != 0) << "inner bit";
+            pos += SSGEO_WORD_SIZE;
+            const unsigned flags = geo_node_flags(n.word);
+            EXPECT_EQ((n.count_word & SSGEO_INNER_NODE) != 0, flags != 0) << "inner bit";
             const std::size_t at = files.nodes.size();
             files.nodes.push_back(n);
             if (flags != 0) {
                 const std::uint64_t half = (x1 - x0 + 1) / 2;
                 std::uint32_t below = 0;
                 for (unsigned q = 0; q < 4; ++q) {
-                    if (!(flags & (8u >> q)))
+                    if (!(flags & geo_quarter_flag(q)))
                         continue;
                     const std::uint64_t cx0 = (q & 1) ? x0 + half : x0;
                     const std::uint64_t cx1 = (q & 1) ? x1 : x1 - half;
@@ -215,9 +221,9 @@ inline QtFiles qt_decode(const std::string& index, const std::string& data)
                     node(depth + 1, cx0, cy0, cx1, cy1);
                     if (::testing::Test::HasFatalFailure())
                         return;
-                    below += files.nodes[child].count_word & 0x7FFFFFFFu;
+                    below += files.nodes[child].count_word & ~SSGEO_INNER_NODE;
                 }
-                EXPECT_EQ(below, n.count_word & 0x7FFFFFFFu) << "subtree count";
+                EXPECT_EQ(below, n.count_word & ~SSGEO_INNER_NODE) << "subtree count";
                 return;
             }
             leaf(files.nodes[at]);
@@ -233,22 +239,22 @@ inline QtFiles qt_decode(const std::string& index, const std::string& data)
             std::uint32_t x = 0, y = 0;
             while (n.points.size() < count) {
                 // Parse what the blocks so far hold.
-                while (n.points.size() < count && raw.size() - used >= 10 &&
-                       raw.size() - used >= 10 + qt_u16(raw, used + 8)) {
-                    const std::uint32_t len = qt_u16(raw, used + 8);
+                while (n.points.size() < count && raw.size() - used >= SSGEO_POINT_HEADER &&
+                       raw.size() - used >= SSGEO_POINT_HEADER + qt_u16(raw, used + SSGEO_POINT_LENGTH)) {
+                    const std::uint32_t len = qt_u16(raw, used + SSGEO_POINT_LENGTH);
                     x = n.points.empty() ? qt_u32(raw, used) : x + qt_u32(raw, used);
                     y = n.points.empty() ? qt_u32(raw, used + 4) : y + qt_u32(raw, used + 4);
                     n.points.push_back(QtPoint{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
-                                               raw.substr(used + 10, len)});
-                    used += 10 + len;
+                                               raw.substr(used + SSGEO_POINT_HEADER, len)});
+                    used += SSGEO_POINT_HEADER + len;
                 }
                 if (n.points.size() == count)
                     break;
-                ASSERT_LE(pos + 4, data.size());
+                ASSERT_LE(pos + SSGEO_BLOCK_HEADER, data.size());
                 const std::uint32_t raw_len = qt_u16(data, pos) + 1;
                 const std::uint32_t stored = qt_u16(data, pos + 2) + 1;
-                pos += 4;
-                ASSERT_LE(raw_len, 32768u);
+                pos += SSGEO_BLOCK_HEADER;
+                ASSERT_LE(raw_len, SSGEO_BLOCK_SIZE);
                 ASSERT_LE(stored, raw_len);
                 ASSERT_LE(pos + stored, data.size());
                 n.blocks.emplace_back(raw_len, stored);
@@ -256,17 +262,16 @@ inline QtFiles qt_decode(const std::string& index, const std::string& data)
                     raw.append(data, pos, raw_len);
                 } else {
                     std::string out(raw_len, '\0');
-                    uLongf out_len = raw_len;
-                    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &out_len,
-                                         reinterpret_cast<const Bytef*>(data.data() + pos), stored),
-                              Z_OK);
-                    ASSERT_EQ(out_len, raw_len);
+                    int out_len = static_cast<int>(raw_len);
+                    ASSERT_TRUE(zlib_uncompress(qt_bytes(data, pos), static_cast<int>(stored),
+                                                reinterpret_cast<BYTE*>(out.data()), out_len));
+                    ASSERT_EQ(static_cast<std::uint32_t>(out_len), raw_len);
                     raw += out;
                 }
                 pos += stored;
             }
             EXPECT_EQ(used, raw.size()) << "leaf blocks end with the last point";
-            while (pos % 16 != 0) {
+            while (pos % SSGEO_DATA_ALIGN != 0) {
                 ASSERT_LT(pos, data.size());
                 EXPECT_EQ(data[pos], '\0') << "padding";
                 ++pos;

@@ -23,7 +23,7 @@ protected:
     {
     }
 
-    QtFiles decode() { return qt_decode(qt_read_file(index), qt_read_file(index + ".data")); }
+    QtFiles decode() { return qt_decode(qt_read_file(index), qt_read_file(index + SSGEO_DATA_SUFFIX)); }
 
     std::vector<std::string> listing(const std::string& dir)
     {
@@ -54,7 +54,7 @@ TEST_F(QtBuilderTest, IndexWithoutPointsHoldsHeaderRootWordAndZeroCount)
 {
     ASSERT_EQ(write_qt_index(index, temp_dir, SSRect{-5, 7, 100, 50}, {}), SSGEO_OK);
     const std::string idx = qt_read_file(index);
-    const std::string data = qt_read_file(index + ".data");
+    const std::string data = qt_read_file(index + SSGEO_DATA_SUFFIX);
     ASSERT_EQ(idx.size(), 20u);
     EXPECT_EQ(static_cast<std::int32_t>(qt_u32(idx, 0)), -5);
     EXPECT_EQ(qt_u32(idx, 4), 7u);
@@ -82,7 +82,7 @@ TEST_F(QtBuilderTest, AreaIsNormalisedAndRootWordCarriesQuarterFlags)
     // The first leaf follows the root's count word; the next one starts
     // after the padding.
     EXPECT_EQ(files.nodes[1].record, 4u);
-    EXPECT_EQ(files.nodes[2].record % 16, 0u);
+    EXPECT_EQ(files.nodes[2].record % SSGEO_DATA_ALIGN, 0u);
 }
 
 TEST_F(QtBuilderTest, SinglePointAreaHasSizeOneAndOneCellQuarters)
@@ -90,7 +90,7 @@ TEST_F(QtBuilderTest, SinglePointAreaHasSizeOneAndOneCellQuarters)
     ASSERT_EQ(write_qt_index(index, temp_dir, SSRect{5, 5, 5, 5}, {{5, 5, "only"}}), SSGEO_OK);
     const QtFiles files = decode();
     ASSERT_EQ(files.nodes.size(), 2u);
-    EXPECT_EQ(files.nodes[0].word >> 28, 8u);
+    EXPECT_EQ(geo_node_flags(files.nodes[0].word), 8u);
     EXPECT_EQ(files.nodes[1].x0, 0u);
     EXPECT_EQ(files.nodes[1].x1, 0u);
     EXPECT_EQ(files.nodes[1].points, (std::vector<QtPoint>{{0, 0, "only"}}));
@@ -146,7 +146,7 @@ TEST_F(QtBuilderTest, LeafSplitBoundaryIs512Points)
     ASSERT_EQ(write_qt_index(index, temp_dir, AREA, corner_points(512)), SSGEO_OK);
     QtFiles files = decode();
     ASSERT_EQ(files.nodes.size(), 2u);
-    EXPECT_EQ(files.nodes[1].word >> 28, 0u);
+    EXPECT_EQ(geo_node_flags(files.nodes[1].word), 0u);
     EXPECT_EQ(files.nodes[1].count_word, 512u);
 
     ASSERT_EQ(write_qt_index(index, temp_dir, AREA, corner_points(513)), SSGEO_OK);
@@ -154,7 +154,7 @@ TEST_F(QtBuilderTest, LeafSplitBoundaryIs512Points)
     ASSERT_GT(files.nodes.size(), 2u);
     EXPECT_EQ(files.nodes[1].count_word, 0x80000000u | 513u);
     for (const QtNode& n : files.nodes) {
-        if ((n.word >> 28) == 0) {
+        if (geo_node_flags(n.word) == 0) {
             EXPECT_LE(n.count_word, 512u);
         }
     }
@@ -186,7 +186,7 @@ TEST_F(QtBuilderTest, LeavesAreSortedByYThenXAndLieInTheirCells)
     const QtFiles files = decode();
     std::size_t leaves = 0;
     for (const QtNode& n : files.nodes) {
-        if ((n.word >> 28) != 0)
+        if (geo_node_flags(n.word) != 0)
             continue;
         ++leaves;
         EXPECT_LE(n.points.size(), 512u);
@@ -250,11 +250,11 @@ TEST_F(QtBuilderTest, FileAndMemorySplitsWriteTheSameFiles)
         ASSERT_EQ(write_qt_index(index, temp_dir, AREA, points, limit), SSGEO_OK);
         if (index_bytes.empty()) {
             index_bytes = qt_read_file(index);
-            data_bytes = qt_read_file(index + ".data");
+            data_bytes = qt_read_file(index + SSGEO_DATA_SUFFIX);
             decode();
         } else {
             EXPECT_TRUE(qt_read_file(index) == index_bytes);
-            EXPECT_TRUE(qt_read_file(index + ".data") == data_bytes);
+            EXPECT_TRUE(qt_read_file(index + SSGEO_DATA_SUFFIX) == data_bytes);
         }
     }
 }
@@ -263,13 +263,13 @@ TEST_F(QtBuilderTest, LeafSortBeyondTheBudgetFailsAndKeepsTheOldIndex)
 {
     ASSERT_EQ(write_qt_index(index, temp_dir, AREA, corner_points(10)), SSGEO_OK);
     const std::string old_index = qt_read_file(index);
-    const std::string old_data = qt_read_file(index + ".data");
+    const std::string old_data = qt_read_file(index + SSGEO_DATA_SUFFIX);
 
     // 3000 points of one cell need 36000 bytes to sort.
     std::vector<QtPoint> points(3000, QtPoint{7, 7, "same"});
     EXPECT_EQ(write_qt_index(index, temp_dir, AREA, points, 20000), SSGEO_NO_MEMORY);
     EXPECT_TRUE(qt_read_file(index) == old_index);
-    EXPECT_TRUE(qt_read_file(index + ".data") == old_data);
+    EXPECT_TRUE(qt_read_file(index + SSGEO_DATA_SUFFIX) == old_data);
     EXPECT_EQ(listing(fs::path(index).parent_path().string()),
               (std::vector<std::string>{"layer.idx", "layer.idx.data"}));
     EXPECT_TRUE(listing(temp_dir).empty());
@@ -302,7 +302,7 @@ TEST_F(QtBuilderTest, FullDiskDuringOutputKeepsTheOldIndex)
 {
     ASSERT_EQ(write_qt_index(index, temp_dir, AREA, corner_points(10)), SSGEO_OK);
     const std::string old_index = qt_read_file(index);
-    const std::string old_data = qt_read_file(index + ".data");
+    const std::string old_data = qt_read_file(index + SSGEO_DATA_SUFFIX);
 
     // Scattered points with incompressible payloads: the data file outgrows
     // the work files (88000 bytes of payload records, 48000 of entries).
@@ -323,7 +323,7 @@ TEST_F(QtBuilderTest, FullDiskDuringOutputKeepsTheOldIndex)
     std::remove((index + ".check").c_str());
     std::remove((index + ".check.data").c_str());
     EXPECT_TRUE(qt_read_file(index) == old_index);
-    EXPECT_TRUE(qt_read_file(index + ".data") == old_data);
+    EXPECT_TRUE(qt_read_file(index + SSGEO_DATA_SUFFIX) == old_data);
     EXPECT_EQ(listing(root.dir() + "/map"), (std::vector<std::string>{"layer.idx", "layer.idx.data"}));
     EXPECT_TRUE(listing(temp_dir).empty());
 }
@@ -424,7 +424,8 @@ TEST_F(QtBuilderTest, TwoBuildersAtOnceKeepTheirPoints)
     builders[0]->release();
     builders[1]->release();
     EXPECT_EQ(qt_sorted(qt_file_order(decode())), qt_sorted(a));
-    EXPECT_EQ(qt_sorted(qt_file_order(qt_decode(qt_read_file(other), qt_read_file(other + ".data")))), qt_sorted(b));
+    EXPECT_EQ(qt_sorted(qt_file_order(qt_decode(qt_read_file(other), qt_read_file(other + SSGEO_DATA_SUFFIX)))),
+              qt_sorted(b));
 }
 
 TEST_F(QtBuilderTest, WithoutIndexNameSplitsButWritesNothing)

@@ -105,7 +105,7 @@ TEST_F(QtAcceptanceTest, RandomQueriesEqualBruteForce)
 
 TEST_F(QtAcceptanceTest, WholeAreaComesInFileOrder)
 {
-    const QtFiles files = qt_decode(qt_read_file(s_index), qt_read_file(s_index + ".data"));
+    const QtFiles files = qt_decode(qt_read_file(s_index), qt_read_file(s_index + SSGEO_DATA_SUFFIX));
     const std::vector<QtPoint> all = qt_query(searcher, EVERYWHERE);
     EXPECT_TRUE(all == qt_file_order(files));
     EXPECT_EQ(qt_sorted(all), qt_sorted(s_points));
@@ -300,7 +300,7 @@ TEST_F(QtSearcherTest, OpenFailures)
         if (!c.index.empty())
             qt_write_file(name, c.index);
         if (c.data)
-            qt_write_file(name + ".data", qt_read_file(index + ".data"));
+            qt_write_file(name + SSGEO_DATA_SUFFIX, qt_read_file(index + SSGEO_DATA_SUFFIX));
         SSGeoDataSearcher* s = create_geo_data_searcher();
         EXPECT_EQ(s->open(name.c_str()), c.status);
         SSPointCursor* cursor = s->query(EVERYWHERE, nullptr);
@@ -327,7 +327,7 @@ protected:
         points = qt_random_points(3000, area, 8, 30);
         ASSERT_EQ(write_qt_index(index, temp_dir, area, points), SSGEO_OK);
         good_index = qt_read_file(index);
-        good_data = qt_read_file(index + ".data");
+        good_data = qt_read_file(index + SSGEO_DATA_SUFFIX);
         files = qt_decode(good_index, good_data);
         ASSERT_GT(files.nodes.size(), 8u);
     }
@@ -338,7 +338,7 @@ protected:
     {
         const std::string name = root.dir() + "/map/damaged" + std::to_string(m_count++);
         qt_write_file(name, idx);
-        qt_write_file(name + ".data", data);
+        qt_write_file(name + SSGEO_DATA_SUFFIX, data);
         SSGeoDataSearcher* s = create_geo_data_searcher();
         std::vector<QtPoint> got;
         *end = s->open(name.c_str());
@@ -346,7 +346,7 @@ protected:
             got = qt_query(s, area, nullptr, end);
         s->release();
         std::remove(name.c_str());
-        std::remove((name + ".data").c_str());
+        std::remove((name + SSGEO_DATA_SUFFIX).c_str());
         return got;
     }
 
@@ -354,7 +354,7 @@ protected:
     std::size_t first_leaf() const
     {
         for (std::size_t i = 0; i < files.nodes.size(); ++i) {
-            if ((files.nodes[i].word >> 28) == 0)
+            if (geo_node_flags(files.nodes[i].word) == 0)
                 return i;
         }
         return 0;
@@ -362,8 +362,7 @@ protected:
 
     static void put_u32(std::string& s, std::size_t at, std::uint32_t v)
     {
-        for (int i = 0; i < 4; ++i)
-            s[at + i] = static_cast<char>(v >> (8 * i));
+        xr_bytes::put_u32_le(reinterpret_cast<BYTE*>(s.data()) + at, v);
     }
 
     std::vector<QtPoint> points;
@@ -376,9 +375,9 @@ protected:
 TEST_F(QtDamagedTest, DamageInOnePlaceEndsWith3)
 {
     const std::size_t leaf = first_leaf();
-    const std::size_t leaf_word = 16 + 4 * leaf;
+    const std::size_t leaf_word = SSGEO_INDEX_HEADER + SSGEO_WORD_SIZE * leaf;
     const std::size_t leaf_record = files.nodes[leaf].record;
-    const std::size_t block = leaf_record + 4;
+    const std::size_t block = leaf_record + SSGEO_WORD_SIZE;
     const std::uint32_t leaf_count = files.nodes[leaf].count_word;
 
     struct Case {
@@ -407,8 +406,7 @@ TEST_F(QtDamagedTest, DamageInOnePlaceEndsWith3)
     with_index("leaf word claiming children", leaf_word, files.nodes[leaf].word | 0xF0000000u);
     with_data("leaf count above its subtree", leaf_record, leaf_count + 100000);
     with_data("zero count below the root", leaf_record, 0);
-    with_data("raw block length over 32768", block, 0x0000FFFF | (good_data[block + 2] & 0xFF) << 16 |
-                                                        (good_data[block + 3] & 0xFF) << 24);
+    with_data("raw block length over 32768", block, 0x0000FFFF | qt_u16(good_data, block + 2) << 16);
     with_data("stored length above raw length", block, 0x00FF0000u | 0x00000010u);
     {
         Case c{"damaged zlib stream", good_index, good_data};
