@@ -77,6 +77,10 @@ public:
     XrProgress progress = nullptr;
     void* progress_data = nullptr;
     XrHash<int, unsigned char>* allowed_gids = nullptr;
+    // Set: minor roads (category 4 and above) are not entered from major
+    // ones (category 3 and below) unless either road has type 7. 0 at
+    // construction.
+    std::uint16_t major_road = 0;
 
     // Figures of the last find_route.
     std::int64_t get_route_cost() const { return route_cost; }
@@ -84,6 +88,10 @@ public:
     int get_attempts() const { return attempts; }
     int get_target_handle() const { return target_handle; }
     int get_start_handle() const { return start_handle; }
+    // Edges expanded by the last search (chain steps included).
+    int get_expanded_count() const { return expanded; }
+    // Whether the last attempt settled an edge in a direction (for tests).
+    bool was_settled(int handle, int direction) const;
 
     // Parts of the search, open for tests.
     std::int64_t edge_cost(const XrGraphAccessor2::XrEdgeData& edge, const XrCostTable& table) const;
@@ -101,7 +109,31 @@ private:
         int exit_dir = 0;
     };
 
+    // A connection kept while an edge is expanded.
+    struct XrCandidate {
+        int handle;   // without the direction bit
+        int dir;      // direction the target is travelled in
+        int turn;
+        bool wrong;   // a wrong-way connection (mode 2)
+        XrGraphAccessor2::XrEdgeData edge;
+    };
+
     bool search_route(const XrCostTable& table);
+    // The connections of an edge that pass the search's rules; settled
+    // counts those left out because their target is settled.
+    int collect_candidates(XrGraphAccessor2::XrEdgeData& cur, int dir, bool near_avoid, const int* passed,
+                           int num_passed, XrCandidate* out, int& settled);
+    std::int64_t transition_cost(std::int64_t cost, const XrGraphAccessor2::XrEdgeData& from,
+                                 const XrGraphAccessor2::XrEdgeData& to, int turn, bool wrong, int run_length,
+                                 const XrCostTable& table, int& prev_result);
+    // Whether a connection may be taken from an edge in the route's search,
+    // apart from the settled edges; used again to close the gaps of chains.
+    bool may_descend(const XrGraphAccessor2::XrEdgeData& cur, int target, bool near_avoid) const;
+    bool may_enter(const XrGraphAccessor2::XrEdgeData& cur, const XrGraphAccessor2::XrEdgeData& to, bool near_avoid);
+    // The edges between two route edges that a chain step passed without
+    // settling them: a depth-first walk of at most ten edges; out gets the
+    // edges in route order (handles with bit 11 for direction 1).
+    bool build_gaps(std::vector<int>& out, int from, int to, int direction);
     bool make_instruction(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
                           const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
     // Another road leaves the from edge at the end of the turn (other than to).
@@ -112,7 +144,9 @@ private:
     bool usable(const XrGraphAccessor2::XrEdgeData& e, bool table_check, bool near_avoid);
     int penalty_of(XrGid gid) const;
     int distance_to(const XrGraphAccessor2::XrEdgeData& e, const XrPoint& p) const;
-    bool manoeuvre_penalty(int from_handle, int from_dir, int to_handle);
+    // chain: the edges of this expansion (handles with bit 11 for direction
+    // 1), the popped edge first and the from edge last.
+    bool manoeuvre_penalty(const std::vector<int>& chain, int to_handle);
     bool near_avoid_point(const XrGraphAccessor2::XrEdgeData& e) const;
     bool same_edge_seed_ends(int direction);
     // The part of a polyline from the nearest point to p onwards (forward)
@@ -156,4 +190,5 @@ private:
     XrPolygon target_line{true};
     int start_line_type = 0;
     XrRoundabout roundabout;
+    std::vector<int> chain;
 };

@@ -18,9 +18,33 @@ int strip(int handle)
     return handle & ~HANDLE_DIRECTION;
 }
 
+int dir_of_handle(int handle)
+{
+    return (handle & HANDLE_DIRECTION) ? 1 : 0;
+}
+
 bool is_type(int t, int a, int b)
 {
     return t == a || t == b;
+}
+
+constexpr int NOT_SETTLED_PRED = -2;
+
+// The turn byte of the connection by which an edge left in direction pdir
+// enters edge cur in direction dir; -1 when there is none.
+int connection_turn(XrGraphAccessor2* graph, Edge from, int pdir, int cur, int dir)
+{
+    from.connection_cursor = from.first_connection;
+    from.connections_read = 0;
+    int h = 0, t = 0;
+    while (graph->get_next_edge_connection(from, h, t)) {
+        if (strip(h) != cur || ((t & TURN_TARGET_DIR) ? 1 : 0) != dir)
+            continue;
+        if (pdir ? (t & TURN_FROM_START) != 0 : (t & TURN_FROM_START) == 0)
+            continue;
+        return t;
+    }
+    return -1;
 }
 
 } // namespace
@@ -181,6 +205,60 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
     return true;
 }
 
+bool XrDijkstraPath2::build_gaps(std::vector<int>& out, int from, int to, int direction)
+{
+    out.clear();
+    if (!params->geom_opt)
+        return false;
+    int visited = 0;
+    std::vector<int> path;
+    // The edge sought is looked for among all connections of an edge before
+    // the walk goes deeper; chains are at most five steps long.
+    auto walk = [&](auto& self, int h, int depth) -> bool {
+        if (++visited > 10)
+            return false;
+        Edge e;
+        if (graph->get_edge_by_handle(strip(h), e) == NO_EDGE)
+            return false;
+        const bool near_avoid = near_avoid_point(e);
+        int next[HEAD0_CONNECTIONS];
+        int n = 0;
+        int c = 0, turn = 0;
+        while (graph->get_next_edge_connection(e, c, turn)) {
+            if ((c & HANDLE_DIRECTION) && route_mode != 2)
+                continue;
+            if (dir_of_handle(h) ? (turn & TURN_FROM_START) != 0 : (turn & TURN_FROM_START) == 0)
+                continue;
+            const int th = strip(c);
+            if (!may_descend(e, th, near_avoid))
+                continue;
+            const int tdir = (turn & TURN_TARGET_DIR) ? 1 : 0;
+            if (th == strip(to) && tdir == direction)
+                return true;
+            Edge t;
+            if (depth >= 5 || th == strip(from) || graph->get_edge_by_handle(th, t) == NO_EDGE ||
+                !may_enter(e, t, near_avoid))
+                continue;
+            bool seen = false;
+            for (int p : path)
+                seen = seen || strip(p) == th;
+            if (!seen && n < HEAD0_CONNECTIONS)
+                next[n++] = th | (tdir ? HANDLE_DIRECTION : 0);
+        }
+        for (int i = 0; i < n && visited < 10; ++i) {
+            path.push_back(next[i]);
+            if (self(self, next[i], depth + 1))
+                return true;
+            path.pop_back();
+        }
+        return false;
+    };
+    if (!walk(walk, from, 0))
+        return false;
+    out = path;
+    return true;
+}
+
 bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
 {
     out = new XrRouteInstructions();
@@ -192,7 +270,8 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
     int cur = strip(target_handle);
     int dir = (target_handle & HANDLE_DIRECTION) ? 1 : 0;
     int distance = 0;
-    const int limit = settled_total + 4;
+    std::vector<int> pending; // predecessors found by closing a gap, nearest last
+    const int limit = settled_total + expanded + 4;
     for (int steps = 0; steps <= limit; ++steps) {
         Edge e;
         if (graph->get_edge_by_handle(cur, e) == NO_EDGE)
@@ -207,7 +286,13 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
                                               (dir ? XrRouteSegment::FLAG_ALONG : 0) |
                                               (e.end_flag ? 0 : XrRouteSegment::FLAG_NOT_END));
         seg.kind = static_cast<std::uint8_t>((e.speed_class & 7) | (e.road_type & 15) << 3);
-        const int pred = edge_hash->find(cur, dir);
+        int pred = NOT_SETTLED_PRED;
+        if (!pending.empty()) {
+            pred = pending.back();
+            pending.pop_back();
+        } else {
+            pred = edge_hash->find(cur, dir);
+        }
         const bool is_first = pred < 0;
         const bool last_edge = steps == 0;
         if (last_edge && (end_reached || end_flag) && cur == strip(target_handle) && e.gid == target_gid) {
@@ -232,17 +317,21 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
             Edge pe;
             if (graph->get_edge_by_handle(ph, pe) == NO_EDGE)
                 return false;
-            int h = 0, t = 0, turn = -1;
-            while (graph->get_next_edge_connection(pe, h, t)) {
-                if (strip(h) != cur || ((t & TURN_TARGET_DIR) ? 1 : 0) != dir)
-                    continue;
-                if (pdir ? (t & TURN_FROM_START) != 0 : (t & TURN_FROM_START) == 0)
-                    continue;
-                turn = t;
-                break;
+            int turn = connection_turn(graph, pe, pdir, cur, dir);
+            if (turn < 0) {
+                // A chain joined the two: the edges it passed come in between.
+                std::vector<int> gap;
+                if (!build_gaps(gap, pred, cur, dir) || gap.empty())
+                    return false;
+                pending.push_back(pred);
+                pending.insert(pending.end(), gap.begin(), gap.end() - 1);
+                pred = gap.back();
+                if (graph->get_edge_by_handle(strip(pred), pe) == NO_EDGE)
+                    return false;
+                turn = connection_turn(graph, pe, dir_of_handle(pred), cur, dir);
+                if (turn < 0)
+                    return false;
             }
-            if (turn < 0)
-                return false;
             distance += seg.length;
             make_instruction(res, pe, e, turn, distance);
         } else {
