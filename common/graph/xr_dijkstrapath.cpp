@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "common/db/xr_geomstorage.h"
 #include "common/graph/xr_graphlayout.h"
@@ -12,14 +13,7 @@ using Edge = XrGraphAccessor2::XrEdgeData;
 
 namespace {
 
-constexpr std::uint64_t EMPTY_SLOT = ~static_cast<std::uint64_t>(0);
-constexpr int NOT_SETTLED = -2;
-
-std::uint32_t key_of(int handle, int direction)
-{
-    return (static_cast<std::uint32_t>(handle) & ~static_cast<std::uint32_t>(HANDLE_DIRECTION)) |
-           (direction ? HANDLE_DIRECTION : 0);
-}
+constexpr int NOT_SETTLED = XrEdgeHash::NOT_SETTLED;
 
 int strip(int handle)
 {
@@ -46,67 +40,36 @@ bool right_end(int turn, int direction)
 
 // ---- XrEdgeHash ------------------------------------------------------------
 
-XrEdgeHash::XrEdgeHash(std::uint32_t capacity) : size(1)
+XrEdgeHash::XrEdgeHash(std::uint32_t capacity)
 {
-    while (size < capacity * 2)
-        size <<= 1;
-    slots.reset(new std::uint64_t[size]);
-    std::fill(slots.get(), slots.get() + size, EMPTY_SLOT);
-}
-
-std::uint32_t XrEdgeHash::slot_of(std::uint32_t key) const
-{
-    return ((key & 0xF7FFu) * 8923u + (key >> 16) * 213522346u + ((key >> 11) & 1u) * 7919u) & (size - 1);
-}
-
-bool XrEdgeHash::grow()
-{
-    const std::uint32_t old_size = size;
-    if (old_size >= 0x40000000u)
-        return false;
-    std::unique_ptr<std::uint64_t[]> old(slots.release());
-    size = old_size * 2;
-    slots.reset(new std::uint64_t[size]);
-    std::fill(slots.get(), slots.get() + size, EMPTY_SLOT);
-    for (std::uint32_t i = 0; i < old_size; ++i) {
-        if (old[i] == EMPTY_SLOT)
-            continue;
-        std::uint32_t s = slot_of(static_cast<std::uint32_t>(old[i] >> 32));
-        while (slots[s] != EMPTY_SLOT)
-            s = (s + 1) & (size - 1);
-        slots[s] = old[i];
-    }
-    return true;
+    // Room for the tables of about a tile per thousand entries at first.
+    tables.reserve(std::min<std::uint32_t>(capacity / 1000 + 16, 4096));
 }
 
 bool XrEdgeHash::add(int handle, int direction, int pred)
 {
-    if ((count + 1) * 2 > size && !grow())
-        return false;
-    const std::uint32_t key = key_of(handle, direction);
-    std::uint32_t s = slot_of(key);
-    while (slots[s] != EMPTY_SLOT) {
-        if (static_cast<std::uint32_t>(slots[s] >> 32) == key) {
-            slots[s] = static_cast<std::uint64_t>(key) << 32 | static_cast<std::uint32_t>(pred);
-            return true;
-        }
-        s = (s + 1) & (size - 1);
+    const std::uint32_t h = static_cast<std::uint32_t>(handle);
+    const std::size_t t = (h >> 16) * 2 + ((h >> 14) & 1);
+    const std::uint32_t i = (h & 0x7FF) * 2 + (direction ? 1 : 0);
+    if (t >= tables.size())
+        tables.resize(t + 1);
+    Table& tb = tables[t];
+    if (i >= tb.size) {
+        std::uint32_t size = tb.size == 0 ? 64 : tb.size;
+        while (size <= i)
+            size *= 2;
+        std::unique_ptr<int[]> slots(new (std::nothrow) int[size]);
+        if (!slots)
+            return false;
+        std::copy(tb.slots.get(), tb.slots.get() + tb.size, slots.get());
+        std::fill(slots.get() + tb.size, slots.get() + size, NOT_SETTLED);
+        tb.slots = std::move(slots);
+        tb.size = size;
     }
-    slots[s] = static_cast<std::uint64_t>(key) << 32 | static_cast<std::uint32_t>(pred);
-    ++count;
+    if (tb.slots[i] == NOT_SETTLED)
+        ++count;
+    tb.slots[i] = pred;
     return true;
-}
-
-int XrEdgeHash::find(int handle, int direction) const
-{
-    const std::uint32_t key = key_of(handle, direction);
-    std::uint32_t s = slot_of(key);
-    while (slots[s] != EMPTY_SLOT) {
-        if (static_cast<std::uint32_t>(slots[s] >> 32) == key)
-            return static_cast<int>(static_cast<std::uint32_t>(slots[s]));
-        s = (s + 1) & (size - 1);
-    }
-    return NOT_SETTLED;
 }
 
 // ---- XrDijkstraPath2 ---------------------------------------------------------
@@ -159,6 +122,8 @@ void XrDijkstraPath2::add_blocked_point(const XrPoint& point, XrGid gid)
 
 int XrDijkstraPath2::penalty_of(XrGid gid) const
 {
+    if (penalties.get_count() == 0)
+        return 0;
     const int* p = penalties.find_ptr(static_cast<int>(gid));
     return p ? *p : 0;
 }
@@ -462,8 +427,10 @@ int XrDijkstraPath2::collect_candidates(Edge& cur, int dir, bool near_avoid, con
 {
     int n = 0;
     settled = 0;
-    int h = 0, turn = 0;
-    while (graph->get_next_edge_connection(cur, h, turn)) {
+    int handles[HEAD0_CONNECTIONS], turns[HEAD0_CONNECTIONS];
+    const int num = graph->get_edge_connections(cur, handles, turns);
+    for (int k = 0; k < num; ++k) {
+        const int h = handles[k], turn = turns[k];
         const bool wrong = is_wrong_way(h);
         if (wrong && route_mode != 2)
             continue;

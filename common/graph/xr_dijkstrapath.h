@@ -20,22 +20,37 @@
 
 class XrGeomStorage;
 
-// Settled edges with their predecessors, keyed by edge and direction;
-// grows as the search goes on.
+// Settled edges with their predecessors, keyed by edge and direction. One
+// table per tile level of the reader, indexed by edge number, keeps the edges
+// of a tile together; the tables grow as the search goes on.
 class XrEdgeHash {
 public:
+    static constexpr int NOT_SETTLED = -2;
+
     explicit XrEdgeHash(std::uint32_t capacity);
     // pred: the predecessor handle (bit 11 for direction 1), -1 for none.
+    // False when no memory is left.
     bool add(int handle, int direction, int pred);
-    // The predecessor, or -2 when the edge is not settled in that direction.
-    int find(int handle, int direction) const;
+    // The predecessor, or NOT_SETTLED when the edge is not settled in that
+    // direction.
+    int find(int handle, int direction) const
+    {
+        const std::uint32_t h = static_cast<std::uint32_t>(handle);
+        const std::size_t t = (h >> 16) * 2 + ((h >> 14) & 1);
+        if (t >= tables.size())
+            return NOT_SETTLED;
+        const Table& tb = tables[t];
+        const std::uint32_t i = (h & 0x7FF) * 2 + (direction ? 1 : 0);
+        return i < tb.size ? tb.slots[i] : NOT_SETTLED;
+    }
     std::uint32_t get_count() const { return count; }
 
 private:
-    bool grow();
-    std::uint32_t slot_of(std::uint32_t key) const;
-    std::unique_ptr<std::uint64_t[]> slots; // key << 32 | pred; EMPTY when free
-    std::uint32_t size;
+    struct Table {
+        std::unique_ptr<int[]> slots; // two per edge number: directions 0 and 1
+        std::uint32_t size = 0;
+    };
+    std::vector<Table> tables; // by tile place * 2 + main level
     std::uint32_t count = 0;
 };
 
