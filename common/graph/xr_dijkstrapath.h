@@ -154,6 +154,16 @@ private:
     // Another road leaves the from edge at the end of the turn (other than to).
     bool other_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
     int measure_roundabout(int handle);
+    // Wrong-way connections at the end of the turn on its side (after the
+    // entered one in the record for side bit set, before it otherwise).
+    int wrong_ways_on_side(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
+    // Code 17/18: exactly one other road (not wrong-way) leaves there and it
+    // has type 2 or 3.
+    bool single_minor_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
+    // Side roads before the next instruction at a junction without one.
+    void note_side_road(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
+                        const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
+    bool short_connector(const XrGraphAccessor2::XrEdgeData& road, int turn);
     bool build_path(XrRouteInstructions*& out);
     bool allowed(const XrGraphAccessor2::XrEdgeData& e) const;
     bool usable(const XrGraphAccessor2::XrEdgeData& e, bool table_check, bool near_avoid);
@@ -205,5 +215,7 @@ private:
     XrPolygon target_line{true};
     int start_line_type = 0;
     XrRoundabout roundabout;
+    int side_roads = 0;                // junctions recorded for the next instruction
+    bool last_made_sharp = false;      // the junction before made a class 2 or 3 instruction
     std::vector<int> chain;
 };
