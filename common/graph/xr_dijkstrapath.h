@@ -164,6 +164,8 @@ private:
     void note_side_road(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
                         const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
     bool short_connector(const XrGraphAccessor2::XrEdgeData& road, int turn);
+    // Whether another road at the end of a slight turn competes with it.
+    bool competes(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
     bool build_path(XrRouteInstructions*& out);
     bool allowed(const XrGraphAccessor2::XrEdgeData& e) const;
     bool usable(const XrGraphAccessor2::XrEdgeData& e, bool table_check, bool near_avoid);

@@ -160,6 +160,47 @@ bool XrDijkstraPath2::short_connector(const Edge& road, int turn)
     return turning;
 }
 
+bool XrDijkstraPath2::competes(const Edge& from, int to_handle, int turn)
+{
+    const bool side = (turn & TURN_SIDE) != 0;
+    Edge e = from;
+    e.connection_cursor = e.first_connection;
+    e.connections_read = 0;
+    int h = 0, t = 0;
+    while (graph->get_next_edge_connection(e, h, t)) {
+        if ((t & TURN_FROM_START) != (turn & TURN_FROM_START) || strip(h) == strip(to_handle))
+            continue;
+        const int k = (t >> TURN_KIND_SHIFT) & TURN_KIND_MASK;
+        const int cls = t & TURN_CLASS;
+        const bool other_side = ((t & TURN_SIDE) != 0) != side;
+        if (cls == 1 && k == 2 && other_side)
+            continue;
+        if ((h & HANDLE_DIRECTION) && k == 2 && (cls == 2 || cls == 3))
+            continue;
+        if (k == 0) {
+            // A short road that only bends away to the other side.
+            Edge o;
+            if (graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == 4 && o.length < 26) {
+                const int far_dir = (t & TURN_TARGET_DIR) ? 1 : 0;
+                bool away = true;
+                int oh = 0, ot = 0;
+                while (away && graph->get_next_edge_connection(o, oh, ot)) {
+                    if (far_dir ? (ot & TURN_FROM_START) != 0 : (ot & TURN_FROM_START) == 0)
+                        continue;
+                    const int ok = (ot >> TURN_KIND_SHIFT) & TURN_KIND_MASK;
+                    if ((oh & HANDLE_DIRECTION) && ok == 2)
+                        continue;
+                    away = (ot & TURN_CLASS) == 1 && ok == 2 && ((ot & TURN_SIDE) != 0) != side;
+                }
+                if (away)
+                    continue;
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
 void XrDijkstraPath2::note_side_road(XrRouteInstructions* res, const Edge& from, const Edge& to, int turn,
                                      int distance)
 {
@@ -309,7 +350,7 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
                 code = is_type(tt, 2, 3) ? (s ? 5 : 3) : (s ? 4 : 2);
         } else {
             code = s ? 5 : 3;
-            if (cls == 1 && !other_road(from, to.handle, turn))
+            if (cls == 1 && !competes(from, to.handle, turn))
                 w3 = 1;
         }
     }

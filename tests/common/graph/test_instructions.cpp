@@ -323,4 +323,23 @@ TEST(RouteInstructions, TurningAheadAtAFixedStartDirection)
     }
 }
 
+TEST(RouteInstructions, SlightTurnSaysWhenNoOtherRoadCompetes)
+{
+    // A slight left; the other road there bears to the other side or to the same one.
+    struct Case {
+        bool other_right;
+        const char* expect;
+    };
+    const Case cases[] = {{true, "3 0 1 559 1 - 7 0 0 0 0"}, {false, "3 0 0 559 1 - 7 0 0 0 0"}};
+    for (const Case& c : cases) {
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));     // 0
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 500)})); // 1 target
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, -500)}));
+        net.turns.push_back(turn(0, 1, 1, 2, false));
+        net.turns.push_back(turn(0, 2, 1, 2, c.other_right));
+        EXPECT_EQ(dump(net, 0, 1), c.expect) << c.other_right;
+    }
+}
+
 } // namespace
