@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "common/db/xr_geomstorage.h"
 #include "common/graph/xr_graphlayout.h"
@@ -12,14 +13,7 @@ using Edge = XrGraphAccessor2::XrEdgeData;
 
 namespace {
 
-constexpr std::uint64_t EMPTY_SLOT = ~static_cast<std::uint64_t>(0);
-constexpr int NOT_SETTLED = -2;
-
-std::uint32_t key_of(int handle, int direction)
-{
-    return (static_cast<std::uint32_t>(handle) & ~static_cast<std::uint32_t>(HANDLE_DIRECTION)) |
-           (direction ? HANDLE_DIRECTION : 0);
-}
+constexpr int NOT_SETTLED = XrEdgeHash::NOT_SETTLED;
 
 int strip(int handle)
 {
@@ -46,67 +40,36 @@ bool right_end(int turn, int direction)
 
 // ---- XrEdgeHash ------------------------------------------------------------
 
-XrEdgeHash::XrEdgeHash(std::uint32_t capacity) : size(1)
+XrEdgeHash::XrEdgeHash(std::uint32_t capacity)
 {
-    while (size < capacity * 2)
-        size <<= 1;
-    slots.reset(new std::uint64_t[size]);
-    std::fill(slots.get(), slots.get() + size, EMPTY_SLOT);
-}
-
-std::uint32_t XrEdgeHash::slot_of(std::uint32_t key) const
-{
-    return ((key & 0xF7FFu) * 8923u + (key >> 16) * 213522346u + ((key >> 11) & 1u) * 7919u) & (size - 1);
-}
-
-bool XrEdgeHash::grow()
-{
-    const std::uint32_t old_size = size;
-    if (old_size >= 0x40000000u)
-        return false;
-    std::unique_ptr<std::uint64_t[]> old(slots.release());
-    size = old_size * 2;
-    slots.reset(new std::uint64_t[size]);
-    std::fill(slots.get(), slots.get() + size, EMPTY_SLOT);
-    for (std::uint32_t i = 0; i < old_size; ++i) {
-        if (old[i] == EMPTY_SLOT)
-            continue;
-        std::uint32_t s = slot_of(static_cast<std::uint32_t>(old[i] >> 32));
-        while (slots[s] != EMPTY_SLOT)
-            s = (s + 1) & (size - 1);
-        slots[s] = old[i];
-    }
-    return true;
+    // Room for the tables of about a tile per thousand entries at first.
+    tables.reserve(std::min<std::uint32_t>(capacity / 1000 + 16, 4096));
 }
 
 bool XrEdgeHash::add(int handle, int direction, int pred)
 {
-    if ((count + 1) * 2 > size && !grow())
-        return false;
-    const std::uint32_t key = key_of(handle, direction);
-    std::uint32_t s = slot_of(key);
-    while (slots[s] != EMPTY_SLOT) {
-        if (static_cast<std::uint32_t>(slots[s] >> 32) == key) {
-            slots[s] = static_cast<std::uint64_t>(key) << 32 | static_cast<std::uint32_t>(pred);
-            return true;
-        }
-        s = (s + 1) & (size - 1);
+    const std::uint32_t h = static_cast<std::uint32_t>(handle);
+    const std::size_t t = (h >> 16) * 2 + ((h >> 14) & 1);
+    const std::uint32_t i = (h & 0x7FF) * 2 + (direction ? 1 : 0);
+    if (t >= tables.size())
+        tables.resize(t + 1);
+    Table& tb = tables[t];
+    if (i >= tb.size) {
+        std::uint32_t size = tb.size == 0 ? 64 : tb.size;
+        while (size <= i)
+            size *= 2;
+        std::unique_ptr<int[]> slots(new (std::nothrow) int[size]);
+        if (!slots)
+            return false;
+        std::copy(tb.slots.get(), tb.slots.get() + tb.size, slots.get());
+        std::fill(slots.get() + tb.size, slots.get() + size, NOT_SETTLED);
+        tb.slots = std::move(slots);
+        tb.size = size;
     }
-    slots[s] = static_cast<std::uint64_t>(key) << 32 | static_cast<std::uint32_t>(pred);
-    ++count;
+    if (tb.slots[i] == NOT_SETTLED)
+        ++count;
+    tb.slots[i] = pred;
     return true;
-}
-
-int XrEdgeHash::find(int handle, int direction) const
-{
-    const std::uint32_t key = key_of(handle, direction);
-    std::uint32_t s = slot_of(key);
-    while (slots[s] != EMPTY_SLOT) {
-        if (static_cast<std::uint32_t>(slots[s] >> 32) == key)
-            return static_cast<int>(static_cast<std::uint32_t>(slots[s]));
-        s = (s + 1) & (size - 1);
-    }
-    return NOT_SETTLED;
 }
 
 // ---- XrDijkstraPath2 ---------------------------------------------------------
@@ -159,6 +122,8 @@ void XrDijkstraPath2::add_blocked_point(const XrPoint& point, XrGid gid)
 
 int XrDijkstraPath2::penalty_of(XrGid gid) const
 {
+    if (penalties.get_count() == 0)
+        return 0;
     const int* p = penalties.find_ptr(static_cast<int>(gid));
     return p ? *p : 0;
 }
@@ -304,26 +269,35 @@ int XrDijkstraPath2::calc_turn_penalty(const Edge& from, const Edge& to, int tur
     return sum;
 }
 
-bool XrDijkstraPath2::manoeuvre_penalty(int from_handle, int from_dir, int to_handle)
+bool XrDijkstraPath2::manoeuvre_penalty(const std::vector<int>& edges, int to_handle)
 {
-    if (route_mode == 2 || !graph->has_manoeuvres())
+    if (route_mode == 2 || !graph->has_manoeuvres() || edges.empty())
         return false;
+    const int from_handle = strip(edges.back());
     const std::uint32_t rf = graph->handle_to_reference(from_handle);
     const std::uint32_t rt = graph->handle_to_reference(to_handle);
     const std::uint32_t* entry = nullptr;
     int count = 0;
     for (int k = 0; k < 16 && graph->find_manoeuvre(rf, rt, k, entry, count); ++k) {
-        // Further words: the predecessors of the from edge, one after the other.
-        int h = from_handle, d = from_dir;
+        // Further words: the predecessors of the from edge, one after the
+        // other: the edges passed by a chain first, then the settled ones.
+        int at = static_cast<int>(edges.size()) - 1;
+        int h = from_handle, d = dir_of(edges.back());
         bool match = true;
         for (int w = 2; w < count && match; ++w) {
-            const int pred = edge_hash ? edge_hash->find(h, d) : NOT_SETTLED;
-            if (pred < 0) {
-                match = false;
-                break;
+            if (at > 0) {
+                --at;
+                h = strip(edges[static_cast<size_t>(at)]);
+                d = dir_of(edges[static_cast<size_t>(at)]);
+            } else {
+                const int pred = edge_hash ? edge_hash->find(h, d) : NOT_SETTLED;
+                if (pred < 0) {
+                    match = false;
+                    break;
+                }
+                h = strip(pred);
+                d = dir_of(pred);
             }
-            h = strip(pred);
-            d = dir_of(pred);
             match = graph->handle_to_reference(h) == entry[w];
         }
         if (match)
@@ -423,12 +397,99 @@ bool XrDijkstraPath2::same_edge_seed_ends(int direction)
     return true;
 }
 
+bool XrDijkstraPath2::was_settled(int handle, int direction) const
+{
+    return edge_hash != nullptr && edge_hash->find(strip(handle), direction) != NOT_SETTLED;
+}
+
+bool XrDijkstraPath2::may_descend(const Edge& cur, int target, bool near_avoid) const
+{
+    // Away from both ends the search stays on the main level.
+    if (!pruning || near_avoid || !params->geom_opt || !(cur.handle & HANDLE_MAIN) || (target & HANDLE_MAIN) ||
+        target == strip(target_handle))
+        return true;
+    const int lim = category_limits[4] + cur.length / 2;
+    return distance_to(cur, start_point) <= lim || distance_to(cur, target_point) <= lim;
+}
+
+bool XrDijkstraPath2::may_enter(const Edge& cur, const Edge& to, bool near_avoid)
+{
+    if (!allowed(to))
+        return false;
+    if (major_road != 0 && to.road_category >= 4 && cur.road_category <= 3 && cur.road_type != ROAD_TYPE_7 &&
+        to.road_type != ROAD_TYPE_7)
+        return false;
+    return !params->geom_opt || strip(to.handle) == strip(target_handle) || usable(to, false, near_avoid);
+}
+
+int XrDijkstraPath2::collect_candidates(Edge& cur, int dir, bool near_avoid, const int* passed, int num_passed,
+                                        XrCandidate* out, int& settled)
+{
+    int n = 0;
+    settled = 0;
+    int handles[HEAD0_CONNECTIONS], turns[HEAD0_CONNECTIONS];
+    const int num = graph->get_edge_connections(cur, handles, turns);
+    for (int k = 0; k < num; ++k) {
+        const int h = handles[k], turn = turns[k];
+        const bool wrong = is_wrong_way(h);
+        if (wrong && route_mode != 2)
+            continue;
+        if (!right_end(turn, dir))
+            continue;
+        const int th = strip(h);
+        bool seen = false;
+        for (int i = 0; i < num_passed && !seen; ++i)
+            seen = passed[i] == th;
+        if (seen || !may_descend(cur, th, near_avoid))
+            continue;
+        const int tdir = (turn & TURN_TARGET_DIR) ? 1 : 0;
+        if (edge_hash->find(th, tdir) != NOT_SETTLED) {
+            ++settled;
+            continue;
+        }
+        XrCandidate& c = out[n];
+        if (graph->get_edge_by_handle(th, c.edge) == NO_EDGE || !may_enter(cur, c.edge, near_avoid))
+            continue;
+        c.handle = th;
+        c.dir = tdir;
+        c.turn = turn;
+        c.wrong = wrong;
+        if (++n == HEAD0_CONNECTIONS)
+            break;
+    }
+    return n;
+}
+
+std::int64_t XrDijkstraPath2::transition_cost(std::int64_t cost, const Edge& from, const Edge& to, int turn, bool wrong,
+                                              int run_length, const XrCostTable& table, int& prev_result)
+{
+    int result = 0;
+    std::int64_t c = cost + edge_cost(from, table) + edge_cost(to, table) + calc_turn_penalty(from, to, turn, wrong, result);
+    if ((route_mode == 0 || route_mode == 1) && run_length < 50 && (from.road_type == 3 || from.road_type == 4)) {
+        const int prev = prev_result;
+        const bool twice = (prev == 1 && result == 2) || (prev == 2 && (result == 1 || result == 2)) ||
+                           (prev == 3 && result == 4) || (prev == 4 && (result == 3 || result == 4));
+        if (twice) {
+            c += 8LL * params->values[10];
+            retry = true;
+        }
+    }
+    prev_result = result;
+    if (params->geom_opt && (route_mode == 0 || route_mode == 1) && to.road_category > 2 &&
+        to.road_category > from.road_category)
+        c += params->values[6];
+    return c;
+}
+
 bool XrDijkstraPath2::search_route(const XrCostTable& table)
 {
     reference = straight;
     expanded = 0;
     flag_c_at_start = params->flag_c;
-    Edge cur, tgt;
+    Edge cur;
+    XrCandidate cands[HEAD0_CONNECTIONS];
+    constexpr int MAX_CHAIN_STEPS = 5;
+    int passed[MAX_CHAIN_STEPS + 1];
     for (;;) {
         std::int64_t cost = 0;
         XrVisitInfo* vi = visit.get_first_visit_info(cost);
@@ -492,63 +553,64 @@ bool XrDijkstraPath2::search_route(const XrCostTable& table)
         }
         if (!allowed(cur))
             continue;
-        if (expanded++ % 10000 == 0 && progress != nullptr && !progress(progress_data, expanded, 0, static_cast<int>(reference)))
-            return false;
-        const bool near_avoid = near_avoid_point(cur);
-        int h = 0, turn = 0;
-        while (graph->get_next_edge_connection(cur, h, turn)) {
-            const bool wrong = is_wrong_way(h);
-            if (wrong && route_mode != 2)
+        const int popped = handle | (dir ? HANDLE_DIRECTION : 0);
+        chain.clear();
+        chain.push_back(popped);
+        std::int64_t running = cost;
+        int run_length = 0;
+        int prev_result = turn_in;
+        int cur_dir = dir;
+        int steps = 0;
+        for (;;) {
+            if (expanded++ % 10000 == 0 && progress != nullptr &&
+                !progress(progress_data, expanded, 0, static_cast<int>(reference)))
+                return false;
+            const bool near_avoid = near_avoid_point(cur);
+            int settled = 0;
+            const int n = collect_candidates(cur, cur_dir, near_avoid, passed, steps, cands, settled);
+            // A road without a choice is followed at once, without settling
+            // its edges.
+            if (steps < MAX_CHAIN_STEPS && params->geom_opt && n == 1 && settled == 0 &&
+                !(start_equals_target && is_seed) && cur.road_type != ROAD_ROUNDABOUT &&
+                cur.road_type != ROAD_TYPE_7 && cands[0].edge.road_type != ROAD_ROUNDABOUT &&
+                cands[0].edge.road_type != ROAD_TYPE_7 && cands[0].handle != strip(target_handle)) {
+                const XrCandidate& c = cands[0];
+                if (!usable(c.edge, flag_c_at_start, near_avoid))
+                    break; // the expansion ends: nothing is added
+                passed[steps++] = strip(cur.handle);
+                run_length += cur.length;
+                running = transition_cost(running, cur, c.edge, c.turn, c.wrong, run_length, table, prev_result);
+                cur_dir = c.dir;
+                cur = c.edge;
+                chain.push_back(c.handle | (cur_dir ? HANDLE_DIRECTION : 0));
                 continue;
-            if (!right_end(turn, dir))
-                continue;
-            const int th = strip(h);
-            const int tdir = (turn & TURN_TARGET_DIR) ? 1 : 0;
-            if (pruning && !near_avoid && params->geom_opt && (handle & HANDLE_MAIN) && !(th & HANDLE_MAIN) &&
-                th != target_handle) {
-                const int lim = category_limits[4] + cur.length / 2;
-                if (distance_to(cur, start_point) > lim && distance_to(cur, target_point) > lim)
-                    continue;
             }
-            if (edge_hash->find(th, tdir) != NOT_SETTLED)
-                continue;
-            if (graph->get_edge_by_handle(th, tgt) == NO_EDGE || !allowed(tgt))
-                continue;
-            if (th != target_handle && !usable(tgt, false, near_avoid))
-                continue;
-            if (th != target_handle && params->geom_opt && !usable(tgt, flag_c_at_start, near_avoid))
-                continue;
-            int result = 0;
-            std::int64_t c = cost + edge_cost(cur, table) + edge_cost(tgt, table) +
-                             calc_turn_penalty(cur, tgt, turn, wrong, result);
-            if ((route_mode == 0 || route_mode == 1) && cur.length < 50 && (cur.road_type == 3 || cur.road_type == 4)) {
-                const int prev = turn_in;
-                const bool twice = (prev == 1 && result == 2) || (prev == 2 && (result == 1 || result == 2)) ||
-                                   (prev == 3 && result == 4) || (prev == 4 && (result == 3 || result == 4));
-                if (twice) {
-                    c += 8LL * params->values[10];
-                    retry = true;
+            for (int i = 0; i < n; ++i) {
+                const XrCandidate& c = cands[i];
+                if (params->geom_opt && c.handle != strip(target_handle) && !usable(c.edge, flag_c_at_start, near_avoid))
+                    continue;
+                int result = prev_result;
+                std::int64_t cc =
+                    transition_cost(running, cur, c.edge, c.turn, c.wrong, run_length + cur.length, table, result);
+                if (manoeuvre_penalty(chain, c.handle))
+                    cc += params->values[11];
+                XrVisitInfo* known = visit.find(c.handle, c.dir);
+                if (known == nullptr) {
+                    XrVisitInfo rec;
+                    rec.edge_handle = c.handle;
+                    rec.pred_handle = popped;
+                    rec.direction = static_cast<std::uint8_t>(c.dir);
+                    rec.byte = static_cast<std::uint8_t>(result);
+                    rec.countdown = (c.edge.road_type == 3 || c.edge.road_type == ROAD_ROUNDABOUT) ? 30 : 0;
+                    visit.add(rec, cc);
+                } else if (cc < known->cost) {
+                    visit.update_visit_info(c.handle, cc, c.dir);
+                    known->pred_handle = popped;
+                    known->byte = static_cast<std::uint8_t>(result);
+                    known->countdown = countdown < 1 ? 0 : countdown - 1;
                 }
             }
-            if (params->geom_opt && tgt.road_category > 2 && tgt.road_category > cur.road_category)
-                c += params->values[6];
-            if (manoeuvre_penalty(handle, dir, th))
-                c += params->values[11];
-            XrVisitInfo* known = visit.find(th, tdir);
-            if (known == nullptr) {
-                XrVisitInfo rec;
-                rec.edge_handle = th;
-                rec.pred_handle = handle | (dir ? HANDLE_DIRECTION : 0);
-                rec.direction = static_cast<std::uint8_t>(tdir);
-                rec.byte = static_cast<std::uint8_t>(result);
-                rec.countdown = (tgt.road_type == 3 || tgt.road_type == ROAD_ROUNDABOUT) ? 30 : 0;
-                visit.add(rec, c);
-            } else if (c < known->cost) {
-                visit.update_visit_info(th, c, tdir);
-                known->pred_handle = handle | (dir ? HANDLE_DIRECTION : 0);
-                known->byte = static_cast<std::uint8_t>(result);
-                known->countdown = countdown < 1 ? 0 : countdown - 1;
-            }
+            break;
         }
     }
 }

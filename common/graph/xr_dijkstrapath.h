@@ -20,22 +20,37 @@
 
 class XrGeomStorage;
 
-// Settled edges with their predecessors, keyed by edge and direction;
-// grows as the search goes on.
+// Settled edges with their predecessors, keyed by edge and direction. One
+// table per tile level of the reader, indexed by edge number, keeps the edges
+// of a tile together; the tables grow as the search goes on.
 class XrEdgeHash {
 public:
+    static constexpr int NOT_SETTLED = -2;
+
     explicit XrEdgeHash(std::uint32_t capacity);
     // pred: the predecessor handle (bit 11 for direction 1), -1 for none.
+    // False when no memory is left.
     bool add(int handle, int direction, int pred);
-    // The predecessor, or -2 when the edge is not settled in that direction.
-    int find(int handle, int direction) const;
+    // The predecessor, or NOT_SETTLED when the edge is not settled in that
+    // direction.
+    int find(int handle, int direction) const
+    {
+        const std::uint32_t h = static_cast<std::uint32_t>(handle);
+        const std::size_t t = (h >> 16) * 2 + ((h >> 14) & 1);
+        if (t >= tables.size())
+            return NOT_SETTLED;
+        const Table& tb = tables[t];
+        const std::uint32_t i = (h & 0x7FF) * 2 + (direction ? 1 : 0);
+        return i < tb.size ? tb.slots[i] : NOT_SETTLED;
+    }
     std::uint32_t get_count() const { return count; }
 
 private:
-    bool grow();
-    std::uint32_t slot_of(std::uint32_t key) const;
-    std::unique_ptr<std::uint64_t[]> slots; // key << 32 | pred; EMPTY when free
-    std::uint32_t size;
+    struct Table {
+        std::unique_ptr<int[]> slots; // two per edge number: directions 0 and 1
+        std::uint32_t size = 0;
+    };
+    std::vector<Table> tables; // by tile place * 2 + main level
     std::uint32_t count = 0;
 };
 
@@ -77,6 +92,10 @@ public:
     XrProgress progress = nullptr;
     void* progress_data = nullptr;
     XrHash<int, unsigned char>* allowed_gids = nullptr;
+    // Set: minor roads (category 4 and above) are not entered from major
+    // ones (category 3 and below) unless either road has type 7. 0 at
+    // construction.
+    std::uint16_t major_road = 0;
 
     // Figures of the last find_route.
     std::int64_t get_route_cost() const { return route_cost; }
@@ -84,6 +103,10 @@ public:
     int get_attempts() const { return attempts; }
     int get_target_handle() const { return target_handle; }
     int get_start_handle() const { return start_handle; }
+    // Edges expanded by the last search (chain steps included).
+    int get_expanded_count() const { return expanded; }
+    // Whether the last attempt settled an edge in a direction (for tests).
+    bool was_settled(int handle, int direction) const;
 
     // Parts of the search, open for tests.
     std::int64_t edge_cost(const XrGraphAccessor2::XrEdgeData& edge, const XrCostTable& table) const;
@@ -101,18 +124,56 @@ private:
         int exit_dir = 0;
     };
 
+    // A connection kept while an edge is expanded.
+    struct XrCandidate {
+        int handle;   // without the direction bit
+        int dir;      // direction the target is travelled in
+        int turn;
+        bool wrong;   // a wrong-way connection (mode 2)
+        XrGraphAccessor2::XrEdgeData edge;
+    };
+
     bool search_route(const XrCostTable& table);
+    // The connections of an edge that pass the search's rules; settled
+    // counts those left out because their target is settled.
+    int collect_candidates(XrGraphAccessor2::XrEdgeData& cur, int dir, bool near_avoid, const int* passed,
+                           int num_passed, XrCandidate* out, int& settled);
+    std::int64_t transition_cost(std::int64_t cost, const XrGraphAccessor2::XrEdgeData& from,
+                                 const XrGraphAccessor2::XrEdgeData& to, int turn, bool wrong, int run_length,
+                                 const XrCostTable& table, int& prev_result);
+    // Whether a connection may be taken from an edge in the route's search,
+    // apart from the settled edges; used again to close the gaps of chains.
+    bool may_descend(const XrGraphAccessor2::XrEdgeData& cur, int target, bool near_avoid) const;
+    bool may_enter(const XrGraphAccessor2::XrEdgeData& cur, const XrGraphAccessor2::XrEdgeData& to, bool near_avoid);
+    // The edges between two route edges that a chain step passed without
+    // settling them: a depth-first walk of at most ten edges; out gets the
+    // edges in route order (handles with bit 11 for direction 1).
+    bool build_gaps(std::vector<int>& out, int from, int to, int direction);
     bool make_instruction(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
                           const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
     // Another road leaves the from edge at the end of the turn (other than to).
     bool other_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
     int measure_roundabout(int handle);
+    // Wrong-way connections at the end of the turn on its side (after the
+    // entered one in the record for side bit set, before it otherwise).
+    int wrong_ways_on_side(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
+    // Code 17/18: exactly one other road (not wrong-way) leaves there and it
+    // has type 2 or 3.
+    bool single_minor_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
+    // Side roads before the next instruction at a junction without one.
+    void note_side_road(XrRouteInstructions* res, const XrGraphAccessor2::XrEdgeData& from,
+                        const XrGraphAccessor2::XrEdgeData& to, int turn, int distance);
+    bool short_connector(const XrGraphAccessor2::XrEdgeData& road, int turn);
+    // Whether another road at the end of a slight turn competes with it.
+    bool competes(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
     bool build_path(XrRouteInstructions*& out);
     bool allowed(const XrGraphAccessor2::XrEdgeData& e) const;
     bool usable(const XrGraphAccessor2::XrEdgeData& e, bool table_check, bool near_avoid);
     int penalty_of(XrGid gid) const;
     int distance_to(const XrGraphAccessor2::XrEdgeData& e, const XrPoint& p) const;
-    bool manoeuvre_penalty(int from_handle, int from_dir, int to_handle);
+    // chain: the edges of this expansion (handles with bit 11 for direction
+    // 1), the popped edge first and the from edge last.
+    bool manoeuvre_penalty(const std::vector<int>& chain, int to_handle);
     bool near_avoid_point(const XrGraphAccessor2::XrEdgeData& e) const;
     bool same_edge_seed_ends(int direction);
     // The part of a polyline from the nearest point to p onwards (forward)
@@ -156,4 +217,7 @@ private:
     XrPolygon target_line{true};
     int start_line_type = 0;
     XrRoundabout roundabout;
+    int side_roads = 0;                // junctions recorded for the next instruction
+    bool last_made_sharp = false;      // the junction before made a class 2 or 3 instruction
+    std::vector<int> chain;
 };

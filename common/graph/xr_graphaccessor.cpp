@@ -159,6 +159,7 @@ int XrGraphAccessor2::open(XrRoutingParams* params)
                 return 1;
         }
     cache.assign(static_cast<size_t>(leaves), CacheEntry());
+    last_data = nullptr;
     tile_places.assign(static_cast<size_t>(num_index_inner_nodes) + 4 * static_cast<size_t>(leaves), 0);
     opened = true;
     return 0;
@@ -274,6 +275,7 @@ void XrGraphAccessor2::link_head(int leaf)
 
 void XrGraphAccessor2::evict(int leaf)
 {
+    last_data = nullptr;
     CacheEntry& e = cache[leaf];
     for (int s = TILES_PER_LEAF - 1; s >= 0; --s) {
         if (e.blocks[s] != nullptr) {
@@ -317,6 +319,13 @@ bool XrGraphAccessor2::free_cache(int n)
 
 const BYTE* XrGraphAccessor2::get_tile_data(int tile, bool main, int& len)
 {
+    if (tile == last_tile && main == last_main && last_data != nullptr) {
+        // The tile just read again: the usual case while a search expands edges.
+        ++stats.lookups;
+        ++stats.hits;
+        len = last_len;
+        return last_data;
+    }
     len = 0;
     int sub = 0;
     if (!opened || get_tile_pos(tile, main, sub) < 0) {
@@ -355,7 +364,11 @@ const BYTE* XrGraphAccessor2::get_tile_data(int tile, bool main, int& len)
         link_head(leaf);
     }
     len = xr_bytes::get_u16_le(e.blocks[sub]);
-    return e.blocks[sub] + 2;
+    last_tile = tile;
+    last_main = main;
+    last_len = len;
+    last_data = e.blocks[sub] + 2;
+    return last_data;
 }
 
 int XrGraphAccessor2::xr_mapped_handle_tile(int handle) const
@@ -431,18 +444,27 @@ bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, 
     const int mult = coding & 0x7FFF;
     const int ox = sign24(xr_bytes::get_u24_le(l + LEAF_OFF_ORIGIN_X));
     const int oy = sign24(xr_bytes::get_u24_le(l + LEAF_OFF_ORIGIN_Y));
-    XrByteCursor c(data, static_cast<std::size_t>(len));
-    const int num_dict = c.u16_le_at(TILE_OFF_NUM_DICT_EDGES);
-    const int lookup_size = c.u16_le_at(TILE_OFF_LOOKUP_SIZE);
-    c.seek(static_cast<std::size_t>(TILE_OFF_LOOKUP + lookup_size));
-    const int num_neighbours = c.u8();
-    const int num_gids = c.u8();
-    const std::size_t highs = TILE_OFF_LOOKUP + static_cast<std::size_t>(lookup_size) + 2 + 2 * num_neighbours;
-    if (!c.ok() || !c.seek(static_cast<std::size_t>(off)))
+    const int num_dict = xr_bytes::get_u16_le(data + TILE_OFF_NUM_DICT_EDGES);
+    const std::size_t counts = TILE_OFF_LOOKUP + static_cast<std::size_t>(xr_bytes::get_u16_le(data + TILE_OFF_LOOKUP_SIZE));
+    if (counts + 2 > static_cast<std::size_t>(len))
         return false;
+    const int num_neighbours = data[counts];
+    const int num_gids = data[counts + 1];
+    const std::size_t highs = counts + 2 + 2 * static_cast<std::size_t>(num_neighbours);
+    // The head fields take at most ten bytes: near the end of the tile they
+    // are read from a zero-padded copy and the bytes used are checked after.
+    constexpr int MAX_HEAD = 10;
+    BYTE padded[MAX_HEAD] = {};
+    const int avail = len - off;
+    const BYTE* start = data + off;
+    if (avail < MAX_HEAD) {
+        std::memcpy(padded, start, static_cast<std::size_t>(avail));
+        start = padded;
+    }
+    const BYTE* p = start;
     int h0, h1;
     if (e < num_dict) {
-        const int b = c.u8();
+        const int b = *p++;
         const std::uint16_t pair = dictionary[b & 0x7F];
         h0 = pair >> 8;
         h1 = pair & 0xFF;
@@ -451,12 +473,14 @@ bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, 
         if (b & DICT_HEAD_EXPLICIT)
             h1 |= HEAD1_GID_EXPLICIT;
     } else {
-        h0 = c.u8();
-        h1 = c.u8();
+        h0 = p[0];
+        h1 = p[1];
+        p += 2;
     }
     int dx, dy;
     if (coding & LEAF_CODING_12BIT) {
-        const int b0 = c.u8(), b1 = c.u8(), b2 = c.u8();
+        const int b0 = p[0], b1 = p[1], b2 = p[2];
+        p += 3;
         dx = b0 | (b2 & 0xF0) << 4;
         dy = b1 | (b2 & 0x0F) << 8;
         if (dx & 0x800)
@@ -464,28 +488,39 @@ bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, 
         if (dy & 0x800)
             dy -= 0x1000;
     } else {
-        dx = c.i8();
-        dy = c.i8();
+        dx = static_cast<std::int8_t>(p[0]);
+        dy = static_cast<std::int8_t>(p[1]);
+        p += 2;
     }
-    long long v = (h1 & HEAD1_LONG_LENGTH) ? c.u16_le() : c.u8();
+    long long v;
+    if (h1 & HEAD1_LONG_LENGTH) {
+        v = xr_bytes::get_u16_le(p);
+        p += 2;
+    } else {
+        v = *p++;
+    }
     if (v >= LENGTH_LARGE_BASE)
         v = (v - LENGTH_LARGE_BASE) * LENGTH_LARGE_FACTOR;
     v *= LENGTH_UNIT;
-    std::uint32_t high, low;
+    std::size_t high_at = highs;
+    std::uint32_t low;
     if (h1 & HEAD1_GID_EXPLICIT) {
-        low = c.u16_le();
+        low = xr_bytes::get_u16_le(p);
+        p += 2;
         if (num_gids < 1)
             return false;
-        high = c.u16_le_at(highs);
     } else {
-        const int b = c.u8();
-        low = c.u16_le();
+        const int b = *p++;
+        low = xr_bytes::get_u16_le(p);
+        p += 2;
         if (b >= num_gids)
             return false;
-        high = c.u16_le_at(highs + 2 * static_cast<std::size_t>(b));
+        high_at += 2 * static_cast<std::size_t>(b);
     }
-    if (!c.ok())
+    const int used = static_cast<int>(p - start);
+    if (used > avail || high_at + 2 > static_cast<std::size_t>(len))
         return false;
+    const std::uint32_t high = xr_bytes::get_u16_le(data + high_at);
     edge.road_category = h0 >> HEAD0_CATEGORY_SHIFT;
     edge.road_type = h1 >> HEAD1_TYPE_SHIFT;
     edge.speed_class = h1 & HEAD1_SPEED;
@@ -497,8 +532,8 @@ bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, 
     edge.length = static_cast<int>(std::min<long long>(v, 0x7FFFFFFF));
     edge.x = static_cast<int>(ox + static_cast<long long>(dx) * mult);
     edge.y = static_cast<int>(oy + static_cast<long long>(dy) * mult);
-    edge.first_connection = static_cast<int>(c.pos()) - off;
-    edge.connection_cursor = edge.first_connection;
+    edge.first_connection = used;
+    edge.connection_cursor = used;
     edge.connections_read = 0;
     return true;
 }
@@ -521,24 +556,13 @@ int XrGraphAccessor2::get_edge_by_handle(int handle, XrEdgeData& edge)
     return handle;
 }
 
-bool XrGraphAccessor2::get_next_edge_connection(XrEdgeData& edge, int& handle, int& turn)
+bool XrGraphAccessor2::decode_connection(const BYTE* data, int len, int tile, int off, XrEdgeData& edge, int& handle,
+                                         int& turn)
 {
-    if (edge.connections_read >= edge.num_connections)
-        return false;
-    const int tile = xr_mapped_handle_tile(edge.handle);
-    const bool main = (edge.handle & HANDLE_MAIN) != 0;
-    int len = 0, off = 0;
-    const BYTE* data = tile < 0 ? nullptr : get_tile_data(tile, main, len);
-    if (data == nullptr || !locate(data, len, edge.handle & HANDLE_EDGE, off)) {
-        note_damage();
-        return false;
-    }
     XrByteCursor c(data, static_cast<std::size_t>(len));
-    const int lookup_size = c.u16_le_at(TILE_OFF_LOOKUP_SIZE);
-    if (!c.seek(static_cast<std::size_t>(off) + static_cast<std::size_t>(edge.connection_cursor))) {
-        note_damage();
+    const int lookup_size = xr_bytes::get_u16_le(data + TILE_OFF_LOOKUP_SIZE);
+    if (!c.seek(static_cast<std::size_t>(off) + static_cast<std::size_t>(edge.connection_cursor)))
         return false;
-    }
     const int first = c.u8();
     int target_tile;
     bool target_main = false;
@@ -559,10 +583,8 @@ bool XrGraphAccessor2::get_next_edge_connection(XrEdgeData& edge, int& handle, i
         const BYTE* np = c.at(TILE_OFF_LOOKUP + static_cast<std::size_t>(lookup_size), 1);
         const int num_neighbours = np != nullptr ? np[0] : 0;
         w = c.u16_be();
-        if (ni >= num_neighbours) {
-            note_damage();
+        if (ni >= num_neighbours)
             return false;
-        }
         target_tile = c.u16_le_at(TILE_OFF_LOOKUP + static_cast<std::size_t>(lookup_size) + 2 + 2 * ni);
         h = make_handle(target_tile, false, w & (HANDLE_EDGE | HANDLE_MAIN));
     }
@@ -570,14 +592,51 @@ bool XrGraphAccessor2::get_next_edge_connection(XrEdgeData& edge, int& handle, i
         turn = c.u8();
     else
         turn = (w >> 6) & 0xC0;
-    if (!c.ok() || h == NO_EDGE) {
-        note_damage();
+    if (!c.ok() || h == NO_EDGE)
         return false;
-    }
     edge.connection_cursor = static_cast<int>(c.pos()) - off;
     ++edge.connections_read;
     handle = static_cast<int>(static_cast<std::uint32_t>(h) | (w & CONN_WRONG_WAY));
     return true;
+}
+
+bool XrGraphAccessor2::get_next_edge_connection(XrEdgeData& edge, int& handle, int& turn)
+{
+    if (edge.connections_read >= edge.num_connections)
+        return false;
+    const int tile = xr_mapped_handle_tile(edge.handle);
+    const bool main = (edge.handle & HANDLE_MAIN) != 0;
+    int len = 0, off = 0;
+    const BYTE* data = tile < 0 ? nullptr : get_tile_data(tile, main, len);
+    if (data == nullptr || !locate(data, len, edge.handle & HANDLE_EDGE, off) ||
+        !decode_connection(data, len, tile, off, edge, handle, turn)) {
+        note_damage();
+        return false;
+    }
+    return true;
+}
+
+int XrGraphAccessor2::get_edge_connections(XrEdgeData& edge, int* handles, int* turns)
+{
+    if (edge.connections_read >= edge.num_connections)
+        return 0;
+    const int tile = xr_mapped_handle_tile(edge.handle);
+    const bool main = (edge.handle & HANDLE_MAIN) != 0;
+    int len = 0, off = 0;
+    const BYTE* data = tile < 0 ? nullptr : get_tile_data(tile, main, len);
+    if (data == nullptr || !locate(data, len, edge.handle & HANDLE_EDGE, off)) {
+        note_damage();
+        return 0;
+    }
+    int n = 0;
+    while (edge.connections_read < edge.num_connections) {
+        if (!decode_connection(data, len, tile, off, edge, handles[n], turns[n])) {
+            note_damage();
+            break;
+        }
+        ++n;
+    }
+    return n;
 }
 
 int XrGraphAccessor2::get_edge_handle_by_gid(int x, int y, XrGid gid)

@@ -67,6 +67,9 @@ public:
     // The handle, or -1 (edge untouched for -1; otherwise a damaged record).
     int get_edge_by_handle(int handle, XrEdgeData& edge);
     bool get_next_edge_connection(XrEdgeData& edge, int& handle, int& turn);
+    // All connections not read yet, at once (room for 15 in each array);
+    // their number. Stops at a damaged one.
+    int get_edge_connections(XrEdgeData& edge, int* handles, int* turns);
     int get_edge_handle_by_gid(int x, int y, XrGid gid);
     // Reads the gid's polyline from the storage (into poly when given) and
     // looks the edge up at its midpoint; -1 when either fails.
@@ -130,6 +133,8 @@ private:
     bool locate(const BYTE* data, int len, int e, int& offset) const;
     // Decodes the head of edge e of a tile of a leaf (no connections).
     bool parse_record(const BYTE* data, int len, int leaf, int e, XrEdgeData& edge) const;
+    // The connection at the edge's cursor in its tile (record at off).
+    bool decode_connection(const BYTE* data, int len, int tile, int off, XrEdgeData& edge, int& handle, int& turn);
     void note_damage() { ++damage; }
 
     XrStorageAccessor* storage;
@@ -153,6 +158,11 @@ private:
     XrArray<int> mapped_to_id_map;
     std::vector<int> tile_places; // tile number -> 1-based place, 0 none
     bool opened = false;
+    // The tile returned last, while it stays in the cache.
+    int last_tile = -1;
+    bool last_main = false;
+    int last_len = 0;
+    const BYTE* last_data = nullptr;
     long long damage = 0;
     XrCacheStats stats;
 };

@@ -57,7 +57,7 @@ void XrVisitInfoHash::unlink(XrVisitInfo* vi)
     vi->next_list_item = vi->prev_list_item = nullptr;
 }
 
-// Long chains slow every lookup: the buckets double with the entries.
+// Long chains slow every lookup: the buckets grow to one per entry.
 void XrVisitInfoHash::grow()
 {
     const int old = num_buckets;
@@ -88,7 +88,7 @@ XrVisitInfo* XrVisitInfoHash::add(const XrVisitInfo& record, std::int64_t cost)
     vi->edge_handle = record.edge_handle & ~xr_graph::HANDLE_DIRECTION;
     vi->cost = cost;
     vi->next_list_item = vi->prev_list_item = nullptr;
-    if (++entries > 4 * num_buckets)
+    if (++entries > num_buckets)
         grow();
     link(vi);
     push(vi, cost);
@@ -100,7 +100,7 @@ XrVisitInfo* XrVisitInfoHash::find(int handle, int direction) const
     const std::uint32_t key = key_of(handle, direction);
     for (XrVisitInfo* vi = buckets[bucket_hash(key, static_cast<std::uint32_t>(num_buckets))]; vi != nullptr;
          vi = vi->next_list_item) {
-        if (key_of(vi->edge_handle, vi->direction) == key)
+        if (vi->edge_handle == (handle & ~xr_graph::HANDLE_DIRECTION) && vi->direction == (direction ? 1 : 0))
             return vi;
     }
     return nullptr;

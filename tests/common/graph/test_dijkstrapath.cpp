@@ -235,6 +235,181 @@ long long route_cost(Map& m, XrDijkstraPath2& s, size_t a, size_t b, XrRouteInst
     return s.get_route_cost();
 }
 
+// With pruning on, in mode 3 and on a network small enough that the tables
+// prune nothing, roads without a choice are followed without settling their
+// edges: the costs stay those of the reference and fewer edges are settled.
+TEST(RouteSearch, ChainsKeepTheCostsAndSettleFewerEdges)
+{
+    for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+        XrGridOptions g;
+        g.columns = 9;
+        g.rows = 9;
+        g.seed = seed;
+        g.drop = 0.3;
+        g.long_links = 0;
+        XrGraphWriterOptions opt;
+        opt.max_tile_edges = 40;
+        Map m(xr_make_grid_network(g), opt);
+        XrDijkstraPath2 plain(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        plain.route_mode = 3;
+        plain.set_pruning(false);
+        XrDijkstraPath2 chained(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        chained.route_mode = 3;
+        const auto table = XrDijkstraPath2::default_cost_table(3);
+        Reference ref;
+        ref.build(*m.graph, plain, table, 3);
+        std::mt19937 rng(seed);
+        const int n = static_cast<int>(m.net.edges.size());
+        long long settled_plain = 0, settled_chained = 0;
+        int found = 0;
+        for (int q = 0; q < 16; ++q) {
+            const size_t a = static_cast<size_t>(std::uniform_int_distribution<int>(0, n - 1)(rng));
+            const size_t b = static_cast<size_t>(std::uniform_int_distribution<int>(0, n - 1)(rng));
+            if (a == b)
+                continue;
+            XrRouteInstructions* r1 = nullptr;
+            XrRouteInstructions* r2 = nullptr;
+            const bool ok1 = plain.find_route(m.mid(a), m.result.gids[a], m.mid(b), m.result.gids[b], &r1, &table, -1,
+                                              -1, false, false, nullptr);
+            const bool ok2 = chained.find_route(m.mid(a), m.result.gids[a], m.mid(b), m.result.gids[b], &r2, &table,
+                                                -1, -1, false, false, nullptr);
+            std::unique_ptr<XrRouteInstructions> o1(r1), o2(r2);
+            ASSERT_EQ(ok1, ok2) << seed << ": " << a << " -> " << b;
+            if (!ok1)
+                continue;
+            std::vector<int> seeds;
+            if (m.net.edges[a].oneway != 2)
+                seeds.push_back(1);
+            if (m.net.edges[a].oneway != 1)
+                seeds.push_back(0);
+            EXPECT_EQ(plain.get_route_cost(), ref.cost(handle_of(m, a), seeds, handle_of(m, b)));
+            EXPECT_EQ(chained.get_route_cost(), plain.get_route_cost()) << seed << ": " << a << " -> " << b;
+            // The edges passed by chains are back in the route.
+            ASSERT_NE(r2, nullptr);
+            EXPECT_EQ(r2->segments.get_item_ptr(0)->gid, m.result.gids[b]);
+            EXPECT_EQ(r2->segments.get_item_ptr(r2->segments.items() - 1)->gid, m.result.gids[a]);
+            settled_plain += plain.get_settled_count();
+            settled_chained += chained.get_settled_count();
+            ++found;
+        }
+        EXPECT_GT(found, 4);
+        EXPECT_LT(settled_chained, settled_plain) << seed;
+    }
+}
+
+// A straight road of ten edges of 100 with a side road at x = 400.
+XrNetwork straight_road(int middle_type)
+{
+    XrNetwork net;
+    for (int i = 0; i < 10; ++i) {
+        XrNetworkEdge e;
+        e.points = {XrPoint(100 * i, 0), XrPoint(100 * (i + 1), 0)};
+        e.category = 3;
+        e.road_type = (i >= 5 && i <= 7) ? middle_type : 4;
+        e.speed_class = e.road_type == 7 ? 6 : 2;
+        net.edges.push_back(e);
+    }
+    XrNetworkEdge side;
+    side.points = {XrPoint(400, 0), XrPoint(400, 300)};
+    side.category = 3;
+    side.road_type = 4;
+    side.speed_class = 2;
+    net.edges.push_back(side);
+    return net;
+}
+
+TEST(RouteSearch, ChainStepsAreNotSettledAndComeBackInTheRoute)
+{
+    struct Case {
+        int mode;
+        int middle_type;    // type 7 roads are never followed as chains
+        int most_settled;   // with chains
+    };
+    const Case cases[] = {{0, 4, 5}, {3, 4, 5}, {0, 7, 9}, {3, 7, 9}};
+    for (const Case& c : cases) {
+        Map m(straight_road(c.middle_type));
+        XrDijkstraPath2 plain(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        plain.route_mode = c.mode;
+        plain.set_pruning(false);
+        XrDijkstraPath2 chained(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        chained.route_mode = c.mode;
+        XrRouteInstructions* res = nullptr;
+        const long long expect = route_cost(m, plain, 0, 9);
+        ASSERT_GT(expect, 0);
+        ASSERT_EQ(route_cost(m, chained, 0, 9, &res), expect) << c.mode << " " << c.middle_type;
+        std::unique_ptr<XrRouteInstructions> owned(res);
+        EXPECT_GE(plain.get_settled_count(), 11);
+        EXPECT_LE(chained.get_settled_count(), c.most_settled) << c.mode << " " << c.middle_type;
+        EXPECT_GE(chained.get_expanded_count(), 9);
+        // Every edge of the road, last first, each driven along its points.
+        ASSERT_EQ(res->segments.items(), 10);
+        for (int i = 0; i < 10; ++i) {
+            const XrRouteSegment* s = res->segments.get_item_ptr(i);
+            EXPECT_EQ(s->gid, m.result.gids[static_cast<size_t>(9 - i)]) << i;
+            if (i < 9) {
+                EXPECT_NE(s->flags & XrRouteSegment::FLAG_ALONG, 0) << i;
+            }
+        }
+        EXPECT_EQ(res->total_length, 900); // half of the first and of the last edge
+    }
+}
+
+// A turn restriction whose earlier edge was passed by a chain still counts.
+TEST(RouteSearch, ManoeuvreSeenThroughAChain)
+{
+    XrNetwork net;
+    auto add = [&](XrPoint a, XrPoint b) {
+        XrNetworkEdge e;
+        e.points = {a, b};
+        e.category = 3;
+        e.road_type = 4;
+        e.speed_class = 2;
+        net.edges.push_back(e);
+    };
+    add(XrPoint(0, 0), XrPoint(400, 0));       // 0
+    add(XrPoint(400, 0), XrPoint(800, 0));     // 1: passed by a chain
+    add(XrPoint(800, 0), XrPoint(1200, 0));    // 2
+    add(XrPoint(1200, 0), XrPoint(1600, 0));   // 3
+    add(XrPoint(800, 0), XrPoint(1000, 300));  // 4
+    add(XrPoint(1000, 300), XrPoint(1200, 0)); // 5
+    for (int restricted = 0; restricted < 2; ++restricted) {
+        if (restricted)
+            net.manoeuvres.push_back(XrNetworkManoeuvre{{2, 1, 0}});
+        Map m(net);
+        XrDijkstraPath2 s(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        XrRouteInstructions* res = nullptr;
+        ASSERT_GT(route_cost(m, s, 0, 3, &res), 0);
+        std::unique_ptr<XrRouteInstructions> owned(res);
+        EXPECT_TRUE(res->contains_gid(m.result.gids[1]));
+        EXPECT_EQ(res->contains_gid(m.result.gids[2]), restricted == 0);
+        EXPECT_EQ(res->contains_gid(m.result.gids[4]), restricted == 1);
+    }
+}
+
+TEST(RouteSearch, MajorRoadFlagKeepsToMajorRoads)
+{
+    struct Case {
+        int type_of_minor;  // type 7 roads are exempt
+        int flag;
+        bool takes_minor;
+    };
+    const Case cases[] = {{4, 0, true}, {4, 1, false}, {7, 1, true}};
+    for (const Case& c : cases) {
+        XrNetwork net = line_with_bypass();
+        net.edges[1].category = 5;
+        net.edges[1].road_type = c.type_of_minor;
+        net.edges[1].speed_class = c.type_of_minor == 7 ? 6 : 2;
+        Map m(net);
+        XrDijkstraPath2 s(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        s.major_road = static_cast<std::uint16_t>(c.flag);
+        XrRouteInstructions* res = nullptr;
+        ASSERT_GT(route_cost(m, s, 0, 2, &res), 0);
+        std::unique_ptr<XrRouteInstructions> owned(res);
+        EXPECT_EQ(res->contains_gid(m.result.gids[1]), c.takes_minor) << c.type_of_minor << " " << c.flag;
+        EXPECT_EQ(res->contains_gid(m.result.gids[3]), !c.takes_minor) << c.type_of_minor << " " << c.flag;
+    }
+}
+
 TEST(RouteSearch, ClosedEdgeIsNeverEntered)
 {
     Map m(line_with_bypass());

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -25,10 +26,27 @@ XrNetworkEdge road(std::vector<XrPoint> pts, int type = 4, int category = 3, int
     return e;
 }
 
+struct DumpOptions {
+    int heading = -1;        // degrees, east 0, for a fixed start direction
+    bool side_words = false; // also words 8 to 10 after a "/"
+    int* segments = nullptr; // the route's segment count
+    std::vector<std::uint32_t>* gids = nullptr; // the route's gids, first edge first
+};
+
+std::string dump(const XrNetwork& net, size_t a, size_t b, const DumpOptions& o);
+
 // Routes from edge a to edge b and dumps "code w2 w3 w5 w7" per directive,
 // the route's first instruction first; "-" between.
 std::string dump(const XrNetwork& net, size_t a, size_t b, int* segments = nullptr)
 {
+    DumpOptions o;
+    o.segments = segments;
+    return dump(net, a, b, o);
+}
+
+std::string dump(const XrNetwork& net, size_t a, size_t b, const DumpOptions& o)
+{
+    int* segments = o.segments;
     XrTempRoot root;
     const std::string geo = root.dir() + "/roads.qt";
     std::vector<BYTE> bytes;
@@ -51,12 +69,15 @@ std::string dump(const XrNetwork& net, size_t a, size_t b, int* segments = nullp
         return XrPoint((e.points.front().x + e.points.back().x) / 2, (e.points.front().y + e.points.back().y) / 2);
     };
     XrRouteInstructions* res = nullptr;
-    if (!search.find_route(mid(a), result.gids[a], mid(b), result.gids[b], &res, nullptr, -1, -1, false, false,
+    if (!search.find_route(mid(a), result.gids[a], mid(b), result.gids[b], &res, nullptr, o.heading, -1, false, false,
                            nullptr))
         return "no route";
     std::unique_ptr<XrRouteInstructions> owned(res);
     if (segments)
         *segments = res->segments.items();
+    if (o.gids)
+        for (int i = res->segments.items() - 1; i >= 0; --i)
+            o.gids->push_back(res->segments.get_item_ptr(i)->gid);
     std::ostringstream out;
     for (int i = res->directives.items() - 1; i >= 0; --i) {
         const auto* d = res->directives.get_item_ptr(i);
@@ -67,6 +88,8 @@ std::string dump(const XrNetwork& net, size_t a, size_t b, int* segments = nullp
             w2 &= 0x8000FFFFu; // the exit count and direction; the angle depends on point rounding
         out << d->code() << ' ' << w2 << ' ' << (d->code() == XrRouteInstructions::CODE_ROUNDABOUT ? 0 : d->words[2])
             << ' ' << d->words[4] << ' ' << d->words[6];
+        if (o.side_words)
+            out << " / " << d->words[7] << ' ' << d->words[8] << ' ' << d->words[9];
         if (i > 0)
             out << " - ";
     }
@@ -138,6 +161,185 @@ TEST(RouteInstructions, MotorwayExitAndSlipRoadThenTurn)
     EXPECT_EQ(d.substr(0, 2), "9 ") << d; // exit to the right
     EXPECT_NE(d.find(" - 5 0 0 "), std::string::npos) << d; // then right at the end of the slip road
     EXPECT_EQ(d.substr(d.size() - 9), "7 0 0 0 0");
+}
+
+XrNetworkTurn turn(int from, int to, int cls, int kind, bool right)
+{
+    XrNetworkTurn t;
+    t.from = from;
+    t.to = to;
+    t.turn_class = cls;
+    t.kind = kind;
+    t.side = right;
+    return t;
+}
+
+TEST(RouteInstructions, SideRoadsBeforeATurn)
+{
+    // East along y = 0, left at x = 3000; side roads at x = 1000 and 2000.
+    struct Case {
+        const char* name;
+        bool first_left;  // the side road at x = 1000 leaves to the left (else to the right)
+        int second_type;  // road type of the side road at x = 2000
+        int second_len;   // its length
+        const char* expect;
+    };
+    const Case cases[] = {
+        {"two on the turn's side", true, 4, 1000, "3 0 0 500 1 / 1000 2000 0 - 7 0 0 0 0 / 500 0 0"},
+        {"one on the other side", false, 4, 1000, "3 0 0 500 1 / 1000 0 0 - 7 0 0 0 0 / 500 0 0"},
+        {"a ferry there", true, 6, 1000, "3 0 0 500 1 / 1000 2000 1 - 7 0 0 0 0 / 500 0 0"},
+        {"a short connector", true, 4, 25, "3 0 0 500 1 / 1000 2000 1 - 7 0 0 0 0 / 500 0 0"},
+    };
+    for (const Case& c : cases) {
+        XrNetwork net;
+        for (int i = 0; i < 4; ++i)
+            net.edges.push_back(road({XrPoint(1000 * i, 0), XrPoint(1000 * (i + 1), 0)})); // 0-3
+        net.edges.push_back(road({XrPoint(3000, 0), XrPoint(3000, 1000)}));               // 4: target
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, c.first_left ? 1000 : -1000)}));
+        net.edges.push_back(road({XrPoint(2000, 0), XrPoint(2000, c.second_len)}, c.second_type));
+        DumpOptions o;
+        o.side_words = true;
+        EXPECT_EQ(dump(net, 0, 4, o), c.expect) << c.name;
+    }
+}
+
+TEST(RouteInstructions, TurnsOnAndOffAShortLinkRoadBecomeOne)
+{
+    // Main road east; a link road (type 3) leaves right at x = 1000 to a road south.
+    struct Case {
+        const char* name;
+        int link_end;    // x and -y of the link road's far end
+        int first_kind;  // junction kind into the link road
+        int second_cls;  // turn class off it
+        const char* expect;
+    };
+    const Case cases[] = {
+        {"short: one instruction", 30, 4, 1, "11 0 0 544 2 - 7 0 0 0 0"},
+        {"sharp second turn: both", 30, 4, 2, "11 0 0 544 2 - 5 0 0 500 1 - 7 0 0 0 0"},
+        {"long link road: both", 60, 4, 1, "11 0 0 584 2 - 5 0 0 500 1 - 7 0 0 0 0"},
+        {"bear right then right: one", 30, 3, 1, "20 0 0 544 2 - 7 0 0 0 0"},
+    };
+    for (const Case& c : cases) {
+        XrNetwork net;
+        const int e = c.link_end;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));                             // 0
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));                          // 1
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000 + e, -e)}, 3, 3));               // 2 link
+        net.edges.push_back(road({XrPoint(1000 + e, -e), XrPoint(1000 + e, -e - 1000)}));         // 3 target
+        net.edges.push_back(road({XrPoint(1000 + e, -e), XrPoint(2000 + e, -e)}));                // 4
+        net.turns.push_back(turn(0, 2, 1, c.first_kind, true));
+        net.turns.push_back(turn(2, 3, c.second_cls, 2, true));
+        EXPECT_EQ(dump(net, 0, 3), c.expect) << c.name;
+    }
+}
+
+TEST(RouteInstructions, TwoSlightTurnsOverAShortRoadBecomeOne)
+{
+    struct Case {
+        int between;     // length of the road between the turns (x and y extent)
+        const char* expect;
+    };
+    const Case cases[] = {{14, "6 0 0 520 2 - 7 0 0 0 0"}, {40, "3 0 0 556 2 - 3 0 0 500 1 - 7 0 0 0 0"}};
+    for (const Case& c : cases) {
+        const int d = c.between;
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));                  // 0
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));               // 1
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000 + d, d)}));           // 2 short
+        net.edges.push_back(road({XrPoint(1000 + d, d), XrPoint(1000 + d, d + 1000)})); // 3 target
+        net.edges.push_back(road({XrPoint(1000 + d, d), XrPoint(2000 + d, d)}));       // 4
+        net.turns.push_back(turn(0, 2, 1, 2, false));
+        net.turns.push_back(turn(2, 3, 1, 2, false));
+        EXPECT_EQ(dump(net, 0, 3), c.expect) << d;
+    }
+}
+
+TEST(RouteInstructions, KeepOntoTheOnlyOtherRoadWhenItIsALinkRoad)
+{
+    struct Case {
+        int other_type;
+        const char* expect;
+    };
+    const Case cases[] = {{3, "17 0 0 502 1 - 7 0 0 0 0"}, {4, "1 0 0 502 1 - 7 0 0 0 0"}};
+    for (const Case& c : cases) {
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));                  // 0
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 100)}));             // 1 target
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, -300)}, c.other_type));
+        net.turns.push_back(turn(0, 1, 0, 1, false));
+        EXPECT_EQ(dump(net, 0, 1), c.expect) << c.other_type;
+    }
+}
+
+TEST(RouteInstructions, WrongWayRoadsOnTheTurnsSideLowerTheRoadCount)
+{
+    // Left at x = 1000 past a road on the left (one way towards the junction
+    // or two way) that comes before the turn in the record.
+    struct Case {
+        int oneway;
+        const char* expect;
+    };
+    const Case cases[] = {{0, "3 1 0 500 1 - 7 0 0 0 0"}, {1, "3 0 0 500 1 - 7 0 0 0 0"}};
+    for (const Case& c : cases) {
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));                          // 0
+        net.edges.push_back(road({XrPoint(300, 700), XrPoint(1000, 0)}, 4, 3, c.oneway));      // 1
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 1000)}));                    // 2 target
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));                       // 3
+        net.turns.push_back(turn(0, 2, 2, 5, false));
+        EXPECT_EQ(dump(net, 0, 2), c.expect) << c.oneway;
+    }
+}
+
+TEST(RouteInstructions, TurningAheadAtAFixedStartDirection)
+{
+    // Heading east on edge 1, the destination lies behind: the route starts
+    // with the road ahead (edge 2), driven back.
+    XrNetwork net;
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));     // 0
+    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));  // 1 start
+    net.edges.push_back(road({XrPoint(2000, 0), XrPoint(3000, 0)}));  // 2
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(-1000, 0)}));    // 3 target
+    struct Case {
+        int heading;
+        std::vector<size_t> route;
+    };
+    const Case cases[] = {{0, {2, 1, 0, 3}}, {180, {1, 0, 3}}, {-1, {1, 0, 3}}};
+    for (const Case& c : cases) {
+        XrTempRoot root;
+        std::vector<BYTE> bytes;
+        XrGraphWriterResult result;
+        std::string error;
+        ASSERT_TRUE(build_graph(net, XrGraphWriterOptions(), root.dir() + "/roads.qt", bytes, result, error)) << error;
+        std::vector<std::uint32_t> gids;
+        DumpOptions o;
+        o.heading = c.heading;
+        o.gids = &gids;
+        EXPECT_EQ(dump(net, 1, 3, o), "7 0 0 0 0") << c.heading;
+        std::vector<std::uint32_t> expect;
+        for (size_t i : c.route)
+            expect.push_back(result.gids[i]);
+        EXPECT_EQ(gids, expect) << c.heading;
+    }
+}
+
+TEST(RouteInstructions, SlightTurnSaysWhenNoOtherRoadCompetes)
+{
+    // A slight left; the other road there bears to the other side or to the same one.
+    struct Case {
+        bool other_right;
+        const char* expect;
+    };
+    const Case cases[] = {{true, "3 0 1 559 1 - 7 0 0 0 0"}, {false, "3 0 0 559 1 - 7 0 0 0 0"}};
+    for (const Case& c : cases) {
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));     // 0
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 500)})); // 1 target
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, -500)}));
+        net.turns.push_back(turn(0, 1, 1, 2, false));
+        net.turns.push_back(turn(0, 2, 1, 2, c.other_right));
+        EXPECT_EQ(dump(net, 0, 1), c.expect) << c.other_right;
+    }
 }
 
 } // namespace
