@@ -1,5 +1,7 @@
 #include "common/map/xr_mapconfig.h"
 
+#include "common/db/xr_heapgeomlayout.h"
+
 #include <dirent.h>
 
 #include <algorithm>
@@ -102,7 +104,7 @@ XrString heap_layer_name(XrHeapStorage& heap)
 {
     const unsigned int root = heap.get_root();
     const std::uint32_t size = heap.get_block_size(root);
-    constexpr std::uint32_t name_offset = XrHeapGeomStorage::HEADER_SIZE + 1;
+    constexpr std::uint32_t name_offset = xrqt_heap::OFF_NAME;
     if (size <= name_offset)
         return XrString();
     const BYTE* data = nullptr;
@@ -129,10 +131,7 @@ XrHeapGeomStorage* open_heap_storage(const XrString& path, XrString* layer_name)
     if (layer_name != nullptr)
         *layer_name = heap_layer_name(*heap);
     auto storage = std::make_unique<XrHeapGeomStorage>(heap.release(), false, false);
-    // Success reads 0 (older storages answered with a positive value and
-    // report themselves open).
-    const int rc = storage->open();
-    if (rc != 0 && !storage->is_open())
+    if (storage->open() != XrStoredGeomStorage::OPENED)
         return nullptr;
     return storage.release();
 }
@@ -263,7 +262,7 @@ XrLayer* create_configured_layer(XrMap* map, XrConfiguration& config, XrMapConfi
                 return layer;
             }
             auto storage = std::make_unique<XrSimpleGeomStorage>(accessor, false, false, nullptr);
-            if (storage->open() != 0) {
+            if (storage->open() != XrStoredGeomStorage::OPENED) {
                 note_missing(context, path, "not a geometry file");
                 return layer;
             }
