@@ -233,6 +233,9 @@ int ko_jvm_descriptor_slots(const char* desc, std::size_t length, int* return_sl
                             std::size_t* return_offset);
 
 // Threads (kojvm_thread)
+// True when the thread must give up the processor at the end of its slice:
+// another thread or task is waiting for its turn.
+inline bool ko_jvm_slice_over(KoJvmRec* vm, KoJvmThread*) { return vm->fsm.ready.head != nullptr; }
 void ko_jvm_thread_push_cont(KoJvmThread* t, KoJvmContinuation fn, void* data);
 bool ko_jvm_push_top_level(KoJvmThread* t, KoJvmCallCompletion completion, void* data, std::uint32_t options,
                            KoJvmMethodRec* method);
