@@ -167,12 +167,44 @@ KO_NATIVE(Object_notifyAll)
     else
         ko_ret_void(complete, thread);
 }
+// Completed when the thread owns the monitor again (after a notify, or when
+// the time limit ran out); millis 0 waits without a limit.
+void wait_for(KoJvmRec* vm, KoJvmCat1ValueUnion* self, KoJvmCompletion complete, KoJvmThread* thread,
+              std::int64_t millis)
+{
+    if (millis < 0) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalArgumentException");
+        return;
+    }
+    if (!ko_jvm_monitor_wait(thread, obj(self))) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalMonitorStateException");
+        return;
+    }
+    ko_jvm_wait_timeout(thread, millis);
+}
 KO_NATIVE(Object_wait)
 {
     U;
-    // Completed when the thread owns the monitor again (after a notify).
-    if (!ko_jvm_monitor_wait(thread, obj(self)))
-        ko_ret_throw(vm, complete, thread, "java/lang/IllegalMonitorStateException");
+    wait_for(vm, self, complete, thread, 0);
+}
+KO_NATIVE(Object_wait__J)
+{
+    U;
+    wait_for(vm, self, complete, thread, ko_arg_long(args));
+}
+KO_NATIVE(Object_wait__JI)
+{
+    U;
+    std::int64_t millis = ko_arg_long(args);
+    std::int32_t nanos = args[2].i;
+    if (nanos < 0 || nanos > 999999) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalArgumentException");
+        return;
+    }
+    // Whole milliseconds only: a part of one rounds up.
+    if (nanos > 0 && millis < INT64_MAX)
+        ++millis;
+    wait_for(vm, self, complete, thread, millis);
 }
 
 // ---- java/lang/Class -----------------------------------------------------------------
@@ -1059,7 +1091,7 @@ KO_NATIVE(StreamEncoding_get) { U; ko_ret_string(vm, complete, thread, "UTF8"); 
 
 #define X ko_jvm_unsupported_native
 const KoJvmNative kObject[] = {Object_getClass, Object_hashCode, Object_equals, Object_clone, Object_notify,
-                               Object_notifyAll, Object_wait, Object_wait, Object_wait};
+                               Object_notifyAll, Object_wait, Object_wait__J, Object_wait__JI};
 const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, X, Class_isAssignableFrom,
                               Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null, Class_getSuperclass,
                               X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X, X, X, X, X, X, X,

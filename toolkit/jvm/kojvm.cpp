@@ -182,6 +182,7 @@ KoJvmRec* ko_jvm_create(const KoJvmParams* params)
     vm->native_count = 1;
     ko_buffer_init(&vm->path);
     ko_fsm_init(&vm->fsm, vm);
+    ko_jvm_scheduler_init(vm);
     vm->generation_count = vm->params.generations;
     vm->area_size = ((vm->params.heap_size / (vm->generation_count + 1)) + 3) & ~3u;
     vm->heap_bytes = vm->area_size * (vm->generation_count + 1);
@@ -208,6 +209,7 @@ void ko_jvm_destroy(KoJvmRec* vm)
 {
     if (!vm)
         return;
+    ko_jvm_orphan_timers(vm);
     while (KoJvmThread* t = vm->threads)
         ko_jvm_destroy_thread(t);
     if (vm->heap)
@@ -232,9 +234,16 @@ void ko_jvm_exit(KoJvmRec* vm, void (*fn)(void*), void* data)
             fn(data);
         return;
     }
+    if (vm->vm_task_done) {
+        // An earlier exit ended the scheduler already.
+        if (fn)
+            fn(data);
+        return;
+    }
     vm->exit_requested = true;
     vm->exit_fn = fn;
     vm->exit_data = data;
+    ko_jvm_wake_scheduler(vm);
     ko_jvm_run(vm);
 }
 

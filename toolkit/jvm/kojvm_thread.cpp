@@ -13,7 +13,104 @@ void thread_finished(void*, void* data) { ko_jvm_destroy_thread(static_cast<KoJv
 
 int run_class_request(KoJvmThread* t);
 
+// ---- Rings and the VM task ------------------------------------------------------
+
+void ring_add(KoJvmRec* vm, KoJvmThread* t, int ring)
+{
+    KoJvmThread*& head = vm->rings[ring];
+    if (!head) {
+        t->ring_next = t->ring_prev = t;
+        head = t;
+    } else {
+        // At the end: the thread is picked after every thread already there.
+        t->ring_next = head;
+        t->ring_prev = head->ring_prev;
+        head->ring_prev->ring_next = t;
+        head->ring_prev = t;
+    }
+    t->ring = static_cast<std::uint8_t>(ring);
+}
+
+void ring_del(KoJvmRec* vm, KoJvmThread* t)
+{
+    if (t->ring == KO_JVM_RING_NONE)
+        return;
+    KoJvmThread*& head = vm->rings[t->ring];
+    if (t->ring_next == t) {
+        head = nullptr;
+    } else {
+        t->ring_prev->ring_next = t->ring_next;
+        t->ring_next->ring_prev = t->ring_prev;
+        if (head == t)
+            head = t->ring_next;
+    }
+    t->ring_next = t->ring_prev = nullptr;
+    t->ring = KO_JVM_RING_NONE;
+}
+
+// Out of the run ring into the blocked ring, or the suspended ring.
+void leave_run_ring(KoJvmRec* vm, KoJvmThread* t, bool finished)
+{
+    if (t->runnable) {
+        t->runnable = 0;
+        --vm->runnable_count;
+    }
+    ring_del(vm, t);
+    if (!finished)
+        ring_add(vm, t, (t->flags & KO_JVM_THREAD_F_SUSPENDED) ? KO_JVM_RING_SUSPENDED : KO_JVM_RING_BLOCKED);
+}
+
+// The current thread's turn is over: the VM task picks the next one.
+void end_turn(KoJvmRec* vm, KoJvmThread* t)
+{
+    if (vm->current == t)
+        vm->current = nullptr;
+    ko_jvm_wake_scheduler(vm);
+}
+
+int vm_task_state(KoFsm* fsm, KoFsmTask* task, void*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    KoJvmThread* head = vm->rings[KO_JVM_RING_RUN];
+    if (vm->current || (!head && !vm->exit_requested)) {
+        vm->vm_task_waiting = true;
+        ko_fsm_queue_append(&vm->vm_wait, task);
+        return KO_FSM_WAIT;
+    }
+    if (!head)
+        return KO_FSM_DONE; // exit requested and nothing left to run
+    // Round robin: the head runs, the next thread is the new head.
+    vm->current = head;
+    vm->rings[KO_JVM_RING_RUN] = head->ring_next;
+    ko_fsm_queue_append(&fsm->ready, &head->task);
+    return KO_FSM_CONTINUE;
+}
+
+void vm_task_finished(void*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    vm->vm_task_done = true;
+    void (*fn)(void*) = vm->exit_fn;
+    vm->exit_fn = nullptr;
+    if (fn)
+        fn(vm->exit_data);
+}
+
 } // namespace
+
+void ko_jvm_scheduler_init(KoJvmRec* vm)
+{
+    ko_fsm_task_init(&vm->fsm, &vm->vm_task, vm_task_state, vm, vm_task_finished);
+}
+
+void ko_jvm_wake_scheduler(KoJvmRec* vm)
+{
+    if (!vm->vm_task_waiting)
+        return;
+    vm->vm_task_waiting = false;
+    ko_fsm_queue_remove(&vm->vm_wait, &vm->vm_task);
+    ko_fsm_queue_append(&vm->fsm.ready, &vm->vm_task);
+}
 
 KoJvmRec* ko_jvm_thread_vm(KoJvmThread* t) { return t->vm; }
 KoJvmObjectRec* ko_jvm_thread_object(KoJvmThread* t) { return ko_obj(t->thread_object); }
@@ -49,6 +146,7 @@ KoJvmThread* ko_jvm_create_thread(KoJvmRec* vm, std::uint32_t stack_size, KoJvmO
         ko_jvm_set_field_pointer(vm, obj, vm->f_thread_native, t);
     t->all_next = vm->threads;
     vm->threads = t;
+    ring_add(vm, t, KO_JVM_RING_BLOCKED);
     return t;
 }
 
@@ -68,9 +166,14 @@ void ko_jvm_destroy_thread(KoJvmThread* t)
             break;
         }
     }
-    if (t->runnable) {
+    for (KoJvmTimer* tm = vm->timers; tm; tm = tm->next)
+        if (tm->thread == t)
+            tm->thread = nullptr;
+    leave_run_ring(vm, t, true);
+    if (vm->current == t) {
+        // Picked but not run yet.
         ko_fsm_queue_remove(&vm->fsm.ready, &t->task);
-        --vm->runnable_count;
+        end_turn(vm, t);
     }
     if (KoJvmObjectRec* obj = ko_obj(t->thread_object))
         if (vm->f_thread_native)
@@ -85,22 +188,21 @@ void ko_jvm_destroy_thread(KoJvmThread* t)
 
 void ko_jvm_make_runnable(KoJvmThread* t)
 {
+    KoJvmRec* vm = t->vm;
     if (t->runnable || t->finished)
         return;
+    ring_del(vm, t);
+    if (t->flags & KO_JVM_THREAD_F_SUSPENDED) {
+        ring_add(vm, t, KO_JVM_RING_SUSPENDED);
+        return;
+    }
     t->runnable = 1;
-    ++t->vm->runnable_count;
-    ko_fsm_queue_append(&t->vm->fsm.ready, &t->task);
+    ++vm->runnable_count;
+    ring_add(vm, t, KO_JVM_RING_RUN);
+    ko_jvm_wake_scheduler(vm);
 }
 
-void ko_jvm_run(KoJvmRec* vm)
-{
-    ko_fsm_run(&vm->fsm);
-    if (vm->exit_requested && vm->runnable_count == 0 && vm->exit_fn) {
-        void (*fn)(void*) = vm->exit_fn;
-        vm->exit_fn = nullptr;
-        fn(vm->exit_data);
-    }
-}
+void ko_jvm_run(KoJvmRec* vm) { ko_fsm_run(&vm->fsm); }
 
 int ko_jvm_live_threads(KoJvmRec* vm)
 {
@@ -753,6 +855,8 @@ int run_cont(KoJvmThread* t)
     return e.fn(t, e.data);
 }
 
+// Runs when the VM task picked this thread: one turn, up to the end of its
+// slice or until it blocks or has nothing left to do.
 int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
 {
     KoJvmThread* t = static_cast<KoJvmThread*>(data);
@@ -771,7 +875,8 @@ int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
             int r = ko_jvm_interpret(vm, t);
             switch (r) {
             case 0:
-                return KO_FSM_YIELD;
+                end_turn(vm, t);
+                return KO_FSM_WAIT;
             case 1:
                 next = KO_JVM_NEXT_BLOCK;
                 break;
@@ -790,15 +895,15 @@ int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
             }
         }
         if (t->finished) {
-            t->runnable = 0;
-            --vm->runnable_count;
+            leave_run_ring(vm, t, true);
+            end_turn(vm, t);
             return KO_FSM_DONE;
         }
         if (next == KO_JVM_NEXT_BLOCK || next == KO_JVM_NEXT_IDLE) {
             if (next == KO_JVM_NEXT_IDLE && (t->cont_ready || t->req_pending))
                 continue;
-            t->runnable = 0;
-            --vm->runnable_count;
+            leave_run_ring(vm, t, false);
+            end_turn(vm, t);
             return KO_FSM_WAIT;
         }
     }
@@ -935,6 +1040,7 @@ bool ko_jvm_monitor_wait(KoJvmThread* t, KoJvmObjectRec* o)
     if (o->monitor_owner != ko_ref(t) || t->blocked_on)
         return false;
     // The whole recursion count is given up and taken back afterwards.
+    ++t->wait_seq;
     t->saved_count = o->monitor_count;
     o->monitor_count = 0;
     release(o);
@@ -976,11 +1082,83 @@ void thread_run_done(KoJvmCat1ValueUnion*, KoJvmObjectRec*, void* data)
     t->finished = 1;
 }
 
-void sleep_fired(int, void* data)
+enum { kTimerSleep, kTimerWait };
+
+KoJvmTimer* arm_timer(KoJvmThread* t, std::int64_t millis, int kind);
+
+// A timer of the embedding fired (1) or could not be kept (0).
+void timer_fired(int fired, void* data)
 {
-    KoJvmThread* t = static_cast<KoJvmThread*>(data);
-    ko_jvm_native_complete(nullptr, nullptr, t);
+    KoJvmTimer* tm = static_cast<KoJvmTimer*>(data);
+    KoJvmRec* vm = tm->vm;
+    KoJvmThread* t = tm->thread;
+    if (vm) {
+        for (KoJvmTimer** p = &vm->timers; *p; p = &(*p)->next) {
+            if (*p == tm) {
+                *p = tm->next;
+                break;
+            }
+        }
+    }
+    bool current = t && t->wait_seq == tm->seq;
+    int kind = tm->kind;
+    ko_free(tm);
+    if (!vm || !current)
+        return; // the VM, the thread or its wait is gone
+    if (kind == kTimerSleep) {
+        if (fired)
+            ko_jvm_native_complete(nullptr, nullptr, t);
+        else
+            ko_jvm_native_complete(nullptr, ko_jvm_new_known(vm, KO_K_InterruptedException), t);
+        return;
+    }
+    if (!fired || !(t->flags & KO_JVM_THREAD_F_WAIT_SET))
+        return; // notified already, or the wait goes on without a limit
+    KoJvmObjectRec* o = ko_obj(t->blocked_on);
+    if (!o)
+        return;
+    // As if notified: out of the wait set, back as a contender for the monitor.
+    ring_remove(o, t);
+    t->flags &= ~KO_JVM_THREAD_F_WAIT_SET;
+    if (!o->monitor_owner)
+        grant(o, t);
+    else
+        ring_insert(o, t, first_waiter(o));
+    ko_jvm_run(vm);
 }
+
+KoJvmTimer* arm_timer(KoJvmThread* t, std::int64_t millis, int kind)
+{
+    KoJvmRec* vm = t->vm;
+    KoJvmTimer* tm = static_cast<KoJvmTimer*>(ko_calloc(1, sizeof(KoJvmTimer)));
+    if (!tm)
+        return nullptr;
+    tm->vm = vm;
+    tm->thread = t;
+    tm->seq = t->wait_seq;
+    tm->kind = static_cast<std::uint8_t>(kind);
+    tm->next = vm->timers;
+    vm->timers = tm;
+    std::int64_t us = millis > INT64_MAX / 1000 ? INT64_MAX : millis * 1000;
+    vm->params.timer(us, timer_fired, tm);
+    return tm;
+}
+}
+
+void ko_jvm_orphan_timers(KoJvmRec* vm)
+{
+    // The embedding still calls them; they find no VM and only free themselves.
+    while (KoJvmTimer* tm = vm->timers) {
+        vm->timers = tm->next;
+        tm->vm = nullptr;
+        tm->thread = nullptr;
+    }
+}
+
+void ko_jvm_wait_timeout(KoJvmThread* t, std::int64_t millis)
+{
+    if (t->vm->params.timer && millis > 0)
+        arm_timer(t, millis, kTimerWait);
 }
 
 void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread*, KoJvmObjectRec* obj)
@@ -996,9 +1174,7 @@ void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread*, KoJvmObjectRec* obj)
 void ko_jvm_thread_sleep(KoJvmThread* t, std::int64_t millis)
 {
     KoJvmRec* vm = t->vm;
-    if (!vm->params.timer || millis <= 0) {
+    ++t->wait_seq;
+    if (!vm->params.timer || millis <= 0 || !arm_timer(t, millis, kTimerSleep))
         ko_jvm_native_complete(nullptr, nullptr, t);
-        return;
-    }
-    vm->params.timer(millis * 1000, sleep_fired, t);
 }

@@ -39,6 +39,15 @@ public class Thread implements Runnable {
     public static boolean interrupted() { return false; }
     public boolean isInterrupted() { return false; }
     public final synchronized void join() throws InterruptedException { while (alive) wait(); }
-    public final synchronized void join(long millis) throws InterruptedException { join(); }
+    public final synchronized void join(long millis) throws InterruptedException {
+        if (millis < 0) throw new IllegalArgumentException();
+        if (millis == 0) { join(); return; }
+        long end = System.currentTimeMillis() + millis;
+        while (alive) {
+            long left = end - System.currentTimeMillis();
+            if (left <= 0) break;
+            wait(left);
+        }
+    }
     public String toString() { return "Thread[" + name + "," + priority + "]"; }
 }
