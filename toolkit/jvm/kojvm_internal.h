@@ -132,6 +132,16 @@ struct KoJvmThread {
     std::uint8_t req_pending;  // (re)run the class request before interpreting
     std::uint8_t top_native;   // a top-level native call has not completed yet
     KoRef presync;             // synchronized method whose monitor is already held
+    // loading: symbols still to load, the bytes of the top one once they arrived
+    KoJvmSymbol** load_stack;
+    int load_count;
+    int load_capacity;
+    std::uint8_t load_waiting; // the class loader has the request
+    std::uint8_t load_in_call; // inside the class loader's call
+    std::uint8_t load_arrived;
+    int load_flags;
+    unsigned char* load_bytes;
+    std::size_t load_length;
 };
 
 // A timer armed through the embedding's hook for a sleep or a timed wait.
@@ -249,6 +259,12 @@ void ko_jvm_resolve_strings(KoJvmRec* vm, KoJvmClassRec* clazz);
 // exception on failure.
 KoJvmClassRec* ko_jvm_load_class(KoJvmRec* vm, KoJvmSymbol* name, KoJvmObjectRec** exception);
 KoJvmClassRec* ko_jvm_superclass(KoJvmClassRec* c);
+// A class record from class-file bytes (freed unless flags has 1) for the
+// name; null and an exception when the bytes are missing or bad.
+KoJvmClassRec* ko_jvm_class_from_bytes(KoJvmRec* vm, KoJvmSymbol* name, unsigned char* bytes, std::size_t length,
+                                       int flags, KoJvmObjectRec** exception);
+// Links a parsed class whose superclass and interfaces are linked: state 1.
+KoJvmObjectRec* ko_jvm_link_class(KoJvmRec* vm, KoJvmClassRec* clazz);
 // Structural check of every method's code; null or a java/lang/VerifyError.
 KoJvmObjectRec* ko_jvm_verify_class(KoJvmRec* vm, KoJvmClassRec* clazz);
 // Slots of a method descriptor's arguments; -1 when malformed.

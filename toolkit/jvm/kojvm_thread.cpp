@@ -183,6 +183,7 @@ void ko_jvm_destroy_thread(KoJvmThread* t)
     ko_jvm_arena_free(t->tag_base, slots);
     ko_free(t->conts);
     ko_free(t->tops);
+    ko_free(t->load_stack);
     ko_jvm_arena_free(t, sizeof(KoJvmThread));
 }
 
@@ -778,16 +779,220 @@ int clinit_done(KoJvmThread* t, void* data)
     return run_class_request(t);
 }
 
+// ---- Loading states ---------------------------------------------------------------
+
+enum { kLoadDone, kLoadBlocked, kLoadFailed };
+
+bool load_push(KoJvmThread* t, KoJvmSymbol* s)
+{
+    if (t->load_count == t->load_capacity) {
+        int cap = t->load_capacity + 10;
+        auto* n = static_cast<KoJvmSymbol**>(ko_realloc(t->load_stack, 0, sizeof(KoJvmSymbol*) * cap));
+        if (!n)
+            return false;
+        t->load_stack = n;
+        t->load_capacity = cap;
+    }
+    t->load_stack[t->load_count++] = s;
+    return true;
+}
+
+bool on_load_stack(KoJvmThread* t, KoJvmSymbol* s)
+{
+    for (int i = 0; i < t->load_count; ++i)
+        if (t->load_stack[i] == s)
+            return true;
+    return false;
+}
+
+// The class loader's completion: during its call the loading goes on at once,
+// later it re-queues the thread.
+void class_bytes_arrived(unsigned char* bytes, std::size_t length, int flags, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    t->load_bytes = bytes;
+    t->load_length = length;
+    t->load_flags = flags;
+    t->load_arrived = 1;
+    if (t->load_in_call)
+        return;
+    t->req_pending = 1;
+    ko_jvm_make_runnable(t);
+    ko_jvm_run(t->vm);
+}
+
+// Gives up the classes this thread had bound but not linked; their waiters retry.
+void load_abandon(KoJvmThread* t)
+{
+    KoJvmRec* vm = t->vm;
+    for (int i = t->load_count - 1; i >= 0; --i) {
+        KoJvmSymbol* s = t->load_stack[i];
+        KoJvmClassRec* c = ko_cls(s->clazz);
+        if (c && c->state == KO_JVM_CLASS_LOADED && c->init_thread == ko_ref(t)) {
+            s->clazz = 0;
+            c->init_thread = 0;
+            wake_class_waiters(c);
+            ko_jvm_release_class(vm, c);
+        }
+    }
+    t->load_count = 0;
+}
+
+// Pushes a supertype still to load; a circle gives ClassCircularityError.
+int need(KoJvmThread* t, KoJvmSymbol* s, KoJvmObjectRec** error)
+{
+    KoJvmClassRec* c = ko_cls(s->clazz);
+    if (on_load_stack(t, s) || (c && c->state == KO_JVM_CLASS_LOADED && c->init_thread == ko_ref(t))) {
+        *error = ko_jvm_new_known(t->vm, KO_K_ClassCircularityError);
+        return kLoadFailed;
+    }
+    if (!load_push(t, s)) {
+        *error = t->vm->oom;
+        return kLoadFailed;
+    }
+    return -1; // go on with the new top
+}
+
+// Loads and links the requested class with its supertypes, one symbol of the
+// load stack at a time; waits for class bytes and for other threads' loads.
+int load_states(KoJvmThread* t, KoJvmObjectRec** error)
+{
+    KoJvmRec* vm = t->vm;
+    if (t->load_count == 0) {
+        // The requested symbol, then an array's element types down to the base.
+        KoJvmSymbol* s = t->req_name;
+        for (;;) {
+            if (!load_push(t, s)) {
+                *error = vm->oom;
+                return kLoadFailed;
+            }
+            const char* n = ko_sym_bytes(s);
+            std::size_t len = ko_sym_len(s);
+            if (len < 2 || n[0] != '[')
+                break;
+            if (n[1] == 'L') {
+                if (len < 4 || n[len - 1] != ';')
+                    ko_fatal("Invalid base array type %.*s", int(len), n);
+                s = ko_jvm_intern(vm, n + 2, len - 3, false);
+            } else if (n[1] == '[') {
+                s = ko_jvm_intern(vm, n + 1, len - 1, false);
+            } else {
+                if (len != 2 || !std::strchr("BCDFIJSZ", n[1]))
+                    ko_fatal("Invalid base array type %.*s", int(len), n);
+                break;
+            }
+            if (!s) {
+                *error = vm->oom;
+                return kLoadFailed;
+            }
+        }
+    }
+    while (t->load_count > 0) {
+        KoJvmSymbol* s = t->load_stack[t->load_count - 1];
+        KoJvmClassRec* c = ko_cls(s->clazz);
+        if (!c) {
+            if (ko_sym_bytes(s)[0] == '[') {
+                if (!ko_jvm_array_class(vm, s)) {
+                    *error = vm->oom;
+                    return kLoadFailed;
+                }
+                --t->load_count;
+                continue;
+            }
+            if (!t->load_arrived) {
+                if (t->load_waiting)
+                    return kLoadBlocked;
+                std::size_t len = ko_sym_len(s);
+                ko_buffer_clear(&vm->path);
+                if (!ko_buffer_append(&vm->path, ko_sym_bytes(s), len) || !ko_buffer_append(&vm->path, ".class", 6) ||
+                    !ko_buffer_append(&vm->path, "", 1)) {
+                    *error = vm->oom;
+                    return kLoadFailed;
+                }
+                t->load_waiting = 1;
+                t->load_in_call = 1;
+                vm->params.loader(reinterpret_cast<const char*>(ko_buffer_data(&vm->path)), len + 6, class_bytes_arrived,
+                                  t, vm->params.loader_data);
+                t->load_in_call = 0;
+                if (!t->load_arrived)
+                    return kLoadBlocked;
+            }
+            t->load_waiting = 0;
+            t->load_arrived = 0;
+            if (ko_cls(s->clazz)) {
+                // Bound by another thread meanwhile.
+                if (t->load_bytes && !(t->load_flags & 1))
+                    ko_free(t->load_bytes);
+                continue;
+            }
+            c = ko_jvm_class_from_bytes(vm, s, t->load_bytes, t->load_length, t->load_flags, error);
+            t->load_bytes = nullptr;
+            if (!c)
+                return kLoadFailed;
+            // Bound in state 0: other threads that need it wait for this one.
+            c->init_thread = ko_ref(t);
+            s->clazz = ko_ref(c);
+            continue;
+        }
+        if (c->state != KO_JVM_CLASS_LOADED) {
+            --t->load_count;
+            continue;
+        }
+        if (c->init_thread != ko_ref(t)) {
+            t->class_wait_next = c->waiters;
+            c->waiters = ko_ref(t);
+            return kLoadBlocked;
+        }
+        int r = -2;
+        if (c->super_name) {
+            KoJvmSymbol* ss = ko_sym(c->super_name);
+            KoJvmClassRec* sc = ko_cls(ss->clazz);
+            if (!sc || sc->state == KO_JVM_CLASS_LOADED)
+                r = need(t, ss, error);
+        }
+        KoRef* ifs = ko_ptr<KoRef>(c->interfaces);
+        for (unsigned i = 0; r == -2 && i < c->interface_count; ++i) {
+            KoJvmClassRec* ic = ko_cls(ko_sym(ifs[i])->clazz);
+            if (!ic || ic->state == KO_JVM_CLASS_LOADED)
+                r = need(t, ko_sym(ifs[i]), error);
+        }
+        if (r == kLoadFailed)
+            return r;
+        if (r == -1)
+            continue;
+        // Everything it needs is there: link it.
+        KoJvmObjectRec* e = ko_jvm_link_class(vm, c);
+        c->init_thread = 0;
+        --t->load_count;
+        if (e) {
+            s->clazz = 0;
+            wake_class_waiters(c);
+            ko_jvm_release_class(vm, c);
+            *error = e;
+            return kLoadFailed;
+        }
+        wake_class_waiters(c);
+    }
+    return kLoadDone;
+}
+
 int run_class_request(KoJvmThread* t)
 {
     KoJvmRec* vm = t->vm;
     KoJvmSymbol* name = t->req_name;
     KoJvmClassRec* c = ko_cls(name->clazz);
-    if (!c) {
+    if (!c || c->state == KO_JVM_CLASS_LOADED || t->load_count > 0) {
         KoJvmObjectRec* e = nullptr;
-        c = ko_jvm_load_class(vm, name, &e);
-        if (!c)
+        int r = load_states(t, &e);
+        if (r == kLoadBlocked)
+            return KO_JVM_NEXT_BLOCK;
+        if (r == kLoadFailed) {
+            load_abandon(t);
             return request_failed(t, e);
+        }
+        c = ko_cls(name->clazz);
+        if (!c)
+            return request_failed(t, vm->oom);
     }
     if (t->req_mode == 0)
         return request_done(t);
