@@ -1135,7 +1135,10 @@ const KoJvmNative kFile[] = {X, X, X, File_exists, X, X, X, X, X, X, X};
 const KoJvmNative kFileInputStream[] = {X, X, X, X, X, X};
 const KoJvmNative kFileOutputStream[] = {X, X, X, X};
 const KoJvmNative kArray[] = {X, X};
-const KoJvmNative kMember3[] = {X, X, X};
+// Reflection on members: the natives of the reflection library, not provided here.
+const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kField[] = {X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kMethod[] = {X, X, X, X, X, X, X, X, X, X, X};
 const KoJvmNative kProxy[] = {X, X, X, X};
 const KoJvmNative kStreamEncoding[] = {StreamEncoding_init, X, StreamEncoding_get};
 const KoJvmNative kHandle[] = {Handle_copy, Handle_close};
@@ -1178,8 +1181,8 @@ const BuiltIn kNativeTables[] = {
     {"java/lang/Integer", N(kInteger)}, {"java/lang/Long", N(kLong)}, {"java/lang/Math", N(kMath)},
     {"java/io/File", N(kFile)}, {"java/io/FileInputStream", N(kFileInputStream)},
     {"java/io/FileOutputStream", N(kFileOutputStream)}, {"java/lang/reflect/Array", N(kArray)},
-    {"java/lang/reflect/Constructor", N(kMember3)}, {"java/lang/reflect/Field", N(kMember3)},
-    {"java/lang/reflect/Method", N(kMember3)}, {"java/lang/reflect/Proxy", N(kProxy)},
+    {"java/lang/reflect/Constructor", N(kConstructor)}, {"java/lang/reflect/Field", N(kField)},
+    {"java/lang/reflect/Method", N(kMethod)}, {"java/lang/reflect/Proxy", N(kProxy)},
     {"java/io/InputStreamReader", N(kStreamEncoding)}, {"java/io/OutputStreamWriter", N(kStreamEncoding)},
     {"org/kotools/ko/io/Handle", N(kHandle)}, {"org/kotools/ko/io/HandleInputStream", N(kHandleInputStream)},
     {"org/kotools/ko/io/HandleOutputStream", N(kHandleOutputStream)},

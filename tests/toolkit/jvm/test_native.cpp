@@ -352,3 +352,29 @@ TEST(NativeInterface, CompletionLaterResumesTheThread)
 }
 
 } // namespace
+
+namespace {
+
+std::string text_of(TestVm& t, const TestVm::Result& r)
+{
+    if (!r.done || r.exception)
+        return "(failed)";
+    char* s = ko_jvm_string_to_utf8(t.vm, ko_obj(r.value[0].ref), nullptr);
+    std::string out = s ? s : "(null)";
+    ko_jvm_free_utf8(s);
+    return out;
+}
+
+TEST(BuiltInClasses, NativesBindInClassFileOrder)
+{
+    TestVm t;
+    ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+    // Byte's table: toString(B), parseByte(String), parseByte(String, int).
+    EXPECT_EQ(text_of(t, t.call("java/lang/Byte", "toString", "(B)Ljava/lang/String;", -5)), "-5");
+    KoJvmObjectRec* twelve = ko_jvm_new_string_utf8(t.vm, "12", 2);
+    EXPECT_EQ(t.call("java/lang/Byte", "parseByte", "(Ljava/lang/String;)B", twelve).value[0].i, 12);
+    KoJvmObjectRec* hex = ko_jvm_new_string_utf8(t.vm, "7f", 2);
+    EXPECT_EQ(t.call("java/lang/Byte", "parseByte", "(Ljava/lang/String;I)B", hex, 16).value[0].i, 127);
+}
+
+} // namespace
