@@ -243,20 +243,19 @@ KO_NATIVE(Class_toString)
     ko_ret_string(vm, complete, thread, s.c_str());
 }
 KO_NATIVE(Class_false) { U; ko_ret_int(complete, thread, 0); }
-KO_NATIVE(Class_forName)
+struct ForName {
+    char* name;
+    KoJvmThread* thread;
+};
+void for_name_done(KoJvmClassRec* c, void* data)
 {
-    U;
-    char* name = ko_jvm_string_to_utf8(vm, obj(args), nullptr);
-    if (!name) {
-        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
-        return;
-    }
-    for (char* p = name; *p; ++p)
-        if (*p == '.')
-            *p = '/';
-    KoJvmSymbol* s = ko_jvm_intern_cstr(vm, name, false);
-    KoJvmObjectRec* e = nullptr;
-    KoJvmClassRec* c = s ? ko_jvm_load_class(vm, s, &e) : nullptr;
+    ForName f = *static_cast<ForName*>(data);
+    ko_free(data);
+    char* name = f.name;
+    KoJvmThread* thread = f.thread;
+    KoJvmRec* vm = nullptr;
+    KoJvmCompletion complete = nullptr;
+    ko_jvm_native_args(thread, &vm, nullptr, nullptr, nullptr, &complete, nullptr);
     if (!c) {
         for (char* p = name; *p; ++p)
             if (*p == '/')
@@ -271,6 +270,27 @@ KO_NATIVE(Class_forName)
         complete(nullptr, vm->oom, thread);
     else
         ko_ret_ref(complete, thread, o);
+}
+KO_NATIVE(Class_forName)
+{
+    U;
+    char* name = ko_jvm_string_to_utf8(vm, obj(args), nullptr);
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    for (char* p = name; *p; ++p)
+        if (*p == '.')
+            *p = '/';
+    ForName* f = static_cast<ForName*>(ko_malloc(sizeof(ForName)));
+    if (!f) {
+        ko_free(name);
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    *f = {name, thread};
+    // Loaded and initialised on this thread; the native completes then.
+    ko_jvm_load_class_async(thread, name, 0, true, for_name_done, f);
 }
 KO_NATIVE(Class_isAssignableFrom)
 {

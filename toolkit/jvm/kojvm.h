@@ -305,6 +305,11 @@ void* ko_jvm_user_data(KoJvmRec* vm);
 KoJvmSymbol* ko_jvm_intern(KoJvmRec* vm, const char* bytes, std::size_t length, bool is_static);
 KoJvmSymbol* ko_jvm_intern_cstr(KoJvmRec* vm, const char* text, bool is_static);
 KoJvmClassRec* ko_jvm_find_class(KoJvmRec* vm, const char* name, std::size_t length);
+// Loads a class (and initialises it when asked) on the thread; fn gets the
+// class, or null when it could not be loaded. Length 0: NUL-terminated name.
+typedef void (*KoJvmLoadCompletion)(KoJvmClassRec* clazz, void* data);
+void ko_jvm_load_class_async(KoJvmThread* thread, const char* name, std::size_t length, bool initialise,
+                             KoJvmLoadCompletion fn, void* data);
 int ko_jvm_printf(KoJvmRec* vm, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // Runs the VM's scheduler until no thread is runnable.
 void ko_jvm_run(KoJvmRec* vm);

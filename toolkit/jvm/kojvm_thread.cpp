@@ -1052,6 +1052,32 @@ int run_class_request(KoJvmThread* t)
     }
 }
 
+struct AsyncLoad {
+    KoJvmSymbol* name;
+    KoJvmLoadCompletion fn;
+    void* data;
+    // The native call that asked, if any: initialisers may run natives meanwhile.
+    KoJvmMethodRec* native_method;
+    KoJvmCat1ValueUnion* native_args;
+};
+
+int async_loaded(KoJvmThread* t, void* data)
+{
+    AsyncLoad a = *static_cast<AsyncLoad*>(data);
+    ko_free(data);
+    KoJvmClassRec* c = nullptr;
+    if (t->flags & KO_JVM_THREAD_F_EXCEPTION) {
+        t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
+        t->pending = 0;
+    } else {
+        c = ko_cls(a.name->clazz);
+    }
+    t->native_method = a.native_method;
+    t->native_args = a.native_args;
+    a.fn(c, a.data);
+    return KO_JVM_NEXT_RUN;
+}
+
 int run_cont(KoJvmThread* t)
 {
     if (t->cont_count == 0)
@@ -1105,7 +1131,8 @@ int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
             return KO_FSM_DONE;
         }
         if (next == KO_JVM_NEXT_BLOCK || next == KO_JVM_NEXT_IDLE) {
-            if (next == KO_JVM_NEXT_IDLE && (t->cont_ready || t->req_pending))
+            // A class request made meanwhile (by a native of this thread) runs first.
+            if (t->cont_ready || t->req_pending)
                 continue;
             leave_run_ring(vm, t, false);
             end_turn(vm, t);
@@ -1382,4 +1409,31 @@ void ko_jvm_thread_sleep(KoJvmThread* t, std::int64_t millis)
     ++t->wait_seq;
     if (!vm->params.timer || millis <= 0 || !arm_timer(t, millis, kTimerSleep))
         ko_jvm_native_complete(nullptr, nullptr, t);
+}
+
+void ko_jvm_load_class_async(KoJvmThread* t, const char* name, std::size_t length, bool initialise,
+                             KoJvmLoadCompletion fn, void* data)
+{
+    KoJvmRec* vm = t->vm;
+    KoJvmSymbol* s = ko_jvm_intern(vm, name, length ? length : std::strlen(name), false);
+    KoJvmClassRec* c = s ? ko_cls(s->clazz) : nullptr;
+    if (c && (initialise ? c->state == KO_JVM_CLASS_INITIALIZED : c->state != KO_JVM_CLASS_LOADED)) {
+        fn(c, data);
+        return;
+    }
+    AsyncLoad* a = s ? static_cast<AsyncLoad*>(ko_malloc(sizeof(AsyncLoad))) : nullptr;
+    if (!a) {
+        fn(nullptr, data);
+        return;
+    }
+    *a = {s, fn, data, t->native_method, t->native_args};
+    // Runs on the thread: at once when it is idle, after the current native
+    // call when a native of this thread asks.
+    t->req_name = s;
+    t->req_mode = initialise ? 1 : 0;
+    t->req_done = async_loaded;
+    t->req_data = a;
+    t->req_pending = 1;
+    ko_jvm_make_runnable(t);
+    ko_jvm_run(vm);
 }

@@ -179,3 +179,53 @@ TEST(Loading, CircleOfSuperclassesAnsweredLater)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Loading, ForNameLoadsAndInitialisesOnTheCallingThread)
+{
+    LateLoader l;
+    // H's initialiser sets v to 9.
+    ClassFileWriter h("H");
+    h.add_static_field("v", "I");
+    ClassFileMethod clinit;
+    clinit.name = "<clinit>";
+    clinit.desc = "()V";
+    clinit.access = 0x0008;
+    std::uint16_t v = h.field_ref("H", "v", "I");
+    clinit.code = {BIPUSH, 9, PUTSTATIC, std::uint8_t(v >> 8), std::uint8_t(v), RETURN};
+    h.add_method(clinit);
+    l.classes["H"] = h.bytes();
+    // U.run: Class.forName("H"); return H.v. U.missing: Class.forName("Nowhere").
+    ClassFileWriter u("U");
+    std::uint16_t for_name = u.method_ref("java/lang/Class", "forName", "(Ljava/lang/String;)Ljava/lang/Class;");
+    std::uint16_t hv = u.field_ref("H", "v", "I");
+    for (auto [method, target] : {std::pair<const char*, const char*>{"run", "H"}, {"missing", "Nowhere"}}) {
+        std::uint16_t name = u.string(target);
+        ClassFileMethod m;
+        m.name = method;
+        m.desc = "()I";
+        m.code = {LDC_W, std::uint8_t(name >> 8), std::uint8_t(name), INVOKESTATIC, std::uint8_t(for_name >> 8),
+                  std::uint8_t(for_name), POP, GETSTATIC, std::uint8_t(hv >> 8), std::uint8_t(hv), IRETURN};
+        u.add_method(m);
+    }
+    l.classes["U"] = u.bytes();
+    KoJvmThread* t = ko_jvm_new_thread(l.vm, 0);
+    Outcome o;
+    call(t, "U", &o);
+    while (!l.pending.empty())
+        l.deliver(0);
+    EXPECT_TRUE(o.done);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(o.value, 9);
+    EXPECT_EQ(l.asked, (std::vector<std::string>{"U", "H"}));
+
+    Outcome missing;
+    ko_jvm_invoke_static_async(t, 0, "U", 0, "missing", 0, "()I", 0, nullptr, finished, &missing);
+    while (!l.pending.empty())
+        l.deliver(0);
+    EXPECT_TRUE(missing.done);
+    EXPECT_EQ(missing.error, "java/lang/ClassNotFoundException");
+}
+
+} // namespace
