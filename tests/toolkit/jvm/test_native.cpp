@@ -378,3 +378,34 @@ TEST(BuiltInClasses, NativesBindInClassFileOrder)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BuiltInClasses, NeedNoClassOutsideTheBuiltInSet)
+{
+    // The test VM's loader knows only the built-in classes: texts made by
+    // them (names of threads, objects, exceptions) must not need the jar.
+    TestVm t;
+    ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+    KoJvmObjectRec* o = ko_jvm_new_object(t.vm, ko_jvm_find_class(t.vm, "java/lang/Object", 16));
+    TestVm::Result r;
+    auto done = [](KoJvmCat1ValueUnion* v, KoJvmObjectRec* e, void* d) {
+        auto* res = static_cast<TestVm::Result*>(d);
+        res->done = true;
+        res->exception = e;
+        if (v && !e)
+            res->value[0] = v[0];
+    };
+    ko_jvm_invoke_virtual_async(t.thread, 0, o, "toString", 0, "()Ljava/lang/String;", 0, nullptr, done, &r);
+    ko_jvm_run(t.vm);
+    EXPECT_EQ(r.exception_class(), "");
+    EXPECT_EQ(text_of(t, r).rfind("java.lang.Object@", 0), 0u) << text_of(t, r);
+
+    KoJvmObjectRec* e = ko_jvm_throw_by_name(t.vm, nullptr, "java/lang/ArrayIndexOutOfBoundsException", "x");
+    TestVm::Result s;
+    ko_jvm_invoke_virtual_async(t.thread, 0, e, "toString", 0, "()Ljava/lang/String;", 0, nullptr, done, &s);
+    ko_jvm_run(t.vm);
+    EXPECT_EQ(text_of(t, s), "java.lang.ArrayIndexOutOfBoundsException: x");
+}
+
+} // namespace

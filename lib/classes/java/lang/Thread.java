@@ -15,7 +15,7 @@ public class Thread implements Runnable {
     public Thread(String name) { this(null, name); }
     public Thread(Runnable target, String name) {
         this.target = target;
-        this.name = name != null ? name : "Thread-" + nextNumber();
+        this.name = name != null ? name : new StringBuffer("Thread-").append(nextNumber()).toString();
     }
     private static synchronized int nextNumber() { return counter++; }
     public static native Thread currentThread();
@@ -49,5 +49,5 @@ public class Thread implements Runnable {
             wait(left);
         }
     }
-    public String toString() { return "Thread[" + name + "," + priority + "]"; }
+    public String toString() { return new StringBuffer("Thread[").append(name).append(',').append(priority).append(']').toString(); }
 }
