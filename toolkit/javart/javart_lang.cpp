@@ -167,12 +167,44 @@ KO_NATIVE(Object_notifyAll)
     else
         ko_ret_void(complete, thread);
 }
+// Completed when the thread owns the monitor again (after a notify, or when
+// the time limit ran out); millis 0 waits without a limit.
+void wait_for(KoJvmRec* vm, KoJvmCat1ValueUnion* self, KoJvmCompletion complete, KoJvmThread* thread,
+              std::int64_t millis)
+{
+    if (millis < 0) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalArgumentException");
+        return;
+    }
+    if (!ko_jvm_monitor_wait(thread, obj(self))) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalMonitorStateException");
+        return;
+    }
+    ko_jvm_wait_timeout(thread, millis);
+}
 KO_NATIVE(Object_wait)
 {
     U;
-    // Completed when the thread owns the monitor again (after a notify).
-    if (!ko_jvm_monitor_wait(thread, obj(self)))
-        ko_ret_throw(vm, complete, thread, "java/lang/IllegalMonitorStateException");
+    wait_for(vm, self, complete, thread, 0);
+}
+KO_NATIVE(Object_wait__J)
+{
+    U;
+    wait_for(vm, self, complete, thread, ko_arg_long(args));
+}
+KO_NATIVE(Object_wait__JI)
+{
+    U;
+    std::int64_t millis = ko_arg_long(args);
+    std::int32_t nanos = args[2].i;
+    if (nanos < 0 || nanos > 999999) {
+        ko_ret_throw(vm, complete, thread, "java/lang/IllegalArgumentException");
+        return;
+    }
+    // Whole milliseconds only: a part of one rounds up.
+    if (nanos > 0 && millis < INT64_MAX)
+        ++millis;
+    wait_for(vm, self, complete, thread, millis);
 }
 
 // ---- java/lang/Class -----------------------------------------------------------------
@@ -211,20 +243,19 @@ KO_NATIVE(Class_toString)
     ko_ret_string(vm, complete, thread, s.c_str());
 }
 KO_NATIVE(Class_false) { U; ko_ret_int(complete, thread, 0); }
-KO_NATIVE(Class_forName)
+struct ForName {
+    char* name;
+    KoJvmThread* thread;
+};
+void for_name_done(KoJvmClassRec* c, void* data)
 {
-    U;
-    char* name = ko_jvm_string_to_utf8(vm, obj(args), nullptr);
-    if (!name) {
-        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
-        return;
-    }
-    for (char* p = name; *p; ++p)
-        if (*p == '.')
-            *p = '/';
-    KoJvmSymbol* s = ko_jvm_intern_cstr(vm, name, false);
-    KoJvmObjectRec* e = nullptr;
-    KoJvmClassRec* c = s ? ko_jvm_load_class(vm, s, &e) : nullptr;
+    ForName f = *static_cast<ForName*>(data);
+    ko_free(data);
+    char* name = f.name;
+    KoJvmThread* thread = f.thread;
+    KoJvmRec* vm = nullptr;
+    KoJvmCompletion complete = nullptr;
+    ko_jvm_native_args(thread, &vm, nullptr, nullptr, nullptr, &complete, nullptr);
     if (!c) {
         for (char* p = name; *p; ++p)
             if (*p == '/')
@@ -239,6 +270,27 @@ KO_NATIVE(Class_forName)
         complete(nullptr, vm->oom, thread);
     else
         ko_ret_ref(complete, thread, o);
+}
+KO_NATIVE(Class_forName)
+{
+    U;
+    char* name = ko_jvm_string_to_utf8(vm, obj(args), nullptr);
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    for (char* p = name; *p; ++p)
+        if (*p == '.')
+            *p = '/';
+    ForName* f = static_cast<ForName*>(ko_malloc(sizeof(ForName)));
+    if (!f) {
+        ko_free(name);
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    *f = {name, thread};
+    // Loaded and initialised on this thread; the native completes then.
+    ko_jvm_load_class_async(thread, name, 0, true, for_name_done, f);
 }
 KO_NATIVE(Class_isAssignableFrom)
 {
@@ -1059,7 +1111,7 @@ KO_NATIVE(StreamEncoding_get) { U; ko_ret_string(vm, complete, thread, "UTF8"); 
 
 #define X ko_jvm_unsupported_native
 const KoJvmNative kObject[] = {Object_getClass, Object_hashCode, Object_equals, Object_clone, Object_notify,
-                               Object_notifyAll, Object_wait, Object_wait, Object_wait};
+                               Object_notifyAll, Object_wait, Object_wait__J, Object_wait__JI};
 const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, X, Class_isAssignableFrom,
                               Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null, Class_getSuperclass,
                               X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X, X, X, X, X, X, X,
@@ -1103,7 +1155,10 @@ const KoJvmNative kFile[] = {X, X, X, File_exists, X, X, X, X, X, X, X};
 const KoJvmNative kFileInputStream[] = {X, X, X, X, X, X};
 const KoJvmNative kFileOutputStream[] = {X, X, X, X};
 const KoJvmNative kArray[] = {X, X};
-const KoJvmNative kMember3[] = {X, X, X};
+// Reflection on members: the natives of the reflection library, not provided here.
+const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kField[] = {X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kMethod[] = {X, X, X, X, X, X, X, X, X, X, X};
 const KoJvmNative kProxy[] = {X, X, X, X};
 const KoJvmNative kStreamEncoding[] = {StreamEncoding_init, X, StreamEncoding_get};
 const KoJvmNative kHandle[] = {Handle_copy, Handle_close};
@@ -1146,8 +1201,8 @@ const BuiltIn kNativeTables[] = {
     {"java/lang/Integer", N(kInteger)}, {"java/lang/Long", N(kLong)}, {"java/lang/Math", N(kMath)},
     {"java/io/File", N(kFile)}, {"java/io/FileInputStream", N(kFileInputStream)},
     {"java/io/FileOutputStream", N(kFileOutputStream)}, {"java/lang/reflect/Array", N(kArray)},
-    {"java/lang/reflect/Constructor", N(kMember3)}, {"java/lang/reflect/Field", N(kMember3)},
-    {"java/lang/reflect/Method", N(kMember3)}, {"java/lang/reflect/Proxy", N(kProxy)},
+    {"java/lang/reflect/Constructor", N(kConstructor)}, {"java/lang/reflect/Field", N(kField)},
+    {"java/lang/reflect/Method", N(kMethod)}, {"java/lang/reflect/Proxy", N(kProxy)},
     {"java/io/InputStreamReader", N(kStreamEncoding)}, {"java/io/OutputStreamWriter", N(kStreamEncoding)},
     {"org/kotools/ko/io/Handle", N(kHandle)}, {"org/kotools/ko/io/HandleInputStream", N(kHandleInputStream)},
     {"org/kotools/ko/io/HandleOutputStream", N(kHandleOutputStream)},

@@ -182,6 +182,7 @@ KoJvmRec* ko_jvm_create(const KoJvmParams* params)
     vm->native_count = 1;
     ko_buffer_init(&vm->path);
     ko_fsm_init(&vm->fsm, vm);
+    ko_jvm_scheduler_init(vm);
     vm->generation_count = vm->params.generations;
     vm->area_size = ((vm->params.heap_size / (vm->generation_count + 1)) + 3) & ~3u;
     vm->heap_bytes = vm->area_size * (vm->generation_count + 1);
@@ -208,6 +209,7 @@ void ko_jvm_destroy(KoJvmRec* vm)
 {
     if (!vm)
         return;
+    ko_jvm_orphan_timers(vm);
     while (KoJvmThread* t = vm->threads)
         ko_jvm_destroy_thread(t);
     if (vm->heap)
@@ -232,9 +234,16 @@ void ko_jvm_exit(KoJvmRec* vm, void (*fn)(void*), void* data)
             fn(data);
         return;
     }
+    if (vm->vm_task_done) {
+        // An earlier exit ended the scheduler already.
+        if (fn)
+            fn(data);
+        return;
+    }
     vm->exit_requested = true;
     vm->exit_fn = fn;
     vm->exit_data = data;
+    ko_jvm_wake_scheduler(vm);
     ko_jvm_run(vm);
 }
 
@@ -438,6 +447,14 @@ KoJvmObjectRec* ko_jvm_new_multi_array(KoJvmRec* vm, KoJvmClassRec* clazz, int d
 std::int32_t ko_jvm_identity_hash(KoJvmRec*, KoJvmObjectRec* obj) { return obj ? 42 : 0; }
 std::int32_t ko_jvm_array_length(KoJvmRec*, KoJvmObjectRec* a) { return static_cast<std::int32_t>(ko_jvm_length(a)); }
 void* ko_jvm_array_data(KoJvmRec*, KoJvmObjectRec* a) { return ko_jvm_elements(a); }
+std::int8_t* ko_jvm_byte_array_data(KoJvmRec*, KoJvmObjectRec* a)
+{
+    return reinterpret_cast<std::int8_t*>(ko_jvm_elements(a));
+}
+std::uint16_t* ko_jvm_char_array_data(KoJvmRec*, KoJvmObjectRec* a)
+{
+    return reinterpret_cast<std::uint16_t*>(ko_jvm_elements(a));
+}
 KoJvmObjectRec* ko_jvm_get_array_ref(KoJvmRec*, KoJvmObjectRec* a, std::int32_t i)
 {
     return ko_obj(reinterpret_cast<KoRef*>(ko_jvm_elements(a))[i]);
@@ -570,6 +587,32 @@ void ko_jvm_set_int_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f, s
     default: std::memcpy(p, &value, 4);
     }
 }
+namespace {
+template <typename T>
+T load_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f)
+{
+    T v;
+    std::memcpy(&v, ko_jvm_field_address(vm, obj, f), sizeof v);
+    return v;
+}
+template <typename T>
+void store_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f, T v)
+{
+    std::memcpy(ko_jvm_field_address(vm, obj, f), &v, sizeof v);
+}
+} // namespace
+std::uint8_t ko_jvm_get_boolean_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<std::uint8_t>(vm, o, f); }
+std::int8_t ko_jvm_get_byte_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<std::int8_t>(vm, o, f); }
+std::uint16_t ko_jvm_get_char_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<std::uint16_t>(vm, o, f); }
+std::int16_t ko_jvm_get_short_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<std::int16_t>(vm, o, f); }
+float ko_jvm_get_float_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<float>(vm, o, f); }
+double ko_jvm_get_double_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f) { return load_field<double>(vm, o, f); }
+void ko_jvm_set_boolean_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, std::uint8_t v) { store_field(vm, o, f, v); }
+void ko_jvm_set_byte_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, std::int8_t v) { store_field(vm, o, f, v); }
+void ko_jvm_set_char_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, std::uint16_t v) { store_field(vm, o, f, v); }
+void ko_jvm_set_short_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, std::int16_t v) { store_field(vm, o, f, v); }
+void ko_jvm_set_float_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, float v) { store_field(vm, o, f, v); }
+void ko_jvm_set_double_field(KoJvmRec* vm, KoJvmObjectRec* o, KoJvmFieldRec* f, double v) { store_field(vm, o, f, v); }
 std::int64_t ko_jvm_get_long_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f)
 {
     std::int64_t v;
@@ -639,6 +682,41 @@ KoJvmFieldRec* wrapper_value(KoJvmRec* vm, KoJvmObjectRec* obj, int index, const
         return nullptr;
     return ko_jvm_find_field(vm, w, "value", desc);
 }
+}
+bool ko_jvm_unbox_boolean(KoJvmRec* vm, KoJvmObjectRec* obj, bool* out)
+{
+    KoJvmFieldRec* f = wrapper_value(vm, obj, 0, "Z");
+    if (f)
+        *out = ko_jvm_get_boolean_field(vm, obj, f) != 0;
+    return f != nullptr;
+}
+bool ko_jvm_unbox_byte(KoJvmRec* vm, KoJvmObjectRec* obj, std::int8_t* out)
+{
+    KoJvmFieldRec* f = wrapper_value(vm, obj, 1, "B");
+    if (f)
+        *out = ko_jvm_get_byte_field(vm, obj, f);
+    return f != nullptr;
+}
+bool ko_jvm_unbox_char(KoJvmRec* vm, KoJvmObjectRec* obj, std::uint16_t* out)
+{
+    KoJvmFieldRec* f = wrapper_value(vm, obj, 2, "C");
+    if (f)
+        *out = ko_jvm_get_char_field(vm, obj, f);
+    return f != nullptr;
+}
+bool ko_jvm_unbox_short(KoJvmRec* vm, KoJvmObjectRec* obj, std::int16_t* out)
+{
+    KoJvmFieldRec* f = wrapper_value(vm, obj, 3, "S");
+    if (f)
+        *out = ko_jvm_get_short_field(vm, obj, f);
+    return f != nullptr;
+}
+bool ko_jvm_unbox_float(KoJvmRec* vm, KoJvmObjectRec* obj, float* out)
+{
+    KoJvmFieldRec* f = wrapper_value(vm, obj, 6, "F");
+    if (f)
+        *out = ko_jvm_get_float_field(vm, obj, f);
+    return f != nullptr;
 }
 bool ko_jvm_unbox_int(KoJvmRec* vm, KoJvmObjectRec* obj, std::int32_t* out)
 {

@@ -305,6 +305,11 @@ void* ko_jvm_user_data(KoJvmRec* vm);
 KoJvmSymbol* ko_jvm_intern(KoJvmRec* vm, const char* bytes, std::size_t length, bool is_static);
 KoJvmSymbol* ko_jvm_intern_cstr(KoJvmRec* vm, const char* text, bool is_static);
 KoJvmClassRec* ko_jvm_find_class(KoJvmRec* vm, const char* name, std::size_t length);
+// Loads a class (and initialises it when asked) on the thread; fn gets the
+// class, or null when it could not be loaded. Length 0: NUL-terminated name.
+typedef void (*KoJvmLoadCompletion)(KoJvmClassRec* clazz, void* data);
+void ko_jvm_load_class_async(KoJvmThread* thread, const char* name, std::size_t length, bool initialise,
+                             KoJvmLoadCompletion fn, void* data);
 int ko_jvm_printf(KoJvmRec* vm, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // Runs the VM's scheduler until no thread is runnable.
 void ko_jvm_run(KoJvmRec* vm);
@@ -325,7 +330,10 @@ KoJvmObjectRec* ko_jvm_new_multi_array(KoJvmRec* vm, KoJvmClassRec* clazz, int d
                                        KoJvmObjectRec** exception);
 std::int32_t ko_jvm_identity_hash(KoJvmRec* vm, KoJvmObjectRec* obj);
 std::int32_t ko_jvm_array_length(KoJvmRec* vm, KoJvmObjectRec* array);
+// The first element of an array, typed by its elements.
 void* ko_jvm_array_data(KoJvmRec* vm, KoJvmObjectRec* array);
+std::int8_t* ko_jvm_byte_array_data(KoJvmRec* vm, KoJvmObjectRec* array);
+std::uint16_t* ko_jvm_char_array_data(KoJvmRec* vm, KoJvmObjectRec* array);
 KoJvmObjectRec* ko_jvm_get_array_ref(KoJvmRec* vm, KoJvmObjectRec* array, std::int32_t index);
 bool ko_jvm_set_array_ref(KoJvmRec* vm, KoJvmObjectRec* array, std::int32_t index, KoJvmObjectRec* value);
 KoJvmObjectRec* ko_jvm_array_class_of(KoJvmRec* vm, KoJvmClassRec* element_class);
@@ -364,7 +372,21 @@ inline KoJvmClassRec* ko_jvm_class(const KoJvmObjectRec* o) { return ko_ptr<KoJv
 inline KoJvmSymbol* ko_jvm_class_name(const KoJvmClassRec* c) { return ko_ptr<KoJvmSymbol>(c->name); }
 
 // ---- Fields -----------------------------------------------------------------
+// A static field is read from its class's statics (obj is ignored), an instance
+// field from obj. ko_jvm_get_int_field widens by the field's descriptor.
 void* ko_jvm_field_address(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+std::uint8_t ko_jvm_get_boolean_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+std::int8_t ko_jvm_get_byte_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+std::uint16_t ko_jvm_get_char_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+std::int16_t ko_jvm_get_short_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+float ko_jvm_get_float_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+double ko_jvm_get_double_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
+void ko_jvm_set_boolean_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, std::uint8_t value);
+void ko_jvm_set_byte_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, std::int8_t value);
+void ko_jvm_set_char_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, std::uint16_t value);
+void ko_jvm_set_short_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, std::int16_t value);
+void ko_jvm_set_float_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, float value);
+void ko_jvm_set_double_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, double value);
 std::int32_t ko_jvm_get_int_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
 void ko_jvm_set_int_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field, std::int32_t value);
 std::int64_t ko_jvm_get_long_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* field);
@@ -376,7 +398,13 @@ void ko_jvm_set_field_pointer(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* 
 
 // ---- Boxing, handles, global references, exceptions ---------------------------
 KoJvmCat1ValueUnion ko_jvm_box(KoJvmRec* vm, KoJvmClassRec* clazz, const KoJvmCat1ValueUnion* value);
+// True and the value when obj is an instance of that wrapper class.
+bool ko_jvm_unbox_boolean(KoJvmRec* vm, KoJvmObjectRec* obj, bool* out);
+bool ko_jvm_unbox_byte(KoJvmRec* vm, KoJvmObjectRec* obj, std::int8_t* out);
+bool ko_jvm_unbox_char(KoJvmRec* vm, KoJvmObjectRec* obj, std::uint16_t* out);
+bool ko_jvm_unbox_short(KoJvmRec* vm, KoJvmObjectRec* obj, std::int16_t* out);
 bool ko_jvm_unbox_int(KoJvmRec* vm, KoJvmObjectRec* obj, std::int32_t* out);
+bool ko_jvm_unbox_float(KoJvmRec* vm, KoJvmObjectRec* obj, float* out);
 bool ko_jvm_unbox_long(KoJvmRec* vm, KoJvmObjectRec* obj, std::int64_t* out);
 bool ko_jvm_unbox_double(KoJvmRec* vm, KoJvmObjectRec* obj, double* out);
 int ko_jvm_push_handle(KoJvmRec* vm, KoJvmObjectRec** address);

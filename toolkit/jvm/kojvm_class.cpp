@@ -1025,8 +1025,13 @@ KoJvmClassRec* load_super(KoJvmRec* vm, KoJvmSymbol* name, LoadStack* stack, KoJ
 
 KoJvmClassRec* load(KoJvmRec* vm, KoJvmSymbol* name, LoadStack* stack, KoJvmObjectRec** exception)
 {
-    if (KoJvmClassRec* c = ko_cls(name->clazz))
-        return c;
+    if (KoJvmClassRec* c = ko_cls(name->clazz)) {
+        if (c->state != KO_JVM_CLASS_LOADED)
+            return c;
+        // A thread is loading it: not available to a synchronous load.
+        *exception = no_class(vm, name);
+        return nullptr;
+    }
     const char* n = ko_sym_bytes(name);
     std::size_t len = ko_sym_len(name);
     if (len && n[0] == '[') {
@@ -1065,54 +1070,91 @@ KoJvmClassRec* load(KoJvmRec* vm, KoJvmSymbol* name, LoadStack* stack, KoJvmObje
         *exception = no_class(vm, name);
         return nullptr;
     }
-    KoJvmClassRec* c = ko_jvm_new_class_record(vm);
+    KoJvmObjectRec* e = nullptr;
+    KoJvmClassRec* c = ko_jvm_class_from_bytes(vm, name, r.bytes, r.length, r.flags, &e);
+    if (c && c->super_name)
+        load_super(vm, ko_sym(c->super_name), stack, &e);
+    KoRef* ifs = c ? ko_ptr<KoRef>(c->interfaces) : nullptr;
+    for (unsigned i = 0; c && !e && i < c->interface_count; ++i)
+        load_super(vm, ko_sym(ifs[i]), stack, &e);
+    --stack->count;
     if (!c) {
-        if (!(r.flags & 1))
-            ko_free(r.bytes);
-        --stack->count;
-        *exception = vm->oom;
+        *exception = e;
         return nullptr;
     }
-    KoJvmObjectRec* e = ko_jvm_parse_class(vm, c, r.bytes, r.length, 0, nullptr, 0);
-    vm->parsing = 0;
-    if (!(r.flags & 1))
-        ko_free(r.bytes);
-    if (!e && ko_ptr<KoJvmSymbol>(c->name) != name)
-        e = no_class(vm, name);
-    KoJvmClassRec* super = nullptr;
-    if (!e && c->super_name) {
-        super = load_super(vm, ko_sym(c->super_name), stack, &e);
-        if (super && (super->state == KO_JVM_CLASS_ERRONEOUS || (super->access & KO_ACC_INTERFACE)))
-            e = ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
-    } else if (!e && name != vm->s_Object) {
-        e = format_error(vm);
-    }
-    KoRef* ifs = ko_ptr<KoRef>(c->interfaces);
-    for (unsigned i = 0; !e && i < c->interface_count; ++i) {
-        KoJvmClassRec* ic = load_super(vm, ko_sym(ifs[i]), stack, &e);
-        if (ic && !(ic->access & KO_ACC_INTERFACE))
-            e = ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
-    }
-    --stack->count;
-    if (!e && ko_cls(name->clazz))
+    if (!e && ko_cls(name->clazz)) {
+        ko_jvm_release_class(vm, c);
         return ko_cls(name->clazz);
-    if (!e) {
-        c->superclass = ko_ref(super);
-        e = ko_jvm_layout_fields(vm, c);
     }
+    if (!e)
+        e = ko_jvm_link_class(vm, c);
     if (e) {
         ko_jvm_release_class(vm, c);
         *exception = e;
         return nullptr;
     }
+    name->clazz = ko_ref(c);
+    return c;
+}
+} // namespace
+
+KoJvmClassRec* ko_jvm_class_from_bytes(KoJvmRec* vm, KoJvmSymbol* name, unsigned char* bytes, std::size_t length,
+                                       int flags, KoJvmObjectRec** exception)
+{
+    if (!bytes) {
+        *exception = no_class(vm, name);
+        return nullptr;
+    }
+    KoJvmClassRec* c = ko_jvm_new_class_record(vm);
+    if (!c) {
+        if (!(flags & 1))
+            ko_free(bytes);
+        *exception = vm->oom;
+        return nullptr;
+    }
+    KoJvmObjectRec* e = ko_jvm_parse_class(vm, c, bytes, length, 0, nullptr, 0);
+    vm->parsing = 0;
+    if (!(flags & 1))
+        ko_free(bytes);
+    if (!e && ko_ptr<KoJvmSymbol>(c->name) != name)
+        e = no_class(vm, name);
+    if (!e && !c->super_name && name != vm->s_Object)
+        e = format_error(vm);
+    if (e) {
+        ko_jvm_release_class(vm, c);
+        *exception = e;
+        return nullptr;
+    }
+    return c;
+}
+
+KoJvmObjectRec* ko_jvm_link_class(KoJvmRec* vm, KoJvmClassRec* c)
+{
+    KoJvmClassRec* super = nullptr;
+    if (c->super_name) {
+        super = ko_cls(ko_sym(c->super_name)->clazz);
+        if (!super || super->state == KO_JVM_CLASS_LOADED)
+            return ko_jvm_new_known(vm, KO_K_ClassCircularityError);
+        if (super->state == KO_JVM_CLASS_ERRONEOUS || (super->access & KO_ACC_INTERFACE))
+            return ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
+    }
+    KoRef* ifs = ko_ptr<KoRef>(c->interfaces);
+    for (unsigned i = 0; i < c->interface_count; ++i) {
+        KoJvmClassRec* ic = ko_cls(ko_sym(ifs[i])->clazz);
+        if (!ic || ic->state == KO_JVM_CLASS_LOADED)
+            return ko_jvm_new_known(vm, KO_K_ClassCircularityError);
+        if (!(ic->access & KO_ACC_INTERFACE))
+            return ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
+    }
+    c->superclass = ko_ref(super);
+    if (KoJvmObjectRec* e = ko_jvm_layout_fields(vm, c))
+        return e;
     if (super)
         ++super->refs;
     for (unsigned i = 0; i < c->interface_count; ++i)
         ++ko_cls(ko_sym(ifs[i])->clazz)->refs;
     c->state = KO_JVM_CLASS_LINKED;
-    name->clazz = ko_ref(c);
-    return c;
-}
+    return nullptr;
 }
 
 KoJvmClassRec* ko_jvm_load_class(KoJvmRec* vm, KoJvmSymbol* name, KoJvmObjectRec** exception)

@@ -84,10 +84,17 @@ struct KoJvmContinuationEntry {
     void* data;
 };
 
+// The VM's rings of threads: runnable, blocked and suspended.
+enum { KO_JVM_RING_NONE = 0, KO_JVM_RING_RUN = 1, KO_JVM_RING_BLOCKED = 2, KO_JVM_RING_SUSPENDED = 3 };
+
 struct KoJvmThread {
     KoJvmRec* vm;
     KoRef thread_object;
     KoJvmThread* all_next;
+    KoJvmThread* ring_next; // in the ring named by 'ring'
+    KoJvmThread* ring_prev;
+    std::uint8_t ring;
+    std::uint32_t wait_seq; // counts waits and sleeps; a timer belongs to one of them
     KoRef mon_next;
     KoRef mon_prev;
     KoRef blocked_on;
@@ -125,6 +132,25 @@ struct KoJvmThread {
     std::uint8_t req_pending;  // (re)run the class request before interpreting
     std::uint8_t top_native;   // a top-level native call has not completed yet
     KoRef presync;             // synchronized method whose monitor is already held
+    // loading: symbols still to load, the bytes of the top one once they arrived
+    KoJvmSymbol** load_stack;
+    int load_count;
+    int load_capacity;
+    std::uint8_t load_waiting; // the class loader has the request
+    std::uint8_t load_in_call; // inside the class loader's call
+    std::uint8_t load_arrived;
+    int load_flags;
+    unsigned char* load_bytes;
+    std::size_t load_length;
+};
+
+// A timer armed through the embedding's hook for a sleep or a timed wait.
+struct KoJvmTimer {
+    KoJvmTimer* next;
+    KoJvmRec* vm;        // null once the VM is gone
+    KoJvmThread* thread; // null once the thread is gone
+    std::uint32_t seq;   // the thread's wait_seq when armed
+    std::uint8_t kind;
 };
 
 struct KoJvmRec {
@@ -135,6 +161,13 @@ struct KoJvmRec {
     std::uint32_t native_capacity;
     KoBuffer path;
     KoFsm fsm;
+    KoFsmTask vm_task;    // picks the current thread from the run ring
+    KoFsmQueue vm_wait;   // the VM task while it waits
+    bool vm_task_waiting;
+    bool vm_task_done;
+    KoJvmThread* current;
+    KoJvmThread* rings[4]; // heads, by KO_JVM_RING_*
+    KoJvmTimer* timers;
     int runnable_count;
     bool exit_requested;
     void (*exit_fn)(void*);
@@ -226,6 +259,12 @@ void ko_jvm_resolve_strings(KoJvmRec* vm, KoJvmClassRec* clazz);
 // exception on failure.
 KoJvmClassRec* ko_jvm_load_class(KoJvmRec* vm, KoJvmSymbol* name, KoJvmObjectRec** exception);
 KoJvmClassRec* ko_jvm_superclass(KoJvmClassRec* c);
+// A class record from class-file bytes (freed unless flags has 1) for the
+// name; null and an exception when the bytes are missing or bad.
+KoJvmClassRec* ko_jvm_class_from_bytes(KoJvmRec* vm, KoJvmSymbol* name, unsigned char* bytes, std::size_t length,
+                                       int flags, KoJvmObjectRec** exception);
+// Links a parsed class whose superclass and interfaces are linked: state 1.
+KoJvmObjectRec* ko_jvm_link_class(KoJvmRec* vm, KoJvmClassRec* clazz);
 // Structural check of every method's code; null or a java/lang/VerifyError.
 KoJvmObjectRec* ko_jvm_verify_class(KoJvmRec* vm, KoJvmClassRec* clazz);
 // Slots of a method descriptor's arguments; -1 when malformed.
@@ -233,6 +272,20 @@ int ko_jvm_descriptor_slots(const char* desc, std::size_t length, int* return_sl
                             std::size_t* return_offset);
 
 // Threads (kojvm_thread)
+// True when the thread must give up the processor at the end of its slice:
+// another thread or task is waiting for its turn.
+inline bool ko_jvm_slice_over(KoJvmRec* vm, KoJvmThread* t)
+{
+    return t->ring_next != t || vm->fsm.ready.head != nullptr;
+}
+// Sets up the VM's scheduler task (at creation).
+void ko_jvm_scheduler_init(KoJvmRec* vm);
+// Puts the VM's scheduler task back into the ready queue when it waits.
+void ko_jvm_wake_scheduler(KoJvmRec* vm);
+// Gives up the pending timers of a VM that goes away.
+void ko_jvm_orphan_timers(KoJvmRec* vm);
+// Object.wait with a time limit: the thread leaves the wait set after millis.
+void ko_jvm_wait_timeout(KoJvmThread* thread, std::int64_t millis);
 void ko_jvm_thread_push_cont(KoJvmThread* t, KoJvmContinuation fn, void* data);
 bool ko_jvm_push_top_level(KoJvmThread* t, KoJvmCallCompletion completion, void* data, std::uint32_t options,
                            KoJvmMethodRec* method);

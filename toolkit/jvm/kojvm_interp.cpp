@@ -70,8 +70,56 @@ bool initialised_for(KoJvmClassRec* c, KoJvmThread* t)
 
 int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
 {
-    KoJvmCat1ValueUnion* const sbase = t->stack_base;
-    std::uint8_t* const tags = t->tag_base;
+    // Threaded dispatch: every instruction jumps through this table to the
+    // next one's code; the switch below only gives the code its structure.
+    static void* const tbl[256] = {
+        &&op_NOP, &&op_ACONST_NULL, &&op_ICONST_M1, &&op_ICONST_M1, &&op_ICONST_M1, &&op_ICONST_M1,
+        &&op_ICONST_M1, &&op_ICONST_M1, &&op_ICONST_M1, &&op_LCONST_0, &&op_LCONST_0, &&op_FCONST_0,
+        &&op_FCONST_0, &&op_FCONST_0, &&op_DCONST_0, &&op_DCONST_0, &&op_BIPUSH, &&op_SIPUSH,
+        &&op_LDC, &&op_LDC, &&op_LDC, &&op_ILOAD, &&op_LLOAD, &&op_ILOAD,
+        &&op_LLOAD, &&op_ILOAD, &&op_0x1A, &&op_0x1A, &&op_0x1A, &&op_0x1A,
+        &&op_0x1E, &&op_0x1E, &&op_0x1E, &&op_0x1E, &&op_0x1A, &&op_0x1A,
+        &&op_0x1A, &&op_0x1A, &&op_0x1E, &&op_0x1E, &&op_0x1E, &&op_0x1E,
+        &&op_0x1A, &&op_0x1A, &&op_0x1A, &&op_0x1A, &&op_IALOAD, &&op_IALOAD,
+        &&op_IALOAD, &&op_IALOAD, &&op_IALOAD, &&op_IALOAD, &&op_IALOAD, &&op_IALOAD,
+        &&op_ISTORE, &&op_LSTORE, &&op_ISTORE, &&op_LSTORE, &&op_ISTORE, &&op_0x3B,
+        &&op_0x3B, &&op_0x3B, &&op_0x3B, &&op_0x3F, &&op_0x3F, &&op_0x3F,
+        &&op_0x3F, &&op_0x3B, &&op_0x3B, &&op_0x3B, &&op_0x3B, &&op_0x3F,
+        &&op_0x3F, &&op_0x3F, &&op_0x3F, &&op_0x3B, &&op_0x3B, &&op_0x3B,
+        &&op_0x3B, &&op_IASTORE, &&op_LASTORE, &&op_IASTORE, &&op_LASTORE, &&op_IASTORE,
+        &&op_IASTORE, &&op_IASTORE, &&op_IASTORE, &&op_POP, &&op_POP2, &&op_DUP,
+        &&op_DUP_X1, &&op_DUP_X2, &&op_DUP2, &&op_DUP2_X1, &&op_DUP2_X2, &&op_SWAP,
+        &&op_IADD, &&op_LADD, &&op_FADD, &&op_DADD, &&op_ISUB, &&op_LADD,
+        &&op_FSUB, &&op_DADD, &&op_IMUL, &&op_LADD, &&op_FMUL, &&op_DADD,
+        &&op_IDIV, &&op_LADD, &&op_FDIV, &&op_DADD, &&op_IDIV, &&op_LADD,
+        &&op_FREM, &&op_DADD, &&op_INEG, &&op_LNEG, &&op_FNEG, &&op_DNEG,
+        &&op_ISHL, &&op_LSHL, &&op_ISHR, &&op_LSHL, &&op_IUSHR, &&op_LSHL,
+        &&op_IAND, &&op_LADD, &&op_IOR, &&op_LADD, &&op_IXOR, &&op_LADD,
+        &&op_IINC, &&op_I2L, &&op_I2F, &&op_I2D, &&op_L2I, &&op_L2F,
+        &&op_L2D, &&op_F2I, &&op_F2L, &&op_F2D, &&op_D2I, &&op_D2L,
+        &&op_D2F, &&op_I2B, &&op_I2C, &&op_I2S, &&op_LCMP, &&op_FCMPL,
+        &&op_FCMPL, &&op_DCMPL, &&op_DCMPL, &&op_IFEQ, &&op_IFEQ, &&op_IFEQ,
+        &&op_IFEQ, &&op_IFEQ, &&op_IFEQ, &&op_IF_ICMPEQ, &&op_IF_ICMPEQ, &&op_IF_ICMPEQ,
+        &&op_IF_ICMPEQ, &&op_IF_ICMPEQ, &&op_IF_ICMPEQ, &&op_IF_ACMPEQ, &&op_IF_ACMPEQ, &&op_GOTO,
+        &&op_JSR, &&op_RET, &&op_TABLESWITCH, &&op_LOOKUPSWITCH, &&op_IRETURN, &&op_IRETURN,
+        &&op_IRETURN, &&op_IRETURN, &&op_IRETURN, &&op_IRETURN, &&op_GETSTATIC, &&op_GETSTATIC,
+        &&op_GETSTATIC, &&op_GETSTATIC, &&op_INVOKEVIRTUAL, &&op_INVOKEVIRTUAL, &&op_INVOKEVIRTUAL, &&op_INVOKEVIRTUAL,
+        &&op_default, &&op_NEW, &&op_NEWARRAY, &&op_ANEWARRAY, &&op_ARRAYLENGTH, &&op_ATHROW,
+        &&op_CHECKCAST, &&op_CHECKCAST, &&op_MONITORENTER, &&op_MONITOREXIT, &&op_WIDE, &&op_MULTIANEWARRAY,
+        &&op_IFNULL, &&op_IFNULL, &&op_GOTO_W, &&op_JSR, &&op_BREAKPOINT, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default, &&op_default, &&op_default,
+        &&op_default, &&op_default, &&op_default, &&op_default,
+    };
+    // Tag of slot p: one byte per 4-byte slot, found from the slot's address.
+    const std::uintptr_t tagb = reinterpret_cast<std::uintptr_t>(t->tag_base) -
+                                (reinterpret_cast<std::uintptr_t>(t->stack_base) >> 2);
     KoJvmCat1ValueUnion* sp = t->sp;
     KoJvmCat1ValueUnion* frame = t->frame;
     const std::uint8_t* pc = t->pc;
@@ -84,12 +132,13 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
     KoJvmObjectRec* exc = nullptr;
     int budget = kSlice;
     std::uint8_t op;
-    int resume_op = -1;
     // Tag stores alias everything; a local copy of the arena base stays in a register.
     unsigned char* const abase = ko_jvm_arena_base;
 
-#define TAG(p) tags[(p) - sbase]
+#define TAG(p) (*reinterpret_cast<std::uint8_t*>(tagb + (reinterpret_cast<std::uintptr_t>(p) >> 2)))
 #define SAVE() (t->sp = sp, t->frame = frame, t->pc = pc)
+#define OP(name) case name: op_##name
+#define NEXT() do { if (__builtin_expect(--budget == 0, 0)) goto slice_end; op_pc = pc; op = *pc++; goto *tbl[op]; } while (0)
 #define PUSH_I(v) do { std::int32_t v_ = (v); (++sp)->i = v_; TAG(sp) = 0; } while (0)
 #define PUSH_F(v) do { float v_ = (v); (++sp)->f = v_; TAG(sp) = 0; } while (0)
 #define PUSH_R(r) do { KoRef r_ = (r); (++sp)->ref = r_; TAG(sp) = 1; } while (0)
@@ -108,10 +157,6 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
         lv = frame - method->max_locals; code = ko_ptr<const std::uint8_t>(method->code); } while (0)
 #define REQUEST(sym, mode) do { pc = op_pc; SAVE(); t->req_name = (sym); t->req_mode = (mode); t->req_done = nullptr; return 4; } while (0)
 
-    if (t->flags & KO_JVM_THREAD_F_BREAKPOINT) {
-        t->flags &= ~KO_JVM_THREAD_F_BREAKPOINT;
-        resume_op = t->saved_instruction;
-    }
     if (t->flags & KO_JVM_THREAD_F_EXCEPTION) {
         t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
         exc = ko_obj(t->pending);
@@ -119,28 +164,29 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
         op_pc = pc - 1; // behind the instruction that raised it
         goto dispatch_exception;
     }
+    if (t->flags & KO_JVM_THREAD_F_BREAKPOINT) {
+        // The instruction that a breakpoint replaced runs in its place.
+        t->flags &= ~KO_JVM_THREAD_F_BREAKPOINT;
+        op_pc = pc;
+        op = t->saved_instruction;
+        ++pc;
+        goto *tbl[op];
+    }
+    goto dispatch;
 
     for (;;) {
-        op_pc = pc;
-        if (__builtin_expect(resume_op >= 0, 0)) {
-            op = static_cast<std::uint8_t>(resume_op);
-            resume_op = -1;
-        } else {
-            op = *pc;
-        }
-        ++pc;
         switch (op) {
-        case NOP: break;
-        case ACONST_NULL: PUSH_R(0); break;
-        case ICONST_M1: case ICONST_0: case ICONST_1: case ICONST_2: case ICONST_3: case ICONST_4: case ICONST_5:
+        OP(NOP): NEXT();
+        OP(ACONST_NULL): PUSH_R(0); NEXT();
+        OP(ICONST_M1): case ICONST_0: case ICONST_1: case ICONST_2: case ICONST_3: case ICONST_4: case ICONST_5:
             PUSH_I(op - ICONST_0);
             break;
-        case LCONST_0: case LCONST_1: PUSH_L(op - LCONST_0); break;
-        case FCONST_0: case FCONST_1: case FCONST_2: PUSH_F(static_cast<float>(op - FCONST_0)); break;
-        case DCONST_0: case DCONST_1: PUSH_D(op - DCONST_0); break;
-        case BIPUSH: PUSH_I(static_cast<std::int8_t>(pc[0])); pc += 1; break;
-        case SIPUSH: PUSH_I(I16(0)); pc += 2; break;
-        case LDC: case LDC_W: case LDC2_W: {
+        OP(LCONST_0): case LCONST_1: PUSH_L(op - LCONST_0); NEXT();
+        OP(FCONST_0): case FCONST_1: case FCONST_2: PUSH_F(static_cast<float>(op - FCONST_0)); NEXT();
+        OP(DCONST_0): case DCONST_1: PUSH_D(op - DCONST_0); NEXT();
+        OP(BIPUSH): PUSH_I(static_cast<std::int8_t>(pc[0])); pc += 1; NEXT();
+        OP(SIPUSH): PUSH_I(I16(0)); pc += 2; NEXT();
+        OP(LDC): case LDC_W: case LDC2_W: {
             unsigned index = op == LDC ? pc[0] : U16(0);
             KoJvmConst& e = pool[index];
             switch (e.tag) {
@@ -175,36 +221,36 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 ko_fatal("%s:%d: Unreachable code reached", "toolkit/jvm/kojvm_operands", 2);
             }
             pc += op == LDC ? 1 : 2;
-            break;
+            NEXT();
         }
-        case ILOAD: case FLOAD: case ALOAD: { KoJvmCat1ValueUnion* l = lv + pc[0]; *++sp = *l; TAG(sp) = TAG(l); pc += 1; break; }
-        case LLOAD: case DLOAD: { KoJvmCat1ValueUnion* l = lv + pc[0]; sp[1] = l[0]; sp[2] = l[1]; TAG(sp + 1) = TAG(sp + 2) = 0; sp += 2; pc += 1; break; }
-        case 0x1A: case 0x1B: case 0x1C: case 0x1D: case 0x22: case 0x23: case 0x24: case 0x25:
+        OP(ILOAD): case FLOAD: case ALOAD: { KoJvmCat1ValueUnion* l = lv + pc[0]; *++sp = *l; TAG(sp) = TAG(l); pc += 1; NEXT(); }
+        OP(LLOAD): case DLOAD: { KoJvmCat1ValueUnion* l = lv + pc[0]; sp[1] = l[0]; sp[2] = l[1]; TAG(sp + 1) = TAG(sp + 2) = 0; sp += 2; pc += 1; NEXT(); }
+        OP(0x1A): case 0x1B: case 0x1C: case 0x1D: case 0x22: case 0x23: case 0x24: case 0x25:
         case 0x2A: case 0x2B: case 0x2C: case 0x2D: {
             KoJvmCat1ValueUnion* l = lv + ((op - 0x1A) & 3);
             *++sp = *l;
             TAG(sp) = TAG(l);
-            break;
+            NEXT();
         }
-        case 0x1E: case 0x1F: case 0x20: case 0x21: case 0x26: case 0x27: case 0x28: case 0x29: {
+        OP(0x1E): case 0x1F: case 0x20: case 0x21: case 0x26: case 0x27: case 0x28: case 0x29: {
             KoJvmCat1ValueUnion* l = lv + ((op - 0x1E) & 3);
             sp[1] = l[0]; sp[2] = l[1]; TAG(sp + 1) = TAG(sp + 2) = 0; sp += 2;
-            break;
+            NEXT();
         }
-        case ISTORE: case FSTORE: case ASTORE: { KoJvmCat1ValueUnion* l = lv + pc[0]; *l = *sp; TAG(l) = TAG(sp); --sp; pc += 1; break; }
-        case LSTORE: case DSTORE: { KoJvmCat1ValueUnion* l = lv + pc[0]; l[0] = sp[-1]; l[1] = sp[0]; TAG(l) = TAG(l + 1) = 0; sp -= 2; pc += 1; break; }
-        case 0x3B: case 0x3C: case 0x3D: case 0x3E: case 0x43: case 0x44: case 0x45: case 0x46:
+        OP(ISTORE): case FSTORE: case ASTORE: { KoJvmCat1ValueUnion* l = lv + pc[0]; *l = *sp; TAG(l) = TAG(sp); --sp; pc += 1; NEXT(); }
+        OP(LSTORE): case DSTORE: { KoJvmCat1ValueUnion* l = lv + pc[0]; l[0] = sp[-1]; l[1] = sp[0]; TAG(l) = TAG(l + 1) = 0; sp -= 2; pc += 1; NEXT(); }
+        OP(0x3B): case 0x3C: case 0x3D: case 0x3E: case 0x43: case 0x44: case 0x45: case 0x46:
         case 0x4B: case 0x4C: case 0x4D: case 0x4E: {
             KoJvmCat1ValueUnion* l = lv + ((op - 0x3B) & 3);
             *l = *sp; TAG(l) = TAG(sp); --sp;
-            break;
+            NEXT();
         }
-        case 0x3F: case 0x40: case 0x41: case 0x42: case 0x47: case 0x48: case 0x49: case 0x4A: {
+        OP(0x3F): case 0x40: case 0x41: case 0x42: case 0x47: case 0x48: case 0x49: case 0x4A: {
             KoJvmCat1ValueUnion* l = lv + ((op - 0x3F) & 3);
             l[0] = sp[-1]; l[1] = sp[0]; TAG(l) = TAG(l + 1) = 0; sp -= 2;
-            break;
+            NEXT();
         }
-        case IALOAD: case LALOAD: case FALOAD: case DALOAD: case AALOAD: case BALOAD: case CALOAD: case SALOAD: {
+        OP(IALOAD): case LALOAD: case FALOAD: case DALOAD: case AALOAD: case BALOAD: case CALOAD: case SALOAD: {
             std::int32_t i = POP_I();
             KoJvmObjectRec* a = POP_R();
             if (!a)
@@ -221,9 +267,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             case CALOAD: { std::uint16_t v; std::memcpy(&v, el + 2 * i, 2); PUSH_I(v); break; }
             default: { std::int16_t v; std::memcpy(&v, el + 2 * i, 2); PUSH_I(v); break; }
             }
-            break;
+            NEXT();
         }
-        case IASTORE: case FASTORE: case AASTORE: case BASTORE: case CASTORE: case SASTORE: {
+        OP(IASTORE): case FASTORE: case AASTORE: case BASTORE: case CASTORE: case SASTORE: {
             KoJvmCat1ValueUnion v = *sp--;
             std::int32_t i = POP_I();
             KoJvmObjectRec* a = POP_R();
@@ -247,9 +293,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             case BASTORE: el[i] = static_cast<unsigned char>(v.i); break;
             default: { std::uint16_t s = static_cast<std::uint16_t>(v.i); std::memcpy(el + 2 * i, &s, 2); break; }
             }
-            break;
+            NEXT();
         }
-        case LASTORE: case DASTORE: {
+        OP(LASTORE): case DASTORE: {
             KoJvmCat1ValueUnion v[2] = {sp[-1], sp[0]};
             sp -= 2;
             std::int32_t i = POP_I();
@@ -265,48 +311,48 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             } else {
                 std::memcpy(el, v, 8);
             }
-            break;
+            NEXT();
         }
-        case POP: --sp; break;
-        case POP2: sp -= 2; break;
-        case DUP: sp[1] = sp[0]; TAG(sp + 1) = TAG(sp); ++sp; break;
-        case DUP_X1: {
+        OP(POP): --sp; NEXT();
+        OP(POP2): sp -= 2; NEXT();
+        OP(DUP): sp[1] = sp[0]; TAG(sp + 1) = TAG(sp); ++sp; NEXT();
+        OP(DUP_X1): {
             KoJvmCat1ValueUnion a = sp[0], b = sp[-1];
             std::uint8_t ta = TAG(sp), tb = TAG(sp - 1);
             sp[-1] = a; TAG(sp - 1) = ta; sp[0] = b; TAG(sp) = tb; sp[1] = a; TAG(sp + 1) = ta; ++sp;
-            break;
+            NEXT();
         }
-        case DUP_X2: {
+        OP(DUP_X2): {
             KoJvmCat1ValueUnion a = sp[0], b = sp[-1], c = sp[-2];
             std::uint8_t ta = TAG(sp), tb = TAG(sp - 1), tc = TAG(sp - 2);
             sp[-2] = a; TAG(sp - 2) = ta; sp[-1] = c; TAG(sp - 1) = tc; sp[0] = b; TAG(sp) = tb; sp[1] = a; TAG(sp + 1) = ta; ++sp;
-            break;
+            NEXT();
         }
-        case DUP2: sp[1] = sp[-1]; sp[2] = sp[0]; TAG(sp + 1) = TAG(sp - 1); TAG(sp + 2) = TAG(sp); sp += 2; break;
-        case DUP2_X1: {
+        OP(DUP2): sp[1] = sp[-1]; sp[2] = sp[0]; TAG(sp + 1) = TAG(sp - 1); TAG(sp + 2) = TAG(sp); sp += 2; NEXT();
+        OP(DUP2_X1): {
             KoJvmCat1ValueUnion a = sp[0], b = sp[-1], c = sp[-2];
             std::uint8_t ta = TAG(sp), tb = TAG(sp - 1), tc = TAG(sp - 2);
             sp[-2] = b; TAG(sp - 2) = tb; sp[-1] = a; TAG(sp - 1) = ta; sp[0] = c; TAG(sp) = tc;
             sp[1] = b; TAG(sp + 1) = tb; sp[2] = a; TAG(sp + 2) = ta; sp += 2;
-            break;
+            NEXT();
         }
-        case DUP2_X2: {
+        OP(DUP2_X2): {
             KoJvmCat1ValueUnion a = sp[0], b = sp[-1], c = sp[-2], d = sp[-3];
             std::uint8_t ta = TAG(sp), tb = TAG(sp - 1), tc = TAG(sp - 2), td = TAG(sp - 3);
             sp[-3] = b; TAG(sp - 3) = tb; sp[-2] = a; TAG(sp - 2) = ta; sp[-1] = d; TAG(sp - 1) = td; sp[0] = c; TAG(sp) = tc;
             sp[1] = b; TAG(sp + 1) = tb; sp[2] = a; TAG(sp + 2) = ta; sp += 2;
-            break;
+            NEXT();
         }
-        case SWAP: {
+        OP(SWAP): {
             KoJvmCat1ValueUnion a = sp[0];
             std::uint8_t ta = TAG(sp);
             sp[0] = sp[-1]; TAG(sp) = TAG(sp - 1); sp[-1] = a; TAG(sp - 1) = ta;
-            break;
+            NEXT();
         }
-        case IADD: sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) + std::uint32_t(sp[0].i)); --sp; break;
-        case ISUB: sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) - std::uint32_t(sp[0].i)); --sp; break;
-        case IMUL: sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) * std::uint32_t(sp[0].i)); --sp; break;
-        case IDIV: case IREM: {
+        OP(IADD): sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) + std::uint32_t(sp[0].i)); --sp; NEXT();
+        OP(ISUB): sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) - std::uint32_t(sp[0].i)); --sp; NEXT();
+        OP(IMUL): sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) * std::uint32_t(sp[0].i)); --sp; NEXT();
+        OP(IDIV): case IREM: {
             std::int32_t b = POP_I(), a = POP_I();
             if (b == 0)
                 THROW_KNOWN(KO_K_ArithmeticException);
@@ -314,16 +360,16 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 PUSH_I(op == IDIV ? std::int32_t(0u - std::uint32_t(a)) : 0);
             else
                 PUSH_I(op == IDIV ? a / b : a % b);
-            break;
+            NEXT();
         }
-        case INEG: sp[0].i = std::int32_t(0u - std::uint32_t(sp[0].i)); break;
-        case ISHL: sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) << (sp[0].i & 31)); --sp; break;
-        case ISHR: sp[-1].i = sp[-1].i >> (sp[0].i & 31); --sp; break;
-        case IUSHR: sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) >> (sp[0].i & 31)); --sp; break;
-        case IAND: sp[-1].i &= sp[0].i; --sp; break;
-        case IOR: sp[-1].i |= sp[0].i; --sp; break;
-        case IXOR: sp[-1].i ^= sp[0].i; --sp; break;
-        case LADD: case LSUB: case LMUL: case LDIV: case LREM: case LAND: case LOR: case LXOR: {
+        OP(INEG): sp[0].i = std::int32_t(0u - std::uint32_t(sp[0].i)); NEXT();
+        OP(ISHL): sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) << (sp[0].i & 31)); --sp; NEXT();
+        OP(ISHR): sp[-1].i = sp[-1].i >> (sp[0].i & 31); --sp; NEXT();
+        OP(IUSHR): sp[-1].i = std::int32_t(std::uint32_t(sp[-1].i) >> (sp[0].i & 31)); --sp; NEXT();
+        OP(IAND): sp[-1].i &= sp[0].i; --sp; NEXT();
+        OP(IOR): sp[-1].i |= sp[0].i; --sp; NEXT();
+        OP(IXOR): sp[-1].i ^= sp[0].i; --sp; NEXT();
+        OP(LADD): case LSUB: case LMUL: case LDIV: case LREM: case LAND: case LOR: case LXOR: {
             std::uint64_t b = std::uint64_t(GET_L(sp - 1)), a = std::uint64_t(GET_L(sp - 3));
             sp -= 4;
             std::uint64_t r;
@@ -343,107 +389,107 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                     r = std::uint64_t(op == LDIV ? std::int64_t(a) / std::int64_t(b) : std::int64_t(a) % std::int64_t(b));
             }
             PUSH_L(std::int64_t(r));
-            break;
+            NEXT();
         }
-        case LNEG: { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_L(std::int64_t(0 - std::uint64_t(a))); break; }
-        case LSHL: case LSHR: case LUSHR: {
+        OP(LNEG): { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_L(std::int64_t(0 - std::uint64_t(a))); NEXT(); }
+        OP(LSHL): case LSHR: case LUSHR: {
             int s = POP_I() & 63;
             std::int64_t a = GET_L(sp - 1);
             sp -= 2;
             if (op == LSHL) PUSH_L(std::int64_t(std::uint64_t(a) << s));
             else if (op == LSHR) PUSH_L(a >> s);
             else PUSH_L(std::int64_t(std::uint64_t(a) >> s));
-            break;
+            NEXT();
         }
-        case FADD: sp[-1].f = sp[-1].f + sp[0].f; --sp; break;
-        case FSUB: sp[-1].f = sp[-1].f - sp[0].f; --sp; break;
-        case FMUL: sp[-1].f = sp[-1].f * sp[0].f; --sp; break;
-        case FDIV: sp[-1].f = sp[-1].f / sp[0].f; --sp; break;
-        case FREM: sp[-1].f = std::fmod(sp[-1].f, sp[0].f); --sp; break;
-        case FNEG: sp[0].f = -sp[0].f; break;
-        case DADD: case DSUB: case DMUL: case DDIV: case DREM: {
+        OP(FADD): sp[-1].f = sp[-1].f + sp[0].f; --sp; NEXT();
+        OP(FSUB): sp[-1].f = sp[-1].f - sp[0].f; --sp; NEXT();
+        OP(FMUL): sp[-1].f = sp[-1].f * sp[0].f; --sp; NEXT();
+        OP(FDIV): sp[-1].f = sp[-1].f / sp[0].f; --sp; NEXT();
+        OP(FREM): sp[-1].f = std::fmod(sp[-1].f, sp[0].f); --sp; NEXT();
+        OP(FNEG): sp[0].f = -sp[0].f; NEXT();
+        OP(DADD): case DSUB: case DMUL: case DDIV: case DREM: {
             double b, a;
             std::memcpy(&b, sp - 1, 8);
             std::memcpy(&a, sp - 3, 8);
             sp -= 4;
             double r = op == DADD ? a + b : op == DSUB ? a - b : op == DMUL ? a * b : op == DDIV ? a / b : std::fmod(a, b);
             PUSH_D(r);
-            break;
+            NEXT();
         }
-        case DNEG: { double a; std::memcpy(&a, sp - 1, 8); a = -a; std::memcpy(sp - 1, &a, 8); break; }
-        case IINC: lv[pc[0]].i = std::int32_t(std::uint32_t(lv[pc[0]].i) + std::uint32_t(std::int8_t(pc[1]))); TAG(lv + pc[0]) = 0; pc += 2; break;
-        case I2L: { std::int32_t a = POP_I(); PUSH_L(a); break; }
-        case I2F: sp[0].f = static_cast<float>(sp[0].i); break;
-        case I2D: { std::int32_t a = POP_I(); PUSH_D(a); break; }
-        case L2I: { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_I(static_cast<std::int32_t>(a)); break; }
-        case L2F: { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_F(static_cast<float>(a)); break; }
-        case L2D: { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_D(static_cast<double>(a)); break; }
-        case F2I: sp[0].i = f2i(sp[0].f); break;
-        case F2L: { float a = POP_F(); PUSH_L(f2l(a)); break; }
-        case F2D: { float a = POP_F(); PUSH_D(a); break; }
-        case D2I: { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_I(f2i(a)); break; }
-        case D2L: { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_L(f2l(a)); break; }
-        case D2F: { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_F(static_cast<float>(a)); break; }
-        case I2B: sp[0].i = static_cast<std::int8_t>(sp[0].i); break;
-        case I2C: sp[0].i = static_cast<std::uint16_t>(sp[0].i); break;
-        case I2S: sp[0].i = static_cast<std::int16_t>(sp[0].i); break;
-        case LCMP: {
+        OP(DNEG): { double a; std::memcpy(&a, sp - 1, 8); a = -a; std::memcpy(sp - 1, &a, 8); NEXT(); }
+        OP(IINC): lv[pc[0]].i = std::int32_t(std::uint32_t(lv[pc[0]].i) + std::uint32_t(std::int8_t(pc[1]))); TAG(lv + pc[0]) = 0; pc += 2; NEXT();
+        OP(I2L): { std::int32_t a = POP_I(); PUSH_L(a); NEXT(); }
+        OP(I2F): sp[0].f = static_cast<float>(sp[0].i); NEXT();
+        OP(I2D): { std::int32_t a = POP_I(); PUSH_D(a); NEXT(); }
+        OP(L2I): { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_I(static_cast<std::int32_t>(a)); NEXT(); }
+        OP(L2F): { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_F(static_cast<float>(a)); NEXT(); }
+        OP(L2D): { std::int64_t a = GET_L(sp - 1); sp -= 2; PUSH_D(static_cast<double>(a)); NEXT(); }
+        OP(F2I): sp[0].i = f2i(sp[0].f); NEXT();
+        OP(F2L): { float a = POP_F(); PUSH_L(f2l(a)); NEXT(); }
+        OP(F2D): { float a = POP_F(); PUSH_D(a); NEXT(); }
+        OP(D2I): { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_I(f2i(a)); NEXT(); }
+        OP(D2L): { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_L(f2l(a)); NEXT(); }
+        OP(D2F): { double a; std::memcpy(&a, sp - 1, 8); sp -= 2; PUSH_F(static_cast<float>(a)); NEXT(); }
+        OP(I2B): sp[0].i = static_cast<std::int8_t>(sp[0].i); NEXT();
+        OP(I2C): sp[0].i = static_cast<std::uint16_t>(sp[0].i); NEXT();
+        OP(I2S): sp[0].i = static_cast<std::int16_t>(sp[0].i); NEXT();
+        OP(LCMP): {
             std::int64_t b = GET_L(sp - 1), a = GET_L(sp - 3);
             sp -= 4;
             PUSH_I(a < b ? -1 : a > b ? 1 : 0);
-            break;
+            NEXT();
         }
-        case FCMPL: case FCMPG: { float b = POP_F(), a = POP_F(); PUSH_I(fcmp(a, b, op == FCMPL ? -1 : 1)); break; }
-        case DCMPL: case DCMPG: {
+        OP(FCMPL): case FCMPG: { float b = POP_F(), a = POP_F(); PUSH_I(fcmp(a, b, op == FCMPL ? -1 : 1)); NEXT(); }
+        OP(DCMPL): case DCMPG: {
             double b, a;
             std::memcpy(&b, sp - 1, 8);
             std::memcpy(&a, sp - 3, 8);
             sp -= 4;
             PUSH_I(fcmp(a, b, op == DCMPL ? -1 : 1));
-            break;
+            NEXT();
         }
-        case IFEQ: case IFNE: case IFLT: case IFGE: case IFGT: case IFLE: {
+        OP(IFEQ): case IFNE: case IFLT: case IFGE: case IFGT: case IFLE: {
             std::int32_t a = POP_I();
             bool take = op == IFEQ ? a == 0 : op == IFNE ? a != 0 : op == IFLT ? a < 0 : op == IFGE ? a >= 0 : op == IFGT ? a > 0 : a <= 0;
             pc = take ? op_pc + I16(0) : pc + 2;
-            break;
+            NEXT();
         }
-        case IF_ICMPEQ: case IF_ICMPNE: case IF_ICMPLT: case IF_ICMPGE: case IF_ICMPGT: case IF_ICMPLE: {
+        OP(IF_ICMPEQ): case IF_ICMPNE: case IF_ICMPLT: case IF_ICMPGE: case IF_ICMPGT: case IF_ICMPLE: {
             std::int32_t b = POP_I(), a = POP_I();
             bool take = op == IF_ICMPEQ ? a == b : op == IF_ICMPNE ? a != b : op == IF_ICMPLT ? a < b
                       : op == IF_ICMPGE ? a >= b : op == IF_ICMPGT ? a > b : a <= b;
             pc = take ? op_pc + I16(0) : pc + 2;
-            break;
+            NEXT();
         }
-        case IF_ACMPEQ: case IF_ACMPNE: {
+        OP(IF_ACMPEQ): case IF_ACMPNE: {
             KoRef b = (sp--)->ref, a = (sp--)->ref;
             pc = ((a == b) == (op == IF_ACMPEQ)) ? op_pc + I16(0) : pc + 2;
-            break;
+            NEXT();
         }
-        case IFNULL: case IFNONNULL: {
+        OP(IFNULL): case IFNONNULL: {
             KoRef a = (sp--)->ref;
             pc = ((a == 0) == (op == IFNULL)) ? op_pc + I16(0) : pc + 2;
-            break;
+            NEXT();
         }
-        case GOTO: pc = op_pc + I16(0); break;
-        case GOTO_W: pc = op_pc + I32(0); break;
-        case JSR: case JSR_W: {
+        OP(GOTO): pc = op_pc + I16(0); NEXT();
+        OP(GOTO_W): pc = op_pc + I32(0); NEXT();
+        OP(JSR): case JSR_W: {
             const std::uint8_t* next = pc + (op == JSR ? 2 : 4);
             PUSH_I(static_cast<std::int32_t>(next - code));
             pc = op_pc + (op == JSR ? I16(0) : I32(0));
-            break;
+            NEXT();
         }
-        case RET: pc = code + lv[pc[0]].i; break;
-        case TABLESWITCH: {
+        OP(RET): pc = code + lv[pc[0]].i; NEXT();
+        OP(TABLESWITCH): {
             const std::uint8_t* base = code + ((op_pc - code + 4) & ~std::ptrdiff_t(3));
             std::int32_t key = POP_I();
             std::int32_t lo = xr_bytes::get_i32_be(base + 4), hi = xr_bytes::get_i32_be(base + 8);
             std::int32_t off = key < lo || key > hi ? xr_bytes::get_i32_be(base)
                                                     : xr_bytes::get_i32_be(base + 12 + 4 * std::size_t(std::int64_t(key) - lo));
             pc = op_pc + off;
-            break;
+            NEXT();
         }
-        case LOOKUPSWITCH: {
+        OP(LOOKUPSWITCH): {
             const std::uint8_t* base = code + ((op_pc - code + 4) & ~std::ptrdiff_t(3));
             std::int32_t key = POP_I();
             std::int32_t n = xr_bytes::get_i32_be(base + 4);
@@ -462,9 +508,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                     hi = mid;
             }
             pc = op_pc + off;
-            break;
+            NEXT();
         }
-        case IRETURN: case LRETURN: case FRETURN: case DRETURN: case ARETURN: case RETURN: {
+        OP(IRETURN): case LRETURN: case FRETURN: case DRETURN: case ARETURN: case RETURN: {
             int n = method->return_slots;
             KoJvmCat1ValueUnion r[2] = {sp[n == 2 ? -1 : 0], sp[0]};
             std::uint8_t rt = op == ARETURN ? 1 : 0;
@@ -490,13 +536,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 *++sp = r[i];
                 TAG(sp) = rt;
             }
-            if (--budget == 0) {
-                SAVE();
-                return 0;
-            }
-            continue;
+            NEXT();
         }
-        case GETSTATIC: case PUTSTATIC: case GETFIELD: case PUTFIELD: {
+        OP(GETSTATIC): case PUTSTATIC: case GETFIELD: case PUTFIELD: {
             KoJvmConst& e = pool[U16(0)];
             if (!e.resolved) {
                 KoJvmSymbol* cs = ko_sym(e.u.mem.class_name);
@@ -563,9 +605,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                     --sp;
             }
             pc += 2;
-            break;
+            NEXT();
         }
-        case INVOKEVIRTUAL: case INVOKESPECIAL: case INVOKESTATIC: case INVOKEINTERFACE: {
+        OP(INVOKEVIRTUAL): case INVOKESPECIAL: case INVOKESTATIC: case INVOKEINTERFACE: {
             KoJvmConst& e = pool[U16(0)];
             if (!e.resolved) {
                 KoJvmSymbol* cs = ko_sym(e.u.mem.class_name);
@@ -714,9 +756,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             frame = f;
             LOAD_FRAME();
             pc = code;
-            break;
+            NEXT();
         }
-        case NEW: {
+        OP(NEW): {
             KoJvmSymbol* s = ko_sym(pool[U16(0)].u.cls.name);
             KoJvmClassRec* c = ko_cls(s->clazz);
             if (!c || !initialised_for(c, t)) {
@@ -732,9 +774,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 THROW(vm->oom);
             PUSH_R(ko_ref(o));
             pc += 2;
-            break;
+            NEXT();
         }
-        case NEWARRAY: {
+        OP(NEWARRAY): {
             std::int32_t n = POP_I();
             if (n < 0)
                 THROW_KNOWN(KO_K_NegativeArraySizeException);
@@ -744,9 +786,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 THROW(vm->oom);
             PUSH_R(ko_ref(a));
             pc += 1;
-            break;
+            NEXT();
         }
-        case ANEWARRAY: {
+        OP(ANEWARRAY): {
             KoJvmSymbol* s = ko_sym(pool[U16(0)].u.cls.name);
             KoJvmClassRec* c = ko_cls(s->clazz);
             if (!c || c->state == KO_JVM_CLASS_LOADED)
@@ -763,9 +805,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             sp[0].ref = ko_ref(a);
             TAG(sp) = 1;
             pc += 2;
-            break;
+            NEXT();
         }
-        case MULTIANEWARRAY: {
+        OP(MULTIANEWARRAY): {
             KoJvmSymbol* s = ko_sym(pool[U16(0)].u.cls.name);
             KoJvmClassRec* c = ko_cls(s->clazz);
             if (!c || c->state == KO_JVM_CLASS_LOADED)
@@ -787,23 +829,23 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 THROW(x);
             PUSH_R(ko_ref(a));
             pc += 3;
-            break;
+            NEXT();
         }
-        case ARRAYLENGTH: {
+        OP(ARRAYLENGTH): {
             KoJvmObjectRec* a = ko_obj(sp[0].ref);
             if (!a)
                 THROW_KNOWN(KO_K_NullPointerException);
             sp[0].i = static_cast<std::int32_t>(ko_jvm_length(a));
             TAG(sp) = 0;
-            break;
+            NEXT();
         }
-        case ATHROW: {
+        OP(ATHROW): {
             KoJvmObjectRec* o = ko_obj(sp[0].ref);
             if (!o)
                 THROW_KNOWN(KO_K_NullPointerException);
             THROW(o);
         }
-        case CHECKCAST: case INSTANCEOF: {
+        OP(CHECKCAST): case INSTANCEOF: {
             KoJvmSymbol* s = ko_sym(pool[U16(0)].u.cls.name);
             KoJvmClassRec* c = ko_cls(s->clazz);
             if (!c || c->state == KO_JVM_CLASS_LOADED)
@@ -817,9 +859,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 TAG(sp) = 0;
             }
             pc += 2;
-            break;
+            NEXT();
         }
-        case MONITORENTER: {
+        OP(MONITORENTER): {
             KoJvmObjectRec* o = ko_obj(sp[0].ref);
             if (!o)
                 THROW_KNOWN(KO_K_NullPointerException);
@@ -830,9 +872,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 SAVE();
                 return 1;
             }
-            break;
+            NEXT();
         }
-        case MONITOREXIT: {
+        OP(MONITOREXIT): {
             KoJvmObjectRec* o = ko_obj(sp[0].ref);
             if (!o)
                 THROW_KNOWN(KO_K_NullPointerException);
@@ -842,9 +884,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             SAVE();
             if (!ko_jvm_monitor_exit(t, o))
                 ko_fatal("Failed to unlock object");
-            break;
+            NEXT();
         }
-        case WIDE: {
+        OP(WIDE): {
             std::uint8_t w = pc[0];
             unsigned index = U16(1);
             KoJvmCat1ValueUnion* l = lv + index;
@@ -864,22 +906,31 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 goto next;
             }
             pc += 3;
-            break;
+            NEXT();
         }
-        case BREAKPOINT:
+        OP(BREAKPOINT):
             t->saved_instruction = BREAKPOINT;
             t->flags |= KO_JVM_THREAD_F_BREAKPOINT;
             THROW(ko_jvm_throw_by_name(vm, nullptr, "java/lang/InternalError", "no debugger"));
-        default:
+        default: op_default:
             // Unassigned codes are passed over without using the budget.
-            continue;
+            goto dispatch;
         }
     next:
-        if (--budget == 0) {
-            SAVE();
-            return 0;
+        NEXT();
+    slice_end:
+        // With no other thread or task ready the scheduler would pick this
+        // thread again at once: carry on with a new slice.
+        if (!ko_jvm_slice_over(vm, t)) {
+            budget = kSlice;
+            goto dispatch;
         }
-        continue;
+        SAVE();
+        return 0;
+    dispatch:
+        op_pc = pc;
+        op = *pc++;
+        goto *tbl[op];
 
     dispatch_exception:
         SAVE();
@@ -936,9 +987,6 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             frame = caller;
             LOAD_FRAME();
         }
-        if (--budget == 0) {
-            SAVE();
-            return 0;
-        }
+        NEXT();
     }
 }

@@ -13,7 +13,104 @@ void thread_finished(void*, void* data) { ko_jvm_destroy_thread(static_cast<KoJv
 
 int run_class_request(KoJvmThread* t);
 
+// ---- Rings and the VM task ------------------------------------------------------
+
+void ring_add(KoJvmRec* vm, KoJvmThread* t, int ring)
+{
+    KoJvmThread*& head = vm->rings[ring];
+    if (!head) {
+        t->ring_next = t->ring_prev = t;
+        head = t;
+    } else {
+        // At the end: the thread is picked after every thread already there.
+        t->ring_next = head;
+        t->ring_prev = head->ring_prev;
+        head->ring_prev->ring_next = t;
+        head->ring_prev = t;
+    }
+    t->ring = static_cast<std::uint8_t>(ring);
+}
+
+void ring_del(KoJvmRec* vm, KoJvmThread* t)
+{
+    if (t->ring == KO_JVM_RING_NONE)
+        return;
+    KoJvmThread*& head = vm->rings[t->ring];
+    if (t->ring_next == t) {
+        head = nullptr;
+    } else {
+        t->ring_prev->ring_next = t->ring_next;
+        t->ring_next->ring_prev = t->ring_prev;
+        if (head == t)
+            head = t->ring_next;
+    }
+    t->ring_next = t->ring_prev = nullptr;
+    t->ring = KO_JVM_RING_NONE;
+}
+
+// Out of the run ring into the blocked ring, or the suspended ring.
+void leave_run_ring(KoJvmRec* vm, KoJvmThread* t, bool finished)
+{
+    if (t->runnable) {
+        t->runnable = 0;
+        --vm->runnable_count;
+    }
+    ring_del(vm, t);
+    if (!finished)
+        ring_add(vm, t, (t->flags & KO_JVM_THREAD_F_SUSPENDED) ? KO_JVM_RING_SUSPENDED : KO_JVM_RING_BLOCKED);
+}
+
+// The current thread's turn is over: the VM task picks the next one.
+void end_turn(KoJvmRec* vm, KoJvmThread* t)
+{
+    if (vm->current == t)
+        vm->current = nullptr;
+    ko_jvm_wake_scheduler(vm);
+}
+
+int vm_task_state(KoFsm* fsm, KoFsmTask* task, void*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    KoJvmThread* head = vm->rings[KO_JVM_RING_RUN];
+    if (vm->current || (!head && !vm->exit_requested)) {
+        vm->vm_task_waiting = true;
+        ko_fsm_queue_append(&vm->vm_wait, task);
+        return KO_FSM_WAIT;
+    }
+    if (!head)
+        return KO_FSM_DONE; // exit requested and nothing left to run
+    // Round robin: the head runs, the next thread is the new head.
+    vm->current = head;
+    vm->rings[KO_JVM_RING_RUN] = head->ring_next;
+    ko_fsm_queue_append(&fsm->ready, &head->task);
+    return KO_FSM_CONTINUE;
+}
+
+void vm_task_finished(void*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    vm->vm_task_done = true;
+    void (*fn)(void*) = vm->exit_fn;
+    vm->exit_fn = nullptr;
+    if (fn)
+        fn(vm->exit_data);
+}
+
 } // namespace
+
+void ko_jvm_scheduler_init(KoJvmRec* vm)
+{
+    ko_fsm_task_init(&vm->fsm, &vm->vm_task, vm_task_state, vm, vm_task_finished);
+}
+
+void ko_jvm_wake_scheduler(KoJvmRec* vm)
+{
+    if (!vm->vm_task_waiting)
+        return;
+    vm->vm_task_waiting = false;
+    ko_fsm_queue_remove(&vm->vm_wait, &vm->vm_task);
+    ko_fsm_queue_append(&vm->fsm.ready, &vm->vm_task);
+}
 
 KoJvmRec* ko_jvm_thread_vm(KoJvmThread* t) { return t->vm; }
 KoJvmObjectRec* ko_jvm_thread_object(KoJvmThread* t) { return ko_obj(t->thread_object); }
@@ -49,6 +146,7 @@ KoJvmThread* ko_jvm_create_thread(KoJvmRec* vm, std::uint32_t stack_size, KoJvmO
         ko_jvm_set_field_pointer(vm, obj, vm->f_thread_native, t);
     t->all_next = vm->threads;
     vm->threads = t;
+    ring_add(vm, t, KO_JVM_RING_BLOCKED);
     return t;
 }
 
@@ -68,9 +166,14 @@ void ko_jvm_destroy_thread(KoJvmThread* t)
             break;
         }
     }
-    if (t->runnable) {
+    for (KoJvmTimer* tm = vm->timers; tm; tm = tm->next)
+        if (tm->thread == t)
+            tm->thread = nullptr;
+    leave_run_ring(vm, t, true);
+    if (vm->current == t) {
+        // Picked but not run yet.
         ko_fsm_queue_remove(&vm->fsm.ready, &t->task);
-        --vm->runnable_count;
+        end_turn(vm, t);
     }
     if (KoJvmObjectRec* obj = ko_obj(t->thread_object))
         if (vm->f_thread_native)
@@ -80,27 +183,27 @@ void ko_jvm_destroy_thread(KoJvmThread* t)
     ko_jvm_arena_free(t->tag_base, slots);
     ko_free(t->conts);
     ko_free(t->tops);
+    ko_free(t->load_stack);
     ko_jvm_arena_free(t, sizeof(KoJvmThread));
 }
 
 void ko_jvm_make_runnable(KoJvmThread* t)
 {
+    KoJvmRec* vm = t->vm;
     if (t->runnable || t->finished)
         return;
+    ring_del(vm, t);
+    if (t->flags & KO_JVM_THREAD_F_SUSPENDED) {
+        ring_add(vm, t, KO_JVM_RING_SUSPENDED);
+        return;
+    }
     t->runnable = 1;
-    ++t->vm->runnable_count;
-    ko_fsm_queue_append(&t->vm->fsm.ready, &t->task);
+    ++vm->runnable_count;
+    ring_add(vm, t, KO_JVM_RING_RUN);
+    ko_jvm_wake_scheduler(vm);
 }
 
-void ko_jvm_run(KoJvmRec* vm)
-{
-    ko_fsm_run(&vm->fsm);
-    if (vm->exit_requested && vm->runnable_count == 0 && vm->exit_fn) {
-        void (*fn)(void*) = vm->exit_fn;
-        vm->exit_fn = nullptr;
-        fn(vm->exit_data);
-    }
-}
+void ko_jvm_run(KoJvmRec* vm) { ko_fsm_run(&vm->fsm); }
 
 int ko_jvm_live_threads(KoJvmRec* vm)
 {
@@ -676,16 +779,220 @@ int clinit_done(KoJvmThread* t, void* data)
     return run_class_request(t);
 }
 
+// ---- Loading states ---------------------------------------------------------------
+
+enum { kLoadDone, kLoadBlocked, kLoadFailed };
+
+bool load_push(KoJvmThread* t, KoJvmSymbol* s)
+{
+    if (t->load_count == t->load_capacity) {
+        int cap = t->load_capacity + 10;
+        auto* n = static_cast<KoJvmSymbol**>(ko_realloc(t->load_stack, 0, sizeof(KoJvmSymbol*) * cap));
+        if (!n)
+            return false;
+        t->load_stack = n;
+        t->load_capacity = cap;
+    }
+    t->load_stack[t->load_count++] = s;
+    return true;
+}
+
+bool on_load_stack(KoJvmThread* t, KoJvmSymbol* s)
+{
+    for (int i = 0; i < t->load_count; ++i)
+        if (t->load_stack[i] == s)
+            return true;
+    return false;
+}
+
+// The class loader's completion: during its call the loading goes on at once,
+// later it re-queues the thread.
+void class_bytes_arrived(unsigned char* bytes, std::size_t length, int flags, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    t->load_bytes = bytes;
+    t->load_length = length;
+    t->load_flags = flags;
+    t->load_arrived = 1;
+    if (t->load_in_call)
+        return;
+    t->req_pending = 1;
+    ko_jvm_make_runnable(t);
+    ko_jvm_run(t->vm);
+}
+
+// Gives up the classes this thread had bound but not linked; their waiters retry.
+void load_abandon(KoJvmThread* t)
+{
+    KoJvmRec* vm = t->vm;
+    for (int i = t->load_count - 1; i >= 0; --i) {
+        KoJvmSymbol* s = t->load_stack[i];
+        KoJvmClassRec* c = ko_cls(s->clazz);
+        if (c && c->state == KO_JVM_CLASS_LOADED && c->init_thread == ko_ref(t)) {
+            s->clazz = 0;
+            c->init_thread = 0;
+            wake_class_waiters(c);
+            ko_jvm_release_class(vm, c);
+        }
+    }
+    t->load_count = 0;
+}
+
+// Pushes a supertype still to load; a circle gives ClassCircularityError.
+int need(KoJvmThread* t, KoJvmSymbol* s, KoJvmObjectRec** error)
+{
+    KoJvmClassRec* c = ko_cls(s->clazz);
+    if (on_load_stack(t, s) || (c && c->state == KO_JVM_CLASS_LOADED && c->init_thread == ko_ref(t))) {
+        *error = ko_jvm_new_known(t->vm, KO_K_ClassCircularityError);
+        return kLoadFailed;
+    }
+    if (!load_push(t, s)) {
+        *error = t->vm->oom;
+        return kLoadFailed;
+    }
+    return -1; // go on with the new top
+}
+
+// Loads and links the requested class with its supertypes, one symbol of the
+// load stack at a time; waits for class bytes and for other threads' loads.
+int load_states(KoJvmThread* t, KoJvmObjectRec** error)
+{
+    KoJvmRec* vm = t->vm;
+    if (t->load_count == 0) {
+        // The requested symbol, then an array's element types down to the base.
+        KoJvmSymbol* s = t->req_name;
+        for (;;) {
+            if (!load_push(t, s)) {
+                *error = vm->oom;
+                return kLoadFailed;
+            }
+            const char* n = ko_sym_bytes(s);
+            std::size_t len = ko_sym_len(s);
+            if (len < 2 || n[0] != '[')
+                break;
+            if (n[1] == 'L') {
+                if (len < 4 || n[len - 1] != ';')
+                    ko_fatal("Invalid base array type %.*s", int(len), n);
+                s = ko_jvm_intern(vm, n + 2, len - 3, false);
+            } else if (n[1] == '[') {
+                s = ko_jvm_intern(vm, n + 1, len - 1, false);
+            } else {
+                if (len != 2 || !std::strchr("BCDFIJSZ", n[1]))
+                    ko_fatal("Invalid base array type %.*s", int(len), n);
+                break;
+            }
+            if (!s) {
+                *error = vm->oom;
+                return kLoadFailed;
+            }
+        }
+    }
+    while (t->load_count > 0) {
+        KoJvmSymbol* s = t->load_stack[t->load_count - 1];
+        KoJvmClassRec* c = ko_cls(s->clazz);
+        if (!c) {
+            if (ko_sym_bytes(s)[0] == '[') {
+                if (!ko_jvm_array_class(vm, s)) {
+                    *error = vm->oom;
+                    return kLoadFailed;
+                }
+                --t->load_count;
+                continue;
+            }
+            if (!t->load_arrived) {
+                if (t->load_waiting)
+                    return kLoadBlocked;
+                std::size_t len = ko_sym_len(s);
+                ko_buffer_clear(&vm->path);
+                if (!ko_buffer_append(&vm->path, ko_sym_bytes(s), len) || !ko_buffer_append(&vm->path, ".class", 6) ||
+                    !ko_buffer_append(&vm->path, "", 1)) {
+                    *error = vm->oom;
+                    return kLoadFailed;
+                }
+                t->load_waiting = 1;
+                t->load_in_call = 1;
+                vm->params.loader(reinterpret_cast<const char*>(ko_buffer_data(&vm->path)), len + 6, class_bytes_arrived,
+                                  t, vm->params.loader_data);
+                t->load_in_call = 0;
+                if (!t->load_arrived)
+                    return kLoadBlocked;
+            }
+            t->load_waiting = 0;
+            t->load_arrived = 0;
+            if (ko_cls(s->clazz)) {
+                // Bound by another thread meanwhile.
+                if (t->load_bytes && !(t->load_flags & 1))
+                    ko_free(t->load_bytes);
+                continue;
+            }
+            c = ko_jvm_class_from_bytes(vm, s, t->load_bytes, t->load_length, t->load_flags, error);
+            t->load_bytes = nullptr;
+            if (!c)
+                return kLoadFailed;
+            // Bound in state 0: other threads that need it wait for this one.
+            c->init_thread = ko_ref(t);
+            s->clazz = ko_ref(c);
+            continue;
+        }
+        if (c->state != KO_JVM_CLASS_LOADED) {
+            --t->load_count;
+            continue;
+        }
+        if (c->init_thread != ko_ref(t)) {
+            t->class_wait_next = c->waiters;
+            c->waiters = ko_ref(t);
+            return kLoadBlocked;
+        }
+        int r = -2;
+        if (c->super_name) {
+            KoJvmSymbol* ss = ko_sym(c->super_name);
+            KoJvmClassRec* sc = ko_cls(ss->clazz);
+            if (!sc || sc->state == KO_JVM_CLASS_LOADED)
+                r = need(t, ss, error);
+        }
+        KoRef* ifs = ko_ptr<KoRef>(c->interfaces);
+        for (unsigned i = 0; r == -2 && i < c->interface_count; ++i) {
+            KoJvmClassRec* ic = ko_cls(ko_sym(ifs[i])->clazz);
+            if (!ic || ic->state == KO_JVM_CLASS_LOADED)
+                r = need(t, ko_sym(ifs[i]), error);
+        }
+        if (r == kLoadFailed)
+            return r;
+        if (r == -1)
+            continue;
+        // Everything it needs is there: link it.
+        KoJvmObjectRec* e = ko_jvm_link_class(vm, c);
+        c->init_thread = 0;
+        --t->load_count;
+        if (e) {
+            s->clazz = 0;
+            wake_class_waiters(c);
+            ko_jvm_release_class(vm, c);
+            *error = e;
+            return kLoadFailed;
+        }
+        wake_class_waiters(c);
+    }
+    return kLoadDone;
+}
+
 int run_class_request(KoJvmThread* t)
 {
     KoJvmRec* vm = t->vm;
     KoJvmSymbol* name = t->req_name;
     KoJvmClassRec* c = ko_cls(name->clazz);
-    if (!c) {
+    if (!c || c->state == KO_JVM_CLASS_LOADED || t->load_count > 0) {
         KoJvmObjectRec* e = nullptr;
-        c = ko_jvm_load_class(vm, name, &e);
-        if (!c)
+        int r = load_states(t, &e);
+        if (r == kLoadBlocked)
+            return KO_JVM_NEXT_BLOCK;
+        if (r == kLoadFailed) {
+            load_abandon(t);
             return request_failed(t, e);
+        }
+        c = ko_cls(name->clazz);
+        if (!c)
+            return request_failed(t, vm->oom);
     }
     if (t->req_mode == 0)
         return request_done(t);
@@ -745,6 +1052,32 @@ int run_class_request(KoJvmThread* t)
     }
 }
 
+struct AsyncLoad {
+    KoJvmSymbol* name;
+    KoJvmLoadCompletion fn;
+    void* data;
+    // The native call that asked, if any: initialisers may run natives meanwhile.
+    KoJvmMethodRec* native_method;
+    KoJvmCat1ValueUnion* native_args;
+};
+
+int async_loaded(KoJvmThread* t, void* data)
+{
+    AsyncLoad a = *static_cast<AsyncLoad*>(data);
+    ko_free(data);
+    KoJvmClassRec* c = nullptr;
+    if (t->flags & KO_JVM_THREAD_F_EXCEPTION) {
+        t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
+        t->pending = 0;
+    } else {
+        c = ko_cls(a.name->clazz);
+    }
+    t->native_method = a.native_method;
+    t->native_args = a.native_args;
+    a.fn(c, a.data);
+    return KO_JVM_NEXT_RUN;
+}
+
 int run_cont(KoJvmThread* t)
 {
     if (t->cont_count == 0)
@@ -753,6 +1086,8 @@ int run_cont(KoJvmThread* t)
     return e.fn(t, e.data);
 }
 
+// Runs when the VM task picked this thread: one turn, up to the end of its
+// slice or until it blocks or has nothing left to do.
 int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
 {
     KoJvmThread* t = static_cast<KoJvmThread*>(data);
@@ -771,7 +1106,8 @@ int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
             int r = ko_jvm_interpret(vm, t);
             switch (r) {
             case 0:
-                return KO_FSM_YIELD;
+                end_turn(vm, t);
+                return KO_FSM_WAIT;
             case 1:
                 next = KO_JVM_NEXT_BLOCK;
                 break;
@@ -790,15 +1126,16 @@ int thread_state(KoFsm*, KoFsmTask*, void*, void* data)
             }
         }
         if (t->finished) {
-            t->runnable = 0;
-            --vm->runnable_count;
+            leave_run_ring(vm, t, true);
+            end_turn(vm, t);
             return KO_FSM_DONE;
         }
         if (next == KO_JVM_NEXT_BLOCK || next == KO_JVM_NEXT_IDLE) {
-            if (next == KO_JVM_NEXT_IDLE && (t->cont_ready || t->req_pending))
+            // A class request made meanwhile (by a native of this thread) runs first.
+            if (t->cont_ready || t->req_pending)
                 continue;
-            t->runnable = 0;
-            --vm->runnable_count;
+            leave_run_ring(vm, t, false);
+            end_turn(vm, t);
             return KO_FSM_WAIT;
         }
     }
@@ -935,6 +1272,7 @@ bool ko_jvm_monitor_wait(KoJvmThread* t, KoJvmObjectRec* o)
     if (o->monitor_owner != ko_ref(t) || t->blocked_on)
         return false;
     // The whole recursion count is given up and taken back afterwards.
+    ++t->wait_seq;
     t->saved_count = o->monitor_count;
     o->monitor_count = 0;
     release(o);
@@ -976,11 +1314,83 @@ void thread_run_done(KoJvmCat1ValueUnion*, KoJvmObjectRec*, void* data)
     t->finished = 1;
 }
 
-void sleep_fired(int, void* data)
+enum { kTimerSleep, kTimerWait };
+
+KoJvmTimer* arm_timer(KoJvmThread* t, std::int64_t millis, int kind);
+
+// A timer of the embedding fired (1) or could not be kept (0).
+void timer_fired(int fired, void* data)
 {
-    KoJvmThread* t = static_cast<KoJvmThread*>(data);
-    ko_jvm_native_complete(nullptr, nullptr, t);
+    KoJvmTimer* tm = static_cast<KoJvmTimer*>(data);
+    KoJvmRec* vm = tm->vm;
+    KoJvmThread* t = tm->thread;
+    if (vm) {
+        for (KoJvmTimer** p = &vm->timers; *p; p = &(*p)->next) {
+            if (*p == tm) {
+                *p = tm->next;
+                break;
+            }
+        }
+    }
+    bool current = t && t->wait_seq == tm->seq;
+    int kind = tm->kind;
+    ko_free(tm);
+    if (!vm || !current)
+        return; // the VM, the thread or its wait is gone
+    if (kind == kTimerSleep) {
+        if (fired)
+            ko_jvm_native_complete(nullptr, nullptr, t);
+        else
+            ko_jvm_native_complete(nullptr, ko_jvm_new_known(vm, KO_K_InterruptedException), t);
+        return;
+    }
+    if (!fired || !(t->flags & KO_JVM_THREAD_F_WAIT_SET))
+        return; // notified already, or the wait goes on without a limit
+    KoJvmObjectRec* o = ko_obj(t->blocked_on);
+    if (!o)
+        return;
+    // As if notified: out of the wait set, back as a contender for the monitor.
+    ring_remove(o, t);
+    t->flags &= ~KO_JVM_THREAD_F_WAIT_SET;
+    if (!o->monitor_owner)
+        grant(o, t);
+    else
+        ring_insert(o, t, first_waiter(o));
+    ko_jvm_run(vm);
 }
+
+KoJvmTimer* arm_timer(KoJvmThread* t, std::int64_t millis, int kind)
+{
+    KoJvmRec* vm = t->vm;
+    KoJvmTimer* tm = static_cast<KoJvmTimer*>(ko_calloc(1, sizeof(KoJvmTimer)));
+    if (!tm)
+        return nullptr;
+    tm->vm = vm;
+    tm->thread = t;
+    tm->seq = t->wait_seq;
+    tm->kind = static_cast<std::uint8_t>(kind);
+    tm->next = vm->timers;
+    vm->timers = tm;
+    std::int64_t us = millis > INT64_MAX / 1000 ? INT64_MAX : millis * 1000;
+    vm->params.timer(us, timer_fired, tm);
+    return tm;
+}
+}
+
+void ko_jvm_orphan_timers(KoJvmRec* vm)
+{
+    // The embedding still calls them; they find no VM and only free themselves.
+    while (KoJvmTimer* tm = vm->timers) {
+        vm->timers = tm->next;
+        tm->vm = nullptr;
+        tm->thread = nullptr;
+    }
+}
+
+void ko_jvm_wait_timeout(KoJvmThread* t, std::int64_t millis)
+{
+    if (t->vm->params.timer && millis > 0)
+        arm_timer(t, millis, kTimerWait);
 }
 
 void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread*, KoJvmObjectRec* obj)
@@ -996,9 +1406,34 @@ void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread*, KoJvmObjectRec* obj)
 void ko_jvm_thread_sleep(KoJvmThread* t, std::int64_t millis)
 {
     KoJvmRec* vm = t->vm;
-    if (!vm->params.timer || millis <= 0) {
+    ++t->wait_seq;
+    if (!vm->params.timer || millis <= 0 || !arm_timer(t, millis, kTimerSleep))
         ko_jvm_native_complete(nullptr, nullptr, t);
+}
+
+void ko_jvm_load_class_async(KoJvmThread* t, const char* name, std::size_t length, bool initialise,
+                             KoJvmLoadCompletion fn, void* data)
+{
+    KoJvmRec* vm = t->vm;
+    KoJvmSymbol* s = ko_jvm_intern(vm, name, length ? length : std::strlen(name), false);
+    KoJvmClassRec* c = s ? ko_cls(s->clazz) : nullptr;
+    if (c && (initialise ? c->state == KO_JVM_CLASS_INITIALIZED : c->state != KO_JVM_CLASS_LOADED)) {
+        fn(c, data);
         return;
     }
-    vm->params.timer(millis * 1000, sleep_fired, t);
+    AsyncLoad* a = s ? static_cast<AsyncLoad*>(ko_malloc(sizeof(AsyncLoad))) : nullptr;
+    if (!a) {
+        fn(nullptr, data);
+        return;
+    }
+    *a = {s, fn, data, t->native_method, t->native_args};
+    // Runs on the thread: at once when it is idle, after the current native
+    // call when a native of this thread asks.
+    t->req_name = s;
+    t->req_mode = initialise ? 1 : 0;
+    t->req_done = async_loaded;
+    t->req_data = a;
+    t->req_pending = 1;
+    ko_jvm_make_runnable(t);
+    ko_jvm_run(vm);
 }

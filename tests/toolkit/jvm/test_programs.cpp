@@ -44,6 +44,7 @@ const Program kPrograms[] = {
     {"Exceptions", 1, "caught bottom code 7 depth 0"},
     {"Shapes", 0, nullptr},
     {"Threads", 0, "counter 10000 shared 4000"},
+    {"Waits", 0, "timed wait ran to its limit"},
 };
 
 class ProgramTest : public ::testing::TestWithParam<Program> {};

@@ -5,7 +5,7 @@ public class File implements Serializable, Comparable {
     public static final String separator = "/";
     private String path;
     public File(String path) { this.path = path; }
-    public File(String parent, String child) { this.path = parent + "/" + child; }
+    public File(String parent, String child) { this.path = new StringBuffer().append(parent).append('/').append(child).toString(); }
     public File(File parent, String child) { this(parent.getPath(), child); }
     private static native String getCurrentWorkingDirectory();
     public native boolean canRead();

@@ -3,5 +3,5 @@ package java.lang;
 public class ArrayIndexOutOfBoundsException extends IndexOutOfBoundsException {
     public ArrayIndexOutOfBoundsException() { super(); }
     public ArrayIndexOutOfBoundsException(String message) { super(message); }
-    public ArrayIndexOutOfBoundsException(int index) { super("Index out of range: " + index); }
+    public ArrayIndexOutOfBoundsException(int index) { super(new StringBuffer("Index out of range: ").append(index).toString()); }
 }

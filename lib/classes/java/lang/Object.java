@@ -6,7 +6,7 @@ public class Object {
     public native int hashCode();
     public native boolean equals(Object obj);
     protected native Object clone() throws CloneNotSupportedException;
-    public String toString() { return getClass().getName() + "@" + Integer.toHexString(hashCode()); }
+    public String toString() { return new StringBuffer(getClass().getName()).append('@').append(Integer.toHexString(hashCode())).toString(); }
     public final native void notify();
     public final native void notifyAll();
     public final native void wait() throws InterruptedException;

@@ -7,5 +7,5 @@ public final class StackTraceElement implements java.io.Serializable {
     public native int getLineNumber();
     public native String getClassName();
     public native String getMethodName();
-    public String toString() { return getClassName() + "." + getMethodName(); }
+    public String toString() { return new StringBuffer(getClassName()).append('.').append(getMethodName()).toString(); }
 }

@@ -15,7 +15,7 @@ public class Thread implements Runnable {
     public Thread(String name) { this(null, name); }
     public Thread(Runnable target, String name) {
         this.target = target;
-        this.name = name != null ? name : "Thread-" + nextNumber();
+        this.name = name != null ? name : new StringBuffer("Thread-").append(nextNumber()).toString();
     }
     private static synchronized int nextNumber() { return counter++; }
     public static native Thread currentThread();
@@ -39,6 +39,15 @@ public class Thread implements Runnable {
     public static boolean interrupted() { return false; }
     public boolean isInterrupted() { return false; }
     public final synchronized void join() throws InterruptedException { while (alive) wait(); }
-    public final synchronized void join(long millis) throws InterruptedException { join(); }
-    public String toString() { return "Thread[" + name + "," + priority + "]"; }
+    public final synchronized void join(long millis) throws InterruptedException {
+        if (millis < 0) throw new IllegalArgumentException();
+        if (millis == 0) { join(); return; }
+        long end = System.currentTimeMillis() + millis;
+        while (alive) {
+            long left = end - System.currentTimeMillis();
+            if (left <= 0) break;
+            wait(left);
+        }
+    }
+    public String toString() { return new StringBuffer("Thread[").append(name).append(',').append(priority).append(']').toString(); }
 }

@@ -5,7 +5,7 @@ public class ThreadGroup {
     public ThreadGroup(String name) { this.name = name; }
     public String getName() { return name; }
     public void uncaughtException(Thread t, Throwable e) {
-        System.err.print("Exception in thread \"" + t.getName() + "\" ");
+        System.err.print(new StringBuffer("Exception in thread \"").append(t.getName()).append("\" ").toString());
         e.printStackTrace(System.err);
     }
 }

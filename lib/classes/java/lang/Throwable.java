@@ -16,7 +16,7 @@ public class Throwable implements java.io.Serializable {
     public String toString() {
         String m = getLocalizedMessage();
         String n = getClass().getName();
-        return m != null ? n + ": " + m : n;
+        return m != null ? new StringBuffer(n).append(": ").append(m).toString() : n;
     }
     public void printStackTrace() { printStackTrace(System.err); }
     public void printStackTrace(java.io.PrintStream s) {
