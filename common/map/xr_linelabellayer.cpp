@@ -408,16 +408,16 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         const int n = thin.get_num_items();
         const XrPoint* wp = thin.get_items();
 
+        XrRectangle box(wp[0].x, wp[0].y, wp[0].x, wp[0].y);
+        for (int i = 1; i < n; ++i) {
+            box.left = std::min(box.left, wp[i].x);
+            box.right = std::max(box.right, wp[i].x);
+            box.top = std::min(box.top, wp[i].y);
+            box.bottom = std::max(box.bottom, wp[i].y);
+        }
+        if (!boxes_overlap(box, world))
+            continue;
         if (width <= 2 && font == nullptr) {
-            XrRectangle box(wp[0].x, wp[0].y, wp[0].x, wp[0].y);
-            for (int i = 1; i < n; ++i) {
-                box.left = std::min(box.left, wp[i].x);
-                box.right = std::max(box.right, wp[i].x);
-                box.top = std::min(box.top, wp[i].y);
-                box.bottom = std::max(box.bottom, wp[i].y);
-            }
-            if (!boxes_overlap(box, world))
-                continue;
             pts.remove_all();
             for (int i = 0; i < n; ++i)
                 pts.append(wp[i]);
@@ -436,12 +436,9 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         }
 
         const bool labelled = font != nullptr && draw_labels;
-        if (labelled) {
-            if (!have_gid && cursor->get_current_record_geom_id(gid))
-                have_gid = true;
-            if (have_gid && !read_all_road_ids && queued.insert(gid).second)
-                lookup_gids.push_back(gid);
-        }
+        if (labelled && !have_gid && cursor->get_current_record_geom_id(gid))
+            have_gid = true;
+        const size_t stored_before = labelled_pieces.size();
 
         // Pieces of consecutive visible segments.
         bool open = false;
@@ -487,6 +484,10 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
             prev_screen = cur_screen;
         }
         close_piece();
+        // Names are looked up only for roads with a visible piece.
+        if (labelled && have_gid && !read_all_road_ids && labelled_pieces.size() > stored_before &&
+            queued.insert(gid).second)
+            lookup_gids.push_back(gid);
     }
 }
 
@@ -1148,6 +1149,7 @@ bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
     }
     if (!width_tables_valid() || g_row_shift != row_shift_for(screen.height))
         compute_3d_width_tables(view);
+    placed.clear(); // no names in 3D
     const int language = get_map_engine_services().get_text_language();
     if (language != text_language) {
         if (addr_accessor != nullptr)
