@@ -346,6 +346,7 @@ TEST_F(RoadFixture, PerspectiveRoadsGrowTowardsTheViewer)
 
 TEST(LineLabelConfig, ConfiguredKindReadsItsKeys)
 {
+    register_fonts();
     register_line_label_layer_kind();
     XrLayerDef road;
     road.name = "road";
