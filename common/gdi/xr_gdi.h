@@ -118,6 +118,7 @@ public:
         PenDash = 1,
         PenDot = 2,
         PenDashDot = 3,
+        PenNull = 255, // one of the values that make a null pen
     };
 
     // Brush styles of create_brush, numbered as in the visual settings: a
@@ -132,6 +133,7 @@ public:
         BrushHatchFDiagonal = 5,
         BrushHatchHorizontal = 6,
         BrushHatchVertical = 7,
+        BrushNull = 255, // one of the values that make a null brush
     };
 
     // The stock objects; any other value gives the last of each.

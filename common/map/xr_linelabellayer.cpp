@@ -51,7 +51,7 @@ XrColorHandle traffic_colour(int level)
 
 XrPenHandle solid_pen(int width, XrColorHandle c)
 {
-    return XrGDI::create_pen(0, width, XrGDI::get_r(c), XrGDI::get_g(c), XrGDI::get_b(c));
+    return XrGDI::create_pen(XrGDI::PenSolid, width, XrGDI::get_r(c), XrGDI::get_g(c), XrGDI::get_b(c));
 }
 
 // Whole degrees 0..359 of a direction in radians.
@@ -637,8 +637,8 @@ bool XrLineLabelLayer::draw(XrDCHandleRec* dc, XrMapView* view)
                                                      w) == 0;
                 if (ok) {
                     const int core = std::abs(w) - 2;
-                    const XrPenHandle pen = sweep == 0 ? XrGDI::create_pen(0, core + 2 * sf, r1, g1, b1)
-                                                       : XrGDI::create_pen(0, core, r2, g2, b2);
+                    const XrPenHandle pen = sweep == 0 ? XrGDI::create_pen(XrGDI::PenSolid, core + 2 * sf, r1, g1, b1)
+                                                       : XrGDI::create_pen(XrGDI::PenSolid, core, r2, g2, b2);
                     XrGDI::select_pen(dc, pen, pen.width);
                 }
             }
@@ -701,14 +701,14 @@ bool XrLineLabelLayer::draw(XrDCHandleRec* dc, XrMapView* view)
                                             b2, w2) != 0 ||
             piece.end <= piece.first)
             continue;
-        XrGDI::select_pen(dc, XrGDI::create_pen(1, 1, r1, g1, b1), 1);
+        XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenDash, 1, r1, g1, b1), 1);
         XrGDI::draw_polyline(dc, p + piece.first, static_cast<int>(piece.end - piece.first));
     }
 
     // One-way markers.
     if (draw_oneway_markers) {
-        XrGDI::select_pen(dc, XrGDI::create_pen(0, 1, 25, 25, 50), 1);
-        XrGDI::select_brush(dc, XrGDI::create_brush(1, 80, 80, 160));
+        XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 25, 25, 50), 1);
+        XrGDI::select_brush(dc, XrGDI::create_brush(XrGDI::BrushSolid, 80, 80, 160));
         const XrPoint shape[3] = {XrPoint(-3 * sf, 0), XrPoint(0, 7 * sf), XrPoint(3 * sf, 0)};
         for (const XrDrawInfo& piece : labelled_pieces) {
             if ((piece.attributes & (ONEWAY_ALONG | ONEWAY_AGAINST)) == 0 || piece.marker_angle == NO_MARKER)
@@ -764,7 +764,7 @@ void XrLineLabelLayer::draw_direction_arrows(XrDCHandleRec* dc, const XrPoint* p
     if (spacing <= 0)
         return;
     XrGDI::select_pen(dc, solid_pen(1, outline), 1);
-    XrGDI::select_brush(dc, XrGDI::create_brush(1, XrGDI::get_r(fill), XrGDI::get_g(fill), XrGDI::get_b(fill)));
+    XrGDI::select_brush(dc, XrGDI::create_brush(XrGDI::BrushSolid, XrGDI::get_r(fill), XrGDI::get_g(fill), XrGDI::get_b(fill)));
     const int count = static_cast<int>(total / spacing + 1.0);
     const double step = total / count;
     const bool backwards = direction == 2;

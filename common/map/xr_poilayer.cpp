@@ -251,7 +251,7 @@ bool XrPoiLayer::draw(XrDCHandleRec* dc, XrMapView* view)
     world.right += grow;
     world.top -= grow;
     world.bottom += grow;
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     const int language = get_map_engine_services().get_text_language();
 
     for (int m = 0; m < storage.get_member_count(); ++m) {

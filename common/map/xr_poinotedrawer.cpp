@@ -95,7 +95,7 @@ bool XrPoiNoteDrawer::draw(XrDCHandleRec* dc, XrRectangle& icon_rect, XrRectangl
     icon_rect = XrRectangle(anchor.x - s / 2, anchor.y - s / 2, anchor.x - s / 2 + s, anchor.y - s / 2 + s);
     if (icon != nullptr) {
         if (icon_mask != nullptr)
-            XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+            XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
         XrGDI::draw_bitmap_masked(dc, icon_rect.left, icon_rect.top, icon_rect.right, icon_rect.bottom, icon,
                                   s * icon_index, 0, icon_mask);
     }
@@ -105,12 +105,12 @@ bool XrPoiNoteDrawer::draw(XrDCHandleRec* dc, XrRectangle& icon_rect, XrRectangl
         XrPoint shadow[3];
         for (int i = 0; i < 3; ++i)
             shadow[i] = XrPoint(tri[i].x + t3, tri[i].y + t3);
-        XrGDI::select_brush(dc, XrGDI::create_brush(1, 0, 0, 0));
-        XrGDI::select_pen(dc, XrGDI::create_pen(0, 1, 0, 0, 0), 1);
+        XrGDI::select_brush(dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 0, 0));
+        XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0), 1);
         XrGDI::draw_polygon(dc, shadow, &ring, 1);
         XrGDI::draw_round_rect(dc, bx + t3, by + t3, bx + bw + t3, by + bh + t3, 1, 6);
-        XrGDI::select_brush(dc, XrGDI::create_brush(1, 255, 255, 192));
-        XrGDI::select_pen(dc, XrGDI::create_pen(0, 1, 255, 255, 192), 1);
+        XrGDI::select_brush(dc, XrGDI::create_brush(XrGDI::BrushSolid, 255, 255, 192));
+        XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 255, 192), 1);
         XrGDI::draw_polygon(dc, tri, &ring, 1);
         XrGDI::draw_round_rect(dc, bx, by, bx + bw, by + bh, 1, 6);
         XrGDI::set_opaque_text(dc, false);
@@ -125,7 +125,7 @@ bool XrPoiNoteDrawer::draw(XrDCHandleRec* dc, XrRectangle& icon_rect, XrRectangl
             const int sym_x = rtl ? left + block_w - b : left;
             if (b > 0 && symbol.bitmap() != nullptr) {
                 if (symbol.mask() != nullptr)
-                    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+                    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
                 XrGDI::draw_bitmap_masked(dc, sym_x, top, sym_x + b, top + b, symbol.bitmap(), 0, 0, symbol.mask());
             }
             XrGDI::set_text_color(dc, XrGDI::rgb(0, 0, 0));
@@ -135,6 +135,6 @@ bool XrPoiNoteDrawer::draw(XrDCHandleRec* dc, XrRectangle& icon_rect, XrRectangl
                                   -1);
         }
     }
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     return true;
 }

@@ -15,8 +15,8 @@ XrRoadNumberLayer::XrRoadNumberLayer(XrMap* map, XrVisualSetting* visual_setting
     : XrGeomLayer(map, visual_setting, owns_visual_setting)
 {
     for (XrScheme& s : schemes) {
-        s.pen = XrGDI::create_pen(255, 1, 0, 0, 0);
-        s.brush = XrGDI::create_brush(255, 0, 0, 0);
+        s.pen = XrGDI::create_pen(XrGDI::PenNull, 1, 0, 0, 0);
+        s.brush = XrGDI::create_brush(XrGDI::BrushNull, 0, 0, 0);
     }
 }
 
@@ -38,13 +38,13 @@ void XrRoadNumberLayer::set_sign_colors(XrSignpostAccessor* accessor)
             continue;
         XrScheme& s = schemes[i];
         if (shape == 0) {
-            s.pen = XrGDI::create_pen(255, 1, 0, 0, 0);
-            s.brush = XrGDI::create_brush(255, 0, 0, 0);
+            s.pen = XrGDI::create_pen(XrGDI::PenNull, 1, 0, 0, 0);
+            s.brush = XrGDI::create_brush(XrGDI::BrushNull, 0, 0, 0);
             s.shape = 0;
             s.read = true;
         } else if (shape != 19) {
-            s.pen = XrGDI::create_pen(0, 1, c[0], c[1], c[2]);
-            s.brush = XrGDI::create_brush(1, c[3], c[4], c[5]);
+            s.pen = XrGDI::create_pen(XrGDI::PenSolid, 1, c[0], c[1], c[2]);
+            s.brush = XrGDI::create_brush(XrGDI::BrushSolid, c[3], c[4], c[5]);
             s.text_colour = XrGDI::rgb(c[6], c[7], c[8]);
             s.shape = shape;
             s.read = true;

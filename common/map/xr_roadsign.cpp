@@ -127,7 +127,7 @@ void XrExitNumberSign::draw(XrDCHandleRec* dc)
         XrGDI::draw_round_rect(dc, l, t, r + 1, b + 1, d, (b - t) / 2);
     else
         XrGDI::draw_rectangle(dc, l, t, r - d / 2 + 1, b - d / 2 + 1);
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     draw_text(dc, font, colour, rect);
     XrGDI::clear_clip_rect(dc);
 }
@@ -156,8 +156,8 @@ void XrRoadNumberSignDefault::draw(XrDCHandleRec* dc)
             XrGDI::draw_rectangle(dc, l, t, r - d / 2 + 1, b - d / 2 + 1);
     };
     if (frame) {
-        XrGDI::select_brush(dc, XrGDI::get_stock_brush(0));
-        XrGDI::select_pen(dc, XrGDI::get_stock_pen(0), d);
+        XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockBlackBrush));
+        XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockBlackPen), d);
         shape();
         l += d;
         t += d;
@@ -167,7 +167,7 @@ void XrRoadNumberSignDefault::draw(XrDCHandleRec* dc)
     XrGDI::select_brush(dc, brush);
     XrGDI::select_pen(dc, pen, d);
     shape();
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     draw_text(dc, font, colour, XrRectangle(l, t, r, b));
     XrGDI::clear_clip_rect(dc);
 }
@@ -192,22 +192,22 @@ void XrRoadNumberSignShield::draw(XrDCHandleRec* dc)
     const XrSize ts = text_size(font);
     switch (kind) {
     case UsaHighway:
-        XrGDI::select_brush(dc, XrGDI::get_stock_brush(1));
-        XrGDI::select_pen(dc, XrGDI::get_stock_pen(0), d);
+        XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockWhiteBrush));
+        XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockBlackPen), d);
         draw_mirrored(dc, r, w, h, kHighway, 21, false);
         draw_text(dc, font, XrGDI::rgb(0, 0, 0), XrRectangle(r.left, r.top + 19 * h / 100, r.right, r.bottom - 19 * h / 100));
         break;
     case CanHighway:
-        XrGDI::select_brush(dc, XrGDI::get_stock_brush(1));
-        XrGDI::select_pen(dc, XrGDI::get_stock_pen(0), d);
+        XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockWhiteBrush));
+        XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockBlackPen), d);
         draw_mirrored(dc, r, w, h, kCanHighway, 4, false);
         draw_text(dc, font, XrGDI::rgb(0, 0, 0), XrRectangle(r.left, r.top + 19 * h / 100, r.right, r.bottom - 19 * h / 100));
         break;
     case UsaInterState:
     case CanAutoRoute: {
-        XrBrushHandle body = XrGDI::create_brush(1, 0, 0, 255);
-        XrBrushHandle band = XrGDI::create_brush(1, 255, 0, 0);
-        XrGDI::select_pen(dc, XrGDI::get_stock_pen(1), d);
+        XrBrushHandle body = XrGDI::create_brush(XrGDI::BrushSolid, 0, 0, 255);
+        XrBrushHandle band = XrGDI::create_brush(XrGDI::BrushSolid, 255, 0, 0);
+        XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockWhitePen), d);
         const int sw = w - d / 2, sh = h - d / 2;
         XrGDI::select_brush(dc, band);
         if (kind == UsaInterState)
@@ -220,14 +220,14 @@ void XrRoadNumberSignShield::draw(XrDCHandleRec* dc)
         else
             draw_outline(dc, r, sw, sh, kAutoBody, 9, true);
         const int top = r.top + 24 * h / 100;
-        XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+        XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
         draw_text(dc, font, XrGDI::rgb(255, 255, 255), XrRectangle(r.left, top, r.right, top + ts.height));
         XrGDI::delete_brush(body);
         XrGDI::delete_brush(band);
         break;
     }
     }
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     XrGDI::clear_clip_rect(dc);
 }
 
@@ -250,10 +250,10 @@ void XrRoadNumberSignCanTcHighway::draw(XrDCHandleRec* dc)
     XrGDI::select_pen(dc, pen, -1);
     XrGDI::set_pen_width(dc, d);
     draw_mirrored(dc, r, w - d / 2, h - d / 2, kTcShield, 6, true);
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(1));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockWhiteBrush));
     draw_mirrored(dc, r, w - d / 2, h - d / 2, kTcLeaf, 12, true);
     XrGDI::select_brush(dc, brush);
     draw_text(dc, font, colour, XrRectangle(r.left, r.top + 19 * h / 100, r.right, r.bottom - 19 * h / 100));
-    XrGDI::select_brush(dc, XrGDI::get_stock_brush(2));
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     XrGDI::clear_clip_rect(dc);
 }

@@ -17,8 +17,8 @@ XrSignpostDrawer::XrSignpostDrawer()
 {
     items.reserve(5);
     rows.reserve(8);
-    frame_pen = XrGDI::create_pen(255, 1, 0, 0, 0);
-    background = XrGDI::create_brush(255, 0, 0, 0);
+    frame_pen = XrGDI::create_pen(XrGDI::PenNull, 1, 0, 0, 0);
+    background = XrGDI::create_brush(XrGDI::BrushNull, 0, 0, 0);
     take_font();
 }
 

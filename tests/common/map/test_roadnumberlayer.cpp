@@ -14,8 +14,8 @@ namespace {
 XrRoadNumberLayer::XrScheme scheme(int shape)
 {
     XrRoadNumberLayer::XrScheme s;
-    s.pen = XrGDI::create_pen(0, 1, 255, 255, 255);
-    s.brush = XrGDI::create_brush(1, 0, 100, 0);
+    s.pen = XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 255, 255);
+    s.brush = XrGDI::create_brush(XrGDI::BrushSolid, 0, 100, 0);
     s.text_colour = XrGDI::rgb(255, 255, 255);
     s.shape = shape;
     s.read = true;

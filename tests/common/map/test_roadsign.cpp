@@ -27,8 +27,8 @@ struct SignFixture : ::testing::Test {
     XrDCHandleRec* dc;
     XrFontHandleRec* font = font10();
     XrColorHandle colour = XrGDI::rgb(255, 255, 255);
-    XrBrushHandle brush = XrGDI::create_brush(1, 0, 128, 0);
-    XrPenHandle pen = XrGDI::create_pen(0, 1, 255, 255, 255);
+    XrBrushHandle brush = XrGDI::create_brush(XrGDI::BrushSolid, 0, 128, 0);
+    XrPenHandle pen = XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 255, 255);
 };
 
 } // namespace
