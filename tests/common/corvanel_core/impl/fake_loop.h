@@ -18,14 +18,14 @@ public:
     };
 
     bool init() override { return true; }
-    int add_server_socket(XrServerSocket*, bool) override { return 0; }
+    XrAddSocketResult add_server_socket(XrServerSocket*, bool) override { return XR_SOCKET_ADDED; }
     void remove_server_socket(XrServerSocket*) override {}
     int add_window_msg_handler(XrEventHandler*, void*) override { return 0; }
     bool remove_window_msg_handler(int) override { return false; }
     int post_window_msg(int, void*) override { return 0; }
     bool add_fd_watch(XrLineWatch*) override { return false; }
     bool remove_fd_watch(XrLineWatch*) override { return false; }
-    int add_data_socket(XrDataSocket*, bool) override { return 1; }
+    XrAddSocketResult add_data_socket(XrDataSocket*, bool) override { return XR_SOCKET_NO_SOURCE; }
     void remove_data_socket(XrDataSocket*) override {}
     void add_child_handler(pid_t, XrChildHandler*, void*) override {}
     void remove_child_handler(XrChildHandler*, void*) override {}
