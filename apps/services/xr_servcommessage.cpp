@@ -6,6 +6,7 @@
 #include "common/misc/xr_msgids.h"
 #include "common/os/xr_eventloopbase.h"
 
+#include <cstdint>
 #include <memory>
 #include <new>
 
@@ -187,6 +188,8 @@ void XrServComMessage::bag_received(XrPropertyBag* reply)
 
 void XrServComMessage::request_failed(XrHttpRequest* /*request*/, XrHttpError error)
 {
+    if (http_failure)
+        return; // the first cause stays: a request destroyed over the body cap then reports 8
     http_failure = true;
     http_error = error;
 }
@@ -195,8 +198,20 @@ void XrServComMessage::status_received(XrHttpRequest* /*request*/, int /*status*
 
 void XrServComMessage::data_received(XrHttpRequest* /*request*/, const BYTE* bytes, int length)
 {
-    if (is_finished)
+    if (is_finished || body_too_large)
         return;
+    if (static_cast<std::int64_t>(reply_stream.get_size()) + length > servcom_max_body_length) {
+        // Refused while it arrives, so that neither memory nor the spill
+        // file grows past the cap; the exchange fails like a bad response.
+        body_too_large = true;
+        http_failure = true;
+        http_error = XR_HTTP_ERROR_BAD_RESPONSE;
+        reply_stream.reset();
+        disarm_timeout();
+        if (http_request != nullptr)
+            http_request->destroy(); // request_done follows and ends the exchange
+        return;
+    }
     arm_timeout();
     reply_stream.write(bytes, static_cast<size_t>(length));
 }

@@ -73,6 +73,8 @@ private:
     XrSwappingOutputStream reply_stream{reply_memory_limit};
     XrByteArray request_body{16, 16};
     bool http_failure = false;
+    // The body went past servcom_max_body_length: the rest is refused.
+    bool body_too_large = false;
     XrHttpError http_error = XR_HTTP_ERROR_NO_MEMORY;
     State state;
 };

@@ -13,6 +13,9 @@ class XrPropertyBag;
 
 // Largest reply encoding the channel uncompresses.
 constexpr std::int32_t servcom_max_reply_length = 64 * 1024 * 1024;
+// Longest reply body the channel takes in: the largest encoding compressed
+// with zlib's worst-case growth, and the length item before it.
+constexpr std::int64_t servcom_max_body_length = servcom_max_reply_length + servcom_max_reply_length / 1024 + 64;
 
 // The reply bag of a body; null when the length item cannot be read, the
 // announced length is not plausible, the stream does not uncompress to it,

@@ -505,7 +505,9 @@ bool process_extension(XrExtensionHandler* handler, XrConfiguration* config, XrE
             change_state(handler, config, item, XR_EXTENSION_IGNORED, XrExtensionHandler::RESULT_IGNORED, false);
         return false;
     }
-    if (handler != nullptr && !handler->confirm_install(item))
+    // An installation cut off before it ended (the process was killed) was
+    // confirmed then: it is finished now, whatever it had replaced already.
+    if (handler != nullptr && old_state != XR_EXTENSION_INSTALLING && !handler->confirm_install(item))
         return false;
 
     item.set_state(XR_EXTENSION_INSTALLING);

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <cctype>
 #include <ctime>
 #include <cwchar>
 #include <new>
@@ -104,6 +106,55 @@ bool remove_tree(const std::string& dir)
             return false;
     }
     return rmdir(dir.c_str()) == 0;
+}
+
+// The folder part of a platform path ("." for a bare name).
+std::string folder_of(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Makes a rename or removal in the folder of path durable.
+bool sync_parent(const std::string& path)
+{
+    int fd = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync folders
+    close(fd);
+    return ok;
+}
+
+// Removes the temporary files of earlier writes of path that never reached
+// their rename ("name.XXXXXX": six letters or digits).
+void remove_stale_temporaries(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* dir = opendir(folder_of(path).c_str());
+    if (dir == nullptr)
+        return;
+    std::vector<std::string> stale;
+    while (dirent* entry = readdir(dir)) {
+        const char* e = entry->d_name;
+        std::size_t len = std::strlen(e);
+        if (len != name.size() + 7 || name.compare(0, name.size(), e, name.size()) != 0 || e[name.size()] != '.')
+            continue;
+        bool temporary = true;
+        for (std::size_t i = name.size() + 1; i < len; ++i)
+            temporary = temporary && std::isalnum(static_cast<unsigned char>(e[i])) != 0;
+        if (temporary)
+            stale.push_back(folder_of(path) + "/" + e);
+    }
+    closedir(dir);
+    for (const std::string& file : stale) {
+        struct stat st;
+        if (lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            unlink(file.c_str());
+    }
 }
 
 } // namespace
@@ -328,22 +379,31 @@ bool read_whole_file(const XrString& path, BYTE** data, int* size, int max_size)
     return true;
 }
 
+bool sync_folder_of(const XrString& path)
+{
+    std::string p;
+    return to_platform_path(path, true, p) && sync_parent(p);
+}
+
 bool write_whole_file(const XrString& path, const BYTE* data, int size)
 {
     // An existing file is replaced under the form its name has on disk.
     std::string p;
     if (size < 0 || !to_platform_path(path, true, p))
         return false;
+    remove_stale_temporaries(p);
     std::string tmp = p + ".XXXXXX";
     int fd = mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st;
     mode_t mode = stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    // On disk before the rename, and the rename on disk before success: a
+    // power loss leaves the old or the new content, never an empty file.
     bool ok = fchmod(fd, mode) == 0 && write_all(fd, data, static_cast<std::size_t>(size)) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok && rename(tmp.c_str(), p.c_str()) == 0)
-        return true;
+        return sync_parent(p);
     unlink(tmp.c_str());
     return false;
 }

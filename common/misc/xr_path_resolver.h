@@ -70,6 +70,11 @@ int prepare_file_access(const XrString& path);
 // Reads a whole file into a new[] buffer handed to the caller; false when it
 // cannot be opened or read, or is larger than max_size (0: no limit).
 bool read_whole_file(const XrString& path, BYTE** data, int* size, int max_size);
-// Creates or replaces a file with the given bytes (written to a temporary
-// file first, then renamed over it); false on any failure.
+// Creates or replaces a file with the given bytes: written to a temporary
+// file "path.XXXXXX" and synced, renamed over path, and the folder synced.
+// Temporary files left by earlier writes of path that were cut off are
+// removed first. False on any failure (the old file is then kept).
 bool write_whole_file(const XrString& path, const BYTE* data, int size);
+// Syncs the folder holding path, so that a rename into it survives a power
+// loss; false when it cannot be opened or synced.
+bool sync_folder_of(const XrString& path);

@@ -32,7 +32,7 @@ enum XrHttpError : int {
     XR_HTTP_ERROR_RESOLVE = 1,         // the host name was not resolved
     XR_HTTP_ERROR_RESOLVER = 2,        // the resolver failed (known to listeners; this client never reports it)
     XR_HTTP_ERROR_CONNECT = 3,         // the connection was refused or not made in time
-    XR_HTTP_ERROR_IO = 4,              // a send or receive failed, or the peer fell silent
+    XR_HTTP_ERROR_IO = 4,              // a send or receive failed, the peer fell silent or the head came too late
     XR_HTTP_ERROR_BAD_RESPONSE = 5,    // malformed or truncated response, unusable redirect
     XR_HTTP_ERROR_TRANSFER_CODING = 6, // a transfer coding other than chunked and identity
     XR_HTTP_ERROR_LINE_TOO_LONG = 7,   // a head line (or the whole head) too long

@@ -104,6 +104,11 @@ void XrHttpClientImpl::set_timeouts(int connect_ms, int idle_ms)
     idle_timeout_ms = idle_ms;
 }
 
+void XrHttpClientImpl::set_head_timeout(int head_ms)
+{
+    head_timeout_ms = head_ms;
+}
+
 XrHttpRequest* XrHttpClientImpl::create_request(const XrString& url, XrHttpMethod method,
                                                 XrHttpRequestListener* listener, int user_data)
 {
@@ -204,6 +209,35 @@ void XrHttpClientImpl::note_activity()
     last_activity = g_get_monotonic_time();
 }
 
+void XrHttpClientImpl::head_begun()
+{
+    if (head_deadline != 0 || head_timeout_ms <= 0 || timer_phase != timer_transfer)
+        return;
+    head_deadline = g_get_monotonic_time() + std::int64_t(head_timeout_ms) * 1000;
+    // The armed timeout may be due later than the new deadline.
+    if (timer_armed) {
+        timer_armed = false;
+        loop->remove_timeout(&timer, this);
+    }
+    arm_timer(transfer_deadline() - g_get_monotonic_time());
+}
+
+void XrHttpClientImpl::head_ended()
+{
+    // The armed timeout re-arms itself for the idle time-out when it fires.
+    head_deadline = 0;
+}
+
+std::int64_t XrHttpClientImpl::transfer_deadline() const
+{
+    std::int64_t deadline = INT64_MAX;
+    if (idle_timeout_ms > 0)
+        deadline = last_activity + std::int64_t(idle_timeout_ms) * 1000;
+    if (head_deadline != 0 && head_deadline < deadline)
+        deadline = head_deadline;
+    return deadline;
+}
+
 void XrHttpClientImpl::Timer::execute(XrEventloopBase*, void*)
 {
     owner->timer_armed = false;
@@ -223,17 +257,21 @@ void XrHttpClientImpl::arm_timer(std::int64_t delay_us)
 void XrHttpClientImpl::start_timer(TimerPhase phase)
 {
     std::int64_t now = g_get_monotonic_time();
-    int limit = phase == timer_setup ? connect_timeout_ms : idle_timeout_ms;
-    timer_phase = limit > 0 ? phase : timer_off;
+    bool limited = phase == timer_setup ? connect_timeout_ms > 0 : idle_timeout_ms > 0 || head_timeout_ms > 0;
+    timer_phase = limited ? phase : timer_off;
     setup_deadline = now + std::int64_t(connect_timeout_ms) * 1000;
     last_activity = now;
-    if (timer_phase != timer_off)
-        arm_timer(std::int64_t(limit) * 1000);
+    head_deadline = 0;
+    if (timer_phase == timer_setup)
+        arm_timer(setup_deadline - now);
+    else if (timer_phase == timer_transfer && idle_timeout_ms > 0)
+        arm_timer(transfer_deadline() - now);
 }
 
 void XrHttpClientImpl::stop_timer()
 {
     timer_phase = timer_off;
+    head_deadline = 0;
     if (timer_armed) {
         timer_armed = false;
         loop->remove_timeout(&timer, this);
@@ -246,9 +284,10 @@ void XrHttpClientImpl::timer_fired()
         return;
     // One armed timeout serves both phases: it re-arms itself for what is
     // left rather than being re-armed on every byte.
-    std::int64_t deadline =
-        timer_phase == timer_setup ? setup_deadline : last_activity + std::int64_t(idle_timeout_ms) * 1000;
+    std::int64_t deadline = timer_phase == timer_setup ? setup_deadline : transfer_deadline();
     std::int64_t now = g_get_monotonic_time();
+    if (deadline == INT64_MAX)
+        return; // no time-out runs until the head's deadline starts
     if (now < deadline) {
         arm_timer(deadline - now);
         return;
@@ -520,6 +559,7 @@ XrFsmResult XrHttpClientImpl::st_send_body()
 
 XrFsmResult XrHttpClientImpl::st_request_sent()
 {
+    head_begun();
     if (close_after_request)
         socket->shutdown_write();
     return go(&XrHttpClientImpl::st_wait_request_end);

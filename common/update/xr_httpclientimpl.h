@@ -28,6 +28,9 @@ public:
     // or its response read (milliseconds).
     static constexpr int default_connect_timeout_ms = 30000;
     static constexpr int default_idle_timeout_ms = 60000;
+    // Time allowed for the whole response head, interim replies included,
+    // from the end of the request (or the head's first line if earlier).
+    static constexpr int default_head_timeout_ms = 60000;
     static constexpr int max_redirects = 3;
 
     XrHttpClientImpl(XrFsm* fsm, XrEventloopBase* loop);
@@ -40,6 +43,7 @@ public:
 
     // 0 switches a time-out off.
     void set_timeouts(int connect_ms, int idle_ms);
+    void set_head_timeout(int head_ms);
 
     XrFsmResult step() override { return (this->*state)(); }
     // Deletes the client once its destroy has closed the connection.
@@ -58,6 +62,10 @@ public:
     void make_runnable();
     // The peer did something: the idle time-out starts again.
     void note_activity();
+    // The response head is awaited: its deadline starts unless it runs.
+    void head_begun();
+    // The final response head is in: its deadline no longer applies.
+    void head_ended();
 
     // Shared with the requests.
     std::unique_ptr<XrStreamSocketObs> socket;
@@ -97,6 +105,8 @@ private:
     void stop_timer();
     void arm_timer(std::int64_t delay_us);
     void timer_fired();
+    // When the transfer phase times out (monotonic microseconds).
+    std::int64_t transfer_deadline() const;
 
     XrFsmResult st_idle();
     XrFsmResult st_prepare_request();
@@ -144,6 +154,8 @@ private:
     bool timer_armed = false;
     std::int64_t setup_deadline = 0; // monotonic microseconds
     std::int64_t last_activity = 0;
+    std::int64_t head_deadline = 0; // 0: not running
     int connect_timeout_ms = default_connect_timeout_ms;
     int idle_timeout_ms = default_idle_timeout_ms;
+    int head_timeout_ms = default_head_timeout_ms;
 };

@@ -222,6 +222,7 @@ void XrHttpRequestImpl::restart_redirected()
     finished = false;
     failure_reported = false;
     reset_response();
+    interim_responses = 0;
     buffer_data = 0;
     state = &XrHttpRequestImpl::st_wait_sent;
     activate();
@@ -509,6 +510,7 @@ XrFsmResult XrHttpRequestImpl::st_read_head()
     XrFsmResult result;
     if (!take_line(length, result, &XrHttpRequestImpl::st_line_too_long))
         return result;
+    client->head_begun();
     head_bytes += length;
     if (head_bytes > max_head_bytes)
         return go(&XrHttpRequestImpl::st_line_too_long);
@@ -546,9 +548,12 @@ XrFsmResult XrHttpRequestImpl::st_process_head()
 {
     if (!simple_response && status < 200) {
         // An interim response (100 Continue and the like): the real one follows.
+        if (++interim_responses > max_interim_responses)
+            return fail(XR_HTTP_ERROR_IO);
         reset_response();
         return go(&XrHttpRequestImpl::st_read_head);
     }
+    client->head_ended();
     XrHttpError failure = XR_HTTP_ERROR_BAD_RESPONSE;
     if ((!simple_response && is_redirect_status(status) && !take_redirect(failure)) || !read_framing(failure))
         return fail(failure);

@@ -25,6 +25,9 @@ public:
     static constexpr int buffer_size = 4096;
     // Longest response head (all its lines together).
     static constexpr int max_head_bytes = 32768;
+    // Interim (1xx) replies accepted before the final response; one more
+    // ends the request like a time-out: no response came.
+    static constexpr int max_interim_responses = 5;
     // Largest chunk a chunked body may announce.
     static constexpr std::int64_t max_chunk_size = 0x7FFFFFFF;
 
@@ -151,6 +154,7 @@ private:
     XrOwnedPtrArray<XrHttpHeaderField> response_headers{8};
     XrArray<int> transfer_codings{8};
     int head_lines = 0;
+    int interim_responses = 0;
     int head_bytes = 0;
     XrHttpHeaderField* last_field = nullptr;
     int status = 0;

@@ -123,20 +123,19 @@ void XrMapDownload::request_done(XrHttpRequest*)
 
 void XrMapDownload::finish()
 {
-    // Closed before the rename, so that everything written is in the file.
+    // Synced and closed before the rename, so that everything written is in
+    // the file; one rename replaces the old list, which stays until then.
+    if (ok && !output.flush())
+        ok = false;
     output.close();
     if (ok) {
-        XrString temp = get_temp_path();
-        XrString backup = get_backup_path();
-        delete_file(backup);
-        rename_file(target_path, backup);
-        if (rename_file(temp, target_path)) {
-            delete_file(temp);
-            delete_file(backup);
+        if (rename_file(get_temp_path(), target_path)) {
+            sync_folder_of(target_path);
+            // Left by earlier versions that moved the old list aside first.
+            delete_file(get_backup_path());
         } else {
             ok = false;
-            if (rename_file(backup, target_path))
-                delete_file(backup);
+            delete_file(get_temp_path());
         }
     }
     owner->component_download_result(ok);

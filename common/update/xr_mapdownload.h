@@ -47,6 +47,7 @@ public:
 
     const XrString& get_target_path() const { return target_path; }
     XrString get_temp_path() const { return target_path + XrString(".tmp"); }
+    // Where earlier versions moved the old file during the swap.
     XrString get_backup_path() const { return target_path + XrString(".bak"); }
 
     // The thread is never queued: all work happens in the request callbacks.
@@ -62,7 +63,8 @@ private:
     ~XrMapDownload() override;
 
     bool begin(const XrRpcCall& call);
-    // Moves the temporary file into place when ok, tells the owner, deletes this.
+    // Renames the temporary file over the target when ok, tells the owner,
+    // deletes this.
     void finish();
 
     XrFsm* fsm;

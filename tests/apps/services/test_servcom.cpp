@@ -4,6 +4,7 @@
 #include "support/xr_english_texts.h"
 #include "apps/services/servcom_test_bags.h"
 #include "apps/services/xr_servcom.h"
+#include "apps/services/xr_servcomreply.h"
 #include "common/base/xr_singleton.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -16,9 +17,19 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -348,6 +359,66 @@ TEST_F(ServComTest, TricklingReplyIsNotTimedOut)
     send(server.url());
     ASSERT_TRUE(wait_replies(1, 10000));
     EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
+}
+
+TEST_F(ServComTest, EndlessBodyFailsAtTheCapWhileItArrives)
+{
+    // A server that announces 1 GiB and sends it as fast as it can; the
+    // channel must give up at its cap, long before the end.
+    const std::int64_t announced = std::int64_t(1) << 30;
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+    std::atomic<std::int64_t> sent{0};
+    std::atomic<bool> stop{false};
+    std::thread server([&] {
+        pollfd p = {listener, POLLIN, 0};
+        while (!stop && poll(&p, 1, 20) == 0) {
+        }
+        int fd = stop ? -1 : accept(listener, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        std::string request;
+        char in[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            ssize_t n = recv(fd, in, sizeof(in), 0);
+            if (n <= 0)
+                break;
+            request.append(in, static_cast<size_t>(n));
+        }
+        std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(announced) + "\r\n\r\n";
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+        std::vector<char> block(65536, 'z');
+        while (!stop && sent < announced) {
+            pollfd w = {fd, POLLOUT, 0};
+            if (poll(&w, 1, 20) <= 0)
+                continue;
+            ssize_t n = ::send(fd, block.data(), block.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (n <= 0)
+                break;
+            sent += n;
+        }
+        close(fd);
+    });
+    send(std::string("http://127.0.0.1:") + std::to_string(ntohs(addr.sin_port)) + "/");
+    bool replied = wait_replies(1, 60000);
+    stop = true;
+    server.join();
+    close(listener);
+    ASSERT_TRUE(replied);
+    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_HTTP_FAILED);
+    EXPECT_EQ(client.replies[0].code, 18);
+    // What got out before the client stopped: the cap and what the socket
+    // buffers hold.
+    EXPECT_GE(sent.load(), servcom_max_body_length);
+    EXPECT_LT(sent.load(), servcom_max_body_length + 32 * 1024 * 1024);
 }
 
 TEST_F(ServComTest, CancelRequest)

@@ -432,6 +432,27 @@ TEST_F(ExtensionTest, UninstallRemovesNothingOutsideItsFolders)
     EXPECT_EQ(read_text(root.dir() + "/victim.txt"), "precious");
 }
 
+TEST_F(ExtensionTest, InstallationCutOffIsFinishedOnTheNextScan)
+{
+    // Killed during the commit: one target replaced, one still old, one
+    // missing, and the registry still says "installing".
+    const std::string path = write("partner.nce", three_files("FIN-2024"));
+    write_entry(&config, XrExtensionItem(L"partner.nce", wide(inbox), XR_EXTENSION_INSTALLING));
+    root.write_file("/media/mmc1/map/mapdata/poi/partner.poi", "poi data");
+    root.write_file("/media/mmc1/map/mapdata/sub/dir/tile.bin", "old tile");
+    handler.confirm = false; // confirmed before the kill: not asked again
+
+    EXPECT_TRUE(scan_extensions(&handler, &config, wide(inbox), L".nce"));
+    EXPECT_EQ(handler.confirms, 0);
+    EXPECT_EQ(handler.results, (std::vector<std::pair<int, std::string>>{{0, "partner.nce"}}));
+    EXPECT_EQ(state_of("partner.nce"), "installed");
+    EXPECT_EQ(read_text(map_root + "mapdata/poi/partner.poi"), "poi data");
+    EXPECT_EQ(read_text(map_root + "mapdata/sub/dir/tile.bin"), std::string(1000, 'T'));
+    EXPECT_TRUE(fs::is_regular_file(map_root + "extensions/readme.txt"));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(fs::exists(inbox + "/installed/partner.nce"));
+}
+
 TEST_F(ExtensionTest, ScanProcessesTheFolder)
 {
     write("good.nce", three_files("FIN-2024"));

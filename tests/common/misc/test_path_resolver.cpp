@@ -15,6 +15,7 @@
 #include "common/container/xr_string.h"
 #include "common/misc/xr_utf8.h"
 #include "common/base/xr_root.h"
+#include "support/xr_kill_test.h"
 #include "support/xr_temp_root.h"
 
 namespace fs = std::filesystem;
@@ -272,6 +273,59 @@ TEST(WholeFile, ReplacesAFileUnderItsLatin1Name)
     // A new file gets the UTF-8 name.
     ASSERT_TRUE(write_whole_file(wide(dir) + L"/thé.txt", bytes, 3));
     EXPECT_TRUE(fs::exists(dir + "/th\xC3\xA9.txt"));
+}
+
+TEST(WholeFile, TemporariesOfCutOffWritesAreRemovedOnTheNextWrite)
+{
+    XrTempRoot root;
+    std::string dir = root.make_dirs("/d");
+    // Left by writes killed before their rename; the others are not ours.
+    const char* stale[] = {"conf.txt.a1B2c3", "conf.txt.XXXXXX", "conf.txt.000000"};
+    const char* kept[] = {"conf.txt.bak",     "conf.txt.a1B2c3d", "conf.txt.a1-2c3", "other.txt.a1B2c3",
+                          "xconf.txt.a1B2c3", "conf.txt",         "conf.txt.tmp"};
+    for (const char* name : stale)
+        root.write_file(std::string("/d/") + name, "half");
+    for (const char* name : kept)
+        root.write_file(std::string("/d/") + name, "keep");
+    fs::create_directory(dir + "/conf.txt.dir123"); // a folder is never removed
+    const BYTE bytes[] = {'n', 'e', 'w'};
+    ASSERT_TRUE(write_whole_file(wide(dir) + L"/conf.txt", bytes, 3));
+    for (const char* name : stale)
+        EXPECT_FALSE(fs::exists(dir + "/" + name)) << name;
+    for (const char* name : kept)
+        EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
+    EXPECT_TRUE(fs::is_directory(dir + "/conf.txt.dir123"));
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/conf.txt"), "new");
+    EXPECT_EQ(XrTempRoot::read_file(dir + "/other.txt.a1B2c3"), "keep");
+}
+
+TEST(WholeFile, FolderSync)
+{
+    XrTempRoot root;
+    std::string dir = root.make_dirs("/d");
+    EXPECT_TRUE(sync_folder_of(wide(dir) + L"/anything.txt"));
+    EXPECT_FALSE(sync_folder_of(wide(dir) + L"/none/anything.txt"));
+}
+
+TEST(WholeFile, KilledWriteLeavesTheOldOrTheNewFile)
+{
+    XrTempRoot root;
+    const std::string old_content(100000, 'o');
+    std::string new_content(300000, ' ');
+    for (size_t i = 0; i < new_content.size(); ++i)
+        new_content[i] = static_cast<char>('a' + i % 26);
+    const std::string path = root.write_file("/d/data.bin", old_content);
+    XrKillTestWriter writer;
+    writer.save = [&] {
+        return write_whole_file(wide(path), reinterpret_cast<const BYTE*>(new_content.data()),
+                                static_cast<int>(new_content.size()));
+    };
+    XrKillTestResult r =
+        xr_kill_test(path, old_content, new_content, [&] { root.write_file("/d/data.bin", old_content); }, writer);
+    EXPECT_GT(r.kills, 10);
+    EXPECT_EQ(r.saves_failed, 0);
+    EXPECT_EQ(r.faults, std::vector<std::string>());
+    EXPECT_LE(r.leftovers, 1);
 }
 
 TEST(RemoveDirectoryTree, RemovesEverythingButFollowsNoLinks)

@@ -257,6 +257,68 @@ TEST_F(HttpClientTest, TimeOuts)
     }
 }
 
+TEST_F(HttpClientTest, ResponseHeadHasAnOverallDeadline)
+{
+    // The peer keeps talking, so the idle time-out never strikes: the head's
+    // own deadline (1 s here) and the cap on interim replies end it.
+    client->set_timeouts(10000, 10000);
+    client->set_head_timeout(1000);
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+    const std::string final_reply = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n";
+    HttpScriptServer server([&](const Request& request) {
+        Reply reply;
+        std::string path = path_of(request);
+        if (path == "/endless") {
+            for (int i = 0; i < 400; ++i)
+                reply.pieces.push_back(Piece{interim, 10});
+        } else if (path == "/slow-interim") {
+            for (int i = 0; i < 4; ++i)
+                reply.pieces.push_back(Piece{interim, 400});
+            reply.pieces.push_back(Piece{final_reply + "body"});
+        } else if (path == "/trickle") {
+            reply.pieces.push_back(Piece{"HTTP/1.1 200 OK\r\nX-Slow: "});
+            for (int i = 0; i < 200; ++i)
+                reply.pieces.push_back(Piece{"a", 20});
+            reply.pieces.push_back(Piece{"\r\nContent-Length: 4\r\n\r\nbody"});
+        } else if (path == "/cap") {
+            for (int i = 0; i < XrHttpRequestImpl::max_interim_responses; ++i)
+                reply.pieces.push_back(Piece{interim});
+            reply.pieces.push_back(Piece{final_reply + "body"});
+        } else {
+            // Head at once, then a body slower than the head's deadline.
+            reply.pieces.push_back(Piece{final_reply + "b"});
+            for (char c : std::string("ody"))
+                reply.pieces.push_back(Piece{std::string(1, c), 500});
+        }
+        reply.after = HttpScriptServer::close_connection;
+        return reply;
+    });
+    struct Case {
+        const char* path;
+        int status;
+        int error;
+        int min_ms;
+        int max_ms;
+    } cases[] = {
+        {"/endless", -1, XR_HTTP_ERROR_IO, 0, 2500},
+        {"/slow-interim", -1, XR_HTTP_ERROR_IO, 900, 2500},
+        {"/trickle", -1, XR_HTTP_ERROR_IO, 900, 2500},
+        {"/cap", 200, no_http_error, 0, 2000},
+        {"/slow-body", 200, no_http_error, 1400, 3000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto start = std::chrono::steady_clock::now();
+        auto r = fetch(HttpFetch{server.url(c.path)}, 5000);
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_EQ(r->status, c.status);
+        EXPECT_EQ(r->error, c.error);
+        EXPECT_EQ(r->body, c.error == no_http_error ? "body" : "");
+        EXPECT_GE(ms.count(), c.min_ms);
+        EXPECT_LT(ms.count(), c.max_ms);
+    }
+}
+
 TEST_F(HttpClientTest, ConnectTimeOutWhenTheServerTakesNoConnection)
 {
     // A listening socket whose backlog is full: further connects hang.

@@ -8,6 +8,7 @@
 #include "common/update/xr_mapdownload.h"
 #include "common/update/xr_updaterpcclient.h"
 #include "platform/conic/conic.h"
+#include "support/xr_kill_test.h"
 #include "support/xr_temp_root.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +162,49 @@ TEST_F(MapDownloadTest, FailuresKeepTheOldTarget)
         EXPECT_EQ(read(target()), "old list");
         EXPECT_FALSE(exists(target() + ".bak"));
     }
+}
+
+TEST_F(MapDownloadTest, OneRenameReplacesTheTargetAndALeftOverBackupGoes)
+{
+    // A ".bak" left by an earlier version that moved the old list aside.
+    HttpScriptServer server([](const Request&) { return answer("new list"); });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    root.write_file("/media/mmc1/map/maps.txt.bak", "older list");
+    XrMapDownload* download = make(server);
+    ASSERT_NE(download, nullptr);
+    EXPECT_TRUE(run(download, XrRpcCall(XrString(XR_LIST_MAPS_PATH))));
+    EXPECT_EQ(read(target()), "new list");
+    EXPECT_FALSE(exists(target() + ".bak"));
+    EXPECT_FALSE(exists(target() + ".tmp"));
+}
+
+TEST_F(MapDownloadTest, KilledDownloadLeavesTheOldOrTheNewList)
+{
+    std::string big(200000, ' ');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>('a' + i % 26);
+    HttpScriptServer server([&](const Request&) { return answer(big); });
+    const std::string old_content = "old list";
+    XrKillTestWriter writer;
+    writer.save = [&] {
+        // In the child: one whole download with the fixture's loop.
+        results.clear();
+        XrMapDownload* download = make(server);
+        if (download == nullptr)
+            return false;
+        download->start(XrRpcCall(XrString(XR_LIST_MAPS_PATH)));
+        return pump_until([&] { return !results.empty(); }, 10000) && results.back();
+    };
+    XrKillTestOptions options;
+    options.max_kills = 30;
+    options.max_delay_ms = 60;
+    XrKillTestResult r = xr_kill_test(
+        map_dir + "maps.txt", old_content, big, [&] { root.write_file("/media/mmc1/map/maps.txt", old_content); },
+        writer, options);
+    EXPECT_GT(r.kills, 10);
+    EXPECT_EQ(r.saves_failed, 0);
+    EXPECT_EQ(r.faults, std::vector<std::string>());
+    EXPECT_FALSE(exists(target() + ".bak"));
 }
 
 TEST_F(MapDownloadTest, RefusedConnectionFails)
