@@ -212,13 +212,6 @@ inline int size_of(int value)
 }
 } // namespace xr_varint
 
-// Readers kept for callers outside the geometry storages; they forward to
-// common/container/xr_bytes.h, which new code uses directly.
-inline unsigned int xr_get_u16(const BYTE* p) { return xr_bytes::get_u16_le(p); }
-inline int xr_get_s16(const BYTE* p) { return xr_bytes::get_i16_le(p); }
-inline unsigned int xr_get_u32(const BYTE* p) { return xr_bytes::get_u32_le(p); }
-inline int xr_get_s32(const BYTE* p) { return xr_bytes::get_i32_le(p); }
-
 // Loads the points of a polyline or polygon record from a cursor into the
 // polygon. Unless keep_open, a polyline makes the polygon open and a polygon
 // closed; other kinds give false. The record's type becomes the polygon's.

@@ -20,6 +20,7 @@
 #include "common/geometry/xr_projection.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
+#include "common/map/xr_maplayerkinds.h"
 #include "common/map/xr_mapview.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
@@ -127,6 +128,7 @@ int run_render(const std::vector<std::string>& args)
 
     XrMapConfigContext context;
     auto map = std::make_unique<XrMap>();
+    register_map_layer_kinds();
     const int rc = read_map_configuration(map.get(), config.get(), context, nullptr);
     if (rc == MapConfigFailed) {
         std::fprintf(stderr, "kestrova-probe render: cannot read the map configuration\n");
