@@ -10,7 +10,7 @@
 #include "common/ber/xr_berreader.h"
 #include "common/ber/xr_berrecord.h"
 #include "common/config/xr_configuration.h"
-#include "common/extension/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/misc/xr_textutil.h"
 #include "common/os/xr_file.h"
@@ -360,11 +360,6 @@ XrExtensionItem* XrExtensionItemList::find_name(const XrString& name) const
             return get_item(i);
     }
     return nullptr;
-}
-
-XrMapProvider* XrMapProvider::get_instance()
-{
-    return static_cast<XrMapProvider*>(XrSingleton::get_instance(XrString(L"XrMapProvider")));
 }
 
 bool XrExtensionHeader::read(const XrString& path)

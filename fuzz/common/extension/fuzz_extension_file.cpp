@@ -12,7 +12,7 @@
 #include "common/base/xr_singleton.h"
 #include "common/config/xr_memoryconfiguration.h"
 #include "common/extension/xr_extension.h"
-#include "common/extension/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_file.h"
 

@@ -13,7 +13,7 @@
 #include "common/base/xr_singleton.h"
 #include "common/config/xr_memoryconfiguration.h"
 #include "common/config/xr_storageconfiguration.h"
-#include "common/extension/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
