@@ -19,10 +19,10 @@ bool XrDynPenaltyManager::parse(const unsigned char* data, int size, XrArray<XrP
         if (!cursor.has(xr_blks::RECORD_SIZE))
             return false;
         XrByteCursor record = cursor.sub(xr_blks::RECORD_SIZE);
-        if (record.u8() != xr_blks::KIND_POINT)
+        if (record.at(xr_blks::KIND_OFFSET, 1)[0] != xr_blks::KIND_POINT)
             return false;
-        const int x = record.i32_le();
-        const int y = record.i32_le();
+        const int x = static_cast<int>(record.u32_le_at(xr_blks::X_OFFSET));
+        const int y = static_cast<int>(record.u32_le_at(xr_blks::Y_OFFSET));
         out.append(XrPoint(x, y));
     }
     return true;
@@ -90,9 +90,12 @@ bool XrDynPenaltyManager::save()
     XrByteWriter w;
     for (int i = 0; i < points.get_num_items(); ++i) {
         const XrPoint& p = *points.get_item_ptr(i);
-        w.u8(xr_blks::KIND_POINT);
-        w.u32_le(static_cast<std::uint32_t>(p.x));
-        w.u32_le(static_cast<std::uint32_t>(p.y));
+        const std::size_t start = w.size();
+        w.zeros(xr_blks::RECORD_SIZE);
+        BYTE* r = w.bytes().data() + start;
+        r[xr_blks::KIND_OFFSET] = xr_blks::KIND_POINT;
+        xr_bytes::put_u32_le(r + xr_blks::X_OFFSET, static_cast<std::uint32_t>(p.x));
+        xr_bytes::put_u32_le(r + xr_blks::Y_OFFSET, static_cast<std::uint32_t>(p.y));
     }
     return write_whole_file(path, w.bytes().data(), static_cast<int>(w.size()));
 }
