@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/db/xr_aggregategeomstorage.h"
