@@ -74,13 +74,8 @@ XrString trimmed(const XrString& text)
     return s;
 }
 
-bool read_lines(const XrString& path, std::vector<XrString>& out)
+void split_lines(const BYTE* data, int size, std::vector<XrString>& out)
 {
-    BYTE* raw = nullptr;
-    int size = 0;
-    if (!read_whole_file(path, &raw, &size, max_user_file))
-        return false;
-    std::unique_ptr<BYTE[]> data(raw);
     int pos = 0;
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
         pos = 3;
@@ -88,18 +83,30 @@ bool read_lines(const XrString& path, std::vector<XrString>& out)
         int end = pos;
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        std::string bytes(reinterpret_cast<const char*>(data.get() + pos), static_cast<std::size_t>(end - pos));
+        std::string bytes(reinterpret_cast<const char*>(data + pos), static_cast<std::size_t>(end - pos));
         pos = end + 1;
         XrString line;
         const BYTE* b = reinterpret_cast<const BYTE*>(bytes.c_str());
         if (!XrUTF8::is_valid_utf8(b, static_cast<int>(bytes.size())) ||
-            !XrUTF8::decode_utf8(b, static_cast<int>(bytes.size()), line))
+            !XrUTF8::decode_utf8(b, static_cast<int>(bytes.size()), line)) {
+            line.clear();
             line.assign_latin1(bytes.c_str(), static_cast<int>(bytes.size()));
+        }
         line = trimmed(line);
         if (line.is_empty() || line.char_at(0) == L'#')
             continue;
         out.push_back(line);
     }
+}
+
+bool read_lines(const XrString& path, std::vector<XrString>& out)
+{
+    BYTE* raw = nullptr;
+    int size = 0;
+    if (!read_whole_file(path, &raw, &size, max_user_file))
+        return false;
+    std::unique_ptr<BYTE[]> data(raw);
+    split_lines(data.get(), size, out);
     return true;
 }
 

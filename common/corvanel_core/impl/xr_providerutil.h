@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/container/xr_defs.h"
 #include "common/container/xr_string.h"
 #include "common/geometry/xr_point.h"
 
@@ -33,6 +34,8 @@ namespace xr_userfile {
 // fails); empty lines and "#" lines left out. False when the file cannot
 // be read.
 bool read_lines(const XrString& path, std::vector<XrString>& out);
+// The same over bytes in memory.
+void split_lines(const BYTE* data, int size, std::vector<XrString>& out);
 // The fields of a line split at '|' (a '|' behind '\' belongs to a field);
 // at most max_fields, the last taking the rest of the line.
 std::vector<XrString> split_fields(const XrString& line, int max_fields);
