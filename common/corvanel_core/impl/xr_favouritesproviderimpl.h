@@ -29,6 +29,9 @@ public:
     void map_initialized() override;
     void map_closing() override;
 
+    // The application object that made the provider.
+    void* get_app() const { return app; }
+
     // The favourites of the file's text lines.
     static void parse_lines(const std::vector<XrString>& lines, XrArray<XrFavourite>& out);
 

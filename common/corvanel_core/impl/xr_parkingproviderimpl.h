@@ -30,6 +30,9 @@ public:
     void map_initialized() override;
     void map_closing() override;
 
+    // The application object that made the provider.
+    void* get_owner() const { return owner; }
+
     // Reads the file (a file that cannot be used leaves the car not parked).
     void initialize();
 
