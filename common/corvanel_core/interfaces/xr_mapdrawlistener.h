@@ -1,10 +1,4 @@
-// Told after each redraw of the map, with the drawing context.
+// Told after each redraw of the map: the map engine's draw listener.
 #pragma once
 
-struct XrDCHandleRec;
-
-class XrMapDrawListener {
-public:
-    virtual ~XrMapDrawListener() = default;
-    virtual void map_drawn(XrDCHandleRec* dc) = 0;
-};
+#include "common/map/xr_map.h"

@@ -29,7 +29,9 @@ public:
     XrPositionProducer() : XrObservable<XrPositionProducerListener>(8) {}
     ~XrPositionProducer() override { unregister_draw_listener(); }
 
-    void map_drawn(XrDCHandleRec* /*dc*/) override {}
+    void on_map_draw(XrDCHandleRec* dc, XrMapView* /*view*/) override { map_drawn(dc); }
+    // Called after each redraw of the map while the producer is registered.
+    virtual void map_drawn(XrDCHandleRec* /*dc*/) {}
 
     // Registers the producer as draw listener when it was inactive.
     virtual void activate()

@@ -1,23 +1,24 @@
 // Stand-ins for the providers positioning talks to, for the tests.
 #pragma once
 
-#include "common/corvanel_core/interfaces/xr_applicationprovider.h"
-#include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
+#include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
+#include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
 
 // Registers itself as "XrAppSettingsProvider" for its lifetime.
-class FakeSettings : public XrAppSettingsProvider {
+class FakeSettings : public XrAppSettingsProviderImpl {
 public:
     FakeSettings() { XrSingleton::set_instance(XrString("XrAppSettingsProvider"), this); }
     ~FakeSettings() override { XrSingleton::set_instance(XrString("XrAppSettingsProvider"), nullptr); }
 
-    XrString get_positioning_provider() override { return provider; }
+    const XrString& get_positioning_provider() override { return provider; }
     void set_positioning_provider(const XrString& name) override { provider = name; }
-    XrString get_positioning_secondary() override { return secondary; }
+    const XrString& get_positioning_secondary() override { return secondary; }
     bool get_gps_autoconnect() override { return autoconnect; }
 
     // Changes the settings and tells the listeners, as a save does.
     void save() { notify_listeners(&XrAppSettingsListener::settings_changed); }
+    using XrAppSettingsProviderImpl::save;
 
     XrString provider;
     XrString secondary;
@@ -25,9 +26,9 @@ public:
 };
 
 // Registers itself as "XrApplicationProvider" for its lifetime.
-class FakeApplication : public XrApplicationProvider {
+class FakeApplication : public XrApplicationProviderImpl {
 public:
-    explicit FakeApplication(XrEventloopBase* loop_) : loop(loop_)
+    explicit FakeApplication(XrEventloopBase* loop_) : XrApplicationProviderImpl(loop_, nullptr), loop(loop_)
     {
         XrSingleton::set_instance(XrString("XrApplicationProvider"), this);
     }

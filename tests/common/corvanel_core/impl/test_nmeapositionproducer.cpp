@@ -1,5 +1,5 @@
 #include "common/corvanel_core/impl/xr_nmeapositionproducerimpl.h"
-#include "common/corvanel_core/interfaces/xr_applicationprovider.h"
+#include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
 #include "common/corvanel_core/impl/fake_loop.h"
 #include "common/corvanel_core/impl/nmea_text.h"
 
@@ -311,8 +311,9 @@ TEST_F(NmeaProducerTest, WithoutAMapTheStepShowsTheFix)
 
 namespace {
 
-class App : public XrApplicationProvider {
+class App : public XrApplicationProviderImpl {
 public:
+    App() : XrApplicationProviderImpl(nullptr, nullptr) {}
     XrEventloopBase* get_event_loop() override { return loop; }
     XrEventloopBase* loop = nullptr;
 };

@@ -1,0 +1,239 @@
+#include "common/corvanel_core/impl/xr_mapproviderimpl.h"
+#include "common/corvanel_core/impl/map_folder.h"
+#include "common/corvanel_core/impl/provider_files.h"
+#include "common/corvanel_core/impl/xr_favouritesproviderimpl.h"
+#include "common/corvanel_core/impl/xr_historyproviderimpl.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/geometry/xr_projection.h"
+#include "common/map/xr_geomlayer.h"
+#include "common/map/xr_map.h"
+#include "common/os/xr_eventloop.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<XrString> g_notes;
+void record_note(const XrString& text)
+{
+    g_notes.push_back(text);
+}
+
+class Listener : public XrMapListener {
+public:
+    void map_initialized() override { log += "i"; }
+    void map_closing() override { log += "c"; }
+    std::string log;
+};
+
+class MapProviderTest : public ::testing::Test {
+protected:
+    MapProviderTest()
+    {
+        g_notes.clear();
+        xr_set_note_function(record_note);
+        register_test_fonts();
+        write_static_configuration(files.card_root);
+        XrSingleton::set_instance(XrString(L"XrMapProvider"), static_cast<XrMapProvider*>(&maps));
+        maps.add_listener(&listener);
+    }
+    ~MapProviderTest() override
+    {
+        maps.close_map();
+        XrSingleton::set_instance(XrString(L"XrMapProvider"), nullptr);
+        xr_set_note_function(nullptr);
+    }
+    std::string active() const { return files.card_root + "mapdata"; }
+
+    ProviderFiles files;
+    XrMapProviderImpl maps;
+    Listener listener;
+};
+
+} // namespace
+
+TEST_F(MapProviderTest, OpensAMapFolderOfOurWriters)
+{
+    write_test_map(active());
+    ASSERT_TRUE(maps.open_map());
+    EXPECT_EQ(listener.log, "i");
+    ASSERT_NE(maps.get_projection(), nullptr);
+    XrString name;
+    ASSERT_TRUE(maps.get_projection_name(name));
+    EXPECT_EQ(name, L"simple://100000,0,0");
+    EXPECT_NE(maps.get_road_layer(), nullptr);
+    EXPECT_NE(maps.get_sm_layer(), nullptr);
+    EXPECT_NE(maps.get_poi_layer(), nullptr);
+    EXPECT_NE(maps.get_road_geometry(), nullptr);
+    EXPECT_EQ(maps.get_pb_storage(), nullptr); // without pb.qt the map still opens
+    EXPECT_EQ(maps.get_map_name(), L"Alpha");
+    XrString id;
+    ASSERT_TRUE(maps.get_map_id(id));
+    EXPECT_EQ(id, L"alpha-guid");
+    EXPECT_EQ(XrPositionMap::get_instance(), static_cast<XrPositionMap*>(&maps));
+    EXPECT_TRUE(maps.has_map());
+
+    std::unique_ptr<XrArray<XrString>> countries(maps.create_country_list());
+    ASSERT_NE(countries, nullptr);
+    ASSERT_EQ(countries->get_num_items(), 1);
+    EXPECT_EQ(*countries->get_item_ptr(0), L"Finland");
+
+    maps.close_map();
+    EXPECT_EQ(listener.log, "ic");
+    EXPECT_EQ(maps.get_projection(), nullptr);
+    EXPECT_FALSE(maps.has_map());
+}
+
+TEST_F(MapProviderTest, WithPbQtTheStorageIsThere)
+{
+    XrTestMapOptions o;
+    o.pb = true;
+    write_test_map(active(), o);
+    ASSERT_TRUE(maps.open_map());
+    EXPECT_NE(maps.get_pb_storage(), nullptr);
+    EXPECT_EQ(maps.get_pc_storage(), nullptr);
+}
+
+TEST_F(MapProviderTest, WithoutAddressDatabaseTheOpeningFailsCleanly)
+{
+    XrTestMapOptions o;
+    o.addr = false;
+    write_test_map(active(), o);
+    EXPECT_FALSE(maps.open_map());
+    EXPECT_EQ(listener.log, "");
+    EXPECT_FALSE(maps.has_map());
+    EXPECT_EQ(maps.get_projection(), nullptr);
+    // Nothing half-open is left: a second try runs through again.
+    write_test_map(active());
+    EXPECT_TRUE(maps.open_map());
+}
+
+TEST_F(MapProviderTest, ADamagedPbQtIsLeftOut)
+{
+    write_test_map(active());
+    write_bytes(active() + "/pb.qt", "XRQT but not really");
+    ASSERT_TRUE(maps.open_map());
+    EXPECT_EQ(maps.get_pb_storage(), nullptr);
+}
+
+TEST_F(MapProviderTest, WithoutRoadLayerANoteIsShown)
+{
+    write_static_configuration(files.card_root, false);
+    write_test_map(active());
+    EXPECT_FALSE(maps.open_map());
+    ASSERT_EQ(g_notes.size(), 1u);
+    EXPECT_FALSE(maps.has_map());
+}
+
+TEST_F(MapProviderTest, SelectMapBetweenTwoMapsAndBack)
+{
+    write_test_map(active());
+    XrTestMapOptions beta;
+    beta.name = "Beta";
+    beta.guid = "beta-guid";
+    write_test_map(files.card_root + "mapdata_Beta", beta);
+    ASSERT_TRUE(maps.open_map());
+
+    // The catalogue sorts by name: Alpha 0, Beta 1.
+    ASSERT_TRUE(maps.select_map(1));
+    EXPECT_EQ(maps.get_map_name(), L"Beta");
+    XrString id;
+    ASSERT_TRUE(maps.get_map_id(id));
+    EXPECT_EQ(id, L"beta-guid");
+    EXPECT_EQ(listener.log, "ici");
+    ASSERT_TRUE(maps.select_map(0));
+    EXPECT_EQ(maps.get_map_name(), L"Alpha");
+    EXPECT_TRUE(maps.select_map(0)); // already active
+    EXPECT_EQ(listener.log, "icici");
+}
+
+TEST_F(MapProviderTest, ADamagedMapLeavesTheProviderUsable)
+{
+    write_test_map(active());
+    XrTestMapOptions broken;
+    broken.name = "Broken";
+    broken.addr = false;
+    write_test_map(files.card_root + "mapdata_Broken", broken);
+    ASSERT_TRUE(maps.open_map());
+
+    EXPECT_TRUE(maps.select_map(1)); // Broken cannot be opened: back to Alpha
+    EXPECT_EQ(maps.get_map_name(), L"Alpha");
+    EXPECT_TRUE(maps.has_map());
+    EXPECT_NE(maps.get_projection(), nullptr);
+    EXPECT_EQ(listener.log, "ici");
+}
+
+TEST_F(MapProviderTest, LanguagesOfMaplcs)
+{
+    const struct {
+        std::string text;
+        std::vector<XrLC> codes;
+    } cases[] = {
+        {"eng fin\r\nswe", {xr_make_lc('e', 'n', 'g'), xr_make_lc('f', 'i', 'n'), xr_make_lc('s', 'w', 'e')}},
+        {std::string(513, 'a'), {0}},
+        {"", {0}},
+        {"\n ger", {xr_make_lc('g', 'e', 'r')}},
+    };
+    for (const auto& c : cases) {
+        XrTestMapOptions o;
+        o.languages = c.text;
+        write_test_map(active(), o);
+        XrMapProviderImpl fresh;
+        XrArray<XrLC> got(8, 0);
+        fresh.get_map_languages(got);
+        ASSERT_EQ(got.get_num_items(), static_cast<int>(c.codes.size())) << c.text;
+        for (std::size_t i = 0; i < c.codes.size(); ++i)
+            EXPECT_EQ(*got.get_item_ptr(static_cast<int>(i)), c.codes[i]);
+    }
+}
+
+TEST_F(MapProviderTest, AddressFilterAndCountryNames)
+{
+    XrTestMapOptions o;
+    o.mapdata_extra = "address_filter= CA , NY,TX \ncountry_names_included=1\n";
+    o.countries = {"Finland", "Sweden"};
+    write_test_map(active(), o);
+    ASSERT_TRUE(maps.open_map());
+    XrArray<XrString> filter(4, 0);
+    ASSERT_TRUE(maps.get_address_filter(filter));
+    ASSERT_EQ(filter.get_num_items(), 3);
+    EXPECT_EQ(*filter.get_item_ptr(0), L"CA");
+    EXPECT_EQ(*filter.get_item_ptr(2), L"TX");
+    EXPECT_TRUE(maps.are_country_names_included());
+}
+
+TEST_F(MapProviderTest, AnAmericanDatabaseAlwaysIncludesCountryNames)
+{
+    XrTestMapOptions o;
+    o.countries = {"USA"};
+    write_test_map(active(), o);
+    ASSERT_TRUE(maps.open_map());
+    EXPECT_TRUE(maps.are_country_names_included());
+    XrArray<XrString> filter(4, 0);
+    EXPECT_FALSE(maps.get_address_filter(filter));
+}
+
+TEST_F(MapProviderTest, ProvidersOfTheMapFindItsPoiLayer)
+{
+    write_test_map(active());
+    XrHistoryProviderImpl history;
+    XrSingleton::set_instance(XrString(L"XrHistoryProvider"), static_cast<XrHistoryProvider*>(&history));
+    write_bytes(active() + "/history.txt", "60.1|24.9|Home\n");
+    write_bytes(active() + "/favourites.txt", "60.1|24.9|0|Home\n");
+    {
+        XrFavouritesProviderImpl favourites(nullptr);
+        ASSERT_TRUE(maps.open_map());
+        XrArray<XrHistoryMapPoint> h(4, 0);
+        history.get_history(h);
+        EXPECT_EQ(h.get_num_items(), 1);
+        auto* poi = dynamic_cast<XrGeomLayer*>(maps.get_poi_layer());
+        ASSERT_NE(poi, nullptr);
+        EXPECT_EQ(poi->get_storage()->get_member_count(), 2); // its own and the favourites'
+        maps.close_map();
+    }
+    XrSingleton::set_instance(XrString(L"XrHistoryProvider"), nullptr);
+}
