@@ -9,6 +9,7 @@
 #include "common/corvanel_core/interfaces/xr_historyprovider.h"
 #include "common/geometry/xr_projection.h"
 #include "common/map/xr_geomlayer.h"
+#include "common/map/xr_maplayerkinds.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
 #include "common/misc/xr_msgids.h"
@@ -159,6 +160,7 @@ bool XrMapProviderImpl::open_map_steps()
     conf->open_key(L"\\");
     XrString resource_key;
     resource_key.load_text(R_STR_RESOURCE_KEY_NAME);
+    register_map_layer_kinds();
     if (read_map_configuration(map.get(), conf.get(), *context, resource_key.is_empty() ? nullptr : &resource_key) !=
         MapConfigOk)
         return false;
