@@ -46,6 +46,31 @@ bool on_screen(int x, int y, int side, int width, int height)
     return x >= -side && x <= width + side && y >= -side && y <= height + side;
 }
 
+// Calls fn(member, cursor, x, y, type, text) for each text record the members of storage hold in box;
+// records of other kinds are skipped with a warning.
+template <class Storage, class Fn>
+void for_each_poi(Storage& storage, const XrRectangle* box, int scale, int language, Fn fn)
+{
+    for (int m = 0; m < storage.get_member_count(); ++m) {
+        XrGeomStorage* member = storage.get_member(m);
+        std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(box, scale));
+        const BYTE* record = nullptr;
+        XrGeomStorage::XrRecordType kind{};
+        while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
+            if (kind != XrGeomStorage::RecText) {
+                xr_map_warning("POI record of kind %d skipped", static_cast<int>(kind));
+                continue;
+            }
+            int id = 0, x = 0, y = 0;
+            short type = 0, aux = 0;
+            const TCHAR* text = nullptr;
+            const BYTE* attributes = nullptr;
+            if (cursor->get_txt(record, id, x, y, type, aux, text, attributes, language, nullptr))
+                fn(member, *cursor, x, y, type, text);
+        }
+    }
+}
+
 } // namespace
 
 XrPoiLayer::XrPoiLayer(XrMap* map, XrVisualSetting* visual_setting, bool owns_visual_setting)
@@ -254,58 +279,49 @@ bool XrPoiLayer::draw(XrDCHandleRec* dc, XrMapView* view)
     XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
     const int language = get_map_engine_services().get_text_language();
 
-    for (int m = 0; m < storage.get_member_count(); ++m) {
-        XrGeomStorage* member = storage.get_member(m);
-        std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(&query, static_cast<int>(scale)));
-        XrPoiLayerIconSet* set = nullptr;
-        const BYTE* record = nullptr;
-        XrGeomStorage::XrRecordType kind{};
-        while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-            if (kind != XrGeomStorage::RecText) {
-                xr_map_warning("POI record of kind %d skipped", static_cast<int>(kind));
-                continue;
-            }
-            int id = 0, x = 0, y = 0;
-            short type = 0, aux = 0;
-            const TCHAR* text = nullptr;
-            const BYTE* attributes = nullptr;
-            if (!cursor->get_txt(record, id, x, y, type, aux, text, attributes, language, nullptr) ||
-                !world.contains(x, y))
-                continue;
-            if (set == nullptr || type < set->first_type || type >= set->first_type + set->count)
-                set = find_icon_set(member, type, false);
-            if (set == nullptr)
-                continue;
-            const int key = type + set->type_shift;
-            int value = 0;
-            if (get_visibility(key, value) && value < 1)
-                continue;
-            const int cls = size_class(key, scale);
-            int side = cls == 8 ? dot.width() : 16;
-            int sx = 0, sy = 0;
-            if (is_3d)
-                view->world_to_screen_3d(x, y, XrMapView::POINT_HEIGHT, sx, sy);
-            else
-                view->world_to_screen_2d(x, y, sx, sy);
-            if (!on_screen(sx, sy, side, width, height))
-                continue;
-            if (cls == 8) {
-                if (dot.bitmap() != nullptr)
-                    XrGDI::draw_bitmap(dc, sx - side / 2, sy - side / 2, sx - side / 2 + side, sy - side / 2 + side,
-                                       dot.bitmap(), 0, 0);
-                continue;
-            }
-            const bool medium = set->type_shift >= 1000;
-            XrBitmapHandleRec* strip = medium ? set->medium : set->small;
-            XrBitmapHandleRec* mask = medium ? set->medium_mask : set->small_mask;
-            side = medium ? strip_height(set->medium, set->medium_height) : strip_height(set->small, set->small_height);
-            if (strip == nullptr || side == 0)
-                continue;
-            const int left = sx - side / 2, top = sy - side / 2;
-            XrGDI::draw_bitmap_masked(dc, left, top, left + side, top + side, strip, side * icon_index(*set, type), 0,
-                                      mask);
+    XrPoiLayerIconSet* set = nullptr;
+    const XrGeomStorage* set_member = nullptr;
+    for_each_poi(storage, &query, static_cast<int>(scale), language, [&](XrGeomStorage* member, XrGeomCursor&, int x,
+                                                                          int y, short type, const TCHAR*) {
+        if (member != set_member) {
+            set = nullptr;
+            set_member = member;
         }
-    }
+        if (!world.contains(x, y))
+            return;
+        if (set == nullptr || type < set->first_type || type >= set->first_type + set->count)
+            set = find_icon_set(member, type, false);
+        if (set == nullptr)
+            return;
+        const int key = type + set->type_shift;
+        int value = 0;
+        if (get_visibility(key, value) && value < 1)
+            return;
+        const int cls = size_class(key, scale);
+        int side = cls == 8 ? dot.width() : 16;
+        int sx = 0, sy = 0;
+        if (is_3d)
+            view->world_to_screen_3d(x, y, XrMapView::POINT_HEIGHT, sx, sy);
+        else
+            view->world_to_screen_2d(x, y, sx, sy);
+        if (!on_screen(sx, sy, side, width, height))
+            return;
+        if (cls == 8) {
+            if (dot.bitmap() != nullptr)
+                XrGDI::draw_bitmap(dc, sx - side / 2, sy - side / 2, sx - side / 2 + side, sy - side / 2 + side,
+                                   dot.bitmap(), 0, 0);
+            return;
+        }
+        const bool medium = set->type_shift >= 1000;
+        XrBitmapHandleRec* strip = medium ? set->medium : set->small;
+        XrBitmapHandleRec* mask = medium ? set->medium_mask : set->small_mask;
+        side = medium ? strip_height(set->medium, set->medium_height) : strip_height(set->small, set->small_height);
+        if (strip == nullptr || side == 0)
+            return;
+        const int left = sx - side / 2, top = sy - side / 2;
+        XrGDI::draw_bitmap_masked(dc, left, top, left + side, top + side, strip, side * icon_index(*set, type), 0,
+                                  mask);
+    });
     return true;
 }
 
@@ -315,34 +331,20 @@ bool XrPoiLayer::pick(const XrPolygon& area, XrMapView* view, XrMapItems* items)
     if (box == nullptr || items == nullptr)
         return true;
     const int language = get_map_engine_services().get_text_language();
-    for (int m = 0; m < storage.get_member_count(); ++m) {
-        XrGeomStorage* member = storage.get_member(m);
-        std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(box, static_cast<int>(view->get_scale_value())));
-        const BYTE* record = nullptr;
-        XrGeomStorage::XrRecordType kind{};
-        while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-            if (kind != XrGeomStorage::RecText) {
-                xr_map_warning("POI record of kind %d skipped", static_cast<int>(kind));
-                continue;
-            }
-            int id = 0, x = 0, y = 0;
-            short type = 0, aux = 0;
-            const TCHAR* text = nullptr;
-            const BYTE* attributes = nullptr;
-            if (!cursor->get_txt(record, id, x, y, type, aux, text, attributes, language, nullptr))
-                continue;
-            XrPoiLayerIconSet* set = find_icon_set(member, type, false);
-            if (set == nullptr)
-                continue;
-            const int key = type + set->type_shift;
-            int value = 0;
-            if (get_visibility(key, value) && value < 1)
-                continue;
-            const int h = view->pixels_to_world(size_class(key, view->get_scale_value()) / 2);
-            if (area.intersects(XrRectangle(x - h, y - h, x + h, y + h)))
-                items->add_item(new XrLayerMapItem(this, cursor->get_current_map_item()), true);
-        }
-    }
+    const int scale = static_cast<int>(view->get_scale_value());
+    for_each_poi(storage, box, scale, language, [&](XrGeomStorage* member, XrGeomCursor& cursor, int x, int y, short type,
+                                                     const TCHAR*) {
+        XrPoiLayerIconSet* set = find_icon_set(member, type, false);
+        if (set == nullptr)
+            return;
+        const int key = type + set->type_shift;
+        int value = 0;
+        if (get_visibility(key, value) && value < 1)
+            return;
+        const int h = view->pixels_to_world(size_class(key, view->get_scale_value()) / 2);
+        if (area.intersects(XrRectangle(x - h, y - h, x + h, y + h)))
+            items->add_item(new XrLayerMapItem(this, cursor.get_current_map_item()), true);
+    });
     return true;
 }
 
@@ -523,78 +525,64 @@ bool XrPoiLayer::get_proximity_alert(const XrPoint* position, double speed, int 
     load_icons();
     bool result = false;
     const int language = get_map_engine_services().get_text_language();
-    for (int m = 0; m < storage.get_member_count(); ++m) {
-        XrGeomStorage* member = storage.get_member(m);
-        std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(&box, 0));
-        const BYTE* record = nullptr;
-        XrGeomStorage::XrRecordType kind{};
-        while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-            if (kind != XrGeomStorage::RecText) {
-                xr_map_warning("POI record of kind %d skipped", static_cast<int>(kind));
-                continue;
-            }
-            int id = 0, x = 0, y = 0;
-            short type = 0, aux = 0;
-            const TCHAR* poi_text = nullptr;
-            const BYTE* attributes = nullptr;
-            if (!cursor->get_txt(record, id, x, y, type, aux, poi_text, attributes, language, nullptr) ||
-                poi_text == nullptr || !box.contains(x, y))
-                continue;
-            XrPoiLayerIconSet* set = find_icon_set(member, type, false);
-            if (set == nullptr)
-                continue;
-            const int key = type + set->type_shift;
-            int value = 0;
-            if (!get_visibility(key, value) || (value < 1 && !cameras))
-                continue;
-            if (std::any_of(alerted.begin(), alerted.end(),
-                            [&](const XrPoiAlertRecord& r) { return r.x == x && r.y == y; }))
-                continue;
-            const int d = static_cast<int>(pos.distance(x, y));
-            double limit = -1.0;
-            int angle = -1, alert_kind = 0;
-            parse_poi_attributes(poi_text, limit, angle, alert_kind, nullptr);
-            if (!cameras)
-                alert_kind = 0;
-            if (!special && alert_kind != 0)
-                continue;
-            const TCHAR* chosen = nullptr;
-            int distance = value;
-            switch (alert_kind) {
-            case 0: chosen = L"ding.wav"; break;
-            case 1:
-            case 2:
-                chosen = L"camera.wav";
-                distance = limit <= 14.0 ? 350 : limit <= 19.5 ? 500 : 800;
-                break;
-            case 3: chosen = L"camera.wav"; distance = 400; break;
-            case 4: distance = 400; break;
-            case 5: case 6: case 7: case 8: case 9: case 10: case 13: chosen = L"ding.wav"; distance = 200; break;
-            case 11: chosen = speed > 14.0 ? L"camera.wav" : L"ding.wav"; distance = 250; break;
-            case 12: chosen = L"ding.wav"; distance = 250; break;
-            default: break;
-            }
-            if (!(d + 2 < distance))
-                continue;
-            if (angle != -1) {
-                if (get_angle_between(((heading % 360) + 360) % 360, ((angle % 360) + 360) % 360) > 59)
-                    continue;
-                const int c = static_cast<int>(std::lround(cos_deg(heading) * 1000));
-                const int s = static_cast<int>(std::lround(sin_deg(heading) * 1000));
-                int fx = 0, fy = 0;
-                if (!project_point_on_segment(x, y, pos.x - c, pos.y - s, pos.x + c, pos.y + s, fx, fy) ||
-                    XrPoint(fx, fy).distance(x, y) > 50)
-                    continue;
-            }
-            alerted.push_back({x, y, distance, key});
-            result = true;
-            text = XrString(poi_text);
-            if (chosen != nullptr)
-                sound = XrString(chosen);
-            else
-                sound.clear();
+    for_each_poi(storage, &box, 0, language, [&](XrGeomStorage* member, XrGeomCursor&, int x, int y, short type,
+                                                  const TCHAR* poi_text) {
+        if (poi_text == nullptr || !box.contains(x, y))
+            return;
+        XrPoiLayerIconSet* set = find_icon_set(member, type, false);
+        if (set == nullptr)
+            return;
+        const int key = type + set->type_shift;
+        int value = 0;
+        if (!get_visibility(key, value) || (value < 1 && !cameras))
+            return;
+        if (std::any_of(alerted.begin(), alerted.end(),
+                        [&](const XrPoiAlertRecord& r) { return r.x == x && r.y == y; }))
+            return;
+        const int d = static_cast<int>(pos.distance(x, y));
+        double limit = -1.0;
+        int angle = -1, alert_kind = 0;
+        parse_poi_attributes(poi_text, limit, angle, alert_kind, nullptr);
+        if (!cameras)
+            alert_kind = 0;
+        if (!special && alert_kind != 0)
+            return;
+        const TCHAR* chosen = nullptr;
+        int distance = value;
+        switch (alert_kind) {
+        case 0: chosen = L"ding.wav"; break;
+        case 1:
+        case 2:
+            chosen = L"camera.wav";
+            distance = limit <= 14.0 ? 350 : limit <= 19.5 ? 500 : 800;
+            break;
+        case 3: chosen = L"camera.wav"; distance = 400; break;
+        case 4: distance = 400; break;
+        case 5: case 6: case 7: case 8: case 9: case 10: case 13: chosen = L"ding.wav"; distance = 200; break;
+        case 11: chosen = speed > 14.0 ? L"camera.wav" : L"ding.wav"; distance = 250; break;
+        case 12: chosen = L"ding.wav"; distance = 250; break;
+        default: break;
         }
-    }
+        if (!(d + 2 < distance))
+            return;
+        if (angle != -1) {
+            if (get_angle_between(((heading % 360) + 360) % 360, ((angle % 360) + 360) % 360) > 59)
+                return;
+            const int c = static_cast<int>(std::lround(cos_deg(heading) * 1000));
+            const int s = static_cast<int>(std::lround(sin_deg(heading) * 1000));
+            int fx = 0, fy = 0;
+            if (!project_point_on_segment(x, y, pos.x - c, pos.y - s, pos.x + c, pos.y + s, fx, fy) ||
+                XrPoint(fx, fy).distance(x, y) > 50)
+                return;
+        }
+        alerted.push_back({x, y, distance, key});
+        result = true;
+        text = XrString(poi_text);
+        if (chosen != nullptr)
+            sound = XrString(chosen);
+        else
+            sound.clear();
+    });
     return result;
 }
 

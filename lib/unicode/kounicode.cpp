@@ -6,52 +6,60 @@
 
 #include <cstring>
 
+namespace {
+
+// Binary search of a table sorted by key(row); null when c is not there.
+template <class Row, class Key>
+const Row* find_exact(const Row* rows, int count, std::int32_t c, Key key)
+{
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (key(rows[mid]) == c)
+            return &rows[mid];
+        if (key(rows[mid]) < c)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return nullptr;
+}
+
+// Binary search of sorted, disjoint [first, last] rows; null when no row holds c.
+template <class Row>
+const Row* find_range(const Row* rows, int count, std::int32_t c)
+{
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (rows[mid].first > c)
+            hi = mid;
+        else if (rows[mid].last < c)
+            lo = mid + 1;
+        else
+            return &rows[mid];
+    }
+    return nullptr;
+}
+
+constexpr auto single_from = [](const auto& s) { return s.from; };
+
+} // namespace
+
 std::int32_t ko_unicode_to_case(std::int32_t c, int mapping)
 {
     const KoCaseTables& t = mapping ? ko_unicode_upper_tables : ko_unicode_lower_tables;
     if (c < 0x10000) {
-        int lo = 0, hi = t.bmp_single_count;
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (t.bmp_singles[mid].from == c)
-                return t.bmp_singles[mid].to;
-            if (t.bmp_singles[mid].from < c)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        lo = 0, hi = t.bmp_range_count;
-        while (lo < hi) {
-            int mid = (lo + hi) / 2;
-            if (t.bmp_ranges[mid].first > c)
-                hi = mid;
-            else if (t.bmp_ranges[mid].last < c)
-                lo = mid + 1;
-            else
-                return static_cast<std::uint16_t>(c + t.bmp_ranges[mid].delta);
-        }
+        if (const KoCaseSingle16* s = find_exact(t.bmp_singles, t.bmp_single_count, c, single_from))
+            return s->to;
+        if (const KoCaseRange16* r = find_range(t.bmp_ranges, t.bmp_range_count, c))
+            return static_cast<std::uint16_t>(c + r->delta);
         return c;
     }
-    int lo = 0, hi = t.sup_single_count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (t.sup_singles[mid].from == c)
-            return t.sup_singles[mid].to;
-        if (t.sup_singles[mid].from < c)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    lo = 0, hi = t.sup_range_count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (t.sup_ranges[mid].first > c)
-            hi = mid;
-        else if (t.sup_ranges[mid].last < c)
-            lo = mid + 1;
-        else
-            return c + t.sup_ranges[mid].delta;
-    }
+    if (const KoCaseSingle32* s = find_exact(t.sup_singles, t.sup_single_count, c, single_from))
+        return s->to;
+    if (const KoCaseRange32* r = find_range(t.sup_ranges, t.sup_range_count, c))
+        return c + r->delta;
     return c;
 }
 
@@ -62,27 +70,8 @@ bool ko_unicode_in_category(std::int32_t c, int category)
     if (category == 0 || c < 0 || c > 0xFFFF)
         return false;
     const KoCategoryTable& t = ko_unicode_categories[category];
-    int lo = 0, hi = t.single_count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (t.singles[mid] == c)
-            return true;
-        if (t.singles[mid] < c)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    lo = 0, hi = t.range_count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        if (t.ranges[mid].first > c)
-            hi = mid;
-        else if (t.ranges[mid].last < c)
-            lo = mid + 1;
-        else
-            return true;
-    }
-    return false;
+    return find_exact(t.singles, t.single_count, c, [](std::uint16_t v) { return v; })
+        || find_range(t.ranges, t.range_count, c);
 }
 
 int ko_unicode_category(std::int32_t c)
@@ -95,22 +84,14 @@ int ko_unicode_category(std::int32_t c)
 
 int ko_unicode_numeric_value(std::int32_t c)
 {
-    int lo = 0, hi = ko_unicode_numeric_count;
-    while (lo < hi) {
-        int mid = (lo + hi) / 2;
-        const KoNumericRow& r = ko_unicode_numeric[mid];
-        if (r.first > c)
-            hi = mid;
-        else if (r.last < c)
-            lo = mid + 1;
-        else if (r.value == -2)
-            return -2;
-        else if (r.value < 0)
-            return -r.value;
-        else
-            return r.value + (c - r.first);
-    }
-    return -1;
+    const KoNumericRow* r = find_range(ko_unicode_numeric, ko_unicode_numeric_count, c);
+    if (!r)
+        return -1;
+    if (r->value == -2)
+        return -2;
+    if (r->value < 0)
+        return -r->value;
+    return r->value + (c - r->first);
 }
 
 std::int32_t ko_utf8_decode(const unsigned char* b, std::size_t length, int* seq_len)

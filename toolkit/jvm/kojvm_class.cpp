@@ -46,6 +46,21 @@ KoJvmSymbol* class_at(KoJvmClassRec* c, unsigned index)
 
 void* arena_array(std::size_t count, std::size_t size) { return count ? ko_jvm_arena_alloc(count * size) : nullptr; }
 
+template <class T>
+T* arena_new(std::size_t count) { return static_cast<T*>(arena_array(count, sizeof(T))); }
+
+// Resolves count class indices from cur into out; false on an index that names no class.
+bool read_class_refs(KoJvmClassRec* c, XrByteCursor& cur, unsigned count, KoRef* out)
+{
+    for (unsigned i = 0; i < count; ++i) {
+        KoJvmSymbol* s = class_at(c, cur.u16_be());
+        if (!s)
+            return false;
+        out[i] = ko_ref(s);
+    }
+    return true;
+}
+
 // Parses the attributes of one Code attribute body.
 bool parse_code(KoJvmRec* vm, KoJvmClassRec* c, KoJvmMethodRec* m, XrByteCursor cur)
 {
@@ -62,7 +77,7 @@ bool parse_code(KoJvmRec* vm, KoJvmClassRec* c, KoJvmMethodRec* m, XrByteCursor 
     std::uint16_t n = cur.u16_be();
     if (!cur.has(std::size_t(n) * 8))
         return false;
-    KoJvmExceptionEntry* ex = static_cast<KoJvmExceptionEntry*>(arena_array(n, sizeof(KoJvmExceptionEntry)));
+    KoJvmExceptionEntry* ex = arena_new<KoJvmExceptionEntry>(n);
     if (n && !ex)
         return false;
     for (unsigned i = 0; i < n; ++i) {
@@ -94,7 +109,7 @@ bool parse_code(KoJvmRec* vm, KoJvmClassRec* c, KoJvmMethodRec* m, XrByteCursor 
             std::uint16_t k = body.u16_be();
             if (!body.has(std::size_t(k) * 4))
                 return false;
-            KoJvmLineEntry* l = static_cast<KoJvmLineEntry*>(arena_array(k, sizeof(KoJvmLineEntry)));
+            KoJvmLineEntry* l = arena_new<KoJvmLineEntry>(k);
             if (k && !l)
                 return false;
             for (unsigned i = 0; i < k; ++i) {
@@ -110,7 +125,7 @@ bool parse_code(KoJvmRec* vm, KoJvmClassRec* c, KoJvmMethodRec* m, XrByteCursor 
             std::uint16_t k = body.u16_be();
             if (!body.has(std::size_t(k) * 10))
                 return false;
-            KoJvmLocalEntry* l = static_cast<KoJvmLocalEntry*>(arena_array(k, sizeof(KoJvmLocalEntry)));
+            KoJvmLocalEntry* l = arena_new<KoJvmLocalEntry>(k);
             if (k && !l)
                 return false;
             for (unsigned i = 0; i < k; ++i) {
@@ -397,20 +412,16 @@ KoJvmObjectRec* ko_jvm_parse_class(KoJvmRec* vm, KoJvmClassRec* c, const unsigne
     std::uint16_t icount = cur.u16_be();
     if (!cur.has(std::size_t(icount) * 2 + 6))
         return format_error(vm);
-    KoRef* ifaces = static_cast<KoRef*>(arena_array(icount, sizeof(KoRef)));
+    KoRef* ifaces = arena_new<KoRef>(icount);
     if (icount && !ifaces)
         return vm->oom;
-    for (unsigned i = 0; i < icount; ++i) {
-        KoJvmSymbol* s = class_at(c, cur.u16_be());
-        if (!s)
-            return format_error(vm);
-        ifaces[i] = ko_ref(s);
-    }
+    if (!read_class_refs(c, cur, icount, ifaces))
+        return format_error(vm);
     c->interfaces = ko_ref(ifaces);
     c->interface_count = icount;
     // Fields
     std::uint16_t fcount = cur.u16_be();
-    KoJvmFieldRec* fields = static_cast<KoJvmFieldRec*>(arena_array(fcount, sizeof(KoJvmFieldRec)));
+    KoJvmFieldRec* fields = arena_new<KoJvmFieldRec>(fcount);
     if (fcount && !fields)
         return vm->oom;
     c->fields = ko_ref(fields);
@@ -458,7 +469,7 @@ KoJvmObjectRec* ko_jvm_parse_class(KoJvmRec* vm, KoJvmClassRec* c, const unsigne
     }
     // Methods
     std::uint16_t mcount = cur.u16_be();
-    KoJvmMethodRec* methods = static_cast<KoJvmMethodRec*>(arena_array(mcount, sizeof(KoJvmMethodRec)));
+    KoJvmMethodRec* methods = arena_new<KoJvmMethodRec>(mcount);
     if (mcount && !methods)
         return vm->oom;
     c->methods = ko_ref(methods);
@@ -523,15 +534,11 @@ KoJvmObjectRec* ko_jvm_parse_class(KoJvmRec* vm, KoJvmClassRec* c, const unsigne
                 std::uint16_t k = body.u16_be();
                 if (!body.has(std::size_t(k) * 2))
                     return format_error(vm);
-                KoRef* decl = static_cast<KoRef*>(arena_array(k, sizeof(KoRef)));
+                KoRef* decl = arena_new<KoRef>(k);
                 if (k && !decl)
                     return vm->oom;
-                for (unsigned j = 0; j < k; ++j) {
-                    KoJvmSymbol* s = class_at(c, body.u16_be());
-                    if (!s)
-                        return format_error(vm);
-                    decl[j] = ko_ref(s);
-                }
+                if (!read_class_refs(c, body, k, decl))
+                    return format_error(vm);
                 m.declared = ko_ref(decl);
                 m.declared_count = k;
             } else if (ko_sym_is(an, "Synthetic")) {
