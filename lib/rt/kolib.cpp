@@ -345,14 +345,14 @@ int ko_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap)
         if (!conv)
             break;
         ++p;
-        char spec[64];
+        char format[64];
         auto make = [&](const char* len, char c) {
-            int n = std::snprintf(spec, sizeof spec, "%%%s", flags);
+            int n = std::snprintf(format, sizeof format, "%%%s", flags);
             if (width >= 0)
-                n += std::snprintf(spec + n, sizeof spec - n, "%d", width);
+                n += std::snprintf(format + n, sizeof format - n, "%d", width);
             if (prec >= 0)
-                n += std::snprintf(spec + n, sizeof spec - n, ".%d", prec);
-            std::snprintf(spec + n, sizeof spec - n, "%s%c", len, c);
+                n += std::snprintf(format + n, sizeof format - n, ".%d", prec);
+            std::snprintf(format + n, sizeof format - n, "%s%c", len, c);
         };
         char small[512];
         char* tmp = small;
@@ -363,7 +363,7 @@ int ko_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap)
             if (lng == -1 && conv != 'D')
                 v = static_cast<short>(v);
             make("ll", 'd');
-            n = std::snprintf(tmp, sizeof small, spec, v);
+            n = std::snprintf(tmp, sizeof small, format, v);
             break;
         }
         case 'o': case 'O': case 'u': case 'U': case 'x': case 'X': {
@@ -375,19 +375,19 @@ int ko_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap)
                 v = static_cast<unsigned short>(v);
             char c = conv == 'O' ? 'o' : conv == 'U' ? 'u' : conv;
             make("ll", c);
-            n = std::snprintf(tmp, sizeof small, spec, v);
+            n = std::snprintf(tmp, sizeof small, format, v);
             break;
         }
         case 'p': {
             void* v = va_arg(ap, void*);
             make("", 'p');
-            n = std::snprintf(tmp, sizeof small, spec, v);
+            n = std::snprintf(tmp, sizeof small, format, v);
             break;
         }
         case 'c': {
             int v = va_arg(ap, int);
             make("", 'c');
-            n = std::snprintf(tmp, sizeof small, spec, v);
+            n = std::snprintf(tmp, sizeof small, format, v);
             break;
         }
         case 's': {
@@ -395,10 +395,10 @@ int ko_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap)
             if (!v)
                 v = "(null)";
             make("", 's');
-            int need = std::snprintf(nullptr, 0, spec, v);
+            int need = std::snprintf(nullptr, 0, format, v);
             if (need >= int(sizeof small))
                 tmp = static_cast<char*>(std::malloc(need + 1));
-            n = tmp ? std::snprintf(tmp, need + 1, spec, v) : 0;
+            n = tmp ? std::snprintf(tmp, need + 1, format, v) : 0;
             break;
         }
         case 'n': {
@@ -430,13 +430,13 @@ int ko_vsnprintf(char* buf, std::size_t size, const char* fmt, va_list ap)
                 fl[j] = 0;
                 std::strcpy(flags, fl);
                 make("", 's');
-                n = std::snprintf(tmp, sizeof small, spec, w);
+                n = std::snprintf(tmp, sizeof small, format, w);
             } else {
                 make("", conv);
-                int need = std::snprintf(nullptr, 0, spec, v);
+                int need = std::snprintf(nullptr, 0, format, v);
                 if (need >= int(sizeof small))
                     tmp = static_cast<char*>(std::malloc(need + 1));
-                n = tmp ? std::snprintf(tmp, need + 1, spec, v) : 0;
+                n = tmp ? std::snprintf(tmp, need + 1, format, v) : 0;
             }
             break;
         }

@@ -139,18 +139,18 @@ private:
 
     static pa_simple* open_stream(int rate)
     {
-        pa_sample_spec spec;
-        spec.format = PA_SAMPLE_S16NE;
-        spec.rate = static_cast<std::uint32_t>(rate);
-        spec.channels = 2;
+        pa_sample_spec sample_format;
+        sample_format.format = PA_SAMPLE_S16NE;
+        sample_format.rate = static_cast<std::uint32_t>(rate);
+        sample_format.channels = 2;
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(pulse_latency_us, &spec));
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(pulse_latency_us, &sample_format));
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(-1);
         int error = 0;
-        return pa_simple_new(nullptr, "kestrova-navigator", PA_STREAM_PLAYBACK, nullptr, "voice prompt", &spec,
+        return pa_simple_new(nullptr, "kestrova-navigator", PA_STREAM_PLAYBACK, nullptr, "voice prompt", &sample_format,
                              nullptr, &attr, &error);
     }
 

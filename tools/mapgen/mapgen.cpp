@@ -34,11 +34,11 @@ bool write_heap_geom_file(const std::string& path)
 }
 
 // Half a second of a 440 Hz tone, 16-bit mono at 22050 Hz.
-XrWavSpec tone_prompt()
+XrWavDef tone_prompt()
 {
-    XrWavSpec spec;
-    spec.samples = wav_tone16(spec.rate, 1, spec.rate / 2, 440.0);
-    return spec;
+    XrWavDef def;
+    def.samples = wav_tone16(def.rate, 1, def.rate / 2, 440.0);
+    return def;
 }
 
 bool write_wav_prompt(const std::string& path)

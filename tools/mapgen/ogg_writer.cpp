@@ -11,10 +11,10 @@
 
 extern char** environ;
 
-bool write_ogg_file(const std::string& path, const XrWavSpec& spec, int quality)
+bool write_ogg_file(const std::string& path, const XrWavDef& def, int quality)
 {
     const std::string source = path + ".source.wav";
-    if (!write_wav_file(source, spec))
+    if (!write_wav_file(source, def))
         return false;
     const std::string q = std::to_string(quality);
     std::vector<std::string> args = {"oggenc", "-Q", "-q", q, "-o", path, source};

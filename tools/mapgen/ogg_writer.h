@@ -1,4 +1,4 @@
-// Writer of Ogg Vorbis voice prompts: the samples of a WAV spec encoded
+// Writer of Ogg Vorbis voice prompts: the samples of a WAV definition encoded
 // with Debian's oggenc (package vorbis-tools).
 #pragma once
 
@@ -6,6 +6,6 @@
 
 #include "tools/mapgen/wav_writer.h"
 
-// Encodes the spec's samples into an Ogg Vorbis file at path (quality -1 to
+// Encodes the definition's samples into an Ogg Vorbis file at path (quality -1 to
 // 10); false when the encoder cannot be run or fails.
-bool write_ogg_file(const std::string& path, const XrWavSpec& spec, int quality = 3);
+bool write_ogg_file(const std::string& path, const XrWavDef& def, int quality = 3);

@@ -18,34 +18,34 @@ void chunk(XrByteWriter& w, const BYTE (&tag)[4], std::uint32_t size_field, cons
     w.align(2);
 }
 
-std::vector<BYTE> format_body(const XrWavSpec& spec)
+std::vector<BYTE> format_body(const XrWavDef& def)
 {
-    const unsigned block = spec.channels * (spec.bits / 8);
+    const unsigned block = def.channels * (def.bits / 8);
     // The PCM fields, then cut or zero-padded to the size asked for.
-    std::vector<BYTE> body(std::max<std::size_t>(spec.fmt_body_size, xr_wav::FMT_PCM_BODY_SIZE), 0);
+    std::vector<BYTE> body(std::max<std::size_t>(def.fmt_body_size, xr_wav::FMT_PCM_BODY_SIZE), 0);
     BYTE* p = body.data();
-    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_FORMAT_TAG, spec.format_tag);
-    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_CHANNELS, static_cast<std::uint16_t>(spec.channels));
-    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_RATE, spec.rate);
-    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_BYTE_RATE, spec.rate * block);
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_FORMAT_TAG, def.format_tag);
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_CHANNELS, static_cast<std::uint16_t>(def.channels));
+    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_RATE, def.rate);
+    xr_bytes::put_u32_le(p + xr_wav::FMT_BODY_BYTE_RATE, def.rate * block);
     xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_BLOCK_ALIGN, static_cast<std::uint16_t>(block));
-    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_BITS, static_cast<std::uint16_t>(spec.bits));
-    body.resize(spec.fmt_body_size);
+    xr_bytes::put_u16_le(p + xr_wav::FMT_BODY_BITS, static_cast<std::uint16_t>(def.bits));
+    body.resize(def.fmt_body_size);
     return body;
 }
 
 } // namespace
 
-std::vector<BYTE> wav_file(const XrWavSpec& spec)
+std::vector<BYTE> wav_file(const XrWavDef& def)
 {
     XrByteWriter w;
     w.bytes(xr_wav::TAG_RIFF, 4);
     w.u32_le(0);
     w.bytes(xr_wav::TAG_WAVE, 4);
 
-    const std::vector<BYTE> fmt = format_body(spec);
-    const std::uint32_t data_size = spec.declared_data_size >= 0 ? static_cast<std::uint32_t>(spec.declared_data_size)
-                                                                 : static_cast<std::uint32_t>(spec.samples.size());
+    const std::vector<BYTE> fmt = format_body(def);
+    const std::uint32_t data_size = def.declared_data_size >= 0 ? static_cast<std::uint32_t>(def.declared_data_size)
+                                                                 : static_cast<std::uint32_t>(def.samples.size());
     auto extra = [&w](const XrWavChunkSpec& c) {
         BYTE tag[4] = {' ', ' ', ' ', ' '};
         std::memcpy(tag, c.tag.data(), std::min<std::size_t>(4, c.tag.size()));
@@ -54,25 +54,25 @@ std::vector<BYTE> wav_file(const XrWavSpec& spec)
         w.bytes(c.body);
         w.align(2);
     };
-    if (spec.data_first)
-        chunk(w, xr_wav::TAG_DATA, data_size, spec.samples);
+    if (def.data_first)
+        chunk(w, xr_wav::TAG_DATA, data_size, def.samples);
     chunk(w, xr_wav::TAG_FMT, static_cast<std::uint32_t>(fmt.size()), fmt);
-    for (const auto& c : spec.before_data)
+    for (const auto& c : def.before_data)
         extra(c);
-    if (!spec.data_first)
-        chunk(w, xr_wav::TAG_DATA, data_size, spec.samples);
-    for (const auto& c : spec.after_data)
+    if (!def.data_first)
+        chunk(w, xr_wav::TAG_DATA, data_size, def.samples);
+    for (const auto& c : def.after_data)
         extra(c);
 
-    const std::uint32_t riff = spec.declared_riff_size >= 0 ? static_cast<std::uint32_t>(spec.declared_riff_size)
+    const std::uint32_t riff = def.declared_riff_size >= 0 ? static_cast<std::uint32_t>(def.declared_riff_size)
                                                             : static_cast<std::uint32_t>(w.size() - xr_wav::RIFF_PREAMBLE);
     w.patch_le(xr_wav::RIFF_SIZE, riff, 4);
     return w.take();
 }
 
-bool write_wav_file(const std::string& path, const XrWavSpec& spec)
+bool write_wav_file(const std::string& path, const XrWavDef& def)
 {
-    const std::vector<BYTE> bytes = wav_file(spec);
+    const std::vector<BYTE> bytes = wav_file(def);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);

@@ -14,7 +14,7 @@ struct XrWavChunkSpec {
     std::vector<BYTE> body;
 };
 
-struct XrWavSpec {
+struct XrWavDef {
     unsigned channels = 1;
     std::uint32_t rate = 22050;
     unsigned bits = 16;
@@ -29,9 +29,9 @@ struct XrWavSpec {
 };
 
 // The file's bytes.
-std::vector<BYTE> wav_file(const XrWavSpec& spec);
+std::vector<BYTE> wav_file(const XrWavDef& def);
 // Writes the file (parent folders must exist); false on failure.
-bool write_wav_file(const std::string& path, const XrWavSpec& spec);
+bool write_wav_file(const std::string& path, const XrWavDef& def);
 
 // 16-bit little-endian bytes of the values.
 std::vector<BYTE> wav_samples16(const std::vector<std::int16_t>& values);

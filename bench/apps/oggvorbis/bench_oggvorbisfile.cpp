@@ -34,10 +34,10 @@ constexpr std::uint32_t rate = 22050;
 
 // Something like a voice: a gliding fundamental with harmonics, syllable
 // by syllable, and a little noise.
-XrWavSpec voice_like(double seconds, unsigned seed)
+XrWavDef voice_like(double seconds, unsigned seed)
 {
-    XrWavSpec spec;
-    spec.rate = rate;
+    XrWavDef def;
+    def.rate = rate;
     std::vector<std::int16_t> v;
     const std::uint32_t frames = static_cast<std::uint32_t>(seconds * rate);
     std::uint32_t noise = seed * 2654435761u + 1;
@@ -54,8 +54,8 @@ XrWavSpec voice_like(double seconds, unsigned seed)
         const double n = (static_cast<double>(noise >> 8) / (1 << 24) - 0.5) * 0.05;
         v.push_back(static_cast<std::int16_t>(std::lround(9000.0 * (syllable * s + n))));
     }
-    spec.samples = wav_samples16(v);
-    return spec;
+    def.samples = wav_samples16(v);
+    return def;
 }
 
 struct Files {

@@ -31,10 +31,10 @@ struct Setup {
         capture = dir + "/capture";
         fs::create_directories(capture);
         for (int i = 0; i < 3; ++i) {
-            XrWavSpec spec;
-            spec.samples = wav_tone16(spec.rate, 1, 13230, 300.0 + 100 * i);
+            XrWavDef def;
+            def.samples = wav_tone16(def.rate, 1, 13230, 300.0 + 100 * i);
             const std::string p = dir + "/p" + std::to_string(i) + ".wav";
-            if (!write_wav_file(p, spec))
+            if (!write_wav_file(p, def))
                 std::abort();
             names.append(from_platform_path(p.c_str()));
         }

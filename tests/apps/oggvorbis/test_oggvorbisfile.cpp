@@ -26,9 +26,9 @@ XrString wide(const std::string& s)
     return from_platform_path(s.c_str());
 }
 
-XrWavSpec tone(std::uint32_t frames, unsigned channels = 1, std::uint32_t rate = 22050, double freq = 440.0)
+XrWavDef tone(std::uint32_t frames, unsigned channels = 1, std::uint32_t rate = 22050, double freq = 440.0)
 {
-    XrWavSpec s;
+    XrWavDef s;
     s.channels = channels;
     s.rate = rate;
     s.samples = wav_tone16(rate, channels, frames, freq, 12000);
@@ -65,10 +65,10 @@ double relative_error(const std::vector<BYTE>& source16, const BYTE* decoded, un
 class OggTest : public ::testing::Test {
 protected:
     void SetUp() override { dir = root.make_dirs("/media/mmc1/kestrova/sounds/eng"); }
-    std::string make_ogg(const std::string& name, const XrWavSpec& spec)
+    std::string make_ogg(const std::string& name, const XrWavDef& def)
     {
         const std::string p = dir + "/" + name;
-        EXPECT_TRUE(write_ogg_file(p, spec)) << "oggenc";
+        EXPECT_TRUE(write_ogg_file(p, def)) << "oggenc";
         return p;
     }
 
@@ -78,7 +78,7 @@ protected:
 
 TEST_F(OggTest, MonoPromptDecodesIntoACanonicalImageAtEitherWidth)
 {
-    const XrWavSpec src = tone(22050);
+    const XrWavDef src = tone(22050);
     const std::string p = make_ogg("one.ogg", src);
     struct Case {
         int width;
@@ -112,7 +112,7 @@ TEST_F(OggTest, MonoPromptDecodesIntoACanonicalImageAtEitherWidth)
 
 TEST_F(OggTest, StereoImageHoldsBothChannels)
 {
-    const XrWavSpec src = tone(3000, 2);
+    const XrWavDef src = tone(3000, 2);
     const std::string p = make_ogg("stereo.ogg", src);
     XrOggVorbisFile f;
     ASSERT_TRUE(f.open(wide(p), 16));
@@ -247,10 +247,10 @@ TEST_F(OggTest, PlayerPrefersTheOggTwinOfAPrompt)
 {
     XrOggVorbisFile::install();
     XrEsdCapture capture(root.dir() + "/capture");
-    XrWavSpec wav = tone(11025);
+    XrWavDef wav = tone(11025);
     ASSERT_TRUE(write_wav_file(dir + "/left.wav", wav));
     make_ogg("left.ogg", tone(4410, 1, 22050, 600.0));
-    XrWavSpec then = tone(2205);
+    XrWavDef then = tone(2205);
     ASSERT_TRUE(write_wav_file(dir + "/then.wav", then));
     make_ogg("only.ogg", tone(1000));
 

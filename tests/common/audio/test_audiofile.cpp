@@ -75,9 +75,9 @@ protected:
     }
     void TearDown() override { XrAudioFile::set_decoder_factory(nullptr); }
 
-    std::string put_wav(const std::string& name, const XrWavSpec& spec)
+    std::string put_wav(const std::string& name, const XrWavDef& def)
     {
-        EXPECT_TRUE(write_wav_file(dir + "/" + name, spec));
+        EXPECT_TRUE(write_wav_file(dir + "/" + name, def));
         return dir + "/" + name;
     }
 
@@ -85,9 +85,9 @@ protected:
     std::string dir;
 };
 
-XrWavSpec tone16(std::uint32_t frames)
+XrWavDef tone16(std::uint32_t frames)
 {
-    XrWavSpec s;
+    XrWavDef s;
     s.samples = wav_tone16(s.rate, 1, frames, 500.0, 30000);
     return s;
 }
@@ -116,13 +116,13 @@ TEST_F(AudioFileTest, WavIsConvertedToTheTargetWidthFromTheDataChunkOnly)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        XrWavSpec spec;
-        spec.bits = c.bits;
-        spec.samples = c.bits == 16 ? wav_tone16(spec.rate, 1, 3000, 440.0, 20000) : wav_tone8(spec.rate, 1, 3000, 440.0);
+        XrWavDef def;
+        def.bits = c.bits;
+        def.samples = c.bits == 16 ? wav_tone16(def.rate, 1, 3000, 440.0, 20000) : wav_tone8(def.rate, 1, 3000, 440.0);
         if (c.chunk_after)
-            spec.after_data.push_back({"LIST", std::vector<BYTE>(50000, 0xEE)});
-        spec.declared_data_size = c.declared;
-        const std::string path = put_wav("p.wav", spec);
+            def.after_data.push_back({"LIST", std::vector<BYTE>(50000, 0xEE)});
+        def.declared_data_size = c.declared;
+        const std::string path = put_wav("p.wav", def);
 
         auto f = XrAudioFile::create_for_file(wide(path), c.width);
         ASSERT_TRUE(f);
@@ -132,21 +132,21 @@ TEST_F(AudioFileTest, WavIsConvertedToTheTargetWidthFromTheDataChunkOnly)
         ASSERT_EQ(image.size(), 44 + data);
 
         std::vector<BYTE> header(44);
-        xr_wav::put_header(header.data(), 1, spec.rate, static_cast<unsigned>(c.width), data);
+        xr_wav::put_header(header.data(), 1, def.rate, static_cast<unsigned>(c.width), data);
         EXPECT_EQ(std::vector<BYTE>(image.begin(), image.begin() + 44), header);
         std::vector<BYTE> expected(data);
-        XrWavReader::convert(spec.samples.data(), c.bits, expected.data(), static_cast<unsigned>(c.width), 3000);
+        XrWavReader::convert(def.samples.data(), c.bits, expected.data(), static_cast<unsigned>(c.width), 3000);
         EXPECT_EQ(std::vector<BYTE>(image.begin() + 44, image.end()), expected);
     }
 }
 
 TEST_F(AudioFileTest, FilesThePlayerCannotPlayAreRefused)
 {
-    XrWavSpec bits4 = tone16(100);
+    XrWavDef bits4 = tone16(100);
     bits4.bits = 4;
-    XrWavSpec bits24 = tone16(100);
+    XrWavDef bits24 = tone16(100);
     bits24.bits = 24;
-    XrWavSpec empty = tone16(100);
+    XrWavDef empty = tone16(100);
     empty.samples.clear();
     put_wav("bits4.wav", bits4);
     put_wav("bits24.wav", bits24);

@@ -31,10 +31,10 @@ protected:
     void SetUp() override { dir = root.make_dirs("/media/mmc1/kestrova/sounds/eng"); }
 
     // A 16-bit (or 8-bit) mono prompt of frames frames.
-    XrWavSpec prompt(const std::string& name, std::uint32_t frames, unsigned bits = 16, std::uint32_t rate = 22050,
+    XrWavDef prompt(const std::string& name, std::uint32_t frames, unsigned bits = 16, std::uint32_t rate = 22050,
                      unsigned channels = 1)
     {
-        XrWavSpec s;
+        XrWavDef s;
         s.rate = rate;
         s.bits = bits;
         s.channels = channels;
@@ -76,8 +76,8 @@ std::vector<BYTE> to8(const std::vector<BYTE>& samples16)
 
 TEST_F(AudioPlayerTest, SentenceIsOneImageOfAllItsSamples)
 {
-    const XrWavSpec a = prompt("a.wav", 1000);
-    const XrWavSpec b = prompt("b.wav", 2000);
+    const XrWavDef a = prompt("a.wav", 1000);
+    const XrWavDef b = prompt("b.wav", 2000);
     XrAudioPlayer player(1);
     std::unique_ptr<BYTE[]> buffer;
     std::uint32_t size = 0;
@@ -99,8 +99,8 @@ TEST_F(AudioPlayerTest, SentenceIsOneImageOfAllItsSamples)
 
 TEST_F(AudioPlayerTest, EightBitPlayerConvertsEveryPrompt)
 {
-    const XrWavSpec a = prompt("a.wav", 1000, 16);
-    const XrWavSpec c = prompt("c.wav", 500, 8);
+    const XrWavDef a = prompt("a.wav", 1000, 16);
+    const XrWavDef c = prompt("c.wav", 500, 8);
     XrAudioPlayer player(0);
     ASSERT_EQ(player.get_sample_width(), 8);
     ASSERT_EQ(player.play_files(*names({"a.wav", "c.wav"})), XrAudioPlayerBase::PLAYED);
@@ -307,7 +307,7 @@ TEST_F(AudioPlayerTest, EightBitPlayerFreesItsCacheOnLowMemory)
 
 TEST_F(AudioPlayerTest, BackslashNamesFindTheSamePrompt)
 {
-    const XrWavSpec a = prompt("a.wav", 500);
+    const XrWavDef a = prompt("a.wav", 500);
     XrAudioPlayer player(1);
     const std::string back = root.dir() + "\\media\\mmc1\\kestrova\\sounds\\eng\\a.wav";
     ASSERT_EQ(player.play_file(wide(back)), XrAudioPlayerBase::PLAYED);
@@ -319,7 +319,7 @@ TEST_F(AudioPlayerTest, BackslashNamesFindTheSamePrompt)
 
 TEST_F(AudioPlayerTest, SamePromptTwiceInASentence)
 {
-    const XrWavSpec a = prompt("a.wav", 500);
+    const XrWavDef a = prompt("a.wav", 500);
     XrAudioPlayer player(1);
     ASSERT_EQ(player.play_files(*names({"a.wav", "a.wav"})), XrAudioPlayerBase::PLAYED);
     const std::vector<BYTE> file = capture.read();
@@ -350,31 +350,31 @@ TEST_F(AudioPlayerTest, UnreachableDaemonFailsAndTheNextPromptConnectsAgain)
 TEST_F(AudioPlayerTest, ImagesTheDaemonCannotPlayAreRefused)
 {
     XrAudioPlayer player(1);
-    auto play = [&player](const XrWavSpec& s, int cut = 0) {
+    auto play = [&player](const XrWavDef& s, int cut = 0) {
         const std::vector<BYTE> bytes = wav_file(s);
         std::unique_ptr<BYTE[]> p(new BYTE[bytes.size()]);
         std::memcpy(p.get(), bytes.data(), bytes.size());
         return player.play_buffer(std::move(p), static_cast<std::uint32_t>(bytes.size()) - cut);
     };
-    XrWavSpec good;
+    XrWavDef good;
     good.samples = wav_tone16(22050, 1, 100, 300.0);
     EXPECT_EQ(player.play_buffer(nullptr, 100), XrAudioPlayerBase::FAILED);
-    XrWavSpec tiny = good;
+    XrWavDef tiny = good;
     tiny.samples.resize(2);
     EXPECT_EQ(play(tiny, 3), XrAudioPlayerBase::FAILED);
-    XrWavSpec three = good;
+    XrWavDef three = good;
     three.channels = 3;
     EXPECT_EQ(play(three), XrAudioPlayerBase::FAILED);
-    XrWavSpec rate0 = good;
+    XrWavDef rate0 = good;
     rate0.rate = 0;
     EXPECT_EQ(play(rate0), XrAudioPlayerBase::FAILED);
-    XrWavSpec long_format = good;
+    XrWavDef long_format = good;
     long_format.fmt_body_size = 18;
     EXPECT_EQ(play(long_format), XrAudioPlayerBase::FAILED);
     EXPECT_TRUE(capture.log().empty());
 
     // A data size beyond the image: what the image holds is played.
-    XrWavSpec lying = good;
+    XrWavDef lying = good;
     lying.declared_data_size = 100000;
     EXPECT_EQ(play(lying), XrAudioPlayerBase::PLAYED);
     EXPECT_EQ(capture.read().size(), 44u + 200u);

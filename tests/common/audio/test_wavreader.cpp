@@ -14,9 +14,9 @@
 
 namespace {
 
-XrWavSpec tone(unsigned channels, unsigned bits, std::uint32_t frames)
+XrWavDef tone(unsigned channels, unsigned bits, std::uint32_t frames)
 {
-    XrWavSpec s;
+    XrWavDef s;
     s.channels = channels;
     s.bits = bits;
     s.samples = bits == 8 ? wav_tone8(s.rate, channels, frames, 300.0) : wav_tone16(s.rate, channels, frames, 300.0);
@@ -25,7 +25,7 @@ XrWavSpec tone(unsigned channels, unsigned bits, std::uint32_t frames)
 
 struct ParseCase {
     const char* label;
-    XrWavSpec spec;
+    XrWavDef def;
     XrWavReader::Result result;
     std::uint32_t data_size; // expected when OK
 };
@@ -33,96 +33,96 @@ struct ParseCase {
 std::vector<ParseCase> parse_cases()
 {
     std::vector<ParseCase> cases;
-    auto add = [&cases](const char* label, XrWavSpec s, XrWavReader::Result r, std::uint32_t size = 0) {
+    auto add = [&cases](const char* label, XrWavDef s, XrWavReader::Result r, std::uint32_t size = 0) {
         cases.push_back({label, std::move(s), r, size});
     };
     add("canonical 16 bit", tone(1, 16, 100), XrWavReader::OK, 200);
     add("canonical 8 bit stereo", tone(2, 8, 100), XrWavReader::OK, 200);
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.before_data.push_back({"LIST", std::vector<BYTE>(13, 'x')});
         add("list chunk before the samples", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.after_data.push_back({"LIST", std::vector<BYTE>(4000, 'x')});
         add("chunk after the samples", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.declared_data_size = 1000000;
         add("data size beyond the file", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.declared_data_size = 0xFFFFFFFF;
         s.declared_riff_size = 0xFFFFFFFF;
         add("unknown sizes of a stream", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(2, 16, 100);
+        XrWavDef s = tone(2, 16, 100);
         s.samples.resize(s.samples.size() - 1);
         add("a partial frame at the end", s, XrWavReader::OK, 396);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.data_first = true;
         add("samples before the format", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.fmt_body_size = 18;
         add("format with an extension size", s, XrWavReader::OK, 200);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.format_tag = xr_wav::FORMAT_EXTENSIBLE;
         s.fmt_body_size = 40;
         s.before_data.clear();
         add("extensible without PCM sub-format", s, XrWavReader::NOT_PCM);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.format_tag = 3;
         add("floating point", s, XrWavReader::NOT_PCM);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.bits = 24;
         add("24 bit", s, XrWavReader::BAD_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.bits = 4;
         add("4 bit", s, XrWavReader::BAD_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.channels = 0;
         add("no channels", s, XrWavReader::BAD_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.channels = 3;
         add("three channels", s, XrWavReader::BAD_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.rate = 0;
         add("rate 0", s, XrWavReader::BAD_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.fmt_body_size = 14;
         add("short format chunk", s, XrWavReader::NO_FORMAT);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.samples.clear();
         add("no samples", s, XrWavReader::NO_SAMPLES);
     }
     {
-        XrWavSpec s = tone(1, 16, 100);
+        XrWavDef s = tone(1, 16, 100);
         s.samples.resize(1);
         s.samples.push_back(0);
         s.samples.resize(1);
@@ -142,11 +142,11 @@ TEST(WavReader, ChunksAreWalkedAndSizesClampedInMemoryAndInFiles)
     const std::string dir = root.make_dirs("/wav");
     for (const auto& c : parse_cases()) {
         SCOPED_TRACE(c.label);
-        const std::vector<BYTE> bytes = wav_file(c.spec);
+        const std::vector<BYTE> bytes = wav_file(c.def);
         XrWavInfo mem;
         EXPECT_EQ(XrWavReader::parse(bytes.data(), bytes.size(), mem), c.result);
 
-        ASSERT_TRUE(write_wav_file(dir + "/f.wav", c.spec));
+        ASSERT_TRUE(write_wav_file(dir + "/f.wav", c.def));
         XrFile file;
         ASSERT_EQ(file.open_existing(wide(dir + "/f.wav"), true), XrFile::OK);
         XrWavInfo disk;
@@ -155,21 +155,21 @@ TEST(WavReader, ChunksAreWalkedAndSizesClampedInMemoryAndInFiles)
             continue;
         for (const XrWavInfo* info : {&mem, &disk}) {
             EXPECT_EQ(info->data_size, c.data_size);
-            EXPECT_EQ(info->channels, c.spec.channels);
-            EXPECT_EQ(info->bits, c.spec.bits);
-            EXPECT_EQ(info->rate, c.spec.rate);
+            EXPECT_EQ(info->channels, c.def.channels);
+            EXPECT_EQ(info->bits, c.def.bits);
+            EXPECT_EQ(info->rate, c.def.rate);
             EXPECT_LE(info->data_offset + info->data_size, bytes.size());
             // The samples found are the ones written.
             EXPECT_EQ(std::vector<BYTE>(bytes.begin() + info->data_offset,
                                         bytes.begin() + info->data_offset + info->data_size),
-                      std::vector<BYTE>(c.spec.samples.begin(), c.spec.samples.begin() + info->data_size));
+                      std::vector<BYTE>(c.def.samples.begin(), c.def.samples.begin() + info->data_size));
         }
     }
 }
 
 TEST(WavReader, ExtensiblePcmIsPcm)
 {
-    XrWavSpec s = tone(1, 16, 10);
+    XrWavDef s = tone(1, 16, 10);
     s.format_tag = xr_wav::FORMAT_EXTENSIBLE;
     s.fmt_body_size = 40;
     std::vector<BYTE> bytes = wav_file(s);

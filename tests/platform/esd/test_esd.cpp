@@ -67,7 +67,7 @@ TEST_F(EsdTest, PlayedSampleIsCapturedAsWavWithItsPanAndDuration)
     EXPECT_EQ(plays[0].right, 200);
     EXPECT_EQ(plays[0].duration, 500);
 
-    XrWavSpec expected;
+    XrWavDef expected;
     expected.samples = samples;
     EXPECT_EQ(capture.read(plays[0].file), wav_file(expected));
 }

@@ -93,25 +93,25 @@ protected:
     // Records what the sink plays for ms milliseconds after delay_ms.
     Peaks record(int ms, int delay_ms = 0)
     {
-        pa_sample_spec spec;
-        spec.format = PA_SAMPLE_S16NE;
-        spec.rate = 22050;
-        spec.channels = 2;
+        pa_sample_spec sample_format;
+        sample_format.format = PA_SAMPLE_S16NE;
+        sample_format.rate = 22050;
+        sample_format.channels = 2;
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(20000, &spec));
+        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(20000, &sample_format));
         int error = 0;
-        pa_simple* rec = pa_simple_new(nullptr, "test", PA_STREAM_RECORD, "null.monitor", "monitor", &spec, nullptr,
+        pa_simple* rec = pa_simple_new(nullptr, "test", PA_STREAM_RECORD, "null.monitor", "monitor", &sample_format, nullptr,
                                        &attr, &error);
         EXPECT_NE(rec, nullptr);
         Peaks peaks;
         if (rec == nullptr)
             return peaks;
-        std::vector<std::int16_t> frames(static_cast<std::size_t>(spec.rate) * 2 * (ms + delay_ms) / 1000);
+        std::vector<std::int16_t> frames(static_cast<std::size_t>(sample_format.rate) * 2 * (ms + delay_ms) / 1000);
         pa_simple_read(rec, frames.data(), frames.size() * sizeof(std::int16_t), &error);
         pa_simple_free(rec);
-        for (std::size_t i = static_cast<std::size_t>(spec.rate) * 2 * delay_ms / 1000; i + 1 < frames.size(); i += 2) {
+        for (std::size_t i = static_cast<std::size_t>(sample_format.rate) * 2 * delay_ms / 1000; i + 1 < frames.size(); i += 2) {
             peaks.left = std::max(peaks.left, std::abs(static_cast<int>(frames[i])));
             peaks.right = std::max(peaks.right, std::abs(static_cast<int>(frames[i + 1])));
         }
