@@ -26,11 +26,7 @@ bool read_leading_int(const BYTE* body, int length, std::int32_t& value, int& us
         header.constructed || header.content_length < L::MIN_LENGTH_OCTETS ||
         header.content_length > L::MAX_LENGTH_OCTETS)
         return false;
-    const BYTE* p = body + header.header_length;
-    std::uint32_t v = (p[0] & 0x80) ? 0xFFFFFFFFu : 0;
-    for (std::uint32_t i = 0; i < header.content_length; ++i)
-        v = (v << 8) | p[i];
-    value = static_cast<std::int32_t>(v);
+    value = ber_decode_int_content(body + header.header_length, header.content_length);
     used = static_cast<int>(header.header_length + header.content_length);
     return true;
 }

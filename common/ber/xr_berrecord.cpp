@@ -169,6 +169,14 @@ bool ber_decode_header(const BYTE* p, std::uint32_t avail, XrBerHeader& out)
     return true;
 }
 
+std::int32_t ber_decode_int_content(const BYTE* p, std::uint32_t n)
+{
+    std::uint32_t v = (p[0] & 0x80) ? 0xFFFFFFFFu : 0u;
+    for (std::uint32_t i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
+    return static_cast<std::int32_t>(v);
+}
+
 int ber_int_contents(std::int32_t value, BYTE out[4])
 {
     BYTE b[4];
@@ -462,11 +470,7 @@ int XrBerRecord::get_int(std::int32_t& out) const
     // An INTEGER has at least one content octet.
     if (h.content_length == 0)
         return XR_BER_DAMAGED;
-    const BYTE* p = m_data + h.header_length;
-    std::uint32_t v = (p[0] & 0x80) ? 0xFFFFFFFFu : 0u;
-    for (std::uint32_t i = 0; i < h.content_length; ++i)
-        v = (v << 8) | p[i];
-    out = static_cast<std::int32_t>(v);
+    out = ber_decode_int_content(m_data + h.header_length, h.content_length);
     return XR_BER_OK;
 }
 

@@ -70,6 +70,8 @@ struct XrBerHeader {
 // Decodes the header of the item at p among avail bytes; false when it is
 // cut or its contents run past avail.
 bool ber_decode_header(const BYTE* p, std::uint32_t avail, XrBerHeader& out);
+// The value of n (1 to 4) two's-complement INTEGER content octets at p.
+std::int32_t ber_decode_int_content(const BYTE* p, std::uint32_t n);
 
 // Contents of the encoders, shared by the records and the property bags.
 // INTEGER: the fewest two's-complement octets (1 to 4) written to out.
