@@ -131,10 +131,9 @@ int XrGraphAccessor2::open(XrRoutingParams* params)
     const int m2 = c.u16_le_at(OFF_NUM_MANOEUVRE2);
     if (num_index_inner_nodes > num_index_tiles)
         return 1;
-    for (int i = 0; i < DICTIONARY_ENTRIES; ++i) {
-        const BYTE* p = header.data() + OFF_DICTIONARY + 2 * i;
-        dictionary[i] = static_cast<std::uint16_t>(p[1] << 8 | p[0]); // head byte 0 high, head byte 1 low
-    }
+    // Each pair is stored head byte 1 first: read little-endian, head byte 0 is high.
+    for (int i = 0; i < DICTIONARY_ENTRIES; ++i)
+        dictionary[i] = c.u16_le_at(OFF_DICTIONARY + 2 * i);
     if (params != nullptr)
         fill_params(header, params);
     const int leaves = num_index_tiles - num_index_inner_nodes;
