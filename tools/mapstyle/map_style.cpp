@@ -1,7 +1,8 @@
 #include "tools/mapstyle/map_style.h"
 
+#include "tools/mapgen/geom_tree.h"
+
 #include <cstdio>
-#include <fstream>
 
 std::string xr_city_style_text(const std::string& key)
 {
@@ -64,11 +65,6 @@ std::string xr_map_config_text(const std::vector<XrLayerDef>& layers, const std:
 
 bool xr_write_text_file(const std::string& path, const std::string& text)
 {
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out || !(out << text) || !out.flush())
-            return false;
-    }
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
+    std::string error;
+    return xr_write_file_atomic(path, std::vector<BYTE>(text.begin(), text.end()), error);
 }
