@@ -222,7 +222,10 @@ private:
     bool read_node(std::uint64_t node, XrArray<TreeEntry>& entries);
     bool check_cids(const TreeEntry& e, const unsigned int* county_ids, int n, bool& ok);
     bool read_cid_list(unsigned int offset, XrArray<unsigned int>& ids);
-    void predict_continuation(unsigned int node, XrString text, int threshold, XrArray<XrString>& list);
+    // Extends text along the likeliest branch below node; budget counts the
+    // tree entries still to be read in this get_next_letters call.
+    void predict_continuation(std::uint64_t node, XrString text, int threshold, XrArray<XrString>& list,
+                              long& budget);
     void store_continuation(const XrString& text, XrArray<XrString>& list, int& stores);
 
     void cache_move_to_head(XrGidCacheItem* item);

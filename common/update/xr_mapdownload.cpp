@@ -60,6 +60,12 @@ bool XrMapDownload::open_output()
 
 bool XrMapDownload::begin(const XrRpcCall& call)
 {
+    // A longer URL is refused rather than cut, which would ask for another one.
+    XrString port;
+    port.format(16, L"%u", static_cast<unsigned>(server_port));
+    const XrString url = XrString(L"http://") + server_host + L":" + port + call.get_path();
+    if (url.length() > max_path)
+        return false;
     if (!open_output())
         return false;
     if (http_client == nullptr) {
@@ -69,9 +75,6 @@ bool XrMapDownload::begin(const XrRpcCall& call)
         if (proxy_host.length() > 0)
             http_client->set_proxy(proxy_host, proxy_port);
     }
-    XrString url;
-    url.format(max_path + 1, L"http://%ls:%u%ls", server_host.c_str(), static_cast<unsigned>(server_port),
-               call.get_path().c_str());
     request = http_client->create_request(url, XR_HTTP_POST, this, 0);
     if (request == nullptr)
         return false;

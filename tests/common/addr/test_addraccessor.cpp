@@ -805,6 +805,85 @@ TEST_F(AddrTree, CollapsedEntriesPointAtTheirFirstStreet)
     EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Main", L"Maple", L"Mill"}));
 }
 
+// Trees whose child pointers loop back (bad data): the continuations stop at
+// the first node met twice, and one call reads a bounded number of entries.
+TEST(AddrAccessor, LoopingTreeIsWalkedInBoundedTime)
+{
+    constexpr unsigned int ENTRIES = 400;
+    XrAddrWriter w;
+    // Enough streets for a tree area that holds the nodes written below.
+    for (unsigned int i = 0; i < 2000; ++i)
+        w.add_street(street("S" + std::to_string(10000 + i), 0, {seg(i, 1, 1, 2, 2)}));
+    const std::vector<BYTE> good = build_db(w);
+    const AddrLayout l(good);
+
+    // A node at `at` of n entries with keys from key on, each a child pointer
+    // to `child`; the first holds all streets (counts 0 elsewhere).
+    auto put_node = [](std::vector<BYTE>& db, unsigned int at, unsigned int n, unsigned int key, unsigned int child) {
+        XrByteWriter node;
+        node.u16_le(static_cast<std::uint16_t>(n));
+        for (unsigned int i = 0; i < n; ++i) {
+            node.u16_le(static_cast<std::uint16_t>(key + i));
+            node.u16_le(L::CHILD_MARK);
+            node.u32_le(child);
+            node.u32_le(L::NO_LIST);
+            node.u24_le(i == 0 ? 5 : 0);
+        }
+        std::copy(node.bytes().begin(), node.bytes().end(), db.begin() + at);
+        return at + static_cast<unsigned int>(node.size());
+    };
+    const unsigned int root_size = L::NODE_HEAD_SIZE + L::ENTRY_SIZE * ENTRIES;
+    constexpr unsigned int CHAIN = 1000;
+    ASSERT_GE(l.tree_size, root_size + CHAIN * (L::NODE_HEAD_SIZE + L::ENTRY_SIZE) + L::NODE_HEAD_SIZE);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<BYTE>&)> change;
+        std::wstring first;       // the continuation of the first entry
+        std::size_t second_size;  // the length of the second entry's
+        int max_reads;
+    };
+    const Case cases[] = {
+        {"node pointing at itself", [&](std::vector<BYTE>& db) { put_node(db, l.tree, ENTRIES, 'A', l.tree); },
+         L"AA", 2, 4 * ENTRIES},
+        {"two nodes pointing at each other",
+         [&](std::vector<BYTE>& db) {
+             const unsigned int second = put_node(db, l.tree, ENTRIES, 'A', l.tree + root_size);
+             put_node(db, second, 1, 'Z', l.tree);
+         },
+         L"AZA", 3, 8 * ENTRIES},
+        // No loop, but every entry leads into one long chain: the entry
+        // budget ends the walks, the later letters stand alone.
+        {"entries sharing a long chain",
+         [&](std::vector<BYTE>& db) {
+             unsigned int at = put_node(db, l.tree, ENTRIES, 'A', l.tree + root_size);
+             for (unsigned int i = 0; i < CHAIN; ++i)
+                 at = put_node(db, at, 1, 'C', at + L::NODE_HEAD_SIZE + L::ENTRY_SIZE);
+             put_node(db, at, 0, 0, 0); // an empty node ends the chain
+         },
+         L"A" + std::wstring(CHAIN, L'C'), 1 + CHAIN, 2 * 140000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<BYTE> bad = good;
+        c.change(bad);
+        CountingAccessor* counter = nullptr;
+        auto a = open_db(bad, &counter);
+        ASSERT_EQ(a->find_first_street(L"", true), XrAddrAccessor::PREFIX_AT_NODE);
+        counter->reads = 0;
+        XrArray<XrString> list(16);
+        bool exact = true;
+        unsigned int block = 0, offset = 0;
+        ASSERT_EQ(a->get_next_letters(list, nullptr, 0, exact, block, offset), XrAddrAccessor::OK);
+        EXPECT_FALSE(exact);
+        ASSERT_EQ(list.get_num_items(), static_cast<int>(ENTRIES));
+        EXPECT_EQ(wstr(*list.get_item_ptr(0)), c.first);
+        EXPECT_EQ(static_cast<std::size_t>(list.get_item_ptr(1)->length()), c.second_size);
+        EXPECT_EQ(wstr(*list.get_item_ptr(ENTRIES - 1)).front(), static_cast<wchar_t>('A' + ENTRIES - 1));
+        EXPECT_LE(counter->reads, c.max_reads);
+    }
+}
+
 // ------------------------------------------------------------------ bad data
 
 TEST(AddrAccessor, BadDataIsReportedNotFatal)

@@ -257,6 +257,29 @@ TEST_F(MapDownloadTest, UnusableTargetIsRefusedOrFailsAtOnce)
     EXPECT_FALSE(results[0]);
 }
 
+TEST_F(MapDownloadTest, TooLongAUrlFailsAtOnceWithoutARequest)
+{
+    HttpScriptServer server([](const Request&) { return answer("new list"); });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    const std::string host = "127.0.0.1";
+    // "http://" host ":" port and the path: one character over 255, then at 255.
+    const std::string prefix = "http://" + host + ":" + std::to_string(server.port());
+    for (size_t length : {256u, 255u}) {
+        SCOPED_TRACE(length);
+        results.clear();
+        XrMapDownload* download = make(server);
+        ASSERT_NE(download, nullptr);
+        const std::string path = "/" + std::string(length - prefix.size() - 1, 'p');
+        const bool ok = run(download, XrRpcCall(XrString(path.c_str())));
+        EXPECT_EQ(ok, length == 255u);
+        EXPECT_EQ(read(target()), ok ? "new list" : "old list");
+        EXPECT_EQ(server.requests().size(), ok ? 1u : 0u);
+    }
+    const std::vector<Request> seen = server.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].request_line.size(), std::string("POST  HTTP/1.1").size() + 255 - prefix.size());
+}
+
 TEST_F(MapDownloadTest, NoCardMeansNoDownload)
 {
     XrTempRoot empty_root;
