@@ -666,6 +666,57 @@ TEST(AddrAccessor, CountryNames)
     EXPECT_EQ(a->get_country_name(3, name), XrAddrAccessor::FAILED);
 }
 
+// The short forms the providers call: a street's name and country by its key,
+// a county's text, attribute and next id by reference.
+TEST(AddrAccessor, StreetCountryAndCountyByReference)
+{
+    XrAddrFileOptions o;
+    o.countries = {"Suomi", "Sverige"};
+    XrAddrWriter w(o);
+    const std::uint32_t helsinki = w.add_county("Helsinki", 0);
+    const std::uint32_t stockholm = w.add_county("Stockholm", 1);
+    const std::uint32_t elsewhere = w.add_county("Elsewhere", 9); // no such country
+    const int mann = w.add_street(street("Mannerheimintie", helsinki, {seg(1, 1, 9, 2, 10)}));
+    const int drott = w.add_street(street("Drottninggatan", stockholm, {seg(2, 1, 9, 2, 10)}));
+    const int nowhere = w.add_street(street("Nowhere", elsewhere, {seg(3, 1, 9, 2, 10)}));
+    auto a = open_db(build_db(w));
+
+    struct Case {
+        int street;
+        std::wstring name;
+        unsigned int country;
+    };
+    const Case cases[] = {{mann, L"Mannerheimintie", 0}, {drott, L"Drottninggatan", 1}, {nowhere, L"Nowhere", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.name));
+        const XrGid gid = w.get_street_position(c.street);
+        XrString name;
+        unsigned int country = 77;
+        ASSERT_EQ(a->get_street_by_gid(gid, name, country), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), c.name);
+        EXPECT_EQ(country, c.country);
+        XrString again;
+        ASSERT_EQ(a->get_street_by_gid(gid, again), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(again), c.name);
+    }
+    XrString name;
+    unsigned int country = 77;
+    EXPECT_EQ(a->get_street_by_gid(w.get_street_position(mann) | 0xFFF0, name, country), XrAddrAccessor::FAILED);
+    EXPECT_EQ(country, 77u);
+
+    // The counties one after the other through the next id.
+    std::vector<std::pair<std::wstring, int>> read;
+    int id = 0;
+    BYTE attribute = 0;
+    for (int guard = 0; guard < 10 && a->get_county(static_cast<unsigned int>(id), name, attribute, id) ==
+                                          XrAddrAccessor::OK;
+         ++guard)
+        read.push_back({wstr(name), attribute});
+    EXPECT_EQ(read, (std::vector<std::pair<std::wstring, int>>{{L"Helsinki", 0}, {L"Stockholm", 1},
+                                                                {L"Elsewhere", 9}}));
+    EXPECT_EQ(static_cast<unsigned int>(id), elsewhere + 3); // "Elsewhere", its end and attribute: 11 bytes
+}
+
 // ------------------------------------------------------------------ name tree
 
 class AddrTree : public ::testing::Test {
