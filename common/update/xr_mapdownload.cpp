@@ -92,8 +92,18 @@ bool XrMapDownload::begin(const XrRpcCall& call)
 
 void XrMapDownload::cancel()
 {
-    if (request != nullptr)
-        request->destroy();
+    // Once: the request reports its end later and must not be given up twice.
+    if (request != nullptr) {
+        XrHttpRequest* r = request;
+        request = nullptr;
+        r->destroy();
+    }
+}
+
+void XrMapDownload::abandon()
+{
+    owner = nullptr;
+    cancel();
 }
 
 void XrMapDownload::request_failed(XrHttpRequest*, XrHttpError)
@@ -141,6 +151,7 @@ void XrMapDownload::finish()
             delete_file(get_temp_path());
         }
     }
-    owner->component_download_result(ok);
+    if (owner != nullptr)
+        owner->component_download_result(ok);
     delete this;
 }

@@ -299,4 +299,47 @@ TEST_F(SoundsetTest, FindAndListVoiceFolders)
     EXPECT_EQ(names.get_num_items(), 2);
 }
 
+TEST_F(SoundsetTest, CallersFormsOfTheVoiceFolderLookups)
+{
+    const std::string base = "/media/mmc1/map/kestrova/sounds/";
+    XrString name;
+    XrArray<XrString> names;
+    host.voice = XrString(L"sound_deu");
+    EXPECT_TRUE(get_content_folder(&name, false));
+    EXPECT_EQ(narrow(name), "sound_deu");
+    EXPECT_FALSE(get_content_folder(name, true));
+    EXPECT_FALSE(get_content_folder(nullptr, false));
+    EXPECT_FALSE(list_soundset_folders(names));
+
+    root.write_file(base + "sound_deu/voice.ogg", "x");
+    name = XrString();
+    EXPECT_TRUE(get_content_folder(&name, true));
+    EXPECT_EQ(narrow(name), "sound_deu");
+    EXPECT_TRUE(list_soundset_folders(names));
+    ASSERT_EQ(names.get_num_items(), 1);
+    EXPECT_EQ(narrow(*names.get_item_ptr(0)), "sound_deu");
+}
+
+TEST(CatalogueHost, DefaultServesWhenNoneIsInstalled)
+{
+    XrCatalogueHost* fallback = XrCatalogueHost::get_instance();
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(fallback, XrCatalogueHost::get_default());
+    EXPECT_EQ(narrow(fallback->get_voice_folder_name()), "sound_eng");
+    testing::internal::CaptureStderr();
+    fallback->show_error_msg(XrString(L"Maps"), XrString(L"Cannot rename \u00e4"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Maps: Cannot rename \xc3\xa4\n");
+    {
+        FakeHost installed;
+        EXPECT_EQ(XrCatalogueHost::get_instance(), &installed);
+    }
+    EXPECT_EQ(XrCatalogueHost::get_instance(), fallback);
+
+    // The voice folder lookup without an installed host takes the default set.
+    XrTempRoot root;
+    XrString name;
+    EXPECT_TRUE(get_content_folder(name, false));
+    EXPECT_EQ(narrow(name), "sound_eng");
+}
+
 } // namespace
