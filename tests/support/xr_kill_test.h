@@ -1,7 +1,8 @@
 // Kills a writer at random moments and checks what it leaves: a child
 // process runs the writer's save over and over until it is killed with
-// SIGKILL after a random delay; after each kill the file must hold the old
-// or the new content in full, never something torn, and must exist.
+// SIGKILL after a random delay; after each kill (and the writer's recovery,
+// when it has one) the file must hold the old or the new content in full,
+// never something torn, and must exist.
 #pragma once
 
 #include <functional>
@@ -20,6 +21,9 @@ struct XrKillTestWriter {
     std::function<void()> setup;
     // One save of the new content; false when it failed.
     std::function<bool()> save;
+    // Run in the test's process after each kill, before the file is checked
+    // (may be empty): what the program does on its next start.
+    std::function<void()> recover;
 };
 
 struct XrKillTestResult {
