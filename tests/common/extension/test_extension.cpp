@@ -546,7 +546,8 @@ TEST_F(ExtensionTest, InstallationSurvivesAKillAtAnyMoment)
     options.max_delay_ms = 30;
     // After the recovering scan the poi file is always the new one.
     XrKillTestResult r = xr_kill_test(poi_path, poi, poi, reset, writer, options);
-    EXPECT_GT(r.kills, 10);
+    // Each round forks, installs and scans: a loaded machine gets few.
+    EXPECT_GE(r.kills, 3);
     EXPECT_EQ(r.saves_failed, 0);
     EXPECT_EQ(r.faults, std::vector<std::string>());
     EXPECT_EQ(faults, std::vector<std::string>());
