@@ -63,8 +63,6 @@ private:
     XrEventloopBase* loop;
     XrHttpClient* http_client;
     XrHttpRequest* http_request = nullptr;
-    // A started request has not reported request_done yet.
-    bool request_outstanding = false;
     XrServComClient* client;
     XrString* busy_text = nullptr;
     // The reply body is decoded while it arrives.
