@@ -247,7 +247,20 @@ struct ForName {
     char* name;
     KoJvmThread* thread;
 };
-void for_name_done(KoJvmClassRec* c, void* data)
+// True when the load failed because the class itself does not exist: no
+// record of the name, and the NoClassDefFoundError the loader made for it.
+bool class_is_missing(KoJvmRec* vm, KoJvmObjectRec* e, const char* name)
+{
+    if (!e || ko_jvm_class(e) != vm->known[KO_K_NoClassDefFoundError] ||
+        ko_jvm_find_class(vm, name, std::strlen(name)) != nullptr)
+        return false;
+    char* message = ko_jvm_exception_message(vm, e);
+    const bool same = message && std::strcmp(message, name) == 0;
+    ko_free(message);
+    return same;
+}
+
+void for_name_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
 {
     ForName f = *static_cast<ForName*>(data);
     ko_free(data);
@@ -256,6 +269,14 @@ void for_name_done(KoJvmClassRec* c, void* data)
     KoJvmRec* vm = nullptr;
     KoJvmCompletion complete = nullptr;
     ko_jvm_native_args(thread, &vm, nullptr, nullptr, nullptr, &complete, nullptr);
+    if (!c && e && !class_is_missing(vm, e, name)) {
+        // The class exists but could not be loaded, linked or initialised:
+        // its error (ExceptionInInitializerError, ClassFormatError, ...)
+        // goes to the caller as it is.
+        ko_free(name);
+        complete(nullptr, e, thread);
+        return;
+    }
     if (!c) {
         for (char* p = name; *p; ++p)
             if (*p == '/')

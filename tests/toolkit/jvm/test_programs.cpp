@@ -45,6 +45,7 @@ const Program kPrograms[] = {
     {"Shapes", 0, nullptr},
     {"Threads", 0, "counter 10000 shared 4000"},
     {"Waits", 0, "timed wait ran to its limit"},
+    {"ForName", 0, "loaded ForName$Present"},
 };
 
 class ProgramTest : public ::testing::TestWithParam<Program> {};
