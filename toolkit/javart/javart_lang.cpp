@@ -5,6 +5,7 @@
 #include "lib/io/kofs.h"
 #include "lib/unicode/kounicode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -1123,6 +1124,177 @@ KO_NATIVE(File_exists)
     ko_ret_int(complete, thread, ok);
 }
 
+// ---- File streams: the toolkit file handle in the field nativeHandle ------------------
+
+KoJvmFieldRec* stream_handle_field(KoJvmRec* vm, KoJvmClassRec* c)
+{
+    return ko_jvm_find_field(vm, c, "nativeHandle", "J");
+}
+KoHandle* stream_handle(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o)
+{
+    KoJvmFieldRec* f = o ? stream_handle_field(vm, c) : nullptr;
+    return f ? static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, o, f)) : nullptr;
+}
+// Opens the stream's file and keeps its handle (an open one is closed first).
+void open_stream(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmObjectRec* self, KoJvmObjectRec* name, bool write,
+                 bool append, KoJvmCompletion complete, KoJvmThread* thread)
+{
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    char* path = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!path) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    KoHandle* h = nullptr;
+    if (!write) {
+        h = ko_file_open(path, true, false, false);
+    } else if (append) {
+        ko_handle_printf(ko_stderr(), "*** Append ***\n");
+        // Appending keeps what the file holds; a missing file is created.
+        h = ko_file_open(path, false, true, false);
+        if (h && !ko_handle_seek(h, SEEK_END, 0)) {
+            ko_handle_release(h);
+            h = nullptr;
+        } else if (!h) {
+            h = ko_file_open(path, false, true, true);
+        }
+    } else {
+        h = ko_file_open(path, false, true, true);
+    }
+    ko_free(path);
+    KoJvmFieldRec* f = stream_handle_field(vm, clazz);
+    if (!h || !f) {
+        if (h)
+            ko_handle_release(h);
+        ko_ret_throw(vm, complete, thread, "java/io/FileNotFoundException");
+        return;
+    }
+    if (KoHandle* old = static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, self, f)))
+        ko_handle_release(old);
+    ko_jvm_set_field_pointer(vm, self, f, h);
+    ko_ret_void(complete, thread);
+}
+// The (array, offset, length) arguments checked; false when it threw.
+bool check_range(KoJvmRec* vm, KoJvmObjectRec* b, std::int32_t off, std::int32_t n, KoJvmCompletion complete,
+                 KoJvmThread* thread)
+{
+    if (!b) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return false;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(b)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return false;
+    }
+    return true;
+}
+KO_NATIVE(FileInputStream_open) { U; open_stream(vm, clazz, obj(self), obj(args), false, false, complete, thread); }
+KO_NATIVE(FileOutputStream_open)
+{
+    U;
+    open_stream(vm, clazz, obj(self), obj(args), true, args[1].i != 0, complete, thread);
+}
+KO_NATIVE(FileInputStream_read)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    unsigned char b = 0;
+    const long r = h ? ko_handle_read(h, &b, 1) : -1;
+    if (r < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, r == 0 ? -1 : b);
+}
+KO_NATIVE(FileInputStream_readArray)
+{
+    U;
+    KoJvmObjectRec* b = obj(args);
+    const std::int32_t off = args[1].i, n = args[2].i;
+    if (!check_range(vm, b, off, n, complete, thread))
+        return;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h) {
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+        return;
+    }
+    const long r = n > 0 ? ko_handle_read(h, ko_jvm_elements(b) + off, std::size_t(n)) : 0;
+    if (r < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, r == 0 && n > 0 ? -1 : static_cast<std::int32_t>(r));
+}
+KO_NATIVE(FileInputStream_skip)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h) {
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+        return;
+    }
+    const std::int64_t want = ko_arg_long(args);
+    std::int64_t skipped = 0;
+    unsigned char scratch[512];
+    while (skipped < want) {
+        const long r = ko_handle_read(h, scratch, std::size_t(std::min<std::int64_t>(sizeof scratch, want - skipped)));
+        if (r < 0) {
+            ko_ret_throw(vm, complete, thread, "java/io/IOException");
+            return;
+        }
+        if (r == 0)
+            break;
+        skipped += r;
+    }
+    ko_ret_long(complete, thread, skipped);
+}
+KO_NATIVE(FileInputStream_available)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    const long n = h ? ko_handle_available(h) : -1;
+    if (n < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, static_cast<std::int32_t>(std::min<long>(n, 0x7FFFFFFF)));
+}
+KO_NATIVE(FileStream_close)
+{
+    U;
+    KoJvmObjectRec* o = obj(self);
+    KoJvmFieldRec* f = stream_handle_field(vm, clazz);
+    if (o && f) {
+        if (KoHandle* h = static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, o, f)))
+            ko_handle_release(h);
+        ko_jvm_set_field_pointer(vm, o, f, nullptr);
+    }
+    ko_ret_void(complete, thread);
+}
+KO_NATIVE(FileOutputStream_write)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    const unsigned char b = static_cast<unsigned char>(args[0].i);
+    if (!h || ko_handle_write(h, &b, 1) != 1)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_void(complete, thread);
+}
+KO_NATIVE(FileOutputStream_writeArray)
+{
+    U;
+    KoJvmObjectRec* b = obj(args);
+    const std::int32_t off = args[1].i, n = args[2].i;
+    if (!check_range(vm, b, off, n, complete, thread))
+        return;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h || (n > 0 && ko_handle_write(h, ko_jvm_elements(b) + off, std::size_t(n)) != n))
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_void(complete, thread);
+}
+
 KO_NATIVE(StreamEncoding_init) { U; ko_ret_void(complete, thread); }
 KO_NATIVE(StreamEncoding_get) { U; ko_ret_string(vm, complete, thread, "UTF8"); }
 
@@ -1173,8 +1345,10 @@ const KoJvmNative kLong[] = {Long_toHexString, Long_toStringRadix, Long_toString
 const KoJvmNative kMath[] = {Math_sin, Math_cos, Math_tan, Math_asin, Math_acos, Math_atan, Math_sqrt, Math_ceil,
                              Math_floor, Math_pow, Math_roundf, Math_roundd, Math_absi, Math_absl, Math_absf, Math_absd};
 const KoJvmNative kFile[] = {X, X, X, File_exists, X, X, X, X, X, X, X};
-const KoJvmNative kFileInputStream[] = {X, X, X, X, X, X};
-const KoJvmNative kFileOutputStream[] = {X, X, X, X};
+const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_read, FileInputStream_readArray,
+                                       FileInputStream_skip, FileInputStream_available, FileStream_close};
+const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,
+                                        FileStream_close};
 const KoJvmNative kArray[] = {X, X};
 // Reflection on members: the natives of the reflection library, not provided here.
 const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};

@@ -46,6 +46,7 @@ const Program kPrograms[] = {
     {"Threads", 0, "counter 10000 shared 4000"},
     {"Waits", 0, "timed wait ran to its limit"},
     {"ForName", 0, "loaded ForName$Present"},
+    {"FileStreams", 0, "first h available 12"},
 };
 
 class ProgramTest : public ::testing::TestWithParam<Program> {};
