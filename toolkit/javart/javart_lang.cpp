@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 KO_NATIVE(ko_jvm_unsupported_native)
 {
@@ -1113,15 +1114,134 @@ KO_NATIVE(KoJvm_traceInstructions) { U; vm->trace_instructions = args[0].i != 0;
 KO_NATIVE(KoJvm_void) { U; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_zero) { U; ko_ret_int(complete, thread, 0); }
 
-KO_NATIVE(File_exists)
+// ---- java/io/File: the stat of pathname, cached in statMode, lastModified and fileLength ----
+
+struct FileStat {
+    std::uint32_t mode = 0;
+    std::int64_t mtime_us = 0;
+    std::int64_t size = 0;
+};
+// The cached stat, or a fresh one stored in the caches; zeros when the path
+// is null or cannot be read.
+FileStat file_stat(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o)
+{
+    FileStat st;
+    KoJvmFieldRec* path = ko_jvm_find_field(vm, c, "pathname", "Ljava/lang/String;");
+    KoJvmFieldRec* mode = ko_jvm_find_field(vm, c, "statMode", "I");
+    KoJvmFieldRec* time = ko_jvm_find_field(vm, c, "lastModified", "J");
+    KoJvmFieldRec* size = ko_jvm_find_field(vm, c, "fileLength", "J");
+    if (!o || !path || !mode || !time || !size)
+        return st;
+    st.mode = static_cast<std::uint32_t>(ko_jvm_get_int_field(vm, o, mode));
+    st.mtime_us = ko_jvm_get_long_field(vm, o, time);
+    st.size = ko_jvm_get_long_field(vm, o, size);
+    if (st.mode != 0)
+        return st;
+    KoJvmObjectRec* name = ko_jvm_get_ref_field(vm, o, path);
+    char* p = name ? ko_jvm_string_to_utf8(vm, name, nullptr) : nullptr;
+    KoStat k;
+    if (p && ko_lstat(p, &k) == 0) {
+        st.mode = k.mode;
+        st.mtime_us = k.mtime_us;
+        st.size = k.size;
+        ko_jvm_set_int_field(vm, o, mode, static_cast<std::int32_t>(k.mode));
+        ko_jvm_set_long_field(vm, o, time, k.mtime_us);
+        ko_jvm_set_long_field(vm, o, size, k.size);
+    } else {
+        st = FileStat();
+    }
+    ko_free(p);
+    return st;
+}
+// The pathname as UTF-8 (the caller frees it); null when it threw.
+char* file_path(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o, KoJvmCompletion complete, KoJvmThread* thread)
+{
+    KoJvmFieldRec* f = ko_jvm_find_field(vm, c, "pathname", "Ljava/lang/String;");
+    KoJvmObjectRec* name = f && o ? ko_jvm_get_ref_field(vm, o, f) : nullptr;
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return nullptr;
+    }
+    char* p = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!p)
+        complete(nullptr, vm->oom, thread);
+    return p;
+}
+KO_NATIVE(File_getCurrentWorkingDirectory)
 {
     U;
-    KoJvmFieldRec* f = ko_jvm_find_field(vm, clazz, "path", "Ljava/lang/String;");
-    char* p = f ? ko_jvm_string_to_utf8(vm, ko_jvm_get_ref_field(vm, obj(self), f), nullptr) : nullptr;
-    KoStat st;
-    bool ok = p && ko_stat(p, &st) == 0;
+    for (std::size_t size = 1024; size <= 16384; size *= 2) {
+        char* buf = static_cast<char*>(ko_malloc(size));
+        if (!buf)
+            break;
+        if (ko_getcwd(buf, size)) {
+            KoJvmObjectRec* s = ko_jvm_new_string_utf8(vm, buf, std::strlen(buf));
+            ko_free(buf);
+            if (!s)
+                break;
+            ko_ret_ref(complete, thread, s);
+            return;
+        }
+        ko_free(buf);
+    }
+    complete(nullptr, vm->oom, thread);
+}
+KO_NATIVE(File_canRead) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0x124) != 0); }
+KO_NATIVE(File_canWrite) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0x92) != 0); }
+KO_NATIVE(File_exists) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) != 0); }
+KO_NATIVE(File_isDirectory)
+{
+    U;
+    ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) == 0x4000);
+}
+KO_NATIVE(File_isFile) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) == 0x8000); }
+KO_NATIVE(File_lastModified) { U; ko_ret_long(complete, thread, file_stat(vm, clazz, obj(self)).mtime_us / 1000); }
+KO_NATIVE(File_length) { U; ko_ret_long(complete, thread, file_stat(vm, clazz, obj(self)).size); }
+KO_NATIVE(File_mkdir)
+{
+    U;
+    char* p = file_path(vm, clazz, obj(self), complete, thread);
+    if (!p)
+        return;
+    const bool made = ko_mkdir(p);
     ko_free(p);
-    ko_ret_int(complete, thread, ok);
+    ko_ret_int(complete, thread, made);
+}
+KO_NATIVE(File_list)
+{
+    U;
+    char* p = file_path(vm, clazz, obj(self), complete, thread);
+    if (!p)
+        return;
+    KoDir* dir = ko_dir_open(p);
+    ko_free(p);
+    if (!dir) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    std::vector<std::string> names;
+    while (const char* n = ko_dir_next(dir)) {
+        if (std::strcmp(n, ".") != 0 && std::strcmp(n, "..") != 0)
+            names.emplace_back(n);
+    }
+    ko_dir_close(dir);
+    KoJvmClassRec* string = vm->known[KO_K_String];
+    KoJvmObjectRec* array = ko_jvm_alloc_object_array(vm, string, static_cast<std::int32_t>(names.size()));
+    if (!array) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    const int mark = ko_jvm_push_handle(vm, &array);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        KoJvmObjectRec* s = ko_jvm_new_string_utf8(vm, names[i].data(), names[i].size());
+        if (!s || !ko_jvm_set_array_ref(vm, array, static_cast<std::int32_t>(i), s)) {
+            ko_jvm_pop_handles(vm, mark);
+            complete(nullptr, vm->oom, thread);
+            return;
+        }
+    }
+    ko_jvm_pop_handles(vm, mark);
+    ko_ret_ref(complete, thread, array);
 }
 
 // ---- File streams: the toolkit file handle in the field nativeHandle ------------------
@@ -1344,7 +1464,9 @@ const KoJvmNative kInteger[] = {Integer_toHexString, Integer_toOctalString, Inte
 const KoJvmNative kLong[] = {Long_toHexString, Long_toStringRadix, Long_toString, Long_parseLong};
 const KoJvmNative kMath[] = {Math_sin, Math_cos, Math_tan, Math_asin, Math_acos, Math_atan, Math_sqrt, Math_ceil,
                              Math_floor, Math_pow, Math_roundf, Math_roundd, Math_absi, Math_absl, Math_absf, Math_absd};
-const KoJvmNative kFile[] = {X, X, X, File_exists, X, X, X, X, X, X, X};
+// isHidden is not provided.
+const KoJvmNative kFile[] = {File_getCurrentWorkingDirectory, File_canRead, File_canWrite, File_exists, File_isDirectory,
+                             File_isFile, X, File_mkdir, File_lastModified, File_length, File_list};
 const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_read, FileInputStream_readArray,
                                        FileInputStream_skip, FileInputStream_available, FileStream_close};
 const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,
