@@ -13,9 +13,13 @@ namespace {
 
 XrServComImplementation* the_channel = nullptr;
 
+// The client version text until the application sets its own: the
+// application's built-in title, version and build, with no map.
+const char* const default_version_text = "Kestrova Corvanel  App 2.2.7.436 Map  ";
+
 XrString& version_text()
 {
-    static XrString text;
+    static XrString text(default_version_text);
     return text;
 }
 
@@ -44,7 +48,7 @@ XrServCom* XrServComImplementation::ref_existing()
 
 void XrServComImplementation::set_version_text(const XrString& version)
 {
-    version_text() = version;
+    version_text() = version.is_empty() ? XrString(default_version_text) : version;
 }
 
 const XrString& XrServComImplementation::get_version_text()
@@ -61,7 +65,7 @@ XrServComImplementation::~XrServComImplementation()
 {
     if (the_channel == this)
         the_channel = nullptr;
-    cancelling_all = true;
+    closing = true;
     while (pending.get_num_items() > 0)
         cancel_pending();
     fsm->run();
@@ -126,7 +130,7 @@ bool XrServComImplementation::remove_pending(XrServComMessage* message)
 void XrServComImplementation::start_next()
 {
     XrServComMessage* first = pending.get_item(0);
-    if (first == nullptr || first->is_started() || cancelling_all)
+    if (first == nullptr || first->is_started() || closing)
         return;
     notify_clients(XR_SERVCOM_EXCHANGE_STARTED);
     first->start();
@@ -184,12 +188,7 @@ void XrServComImplementation::cancel_pending()
 
 void XrServComImplementation::cancel_all()
 {
-    if (cancelling_all) {
-        cancel_pending();
-        return;
-    }
-    cancelling_all = true;
+    // Each cancelled exchange that was started ends with 11, which starts
+    // the next one (10): clients see every queued exchange start and end.
     cancel_pending();
-    cancelling_all = false;
-    start_next();
 }

@@ -80,8 +80,12 @@ public:
     static XrServCom* acquire(XrFsm* fsm, XrEventloopBase* loop);
     // The process-wide channel with one more reference, or null.
     static XrServCom* ref_existing();
+    // Time-out of a new channel, in seconds: the application settings'
+    // default server time-out.
+    static constexpr int default_timeout = 90;
+
     // The client version text of every request (the platform name is
-    // appended to it).
+    // appended to it); an empty text restores the built-in default.
     static void set_version_text(const XrString& version);
     static const XrString& get_version_text();
 
@@ -125,7 +129,7 @@ private:
     XrFsm* fsm;
     XrEventloopBase* loop;
     XrHttpClient* http_client;
-    int timeout = 0;
-    // cancel_all is at work: ending exchanges starts no others.
-    bool cancelling_all = false;
+    int timeout = default_timeout;
+    // The channel is being deleted: ending exchanges starts no others.
+    bool closing = false;
 };

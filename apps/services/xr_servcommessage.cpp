@@ -145,10 +145,7 @@ XrFsmResult XrServComMessage::st_receive()
         state = &XrServComMessage::st_fail;
         return XR_FSM_CONTINUE;
     }
-    XrByteArray* body = reply_stream.get_byte_array();
-    XrPropertyBag* reply = nullptr;
-    if (body != nullptr)
-        reply = servcom_decode_reply(body->get_items(), body->get_num_items());
+    XrPropertyBag* reply = reply_decoder.finish();
     state = &XrServComMessage::st_done;
     bag_received(reply);
     return XR_FSM_CONTINUE;
@@ -200,20 +197,19 @@ void XrServComMessage::data_received(XrHttpRequest* /*request*/, const BYTE* byt
 {
     if (is_finished || body_too_large)
         return;
-    if (static_cast<std::int64_t>(reply_stream.get_size()) + length > servcom_max_body_length) {
+    if (reply_decoder.get_body_length() + length > servcom_max_body_length) {
         // Refused while it arrives, so that neither memory nor the spill
         // file grows past the cap; the exchange fails like a bad response.
         body_too_large = true;
         http_failure = true;
         http_error = XR_HTTP_ERROR_BAD_RESPONSE;
-        reply_stream.reset();
         disarm_timeout();
         if (http_request != nullptr)
             http_request->destroy(); // request_done follows and ends the exchange
         return;
     }
     arm_timeout();
-    reply_stream.write(bytes, static_cast<size_t>(length));
+    reply_decoder.write(bytes, length);
 }
 
 void XrServComMessage::request_done(XrHttpRequest* /*request*/)

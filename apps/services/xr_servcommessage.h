@@ -1,10 +1,10 @@
 // One ServCom exchange: a state machine that waits to be started, POSTs the
-// compressed request bag, collects the reply body and reports the outcome
+// compressed request bag, decodes the reply body as it arrives and reports the outcome
 // to its client. It deletes itself when its machine finishes, and not
 // before the HTTP request it made has reported request_done.
 #pragma once
 
-#include "common/ber/xr_streams.h"
+#include "apps/services/xr_servcomreply.h"
 #include "common/container/xr_bytearray.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/os/xr_eventhandler.h"
@@ -16,9 +16,6 @@ class XrServComImplementation;
 
 class XrServComMessage : public XrHttpRequestListener, public XrEventHandler, public XrFsmThread {
 public:
-    // Reply bytes kept in memory before the stream spills to a file.
-    static constexpr int reply_memory_limit = 0x40000;
-
     // Takes the request bag over; copies the busy text (may be null).
     XrServComMessage(XrFsm* fsm, const XrString& url, XrPropertyBag* request_bag, XrServComImplementation* channel,
                      XrHttpClient* http_client, XrServComClient* client, const XrString* busy_text);
@@ -66,11 +63,10 @@ private:
     XrEventloopBase* loop;
     XrHttpClient* http_client;
     XrHttpRequest* http_request = nullptr;
-    // A started request has not reported request_done yet.
-    bool request_outstanding = false;
     XrServComClient* client;
     XrString* busy_text = nullptr;
-    XrSwappingOutputStream reply_stream{reply_memory_limit};
+    // The reply body is decoded while it arrives.
+    XrServComReplyDecoder reply_decoder;
     XrByteArray request_body{16, 16};
     bool http_failure = false;
     // The body went past servcom_max_body_length: the rest is refused.

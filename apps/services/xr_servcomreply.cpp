@@ -7,6 +7,10 @@
 #include "common/misc/xr_msgids.h"
 #include "common/storage/xr_storageaccessor.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -17,20 +21,6 @@ namespace {
 // The deflate format expands at most about 1032 times.
 constexpr long long max_expansion = 1032;
 
-// The value of the leading primitive item of 1 to 4 content octets and the
-// bytes it takes; false when there is none.
-bool read_leading_int(const BYTE* body, int length, std::int32_t& value, int& used)
-{
-    XrBerHeader header;
-    if (body == nullptr || length < 2 || !ber_decode_header(body, static_cast<std::uint32_t>(length), header) ||
-        header.constructed || header.content_length < L::MIN_LENGTH_OCTETS ||
-        header.content_length > L::MAX_LENGTH_OCTETS)
-        return false;
-    value = ber_decode_int_content(body + header.header_length, header.content_length);
-    used = static_cast<int>(header.header_length + header.content_length);
-    return true;
-}
-
 // The internal-communication-error texts with the reason number.
 void set_internal_error(XrServComReply& out, const char* reason)
 {
@@ -40,31 +30,144 @@ void set_internal_error(XrServComReply& out, const char* reason)
 
 } // namespace
 
-XrPropertyBag* servcom_decode_reply(const BYTE* body, int length)
+struct XrServComReplyDecoder::Inflater {
+    z_stream zs{};
+    bool open = false;
+};
+
+XrServComReplyDecoder::XrServComReplyDecoder() : plain(new XrByteArray(0, 0)) {}
+
+XrServComReplyDecoder::~XrServComReplyDecoder()
 {
-    std::int32_t announced = 0;
-    int used = 0;
-    if (!read_leading_int(body, length, announced, used))
+    if (inflater != nullptr && inflater->open)
+        inflateEnd(&inflater->zs);
+    delete inflater;
+}
+
+std::int64_t XrServComReplyDecoder::get_held_bytes() const
+{
+    return (plain ? static_cast<std::int64_t>(plain->get_capacity()) : 0) + head_length;
+}
+
+void XrServComReplyDecoder::fail()
+{
+    phase = FAILED;
+    plain.reset();
+}
+
+void XrServComReplyDecoder::write(const BYTE* bytes, int length)
+{
+    if (bytes == nullptr || length <= 0)
+        return;
+    body_length += length;
+    if (phase == HEAD)
+        take_head(bytes, length);
+    if (phase == INFLATE && length > 0)
+        inflate_some(bytes, length);
+}
+
+void XrServComReplyDecoder::take_head(const BYTE*& bytes, int& length)
+{
+    // Copy what the head buffer takes, and decode once the item is whole.
+    const int copied = std::min(length, static_cast<int>(sizeof head) - head_length);
+    std::memcpy(head + head_length, bytes, static_cast<size_t>(copied));
+    head_length += copied;
+    XrBerHeader header;
+    if (head_length < 2 || !ber_decode_header(head, static_cast<std::uint32_t>(head_length), header)) {
+        if (head_length == static_cast<int>(sizeof head))
+            fail();
+        bytes += copied;
+        length -= copied;
+        return;
+    }
+    if (header.constructed || header.content_length < L::MIN_LENGTH_OCTETS ||
+        header.content_length > L::MAX_LENGTH_OCTETS) {
+        fail();
+        return;
+    }
+    announced = ber_decode_int_content(head + header.header_length, header.content_length);
+    head_used = static_cast<int>(header.header_length + header.content_length);
+    if (announced <= 0 || announced > servcom_max_reply_length) {
+        fail();
+        return;
+    }
+    inflater = new (std::nothrow) Inflater();
+    if (inflater == nullptr || inflateInit(&inflater->zs) != Z_OK) {
+        fail();
+        return;
+    }
+    inflater->open = true;
+    phase = INFLATE;
+    // The bytes of the head buffer after the item come first, then the rest.
+    const int over = head_length - head_used;
+    head_length = head_used;
+    if (over > 0)
+        inflate_some(head + head_used, over);
+    bytes += copied;
+    length -= copied;
+}
+
+void XrServComReplyDecoder::inflate_some(const BYTE* bytes, int length)
+{
+    z_stream& zs = inflater->zs;
+    zs.next_in = const_cast<BYTE*>(bytes);
+    zs.avail_in = static_cast<uInt>(length);
+    while (phase == INFLATE && zs.avail_in > 0) {
+        BYTE beyond[1];
+        if (produced == announced) {
+            // Full: the stream must end without one more byte.
+            zs.next_out = beyond;
+            zs.avail_out = 1;
+        } else {
+            if (produced == plain->get_num_items()) {
+                // Grow by doubling, from 64 KiB up to the announced length.
+                const std::int64_t want = std::min<std::int64_t>(
+                    announced, std::max<std::int64_t>(0x10000, 2 * static_cast<std::int64_t>(produced)));
+                if (!plain->grow_to(static_cast<int>(want))) {
+                    fail();
+                    return;
+                }
+            }
+            zs.next_out = plain->get_items() + produced;
+            zs.avail_out = static_cast<uInt>(plain->get_num_items() - produced);
+        }
+        const uInt room = zs.avail_out;
+        const int rc = inflate(&zs, Z_NO_FLUSH);
+        const int made = static_cast<int>(room - zs.avail_out);
+        if (produced == announced && made > 0) {
+            fail();
+            return;
+        }
+        produced += made;
+        if (rc == Z_STREAM_END) {
+            phase = ENDED;
+        } else if (rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0)) {
+            fail();
+        }
+    }
+}
+
+XrPropertyBag* XrServComReplyDecoder::finish()
+{
+    const Phase was = phase;
+    const std::int64_t rest = body_length - head_used;
+    phase = FAILED;
+    if (was != ENDED || !plain || produced <= 0 || announced > rest * max_expansion + 64)
         return nullptr;
-    const int rest = length - used;
-    if (announced <= 0 || announced > servcom_max_reply_length ||
-        announced > static_cast<long long>(rest) * max_expansion + 64)
-        return nullptr;
-    std::unique_ptr<BYTE[]> plain(new (std::nothrow) BYTE[static_cast<size_t>(announced)]);
-    if (!plain)
-        return nullptr;
-    int plain_length = announced;
-    if (!zlib_uncompress(body + used, rest, plain.get(), plain_length) || plain_length <= 0)
-        return nullptr;
-    XrByteArray bytes(plain_length, 16);
-    if (!bytes.set(plain.get(), plain_length))
+    if (!plain->remove_range(produced, plain->get_num_items() - produced))
         return nullptr;
     XrByteArrayAccessor accessor;
-    accessor.attach(&bytes);
+    accessor.attach(plain.get());
     auto bag = std::make_unique<XrPropertyBag>();
-    if (bag->decode(&accessor) != XrPropertyBag::OK)
-        return nullptr;
-    return bag.release();
+    const bool decoded = bag->decode(&accessor) == XrPropertyBag::OK;
+    return decoded ? bag.release() : nullptr;
+}
+
+XrPropertyBag* servcom_decode_reply(const BYTE* body, int length)
+{
+    XrServComReplyDecoder decoder;
+    decoder.write(body, length);
+    return decoder.finish();
 }
 
 XrServComReply servcom_evaluate_reply(XrPropertyBag* reply)

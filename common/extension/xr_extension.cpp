@@ -137,6 +137,19 @@ bool read_item(XrBerRecord* sequence, XrString& target, const BYTE** contents, s
     return true;
 }
 
+// The names beside a target of the file staged for it and of the file it
+// replaces while an installation commits. They are fixed, so that a later
+// scan finds what a killed installation left.
+XrString staged_name(const XrString& target)
+{
+    return target + L".staged";
+}
+
+XrString replaced_name(const XrString& target)
+{
+    return target + L".replaced";
+}
+
 // Files of one installation, written beside their targets and renamed into
 // place together only when every item was written.
 class XrStagedInstall {
@@ -186,25 +199,17 @@ bool XrStagedInstall::stage(const XrString& target, const BYTE* contents, std::u
 {
     if (!make_folders(target))
         return false;
-    std::unique_ptr<XrFile> file(XrFile::make_temp(folder_of(target), false));
-    if (!file)
+    const XrString name = staged_name(target);
+    // A later item for the same target replaces the earlier one's file.
+    bool known = false;
+    for (const Staged& s : m_files)
+        known = known || s.target == target;
+    if (!known)
+        m_files.push_back(Staged{target, name, XrString(), false});
+    XrFile file;
+    if (file.create(name, true) != XrFile::OK || file.resize(length) != XrFile::OK ||
+        (length > 0 && file.write(0, length, contents) != XrFile::OK) || !file.flush())
         return false;
-    const XrString name = file->get_name();
-    if (file->resize(length) != XrFile::OK || (length > 0 && file->write(0, length, contents) != XrFile::OK) ||
-        !file->flush()) {
-        file->delete_file();
-        return false;
-    }
-    file.reset();
-    // A later item for the same target replaces the earlier one.
-    for (Staged& s : m_files) {
-        if (s.target == target) {
-            delete_file(s.staged);
-            s.staged = name;
-            return true;
-        }
-    }
-    m_files.push_back(Staged{target, name, XrString(), false});
     return true;
 }
 
@@ -212,16 +217,9 @@ bool XrStagedInstall::commit()
 {
     for (Staged& s : m_files) {
         if (file_exists(s.target)) {
-            std::unique_ptr<XrFile> backup(XrFile::make_temp(folder_of(s.target), false));
-            if (!backup)
+            if (!rename_file(s.target, replaced_name(s.target)))
                 return false;
-            s.backup = backup->get_name();
-            backup.reset();
-            if (!rename_file(s.target, s.backup)) {
-                delete_file(s.backup);
-                s.backup.clear();
-                return false;
-            }
+            s.backup = replaced_name(s.target);
         }
         if (!rename_file(s.staged, s.target))
             return false;
@@ -277,6 +275,29 @@ bool install_items(const XrString& path)
             return false;
     }
     return install.commit();
+}
+
+// Undoes what an installation killed before it ended left of the items of
+// the extension file: replaced files go back, staged files go.
+void roll_back_items(const XrString& path)
+{
+    std::unique_ptr<XrBerRecord> record = read_extension_record(path);
+    if (!record)
+        return;
+    int r = XR_BER_OK;
+    while (std::unique_ptr<XrBerRecord> item = next_child(record.get(), r)) {
+        if (!item->is(XR_BER_UNIVERSAL, true, XR_BER_SEQUENCE))
+            continue;
+        XrString target;
+        XrString mapped;
+        const BYTE* contents;
+        std::uint32_t length;
+        if (!read_item(item.get(), target, &contents, &length) || !map_extension_path(target, mapped))
+            continue;
+        if (file_exists(replaced_name(mapped)))
+            rename_file(replaced_name(mapped), mapped);
+        delete_file(staged_name(mapped));
+    }
 }
 
 // Deletes the targets named by the items of an installed extension file.
@@ -506,8 +527,10 @@ bool process_extension(XrExtensionHandler* handler, XrConfiguration* config, XrE
         return false;
     }
     // An installation cut off before it ended (the process was killed) was
-    // confirmed then: it is finished now, whatever it had replaced already.
-    if (handler != nullptr && old_state != XR_EXTENSION_INSTALLING && !handler->confirm_install(item))
+    // confirmed then: what it left is rolled back, and it is done again.
+    if (old_state == XR_EXTENSION_INSTALLING)
+        roll_back_items(item.get_path());
+    else if (handler != nullptr && !handler->confirm_install(item))
         return false;
 
     item.set_state(XR_EXTENSION_INSTALLING);

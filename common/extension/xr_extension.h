@@ -122,7 +122,8 @@ bool write_entry(XrConfiguration* config, const XrExtensionItem& item);
 
 // Processes one extension: checks its map, asks the handler, installs its
 // items and moves the file into "installed/". True when it was installed.
-// One left installing (cut off by a kill) is finished without asking again.
+// One left installing (cut off by a kill) is rolled back and installed again
+// without asking.
 bool process_extension(XrExtensionHandler* handler, XrConfiguration* config, XrExtensionItem& item);
 // Registers the file when needed and processes it.
 bool install_extension_file(XrExtensionHandler* handler, XrConfiguration* config, const XrString& path);

@@ -56,6 +56,8 @@ XrKillTestResult xr_kill_test(const std::string& path, const std::string& old_co
             ++result.kills;
         else
             ++result.saves_failed;
+        if (writer.recover)
+            writer.recover();
         struct stat st;
         bool exists = stat(path.c_str(), &st) == 0;
         std::string content = exists ? XrTempRoot::read_file(path) : std::string();

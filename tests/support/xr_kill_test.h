@@ -1,7 +1,8 @@
 // Kills a writer at random moments and checks what it leaves: a child
 // process runs the writer's save over and over until it is killed with
-// SIGKILL after a random delay; after each kill the file must hold the old
-// or the new content in full, never something torn, and must exist.
+// SIGKILL after a random delay; after each kill (and the writer's recovery,
+// when it has one) the file must hold the old or the new content in full,
+// never something torn, and must exist.
 #pragma once
 
 #include <functional>
@@ -10,7 +11,7 @@
 
 struct XrKillTestOptions {
     int max_kills = 60;     // kills at most
-    int max_ms = 3000;      // and stops after this long
+    int max_ms = 6000;      // and stops after this long (a loaded machine gets fewer kills)
     int max_delay_ms = 40;  // kill delay is random in [0, max_delay_ms]
     unsigned seed = 12345;  // of the delays, so that a failure can be rerun
 };
@@ -20,6 +21,9 @@ struct XrKillTestWriter {
     std::function<void()> setup;
     // One save of the new content; false when it failed.
     std::function<bool()> save;
+    // Run in the test's process after each kill, before the file is checked
+    // (may be empty): what the program does on its next start.
+    std::function<void()> recover;
 };
 
 struct XrKillTestResult {

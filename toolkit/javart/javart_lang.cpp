@@ -5,11 +5,13 @@
 #include "lib/io/kofs.h"
 #include "lib/unicode/kounicode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 KO_NATIVE(ko_jvm_unsupported_native)
 {
@@ -247,7 +249,20 @@ struct ForName {
     char* name;
     KoJvmThread* thread;
 };
-void for_name_done(KoJvmClassRec* c, void* data)
+// True when the load failed because the class itself does not exist: no
+// record of the name, and the NoClassDefFoundError the loader made for it.
+bool class_is_missing(KoJvmRec* vm, KoJvmObjectRec* e, const char* name)
+{
+    if (!e || ko_jvm_class(e) != vm->known[KO_K_NoClassDefFoundError] ||
+        ko_jvm_find_class(vm, name, std::strlen(name)) != nullptr)
+        return false;
+    char* message = ko_jvm_exception_message(vm, e);
+    const bool same = message && std::strcmp(message, name) == 0;
+    ko_free(message);
+    return same;
+}
+
+void for_name_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
 {
     ForName f = *static_cast<ForName*>(data);
     ko_free(data);
@@ -256,6 +271,14 @@ void for_name_done(KoJvmClassRec* c, void* data)
     KoJvmRec* vm = nullptr;
     KoJvmCompletion complete = nullptr;
     ko_jvm_native_args(thread, &vm, nullptr, nullptr, nullptr, &complete, nullptr);
+    if (!c && e && !class_is_missing(vm, e, name)) {
+        // The class exists but could not be loaded, linked or initialised:
+        // its error (ExceptionInInitializerError, ClassFormatError, ...)
+        // goes to the caller as it is.
+        ko_free(name);
+        complete(nullptr, e, thread);
+        return;
+    }
     if (!c) {
         for (char* p = name; *p; ++p)
             if (*p == '/')
@@ -1091,15 +1114,305 @@ KO_NATIVE(KoJvm_traceInstructions) { U; vm->trace_instructions = args[0].i != 0;
 KO_NATIVE(KoJvm_void) { U; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_zero) { U; ko_ret_int(complete, thread, 0); }
 
-KO_NATIVE(File_exists)
+// ---- java/io/File: the stat of pathname, cached in statMode, lastModified and fileLength ----
+
+struct FileStat {
+    std::uint32_t mode = 0;
+    std::int64_t mtime_us = 0;
+    std::int64_t size = 0;
+};
+// The cached stat, or a fresh one stored in the caches; zeros when the path
+// is null or cannot be read.
+FileStat file_stat(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o)
+{
+    FileStat st;
+    KoJvmFieldRec* path = ko_jvm_find_field(vm, c, "pathname", "Ljava/lang/String;");
+    KoJvmFieldRec* mode = ko_jvm_find_field(vm, c, "statMode", "I");
+    KoJvmFieldRec* time = ko_jvm_find_field(vm, c, "lastModified", "J");
+    KoJvmFieldRec* size = ko_jvm_find_field(vm, c, "fileLength", "J");
+    if (!o || !path || !mode || !time || !size)
+        return st;
+    st.mode = static_cast<std::uint32_t>(ko_jvm_get_int_field(vm, o, mode));
+    st.mtime_us = ko_jvm_get_long_field(vm, o, time);
+    st.size = ko_jvm_get_long_field(vm, o, size);
+    if (st.mode != 0)
+        return st;
+    KoJvmObjectRec* name = ko_jvm_get_ref_field(vm, o, path);
+    char* p = name ? ko_jvm_string_to_utf8(vm, name, nullptr) : nullptr;
+    KoStat k;
+    if (p && ko_lstat(p, &k) == 0) {
+        st.mode = k.mode;
+        st.mtime_us = k.mtime_us;
+        st.size = k.size;
+        ko_jvm_set_int_field(vm, o, mode, static_cast<std::int32_t>(k.mode));
+        ko_jvm_set_long_field(vm, o, time, k.mtime_us);
+        ko_jvm_set_long_field(vm, o, size, k.size);
+    } else {
+        st = FileStat();
+    }
+    ko_free(p);
+    return st;
+}
+// The pathname as UTF-8 (the caller frees it); null when it threw.
+char* file_path(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o, KoJvmCompletion complete, KoJvmThread* thread)
+{
+    KoJvmFieldRec* f = ko_jvm_find_field(vm, c, "pathname", "Ljava/lang/String;");
+    KoJvmObjectRec* name = f && o ? ko_jvm_get_ref_field(vm, o, f) : nullptr;
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return nullptr;
+    }
+    char* p = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!p)
+        complete(nullptr, vm->oom, thread);
+    return p;
+}
+KO_NATIVE(File_getCurrentWorkingDirectory)
 {
     U;
-    KoJvmFieldRec* f = ko_jvm_find_field(vm, clazz, "path", "Ljava/lang/String;");
-    char* p = f ? ko_jvm_string_to_utf8(vm, ko_jvm_get_ref_field(vm, obj(self), f), nullptr) : nullptr;
-    KoStat st;
-    bool ok = p && ko_stat(p, &st) == 0;
+    for (std::size_t size = 1024; size <= 16384; size *= 2) {
+        char* buf = static_cast<char*>(ko_malloc(size));
+        if (!buf)
+            break;
+        if (ko_getcwd(buf, size)) {
+            KoJvmObjectRec* s = ko_jvm_new_string_utf8(vm, buf, std::strlen(buf));
+            ko_free(buf);
+            if (!s)
+                break;
+            ko_ret_ref(complete, thread, s);
+            return;
+        }
+        ko_free(buf);
+    }
+    complete(nullptr, vm->oom, thread);
+}
+KO_NATIVE(File_canRead) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0x124) != 0); }
+KO_NATIVE(File_canWrite) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0x92) != 0); }
+KO_NATIVE(File_exists) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) != 0); }
+KO_NATIVE(File_isDirectory)
+{
+    U;
+    ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) == 0x4000);
+}
+KO_NATIVE(File_isFile) { U; ko_ret_int(complete, thread, (file_stat(vm, clazz, obj(self)).mode & 0xF000) == 0x8000); }
+KO_NATIVE(File_lastModified) { U; ko_ret_long(complete, thread, file_stat(vm, clazz, obj(self)).mtime_us / 1000); }
+KO_NATIVE(File_length) { U; ko_ret_long(complete, thread, file_stat(vm, clazz, obj(self)).size); }
+KO_NATIVE(File_mkdir)
+{
+    U;
+    char* p = file_path(vm, clazz, obj(self), complete, thread);
+    if (!p)
+        return;
+    const bool made = ko_mkdir(p);
     ko_free(p);
-    ko_ret_int(complete, thread, ok);
+    ko_ret_int(complete, thread, made);
+}
+KO_NATIVE(File_list)
+{
+    U;
+    char* p = file_path(vm, clazz, obj(self), complete, thread);
+    if (!p)
+        return;
+    KoDir* dir = ko_dir_open(p);
+    ko_free(p);
+    if (!dir) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    std::vector<std::string> names;
+    while (const char* n = ko_dir_next(dir)) {
+        if (std::strcmp(n, ".") != 0 && std::strcmp(n, "..") != 0)
+            names.emplace_back(n);
+    }
+    ko_dir_close(dir);
+    KoJvmClassRec* string = vm->known[KO_K_String];
+    KoJvmObjectRec* array = ko_jvm_alloc_object_array(vm, string, static_cast<std::int32_t>(names.size()));
+    if (!array) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    const int mark = ko_jvm_push_handle(vm, &array);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        KoJvmObjectRec* s = ko_jvm_new_string_utf8(vm, names[i].data(), names[i].size());
+        if (!s || !ko_jvm_set_array_ref(vm, array, static_cast<std::int32_t>(i), s)) {
+            ko_jvm_pop_handles(vm, mark);
+            complete(nullptr, vm->oom, thread);
+            return;
+        }
+    }
+    ko_jvm_pop_handles(vm, mark);
+    ko_ret_ref(complete, thread, array);
+}
+
+// ---- File streams: the toolkit file handle in the field nativeHandle ------------------
+
+KoJvmFieldRec* stream_handle_field(KoJvmRec* vm, KoJvmClassRec* c)
+{
+    return ko_jvm_find_field(vm, c, "nativeHandle", "J");
+}
+KoHandle* stream_handle(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o)
+{
+    KoJvmFieldRec* f = o ? stream_handle_field(vm, c) : nullptr;
+    return f ? static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, o, f)) : nullptr;
+}
+// Opens the stream's file and keeps its handle (an open one is closed first).
+void open_stream(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmObjectRec* self, KoJvmObjectRec* name, bool write,
+                 bool append, KoJvmCompletion complete, KoJvmThread* thread)
+{
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    char* path = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!path) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    KoHandle* h = nullptr;
+    if (!write) {
+        h = ko_file_open(path, true, false, false);
+    } else if (append) {
+        ko_handle_printf(ko_stderr(), "*** Append ***\n");
+        // Appending keeps what the file holds; a missing file is created.
+        h = ko_file_open(path, false, true, false);
+        if (h && !ko_handle_seek(h, SEEK_END, 0)) {
+            ko_handle_release(h);
+            h = nullptr;
+        } else if (!h) {
+            h = ko_file_open(path, false, true, true);
+        }
+    } else {
+        h = ko_file_open(path, false, true, true);
+    }
+    ko_free(path);
+    KoJvmFieldRec* f = stream_handle_field(vm, clazz);
+    if (!h || !f) {
+        if (h)
+            ko_handle_release(h);
+        ko_ret_throw(vm, complete, thread, "java/io/FileNotFoundException");
+        return;
+    }
+    if (KoHandle* old = static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, self, f)))
+        ko_handle_release(old);
+    ko_jvm_set_field_pointer(vm, self, f, h);
+    ko_ret_void(complete, thread);
+}
+// The (array, offset, length) arguments checked; false when it threw.
+bool check_range(KoJvmRec* vm, KoJvmObjectRec* b, std::int32_t off, std::int32_t n, KoJvmCompletion complete,
+                 KoJvmThread* thread)
+{
+    if (!b) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return false;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(b)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return false;
+    }
+    return true;
+}
+KO_NATIVE(FileInputStream_open) { U; open_stream(vm, clazz, obj(self), obj(args), false, false, complete, thread); }
+KO_NATIVE(FileOutputStream_open)
+{
+    U;
+    open_stream(vm, clazz, obj(self), obj(args), true, args[1].i != 0, complete, thread);
+}
+KO_NATIVE(FileInputStream_read)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    unsigned char b = 0;
+    const long r = h ? ko_handle_read(h, &b, 1) : -1;
+    if (r < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, r == 0 ? -1 : b);
+}
+KO_NATIVE(FileInputStream_readArray)
+{
+    U;
+    KoJvmObjectRec* b = obj(args);
+    const std::int32_t off = args[1].i, n = args[2].i;
+    if (!check_range(vm, b, off, n, complete, thread))
+        return;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h) {
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+        return;
+    }
+    const long r = n > 0 ? ko_handle_read(h, ko_jvm_elements(b) + off, std::size_t(n)) : 0;
+    if (r < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, r == 0 && n > 0 ? -1 : static_cast<std::int32_t>(r));
+}
+KO_NATIVE(FileInputStream_skip)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h) {
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+        return;
+    }
+    const std::int64_t want = ko_arg_long(args);
+    std::int64_t skipped = 0;
+    unsigned char scratch[512];
+    while (skipped < want) {
+        const long r = ko_handle_read(h, scratch, std::size_t(std::min<std::int64_t>(sizeof scratch, want - skipped)));
+        if (r < 0) {
+            ko_ret_throw(vm, complete, thread, "java/io/IOException");
+            return;
+        }
+        if (r == 0)
+            break;
+        skipped += r;
+    }
+    ko_ret_long(complete, thread, skipped);
+}
+KO_NATIVE(FileInputStream_available)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    const long n = h ? ko_handle_available(h) : -1;
+    if (n < 0)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_int(complete, thread, static_cast<std::int32_t>(std::min<long>(n, 0x7FFFFFFF)));
+}
+KO_NATIVE(FileStream_close)
+{
+    U;
+    KoJvmObjectRec* o = obj(self);
+    KoJvmFieldRec* f = stream_handle_field(vm, clazz);
+    if (o && f) {
+        if (KoHandle* h = static_cast<KoHandle*>(ko_jvm_get_field_pointer(vm, o, f)))
+            ko_handle_release(h);
+        ko_jvm_set_field_pointer(vm, o, f, nullptr);
+    }
+    ko_ret_void(complete, thread);
+}
+KO_NATIVE(FileOutputStream_write)
+{
+    U;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    const unsigned char b = static_cast<unsigned char>(args[0].i);
+    if (!h || ko_handle_write(h, &b, 1) != 1)
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_void(complete, thread);
+}
+KO_NATIVE(FileOutputStream_writeArray)
+{
+    U;
+    KoJvmObjectRec* b = obj(args);
+    const std::int32_t off = args[1].i, n = args[2].i;
+    if (!check_range(vm, b, off, n, complete, thread))
+        return;
+    KoHandle* h = stream_handle(vm, clazz, obj(self));
+    if (!h || (n > 0 && ko_handle_write(h, ko_jvm_elements(b) + off, std::size_t(n)) != n))
+        ko_ret_throw(vm, complete, thread, "java/io/IOException");
+    else
+        ko_ret_void(complete, thread);
 }
 
 KO_NATIVE(StreamEncoding_init) { U; ko_ret_void(complete, thread); }
@@ -1151,9 +1464,13 @@ const KoJvmNative kInteger[] = {Integer_toHexString, Integer_toOctalString, Inte
 const KoJvmNative kLong[] = {Long_toHexString, Long_toStringRadix, Long_toString, Long_parseLong};
 const KoJvmNative kMath[] = {Math_sin, Math_cos, Math_tan, Math_asin, Math_acos, Math_atan, Math_sqrt, Math_ceil,
                              Math_floor, Math_pow, Math_roundf, Math_roundd, Math_absi, Math_absl, Math_absf, Math_absd};
-const KoJvmNative kFile[] = {X, X, X, File_exists, X, X, X, X, X, X, X};
-const KoJvmNative kFileInputStream[] = {X, X, X, X, X, X};
-const KoJvmNative kFileOutputStream[] = {X, X, X, X};
+// isHidden is not provided.
+const KoJvmNative kFile[] = {File_getCurrentWorkingDirectory, File_canRead, File_canWrite, File_exists, File_isDirectory,
+                             File_isFile, X, File_mkdir, File_lastModified, File_length, File_list};
+const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_read, FileInputStream_readArray,
+                                       FileInputStream_skip, FileInputStream_available, FileStream_close};
+const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,
+                                        FileStream_close};
 const KoJvmNative kArray[] = {X, X};
 // Reflection on members: the natives of the reflection library, not provided here.
 const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};

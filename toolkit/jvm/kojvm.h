@@ -306,8 +306,9 @@ KoJvmSymbol* ko_jvm_intern(KoJvmRec* vm, const char* bytes, std::size_t length, 
 KoJvmSymbol* ko_jvm_intern_cstr(KoJvmRec* vm, const char* text, bool is_static);
 KoJvmClassRec* ko_jvm_find_class(KoJvmRec* vm, const char* name, std::size_t length);
 // Loads a class (and initialises it when asked) on the thread; fn gets the
-// class, or null when it could not be loaded. Length 0: NUL-terminated name.
-typedef void (*KoJvmLoadCompletion)(KoJvmClassRec* clazz, void* data);
+// class, or null with the exception that stopped the load (null when none
+// was made). Length 0: NUL-terminated name.
+typedef void (*KoJvmLoadCompletion)(KoJvmClassRec* clazz, KoJvmObjectRec* exception, void* data);
 void ko_jvm_load_class_async(KoJvmThread* thread, const char* name, std::size_t length, bool initialise,
                              KoJvmLoadCompletion fn, void* data);
 int ko_jvm_printf(KoJvmRec* vm, const char* fmt, ...) __attribute__((format(printf, 2, 3)));

@@ -1066,7 +1066,10 @@ int async_loaded(KoJvmThread* t, void* data)
     AsyncLoad a = *static_cast<AsyncLoad*>(data);
     ko_free(data);
     KoJvmClassRec* c = nullptr;
+    KoJvmObjectRec* e = nullptr;
     if (t->flags & KO_JVM_THREAD_F_EXCEPTION) {
+        // The requester gets the exception (it is no longer pending here).
+        e = ko_obj(t->pending);
         t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
         t->pending = 0;
     } else {
@@ -1074,7 +1077,7 @@ int async_loaded(KoJvmThread* t, void* data)
     }
     t->native_method = a.native_method;
     t->native_args = a.native_args;
-    a.fn(c, a.data);
+    a.fn(c, e, a.data);
     return KO_JVM_NEXT_RUN;
 }
 
@@ -1418,12 +1421,12 @@ void ko_jvm_load_class_async(KoJvmThread* t, const char* name, std::size_t lengt
     KoJvmSymbol* s = ko_jvm_intern(vm, name, length ? length : std::strlen(name), false);
     KoJvmClassRec* c = s ? ko_cls(s->clazz) : nullptr;
     if (c && (initialise ? c->state == KO_JVM_CLASS_INITIALIZED : c->state != KO_JVM_CLASS_LOADED)) {
-        fn(c, data);
+        fn(c, nullptr, data);
         return;
     }
     AsyncLoad* a = s ? static_cast<AsyncLoad*>(ko_malloc(sizeof(AsyncLoad))) : nullptr;
     if (!a) {
-        fn(nullptr, data);
+        fn(nullptr, vm->oom, data);
         return;
     }
     *a = {s, fn, data, t->native_method, t->native_args};

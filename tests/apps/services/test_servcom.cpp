@@ -26,6 +26,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -129,6 +133,113 @@ std::unique_ptr<XrPropertyBag> request_bag(const std::string& body)
     return bag;
 }
 
+// Serves one connection on 127.0.0.1: reads the request head, sends the
+// reply head, then total body bytes made block by block by fill(offset,
+// block, n), as fast as the client takes them, until stopped.
+class StreamingServer {
+public:
+    using Fill = std::function<void(std::int64_t, char*, size_t)>;
+    StreamingServer(std::string head_, std::int64_t total_, Fill fill_)
+        : head(std::move(head_)), total(total_), fill(std::move(fill_))
+    {
+        listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(addr);
+        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+            listen(listener, 4) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port = ntohs(addr.sin_port);
+        thread = std::thread([this] { serve(); });
+    }
+    ~StreamingServer()
+    {
+        stop();
+        if (listener >= 0)
+            close(listener);
+    }
+    bool listening() const { return port != 0; }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
+    std::int64_t sent() const { return sent_bytes; }
+    void stop()
+    {
+        stopping = true;
+        if (thread.joinable())
+            thread.join();
+    }
+
+private:
+    void serve()
+    {
+        pollfd p = {listener, POLLIN, 0};
+        while (!stopping && poll(&p, 1, 20) == 0) {
+        }
+        int fd = stopping ? -1 : accept(listener, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        std::string request;
+        char in[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            ssize_t n = recv(fd, in, sizeof(in), 0);
+            if (n <= 0)
+                break;
+            request.append(in, static_cast<size_t>(n));
+        }
+        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+        std::vector<char> block(65536);
+        size_t filled = 0, offset = 0;
+        while (!stopping && sent_bytes < total) {
+            if (offset == filled) {
+                filled = static_cast<size_t>(std::min<std::int64_t>(65536, total - sent_bytes));
+                fill(sent_bytes, block.data(), filled);
+                offset = 0;
+            }
+            pollfd w = {fd, POLLOUT, 0};
+            if (poll(&w, 1, 20) <= 0)
+                continue;
+            ssize_t n = ::send(fd, block.data() + offset, filled - offset, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                continue;
+            if (n <= 0)
+                break;
+            offset += static_cast<size_t>(n);
+            sent_bytes += n;
+        }
+        close(fd);
+    }
+
+    std::string head;
+    std::int64_t total;
+    Fill fill;
+    int listener = -1;
+    int port = 0;
+    std::thread thread;
+    std::atomic<std::int64_t> sent_bytes{0};
+    std::atomic<bool> stopping{false};
+};
+
+// A figure of /proc/self/status in kB; -1 when it cannot be read.
+std::int64_t memory_kb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::atoll(line.c_str() + std::strlen(field));
+    }
+    return -1;
+}
+
+// Sets the process's peak resident size back to its current size.
+bool reset_peak_memory()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
 class ServComTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -219,6 +330,27 @@ TEST_F(ServComTest, RequestOnTheWireAndSuccessfulReply)
     ASSERT_EQ(bag->get_bag(4, 0, sent), 0);
     EXPECT_EQ(sent->get_string(1, 0, inner), 0);
     EXPECT_EQ(narrow(inner), "abc");
+}
+
+TEST_F(ServComTest, DefaultVersionTextAndTimeout)
+{
+    // Until the application sets its own, the built-in application version
+    // goes out; an empty text restores it.
+    XrServComImplementation::set_version_text(XrString());
+    EXPECT_EQ(narrow(XrServComImplementation::get_version_text()), "Kestrova Corvanel  App 2.2.7.436 Map  ");
+    HttpScriptServer server([](const Request&) { return ok_reply(); });
+    send(server.url());
+    ASSERT_TRUE(wait_replies(1));
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    std::unique_ptr<XrPropertyBag> bag = request_bag(requests[0].body);
+    ASSERT_NE(bag, nullptr);
+    XrString version;
+    EXPECT_EQ(bag->get_string(109, 0, version), 0);
+    EXPECT_EQ(narrow(version), "Kestrova Corvanel  App 2.2.7.436 Map   Linux");
+
+    // A new channel guards its exchanges with the settings' default of 90 s.
+    EXPECT_EQ(static_cast<XrServComImplementation*>(channel)->get_timeout(), 90);
 }
 
 TEST_F(ServComTest, NoPayloadKeyWithoutPayload)
@@ -366,59 +498,48 @@ TEST_F(ServComTest, EndlessBodyFailsAtTheCapWhileItArrives)
     // A server that announces 1 GiB and sends it as fast as it can; the
     // channel must give up at its cap, long before the end.
     const std::int64_t announced = std::int64_t(1) << 30;
-    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
-    ASSERT_EQ(listen(listener, 4), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    std::atomic<std::int64_t> sent{0};
-    std::atomic<bool> stop{false};
-    std::thread server([&] {
-        pollfd p = {listener, POLLIN, 0};
-        while (!stop && poll(&p, 1, 20) == 0) {
-        }
-        int fd = stop ? -1 : accept(listener, nullptr, nullptr);
-        if (fd < 0)
-            return;
-        std::string request;
-        char in[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = recv(fd, in, sizeof(in), 0);
-            if (n <= 0)
-                break;
-            request.append(in, static_cast<size_t>(n));
-        }
-        std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(announced) + "\r\n\r\n";
-        ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
-        std::vector<char> block(65536, 'z');
-        while (!stop && sent < announced) {
-            pollfd w = {fd, POLLOUT, 0};
-            if (poll(&w, 1, 20) <= 0)
-                continue;
-            ssize_t n = ::send(fd, block.data(), block.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                continue;
-            if (n <= 0)
-                break;
-            sent += n;
-        }
-        close(fd);
-    });
-    send(std::string("http://127.0.0.1:") + std::to_string(ntohs(addr.sin_port)) + "/");
+    StreamingServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(announced) + "\r\n\r\n", announced,
+                           [](std::int64_t, char* block, size_t n) { std::memset(block, 'z', n); });
+    ASSERT_TRUE(server.listening());
+    send(server.url());
     bool replied = wait_replies(1, 60000);
-    stop = true;
-    server.join();
-    close(listener);
+    server.stop();
     ASSERT_TRUE(replied);
     EXPECT_EQ(client.replies[0].status, XR_SERVCOM_HTTP_FAILED);
     EXPECT_EQ(client.replies[0].code, 18);
     // What got out before the client stopped: the cap and what the socket
     // buffers hold.
-    EXPECT_GE(sent.load(), servcom_max_body_length);
-    EXPECT_LT(sent.load(), servcom_max_body_length + 32 * 1024 * 1024);
+    EXPECT_GE(server.sent(), servcom_max_body_length);
+    EXPECT_LT(server.sent(), servcom_max_body_length + 32 * 1024 * 1024);
+}
+
+TEST_F(ServComTest, LargeBodyIsDecodedAsItArrives)
+{
+    // A valid reply followed by 48 MB that are no part of its stream: the
+    // body goes through the decoder without being kept, so the process's
+    // peak memory barely moves.
+    const std::vector<std::uint8_t> reply = reply_body({});
+    const std::int64_t total = static_cast<std::int64_t>(reply.size()) + 48 * 1024 * 1024;
+    StreamingServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(total) + "\r\n\r\n", total,
+                           [&](std::int64_t at, char* block, size_t n) {
+                               for (size_t i = 0; i < n; ++i) {
+                                   const std::int64_t k = at + static_cast<std::int64_t>(i);
+                                   block[i] = k < static_cast<std::int64_t>(reply.size())
+                                                  ? static_cast<char>(reply[static_cast<size_t>(k)])
+                                                  : static_cast<char>(0xEE);
+                               }
+                           });
+    ASSERT_TRUE(server.listening());
+    const std::int64_t before = memory_kb("VmRSS:");
+    ASSERT_GT(before, 0);
+    ASSERT_TRUE(reset_peak_memory());
+    send(server.url());
+    bool replied = wait_replies(1, 60000);
+    server.stop();
+    ASSERT_TRUE(replied);
+    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
+    EXPECT_EQ(server.sent(), total);
+    EXPECT_LT(memory_kb("VmHWM:") - before, 16 * 1024);
 }
 
 TEST_F(ServComTest, CancelRequest)
@@ -467,7 +588,10 @@ TEST_F(ServComTest, CancelledBusyIndicatorCancelsEveryExchangeInOrder)
         EXPECT_EQ(r.code, 18);
         EXPECT_EQ(r.title, "");
     }
-    EXPECT_EQ(client.events, (std::vector<std::string>{"state 10", "state 11", "reply 1", "reply 1", "reply 1"}));
+    // Each queued exchange is started (10) as the one before it ends, and
+    // ends (11) before its client hears of it; none of them sends.
+    EXPECT_EQ(client.events, (std::vector<std::string>{"state 10", "state 11", "state 10", "reply 1", "state 11",
+                                                       "state 10", "reply 1", "state 11", "reply 1"}));
     EXPECT_GE(busy.hides, 1);
     EXPECT_EQ(busy.observer, nullptr);
     pump_for(100);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -113,6 +114,63 @@ TEST_F(ServComReplyTest, DecodesBodies)
         std::unique_ptr<XrPropertyBag> b(servcom_decode_reply(c.body.data(), static_cast<int>(c.body.size())));
         EXPECT_EQ(b, nullptr) << c.name;
     }
+}
+
+TEST_F(ServComReplyTest, DecodesBodiesThatArriveInPieces)
+{
+    // A reply with 300 KB of noise, fed in pieces of every kind of size; the
+    // decoder holds the uncompressed reply only, never the compressed body.
+    XrPropertyBag* reply = make_reply_bag({});
+    XrByteArray* noise = new XrByteArray(300000, 0);
+    std::uint32_t x = 777;
+    for (int i = 0; i < 300000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise->append_byte(static_cast<BYTE>(x >> 23));
+    }
+    reply->add_blob(10, noise);
+    const std::vector<std::uint8_t> encoding = bag_encoding(*reply);
+    delete reply;
+    std::vector<std::uint8_t> body = servcom_reply_body(encoding);
+    // What follows the stream is counted, not kept.
+    body.resize(body.size() + 2000000, 0xEE);
+    for (size_t piece : {size_t(1), size_t(3), size_t(4096), size_t(65537), body.size()}) {
+        XrServComReplyDecoder decoder;
+        std::int64_t most_held = 0;
+        size_t step = piece;
+        for (size_t at = 0; at < body.size();) {
+            const size_t n = std::min(step, body.size() - at);
+            decoder.write(body.data() + at, static_cast<int>(n));
+            most_held = std::max(most_held, decoder.get_held_bytes());
+            at += n;
+            if (at > 70000)
+                step = std::max(step, size_t(65536)); // the first blocks piece by piece, the rest faster
+        }
+        EXPECT_EQ(decoder.get_body_length(), static_cast<std::int64_t>(body.size())) << piece;
+        EXPECT_LE(most_held, static_cast<std::int64_t>(encoding.size()) + 16) << piece;
+        std::unique_ptr<XrPropertyBag> bag(decoder.finish());
+        ASSERT_NE(bag, nullptr) << piece;
+        XrByteArray* blob = nullptr;
+        ASSERT_EQ(bag->get_blob(10, 0, blob), 0) << piece;
+        std::unique_ptr<XrByteArray> owned(blob);
+        EXPECT_EQ(blob->get_num_items(), 300000) << piece;
+    }
+}
+
+TEST_F(ServComReplyTest, DecoderHoldsNoMoreThanTheStreamGives)
+{
+    // A small stream that announces the largest length allowed: memory
+    // follows what the stream produces, not what it announces.
+    const std::vector<std::uint8_t> zeros(1000000, 0);
+    std::vector<std::uint8_t> body = servcom_reply_body(zeros, servcom_max_reply_length);
+    XrServComReplyDecoder decoder;
+    decoder.write(body.data(), static_cast<int>(body.size()));
+    EXPECT_LE(decoder.get_held_bytes(), 2 * 1000000 + 16);
+    std::unique_ptr<XrPropertyBag> bag(decoder.finish());
+    EXPECT_EQ(bag, nullptr); // zeros are no bag
+
+    // Nothing is taken after finish.
+    decoder.write(body.data(), static_cast<int>(body.size()));
+    EXPECT_EQ(decoder.finish(), nullptr);
 }
 
 TEST_F(ServComReplyTest, ErrorTexts)

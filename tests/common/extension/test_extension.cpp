@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "common/base/xr_singleton.h"
 #include "common/config/xr_memoryconfiguration.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
+#include "support/xr_kill_test.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/extension_writer.h"
 
@@ -451,6 +454,104 @@ TEST_F(ExtensionTest, InstallationCutOffIsFinishedOnTheNextScan)
     EXPECT_TRUE(fs::is_regular_file(map_root + "extensions/readme.txt"));
     EXPECT_FALSE(fs::exists(path));
     EXPECT_TRUE(fs::exists(inbox + "/installed/partner.nce"));
+}
+
+TEST_F(ExtensionTest, WhatAKilledInstallationLeftIsRolledBackThenInstalled)
+{
+    // Killed while committing: the poi file was moved aside and its new
+    // file put in place, the tile still waits staged (half written), the old
+    // tile is aside; the readme was never reached.
+    const std::string path = write("partner.nce", three_files("FIN-2024"));
+    write_entry(&config, XrExtensionItem(L"partner.nce", wide(inbox), XR_EXTENSION_INSTALLING));
+    root.write_file("/media/mmc1/map/mapdata/poi/partner.poi", "poi data");
+    root.write_file("/media/mmc1/map/mapdata/poi/partner.poi.replaced", "old poi");
+    root.write_file("/media/mmc1/map/mapdata/sub/dir/tile.bin.staged", "TTT");
+    root.write_file("/media/mmc1/map/mapdata/sub/dir/tile.bin.replaced", "old tile");
+    root.write_file("/media/mmc1/map/extensions/readme.txt.staged", "");
+
+    EXPECT_TRUE(scan_extensions(&handler, &config, wide(inbox), L".nce"));
+    EXPECT_EQ(state_of("partner.nce"), "installed");
+    EXPECT_EQ(snapshot(map_root + "mapdata"),
+              (std::vector<std::string>{"/poi", "/poi/partner.poi=poi data", "/sub", "/sub/dir",
+                                        "/sub/dir/tile.bin=" + std::string(1000, 'T')}));
+    EXPECT_EQ(snapshot(map_root + "extensions"),
+              (std::vector<std::string>{"/inbox", "/inbox/installed", "/inbox/installed/partner.nce=" +
+                                                                           read_text(inbox + "/installed/partner.nce"),
+                                        "/readme.txt="}));
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(ExtensionTest, InstallationSurvivesAKillAtAnyMoment)
+{
+    // A child installs an extension of three larger files and is killed at
+    // a random moment; the next scan (in this process) must leave every
+    // target new and complete, the extension installed and no staging file.
+    const std::string poi(300000, 'P'), tile(400000, 'T');
+    const XrExtensionFileDef def{"FIN-2024", {}, {
+        {"e:/poi/partner.poi", bytes(poi)},
+        {"e:/mapdata/sub/tile.bin", bytes(tile)},
+        {"e:/extensions/readme.txt", bytes("read me")},
+    }};
+    const std::string settings = root.write_file("/home/user/.kestrova/extensions.reg", "REGEDIT4\n\n");
+    const std::string poi_path = map_root + "mapdata/poi/partner.poi";
+    const std::string tile_path = map_root + "mapdata/sub/tile.bin";
+    const std::string readme_path = map_root + "extensions/readme.txt";
+    auto open_settings = [&] {
+        auto conf = std::make_unique<XrStorageConfiguration>(new XrFileStorageAccessor(), L"");
+        auto* accessor = static_cast<XrFileStorageAccessor*>(conf->get_storage_accessor());
+        if (!accessor->open(wide(settings), false) || conf->open(false) != XrConfiguration::OK)
+            return std::unique_ptr<XrStorageConfiguration>();
+        return conf;
+    };
+    auto reset = [&] {
+        root.write_file("/media/mmc1/map/mapdata/poi/partner.poi", "old poi");
+        root.write_file("/media/mmc1/map/mapdata/sub/tile.bin", "old tile");
+        fs::remove(readme_path);
+        fs::remove(inbox + "/installed/partner.nce");
+        write("partner.nce", def);
+        root.write_file("/home/user/.kestrova/extensions.reg", "REGEDIT4\n\n");
+    };
+    std::vector<std::string> faults;
+    XrKillTestWriter writer;
+    writer.save = [&] {
+        std::unique_ptr<XrStorageConfiguration> conf = open_settings();
+        if (!conf || !install_extension_file(&handler, conf.get(), wide(inbox + "/partner.nce")))
+            return false;
+        for (;;)
+            pause(); // installed: wait for the kill
+    };
+    writer.recover = [&] {
+        std::unique_ptr<XrStorageConfiguration> conf = open_settings();
+        if (!conf || !scan_extensions(&handler, conf.get(), wide(inbox), L".nce")) {
+            faults.push_back("scan failed");
+            return;
+        }
+        if (read_text(tile_path) != tile || read_text(readme_path) != "read me")
+            faults.push_back("tile or readme not installed");
+        for (const auto& e : fs::recursive_directory_iterator(map_root)) {
+            const std::string name = e.path().filename().string();
+            if (name.find(".staged") != std::string::npos || name.find(".replaced") != std::string::npos)
+                faults.push_back("left behind: " + name);
+        }
+        XrString state;
+        conf->push_key();
+        if (conf->open_key(L"\\extensions\\partner.nce") != XrConfiguration::OK ||
+            conf->get_string(L"state", state) != XrConfiguration::OK || !(state == XrString(L"installed")))
+            faults.push_back("not registered as installed");
+        conf->pop_key();
+    };
+    XrKillTestOptions options;
+    options.max_kills = 40;
+    options.max_ms = 5000;
+    options.max_delay_ms = 30;
+    // After the recovering scan the poi file is always the new one.
+    XrKillTestResult r = xr_kill_test(poi_path, poi, poi, reset, writer, options);
+    // Each round forks, installs and scans: a loaded machine gets few.
+    EXPECT_GE(r.kills, 3);
+    EXPECT_EQ(r.saves_failed, 0);
+    EXPECT_EQ(r.faults, std::vector<std::string>());
+    EXPECT_EQ(faults, std::vector<std::string>());
+    EXPECT_EQ(r.leftovers, 0);
 }
 
 TEST_F(ExtensionTest, ScanProcessesTheFolder)

@@ -45,6 +45,9 @@ const Program kPrograms[] = {
     {"Shapes", 0, nullptr},
     {"Threads", 0, "counter 10000 shared 4000"},
     {"Waits", 0, "timed wait ran to its limit"},
+    {"ForName", 0, "loaded ForName$Present"},
+    {"FileStreams", 0, "first h available 12"},
+    {"Files", 0, "kojvm-files: exists true file false directory true read true write true"},
 };
 
 class ProgramTest : public ::testing::TestWithParam<Program> {};

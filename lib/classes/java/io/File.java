@@ -3,9 +3,13 @@ package java.io;
 public class File implements Serializable, Comparable {
     public static final char separatorChar = '/';
     public static final String separator = "/";
-    private String path;
-    public File(String path) { this.path = path; }
-    public File(String parent, String child) { this.path = new StringBuffer().append(parent).append('/').append(child).toString(); }
+    private String pathname;
+    // The last stat of the path (0: not read yet).
+    private int statMode;
+    private long lastModified;
+    private long fileLength;
+    public File(String path) { this.pathname = path; }
+    public File(String parent, String child) { this.pathname = new StringBuffer().append(parent).append('/').append(child).toString(); }
     public File(File parent, String child) { this(parent.getPath(), child); }
     private static native String getCurrentWorkingDirectory();
     public native boolean canRead();
@@ -18,8 +22,8 @@ public class File implements Serializable, Comparable {
     public native long lastModified();
     public native long length();
     public native String[] list();
-    public String getPath() { return path; }
-    public String getName() { int i = path.lastIndexOf('/'); return i < 0 ? path : path.substring(i + 1); }
-    public String toString() { return path; }
-    public int compareTo(Object o) { return path.compareTo(((File) o).path); }
+    public String getPath() { return pathname; }
+    public String getName() { int i = pathname.lastIndexOf('/'); return i < 0 ? pathname : pathname.substring(i + 1); }
+    public String toString() { return pathname; }
+    public int compareTo(Object o) { return pathname.compareTo(((File) o).pathname); }
 }
