@@ -682,6 +682,13 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
         double so = 0, to = 0;
         if (start_line.get_nearest_point(start, m, nullptr, &so) && start_line.get_nearest_point(target, m, nullptr, &to))
             start_side = so < to ? 0 : 128;
+    } else if (start_equals_target) {
+        // Without a heading the start side of a shared edge still follows
+        // the two points, so a route of that edge alone runs between them.
+        XrPoint m;
+        double so = 0, to = 0;
+        if (start_line.get_nearest_point(start, m, nullptr, &so) && start_line.get_nearest_point(target, m, nullptr, &to))
+            start_side = so <= to ? 0 : 128;
     }
     target_handle = graph->get_edge_handle_by_geometry(geometry, tgid, &target_line);
     if (target_handle == NO_EDGE)
