@@ -788,10 +788,12 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
     params->flag_c = saved_c;
     if (!ok)
         return false;
-    graph->free_cache(200);
+    if (!keep_tile_cache)
+        graph->free_cache(200);
     XrRouteInstructions* res = nullptr;
     const bool built = build_path(res);
-    graph->free_cache(-1);
+    if (!keep_tile_cache)
+        graph->free_cache(-1);
     edge_hash.reset();
     if (!built) {
         delete res;
