@@ -38,6 +38,7 @@ public:
         int handle = -1;
         int dist_to_end = -1;
         int dist_to_start = -1;
+        int record_offset = -1; // of the record in its tile, once decoded
     };
 
     // Counters of the tile cache.
@@ -131,6 +132,9 @@ private:
     std::size_t LEAF_BASE(int leaf) const;
     // Decodes the record of edge e in a tile; false when damaged.
     bool locate(const BYTE* data, int len, int e, int& offset) const;
+    // The record of a decoded edge in its tile: its remembered offset, else
+    // looked up again.
+    bool record_of(const BYTE* data, int len, const XrEdgeData& edge, int& offset) const;
     // Decodes the head of edge e of a tile of a leaf (no connections).
     bool parse_record(const BYTE* data, int len, int leaf, int e, XrEdgeData& edge) const;
     // The connection at the edge's cursor in its tile (record at off).
