@@ -722,15 +722,15 @@ int XrGraphAccessor2::get_edge_end_state(int handle)
 {
     XrEdgeData edge;
     if (handle == NO_EDGE || get_edge_by_handle(handle, edge) == NO_EDGE)
-        return 3;
+        return Unknown;
     if (edge.end_flag)
-        return 2;
+        return BothWays;
     int h = 0, turn = 0;
     while (get_next_edge_connection(edge, h, turn)) {
         if ((h & HANDLE_DIRECTION) == 0)
-            return (turn & TURN_FROM_START) ? 1 : 0;
+            return (turn & TURN_FROM_START) ? BackwardOnly : ForwardOnly;
     }
-    return 3;
+    return Unknown;
 }
 
 bool XrGraphAccessor2::get_tile_flag(int handle)
