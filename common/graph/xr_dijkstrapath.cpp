@@ -55,7 +55,8 @@ bool XrEdgeHash::add(int handle, int direction, int pred)
         tables.resize(t + 1);
     Table& tb = tables[t];
     if (i >= tb.size) {
-        std::uint32_t size = tb.size == 0 ? 64 : tb.size;
+        // A tile holds a few hundred edges: start near that.
+        std::uint32_t size = tb.size == 0 ? 512 : tb.size;
         while (size <= i)
             size *= 2;
         std::unique_ptr<int[]> slots(new (std::nothrow) int[size]);

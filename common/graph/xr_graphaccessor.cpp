@@ -221,7 +221,7 @@ BYTE* XrGraphAccessor2::read_tile(int leaf, int sub, bool& damaged)
     for (int s = 0; s < sub; ++s)
         off += xr_bytes::get_u16_le(l + LEAF_OFF_LENGTHS + 2 * s);
     const std::uint32_t clen = xr_bytes::get_u16_le(l + LEAF_OFF_LENGTHS + 2 * sub);
-    std::vector<BYTE> raw;
+    std::vector<BYTE>& raw = compressed; // kept between reads: no allocation per tile
     int tile_len = 0;
     if (clen > 0) {
         if (clen < 2 || !read_bytes(storage, off, clen, raw)) {

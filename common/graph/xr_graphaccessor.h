@@ -156,6 +156,7 @@ private:
     std::uint16_t dictionary[128] = {};
     std::vector<CacheEntry> cache;
     XrTileHeap* heap;
+    std::vector<BYTE> compressed; // the tile being read
     std::vector<BYTE> manoeuvre1;
     int manoeuvres1 = 0;
     std::vector<BYTE> manoeuvre2;
