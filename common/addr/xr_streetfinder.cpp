@@ -5,7 +5,7 @@
 #include <cmath>
 #include <memory>
 
-#include "common/addr/xr_graphaccessor2.h"
+#include "common/addr/xr_edgedirections.h"
 #include "common/db/xr_geomstorage.h"
 #include "common/geometry/xr_geometry.h"
 #include "common/geometry/xr_polygon.h"
@@ -155,21 +155,21 @@ bool XrStreetFinder::rate(const XrPolygon& line, XrGid gid, BYTE attributes, con
         if (!line.get_point_at_distance(line.get_length() / 2, mid, dir16))
             return true;
         int handle = query.graph->get_edge_handle_by_gid(mid.x, mid.y, gid);
-        int state = handle == -1 ? XrGraphAccessor2::Unknown : query.graph->get_edge_end_state(handle);
-        if (state != XrGraphAccessor2::ForwardOnly && state != XrGraphAccessor2::BackwardOnly &&
-            state != XrGraphAccessor2::BothWays)
+        int state = handle == -1 ? XrEdgeDirections::Unknown : query.graph->get_edge_end_state(handle);
+        if (state != XrEdgeDirections::ForwardOnly && state != XrEdgeDirections::BackwardOnly &&
+            state != XrEdgeDirections::BothWays)
             return true;
         int dir = normalize_degrees(dir16);
         auto direction_penalty = [&](int d) {
             int diff = get_angle_between(heading, d);
-            if (state == XrGraphAccessor2::BothWays && diff > 90)
+            if (state == XrEdgeDirections::BothWays && diff > 90)
                 diff = 180 - diff;
             return heading_penalty(diff, query.speed_kmh);
         };
         int best = INT_MAX;
-        if (state != XrGraphAccessor2::BackwardOnly)
+        if (state != XrEdgeDirections::BackwardOnly)
             best = direction_penalty(dir);
-        if (state != XrGraphAccessor2::ForwardOnly)
+        if (state != XrEdgeDirections::ForwardOnly)
             best = std::min(best, direction_penalty(reverse_direction(dir)));
         penalty = best;
         return true;
@@ -346,7 +346,7 @@ bool XrStreetFinder::map_match(const XrPoint& point, int radius, XrPoint& prev_p
 
 XrStreetFinder::Status XrStreetFinder::find_street(const XrPoint& point, int radius, size_t max_results,
                                                    size_t& found, XrPoint* prev_point, XrGid* prev_gid,
-                                                   int heading, XrGraphAccessor2* graph, double speed,
+                                                   int heading, XrEdgeDirections* graph, double speed,
                                                    int distance_margin)
 {
     results.remove_all();

@@ -19,7 +19,7 @@
 
 class XrGeomCursor;
 class XrGeomStorage;
-class XrGraphAccessor2;
+class XrEdgeDirections;
 class XrPolygon;
 
 class XrStreetFinder {
@@ -63,7 +63,7 @@ public:
     // how much farther than the new road the previous one may lie before the
     // vehicle is taken to have left it.
     Status find_street(const XrPoint& point, int radius, size_t max_results, size_t& found, XrPoint* prev_point,
-                       XrGid* prev_gid, int heading, XrGraphAccessor2* graph, double speed, int distance_margin);
+                       XrGid* prev_gid, int heading, XrEdgeDirections* graph, double speed, int distance_margin);
 
     // Result i of the last search; along (optional) gets the distance along
     // the polyline. False when i is not below the result count.
@@ -87,7 +87,7 @@ private:
     // What a search passes to every candidate collection.
     struct Query {
         int heading = -1;
-        XrGraphAccessor2* graph = nullptr;
+        XrEdgeDirections* graph = nullptr;
         int speed_kmh = 0;
     };
     // A point matched onto a polyline.

@@ -55,7 +55,8 @@ bool XrEdgeHash::add(int handle, int direction, int pred)
         tables.resize(t + 1);
     Table& tb = tables[t];
     if (i >= tb.size) {
-        std::uint32_t size = tb.size == 0 ? 64 : tb.size;
+        // A tile holds a few hundred edges: start near that.
+        std::uint32_t size = tb.size == 0 ? 512 : tb.size;
         while (size <= i)
             size *= 2;
         std::unique_ptr<int[]> slots(new (std::nothrow) int[size]);
@@ -682,6 +683,13 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
         double so = 0, to = 0;
         if (start_line.get_nearest_point(start, m, nullptr, &so) && start_line.get_nearest_point(target, m, nullptr, &to))
             start_side = so < to ? 0 : 128;
+    } else if (start_equals_target) {
+        // Without a heading the start side of a shared edge still follows
+        // the two points, so a route of that edge alone runs between them.
+        XrPoint m;
+        double so = 0, to = 0;
+        if (start_line.get_nearest_point(start, m, nullptr, &so) && start_line.get_nearest_point(target, m, nullptr, &to))
+            start_side = so <= to ? 0 : 128;
     }
     target_handle = graph->get_edge_handle_by_geometry(geometry, tgid, &target_line);
     if (target_handle == NO_EDGE)
@@ -781,10 +789,12 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
     params->flag_c = saved_c;
     if (!ok)
         return false;
-    graph->free_cache(200);
+    if (!keep_tile_cache)
+        graph->free_cache(200);
     XrRouteInstructions* res = nullptr;
     const bool built = build_path(res);
-    graph->free_cache(-1);
+    if (!keep_tile_cache)
+        graph->free_cache(-1);
     edge_hash.reset();
     if (!built) {
         delete res;

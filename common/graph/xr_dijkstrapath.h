@@ -92,6 +92,9 @@ public:
     XrProgress progress = nullptr;
     void* progress_data = nullptr;
     XrHash<int, unsigned char>* allowed_gids = nullptr;
+    // For measurements only: the tile cache is left as the search filled it
+    // instead of being emptied when the route is built.
+    bool keep_tile_cache = false;
     // Set: minor roads (category 4 and above) are not entered from major
     // ones (category 3 and below) unless either road has type 7. 0 at
     // construction.

@@ -33,7 +33,9 @@ bool is_type(int t, int a, int b)
 constexpr int NOT_SETTLED_PRED = -2;
 
 // The turn byte of the connection by which an edge left in direction pdir
-// enters edge cur in direction dir; -1 when there is none.
+// enters edge cur in direction dir; -1 when there is none. Where both ends of
+// an edge meet cur (a loop, or a start edge turned at a fixed heading), the
+// end bit that agrees with pdir picks the connection the search drove.
 int connection_turn(XrGraphAccessor2* graph, Edge from, int pdir, int cur, int dir)
 {
     from.connection_cursor = from.first_connection;
@@ -512,6 +514,11 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
         if (!pending.empty()) {
             pred = pending.back();
             pending.pop_back();
+        } else if (steps > 0 && start_equals_target && cur == start_handle) {
+            // The start edge reached a second time, after a loop back to
+            // the target on it: the seed, driven in its own direction. Its
+            // entry in the table belongs to the target's visit.
+            pred = NO_EDGE;
         } else {
             pred = edge_hash->find(cur, dir);
         }
@@ -533,21 +540,24 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
         }
         const bool is_first = pred < 0;
         const bool last_edge = steps == 0;
-        if (last_edge && (end_reached || end_flag) && cur == strip(target_handle) && e.gid == target_gid) {
+        const bool ends_at_target =
+            last_edge && (end_reached || end_flag) && cur == strip(target_handle) && e.gid == target_gid;
+        // A route of the start edge alone: the start side says which way it
+        // is driven, and it runs from the start point to the target point.
+        const bool one_edge = ends_at_target && is_first && start_equals_target && !turned_ahead;
+        if (one_edge) {
+            dir = start_side ? 0 : 1;
+            seg.flags = static_cast<std::uint8_t>((seg.flags & ~XrRouteSegment::FLAG_ALONG) |
+                                                  (dir ? XrRouteSegment::FLAG_ALONG : 0));
+        }
+        if (ends_at_target) {
             // The driven part of the last edge ends at the target point.
             std::unique_ptr<XrPolygon> part(new XrPolygon(true));
             double len = 0;
-            if (is_first && start_equals_target) {
-                // One edge: from the start point to the target point.
-                XrPoint n;
-                double so = 0, to = 0;
-                if (target_line.get_nearest_point(start_point, n, nullptr, &so) &&
-                    target_line.get_nearest_point(target_point, n, nullptr, &to))
-                    len = std::fabs(to - so);
-            } else if (cut_polyline(target_line, target_point, dir == 0, *part, len)) {
+            if (cut_polyline(target_line, target_point, dir == 0, *part, len)) {
                 res->end_geometry = std::move(part);
+                seg.length = static_cast<int>(len);
             }
-            seg.length = static_cast<int>(len);
         }
         if (!is_first) {
             const int ph = strip(pred);
@@ -577,12 +587,20 @@ bool XrDijkstraPath2::build_path(XrRouteInstructions*& out)
             seg.flags |= XrRouteSegment::FLAG_FIRST;
             if (turned_ahead) {
                 // Driven whole: no start geometry.
-            } else if (!(start_equals_target && last_edge)) {
+            } else {
                 std::unique_ptr<XrPolygon> part(new XrPolygon(true));
                 double len = 0;
                 if (cut_polyline(start_line, start_point, dir == 1, *part, len)) {
                     seg.length = static_cast<int>(len);
                     res->start_geometry = std::move(part);
+                }
+                if (one_edge) {
+                    // Only the stretch between the two points is driven.
+                    XrPoint n;
+                    double so = 0, to = 0;
+                    if (start_line.get_nearest_point(start_point, n, nullptr, &so) &&
+                        start_line.get_nearest_point(target_point, n, nullptr, &to))
+                        seg.length = static_cast<int>(std::fabs(to - so));
                 }
             }
             distance += seg.length;

@@ -221,7 +221,7 @@ BYTE* XrGraphAccessor2::read_tile(int leaf, int sub, bool& damaged)
     for (int s = 0; s < sub; ++s)
         off += xr_bytes::get_u16_le(l + LEAF_OFF_LENGTHS + 2 * s);
     const std::uint32_t clen = xr_bytes::get_u16_le(l + LEAF_OFF_LENGTHS + 2 * sub);
-    std::vector<BYTE> raw;
+    std::vector<BYTE>& raw = compressed; // kept between reads: no allocation per tile
     int tile_len = 0;
     if (clen > 0) {
         if (clen < 2 || !read_bytes(storage, off, clen, raw)) {
@@ -433,6 +433,15 @@ bool XrGraphAccessor2::locate(const BYTE* data, int len, int e, int& offset) con
     return true;
 }
 
+bool XrGraphAccessor2::record_of(const BYTE* data, int len, const XrEdgeData& edge, int& offset) const
+{
+    if (edge.record_offset >= 0 && edge.record_offset < len) {
+        offset = edge.record_offset;
+        return true;
+    }
+    return locate(data, len, edge.handle & HANDLE_EDGE, offset);
+}
+
 bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, XrEdgeData& edge) const
 {
     int off = 0;
@@ -534,6 +543,7 @@ bool XrGraphAccessor2::parse_record(const BYTE* data, int len, int leaf, int e, 
     edge.first_connection = used;
     edge.connection_cursor = used;
     edge.connections_read = 0;
+    edge.record_offset = off;
     return true;
 }
 
@@ -576,7 +586,12 @@ bool XrGraphAccessor2::decode_connection(const BYTE* data, int len, int tile, in
         } else {
             target_tile = tile;
         }
-        h = make_handle(target_tile, target_main, w & HANDLE_EDGE);
+        if (target_tile == tile && target_main == ((edge.handle & HANDLE_MAIN) != 0))
+            // The edge's own tile already has its place.
+            h = static_cast<int>((static_cast<std::uint32_t>(edge.handle) & ~0xFFFFu) |
+                                 (w & HANDLE_EDGE) | (target_main ? HANDLE_MAIN : 0));
+        else
+            h = make_handle(target_tile, target_main, w & HANDLE_EDGE);
     } else {
         const int ni = first & 0x7F;
         const BYTE* np = c.at(TILE_OFF_LOOKUP + static_cast<std::size_t>(lookup_size), 1);
@@ -607,7 +622,7 @@ bool XrGraphAccessor2::get_next_edge_connection(XrEdgeData& edge, int& handle, i
     const bool main = (edge.handle & HANDLE_MAIN) != 0;
     int len = 0, off = 0;
     const BYTE* data = tile < 0 ? nullptr : get_tile_data(tile, main, len);
-    if (data == nullptr || !locate(data, len, edge.handle & HANDLE_EDGE, off) ||
+    if (data == nullptr || !record_of(data, len, edge, off) ||
         !decode_connection(data, len, tile, off, edge, handle, turn)) {
         note_damage();
         return false;
@@ -623,7 +638,7 @@ int XrGraphAccessor2::get_edge_connections(XrEdgeData& edge, int* handles, int* 
     const bool main = (edge.handle & HANDLE_MAIN) != 0;
     int len = 0, off = 0;
     const BYTE* data = tile < 0 ? nullptr : get_tile_data(tile, main, len);
-    if (data == nullptr || !locate(data, len, edge.handle & HANDLE_EDGE, off)) {
+    if (data == nullptr || !record_of(data, len, edge, off)) {
         note_damage();
         return 0;
     }
@@ -707,15 +722,15 @@ int XrGraphAccessor2::get_edge_end_state(int handle)
 {
     XrEdgeData edge;
     if (handle == NO_EDGE || get_edge_by_handle(handle, edge) == NO_EDGE)
-        return 3;
+        return Unknown;
     if (edge.end_flag)
-        return 2;
+        return BothWays;
     int h = 0, turn = 0;
     while (get_next_edge_connection(edge, h, turn)) {
         if ((h & HANDLE_DIRECTION) == 0)
-            return (turn & TURN_FROM_START) ? 1 : 0;
+            return (turn & TURN_FROM_START) ? BackwardOnly : ForwardOnly;
     }
-    return 3;
+    return Unknown;
 }
 
 bool XrGraphAccessor2::get_tile_flag(int handle)

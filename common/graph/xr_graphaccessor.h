@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/addr/xr_edgedirections.h"
 #include "common/container/xr_array.h"
 #include "common/container/xr_defs.h"
 #include "common/db/xr_gid.h"
@@ -19,7 +20,8 @@ class XrGeomStorage;
 class XrGeomCursor;
 class XrPolygon;
 
-class XrGraphAccessor2 {
+// The reader answers the street finder's questions on driving directions.
+class XrGraphAccessor2 : public XrEdgeDirections {
 public:
     struct XrEdgeData {
         int road_category = 0;
@@ -38,6 +40,7 @@ public:
         int handle = -1;
         int dist_to_end = -1;
         int dist_to_start = -1;
+        int record_offset = -1; // of the record in its tile, once decoded
     };
 
     // Counters of the tile cache.
@@ -52,7 +55,7 @@ public:
     // The storage is not owned. cache_limit: bytes of inflated tiles kept
     // (a tile in use is kept even above it). heap: null for the shared heap.
     XrGraphAccessor2(XrStorageAccessor* storage, int cache_limit, XrTileHeap* heap = nullptr);
-    virtual ~XrGraphAccessor2();
+    ~XrGraphAccessor2() override;
     XrGraphAccessor2(const XrGraphAccessor2&) = delete;
     XrGraphAccessor2& operator=(const XrGraphAccessor2&) = delete;
 
@@ -70,11 +73,12 @@ public:
     // All connections not read yet, at once (room for 15 in each array);
     // their number. Stops at a damaged one.
     int get_edge_connections(XrEdgeData& edge, int* handles, int* turns);
-    int get_edge_handle_by_gid(int x, int y, XrGid gid);
+    int get_edge_handle_by_gid(int x, int y, XrGid gid) override;
     // Reads the gid's polyline from the storage (into poly when given) and
     // looks the edge up at its midpoint; -1 when either fails.
     int get_edge_handle_by_geometry(XrGeomStorage* storage, XrGid gid, XrPolygon* poly);
-    int get_edge_end_state(int handle);
+    // 0 to 3 as XrEdgeDirections::EdgeEndState.
+    int get_edge_end_state(int handle) override;
     bool get_tile_flag(int handle);
     // Tile number of a handle; -1 for an unknown place.
     int xr_mapped_handle_tile(int handle) const;
@@ -131,6 +135,9 @@ private:
     std::size_t LEAF_BASE(int leaf) const;
     // Decodes the record of edge e in a tile; false when damaged.
     bool locate(const BYTE* data, int len, int e, int& offset) const;
+    // The record of a decoded edge in its tile: its remembered offset, else
+    // looked up again.
+    bool record_of(const BYTE* data, int len, const XrEdgeData& edge, int& offset) const;
     // Decodes the head of edge e of a tile of a leaf (no connections).
     bool parse_record(const BYTE* data, int len, int leaf, int e, XrEdgeData& edge) const;
     // The connection at the edge's cursor in its tile (record at off).
@@ -149,6 +156,7 @@ private:
     std::uint16_t dictionary[128] = {};
     std::vector<CacheEntry> cache;
     XrTileHeap* heap;
+    std::vector<BYTE> compressed; // the tile being read
     std::vector<BYTE> manoeuvre1;
     int manoeuvres1 = 0;
     std::vector<BYTE> manoeuvre2;

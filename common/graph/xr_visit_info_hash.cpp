@@ -134,15 +134,18 @@ void XrVisitInfoHash::push(XrVisitInfo* vi, std::int64_t cost)
 void XrVisitInfoHash::remove_at(int i)
 {
     const int n = static_cast<int>(heap.size());
-    heap[static_cast<size_t>(i)].info->heap_pos = -1;
-    // The hole moves down along the smaller children.
+    XrVisitItem* h = heap.data();
+    h[i].info->heap_pos = -1;
+    // The hole moves down along the smaller children (the right one on a
+    // tie), chosen without a branch: the comparison is a coin toss.
     int hole = i;
     for (;;) {
         const int l = 2 * hole + 1, r = l + 1;
         if (r >= n)
             break;
-        const int c = heap[static_cast<size_t>(l)].cost < heap[static_cast<size_t>(r)].cost ? l : r;
-        place(hole, heap[static_cast<size_t>(c)]);
+        const int c = r - static_cast<int>(h[l].cost < h[r].cost);
+        h[hole] = h[c];
+        h[hole].info->heap_pos = hole;
         hole = c;
     }
     if (2 * hole + 1 == n - 1) {

@@ -9,16 +9,18 @@
 
 #include "common/container/xr_blockstorage.h"
 
+// The fields are packed without holes (48 bytes): the search touches
+// many of them in random order.
 struct XrVisitInfo {
     int edge_handle = -1;   // without the direction bit
     int pred_handle = -1;   // bit 11 set when the predecessor was travelled in direction 1
-    std::uint8_t direction = 0;
-    std::uint8_t byte = 0;  // carried for the search (the turn result into the edge)
     std::int64_t cost = 0;
     int countdown = 0;
+    int heap_pos = -1;
     XrVisitInfo* next_list_item = nullptr;
     XrVisitInfo* prev_list_item = nullptr;
-    int heap_pos = -1;
+    std::uint8_t direction = 0;
+    std::uint8_t byte = 0;  // carried for the search (the turn result into the edge)
 };
 
 struct XrVisitItem {

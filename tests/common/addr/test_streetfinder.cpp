@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/db/memory_records.h"
-#include "common/addr/xr_graphaccessor2.h"
+#include "common/addr/xr_edgedirections.h"
 #include "common/addr/xr_streetfinder.h"
 #include "common/db/geom_test_util.h"
 #include "common/db/xr_memorygeomstorage.h"
@@ -68,7 +68,7 @@ XrGeomCursor* RoadStorage::get_cursor(const XrRectangle* rect, int scale)
 }
 
 // Driving states by gid; every other edge is unknown to it.
-class FakeGraph : public XrGraphAccessor2 {
+class FakeGraph : public XrEdgeDirections {
 public:
     int get_edge_handle_by_gid(int x, int y, XrGid gid) override
     {
@@ -120,7 +120,7 @@ std::vector<XrGid> gids(const XrStreetFinder& f)
 
 // A plain search.
 std::vector<XrGid> search(XrStreetFinder& f, const XrPoint& p, int radius, size_t max, int heading = -1,
-                          double speed = -1.0, XrGraphAccessor2* graph = nullptr)
+                          double speed = -1.0, XrEdgeDirections* graph = nullptr)
 {
     size_t found = 99;
     XrStreetFinder::Status st = f.find_street(p, radius, max, found, nullptr, nullptr, heading, graph, speed, 0);
@@ -308,7 +308,7 @@ TEST(StreetFinder, OneWayBits)
 
 TEST(StreetFinder, GraphDirections)
 {
-    using G = XrGraphAccessor2;
+    using G = XrEdgeDirections;
     RoadStorage roads;
     XrGid near = roads.add_road({at(-200, 20), at(200, 20)});  // direction 0, 20 away
     XrGid other = roads.add_road({at(-300, 60), at(300, 60)}); // direction 0, 60 away

@@ -232,6 +232,38 @@ TEST(GraphAccessor, MinusOneHandleLeavesTheEdgeUntouched)
     EXPECT_EQ(e1.gid, e2.gid);
 }
 
+TEST(GraphAccessor, AnswersTheStreetFindersDirectionQuestions)
+{
+    // A chain of three edges; the middle one is one way either way or two-way.
+    struct Case {
+        int oneway;
+        int state;
+    };
+    const Case cases[] = {{0, XrEdgeDirections::BothWays},
+                          {1, XrEdgeDirections::ForwardOnly},
+                          {2, XrEdgeDirections::BackwardOnly}};
+    for (const Case& c : cases) {
+        XrTempRoot root;
+        XrNetwork net;
+        for (int i = 0; i < 3; ++i) {
+            XrNetworkEdge e;
+            e.points = {XrPoint(1000 * i, 0), XrPoint(1000 * (i + 1), 0)};
+            e.oneway = i == 1 ? c.oneway : 0;
+            net.edges.push_back(e);
+        }
+        Written w = write_network(root, net, XrGraphWriterOptions());
+        XrMemoryStorageAccessor s(true, w.bytes.data(), static_cast<std::uint32_t>(w.bytes.size()), false);
+        XrGraphAccessor2 a(&s, 0x80000);
+        ASSERT_EQ(a.open(nullptr), 0);
+        XrEdgeDirections& asked = a;
+        const int h = asked.get_edge_handle_by_gid(1500, 0, w.result.gids[1]);
+        ASSERT_NE(h, -1) << c.oneway;
+        EXPECT_EQ(asked.get_edge_end_state(h), c.state) << c.oneway;
+        EXPECT_EQ(asked.get_edge_handle_by_gid(1500, 0, w.result.gids[1] + 1000), -1);
+        EXPECT_EQ(asked.get_edge_end_state(-1), XrEdgeDirections::Unknown);
+    }
+}
+
 TEST(GraphAccessor, KnownTilesKeepTheirHandlesWhenThePlacesRunOut)
 {
     XrTempRoot root;

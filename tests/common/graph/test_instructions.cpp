@@ -96,6 +96,156 @@ std::string dump(const XrNetwork& net, size_t a, size_t b, const DumpOptions& o)
     return out.str();
 }
 
+// A route between two given points on edges a and b, with its figures.
+struct RouteRun {
+    std::unique_ptr<XrRouteInstructions> res;
+    std::vector<std::uint32_t> gids; // the network's gid of each edge
+    std::string error;
+};
+
+RouteRun run_route(const XrNetwork& net, size_t a, XrPoint pa, size_t b, XrPoint pb, int heading = -1,
+                   int speed = -1)
+{
+    RouteRun run;
+    XrTempRoot root;
+    const std::string geo = root.dir() + "/roads.qt";
+    std::vector<BYTE> bytes;
+    XrGraphWriterResult result;
+    if (!build_graph(net, XrGraphWriterOptions(), geo, bytes, result, run.error))
+        return run;
+    run.gids = result.gids;
+    XrMemoryStorageAccessor storage(true, bytes.data(), static_cast<std::uint32_t>(bytes.size()), false);
+    XrGraphAccessor2 graph(&storage, 0x80000);
+    if (graph.open(nullptr) != 0) {
+        run.error = "open failed";
+        return run;
+    }
+    auto* acc = new XrFileStorageAccessor();
+    acc->open(XrString(geo.c_str()), true);
+    XrSimpleGeomStorage gs(acc, true, false, nullptr);
+    gs.open();
+    XrDijkstraPath2 search(&graph, &gs, XrString(), nullptr);
+    search.set_pruning(false);
+    XrRouteInstructions* res = nullptr;
+    if (!search.find_route(pa, result.gids[a], pb, result.gids[b], &res, nullptr, heading, speed, false, false, nullptr))
+        run.error = "no route";
+    run.res.reset(res);
+    return run;
+}
+
+std::string points_of(const XrPolygon* line)
+{
+    if (line == nullptr)
+        return "none";
+    std::ostringstream out;
+    XrPoint p;
+    for (int i = 0; i < line->get_point_count(); ++i)
+        if (line->get_point(i, p))
+            out << (i ? " " : "") << p.x << ',' << p.y;
+    return out.str();
+}
+
+TEST(RouteResult, RouteOfTheStartEdgeAloneRunsBetweenTheTwoPoints)
+{
+    // Edge 0 runs east from x = 0 to 1000; start and target both lie on it.
+    struct Case {
+        int start_x, target_x, oneway, heading;
+        bool along;
+        const char* start_geometry;
+        const char* end_geometry;
+    };
+    const Case cases[] = {
+        {200, 700, 0, -1, true, "200,0 1000,0", "0,0 700,0"},
+        {700, 200, 0, -1, false, "0,0 700,0", "200,0 1000,0"},
+        {200, 700, 1, -1, true, "200,0 1000,0", "0,0 700,0"},   // one way along
+        {700, 200, 2, -1, false, "0,0 700,0", "200,0 1000,0"},  // one way against
+        {700, 200, 0, 0, false, "0,0 700,0", "200,0 1000,0"},   // heading east, target behind
+        {200, 700, 0, 180, true, "200,0 1000,0", "0,0 700,0"},  // heading west, target behind
+    };
+    for (const Case& c : cases) {
+        XrNetwork net;
+        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, c.oneway));
+        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
+        net.edges.push_back(road({XrPoint(-1000, 0), XrPoint(0, 0)}));
+        RouteRun run = run_route(net, 0, XrPoint(c.start_x, 0), 0, XrPoint(c.target_x, 0), c.heading);
+        ASSERT_TRUE(run.res) << run.error << " start " << c.start_x;
+        const XrRouteInstructions& r = *run.res;
+        ASSERT_EQ(r.segments.items(), 1) << c.start_x;
+        const XrRouteSegment* seg = r.segments.get_item_ptr(0);
+        EXPECT_EQ(seg->length, 500) << c.start_x;
+        EXPECT_EQ(r.total_length, 500) << c.start_x;
+        EXPECT_EQ((seg->flags & XrRouteSegment::FLAG_ALONG) != 0, c.along) << c.start_x;
+        EXPECT_TRUE(seg->flags & XrRouteSegment::FLAG_FIRST);
+        EXPECT_EQ(points_of(r.start_geometry.get()), c.start_geometry) << c.start_x << ' ' << c.heading;
+        EXPECT_EQ(points_of(r.end_geometry.get()), c.end_geometry) << c.start_x << ' ' << c.heading;
+    }
+}
+
+TEST(RouteResult, LoopBackToTheTargetBehindTheStartOnAOneWayEdge)
+{
+    // A one-way ring; the target lies behind the start on the same edge, so
+    // the route goes round and reaches the start edge a second time.
+    XrNetwork net;
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, 1));        // 0 start and target
+    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 500)}, 4, 3, 1));   // 1
+    net.edges.push_back(road({XrPoint(1000, 500), XrPoint(0, 500)}, 4, 3, 1));    // 2
+    net.edges.push_back(road({XrPoint(0, 500), XrPoint(0, 0)}, 4, 3, 1));         // 3
+    RouteRun run = run_route(net, 0, XrPoint(800, 0), 0, XrPoint(200, 0));
+    ASSERT_TRUE(run.res) << run.error;
+    const XrRouteInstructions& r = *run.res;
+    std::vector<std::uint32_t> gids, expect;
+    std::vector<int> lengths, flags;
+    for (int i = r.segments.items() - 1; i >= 0; --i) {
+        gids.push_back(r.segments.get_item_ptr(i)->gid);
+        lengths.push_back(r.segments.get_item_ptr(i)->length);
+        flags.push_back(r.segments.get_item_ptr(i)->flags & (XrRouteSegment::FLAG_ALONG | XrRouteSegment::FLAG_FIRST));
+    }
+    for (size_t i : {0, 1, 2, 3, 0})
+        expect.push_back(run.gids[i]);
+    EXPECT_EQ(gids, expect);
+    EXPECT_EQ(lengths, (std::vector<int>{200, 500, 1000, 500, 200}));
+    const int along = XrRouteSegment::FLAG_ALONG, first = XrRouteSegment::FLAG_FIRST;
+    EXPECT_EQ(flags, (std::vector<int>{along | first, along, along, along, along}));
+    EXPECT_EQ(r.total_length, 2400);
+    EXPECT_EQ(points_of(r.start_geometry.get()), "800,0 1000,0");
+    EXPECT_EQ(points_of(r.end_geometry.get()), "0,0 200,0");
+}
+
+TEST(RouteResult, StartEdgeWhoseEndsMeetAtOneJunctionIsLeftTheWayItWasDriven)
+{
+    // Edge 0 is a loop whose two ends meet at (0, 0), where edge 1 leaves
+    // west and edge 2 south; both ends of edge 0 connect to edge 1 in the
+    // same direction. Driven along the loop the route arrives from the
+    // north-east and bears off onto edge 1; driven back it goes straight on.
+    XrNetwork net;
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0), XrPoint(1000, 1000), XrPoint(0, 0)}));
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(-1000, 0)}));
+    net.edges.push_back(road({XrPoint(0, 0), XrPoint(0, -1000)}));
+    struct Case {
+        int heading, speed;
+        bool along;
+        int length;
+        const char* codes;
+    };
+    const Case cases[] = {
+        {-1, -1, false, 500, "7 "}, {180, -1, false, 500, "7 "}, {0, 40, true, 500 + 1000 + 1414, "1 7 "}};
+    for (const Case& c : cases) {
+        RouteRun run = run_route(net, 0, XrPoint(500, 0), 1, XrPoint(-500, 0), c.heading, c.speed);
+        ASSERT_TRUE(run.res) << run.error << " heading " << c.heading;
+        const XrRouteInstructions& r = *run.res;
+        ASSERT_EQ(r.segments.items(), 2) << c.heading;
+        const XrRouteSegment* start = r.segments.get_item_ptr(1);
+        EXPECT_EQ(start->gid, run.gids[0]);
+        EXPECT_EQ((start->flags & XrRouteSegment::FLAG_ALONG) != 0, c.along) << c.heading;
+        EXPECT_NEAR(start->length, c.length, 2) << c.heading;
+        std::ostringstream codes;
+        for (int i = r.directives.items() - 1; i >= 0; --i)
+            if (r.directives.get_item_ptr(i)->code() != 0)
+                codes << r.directives.get_item_ptr(i)->code() << ' ';
+        EXPECT_EQ(codes.str(), c.codes) << c.heading;
+    }
+}
+
 TEST(RouteInstructions, OneEdgeRouteHasTheDestinationOnly)
 {
     XrNetwork net;

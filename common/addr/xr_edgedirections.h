@@ -1,10 +1,11 @@
-// The road graph as the street finder reads it: the driving directions of an
-// edge found by its global identifier.
+// What the street finder asks of the road graph: the driving directions of
+// an edge found by its global identifier. The graph reader answers it; tests
+// answer it with a table.
 #pragma once
 
 #include "common/db/xr_gid.h"
 
-class XrGraphAccessor2 {
+class XrEdgeDirections {
 public:
     // Driving states of an edge.
     enum EdgeEndState : int {
@@ -14,7 +15,7 @@ public:
         Unknown = 3, // neither, or the edge cannot be read
     };
 
-    virtual ~XrGraphAccessor2() = default;
+    virtual ~XrEdgeDirections() = default;
 
     // The handle of the edge gid in the tile that holds (x, y), the main
     // level first, then the detail level; -1 when not found.
