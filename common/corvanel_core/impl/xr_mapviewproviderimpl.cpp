@@ -7,6 +7,7 @@
 
 #include "common/container/xr_defs.h"
 #include "common/corvanel_core/interfaces/xr_locationdetailsprovider.h"
+#include "common/corvanel_core/interfaces/xr_maplayerparts.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/db/xr_geomstorage.h"
 #include "common/geometry/xr_polygon.h"
@@ -489,8 +490,7 @@ void XrMapViewProviderImpl::hilight(const XrMapPoint& point)
         XrString label;
         if (there && there->get_type() != XrMapPoint::TypeCoordinate) {
             hilight(*there); // tells the listeners itself
-            if (host != nullptr)
-                host->set_pin(world, label);
+            set_pin(world, label);
             return;
         } else {
             if (auto* details = find_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider")) {
@@ -506,14 +506,20 @@ void XrMapViewProviderImpl::hilight(const XrMapPoint& point)
             }
             hilighted_point = std::make_unique<XrCoordinateMapPoint>(point.get_coordinate());
         }
-        if (host != nullptr)
-            host->set_pin(world, label);
+        set_pin(world, label);
         break;
     }
     default:
         XR_ASSERT_MSG(false, "false");
     }
     notify_hilighted();
+}
+
+void XrMapViewProviderImpl::set_pin(const XrPoint& point, const XrString& label)
+{
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (XrMapOverlayLayer* overlay = maps != nullptr ? maps->get_overlay_layer() : nullptr)
+        overlay->set_pin(point, label);
 }
 
 void XrMapViewProviderImpl::hilight_mapitem(XrMapItem* item)

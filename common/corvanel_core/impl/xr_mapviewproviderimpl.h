@@ -20,8 +20,8 @@ class XrGeomCursor;
 class XrGeomLayer;
 
 // What the map-view provider needs of the application object: redraws of
-// the map window, holding back the automatic following of the vehicle, the
-// scale change about a point, and the overlay's pin.
+// the map window, holding back the automatic following of the vehicle and
+// the scale change about a point.
 class XrMapViewHost {
 public:
     virtual ~XrMapViewHost() = default;
@@ -30,8 +30,6 @@ public:
     // Holds back automatic centring and scaling for the given milliseconds.
     virtual void suspend_auto_follow(int centring_ms, int scaling_ms) = 0;
     virtual void set_map_scale(const XrPoint& centre, int scale) = 0;
-    // Places the pin marker with its label.
-    virtual void set_pin(const XrPoint& point, const XrString& label) = 0;
 };
 
 // A point moved ahead of the view: in the flat view below scale 250000, by a
@@ -127,6 +125,8 @@ private:
     void set_hilighted(int index, XrGeomCursor* cursor);
     void notify_hilighted();
     void step_hilight(int direction);
+    // Places the overlay layer's pin, when the map has that layer.
+    static void set_pin(const XrPoint& point, const XrString& label);
     void forget_listeners();
 
     XrMapViewHost* host;

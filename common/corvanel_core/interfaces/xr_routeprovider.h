@@ -10,13 +10,13 @@
 
 class XrAddrAccessor;
 class XrGeomStorage;
-class XrRouteLayer;
+class XrMapRouteLayer;
 
 class XrRouteProvider : public XrSingleton {
 public:
     ~XrRouteProvider() override = default;
 
-    virtual XrRouteLayer* get_route_layer() { return nullptr; }
+    virtual XrMapRouteLayer* get_route_layer() { return nullptr; }
     // Forgets the current route; called before the map is torn down.
     virtual void drop_route() {}
     // The road data source of the route search, or null.

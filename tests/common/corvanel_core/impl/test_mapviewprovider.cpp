@@ -6,6 +6,7 @@
 #include "common/corvanel_core/impl/xr_mapsettingsproviderimpl.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/corvanel_core/interfaces/xr_locationdetailsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/db/xr_memorygeomstorage.h"
 #include "common/geometry/xr_polygon.h"
@@ -38,16 +39,44 @@ struct Host : XrMapViewHost {
         scaled_at = centre;
         scaled_to = scale;
     }
+    std::vector<bool> redraws;
+    std::vector<int> suspended;
+    XrPoint scaled_at;
+    int scaled_to = 0;
+};
+
+// The overlay layer's pin.
+struct Overlay : XrLayer, XrMapOverlayLayer {
+    XrLayer* as_layer() override { return this; }
+    void load_images() override {}
     void set_pin(const XrPoint& point, const XrString& label) override
     {
         pin = point;
         pin_label = label;
     }
-    std::vector<bool> redraws;
-    std::vector<int> suspended;
-    XrPoint scaled_at, pin;
-    int scaled_to = 0;
+    void clear_pin() override {}
+    XrPoint pin;
     XrString pin_label;
+};
+
+// Details of every place: a street, its town and its country.
+struct Details : XrLocationDetailsProvider {
+    Details() { XrSingleton::set_instance(XrString(L"XrLocationDetailsProvider"), static_cast<XrLocationDetailsProvider*>(this)); }
+    ~Details() override { XrSingleton::set_instance(XrString(L"XrLocationDetailsProvider"), nullptr); }
+    bool get_details(const XrPoint&, XrLocationDetails&) override { return false; }
+    bool get_details(const XrCoordinate&, XrLocationDetails&) override { return false; }
+    void get_details_or_coordinates(const XrCoordinate&, XrLocationDetails& out) override
+    {
+        out.text = L"High Street 5";
+        out.county_part1 = L"Town";
+        out.county_part3 = L"Shire"; // not shown
+        out.country = country;
+    }
+    void get_details_or_coordinates(const XrPoint&, XrLocationDetails&) override {}
+    void get_details_or_nearest_label(const XrCoordinate&, XrLocationDetails&) override {}
+    void get_details_or_nearest_label(const XrPoint&, XrLocationDetails&) override {}
+    void get_nearest_label(const XrPoint&, XrString&, XrString*) override {}
+    XrString country;
 };
 
 struct Listener : XrMapViewListener {
@@ -70,6 +99,7 @@ protected:
         view.set_screen_size(XrSize(800, 480));
         const XrPoint centre(100000, 100000);
         ASSERT_TRUE(view.set_center_and_scale(&centre, 10000, true));
+        maps.overlay = &overlay;
         maps.open(); // attaches the view to the map
         provider.add_listener(&listener);
     }
@@ -86,6 +116,7 @@ protected:
         return s;
     }
 
+    Overlay overlay;
     FakeMapProvider maps;
     PickingLayer* poi = nullptr;
     XrMemoryGeomStorage* records = nullptr;
@@ -241,7 +272,20 @@ TEST_F(MapView, HighlightOfAPlainCoordinatePlacesThePin)
     provider.hilight(XrCoordinateMapPoint(c));
     ASSERT_NE(provider.get_hilighted_point(), nullptr);
     EXPECT_EQ(provider.get_hilighted_point()->get_type(), XrMapPoint::TypeCoordinate);
-    EXPECT_EQ(host.pin, c.to_point(maps.get_projection()));
+    EXPECT_EQ(overlay.pin, c.to_point(maps.get_projection()));
+    EXPECT_TRUE(overlay.pin_label.is_empty()); // no details provider
+    {
+        Details details;
+        const struct {
+            const wchar_t* country;
+            const wchar_t* label;
+        } cases[] = {{L"Freedonia", L"High Street 5\nTown\nFreedonia"}, {L"", L"High Street 5\nTown"}};
+        for (const auto& k : cases) {
+            details.country = k.country;
+            provider.hilight(XrCoordinateMapPoint(c));
+            EXPECT_EQ(std::wstring(overlay.pin_label.c_str()), k.label);
+        }
+    }
     // A favourite on that very pixel is highlighted instead.
     ASSERT_TRUE(xr_add_text_record(records, 8, XrPoint(x, y), 94, L""));
     provider.favourites_changed(); // the items are collected again
@@ -250,7 +294,7 @@ TEST_F(MapView, HighlightOfAPlainCoordinatePlacesThePin)
     ASSERT_NE(provider.get_hilighted_point(), nullptr);
     EXPECT_EQ(provider.get_hilighted_point()->get_type(), XrMapPoint::TypeFavourite);
     EXPECT_EQ(listener.types.size(), told + 1);
-    EXPECT_TRUE(host.pin_label.is_empty());
+    EXPECT_TRUE(overlay.pin_label.is_empty());
 }
 
 TEST_F(MapView, ChangedItemsAreCollectedAgain)
