@@ -18,6 +18,7 @@
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/misc/xr_tokenparser.h"
+#include "common/misc/xr_unicodeutil.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/update/xr_mapcatalogue.h"
 #include "common/update/xr_soundsetcatalogue.h"
@@ -338,6 +339,9 @@ void XrMapProviderImpl::close_map()
     if (map)
         notify_listeners(&XrMapListener::map_closing);
     release_map();
+    // The character tables come with the map: the next map's are read now
+    // (the built-in copy when it has none).
+    XrUnicodeUtil::get_instance()->read_table_bin(L"?:\\mapdata\\unicode.binmap");
     if (memory_notifier != nullptr)
         memory_notifier->notify_clients();
 }

@@ -12,7 +12,9 @@
 #include "common/map/xr_geomlayer.h"
 #include "common/map/xr_map.h"
 #include "common/os/xr_eventloop.h"
+#include "common/misc/xr_unicodeutil.h"
 #include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/unicode_binmap.h"
 
 #include <gtest/gtest.h>
 
@@ -422,4 +424,70 @@ TEST_F(MapProviderLayersTest, RefusedRoadDataFailsTheOpeningAndFreesTheLayers)
     EXPECT_FALSE(maps.open_map());
     EXPECT_NE(maker.log.text().find("route:deleted"), std::string::npos);
     EXPECT_EQ(maker.log.text().find("route:road-values"), std::string::npos);
+}
+
+TEST_F(MapProviderTest, ReloadLayerSettingsReadsEachListedLayer)
+{
+    maps.reload_layer_settings(); // without a map: nothing
+    const std::string conf = files.card_root + "kestrova/maemo.reg";
+    const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnok\\visual_settings\\gt_vs\\layers\\";
+    write_bytes(conf, ProviderFiles::read(conf) + "\n" + key.substr(0, key.size() - 1) + "]\n" + key + "sm]\nvisible=0\npickable=0\nvisibility_low=500\n" +
+                          "visibility_high=90000\n" + key + "poi]\nvisibility_high=7000\n");
+    write_test_map(active());
+    ASSERT_TRUE(maps.open_map());
+    XrMap* map = maps.get_map();
+    const struct {
+        const wchar_t* layer;
+        bool visible, pickable;
+        std::uint32_t low, high;
+    } cases[] = {
+        {L"sm", false, false, 500, 90000},
+        {L"poi", true, true, 0, 7000}, // only what is listed changes; a missing range value is 0
+    };
+    for (const auto& c : cases) {
+        XrMap::XrLayerInfo* info = map->get_layer_info(XrString(c.layer));
+        ASSERT_NE(info, nullptr);
+        info->lowest_scale = 1; // to see the reset to 0
+        info->visible = info->pickable = true;
+    }
+    XrMap::XrLayerInfo* road = map->get_layer_info(XrString(L"road"));
+    road->lowest_scale = 123;
+    maps.reload_layer_settings();
+    for (const auto& c : cases) {
+        XrMap::XrLayerInfo* info = map->get_layer_info(XrString(c.layer));
+        EXPECT_EQ(info->visible, c.visible) << info->name.c_str();
+        EXPECT_EQ(info->pickable, c.pickable);
+        EXPECT_EQ(info->lowest_scale, c.low);
+        EXPECT_EQ(info->highest_scale, c.high);
+    }
+    EXPECT_EQ(road->lowest_scale, 123u); // not listed: untouched
+}
+
+TEST_F(MapProviderTest, EachMapBringsItsCharacterTables)
+{
+    write_test_map(active());
+    XrTestMapOptions beta;
+    beta.name = "Beta";
+    beta.guid = "beta-guid";
+    write_test_map(files.card_root + "mapdata_Beta", beta);
+    // Beta's table folds "A" to "z".
+    XrUnicodeEntries fold, upper, lower;
+    built_in_unicode_tables(fold, upper, lower);
+    bool changed = false;
+    for (auto& e : fold) {
+        if (e.c == 'A') {
+            e.m = 'z';
+            changed = true;
+        }
+    }
+    ASSERT_TRUE(changed);
+    ASSERT_TRUE(write_unicode_binmap(files.card_root + "mapdata_Beta/unicode.binmap", fold, upper, lower));
+    ASSERT_TRUE(maps.open_map());
+    const TCHAR plain = XrUnicodeUtil::get_instance()->fold_char(L'A');
+    EXPECT_NE(plain, L'z');
+
+    ASSERT_TRUE(maps.select_map(1));
+    EXPECT_EQ(XrUnicodeUtil::get_instance()->fold_char(L'A'), L'z');
+    ASSERT_TRUE(maps.select_map(0));
+    EXPECT_EQ(XrUnicodeUtil::get_instance()->fold_char(L'A'), plain);
 }
