@@ -83,6 +83,7 @@ XrMapViewProviderImpl::XrMapViewProviderImpl(XrMapViewHost* host, XrMapView* vie
 
 XrMapViewProviderImpl::~XrMapViewProviderImpl()
 {
+    forget_visible_items();
     forget_listeners();
     if (XrMapProvider* maps = XrMapProvider::get_instance())
         maps->remove_listener(this);
@@ -234,6 +235,15 @@ void XrMapViewProviderImpl::set_cursor_visible(bool value)
 
 // --- Visible items -----------------------------------------------------------------------
 
+void XrMapViewProviderImpl::forget_visible_items()
+{
+    // The map's highlighted item is one of ours, not owned there.
+    if (XrMap* map = view->get_map())
+        map->get_picked_items().clear();
+    visible.clear();
+    hilight_index = -1;
+}
+
 XrGeomLayer* XrMapViewProviderImpl::poi_layer() const
 {
     XrMap* map = view->get_map();
@@ -318,8 +328,7 @@ void XrMapViewProviderImpl::collect_visible_items()
     }
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
 
-    visible.clear();
-    hilight_index = -1;
+    forget_visible_items();
     // Take the items out of the pick list in display order.
     for (const Entry& e : entries) {
         if (e.index == remembered)
@@ -650,9 +659,8 @@ void XrMapViewProviderImpl::map_initialized()
 
 void XrMapViewProviderImpl::map_closing()
 {
-    visible.clear();
+    forget_visible_items();
     cached_rect = XrRectangle(0, 0, 0, 0);
-    hilight_index = -1;
     hilighted_point.reset();
     cursor_coordinate = XrCoordinate();
     perspective = 2;

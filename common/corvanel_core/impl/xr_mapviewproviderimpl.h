@@ -116,6 +116,8 @@ private:
     XrGeomLayer* poi_layer() const;
     // Collects the visible items unless the visible rectangle is unchanged.
     void collect_visible_items();
+    // Empties the visible items and the map's highlighted item.
+    void forget_visible_items();
     XrRectangle visible_rect() const;
     bool to_screen(int x, int y, XrPoint& out) const;
     // The record of a visible item: its point and type.

@@ -353,7 +353,9 @@ TEST_F(MapView, ClosingTheMapForgetsTheView)
     provider.hilight_next();
     provider.set_cursor_visible(true);
     provider.set_perspective(4);
+    ASSERT_EQ(maps.map.get_picked_items().get_count(), 1);
     maps.close();
+    EXPECT_EQ(maps.map.get_picked_items().get_count(), 0); // it pointed into the visible items
     EXPECT_EQ(provider.get_hilighted_point(), nullptr);
     EXPECT_EQ(provider.get_visible_count(), 0);
     EXPECT_EQ(provider.get_perspective(), 2);
@@ -402,6 +404,17 @@ TEST_F(MapView, SavedViewOnOpening)
     EXPECT_EQ(mode, 0);
     maps.close();
     XrSingleton::set_instance(XrString(L"XrMapSettingsProvider"), nullptr);
+}
+
+TEST_F(MapView, AGoneProviderLeavesTheMapNoHighlightedItem)
+{
+    add_at_screen(100, 100, 94, 1);
+    {
+        XrMapViewProviderImpl other(&host, &view);
+        other.hilight_next();
+        ASSERT_EQ(maps.map.get_picked_items().get_count(), 1);
+    }
+    EXPECT_EQ(maps.map.get_picked_items().get_count(), 0);
 }
 
 TEST(MapViewMoveAhead, QuarterScreenAlongTheHeadingInTheFlatView)
