@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_favouritesproviderimpl.h"
 #include "common/corvanel_core/impl/xr_mapsettingsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_parkingproviderimpl.h"
+#include "common/corvanel_core/impl/xr_roadblocksproviderimpl.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_locationdetailsprovider.h"
@@ -415,6 +419,47 @@ TEST_F(MapView, AGoneProviderLeavesTheMapNoHighlightedItem)
         ASSERT_EQ(maps.map.get_picked_items().get_count(), 1);
     }
     EXPECT_EQ(maps.map.get_picked_items().get_count(), 0);
+}
+
+TEST_F(MapView, InitializeListensToTheProvidersUntilGone)
+{
+    ProviderFiles files;
+    XrAppSettingsProviderImpl app;
+    XrMapSettingsProviderImpl map_settings;
+    XrFavouritesProviderImpl favourites(nullptr);
+    XrParkingProviderImpl parking(nullptr);
+    XrRoadblocksProviderImpl roadblocks;
+    const struct {
+        const wchar_t* name;
+        void* provider;
+        XrObservableBase* observable;
+    } providers[] = {
+        {L"XrAppSettingsProvider", static_cast<XrAppSettingsProvider*>(&app), &app},
+        {L"XrMapSettingsProvider", static_cast<XrMapSettingsProvider*>(&map_settings), &map_settings},
+        {L"XrFavouritesProvider", static_cast<XrFavouritesProvider*>(&favourites), &favourites},
+        {L"XrParkingProvider", static_cast<XrParkingProvider*>(&parking), &parking},
+        {L"XrRoadblocksProvider", static_cast<XrRoadblocksProvider*>(&roadblocks), &roadblocks},
+    };
+    for (const auto& p : providers)
+        XrSingleton::set_instance(XrString(p.name), p.provider);
+    {
+        XrMapViewProviderImpl other(&host, &view);
+        other.initialize();
+        EXPECT_EQ(view.get_min_scale(), 2500u);
+        EXPECT_EQ(view.get_max_scale(), 100000000u);
+        EXPECT_EQ(view.get_reference_units(), 50);
+        EXPECT_EQ(view.get_reference_pixels(), 800);
+        for (const auto& p : providers)
+            EXPECT_EQ(p.observable->get_listener_count(), 1) << p.name;
+        // A change of the settings redraws the map at once.
+        host.redraws.clear();
+        ASSERT_TRUE(app.save(false));
+        EXPECT_EQ(host.redraws, std::vector<bool>{true});
+    }
+    for (const auto& p : providers) {
+        EXPECT_EQ(p.observable->get_listener_count(), 0) << p.name;
+        XrSingleton::set_instance(XrString(p.name), nullptr);
+    }
 }
 
 TEST(MapViewMoveAhead, QuarterScreenAlongTheHeadingInTheFlatView)
