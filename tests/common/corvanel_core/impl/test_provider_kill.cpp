@@ -51,8 +51,8 @@ protected:
         writer.setup = [&] { w.prepare(true); };
         writer.save = w.save;
         XrKillTestOptions options;
-        options.max_kills = 40;
-        options.max_ms = 2000;
+        options.max_kills = 25;
+        options.max_ms = 1500;
         const XrKillTestResult r =
             xr_kill_test(w.path, old_content, new_content, [&] { files.write(w.path, old_content); }, writer, options);
         EXPECT_GT(r.kills, 5);
@@ -69,7 +69,7 @@ protected:
 std::string unknown_keys()
 {
     std::string text = "[\\kept]\r\n";
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 800; ++i)
         text += "key" + std::to_string(i) + "=a value that the program does not know\r\n";
     return text;
 }
@@ -108,7 +108,7 @@ TEST_F(ProviderKill, Favourites)
            [&](bool new_state) {
                p = std::make_unique<XrFavouritesProviderImpl>(nullptr);
                list.remove_all();
-               for (int i = 0; i < (new_state ? 400 : 300); ++i) {
+               for (int i = 0; i < (new_state ? 200 : 150); ++i) {
                    XrFavourite f(XrCoordinate(24.0 + i * 0.001, 60.0), i, XrString(L"A favourite place"), 0);
                    BYTE bytes[16] = {};
                    bytes[0] = static_cast<BYTE>(i);
