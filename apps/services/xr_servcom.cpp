@@ -25,7 +25,7 @@ XrString& version_text()
 
 XrGlobalBusyDialog* busy_dialog()
 {
-    return static_cast<XrGlobalBusyDialog*>(XrSingleton::get_instance(XrString("XrGlobalBusyDialog")));
+    return XrGlobalBusyDialog::get_instance();
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 // reference counting.
 #pragma once
 
-#include "apps/services/xr_busyindicator.h"
+#include "common/corvanel_core/interfaces/xr_globalbusydialog.h"
 #include "common/ber/xr_propertybag.h"
 #include "common/container/xr_array.h"
 #include "common/container/xr_ptrarray.h"

@@ -2,21 +2,26 @@
 
 #include "common/addr/xr_addraccessor.h"
 #include "common/addr/xr_signpostacc.h"
+#include "common/audio/xr_audioplayer.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_historyprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
 #include "common/geometry/xr_projection.h"
 #include "common/map/xr_geomlayer.h"
+#include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_maplayerkinds.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/misc/xr_tokenparser.h"
+#include "common/misc/xr_unicodeutil.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/update/xr_mapcatalogue.h"
+#include "common/update/xr_soundsetcatalogue.h"
 #include "common/visualization/xr_visualsetting.h"
 
 namespace {
@@ -131,12 +136,30 @@ bool XrMapProviderImpl::open_map_steps()
 
     XR_ASSERT_MSG(!map, "!map");
     map = std::make_unique<XrMap>();
+    XR_ASSERT_MSG(!route_layer, "!route_layer");
+    if (layer_maker != nullptr) {
+        route_layer = layer_maker->create_route_layer(event_loop, map.get(), audio_player);
+        if (route_layer != nullptr)
+            route_layer_owned.reset(route_layer->as_layer());
+        overlay_layer = layer_maker->create_overlay_layer();
+        if (overlay_layer != nullptr) {
+            overlay_layer_owned.reset(overlay_layer->as_layer());
+            overlay_layer->load_images();
+        }
+        if (route_layer != nullptr)
+            route_layer->load_images();
+    }
+    apply_voice_settings(true);
+    if (route_layer != nullptr)
+        route_layer->as_layer()->set_double_bufferable(false);
 
     // Signposts: optional; kept for the route layer.
     if (XrStorageAccessor* signs = open_storage_accessor(XrString(L"?:\\mapdata\\signs.bin"), true)) {
         signposts = std::make_unique<XrSignpostAccessor>();
         if (!signposts->open(signs))
             signposts.reset();
+        else if (route_layer != nullptr)
+            route_layer->set_signpost_accessor(signposts.get());
     }
 
     // The two quadtree storages; a missing or unreadable one stays empty.
@@ -165,6 +188,7 @@ bool XrMapProviderImpl::open_map_steps()
         MapConfigOk)
         return false;
     conf.reset();
+    apply_voice_settings(false);
 
     // The address database.
     XrString addr_path;
@@ -184,12 +208,22 @@ bool XrMapProviderImpl::open_map_steps()
     if (memory_notifier != nullptr)
         memory_notifier->add_client(addr_accessor.get());
 
-    if (map->get_layer(XrString(L"road")) == nullptr) {
+    XrLayer* road = map->get_layer(XrString(L"road"));
+    if (road == nullptr) {
         xr_show_note(R_STR_MSG_CONFIG_NO_ROAD);
         return false;
     }
+    if (route_layer != nullptr)
+        route_layer->take_road_layer_values(road);
     if (!prepare_layers())
         return false;
+    if (route_layer != nullptr && !route_layer->set_road_data(get_road_geometry(), addr_accessor.get()))
+        return false;
+    // Both go on top of the map's own layers; the map owns them from now on.
+    if (route_layer != nullptr && map->add_layer(route_layer_owned.get(), XrString(L"route_layer")))
+        route_layer_owned.release();
+    if (overlay_layer != nullptr && map->add_layer(overlay_layer_owned.get(), XrString(L"overlay_layer")))
+        overlay_layer_owned.release();
 
     XR_ASSERT_MSG(poi_layer == nullptr, "!poi_layer");
     poi_layer = map->get_layer(XrString(L"poi"));
@@ -204,11 +238,48 @@ bool XrMapProviderImpl::open_map_steps()
     return true;
 }
 
+void XrMapProviderImpl::apply_voice_settings(bool folder)
+{
+    XrAppSettingsProvider* settings = app_settings();
+    if (settings == nullptr)
+        return;
+    if (folder) {
+        XrString name;
+        if (XrSoundsetCatalogue::find_voice_folder(name, true)) {
+            settings->set_soundset(name);
+            if (route_layer != nullptr)
+                route_layer->set_voice_folder(settings->get_soundset());
+        }
+        return;
+    }
+    if (route_layer != nullptr)
+        route_layer->set_handsfree(settings->get_handsfree_invoke());
+    const int volume = settings->get_volume();
+    if (volume < XrAppSettingsProvider::VolumeOff || volume > XrAppSettingsProvider::VolumeHigh)
+        return;
+    if (audio_player != nullptr)
+        audio_player->set_volume_level(volume);
+    if (route_layer != nullptr)
+        route_layer->set_prompts_on(volume != XrAppSettingsProvider::VolumeOff);
+}
+
 bool XrMapProviderImpl::prepare_layers()
 {
     XR_ASSERT_MSG(map != nullptr, "map");
-    XR_ASSERT_MSG(map->get_layer(XrString(L"road")) != nullptr, "gll");
+    if (route_layer != nullptr) {
+        for (int i = 0; i < map->get_layer_count(); ++i) {
+            XrMap::XrLayerInfo* info = map->get_layer_info_at(i);
+            if ((info->kind == 4 && info->layer != nullptr) || info->kind == 1)
+                route_layer->attach_layer(*info);
+        }
+    }
+    XrLayer* road = map->get_layer(XrString(L"road"));
+    XR_ASSERT_MSG(road != nullptr, "gll");
     XR_ASSERT_MSG(addr_accessor != nullptr, "aa");
+    if (auto* labels = dynamic_cast<XrLineLabelLayer*>(road))
+        labels->set_addr_accessor(addr_accessor.get());
+    if (route_layer != nullptr)
+        route_layer->set_road_layer(road, get_road_geometry());
     XrAppSettingsProvider* settings = app_settings();
     return set_theme(settings != nullptr ? settings->get_theme() : 0);
 }
@@ -263,15 +334,24 @@ void XrMapProviderImpl::close_map()
 {
     if (!map && !projection && projection_name.is_empty())
         return;
+    if (XrRouteProvider* route = XrRouteProvider::get_instance())
+        route->drop_route();
     if (map)
         notify_listeners(&XrMapListener::map_closing);
     release_map();
+    // The character tables come with the map: the next map's are read now
+    // (the built-in copy when it has none).
+    XrUnicodeUtil::get_instance()->read_table_bin(L"?:\\mapdata\\unicode.binmap");
     if (memory_notifier != nullptr)
         memory_notifier->notify_clients();
 }
 
 void XrMapProviderImpl::release_map()
 {
+    route_layer_owned.reset(); // not added to the map yet
+    overlay_layer_owned.reset();
+    route_layer = nullptr;
+    overlay_layer = nullptr;
     projection_name.clear();
     projection.reset();
     if (addr_accessor && memory_notifier != nullptr)

@@ -7,6 +7,7 @@
 
 #include "common/container/xr_array.h"
 #include "common/container/xr_ptrarray.h"
+#include "common/corvanel_core/interfaces/xr_maplayerparts.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionmap.h"
 
@@ -36,6 +37,10 @@ public:
     XrMapProviderImpl(const XrMapProviderImpl&) = delete;
     XrMapProviderImpl& operator=(const XrMapProviderImpl&) = delete;
 
+    // The maker of the route and overlay layers of every map opened from
+    // now on (not owned); without one, maps open without them.
+    void set_layer_maker(XrMapLayerMaker* maker) { layer_maker = maker; }
+
     // Stores the four (not owned; event_loop required) and opens the map.
     bool initialize(XrEventloopBase* event_loop, XrAudioPlayer* audio_player, void* poi_layer_client,
                     XrMemoryNotifier* memory_notifier);
@@ -54,7 +59,9 @@ public:
     bool select_map(int index) override;
     XrLayer* get_road_layer() override;
     XrLayer* get_sm_layer() override;
+    XrMapRouteLayer* get_route_layer() override { return route_layer; }
     XrLayer* get_poi_layer() override { return poi_layer; }
+    XrMapOverlayLayer* get_overlay_layer() override { return overlay_layer; }
     XrMap* get_map() override { return map.get(); }
     void tick_block_cache(bool light) override;
     XrStoredGeomStorage::XrBlockCache* get_block_cache() override { return &block_cache; }
@@ -83,13 +90,21 @@ public:
 private:
     bool find_projection_name(XrString& out);
     bool open_map_steps();
+    // The voice folder, the hands-free flag and the volume.
+    void apply_voice_settings(bool folder);
     void release_map();
     // The card folder that holds the installed maps.
     static XrString maps_folder();
 
     std::unique_ptr<XrAddrAccessor> addr_accessor;
     std::unique_ptr<XrMap> map;
+    // The route and overlay layers; owned here until added to the map.
+    XrMapRouteLayer* route_layer = nullptr;
+    std::unique_ptr<XrLayer> route_layer_owned;
     XrLayer* poi_layer = nullptr;
+    XrMapOverlayLayer* overlay_layer = nullptr;
+    std::unique_ptr<XrLayer> overlay_layer_owned;
+    XrMapLayerMaker* layer_maker = nullptr;
     std::unique_ptr<XrMapConfigContext> context;
     XrStoredGeomStorage::XrBlockCache block_cache{BLOCK_CACHE_BUDGET};
     std::unique_ptr<XrSimpleGeomStorage> pc_storage;

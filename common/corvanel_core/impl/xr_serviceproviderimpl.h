@@ -24,6 +24,7 @@ public:
 
     void begin(const XrString& title, const XrString& text, XrBusyDlgObserver* observer) override;
     bool is_active() override { return active; }
+    using XrGlobalBusyDialog::show;
     void show() override;
     void end() override;
     void push_text(const XrString& text) override;

@@ -38,4 +38,20 @@ public:
     virtual void end() = 0;
     virtual void push_text(const XrString& text) = 0;
     virtual void pop_text() = 0;
+
+    // One step each, for callers that show the indication at once (the
+    // service channel): begin and show; a running indication keeps its
+    // title, texts and observer. hide() ends it.
+    void show(const XrString& title, const XrString& text, XrBusyDlgObserver* observer)
+    {
+        begin(title, text, observer);
+        show();
+    }
+    void hide() { end(); }
+
+    // The registered dialog, or null.
+    static XrGlobalBusyDialog* get_instance()
+    {
+        return static_cast<XrGlobalBusyDialog*>(XrSingleton::get_instance(XrString(L"XrGlobalBusyDialog")));
+    }
 };

@@ -17,9 +17,9 @@ class XrAddrAccessor;
 class XrGeomStorage;
 class XrLayer;
 class XrMap;
-class XrOverlayLayer;
+class XrMapOverlayLayer;
 class XrProjection;
-class XrRouteLayer;
+class XrMapRouteLayer;
 
 // A three-letter language code: first letter in the low byte.
 typedef std::uint32_t XrLC;
@@ -56,12 +56,12 @@ public:
     virtual bool select_map(int /*index*/) { return false; }
     virtual XrLayer* get_road_layer() { return nullptr; }
     virtual XrLayer* get_sm_layer() { return nullptr; }
-    // Null while routing has no route layer for the map.
-    virtual XrRouteLayer* get_route_layer() { return nullptr; }
+    // Null while no map is open or routing made no route layer.
+    virtual XrMapRouteLayer* get_route_layer() { return nullptr; }
     // The map's "poi" layer.
     virtual XrLayer* get_poi_layer() { return nullptr; }
     // Null while the map has no overlay layer.
-    virtual XrOverlayLayer* get_overlay_layer() { return nullptr; }
+    virtual XrMapOverlayLayer* get_overlay_layer() { return nullptr; }
     virtual XrMap* get_map() { return nullptr; }
     // One ageing tick of the geometry block cache (light: a small one).
     virtual void tick_block_cache(bool /*light*/) {}

@@ -6,6 +6,7 @@
 #include "apps/services/xr_servcom.h"
 #include "apps/services/xr_servcomreply.h"
 #include "common/base/xr_singleton.h"
+#include "common/corvanel_core/impl/xr_serviceproviderimpl.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/misc/xr_msgids.h"
@@ -98,23 +99,28 @@ public:
     std::function<void()> on_reply;
 };
 
-class BusyDouble : public XrGlobalBusyDialog {
-public:
-    void show(const XrString& t, const XrString&, XrBusyDlgObserver* o) override
-    {
-        if (observer == nullptr)
-            shown.push_back(narrow(t));
-        observer = o;
-    }
-    void hide() override
-    {
-        observer = nullptr;
-        ++hides;
-    }
-    std::vector<std::string> shown;
+// The platform's busy dialog behind the global busy dialog: records the
+// titles it was made with and the observer it tells of a cancel.
+struct BusyDialogLog {
+    std::vector<std::string> titles;
     XrBusyDlgObserver* observer = nullptr;
-    int hides = 0;
+    XrBusyDlg* last = nullptr;
+    int closed = 0;
 };
+BusyDialogLog g_busy_dialogs;
+
+class FakeBusyDlg : public XrBusyDlg {
+public:
+    ~FakeBusyDlg() override { ++g_busy_dialogs.closed; }
+    void set_text(const XrString&) override {}
+};
+
+XrBusyDlg* make_busy_dialog(const XrString& title, const XrString&, XrBusyDlgObserver* observer)
+{
+    g_busy_dialogs.titles.push_back(narrow(title));
+    g_busy_dialogs.observer = observer;
+    return g_busy_dialogs.last = new FakeBusyDlg();
+}
 
 // The request bag of a request body (the zlib stream of its encoding).
 std::unique_ptr<XrPropertyBag> request_bag(const std::string& body)
@@ -572,16 +578,21 @@ TEST_F(ServComTest, CancelRequest)
 
 TEST_F(ServComTest, CancelledBusyIndicatorCancelsEveryExchangeInOrder)
 {
-    BusyDouble busy;
+    g_busy_dialogs = BusyDialogLog();
+    XrBusyDlg::set_factory(make_busy_dialog);
+    XrGlobalBusyDialogImpl busy;
     XrSingleton::set_instance(XrString("XrGlobalBusyDialog"), static_cast<XrGlobalBusyDialog*>(&busy));
     HttpScriptServer server([](const Request&) { return Reply{{}, HttpScriptServer::hold}; });
     XrString busy_text("Working");
     for (int id = 1; id <= 3; ++id)
         send(server.url(), id, nullptr, &busy_text);
     ASSERT_TRUE(pump_until([&] { return server.requests().size() == 1; }));
-    ASSERT_NE(busy.observer, nullptr);
-    EXPECT_EQ(busy.shown, std::vector<std::string>{"Working"});
-    busy.observer->cancelled();
+    ASSERT_TRUE(busy.is_shown());
+    EXPECT_EQ(g_busy_dialogs.titles, std::vector<std::string>{"Working"});
+    ASSERT_NE(g_busy_dialogs.observer, nullptr);
+    // The user closes the dialog: it is gone, the global dialog forgets it.
+    std::unique_ptr<XrBusyDlg> closed_by_user(g_busy_dialogs.last);
+    g_busy_dialogs.observer->cancelled();
     ASSERT_EQ(client.replies.size(), 3u);
     for (const Received& r : client.replies) {
         EXPECT_EQ(r.status, XR_SERVCOM_CANCELLED);
@@ -592,11 +603,35 @@ TEST_F(ServComTest, CancelledBusyIndicatorCancelsEveryExchangeInOrder)
     // ends (11) before its client hears of it; none of them sends.
     EXPECT_EQ(client.events, (std::vector<std::string>{"state 10", "state 11", "state 10", "reply 1", "state 11",
                                                        "state 10", "reply 1", "state 11", "reply 1"}));
-    EXPECT_GE(busy.hides, 1);
-    EXPECT_EQ(busy.observer, nullptr);
+    EXPECT_FALSE(busy.is_active());
+    EXPECT_EQ(g_busy_dialogs.closed, 0);
     pump_for(100);
     EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(g_busy_dialogs.titles.size(), 1u); // no exchange showed it again
     XrSingleton::set_instance(XrString("XrGlobalBusyDialog"), nullptr);
+    XrBusyDlg::set_factory(nullptr);
+}
+
+TEST_F(ServComTest, BusyIndicatorComesDownWhenTheExchangeEnds)
+{
+    g_busy_dialogs = BusyDialogLog();
+    XrBusyDlg::set_factory(make_busy_dialog);
+    XrGlobalBusyDialogImpl busy;
+    XrSingleton::set_instance(XrString("XrGlobalBusyDialog"), static_cast<XrGlobalBusyDialog*>(&busy));
+    HttpScriptServer server([](const Request&) { return ok_reply(); });
+    XrString busy_text("Working");
+    send(server.url(), 1, nullptr, &busy_text);
+    ASSERT_TRUE(pump_until([&] { return client.replies.size() == 1; }));
+    EXPECT_EQ(g_busy_dialogs.titles, std::vector<std::string>{"Working"});
+    EXPECT_FALSE(busy.is_active());
+    EXPECT_EQ(g_busy_dialogs.closed, 1);
+    // Another operation's indication is running: the exchange shares it.
+    busy.begin(XrString(L"Routing"), XrString(L"step 1"), nullptr);
+    send(server.url(), 2, nullptr, &busy_text);
+    ASSERT_TRUE(pump_until([&] { return client.replies.size() == 2; }));
+    EXPECT_EQ(g_busy_dialogs.titles, (std::vector<std::string>{"Working", "Routing"}));
+    XrSingleton::set_instance(XrString("XrGlobalBusyDialog"), nullptr);
+    XrBusyDlg::set_factory(nullptr);
 }
 
 TEST_F(ServComTest, SharedChannelAndLastRelease)

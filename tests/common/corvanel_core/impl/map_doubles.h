@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/corvanel_core/interfaces/xr_maplayerparts.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/db/xr_aggregategeomstorage.h"
 #include "common/geometry/xr_projection.h"
@@ -25,6 +26,7 @@ public:
     XrProjection* find_projection() override { return projection.get(); }
     XrLayer* get_poi_layer() override { return poi; }
     XrMap* get_map() override { return &map; }
+    XrMapOverlayLayer* get_overlay_layer() override { return overlay; }
 
     void open() { notify_listeners(&XrMapListener::map_initialized); }
     void close() { notify_listeners(&XrMapListener::map_closing); }
@@ -62,4 +64,5 @@ public:
     std::unique_ptr<XrProjection> projection{create_projection(XrString(L"simple://100000,0,0"))};
     XrMap map;
     XrGeomLayer* poi;
+    XrMapOverlayLayer* overlay = nullptr; // not owned
 };

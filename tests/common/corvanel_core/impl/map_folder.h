@@ -55,6 +55,7 @@ inline void write_static_configuration(const std::string& card_root, bool road_l
     std::vector<XrLayerDef> layers(3);
     layers[0].name = road_layer ? "road" : "roads";
     layers[0].number = 10;
+    layers[0].type = "linelabel"; // street names from the address database
     layers[0].resource = "?:/mapdata/roads.qt";
     layers[1].name = "poi";
     layers[1].number = 20;
