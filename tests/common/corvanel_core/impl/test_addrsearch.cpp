@@ -12,6 +12,9 @@
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
 #include "common/corvanel_core/impl/xr_mapsettingsproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/db/xr_simplegeomstorage.h"
+#include "support/xr_temp_root.h"
+#include "tools/mapgen/xrqt_writer.h"
 
 namespace {
 
@@ -39,8 +42,28 @@ public:
     AddrMapProvider() { XrSingleton::set_instance(XrString(L"XrMapProvider"), static_cast<XrMapProvider*>(this)); }
     ~AddrMapProvider() override { XrSingleton::set_instance(XrString(L"XrMapProvider"), nullptr); }
     XrAddrAccessor* get_addr_accessor() override { return accessor.get(); }
+    XrSimpleGeomStorage* get_pb_storage() override { return pb.get(); }
+    XrSimpleGeomStorage* get_pc_storage() override { return pc.get(); }
     std::unique_ptr<XrAddrAccessor> accessor;
+    std::unique_ptr<XrSimpleGeomStorage> pb, pc;
 };
+
+// A geometry file of text records, opened as a stored storage.
+std::unique_ptr<XrSimpleGeomStorage> text_storage(const std::string& path, std::vector<XrTextGeomRec*> recs,
+                                                  int attr_count)
+{
+    XrGeomFileOptions o;
+    o.attr_count = attr_count;
+    std::vector<XrGeomRec*> all(recs.begin(), recs.end());
+    std::string error;
+    EXPECT_TRUE(write_xrqt(path, all, o, error)) << error;
+    for (XrTextGeomRec* r : recs)
+        delete r;
+    auto s = std::make_unique<XrSimpleGeomStorage>(open_storage_accessor(XrString(path.c_str()), true), false, false,
+                                                   nullptr);
+    EXPECT_EQ(s->open(), XrStoredGeomStorage::OPENED);
+    return s;
+}
 
 std::wstring strip_marks(const XrString& s)
 {
@@ -259,6 +282,33 @@ TEST_F(AddrSearch, CountiesByNameAndInAllowedList)
     provider.search_counties(XrString(L""), nullptr, &allowed, &capped, 1);
     EXPECT_EQ(capped.got.size(), 1u);
     EXPECT_EQ(capped.nulls, 1);
+}
+
+// With no county of that name, the places inside a named area are found.
+TEST_F(AddrSearch, PlacesInsideANamedAreaWhenNoCountyMatches)
+{
+    open();
+    const std::string dir = files.root().make_dirs("/places");
+    auto place = [](int id, int x, const char* name) { return new XrTextGeomRec(id, x, 10000, 1, 0, name); };
+    maps.pc = text_storage(dir + "/pc.qt", {place(1, 11000, "Riverton Mall"), place(2, 13000, "Riverton Park"),
+                                            place(3, 10500, "Other")},
+                           0);
+    for (int attr_count : {3, 1}) {
+        XrTextGeomRec* area = place(9, 10000, "Riverton");
+        const BYTE side[3] = {0x00, 0x0F, 0xA0}; // 4000 map units
+        area->set_attributes(side, attr_count);
+        maps.pb = text_storage(dir + "/pb" + std::to_string(attr_count) + ".qt", {area}, attr_count);
+        Collect c;
+        const XrPoint pos(10000, 10000);
+        provider.search_counties(XrString(L"riverton"), const_cast<XrPoint*>(&pos), nullptr, &c, 10);
+        std::vector<std::wstring> want = {L"Riverton Mall"};
+        if (attr_count < 3) // no size stored: the default square of 20000 holds both
+            want.push_back(L"Riverton Park");
+        EXPECT_EQ(c.names(), want) << attr_count;
+        ASSERT_FALSE(c.got.empty());
+        EXPECT_EQ(c.got[0].kind, XrAddrSearchResult::Place);
+        EXPECT_DOUBLE_EQ(c.got[0].distance, 1000.0);
+    }
 }
 
 TEST_F(AddrSearch, HouseNumberRange)

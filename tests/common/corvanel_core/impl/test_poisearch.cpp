@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
 #include "common/graph/xr_routeinstructions.h"
 #include "search_doubles.h"
 #include "support/xr_english_texts.h"
@@ -237,6 +238,48 @@ TEST_F(PoiSearch, AlongTheRouteAheadOnly)
     route.current_segment = -1;
     const XrPoint pos(40000, 0);
     EXPECT_EQ(search(L"", &pos, 0, -1, 100, 0, true).names(), (std::vector<std::wstring>{L"near end", L"beside"}));
+}
+
+struct CountyFilter : XrAddrSearchProvider {
+    XrString filter;
+    CountyFilter() { XrSingleton::set_instance(XrString(L"XrAddrSearchProvider"), static_cast<XrAddrSearchProvider*>(this)); }
+    ~CountyFilter() override { XrSingleton::set_instance(XrString(L"XrAddrSearchProvider"), nullptr); }
+    bool get_upper_county_filter(XrString& out) override
+    {
+        out = filter;
+        return !filter.is_empty();
+    }
+    void clear_upper_county_filter() override {}
+    void set_upper_county_filter(const XrString&) override {}
+    void get_upper_county_name(const XrString&, XrString&) override {}
+    void search_streets(const XrString*, const XrPoint*, XrBinaryString<XrAddrSearchStreet>*,
+                        XrAddrSearchProviderObserver*, int) override {}
+    void search_exact_streets(int, int, XrPoint*, XrBinaryString<XrAddrSearchStreet>*,
+                              XrAddrSearchProviderObserver*) override {}
+    XrArray<XrString>* get_upper_counties() override { return nullptr; }
+    void search_counties_by_uppercounty(XrString, XrAddrSearchProviderObserver*, int) override {}
+    void search_counties(XrString, XrPoint*, XrBinaryString<XrAddrSearchStreet>*, XrAddrSearchProviderObserver*,
+                         int) override {}
+    void get_house_number_range(int, int&, int&) override {}
+    XrPoint get_house_number_position(int, int&, bool) override { return XrPoint(); }
+    bool get_continuations(XrString, XrBinaryString<XrAddrSearchStreet>*, XrArray<XrString>&, int&, int&) override
+    {
+        return false;
+    }
+    bool find_street_in_county(const XrString&, const XrString&, int, XrPoint&) override { return false; }
+};
+
+TEST_F(PoiSearch, SameUpperCountyKeepsUntaggedAndMatchingPois)
+{
+    maps.add_poi(0, 0, 10, L"North Cafe<c=north>");
+    maps.add_poi(0, 0, 10, L"South Cafe<c=South>");
+    maps.add_poi(0, 0, 10, L"Plain Cafe");
+    CountyFilter addr;
+    EXPECT_EQ(search(L"", nullptr, 0, -1, 100, 0, false, true).got.size(), 3u); // no filter chosen
+    addr.filter = L"NORTH";
+    EXPECT_EQ(search(L"", nullptr, 0, -1, 100, 0, false, true).names(),
+              (std::vector<std::wstring>{L"North Cafe", L"Plain Cafe"}));
+    EXPECT_EQ(search(L"").got.size(), 3u); // the filter applies only when asked for
 }
 
 struct Notes {
