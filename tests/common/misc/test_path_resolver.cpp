@@ -322,7 +322,8 @@ TEST(WholeFile, KilledWriteLeavesTheOldOrTheNewFile)
     };
     XrKillTestResult r =
         xr_kill_test(path, old_content, new_content, [&] { root.write_file("/d/data.bin", old_content); }, writer);
-    EXPECT_GT(r.kills, 10);
+    // The run is bounded in time: a loaded machine gets fewer kills in.
+    EXPECT_GE(r.kills, 3);
     EXPECT_EQ(r.saves_failed, 0);
     EXPECT_EQ(r.faults, std::vector<std::string>());
     EXPECT_LE(r.leftovers, 1);
