@@ -239,18 +239,17 @@ XrLayer* create_configured_layer(XrMap* map, XrConfiguration& config, XrMapConfi
     if (!memory && !simple && !heap)
         return nullptr;
 
-    // Every storage kind gets the layer class of its kind (a "poi" layer
-    // over a memory storage is a POI layer too).
-    XrConfiguredLayerFactory factory = factory_of(kind);
-    XrGeomLayer* layer = factory != nullptr ? factory(map, vs, config, context) : nullptr;
-    if (layer == nullptr)
-        layer = new XrGeomLayer(map, vs, false);
-
     if (memory) {
+        auto* layer = new XrGeomLayer(map, vs, false);
         layer->get_storage()->add_storage(new XrMemoryGeomStorage(), 0);
         apply_draw_options(layer, config);
         return layer;
     }
+
+    XrConfiguredLayerFactory factory = factory_of(kind);
+    XrGeomLayer* layer = factory != nullptr ? factory(map, vs, config, context) : nullptr;
+    if (layer == nullptr)
+        layer = new XrGeomLayer(map, vs, false);
 
     XrString path;
     const bool has_path = (resource_key != nullptr && get_text(config, resource_key->c_str(), path)) ||

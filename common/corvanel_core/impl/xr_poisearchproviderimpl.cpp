@@ -252,36 +252,30 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
             for (int m = 0; m < storage->get_member_count() && !rect_ended; ++m) {
                 XrGeomStorage* member = storage->get_member(m);
                 std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(rect, 0));
-                const BYTE* record = nullptr;
-                XrGeomStorage::XrRecordType kind{};
-                while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-                    if (kind != XrGeomStorage::RecText)
-                        continue;
-                    int id = 0, x = 0, y = 0;
-                    short type = 0, aux = 0;
-                    const TCHAR* text = nullptr;
-                    const BYTE* attributes = nullptr;
-                    if (!cursor->get_txt(record, id, x, y, type, aux, text, attributes, 0, nullptr) || text == nullptr)
-                        continue;
+                if (!cursor)
+                    continue;
+                xr_for_each_text_record(*cursor, 0, [&](const XrTextRecord& rec) {
+                    const int x = rec.x, y = rec.y;
+                    const TCHAR* text = rec.text;
                     double distance = -1.0;
                     if (position != nullptr) {
                         const double dx = static_cast<double>(x) - position->x;
                         const double dy = static_cast<double>(y) - position->y;
                         const double d2 = dx * dx + dy * dy;
                         if (d2 > r2 || (!first_pass && d2 <= r2 / 4))
-                            continue;
+                            return true;
                         if (!xr_search::in_pass_rectangle(*rect, x, y))
-                            continue;
+                            return true;
                         distance = std::sqrt(d2);
                     }
                     if (member != remembered_member) {
                         remembered_member = member;
-                        XrPoiLayerIconSet* set = layer->find_icon_set(member, type, false);
+                        XrPoiLayerIconSet* set = layer->find_icon_set(member, rec.type, false);
                         class_offset = set != nullptr ? set->type_shift : 0;
                     }
-                    const int cls = static_cast<unsigned short>(type) + class_offset;
+                    const int cls = static_cast<unsigned short>(rec.type) + class_offset;
                     if (class_id != -1 && cls != class_id)
-                        continue;
+                        return true;
                     auto found = classes.find(cls);
                     if (found == classes.end()) {
                         ClassEntry entry;
@@ -302,13 +296,13 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
                     const XrString county_tag = has_county_filter ? upper_county_tag(text) : XrString();
                     poi_words.split(text, true);
                     if (!matches(query, poi_words, cls_entry.words))
-                        continue;
+                        return true;
                     if (along_route && !is_near_route(route_source, XrPoint(x, y), ROUTE_DISTANCE))
-                        continue;
+                        return true;
                     if (cls_entry.settings == nullptr)
-                        continue;
+                        return true;
                     if (has_county_filter && !county_tag.is_empty() && county_tag != county_filter)
-                        continue;
+                        return true;
 
                     XrPoiSearchResult result;
                     result.name = display_name(text);
@@ -336,9 +330,10 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
                         note_shown = true;
                         xr_show_note(R_STR_OVER_200_POI_FOUND);
                         rect_ended = true;
-                        break;
+                        return false;
                     }
-                }
+                    return true;
+                });
             }
         }
         if (position == nullptr || list.get_count() == list.get_size() || r >= LAST_RADIUS || radius != 0)

@@ -2,6 +2,8 @@
 // settlement layer and a POI set.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,13 +13,32 @@
 
 namespace {
 
+struct ProbeFiles {
+    static std::string read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+};
+
 class ProbeSearch : public ::testing::Test {
 protected:
     void SetUp() override
     {
         card = root.dir() + "/card/";
         write_static_configuration(card);
+        // The map's own POIs: the POI layer over a geometry file.
+        std::string conf = ProbeFiles::read(card + "kestrova/maemo.reg");
+        const std::string memory = "storage=memory";
+        ASSERT_NE(conf.find(memory), std::string::npos);
+        conf.replace(conf.find(memory), memory.size(), "storage=simple\nresource=?:/mapdata/poi.qt");
+        write_bytes(card + "kestrova/maemo.reg", conf);
         write_test_map(card + "mapdata");
+        XrTextGeomRec fuel(7, 200, 300, 5, 0, "Harbour Fuel");
+        std::vector<XrGeomRec*> own = {&fuel};
+        std::string err;
+        ASSERT_TRUE(write_xrqt(card + "mapdata/poi.qt", own, XrGeomFileOptions(), err)) << err;
+        write_bytes(root.dir() + "/usr/share/kestrova/poi.reg", "REGEDIT4\n[\\poi\\default]\n5=Fuel stations\n");
         const std::string set = card + "mapdata/poi/shops";
         write_bytes(set + "/shops.poi", "REGEDIT4\n[\\data]\ndata=data.qt\ninternal_type=1\n"
                                         "[\\data\\name\\ENG]\n0=Shops\n");
@@ -57,6 +78,10 @@ TEST_F(ProbeSearch, EachKindPrintsItsResults)
 
     ProbeRun more = search("continuations ma");
     EXPECT_EQ(more.status, 0) << more.out;
+
+    // The map's own POI, of a class of the program's catalogue, found by its class name too.
+    ProbeRun fuel = search("poi fuel");
+    EXPECT_NE(fuel.out.find("Harbour Fuel"), std::string::npos) << fuel.out;
 
     EXPECT_EQ(search("nothing x").status, 2);
     EXPECT_EQ(run_probe("search /nonexistent poi x").status, 1);
