@@ -164,6 +164,38 @@ protected:
     std::unique_ptr<TCHAR[]> text_buffer;
 };
 
+// One text record as a cursor decodes it; the text stays in the cursor's
+// buffer until the next record is decoded.
+struct XrTextRecord {
+    int id = 0;
+    int x = 0;
+    int y = 0;
+    short type = 0;
+    short aux = 0;
+    const TCHAR* text = nullptr;
+    const BYTE* attributes = nullptr;
+};
+
+// Calls fn(const XrTextRecord&) for every text record from the cursor on, in
+// the given language; other kinds and records that do not decode are passed
+// over. fn returns false to end the walk.
+template <class Fn>
+void xr_for_each_text_record(XrGeomCursor& cursor, int language, Fn fn)
+{
+    const BYTE* data = nullptr;
+    XrGeomStorage::XrRecordType kind{};
+    while (cursor.get_next_record(data, kind) == XrGeomCursor::OK) {
+        if (kind != XrGeomStorage::RecText)
+            continue;
+        XrTextRecord r;
+        if (!cursor.get_txt(data, r.id, r.x, r.y, r.type, r.aux, r.text, r.attributes, language, nullptr) ||
+            r.text == nullptr)
+            continue;
+        if (!fn(static_cast<const XrTextRecord&>(r)))
+            return;
+    }
+}
+
 // Signed variable-length numbers of one to three bytes: bit 6 of the first
 // byte is set for values >= 0, bit 7 of a byte says that another follows.
 namespace xr_varint {

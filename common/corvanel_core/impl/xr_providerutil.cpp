@@ -56,6 +56,11 @@ void xr_show_note(int text_id)
 {
     XrString text;
     text.load_text(text_id);
+    xr_show_note_text(text);
+}
+
+void xr_show_note_text(const XrString& text)
+{
     if (g_note != nullptr) {
         g_note(text);
         return;

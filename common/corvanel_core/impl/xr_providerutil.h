@@ -26,6 +26,8 @@ bool xr_add_text_record(XrGeomStorage* storage, int id, const XrPoint& point, in
 typedef void (*XrNoteFunction)(const XrString& text);
 void xr_set_note_function(XrNoteFunction f);
 void xr_show_note(int text_id);
+// Shows a note with a text already made.
+void xr_show_note_text(const XrString& text);
 
 namespace xr_userfile {
 

@@ -1,0 +1,264 @@
+// kestrova-probe search: runs the POI, street, house-number, city or
+// continuation search on a map folder and prints the results one per line.
+#include <gtk/gtk.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/addr/xr_addrutil.h"
+#include "common/base/xr_singleton.h"
+#include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_citysearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_mapproviderimpl.h"
+#include "common/corvanel_core/impl/xr_poiproviderimpl.h"
+#include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
+#include "common/gdi/xr_gdi.h"
+#include "common/geometry/xr_projection.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
+#include "tools/mapstyle/xr_private_display.h"
+#include "tools/probe/probe.h"
+
+namespace {
+
+int run_search(const std::vector<std::string>& args);
+XrProbeCommand search_cmd("search", "MAPDIR poi|street|housenumber|city|continuations TEXT [--at LAT,LON] [--max N]",
+                          "runs a search on a map folder and prints the results", run_search);
+
+std::string utf8(const XrString& s)
+{
+    std::string out;
+    for (const TCHAR* p = s.c_str(); *p != 0; ++p) {
+        const unsigned int c = static_cast<unsigned int>(*p);
+        if (c == 0x202A || c == 0x202B || c == 0x202C)
+            continue; // direction marks
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The command line's UTF-8 text.
+XrString wide(const std::string& s)
+{
+    std::wstring w;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (i + n > s.size())
+            break;
+        unsigned int v = n == 1 ? c : c & (0x3F >> (n - 1));
+        for (int k = 1; k < n; ++k)
+            v = v << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        w += static_cast<wchar_t>(v);
+        i += n;
+    }
+    return XrString(w.c_str());
+}
+
+bool parse_point(const std::string& text, double& lat, double& lon)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    char* end = nullptr;
+    lat = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + comma)
+        return false;
+    const char* rest = text.c_str() + comma + 1;
+    lon = std::strtod(rest, &end);
+    return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
+}
+
+struct Printer : XrPoiSearchProviderObserver, XrAddrSearchProviderObserver, XrCitySearchProviderObserver {
+    XrProjection* projection = nullptr;
+    int count = 0;
+
+    std::string where(const XrPoint& p)
+    {
+        double lon = 0, lat = 0;
+        char buf[64];
+        if (projection != nullptr && projection->from_map(p.x, p.y, lon, lat))
+            std::snprintf(buf, sizeof buf, "%.6f,%.6f", lat, lon);
+        else
+            std::snprintf(buf, sizeof buf, "%d,%d", p.x, p.y);
+        return buf;
+    }
+    void more() { std::printf("(more)\n"); }
+    void matching_poi_found(XrPoiSearchResult* r) override
+    {
+        if (r == nullptr)
+            return more();
+        ++count;
+        std::printf("%s\t%s\t%s\n", utf8(r->name).c_str(), utf8(r->description).c_str(), where(r->position).c_str());
+    }
+    void matching_address_found(XrAddrSearchResult* r) override
+    {
+        if (r == nullptr)
+            return more();
+        ++count;
+        std::printf("%s\t%s\tkind %d\tstreets", utf8(r->name).c_str(), utf8(r->details).c_str(), r->kind);
+        for (int i = 0; i < r->streets.items(); ++i)
+            std::printf(" %u:%u", r->streets.get(i).county, r->streets.get(i).position);
+        std::printf("\n");
+    }
+    void matching_city_found(XrCitySearchResult* r) override
+    {
+        if (r == nullptr)
+            return more();
+        ++count;
+        std::printf("%s\t%s\t%s\n", utf8(r->name).c_str(), utf8(r->details).c_str(), where(r->position).c_str());
+    }
+};
+
+int search(XrMapProviderImpl& maps, const std::string& kind, const XrString& text, const XrPoint* at, int max)
+{
+    Printer out;
+    out.projection = maps.get_projection();
+    XrPoiSearchProviderImpl pois;
+    XrAddrSearchProviderImpl addresses;
+    XrCitySearchProviderImpl cities;
+    XrSingleton::set_instance(XrString(L"XrAddrSearchProvider"), static_cast<XrAddrSearchProvider*>(&addresses));
+    int status = 0;
+    if (kind == "poi") {
+        pois.search_pois(text, false, at, 0, nullptr, nullptr, -1, &out, max, -1, 0, false);
+    } else if (kind == "street") {
+        addresses.search_streets(&text, at, nullptr, &out, max);
+    } else if (kind == "city") {
+        cities.search_cities(text, at, &out, max);
+    } else if (kind == "continuations") {
+        XrArray<XrString> list(16);
+        int first = -1, second = -1;
+        if (!addresses.get_continuations(text, nullptr, list, first, second)) {
+            std::fprintf(stderr, "kestrova-probe search: no street begins with that text\n");
+            status = 1;
+        }
+        for (int i = 0; i < list.get_num_items(); ++i)
+            std::printf("%s\n", utf8(*list.get_item_ptr(i)).c_str());
+        out.count = list.get_num_items();
+    } else if (kind == "housenumber") {
+        XrString street, number;
+        if (!XrAddrUtil::split_street_and_number(text.c_str(), true, street, number)) {
+            std::fprintf(stderr, "kestrova-probe search: give a street and a house number\n");
+            status = 2;
+        } else {
+            struct First : XrAddrSearchProviderObserver {
+                XrAddrSearchResult result;
+                bool found = false;
+                void matching_address_found(XrAddrSearchResult* r) override
+                {
+                    if (r != nullptr && !found) {
+                        result = *r;
+                        found = true;
+                    }
+                }
+            } first;
+            addresses.search_streets(&street, at, nullptr, &first, 1);
+            int n = std::atoi(utf8(number).c_str());
+            if (!first.found || first.result.streets.items() == 0) {
+                std::fprintf(stderr, "kestrova-probe search: no such street\n");
+                status = 1;
+            } else {
+                const XrPoint p = addresses.get_house_number_position(
+                    static_cast<int>(first.result.streets.get(0).position), n, false);
+                if (p.x == 0 && p.y == 0) {
+                    n = std::atoi(utf8(number).c_str());
+                    addresses.get_house_number_position(static_cast<int>(first.result.streets.get(0).position), n,
+                                                         false);
+                    std::printf("%s %d: not found; nearest number %d\n", utf8(first.result.name).c_str(),
+                                std::atoi(utf8(number).c_str()), n);
+                } else {
+                    std::printf("%s %d\t%s\n", utf8(first.result.name).c_str(), n, out.where(p).c_str());
+                }
+                out.count = 1;
+            }
+        }
+    } else {
+        status = 2;
+    }
+    XrSingleton::set_instance(XrString(L"XrAddrSearchProvider"), nullptr);
+    if (status == 0 && out.count == 0)
+        std::fprintf(stderr, "kestrova-probe search: nothing found\n");
+    return status;
+}
+
+int run_search(const std::vector<std::string>& args)
+{
+    if (args.size() < 3)
+        return probe_usage(search_cmd);
+    const std::string kind = args[1];
+    if (kind != "poi" && kind != "street" && kind != "housenumber" && kind != "city" && kind != "continuations")
+        return probe_usage(search_cmd);
+    double lat = 0, lon = 0;
+    bool has_at = false;
+    int max = 20;
+    for (size_t i = 3; i < args.size(); ++i) {
+        if (args[i] == "--at" && i + 1 < args.size() && parse_point(args[i + 1], lat, lon)) {
+            has_at = true;
+            ++i;
+        } else if (args[i] == "--max" && i + 1 < args.size() && std::atoi(args[i + 1].c_str()) > 0) {
+            max = std::atoi(args[++i].c_str());
+        } else {
+            return probe_usage(search_cmd);
+        }
+    }
+    namespace fs = std::filesystem;
+    fs::path dir = fs::absolute(args[0]);
+    if (fs::exists(dir / "mapdata.ini"))
+        dir = dir.parent_path();
+    if (!fs::exists(dir / "mapdata")) {
+        std::fprintf(stderr, "kestrova-probe search: %s holds no mapdata folder\n", dir.c_str());
+        return 1;
+    }
+    XrPrivateDisplay private_display;
+    if (!private_display.ensure() || !gtk_init_check(nullptr, nullptr)) {
+        std::fprintf(stderr, "kestrova-probe search: no display for the visual settings\n");
+        return 1;
+    }
+    XrGDI::init_stock_objects();
+    auto fonts = std::make_unique<XrFontRepositoryMaemo>();
+    fonts->initialize();
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), fonts.get());
+    const XrString root((dir.string() + "/").c_str());
+    XrPathResolver resolver(root.c_str());
+    set_path_resolver(&resolver);
+    int status = 1;
+    {
+        XrMapProviderImpl maps;
+        XrSingleton::set_instance(XrString(L"XrMapProvider"), static_cast<XrMapProvider*>(&maps));
+        XrPoiProviderImpl classes(XrPathResolver::resolve(XrString(L"?:/mapdata/poi/")), nullptr);
+        XrSingleton::set_instance(XrString(L"XrPoiProvider"), static_cast<XrPoiProvider*>(&classes));
+        if (maps.open_map()) {
+            XrPoint at;
+            bool at_ok = !has_at || (maps.get_projection() != nullptr && maps.get_projection()->to_map(lon, lat, at.x, at.y));
+            if (!at_ok) {
+                std::fprintf(stderr, "kestrova-probe search: the position lies outside the map's projection\n");
+            } else {
+                status = search(maps, kind, wide(args[2]), has_at ? &at : nullptr, max);
+            }
+            maps.close_map();
+        } else {
+            std::fprintf(stderr, "kestrova-probe search: the map cannot be opened\n");
+        }
+        XrSingleton::set_instance(XrString(L"XrPoiProvider"), nullptr);
+        XrSingleton::set_instance(XrString(L"XrMapProvider"), nullptr);
+    }
+    set_path_resolver(nullptr);
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+    return status;
+}
+
+} // namespace
