@@ -7,35 +7,57 @@
 
 G_DEFINE_TYPE(HildonWindow, hildon_window, GTK_TYPE_WINDOW)
 
-static void hildon_window_add(GtkContainer* container, GtkWidget* child)
+/* The toolbar box is an internal child placed above the window's one
+ * ordinary child (the content). */
+
+static void hildon_window_forall(GtkContainer* container, gboolean include_internals, GtkCallback callback,
+                                 gpointer data)
 {
     HildonWindow* self = HILDON_WINDOW(container);
-    if (self->vbox == NULL) {
-        /* The box itself, during construction. */
-        GTK_CONTAINER_CLASS(hildon_window_parent_class)->add(container, child);
-        return;
-    }
-    if (self->content != NULL) {
-        g_warning("HildonWindow already holds a content widget");
-        return;
-    }
-    self->content = child;
-    gtk_box_pack_end(GTK_BOX(self->vbox), child, TRUE, TRUE, 0);
+    GTK_CONTAINER_CLASS(hildon_window_parent_class)->forall(container, include_internals, callback, data);
+    if (include_internals && self->vbox != NULL)
+        callback(self->vbox, data);
 }
 
-static void hildon_window_remove(GtkContainer* container, GtkWidget* child)
+static void hildon_window_size_request(GtkWidget* widget, GtkRequisition* requisition)
 {
-    HildonWindow* self = HILDON_WINDOW(container);
-    if (child == self->vbox) {
-        self->vbox = NULL;
-        self->content = NULL;
-        GTK_CONTAINER_CLASS(hildon_window_parent_class)->remove(container, child);
-        return;
+    HildonWindow* self = HILDON_WINDOW(widget);
+    GTK_WIDGET_CLASS(hildon_window_parent_class)->size_request(widget, requisition);
+    if (self->vbox != NULL && GTK_WIDGET_VISIBLE(self->vbox)) {
+        GtkRequisition box;
+        gtk_widget_size_request(self->vbox, &box);
+        requisition->height += box.height;
+        if (box.width > requisition->width)
+            requisition->width = box.width;
     }
-    if (self->vbox != NULL && child == self->content) {
-        self->content = NULL;
-        gtk_container_remove(GTK_CONTAINER(self->vbox), child);
+}
+
+static void hildon_window_size_allocate(GtkWidget* widget, GtkAllocation* allocation)
+{
+    HildonWindow* self = HILDON_WINDOW(widget);
+    GtkWidget* child = GTK_BIN(widget)->child;
+    GtkAllocation box = {0, 0, allocation->width, 0};
+    GTK_WIDGET_CLASS(hildon_window_parent_class)->size_allocate(widget, allocation);
+    if (self->vbox != NULL && GTK_WIDGET_VISIBLE(self->vbox)) {
+        GtkRequisition req;
+        gtk_widget_get_child_requisition(self->vbox, &req);
+        box.height = req.height < allocation->height ? req.height : allocation->height;
+        gtk_widget_size_allocate(self->vbox, &box);
     }
+    if (child != NULL && GTK_WIDGET_VISIBLE(child)) {
+        GtkAllocation c = {0, box.height, allocation->width, allocation->height - box.height};
+        if (c.height < 1)
+            c.height = 1;
+        gtk_widget_size_allocate(child, &c);
+    }
+}
+
+static void hildon_window_show_all(GtkWidget* widget)
+{
+    HildonWindow* self = HILDON_WINDOW(widget);
+    if (self->vbox != NULL)
+        gtk_widget_show_all(self->vbox);
+    GTK_WIDGET_CLASS(hildon_window_parent_class)->show_all(widget);
 }
 
 static void hildon_window_destroy(GtkObject* object)
@@ -45,26 +67,30 @@ static void hildon_window_destroy(GtkObject* object)
         g_object_unref(self->menu);
         self->menu = NULL;
     }
+    if (self->vbox != NULL) {
+        GtkWidget* box = self->vbox;
+        self->vbox = NULL;
+        gtk_widget_unparent(box);
+    }
     hildon_program_remove_window(hildon_program_get_instance(), self);
     GTK_OBJECT_CLASS(hildon_window_parent_class)->destroy(object);
 }
 
 static void hildon_window_class_init(HildonWindowClass* klass)
 {
-    GTK_CONTAINER_CLASS(klass)->add = hildon_window_add;
-    GTK_CONTAINER_CLASS(klass)->remove = hildon_window_remove;
+    GTK_CONTAINER_CLASS(klass)->forall = hildon_window_forall;
+    GTK_WIDGET_CLASS(klass)->size_request = hildon_window_size_request;
+    GTK_WIDGET_CLASS(klass)->size_allocate = hildon_window_size_allocate;
+    GTK_WIDGET_CLASS(klass)->show_all = hildon_window_show_all;
     GTK_OBJECT_CLASS(klass)->destroy = hildon_window_destroy;
 }
 
 static void hildon_window_init(HildonWindow* self)
 {
-    GtkWidget* box = gtk_vbox_new(FALSE, 0);
-    self->vbox = NULL;
-    self->content = NULL;
     self->menu = NULL;
-    gtk_container_add(GTK_CONTAINER(self), box);
-    self->vbox = box;
-    gtk_widget_show(box);
+    self->vbox = gtk_vbox_new(FALSE, 0);
+    gtk_widget_set_parent(self->vbox, GTK_WIDGET(self));
+    gtk_widget_show(self->vbox);
 }
 
 GtkWidget* hildon_window_new(void)
@@ -76,13 +102,16 @@ void hildon_window_add_toolbar(HildonWindow* window, GtkToolbar* toolbar)
 {
     g_return_if_fail(HILDON_IS_WINDOW(window) && toolbar != NULL && window->vbox != NULL);
     gtk_box_pack_start(GTK_BOX(window->vbox), GTK_WIDGET(toolbar), FALSE, FALSE, 0);
+    gtk_widget_queue_resize(GTK_WIDGET(window));
 }
 
 void hildon_window_remove_toolbar(HildonWindow* window, GtkToolbar* toolbar)
 {
     g_return_if_fail(HILDON_IS_WINDOW(window) && toolbar != NULL && window->vbox != NULL);
-    if (gtk_widget_get_parent(GTK_WIDGET(toolbar)) == window->vbox)
+    if (gtk_widget_get_parent(GTK_WIDGET(toolbar)) == window->vbox) {
         gtk_container_remove(GTK_CONTAINER(window->vbox), GTK_WIDGET(toolbar));
+        gtk_widget_queue_resize(GTK_WIDGET(window));
+    }
 }
 
 void hildon_window_set_menu(HildonWindow* window, GtkMenu* menu)
@@ -104,7 +133,7 @@ GtkMenu* hildon_window_get_menu(HildonWindow* window)
 GtkWidget* hildon_window_get_content(HildonWindow* window)
 {
     g_return_val_if_fail(HILDON_IS_WINDOW(window), NULL);
-    return window->content;
+    return GTK_BIN(window)->child;
 }
 
 /* --- Program ------------------------------------------------------------- */

@@ -35,13 +35,12 @@ extern "C" {
 typedef struct _HildonWindow HildonWindow;
 typedef struct _HildonWindowClass HildonWindowClass;
 
-/* A top-level window whose one content child lies below its toolbars:
- * gtk_container_add and gtk_container_remove act on the content. */
+/* A top-level window whose one child (the content, added and removed with
+ * gtk_container_add / gtk_container_remove) lies below its toolbars. */
 struct _HildonWindow {
     GtkWindow parent;
-    GtkWidget* vbox;    /* toolbars, then the content */
-    GtkWidget* content; /* or NULL */
-    GtkMenu* menu;      /* the window's own menu or NULL (a reference) */
+    GtkWidget* vbox; /* internal child holding the toolbars */
+    GtkMenu* menu;   /* the window's own menu or NULL (a reference) */
 };
 
 struct _HildonWindowClass {
