@@ -13,6 +13,7 @@
 #include "common/gdi/window/xr_mapwindowservices.h"
 #include "common/gdi/xr_app_map_window.h"
 #include "common/gdi/xr_gdi.h"
+#include "common/os/xr_windoweventhandler.h"
 #include "platform/hildon/hildon.h"
 
 class XrBitmap;
@@ -26,6 +27,9 @@ public:
     XrMapWindowBase(XrMapWindowView* view, XrMapWindowManager* manager, XrWindowEventHandler* private_handler)
         : m_view(view), m_manager(manager), m_private_handler(private_handler)
     {
+        // Its pass-on continues at the top of the manager's stack.
+        if (private_handler != nullptr)
+            private_handler->set_manager(manager);
     }
     // Deletes the private handler.
     virtual ~XrMapWindowBase();

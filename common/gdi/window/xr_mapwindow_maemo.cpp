@@ -305,8 +305,8 @@ void XrMapWindow::redraw(bool queued, bool keep_map, int arg1, int arg2)
     bool temporary_pending = false;
     GtkWidget* target = m_content != nullptr ? m_content : m_drawing_area;
     bool& pending = m_content != nullptr ? temporary_pending : m_redraw_pending;
-    if (target == nullptr || !GTK_WIDGET_DRAWABLE(target) || target->allocation.width <= 0 ||
-        target->allocation.height <= 0) {
+    if (target == nullptr || !GTK_WIDGET_DRAWABLE(target) || !gdk_window_is_viewable(target->window) ||
+        target->allocation.width <= 0 || target->allocation.height <= 0) {
         // No expose will come for a widget that is not on screen: a pending
         // flag set now would swallow every later request.
         pending = false;
