@@ -93,7 +93,9 @@ bool XrQuickMenuMaemo::open()
         g_warning("quick menu: screen image missing");
         return false;
     }
-    m_icons = load_image(L"?:/kestrova/images/maemo_menuicons.png");
+    // The small look has its own strip of 115-pixel icons.
+    m_icons = load_image(m_small ? L"?:/kestrova/images/maemo_menuicons_half.png"
+                                 : L"?:/kestrova/images/maemo_menuicons.png");
     m_focus = load_image(L"?:/kestrova/images/maemo_menufocus.png");
 
     m_area = gtk_drawing_area_new();
