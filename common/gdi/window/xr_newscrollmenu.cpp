@@ -300,7 +300,9 @@ void XrNewScrollMenu::draw()
                 if (hl != nullptr && hl->bitmap() != nullptr)
                     XrGDI::draw_bitmap_object(dc, x - 3, y - 3, hl, hl->mask() != nullptr);
             }
-            if (s > 0 && m_strip.bitmap() != nullptr)
+            // An icon index beyond the strip (a short image) draws nothing.
+            if (s > 0 && m_strip.bitmap() != nullptr && item.icon_index >= 0 &&
+                (item.icon_index + 1) * s <= m_strip.width())
                 XrGDI::draw_bitmap_masked(dc, x, y, x + s, y + s, m_strip.bitmap(), item.icon_index * s, 0,
                                           m_strip.mask());
             item.hit = XrRectangle(x, y, x + s - 1, y + s - 1);

@@ -127,8 +127,12 @@ void XrRouteProgress::draw(XrDCHandleRec* target, XrDCHandleRec* picture, const 
     const int s = m_strip.height();
     const int ax = w - s - 105;
     if (s > 0 && m_strip.bitmap() != nullptr) {
-        const int a = state_a >= 0 && state_a <= 2 ? m_icons_a[state_a] : 0;
-        const int b = state_b >= 0 && state_b <= 1 ? m_icons_b[state_b] : 0;
+        const int columns = m_strip.width() / s;
+        int a = state_a >= 0 && state_a <= 2 ? m_icons_a[state_a] : 0;
+        int b = state_b >= 0 && state_b <= 1 ? m_icons_b[state_b] : 0;
+        // An index beyond a short strip falls back to its first icon.
+        a = a >= 0 && a < columns ? a : 0;
+        b = b >= 0 && b < columns ? b : 0;
         XrGDI::draw_bitmap_masked(dc, ax, 19, ax + s, 19 + s, m_strip.bitmap(), a * s, 0, m_strip.mask());
         const int bx = w - 38 - s;
         XrGDI::draw_bitmap_masked(dc, bx, 19, bx + s, 19 + s, m_strip.bitmap(), b * s, 0, m_strip.mask());

@@ -146,6 +146,14 @@ TEST_F(RouteProgressTest, PanelIsCentredAndIconsFollowTheStates)
         EXPECT_EQ(px.at(105, 145), kPanel);
     }
     EXPECT_EQ(p.get_load_count(), 1); // the same size never reloads
+
+    // Indices beyond the three-icon strip fall back to its first icon.
+    p.set_icon_indices(9, 1, 0, -4, 2);
+    p.draw(target.dc, target.dc, XrSize(600, 200), 0, 0, XrDistance(1, XrDistance::Kilometres),
+           XrDistance(2, XrDistance::Kilometres));
+    XrTestPixels px(target.dc);
+    EXPECT_EQ(px.at(100 + 285 + 5, 50 + 24), kRed);
+    EXPECT_EQ(px.at(100 + 352 + 5, 50 + 24), kRed);
 }
 
 } // namespace
