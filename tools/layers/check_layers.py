@@ -29,8 +29,9 @@ LAYERS = [
     ("map data", ["common/db/qt", "common/db", "common/addr"]),
     ("online plumbing", ["common/update", "common/bgxfer"]),
     # The recording GDI backend replaces the GDK one in tests and logs bitmaps.
+    # The map window and its menus draw with bitmaps and the font repository.
     ("drawing", ["common/gdi", "common/bmloader", "common/gdi/recording", "common/symbol", "common/ui",
-                 "common/visualization"]),
+                 "common/visualization", "common/gdi/window"]),
     # The Ogg Vorbis decoder lives in apps/ but serves the audio player, through
     # the player's decoder interface.
     ("engine", ["common/map", "common/drawables", "common/graph", "common/audio", "apps/oggvorbis"]),
