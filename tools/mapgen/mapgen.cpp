@@ -1,9 +1,11 @@
 // mapgen: writes the binary data files of a map folder.
 //   mapgen <format> <output file>
+//   mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/geom_text.h"
 #include "tools/mapgen/ogg_writer.h"
 #include "tools/mapgen/qt_index.h"
@@ -62,16 +64,40 @@ const Format formats[] = {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: mapgen <format> <output file>\nformats:\n");
+    std::fprintf(stderr, "usage: mapgen <format> <output file>\n"
+                         "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]\nformats:\n");
     for (const Format& f : formats)
         std::fprintf(stderr, "  %-10s %s\n", f.name, f.help);
     return 2;
+}
+
+// Compiles OpenStreetMap data into a map folder.
+int compile(int argc, char** argv)
+{
+    XrCompileOptions options;
+    if (argc == 6 && std::strcmp(argv[4], "--name") == 0)
+        options.name = argv[5];
+    else if (argc != 4)
+        return usage();
+    XrCompileStats stats;
+    std::string error;
+    if (!xr_compile_osm_file(argv[2], argv[3], options, stats, error)) {
+        std::fprintf(stderr, "mapgen compile: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("roads %d edges %d turn restrictions %d areas %d labels %d road numbers %d streets %d "
+                "house number ranges %d signposts %d\n",
+                stats.roads, stats.edges, stats.restrictions, stats.areas, stats.labels, stats.numbers, stats.streets,
+                stats.house_ranges, stats.signposts);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "compile") == 0)
+        return compile(argc, argv);
     if (argc != 3)
         return usage();
     for (const Format& f : formats) {

@@ -1,0 +1,87 @@
+// The map compiler: reads OpenStreetMap data (XML or PBF, through libosmium)
+// and writes a complete map folder: road graph and road geometry, areas and
+// water, place names, road numbers, the address database, signposts, the
+// layer configuration with its visual settings, "mapdata.ini", "maplcs.dat"
+// and "version.txt". The folder is built under a temporary name next to the
+// output and renamed at the end; a failed compile leaves nothing behind.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+using XrOsmTags = std::map<std::string, std::string>;
+
+struct XrOsmLocation {
+    double lon = 0;
+    double lat = 0;
+};
+
+struct XrOsmWay {
+    std::int64_t id = 0;
+    std::vector<std::int64_t> refs;
+    XrOsmTags tags;
+};
+
+// A node with tags that the compiler uses (places, POIs, house numbers,
+// motorway junctions).
+struct XrOsmPoint {
+    std::int64_t id = 0;
+    XrOsmLocation at;
+    XrOsmTags tags;
+};
+
+// A turn restriction: from a way over a node onto a way.
+struct XrOsmRestriction {
+    std::int64_t id = 0;
+    std::int64_t from = 0;
+    std::int64_t via = 0;
+    std::int64_t to = 0;
+    bool only = false; // "only_*": every other turn from the way at the node is forbidden
+};
+
+// What the compiler keeps of an OSM file: all node locations, the ways and
+// nodes it may use, and the turn restrictions. Vectors are in id order.
+struct XrOsmData {
+    std::unordered_map<std::int64_t, XrOsmLocation> nodes;
+    std::vector<XrOsmWay> ways;
+    std::vector<XrOsmPoint> points;
+    std::vector<XrOsmRestriction> restrictions;
+};
+
+// Reads an .osm, .osm.bz2 or .osm.pbf file. False with error set when the
+// file cannot be read or is not valid OSM data.
+bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error);
+
+struct XrCompileOptions {
+    std::string name;    // the map's display name; "" takes the input's base name
+    std::string version = "1.0";
+};
+
+struct XrCompileStats {
+    int roads = 0;       // road ways used
+    int edges = 0;       // graph edges
+    int areas = 0;
+    int labels = 0;
+    int numbers = 0;
+    int streets = 0;
+    int house_ranges = 0;
+    int signposts = 0;
+    int restrictions = 0; // forbidden turns written
+};
+
+// Compiles data into the folder outdir (which must not exist yet or is
+// replaced as a whole). False with error set on failure, outdir untouched.
+bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCompileOptions& options,
+                    XrCompileStats& stats, std::string& error);
+
+// xr_read_osm then xr_compile_map.
+bool xr_compile_osm_file(const std::string& input, const std::string& outdir, const XrCompileOptions& options,
+                         XrCompileStats& stats, std::string& error);
+
+// The layer configuration and visual settings of a compiled map (REGEDIT4
+// text, root "HKEY_LOCAL_MACHINE\SOFTWARE\Varnok"); resources are "?:" paths
+// into the map folder.
+std::string xr_compiled_map_configuration();
