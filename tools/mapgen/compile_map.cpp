@@ -105,42 +105,16 @@ struct Road {
     int oneway = 0; // as XrNetworkEdge
 };
 
-// A car road, or false.
 bool road_of(const XrOsmWay& way, Road& road)
 {
-    const char* hw = tag(way.tags, "highway");
-    if (hw == nullptr || tag_is(way.tags, "area", {"yes"}))
-        return false;
-    const RoadClass* rc = nullptr;
-    for (const RoadClass& c : ROAD_CLASSES)
-        if (std::string(hw) == c.highway)
-            rc = &c;
-    if (rc == nullptr)
-        return false;
-    const bool allowed = tag_is(way.tags, "motor_vehicle", {"yes", "designated", "destination", "permissive"}) ||
-                         tag_is(way.tags, "motorcar", {"yes", "designated", "destination", "permissive"});
-    if (!allowed && (tag_is(way.tags, "access", {"no", "private"}) ||
-                     tag_is(way.tags, "motor_vehicle", {"no", "private"}) ||
-                     tag_is(way.tags, "motorcar", {"no", "private"}) || tag_is(way.tags, "vehicle", {"no"})))
+    XrOsmRoad r;
+    if (!xr_osm_road(way.tags, r))
         return false;
     road.way = &way;
-    road.category = rc->category;
-    const int kmh = parse_maxspeed(tag(way.tags, "maxspeed"));
-    road.speed_class = speed_class_of(kmh > 0 ? kmh : rc->kmh);
-    const std::string h = hw;
-    const bool roundabout = tag_is(way.tags, "junction", {"roundabout", "circular"});
-    if (roundabout)
-        road.road_type = 5;
-    else if (h == "motorway")
-        road.road_type = 1;
-    else if (h == "motorway_link" || h == "trunk_link")
-        road.road_type = 3;
-    if (tag_is(way.tags, "oneway", {"yes", "true", "1"}))
-        road.oneway = 1;
-    else if (tag_is(way.tags, "oneway", {"-1", "reverse"}))
-        road.oneway = 2;
-    else if (!tag_is(way.tags, "oneway", {"no", "false", "0"}) && (roundabout || h == "motorway"))
-        road.oneway = 1;
+    road.category = r.category;
+    road.speed_class = r.speed_class;
+    road.road_type = r.road_type;
+    road.oneway = r.oneway;
     return true;
 }
 
@@ -369,16 +343,22 @@ private:
         pieces.push_back(piece);
     }
 
-    // The piece of a way that ends at a node, or -1.
+    // The one piece of a way that ends at a node; -1 when none does or the
+    // way passes through the node (two pieces end there).
     int piece_of_way_at(std::int64_t way, std::int64_t node) const
     {
         auto it = pieces_of_way.find(way);
         if (it == pieces_of_way.end())
             return -1;
-        for (int p : it->second)
-            if (pieces[static_cast<size_t>(p)].first_node == node || pieces[static_cast<size_t>(p)].last_node == node)
-                return p;
-        return -1;
+        int found = -1;
+        for (int p : it->second) {
+            if (pieces[static_cast<size_t>(p)].first_node != node && pieces[static_cast<size_t>(p)].last_node != node)
+                continue;
+            if (found >= 0)
+                return -1;
+            found = p;
+        }
+        return found;
     }
 
     void add_restrictions()
@@ -674,7 +654,51 @@ private:
             const Piece& pc = pieces[i];
             streets[{name, county_of(pc.points[pc.points.size() / 2])}].push_back(static_cast<int>(i));
         }
-        const auto numbers = house_numbers();
+        // Each house number goes to the nearest piece named like its street
+        // (whichever county that piece is in), within 150 m.
+        struct Side {
+            double lo_at = 1e18, hi_at = -1;
+            int lo = 0, hi = 0;
+            bool odd = false, even = false;
+        };
+        std::vector<Side> left(pieces.size()), right(pieces.size());
+        std::map<std::string, std::vector<int>> pieces_named;
+        for (const auto& [key, list] : streets)
+            pieces_named[key.first].insert(pieces_named[key.first].end(), list.begin(), list.end());
+        for (const auto& [name, list] : house_numbers()) {
+            auto named = pieces_named.find(name);
+            if (named == pieces_named.end())
+                continue;
+            for (const NumberAt& n : list) {
+                double best = 150;
+                int bi = -1;
+                double b_along = 0;
+                bool b_left = false;
+                for (int p : named->second) {
+                    double d, along;
+                    bool l;
+                    locate(pieces[static_cast<size_t>(p)].points, n.at, d, along, l);
+                    if (d < best) {
+                        best = d;
+                        bi = p;
+                        b_along = along;
+                        b_left = l;
+                    }
+                }
+                if (bi < 0)
+                    continue;
+                Side& s = b_left ? left[static_cast<size_t>(bi)] : right[static_cast<size_t>(bi)];
+                if (b_along < s.lo_at) {
+                    s.lo_at = b_along;
+                    s.lo = n.number;
+                }
+                if (b_along > s.hi_at) {
+                    s.hi_at = b_along;
+                    s.hi = n.number;
+                }
+                (n.number % 2 ? s.odd : s.even) = true;
+            }
+        }
         for (const auto& [key, list] : streets) {
             std::string name = key.first;
             name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 16; }),
@@ -685,51 +709,11 @@ private:
             street.name = name;
             street.county = key.second;
             street.type = 0;
-            street.language = 0;
-            // Each house number goes to the nearest piece of its street.
-            struct Side {
-                double lo_at = 1e18, hi_at = -1;
-                int lo = 0, hi = 0;
-                bool odd = false, even = false;
-            };
-            std::vector<Side> left(list.size()), right(list.size());
-            auto it = numbers.find(key.first);
-            if (it != numbers.end()) {
-                for (const NumberAt& n : it->second) {
-                    double best = 150; // metres
-                    int bi = -1;
-                    double b_along = 0;
-                    bool b_left = false;
-                    for (size_t k = 0; k < list.size(); ++k) {
-                        double d, along;
-                        bool l;
-                        locate(pieces[static_cast<size_t>(list[k])].points, n.at, d, along, l);
-                        if (d < best) {
-                            best = d;
-                            bi = static_cast<int>(k);
-                            b_along = along;
-                            b_left = l;
-                        }
-                    }
-                    if (bi < 0)
-                        continue;
-                    Side& s = b_left ? left[static_cast<size_t>(bi)] : right[static_cast<size_t>(bi)];
-                    if (b_along < s.lo_at) {
-                        s.lo_at = b_along;
-                        s.lo = n.number;
-                    }
-                    if (b_along > s.hi_at) {
-                        s.hi_at = b_along;
-                        s.hi = n.number;
-                    }
-                    (n.number % 2 ? s.odd : s.even) = true;
-                }
-            }
-            for (size_t k = 0; k < list.size(); ++k) {
+            for (int p : list) {
                 XrAddrSegmentDef seg;
-                seg.gid = graph_result.gids[static_cast<size_t>(list[k])];
-                const Side& l = left[k];
-                const Side& r = right[k];
+                seg.gid = graph_result.gids[static_cast<size_t>(p)];
+                const Side& l = left[static_cast<size_t>(p)];
+                const Side& r = right[static_cast<size_t>(p)];
                 seg.numbers = l.hi_at >= 0 || r.hi_at >= 0;
                 if (l.hi_at >= 0) {
                     seg.left_from = l.lo;
@@ -839,6 +823,43 @@ std::string unique_suffix()
 }
 
 } // namespace
+
+bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
+{
+    const char* hw = tag(tags, "highway");
+    if (hw == nullptr || tag_is(tags, "area", {"yes"}))
+        return false;
+    const RoadClass* rc = nullptr;
+    for (const RoadClass& c : ROAD_CLASSES)
+        if (std::string(hw) == c.highway)
+            rc = &c;
+    if (rc == nullptr)
+        return false;
+    const bool allowed = tag_is(tags, "motor_vehicle", {"yes", "designated", "destination", "permissive"}) ||
+                         tag_is(tags, "motorcar", {"yes", "designated", "destination", "permissive"});
+    if (!allowed && (tag_is(tags, "access", {"no", "private"}) || tag_is(tags, "motor_vehicle", {"no", "private"}) ||
+                     tag_is(tags, "motorcar", {"no", "private"}) || tag_is(tags, "vehicle", {"no"})))
+        return false;
+    road = XrOsmRoad();
+    road.category = rc->category;
+    const int kmh = parse_maxspeed(tag(tags, "maxspeed"));
+    road.speed_class = speed_class_of(kmh > 0 ? kmh : rc->kmh);
+    const std::string h = hw;
+    const bool roundabout = tag_is(tags, "junction", {"roundabout", "circular"});
+    if (roundabout)
+        road.road_type = 5;
+    else if (h == "motorway")
+        road.road_type = 1;
+    else if (h == "motorway_link" || h == "trunk_link")
+        road.road_type = 3;
+    if (tag_is(tags, "oneway", {"yes", "true", "1"}))
+        road.oneway = 1;
+    else if (tag_is(tags, "oneway", {"-1", "reverse"}))
+        road.oneway = 2;
+    else if (!tag_is(tags, "oneway", {"no", "false", "0"}) && (roundabout || h == "motorway"))
+        road.oneway = 1;
+    return true;
+}
 
 bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCompileOptions& options,
                     XrCompileStats& stats, std::string& error)

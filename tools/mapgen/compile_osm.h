@@ -51,6 +51,20 @@ struct XrOsmData {
     std::vector<XrOsmRestriction> restrictions;
 };
 
+// What a way is for cars: road category 0 (motorway) .. 7, speed class of the
+// route search 0 (fastest) .. 6, road type (1 motorway, 3 slip road, 5
+// roundabout, else 0) and one-way (0 both ways, 1 along the way, 2 against).
+struct XrOsmRoad {
+    int category = 5;
+    int speed_class = 4;
+    int road_type = 0;
+    int oneway = 0;
+};
+
+// False for ways that are no roads for cars (not a car highway class,
+// areas, access forbidden).
+bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road);
+
 // Reads an .osm, .osm.bz2 or .osm.pbf file. False with error set when the
 // file cannot be read or is not valid OSM data.
 bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error);
