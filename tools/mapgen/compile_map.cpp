@@ -118,6 +118,40 @@ bool road_of(const XrOsmWay& way, Road& road)
     return true;
 }
 
+struct PoiClass {
+    int id;
+    const char* key;
+    const char* value; // nullptr: any value
+    const char* name;
+};
+
+// POI classes by tag, the first match counts.
+const PoiClass POI_CLASSES[] = {
+    {1, "amenity", "fuel", "Petrol station"},
+    {2, "amenity", "parking", "Parking"},
+    {3, "amenity", "restaurant", "Restaurant"},
+    {3, "amenity", "fast_food", "Restaurant"},
+    {4, "amenity", "cafe", "Cafe"},
+    {4, "amenity", "bar", "Cafe"},
+    {4, "amenity", "pub", "Cafe"},
+    {5, "tourism", "hotel", "Hotel"},
+    {5, "tourism", "motel", "Hotel"},
+    {5, "tourism", "guest_house", "Hotel"},
+    {6, "amenity", "hospital", "Hospital"},
+    {7, "amenity", "pharmacy", "Pharmacy"},
+    {8, "shop", nullptr, "Shop"},
+    {9, "amenity", "school", "School"},
+    {9, "amenity", "university", "School"},
+    {10, "tourism", "museum", "Sight"},
+    {10, "tourism", "attraction", "Sight"},
+    {10, "historic", nullptr, "Sight"},
+    {11, "amenity", "townhall", "Public building"},
+    {11, "amenity", "police", "Public building"},
+    {11, "amenity", "post_office", "Public building"},
+    {12, "amenity", "bank", "Bank"},
+    {12, "amenity", "atm", "Bank"},
+};
+
 struct Piece {
     int road = 0; // index into the roads
     std::int64_t first_node = 0;
@@ -190,7 +224,8 @@ public:
                          graph_result, error))
             return false;
         return write_areas(dir, error) && write_labels(dir, error) && write_numbers(dir, error) &&
-               write_addresses(dir, error) && write_signposts(dir, error) && write_settings(dir, error);
+               write_pois(dir, error) && write_addresses(dir, error) && write_signposts(dir, error) &&
+               write_settings(dir, error);
     }
 
 private:
@@ -471,10 +506,14 @@ private:
         return -1;
     }
 
+    // Settlement names: the map text layer ("labels.qt", the name and, behind
+    // a TAB, the county), the place-name storage ("pc.qt") and the area
+    // storage ("pb.qt": towns with the side of their square in three
+    // big-endian attribute bytes).
     bool write_labels(const fs::path& dir, std::string& error)
     {
         std::vector<std::unique_ptr<XrGeomRec>> owned;
-        std::vector<XrGeomRec*> recs;
+        std::vector<XrGeomRec*> labels, names, areas;
         int id = 1;
         for (const XrOsmPoint& pt : data.points) {
             const char* place = tag(pt.tags, "place");
@@ -482,12 +521,30 @@ private:
             XrPoint p;
             if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
                 continue;
-            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y,
-                                                            static_cast<unsigned short>(place_class(place)), 0, name));
-            recs.push_back(owned.back().get());
+            const auto cls = static_cast<unsigned short>(place_class(place));
+            std::string text = name;
+            if (const char* county = tag(pt.tags, "is_in:county"))
+                text += std::string("\t") + county;
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
+            labels.push_back(owned.back().get());
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
+            names.push_back(owned.back().get());
+            if (place_class(place) <= 2) {
+                const int side = place_class(place) == 0 ? 20000 : place_class(place) == 1 ? 8000 : 3000;
+                const BYTE bytes[3] = {static_cast<BYTE>(side >> 16), static_cast<BYTE>(side >> 8),
+                                       static_cast<BYTE>(side)};
+                auto area = std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name);
+                area->set_attributes(bytes, 3);
+                areas.push_back(area.get());
+                owned.push_back(std::move(area));
+            }
         }
-        stats.labels = static_cast<int>(recs.size());
-        return write_xrqt((dir / "labels.qt").string(), recs, XrGeomFileOptions(), error);
+        stats.labels = static_cast<int>(labels.size());
+        XrGeomFileOptions with_side;
+        with_side.attr_count = 3;
+        return write_xrqt((dir / "labels.qt").string(), labels, XrGeomFileOptions(), error) &&
+               write_xrqt((dir / "pc.qt").string(), names, XrGeomFileOptions(), error) &&
+               write_xrqt((dir / "pb.qt").string(), areas, with_side, error);
     }
 
     // One road number at the middle of each way with a "ref" (motorways and
@@ -510,6 +567,45 @@ private:
         }
         stats.numbers = static_cast<int>(recs.size());
         return write_xrqt((dir / "numbers.qt").string(), recs, XrGeomFileOptions(), error);
+    }
+
+    // Named POIs: nodes, and areas at the middle of their outline.
+    bool write_pois(const fs::path& dir, std::string& error)
+    {
+        std::vector<std::unique_ptr<XrGeomRec>> owned;
+        std::vector<XrGeomRec*> recs;
+        int id = 1;
+        auto add = [&](const XrOsmTags& tags, const XrPoint& p) {
+            const int cls = xr_osm_poi_class(tags);
+            const char* name = tag(tags, "name");
+            if (cls == 0)
+                return;
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0,
+                                                            name != nullptr ? name : ""));
+            recs.push_back(owned.back().get());
+        };
+        for (const XrOsmPoint& pt : data.points) {
+            XrPoint p;
+            if (point_at(pt.at, p))
+                add(pt.tags, p);
+        }
+        for (const XrOsmWay& w : data.ways) {
+            if (xr_osm_poi_class(w.tags) == 0 || tag(w.tags, "highway") != nullptr)
+                continue;
+            long long sx = 0, sy = 0, k = 0;
+            for (std::int64_t r : w.refs) {
+                XrPoint p;
+                if (point_of(r, p)) {
+                    sx += p.x;
+                    sy += p.y;
+                    ++k;
+                }
+            }
+            if (k > 0)
+                add(w.tags, XrPoint(static_cast<int>(sx / k), static_cast<int>(sy / k)));
+        }
+        stats.pois = static_cast<int>(recs.size());
+        return write_xrqt((dir / "pois.qt").string(), recs, XrGeomFileOptions(), error);
     }
 
     // Settlements that name the counties of the streets.
@@ -792,7 +888,8 @@ private:
     bool write_settings(const fs::path& dir, std::string& error)
     {
         Fnv id;
-        for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "numbers.qt", "addr.dat"}) {
+        for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "pc.qt", "pb.qt", "numbers.qt", "pois.qt",
+                              "addr.dat"}) {
             std::FILE* in = std::fopen((dir / f).c_str(), "rb");
             if (in == nullptr)
                 continue;
@@ -809,7 +906,7 @@ private:
                           "REGEDIT4\n\n[\\general]\nprojection=" + projection_text + "\nname=" + name +
                               "\nversion=" + options.version + "\ncountry_names_included=0\n",
                           error) &&
-               write_text(dir / "maplcs.dat", "eng\n", error) &&
+               write_text(dir / "maplcs.dat", "eng\n", error) && write_text(dir / "poi.reg", xr_poi_registry_text(), error) &&
                write_text(dir / "version.txt",
                           "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\n",
                           error) &&
@@ -823,6 +920,29 @@ std::string unique_suffix()
 }
 
 } // namespace
+
+int xr_osm_poi_class(const XrOsmTags& tags)
+{
+    for (const PoiClass& c : POI_CLASSES) {
+        const char* v = tag(tags, c.key);
+        if (v != nullptr && (c.value == nullptr || std::string(v) == c.value))
+            return c.id;
+    }
+    return 0;
+}
+
+std::string xr_poi_registry_text()
+{
+    std::string t = "REGEDIT4\n\n[\\poi]\n\n[\\poi\\default]\n";
+    int last = 0;
+    for (const PoiClass& c : POI_CLASSES) {
+        if (c.id == last)
+            continue;
+        last = c.id;
+        t += std::to_string(c.id) + "=" + c.name + "\n";
+    }
+    return t;
+}
 
 bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
 {

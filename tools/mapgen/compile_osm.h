@@ -84,6 +84,7 @@ struct XrCompileStats {
     int house_ranges = 0;
     int signposts = 0;
     int restrictions = 0; // forbidden turns written
+    int pois = 0;
 };
 
 // Compiles data into the folder outdir (which must not exist yet or is
@@ -94,6 +95,12 @@ bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCo
 // xr_read_osm then xr_compile_map.
 bool xr_compile_osm_file(const std::string& input, const std::string& outdir, const XrCompileOptions& options,
                          XrCompileStats& stats, std::string& error);
+
+// The POI class of a node or area for its OSM tags; 0 when it is none.
+int xr_osm_poi_class(const XrOsmTags& tags);
+// The POI class catalogue "poi.reg" (REGEDIT4, key "\poi\default": class id
+// = display name) of the classes that xr_osm_poi_class gives.
+std::string xr_poi_registry_text();
 
 // The layer configuration and visual settings of a compiled map (REGEDIT4
 // text, root "HKEY_LOCAL_MACHINE\SOFTWARE\Varnok"); resources are "?:" paths

@@ -48,7 +48,7 @@ public:
     void way(const osmium::Way& w)
     {
         if (!has_any(w.tags(), {"highway", "natural", "waterway", "landuse", "leisure", "building",
-                                "addr:interpolation", "amenity"}))
+                                "addr:interpolation", "amenity", "shop", "tourism", "historic"}))
             return;
         XrOsmWay way;
         way.id = w.id();

@@ -70,7 +70,7 @@ const Layer LAYERS[] = {
     {"road", 20, "linelabel", "simple", "?:/mapdata/roads.qt", "double_bufferable=1\nlines_in_2phases=1\n"},
     {"rn", 30, "roadnumber", "simple", "?:/mapdata/numbers.qt", ""},
     {"sm", 40, "maptxt", "simple", "?:/mapdata/labels.qt", ""},
-    {"poi", 50, "poi", "memory", nullptr, ""},
+    {"poi", 50, "poi", "simple", "?:/mapdata/pois.qt", ""},
 };
 
 } // namespace

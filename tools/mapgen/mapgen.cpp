@@ -86,9 +86,9 @@ int compile(int argc, char** argv)
         return 1;
     }
     std::printf("roads %d edges %d turn restrictions %d areas %d labels %d road numbers %d streets %d "
-                "house number ranges %d signposts %d\n",
+                "house number ranges %d signposts %d POIs %d\n",
                 stats.roads, stats.edges, stats.restrictions, stats.areas, stats.labels, stats.numbers, stats.streets,
-                stats.house_ranges, stats.signposts);
+                stats.house_ranges, stats.signposts, stats.pois);
     return 0;
 }
 

@@ -115,6 +115,12 @@ TEST(Atlantis, EveryReaderOpensIt)
     EXPECT_EQ((areas.at({XrGeomStorage::RecPolyline, 9})), 1);  // the river
     const auto labels = geometry_census("labels.qt");
     EXPECT_EQ((labels.at({XrGeomStorage::RecText, 1})), 2);     // two towns
+    const auto pois = geometry_census("pois.qt");
+    EXPECT_EQ((pois.at({XrGeomStorage::RecText, 1})), 2);         // petrol stations
+    EXPECT_EQ((pois.at({XrGeomStorage::RecText, 5})), 2);         // hotels
+    EXPECT_EQ(pois.size(), 11u);                                  // POI classes used
+    EXPECT_EQ((geometry_census("pc.qt").size()), 3u);             // town, village, suburb names
+    EXPECT_EQ((geometry_census("pb.qt").at({XrGeomStorage::RecText, 1})), 2); // town areas
     const auto numbers = geometry_census("numbers.qt");
     EXPECT_GT((numbers.at({XrGeomStorage::RecText, 1})), 0);    // A1
 

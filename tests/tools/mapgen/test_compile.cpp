@@ -239,12 +239,27 @@ TEST(CompileRoads, CarRoadsFromTags)
     }
 }
 
+TEST(CompileRoads, PoiClassesAndTheShippedCatalogue)
+{
+    const std::pair<std::map<std::string, std::string>, int> cases[] = {
+        {{{"amenity", "fuel"}}, 1},          {{{"amenity", "parking"}}, 2},
+        {{{"amenity", "fast_food"}}, 3},     {{{"tourism", "hotel"}}, 5},
+        {{{"shop", "bakery"}}, 8},           {{{"historic", "castle"}}, 10},
+        {{{"amenity", "bench"}}, 0},         {{{"highway", "residential"}}, 0},
+    };
+    for (const auto& [tags, cls] : cases)
+        EXPECT_EQ(xr_osm_poi_class(tags), cls) << tags.begin()->second;
+    // The catalogue shipped in data/ is the compiler's.
+    EXPECT_EQ(XrTempRoot::read_file(std::string(XR_DATA_DIR) + "/poi.reg"), xr_poi_registry_text());
+    EXPECT_NE(xr_poi_registry_text().find("[\\poi\\default]\n1=Petrol station\n"), std::string::npos);
+}
+
 TEST_F(Compile, FolderOpensWithEveryReader)
 {
     const std::string dir = compile(grid_town());
     ASSERT_FALSE(dir.empty());
-    for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "numbers.qt", "addr.dat", "signs.bin",
-                          "mapdata.ini", "maplcs.dat", "version.txt", "maemo.reg"})
+    for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "pb.qt", "pc.qt", "numbers.qt", "pois.qt",
+                          "addr.dat", "signs.bin", "mapdata.ini", "maplcs.dat", "version.txt", "maemo.reg", "poi.reg"})
         EXPECT_TRUE(fs::is_regular_file(dir + "/" + f)) << f;
     // 8 streets cut at the 16 crossings: 24 edges; the motorway in two and the slip road.
     EXPECT_EQ(stats.edges, 24 + 3);
@@ -252,6 +267,7 @@ TEST_F(Compile, FolderOpensWithEveryReader)
     EXPECT_EQ(stats.numbers, 1);
     EXPECT_EQ(stats.areas, 1);
     EXPECT_EQ(stats.signposts, 1);
+    EXPECT_EQ(stats.pois, 1);
 
     XrFileStorageAccessor graph_file;
     ASSERT_TRUE(graph_file.open(XrString((dir + "/graph.bin").c_str()), true));
@@ -353,6 +369,7 @@ TEST_F(Compile, FolderOpensWithEveryReader)
     ASSERT_EQ(map.status, 0) << map.out;
     EXPECT_NE(map.out.find("layers: 5"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("countries: Test"), std::string::npos) << map.out;
+    EXPECT_NE(map.out.find("pb.qt: yes\npc.qt: yes"), std::string::npos) << map.out;
 }
 
 TEST_F(Compile, SameInputGivesTheSameBytesAndReplacesTheFolder)
