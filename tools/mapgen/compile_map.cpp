@@ -30,6 +30,9 @@ constexpr int AREA_BUILDING = 12;
 constexpr int AREA_LANDUSE = 13;
 constexpr int LINE_WATER = 9;
 
+// Map coordinates are below this (24-bit fields of the road graph).
+constexpr int MAX_COORD = 1 << 24;
+
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
 
@@ -245,12 +248,16 @@ private:
     bool point_of(std::int64_t node, XrPoint& p) const
     {
         auto it = data.nodes.find(node);
-        if (it == data.nodes.end())
-            return false;
-        return projection->to_map(it->second.lon, it->second.lat, p.x, p.y);
+        return it != data.nodes.end() && point_at(it->second, p);
     }
 
-    bool point_at(const XrOsmLocation& at, XrPoint& p) const { return projection->to_map(at.lon, at.lat, p.x, p.y); }
+    // False for places that the map's coordinates cannot hold (24 bits in
+    // the road graph: about 500 km either side of the middle meridian).
+    bool point_at(const XrOsmLocation& at, XrPoint& p) const
+    {
+        return projection->to_map(at.lon, at.lat, p.x, p.y) && p.x >= 0 && p.x < MAX_COORD && p.y >= 0 &&
+               p.y < MAX_COORD;
+    }
 
     // Transverse Mercator in metres around the data's middle longitude.
     bool choose_projection(std::string& error)
@@ -293,6 +300,16 @@ private:
                 roads.push_back(r);
         }
         stats.roads = static_cast<int>(roads.size());
+        for (const Road& r : roads) {
+            for (std::int64_t ref : r.way->refs) {
+                XrPoint p;
+                if (data.nodes.count(ref) != 0 && !point_of(ref, p)) {
+                    error = "the roads span more than a map can hold (about 1000 km across): node " +
+                            std::to_string(ref);
+                    return false;
+                }
+            }
+        }
         // Ways are cut at every node that two roads share and at their ends.
         std::map<std::int64_t, int> uses;
         for (const Road& r : roads) {

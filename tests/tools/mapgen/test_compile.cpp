@@ -427,6 +427,11 @@ TEST_F(Compile, DamagedOrHostileInputLeavesNoFolder)
         {"garbage.osm.pbf", std::string(64, '\xff') + "junk", false, "not valid OSM data"},
         {"noroads.osm", no_roads.text(), false, "no roads"},
         {"missing.osm", missing_nodes.text(), false, "no roads"},
+        {"wide.osm",
+         "<?xml version=\"1.0\"?><osm version=\"0.6\"><node id=\"1\" lat=\"1\" lon=\"-20\"/>"
+         "<node id=\"2\" lat=\"1\" lon=\"20\"/>" +
+             off_the_globe.text().substr(off_the_globe.text().find("<way")),
+         false, "span more than a map can hold"},
         {"globe.osm",
          "<?xml version=\"1.0\"?><osm version=\"0.6\"><node id=\"1\" lat=\"95\" lon=\"400\"/>"
          "<node id=\"2\" lat=\"-95\" lon=\"400\"/>" +
