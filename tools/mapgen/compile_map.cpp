@@ -10,6 +10,7 @@
 #include <set>
 #include <system_error>
 #include <unistd.h>
+#include <unordered_map>
 
 #include "common/db/xr_datasource.h"
 #include "common/geometry/xr_projection.h"
@@ -245,10 +246,24 @@ private:
     std::map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
     std::map<std::int64_t, std::vector<int>> pieces_of_way;
 
+    // Projected once per node: 0 not yet, 1 in the map, 2 outside.
+    mutable std::vector<XrPoint> projected;
+    mutable std::vector<char> projected_state;
+
     bool point_of(std::int64_t node, XrPoint& p) const
     {
-        auto it = data.nodes.find(node);
-        return it != data.nodes.end() && point_at(it->second, p);
+        const long i = data.nodes.index(node);
+        if (i < 0)
+            return false;
+        const size_t k = static_cast<size_t>(i);
+        if (projected_state.empty()) {
+            projected.resize(data.nodes.ids.size());
+            projected_state.assign(data.nodes.ids.size(), 0);
+        }
+        if (projected_state[k] == 0)
+            projected_state[k] = point_at(data.nodes.at[k], projected[k]) ? 1 : 2;
+        p = projected[k];
+        return projected_state[k] == 1;
     }
 
     // False for places that the map's coordinates cannot hold (24 bits in
@@ -268,12 +283,13 @@ private:
             if (tag(w.tags, "highway") == nullptr)
                 continue;
             for (std::int64_t r : w.refs) {
-                auto it = data.nodes.find(r);
-                if (it == data.nodes.end())
+                const long i = data.nodes.index(r);
+                if (i < 0)
                     continue;
-                lon_min = std::min(lon_min, it->second.lon);
-                lon_max = std::max(lon_max, it->second.lon);
-                lat_sum += it->second.lat;
+                const XrOsmLocation& at = data.nodes.at[static_cast<size_t>(i)];
+                lon_min = std::min(lon_min, at.lon);
+                lon_max = std::max(lon_max, at.lon);
+                lat_sum += at.lat;
                 ++count;
             }
         }
@@ -303,7 +319,7 @@ private:
         for (const Road& r : roads) {
             for (std::int64_t ref : r.way->refs) {
                 XrPoint p;
-                if (data.nodes.count(ref) != 0 && !point_of(ref, p)) {
+                if (data.nodes.index(ref) >= 0 && !point_of(ref, p)) {
                     error = "the roads span more than a map can hold (about 1000 km across): node " +
                             std::to_string(ref);
                     return false;
@@ -311,7 +327,8 @@ private:
             }
         }
         // Ways are cut at every node that two roads share and at their ends.
-        std::map<std::int64_t, int> uses;
+        std::unordered_map<std::int64_t, int> uses;
+        uses.reserve(data.ways.size() * 8);
         for (const Road& r : roads) {
             const auto& refs = r.way->refs;
             for (size_t i = 0; i < refs.size(); ++i)
@@ -324,8 +341,9 @@ private:
             std::vector<std::int64_t> nodes_of_cur;
             auto flush = [&]() {
                 if (cur.points.size() >= 2)
-                    add_piece(cur, nodes_of_cur);
+                    add_piece(std::move(cur), nodes_of_cur);
                 cur.points.clear();
+                cur.road = static_cast<int>(ri);
                 nodes_of_cur.clear();
             };
             for (size_t i = 0; i < refs.size(); ++i) {
@@ -377,7 +395,7 @@ private:
 
     // A piece that starts and ends at one point is split in two, so that
     // every edge joins two different points.
-    void add_piece(const Piece& piece, const std::vector<std::int64_t>& nodes)
+    void add_piece(Piece&& piece, const std::vector<std::int64_t>& nodes)
     {
         if (piece.points.front() == piece.points.back()) {
             if (piece.points.size() < 4)
@@ -392,7 +410,7 @@ private:
             pieces.push_back(std::move(b));
             return;
         }
-        pieces.push_back(piece);
+        pieces.push_back(std::move(piece));
     }
 
     // The one piece of a way that ends at a node; -1 when none does or the
@@ -788,8 +806,8 @@ private:
                 double b_along = 0;
                 bool b_left = false;
                 for (int p : named->second) {
-                    double d, along;
-                    bool l;
+                    double d = 0, along = 0;
+                    bool l = false;
                     locate(pieces[static_cast<size_t>(p)].points, n.at, d, along, l);
                     if (d < best) {
                         best = d;

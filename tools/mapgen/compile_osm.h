@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 using XrOsmTags = std::map<std::string, std::string>;
@@ -42,10 +41,21 @@ struct XrOsmRestriction {
     bool only = false; // "only_*": every other turn from the way at the node is forbidden
 };
 
+// Node locations by id, in id order.
+struct XrOsmNodes {
+    std::vector<std::int64_t> ids;
+    std::vector<XrOsmLocation> at;
+
+    // Index of a node, -1 when it is not there.
+    long index(std::int64_t id) const;
+    // Puts the nodes in id order (a later copy of an id wins).
+    void sort();
+};
+
 // What the compiler keeps of an OSM file: all node locations, the ways and
 // nodes it may use, and the turn restrictions. Vectors are in id order.
 struct XrOsmData {
-    std::unordered_map<std::int64_t, XrOsmLocation> nodes;
+    XrOsmNodes nodes;
     std::vector<XrOsmWay> ways;
     std::vector<XrOsmPoint> points;
     std::vector<XrOsmRestriction> restrictions;

@@ -39,7 +39,8 @@ public:
         if (!loc.valid())
             return;
         const XrOsmLocation at{loc.lon(), loc.lat()};
-        data.nodes[n.id()] = at;
+        data.nodes.ids.push_back(n.id());
+        data.nodes.at.push_back(at);
         if (has_any(n.tags(), {"place", "amenity", "shop", "tourism", "addr:housenumber", "highway", "leisure",
                                "historic"}))
             data.points.push_back(XrOsmPoint{n.id(), at, tags_of(n.tags())});
@@ -112,6 +113,37 @@ void sort_by_id(std::vector<T>& v)
 
 } // namespace
 
+long XrOsmNodes::index(std::int64_t id) const
+{
+    auto it = std::lower_bound(ids.begin(), ids.end(), id);
+    return it != ids.end() && *it == id ? static_cast<long>(it - ids.begin()) : -1;
+}
+
+void XrOsmNodes::sort()
+{
+    bool ordered = true;
+    for (size_t i = 1; i < ids.size() && ordered; ++i)
+        ordered = ids[i - 1] < ids[i];
+    if (ordered)
+        return;
+    std::vector<size_t> order(ids.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t a, size_t b) { return ids[a] < ids[b]; });
+    std::vector<std::int64_t> new_ids;
+    std::vector<XrOsmLocation> new_at;
+    for (size_t i : order) {
+        if (!new_ids.empty() && new_ids.back() == ids[i]) {
+            new_at.back() = at[i];
+            continue;
+        }
+        new_ids.push_back(ids[i]);
+        new_at.push_back(at[i]);
+    }
+    ids.swap(new_ids);
+    at.swap(new_at);
+}
+
 bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
 {
     struct stat st;
@@ -130,6 +162,7 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
         error = path + " is not valid OSM data: " + e.what();
         return false;
     }
+    data.nodes.sort();
     sort_by_id(data.ways);
     sort_by_id(data.points);
     sort_by_id(data.restrictions);
