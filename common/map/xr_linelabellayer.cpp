@@ -418,10 +418,13 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         if (!boxes_overlap(box, world))
             continue;
         if (width <= 2 && font == nullptr) {
-            pts.remove_all();
+            // Drawn at once, in an array of its own: the scratch points hold
+            // the pieces stored so far.
+            static XrArray<XrPoint> direct(400, 400);
+            direct.remove_all();
             for (int i = 0; i < n; ++i)
-                pts.append(wp[i]);
-            XrPoint* sp = pts.get_items();
+                direct.append(wp[i]);
+            XrPoint* sp = direct.get_items();
             view->world_to_screen_2d_array(sp, static_cast<unsigned>(n));
             int distinct = 1;
             for (int i = 1; i < n && distinct < 2; ++i)
@@ -431,7 +434,6 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
                 XrGDI::select_pen(dc, outer, width);
                 XrGDI::draw_polyline(dc, sp, n);
             }
-            pts.remove_all();
             continue;
         }
 

@@ -1,10 +1,12 @@
 // mapgen: writes the binary data files of a map folder.
 //   mapgen <format> <output file>
+//   mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]
 //   mapgen --help   the formats and the syntax of the text inputs
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/geom_text.h"
 #include "tools/mapgen/map_text.h"
 #include "tools/mapgen/ogg_writer.h"
@@ -67,7 +69,9 @@ const Format formats[] = {
 
 void print_usage(std::FILE* out)
 {
-    std::fprintf(out, "usage: mapgen <format> <output file>\n       mapgen --help\nformats:\n");
+    std::fprintf(out, "usage: mapgen <format> <output file>\n"
+                      "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]\n"
+                      "       mapgen --help\nformats:\n");
     for (const Format& f : formats)
         std::fprintf(out, "  %-10s %s\n", f.name, f.help);
 }
@@ -78,10 +82,33 @@ int usage()
     return 2;
 }
 
+// Compiles OpenStreetMap data into a map folder.
+int compile(int argc, char** argv)
+{
+    XrCompileOptions options;
+    if (argc == 6 && std::strcmp(argv[4], "--name") == 0)
+        options.name = argv[5];
+    else if (argc != 4)
+        return usage();
+    XrCompileStats stats;
+    std::string error;
+    if (!xr_compile_osm_file(argv[2], argv[3], options, stats, error)) {
+        std::fprintf(stderr, "mapgen compile: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("roads %d edges %d turn restrictions %d areas %d labels %d road numbers %d streets %d "
+                "house number ranges %d signposts %d POIs %d\n",
+                stats.roads, stats.edges, stats.restrictions, stats.areas, stats.labels, stats.numbers, stats.streets,
+                stats.house_ranges, stats.signposts, stats.pois);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "compile") == 0)
+        return compile(argc, argv);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         print_usage(stdout);
         std::fprintf(stdout, "\n%s", xr_map_text_help());

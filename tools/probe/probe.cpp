@@ -1,7 +1,10 @@
 #include "tools/probe/probe.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -30,6 +33,41 @@ int probe_usage(const XrProbeCommand& cmd)
 {
     std::fprintf(stderr, "usage: kestrova-probe %s %s\n", cmd.name, cmd.usage);
     return 2;
+}
+
+XrProbeCardRoot::XrProbeCardRoot(const std::string& dir)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path d = fs::absolute(dir, ec);
+    if (ec)
+        return;
+    if (fs::is_regular_file(d / "mapdata.ini", ec) && fs::is_regular_file(d / "maemo.reg", ec) &&
+        !fs::is_directory(d.parent_path() / "kestrova", ec)) {
+        std::string pattern = (fs::temp_directory_path(ec) / "kestrova-card-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            return;
+        m_temporary = pattern;
+        const fs::path t(m_temporary);
+        fs::create_directory(t / "kestrova", ec);
+        fs::create_directory_symlink(d, t / "mapdata", ec);
+        if (!ec)
+            fs::create_symlink(d / "maemo.reg", t / "kestrova" / "maemo.reg", ec);
+        if (!ec)
+            m_root = m_temporary + "/";
+        return;
+    }
+    if (fs::is_regular_file(d / "mapdata.ini", ec))
+        d = d.parent_path();
+    if (fs::is_directory(d / "mapdata", ec))
+        m_root = d.string() + "/";
+}
+
+XrProbeCardRoot::~XrProbeCardRoot()
+{
+    std::error_code ec;
+    if (!m_temporary.empty())
+        std::filesystem::remove_all(m_temporary, ec); // removes the links, not their targets
 }
 
 int main(int argc, char** argv)

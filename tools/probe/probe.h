@@ -25,3 +25,22 @@ public:
 
 // Prints "usage: kestrova-probe <name> <usage>" on stderr and returns 2.
 int probe_usage(const XrProbeCommand& cmd);
+
+// The card's map folder for a MAPDIR argument: a folder with "mapdata/" (and
+// "kestrova/maemo.reg"), the "mapdata" folder itself, or a shipped map folder
+// holding "mapdata.ini" and "maemo.reg" side by side (as the map compiler
+// writes it), which gets a temporary card folder of links, removed again by
+// the destructor. root() ends with "/"; empty when MAPDIR is none of these.
+class XrProbeCardRoot {
+public:
+    explicit XrProbeCardRoot(const std::string& dir);
+    ~XrProbeCardRoot();
+    XrProbeCardRoot(const XrProbeCardRoot&) = delete;
+    XrProbeCardRoot& operator=(const XrProbeCardRoot&) = delete;
+
+    const std::string& root() const { return m_root; }
+
+private:
+    std::string m_root;
+    std::string m_temporary;
+};

@@ -1,7 +1,7 @@
 // kestrova-probe map: opens a map folder through the map provider and prints
 // what it found (projection, layers, storages, languages, countries). MAPDIR
 // is the card's map folder (with "mapdata/" and "kestrova/maemo.reg") or the
-// "mapdata" folder itself.
+// "mapdata" folder itself, or a map folder as the map compiler writes it.
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -39,12 +39,9 @@ int run_map(const std::vector<std::string>& args)
 {
     if (args.size() != 1)
         return probe_usage(map_cmd);
-    namespace fs = std::filesystem;
-    fs::path dir = fs::absolute(args[0]);
-    if (fs::exists(dir / "mapdata.ini"))
-        dir = dir.parent_path();
-    if (!fs::exists(dir / "mapdata")) {
-        std::fprintf(stderr, "kestrova-probe map: %s holds no mapdata folder\n", dir.c_str());
+    const XrProbeCardRoot card(args[0]);
+    if (card.root().empty()) {
+        std::fprintf(stderr, "kestrova-probe map: %s holds no mapdata folder\n", args[0].c_str());
         return 1;
     }
 
@@ -58,7 +55,7 @@ int run_map(const std::vector<std::string>& args)
     fonts->initialize();
     XrSingleton::set_instance(XrString(L"XrFontRepository"), fonts.get());
 
-    const XrString root((dir.string() + "/").c_str());
+    const XrString root(card.root().c_str());
     XrPathResolver resolver(root.c_str());
     set_path_resolver(&resolver);
     int status = 1;

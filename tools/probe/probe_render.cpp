@@ -1,7 +1,8 @@
 // kestrova-probe render: draws a map folder's map through the real layers
-// into a PNG file. The layers come from MAPDIR/mapcfg.txt (key "\map"); its
-// "projection" value turns LAT,LON into map units (without one they are map
-// units: LON the x, LAT the y). Without a display the drawing runs under a
+// into a PNG file. The layers come from MAPDIR/mapcfg.txt (key "\map"), or,
+// for a card's map folder, from its "kestrova/maemo.reg"; the "projection"
+// value of mapcfg.txt or of mapdata.ini turns LAT,LON into map units (without
+// one they are map units: LON the x, LAT the y). Without a display the drawing runs under a
 // private Xvfb.
 #include <gtk/gtk.h>
 
@@ -12,16 +13,21 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
+#include <sys/stat.h>
 
+#include "common/addr/xr_addraccessor.h"
 #include "common/base/xr_singleton.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/gdi/xr_gdi.h"
 #include "common/geometry/xr_projection.h"
+#include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
 #include "common/map/xr_maplayerkinds.h"
 #include "common/map/xr_mapview.h"
+#include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
 #include "tools/mapstyle/xr_pixmap_dc.h"
@@ -35,6 +41,49 @@ extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
 }
 
 namespace {
+
+const TCHAR* const CARD_CONFIG_ROOT = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnok";
+
+// Street names by road edge, read from an address database.
+class RoadNames : public XrStreetNameSource {
+public:
+    // Takes the storage; false when it is no address database.
+    bool read(XrStorageAccessor* storage)
+    {
+        XrAddrAccessor addr;
+        addr.set_storage(storage);
+        if (addr.open() != XrAddrAccessor::OK || addr.seek_block(0, 0) != XrAddrAccessor::OK)
+            return false;
+        XrString name;
+        while (addr.get_next_street(&name, nullptr, nullptr, nullptr, nullptr) == XrAddrAccessor::OK) {
+            XrGid gid = 0;
+            short lf, lt, rf, rt;
+            XrAddrAccessor::NumType ltype, rtype;
+            while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK)
+                names.emplace(gid, name);
+        }
+        return !names.empty();
+    }
+
+    void get_streets_by_gids(const std::vector<XrGid>& gids, int, std::vector<XrString>& out) override
+    {
+        out.clear();
+        for (XrGid g : gids) {
+            auto it = names.find(g);
+            out.push_back(it != names.end() ? it->second : XrString());
+        }
+    }
+    void get_suffix_table(std::vector<std::pair<XrString, XrString>>& table) override { table.clear(); }
+
+private:
+    std::unordered_map<XrGid, XrString> names;
+};
+
+bool file_exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
 
 int run_render(const std::vector<std::string>& args);
 
@@ -113,18 +162,34 @@ int run_render(const std::vector<std::string>& args)
     fonts->initialize();
     XrSingleton::set_instance(XrString(L"XrFontRepository"), fonts);
 
-    const std::string cfg_path = o.map_dir + "/mapcfg.txt";
+    // A folder with "mapcfg.txt" (key "\\map"), or a card's map folder: the
+    // layers of "kestrova/maemo.reg", "?:" paths resolved on the card and the
+    // projection of "mapdata/mapdata.ini".
+    std::string cfg_path = o.map_dir + "/mapcfg.txt";
+    std::unique_ptr<XrProbeCardRoot> card;
+    std::unique_ptr<XrPathResolver> resolver;
+    XrString card_root;
+    if (!file_exists(cfg_path)) {
+        card = std::make_unique<XrProbeCardRoot>(o.map_dir);
+        if (!card->root().empty()) {
+            cfg_path = card->root() + "kestrova/maemo.reg";
+            card_root = XrString(card->root().c_str());
+            resolver = std::make_unique<XrPathResolver>(card_root.c_str());
+            set_path_resolver(resolver.get());
+        }
+    }
     XrStorageAccessor* accessor = open_storage_accessor(XrString(cfg_path.c_str()), true);
     if (accessor == nullptr) {
         std::fprintf(stderr, "kestrova-probe render: cannot open %s\n", cfg_path.c_str());
         return 1;
     }
-    auto config = std::make_unique<XrStorageConfiguration>(accessor, L"");
+    auto config = std::make_unique<XrStorageConfiguration>(accessor, resolver ? CARD_CONFIG_ROOT : L"");
     if (config->open(true) != XrConfiguration::OK) {
         std::fprintf(stderr, "kestrova-probe render: %s is not a configuration file\n", cfg_path.c_str());
         return 1;
     }
-    config->open_key(L"\\map");
+    if (!resolver)
+        config->open_key(L"\\map");
 
     XrMapConfigContext context;
     auto map = std::make_unique<XrMap>();
@@ -138,10 +203,29 @@ int run_render(const std::vector<std::string>& args)
         std::fprintf(stderr, "kestrova-probe render: layer file not usable: %ls\n",
                      context.missing_files.get_item_ptr(i)->c_str());
 
+    // Street names come from the card's address database: the edges of
+    // every street.
+    RoadNames road_names;
+    if (resolver) {
+        auto* road = dynamic_cast<XrLineLabelLayer*>(map->get_layer(XrString(L"road")));
+        XrStorageAccessor* addr = open_storage_accessor(XrString(L"?:/mapdata/addr.dat"), true);
+        if (road != nullptr && addr != nullptr && road_names.read(addr))
+            road->set_street_names(&road_names);
+    }
+
     XrString projection_text;
     std::unique_ptr<XrProjection> projection;
-    if (config->get_string(L"projection", projection_text) == XrConfiguration::OK)
+    if (resolver) {
+        XrStorageAccessor* ini = open_storage_accessor(XrString((card->root() + "mapdata/mapdata.ini").c_str()), true);
+        if (ini != nullptr) {
+            XrStorageConfiguration settings(ini, L"");
+            if (settings.open(true) == XrConfiguration::OK && settings.open_key(L"\\general") == XrConfiguration::OK &&
+                settings.get_string(L"projection", projection_text) == XrConfiguration::OK)
+                projection.reset(create_projection(projection_text));
+        }
+    } else if (config->get_string(L"projection", projection_text) == XrConfiguration::OK) {
         projection.reset(create_projection(projection_text));
+    }
     if (!projection)
         projection = std::make_unique<XrNullProjection>();
     XrPoint centre;
@@ -188,6 +272,8 @@ int run_render(const std::vector<std::string>& args)
         return 1;
     }
     map.reset();
+    if (resolver)
+        set_path_resolver(nullptr);
     XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
     delete fonts;
     return 0;

@@ -45,19 +45,27 @@ bool parse_point(const std::string& text, double& lat, double& lon)
     return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
 }
 
-// The "projection" value of the map folder's mapdata.ini (REGEDIT4 text).
+// The "projection" value of the map folder's mapdata.ini (REGEDIT4 text,
+// the name and value quoted or plain).
 std::string read_projection(const std::string& ini)
 {
     std::ifstream in(ini);
     std::string line;
     while (std::getline(in, line)) {
-        const size_t k = line.find("\"projection\"");
-        if (k == std::string::npos)
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
             continue;
-        const size_t q1 = line.find('"', line.find('=', k) + 1);
-        const size_t q2 = q1 == std::string::npos ? q1 : line.find('"', q1 + 1);
-        if (q2 != std::string::npos)
-            return line.substr(q1 + 1, q2 - q1 - 1);
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        auto unquote = [](std::string& t) {
+            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
+                t = t.substr(1, t.size() - 2);
+        };
+        unquote(key);
+        unquote(value);
+        if (key == "projection")
+            return value;
     }
     return std::string();
 }

@@ -1,6 +1,6 @@
 // Shared set-up of the road layer tests: the city style with label fonts
 // for streets (1002) and motorways (1001), two route styles (5 active, 6
-// other) and a name source double.
+// other), a thin unlabelled road style (7) and a name source double.
 #pragma once
 
 #include <map>
@@ -25,7 +25,8 @@ inline std::string road_style_text()
             t.replace(at, from.size(), to);
     };
     replace("20=1,1,1\n", "20=1,1,1\n1001=1,1,1\n1002=1,1,1\n1005=1,1,1\n");
-    replace("4=4,5,3,4,5,3,4,5,3\n", "4=4,5,3,4,5,3,4,5,3\n5=4,5,-8,4,5,-8,4,5,-8\n6=6,3,-6,6,3,-6,6,3,-6\n");
+    replace("4=4,5,3,4,5,3,4,5,3\n",
+            "4=4,5,3,4,5,3,4,5,3\n5=4,5,-8,4,5,-8,4,5,-8\n6=6,3,-6,6,3,-6,6,3,-6\n7=6,0,1,6,0,1,6,0,1\n");
     return t;
 }
 

@@ -67,6 +67,29 @@ TEST_F(RoadFixture, CasingUnderCoreClassesInOrderRouteOnTop)
     EXPECT_EQ(joined(drawing()).find(pen(ROUTE_OUT, 8)), std::string::npos);
 }
 
+TEST_F(RoadFixture, ThinRoadsBetweenCasedOnesLeaveTheirPointsAlone)
+{
+    // A thin road without label is drawn at once, between two streets whose
+    // pieces are kept for the casing and core passes.
+    road(2, {at(-200, 50), at(200, 50)});
+    road(7, {at(-200, 0), at(200, 0)});
+    road(2, {at(-200, -50), at(200, -50)});
+    draw();
+    const std::vector<std::string> got = drawing();
+    const std::string north = line({{80, 160}, {720, 160}}), thin = line({{80, 240}, {720, 240}}),
+                      south = line({{80, 320}, {720, 320}});
+    auto count = [&got](const std::string& s) { return std::count(got.begin(), got.end(), s); };
+    // Every line drawn is one of the three roads, in its place.
+    for (const std::string& g : got) {
+        if (g.rfind("line ", 0) == 0) {
+            EXPECT_TRUE(g == north || g == thin || g == south) << g << "\n" << joined(got);
+        }
+    }
+    EXPECT_GE(count(north), 2) << joined(got);
+    EXPECT_GE(count(south), 2) << joined(got);
+    EXPECT_EQ(count(thin), 1) << joined(got);
+}
+
 TEST_F(RoadFixture, NameOnTheLongestSegmentOnceAndUpright)
 {
     const XrGid a = road(2, {at(-200, 60), at(-170, 60), at(-140, 60)});

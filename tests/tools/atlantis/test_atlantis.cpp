@@ -1,0 +1,234 @@
+// The demo map Atlantis as the build compiles it: every reader opens it, the
+// map provider takes it, it draws, and routes run on it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "common/addr/xr_addraccessor.h"
+#include "common/addr/xr_signpostacc.h"
+#include "common/db/xr_heapgeomstorage.h"
+#include "common/graph/xr_graphaccessor.h"
+#include "common/storage/xr_storageaccessor.h"
+#include "support/xr_temp_root.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string MAP = XR_ATLANTIS_DIR;
+
+std::string narrow(const XrString& s)
+{
+    std::string out;
+    for (const TCHAR* p = s.c_str(); p != nullptr && *p != 0; ++p)
+        out += *p < 0x80 ? static_cast<char>(*p) : '?';
+    return out;
+}
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+
+CommandRun run(const std::string& cmd)
+{
+    CommandRun r;
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    if (p == nullptr)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+XrFileStorageAccessor* open_file(const std::string& name)
+{
+    auto* f = new XrFileStorageAccessor();
+    if (!f->open(XrString((MAP + "/" + name).c_str()), true)) {
+        delete f;
+        return nullptr;
+    }
+    return f;
+}
+
+// Records of a geometry file by kind and type.
+std::map<std::pair<int, int>, int> geometry_census(const std::string& name)
+{
+    std::map<std::pair<int, int>, int> census;
+    XrFileStorageAccessor* f = open_file(name);
+    if (f == nullptr)
+        return census;
+    XrSimpleGeomStorage storage(f, true, false, nullptr);
+    if (storage.open() != 0)
+        return census;
+    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
+    const BYTE* rec = nullptr;
+    XrGeomStorage::XrRecordType kind;
+    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        int id = 0, x = 0, y = 0;
+        short type = 0, aux = 0;
+        if (kind == XrGeomStorage::RecText) {
+            const TCHAR* text = nullptr;
+            const BYTE* attributes = nullptr;
+            if (!cur->get_txt(rec, id, x, y, type, aux, text, attributes, 0, nullptr))
+                continue;
+        } else {
+            const BYTE* pts = nullptr;
+            const BYTE* attrs = nullptr;
+            BYTE coding = 0;
+            if (cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 2)
+                continue;
+        }
+        ++census[{static_cast<int>(kind), type & 15}];
+    }
+    return census;
+}
+
+TEST(Atlantis, EveryReaderOpensIt)
+{
+    ASSERT_TRUE(fs::is_directory(MAP)) << MAP;
+
+    XrFileStorageAccessor graph_file;
+    ASSERT_TRUE(graph_file.open(XrString((MAP + "/graph.bin").c_str()), true));
+    XrGraphAccessor2 graph(&graph_file, 0x80000);
+    ASSERT_EQ(graph.open(nullptr), 0);
+    EXPECT_TRUE(graph.has_manoeuvres());
+
+    // Roads of every class, water and parks, place names and road numbers.
+    const auto roads = geometry_census("roads.qt");
+    for (int category : {0, 1, 2, 3, 4, 5})
+        EXPECT_GT(roads.count({XrGeomStorage::RecPolyline, category}), 0u) << category;
+    const auto areas = geometry_census("areas.qt");
+    EXPECT_EQ((areas.at({XrGeomStorage::RecPolygon, 11})), 3);  // parks
+    EXPECT_EQ((areas.at({XrGeomStorage::RecPolygon, 10})), 1);  // the river's water
+    EXPECT_EQ((areas.at({XrGeomStorage::RecPolyline, 9})), 1);  // the river
+    const auto labels = geometry_census("labels.qt");
+    EXPECT_EQ((labels.at({XrGeomStorage::RecText, 1})), 2);     // two towns
+    const auto pois = geometry_census("pois.qt");
+    EXPECT_EQ((pois.at({XrGeomStorage::RecText, 1})), 2);         // petrol stations
+    EXPECT_EQ((pois.at({XrGeomStorage::RecText, 5})), 2);         // hotels
+    EXPECT_EQ(pois.size(), 11u);                                  // POI classes used
+    EXPECT_EQ((geometry_census("pc.qt").size()), 3u);             // town, village, suburb names
+    EXPECT_EQ((geometry_census("pb.qt").at({XrGeomStorage::RecText, 1})), 2); // town areas
+    const auto numbers = geometry_census("numbers.qt");
+    EXPECT_GT((numbers.at({XrGeomStorage::RecText, 1})), 0);    // A1
+
+    // Streets of two towns in two counties, with house numbers.
+    XrAddrAccessor addr;
+    addr.set_storage(open_file("addr.dat"));
+    ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
+    XrString country;
+    ASSERT_EQ(addr.get_country_name(0, country), XrAddrAccessor::OK);
+    EXPECT_EQ(narrow(country), "Atlantis");
+    ASSERT_EQ(addr.find_first_street(L"", false), XrAddrAccessor::OK);
+    std::set<std::string> counties;
+    std::map<std::string, std::set<int>> numbers_of;
+    XrString name;
+    unsigned int county = 0;
+    while (addr.get_next_street(&name, &county, nullptr, nullptr, nullptr) == XrAddrAccessor::OK) {
+        XrString county_name;
+        unsigned int next = 0;
+        ASSERT_EQ(addr.get_county(county, county_name, nullptr, &next), XrAddrAccessor::OK);
+        counties.insert(narrow(county_name));
+        XrGid gid = 0;
+        short lf, lt, rf, rt;
+        XrAddrAccessor::NumType ltype, rtype;
+        while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK)
+            for (short n : {lf, lt, rf, rt})
+                if (n != 0)
+                    numbers_of[narrow(name)].insert(n);
+    }
+    EXPECT_EQ(counties,
+              (std::set<std::string>{"Atlantis#Poseidonia", "Nova Thera#Eastmarch", "Westfield#Poseidonia"}));
+    EXPECT_TRUE(numbers_of["Orchard Street"].count(2)) << "interpolated numbers";
+    EXPECT_TRUE(numbers_of["Orchard Street"].count(40));
+    EXPECT_TRUE(numbers_of["Mill Lane"].count(1));
+    EXPECT_TRUE(numbers_of["Quay Road"].count(2));
+
+    // Five motorway exits with destination signs.
+    XrSignpostAccessor signs;
+    ASSERT_TRUE(signs.open(open_file("signs.bin")));
+    XrFileStorageAccessor* roads_file = open_file("roads.qt");
+    ASSERT_NE(roads_file, nullptr);
+    XrSimpleGeomStorage road_storage(roads_file, true, false, nullptr);
+    ASSERT_EQ(road_storage.open(), 0);
+    std::unique_ptr<XrGeomCursor> cur(road_storage.get_cursor(nullptr, 0));
+    const BYTE* rec = nullptr;
+    XrGeomStorage::XrRecordType kind;
+    std::set<std::string> destinations;
+    int exits = 0;
+    while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        XrGid gid = 0;
+        XrArray<XrGid> path(4);
+        if (!cur->get_current_record_geom_id(gid) || !signs.get_first_path(gid, path))
+            continue;
+        ++exits;
+        XrPtrArray<XrSignpostAccessor::XrInstruction*> lines(4);
+        ASSERT_TRUE(signs.get_instructions(lines, 0));
+        for (int i = 0; i < lines.get_num_items(); ++i) {
+            destinations.insert(narrow(lines.get_item(i)->text));
+            delete lines.get_item(i);
+        }
+    }
+    EXPECT_EQ(exits, 5);
+    EXPECT_TRUE(destinations.count("Atlantis Centre, Old Harbour"));
+    EXPECT_TRUE(destinations.count("R1"));
+}
+
+TEST(Atlantis, TheMapProviderOpensItAndItDraws)
+{
+    const CommandRun map = run(std::string(XR_PROBE_PROGRAM) + " map " + MAP);
+    ASSERT_EQ(map.status, 0) << map.out;
+    EXPECT_NE(map.out.find("projection: wgs84://"), std::string::npos) << map.out;
+    EXPECT_NE(map.out.find("countries: Atlantis"), std::string::npos) << map.out;
+    for (const char* layer : {"  wa ", "  road ", "  rn ", "  sm ", "  poi "})
+        EXPECT_NE(map.out.find(layer), std::string::npos) << layer;
+
+    XrTempRoot root;
+    const std::string png = root.dir() + "/atlantis.png";
+    const CommandRun render = run(std::string(XR_PROBE_PROGRAM) + " render " + MAP +
+                                  " --center 30.997,-24.0 --scale 30000 --size 400x300 -o " + png);
+    ASSERT_EQ(render.status, 0) << render.out;
+    EXPECT_GT(fs::file_size(png), 1000u);
+}
+
+TEST(Atlantis, RoutesRespectOneWaysAndTheTurnRestriction)
+{
+    // "LAT,LON" of points given in metres from the town centre (the
+    // generator's own placement).
+    auto at = [](double east, double north) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.7f,%.7f", 31.0 + north / 111320.0,
+                      -24.0 + east / (111320.0 * 0.8571673007021123));
+        return std::string(buf);
+    };
+    auto length = [&](const std::string& a, const std::string& b) {
+        const CommandRun r = run(std::string(XR_PROBE_PROGRAM) + " route " + MAP + " " + a + " " + b + " --mode 3");
+        EXPECT_EQ(r.status, 0) << r.out;
+        const size_t k = r.out.find("length_m ");
+        return k == std::string::npos ? -1L : std::atol(r.out.c_str() + k + 9);
+    };
+    // Olive Street (x = -375) is one way northwards: southwards goes round.
+    const long north = length(at(-375, -150), at(-375, 150));
+    const long south = length(at(-375, 150), at(-375, -150));
+    EXPECT_NEAR(north, 300, 10);
+    EXPECT_GT(south, north + 200);
+    // No left turn from Harbour Avenue eastwards into Amber Street.
+    const long left = length(at(0, -525), at(75, -400));
+    const long right = length(at(75, -400), at(0, -525));
+    EXPECT_NEAR(right, 200, 10);
+    EXPECT_GT(left, right + 100);
+}
+
+} // namespace

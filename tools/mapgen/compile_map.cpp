@@ -1,0 +1,1076 @@
+// The map compiler: OSM model -> map folder.
+#include "tools/mapgen/compile_osm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <system_error>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "common/db/xr_datasource.h"
+#include "common/geometry/xr_projection.h"
+#include "tools/mapgen/addr_writer.h"
+#include "tools/mapgen/geom_tree.h"
+#include "tools/mapgen/graph_writer.h"
+#include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/xrqt_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Record types of the area file (styles of the "wa" layer).
+constexpr int AREA_WATER = 10;
+constexpr int AREA_GREEN = 11;
+constexpr int AREA_BUILDING = 12;
+constexpr int AREA_LANDUSE = 13;
+constexpr int LINE_WATER = 9;
+
+// Map coordinates are below this (24-bit fields of the road graph).
+constexpr int MAX_COORD = 1 << 24;
+
+// Longest polyline that a geometry record holds.
+constexpr size_t MAX_PIECE_POINTS = 2000;
+
+const char* tag(const XrOsmTags& tags, const char* key)
+{
+    auto it = tags.find(key);
+    return it == tags.end() ? nullptr : it->second.c_str();
+}
+
+bool tag_is(const XrOsmTags& tags, const char* key, std::initializer_list<const char*> values)
+{
+    const char* v = tag(tags, key);
+    if (v == nullptr)
+        return false;
+    for (const char* x : values)
+        if (std::string(v) == x)
+            return true;
+    return false;
+}
+
+struct RoadClass {
+    const char* highway;
+    int category;
+    int kmh; // default speed
+};
+
+const RoadClass ROAD_CLASSES[] = {
+    {"motorway", 0, 120},     {"motorway_link", 1, 60}, {"trunk", 1, 90},          {"trunk_link", 2, 50},
+    {"primary", 2, 70},       {"primary_link", 3, 50},  {"secondary", 3, 60},      {"secondary_link", 4, 40},
+    {"tertiary", 4, 50},      {"tertiary_link", 4, 40}, {"unclassified", 5, 50},   {"residential", 5, 30},
+    {"living_street", 6, 10}, {"service", 6, 20},       {"road", 5, 30},
+};
+
+// Speed classes of the route search: 130, 75, 60, 50, 30, 20, 10 km/h.
+int speed_class_of(int kmh)
+{
+    if (kmh >= 110)
+        return 0;
+    if (kmh >= 70)
+        return 1;
+    if (kmh >= 55)
+        return 2;
+    if (kmh >= 40)
+        return 3;
+    if (kmh >= 25)
+        return 4;
+    if (kmh >= 15)
+        return 5;
+    return 6;
+}
+
+// "50", "50 km/h", "30 mph"; 0 when not a number.
+int parse_maxspeed(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || v <= 0 || v > 300)
+        return 0;
+    std::string rest(end);
+    rest.erase(0, rest.find_first_not_of(' '));
+    if (rest == "mph")
+        return static_cast<int>(std::lround(v * 1.609344));
+    return rest.empty() || rest == "km/h" || rest == "kmh" ? static_cast<int>(v) : 0;
+}
+
+struct Road {
+    const XrOsmWay* way = nullptr;
+    int category = 5;
+    int speed_class = 4;
+    int road_type = 0;
+    int oneway = 0; // as XrNetworkEdge
+};
+
+bool road_of(const XrOsmWay& way, Road& road)
+{
+    XrOsmRoad r;
+    if (!xr_osm_road(way.tags, r))
+        return false;
+    road.way = &way;
+    road.category = r.category;
+    road.speed_class = r.speed_class;
+    road.road_type = r.road_type;
+    road.oneway = r.oneway;
+    return true;
+}
+
+struct PoiClass {
+    int id;
+    const char* key;
+    const char* value; // nullptr: any value
+    const char* name;
+};
+
+// POI classes by tag, the first match counts.
+const PoiClass POI_CLASSES[] = {
+    {1, "amenity", "fuel", "Petrol station"},
+    {2, "amenity", "parking", "Parking"},
+    {3, "amenity", "restaurant", "Restaurant"},
+    {3, "amenity", "fast_food", "Restaurant"},
+    {4, "amenity", "cafe", "Cafe"},
+    {4, "amenity", "bar", "Cafe"},
+    {4, "amenity", "pub", "Cafe"},
+    {5, "tourism", "hotel", "Hotel"},
+    {5, "tourism", "motel", "Hotel"},
+    {5, "tourism", "guest_house", "Hotel"},
+    {6, "amenity", "hospital", "Hospital"},
+    {7, "amenity", "pharmacy", "Pharmacy"},
+    {8, "shop", nullptr, "Shop"},
+    {9, "amenity", "school", "School"},
+    {9, "amenity", "university", "School"},
+    {10, "tourism", "museum", "Sight"},
+    {10, "tourism", "attraction", "Sight"},
+    {10, "historic", nullptr, "Sight"},
+    {11, "amenity", "townhall", "Public building"},
+    {11, "amenity", "police", "Public building"},
+    {11, "amenity", "post_office", "Public building"},
+    {12, "amenity", "bank", "Bank"},
+    {12, "amenity", "atm", "Bank"},
+};
+
+struct Piece {
+    int road = 0; // index into the roads
+    std::int64_t first_node = 0;
+    std::int64_t last_node = 0;
+    std::vector<XrPoint> points;
+};
+
+// A stable identifier text of the input (FNV-1a over the compiled content).
+struct Fnv {
+    std::uint64_t h = 1469598103934665603ULL;
+    void add(const void* data, size_t n)
+    {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < n; ++i) {
+            h ^= p[i];
+            h *= 1099511628211ULL;
+        }
+    }
+    void add(const std::string& s) { add(s.data(), s.size() + 1); }
+};
+
+bool write_text(const fs::path& path, const std::string& text, std::string& error)
+{
+    return xr_write_file_atomic(path.string(), std::vector<BYTE>(text.begin(), text.end()), error);
+}
+
+double polygon_area(const std::vector<XrPoint>& p)
+{
+    double a = 0;
+    for (size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
+        a += static_cast<double>(p[j].x) * p[i].y - static_cast<double>(p[i].x) * p[j].y;
+    return std::fabs(a) / 2;
+}
+
+// Every k-th point so that at most limit remain (first and last kept).
+std::vector<XrPoint> thin(const std::vector<XrPoint>& p, size_t limit)
+{
+    if (p.size() <= limit)
+        return p;
+    const size_t step = (p.size() + limit - 3) / (limit - 2);
+    std::vector<XrPoint> out;
+    for (size_t i = 0; i + 1 < p.size(); i += step)
+        out.push_back(p[i]);
+    out.push_back(p.back());
+    return out;
+}
+
+// Leading digits of a house number ("12a" -> 12); 0 when none.
+int house_number(const char* text)
+{
+    if (text == nullptr)
+        return 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    return end != text && v > 0 && v < 100000 ? static_cast<int>(v) : 0;
+}
+
+class Compiler {
+public:
+    Compiler(const XrOsmData& data, const XrCompileOptions& options, XrCompileStats& stats)
+        : data(data), options(options), stats(stats)
+    {
+    }
+
+    bool run(const fs::path& dir, std::string& error)
+    {
+        if (!choose_projection(error) || !build_roads(error))
+            return false;
+        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, XrGraphWriterOptions(),
+                         graph_result, error))
+            return false;
+        return write_areas(dir, error) && write_labels(dir, error) && write_numbers(dir, error) &&
+               write_pois(dir, error) && write_addresses(dir, error) && write_signposts(dir, error) &&
+               write_settings(dir, error);
+    }
+
+private:
+    const XrOsmData& data;
+    const XrCompileOptions& options;
+    XrCompileStats& stats;
+
+    std::string projection_text;
+    std::unique_ptr<XrProjection> projection;
+    std::vector<Road> roads;
+    std::vector<Piece> pieces;
+    XrNetwork net;
+    XrGraphWriterResult graph_result;
+    std::map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
+    std::map<std::int64_t, std::vector<int>> pieces_of_way;
+
+    // Projected once per node: 0 not yet, 1 in the map, 2 outside.
+    mutable std::vector<XrPoint> projected;
+    mutable std::vector<char> projected_state;
+
+    bool point_of(std::int64_t node, XrPoint& p) const
+    {
+        const long i = data.nodes.index(node);
+        if (i < 0)
+            return false;
+        const size_t k = static_cast<size_t>(i);
+        if (projected_state.empty()) {
+            projected.resize(data.nodes.ids.size());
+            projected_state.assign(data.nodes.ids.size(), 0);
+        }
+        if (projected_state[k] == 0)
+            projected_state[k] = point_at(data.nodes.at[k], projected[k]) ? 1 : 2;
+        p = projected[k];
+        return projected_state[k] == 1;
+    }
+
+    // False for places that the map's coordinates cannot hold (24 bits in
+    // the road graph: about 500 km either side of the middle meridian).
+    bool point_at(const XrOsmLocation& at, XrPoint& p) const
+    {
+        return projection->to_map(at.lon, at.lat, p.x, p.y) && p.x >= 0 && p.x < MAX_COORD && p.y >= 0 &&
+               p.y < MAX_COORD;
+    }
+
+    // Transverse Mercator in metres around the data's middle longitude.
+    bool choose_projection(std::string& error)
+    {
+        double lon_min = 1e9, lon_max = -1e9, lat_sum = 0;
+        int count = 0;
+        for (const XrOsmWay& w : data.ways) {
+            if (tag(w.tags, "highway") == nullptr)
+                continue;
+            for (std::int64_t r : w.refs) {
+                const long i = data.nodes.index(r);
+                if (i < 0)
+                    continue;
+                const XrOsmLocation& at = data.nodes.at[static_cast<size_t>(i)];
+                lon_min = std::min(lon_min, at.lon);
+                lon_max = std::max(lon_max, at.lon);
+                lat_sum += at.lat;
+                ++count;
+            }
+        }
+        if (count == 0) {
+            error = "the input holds no roads";
+            return false;
+        }
+        const int lon0 = static_cast<int>(std::lround((lon_min + lon_max) / 2));
+        const bool south = lat_sum / count < 0;
+        projection_text = "wgs84://" + std::to_string(lon0) + ",1,-500000," + (south ? "-10000000" : "0");
+        projection.reset(create_projection(XrString(projection_text.c_str())));
+        if (!projection) {
+            error = "cannot make the projection " + projection_text;
+            return false;
+        }
+        return true;
+    }
+
+    bool build_roads(std::string& error)
+    {
+        for (const XrOsmWay& w : data.ways) {
+            Road r;
+            if (road_of(w, r))
+                roads.push_back(r);
+        }
+        stats.roads = static_cast<int>(roads.size());
+        for (const Road& r : roads) {
+            for (std::int64_t ref : r.way->refs) {
+                XrPoint p;
+                if (data.nodes.index(ref) >= 0 && !point_of(ref, p)) {
+                    error = "the roads span more than a map can hold (about 1000 km across): node " +
+                            std::to_string(ref);
+                    return false;
+                }
+            }
+        }
+        // Ways are cut at every node that two roads share and at their ends.
+        std::unordered_map<std::int64_t, int> uses;
+        uses.reserve(data.ways.size() * 8);
+        for (const Road& r : roads) {
+            const auto& refs = r.way->refs;
+            for (size_t i = 0; i < refs.size(); ++i)
+                uses[refs[i]] += (i == 0 || i + 1 == refs.size()) ? 2 : 1;
+        }
+        for (size_t ri = 0; ri < roads.size(); ++ri) {
+            const auto& refs = roads[ri].way->refs;
+            Piece cur;
+            cur.road = static_cast<int>(ri);
+            std::vector<std::int64_t> nodes_of_cur;
+            auto flush = [&]() {
+                if (cur.points.size() >= 2)
+                    add_piece(std::move(cur), nodes_of_cur);
+                cur.points.clear();
+                cur.road = static_cast<int>(ri);
+                nodes_of_cur.clear();
+            };
+            for (size_t i = 0; i < refs.size(); ++i) {
+                XrPoint p;
+                if (!point_of(refs[i], p))
+                    continue; // a missing node: the way goes on from the next one
+                if (cur.points.empty())
+                    cur.first_node = refs[i];
+                if (cur.points.empty() || !(cur.points.back() == p)) {
+                    cur.points.push_back(p);
+                    nodes_of_cur.push_back(refs[i]);
+                } else {
+                    nodes_of_cur.back() = refs[i];
+                }
+                cur.last_node = refs[i];
+                const bool cut = i + 1 < refs.size() && uses[refs[i]] >= 2 && cur.points.size() >= 2;
+                if (cut || cur.points.size() >= MAX_PIECE_POINTS) {
+                    flush();
+                    cur.points.push_back(p);
+                    nodes_of_cur.push_back(refs[i]);
+                    cur.first_node = refs[i];
+                }
+            }
+            flush();
+        }
+        if (pieces.empty()) {
+            error = "the input holds no roads for cars";
+            return false;
+        }
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const Piece& pc = pieces[i];
+            const Road& r = roads[static_cast<size_t>(pc.road)];
+            XrNetworkEdge e;
+            e.points = pc.points;
+            e.category = r.category;
+            e.speed_class = r.speed_class;
+            e.road_type = r.road_type;
+            e.oneway = r.oneway;
+            net.edges.push_back(std::move(e));
+            pieces_at[pc.first_node].push_back(static_cast<int>(i));
+            if (pc.last_node != pc.first_node)
+                pieces_at[pc.last_node].push_back(static_cast<int>(i));
+            pieces_of_way[r.way->id].push_back(static_cast<int>(i));
+        }
+        stats.edges = static_cast<int>(pieces.size());
+        add_restrictions();
+        return true;
+    }
+
+    // A piece that starts and ends at one point is split in two, so that
+    // every edge joins two different points.
+    void add_piece(Piece&& piece, const std::vector<std::int64_t>& nodes)
+    {
+        if (piece.points.front() == piece.points.back()) {
+            if (piece.points.size() < 4)
+                return;
+            const size_t mid = piece.points.size() / 2;
+            Piece a = piece, b = piece;
+            a.points.assign(piece.points.begin(), piece.points.begin() + static_cast<long>(mid) + 1);
+            a.last_node = nodes[mid];
+            b.points.assign(piece.points.begin() + static_cast<long>(mid), piece.points.end());
+            b.first_node = nodes[mid];
+            pieces.push_back(std::move(a));
+            pieces.push_back(std::move(b));
+            return;
+        }
+        pieces.push_back(std::move(piece));
+    }
+
+    // The one piece of a way that ends at a node; -1 when none does or the
+    // way passes through the node (two pieces end there).
+    int piece_of_way_at(std::int64_t way, std::int64_t node) const
+    {
+        auto it = pieces_of_way.find(way);
+        if (it == pieces_of_way.end())
+            return -1;
+        int found = -1;
+        for (int p : it->second) {
+            if (pieces[static_cast<size_t>(p)].first_node != node && pieces[static_cast<size_t>(p)].last_node != node)
+                continue;
+            if (found >= 0)
+                return -1;
+            found = p;
+        }
+        return found;
+    }
+
+    void add_restrictions()
+    {
+        std::set<std::pair<int, int>> forbidden;
+        for (const XrOsmRestriction& r : data.restrictions) {
+            const int from = piece_of_way_at(r.from, r.via);
+            const int to = piece_of_way_at(r.to, r.via);
+            if (from < 0 || to < 0)
+                continue;
+            if (!r.only) {
+                if (from != to)
+                    forbidden.insert({from, to});
+                continue;
+            }
+            auto at = pieces_at.find(r.via);
+            for (int other : at->second)
+                if (other != to && other != from)
+                    forbidden.insert({from, other});
+        }
+        for (const auto& [from, to] : forbidden)
+            net.manoeuvres.push_back(XrNetworkManoeuvre{{to, from}});
+        stats.restrictions = static_cast<int>(forbidden.size());
+    }
+
+    bool write_areas(const fs::path& dir, std::string& error)
+    {
+        struct Area {
+            int type;
+            double size;
+            std::int64_t id;
+            std::vector<XrPoint> points;
+        };
+        std::vector<Area> areas;
+        for (const XrOsmWay& w : data.ways) {
+            int type = 0;
+            const bool closed = w.refs.size() >= 4 && w.refs.front() == w.refs.back();
+            if (tag_is(w.tags, "natural", {"water"}) || tag_is(w.tags, "waterway", {"riverbank", "dock"}) ||
+                tag_is(w.tags, "landuse", {"reservoir", "basin"}))
+                type = closed ? AREA_WATER : 0;
+            else if (tag_is(w.tags, "waterway", {"river", "canal", "stream"}))
+                type = LINE_WATER;
+            else if (tag_is(w.tags, "leisure", {"park", "garden", "pitch", "playground"}) ||
+                     tag_is(w.tags, "landuse", {"grass", "forest", "meadow", "recreation_ground", "cemetery"}) ||
+                     tag_is(w.tags, "natural", {"wood", "grassland"}))
+                type = closed ? AREA_GREEN : 0;
+            else if (tag(w.tags, "building") != nullptr)
+                type = closed ? AREA_BUILDING : 0;
+            else if (tag_is(w.tags, "landuse", {"residential", "commercial", "industrial", "retail"}))
+                type = closed ? AREA_LANDUSE : 0;
+            if (type == 0)
+                continue;
+            std::vector<XrPoint> pts;
+            for (std::int64_t r : w.refs) {
+                XrPoint p;
+                if (point_of(r, p) && (pts.empty() || !(pts.back() == p)))
+                    pts.push_back(p);
+            }
+            if (type != LINE_WATER) {
+                if (pts.size() >= 2 && pts.front() == pts.back())
+                    pts.pop_back();
+                if (pts.size() < 3)
+                    continue;
+            } else if (pts.size() < 2) {
+                continue;
+            }
+            pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
+            areas.push_back(Area{type, type == LINE_WATER ? 0.0 : polygon_area(pts), w.id, std::move(pts)});
+        }
+        // Land use under green under water under buildings, rivers on top;
+        // larger areas first.
+        auto rank = [](int type) {
+            switch (type) {
+            case AREA_LANDUSE: return 0;
+            case AREA_GREEN: return 1;
+            case AREA_WATER: return 2;
+            case LINE_WATER: return 3;
+            default: return 4;
+            }
+        };
+        std::sort(areas.begin(), areas.end(), [&](const Area& a, const Area& b) {
+            if (rank(a.type) != rank(b.type))
+                return rank(a.type) < rank(b.type);
+            if (a.size != b.size)
+                return a.size > b.size;
+            return a.id < b.id;
+        });
+        std::vector<std::unique_ptr<XrGeomRec>> owned;
+        std::vector<XrGeomRec*> recs;
+        int id = 1;
+        for (const Area& a : areas) {
+            auto rec = std::make_unique<XrPolypointGeomRec>(a.type != LINE_WATER, id++,
+                                                            static_cast<unsigned short>(a.type));
+            for (const XrPoint& p : a.points)
+                rec->add_point(p);
+            recs.push_back(rec.get());
+            owned.push_back(std::move(rec));
+        }
+        stats.areas = static_cast<int>(recs.size());
+        return write_xrqt((dir / "areas.qt").string(), recs, XrGeomFileOptions(), error);
+    }
+
+    static int place_class(const char* place)
+    {
+        static const char* const order[] = {"city", "town", "village", "suburb", "neighbourhood", "hamlet",
+                                            "quarter", "locality"};
+        for (int i = 0; i < 8; ++i)
+            if (std::string(place) == order[i])
+                return i;
+        return -1;
+    }
+
+    // Settlement names: the map text layer ("labels.qt", the name and, behind
+    // a TAB, the county), the place-name storage ("pc.qt") and the area
+    // storage ("pb.qt": towns with the side of their square in three
+    // big-endian attribute bytes).
+    bool write_labels(const fs::path& dir, std::string& error)
+    {
+        std::vector<std::unique_ptr<XrGeomRec>> owned;
+        std::vector<XrGeomRec*> labels, names, areas;
+        int id = 1;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* place = tag(pt.tags, "place");
+            const char* name = tag(pt.tags, "name");
+            XrPoint p;
+            if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
+                continue;
+            const auto cls = static_cast<unsigned short>(place_class(place));
+            std::string text = name;
+            if (const char* county = tag(pt.tags, "is_in:county"))
+                text += std::string("\t") + county;
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
+            labels.push_back(owned.back().get());
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
+            names.push_back(owned.back().get());
+            if (place_class(place) <= 2) {
+                const int side = place_class(place) == 0 ? 20000 : place_class(place) == 1 ? 8000 : 3000;
+                const BYTE bytes[3] = {static_cast<BYTE>(side >> 16), static_cast<BYTE>(side >> 8),
+                                       static_cast<BYTE>(side)};
+                auto area = std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name);
+                area->set_attributes(bytes, 3);
+                areas.push_back(area.get());
+                owned.push_back(std::move(area));
+            }
+        }
+        stats.labels = static_cast<int>(labels.size());
+        XrGeomFileOptions with_side;
+        with_side.attr_count = 3;
+        return write_xrqt((dir / "labels.qt").string(), labels, XrGeomFileOptions(), error) &&
+               write_xrqt((dir / "pc.qt").string(), names, XrGeomFileOptions(), error) &&
+               write_xrqt((dir / "pb.qt").string(), areas, with_side, error);
+    }
+
+    // One road number at the middle of each way with a "ref" (motorways and
+    // trunk roads: scheme 1, others: scheme 2).
+    bool write_numbers(const fs::path& dir, std::string& error)
+    {
+        std::vector<std::unique_ptr<XrGeomRec>> owned;
+        std::vector<XrGeomRec*> recs;
+        int id = 1;
+        for (const Road& r : roads) {
+            const char* ref = tag(r.way->tags, "ref");
+            auto it = pieces_of_way.find(r.way->id);
+            if (ref == nullptr || *ref == 0 || it == pieces_of_way.end())
+                continue;
+            const Piece& pc = pieces[static_cast<size_t>(it->second[it->second.size() / 2])];
+            const XrPoint& p = pc.points[pc.points.size() / 2];
+            const int cls = r.category <= 1 ? 1 : 2;
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0, ref));
+            recs.push_back(owned.back().get());
+        }
+        stats.numbers = static_cast<int>(recs.size());
+        return write_xrqt((dir / "numbers.qt").string(), recs, XrGeomFileOptions(), error);
+    }
+
+    // Named POIs: nodes, and areas at the middle of their outline.
+    bool write_pois(const fs::path& dir, std::string& error)
+    {
+        std::vector<std::unique_ptr<XrGeomRec>> owned;
+        std::vector<XrGeomRec*> recs;
+        int id = 1;
+        auto add = [&](const XrOsmTags& tags, const XrPoint& p) {
+            const int cls = xr_osm_poi_class(tags);
+            const char* name = tag(tags, "name");
+            if (cls == 0)
+                return;
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0,
+                                                            name != nullptr ? name : ""));
+            recs.push_back(owned.back().get());
+        };
+        for (const XrOsmPoint& pt : data.points) {
+            XrPoint p;
+            if (point_at(pt.at, p))
+                add(pt.tags, p);
+        }
+        for (const XrOsmWay& w : data.ways) {
+            if (xr_osm_poi_class(w.tags) == 0 || tag(w.tags, "highway") != nullptr)
+                continue;
+            long long sx = 0, sy = 0, k = 0;
+            for (std::int64_t r : w.refs) {
+                XrPoint p;
+                if (point_of(r, p)) {
+                    sx += p.x;
+                    sy += p.y;
+                    ++k;
+                }
+            }
+            if (k > 0)
+                add(w.tags, XrPoint(static_cast<int>(sx / k), static_cast<int>(sy / k)));
+        }
+        stats.pois = static_cast<int>(recs.size());
+        return write_xrqt((dir / "pois.qt").string(), recs, XrGeomFileOptions(), error);
+    }
+
+    // Settlements that name the counties of the streets.
+    struct Town {
+        std::string county; // "Town" or "Town#County"
+        XrPoint at;
+    };
+
+    std::vector<Town> towns() const
+    {
+        std::vector<Town> out;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* place = tag(pt.tags, "place");
+            const char* name = tag(pt.tags, "name");
+            XrPoint p;
+            if (place == nullptr || name == nullptr || place_class(place) < 0 || place_class(place) > 2 ||
+                !point_at(pt.at, p))
+                continue;
+            std::string county = name;
+            if (const char* c = tag(pt.tags, "is_in:county"))
+                county += std::string("#") + c;
+            out.push_back(Town{county, p});
+        }
+        return out;
+    }
+
+    std::string country_name() const
+    {
+        for (const XrOsmPoint& pt : data.points)
+            if (const char* c = tag(pt.tags, "is_in:country"))
+                return c;
+        return map_name();
+    }
+
+    // The display name without the characters that REGEDIT4 values quote.
+    std::string map_name() const
+    {
+        std::string n;
+        for (char c : options.name)
+            if (c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 32)
+                n += c;
+        return n.empty() ? std::string("Map") : n;
+    }
+
+    // House numbers by street name: each number at its place.
+    struct NumberAt {
+        int number;
+        XrPoint at;
+    };
+
+    std::map<std::string, std::vector<NumberAt>> house_numbers() const
+    {
+        std::map<std::string, std::vector<NumberAt>> out;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* street = tag(pt.tags, "addr:street");
+            const int n = house_number(tag(pt.tags, "addr:housenumber"));
+            XrPoint p;
+            if (street != nullptr && n > 0 && point_at(pt.at, p))
+                out[street].push_back(NumberAt{n, p});
+        }
+        // Buildings with an address: the middle of their outline.
+        for (const XrOsmWay& w : data.ways) {
+            const char* street = tag(w.tags, "addr:street");
+            const int n = house_number(tag(w.tags, "addr:housenumber"));
+            if (street == nullptr || n == 0)
+                continue;
+            long long sx = 0, sy = 0, k = 0;
+            for (std::int64_t r : w.refs) {
+                XrPoint p;
+                if (point_of(r, p)) {
+                    sx += p.x;
+                    sy += p.y;
+                    ++k;
+                }
+            }
+            if (k > 0)
+                out[street].push_back(NumberAt{n, XrPoint(static_cast<int>(sx / k), static_cast<int>(sy / k))});
+        }
+        // Interpolation ways: their end nodes' numbers (the nodes themselves
+        // are address nodes too, so the range between them is covered).
+        return out;
+    }
+
+    // Where a point lies against a piece: distance, position along it and
+    // side (true: left of direction 1).
+    static void locate(const std::vector<XrPoint>& line, const XrPoint& p, double& dist, double& along, bool& left)
+    {
+        dist = 1e18;
+        double run = 0;
+        for (size_t i = 1; i < line.size(); ++i) {
+            const double ax = line[i - 1].x, ay = line[i - 1].y, bx = line[i].x, by = line[i].y;
+            const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
+            double t = len2 > 0 ? ((p.x - ax) * dx + (p.y - ay) * dy) / len2 : 0;
+            t = std::clamp(t, 0.0, 1.0);
+            const double qx = ax + t * dx, qy = ay + t * dy;
+            const double d = std::hypot(p.x - qx, p.y - qy);
+            if (d < dist) {
+                dist = d;
+                along = run + t * std::sqrt(len2);
+                left = dx * (p.y - ay) - dy * (p.x - ax) > 0;
+            }
+            run += std::sqrt(len2);
+        }
+    }
+
+    bool write_addresses(const fs::path& dir, std::string& error)
+    {
+        XrAddrFileOptions fo;
+        fo.countries = {country_name().substr(0, 32)};
+        fo.languages = {'e' | 'n' << 8 | 'g' << 16};
+        XrAddrWriter writer(fo);
+        const std::vector<Town> town_list = towns();
+        std::map<std::string, std::uint32_t> county_ids;
+        std::vector<std::string> county_names;
+        for (const Town& t : town_list)
+            if (!county_ids.count(t.county))
+                county_ids[t.county] = 0;
+        if (county_ids.empty())
+            county_ids[map_name()] = 0;
+        for (auto& [name, cid] : county_ids)
+            cid = writer.add_county(name);
+        auto county_of = [&](const XrPoint& p) {
+            if (town_list.empty())
+                return county_ids.begin()->second;
+            const Town* best = &town_list.front();
+            double bd = 1e300;
+            for (const Town& t : town_list) {
+                const double d = std::hypot(static_cast<double>(t.at.x) - p.x, static_cast<double>(t.at.y) - p.y);
+                if (d < bd) {
+                    bd = d;
+                    best = &t;
+                }
+            }
+            return county_ids[best->county];
+        };
+        // Streets: named road pieces by name and county.
+        std::map<std::pair<std::string, std::uint32_t>, std::vector<int>> streets;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const char* name = tag(roads[static_cast<size_t>(pieces[i].road)].way->tags, "name");
+            if (name == nullptr || *name == 0)
+                continue;
+            const Piece& pc = pieces[i];
+            streets[{name, county_of(pc.points[pc.points.size() / 2])}].push_back(static_cast<int>(i));
+        }
+        // Each house number goes to the nearest piece named like its street
+        // (whichever county that piece is in), within 150 m.
+        struct Side {
+            double lo_at = 1e18, hi_at = -1;
+            int lo = 0, hi = 0;
+            bool odd = false, even = false;
+        };
+        std::vector<Side> left(pieces.size()), right(pieces.size());
+        std::map<std::string, std::vector<int>> pieces_named;
+        for (const auto& [key, list] : streets)
+            pieces_named[key.first].insert(pieces_named[key.first].end(), list.begin(), list.end());
+        for (const auto& [name, list] : house_numbers()) {
+            auto named = pieces_named.find(name);
+            if (named == pieces_named.end())
+                continue;
+            for (const NumberAt& n : list) {
+                double best = 150;
+                int bi = -1;
+                double b_along = 0;
+                bool b_left = false;
+                for (int p : named->second) {
+                    double d = 0, along = 0;
+                    bool l = false;
+                    locate(pieces[static_cast<size_t>(p)].points, n.at, d, along, l);
+                    if (d < best) {
+                        best = d;
+                        bi = p;
+                        b_along = along;
+                        b_left = l;
+                    }
+                }
+                if (bi < 0)
+                    continue;
+                Side& s = b_left ? left[static_cast<size_t>(bi)] : right[static_cast<size_t>(bi)];
+                if (b_along < s.lo_at) {
+                    s.lo_at = b_along;
+                    s.lo = n.number;
+                }
+                if (b_along > s.hi_at) {
+                    s.hi_at = b_along;
+                    s.hi = n.number;
+                }
+                (n.number % 2 ? s.odd : s.even) = true;
+            }
+        }
+        for (const auto& [key, list] : streets) {
+            std::string name = key.first;
+            name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 16; }),
+                       name.end());
+            if (name.empty())
+                continue;
+            XrAddrStreetDef street;
+            street.name = name;
+            street.county = key.second;
+            street.type = 0;
+            for (int p : list) {
+                XrAddrSegmentDef seg;
+                seg.gid = graph_result.gids[static_cast<size_t>(p)];
+                const Side& l = left[static_cast<size_t>(p)];
+                const Side& r = right[static_cast<size_t>(p)];
+                seg.numbers = l.hi_at >= 0 || r.hi_at >= 0;
+                if (l.hi_at >= 0) {
+                    seg.left_from = l.lo;
+                    seg.left_to = l.hi;
+                    seg.left_mixed = l.odd && l.even;
+                    ++stats.house_ranges;
+                }
+                if (r.hi_at >= 0) {
+                    seg.right_from = r.lo;
+                    seg.right_to = r.hi;
+                    seg.right_mixed = r.odd && r.even;
+                    ++stats.house_ranges;
+                }
+                street.segments.push_back(seg);
+            }
+            writer.add_street(street);
+            ++stats.streets;
+        }
+        return writer.write((dir / "addr.dat").string(), error);
+    }
+
+    // Signposts from "destination" (and "destination:ref") of the slip roads
+    // and roads that leave a motorway: on the motorway piece that reaches
+    // the way's first node, the way's first piece follows.
+    bool write_signposts(const fs::path& dir, std::string& error)
+    {
+        XrSignsFile file;
+        const BYTE blue[9] = {255, 255, 255, 0, 70, 160, 255, 255, 255};
+        const BYTE green[9] = {255, 255, 255, 0, 120, 60, 255, 255, 255};
+        const BYTE yellow[9] = {0, 0, 0, 250, 210, 40, 0, 0, 0};
+        for (int i = 0; i < XrSignsFile::NUM_SCHEMES; ++i) {
+            const BYTE* c = i == 0 ? blue : i == 1 ? yellow : green;
+            std::copy(c, c + 9, file.schemes[i].colors);
+            file.schemes[i].shape = 1;
+        }
+        std::map<XrGid, XrSignsEntry> entries;
+        for (const Road& r : roads) {
+            const char* dest = tag(r.way->tags, "destination");
+            const char* dref = tag(r.way->tags, "destination:ref");
+            if (dest == nullptr && dref == nullptr)
+                continue;
+            const int first = piece_of_way_at(r.way->id, r.way->refs.front());
+            if (first < 0)
+                continue;
+            const std::int64_t node = pieces[static_cast<size_t>(first)].first_node;
+            auto at = pieces_at.find(node);
+            for (int key : at->second) {
+                if (key == first || roads[static_cast<size_t>(pieces[static_cast<size_t>(key)].road)].road_type != 1)
+                    continue;
+                // Only a motorway piece that leads into the node.
+                const Piece& kp = pieces[static_cast<size_t>(key)];
+                const int ow = roads[static_cast<size_t>(kp.road)].oneway;
+                if ((ow == 1 && kp.last_node != node) || (ow == 2 && kp.first_node != node))
+                    continue;
+                XrSignsRecord rec;
+                rec.following.push_back(graph_result.gids[static_cast<size_t>(first)]);
+                if (dref != nullptr)
+                    rec.instructions.push_back(XrSignsInstruction{2, dref});
+                if (dest != nullptr) {
+                    std::string d = dest;
+                    for (size_t s = 0; (s = d.find(';')) != std::string::npos;)
+                        d.replace(s, 1, ", ");
+                    rec.instructions.push_back(XrSignsInstruction{1, d});
+                }
+                XrSignsEntry& e = entries[graph_result.gids[static_cast<size_t>(key)]];
+                e.gid = graph_result.gids[static_cast<size_t>(key)];
+                e.records.push_back(std::move(rec));
+                ++stats.signposts;
+            }
+        }
+        for (auto& [gid, e] : entries)
+            file.entries.push_back(std::move(e));
+        return write_signs((dir / "signs.bin").string(), file, error);
+    }
+
+    bool write_settings(const fs::path& dir, std::string& error)
+    {
+        Fnv id;
+        for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "pc.qt", "pb.qt", "numbers.qt", "pois.qt",
+                              "addr.dat"}) {
+            std::FILE* in = std::fopen((dir / f).c_str(), "rb");
+            if (in == nullptr)
+                continue;
+            char buf[65536];
+            size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+                id.add(buf, n);
+            std::fclose(in);
+        }
+        char guid[40];
+        std::snprintf(guid, sizeof guid, "%016llx", static_cast<unsigned long long>(id.h));
+        const std::string name = map_name();
+        return write_text(dir / "mapdata.ini",
+                          "REGEDIT4\n\n[\\general]\nprojection=" + projection_text + "\nname=" + name +
+                              "\nversion=" + options.version + "\ncountry_names_included=0\n",
+                          error) &&
+               write_text(dir / "maplcs.dat", "eng\n", error) && write_text(dir / "poi.reg", xr_poi_registry_text(), error) &&
+               write_text(dir / "version.txt",
+                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\n",
+                          error) &&
+               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error);
+    }
+};
+
+std::string unique_suffix()
+{
+    return std::to_string(static_cast<long>(getpid()));
+}
+
+} // namespace
+
+int xr_osm_poi_class(const XrOsmTags& tags)
+{
+    for (const PoiClass& c : POI_CLASSES) {
+        const char* v = tag(tags, c.key);
+        if (v != nullptr && (c.value == nullptr || std::string(v) == c.value))
+            return c.id;
+    }
+    return 0;
+}
+
+std::string xr_poi_registry_text()
+{
+    std::string t = "REGEDIT4\n\n[\\poi]\n\n[\\poi\\default]\n";
+    int last = 0;
+    for (const PoiClass& c : POI_CLASSES) {
+        if (c.id == last)
+            continue;
+        last = c.id;
+        t += std::to_string(c.id) + "=" + c.name + "\n";
+    }
+    return t;
+}
+
+bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
+{
+    const char* hw = tag(tags, "highway");
+    if (hw == nullptr || tag_is(tags, "area", {"yes"}))
+        return false;
+    const RoadClass* rc = nullptr;
+    for (const RoadClass& c : ROAD_CLASSES)
+        if (std::string(hw) == c.highway)
+            rc = &c;
+    if (rc == nullptr)
+        return false;
+    const bool allowed = tag_is(tags, "motor_vehicle", {"yes", "designated", "destination", "permissive"}) ||
+                         tag_is(tags, "motorcar", {"yes", "designated", "destination", "permissive"});
+    if (!allowed && (tag_is(tags, "access", {"no", "private"}) || tag_is(tags, "motor_vehicle", {"no", "private"}) ||
+                     tag_is(tags, "motorcar", {"no", "private"}) || tag_is(tags, "vehicle", {"no"})))
+        return false;
+    road = XrOsmRoad();
+    road.category = rc->category;
+    const int kmh = parse_maxspeed(tag(tags, "maxspeed"));
+    road.speed_class = speed_class_of(kmh > 0 ? kmh : rc->kmh);
+    const std::string h = hw;
+    const bool roundabout = tag_is(tags, "junction", {"roundabout", "circular"});
+    if (roundabout)
+        road.road_type = 5;
+    else if (h == "motorway")
+        road.road_type = 1;
+    else if (h == "motorway_link" || h == "trunk_link")
+        road.road_type = 3;
+    if (tag_is(tags, "oneway", {"yes", "true", "1"}))
+        road.oneway = 1;
+    else if (tag_is(tags, "oneway", {"-1", "reverse"}))
+        road.oneway = 2;
+    else if (!tag_is(tags, "oneway", {"no", "false", "0"}) && (roundabout || h == "motorway"))
+        road.oneway = 1;
+    return true;
+}
+
+bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCompileOptions& options,
+                    XrCompileStats& stats, std::string& error)
+{
+    std::error_code ec;
+    fs::path out = fs::path(outdir).lexically_normal();
+    if (out.filename().empty())
+        out = out.parent_path();
+    if (fs::exists(out, ec) && !fs::is_directory(out, ec)) {
+        error = outdir + " exists and is not a folder";
+        return false;
+    }
+    const fs::path tmp = out.string() + ".part-" + unique_suffix();
+    fs::remove_all(tmp, ec);
+    if (!fs::create_directories(tmp, ec)) {
+        error = "cannot make " + tmp.string() + ": " + ec.message();
+        return false;
+    }
+    Compiler compiler(data, options, stats);
+    if (!compiler.run(tmp, error)) {
+        fs::remove_all(tmp, ec);
+        return false;
+    }
+    const fs::path old = out.string() + ".old-" + unique_suffix();
+    const bool had = fs::exists(out, ec);
+    if (had)
+        fs::rename(out, old, ec);
+    if (!ec)
+        fs::rename(tmp, out, ec);
+    if (ec) {
+        error = "cannot move the map into " + out.string() + ": " + ec.message();
+        fs::remove_all(tmp, ec);
+        if (had && !fs::exists(out))
+            fs::rename(old, out, ec);
+        return false;
+    }
+    if (had)
+        fs::remove_all(old, ec);
+    return true;
+}
+
+bool xr_compile_osm_file(const std::string& input, const std::string& outdir, const XrCompileOptions& options,
+                         XrCompileStats& stats, std::string& error)
+{
+    XrOsmData data;
+    if (!xr_read_osm(input, data, error))
+        return false;
+    XrCompileOptions o = options;
+    if (o.name.empty()) {
+        std::string base = fs::path(input).filename().string();
+        for (const char* ext : {".pbf", ".bz2", ".osm"})
+            if (base.size() > std::strlen(ext) && base.compare(base.size() - std::strlen(ext), std::string::npos, ext) == 0)
+                base.resize(base.size() - std::strlen(ext));
+        if (!base.empty())
+            base[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(base[0])));
+        o.name = base;
+    }
+    return xr_compile_map(data, outdir, o, stats, error);
+}
