@@ -151,6 +151,9 @@ void XrServComImplementation::notify_clients(int event)
 
 void XrServComImplementation::show_busy(const XrString& text)
 {
+    // Exchanges started only to be cancelled do not bring the indicator back.
+    if (cancelling)
+        return;
     if (XrGlobalBusyDialog* busy = busy_dialog())
         busy->show(text, XrString(), this);
 }
@@ -182,8 +185,11 @@ void XrServComImplementation::cancel_pending()
     std::vector<XrServComMessage*> queued(static_cast<size_t>(pending.get_num_items()));
     for (int i = 0; i < pending.get_num_items(); ++i)
         queued[static_cast<size_t>(i)] = pending.get_item(i);
+    const bool was_cancelling = cancelling;
+    cancelling = true;
     for (XrServComMessage* message : queued)
         cancel_request(&message, true, XR_SERVCOM_CANCELLED, nullptr, nullptr);
+    cancelling = was_cancelling;
 }
 
 void XrServComImplementation::cancel_all()

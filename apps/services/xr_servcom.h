@@ -132,4 +132,5 @@ private:
     int timeout = default_timeout;
     // The channel is being deleted: ending exchanges starts no others.
     bool closing = false;
+    bool cancelling = false; // cancel_pending runs
 };

@@ -61,9 +61,11 @@ public:
     // match as in/out state (gid 0 at (0, 0): none). graph null: no driving
     // directions. speed: metres per second, -1.0 = unknown. distance_margin:
     // how much farther than the new road the previous one may lie before the
-    // vehicle is taken to have left it.
+    // vehicle is taken to have left it (callers without map matching leave it
+    // out).
     Status find_street(const XrPoint& point, int radius, size_t max_results, size_t& found, XrPoint* prev_point,
-                       XrGid* prev_gid, int heading, XrEdgeDirections* graph, double speed, int distance_margin);
+                       XrGid* prev_gid, int heading, XrEdgeDirections* graph, double speed,
+                       int distance_margin = 0);
 
     // Result i of the last search; along (optional) gets the distance along
     // the polyline. False when i is not below the result count.

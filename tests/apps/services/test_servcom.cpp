@@ -543,7 +543,7 @@ TEST_F(ServComTest, LargeBodyIsDecodedAsItArrives)
     bool replied = wait_replies(1, 60000);
     server.stop();
     ASSERT_TRUE(replied);
-    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
+    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK) << client.replies[0].code << " " << client.replies[0].title;
     EXPECT_EQ(server.sent(), total);
     EXPECT_LT(memory_kb("VmHWM:") - before, 16 * 1024);
 }
