@@ -1,6 +1,7 @@
 // XrGDI drawing on off-screen pixmaps, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -265,6 +266,46 @@ TEST_F(GdiTest, FilledEllipse)
     // Too small for an inside: no brush-coloured arc of negative size.
     XrGDI::draw_ellipse(t.dc, 100, 10, 102, 12);
     EXPECT_EQ(XrTestPixels(t.dc).count(kGreen, 90, 0, 120, 30), 0);
+}
+
+TEST_F(GdiTest, ShapesAtTheEndsOfTheIntRangeDoNotOverflow)
+{
+    constexpr int lo = INT32_MIN, hi = INT32_MAX;
+    using Draw = void (*)(XrDCHandleRec*, int, int, int, int);
+    const Draw rectangle = [](XrDCHandleRec* dc, int l, int t, int r, int b) { XrGDI::draw_rectangle(dc, l, t, r, b); };
+    const Draw ellipse = [](XrDCHandleRec* dc, int l, int t, int r, int b) { XrGDI::draw_ellipse(dc, l, t, r, b); };
+    struct {
+        const char* name;
+        Draw draw;
+        int l, t, r, b;
+        int pen_width;
+        int green; // brush-coloured pixels of the 200 x 100 surface
+    } cases[] = {
+        {"rectangle over everything", rectangle, lo, lo, hi, hi, 1, 200 * 100},
+        {"rectangle with a huge pen", rectangle, lo, lo, hi, hi, hi, 200 * 100},
+        {"rectangle cut on the left", rectangle, lo, 10, 49, 19, 1, 49 * 8},
+        {"rectangle outside", rectangle, hi - 10, 0, hi, 10, 1, 0},
+        {"ellipse over everything", ellipse, lo, lo, hi, hi, 1, 200 * 100},
+        {"ellipse with a huge pen", ellipse, lo, lo, hi, hi, hi, 200 * 100},
+        {"ellipse outside", ellipse, lo, lo, lo + 100, hi, 1, 0},
+    };
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0), c.pen_width);
+        XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+        c.draw(t.dc, c.l, c.t, c.r, c.b);
+        XrTestPixels px(t.dc);
+        EXPECT_EQ(px.count(kGreen), c.green) << c.name;
+        if (c.green == 0) {
+            EXPECT_EQ(px.count(kWhite), 200 * 100) << c.name;
+        }
+    }
+    // A dashed pen of any width argument: dash lengths stay within 1..127.
+    for (int width : {hi, lo, -1000000}) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenDash, 1, 0, 0, 0), width);
+        XrGDI::draw_line(t.dc, 0, 10, 199, 10);
+    }
 }
 
 TEST_F(GdiTest, PolygonFilledInTheBrushColourThenPenColourRestored)
