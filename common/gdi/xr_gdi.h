@@ -182,7 +182,8 @@ public:
     // Shapes; rectangles and ellipses take inclusive corners.
     static void draw_line(XrDCHandleRec* dc, int x1, int y1, int x2, int y2);
     static void draw_polyline(XrDCHandleRec* dc, const XrPoint* points, int count);
-    // The rings follow one another in points.
+    // The rings follow one another in points. Shapes are filled only with a
+    // solid brush: a hollow brush, like none, draws no fill.
     static void draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count);
     // The map's 3D view outlines its areas the same way as the flat one.
     static void draw_polygon_outlined(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes,

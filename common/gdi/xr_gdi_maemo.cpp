@@ -351,11 +351,11 @@ void clip_ring(const XrPoint* points, int size, const XrRectangle& area, XrPolyg
 
 void XrGDI::draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count)
 {
-    if (points == nullptr || ring_sizes == nullptr || ring_count <= 0)
+    // Only a solid brush fills, as for rectangles and ellipses: a hollow
+    // brush (the style word NULL) or none leaves the outline alone.
+    if (points == nullptr || ring_sizes == nullptr || ring_count <= 0 || !is_solid_brush(dc->brush))
         return;
-    const bool brush_fill = is_solid_brush(dc->brush);
-    if (brush_fill)
-        gdk_gc_set_foreground(dc->gc, &dc->brush.color);
+    gdk_gc_set_foreground(dc->gc, &dc->brush.color);
 
     int width = 0, height = 0;
     gdk_drawable_get_size(dc->drawable, &width, &height);
@@ -400,7 +400,7 @@ void XrGDI::draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ri
                 set_clip_rect(dc, dc->clip);
         }
     }
-    if (brush_fill && !is_null_pen(dc->pen))
+    if (!is_null_pen(dc->pen))
         gdk_gc_set_foreground(dc->gc, &dc->pen.color);
 }
 

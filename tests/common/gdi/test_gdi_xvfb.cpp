@@ -397,6 +397,56 @@ TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
     EXPECT_EQ(XrTestPixels(t3.dc).pixels, px.pixels);
 }
 
+TEST_F(GdiTest, OnlyASolidBrushFillsPolygonsRectanglesAndEllipses)
+{
+    // A map style with the brush word NULL (a hollow brush) draws outlines
+    // only; so does a DC without a brush (a null brush is never selected).
+    using Shape = void (*)(XrDCHandleRec*);
+    const Shape polygon = [](XrDCHandleRec* dc) {
+        // A diamond: no long axis-parallel edge, so all of it is outlined.
+        const XrPoint ring[] = {XrPoint(50, 10), XrPoint(90, 50), XrPoint(50, 90), XrPoint(10, 50), XrPoint(50, 10)};
+        const int sizes[] = {5};
+        XrGDI::draw_polygon_outlined(dc, ring, sizes, 1, true);
+    };
+    const Shape polygon_with_hole = [](XrDCHandleRec* dc) {
+        const XrPoint rings[] = {XrPoint(20, 20), XrPoint(80, 20), XrPoint(80, 80), XrPoint(20, 80),
+                                 XrPoint(60, 60), XrPoint(70, 60), XrPoint(70, 70), XrPoint(60, 70)};
+        const int sizes[] = {4, 4};
+        XrGDI::draw_polygon(dc, rings, sizes, 2);
+        XrGDI::draw_rectangle(dc, 20, 20, 80, 80);
+    };
+    const Shape rectangle = [](XrDCHandleRec* dc) { XrGDI::draw_rectangle(dc, 20, 20, 80, 80); };
+    const Shape ellipse = [](XrDCHandleRec* dc) { XrGDI::draw_ellipse(dc, 20, 20, 80, 80); };
+    const struct {
+        const char* name;
+        Shape shape;
+    } shapes[] = {{"polygon", polygon}, {"polygon with a hole", polygon_with_hole}, {"rectangle", rectangle},
+                  {"ellipse", ellipse}};
+    const struct {
+        const char* name;
+        int style; // -1: none selected
+        bool fills;
+    } brushes[] = {{"solid", XrGDI::BrushSolid, true},
+                   {"hollow", XrGDI::BrushHollow, false},
+                   {"hatched (null)", XrGDI::BrushHatchCross, false},
+                   {"none", -1, false}};
+    for (const auto& shape : shapes)
+        for (const auto& brush : brushes) {
+            XrTestDC t;
+            XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+            if (brush.style >= 0)
+                XrGDI::select_brush(t.dc, XrGDI::create_brush(static_cast<XrGDI::BrushStyle>(brush.style), 0, 255, 0));
+            shape.shape(t.dc);
+            XrTestPixels px(t.dc);
+            const std::string what = std::string(shape.name) + ", " + brush.name;
+            EXPECT_EQ(px.at(40, 40), brush.fills ? kGreen : kWhite) << what;
+            EXPECT_EQ(px.count(kGreen) > 0, brush.fills) << what;
+            // The outline in the pen colour either way, nothing beyond it.
+            EXPECT_GT(px.count(kRed), 100) << what;
+            EXPECT_EQ(px.count(kWhite, 95, 0, 200, 100), 105 * 100) << what;
+        }
+}
+
 TEST_F(GdiTest, RoundRectangleInTwoColours)
 {
     XrTestDC t;
@@ -439,6 +489,75 @@ TEST_F(GdiTest, TexturedTriangle)
     const XrPoint huge[] = {XrPoint(-1000000, -1000000), XrPoint(1000000, 5), XrPoint(0, 1000000)};
     XrGDI::draw_textured_triangle(t.dc, huge, texture, bm);
     XrGDI::delete_bitmap(bm);
+}
+
+TEST_F(GdiTest, TexturedTriangleMapsEachPixelExactly)
+{
+    // Every texel has its own colour: red = 10 u, green = 10 v.
+    XrBitmapHandleRec* bm = make_rgb_bitmap(21, 21, [](int u, int v) { return XrGDI::rgb(u * 10, v * 10, 77); });
+    struct Probe {
+        int x, y;
+        int u, v; // -1: not drawn
+    };
+    const struct {
+        const char* name;
+        XrPoint screen[3];
+        XrPoint texture[3];
+        std::vector<Probe> probes;
+    } cases[] = {
+        // Twice the texture's size: the rows run from 10 down, row y from
+        // x 10 up to (not including) x 60 - y; u = (x - 10) / 2 and
+        // v = (y - 10) / 2, rounded. (Probes keep off the exact halves.)
+        {"scaled by two",
+         {XrPoint(10, 10), XrPoint(50, 10), XrPoint(10, 50)},
+         {XrPoint(0, 0), XrPoint(20, 0), XrPoint(0, 20)},
+         {{10, 10, 0, 0}, {12, 10, 1, 0}, {14, 10, 2, 0}, {48, 10, 19, 0}, {50, 10, -1, -1}, {10, 12, 0, 1},
+          {20, 20, 5, 5}, {28, 30, 9, 10}, {30, 30, -1, -1}, {10, 48, 0, 19}, {12, 48, -1, -1}, {10, 50, -1, -1}}},
+        // One to one with an offset, vertices out of order: rows 60 to 70,
+        // row y from x 100 up to x 40 + y.
+        {"shifted, vertices unsorted",
+         {XrPoint(110, 70), XrPoint(100, 60), XrPoint(100, 70)},
+         {XrPoint(10, 10), XrPoint(0, 0), XrPoint(0, 10)},
+         {{100, 60, -1, -1}, {100, 61, 0, 1}, {101, 61, -1, -1}, {104, 65, 4, 5}, {105, 65, -1, -1},
+          {109, 70, 9, 10}, {110, 70, -1, -1}, {100, 71, -1, -1}}},
+    };
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
+        XrGDI::draw_textured_triangle(t.dc, c.screen, c.texture, bm);
+        XrTestPixels px(t.dc);
+        for (const Probe& p : c.probes) {
+            const XrColorHandle expected = p.u < 0 ? kWhite : XrGDI::rgb(p.u * 10, p.v * 10, 77);
+            EXPECT_EQ(px.at(p.x, p.y), expected) << c.name << " at " << p.x << "," << p.y;
+        }
+    }
+    XrGDI::delete_bitmap(bm);
+}
+
+TEST_F(GdiTest, OutlineCutStartsAtEdgesOfFive)
+{
+    // Between two diagonal edges, one axis-parallel edge of the given
+    // length: 4 is outlined, 5 and more are cut.
+    struct {
+        bool horizontal;
+        int length;
+        bool drawn;
+    } cases[] = {{true, 4, true}, {true, 5, false}, {true, 6, false}, {false, 4, true}, {false, 5, false}};
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+        const int dx = c.horizontal ? c.length : 0, dy = c.horizontal ? 0 : c.length;
+        const XrPoint ring[] = {XrPoint(10, 50), XrPoint(40, 20), XrPoint(40 + dx, 20 + dy),
+                                XrPoint(70 + dx, 50 + dy)};
+        const int sizes[] = {4};
+        XrGDI::draw_polygon_outlined(t.dc, ring, sizes, 1, true);
+        XrTestPixels px(t.dc);
+        const std::string what = std::string(c.horizontal ? "horizontal " : "vertical ") + std::to_string(c.length);
+        // Inside the edge, away from the diagonals' ends.
+        EXPECT_EQ(px.at(40 + dx / 2, 20 + dy / 2), c.drawn ? kRed : kWhite) << what;
+        EXPECT_EQ(px.at(25, 35), kRed) << what;          // the first diagonal
+        EXPECT_EQ(px.at(55 + dx, 35 + dy), kRed) << what; // the last
+    }
 }
 
 // --- Fonts and text -----------------------------------------------------------
