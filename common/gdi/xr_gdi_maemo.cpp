@@ -578,9 +578,9 @@ void XrGDI::draw_round_rect(XrDCHandleRec* dc, int left, int top, int right, int
 // Fonts and text
 
 XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int weight, bool italic,
-                                            unsigned int angle)
+                                            XrFontAngle angle)
 {
-    auto* font = new XrFontHandleRec{pango_font_description_new(), angle};
+    auto* font = new XrFontHandleRec{pango_font_description_new(), angle.degrees};
     XrByteArray name(32, 0);
     xr_gdi_to_utf8(family, -1, name);
     name.append_byte(0);
@@ -596,7 +596,7 @@ XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int w
 
 XrFontHandleRec* XrGDI::create_font(const TCHAR* family, int size, int weight, bool italic)
 {
-    return create_font_rotated(family, size, weight, italic, 0);
+    return create_font_rotated(family, size, weight, italic, XrFontAngle(0));
 }
 
 void XrGDI::set_font_angle(XrFontHandleRec* font, unsigned int degrees)
@@ -1061,13 +1061,13 @@ void XrGDI::flush_and_wait(XrDCHandleRec* dc, int ms)
         usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
-XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window)
+XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window, int)
 {
     XrAppMapWindowSource* source = get_app_map_window_source();
     return source != nullptr ? source->get_window_dc(window) : nullptr;
 }
 
-void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc)
+void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc, int)
 {
     if (XrAppMapWindowSource* source = get_app_map_window_source())
         source->release_window_dc(window, dc);

@@ -90,8 +90,12 @@ public:
     int get_line_colors(short style, int scale_index, int& r1, int& g1, int& b1, int& r2, int& g2, int& b2,
                         short& value) const;
     int get_polygon_info(short style, int scale_index, XrBrushHandle& brush, XrPenHandle& pen) const;
-    // A style's entry may have no font: 0 with a null font then.
+    // A style's entry may have no font: 0 with a null font then. The style
+    // comes first and the two must be passed as these types: any other pair
+    // (such as a scale index first) does not compile.
     int get_font_info(short style, int scale_index, XrFontHandleRec*& font, XrColorHandle& color) const;
+    template <class Style, class ScaleIndex>
+    int get_font_info(Style, ScaleIndex, XrFontHandleRec*&, XrColorHandle&) const = delete;
     XrDrawableSymbol* get_symbol(short id) const;
 
     // Theme values read by the map engine.

@@ -597,7 +597,7 @@ TEST_F(GdiTextTest, FontCreation)
     EXPECT_EQ(f->angle, 0u);
     XrGDI::delete_font(f);
 
-    f = XrGDI::create_font_rotated(L"Arial", 10, 1, false, 90);
+    f = XrGDI::create_font_rotated(L"Arial", 10, 1, false, XrFontAngle(90));
     EXPECT_EQ(pango_font_description_get_weight(f->desc), PANGO_WEIGHT_BOLD);
     EXPECT_EQ(pango_font_description_get_style(f->desc), PANGO_STYLE_NORMAL);
     EXPECT_EQ(f->angle, 90u);
@@ -1199,6 +1199,65 @@ TEST_F(GdiTest, FlushAndWait)
     XrGDI::flush_and_wait(t.dc, 20);
     EXPECT_GE(g_get_monotonic_time() - start, 20000);
 }
+
+// The forms the map engine, the route layer and the application call.
+TEST_F(GdiTest, CallerFormsGiveWhatTheValueFormsGive)
+{
+    XrPalette palette;
+    EXPECT_EQ(XrGDI::rgb(1, 2, 3, &palette), XrGDI::rgb(1, 2, 3));
+    EXPECT_EQ(XrGDI::rgb(1, 2, 3, nullptr), 0x030201u);
+
+    const struct {
+        int style;
+    } pen_styles[] = {{XrGDI::PenSolid}, {XrGDI::PenDash}, {XrGDI::PenNull}};
+    for (const auto& c : pen_styles) {
+        XrPenHandle out{};
+        XrGDI::create_pen(out, static_cast<XrGDI::PenStyle>(c.style), 3, 10, 20, 30, &palette);
+        const XrPenHandle value = XrGDI::create_pen(static_cast<XrGDI::PenStyle>(c.style), 3, 10, 20, 30);
+        EXPECT_EQ(out.style, value.style);
+        EXPECT_EQ(out.width, 3);
+        EXPECT_EQ(out.color.green, 20 << 8);
+    }
+    XrBrushHandle brush{};
+    XrGDI::create_brush(brush, XrGDI::BrushSolid, 40, 50, 60, nullptr);
+    EXPECT_EQ(brush.fill, XrBrushHandle::SolidFill);
+    EXPECT_EQ(brush.color.blue, 60 << 8);
+
+    // get_pen / get_brush into the caller's records.
+    XrTestDC t;
+    XrPenHandle pen{};
+    XrGDI::create_pen(pen, XrGDI::PenDash, 2, 1, 2, 3, &palette);
+    XrGDI::select_pen(t.dc, pen);
+    XrGDI::select_brush(t.dc, brush);
+    XrPenHandle saved_pen{};
+    XrBrushHandle saved_brush{};
+    XrGDI::get_pen(t.dc, saved_pen);
+    XrGDI::get_brush(t.dc, saved_brush);
+    EXPECT_EQ(saved_pen.style, XrPenHandle::Dashed);
+    EXPECT_EQ(saved_pen.width, 2);
+    EXPECT_EQ(saved_brush.color.red, 40 << 8);
+
+    // The window's DC with the callers' flag, and a flush through the window.
+    XrTestMapWindowSource source;
+    XrMapWindow* window = source.get_map_window();
+    XrDCHandleRec* dc = XrGDI::get_window_dc(window, 1);
+    EXPECT_EQ(dc, source.window_dc.dc);
+    const gint64 start = g_get_monotonic_time();
+    XrGDI::flush_and_wait(window, dc, 10);
+    EXPECT_GE(g_get_monotonic_time() - start, 10000);
+    XrGDI::release_window_dc(window, dc, 1);
+    EXPECT_EQ(source.dcs_handed_out, 1);
+    EXPECT_EQ(source.dcs_released, 1);
+}
+
+// create_font_rotated takes family, size, weight, italic and then the
+// angle as its own type: the order "name, size, angle, ..." does not compile.
+template <class... Args>
+concept RotatedFontArgs = requires(Args... args) { XrGDI::create_font_rotated(args...); };
+static_assert(RotatedFontArgs<const TCHAR*, int, int, bool, XrFontAngle>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, unsigned int, int, bool, int>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, unsigned int, int, bool>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, int, bool, unsigned int>);
 
 // The map engine calls the hooks with its DC, its palette and its state.
 TEST_F(GdiTest, HooksTakeTheMapEnginesArgumentsAndChangeNothing)

@@ -182,3 +182,35 @@ TEST_F(DrawableSymbolTest, ExtremeCoordinatesDrawWithoutOverflow)
         draw(c.program, 45, 0, c.scales);
     }
 }
+
+TEST_F(DrawableSymbolTest, DrawStateIsRecordedAndReset)
+{
+    reset_draw_state();
+    EXPECT_EQ(get_symbol_draw_state().brush_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().brush.fill, XrBrushHandle::Hollow);
+    EXPECT_NE(get_symbol_draw_state().brush.null_marker, XrBrushHandle::NullMarker);
+
+    draw(XrSymbolProgram().select(1, 0).select(XrDrawableSymbol::KEEP, 1).bytes());
+    EXPECT_EQ(get_symbol_draw_state().brush_index, 1);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, 1);
+    EXPECT_EQ(get_symbol_draw_state().brush.color.green, 0xFF00);
+
+    reset_draw_state();
+    EXPECT_EQ(get_symbol_draw_state().brush_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, XrSymbolDrawState::NO_INDEX);
+    // A reset state changes nothing of what a symbol draws.
+    EXPECT_EQ(draw(rect).pixels, draw(rect).pixels);
+}
+
+TEST_F(DrawableSymbolTest, ScreenBoxIntoTheCallersRectangle)
+{
+    const std::vector<double> scales = {1.0, 2.5};
+    XrDrawableSymbol s(brushes, 2, pens, 2, true, scales.data(), 2, rect.data(), static_cast<int>(rect.size()));
+    for (int angle : {0, 30, 90})
+        for (int index : {0, 1, 5}) {
+            XrRectangle out(7, 7, 7, 7);
+            s.get_screen_bbox(angle, index, out);
+            EXPECT_EQ(out, s.get_screen_bbox(angle, index)) << angle << " " << index;
+        }
+}

@@ -203,27 +203,37 @@ TEST_F(VisualSettingTest, FontsShareCloseColoursAndComeFromTheRepository)
     ASSERT_EQ(read(Sections().text()), 0);
     XrFontHandleRec* font = nullptr;
     XrColorHandle c1 = 1, c2 = 2;
-    ASSERT_EQ(vs.get_font_info(1, 0, font, c1), 0);
+    const short text1 = 1; // a style id (short); the scale index (int) follows
+    ASSERT_EQ(vs.get_font_info(text1, 0, font, c1), 0);
     EXPECT_EQ(font, fonts->get_font(38));
     // Text style 1 has no font at scale index 1.
-    ASSERT_EQ(vs.get_font_info(1, 1, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 1, font, c2), 0);
     EXPECT_EQ(font, nullptr);
-    ASSERT_EQ(vs.get_font_info(1, 2, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 2, font, c2), 0);
     EXPECT_EQ(font, fonts->get_font(37));
     EXPECT_EQ(c2, XrGDI::rgb(0, 0, 255));
-    EXPECT_EQ(vs.get_font_info(1, 3, font, c2), 1);
+    EXPECT_EQ(vs.get_font_info(text1, 3, font, c2), 1);
     EXPECT_EQ(font, nullptr);
 
     // Font 2 (context 39) differs from font 1 by 5: the same palette colour.
     Sections s;
     s.texts = "1=1,2\n";
     ASSERT_EQ(read(s.text()), 0);
-    ASSERT_EQ(vs.get_font_info(1, 0, font, c1), 0);
-    ASSERT_EQ(vs.get_font_info(1, 1, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 0, font, c1), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 1, font, c2), 0);
     EXPECT_EQ(font, fonts->get_font(39));
     EXPECT_EQ(c1, XrGDI::rgb(100, 100, 100));
     EXPECT_EQ(c2, c1);
 }
+
+// The style id comes first, then the scale index: swapped (or untyped)
+// arguments do not compile.
+template <class Style, class ScaleIndex>
+concept FontInfoArgs = requires(const XrVisualSetting& v, Style style, ScaleIndex index, XrFontHandleRec*& font,
+                                XrColorHandle& colour) { v.get_font_info(style, index, font, colour); };
+static_assert(FontInfoArgs<short, int>);
+static_assert(!FontInfoArgs<int, short>);
+static_assert(!FontInfoArgs<int, int>);
 
 TEST_F(VisualSettingTest, ScaleIndexes)
 {
