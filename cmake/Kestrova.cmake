@@ -138,3 +138,19 @@ endfunction()
 function(xr_component_fuzzers)
   _xr_component_programs(fuzz fuzz_ ${ARGN})
 endfunction()
+
+# xr_generate_images(<target> <desc-file> <out-dir>): draws the images of a
+# description file (tools/imagegen) into out-dir at build time. <target> is a
+# custom target that other targets can depend on.
+function(xr_generate_images target desc outdir)
+  get_filename_component(desc_abs ${desc} ABSOLUTE)
+  get_filename_component(desc_name ${desc} NAME)
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}.images)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}
+    COMMAND xr-imagegen ${desc_abs} ${outdir} ${stamp}
+    DEPENDS ${desc_abs} xr-imagegen
+    COMMENT "Drawing images of ${desc_name}"
+    VERBATIM)
+  add_custom_target(${target} ALL DEPENDS ${stamp})
+endfunction()

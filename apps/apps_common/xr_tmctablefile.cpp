@@ -447,47 +447,72 @@ void XrTmcTableFile::release_caches()
     m_record.loaded_group = -1;
 }
 
+namespace {
+
+// Every common path of a and b in the order of find_nth_common_tmc_path, in
+// one walk.
+void collect_common_tmc_paths(const XrTmcPathEntry* a, int num_a, const XrTmcPathEntry* b, int num_b,
+                              std::vector<XrTmcCommonPath>& out)
+{
+    out.clear();
+    for (int i = 0; i < num_a; ++i) {
+        for (int j = 0; j < num_b; ++j) {
+            if (a[i].path_id != b[j].path_id || b[j].position <= a[i].position)
+                continue;
+            XrTmcCommonPath c;
+            c.path_id = a[i].path_id;
+            c.position = a[i].position;
+            c.length = static_cast<std::uint16_t>(b[j].position - a[i].position);
+            c.extra = static_cast<std::uint16_t>((static_cast<unsigned>(a[i].extra) + b[j].extra) / 2);
+            out.push_back(c);
+        }
+    }
+}
+
+} // namespace
+
 bool match_tmc_event(XrTmcTableFile& tables, const TCHAR* table, const XrArray<std::uint16_t>& codes,
                      const XrArray<XrTmcPathEntry>& f, const XrArray<XrTmcPathEntry>& t, XrTmcCommonPath& match)
 {
     if (codes.get_num_items() < 2)
         return false;
     const XrTmcPathEntry* fe = f.get_items();
-    const XrTmcPathEntry* te = t.get_items();
     const int nf = f.get_num_items();
-    const int nt = t.get_num_items();
-    XrTmcCommonPath c;
-    if (!find_nth_common_tmc_path(fe, nf, te, nt, 0, c))
+    std::vector<XrTmcCommonPath> common;
+    collect_common_tmc_paths(fe, nf, t.get_items(), t.get_num_items(), common);
+    if (common.empty())
         return false;
-    if (!find_nth_common_tmc_path(fe, nf, te, nt, 1, c)) {
-        find_nth_common_tmc_path(fe, nf, te, nt, 0, match);
+    if (common.size() == 1) {
+        match = common.front();
         return true;
     }
-    XrArray<std::uint16_t> ids;
-    for (int n = 0; find_nth_common_tmc_path(fe, nf, te, nt, n, c); ++n)
-        ids.append(c.path_id);
+    std::vector<std::uint16_t> ids;
+    ids.reserve(common.size());
+    for (const XrTmcCommonPath& c : common)
+        ids.push_back(c.path_id);
     // Keep the ids that F also shares with each intermediate location.
-    for (int i = 1; i <= codes.get_num_items() - 3 && ids.get_num_items() > 0; ++i) {
+    std::vector<XrTmcCommonPath> shared;
+    std::vector<std::uint16_t> shared_ids;
+    for (int i = 1; i <= codes.get_num_items() - 3 && !ids.empty(); ++i) {
         std::uint32_t offset = 0;
         XrArray<XrTmcPathEntry> mid;
         int count = 0;
         // A location without a path record shares no path.
         if (tables.find_record_by_id(table, *codes.get_item_ptr(i), false, offset))
             tables.read_record(offset, false, count, mid);
-        for (int k = ids.get_num_items() - 1; k >= 0; --k) {
-            bool shared = false;
-            for (int n = 0; !shared && find_nth_common_tmc_path(fe, nf, mid.get_items(), mid.get_num_items(), n, c);
-                 ++n)
-                shared = c.path_id == *ids.get_item_ptr(k);
-            if (!shared)
-                ids.remove_item(k);
-        }
+        collect_common_tmc_paths(fe, nf, mid.get_items(), mid.get_num_items(), shared);
+        shared_ids.clear();
+        for (const XrTmcCommonPath& c : shared)
+            shared_ids.push_back(c.path_id);
+        std::sort(shared_ids.begin(), shared_ids.end());
+        std::erase_if(ids, [&](std::uint16_t id) {
+            return !std::binary_search(shared_ids.begin(), shared_ids.end(), id);
+        });
     }
-    if (ids.get_num_items() == 0)
+    if (ids.empty())
         return false;
-    const std::uint16_t wanted = *ids.get_item_ptr(0);
-    for (int n = 0; find_nth_common_tmc_path(fe, nf, te, nt, n, c); ++n) {
-        if (c.path_id == wanted) {
+    for (const XrTmcCommonPath& c : common) {
+        if (c.path_id == ids.front()) {
             match = c;
             return true;
         }

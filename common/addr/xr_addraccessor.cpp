@@ -213,6 +213,15 @@ unsigned int complete_records(const BYTE* p, unsigned int start, unsigned int le
 
 } // namespace
 
+XrAddrAccessor::Status XrAddrAccessor::get_county(unsigned int id, XrString& name, BYTE& attribute, int& next_id)
+{
+    unsigned int next = 0;
+    const Status st = get_county(id, name, &attribute, &next);
+    if (st == OK)
+        next_id = static_cast<int>(next); // ids are below 2^30: the area is 32-bit
+    return st;
+}
+
 XrAddrAccessor::Status XrAddrAccessor::get_county(unsigned int id, XrString& name, BYTE* attribute,
                                                   unsigned int* next_id)
 {

@@ -136,12 +136,20 @@ public:
     // The name of the street at a street key through the name cache; the
     // cursor is left on that street. lang 0 = any language.
     Status get_street_by_gid(XrGid gid, XrString& name, unsigned int* county, int* type, XrLC lang, XrLC* lang_out);
+    // The name in any language.
+    Status get_street_by_gid(XrGid gid, XrString& name);
+    // The name and the index of the street's country in the country table
+    // (get_country_name). The file keeps no country per street: it is the
+    // attribute byte of the street's county, and 0 (the first country) when
+    // that byte names no country of the file or the county cannot be read.
+    Status get_street_by_gid(XrGid gid, XrString& name, unsigned int& country);
     // Fills every request whose name is empty; FAILED when a key occurs
     // twice or a lookup fails.
     Status get_streets_by_gids(XrArray<XrStreetsByGidsRequest>& requests);
 
     // The county record with that id (byte offset / 4 in the county area).
     Status get_county(unsigned int id, XrString& name, BYTE* attribute, unsigned int* next_id);
+    Status get_county(unsigned int id, XrString& name, BYTE& attribute, int& next_id);
     // Country i (a byte string of at most 32 characters).
     Status get_country_name(unsigned int i, XrString& name);
     // The 16 suffix entries (each its two strings one after the other), the
@@ -222,7 +230,10 @@ private:
     bool read_node(std::uint64_t node, XrArray<TreeEntry>& entries);
     bool check_cids(const TreeEntry& e, const unsigned int* county_ids, int n, bool& ok);
     bool read_cid_list(unsigned int offset, XrArray<unsigned int>& ids);
-    void predict_continuation(unsigned int node, XrString text, int threshold, XrArray<XrString>& list);
+    // Extends text along the likeliest branch below node; budget counts the
+    // tree entries still to be read in this get_next_letters call.
+    void predict_continuation(std::uint64_t node, XrString text, int threshold, XrArray<XrString>& list,
+                              long& budget);
     void store_continuation(const XrString& text, XrArray<XrString>& list, int& stores);
 
     void cache_move_to_head(XrGidCacheItem* item);

@@ -77,6 +77,23 @@ void XrAddrAccessor::cache_enter(XrGid gid, XrLC wanted, const XrString& name, u
     cache_move_to_head(ci);
 }
 
+XrAddrAccessor::Status XrAddrAccessor::get_street_by_gid(XrGid gid, XrString& name)
+{
+    return get_street_by_gid(gid, name, nullptr, nullptr, 0, nullptr);
+}
+
+XrAddrAccessor::Status XrAddrAccessor::get_street_by_gid(XrGid gid, XrString& name, unsigned int& country)
+{
+    unsigned int county = 0;
+    const Status st = get_street_by_gid(gid, name, &county, nullptr, 0, nullptr);
+    if (st != OK)
+        return st;
+    XrString county_name;
+    BYTE attribute = 0;
+    country = get_county(county, county_name, &attribute, nullptr) == OK && attribute < m_num_countries ? attribute : 0;
+    return OK;
+}
+
 XrAddrAccessor::Status XrAddrAccessor::get_street_by_gid(XrGid gid, XrString& name, unsigned int* county, int* type,
                                                          XrLC lang, XrLC* lang_out)
 {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <new>
+#include <vector>
 
 #include "common/addr/xr_addraccessor.h"
 #include "common/container/xr_bytearray.h"
@@ -16,6 +17,9 @@ namespace {
 // Bound of the walks over tree levels that bad data could make endless.
 constexpr int MAX_TREE_DEPTH = 1024;
 constexpr int CONTINUATION_THRESHOLD = 30;
+// Tree entries the continuations of one get_next_letters call may read; a
+// real tree needs a few thousand. Past it the letters stand alone.
+constexpr long CONTINUATION_BUDGET = 1L << 18;
 
 unsigned int tree_key(TCHAR c)
 {
@@ -232,13 +236,20 @@ void XrAddrAccessor::store_continuation(const XrString& text, XrArray<XrString>&
     ++stores;
 }
 
-void XrAddrAccessor::predict_continuation(unsigned int node, XrString text, int threshold, XrArray<XrString>& list)
+void XrAddrAccessor::predict_continuation(std::uint64_t node, XrString text, int threshold, XrArray<XrString>& list,
+                                          long& budget)
 {
     int stores = 0;
     XrArray<TreeEntry> entries(16);
+    // The nodes of this walk: one met again closes a cycle in bad data.
+    std::vector<std::uint64_t> path;
     for (int depth = 0; depth < MAX_TREE_DEPTH; ++depth) {
+        if (budget <= 0 || std::find(path.begin(), path.end(), node) != path.end())
+            break;
+        path.push_back(node);
         if (!read_node(node, entries))
             break;
+        budget -= entries.get_num_items() + 1;
         long long total = 0;
         int best = -1;
         for (int i = 0; i < entries.get_num_items(); ++i) {
@@ -281,6 +292,7 @@ XrAddrAccessor::Status XrAddrAccessor::get_next_letters(XrArray<XrString>& list,
     if (!read_node(m_current_node, entries))
         return FAILED;
     const bool any_county = county_ids == nullptr || n <= 0;
+    long budget = CONTINUATION_BUDGET;
     for (int i = 0; i < entries.get_num_items(); ++i) {
         const TreeEntry e = *entries.get_item_ptr(i);
         if (e.key == 0) {
@@ -298,8 +310,8 @@ XrAddrAccessor::Status XrAddrAccessor::get_next_letters(XrArray<XrString>& list,
             continue;
         XrString letter;
         letter += key_letter(e.key);
-        if (e.child && any_county)
-            predict_continuation(e.child_node, letter, CONTINUATION_THRESHOLD, list);
+        if (e.child && any_county && budget > 0)
+            predict_continuation(e.child_node, letter, CONTINUATION_THRESHOLD, list, budget);
         else
             list.append(letter);
     }

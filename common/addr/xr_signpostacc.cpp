@@ -148,27 +148,27 @@ XrSignpostAccessor::Decoded XrSignpostAccessor::decode_record(int offset, XrArra
     return Record;
 }
 
-bool XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
+int XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
 {
     release();
     if (index == nullptr || storage == nullptr || num_ndx_items <= 0)
-        return false;
+        return 0;
 
     const BYTE* entry =
         index.get() + (hash_gid(gid) % static_cast<std::uint32_t>(num_ndx_items)) * L::INDEX_ENTRY_SIZE;
     std::uint32_t offset = xr_bytes::get_u32_le(entry + L::INDEX_BUCKET_OFFSET);
     int length = xr_bytes::get_i16_le(entry + L::INDEX_BUCKET_LENGTH);
     if (length <= 0)
-        return false;
+        return 0;
     bucket = read_copy(storage.get(), offset, static_cast<std::uint32_t>(length));
     if (bucket == nullptr)
-        return false;
+        return 0;
     bucket_len = length;
 
     int keys = bucket[0];
     if (static_cast<int>(L::KEYS_OFFSET + keys * L::KEY_SIZE) > bucket_len) {
         release();
-        return false;
+        return 0;
     }
     int lo = 0;
     int hi = keys - 1;
@@ -185,22 +185,22 @@ bool XrSignpostAccessor::get_first_path(XrGid gid, XrArray<XrGid>& path)
             path.remove_all();
             if (decode_record(xr_bytes::get_u16_le(key + L::KEY_RECORD), path) == Damaged)
                 break;
-            return true;
+            return path.get_num_items();
         }
     }
     release();
-    return false;
+    return 0;
 }
 
-bool XrSignpostAccessor::get_next_path(XrArray<XrGid>& path)
+int XrSignpostAccessor::get_next_path(XrArray<XrGid>& path)
 {
     if (bucket == nullptr || next_record < 0)
-        return false;
+        return 0;
     if (decode_record(next_record, path) != Record) {
         clear_record();
-        return false;
+        return 0;
     }
-    return true;
+    return path.get_num_items();
 }
 
 bool XrSignpostAccessor::get_instructions(XrPtrArray<XrInstruction*>& list, XrLC language)

@@ -56,12 +56,14 @@ public:
                        BYTE& c9, Shape& shape);
 
     // Looks the gid up and decodes its first record: the path (the gid,
-    // then the edges that follow it) replaces the array's contents. True
-    // when the gid has signposts; a gid whose records end at once gives
-    // true with an empty path.
-    bool get_first_path(XrGid gid, XrArray<XrGid>& path);
-    // The next record of the same gid; false when there is none.
-    bool get_next_path(XrArray<XrGid>& path);
+    // then the edges that follow it) replaces the array's contents. Gives
+    // the number of path entries, 0 when the gid has no signpost (a gid
+    // whose records end at once gives 0 with an empty path), so that the
+    // result also reads as found / not found.
+    int get_first_path(XrGid gid, XrArray<XrGid>& path);
+    // The next record of the same gid: its number of path entries, 0 when
+    // there is none.
+    int get_next_path(XrArray<XrGid>& path);
     // Deletes the list's items, then appends the current record's
     // instructions in order, the text in the wanted language. False without
     // a current record or for a damaged one (the list is then empty).

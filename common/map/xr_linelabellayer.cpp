@@ -1119,7 +1119,16 @@ void XrLineLabelLayer::draw_3d_segment(XrDCHandleRec* dc, const XrPoint& q1, con
             t = (f * t) / 1024;
         return std::max(1, t + base);
     };
-    XrPoint from = p1;
+    // Consecutive bands of one width are drawn as one line (the band ends
+    // lie on it), and the pen width is set only when it changes.
+    auto draw_run = [dc](const XrPoint& a, const XrPoint& b, int w) {
+        if (XrGDI::get_pen(dc).width != w)
+            XrGDI::set_pen_width(dc, w);
+        const XrPoint seg[2] = {a, b};
+        XrGDI::draw_polyline(dc, seg, 2);
+    };
+    XrPoint from = p1, run_start = p1;
+    int run_width = -1;
     const std::int64_t dy = static_cast<std::int64_t>(p2.y) - p1.y;
     // Bands of 20 rows, aligned to multiples of 20.
     int band_end = p1.y >= 0 ? (p1.y / 20 + 1) * 20 - 1 : -((-p1.y - 1) / 20) * 20 - 1;
@@ -1129,14 +1138,18 @@ void XrLineLabelLayer::draw_3d_segment(XrDCHandleRec* dc, const XrPoint& q1, con
             const double t = static_cast<double>(band_end - p1.y) / static_cast<double>(dy);
             to = XrPoint(static_cast<int>(std::floor(p1.x + (p2.x - p1.x) * t + 0.5)), band_end);
         }
-        XrGDI::set_pen_width(dc, pen_width(to.y));
-        const XrPoint seg[2] = {from, to};
-        XrGDI::draw_polyline(dc, seg, 2);
+        const int w = pen_width(to.y);
+        if (run_width >= 0 && w != run_width) {
+            draw_run(run_start, from, run_width);
+            run_start = from;
+        }
+        run_width = w;
         if (to == p2)
             break;
         from = to;
         band_end += 20;
     }
+    draw_run(run_start, p2, run_width);
 }
 
 bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)

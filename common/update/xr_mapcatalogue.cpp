@@ -115,7 +115,12 @@ XrMapEntry* XrMapCatalogue::get_active_entry() const
 
 bool XrMapCatalogue::find_aside_path(const XrMapEntry& entry, XrString& out) const
 {
-    const XrString base = m_folder + m_prefix + L"_" + entry.get_name();
+    // The name comes from the map's mapdata.ini: a separator in it would move
+    // the map out of the folder, so each one becomes "_".
+    XrString name = entry.get_name();
+    name.replace(L"/", L"_");
+    name.replace(L"\\", L"_");
+    const XrString base = m_folder + m_prefix + L"_" + name;
     if (!path_exists(base)) {
         out = base;
         return true;

@@ -60,6 +60,12 @@ bool XrMapDownload::open_output()
 
 bool XrMapDownload::begin(const XrRpcCall& call)
 {
+    // A longer URL is refused rather than cut, which would ask for another one.
+    XrString port;
+    port.format(16, L"%u", static_cast<unsigned>(server_port));
+    const XrString url = XrString(L"http://") + server_host + L":" + port + call.get_path();
+    if (url.length() > max_path)
+        return false;
     if (!open_output())
         return false;
     if (http_client == nullptr) {
@@ -69,9 +75,6 @@ bool XrMapDownload::begin(const XrRpcCall& call)
         if (proxy_host.length() > 0)
             http_client->set_proxy(proxy_host, proxy_port);
     }
-    XrString url;
-    url.format(max_path + 1, L"http://%ls:%u%ls", server_host.c_str(), static_cast<unsigned>(server_port),
-               call.get_path().c_str());
     request = http_client->create_request(url, XR_HTTP_POST, this, 0);
     if (request == nullptr)
         return false;
@@ -89,8 +92,18 @@ bool XrMapDownload::begin(const XrRpcCall& call)
 
 void XrMapDownload::cancel()
 {
-    if (request != nullptr)
-        request->destroy();
+    // Once: the request reports its end later and must not be given up twice.
+    if (request != nullptr) {
+        XrHttpRequest* r = request;
+        request = nullptr;
+        r->destroy();
+    }
+}
+
+void XrMapDownload::abandon()
+{
+    owner = nullptr;
+    cancel();
 }
 
 void XrMapDownload::request_failed(XrHttpRequest*, XrHttpError)
@@ -138,6 +151,7 @@ void XrMapDownload::finish()
             delete_file(get_temp_path());
         }
     }
-    owner->component_download_result(ok);
+    if (owner != nullptr)
+        owner->component_download_result(ok);
     delete this;
 }

@@ -44,6 +44,8 @@ public:
     bool open_output();
     // Destroys the running request; the download then ends as a failure.
     void cancel();
+    // Cancels with no one to tell: for an owner that goes away first.
+    void abandon();
 
     const XrString& get_target_path() const { return target_path; }
     XrString get_temp_path() const { return target_path + XrString(".tmp"); }

@@ -125,3 +125,18 @@ bool XrSoundsetCatalogue::list_voice_folders(XrArray<XrString>& names)
     return for_each_folder_entry(get_voice_root(), XrFileFinder::DIRECTORIES, add) ||
            for_each_folder_entry(get_default_voice_folder(), XrFileFinder::DIRECTORIES, add);
 }
+
+bool get_content_folder(XrString& folder, bool search)
+{
+    return XrSoundsetCatalogue::find_voice_folder(folder, search);
+}
+
+bool get_content_folder(XrString* folder, bool search)
+{
+    return folder != nullptr && XrSoundsetCatalogue::find_voice_folder(*folder, search);
+}
+
+bool list_soundset_folders(XrArray<XrString>& names)
+{
+    return XrSoundsetCatalogue::list_voice_folders(names);
+}

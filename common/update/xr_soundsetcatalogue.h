@@ -55,3 +55,10 @@ private:
     XrPtrArray<XrSoundsetEntry*> m_entries{8};
     XrString m_root;
 };
+
+// The names the application's dialogs and start-up use for the voice folder
+// lookups above: get_content_folder is find_voice_folder (a null folder
+// gives false), list_soundset_folders is list_voice_folders.
+bool get_content_folder(XrString& folder, bool search);
+bool get_content_folder(XrString* folder, bool search);
+bool list_soundset_folders(XrArray<XrString>& names);

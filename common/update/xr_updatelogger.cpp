@@ -1,13 +1,15 @@
 #include "common/update/xr_updatelogger.h"
 
 #include "common/container/xr_defs.h"
+#include "common/update/xr_updateloggerrpcadapter.h"
 
 #include <cstring>
 #include <new>
 
 namespace {
 
-XrUpdateLoggerRpcFactory rpc_factory = nullptr;
+// The update RPC client unless a test installs another.
+XrUpdateLoggerRpcFactory rpc_factory = XrUpdateLoggerRpcAdapter::create;
 
 // One byte per character: its low 8 bits.
 std::string narrow(const XrString& text)
@@ -49,12 +51,12 @@ XrUpdateLogger::~XrUpdateLogger()
 
 void XrUpdateLogger::set_rpc_factory(XrUpdateLoggerRpcFactory factory)
 {
-    rpc_factory = factory;
+    rpc_factory = factory != nullptr ? factory : XrUpdateLoggerRpcAdapter::create;
 }
 
 bool XrUpdateLogger::start()
 {
-    if (rpc == nullptr && rpc_factory != nullptr)
+    if (rpc == nullptr)
         rpc = rpc_factory(this, fsm, loop, host, port, proxy_host, proxy_port);
     return rpc != nullptr;
 }

@@ -58,7 +58,8 @@ public:
     XrUpdateLogger(XrFsm* fsm, XrEventloopBase* loop, const XrString& host, int port, const XrString& proxy_host,
                    int proxy_port, XrUpdateLoggerListener* listener, const char* cookie);
 
-    // The factory of the RPC clients of later start() calls.
+    // The factory of the RPC clients of later start() calls; null restores
+    // the default, the update RPC client (XrUpdateLoggerRpcAdapter).
     static void set_rpc_factory(XrUpdateLoggerRpcFactory factory);
 
     // Creates the RPC client; false when that fails (events are then dropped).

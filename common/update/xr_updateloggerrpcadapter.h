@@ -6,7 +6,7 @@
 
 class XrUpdateLoggerRpcAdapter : public XrUpdateLoggerRpc, public XrUpdateRpcListener {
 public:
-    // An XrUpdateLoggerRpcFactory: give it to XrUpdateLogger::set_rpc_factory.
+    // The XrUpdateLogger's default XrUpdateLoggerRpcFactory.
     static XrUpdateLoggerRpc* create(XrUpdateLogger* logger, XrFsm* fsm, XrEventloopBase* loop, const XrString& host,
                                      int port, const XrString& proxy_host, int proxy_port);
 

@@ -15,5 +15,11 @@ public:
     // A file to delete when the manager starts; empty: none.
     XrString get_startup_cleanup_path();
     // Installs a binary component file; true when it counts as installed.
-    bool install_binary(XrString component, XrString file, int size, bool compressed);
+    // The manager's form names the component and the file only.
+    bool install_binary(XrString component, XrString file, int size = 0, bool compressed = false);
+
+    // The update manager's names of the same questions.
+    bool confirm_drive(char drive) { return installs_directly(drive); }
+    void scan_removable_drives() { prepare_memory_card_report(); }
+    XrString stale_file_path() { return get_startup_cleanup_path(); }
 };

@@ -1,10 +1,12 @@
 // mapgen: writes the binary data files of a map folder.
 //   mapgen <format> <output file>
+//   mapgen --help   the formats and the syntax of the text inputs
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "tools/mapgen/geom_text.h"
+#include "tools/mapgen/map_text.h"
 #include "tools/mapgen/ogg_writer.h"
 #include "tools/mapgen/qt_index.h"
 #include "tools/mapgen/unicode_binmap.h"
@@ -58,13 +60,21 @@ const Format formats[] = {
     {"heapgeom", "a heap geometry storage from a record list on stdin", write_heap_geom_file},
     {"wav", "a voice prompt: half a second of a tone, 16-bit mono WAV", write_wav_prompt},
     {"ogg", "the same voice prompt as Ogg Vorbis (runs oggenc)", write_ogg_prompt},
+    {"addr", "the address database (mapdata/addr.dat) from an address text on stdin", xr_write_addr_from_stdin},
+    {"signs", "the signpost file (mapdata/signs.bin) from a signpost text on stdin", xr_write_signs_from_stdin},
+    {"tmc", "the TMC tables into the output folder from a TMC text on stdin", xr_write_tmc_from_stdin},
 };
+
+void print_usage(std::FILE* out)
+{
+    std::fprintf(out, "usage: mapgen <format> <output file>\n       mapgen --help\nformats:\n");
+    for (const Format& f : formats)
+        std::fprintf(out, "  %-10s %s\n", f.name, f.help);
+}
 
 int usage()
 {
-    std::fprintf(stderr, "usage: mapgen <format> <output file>\nformats:\n");
-    for (const Format& f : formats)
-        std::fprintf(stderr, "  %-10s %s\n", f.name, f.help);
+    print_usage(stderr);
     return 2;
 }
 
@@ -72,6 +82,11 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        print_usage(stdout);
+        std::fprintf(stdout, "\n%s", xr_map_text_help());
+        return 0;
+    }
     if (argc != 3)
         return usage();
     for (const Format& f : formats) {

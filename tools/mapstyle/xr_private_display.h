@@ -63,7 +63,9 @@ private:
         close(fds[0]);
         if (got <= 0 || buf[0] < '0' || buf[0] > '9')
             return false;
-        setenv("DISPLAY", (":" + std::string(buf, std::strcspn(buf, "\n"))).c_str(), 1);
+        std::string display(1, ':');
+        display.append(buf, std::strcspn(buf, "\n"));
+        setenv("DISPLAY", display.c_str(), 1);
         return true;
     }
 

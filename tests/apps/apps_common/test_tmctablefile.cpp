@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -254,6 +255,67 @@ TEST_F(TmcTableTest, EventsMatchOnePath)
     EXPECT_FALSE(match_tmc_event(tables, L"3", *gap, f, t, m));
     // No common path.
     EXPECT_FALSE(match_tmc_event(tables, L"3", *two, t, f, m));
+}
+
+// Locations on 255 paths each: the match is found in one walk over the
+// common paths per location (a restart per candidate took seconds).
+TEST_F(TmcTableTest, EventsWithFullPathRecordsMatchQuickly)
+{
+    constexpr std::uint16_t PATHS = 255;
+    // F at position 1 of every path, T at position 9; intermediate 2 shares
+    // the paths from 100 on, 3 the paths 180 to 199 and path 7, 4 only 190.
+    auto record = [](std::uint16_t code, std::uint16_t from, std::uint16_t to, std::uint16_t position) {
+        TmcPathLocationDef d{key(3, code), {}};
+        for (std::uint16_t id = from; id < to; ++id)
+            d.entries.push_back({id, position, static_cast<std::uint16_t>(id % 7)});
+        return d;
+    };
+    TmcPathLocationDef three = record(3, 180, 200, 5);
+    three.entries.push_back({7, 5, 0});
+    open(5, {record(1, 0, PATHS, 1), record(9, 0, PATHS, 9), record(2, 100, PATHS, 4), three, record(4, 190, 191, 2)});
+    auto entries = [&](std::uint16_t code, XrArray<XrTmcPathEntry>& out) {
+        std::uint32_t offset = 0;
+        int count = 0;
+        ASSERT_TRUE(tables.find_record_by_id(L"3", code, false, offset));
+        ASSERT_TRUE(tables.read_record(offset, false, count, out));
+        ASSERT_EQ(count, out.get_num_items());
+    };
+    XrArray<XrTmcPathEntry> f, t;
+    entries(1, f);
+    entries(9, t);
+    ASSERT_EQ(f.get_num_items(), PATHS);
+
+    struct Case {
+        std::vector<std::uint16_t> codes;
+        bool found;
+        std::uint16_t path_id;
+    };
+    const Case cases[] = {
+        {{1, 9}, true, 0},
+        {{1, 2, 8, 9}, true, 100},
+        {{1, 2, 3, 8, 9}, true, 180},
+        {{1, 3, 2, 8, 9}, true, 180},
+        {{1, 2, 3, 4, 8, 9}, true, 190},
+        {{1, 4, 3, 2, 4, 3, 2, 8, 9}, true, 190},
+        {{1, 3, 5, 8, 9}, false, 0}, // 5 has no record
+    };
+    const auto start = std::chrono::steady_clock::now();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.codes));
+        XrArray<std::uint16_t> codes;
+        for (std::uint16_t code : c.codes)
+            codes.append(code);
+        XrTmcCommonPath m;
+        ASSERT_EQ(match_tmc_event(tables, L"3", codes, f, t, m), c.found);
+        if (!c.found)
+            continue;
+        EXPECT_EQ(m.path_id, c.path_id);
+        EXPECT_EQ(m.position, 1);
+        EXPECT_EQ(m.length, 8);
+        EXPECT_EQ(m.extra, c.path_id % 7);
+    }
+    // Under the sanitizers the whole table takes milliseconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(TmcTableFile, UnsoundHeadersLeaveTheTablesClosed)

@@ -666,6 +666,57 @@ TEST(AddrAccessor, CountryNames)
     EXPECT_EQ(a->get_country_name(3, name), XrAddrAccessor::FAILED);
 }
 
+// The short forms the providers call: a street's name and country by its key,
+// a county's text, attribute and next id by reference.
+TEST(AddrAccessor, StreetCountryAndCountyByReference)
+{
+    XrAddrFileOptions o;
+    o.countries = {"Suomi", "Sverige"};
+    XrAddrWriter w(o);
+    const std::uint32_t helsinki = w.add_county("Helsinki", 0);
+    const std::uint32_t stockholm = w.add_county("Stockholm", 1);
+    const std::uint32_t elsewhere = w.add_county("Elsewhere", 9); // no such country
+    const int mann = w.add_street(street("Mannerheimintie", helsinki, {seg(1, 1, 9, 2, 10)}));
+    const int drott = w.add_street(street("Drottninggatan", stockholm, {seg(2, 1, 9, 2, 10)}));
+    const int nowhere = w.add_street(street("Nowhere", elsewhere, {seg(3, 1, 9, 2, 10)}));
+    auto a = open_db(build_db(w));
+
+    struct Case {
+        int street;
+        std::wstring name;
+        unsigned int country;
+    };
+    const Case cases[] = {{mann, L"Mannerheimintie", 0}, {drott, L"Drottninggatan", 1}, {nowhere, L"Nowhere", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.name));
+        const XrGid gid = w.get_street_position(c.street);
+        XrString name;
+        unsigned int country = 77;
+        ASSERT_EQ(a->get_street_by_gid(gid, name, country), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(name), c.name);
+        EXPECT_EQ(country, c.country);
+        XrString again;
+        ASSERT_EQ(a->get_street_by_gid(gid, again), XrAddrAccessor::OK);
+        EXPECT_EQ(wstr(again), c.name);
+    }
+    XrString name;
+    unsigned int country = 77;
+    EXPECT_EQ(a->get_street_by_gid(w.get_street_position(mann) | 0xFFF0, name, country), XrAddrAccessor::FAILED);
+    EXPECT_EQ(country, 77u);
+
+    // The counties one after the other through the next id.
+    std::vector<std::pair<std::wstring, int>> read;
+    int id = 0;
+    BYTE attribute = 0;
+    for (int guard = 0; guard < 10 && a->get_county(static_cast<unsigned int>(id), name, attribute, id) ==
+                                          XrAddrAccessor::OK;
+         ++guard)
+        read.push_back({wstr(name), attribute});
+    EXPECT_EQ(read, (std::vector<std::pair<std::wstring, int>>{{L"Helsinki", 0}, {L"Stockholm", 1},
+                                                                {L"Elsewhere", 9}}));
+    EXPECT_EQ(static_cast<unsigned int>(id), elsewhere + 3); // "Elsewhere", its end and attribute: 11 bytes
+}
+
 // ------------------------------------------------------------------ name tree
 
 class AddrTree : public ::testing::Test {
@@ -803,6 +854,85 @@ TEST_F(AddrTree, CollapsedEntriesPointAtTheirFirstStreet)
     auto a = make({{"Main", 0}, {"Maple", 0}, {"Mill", 0}, {"Bay", 0}}, o);
     ASSERT_EQ(a->find_first_street(L"MIL", false), XrAddrAccessor::OK);
     EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Main", L"Maple", L"Mill"}));
+}
+
+// Trees whose child pointers loop back (bad data): the continuations stop at
+// the first node met twice, and one call reads a bounded number of entries.
+TEST(AddrAccessor, LoopingTreeIsWalkedInBoundedTime)
+{
+    constexpr unsigned int ENTRIES = 400;
+    XrAddrWriter w;
+    // Enough streets for a tree area that holds the nodes written below.
+    for (unsigned int i = 0; i < 2000; ++i)
+        w.add_street(street("S" + std::to_string(10000 + i), 0, {seg(i, 1, 1, 2, 2)}));
+    const std::vector<BYTE> good = build_db(w);
+    const AddrLayout l(good);
+
+    // A node at `at` of n entries with keys from key on, each a child pointer
+    // to `child`; the first holds all streets (counts 0 elsewhere).
+    auto put_node = [](std::vector<BYTE>& db, unsigned int at, unsigned int n, unsigned int key, unsigned int child) {
+        XrByteWriter node;
+        node.u16_le(static_cast<std::uint16_t>(n));
+        for (unsigned int i = 0; i < n; ++i) {
+            node.u16_le(static_cast<std::uint16_t>(key + i));
+            node.u16_le(L::CHILD_MARK);
+            node.u32_le(child);
+            node.u32_le(L::NO_LIST);
+            node.u24_le(i == 0 ? 5 : 0);
+        }
+        std::copy(node.bytes().begin(), node.bytes().end(), db.begin() + at);
+        return at + static_cast<unsigned int>(node.size());
+    };
+    const unsigned int root_size = L::NODE_HEAD_SIZE + L::ENTRY_SIZE * ENTRIES;
+    constexpr unsigned int CHAIN = 1000;
+    ASSERT_GE(l.tree_size, root_size + CHAIN * (L::NODE_HEAD_SIZE + L::ENTRY_SIZE) + L::NODE_HEAD_SIZE);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<BYTE>&)> change;
+        std::wstring first;       // the continuation of the first entry
+        std::size_t second_size;  // the length of the second entry's
+        int max_reads;
+    };
+    const Case cases[] = {
+        {"node pointing at itself", [&](std::vector<BYTE>& db) { put_node(db, l.tree, ENTRIES, 'A', l.tree); },
+         L"AA", 2, 4 * ENTRIES},
+        {"two nodes pointing at each other",
+         [&](std::vector<BYTE>& db) {
+             const unsigned int second = put_node(db, l.tree, ENTRIES, 'A', l.tree + root_size);
+             put_node(db, second, 1, 'Z', l.tree);
+         },
+         L"AZA", 3, 8 * ENTRIES},
+        // No loop, but every entry leads into one long chain: the entry
+        // budget ends the walks, the later letters stand alone.
+        {"entries sharing a long chain",
+         [&](std::vector<BYTE>& db) {
+             unsigned int at = put_node(db, l.tree, ENTRIES, 'A', l.tree + root_size);
+             for (unsigned int i = 0; i < CHAIN; ++i)
+                 at = put_node(db, at, 1, 'C', at + L::NODE_HEAD_SIZE + L::ENTRY_SIZE);
+             put_node(db, at, 0, 0, 0); // an empty node ends the chain
+         },
+         L"A" + std::wstring(CHAIN, L'C'), 1 + CHAIN, 2 * 140000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<BYTE> bad = good;
+        c.change(bad);
+        CountingAccessor* counter = nullptr;
+        auto a = open_db(bad, &counter);
+        ASSERT_EQ(a->find_first_street(L"", true), XrAddrAccessor::PREFIX_AT_NODE);
+        counter->reads = 0;
+        XrArray<XrString> list(16);
+        bool exact = true;
+        unsigned int block = 0, offset = 0;
+        ASSERT_EQ(a->get_next_letters(list, nullptr, 0, exact, block, offset), XrAddrAccessor::OK);
+        EXPECT_FALSE(exact);
+        ASSERT_EQ(list.get_num_items(), static_cast<int>(ENTRIES));
+        EXPECT_EQ(wstr(*list.get_item_ptr(0)), c.first);
+        EXPECT_EQ(static_cast<std::size_t>(list.get_item_ptr(1)->length()), c.second_size);
+        EXPECT_EQ(wstr(*list.get_item_ptr(ENTRIES - 1)).front(), static_cast<wchar_t>('A' + ENTRIES - 1));
+        EXPECT_LE(counter->reads, c.max_reads);
+    }
 }
 
 // ------------------------------------------------------------------ bad data

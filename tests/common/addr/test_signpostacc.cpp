@@ -247,7 +247,8 @@ TEST(SignpostAccessor, GidWithoutRecordsGivesAnEmptyPath)
     ASSERT_TRUE(o.ok);
     XrArray<XrGid> path;
     path.append(99);
-    ASSERT_TRUE(o.acc.get_first_path(0x00010000, path));
+    // Found, but no record: no path entries, which reads as no signpost.
+    EXPECT_EQ(o.acc.get_first_path(0x00010000, path), 0);
     EXPECT_EQ(path.get_num_items(), 0);
     EXPECT_FALSE(o.acc.get_next_path(path));
     InstructionList list;
@@ -263,7 +264,9 @@ TEST(SignpostAccessor, InstructionsInTheWantedLanguage)
     // Before any lookup there is no current record.
     EXPECT_FALSE(o.acc.get_instructions(list.items, 0));
 
-    ASSERT_TRUE(o.acc.get_first_path(0x00020005, path));
+    // Each lookup gives the number of path entries.
+    ASSERT_EQ(o.acc.get_first_path(0x00020005, path), 3);
+    ASSERT_EQ(path.get_num_items(), 3);
     const XrLC deu = pack_language_code("deu", true);
     const XrLC eng = pack_language_code("eng", true);
     ASSERT_TRUE(o.acc.get_instructions(list.items, deu));
@@ -276,12 +279,12 @@ TEST(SignpostAccessor, InstructionsInTheWantedLanguage)
     ASSERT_TRUE(o.acc.get_instructions(list.items, pack_language_code("fin", true)));
     EXPECT_EQ(list.lines()[0], (Line{1, "\u202aCentre"}));
 
-    ASSERT_TRUE(o.acc.get_next_path(path));
+    ASSERT_EQ(o.acc.get_next_path(path), 1);
     ASSERT_TRUE(o.acc.get_instructions(list.items, 0));
     EXPECT_EQ(list.lines(), (std::vector<Line>{{2, "Exit 12"}, {3, "E45"}}));
 
     // A record without instructions.
-    ASSERT_TRUE(o.acc.get_next_path(path));
+    ASSERT_EQ(o.acc.get_next_path(path), 2);
     ASSERT_TRUE(o.acc.get_instructions(list.items, 0));
     EXPECT_EQ(list.items.get_num_items(), 0);
 

@@ -344,6 +344,34 @@ TEST_F(RoadFixture, PerspectiveRoadsGrowTowardsTheViewer)
     EXPECT_EQ(XrGdiRecording::instance().count("draw_bidi_text"), 0);
 }
 
+TEST_F(RoadFixture, PerspectiveSegmentIsOneLinePerWidth)
+{
+    map.set_3d(true);
+    view.set_tilt(44);
+    view.set_3d_parameters(1000, 200, 80, 2000, 4000, 500);
+    view.update_3d();
+    XrLineLabelLayer::compute_3d_width_tables(&view);
+    XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0), 1);
+    XrGdiRecording::instance().clear();
+    XrLineLabelLayer::draw_3d_segment(dc, XrPoint(300, 10), XrPoint(420, 470), XrSize(800, 480), 3, false);
+    // The lines run end to end from the upper point to the lower one, each
+    // in a width of its own: wider further down, never two of one width in
+    // a row, and the width set only when it changes.
+    std::vector<const XrGdiCall*> lines = XrGdiRecording::instance().find("draw_polyline");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front()->points[0], XrPoint(300, 10));
+    EXPECT_EQ(lines.back()->points[1], XrPoint(420, 470));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i]->points.size(), 2u);
+        if (i > 0) {
+            EXPECT_EQ(lines[i]->points[0], lines[i - 1]->points[1]) << i;
+            EXPECT_GT(lines[i]->pen.width, lines[i - 1]->pen.width) << i;
+        }
+    }
+    EXPECT_EQ(XrGdiRecording::instance().count("set_pen_width"), static_cast<int>(lines.size()));
+    EXPECT_LT(lines.size(), 23u); // fewer than the 20-row bands
+}
+
 TEST(LineLabelConfig, ConfiguredKindReadsItsKeys)
 {
     register_fonts();

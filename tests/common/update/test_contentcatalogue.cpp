@@ -130,6 +130,53 @@ TEST_F(MapCatalogueTest, ActivationMovesActiveMapAside)
     }
 }
 
+TEST_F(MapCatalogueTest, AsideNameStaysInTheMapFolder)
+{
+    struct Case {
+        std::string name; // of the active map, from its mapdata.ini
+        std::string aside;
+    };
+    const Case cases[] = {
+        {"/../../Nordic", "mapdata__.._.._Nordic"},
+        {"..\\..\\Nordic", "mapdata_.._.._Nordic"},
+        {"a/b", "mapdata_a_b"},
+        {"..", "mapdata_.."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        XrTempRoot case_root;
+        FakeHost case_host;
+        const std::string map = case_root.dir() + "/media/mmc1/map/";
+        auto add = [&](const std::string& dir, const std::string& name) {
+            std::string escaped; // a backslash is doubled in the file's strings
+            for (char ch : name)
+                escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+            case_root.write_file("/media/mmc1/map/" + dir + "/mapdata.ini",
+                                 "REGEDIT4\n\n[\\general]\nname=\"" + escaped + "\"\n");
+        };
+        add("mapdata", c.name);
+        add("mapdata_Europe", "Europe");
+        case_root.make_dirs("/media/mmc1/map/mapdata_/"); // would let "/../.." climb out
+
+        XrMapCatalogue cat(XrString(map.c_str()), XrString(L"mapdata"));
+        int europe = -1, active = -1;
+        for (int i = 0; i < cat.get_count(); ++i) {
+            if (narrow(cat.get_item(i)->get_name()) == "Europe")
+                europe = i;
+            if (narrow(cat.get_item(i)->get_name()) == c.name)
+                active = i;
+        }
+        ASSERT_GE(europe, 0);
+        ASSERT_GE(active, 0);
+        ASSERT_TRUE(cat.activate_map(europe, false));
+        EXPECT_EQ(narrow(cat.get_item(active)->get_path()), map + c.aside);
+        struct stat st;
+        EXPECT_EQ(stat((map + c.aside + "/mapdata.ini").c_str(), &st), 0);
+        EXPECT_NE(stat((case_root.dir() + "/media/Nordic").c_str(), &st), 0);
+        EXPECT_EQ(stat((map + "mapdata/mapdata.ini").c_str(), &st), 0);
+    }
+}
+
 TEST_F(MapCatalogueTest, ActivatingActiveOrOutOfRange)
 {
     add_map("mapdata", "Nordic");
@@ -250,6 +297,49 @@ TEST_F(SoundsetTest, FindAndListVoiceFolders)
     EXPECT_TRUE(narrow(name) == "sound_eng" || narrow(name) == "sound_deu") << narrow(name);
     EXPECT_TRUE(XrSoundsetCatalogue::list_voice_folders(names));
     EXPECT_EQ(names.get_num_items(), 2);
+}
+
+TEST_F(SoundsetTest, CallersFormsOfTheVoiceFolderLookups)
+{
+    const std::string base = "/media/mmc1/map/kestrova/sounds/";
+    XrString name;
+    XrArray<XrString> names;
+    host.voice = XrString(L"sound_deu");
+    EXPECT_TRUE(get_content_folder(&name, false));
+    EXPECT_EQ(narrow(name), "sound_deu");
+    EXPECT_FALSE(get_content_folder(name, true));
+    EXPECT_FALSE(get_content_folder(nullptr, false));
+    EXPECT_FALSE(list_soundset_folders(names));
+
+    root.write_file(base + "sound_deu/voice.ogg", "x");
+    name = XrString();
+    EXPECT_TRUE(get_content_folder(&name, true));
+    EXPECT_EQ(narrow(name), "sound_deu");
+    EXPECT_TRUE(list_soundset_folders(names));
+    ASSERT_EQ(names.get_num_items(), 1);
+    EXPECT_EQ(narrow(*names.get_item_ptr(0)), "sound_deu");
+}
+
+TEST(CatalogueHost, DefaultServesWhenNoneIsInstalled)
+{
+    XrCatalogueHost* fallback = XrCatalogueHost::get_instance();
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(fallback, XrCatalogueHost::get_default());
+    EXPECT_EQ(narrow(fallback->get_voice_folder_name()), "sound_eng");
+    testing::internal::CaptureStderr();
+    fallback->show_error_msg(XrString(L"Maps"), XrString(L"Cannot rename \u00e4"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Maps: Cannot rename \xc3\xa4\n");
+    {
+        FakeHost installed;
+        EXPECT_EQ(XrCatalogueHost::get_instance(), &installed);
+    }
+    EXPECT_EQ(XrCatalogueHost::get_instance(), fallback);
+
+    // The voice folder lookup without an installed host takes the default set.
+    XrTempRoot root;
+    XrString name;
+    EXPECT_TRUE(get_content_folder(name, false));
+    EXPECT_EQ(narrow(name), "sound_eng");
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include "common/os/xr_eventloop.h"
 #include "common/os/xr_inet.h"
 #include "common/update/http_script_server.h"
+#include "common/update/xr_listdownloads.h"
 #include "common/update/xr_mapdownload.h"
+#include "common/update/xr_updatemanagerlistener.h"
 #include "common/update/xr_updaterpcclient.h"
 #include "platform/conic/conic.h"
 #include "support/xr_kill_test.h"
@@ -14,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
+#include <iterator>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -257,6 +262,29 @@ TEST_F(MapDownloadTest, UnusableTargetIsRefusedOrFailsAtOnce)
     EXPECT_FALSE(results[0]);
 }
 
+TEST_F(MapDownloadTest, TooLongAUrlFailsAtOnceWithoutARequest)
+{
+    HttpScriptServer server([](const Request&) { return answer("new list"); });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    const std::string host = "127.0.0.1";
+    // "http://" host ":" port and the path: one character over 255, then at 255.
+    const std::string prefix = "http://" + host + ":" + std::to_string(server.port());
+    for (size_t length : {256u, 255u}) {
+        SCOPED_TRACE(length);
+        results.clear();
+        XrMapDownload* download = make(server);
+        ASSERT_NE(download, nullptr);
+        const std::string path = "/" + std::string(length - prefix.size() - 1, 'p');
+        const bool ok = run(download, XrRpcCall(XrString(path.c_str())));
+        EXPECT_EQ(ok, length == 255u);
+        EXPECT_EQ(read(target()), ok ? "new list" : "old list");
+        EXPECT_EQ(server.requests().size(), ok ? 1u : 0u);
+    }
+    const std::vector<Request> seen = server.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].request_line.size(), std::string("POST  HTTP/1.1").size() + 255 - prefix.size());
+}
+
 TEST_F(MapDownloadTest, NoCardMeansNoDownload)
 {
     XrTempRoot empty_root;
@@ -264,3 +292,131 @@ TEST_F(MapDownloadTest, NoCardMeansNoDownload)
     HttpScriptServer server([](const Request&) { return answer("x"); });
     EXPECT_EQ(make(server), nullptr);
 }
+
+// ---- the update manager's list downloads
+
+namespace {
+
+class ListDownloadsTest : public MapDownloadTest, public XrUpdateManagerListener {
+protected:
+    void on_message(const XrString&) override {}
+    void on_status(const XrString&) override {}
+    void on_progress(const XrString&, unsigned, unsigned) override {}
+    void on_error(const XrString&) override {}
+    void on_finished() override {}
+    void on_download_result(bool ok) override { outcomes.push_back(ok); }
+
+    std::unique_ptr<XrListDownloads> make_lists(const HttpScriptServer& server)
+    {
+        rpc->set_server(XrString("127.0.0.1"), server.port());
+        auto lists = std::make_unique<XrListDownloads>(&fsm, &loop, *rpc);
+        lists->set_listener(this);
+        return lists;
+    }
+    bool wait_outcome(size_t n = 1)
+    {
+        const bool done = pump_until([&] { return outcomes.size() >= n; }, 10000);
+        pump_pending();
+        return done;
+    }
+
+    std::vector<bool> outcomes;
+};
+
+} // namespace
+
+TEST_F(ListDownloadsTest, EachKindGoesToItsPathIntoItsFile)
+{
+    HttpScriptServer server([](const Request& r) { return answer(r.request_line); });
+    auto lists = make_lists(server);
+    struct Case {
+        std::function<void()> start;
+        const char* file;
+        const char* request_line;
+        const char* body;
+    };
+    const Case cases[] = {
+        {[&] { lists->download_list(0, XrString("maps.txt")); }, "maps.txt", "POST /maemo/list_maps HTTP/1.1", ""},
+        {[&] { lists->download_list(1, XrString("voices.txt")); }, "voices.txt", "POST /maemo/list_speakers HTTP/1.1",
+         ""},
+        {[&] { lists->download_component_files(XrString(L"{AB-12}"), XrString("files.txt")); }, "files.txt",
+         "POST /maemo/component_files HTTP/1.1", "guid=%7BAB-12%7D"},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.file);
+        c.start();
+        EXPECT_TRUE(lists->is_downloading());
+        ASSERT_TRUE(wait_outcome(i + 1));
+        EXPECT_TRUE(outcomes.back());
+        EXPECT_FALSE(lists->is_downloading());
+        const Request r = server.requests().back();
+        EXPECT_EQ(r.request_line, c.request_line);
+        EXPECT_EQ(r.body, c.body);
+        EXPECT_EQ(read(map_dir + c.file), c.request_line);
+    }
+    EXPECT_EQ(outcomes.size(), 3u);
+}
+
+TEST_F(ListDownloadsTest, ASecondRequestWhileOneRunsIsIgnored)
+{
+    HttpScriptServer server([](const Request&) {
+        HttpScriptServer::Reply r = answer("maps");
+        r.pieces[0].delay_ms = 300;
+        return r;
+    });
+    auto lists = make_lists(server);
+    lists->download_list(0, XrString("maps.txt"));
+    lists->download_list(1, XrString("voices.txt"));
+    lists->download_component_files(XrString("g"), XrString("files.txt"));
+    ASSERT_TRUE(wait_outcome());
+    pump_for(100);
+    EXPECT_EQ(outcomes, std::vector<bool>{true});
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(read(target()), "maps");
+    EXPECT_FALSE(exists(map_dir + "voices.txt"));
+    EXPECT_FALSE(exists(map_dir + "files.txt"));
+}
+
+TEST_F(ListDownloadsTest, CancelAndFailuresReportFalse)
+{
+    HttpScriptServer server([](const Request&) {
+        HttpScriptServer::Reply r = answer("late");
+        r.pieces[0].delay_ms = 1000;
+        return r;
+    });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    auto lists = make_lists(server);
+    lists->cancel_list_download(); // nothing running: nothing happens
+    lists->download_list(0, XrString("maps.txt"));
+    pump_for(50);
+    lists->cancel_list_download();
+    lists->cancel_list_download(); // given up once only
+    ASSERT_TRUE(wait_outcome());
+    EXPECT_EQ(outcomes, std::vector<bool>{false});
+    EXPECT_EQ(read(target()), "old list");
+
+    // A download that cannot be made is reported at once.
+    outcomes.clear();
+    lists->download_list(0, XrString(std::string(300, 'n').c_str()));
+    EXPECT_EQ(outcomes, std::vector<bool>{false});
+    EXPECT_FALSE(lists->is_downloading());
+}
+
+TEST_F(ListDownloadsTest, GoingAwayWhileDownloadingReportsNothing)
+{
+    HttpScriptServer server([](const Request&) {
+        HttpScriptServer::Reply r = answer("late");
+        r.pieces[0].delay_ms = 1000;
+        return r;
+    });
+    root.write_file("/media/mmc1/map/maps.txt", "old list");
+    auto lists = make_lists(server);
+    lists->download_list(0, XrString("maps.txt"));
+    pump_for(50);
+    lists.reset();
+    pump_for(200);
+    EXPECT_TRUE(outcomes.empty());
+    EXPECT_EQ(read(target()), "old list");
+}
+

@@ -322,18 +322,10 @@ TEST_F(RpcClientTest, QuitWithoutCallsEndsTheClient)
 
 namespace {
 
+// Loggers set up as the application does: no factory installed, so start()
+// makes the default client over the update RPC client.
 class LoggerOverRpcTest : public RpcClientTest, public XrUpdateLoggerListener {
 protected:
-    void SetUp() override
-    {
-        RpcClientTest::SetUp();
-        XrUpdateLogger::set_rpc_factory(XrUpdateLoggerRpcAdapter::create);
-    }
-    void TearDown() override
-    {
-        XrUpdateLogger::set_rpc_factory(nullptr);
-        RpcClientTest::TearDown();
-    }
     void logger_finished(XrUpdateLogger*) override { ++finished; }
 
     int finished = 0;

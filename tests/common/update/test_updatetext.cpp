@@ -144,6 +144,11 @@ TEST(UpdatePlatformHooksTest, ConstantAnswers)
     EXPECT_EQ(hooks.get_startup_cleanup_path().length(), 0);
     EXPECT_TRUE(hooks.install_binary(XrString("maps"), XrString("a.bin"), 1234, true));
     EXPECT_TRUE(hooks.install_binary(XrString("maps"), XrString("b.bin"), 0, false));
+    // The same answers under the update manager's names.
+    EXPECT_FALSE(hooks.confirm_drive('E'));
+    hooks.scan_removable_drives();
+    EXPECT_EQ(hooks.stale_file_path().length(), 0);
+    EXPECT_TRUE(hooks.install_binary(XrString("maps"), XrString("c.bin")));
 }
 
 } // namespace
