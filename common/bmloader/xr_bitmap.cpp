@@ -14,22 +14,45 @@ XrBitmap::XrBitmap(XrBitmapHandleRec* image, XrBitmapHandleRec* mask) : m_loaded
     XrGDI::get_bitmap_size(image, &m_width, &m_height);
 }
 
-XrBitmap::XrBitmap(const XrBitmap& other) : m_private(other.m_private)
+XrBitmap::XrBitmap(const XrBitmap& other) : m_owned(other.m_owned), m_private(other.m_private)
 {
-    if (other.m_loader != nullptr && other.m_loaded != 0)
+    if (m_owned == nullptr && other.m_loader != nullptr && other.m_loaded != 0)
         other.m_loader->add_reference(other.m_id);
     copy_fields(other);
+}
+
+XrBitmap::XrOwnedHandles::~XrOwnedHandles()
+{
+    XrGDI::delete_bitmap(image);
+    XrGDI::delete_bitmap(mask);
+}
+
+void XrBitmap::set_owns_handles(bool owns)
+{
+    if (!owns) {
+        if (m_owned != nullptr) {
+            m_owned->image = nullptr;
+            m_owned->mask = nullptr;
+            m_owned.reset();
+        }
+        return;
+    }
+    if (m_owned == nullptr)
+        m_owned = std::make_shared<XrOwnedHandles>();
+    m_owned->image = m_image;
+    m_owned->mask = m_mask;
 }
 
 XrBitmap& XrBitmap::operator=(const XrBitmap& other)
 {
     if (this == &other)
         return *this;
-    if (other.m_loader != nullptr && other.m_loaded != 0)
+    std::shared_ptr<XrOwnedHandles> owned = other.m_owned; // held before this lets go of its own
+    if (owned == nullptr && other.m_loader != nullptr && other.m_loaded != 0)
         other.m_loader->add_reference(other.m_id);
     release_own();
     copy_fields(other);
-    m_owns_handles = 0;
+    m_owned = std::move(owned);
     m_private = other.m_private;
     return *this;
 }
@@ -55,7 +78,7 @@ void XrBitmap::reset()
     m_loaded = 0;
     m_loader = nullptr;
     m_id = 0;
-    m_owns_handles = 0;
+    m_owned.reset();
     m_image = nullptr;
     m_mask = nullptr;
     m_width = 0;
@@ -64,13 +87,10 @@ void XrBitmap::reset()
 
 void XrBitmap::release_own()
 {
-    if (m_owns_handles != 0) {
-        XrGDI::delete_bitmap(m_image);
-        XrGDI::delete_bitmap(m_mask);
-    } else if (m_loader != nullptr && m_loaded != 0) {
+    if (m_owned != nullptr)
+        m_owned.reset();
+    else if (m_loader != nullptr && m_loaded != 0)
         m_loader->release(m_id);
-    }
-    m_owns_handles = 0;
     m_loaded = 0;
     m_image = nullptr;
     m_mask = nullptr;
@@ -78,13 +98,14 @@ void XrBitmap::release_own()
 
 void XrBitmap::free_handles()
 {
-    if (m_loader == nullptr) {
+    if (m_owned != nullptr) {
+        m_owned.reset();
+    } else if (m_loader == nullptr) {
         XrGDI::delete_bitmap(m_image);
         XrGDI::delete_bitmap(m_mask);
     } else if (m_loaded != 0) {
         m_loader->release(m_id);
     }
-    m_owns_handles = 0;
     m_loaded = 0;
     m_image = nullptr;
     m_mask = nullptr;
@@ -102,7 +123,7 @@ bool XrBitmap::load()
     if (!XrBitmapLoader::load_bitmap_internal(m_id, loaded, m_private != 0))
         return false;
     copy_fields(loaded);
-    m_owns_handles = loaded.m_owns_handles;
+    m_owned = std::move(loaded.m_owned);
     loaded.reset();
     return true;
 }

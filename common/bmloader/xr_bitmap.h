@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "common/gdi/xr_gdi.h"
 
@@ -19,8 +20,7 @@ public:
     // Wraps existing handles (not owned unless set_owns_handles is called).
     XrBitmap(XrBitmapHandleRec* image, XrBitmapHandleRec* mask);
     // Copies share the picture: a loaded shared id takes one more reference;
-    // handles that the source owns stay the source's (the copy must not
-    // outlive it).
+    // owned handles are shared by the copies and deleted with the last one.
     XrBitmap(const XrBitmap& other);
     XrBitmap& operator=(const XrBitmap& other);
     virtual ~XrBitmap();
@@ -34,14 +34,16 @@ public:
     // Loads the id's picture; false (and not loaded) when that fails.
     virtual bool load();
 
-    // Without a loader deletes both handles; with one releases the loaded
-    // id's reference. The bitmap is then empty of handles and not loaded.
+    // Without a loader deletes both handles (owned ones once their last
+    // holder lets go); with one releases the loaded id's reference. The
+    // bitmap is then empty of handles and not loaded.
     void free_handles();
 
-    // Set for bitmaps whose handles are theirs alone (image files, private
-    // loads): the destructor then deletes them.
-    void set_owns_handles(bool owns) { m_owns_handles = owns ? 1 : 0; }
-    bool owns_handles() const { return m_owns_handles != 0; }
+    // Set for bitmaps whose handles are theirs (image files, private loads):
+    // the handles are deleted when the last bitmap holding them lets go.
+    // Clearing it keeps the handles alive for every holder.
+    void set_owns_handles(bool owns);
+    bool owns_handles() const { return m_owned != nullptr; }
     bool is_loaded() const { return m_loaded != 0; }
     unsigned int get_id() const { return m_id; }
     XrBitmapLoader* get_loader() const { return m_loader; }
@@ -66,7 +68,14 @@ protected:
     std::uint8_t m_loaded = 0;
     XrBitmapLoader* m_loader = nullptr;
     unsigned int m_id = 0;
-    std::uint8_t m_owns_handles = 0;
+    // Owned handles, shared by copies; deletes them with the last holder.
+    struct XrOwnedHandles {
+        XrBitmapHandleRec* image = nullptr;
+        XrBitmapHandleRec* mask = nullptr;
+        ~XrOwnedHandles();
+    };
+
+    std::shared_ptr<XrOwnedHandles> m_owned;
     std::uint8_t m_private = 0; // loaded past the loader's cache
     XrBitmapHandleRec* m_image = nullptr;
     XrBitmapHandleRec* m_mask = nullptr;

@@ -349,7 +349,7 @@ bool XrBitmapLoader::load(unsigned int id, XrIcon& out, bool is_private)
     if (!is_private) {
         if (XrLoadedBitmap* cached = m_cache.find_ptr(id)) {
             out.copy_fields(*cached->icon);
-            out.m_owns_handles = 0;
+            out.m_owned.reset();
             add_reference(id);
             return true;
         }
@@ -379,7 +379,7 @@ bool XrBitmapLoader::load(unsigned int id, XrIcon& out, bool is_private)
     if (is_private) {
         // Loaded for out alone: out owns the handles.
         out.copy_fields(loaded);
-        out.m_owns_handles = 1;
+        out.set_owns_handles(true);
     } else {
         loaded.m_loader = this;
         XrIcon* icon = new XrIcon();
@@ -393,7 +393,7 @@ bool XrBitmapLoader::load(unsigned int id, XrIcon& out, bool is_private)
             return false;
         }
         out.copy_fields(loaded);
-        out.m_owns_handles = 0;
+        out.m_owned.reset();
     }
     loaded.reset();
     return true;

@@ -38,6 +38,13 @@ struct XrBrushHandle {
     GdkColor color;
 };
 
+// The angle of a rotated font in whole degrees. A type of its own, so that
+// create_font_rotated's angle cannot take the place of the size or weight.
+struct XrFontAngle {
+    explicit constexpr XrFontAngle(unsigned int degrees_) : degrees(degrees_) {}
+    unsigned int degrees;
+};
+
 // A font: owned by its creator, freed with XrGDI::delete_font.
 struct XrFontHandleRec {
     PangoFontDescription* desc; // owned
@@ -153,12 +160,29 @@ public:
     };
 
     // Colours, pens and brushes.
-    static XrColorHandle rgb(int r, int g, int b) { return r + (g << 8) + (b << 16); }
+    // The palette (may be null) is not needed on this true-colour platform.
+    static XrColorHandle rgb(int r, int g, int b, XrPalette* palette = nullptr)
+    {
+        (void)palette;
+        return r + (g << 8) + (b << 16);
+    }
     static int get_r(XrColorHandle c) { return c & 0xFF; }
     static int get_g(XrColorHandle c) { return (c >> 8) & 0xFF; }
     static int get_b(XrColorHandle c) { return (c >> 16) & 0xFF; }
     static XrPenHandle create_pen(PenStyle style, int width, int r, int g, int b);
     static XrBrushHandle create_brush(BrushStyle style, int r, int g, int b);
+    // The same into a caller's record; the palette (may be null) is not
+    // needed on this true-colour platform.
+    static void create_pen(XrPenHandle& out, PenStyle style, int width, int r, int g, int b, XrPalette* palette)
+    {
+        (void)palette;
+        out = create_pen(style, width, r, g, b);
+    }
+    static void create_brush(XrBrushHandle& out, BrushStyle style, int r, int g, int b, XrPalette* palette)
+    {
+        (void)palette;
+        out = create_brush(style, r, g, b);
+    }
     static void delete_pen(XrPenHandle&) {}
     static void delete_brush(XrBrushHandle&) {}
     // Ignored for a null pen. The line width is width, or the pen's own for
@@ -168,6 +192,8 @@ public:
     static void set_pen_width(XrDCHandleRec* dc, int width);
     static XrPenHandle get_pen(XrDCHandleRec* dc) { return dc->pen; }
     static XrBrushHandle get_brush(XrDCHandleRec* dc) { return dc->brush; }
+    static void get_pen(XrDCHandleRec* dc, XrPenHandle& out) { out = dc->pen; }
+    static void get_brush(XrDCHandleRec* dc, XrBrushHandle& out) { out = dc->brush; }
     static void restore_pen(XrDCHandleRec* dc, const XrPenHandle& pen);
     static void restore_brush(XrDCHandleRec* dc, const XrBrushHandle& brush);
     static void select_brush(XrDCHandleRec* dc, const XrBrushHandle& brush);
@@ -182,7 +208,8 @@ public:
     // Shapes; rectangles and ellipses take inclusive corners.
     static void draw_line(XrDCHandleRec* dc, int x1, int y1, int x2, int y2);
     static void draw_polyline(XrDCHandleRec* dc, const XrPoint* points, int count);
-    // The rings follow one another in points.
+    // The rings follow one another in points. Shapes are filled only with a
+    // solid brush: a hollow brush, like none, draws no fill.
     static void draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count);
     // The map's 3D view outlines its areas the same way as the flat one.
     static void draw_polygon_outlined(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes,
@@ -205,7 +232,7 @@ public:
     // Text and fonts. Text lengths: -1 = up to the terminator.
     static XrFontHandleRec* create_font(const TCHAR* family, int size, int weight, bool italic);
     static XrFontHandleRec* create_font_rotated(const TCHAR* family, int size, int weight, bool italic,
-                                                unsigned int angle);
+                                                XrFontAngle angle);
     static void set_font_angle(XrFontHandleRec* font, unsigned int degrees);
     static void delete_font(XrFontHandleRec* font);
     static void select_font(XrDCHandleRec* dc, XrFontHandleRec* font);
@@ -281,9 +308,16 @@ public:
     static void set_clip_rect(XrDCHandleRec* dc, const XrRectangle& rect);
     static void clear_clip_rect(XrDCHandleRec* dc);
     static void flush_and_wait(XrDCHandleRec* dc, int ms);
-    // The map window's DC; it borrows the window's drawable and GC.
-    static XrDCHandleRec* get_window_dc(XrMapWindow* window);
-    static void release_window_dc(XrMapWindow* window, XrDCHandleRec* dc);
+    // The same for a DC of the window (which this platform does not need).
+    static void flush_and_wait(XrMapWindow* window, XrDCHandleRec* dc, int ms)
+    {
+        (void)window;
+        flush_and_wait(dc, ms);
+    }
+    // The map window's DC; it borrows the window's drawable and GC. The
+    // flag is the callers' and has no effect on this platform.
+    static XrDCHandleRec* get_window_dc(XrMapWindow* window, int flag = 0);
+    static void release_window_dc(XrMapWindow* window, XrDCHandleRec* dc, int flag = 0);
 
     // Hooks without effect on this platform, called at their documented points.
     static void get_dc_state(XrDCHandleRec*, XrDCState&) {}

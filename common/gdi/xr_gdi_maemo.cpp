@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "common/container/xr_bytearray.h"
@@ -63,6 +65,12 @@ bool is_null_brush(const XrBrushHandle& brush)
 bool is_solid_brush(const XrBrushHandle& brush)
 {
     return !is_null_brush(brush) && brush.fill == XrBrushHandle::SolidFill;
+}
+
+// A line width the platform accepts: 0 (thin) to 32767.
+int gc_line_width(int width)
+{
+    return std::clamp(width, 0, 32767);
 }
 
 bool has_clip(const XrRectangle& clip)
@@ -201,15 +209,16 @@ void XrGDI::select_pen(XrDCHandleRec* dc, const XrPenHandle& pen, int width)
     dc->pen = pen;
     const int line_width = width == -1 ? pen.width : width;
     dc->pen.width = line_width;
+    const int gc_width = gc_line_width(line_width);
     gdk_gc_set_foreground(dc->gc, &dc->pen.color);
     if (pen.style == XrPenHandle::Dashed) {
-        // GDK dash lengths are 1..127 pixels.
-        const int dash = std::clamp(width * 30 / 9 + 7, 1, 127);
+        // GDK dash lengths are 1..127 pixels; 64 bits for any width.
+        const int dash = static_cast<int>(std::clamp<long long>(width * 30LL / 9 + 7, 1, 127));
         const gint8 dashes[2] = {static_cast<gint8>(dash), static_cast<gint8>(dash)};
         gdk_gc_set_dashes(dc->gc, 0, const_cast<gint8*>(dashes), 2);
-        gdk_gc_set_line_attributes(dc->gc, line_width, GDK_LINE_ON_OFF_DASH, GDK_CAP_BUTT, GDK_JOIN_MITER);
+        gdk_gc_set_line_attributes(dc->gc, gc_width, GDK_LINE_ON_OFF_DASH, GDK_CAP_BUTT, GDK_JOIN_MITER);
     } else {
-        gdk_gc_set_line_attributes(dc->gc, line_width, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_ROUND);
+        gdk_gc_set_line_attributes(dc->gc, gc_width, GDK_LINE_SOLID, GDK_CAP_ROUND, GDK_JOIN_ROUND);
     }
 }
 
@@ -217,7 +226,7 @@ void XrGDI::set_pen_width(XrDCHandleRec* dc, int width)
 {
     dc->pen.width = width;
     const GdkLineStyle style = dc->pen.style == XrPenHandle::Dashed ? GDK_LINE_ON_OFF_DASH : GDK_LINE_SOLID;
-    gdk_gc_set_line_attributes(dc->gc, width, style, GDK_CAP_ROUND, GDK_JOIN_ROUND);
+    gdk_gc_set_line_attributes(dc->gc, gc_line_width(width), style, GDK_CAP_ROUND, GDK_JOIN_ROUND);
 }
 
 void XrGDI::restore_pen(XrDCHandleRec* dc, const XrPenHandle& pen)
@@ -342,11 +351,11 @@ void clip_ring(const XrPoint* points, int size, const XrRectangle& area, XrPolyg
 
 void XrGDI::draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ring_sizes, int ring_count)
 {
-    if (points == nullptr || ring_sizes == nullptr || ring_count <= 0)
+    // Only a solid brush fills, as for rectangles and ellipses: a hollow
+    // brush (the style word NULL) or none leaves the outline alone.
+    if (points == nullptr || ring_sizes == nullptr || ring_count <= 0 || !is_solid_brush(dc->brush))
         return;
-    const bool brush_fill = is_solid_brush(dc->brush);
-    if (brush_fill)
-        gdk_gc_set_foreground(dc->gc, &dc->brush.color);
+    gdk_gc_set_foreground(dc->gc, &dc->brush.color);
 
     int width = 0, height = 0;
     gdk_drawable_get_size(dc->drawable, &width, &height);
@@ -391,37 +400,134 @@ void XrGDI::draw_polygon(XrDCHandleRec* dc, const XrPoint* points, const int* ri
                 set_clip_rect(dc, dc->clip);
         }
     }
-    if (brush_fill && !is_null_pen(dc->pen))
+    if (!is_null_pen(dc->pen))
         gdk_gc_set_foreground(dc->gc, &dc->pen.color);
 }
+
+namespace {
+
+// Line widths the platform takes (its requests carry 16-bit sizes).
+constexpr long long MAX_LINE_WIDTH = 4096;
+
+long long pen_width_of(const XrDCHandleRec* dc)
+{
+    return std::clamp<long long>(dc->pen.width, 0, MAX_LINE_WIDTH);
+}
+
+// Shape corners come from outside data too (symbol programs): a shape is
+// computed in 64 bits and a side far outside the drawable is moved to just
+// outside it, past the reach of the pen, which leaves the drawn pixels
+// unchanged and keeps every size within the platform's range.
+struct XrShapeBox {
+    long long left, top, right, bottom; // inclusive
+};
+
+long long shape_margin(const XrDCHandleRec* dc)
+{
+    return pen_width_of(dc) + 2;
+}
+
+// False when the box cannot touch the drawable.
+bool clip_shape_box(XrDCHandleRec* dc, XrShapeBox& box)
+{
+    int width = 0, height = 0;
+    gdk_drawable_get_size(dc->drawable, &width, &height);
+    const long long m = shape_margin(dc);
+    if (box.right < -m || box.bottom < -m || box.left > width + m || box.top > height + m)
+        return false;
+    box.left = std::max(box.left, -m);
+    box.top = std::max(box.top, -m);
+    box.right = std::min<long long>(box.right, width + m);
+    box.bottom = std::min<long long>(box.bottom, height + m);
+    return true;
+}
+
+int to_int(long long v)
+{
+    return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
+
+// Ellipses whose box is larger than this are drawn as polygons, which the
+// polygon and polyline drawing clip to the drawable.
+constexpr long long MAX_ARC_SIZE = 8192;
+constexpr int ELLIPSE_POINTS = 128;
+
+// The points of an ellipse through its inclusive box, the first repeated
+// at the end.
+void ellipse_points(const XrShapeBox& box, XrPoint* out)
+{
+    const double cx = (static_cast<double>(box.left) + static_cast<double>(box.right) + 1) / 2;
+    const double cy = (static_cast<double>(box.top) + static_cast<double>(box.bottom) + 1) / 2;
+    const double rx = (static_cast<double>(box.right) - static_cast<double>(box.left) + 1) / 2;
+    const double ry = (static_cast<double>(box.bottom) - static_cast<double>(box.top) + 1) / 2;
+    // Far points are pulled in to where the polygon clipping works exactly;
+    // the drawable is a tiny part of that range.
+    constexpr double far = 1 << 30;
+    for (int i = 0; i < ELLIPSE_POINTS; ++i) {
+        const double a = 2 * G_PI * i / ELLIPSE_POINTS;
+        out[i] = XrPoint(static_cast<int>(std::lround(std::clamp(cx + rx * std::cos(a), -far, far))),
+                         static_cast<int>(std::lround(std::clamp(cy + ry * std::sin(a), -far, far))));
+    }
+    out[ELLIPSE_POINTS] = out[0];
+}
+
+} // namespace
 
 void XrGDI::draw_rectangle(XrDCHandleRec* dc, int left, int top, int right, int bottom)
 {
     const bool filled = is_solid_brush(dc->brush);
+    XrShapeBox box{left, top, right, bottom};
+    if (!clip_shape_box(dc, box))
+        return;
     if (!is_null_pen(dc->pen)) {
         gdk_gc_set_foreground(dc->gc, &dc->pen.color);
-        gdk_draw_rectangle(dc->drawable, dc->gc, filled, left, top, right - left + 1, bottom - top + 1);
+        gdk_draw_rectangle(dc->drawable, dc->gc, filled, to_int(box.left), to_int(box.top),
+                           to_int(box.right - box.left + 1), to_int(box.bottom - box.top + 1));
     }
-    const int pw = dc->pen.width;
-    const int inner_w = right - left - 2 * pw + 1, inner_h = bottom - top - 2 * pw + 1;
+    const long long pw = pen_width_of(dc);
+    const long long inner_w = box.right - box.left - 2 * pw + 1, inner_h = box.bottom - box.top - 2 * pw + 1;
     if (filled && inner_w > 0 && inner_h > 0) {
         gdk_gc_set_foreground(dc->gc, &dc->brush.color);
-        gdk_draw_rectangle(dc->drawable, dc->gc, TRUE, left + pw, top + pw, inner_w, inner_h);
+        gdk_draw_rectangle(dc->drawable, dc->gc, TRUE, to_int(box.left + pw), to_int(box.top + pw), to_int(inner_w),
+                           to_int(inner_h));
     }
 }
 
 void XrGDI::draw_ellipse(XrDCHandleRec* dc, int left, int top, int right, int bottom)
 {
     const bool filled = is_solid_brush(dc->brush);
+    XrShapeBox box{left, top, right, bottom};
+    XrShapeBox clipped = box;
+    if (!clip_shape_box(dc, clipped))
+        return;
+    const long long w = box.right - box.left + 1, h = box.bottom - box.top + 1;
+    if (w > MAX_ARC_SIZE || h > MAX_ARC_SIZE) {
+        // Too large for the platform's arcs (a box that reaches the drawable
+        // and is not larger lies within their range).
+        XrPoint points[ELLIPSE_POINTS + 1];
+        ellipse_points(box, points);
+        if (filled) {
+            const int ring = ELLIPSE_POINTS;
+            draw_polygon(dc, points, &ring, 1);
+        }
+        if (!is_null_pen(dc->pen)) {
+            gdk_gc_set_foreground(dc->gc, &dc->pen.color);
+            draw_polyline(dc, points, ELLIPSE_POINTS + 1);
+        }
+        if (filled)
+            gdk_gc_set_foreground(dc->gc, &dc->brush.color);
+        return;
+    }
     if (!is_null_pen(dc->pen)) {
         gdk_gc_set_foreground(dc->gc, &dc->pen.color);
-        gdk_draw_arc(dc->drawable, dc->gc, filled, left, top, right - left + 1, bottom - top + 1, 0, 360 * 64);
+        gdk_draw_arc(dc->drawable, dc->gc, filled, left, top, to_int(w), to_int(h), 0, 360 * 64);
     }
-    const int pw = dc->pen.width;
-    const int inner_w = right - left + 1 - 2 * pw, inner_h = bottom - top + 1 - 2 * pw;
+    const long long pw = pen_width_of(dc);
+    const long long inner_w = w - 2 * pw, inner_h = h - 2 * pw;
     if (filled && inner_w > 0 && inner_h > 0) {
         gdk_gc_set_foreground(dc->gc, &dc->brush.color);
-        gdk_draw_arc(dc->drawable, dc->gc, TRUE, left + pw, top + pw, inner_w, inner_h, 0, 360 * 64);
+        gdk_draw_arc(dc->drawable, dc->gc, TRUE, to_int(left + pw), to_int(top + pw), to_int(inner_w),
+                     to_int(inner_h), 0, 360 * 64);
     }
 }
 
@@ -472,9 +578,9 @@ void XrGDI::draw_round_rect(XrDCHandleRec* dc, int left, int top, int right, int
 // Fonts and text
 
 XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int weight, bool italic,
-                                            unsigned int angle)
+                                            XrFontAngle angle)
 {
-    auto* font = new XrFontHandleRec{pango_font_description_new(), angle};
+    auto* font = new XrFontHandleRec{pango_font_description_new(), angle.degrees};
     XrByteArray name(32, 0);
     xr_gdi_to_utf8(family, -1, name);
     name.append_byte(0);
@@ -490,7 +596,7 @@ XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int w
 
 XrFontHandleRec* XrGDI::create_font(const TCHAR* family, int size, int weight, bool italic)
 {
-    return create_font_rotated(family, size, weight, italic, 0);
+    return create_font_rotated(family, size, weight, italic, XrFontAngle(0));
 }
 
 void XrGDI::set_font_angle(XrFontHandleRec* font, unsigned int degrees)
@@ -955,13 +1061,13 @@ void XrGDI::flush_and_wait(XrDCHandleRec* dc, int ms)
         usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
-XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window)
+XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window, int)
 {
     XrAppMapWindowSource* source = get_app_map_window_source();
     return source != nullptr ? source->get_window_dc(window) : nullptr;
 }
 
-void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc)
+void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc, int)
 {
     if (XrAppMapWindowSource* source = get_app_map_window_source())
         source->release_window_dc(window, dc);

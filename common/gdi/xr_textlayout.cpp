@@ -1,5 +1,7 @@
 #include "common/gdi/xr_textlayout.h"
 
+#include <algorithm>
+
 #include "common/container/xr_array.h"
 #include "common/misc/xr_tokenparser.h"
 
@@ -125,9 +127,11 @@ int XrTextLayout::layout(const XrString& text, const TCHAR* extra_separators, in
             }
         }
     }
+    if (m_bounds != nullptr) {
+        // A block too high for the rectangle measures the height its lines need.
+        m_bounds->height = result == TooHigh ? block.get_num_items() * m_line_height : m_y - m_top;
+    }
     m_block = nullptr;
-    if (m_bounds != nullptr && result != TooHigh)
-        m_bounds->height = m_y - m_top;
     return result;
 }
 
@@ -203,6 +207,20 @@ bool XrFontTextLayout::add_text(const XrString& text, int x, int y)
 {
     XR_ASSERT_MSG(m_dc != nullptr, "dc");
     XrGDI::select_font(m_dc, m_font);
+    // Clipped to the layout's right and bottom (within the DC's own clip);
+    // the halo reaches one pixel left of and above the line.
+    const XrRectangle saved = m_dc->clip;
+    const bool had_clip = saved.left != saved.right; // all zero: none too
+    XrRectangle clip(std::min(x - 1, m_left), std::min(y - 1, m_top), m_right, m_bottom);
+    if (had_clip) {
+        clip.left = std::max(clip.left, saved.left);
+        clip.top = std::max(clip.top, saved.top);
+        clip.right = std::min(clip.right, saved.right);
+        clip.bottom = std::min(clip.bottom, saved.bottom);
+    }
+    if (clip.left >= clip.right || clip.top >= clip.bottom)
+        return true; // nothing of the line is visible
+    XrGDI::set_clip_rect(m_dc, clip);
     if (m_halo) {
         static const int offsets[4][2] = {{-1, -1}, {1, 1}, {-1, 1}, {1, -1}};
         XrGDI::set_text_color(m_dc, m_halo_color);
@@ -211,5 +229,9 @@ bool XrFontTextLayout::add_text(const XrString& text, int x, int y)
         XrGDI::set_text_color(m_dc, m_text_color);
     }
     XrGDI::draw_text_rect(m_dc, text.c_str(), x, y, m_right, m_bottom, XrGDI::LeftTop, -1);
+    if (had_clip)
+        XrGDI::set_clip_rect(m_dc, saved);
+    else
+        XrGDI::clear_clip_rect(m_dc);
     return true;
 }

@@ -13,6 +13,3 @@ XrLayer* xr_item_layer(const XrMapItem* item)
     return own != nullptr ? own->layer : nullptr;
 }
 
-// The symbol renderer selects its pen and brush for every symbol and keeps
-// no state between symbols, so there is nothing to invalidate.
-void reset_draw_state() {}

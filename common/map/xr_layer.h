@@ -4,6 +4,7 @@
 
 #include "common/base/xr_memorynotifier.h"
 #include "common/db/xr_geomstorage.h"
+#include "common/symbol/xr_drawablesymbol.h" // reset_draw_state
 
 class XrMapView;
 class XrMapItems;
@@ -49,6 +50,3 @@ public:
 // The layer that produced an item; null for an item without one.
 XrLayer* xr_item_layer(const XrMapItem* item);
 
-// Invalidates the symbol renderer's cached pen and brush state so that the
-// next symbol drawn selects its own.
-void reset_draw_state();

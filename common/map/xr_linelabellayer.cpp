@@ -82,7 +82,8 @@ XrLineLabelLayer::XrLineLabelLayer(const TCHAR* font_name, int font_size, XrMap*
 {
     labelled_pieces.reserve(128);
     plain_pieces.reserve(256);
-    measurement_font = XrGDI::create_font_rotated(street_font_name.c_str(), street_font_size, 400, false, 0);
+    measurement_font =
+        XrGDI::create_font_rotated(street_font_name.c_str(), street_font_size, 400, false, XrFontAngle(0));
     if (measurement_font == nullptr)
         xr_map_warning("street font cannot be created: no street names are written");
 }

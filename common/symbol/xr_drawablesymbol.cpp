@@ -72,7 +72,21 @@ int clamp_int(long long v)
     return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
+XrSymbolDrawState g_draw_state;
+
 } // namespace
+
+const XrSymbolDrawState& get_symbol_draw_state()
+{
+    return g_draw_state;
+}
+
+void reset_draw_state()
+{
+    g_draw_state.brush_index = XrSymbolDrawState::NO_INDEX;
+    g_draw_state.pen_index = XrSymbolDrawState::NO_INDEX;
+    g_draw_state.brush = XrGDI::get_stock_brush(XrGDI::StockHollowBrush);
+}
 
 XrDrawableSymbol::XrDrawableSymbol(const XrBrushHandle* brushes, int num_br, const XrPenHandle* pens,
                                    int num_pn, bool flag, const double* scales, int num_scales,
@@ -207,10 +221,15 @@ void XrDrawableSymbol::draw(XrDCHandleRec* dc, int x, int y, int angle, int scal
         case SELECT: {
             const std::uint16_t b = get_u16_le(p + L::SELECT_BRUSH);
             const std::uint16_t pen = get_u16_le(p + L::SELECT_PEN);
-            if (b != KEEP && b < m_pairs.get_num_items())
+            if (b != KEEP && b < m_pairs.get_num_items()) {
                 XrGDI::select_brush(dc, m_pairs.get_item_ptr(b)->brush);
-            if (pen != KEEP && pen < m_pairs.get_num_items())
+                g_draw_state.brush_index = static_cast<std::uint8_t>(std::min<int>(b, XrSymbolDrawState::NO_INDEX - 1));
+                g_draw_state.brush = m_pairs.get_item_ptr(b)->brush;
+            }
+            if (pen != KEEP && pen < m_pairs.get_num_items()) {
                 XrGDI::select_pen(dc, m_pairs.get_item_ptr(pen)->pen, -1);
+                g_draw_state.pen_index = static_cast<std::uint8_t>(std::min<int>(pen, XrSymbolDrawState::NO_INDEX - 1));
+            }
             break;
         }
         default:

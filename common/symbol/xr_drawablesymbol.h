@@ -11,6 +11,22 @@
 
 class XrMapView;
 
+// What the symbol renderer selected last: the pair indices of its brush and
+// pen (NO_INDEX: none) and the brush. Drawing records it and still selects
+// every pair a program asks for, so a stale record never leaves a wrong pen.
+struct XrSymbolDrawState {
+    static constexpr std::uint8_t NO_INDEX = 255;
+    std::uint8_t brush_index = NO_INDEX;
+    std::uint8_t pen_index = NO_INDEX;
+    XrBrushHandle brush{};
+};
+
+// The renderer's state, shared by all symbols (main thread only).
+const XrSymbolDrawState& get_symbol_draw_state();
+// Called before a layer draws and after other drawing between symbols:
+// both indices become NO_INDEX and the brush the hollow stock brush.
+void reset_draw_state();
+
 class XrDrawableSymbol {
 public:
     // Command codes of a drawing program (the layout is in xr_symbollayout.h).
@@ -43,6 +59,7 @@ public:
     void draw(XrDCHandleRec* dc, int x, int y, int angle, int scale_index, XrMapView* view);
     // The box around the four rotated and scaled corners of the bounding box.
     XrRectangle get_screen_bbox(int angle, int scale_index) const;
+    void get_screen_bbox(int angle, int scale_index, XrRectangle& out) const { out = get_screen_bbox(angle, scale_index); }
     // The bounding box of the program in symbol units.
     const XrRectangle& get_bbox() const { return m_bbox; }
     bool get_flag() const { return m_flag; }

@@ -319,6 +319,12 @@ int XrVisualSetting::read(XrConfiguration& config, XrPalette& palette, const XrP
                           const int* theme)
 {
     clear();
+    if (&libraries != &m_libraries) {
+        m_libraries.remove_all();
+        for (int i = 0; i < libraries.get_num_items(); ++i)
+            m_libraries.XrArray<void*>::append(libraries.get_item(i)); // null entries keep their places
+    }
+    m_theme = -1;
     XrKeyScope home(config);
 
     if (config.open_key(L"themes") != XrConfiguration::OK)
@@ -329,8 +335,10 @@ int XrVisualSetting::read(XrConfiguration& config, XrPalette& palette, const XrP
         wide_snprintf(name, 16, L"%d", *theme);
         theme_open = config.open_key(name) == XrConfiguration::OK;
     }
-    if (!theme_open)
-        config.open_key(L"0"); // else the values stand in "themes" itself
+    if (theme_open)
+        m_theme = *theme;
+    else if (config.open_key(L"0") == XrConfiguration::OK) // else the values stand in "themes" itself
+        m_theme = 0;
 
     const int zero = 0;
     if (config.get_int(L"contrast", &m_contrast, &zero) != XrConfiguration::OK)
@@ -345,6 +353,7 @@ int XrVisualSetting::read(XrConfiguration& config, XrPalette& palette, const XrP
         g = 255;
         b = 154;
     }
+    m_bg_color = XrGDI::rgb(r, g, b);
     XrGDI::delete_brush(m_bg_brush);
     XrGDI::delete_pen(m_bg_pen);
     m_bg_brush = XrGDI::create_brush(XrGDI::BrushSolid, r, g, b);
@@ -360,6 +369,20 @@ int XrVisualSetting::read(XrConfiguration& config, XrPalette& palette, const XrP
         !read_texts(config, palette) || !read_symbols(config, palette, libraries))
         return 1;
     return 0;
+}
+
+int XrVisualSetting::read_themes(int theme, XrPalette& palette, XrConfiguration& config, XrThemeColors* colors,
+                                 int& applied)
+{
+    // Everything is read again: the styles refer to the pens and brushes of
+    // the theme, which a new theme replaces.
+    const int result = read(config, palette, m_libraries, &theme);
+    applied = m_theme;
+    if (colors != nullptr) {
+        colors->background = m_bg_color;
+        colors->text_halo = m_text_halo;
+    }
+    return result;
 }
 
 namespace {

@@ -69,6 +69,23 @@ public:
     int read(XrConfiguration& config, XrPalette& palette, const XrPtrArray<XrSymbolLibrary*>& libraries,
              const int* theme);
 
+    // The colours a theme gives the map.
+    struct XrThemeColors {
+        XrColorHandle background = 0; // "map_bg_color"
+        XrColorHandle text_halo = 0;  // "txt_halo"
+    };
+
+    // Applies a theme: the style sheet is read again below the
+    // configuration's current key with that theme (so line records point
+    // into the new pen table and polygon records copy the new pens and
+    // brushes), its symbols from the libraries of the last read (which the
+    // symbols need anyway). colors (may be null) receive the theme's map
+    // colours; applied the theme whose key was read: theme, 0 when that key
+    // is missing, -1 when "0" is missing too. The result is read's.
+    int read_themes(int theme, XrPalette& palette, XrConfiguration& config, XrThemeColors* colors, int& applied);
+    // The theme of the last read (as read_themes' applied).
+    int get_theme() const { return m_theme; }
+
     // Section readers: false when the section's key is missing or a value is
     // malformed. Each restores the configuration's current key.
     bool read_pens(XrConfiguration& config, XrPalette& palette);
@@ -90,8 +107,12 @@ public:
     int get_line_colors(short style, int scale_index, int& r1, int& g1, int& b1, int& r2, int& g2, int& b2,
                         short& value) const;
     int get_polygon_info(short style, int scale_index, XrBrushHandle& brush, XrPenHandle& pen) const;
-    // A style's entry may have no font: 0 with a null font then.
+    // A style's entry may have no font: 0 with a null font then. The style
+    // comes first and the two must be passed as these types: any other pair
+    // (such as a scale index first) does not compile.
     int get_font_info(short style, int scale_index, XrFontHandleRec*& font, XrColorHandle& color) const;
+    template <class Style, class ScaleIndex>
+    int get_font_info(Style, ScaleIndex, XrFontHandleRec*&, XrColorHandle&) const = delete;
     XrDrawableSymbol* get_symbol(short id) const;
 
     // Theme values read by the map engine.
@@ -160,4 +181,9 @@ private:
     XrColorHandle m_text_halo;
     XrPenHandle m_bg_pen;
     XrBrushHandle m_bg_brush;
+    XrColorHandle m_bg_color = 0;
+    int m_theme = -1;
+    // The symbol libraries of the last read (not owned; they outlive the
+    // symbols that point into them), for read_themes.
+    XrPtrArray<XrSymbolLibrary*> m_libraries;
 };

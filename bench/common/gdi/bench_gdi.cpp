@@ -154,7 +154,8 @@ void BM_Text(benchmark::State& state)
     if (!display_ready(state))
         return;
     XrBenchSurface s;
-    XrFontHandleRec* font = XrGDI::create_font_rotated(L"Arial", 14, 1, false, static_cast<unsigned>(state.range(0)));
+    XrFontHandleRec* font =
+        XrGDI::create_font_rotated(L"Arial", 14, 1, false, XrFontAngle(static_cast<unsigned>(state.range(0))));
     XrGDI::select_font(s.dc, font);
     XrGDI::set_text_color(s.dc, XrGDI::rgb(0, 0, 0));
     const std::vector<XrPoint> pts = random_points(kBatch, 5);

@@ -32,7 +32,16 @@ constexpr const TCHAR* static_root = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnok";
 constexpr const TCHAR* theme_key = L"\\visual_settings\\gt_vs";
 constexpr const TCHAR* theme_setting = L"gt_vs";
 
-XrThemeReader g_theme_reader = nullptr;
+// The visual setting reads itself again with the theme; what it could not
+// read stays empty and the map draws what it has.
+bool read_theme(XrVisualSetting* setting, int theme, XrPalette& palette, XrConfiguration& config)
+{
+    int applied = 0;
+    setting->read_themes(theme, palette, config, nullptr, applied);
+    return true;
+}
+
+XrThemeReader g_theme_reader = read_theme;
 
 // mapdata.ini, parsed; null when it cannot be opened.
 std::unique_ptr<XrStorageConfiguration> open_mapdata_ini()
@@ -62,7 +71,7 @@ XrAppSettingsProvider* app_settings()
 
 void xr_set_theme_reader(XrThemeReader reader)
 {
-    g_theme_reader = reader;
+    g_theme_reader = reader != nullptr ? reader : read_theme;
 }
 
 XrMapProviderImpl::XrMapProviderImpl()

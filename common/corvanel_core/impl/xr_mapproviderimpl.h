@@ -22,8 +22,7 @@ class XrStorageConfiguration;
 class XrVisualSetting;
 
 // Reads the "themes" section of a visual setting for a theme into the map's
-// palette; installed by the visual settings (until then there is nothing to
-// apply and a theme counts as applied).
+// palette; by default XrVisualSetting::read_themes (null restores that).
 typedef bool (*XrThemeReader)(XrVisualSetting* setting, int theme, XrPalette& palette, XrConfiguration& config);
 void xr_set_theme_reader(XrThemeReader reader);
 

@@ -317,9 +317,9 @@ void XrGDI::draw_textured_triangle(XrDCHandleRec* dc, const XrPoint* screen, con
 // --- Text and fonts ---------------------------------------------------------------------
 
 XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int weight, bool italic,
-                                            unsigned int angle)
+                                            XrFontAngle angle)
 {
-    auto* font = new XrFontHandleRec{pango_font_description_new(), angle};
+    auto* font = new XrFontHandleRec{pango_font_description_new(), angle.degrees};
     std::string name;
     for (const TCHAR* p = family; p != nullptr && *p != 0; ++p)
         name += static_cast<char>(*p < 128 ? *p : '?');
@@ -332,7 +332,7 @@ XrFontHandleRec* XrGDI::create_font_rotated(const TCHAR* family, int size, int w
 
 XrFontHandleRec* XrGDI::create_font(const TCHAR* family, int size, int weight, bool italic)
 {
-    return create_font_rotated(family, size, weight, italic, 0);
+    return create_font_rotated(family, size, weight, italic, XrFontAngle(0));
 }
 
 void XrGDI::set_font_angle(XrFontHandleRec* font, unsigned int degrees)
@@ -570,13 +570,13 @@ void XrGDI::clear_clip_rect(XrDCHandleRec* dc)
 
 void XrGDI::flush_and_wait(XrDCHandleRec*, int) {}
 
-XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window)
+XrDCHandleRec* XrGDI::get_window_dc(XrMapWindow* window, int)
 {
     XrAppMapWindowSource* source = get_app_map_window_source();
     return source != nullptr ? source->get_window_dc(window) : nullptr;
 }
 
-void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc)
+void XrGDI::release_window_dc(XrMapWindow* window, XrDCHandleRec* dc, int)
 {
     if (XrAppMapWindowSource* source = get_app_map_window_source())
         source->release_window_dc(window, dc);

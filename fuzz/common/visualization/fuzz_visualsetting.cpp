@@ -1,5 +1,5 @@
 // Visual settings read from REGEDIT4 text of the map folder, then every
-// style asked for. Pens and brushes allocate colours on the X display: with
+// style asked for, before and after a theme change. Pens and brushes allocate colours on the X display: with
 // no DISPLAY the target runs its own Xvfb.
 #include <fcntl.h>
 #include <signal.h>
@@ -81,6 +81,8 @@ bool start_xvfb()
 XrPtrArray<XrSymbolLibrary*>* g_libraries = nullptr;
 XrPalette* g_palette = nullptr;
 
+void ask_every_style(const XrVisualSetting& vs);
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -128,7 +130,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     XrVisualSetting vs;
     const int theme = 1;
     vs.read(config, *g_palette, *g_libraries, size % 2 ? &theme : nullptr);
+    ask_every_style(vs);
+    // A theme change reads everything again; the styles must follow.
+    XrVisualSetting::XrThemeColors colours;
+    int applied = 0;
+    vs.read_themes(static_cast<int>(size % 3), *g_palette, config, &colours, applied);
+    ask_every_style(vs);
+    return 0;
+}
 
+namespace {
+
+void ask_every_style(const XrVisualSetting& vs)
+{
     for (unsigned int scale : {0u, 1u, 100u, 5000u, 0x7FFFFFFFu, 0xFFFFFFFFu})
         (void)vs.get_scale_index(scale);
     for (int id = -2; id < 20; ++id) {
@@ -148,5 +162,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 (void)symbol->get_screen_bbox(30, index);
         }
     }
-    return 0;
 }
+
+} // namespace

@@ -289,6 +289,69 @@ TEST_F(BitmapLoaderTest, PinningKeepsAPictureWithoutUsers)
     EXPECT_EQ(XrGDI::get_bitmap_pixel(user.bitmap(), 3, 3), green);
 }
 
+TEST_F(BitmapLoaderTest, PinnedBeforeLoadAndUnpinnedWhileInUseStaysLoaded)
+{
+    // The route provider's flow: pin the ids of a search, keep copies of the
+    // pictures as members, unpin when the route is cleared.
+    write_index("a.def", "BITMAP icons.mbm\n1,2\n");
+    ASSERT_TRUE(XrBitmapLoader::load_index(XrString("a.def")));
+    XrBitmapLoader::set_pinned(1, true);
+    XrBitmap member;
+    {
+        XrBitmap used(1, false);
+        ASSERT_NE(used.bitmap(), nullptr);
+        member = used;
+    }
+    EXPECT_EQ(loader()->get_reference_count(1), 1);
+    XrBitmapLoader::set_pinned(1, false);
+    EXPECT_FALSE(loader()->is_pinned(1));
+    EXPECT_EQ(loader()->get_reference_count(1), 1);
+    ASSERT_NE(member.bitmap(), nullptr);
+    EXPECT_EQ(XrGDI::get_bitmap_pixel(member.bitmap(), 2, 2), green);
+    member = XrBitmap();
+    EXPECT_EQ(loader()->get_reference_count(1), -1);
+}
+
+TEST_F(BitmapLoaderTest, CopiesShareOwnedHandlesUntilTheLastLetsGo)
+{
+    write_index("a.def", "BITMAP icons.mbm\n1,2\n");
+    ASSERT_TRUE(XrBitmapLoader::load_index(XrString("a.def")));
+    GdkPixbuf* pb = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 3, 2);
+    gdk_pixbuf_fill(pb, 0x00FF00FF);
+    const std::string png = dir + "/picture.png";
+    ASSERT_TRUE(gdk_pixbuf_save(pb, png.c_str(), "png", nullptr, nullptr));
+    g_object_unref(pb);
+
+    // Owned handles of both kinds: a private load and an image file.
+    std::unique_ptr<XrBitmap> file(XrGDI::load_bitmap_file(wide(png).c_str()));
+    ASSERT_NE(file, nullptr);
+    auto private_load = std::make_unique<XrBitmap>(1, true);
+    ASSERT_TRUE(private_load->load());
+    struct {
+        const char* name;
+        std::unique_ptr<XrBitmap>& source;
+        XrColorHandle pixel;
+    } cases[] = {{"image file", file, green}, {"private load", private_load, green}};
+    for (auto& c : cases) {
+        XrBitmapHandleRec* image = c.source->bitmap();
+        XrBitmap member;
+        member = *c.source; // "copy it into a member"
+        XrBitmap second(*c.source);
+        EXPECT_TRUE(member.owns_handles()) << c.name;
+        c.source.reset();
+        EXPECT_EQ(member.bitmap(), image) << c.name;
+        EXPECT_EQ(XrGDI::get_bitmap_pixel(member.bitmap(), 1, 1), c.pixel) << c.name;
+        member = XrBitmap();
+        EXPECT_EQ(XrGDI::get_bitmap_pixel(second.bitmap(), 0, 0), c.pixel) << c.name;
+        const XrBitmap& alias = second;
+        second = alias; // self-assignment keeps the handles
+        XrBitmap third(second);
+        second.free_handles(); // the other holder keeps them
+        EXPECT_EQ(XrGDI::get_bitmap_pixel(third.bitmap(), 0, 1), c.pixel) << c.name;
+    } // the last holders delete the handles (ASan checks that it is once)
+    EXPECT_EQ(loader()->get_reference_count(1), -1); // private loads never enter the cache
+}
+
 TEST_F(BitmapLoaderTest, ShutdownWaitsForTheLastUser)
 {
     write_index("a.def", "BITMAP icons.mbm\n1,2\n2,0\n");

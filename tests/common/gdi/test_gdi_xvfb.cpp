@@ -1,6 +1,7 @@
 // XrGDI drawing on off-screen pixmaps, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -267,6 +268,46 @@ TEST_F(GdiTest, FilledEllipse)
     EXPECT_EQ(XrTestPixels(t.dc).count(kGreen, 90, 0, 120, 30), 0);
 }
 
+TEST_F(GdiTest, ShapesAtTheEndsOfTheIntRangeDoNotOverflow)
+{
+    constexpr int lo = INT32_MIN, hi = INT32_MAX;
+    using Draw = void (*)(XrDCHandleRec*, int, int, int, int);
+    const Draw rectangle = [](XrDCHandleRec* dc, int l, int t, int r, int b) { XrGDI::draw_rectangle(dc, l, t, r, b); };
+    const Draw ellipse = [](XrDCHandleRec* dc, int l, int t, int r, int b) { XrGDI::draw_ellipse(dc, l, t, r, b); };
+    struct {
+        const char* name;
+        Draw draw;
+        int l, t, r, b;
+        int pen_width;
+        int green; // brush-coloured pixels of the 200 x 100 surface
+    } cases[] = {
+        {"rectangle over everything", rectangle, lo, lo, hi, hi, 1, 200 * 100},
+        {"rectangle with a huge pen", rectangle, lo, lo, hi, hi, hi, 200 * 100},
+        {"rectangle cut on the left", rectangle, lo, 10, 49, 19, 1, 49 * 8},
+        {"rectangle outside", rectangle, hi - 10, 0, hi, 10, 1, 0},
+        {"ellipse over everything", ellipse, lo, lo, hi, hi, 1, 200 * 100},
+        {"ellipse with a huge pen", ellipse, lo, lo, hi, hi, hi, 200 * 100},
+        {"ellipse outside", ellipse, lo, lo, lo + 100, hi, 1, 0},
+    };
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0), c.pen_width);
+        XrGDI::select_brush(t.dc, XrGDI::create_brush(XrGDI::BrushSolid, 0, 255, 0));
+        c.draw(t.dc, c.l, c.t, c.r, c.b);
+        XrTestPixels px(t.dc);
+        EXPECT_EQ(px.count(kGreen), c.green) << c.name;
+        if (c.green == 0) {
+            EXPECT_EQ(px.count(kWhite), 200 * 100) << c.name;
+        }
+    }
+    // A dashed pen of any width argument: dash lengths stay within 1..127.
+    for (int width : {hi, lo, -1000000}) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenDash, 1, 0, 0, 0), width);
+        XrGDI::draw_line(t.dc, 0, 10, 199, 10);
+    }
+}
+
 TEST_F(GdiTest, PolygonFilledInTheBrushColourThenPenColourRestored)
 {
     XrTestDC t;
@@ -356,6 +397,56 @@ TEST_F(GdiTest, OutlineSkipsLongAxisParallelEdges)
     EXPECT_EQ(XrTestPixels(t3.dc).pixels, px.pixels);
 }
 
+TEST_F(GdiTest, OnlyASolidBrushFillsPolygonsRectanglesAndEllipses)
+{
+    // A map style with the brush word NULL (a hollow brush) draws outlines
+    // only; so does a DC without a brush (a null brush is never selected).
+    using Shape = void (*)(XrDCHandleRec*);
+    const Shape polygon = [](XrDCHandleRec* dc) {
+        // A diamond: no long axis-parallel edge, so all of it is outlined.
+        const XrPoint ring[] = {XrPoint(50, 10), XrPoint(90, 50), XrPoint(50, 90), XrPoint(10, 50), XrPoint(50, 10)};
+        const int sizes[] = {5};
+        XrGDI::draw_polygon_outlined(dc, ring, sizes, 1, true);
+    };
+    const Shape polygon_with_hole = [](XrDCHandleRec* dc) {
+        const XrPoint rings[] = {XrPoint(20, 20), XrPoint(80, 20), XrPoint(80, 80), XrPoint(20, 80),
+                                 XrPoint(60, 60), XrPoint(70, 60), XrPoint(70, 70), XrPoint(60, 70)};
+        const int sizes[] = {4, 4};
+        XrGDI::draw_polygon(dc, rings, sizes, 2);
+        XrGDI::draw_rectangle(dc, 20, 20, 80, 80);
+    };
+    const Shape rectangle = [](XrDCHandleRec* dc) { XrGDI::draw_rectangle(dc, 20, 20, 80, 80); };
+    const Shape ellipse = [](XrDCHandleRec* dc) { XrGDI::draw_ellipse(dc, 20, 20, 80, 80); };
+    const struct {
+        const char* name;
+        Shape shape;
+    } shapes[] = {{"polygon", polygon}, {"polygon with a hole", polygon_with_hole}, {"rectangle", rectangle},
+                  {"ellipse", ellipse}};
+    const struct {
+        const char* name;
+        int style; // -1: none selected
+        bool fills;
+    } brushes[] = {{"solid", XrGDI::BrushSolid, true},
+                   {"hollow", XrGDI::BrushHollow, false},
+                   {"hatched (null)", XrGDI::BrushHatchCross, false},
+                   {"none", -1, false}};
+    for (const auto& shape : shapes)
+        for (const auto& brush : brushes) {
+            XrTestDC t;
+            XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+            if (brush.style >= 0)
+                XrGDI::select_brush(t.dc, XrGDI::create_brush(static_cast<XrGDI::BrushStyle>(brush.style), 0, 255, 0));
+            shape.shape(t.dc);
+            XrTestPixels px(t.dc);
+            const std::string what = std::string(shape.name) + ", " + brush.name;
+            EXPECT_EQ(px.at(40, 40), brush.fills ? kGreen : kWhite) << what;
+            EXPECT_EQ(px.count(kGreen) > 0, brush.fills) << what;
+            // The outline in the pen colour either way, nothing beyond it.
+            EXPECT_GT(px.count(kRed), 100) << what;
+            EXPECT_EQ(px.count(kWhite, 95, 0, 200, 100), 105 * 100) << what;
+        }
+}
+
 TEST_F(GdiTest, RoundRectangleInTwoColours)
 {
     XrTestDC t;
@@ -400,6 +491,75 @@ TEST_F(GdiTest, TexturedTriangle)
     XrGDI::delete_bitmap(bm);
 }
 
+TEST_F(GdiTest, TexturedTriangleMapsEachPixelExactly)
+{
+    // Every texel has its own colour: red = 10 u, green = 10 v.
+    XrBitmapHandleRec* bm = make_rgb_bitmap(21, 21, [](int u, int v) { return XrGDI::rgb(u * 10, v * 10, 77); });
+    struct Probe {
+        int x, y;
+        int u, v; // -1: not drawn
+    };
+    const struct {
+        const char* name;
+        XrPoint screen[3];
+        XrPoint texture[3];
+        std::vector<Probe> probes;
+    } cases[] = {
+        // Twice the texture's size: the rows run from 10 down, row y from
+        // x 10 up to (not including) x 60 - y; u = (x - 10) / 2 and
+        // v = (y - 10) / 2, rounded. (Probes keep off the exact halves.)
+        {"scaled by two",
+         {XrPoint(10, 10), XrPoint(50, 10), XrPoint(10, 50)},
+         {XrPoint(0, 0), XrPoint(20, 0), XrPoint(0, 20)},
+         {{10, 10, 0, 0}, {12, 10, 1, 0}, {14, 10, 2, 0}, {48, 10, 19, 0}, {50, 10, -1, -1}, {10, 12, 0, 1},
+          {20, 20, 5, 5}, {28, 30, 9, 10}, {30, 30, -1, -1}, {10, 48, 0, 19}, {12, 48, -1, -1}, {10, 50, -1, -1}}},
+        // One to one with an offset, vertices out of order: rows 60 to 70,
+        // row y from x 100 up to x 40 + y.
+        {"shifted, vertices unsorted",
+         {XrPoint(110, 70), XrPoint(100, 60), XrPoint(100, 70)},
+         {XrPoint(10, 10), XrPoint(0, 0), XrPoint(0, 10)},
+         {{100, 60, -1, -1}, {100, 61, 0, 1}, {101, 61, -1, -1}, {104, 65, 4, 5}, {105, 65, -1, -1},
+          {109, 70, 9, 10}, {110, 70, -1, -1}, {100, 71, -1, -1}}},
+    };
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0));
+        XrGDI::draw_textured_triangle(t.dc, c.screen, c.texture, bm);
+        XrTestPixels px(t.dc);
+        for (const Probe& p : c.probes) {
+            const XrColorHandle expected = p.u < 0 ? kWhite : XrGDI::rgb(p.u * 10, p.v * 10, 77);
+            EXPECT_EQ(px.at(p.x, p.y), expected) << c.name << " at " << p.x << "," << p.y;
+        }
+    }
+    XrGDI::delete_bitmap(bm);
+}
+
+TEST_F(GdiTest, OutlineCutStartsAtEdgesOfFive)
+{
+    // Between two diagonal edges, one axis-parallel edge of the given
+    // length: 4 is outlined, 5 and more are cut.
+    struct {
+        bool horizontal;
+        int length;
+        bool drawn;
+    } cases[] = {{true, 4, true}, {true, 5, false}, {true, 6, false}, {false, 4, true}, {false, 5, false}};
+    for (const auto& c : cases) {
+        XrTestDC t;
+        XrGDI::select_pen(t.dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 0, 0));
+        const int dx = c.horizontal ? c.length : 0, dy = c.horizontal ? 0 : c.length;
+        const XrPoint ring[] = {XrPoint(10, 50), XrPoint(40, 20), XrPoint(40 + dx, 20 + dy),
+                                XrPoint(70 + dx, 50 + dy)};
+        const int sizes[] = {4};
+        XrGDI::draw_polygon_outlined(t.dc, ring, sizes, 1, true);
+        XrTestPixels px(t.dc);
+        const std::string what = std::string(c.horizontal ? "horizontal " : "vertical ") + std::to_string(c.length);
+        // Inside the edge, away from the diagonals' ends.
+        EXPECT_EQ(px.at(40 + dx / 2, 20 + dy / 2), c.drawn ? kRed : kWhite) << what;
+        EXPECT_EQ(px.at(25, 35), kRed) << what;          // the first diagonal
+        EXPECT_EQ(px.at(55 + dx, 35 + dy), kRed) << what; // the last
+    }
+}
+
 // --- Fonts and text -----------------------------------------------------------
 
 class GdiTextTest : public GdiTest {
@@ -437,7 +597,7 @@ TEST_F(GdiTextTest, FontCreation)
     EXPECT_EQ(f->angle, 0u);
     XrGDI::delete_font(f);
 
-    f = XrGDI::create_font_rotated(L"Arial", 10, 1, false, 90);
+    f = XrGDI::create_font_rotated(L"Arial", 10, 1, false, XrFontAngle(90));
     EXPECT_EQ(pango_font_description_get_weight(f->desc), PANGO_WEIGHT_BOLD);
     EXPECT_EQ(pango_font_description_get_style(f->desc), PANGO_STYLE_NORMAL);
     EXPECT_EQ(f->angle, 90u);
@@ -1039,6 +1199,65 @@ TEST_F(GdiTest, FlushAndWait)
     XrGDI::flush_and_wait(t.dc, 20);
     EXPECT_GE(g_get_monotonic_time() - start, 20000);
 }
+
+// The forms the map engine, the route layer and the application call.
+TEST_F(GdiTest, CallerFormsGiveWhatTheValueFormsGive)
+{
+    XrPalette palette;
+    EXPECT_EQ(XrGDI::rgb(1, 2, 3, &palette), XrGDI::rgb(1, 2, 3));
+    EXPECT_EQ(XrGDI::rgb(1, 2, 3, nullptr), 0x030201u);
+
+    const struct {
+        int style;
+    } pen_styles[] = {{XrGDI::PenSolid}, {XrGDI::PenDash}, {XrGDI::PenNull}};
+    for (const auto& c : pen_styles) {
+        XrPenHandle out{};
+        XrGDI::create_pen(out, static_cast<XrGDI::PenStyle>(c.style), 3, 10, 20, 30, &palette);
+        const XrPenHandle value = XrGDI::create_pen(static_cast<XrGDI::PenStyle>(c.style), 3, 10, 20, 30);
+        EXPECT_EQ(out.style, value.style);
+        EXPECT_EQ(out.width, 3);
+        EXPECT_EQ(out.color.green, 20 << 8);
+    }
+    XrBrushHandle brush{};
+    XrGDI::create_brush(brush, XrGDI::BrushSolid, 40, 50, 60, nullptr);
+    EXPECT_EQ(brush.fill, XrBrushHandle::SolidFill);
+    EXPECT_EQ(brush.color.blue, 60 << 8);
+
+    // get_pen / get_brush into the caller's records.
+    XrTestDC t;
+    XrPenHandle pen{};
+    XrGDI::create_pen(pen, XrGDI::PenDash, 2, 1, 2, 3, &palette);
+    XrGDI::select_pen(t.dc, pen);
+    XrGDI::select_brush(t.dc, brush);
+    XrPenHandle saved_pen{};
+    XrBrushHandle saved_brush{};
+    XrGDI::get_pen(t.dc, saved_pen);
+    XrGDI::get_brush(t.dc, saved_brush);
+    EXPECT_EQ(saved_pen.style, XrPenHandle::Dashed);
+    EXPECT_EQ(saved_pen.width, 2);
+    EXPECT_EQ(saved_brush.color.red, 40 << 8);
+
+    // The window's DC with the callers' flag, and a flush through the window.
+    XrTestMapWindowSource source;
+    XrMapWindow* window = source.get_map_window();
+    XrDCHandleRec* dc = XrGDI::get_window_dc(window, 1);
+    EXPECT_EQ(dc, source.window_dc.dc);
+    const gint64 start = g_get_monotonic_time();
+    XrGDI::flush_and_wait(window, dc, 10);
+    EXPECT_GE(g_get_monotonic_time() - start, 10000);
+    XrGDI::release_window_dc(window, dc, 1);
+    EXPECT_EQ(source.dcs_handed_out, 1);
+    EXPECT_EQ(source.dcs_released, 1);
+}
+
+// create_font_rotated takes family, size, weight, italic and then the
+// angle as its own type: the order "name, size, angle, ..." does not compile.
+template <class... Args>
+concept RotatedFontArgs = requires(Args... args) { XrGDI::create_font_rotated(args...); };
+static_assert(RotatedFontArgs<const TCHAR*, int, int, bool, XrFontAngle>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, unsigned int, int, bool, int>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, unsigned int, int, bool>);
+static_assert(!RotatedFontArgs<const TCHAR*, int, int, bool, unsigned int>);
 
 // The map engine calls the hooks with its DC, its palette and its state.
 TEST_F(GdiTest, HooksTakeTheMapEnginesArgumentsAndChangeNothing)

@@ -163,6 +163,11 @@ TEST(TextLayout, CentredBlockTooHighDrawsNothing)
     EXPECT_EQ(layout.measure(XrString(L"aa bb cc"), &m, L"", 3), XrTextLayout::Ok); // one line fits
     EXPECT_EQ(layout.draw(XrString(L"aaaaaaa bbbbbbb ccccccc"), nullptr, 3), XrTextLayout::TooHigh);
     EXPECT_TRUE(layout.placed.empty());
+    // Measured, it reports the height its three lines need.
+    m.height = -1;
+    EXPECT_EQ(layout.measure(XrString(L"aaaaaaa bbbbbbb ccccccc"), &m, nullptr, 3), XrTextLayout::TooHigh);
+    EXPECT_EQ(m.height, 3 * 12);
+    EXPECT_TRUE(layout.placed.empty());
 }
 
 TEST(TextLayout, FailedMeasurementOrBadModeFails)

@@ -121,6 +121,46 @@ TEST_F(FontTextLayoutTest, MeasuresWrappedLinesInTheFont)
     EXPECT_LE(m.rect.right, word_w + word_w / 2);
 }
 
+TEST_F(FontTextLayoutTest, LinesAreClippedToTheRightAndBottom)
+{
+    int w = 0, h = 0;
+    XrGDI::get_text_size(font, L"Overflowing", &w, &h);
+    ASSERT_GT(w, 40);
+    struct {
+        const char* name;
+        XrRectangle dc_clip; // all zero: none
+        bool halo;
+    } cases[] = {
+        {"no clip", XrRectangle(), false},
+        {"halo", XrRectangle(), true},
+        {"inside the DC's clip", XrRectangle(0, 0, 150, 100), false},
+    };
+    for (const auto& c : cases) {
+        fill(0, 0, 255);
+        // A word wider than the layout stands alone and overflows it; the
+        // layout is as high as one line and a half.
+        const XrRectangle rect(10, 10, 10 + w / 2, 10 + h + h / 2);
+        XrFontTextLayout layout(font, rect);
+        layout.set_dc(&dc);
+        if (c.dc_clip.right != 0)
+            XrGDI::set_clip_rect(&dc, c.dc_clip);
+        else
+            XrGDI::clear_clip_rect(&dc);
+        if (c.halo)
+            layout.set_halo(XrGDI::rgb(255, 0, 0), XrGDI::rgb(0, 255, 0));
+        else
+            XrGDI::set_text_color(&dc, XrGDI::rgb(0, 255, 0));
+        EXPECT_EQ(layout.draw(XrString(L"Overflowing"), nullptr, 0), XrTextLayout::Ok) << c.name;
+        EXPECT_GT(count(0, 255, 0, rect), 10) << c.name;
+        EXPECT_EQ(count(0, 0, 255, XrRectangle(rect.right, 0, kWidth, kHeight)), (kWidth - rect.right) * kHeight)
+            << c.name;
+        EXPECT_EQ(count(0, 0, 255, XrRectangle(0, rect.bottom, kWidth, kHeight)), kWidth * (kHeight - rect.bottom))
+            << c.name;
+        // The DC's own clip is back afterwards.
+        EXPECT_EQ(dc.clip, c.dc_clip) << c.name;
+    }
+}
+
 TEST_F(FontTextLayoutTest, DrawingWithoutDcIsFatal)
 {
     // GDK runs threads of its own: the child must start afresh.

@@ -261,7 +261,7 @@ TEST_F(PixelRoads, NamesReadUprightWhicheverWayTheRoadRuns)
 
     // The horizontal label is the plain upright text.
     target->clear(cs::BACKGROUND);
-    XrFontHandleRec* font = XrGDI::create_font_rotated(L"arial", 12, 400, false, 0);
+    XrFontHandleRec* font = XrGDI::create_font_rotated(L"arial", 12, 400, false, XrFontAngle(0));
     ASSERT_NE(font, nullptr);
     XrGDI::select_font(target->dc, font);
     XrGDI::set_text_color(target->dc, cs::TEXT);

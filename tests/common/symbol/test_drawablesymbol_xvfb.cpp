@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "common/gdi/gdi_test_dc.h"
@@ -140,3 +141,76 @@ TEST_F(DrawableSymbolTest, ProgramFromALibraryDrawsUpToItsEnd)
 }
 
 } // namespace
+
+TEST_F(DrawableSymbolTest, ExtremeCoordinatesDrawWithoutOverflow)
+{
+    constexpr int lo = INT32_MIN, hi = INT32_MAX;
+    // Shapes from symbol data reach the drawing at the ends of the int
+    // range (and beyond, scaled up): each either covers the whole surface
+    // or misses it, and nothing overflows on the way.
+    struct {
+        const char* name;
+        Bytes program;
+        std::vector<double> scales;
+        XrColorHandle centre;
+        bool covers = false; // the whole surface in the brush colour
+    } cases[] = {
+        {"rectangle over everything", XrSymbolProgram().select(0, 0).polygon({{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}}).bytes(),
+         {1.0}, red, true},
+        {"rectangle scaled past the range", XrSymbolProgram().select(0, 0).polygon({{-9, -9}, {9, -9}, {9, 9}, {-9, 9}}).bytes(),
+         {1e9}, red, true},
+        {"filled ellipse of the largest radii", XrSymbolProgram().select(0, 0).filled_ellipse(0, 0, hi, hi).bytes(), {1.0},
+         red, true},
+        {"filled ellipse scaled up", XrSymbolProgram().select(0, 0).filled_ellipse(3, -2, 100, 100).bytes(), {3e7}, red,
+         true},
+        {"ellipse outline far larger than the surface", XrSymbolProgram().select(0, 0).ellipse(0, 0, hi, hi).bytes(), {1.0},
+         white},
+        {"rectangle wholly outside", XrSymbolProgram().select(0, 0).polygon({{hi - 5, lo}, {hi, lo}, {hi, lo + 5}, {hi - 5, lo + 5}}).bytes(),
+         {1.0}, white},
+        {"ellipse wholly outside", XrSymbolProgram().select(0, 0).filled_ellipse(lo, lo, hi, 100).bytes(), {1.0}, white},
+        {"polyline and polygon across the range",
+         XrSymbolProgram().select(0, 0).polyline({{lo, lo}, {hi, hi}, {lo, hi}}).polygon({{lo, 0}, {hi, lo}, {hi, hi}}).bytes(),
+         {1.0}, red},
+    };
+    for (auto& c : cases) {
+        XrTestPixels px = draw(c.program, 0, 0, c.scales);
+        EXPECT_EQ(px.at(50, 40), c.centre) << c.name;
+        if (c.covers) {
+            EXPECT_EQ(px.count(red), px.width * px.height) << c.name;
+        }
+        // Rotated the same shapes stay safe.
+        draw(c.program, 45, 0, c.scales);
+    }
+}
+
+TEST_F(DrawableSymbolTest, DrawStateIsRecordedAndReset)
+{
+    reset_draw_state();
+    EXPECT_EQ(get_symbol_draw_state().brush_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().brush.fill, XrBrushHandle::Hollow);
+    EXPECT_NE(get_symbol_draw_state().brush.null_marker, XrBrushHandle::NullMarker);
+
+    draw(XrSymbolProgram().select(1, 0).select(XrDrawableSymbol::KEEP, 1).bytes());
+    EXPECT_EQ(get_symbol_draw_state().brush_index, 1);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, 1);
+    EXPECT_EQ(get_symbol_draw_state().brush.color.green, 0xFF00);
+
+    reset_draw_state();
+    EXPECT_EQ(get_symbol_draw_state().brush_index, XrSymbolDrawState::NO_INDEX);
+    EXPECT_EQ(get_symbol_draw_state().pen_index, XrSymbolDrawState::NO_INDEX);
+    // A reset state changes nothing of what a symbol draws.
+    EXPECT_EQ(draw(rect).pixels, draw(rect).pixels);
+}
+
+TEST_F(DrawableSymbolTest, ScreenBoxIntoTheCallersRectangle)
+{
+    const std::vector<double> scales = {1.0, 2.5};
+    XrDrawableSymbol s(brushes, 2, pens, 2, true, scales.data(), 2, rect.data(), static_cast<int>(rect.size()));
+    for (int angle : {0, 30, 90})
+        for (int index : {0, 1, 5}) {
+            XrRectangle out(7, 7, 7, 7);
+            s.get_screen_bbox(angle, index, out);
+            EXPECT_EQ(out, s.get_screen_bbox(angle, index)) << angle << " " << index;
+        }
+}

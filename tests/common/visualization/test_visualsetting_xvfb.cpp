@@ -203,27 +203,37 @@ TEST_F(VisualSettingTest, FontsShareCloseColoursAndComeFromTheRepository)
     ASSERT_EQ(read(Sections().text()), 0);
     XrFontHandleRec* font = nullptr;
     XrColorHandle c1 = 1, c2 = 2;
-    ASSERT_EQ(vs.get_font_info(1, 0, font, c1), 0);
+    const short text1 = 1; // a style id (short); the scale index (int) follows
+    ASSERT_EQ(vs.get_font_info(text1, 0, font, c1), 0);
     EXPECT_EQ(font, fonts->get_font(38));
     // Text style 1 has no font at scale index 1.
-    ASSERT_EQ(vs.get_font_info(1, 1, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 1, font, c2), 0);
     EXPECT_EQ(font, nullptr);
-    ASSERT_EQ(vs.get_font_info(1, 2, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 2, font, c2), 0);
     EXPECT_EQ(font, fonts->get_font(37));
     EXPECT_EQ(c2, XrGDI::rgb(0, 0, 255));
-    EXPECT_EQ(vs.get_font_info(1, 3, font, c2), 1);
+    EXPECT_EQ(vs.get_font_info(text1, 3, font, c2), 1);
     EXPECT_EQ(font, nullptr);
 
     // Font 2 (context 39) differs from font 1 by 5: the same palette colour.
     Sections s;
     s.texts = "1=1,2\n";
     ASSERT_EQ(read(s.text()), 0);
-    ASSERT_EQ(vs.get_font_info(1, 0, font, c1), 0);
-    ASSERT_EQ(vs.get_font_info(1, 1, font, c2), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 0, font, c1), 0);
+    ASSERT_EQ(vs.get_font_info(text1, 1, font, c2), 0);
     EXPECT_EQ(font, fonts->get_font(39));
     EXPECT_EQ(c1, XrGDI::rgb(100, 100, 100));
     EXPECT_EQ(c2, c1);
 }
+
+// The style id comes first, then the scale index: swapped (or untyped)
+// arguments do not compile.
+template <class Style, class ScaleIndex>
+concept FontInfoArgs = requires(const XrVisualSetting& v, Style style, ScaleIndex index, XrFontHandleRec*& font,
+                                XrColorHandle& colour) { v.get_font_info(style, index, font, colour); };
+static_assert(FontInfoArgs<short, int>);
+static_assert(!FontInfoArgs<int, short>);
+static_assert(!FontInfoArgs<int, int>);
 
 TEST_F(VisualSettingTest, ScaleIndexes)
 {
@@ -296,6 +306,77 @@ TEST_F(VisualSettingTest, ThemeSelection)
                              "[\\vs\\polygons]\n[\\vs\\texts]\n[\\vs\\symbols]\n";
     ASSERT_EQ(read(flat), 0);
     EXPECT_EQ(vs.get_text_halo_color(), XrGDI::rgb(3, 3, 3));
+}
+
+TEST_F(VisualSettingTest, ThemeChangeReadsEveryStyleAgain)
+{
+    // Theme 1 has more pens and brushes than theme 0 (its tables are
+    // allocated anew) and other colours; lines point into the pen table and
+    // polygon records and symbols hold copies, so all must follow.
+    Sections s;
+    s.theme = "[\\vs\\themes\\0]\nmap_bg_color=10,20,30\n[\\vs\\themes\\1]\ntxt_halo=4,5,6\nmap_bg_color=70,80,90\n";
+    s.pens = "1=10,10,10,SOLID\n2=20,20,20,SOLID\n";
+    s.brushes = "1=30,30,30,SOLID\n2=40,40,40,SOLID\n";
+    s.lines = "1=1,2,7\n";
+    s.polygons = "1=2,1\n";
+    s.texts = "";
+    const std::string text = s.text() + "[\\vs\\themes\\1\\pens]\n1=11,11,11,SOLID\n2=22,22,22,DASH\n"
+                                        "9=99,99,99,SOLID\n[\\vs\\themes\\1\\brushes]\n1=33,33,33,SOLID\n"
+                                        "2=44,44,44,SOLID\n8=88,88,88,SOLID\n[\\vs\\themes\\1\\fonts]\n";
+    config = std::make_unique<XrMemoryConfiguration>(L"");
+    ASSERT_EQ(config->open(reinterpret_cast<const BYTE*>(text.data()), text.size(), true), XrConfiguration::OK);
+    ASSERT_EQ(config->open_key(L"\\vs"), XrConfiguration::OK);
+    {
+        // The caller's library list need not outlive the read.
+        XrPtrArray<XrSymbolLibrary*> own_list;
+        own_list.append(library);
+        ASSERT_EQ(vs.read(*config, palette, own_list, nullptr), 0);
+    }
+    EXPECT_EQ(vs.get_theme(), 0);
+
+    struct {
+        int theme;
+        int applied;
+        int line_rgb[2];
+        int polygon_brush, polygon_pen;
+        XrColorHandle background, halo;
+    } cases[] = {
+        {1, 1, {11, 22}, 33, 22, XrGDI::rgb(70, 80, 90), XrGDI::rgb(4, 5, 6)},
+        {0, 0, {10, 20}, 30, 20, XrGDI::rgb(10, 20, 30), XrGDI::rgb(212, 212, 212)},
+        {7, 0, {10, 20}, 30, 20, XrGDI::rgb(10, 20, 30), XrGDI::rgb(212, 212, 212)}, // missing: theme 0
+        {1, 1, {11, 22}, 33, 22, XrGDI::rgb(70, 80, 90), XrGDI::rgb(4, 5, 6)},
+    };
+    for (const auto& c : cases) {
+        XrVisualSetting::XrThemeColors colours;
+        int applied = -2;
+        ASSERT_EQ(vs.read_themes(c.theme, palette, *config, &colours, applied), 0) << c.theme;
+        EXPECT_STREQ(config->get_current_key(), L"\\vs");
+        EXPECT_EQ(applied, c.applied) << c.theme;
+        EXPECT_EQ(colours.background, c.background) << c.theme;
+        EXPECT_EQ(colours.text_halo, c.halo) << c.theme;
+        int r1, g1, b1, r2, g2, b2;
+        short value = 0;
+        ASSERT_EQ(vs.get_line_colors(1, 0, r1, g1, b1, r2, g2, b2, value), 0) << c.theme;
+        EXPECT_EQ(r1, c.line_rgb[0]) << c.theme;
+        EXPECT_EQ(r2, c.line_rgb[1]) << c.theme;
+        EXPECT_EQ(value, 7);
+        XrPenHandle outer{}, inner{};
+        ASSERT_EQ(vs.get_line_info(1, 0, outer, inner, value), 0);
+        EXPECT_TRUE(same_rgb(inner.color, color(c.line_rgb[1], c.line_rgb[1], c.line_rgb[1]))) << c.theme;
+        XrBrushHandle brush{};
+        XrPenHandle pen{};
+        ASSERT_EQ(vs.get_polygon_info(1, 0, brush, pen), 0);
+        EXPECT_TRUE(same_rgb(brush.color, color(c.polygon_brush, c.polygon_brush, c.polygon_brush))) << c.theme;
+        EXPECT_TRUE(same_rgb(pen.color, color(c.polygon_pen, c.polygon_pen, c.polygon_pen))) << c.theme;
+        // The symbols are built again from the libraries of the first read.
+        ASSERT_NE(vs.get_symbol(5), nullptr) << c.theme;
+    }
+    EXPECT_EQ(vs.get_pen_count(), 10); // theme 1: pens 0 to 9
+    // Without a place for the colours.
+    int applied = -2;
+    EXPECT_EQ(vs.read_themes(0, palette, *config, nullptr, applied), 0);
+    EXPECT_EQ(applied, 0);
+    EXPECT_EQ(vs.get_pen_count(), 3);
 }
 
 TEST_F(VisualSettingTest, Symbols)

@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,37 @@ TEST_F(MapProviderTest, OpensAMapFolderOfOurWriters)
     EXPECT_EQ(listener.log, "ic");
     EXPECT_EQ(maps.get_projection(), nullptr);
     EXPECT_FALSE(maps.has_map());
+}
+
+TEST_F(MapProviderTest, SetThemeReadsTheVisualSettingWithTheTheme)
+{
+    // A second theme whose font colours enter the map's palette.
+    const std::string vs = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnok\\visual_settings\\gt_vs\\themes\\2";
+    const std::string reg = files.card_root + "kestrova/maemo.reg";
+    std::string text;
+    {
+        std::ifstream in(reg, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    text += "[" + vs + "]\nmap_bg_color=1,2,3\n[" + vs + "\\pens]\n1=10,10,10,SOLID\n[" + vs +
+            "\\brushes]\n1=20,20,20,SOLID\n[" + vs + "\\fonts]\n1=7,77,177\n";
+    write_bytes(reg, text);
+    write_test_map(active());
+    ASSERT_TRUE(maps.open_map());
+    XrPalette& palette = maps.get_map()->get_palette();
+    auto has = [&](XrColorHandle c) {
+        for (std::uint32_t i = 0; i < palette.get_count(); ++i)
+            if (palette.get_color(static_cast<int>(i)) == c)
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(has(XrGDI::rgb(7, 77, 177)));
+    EXPECT_TRUE(maps.set_theme(2));
+    EXPECT_TRUE(has(XrGDI::rgb(7, 77, 177)));
+    // Themes are read again as often as they change.
+    EXPECT_TRUE(maps.set_theme(0));
+    EXPECT_TRUE(maps.set_theme(2));
+    maps.reload_layer_settings();
 }
 
 TEST_F(MapProviderTest, WithPbQtTheStorageIsThere)
