@@ -220,7 +220,17 @@ bool XrMap::remove_draw_listener(XrMapDrawListener* listener)
     return false;
 }
 
-void XrMap::add_map_layer(XrMapLayer* layer) { map_layers.append(layer); }
+void XrMap::add_map_layer(XrMapLayerBase* layer)
+{
+    if (layer == nullptr)
+        return;
+    for (int i = 0; i < map_layers.get_num_items(); ++i)
+        if (map_layers.get_item(i) == layer)
+            return;
+    map_layers.append(layer);
+}
+
+bool XrMap::remove_map_layer(XrMapLayerBase* layer) { return map_layers.remove(layer); }
 
 bool XrMap::dispatch_map_layer_event(int kind, int x, int y, XrMapView* view)
 {

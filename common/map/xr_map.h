@@ -11,7 +11,7 @@
 #include "common/gdi/xr_palette.h"
 #include "common/map/xr_layer.h"
 
-class XrMapLayer;
+class XrMapLayerBase;
 class XrVisualSetting;
 
 class XrMapDrawListener {
@@ -94,7 +94,10 @@ public:
     bool remove_draw_listener(XrMapDrawListener* listener);
     int get_draw_listener_count() const { return draw_listeners.get_num_items(); }
 
-    void add_map_layer(XrMapLayer* layer);
+    void add_map_layer(XrMapLayerBase* layer);
+    // False when the layer is not in the list.
+    bool remove_map_layer(XrMapLayerBase* layer);
+    int get_map_layer_count() const { return map_layers.get_num_items(); }
     bool dispatch_map_layer_event(int kind, int x, int y, XrMapView* view);
 
     XrPalette& get_palette() { return palette; }
@@ -115,5 +118,5 @@ private:
     XrVisualSetting* background = nullptr;
     int last_draw_ms = 0;
     bool is_3d_view = false;
-    XrPtrArray<XrMapLayer*> map_layers;
+    XrPtrArray<XrMapLayerBase*> map_layers;
 };

@@ -3,6 +3,8 @@
 // default answers hold: text language 0, display scale factor 1.
 #pragma once
 
+class XrProjection;
+
 class XrMapEngineServices {
 public:
     virtual ~XrMapEngineServices() = default;
@@ -10,6 +12,10 @@ public:
     virtual int get_text_language() { return 0; }
     // The display scale factor (above 0).
     virtual double get_scale_factor() { return 1.0; }
+    // The map's projection (not owned), for geographic input; null without one.
+    virtual const XrProjection* get_projection() { return nullptr; }
+    // Asks the main map window for a redraw.
+    virtual void request_redraw() {}
 };
 
 // Installs the services (not owned; null restores the defaults).

@@ -65,7 +65,7 @@ public:
     const XrMapItem* last_picked = nullptr;
 };
 
-class FakeMapLayer : public XrMapLayer {
+class FakeMapLayer : public XrMapLayerBase {
 public:
     explicit FakeMapLayer(bool takes) : takes(takes) {}
     void draw(XrDCHandleRec*, XrMapView*) override { g_events.push_back("maplayer:draw"); }
