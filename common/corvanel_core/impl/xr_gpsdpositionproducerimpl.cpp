@@ -26,8 +26,10 @@ XrGpsdPositionProducerImpl::~XrGpsdPositionProducerImpl()
 {
     close_pipe();
     stop_helper();
-    if (event_loop != nullptr)
+    if (event_loop != nullptr) {
+        event_loop->remove_timeout(this, &helper_pid);
         event_loop->remove_child_handler(this, nullptr);
+    }
 }
 
 void XrGpsdPositionProducerImpl::wake()
@@ -66,14 +68,19 @@ void XrGpsdPositionProducerImpl::execute(XrEventloopBase* loop, void* data)
 {
     if (data == static_cast<XrFsmThread*>(this))
         wake();
+    else if (data == &helper_pid)
+        stop_helper(); // still running after its grace
     else
         XrNmeaPositionProducerImpl::execute(loop, data);
 }
 
 void XrGpsdPositionProducerImpl::child_exited(pid_t pid, int exit_status, void*)
 {
-    if (pid == helper_pid)
+    if (pid == helper_pid) {
         helper_pid = -1;
+        if (event_loop != nullptr)
+            event_loop->remove_timeout(this, &helper_pid);
+    }
     if (exit_status != exit_cancelled)
         return;
     auto* provider = static_cast<XrPositionProvider*>(XrSingleton::get_instance(XrString("XrPositionProvider")));
@@ -91,6 +98,7 @@ bool XrGpsdPositionProducerImpl::filter_byte(BYTE b)
         line_bytes = 0;
     } else if (++line_bytes >= max_line_bytes) {
         end_of_data = true;
+        overlong_line = true;
         wake();
         return false;
     }
@@ -126,6 +134,10 @@ XrFsmResult XrGpsdPositionProducerImpl::st_idle()
 
 XrFsmResult XrGpsdPositionProducerImpl::st_start_helper()
 {
+    // A helper still ending from the last connection goes first.
+    if (event_loop != nullptr)
+        event_loop->remove_timeout(this, &helper_pid);
+    stop_helper();
     const std::string path = XrRoot::path("/usr/libexec/kestrova-gpsd-helper");
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
@@ -150,6 +162,7 @@ XrFsmResult XrGpsdPositionProducerImpl::st_start_helper()
     pipe_fd = fds[0];
     helper_pid = pid;
     end_of_data = false;
+    overlong_line = false;
     line_bytes = 0;
     if (event_loop != nullptr)
         event_loop->add_child_handler(pid, this, nullptr);
@@ -179,7 +192,11 @@ XrFsmResult XrGpsdPositionProducerImpl::st_close()
 {
     close_pipe();
     // A helper left running would be a second one after the next connect.
-    stop_helper();
+    // One that closed its output on its own is ending: its exit status
+    // (42 stops the retries) must not be lost to an early SIGTERM.
+    if (disconnect_requested || overlong_line || event_loop == nullptr || helper_pid <= 0 ||
+        !event_loop->add_timeout(0, exit_grace_ms, this, &helper_pid))
+        stop_helper();
     state = &XrGpsdPositionProducerImpl::st_stopped;
     return XR_FSM_CONTINUE;
 }

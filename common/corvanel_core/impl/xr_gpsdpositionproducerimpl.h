@@ -22,6 +22,9 @@ public:
     // Longest line taken, its line end included; a longer one ends the
     // connection.
     static constexpr int max_line_bytes = 1024;
+    // A helper that closed its output may still be ending with its status:
+    // it gets this long before it is terminated.
+    static constexpr int exit_grace_ms = 2000;
 
     static XrGpsdPositionProducerImpl* create(XrFsm* fsm, XrEventloopBase* loop);
     XrGpsdPositionProducerImpl(XrFsm* fsm, XrEventloopBase* loop);
@@ -69,6 +72,7 @@ private:
     XrLineWatch watch;
     bool watching = false;
     bool end_of_data = false; // end of file, a read error or an overlong line
+    bool overlong_line = false;
     int line_bytes = 0;
     pid_t helper_pid = -1;
 };

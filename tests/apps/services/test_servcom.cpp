@@ -212,6 +212,17 @@ private:
             offset += static_cast<size_t>(n);
             sent_bytes += n;
         }
+        // Closing with the request body unread would reset the connection and
+        // drop what the client has not read yet: end the sending side, then
+        // read until the client closes.
+        shutdown(fd, SHUT_WR);
+        while (!stopping) {
+            pollfd r = {fd, POLLIN, 0};
+            if (poll(&r, 1, 20) <= 0)
+                continue;
+            if (recv(fd, in, sizeof(in), 0) <= 0)
+                break;
+        }
         close(fd);
     }
 
