@@ -397,56 +397,45 @@ void XrAddrSearchProviderImpl::place_search(const XrString& typed, const XrPoint
     const bool sized = areas->get_attr_count() >= PLACE_SIZE_BYTES;
     std::unordered_map<std::wstring, bool> seen;
     std::unique_ptr<XrGeomCursor> cursor(areas->get_cursor(nullptr, 0));
-    const BYTE* record = nullptr;
-    XrGeomStorage::XrRecordType kind{};
-    while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-        if (kind != XrGeomStorage::RecText)
-            continue;
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        const TCHAR* text = nullptr;
-        const BYTE* attributes = nullptr;
-        if (!cursor->get_txt(record, id, x, y, type, aux, text, attributes, 0, nullptr) || text == nullptr)
-            continue;
-        const int n = uu()->get_folded_length(text);
-        if (n == 0 || n > typed_len || uu()->compare_prefix(text, typed.c_str(), n) != 0)
-            continue;
+    if (!cursor)
+        return;
+    xr_for_each_text_record(*cursor, 0, [&](const XrTextRecord& area) {
+        const int n = uu()->get_folded_length(area.text);
+        if (n == 0 || n > typed_len || uu()->compare_prefix(area.text, typed.c_str(), n) != 0)
+            return true;
         if (typed_len - n >= 2) {
             const TCHAR after = typed.char_at(n), next = typed.char_at(n + 1);
             auto digit = [](TCHAR c) { return (c >= L'0' && c <= L'9') || (c >= DIGIT_CODE && c <= DIGIT_CODE + 9); };
             if (!digit(after) || digit(next))
-                continue;
+                return true;
         }
         long long side = PLACE_SIDE;
-        if (sized && attributes != nullptr)
-            side = static_cast<long long>(attributes[0]) << 16 | attributes[1] << 8 | attributes[2];
-        const XrRectangle square(xr_trunc_coord(x - side / 2.0), xr_trunc_coord(y - side / 2.0),
-                                 xr_trunc_coord(x + side / 2.0), xr_trunc_coord(y + side / 2.0));
+        if (sized && area.attributes != nullptr)
+            side = static_cast<long long>(area.attributes[0]) << 16 | area.attributes[1] << 8 | area.attributes[2];
+        const XrRectangle square(xr_trunc_coord(area.x - side / 2.0), xr_trunc_coord(area.y - side / 2.0),
+                                 xr_trunc_coord(area.x + side / 2.0), xr_trunc_coord(area.y + side / 2.0));
         std::unique_ptr<XrGeomCursor> inner(places->get_cursor(&square, 0));
-        const BYTE* rec2 = nullptr;
-        while (inner && inner->get_next_record(rec2, kind) == XrGeomCursor::OK) {
-            if (kind != XrGeomStorage::RecText)
-                continue;
-            int px = 0, py = 0;
-            const TCHAR* name = nullptr;
-            if (!inner->get_txt(rec2, id, px, py, type, aux, name, attributes, 0, nullptr) || name == nullptr)
-                continue;
-            if (!square.contains(px, py) || uu()->get_folded_length(name) < typed_len ||
-                uu()->compare_prefix(name, typed.c_str(), typed_len) != 0)
-                continue;
-            if (!seen.emplace(name, true).second)
-                continue;
+        if (!inner)
+            return true;
+        xr_for_each_text_record(*inner, 0, [&](const XrTextRecord& place) {
+            if (!square.contains(place.x, place.y) || uu()->get_folded_length(place.text) < typed_len ||
+                uu()->compare_prefix(place.text, typed.c_str(), typed_len) != 0)
+                return true;
+            if (!seen.emplace(place.text, true).second)
+                return true;
             XrAddrSearchResult r;
             r.kind = XrAddrSearchResult::Place;
-            r.name = name;
-            r.position = XrPoint(px, py);
+            r.name = place.text;
+            r.position = XrPoint(place.x, place.y);
             if (position != nullptr) {
-                r.distance = position->distance(px, py);
+                r.distance = position->distance(place.x, place.y);
                 r.details = distance_text(r.distance);
             }
             list.add_item(r);
-        }
-    }
+            return true;
+        });
+        return true;
+    });
 }
 
 // ---------------------------------------------------------------- streets

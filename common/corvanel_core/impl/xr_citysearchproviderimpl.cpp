@@ -94,35 +94,27 @@ void XrCitySearchProviderImpl::search_cities(const XrString& text, const XrPoint
         for (int ri = 0; ri < nrects; ++ri) {
             const XrRectangle* rect = whole ? nullptr : &rects[ri];
             std::unique_ptr<XrGeomCursor> cursor(storage->get_cursor(rect, 0));
-            const BYTE* record = nullptr;
-            XrGeomStorage::XrRecordType kind{};
-            while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-                if (kind != XrGeomStorage::RecText)
-                    continue;
-                int id = 0, x = 0, y = 0;
-                short type = 0, aux = 0;
-                const TCHAR* t = nullptr;
-                const BYTE* attributes = nullptr;
-                if (!cursor->get_txt(record, id, x, y, type, aux, t, attributes, 0, nullptr) || t == nullptr)
-                    continue;
+            if (!cursor)
+                continue;
+            xr_for_each_text_record(*cursor, 0, [&](const XrTextRecord& rec) {
                 double d = -1.0;
                 if (position != nullptr) {
-                    d = position->distance(x, y);
+                    d = position->distance(rec.x, rec.y);
                     if (whole) {
                         if (d <= static_cast<double>(covered))
-                            continue; // read by an earlier pass
+                            return true; // read by an earlier pass
                     } else {
                         if (d > static_cast<double>(r) || (!first_pass && d <= static_cast<double>(r) / 2))
-                            continue;
-                        if (!xr_search::in_pass_rectangle(*rect, x, y))
-                            continue;
+                            return true;
+                        if (!xr_search::in_pass_rectangle(*rect, rec.x, rec.y))
+                            return true;
                     }
                 }
-                if (!name_matches(t, folded.c_str(), n))
-                    continue;
+                if (!name_matches(rec.text, folded.c_str(), n))
+                    return true;
                 XrCitySearchResult result;
-                const TCHAR* tab = std::wcschr(t, L'\t');
-                result.name.assign(t, tab != nullptr ? static_cast<int>(tab - t) : -1);
+                const TCHAR* tab = std::wcschr(rec.text, L'\t');
+                result.name.assign(rec.text, tab != nullptr ? static_cast<int>(tab - rec.text) : -1);
                 XrString region;
                 if (tab != nullptr) {
                     const int len = static_cast<int>(std::wcslen(tab + 1));
@@ -146,11 +138,12 @@ void XrCitySearchProviderImpl::search_cities(const XrString& text, const XrPoint
                     XrString word;
                     XrAddrUtil::get_last_word(result.details.c_str(), word);
                     if (word != filter)
-                        continue;
+                        return true;
                 }
-                result.position = XrPoint(x, y);
+                result.position = XrPoint(rec.x, rec.y);
                 list.add_item(result);
-            }
+                return true;
+            });
         }
         if (whole || list.get_count() >= max)
             break;
