@@ -1,6 +1,8 @@
 #include "tools/probe/probe.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -68,6 +70,20 @@ XrProbeCardRoot::~XrProbeCardRoot()
     std::error_code ec;
     if (!m_temporary.empty())
         std::filesystem::remove_all(m_temporary, ec); // removes the links, not their targets
+}
+
+bool probe_parse_lat_lon(const std::string& text, double& lat, double& lon)
+{
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos)
+        return false;
+    char* end = nullptr;
+    lat = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + comma)
+        return false;
+    const char* rest = text.c_str() + comma + 1;
+    lon = std::strtod(rest, &end);
+    return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
 }
 
 int main(int argc, char** argv)

@@ -26,6 +26,9 @@ public:
 // Prints "usage: kestrova-probe <name> <usage>" on stderr and returns 2.
 int probe_usage(const XrProbeCommand& cmd);
 
+// "LAT,LON" as two finite numbers; false for anything else.
+bool probe_parse_lat_lon(const std::string& text, double& lat, double& lon);
+
 // The card's map folder for a MAPDIR argument: a folder with "mapdata/" (and
 // "kestrova/maemo.reg"), the "mapdata" folder itself, or a shipped map folder
 // holding "mapdata.ini" and "maemo.reg" side by side (as the map compiler

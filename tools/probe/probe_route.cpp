@@ -31,20 +31,6 @@ bool exists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
-bool parse_point(const std::string& text, double& lat, double& lon)
-{
-    const size_t comma = text.find(',');
-    if (comma == std::string::npos)
-        return false;
-    char* end = nullptr;
-    lat = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + comma)
-        return false;
-    const char* rest = text.c_str() + comma + 1;
-    lon = std::strtod(rest, &end);
-    return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
-}
-
 // The "projection" value of the map folder's mapdata.ini (REGEDIT4 text,
 // the name and value quoted or plain).
 std::string read_projection(const std::string& ini)
@@ -155,7 +141,7 @@ int run_route(const std::vector<std::string>& args)
             pos.push_back(args[i]);
     }
     double lat1, lon1, lat2, lon2;
-    if (pos.size() != 3 || !parse_point(pos[1], lat1, lon1) || !parse_point(pos[2], lat2, lon2))
+    if (pos.size() != 3 || !probe_parse_lat_lon(pos[1], lat1, lon1) || !probe_parse_lat_lon(pos[2], lat2, lon2))
         return probe_usage(route_cmd);
     std::string dir = pos[0];
     if (exists(dir + "/mapdata/graph.bin"))

@@ -69,20 +69,6 @@ XrString wide(const std::string& s)
     return XrString(w.c_str());
 }
 
-bool parse_point(const std::string& text, double& lat, double& lon)
-{
-    const size_t comma = text.find(',');
-    if (comma == std::string::npos)
-        return false;
-    char* end = nullptr;
-    lat = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + comma)
-        return false;
-    const char* rest = text.c_str() + comma + 1;
-    lon = std::strtod(rest, &end);
-    return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
-}
-
 struct Printer : XrPoiSearchProviderObserver, XrAddrSearchProviderObserver, XrCitySearchProviderObserver {
     XrProjection* projection = nullptr;
     int count = 0;
@@ -206,7 +192,7 @@ int run_search(const std::vector<std::string>& args)
     bool has_at = false;
     int max = 20;
     for (size_t i = 3; i < args.size(); ++i) {
-        if (args[i] == "--at" && i + 1 < args.size() && parse_point(args[i + 1], lat, lon)) {
+        if (args[i] == "--at" && i + 1 < args.size() && probe_parse_lat_lon(args[i + 1], lat, lon)) {
             has_at = true;
             ++i;
         } else if (args[i] == "--max" && i + 1 < args.size() && std::atoi(args[i + 1].c_str()) > 0) {

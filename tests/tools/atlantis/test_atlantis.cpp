@@ -2,6 +2,8 @@
 // map provider takes it, it draws, and routes run on it.
 #include <gtest/gtest.h>
 
+#include "support/xr_command_run.h"
+
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -32,24 +34,11 @@ std::string narrow(const XrString& s)
     return out;
 }
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
+using CommandRun = XrCommandRun;
 
 CommandRun run(const std::string& cmd)
 {
-    CommandRun r;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (p == nullptr)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return xr_run_command(cmd);
 }
 
 XrFileStorageAccessor* open_file(const std::string& name)

@@ -1,6 +1,8 @@
 // The map compiler on small OpenStreetMap files written by the tests.
 #include <gtest/gtest.h>
 
+#include "support/xr_command_run.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -129,24 +131,11 @@ std::string narrow(const XrString& s)
     return out;
 }
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
+using CommandRun = XrCommandRun;
 
 CommandRun run(const std::string& cmd)
 {
-    CommandRun r;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (p == nullptr)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return xr_run_command(cmd);
 }
 
 long long route_length(const std::string& dir, const std::string& from, const std::string& to, int mode = 3)

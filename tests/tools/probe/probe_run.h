@@ -1,17 +1,14 @@
 // Runs kestrova-probe with arguments and collects its output and status.
 #pragma once
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
-struct ProbeRun {
-    int status = -1;
-    std::string out;
-};
+#include "support/xr_command_run.h"
+
+using ProbeRun = XrCommandRun;
 
 inline ProbeRun run_probe(const std::string& args)
 {
@@ -26,16 +23,5 @@ inline ProbeRun run_probe(const std::string& args)
         for (int up = 0; up < 4 && !build.empty(); ++up)
             build = build.substr(0, build.rfind('/'));
     }
-    const std::string cmd = build + "/tools/probe/kestrova-probe " + args + " 2>&1";
-    ProbeRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return xr_run_command(build + "/tools/probe/kestrova-probe " + args);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/geometry/xr_projection.h"
+#include "probe_run.h"
 #include "support/xr_temp_root.h"
 #include "tests/common/graph/graph_fixture.h"
 #include "tools/mapgen/graph_writer.h"
@@ -17,36 +18,9 @@ namespace {
 
 const char* PROJECTION = "wgs84://25,1,0,0";
 
-struct ProbeRun {
-    int status;
-    std::string out;
-};
-
 ProbeRun probe(const std::string& args)
 {
-    // The build folder: from the environment, else three levels above this test program.
-    std::string build;
-    if (const char* bin = std::getenv("XR_BINARY_DIR"))
-        build = bin;
-    else {
-        char self[4096];
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        build = std::string(self, n > 0 ? static_cast<size_t>(n) : 0);
-        for (int up = 0; up < 4 && !build.empty(); ++up)
-            build = build.substr(0, build.rfind('/'));
-    }
-    std::string cmd = build + "/tools/probe/kestrova-probe route " + args + " 2>&1";
-    ProbeRun r{-1, ""};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+    return run_probe("route " + args);
 }
 
 class ProbeRoute : public ::testing::Test {
