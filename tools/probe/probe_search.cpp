@@ -1,11 +1,8 @@
 // kestrova-probe search: runs the POI, street, house-number, city or
 // continuation search on a map folder and prints the results one per line.
-#include <gtk/gtk.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,12 +14,10 @@
 #include "common/corvanel_core/impl/xr_mapproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poiproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
-#include "common/gdi/xr_gdi.h"
 #include "common/geometry/xr_projection.h"
 #include "common/misc/xr_path_resolver.h"
-#include "common/ui/fonts/xr_fontrepository_maemo.h"
-#include "tools/mapstyle/xr_private_display.h"
 #include "tools/probe/probe.h"
+#include "tools/probe/probe_mapsession.h"
 
 namespace {
 
@@ -201,49 +196,22 @@ int run_search(const std::vector<std::string>& args)
             return probe_usage(search_cmd);
         }
     }
-    namespace fs = std::filesystem;
-    fs::path dir = fs::absolute(args[0]);
-    if (fs::exists(dir / "mapdata.ini"))
-        dir = dir.parent_path();
-    if (!fs::exists(dir / "mapdata")) {
-        std::fprintf(stderr, "kestrova-probe search: %s holds no mapdata folder\n", dir.c_str());
+    XrProbeMapSession session("search", args[0]);
+    if (!session.ready())
         return 1;
-    }
-    XrPrivateDisplay private_display;
-    if (!private_display.ensure() || !gtk_init_check(nullptr, nullptr)) {
-        std::fprintf(stderr, "kestrova-probe search: no display for the visual settings\n");
-        return 1;
-    }
-    XrGDI::init_stock_objects();
-    auto fonts = std::make_unique<XrFontRepositoryMaemo>();
-    fonts->initialize();
-    XrSingleton::set_instance(XrString(L"XrFontRepository"), fonts.get());
-    const XrString root((dir.string() + "/").c_str());
-    XrPathResolver resolver(root.c_str());
-    set_path_resolver(&resolver);
+    XrMapProviderImpl* maps = session.maps();
+    XrPoiProviderImpl classes(XrPathResolver::resolve(XrString(L"?:/mapdata/poi/")), nullptr);
+    XrSingleton::set_instance(XrString(L"XrPoiProvider"), static_cast<XrPoiProvider*>(&classes));
     int status = 1;
-    {
-        XrMapProviderImpl maps;
-        XrSingleton::set_instance(XrString(L"XrMapProvider"), static_cast<XrMapProvider*>(&maps));
-        XrPoiProviderImpl classes(XrPathResolver::resolve(XrString(L"?:/mapdata/poi/")), nullptr);
-        XrSingleton::set_instance(XrString(L"XrPoiProvider"), static_cast<XrPoiProvider*>(&classes));
-        if (maps.open_map()) {
-            XrPoint at;
-            bool at_ok = !has_at || (maps.get_projection() != nullptr && maps.get_projection()->to_map(lon, lat, at.x, at.y));
-            if (!at_ok) {
-                std::fprintf(stderr, "kestrova-probe search: the position lies outside the map's projection\n");
-            } else {
-                status = search(maps, kind, wide(args[2]), has_at ? &at : nullptr, max);
-            }
-            maps.close_map();
-        } else {
-            std::fprintf(stderr, "kestrova-probe search: the map cannot be opened\n");
-        }
-        XrSingleton::set_instance(XrString(L"XrPoiProvider"), nullptr);
-        XrSingleton::set_instance(XrString(L"XrMapProvider"), nullptr);
+    if (session.open_map()) {
+        XrPoint at;
+        if (has_at && (maps->get_projection() == nullptr || !maps->get_projection()->to_map(lon, lat, at.x, at.y)))
+            std::fprintf(stderr, "kestrova-probe search: the position lies outside the map's projection\n");
+        else
+            status = search(*maps, kind, wide(args[2]), has_at ? &at : nullptr, max);
+        maps->close_map();
     }
-    set_path_resolver(nullptr);
-    XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+    XrSingleton::set_instance(XrString(L"XrPoiProvider"), nullptr);
     return status;
 }
 
