@@ -36,10 +36,12 @@ void decode_line(const BYTE* p, std::size_t n, std::wstring& out)
         if (b < 0x80) {
             c = b;
             len = 1;
-        } else if (b >= 0xC0 && b < 0xE0 && i + 1 < n && is_continuation(p[i + 1])) {
+        } else if (b >= 0xC2 && b < 0xE0 && i + 1 < n && is_continuation(p[i + 1])) {
+            // (0xC0 and 0xC1 only start overlong forms of ASCII, a line break among them.)
             c = (b & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu);
             len = 2;
-        } else if (b >= 0xE0 && b < 0xF0 && i + 2 < n && is_continuation(p[i + 1]) && is_continuation(p[i + 2])) {
+        } else if (b >= 0xE0 && b < 0xF0 && i + 2 < n && is_continuation(p[i + 1]) && is_continuation(p[i + 2]) &&
+                   (b != 0xE0 || p[i + 1] >= 0xA0)) {
             c = (b & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
             len = 3;
         } else {

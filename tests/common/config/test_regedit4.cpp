@@ -182,6 +182,21 @@ TEST_F(Regedit4File, SavedLatin1ComesBackAsUtf8)
     EXPECT_NE(file().find("v=\xC3\xA9\n"), std::string::npos);
 }
 
+// Overlong UTF-8 forms (here of a line break, C0 8A and E0 80 8A) are not
+// decoded: the line is read as Latin-1, so no name or value holds a line
+// break that the saved text would split.
+TEST_F(Regedit4File, OverlongFormsStayOneLine)
+{
+    root.write_file("/conf/settings.txt", "[\\k\xC0\x8Ax]\nv\xE0\x80\x8Aw=1\n");
+    auto c = open_file();
+    ASSERT_EQ(c->save(), XrConfiguration::OK);
+    auto again = open_file();
+    ASSERT_EQ(again->open_key(L"\\k\u00C0\u008Ax"), XrConfiguration::OK);
+    XrString v;
+    EXPECT_EQ(again->get_string(L"v\u00E0\u0080\u008Aw", v), XrConfiguration::OK);
+    EXPECT_STREQ(v.c_str(), L"1");
+}
+
 // Values that the reader trims, unescapes or unquotes come back unchanged.
 const wchar_t* const tricky_values[] = {
     L"",
