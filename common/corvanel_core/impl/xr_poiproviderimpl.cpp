@@ -33,9 +33,23 @@ struct Saved {
     XrDistance alert;
 };
 
-XrMapProvider* map_provider()
+// Calls store(name, saved) for every "visible,alert" value of the key (an
+// unreadable value: hidden, no alert); false when there is no such key.
+template <class Store>
+bool read_saved(XrConfiguration* config, const TCHAR* key, Store store)
 {
-    return static_cast<XrMapProvider*>(XrSingleton::get_instance(XrString(L"XrMapProvider")));
+    if (config == nullptr || config->open_key(key) != XrConfiguration::OK)
+        return false;
+    std::unique_ptr<XrConfigurationIterator> it(config->create_value_iterator());
+    XrString name;
+    while (it && it->get_next(name)) {
+        XrString value;
+        config->get_string(name.c_str(), value);
+        Saved s;
+        XrPoiProviderImpl::parse_visibility(value, s.visible, s.alert);
+        store(name, s);
+    }
+    return true;
 }
 
 // Names of a folder's entries of one mode, sorted so that loading is repeatable.
@@ -116,13 +130,13 @@ struct XrPoiProviderImpl::SavedVisibility {
 XrPoiProviderImpl::XrPoiProviderImpl(const XrString& root, XrExtensionHandler* handler)
     : root(root), extension_handler(handler)
 {
-    if (XrMapProvider* maps = map_provider())
+    if (XrMapProvider* maps = xr_map_provider())
         maps->add_listener(this);
 }
 
 XrPoiProviderImpl::~XrPoiProviderImpl()
 {
-    if (XrMapProvider* maps = map_provider())
+    if (XrMapProvider* maps = xr_map_provider())
         maps->remove_listener(this);
     clear();
 }
@@ -208,29 +222,13 @@ void XrPoiProviderImpl::initialize()
     if (config && extension_handler != nullptr)
         scan_extensions(extension_handler, config.get(), XrPathResolver::resolve(XrString(EXTENSIONS_PATH)),
                         L".nce");
-    auto read_table = [&](const TCHAR* key, auto store) {
-        if (!config || config->open_key(key) != XrConfiguration::OK)
-            return false;
-        std::unique_ptr<XrConfigurationIterator> it(config->create_value_iterator());
-        XrString name;
-        while (it && it->get_next(name)) {
-            XrString value;
-            config->get_string(name.c_str(), value);
-            Saved s;
-            if (!parse_visibility(value, s.visible, s.alert)) {
-                s.visible = false;
-                s.alert = XrDistance();
-            }
-            store(name, s);
-        }
-        return true;
-    };
-    default_visible = !read_table(VISIBILITY_KEY, [&](const XrString& name, const Saved& s) {
+    default_visible = !read_saved(config.get(), VISIBILITY_KEY, [&](const XrString& name, const Saved& s) {
         int id = 0;
         if (xr_userfile::parse_int(name, id))
             saved.by_class[id] = s;
     });
-    read_table(DYN_VISIBILITY_KEY, [&](const XrString& name, const Saved& s) { saved.by_set[name.c_str()] = s; });
+    read_saved(config.get(), DYN_VISIBILITY_KEY,
+               [&](const XrString& name, const Saved& s) { saved.by_set[name.c_str()] = s; });
 
     // The catalogue is read only: never made when it is missing.
     const XrString catalogue_path = XrPathResolver::resolve(XrString(CATALOGUE_PATH));
@@ -353,7 +351,7 @@ void XrPoiProviderImpl::load_set(const XrString& folder, const XrString& file, c
     }
     if (poi_layer == nullptr)
         return;
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     XrStorageAccessor* accessor = open_storage_accessor(join(folder, data), true);
     std::unique_ptr<XrSimpleGeomStorage> storage;
     if (accessor != nullptr)
@@ -480,19 +478,9 @@ XrArray<XrPoiProvider::XrDynPoiFailedResult>* XrPoiProviderImpl::reload_extensio
 {
     unload_dynamic_pois();
     SavedVisibility saved;
-    if (std::unique_ptr<XrStorageConfiguration> config = open_settings();
-        config && config->open_key(DYN_VISIBILITY_KEY) == XrConfiguration::OK) {
-        std::unique_ptr<XrConfigurationIterator> it(config->create_value_iterator());
-        XrString name;
-        while (it && it->get_next(name)) {
-            XrString value;
-            config->get_string(name.c_str(), value);
-            Saved s;
-            if (!parse_visibility(value, s.visible, s.alert))
-                s = Saved{false, XrDistance()};
-            saved.by_set[name.c_str()] = s;
-        }
-    }
+    std::unique_ptr<XrStorageConfiguration> config = open_settings();
+    read_saved(config.get(), DYN_VISIBILITY_KEY,
+               [&](const XrString& name, const Saved& s) { saved.by_set[name.c_str()] = s; });
     failed = std::make_unique<XrArray<XrDynPoiFailedResult>>(1);
     dynamic_serial = 0;
     next_dynamic_class = FIRST_DYNAMIC_CLASS;
@@ -631,7 +619,7 @@ void XrPoiProviderImpl::release_dynamic_bitmaps()
 
 void XrPoiProviderImpl::map_initialized()
 {
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     poi_layer = maps != nullptr ? dynamic_cast<XrPoiLayer*>(maps->get_poi_layer()) : nullptr;
     initialize();
     load_poi_bitmaps();
