@@ -11,6 +11,7 @@
 
 #include "common/addr/xr_addraccessor.h"
 #include "common/addr/xr_addrutil.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_streettypes.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
@@ -33,14 +34,9 @@ constexpr int FOLDED_DIGIT = 0x06F0; // folded '0'
 constexpr int PLACE_SIDE = 20000; // area of a place without its own size
 constexpr int PLACE_SIZE_BYTES = 3;
 
-XrMapProvider* map_provider()
-{
-    return static_cast<XrMapProvider*>(XrSingleton::get_instance(XrString(L"XrMapProvider")));
-}
-
 XrMapSettingsProvider* map_settings()
 {
-    return static_cast<XrMapSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrMapSettingsProvider")));
+    return xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider");
 }
 
 const XrUnicodeUtil* uu()
@@ -127,7 +123,7 @@ XrString tree_prefix(const XrString& key)
 
 XrAddrAccessor* XrAddrSearchProviderImpl::accessor()
 {
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     return maps != nullptr ? maps->get_addr_accessor() : nullptr;
 }
 
@@ -178,7 +174,7 @@ void XrAddrSearchProviderImpl::get_upper_county_name(const XrString& county_text
 {
     out.clear();
     XrAddrAccessor* acc = accessor();
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     bool last_word = maps != nullptr && maps->are_country_names_included();
     if (!last_word && acc != nullptr && acc->get_country_count() == 1) {
         XrString country;
@@ -388,7 +384,7 @@ void XrAddrSearchProviderImpl::search_counties(XrString text, XrPoint* position,
 
 void XrAddrSearchProviderImpl::place_search(const XrString& typed, const XrPoint* position, ResultList& list)
 {
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     XrSimpleGeomStorage* areas = maps != nullptr ? maps->get_pb_storage() : nullptr;
     XrSimpleGeomStorage* places = maps != nullptr ? maps->get_pc_storage() : nullptr;
     if (areas == nullptr || places == nullptr)
@@ -526,7 +522,7 @@ void XrAddrSearchProviderImpl::search_streets_internal(const XrString* search_te
                                                        XrBinaryString<XrAddrSearchStreet>* allowed, ResultList& list)
 {
     XrAddrAccessor* acc = accessor();
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     XrGeomStorage* roads = position != nullptr && maps != nullptr ? maps->get_road_geometry() : nullptr;
     XrString filter;
     const bool has_filter = get_upper_county_filter(filter);
@@ -735,7 +731,7 @@ XrPoint XrAddrSearchProviderImpl::point_on_polyline(const XrPoint* pts, int coun
 
 XrPoint XrAddrSearchProviderImpl::segment_point(unsigned int gid, int a, int b, int n, bool left)
 {
-    XrMapProvider* maps = map_provider();
+    XrMapProvider* maps = xr_map_provider();
     XrGeomStorage* roads = maps != nullptr ? maps->get_road_geometry() : nullptr;
     if (roads == nullptr)
         return XrPoint(0, 0);

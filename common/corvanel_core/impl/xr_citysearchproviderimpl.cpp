@@ -6,6 +6,7 @@
 
 #include "common/addr/xr_addrutil.h"
 #include "common/container/xr_sortedlist.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_searchpasses.h"
 #include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
@@ -27,12 +28,6 @@ int compare_by_name(const XrCitySearchResult& a, const XrCitySearchResult& b)
     const XrUnicodeUtil* uu = XrUnicodeUtil::get_instance();
     int c = uu->compare(a.name.c_str(), b.name.c_str());
     return c != 0 ? c : uu->compare(a.details.c_str(), b.details.c_str());
-}
-
-template <class T>
-T* lookup(const wchar_t* name)
-{
-    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
 }
 
 } // namespace
@@ -63,16 +58,16 @@ void XrCitySearchProviderImpl::search_cities(const XrString& text, const XrPoint
 {
     if (max < 0)
         return;
-    XrMapProvider* maps = lookup<XrMapProvider>(L"XrMapProvider");
+    XrMapProvider* maps = xr_map_provider();
     auto* layer = maps != nullptr ? dynamic_cast<XrGeomLayer*>(maps->get_sm_layer()) : nullptr;
     if (layer == nullptr)
         return;
     XrGeomStorage* storage = layer->get_storage();
-    auto* map_settings = lookup<XrMapSettingsProvider>(L"XrMapSettingsProvider");
+    auto* map_settings = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider");
     const int system = map_settings != nullptr ? map_settings->get_measurement_system() : XrDistance::Metric;
     XrString filter;
     bool has_filter = false;
-    if (auto* addr = lookup<XrAddrSearchProvider>(L"XrAddrSearchProvider"))
+    if (auto* addr = xr_registered<XrAddrSearchProvider>(L"XrAddrSearchProvider"))
         has_filter = addr->get_upper_county_filter(filter) && !filter.is_empty();
 
     const XrUnicodeUtil* uu = XrUnicodeUtil::get_instance();

@@ -47,12 +47,6 @@ XrString distance_text(double map_units, int system)
     return XrDistance(map_units, XrDistance::Metres).to_display_string(system, 1);
 }
 
-template <class T>
-T* lookup(const wchar_t* name)
-{
-    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
-}
-
 // Every query word begins a word of the name or, failing that, of the class name.
 bool matches(const xr_search::XrFoldedWords& query, const xr_search::XrFoldedWords& name,
              const xr_search::XrFoldedWords& class_words)
@@ -181,18 +175,18 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
 {
     if (last < 0)
         return; // nothing can be kept or delivered
-    XrMapProvider* maps = lookup<XrMapProvider>(L"XrMapProvider");
+    XrMapProvider* maps = xr_map_provider();
     auto* layer = maps != nullptr ? dynamic_cast<XrPoiLayer*>(maps->get_poi_layer()) : nullptr;
     if (layer == nullptr)
         return;
     XrAggregateGeomStorage* storage = layer->get_storage();
-    auto* pois = lookup<XrPoiProvider>(L"XrPoiProvider");
-    auto* map_settings = lookup<XrMapSettingsProvider>(L"XrMapSettingsProvider");
+    auto* pois = xr_registered<XrPoiProvider>(L"XrPoiProvider");
+    auto* map_settings = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider");
     const int system = map_settings != nullptr ? map_settings->get_measurement_system() : XrDistance::Metric;
     XrString county_filter;
     bool has_county_filter = false;
     if (same_upper_county)
-        if (auto* addr = lookup<XrAddrSearchProvider>(L"XrAddrSearchProvider"))
+        if (auto* addr = xr_registered<XrAddrSearchProvider>(L"XrAddrSearchProvider"))
             has_county_filter = addr->get_upper_county_filter(county_filter) && !county_filter.is_empty();
 
     XrRectangle route_bounds;

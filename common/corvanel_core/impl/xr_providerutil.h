@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/base/xr_singleton.h"
 #include "common/container/xr_defs.h"
 #include "common/container/xr_string.h"
 #include "common/geometry/xr_point.h"
@@ -13,6 +14,13 @@
 class XrAggregateGeomStorage;
 class XrGeomStorage;
 class XrMapProvider;
+
+// The service registered under name, as its interface T; null when none.
+template <class T>
+T* xr_registered(const TCHAR* name)
+{
+    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
+}
 
 // The registered map provider, or null.
 XrMapProvider* xr_map_provider();
