@@ -14,7 +14,9 @@
 #include "common/corvanel_core/impl/xr_mapproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poiproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/geometry/xr_projection.h"
+#include "common/misc/xr_utf8.h"
 #include "common/misc/xr_path_resolver.h"
 #include "tools/probe/probe.h"
 #include "tools/probe/probe_mapsession.h"
@@ -25,43 +27,24 @@ int run_search(const std::vector<std::string>& args);
 XrProbeCommand search_cmd("search", "MAPDIR poi|street|housenumber|city|continuations TEXT [--at LAT,LON] [--max N]",
                           "runs a search on a map folder and prints the results", run_search);
 
+// A result text as UTF-8, without its direction marks.
 std::string utf8(const XrString& s)
 {
+    XrString shown;
+    for (const TCHAR* p = s.c_str(); *p != 0; ++p)
+        if (*p != 0x202A && *p != 0x202B && *p != 0x202C)
+            shown += *p;
     std::string out;
-    for (const TCHAR* p = s.c_str(); *p != 0; ++p) {
-        const unsigned int c = static_cast<unsigned int>(*p);
-        if (c == 0x202A || c == 0x202B || c == 0x202C)
-            continue; // direction marks
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    xr_userfile::append_utf8(out, shown);
     return out;
 }
 
 // The command line's UTF-8 text.
 XrString wide(const std::string& s)
 {
-    std::wstring w;
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        if (i + n > s.size())
-            break;
-        unsigned int v = n == 1 ? c : c & (0x3F >> (n - 1));
-        for (int k = 1; k < n; ++k)
-            v = v << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        w += static_cast<wchar_t>(v);
-        i += n;
-    }
-    return XrString(w.c_str());
+    XrString out;
+    XrUTF8::decode_utf8(reinterpret_cast<const BYTE*>(s.data()), static_cast<int>(s.size()), out);
+    return out;
 }
 
 struct Printer : XrPoiSearchProviderObserver, XrAddrSearchProviderObserver, XrCitySearchProviderObserver {
