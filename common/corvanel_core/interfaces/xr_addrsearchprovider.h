@@ -27,8 +27,6 @@ public:
     const T& get(int i) const { return records[static_cast<size_t>(i)]; }
     void append(const T& item) { records.push_back(item); }
     void clear() { records.clear(); }
-    T* data() { return records.data(); }
-    const T* data() const { return records.data(); }
 
 private:
     std::vector<T> records;
