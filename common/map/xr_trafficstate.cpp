@@ -36,7 +36,10 @@ XrTickerPosition xr_traffic_ticker(std::uint32_t now, std::uint32_t& start, int 
 }
 
 XrTrafficVisualization::XrTrafficVisualization(XrTrafficHost* host, int duration_ms)
-    : host(host), duration_ms(std::max(duration_ms, 0)), start(host->get_tick_ms())
+    : host(host), duration_ms(std::max(duration_ms, 0)), start(host->get_tick_ms()),
+      black_pen(XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0)),
+      white_brush(XrGDI::create_brush(XrGDI::BrushSolid, 255, 255, 255)),
+      dark_red_brush(XrGDI::create_brush(XrGDI::BrushSolid, 192, 0, 0))
 {
 }
 
@@ -51,16 +54,6 @@ bool XrTrafficVisualization::a_near() const
 {
     const XrTrafficARecord& a = host->get_a_event();
     return a.present && a.distance < kNearMetres;
-}
-
-bool XrTrafficVisualization::tick(const XrString& text, const XrPoint& top_left, const XrPoint& bottom_right)
-{
-    const XrTickerPosition p = xr_traffic_ticker(now(), ticker_start, host->layout_point_for_id(6).x,
-                                                 bottom_right.x - top_left.x, host->measure_text(text));
-    visible = p.visible;
-    if (visible && shown != nullptr)
-        *shown = true;
-    return visible;
 }
 
 XrTrafficVisualization* XrTrafficVisualization::draw_state(XrTrafficVisualization* state, XrDCHandleRec*)
@@ -97,6 +90,12 @@ XrTrafficVisualizationClear::XrTrafficVisualizationClear(XrTrafficHost* host, bo
 {
 }
 
+bool XrTrafficVisualizationClear::draw(XrDCHandleRec*, XrPoint& top_left, XrPoint& bottom_right)
+{
+    slide(top_left, bottom_right);
+    return false;
+}
+
 XrTrafficVisualization* XrTrafficVisualizationClear::next_state()
 {
     if (host->get_c_event().present)
@@ -108,13 +107,19 @@ XrTrafficVisualization* XrTrafficVisualizationClear::next_state()
 
 XrTrafficVisualizationAI::XrTrafficVisualizationAI(XrTrafficHost* host, int count, bool sliding, bool byte)
     : XrTrafficVisualization(host, 3000 - count), shown_id(host->get_a_event().id),
-      c_seen(host->get_c_event().present ? host->get_c_event().id : -1), sliding(sliding), byte(byte)
+      c_seen(host->get_c_event().present ? host->get_c_event().id : -1), byte(byte)
 {
     shown = host->get_a_event().shown;
+    this->sliding = sliding;
 }
 
-bool XrTrafficVisualizationAI::draw(XrDCHandleRec*, XrPoint&, XrPoint&)
+bool XrTrafficVisualizationAI::draw(XrDCHandleRec* dc, XrPoint& top_left, XrPoint& bottom_right)
 {
+    const XrTrafficARecord& a = host->get_a_event();
+    play_sound(shown_id);
+    slide(top_left, bottom_right);
+    draw_box(dc, top_left, bottom_right);
+    draw_event(dc, a.icon_kind, a.delay, a.distance, top_left, bottom_right);
     if (shown != nullptr)
         *shown = true;
     return true;
@@ -144,9 +149,21 @@ XrTrafficVisualizationAS::XrTrafficVisualizationAS(XrTrafficHost* host, bool byt
     shown = host->get_a_event().shown;
 }
 
-bool XrTrafficVisualizationAS::draw(XrDCHandleRec*, XrPoint& top_left, XrPoint& bottom_right)
+bool XrTrafficVisualizationAS::draw(XrDCHandleRec* dc, XrPoint& top_left, XrPoint& bottom_right)
 {
-    return tick(host->get_a_event().text, top_left, bottom_right);
+    const XrTrafficARecord& a = host->get_a_event();
+    const XrTrafficCRecord& c = host->get_c_event();
+    play_sound(shown_id);
+    int metres = 0;
+    if (c.present && c.id == shown_id)
+        metres = c.distance;
+    else if (a.present && a.id == shown_id)
+        metres = a.distance;
+    XrString text = a.text;
+    if (metres != 0)
+        text = text + L" --- " + distance_text(metres);
+    slide(top_left, bottom_right);
+    return tick(dc, text, top_left, bottom_right, a.icon_kind, a.delay);
 }
 
 XrTrafficVisualization* XrTrafficVisualizationAS::next_state()
@@ -173,8 +190,13 @@ XrTrafficVisualizationCI::XrTrafficVisualizationCI(XrTrafficHost* host, int allo
     shown = host->get_c_event().shown;
 }
 
-bool XrTrafficVisualizationCI::draw(XrDCHandleRec*, XrPoint&, XrPoint&)
+bool XrTrafficVisualizationCI::draw(XrDCHandleRec* dc, XrPoint& top_left, XrPoint& bottom_right)
 {
+    const XrTrafficCRecord& c = host->get_c_event();
+    slide(top_left, bottom_right);
+    draw_box(dc, top_left, bottom_right);
+    draw_event(dc, c.icon_kind, host->get_traffic_delay_ahead(c.distance), c.distance, top_left, bottom_right);
+    draw_chevrons(dc, icon_width(c.icon_kind), top_left, bottom_right);
     if (shown != nullptr)
         *shown = true;
     return true;
@@ -203,9 +225,12 @@ XrTrafficVisualizationCS::XrTrafficVisualizationCS(XrTrafficHost* host)
     shown = host->get_c_event().shown;
 }
 
-bool XrTrafficVisualizationCS::draw(XrDCHandleRec*, XrPoint& top_left, XrPoint& bottom_right)
+bool XrTrafficVisualizationCS::draw(XrDCHandleRec* dc, XrPoint& top_left, XrPoint& bottom_right)
 {
-    return tick(host->get_c_event().text, top_left, bottom_right);
+    const XrTrafficCRecord& c = host->get_c_event();
+    slide(top_left, bottom_right);
+    const XrString text = c.text + L" --- " + distance_text(c.distance);
+    return tick(dc, text, top_left, bottom_right, c.icon_kind, host->get_traffic_delay_ahead(c.distance));
 }
 
 XrTrafficVisualization* XrTrafficVisualizationCS::next_state()

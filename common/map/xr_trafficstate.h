@@ -5,9 +5,8 @@
 #include <cstdint>
 
 #include "common/container/xr_string.h"
+#include "common/gdi/xr_gdi.h"
 #include "common/geometry/xr_point.h"
-
-struct XrDCHandleRec;
 
 // The event ahead on the route ("A") as the traffic service stored it.
 struct XrTrafficARecord {
@@ -16,6 +15,9 @@ struct XrTrafficARecord {
     int distance = 0; // metres ahead
     XrString text;
     int delay = 0; // seconds
+    XrString sound;          // prompt file name
+    XrString fallback_sound; // played when the prompt file does not load
+    bool* played = nullptr;
     int id = 0;
     bool* shown = nullptr;
 };
@@ -42,6 +44,38 @@ public:
     virtual XrPoint layout_point_for_id(int key) const = 0;
     // The width in pixels of text in the ticker's font.
     virtual int measure_text(const XrString& text) const = 0;
+
+    // Drawing services; without them the box is drawn without icon, timer
+    // or sound.
+    // The small POI icon of a type key: a strip, the icon's x in it, and its
+    // size.
+    virtual bool get_poi_icon(int type_key, XrBitmapHandleRec*& bitmap, XrBitmapHandleRec*& mask, int& offset,
+                              int& width, int& height)
+    {
+        (void)type_key, (void)bitmap, (void)mask, (void)offset, (void)width, (void)height;
+        return false;
+    }
+    // The unit system of displayed distances (0 metric, 1 yards, 2 feet).
+    virtual int get_display_units() const { return 0; }
+    // Seconds of traffic delay on the route up to metres ahead.
+    virtual int get_traffic_delay_ahead(int metres)
+    {
+        (void)metres;
+        return 0;
+    }
+    // Arms (ms > 0) or cancels (ms 0) the timer that redraws the box.
+    virtual void set_box_timer(int ms) { (void)ms; }
+    // Voice prompts: the voice root and set folders, whether a prompt plays,
+    // whether a prompt file loads, and playing one by file name.
+    virtual XrString get_voice_root() const { return XrString(); }
+    virtual XrString get_voice_set() const { return XrString(); }
+    virtual bool is_audio_playing() const { return false; }
+    virtual bool prompt_file_loads(const XrString& path)
+    {
+        (void)path;
+        return false;
+    }
+    virtual void play_prompt(const XrString& file) { (void)file; }
 };
 
 // Where the scrolling text stands: x0 pixels scrolled, and whether it shows.
@@ -85,8 +119,31 @@ protected:
     std::uint32_t since_start() const { return now() - start; }
     bool a_near() const;
     int base_value() const { return host->layout_point_for_id(5).y; }
-    // Runs the ticker over the text; sets visible.
-    bool tick(const XrString& text, const XrPoint& top_left, const XrPoint& bottom_right);
+    // Runs the ticker over the text and draws it with the icon and the
+    // delay disc scrolling ahead of it; sets visible.
+    bool tick(XrDCHandleRec* dc, const XrString& text, const XrPoint& top_left, const XrPoint& bottom_right,
+              int kind, int delay);
+
+    // The pieces of the box.
+    // Cancels the box timer and moves both corners down while sliding in.
+    void slide(XrPoint& top_left, XrPoint& bottom_right);
+    // The box with a margin of 100 pixels each side; arms the box timer.
+    void draw_box(XrDCHandleRec* dc, const XrPoint& top_left, const XrPoint& bottom_right);
+    // The icon of an event kind at x, vertically centred in the box; the
+    // icon's width (0 without one).
+    int draw_icon(XrDCHandleRec* dc, int kind, int x, const XrPoint& top_left, const XrPoint& bottom_right);
+    int icon_width(int kind) const;
+    // The clock-like disc of a delay in seconds left of centre x.
+    void draw_delay_disc(XrDCHandleRec* dc, int x, int middle, int delay);
+    void draw_distance(XrDCHandleRec* dc, int metres, int icon_w, const XrPoint& top_left,
+                       const XrPoint& bottom_right);
+    void draw_chevrons(XrDCHandleRec* dc, int icon_w, const XrPoint& top_left, const XrPoint& bottom_right);
+    // The icon, disc and distance of an event.
+    void draw_event(XrDCHandleRec* dc, int kind, int delay, int metres, const XrPoint& top_left,
+                    const XrPoint& bottom_right);
+    // Plays the A-event's sound once when it is the one shown.
+    void play_sound(int shown_id);
+    XrString distance_text(int metres) const;
 
     XrTrafficHost* host;
     int duration_ms;
@@ -94,12 +151,17 @@ protected:
     std::uint32_t ticker_start = 0;
     bool* shown = nullptr;
     bool visible = true;
+    bool sliding = false;
+    int slide_offset = 0;
+    XrPenHandle black_pen;
+    XrBrushHandle white_brush;
+    XrBrushHandle dark_red_brush;
 };
 
 class XrTrafficVisualizationClear : public XrTrafficVisualization {
 public:
     XrTrafficVisualizationClear(XrTrafficHost* host, bool clear_flag = false);
-    bool draw(XrDCHandleRec*, XrPoint&, XrPoint&) override { return false; }
+    bool draw(XrDCHandleRec* dc, XrPoint& top_left, XrPoint& bottom_right) override;
     int get_value() const override { return 0; }
     XrTrafficVisualization* next_state() override;
     bool get_clear_flag() const { return clear_flag; }
@@ -119,7 +181,6 @@ public:
 private:
     int shown_id;
     int c_seen;
-    bool sliding;
     bool byte;
 };
 
