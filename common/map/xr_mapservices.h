@@ -16,6 +16,11 @@ public:
     virtual const XrProjection* get_projection() { return nullptr; }
     // Asks the main map window for a redraw.
     virtual void request_redraw() {}
+    // Whether the route provider has a route.
+    virtual bool has_route() { return false; }
+    // The map settings' unit system of displayed distances (0 metric, 1
+    // yards and miles, 2 feet and miles).
+    virtual int get_distance_units() { return 0; }
 };
 
 // Installs the services (not owned; null restores the defaults).
