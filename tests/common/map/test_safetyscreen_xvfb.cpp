@@ -1,0 +1,73 @@
+// The safety screen's countdown bars drawn into real pixels.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/gdi/gdi_test_dc.h"
+#include "common/map/xr_safetyscreendrawer.h"
+
+namespace {
+
+constexpr XrColorHandle kGround = 0x202020;
+const XrColorHandle kBright = XrGDI::rgb(255, 0, 0);
+const XrColorHandle kDark = XrGDI::rgb(100, 0, 0);
+
+// The bars' box of the large layout: 85 high, bars of (85 - 12) / 6 = 12.
+const XrRectangle kBox(709, 102, 740, 187);
+constexpr int kGap = 2;
+constexpr int kBar = 12;
+
+int bar_top(int i) { return kBox.top + (5 - i) * (kBar + kGap); }
+
+} // namespace
+
+TEST(SafetyScreenBars, CountDownFromTheBottom)
+{
+    XR_REQUIRE_DISPLAY();
+    struct Case {
+        const char* name;
+        XrDistance distance;
+        int units;
+        const char* bright; // per bar from the lowest (800) up: 1 bright, 0 dark
+    };
+    const Case cases[] = {
+        {"1200 m", XrDistance(1200, XrDistance::Metres), 0, "000000"},
+        {"1000 m", XrDistance(1000, XrDistance::Metres), 0, "111111"},
+        {"950 m", XrDistance(950, XrDistance::Metres), 0, "111111"},
+        {"780 m", XrDistance(780, XrDistance::Metres), 0, "011111"},
+        {"700 m", XrDistance(700, XrDistance::Metres), 0, "011111"},
+        {"75 m", XrDistance(75, XrDistance::Metres), 0, "000001"},
+        {"50 m", XrDistance(50, XrDistance::Metres), 0, "000001"},
+        {"49 m", XrDistance(49, XrDistance::Metres), 0, "000000"},
+        {"300 yd", XrDistance(300, XrDistance::Yards), 1, "000111"},
+        // 780 m are 853 yd, 950 m are 1039 yd.
+        {"780 m in yards", XrDistance(780, XrDistance::Metres), 1, "111111"},
+        {"950 m in yards", XrDistance(950, XrDistance::Metres), 2, "000000"},
+        {"no distance", XrDistance(), 0, "000000"},
+    };
+    XrTestDC dc(800, 480, kGround);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        dc.clear(kGround);
+        XrSafetyScreenDrawer drawer;
+        drawer.set_units(k.units);
+        drawer.draw_distance_bars(dc.dc, kBox, k.distance, kGap, 3);
+        const XrTestPixels px(dc.dc);
+        for (int i = 0; i < XrSafetyScreenDrawer::BAR_COUNT; ++i) {
+            SCOPED_TRACE(i);
+            const XrColorHandle colour = k.bright[i] == '1' ? kBright : kDark;
+            const int top = bar_top(i);
+            EXPECT_EQ(px.at(724, top + kBar / 2), colour);
+            EXPECT_EQ(px.at(kBox.left + 1, top + 1), colour);
+            EXPECT_EQ(px.at(kBox.right - 1, top + kBar - 1), colour);
+            // Rounded corners and the gap above stay background.
+            EXPECT_EQ(px.at(kBox.left, top), kGround);
+            EXPECT_EQ(px.at(724, top - 1), kGround);
+        }
+        // Nothing outside the box.
+        EXPECT_EQ(px.ink(kGround).left, kBox.left);
+        EXPECT_LE(px.ink(kGround).right, kBox.right + 1);
+        EXPECT_EQ(px.ink(kGround).top, kBox.top);
+        EXPECT_LE(px.ink(kGround).bottom, kBox.bottom);
+    }
+}
