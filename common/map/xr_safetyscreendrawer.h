@@ -7,6 +7,32 @@
 #include "common/gdi/xr_gdi.h"
 #include "common/types/xr_distance.h"
 
+// Where the safety screen puts its elements: the small layout below a
+// screen width of 690 pixels, else the large one. Texts are right-aligned
+// at their points.
+struct XrSafetyScreenLayout {
+    static constexpr int LARGE_WIDTH = 690;
+
+    XrPoint first_picture;
+    XrPoint second_picture;
+    XrPoint sign;           // guidance sign of the manoeuvre
+    XrPoint sign_off_route; // guidance sign off the route
+    XrPoint distance;       // distance to the manoeuvre
+    XrPoint remaining;      // remaining distance
+    XrPoint time;
+    XrRectangle icon_box;  // direction icon
+    XrRectangle bars_box;  // countdown bars
+    int instruction_margin; // the instruction box at (5, 10) is this much narrower than the screen
+    int large_font;
+    int distance_font;
+    // The pictures: distance, remaining time, arrival time.
+    const TCHAR* pictures[3];
+
+    static const XrSafetyScreenLayout& for_width(int width);
+    // The second picture and the time line alternate every 10 s: 0 or 1.
+    static int phase(std::uint32_t ms_since_start) { return static_cast<int>((ms_since_start / 10000) % 2); }
+};
+
 // Told the state of the information view.
 class XrInformationViewStateObserver {
 public:

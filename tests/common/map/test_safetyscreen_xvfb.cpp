@@ -71,3 +71,33 @@ TEST(SafetyScreenBars, CountDownFromTheBottom)
         EXPECT_LE(px.ink(kGround).bottom, kBox.bottom);
     }
 }
+
+TEST(SafetyScreenLayout, SwitchesAt690Pixels)
+{
+    struct Case {
+        int width;
+        XrRectangle bars;
+        int margin;
+        const wchar_t* picture;
+    };
+    const Case cases[] = {
+        {480, XrRectangle(620, 71, 648, 153), 175, L"?:/kestrova/images/route_01_half.png"},
+        {689, XrRectangle(620, 71, 648, 153), 175, L"?:/kestrova/images/route_01_half.png"},
+        {690, XrRectangle(709, 102, 740, 187), 203, L"?:/kestrova/images/route_01.png"},
+        {800, XrRectangle(709, 102, 740, 187), 203, L"?:/kestrova/images/route_01.png"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.width);
+        const XrSafetyScreenLayout& l = XrSafetyScreenLayout::for_width(k.width);
+        EXPECT_EQ(l.bars_box, k.bars);
+        EXPECT_EQ(l.instruction_margin, k.margin);
+        EXPECT_STREQ(l.pictures[0], k.picture);
+    }
+}
+
+TEST(SafetyScreenLayout, SecondPictureAlternatesEveryTenSeconds)
+{
+    const std::pair<std::uint32_t, int> cases[] = {{0, 0}, {9999, 0}, {10000, 1}, {19999, 1}, {20000, 0}};
+    for (auto [ms, phase] : cases)
+        EXPECT_EQ(XrSafetyScreenLayout::phase(ms), phase) << ms;
+}
