@@ -1,4 +1,4 @@
-// The pieces the traffic box states draw: the sliding box, the event icon,
+// The elements the traffic box states draw: the sliding box, the event icon,
 // the delay disc, the distance, the chevrons, the ticker and the sound.
 #include <algorithm>
 #include <cmath>
@@ -37,6 +37,16 @@ void text_size(XrFontHandleRec* font, const XrString& text, int& width, int& hei
 
 } // namespace
 
+void XrTrafficVisualization::make_tools()
+{
+    if (tools_made)
+        return;
+    black_pen = XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0);
+    white_brush = XrGDI::create_brush(XrGDI::BrushSolid, 255, 255, 255);
+    dark_red_brush = XrGDI::create_brush(XrGDI::BrushSolid, 192, 0, 0);
+    tools_made = true;
+}
+
 XrString XrTrafficVisualization::distance_text(int metres) const
 {
     return XrDistance(metres, XrDistance::Metres).to_display_string(host->get_display_units(), 1);
@@ -60,6 +70,7 @@ void XrTrafficVisualization::slide(XrPoint& top_left, XrPoint& bottom_right)
 void XrTrafficVisualization::draw_box(XrDCHandleRec* dc, const XrPoint& top_left, const XrPoint& bottom_right)
 {
     if (dc != nullptr) {
+        make_tools();
         XrGDI::select_pen(dc, black_pen);
         XrGDI::select_brush(dc, XrGDI::create_brush(XrGDI::BrushSolid, 255, 255, 105));
         XrGDI::draw_rectangle(dc, top_left.x - kBoxMargin, top_left.y, bottom_right.x + kBoxMargin, bottom_right.y);
@@ -96,6 +107,7 @@ void XrTrafficVisualization::draw_delay_disc(XrDCHandleRec* dc, int x, int middl
     const int u = host->layout_point_for_id(6).x;
     if (dc == nullptr || u <= 0)
         return;
+    make_tools();
     XrGDI::select_pen(dc, black_pen);
     XrGDI::select_brush(dc, delay > kFullDisc ? dark_red_brush : white_brush);
     XrGDI::draw_ellipse(dc, x - u, middle - u, x + u, middle + u);
@@ -151,6 +163,7 @@ void XrTrafficVisualization::draw_chevrons(XrDCHandleRec* dc, int icon_w, const 
     const int s = host->layout_point_for_id(9).x;
     const int a = icon_w + 2 * u + g;
     const int mid = (top_left.y + bottom_right.y) / 2;
+    make_tools();
     XrGDI::select_brush(dc, dark_red_brush);
     auto chevron = [&](int x) {
         const XrPoint p[3] = {XrPoint(x, mid - size.y / 2), XrPoint(x, mid + size.y / 2), XrPoint(x + size.x - 1, mid)};

@@ -36,10 +36,7 @@ XrTickerPosition xr_traffic_ticker(std::uint32_t now, std::uint32_t& start, int 
 }
 
 XrTrafficVisualization::XrTrafficVisualization(XrTrafficHost* host, int duration_ms)
-    : host(host), duration_ms(std::max(duration_ms, 0)), start(host->get_tick_ms()),
-      black_pen(XrGDI::create_pen(XrGDI::PenSolid, 1, 0, 0, 0)),
-      white_brush(XrGDI::create_brush(XrGDI::BrushSolid, 255, 255, 255)),
-      dark_red_brush(XrGDI::create_brush(XrGDI::BrushSolid, 192, 0, 0))
+    : host(host), duration_ms(std::max(duration_ms, 0)), start(host->get_tick_ms())
 {
 }
 

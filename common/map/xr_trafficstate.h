@@ -124,7 +124,10 @@ protected:
     bool tick(XrDCHandleRec* dc, const XrString& text, const XrPoint& top_left, const XrPoint& bottom_right,
               int kind, int delay);
 
-    // The pieces of the box.
+    // Makes the pens and brushes on the first drawing (colours need the
+    // display, which states without drawing do not).
+    void make_tools();
+    // The elements of the box.
     // Cancels the box timer and moves both corners down while sliding in.
     void slide(XrPoint& top_left, XrPoint& bottom_right);
     // The box with a margin of 100 pixels each side; arms the box timer.
@@ -153,9 +156,10 @@ protected:
     bool visible = true;
     bool sliding = false;
     int slide_offset = 0;
-    XrPenHandle black_pen;
-    XrBrushHandle white_brush;
-    XrBrushHandle dark_red_brush;
+    bool tools_made = false;
+    XrPenHandle black_pen{};
+    XrBrushHandle white_brush{};
+    XrBrushHandle dark_red_brush{};
 };
 
 class XrTrafficVisualizationClear : public XrTrafficVisualization {
