@@ -332,6 +332,7 @@ void XrRouteLayer::reset_guidance()
     reroute_asked_at = -1;
     distance_travelled = 0;
     current_segment = -1;
+    matched_directive_index = -1;
     largest_start_distance = 0;
     show_distance = false;
     remaining_minutes = 0;
