@@ -445,7 +445,7 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
             reroute_asked_at = -1;
             if (off_route_mark >= 0)
                 reversed_start = false;
-        } else if (!(speed >= 0 && speed < 1.0)) {
+        } else if (started && !(speed >= 0 && speed < 1.0)) {
             count_off_route(position, hold);
         }
     }
@@ -591,7 +591,8 @@ bool XrRouteLayer::set_traffic_delay(const XrRouteSegment& segment, std::uint32_
     const std::uint32_t base =
         static_cast<std::uint32_t>(std::max(0, segment.length)) * 256u / static_cast<std::uint32_t>(class_speed(segment.speed_class()));
     const std::uint32_t f = value & 0xFF;
-    std::uint32_t delay = f != 0 ? base / f : 0;
+    // The share of the segment's own time is kept in seconds like the rest.
+    std::uint32_t delay = f != 0 ? base / f / 256 : 0;
     delay += (value >> 8) * 60 / 2000;
     if (out != nullptr)
         *out = delay;
