@@ -175,7 +175,10 @@ void XrRouteLayer::request_reroute(const XrPoint& position, bool hold)
         guidance_state = STATE_REROUTING;
         return;
     }
-    if (route_observer->reroute(this))
+    // An observer that already handed a new route over (the layer then
+    // guides on it) leaves the state alone.
+    const XrRouteInstructions* before = active_route;
+    if (route_observer->reroute(this) && active_route == before)
         guidance_state = STATE_REROUTING;
 }
 

@@ -32,18 +32,20 @@ inline XrNetworkEdge xr_street(std::vector<XrPoint> points, int speed_class = 3)
 // 200000) to (103000, 200000); at x = 102000 a road north in two edges to
 // (102000, 201000); a parallel road 50 m north of the main road from
 // x = 100500 to x = 101500, joined to it by two 50 m connectors.
-inline XrNetwork xr_ladder_network()
+// (Shifted by the origin's offset from (100000, 200000) when one is given.)
+inline XrNetwork xr_ladder_network(int ox = 100000, int oy = 200000)
 {
     XrNetwork net;
-    const int y = 200000;
+    const int x = ox - 100000;
+    const int y = oy;
     for (int k = 0; k < 6; ++k)
-        net.edges.push_back(xr_street({XrPoint(100000 + 500 * k, y), XrPoint(100500 + 500 * k, y)}));
-    net.edges.push_back(xr_street({XrPoint(102000, y), XrPoint(102000, y + 500)}));
-    net.edges.push_back(xr_street({XrPoint(102000, y + 500), XrPoint(102000, y + 1000)}));
-    net.edges.push_back(xr_street({XrPoint(100500, y), XrPoint(100500, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(100500, y + 50), XrPoint(101000, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(101000, y + 50), XrPoint(101500, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(101500, y + 50), XrPoint(101500, y)}));
+        net.edges.push_back(xr_street({XrPoint(x + 100000 + 500 * k, y), XrPoint(x + 100500 + 500 * k, y)}));
+    net.edges.push_back(xr_street({XrPoint(x + 102000, y), XrPoint(x + 102000, y + 500)}));
+    net.edges.push_back(xr_street({XrPoint(x + 102000, y + 500), XrPoint(x + 102000, y + 1000)}));
+    net.edges.push_back(xr_street({XrPoint(x + 100500, y), XrPoint(x + 100500, y + 50)}));
+    net.edges.push_back(xr_street({XrPoint(x + 100500, y + 50), XrPoint(x + 101000, y + 50)}));
+    net.edges.push_back(xr_street({XrPoint(x + 101000, y + 50), XrPoint(x + 101500, y + 50)}));
+    net.edges.push_back(xr_street({XrPoint(x + 101500, y + 50), XrPoint(x + 101500, y)}));
     return net;
 }
 

@@ -32,7 +32,7 @@ struct Observer : XrRouteLayerObserver {
             return false;
         joined = layer->join_routes(map->graph.get(), fresh, old_route, nullptr);
         layer->replace_active_route(fresh);
-        return true;
+        return false; // done: the layer guides on the new route
     }
     void waypoint_reached(int index, bool /*hold*/) override { reached.push_back(index); }
 
