@@ -540,6 +540,53 @@ TEST(RouteLayerGuidance, AnnouncementDistanceBySpeed)
     }
 }
 
+// On a motorway the announcement comes 1800 m earlier, at most 2000 m
+// ahead; the final one 50 m earlier.
+TEST(RouteLayerGuidance, MotorwayAnnouncementDistance)
+{
+    XrNetwork net = xr_ladder_network();
+    for (XrNetworkEdge& e : net.edges)
+        e.road_type = 1;
+    XrRouteMap m(net);
+    struct Case {
+        double speed;
+        int announce;
+        int near;
+    } cases[] = {{5, 2000, 95}, {19, 2000, 140}, {35, 2000, 250}};
+    for (const Case& c : cases) {
+        Layer l(m);
+        l.set_route(m.route(kFrom, kTo));
+        ASSERT_TRUE(l.layer.is_road_type_one(l.layer.get_current_directive()));
+        l.fix_at(10, c.speed); // not started yet: nothing announced
+        EXPECT_EQ(l.layer.get_announcement_distance(), c.announce) << c.speed;
+        EXPECT_EQ(l.layer.get_near_distance(), c.near) << c.speed;
+        EXPECT_EQ(l.layer.get_largest_announcement(), 2000);
+        // Started within 2000 m: the far announcement is spoken and a
+        // second one follows at 1050 m.
+        l.fix_at(20, c.speed);
+        l.fix_at(30, c.speed);
+        EXPECT_EQ(l.layer.get_announcement_distance(), 1050) << c.speed;
+    }
+}
+
+// Fixes with the hold flag never count as off the route.
+TEST(RouteLayerGuidance, HeldFixesDoNotCount)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    Observer observer;
+    l.layer.set_route_observer(&observer);
+    l.set_route(m.route(kFrom, kTo));
+    for (int d = 0; d <= 440; d += 14)
+        l.fix_at(d, 14.0);
+    for (int i = 0; i < 20; ++i) {
+        g_now += 1000;
+        l.layer.update_position(XrPoint(100500 + 14 * i, 200050), -1, 14.0, true, nullptr, nullptr, 0);
+    }
+    EXPECT_EQ(l.layer.get_off_route_count(), 0);
+    EXPECT_EQ(observer.reroutes, 0);
+}
+
 // The distance to the instruction is corrected by the way driven since the
 // fix was taken: seconds since the last update times the speed.
 TEST(RouteLayerGuidance, LagCorrection)
