@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "common/container/xr_string.h"
+#include "common/gdi/xr_gdi.h"
 #include "common/types/xr_distance.h"
 
 namespace xr_routelayer {
@@ -66,6 +67,15 @@ int turn_arrow_width_factor(unsigned scale_value);
 // The height the guidance box reserves: 0; 49 (narrow) or 56 with a next
 // street within 1000 m; 95 with a signpost.
 int guidance_box_height(bool next_street, int distance_m, int screen_width, bool signpost);
+
+// The font of a font context of the registered font repository; null
+// without a repository.
+XrFontHandleRec* font_of(int context);
+
+// A text with a halo: the halo colour at its place and 2 pixels up and
+// left, then the text colour 1 pixel up and left.
+void draw_halo_text(XrDCHandleRec* dc, const XrString& text, int x, int y, XrColorHandle colour,
+                    XrColorHandle halo);
 
 // The U-turn icon number.
 inline int uturn_icon(bool right_hand_traffic) { return right_hand_traffic ? 6 : 28; }

@@ -3,7 +3,9 @@
 
 #include <cmath>
 
+#include "common/base/xr_singleton.h"
 #include "common/misc/xr_locale_dummy.h"
+#include "common/ui/fonts/xr_fontrepository.h"
 
 namespace xr_routelayer {
 
@@ -196,6 +198,24 @@ int turn_arrow_width_factor(unsigned scale_value)
     if (scale_value < 100000)
         return 4;
     return 3;
+}
+
+XrFontHandleRec* font_of(int context)
+{
+    auto* repository = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    return repository != nullptr ? repository->get_font(context) : nullptr;
+}
+
+void draw_halo_text(XrDCHandleRec* dc, const XrString& text, int x, int y, XrColorHandle colour, XrColorHandle halo)
+{
+    if (text.is_empty())
+        return;
+    XrGDI::set_opaque_text(dc, false);
+    XrGDI::set_text_color(dc, halo);
+    XrGDI::draw_text(dc, text.c_str(), XrPoint(x, y));
+    XrGDI::draw_text(dc, text.c_str(), XrPoint(x - 2, y - 2));
+    XrGDI::set_text_color(dc, colour);
+    XrGDI::draw_text(dc, text.c_str(), XrPoint(x - 1, y - 1));
 }
 
 int guidance_box_height(bool next_street, int distance_m, int screen_width, bool signpost)

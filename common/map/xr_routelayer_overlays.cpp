@@ -19,25 +19,10 @@ constexpr int FONT_SCALE_BAR = 43;
 constexpr int FONT_SPEED_UNIT = 46;
 constexpr int FONT_SPEED = 47;
 
-XrFontHandleRec* font_of(int context)
-{
-    auto* repository = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
-    return repository != nullptr ? repository->get_font(context) : nullptr;
-}
+using xr_routelayer::draw_halo_text;
+using xr_routelayer::font_of;
 
 void* event_data(int id) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(id)); }
-
-// A text with a halo: the halo colour at its place and 2 pixels up and
-// left, then the text colour 1 pixel up and left.
-void draw_halo_text(XrDCHandleRec* dc, const XrString& text, int x, int y, XrColorHandle colour, XrColorHandle halo)
-{
-    XrGDI::set_opaque_text(dc, false);
-    XrGDI::set_text_color(dc, halo);
-    XrGDI::draw_text(dc, text.c_str(), XrPoint(x, y));
-    XrGDI::draw_text(dc, text.c_str(), XrPoint(x - 2, y - 2));
-    XrGDI::set_text_color(dc, colour);
-    XrGDI::draw_text(dc, text.c_str(), XrPoint(x - 1, y - 1));
-}
 
 } // namespace
 
