@@ -195,14 +195,17 @@ void XrRouteLayer::draw_route_pieces(XrDCHandleRec* dc, XrMapView* view, XrArray
 
 namespace {
 
-// The points of a segment's edge in driving order; the segment's point
-// when its geometry is missing.
-std::vector<XrPoint> driven_points(XrRouteLayer& layer, const XrRouteSegment& seg)
+// The points of segment s in driving order; without its geometry the
+// straight line from its point to the next segment's point (or the target).
+std::vector<XrPoint> driven_points(XrRouteLayer& layer, const XrRouteInstructions& route, int s)
 {
     std::vector<XrPoint> out;
+    const XrRouteSegment& seg = *route.segments.get_item_ptr(s);
     XrPolygon* line = layer.get_edge_polygon(seg.gid, true, (seg.flags & XrRouteSegment::FLAG_FIRST) != 0);
     if (line == nullptr || line->get_point_count() == 0) {
         out.emplace_back(seg.x, seg.y);
+        const XrRouteSegment* next = s > 0 ? route.segments.get_item_ptr(s - 1) : nullptr;
+        out.push_back(next != nullptr ? XrPoint(next->x, next->y) : XrPoint(route.target_x, route.target_y));
         return out;
     }
     const int n = line->get_point_count();
@@ -257,7 +260,7 @@ int XrRouteLayer::build_arrow_path(XrRouteArrow* arrow, int directive_index, boo
         s = std::max(0, std::min(s, segment_count - 1));
         double left = units;
         for (; s < segment_count && left > 0; ++s) {
-            std::vector<XrPoint> line = driven_points(*this, *active_route->segments.get_item_ptr(s));
+            std::vector<XrPoint> line = driven_points(*this, *active_route, s);
             std::reverse(line.begin(), line.end());
             left = append_up_to(points, line, left);
         }
@@ -273,7 +276,7 @@ int XrRouteLayer::build_arrow_path(XrRouteArrow* arrow, int directive_index, boo
             points.push_back(last);
         }
         for (; s >= 0 && s < segment_count && left > 0; --s)
-            left = append_up_to(points, driven_points(*this, *active_route->segments.get_item_ptr(s)), left);
+            left = append_up_to(points, driven_points(*this, *active_route, s), left);
         if (!points.empty() && arrow->polyline->get_point_count() > 0)
             points.erase(points.begin());
     }
