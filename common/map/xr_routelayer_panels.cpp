@@ -416,13 +416,15 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
     const XrPenHandle& dark = pens[PenGreenDark];
     const XrBrushHandle& box_brush = brushes[BrushGreenDark];
     int border = line_width;
+    // The box is laid out from the top; the panel size grows to its bottom.
+    int top = 0;
 
     // 1. Status line.
     XrFontHandleRec* status_font = font_of(FONT_STATUS);
     const int line_h = text_height(status_font) * 5 / 4;
     const int traffic_h = traffic_state != nullptr ? traffic_state->get_value() : 0;
     if (line_h > 0 && traffic_h <= line_h) {
-        XrRectangle line(0, panel_sizes[0], screen.x - 1, panel_sizes[0] + line_h);
+        XrRectangle line(0, top, screen.x - 1, top + line_h);
         XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
         XrGDI::select_pen(dc, outline);
         draw_rounded_frame(dc, line, border);
@@ -431,7 +433,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         XrGDI::select_pen(dc, dark);
         int one = 1;
         draw_rounded_frame(dc, inner, one);
-        panel_sizes[0] = line.bottom + 1;
+        top = line.bottom + 1;
 
         XrString value;
         if (guidance_state == STATE_ON_ROUTE && distance_travelled > 0) {
@@ -473,7 +475,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
     // Signpost of the junction ahead, right of the instruction box.
     if (should_show_signpost(directive, d)) {
         int h = 0;
-        const XrPoint origin(0, panel_sizes[0]);
+        const XrPoint origin(0, top);
         draw_signpost_items(dc, screen, h, true, &origin, true);
     }
 
@@ -483,7 +485,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         XrFontHandleRec* font = font_of(FONT_NEXT_STREET);
         const int h = text_height(font);
         if (font != nullptr && h > 0) {
-            XrRectangle line(0, panel_sizes[0], screen.x - 1, panel_sizes[0] + h + 2);
+            XrRectangle line(0, top, screen.x - 1, top + h + 2);
             const bool near = d < 200;
             XrGDI::select_pen(dc, dark);
             XrGDI::select_brush(dc, near ? brushes[BrushYellow1] : box_brush);
@@ -495,7 +497,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
             XrGDI::ellipsize_text(dc, name, line.right - line.left - 12);
             XrGDI::draw_text(dc, name.c_str(), XrRectangle(line.left + 6, line.top, line.right - 6, line.bottom),
                              XrGDI::CentreMiddle);
-            panel_sizes[0] = line.bottom + 1;
+            top = line.bottom + 1;
         }
     }
 
@@ -508,7 +510,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         const int width = std::max(icon_column, text_w) + 2 * (line_width + BOX_MARGIN);
         const int icon_h = icons[IconBox].height() > 0 ? icons[IconBox].height() : 64;
         const int dist_h = text_height(dist_font);
-        XrRectangle box(0, panel_sizes[0], width, panel_sizes[0] + icon_h + dist_h + 2 * BOX_MARGIN);
+        XrRectangle box(0, top, width, top + icon_h + dist_h + 2 * BOX_MARGIN);
         XrGDI::select_pen(dc, outline);
         XrGDI::select_brush(dc, box_brush);
         draw_rounded_frame(dc, box, border);
@@ -544,7 +546,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
                              XrRectangle(box.left, icon_y + icon_h, box.right, box.bottom - BOX_MARGIN / 2),
                              XrGDI::CentreMiddle);
         }
-        panel_sizes[0] = box.bottom + 1;
+        top = box.bottom + 1;
 
         // A close follow-up: its small icon under the box.
         if (next_directive != nullptr && next_directive->code() != 0 &&
@@ -564,7 +566,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
                                                   small.mask());
                     }
                 }
-                panel_sizes[0] = fy + follow.height() + 1;
+                top = fy + follow.height() + 1;
             }
         }
         drawn = true;
@@ -575,9 +577,9 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         const int number = xr_routelayer::uturn_icon(right_hand_traffic);
         if (direction_icons != nullptr) {
             XrBitmap uturn(direction_icons[number], false);
-            draw_picture(dc, uturn, BOX_MARGIN, panel_sizes[0] + BOX_MARGIN, "U-turn");
+            draw_picture(dc, uturn, BOX_MARGIN, top + BOX_MARGIN, "U-turn");
             if (uturn.bitmap() != nullptr)
-                panel_sizes[0] += uturn.height() + 2 * BOX_MARGIN;
+                top += uturn.height() + 2 * BOX_MARGIN;
         }
         if (!announced_far) {
             if (active_route != nullptr && active_route->route_mode != 2 && options[0])
@@ -585,6 +587,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
             announced_far = true;
         }
     }
+    panel_sizes[0] = std::max(panel_sizes[0], top);
     XrGDI::restore_pen(dc, old_pen);
     XrGDI::restore_brush(dc, old_brush);
     return drawn;
