@@ -244,3 +244,31 @@ TEST_F(RouteLayerPixels, ScaleBarMetricAndImperial)
     EXPECT_EQ(feet.at(180 + 30, top + 3), XrGDI::rgb(255, 255, 255));
     EXPECT_EQ(feet.at(180 + 22, top + 3), dark);
 }
+
+TEST_F(RouteLayerPixels, FullFrameWithRouteFlagsAndMarker)
+{
+    set_route(*layer, make_route(points, 3));
+    access->set_guidance(1, 150, L"North Street");
+    access->set_matched(at(-100, -50), 0);
+    target->clear(kGround);
+    layer->draw(target->dc, &view);
+    const XrTestPixels px(target->dc);
+    auto screen = [&](const XrPoint& w) {
+        XrPoint s;
+        view.world_to_screen_2d(w.x, w.y, s.x, s.y);
+        return s;
+    };
+    // The start flag's green pennant right of its pole, the destination's red one.
+    const XrPoint s = screen(points.s), d = screen(points.d);
+    EXPECT_EQ(px.at(s.x - 12 + 9, s.y - 16 + 8), XrGDI::rgb(30, 170, 30));
+    EXPECT_EQ(px.at(d.x - 12 + 9, d.y - 16 + 8), XrGDI::rgb(220, 30, 30));
+    // The vehicle chevron (fill brush 3) around the matched point.
+    const XrPoint m = screen(at(-100, -50));
+    EXPECT_GT(px.count(XrGDI::rgb(192, 255, 0), m.x - 20, m.y - 20, m.x + 20, m.y + 20), 10);
+    // The turn arrow: its fill pen along the road before the junction.
+    const XrPoint j = screen(points.j);
+    EXPECT_EQ(px.at(j.x - 30, j.y), XrGDI::rgb(192, 255, 192));
+    // The guidance box on top, no scale bar with a route.
+    EXPECT_EQ(px.at(400, status_height() + 6), kNear);
+    EXPECT_EQ(px.count(XrGDI::rgb(32, 32, 32), 170, 440, 260, 480), 0);
+}
