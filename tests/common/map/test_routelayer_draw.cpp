@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/addr/addr_test_util.h"
 #include "common/addr/xr_signpostacc.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_poilayer.h"
@@ -667,4 +668,35 @@ TEST_F(RouteLayerDraw, SignpostItemsLayoutAndDrawing)
     XrGdiRecording::instance().clear();
     layer->draw_signpost_items(dc, XrPoint(800, 480), h, false, nullptr, true);
     EXPECT_EQ(access->gfx().get_num_items(), 3);
+}
+
+TEST_F(RouteLayerDraw, EdgeStreetNameAndArea)
+{
+    XrAddrWriter writer;
+    const std::uint32_t county = writer.add_county("Mitte");
+    writer.add_street(street("Hauptstrasse", county));
+    writer.add_street(street("Ring", county));
+    const std::vector<BYTE> bytes = build_db(writer);
+    auto addr = open_db(bytes);
+    XrRouteLayer named(&loop, nullptr, 1, nullptr, nullptr);
+    named.initialize(nullptr, addr.get());
+    const struct {
+        XrGid key;
+        bool ok;
+        const wchar_t* name;
+    } cases[] = {
+        {writer.get_street_position(0), true, L"Hauptstrasse"},
+        {writer.get_street_position(1), true, L"Ring"},
+        {0, false, L""},
+    };
+    for (const auto& c : cases) {
+        XrString name, area(L"stale");
+        EXPECT_EQ(named.get_edge_street_name(c.key, &name, &area), c.ok) << c.key;
+        EXPECT_EQ(name.is_empty() ? std::wstring() : std::wstring(name.c_str()), c.name);
+        EXPECT_EQ(area.is_empty() ? std::wstring() : std::wstring(area.c_str()), c.ok ? L"Mitte" : L"");
+    }
+    // Without an address database: no name, the area cleared.
+    XrString area(L"stale");
+    EXPECT_FALSE(layer->get_edge_street_name(writer.get_street_position(0), nullptr, &area));
+    EXPECT_TRUE(area.is_empty());
 }
