@@ -398,7 +398,7 @@ bool XrRouteLayer::get_edge_street_name(XrGid gid, XrString* name, XrString* are
 {
     if (area != nullptr)
         area->clear();
-    if (addr == nullptr || gid == 0)
+    if (addr == nullptr)
         return false;
     // The road's geometry id is its key in the address database, as for the
     // street labels.
@@ -417,4 +417,314 @@ bool XrRouteLayer::get_edge_street_name(XrGid gid, XrString* name, XrString* are
             *area = county_name;
     }
     return true;
+}
+
+// ---- Guidance box
+
+bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
+                                     const XrRouteInstructions::XrRouteDirective* directive, int d)
+{
+    if (directive == nullptr || directive->code() == 0)
+        return false;
+    const XrPenHandle old_pen = XrGDI::get_pen(dc);
+    const XrBrushHandle old_brush = XrGDI::get_brush(dc);
+    const XrPenHandle& outline = pens[PenGreenLight1];
+    const XrPenHandle& dark = pens[PenGreenDark];
+    const XrBrushHandle& box_brush = brushes[BrushGreenDark];
+    int border = line_width;
+    // The box is laid out from the top; the panel size grows to its bottom.
+    int top = 0;
+
+    // 1. Status line.
+    XrFontHandleRec* status_font = font_of(FONT_STATUS);
+    const int line_h = text_height(status_font) * 5 / 4;
+    const int traffic_h = traffic_state != nullptr ? traffic_state->get_value() : 0;
+    if (line_h > 0 && traffic_h <= line_h) {
+        XrRectangle line(0, top, screen.x - 1, top + line_h);
+        XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
+        XrGDI::select_pen(dc, outline);
+        draw_rounded_frame(dc, line, border);
+        XrRectangle inner(line.left + 1, line.top + 1, line.right - 1, line.bottom - 1);
+        XrGDI::select_brush(dc, box_brush);
+        XrGDI::select_pen(dc, dark);
+        int one = 1;
+        draw_rounded_frame(dc, inner, one);
+        top = line.bottom + 1;
+
+        XrString value;
+        if (guidance_state == STATE_ON_ROUTE && distance_travelled > 0) {
+            if (show_distance) {
+                long long left = static_cast<long long>(route_length) - distance_travelled;
+                for (int r = active_index + 1; r < routes.get_num_items(); ++r)
+                    if (XrRouteInstructions* next = routes.get_item(r))
+                        left += next->total_length;
+                value = XrDistance(static_cast<double>(left < 0 ? 0 : left), XrDistance::Metres)
+                            .to_display_string(display_units, 1);
+            } else {
+                value = xr_routelayer::format_remaining_time(remaining_minutes);
+            }
+        }
+        XrGDI::set_opaque_text(dc, false);
+        XrGDI::set_text_color(dc, colours[ColourWhite]);
+        int value_w = 0;
+        if (!value.is_empty()) {
+            XrFontHandleRec* value_font = font_of(FONT_STATUS_VALUE);
+            if (value_font != nullptr) {
+                XrGDI::select_font(dc, value_font);
+                value_w = XrGDI::measure_text(value_font, value.c_str()).width;
+                XrGDI::draw_text(dc, value.c_str(), XrRectangle(line.left, line.top, line.right - 6, line.bottom),
+                                 XrGDI::RightMiddle);
+            }
+        }
+        if (!street_name.is_empty() && status_font != nullptr) {
+            XrGDI::select_font(dc, status_font);
+            XrString name(street_name.c_str(), std::min(street_name.length(), 64));
+            const int room = line.right - 6 - value_w - 12 - (line.left + 6);
+            if (room > 0) {
+                XrGDI::ellipsize_text(dc, name, room);
+                XrGDI::draw_text(dc, name.c_str(), XrRectangle(line.left + 6, line.top, line.left + 6 + room, line.bottom),
+                                 XrGDI::LeftMiddle);
+            }
+        }
+    }
+
+    // Signpost of the junction ahead, right of the instruction box.
+    if (should_show_signpost(directive, d)) {
+        int h = 0;
+        const XrPoint origin(0, top);
+        draw_signpost_items(dc, screen, h, true, &origin, true);
+    }
+
+    // 2. Next-street line.
+    if (directive->code() != XrRouteInstructions::CODE_DESTINATION && !next_street_name.is_empty() &&
+        d < largest_announce && guidance_state != STATE_OFF_ROUTE) {
+        XrFontHandleRec* font = font_of(FONT_NEXT_STREET);
+        const int h = text_height(font);
+        if (font != nullptr && h > 0) {
+            XrRectangle line(0, top, screen.x - 1, top + h + 2);
+            const bool near = d < 200;
+            XrGDI::select_pen(dc, dark);
+            XrGDI::select_brush(dc, near ? brushes[BrushYellow1] : box_brush);
+            draw_rounded_frame(dc, line, border);
+            XrGDI::select_font(dc, font);
+            XrGDI::set_opaque_text(dc, false);
+            XrGDI::set_text_color(dc, near ? colours[ColourBlack1] : colours[ColourWhite]);
+            XrString name = next_street_name;
+            XrGDI::ellipsize_text(dc, name, line.right - line.left - 12);
+            XrGDI::draw_text(dc, name.c_str(), XrRectangle(line.left + 6, line.top, line.right - 6, line.bottom),
+                             XrGDI::CentreMiddle);
+            top = line.bottom + 1;
+        }
+    }
+
+    bool drawn = false;
+    // 3. Instruction box.
+    if (guidance_state == STATE_ON_ROUTE && d < largest_announce) {
+        XrFontHandleRec* dist_font = font_of(FONT_DISTANCE);
+        const int icon_column = icons[IconBox].width();
+        const int text_w = dist_font != nullptr ? XrGDI::measure_text(dist_font, L"999 yd").width : 0;
+        const int width = std::max(icon_column, text_w) + 2 * (line_width + BOX_MARGIN);
+        const int icon_h = icons[IconBox].height() > 0 ? icons[IconBox].height() : 64;
+        const int dist_h = text_height(dist_font);
+        XrRectangle box(0, top, width, top + icon_h + dist_h + 2 * BOX_MARGIN);
+        XrGDI::select_pen(dc, outline);
+        XrGDI::select_brush(dc, box_brush);
+        draw_rounded_frame(dc, box, border);
+        const int icon_x = box.left + (width - icon_column) / 2;
+        const int icon_y = box.top + BOX_MARGIN;
+        if (icons[IconBox].bitmap() != nullptr)
+            XrGDI::draw_bitmap_object(dc, icon_x, icon_y, &icons[IconBox], icons[IconBox].mask() != nullptr);
+        draw_direction_icon(dc, directive, XrPoint(icon_x, icon_y), d);
+        box_metrics[0] = width;
+        box_metrics[1] = box.bottom;
+
+        // The street after the instruction, right of the box.
+        if (!next_street_name.is_empty()) {
+            XrFontHandleRec* font = font_of(FONT_STREET);
+            const int room = screen.x - box.right - 12;
+            if (font != nullptr && room > 0) {
+                if (XrGDI::measure_text(font, next_street_name.c_str()).width > room && font_of(FONT_STREET_SMALL))
+                    font = font_of(FONT_STREET_SMALL);
+                XrGDI::select_font(dc, font);
+                XrString name = next_street_name;
+                XrGDI::ellipsize_text(dc, name, room);
+                xr_routelayer::draw_halo_text(dc, name, box.right + 8, box.top + BOX_MARGIN, colours[ColourBlack1],
+                                              XrGDI::rgb(255, 255, 255));
+            }
+        }
+        // The distance below the icon.
+        if (dist_font != nullptr) {
+            const XrString text = XrDistance(d, XrDistance::Metres).to_display_string(prompt_units, 1);
+            XrGDI::select_font(dc, dist_font);
+            XrGDI::set_opaque_text(dc, false);
+            XrGDI::set_text_color(dc, colours[ColourWhite]);
+            XrGDI::draw_text(dc, text.c_str(),
+                             XrRectangle(box.left, icon_y + icon_h, box.right, box.bottom - BOX_MARGIN / 2),
+                             XrGDI::CentreMiddle);
+        }
+        top = box.bottom + 1;
+
+        // A close follow-up: its small icon under the box.
+        if (next_directive != nullptr && next_directive->code() != 0 &&
+            next_directive->code() != XrRouteInstructions::CODE_DESTINATION) {
+            XrBitmap& follow = icons[IconFollow];
+            const int fy = box.bottom + 1;
+            if (draw_picture(dc, follow, box.left, fy, "follow-up")) {
+                const int number = get_direction_icon(next_directive, nullptr, -1, current_directive_index - 1);
+                if (number >= 0 && number < DIRECTION_ICON_COUNT && direction_icons != nullptr) {
+                    XrBitmap small(direction_icons[number], false);
+                    if (small.bitmap() != nullptr) {
+                        const int w = std::min(small.width(), follow.width());
+                        const int h = std::min(small.height(), follow.height());
+                        XrGDI::draw_bitmap_masked(dc, box.left + (follow.width() - w) / 2, fy + (follow.height() - h) / 2,
+                                                  box.left + (follow.width() - w) / 2 + w - 1,
+                                                  fy + (follow.height() - h) / 2 + h - 1, small.bitmap(), 0, 0,
+                                                  small.mask());
+                    }
+                }
+                top = fy + follow.height() + 1;
+            }
+        }
+        drawn = true;
+    }
+
+    // 4. Off the route: the U-turn icon.
+    if (guidance_state == STATE_OFF_ROUTE && distance_travelled >= 21) {
+        const int number = xr_routelayer::uturn_icon(right_hand_traffic);
+        if (direction_icons != nullptr) {
+            XrBitmap uturn(direction_icons[number], false);
+            draw_picture(dc, uturn, BOX_MARGIN, top + BOX_MARGIN, "U-turn");
+            if (uturn.bitmap() != nullptr)
+                top += uturn.height() + 2 * BOX_MARGIN;
+        }
+        if (!announced_far) {
+            if (active_route != nullptr && active_route->route_mode != 2 && options[0])
+                play_prompts(L"uturn.wav", nullptr, nullptr);
+            announced_far = true;
+        }
+    }
+    panel_sizes[0] = std::max(panel_sizes[0], top);
+    XrGDI::restore_pen(dc, old_pen);
+    XrGDI::restore_brush(dc, old_brush);
+    return drawn;
+}
+
+void XrRouteLayer::layout_signpost_items(XrDCHandleRec* dc, const XrPoint& screen, bool with_icon)
+{
+    (void)dc;
+    signpost_gfx.remove_all();
+    XrFontHandleRec* font = font_of(FONT_SIGNPOST);
+    if (font == nullptr)
+        return;
+    const int row_h = XrGDI::measure_text(font, L"fog").height + 6;
+    int start = with_icon ? icons[IconBox].width() + line_width + 7 : 6;
+    if (external_canvas != nullptr)
+        start = 6;
+    XrSiGfx frame;
+    frame.kind = 0;
+    signpost_gfx.append(frame);
+    int x = start, row = 0, bottom = row_h;
+    int row_first = 1;
+    for (int i = 0; i < signpost_items.get_num_items(); ++i) {
+        const XrSignpostItemRec* item = signpost_items.get_item_ptr(i);
+        XrString text = item->text;
+        int kind = item->kind == 0 ? 1 : item->kind == 3 ? 3 : 2;
+        if (item->kind == 0) {
+            int s = 0, idx = 0;
+            parse_scheme_prefix(item->text, s, idx);
+            text = XrString(item->text.is_empty() ? L"" : item->text.c_str_at(s));
+        }
+        const int w = XrGDI::measure_text(font, text.is_empty() ? L"" : text.c_str()).width +
+                      (item->kind == 3 ? 12 : 4);
+        if (item->kind == 2) {
+            x += w;
+            continue;
+        }
+        if (x + w > screen.x - 2 && x > start) {
+            if (row == 2)
+                break;
+            for (int k = row_first; k < signpost_gfx.get_num_items(); ++k) {
+                XrSiGfx* g = signpost_gfx.get_item_ptr(k);
+                if (g->kind == 2) {
+                    g->top += 2;
+                    g->bottom += 2;
+                }
+            }
+            ++row;
+            x = start;
+            row_first = signpost_gfx.get_num_items();
+            bottom = (row + 1) * row_h;
+        }
+        XrSiGfx g;
+        g.kind = kind;
+        g.left = x;
+        g.top = row * row_h + 2;
+        g.right = x + w;
+        g.bottom = (row + 1) * row_h - 1;
+        g.text = item->kind == 0 ? item->text : text;
+        signpost_gfx.append(g);
+        x += w + 4;
+    }
+    XrSiGfx* first = signpost_gfx.get_item_ptr(0);
+    first->left = 0;
+    first->top = 0;
+    first->right = screen.x - 1;
+    first->bottom = bottom + 2;
+}
+
+void XrRouteLayer::draw_signpost_items(XrDCHandleRec* dc, const XrPoint& screen, int& height, bool draw_frame,
+                                       const XrPoint* origin, bool frame_bottom)
+{
+    height = 0;
+    XrFontHandleRec* font = font_of(FONT_SIGNPOST);
+    if (font == nullptr)
+        return;
+    XrGDI::select_font(dc, font);
+    if (signpost_items.get_num_items() > 0)
+        layout_signpost_items(dc, screen, origin == nullptr);
+    XrGDI::select_pen(dc, pens[PenLine]);
+    const int ox = origin != nullptr ? origin->x : 0;
+    const int oy = origin != nullptr ? origin->y : 0;
+    for (int i = 0; i < signpost_gfx.get_num_items(); ++i) {
+        const XrSiGfx* g = signpost_gfx.get_item_ptr(i);
+        XrRectangle r(ox + g->left, oy + g->top, ox + g->right, oy + g->bottom);
+        switch (g->kind) {
+        case 0:
+            height = std::max(height, g->bottom);
+            if (draw_frame) {
+                if (!frame_bottom)
+                    r.bottom = screen.y;
+                XrGDI::select_brush(dc, brushes[BrushGreenDark]);
+                XrGDI::select_pen(dc, pens[PenLine]);
+                int border = line_width;
+                draw_rounded_frame(dc, r, border);
+            }
+            break;
+        case 1:
+        case 3: {
+            int start = 0, index = 19;
+            if (g->kind == 1)
+                parse_scheme_prefix(g->text, start, index);
+            const XrSignpostScheme& s = schemes[index];
+            XrGDI::select_pen(dc, s.pen, line_width);
+            XrGDI::select_brush(dc, s.brush);
+            if (s.shape == 2)
+                XrGDI::draw_round_rect(dc, r, line_width, 5);
+            else if (s.shape == 1 || s.shape >= 20)
+                XrGDI::draw_rectangle(dc, r);
+            XrGDI::set_opaque_text(dc, false);
+            XrGDI::set_text_color(dc, s.text_colour);
+            const XrString text(g->text.is_empty() ? L"" : g->text.c_str_at(start));
+            XrGDI::draw_bidi_text(dc, text.c_str(), XrRectangle(r.left, r.top + 2, r.right, r.bottom + 2), 11);
+            break;
+        }
+        case 2:
+            XrGDI::set_opaque_text(dc, false);
+            XrGDI::set_text_color(dc, XrGDI::rgb(255, 255, 255));
+            XrGDI::draw_bidi_text(dc, g->text.is_empty() ? L"" : g->text.c_str(), r, 8);
+            break;
+        default:
+            break;
+        }
+    }
 }

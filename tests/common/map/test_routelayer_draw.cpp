@@ -23,8 +23,6 @@ namespace {
 std::uint32_t g_now = 100000;
 std::uint32_t test_now() { return g_now; }
 
-void* event(int id) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(id)); }
-
 std::vector<const XrGdiCall*> calls(const char* name) { return XrGdiRecording::instance().find(name); }
 
 std::vector<std::wstring> texts()
@@ -40,15 +38,6 @@ bool has_text(const std::wstring& t)
 {
     const auto all = texts();
     return std::find(all.begin(), all.end(), t) != all.end();
-}
-
-// The brush colours of the polygon fills, in order.
-std::vector<int> fill_colours()
-{
-    std::vector<int> out;
-    for (const XrGdiCall* c : calls("draw_polygon_outlined"))
-        out.push_back(c->brush_rgb());
-    return out;
 }
 
 class XrTestAlerter : public XrProximityAlerter {
@@ -194,10 +183,12 @@ TEST_F(RouteLayerDraw, VehicleMarkerByScaleAndHeading)
         const auto ellipses = calls("draw_ellipse");
         EXPECT_EQ(static_cast<int>(ellipses.size()), c.ellipses) << c.scale;
         EXPECT_EQ(static_cast<int>(calls("draw_polygon_outlined").size()), c.polygons) << c.scale;
-        if (c.heading == -1 && !ellipses.empty())
+        if (c.heading == -1 && !ellipses.empty()) {
             EXPECT_EQ(ellipses[0]->args, (std::vector<long long>{sx - 10, sy - 10, sx + 10, sy + 10}));
-        if (c.scale == 250001 && !ellipses.empty()) // the halo: radius 3 x 2
+        }
+        if (c.scale == 250001 && !ellipses.empty()) { // the halo: radius 3 x 2
             EXPECT_EQ(ellipses[0]->args, (std::vector<long long>{sx - 6, sy - 6, sx + 6, sy + 6}));
+        }
         if (c.scale == 250000 && ellipses.size() == 2) { // rings of radius 15 and 17
             EXPECT_EQ(ellipses[0]->args[0], sx - 15);
             EXPECT_EQ(ellipses[1]->args[0], sx - 17);
@@ -687,7 +678,7 @@ TEST_F(RouteLayerDraw, EdgeStreetNameAndArea)
     } cases[] = {
         {writer.get_street_position(0), true, L"Hauptstrasse"},
         {writer.get_street_position(1), true, L"Ring"},
-        {0, false, L""},
+        {0x7FFF0000, false, L""}, // no such block
     };
     for (const auto& c : cases) {
         XrString name, area(L"stale");
