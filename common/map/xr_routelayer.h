@@ -531,9 +531,10 @@ private:
     std::uint32_t creation_time = 0;
     std::uint32_t warning_pause_end = 0;
     XrString last_warning_text;
-    // Alert box.
+    // Alert box: its text, until when it shows, and the strip of alert signs.
     XrString alert_text;
     std::uint32_t alert_end = 0;
+    XrIcon alert_signs;
     // Panel sizes: guidance box height, bottom band, bottom of the last alert.
     int panel_sizes[3] = {0, 0, 0};
     int box_metrics[2] = {0, 0};

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/addr/xr_signpostacc.h"
 #include "common/addr/xr_streetfinder.h"
 #include "common/audio/xr_audioplayer.h"
 #include "common/geometry/xr_geometry.h"
+#include "common/map/xr_mapservices.h"
 #include "common/map/xr_poilayer.h"
 
 namespace {
@@ -353,7 +355,8 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
         }
         // Street names.
         const XrRouteSegment* seg = active_route->segments.get_item_ptr(current_segment);
-        if (seg != nullptr && seg->gid != street_id) {
+        const bool street_id_changed = seg != nullptr && seg->gid != street_id;
+        if (street_id_changed) {
             street_id = seg->gid;
             if (!get_edge_street_name(street_id, &street_name, nullptr))
                 street_name.clear();
@@ -371,6 +374,19 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
                     if (ns->road_type() < 2 || ns->road_type() > 4)
                         break;
                 }
+            }
+        }
+
+        // Signposts ahead: from the road driven up to the instruction.
+        if (seg != nullptr && street_id_changed && signposts != nullptr && current_directive != nullptr) {
+            const int limit = 1000 + seg->length;
+            int summed = 0;
+            for (int i = current_segment; i >= static_cast<int>(current_directive->words[6]) && summed <= limit;
+                 --i) {
+                if (find_signpost(i))
+                    break;
+                if (const XrRouteSegment* a = active_route->segments.get_item_ptr(i))
+                    summed += a->length;
             }
         }
 
@@ -582,7 +598,50 @@ int XrRouteLayer::get_distance_to_next_instruction()
     return d < -1 ? -1 : d;
 }
 
-bool XrRouteLayer::find_signpost(int /*segment*/) { return false; }
+bool XrRouteLayer::find_signpost(int segment)
+{
+    if (signposts == nullptr || active_route == nullptr || current_directive == nullptr)
+        return false;
+    const XrRouteSegment* s = active_route->segments.get_item_ptr(segment);
+    if (s == nullptr)
+        return false;
+    // The path must cover both edges around the instruction point.
+    const int from_edge = static_cast<int>(current_directive->words[6]);
+    const int to_edge = from_edge - 1;
+    XrArray<XrGid> path;
+    for (int n = signposts->get_first_path(s->gid, path); n > 0; n = signposts->get_next_path(path)) {
+        bool same = n <= segment + 1;
+        for (int k = 0; k < n && same; ++k) {
+            const XrRouteSegment* r = active_route->segments.get_item_ptr(segment - k);
+            XrGid g = 0;
+            same = r != nullptr && path.get_item(k, g) && g == r->gid;
+        }
+        if (!same || segment < from_edge || segment - n + 1 > to_edge)
+            continue;
+        XrPtrArray<XrSignpostAccessor::XrInstruction*> list;
+        const bool read =
+            signposts->get_instructions(list, static_cast<XrLC>(get_map_engine_services().get_text_language()));
+        if (read) {
+            clear_signpost_items();
+            for (int i = 0; i < list.get_num_items(); ++i) {
+                const XrSignpostAccessor::XrInstruction* in = list.get_item(i);
+                XrSignpostItemRec item;
+                item.kind = in->kind;
+                item.text = in->text;
+                signpost_items.append(item);
+            }
+            signpost_gfx.remove_all();
+            signpost_segment = current_segment;
+            signpost_start = segment;
+            signpost_distance = -1;
+        }
+        for (int i = 0; i < list.get_num_items(); ++i)
+            delete list.get_item(i);
+        if (read)
+            return true;
+    }
+    return false;
+}
 
 void XrRouteLayer::compute_remaining_time() {}
 

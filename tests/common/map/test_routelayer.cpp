@@ -6,8 +6,25 @@
 #include <memory>
 #include <vector>
 
+#include "common/audio/xr_audioplayer.h"
 #include "common/map/xr_linelabellayer.h"
 #include "tests/common/map/routelayer_fixture.h"
+#include "common/addr/xr_signpostacc.h"
+#include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/wav_writer.h"
+
+// The layer's private voice-set flags.
+class XrRouteLayerTestAccess {
+public:
+    static bool has_after(const XrRouteLayer& l) { return l.has_after; }
+    static bool has_700(const XrRouteLayer& l) { return l.has_700; }
+    static bool has_700y(const XrRouteLayer& l) { return l.has_700y; }
+    static bool has_herel2(const XrRouteLayer& l) { return l.has_herel2; }
+    static bool has_01mile(const XrRouteLayer& l) { return l.has_01mile; }
+    static int signpost_count(const XrRouteLayer& l) { return l.signpost_items.get_num_items(); }
+    static XrString signpost_text(const XrRouteLayer& l, int i) { return l.signpost_items.get_item_ptr(i)->text; }
+    static int signpost_start(const XrRouteLayer& l) { return l.signpost_start; }
+};
 
 namespace {
 
@@ -191,6 +208,82 @@ TEST(RouteLayerFrame, ReplaceActiveRouteSelectsTheNewRoute)
     EXPECT_EQ(l.layer.get_active_route(), fresh);
     EXPECT_EQ(l.layer.get_route_length(), fresh->total_length);
     EXPECT_EQ(l.layer.get_route_end_points().get_num_items(), 2);
+}
+
+namespace {
+
+struct Host : XrRouteLayerHost {
+    Host() { set_route_layer_host(this); }
+    ~Host() override { set_route_layer_host(nullptr); }
+    XrString get_sounds_path() override { return root; }
+    bool redraw_map_window() override
+    {
+        ++redraws;
+        return true;
+    }
+    XrString root;
+    int redraws = 0;
+};
+
+} // namespace
+
+TEST(RouteLayerFrame, VoiceFolderLooksForTheOptionalPrompts)
+{
+    XrTempRoot root;
+    Host host;
+    host.root = XrString((root.dir() + "/sounds").c_str());
+    root.make_dirs("/sounds/eng");
+    root.make_dirs("/sounds/plain");
+    XrWavDef wav;
+    wav.bits = 8;
+    wav.samples = wav_tone8(22050, 1, 2000, 440);
+    for (const char* name : {"after.wav", "700.wav", "01mile.wav"})
+        ASSERT_TRUE(write_wav_file(root.dir() + "/sounds/eng/" + name, wav));
+    // A damaged prompt does not count.
+    XrWavDef bad = wav;
+    bad.format_tag = 7;
+    ASSERT_TRUE(write_wav_file(root.dir() + "/sounds/eng/herel2.wav", bad));
+
+    XrAudioPlayer player(1);
+    ASSERT_TRUE(player.preload(XrString((root.dir() + "/sounds/eng/after.wav").c_str())));
+    XrRouteLayer layer(nullptr, nullptr, 1, &player, nullptr);
+    layer.set_voice_folder(XrString(L"eng"));
+    EXPECT_EQ(layer.get_voice_set(), XrString(L"eng"));
+    EXPECT_EQ(layer.get_voice_root(), host.root);
+    EXPECT_EQ(player.get_cache_count(), 0);
+    EXPECT_TRUE(XrRouteLayerTestAccess::has_after(layer));
+    EXPECT_TRUE(XrRouteLayerTestAccess::has_700(layer));
+    EXPECT_TRUE(XrRouteLayerTestAccess::has_01mile(layer));
+    EXPECT_FALSE(XrRouteLayerTestAccess::has_700y(layer));
+    EXPECT_FALSE(XrRouteLayerTestAccess::has_herel2(layer));
+    // The same name again does nothing more (the cache is kept).
+    ASSERT_TRUE(player.preload(XrString((root.dir() + "/sounds/eng/700.wav").c_str())));
+    layer.set_voice_folder(XrString(L"eng"));
+    EXPECT_EQ(player.get_cache_count(), 1);
+    // A set without the optional prompts clears the flags.
+    layer.set_voice_folder(XrString(L"plain"));
+    EXPECT_FALSE(XrRouteLayerTestAccess::has_after(layer));
+    EXPECT_FALSE(XrRouteLayerTestAccess::has_700(layer));
+    EXPECT_FALSE(XrRouteLayerTestAccess::has_01mile(layer));
+}
+
+TEST(RouteLayerFrame, EventsAskForRedraws)
+{
+    Host host;
+    XrRouteLayer layer(nullptr, nullptr, 1, nullptr, nullptr);
+    struct Case {
+        int id;
+        int redraws;
+    } cases[] = {{XrRouteLayer::EVENT_GPS_STATUS, 1}, {XrRouteLayer::EVENT_TRAFFIC, 1}, {7, 0},
+                 {XrRouteLayer::EVENT_NO_FIX, 0}};
+    for (const Case& c : cases) {
+        host.redraws = 0;
+        layer.execute(nullptr, reinterpret_cast<void*>(static_cast<std::intptr_t>(c.id)));
+        EXPECT_EQ(host.redraws, c.redraws) << c.id;
+    }
+    int top = 0, band = 0, value = -1;
+    EXPECT_TRUE(layer.get_panel_sizes(top, band, nullptr, &value));
+    EXPECT_EQ(value, 0); // the traffic box is in its "no traffic" state
 }
 
 // ---- Geometry along the route
@@ -447,6 +540,53 @@ TEST(RouteLayerGuidance, AnnouncementDistanceBySpeed)
     }
 }
 
+// On a motorway the announcement comes 1800 m earlier, at most 2000 m
+// ahead; the final one 50 m earlier.
+TEST(RouteLayerGuidance, MotorwayAnnouncementDistance)
+{
+    XrNetwork net = xr_ladder_network();
+    for (XrNetworkEdge& e : net.edges)
+        e.road_type = 1;
+    XrRouteMap m(net);
+    struct Case {
+        double speed;
+        int announce;
+        int near;
+    } cases[] = {{5, 2000, 95}, {19, 2000, 140}, {35, 2000, 250}};
+    for (const Case& c : cases) {
+        Layer l(m);
+        l.set_route(m.route(kFrom, kTo));
+        ASSERT_TRUE(l.layer.is_road_type_one(l.layer.get_current_directive()));
+        l.fix_at(10, c.speed); // not started yet: nothing announced
+        EXPECT_EQ(l.layer.get_announcement_distance(), c.announce) << c.speed;
+        EXPECT_EQ(l.layer.get_near_distance(), c.near) << c.speed;
+        EXPECT_EQ(l.layer.get_largest_announcement(), 2000);
+        // Started within 2000 m: the far announcement is spoken and a
+        // second one follows at 1050 m.
+        l.fix_at(20, c.speed);
+        l.fix_at(30, c.speed);
+        EXPECT_EQ(l.layer.get_announcement_distance(), 1050) << c.speed;
+    }
+}
+
+// Fixes with the hold flag never count as off the route.
+TEST(RouteLayerGuidance, HeldFixesDoNotCount)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    Observer observer;
+    l.layer.set_route_observer(&observer);
+    l.set_route(m.route(kFrom, kTo));
+    for (int d = 0; d <= 440; d += 14)
+        l.fix_at(d, 14.0);
+    for (int i = 0; i < 20; ++i) {
+        g_now += 1000;
+        l.layer.update_position(XrPoint(100500 + 14 * i, 200050), -1, 14.0, true, nullptr, nullptr, 0);
+    }
+    EXPECT_EQ(l.layer.get_off_route_count(), 0);
+    EXPECT_EQ(observer.reroutes, 0);
+}
+
 // The distance to the instruction is corrected by the way driven since the
 // fix was taken: seconds since the last update times the speed.
 TEST(RouteLayerGuidance, LagCorrection)
@@ -547,6 +687,45 @@ TEST(RouteLayerGuidance, LeavingTheRouteAsksOnceAndJoinsTheDetour)
         l.fix(XrPoint(102000, y), 14.0);
     EXPECT_EQ(observer.reroutes, 1);
     EXPECT_EQ(l.layer.get_guidance_state(), XrRouteLayer::STATE_ON_ROUTE);
+}
+
+// A signpost whose path covers the edges around the turn is read when the
+// vehicle comes within reach of it; one that does not is not.
+TEST(RouteLayerGuidance, SignpostAheadOfTheInstruction)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    l.set_route(m.route(kFrom, kTo));
+    const XrRouteInstructions* r = l.layer.get_active_route();
+    const int from_edge = static_cast<int>(l.layer.get_current_directive()->words[6]);
+    XrSignsFile file;
+    XrSignsEntry good;
+    good.gid = r->segments.get_item_ptr(from_edge)->gid;
+    XrSignsRecord wrong; // leads straight on
+    wrong.following = {m.result.gids[5]};
+    wrong.instructions = {{1, "Wrong"}};
+    XrSignsRecord right;
+    right.following = {r->segments.get_item_ptr(from_edge - 1)->gid};
+    right.instructions = {{3, "North"}, {1, "E4"}};
+    good.records = {wrong, right};
+    file.entries.push_back(good);
+    std::string error;
+    const std::string path = m.root.dir() + "/signs.bin";
+    ASSERT_TRUE(write_signs(path, file, error)) << error;
+    auto* accessor = new XrSignpostAccessor();
+    auto* storage = new XrFileStorageAccessor();
+    ASSERT_TRUE(storage->open(XrString(path.c_str()), true));
+    ASSERT_TRUE(accessor->open(storage));
+    l.layer.set_signpost_accessor(accessor);
+
+    for (int d = 0; d < 400; d += 14)
+        l.fix_at(d, 14.0);
+    EXPECT_EQ(XrRouteLayerTestAccess::signpost_count(l.layer), 0); // more than 1000 m before the turn
+    for (int d = 400; d < 1600; d += 14)
+        l.fix_at(d, 14.0);
+    ASSERT_EQ(XrRouteLayerTestAccess::signpost_count(l.layer), 2);
+    EXPECT_EQ(XrRouteLayerTestAccess::signpost_text(l.layer, 0), XrString(L"North"));
+    EXPECT_EQ(XrRouteLayerTestAccess::signpost_start(l.layer), from_edge);
 }
 
 // An observer that keeps answering false is asked again only after a
