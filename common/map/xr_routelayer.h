@@ -98,6 +98,11 @@ public:
     static constexpr unsigned ICON_FOLLOW_SMALL = 0x6DB20074, ICON_FOLLOW_SMALL_US = 0x6DB20075;
     static constexpr unsigned DIRECTION_ICONS_1 = 0x6DB20014, DIRECTION_ICONS_2 = 0x6DB20029;
     static constexpr int DIRECTION_ICON_COUNT = 48;
+    // Pictures of the drawing: the strip of alert signs (square icons), the
+    // yellow frame of the traffic box (a strip of nine tiles) and the four
+    // guidance signs (panel, panel USA, plain, plain USA).
+    static constexpr unsigned ICON_ALERT_SIGNS = 0x6DB20079, ICON_YELLOW_FRAME = 0x6DB2007A;
+    static constexpr unsigned ICON_GUIDANCE_SIGNS = 0x6DB2007C;
 
     // Indexes of the icons in the icon table.
     enum Icon : int {
