@@ -151,7 +151,7 @@ void build_turn_prompt(const Directive& d, XrPromptList& list, bool first, bool 
     switch (code) {
     case D_KEEP:
         if (!first)
-            list.append(L"course.wav");
+            add(list, L"course.wav");
         return;
     case D_SLIGHT_LEFT:
     case D_LEFT:
@@ -162,57 +162,57 @@ void build_turn_prompt(const Directive& d, XrPromptList& list, bool first, bool 
         const bool left = code == D_SLIGHT_LEFT || code == D_LEFT || code == D_LANE_TURN_LEFT;
         const int variant = turn_variant(d);
         if (variant == 1) {
-            list.append(left ? L"left2.wav" : L"right2.wav");
+            add(list, left ? L"left2.wav" : L"right2.wav");
         } else if (variant == 2) {
-            list.append(left ? L"left3.wav" : L"right3.wav");
+            add(list, left ? L"left3.wav" : L"right3.wav");
         } else if (code == D_SLIGHT_LEFT) {
-            list.append(L"sleft.wav");
+            add(list, L"sleft.wav");
         } else if (code == D_SLIGHT_RIGHT) {
-            list.append(L"sright.wav");
+            add(list, L"sright.wav");
         } else if (allow_variants && s.has_herel2) {
             static const TCHAR* const lefts[] = {L"herel.wav", L"herel2.wav", L"herel.wav", L"herel3.wav"};
             static const TCHAR* const rights[] = {L"herer.wav", L"herer2.wav", L"herer.wav", L"herer3.wav"};
             static const int weights[] = {4000, 1000, 4000, 1000};
-            list.append(choose_prompt(left ? lefts : rights, 4, weights, s.tick));
+            add(list, choose_prompt(left ? lefts : rights, 4, weights, s.tick));
         } else {
-            list.append(left ? L"herel.wav" : L"herer.wav");
+            add(list, left ? L"herel.wav" : L"herer.wav");
         }
         return;
     }
     case D_UTURN:
         if (!s.uturn_announced)
-            list.append(L"uturn.wav");
+            add(list, L"uturn.wav");
         s.uturn_announced = false;
         return;
     case D_MOTORWAY_EXIT_LEFT:
     case D_RAMP_LEFT:
-        list.append(L"exitl.wav");
+        add(list, L"exitl.wav");
         return;
     case D_MOTORWAY_EXIT_RIGHT:
     case D_RAMP_RIGHT:
-        list.append(L"exitr.wav");
+        add(list, L"exitr.wav");
         return;
     case D_ROUNDABOUT: {
         static const TCHAR* const exits[] = {L"1e.wav", L"2e.wav", L"3e.wav", L"4e.wav", L"5e.wav",
                                              L"6e.wav", L"7e.wav", L"8e.wav", L"9e.wav"};
         const int exit = roundabout_exit(d);
         if (exit <= 8) {
-            list.append(L"tc.wav");
-            list.append(exits[exit]);
+            add(list, L"tc.wav");
+            add(list, exits[exit]);
         } else {
-            list.append(L"prepare.wav");
-            list.append(L"tc.wav");
+            add(list, L"prepare.wav");
+            add(list, L"tc.wav");
         }
         return;
     }
     case D_ROUNDABOUT_EXIT:
-        list.append(L"tcexit.wav");
+        add(list, L"tcexit.wav");
         return;
     case D_LANE_LEFT:
     case D_LANE_RIGHT:
     case D_KEEP_LEFT:
     case D_KEEP_RIGHT:
-        list.append(lane_word(code));
+        add(list, lane_word(code));
         return;
     default:
         return;
@@ -280,19 +280,19 @@ void build_distance_prompt(const Directive& d, XrPromptList& list, int dist, boo
     case D_LANE_TURN_RIGHT: {
         const bool left = code == D_LANE_TURN_LEFT;
         if (junction_distance(d) < dist)
-            list.append(approach());
-        list.append(left ? L"llane.wav" : L"rlane.wav");
+            add(list, approach());
+        add(list, left ? L"llane.wav" : L"rlane.wav");
         if (dist >= 151) {
-            list.append(L"then.wav");
-            list.append(left ? L"left.wav" : L"right.wav");
+            add(list, L"then.wav");
+            add(list, left ? L"left.wav" : L"right.wav");
         }
         return;
     }
     default:
         return;
     }
-    list.append(phrase);
-    list.append(what);
+    add(list, phrase);
+    add(list, what);
 }
 
 void build_near_sentence(const Directive& d, const XrFollowUp& f, XrPromptList& list, XrPromptState& s,
@@ -305,7 +305,7 @@ void build_near_sentence(const Directive& d, const XrFollowUp& f, XrPromptList& 
     if (list.get_num_items() == before || !f.announced || !f.close || !follow_speakable)
         return;
     const bool then2 = f.chain && f.gap < 200 && word(*f.next, 3) != 1;
-    list.append(then2 ? L"then2.wav" : L"then.wav");
+    add(list, then2 ? L"then2.wav" : L"then.wav");
     if (code_of(*f.next) == D_ROUNDABOUT)
         build_turn_prompt(*f.next, list, false, false, s);
     else
@@ -328,7 +328,7 @@ void build_far_sentence(const Directive& d, int dist, const XrFollowUp& f, XrPro
     if (next_code == 0 || next_code == D_DESTINATION || next_code == D_ROUNDABOUT)
         return;
     const bool then = f.gap > 199 || code == D_KEEP || word(*f.next, 3) == 1;
-    list.append(then ? L"then.wav" : L"then2.wav");
+    add(list, then ? L"then.wav" : L"then2.wav");
     build_distance_prompt(*f.next, list, f.gap, false, !then, false, s);
 }
 

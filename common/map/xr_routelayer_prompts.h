@@ -7,12 +7,13 @@
 
 #include <cstdint>
 
+#include "common/container/xr_array.h"
 #include "common/container/xr_defs.h"
-#include "common/container/xr_ptrarray.h"
+#include "common/container/xr_string.h"
 #include "common/graph/xr_routeinstructions.h"
 
-// File names of one announcement, in the order spoken.
-using XrPromptList = XrPtrArray<const TCHAR*>;
+// A prompt list: file names of one announcement, in speaking order.
+typedef XrArray<XrString> XrPromptList;
 
 namespace xr_prompts {
 
@@ -28,6 +29,13 @@ enum : int {
     D_ROUNDABOUT = 13, D_ROUNDABOUT_EXIT = 14, D_LANE_LEFT = 15, D_LANE_RIGHT = 16, D_KEEP_LEFT = 17,
     D_KEEP_RIGHT = 18, D_LANE_TURN_LEFT = 19, D_LANE_TURN_RIGHT = 20,
 };
+
+// Appends a name to a list; a null name is left out.
+inline void add(XrPromptList& list, const TCHAR* name)
+{
+    if (name != nullptr)
+        list.append(XrString(name));
+}
 
 // Word n (1 to 11) of a directive.
 inline int word(const Directive& d, int n)

@@ -26,7 +26,7 @@ std::string join(const XrPromptList& list)
     for (int i = 0; i < list.get_num_items(); ++i) {
         if (!out.empty())
             out += ' ';
-        std::string n = narrow(list.get_item(i));
+        std::string n = narrow(list.get_item_ptr(i)->c_str());
         out += n.substr(0, n.size() - 4); // without ".wav"
     }
     return out;
