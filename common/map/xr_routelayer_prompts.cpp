@@ -1,9 +1,19 @@
-// Prompt choice and sentence building of the route layer.
+// XrRouteLayer: voice prompt choice, prompt sentences and playback. The word
+// choices are pure functions (xr_prompts); the members feed them the layer's
+// state and play what they build.
 #include "common/map/xr_routelayer_prompts.h"
 
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <vector>
+
+#include "common/audio/xr_audiofile.h"
+#include "common/audio/xr_audioplayer.h"
+#include "common/container/xr_simplearray.h"
+#include "common/map/xr_routelayer.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_file.h"
 
 namespace xr_prompts {
 
@@ -393,3 +403,304 @@ bool lead_in_due(const XrLeadInInput& in)
 }
 
 } // namespace xr_prompts
+
+// ---------------------------------------------------------------- members
+
+namespace {
+
+using Directive = XrRouteInstructions::XrRouteDirective;
+
+// A prompt of the voice set exists as WAV or as its Ogg Vorbis twin.
+bool prompt_exists(const XrString& path)
+{
+    return get_file_size(path) >= 0 || get_file_size(XrAudioFile::ogg_name(path)) >= 0;
+}
+
+bool directory_exists(const XrString& path)
+{
+    XrFileFinder finder;
+    return !path.is_empty() && finder.open(path, XrFileFinder::FILES);
+}
+
+// The base name (without the extension) of two names is the same, case
+// ignored.
+bool same_base(const XrString& a, const TCHAR* b)
+{
+    const TCHAR* x = a.c_str();
+    const std::size_t na = x != nullptr ? wcslen(x) : 0;
+    const std::size_t nb = wcslen(b);
+    if (na < 4 || na != nb)
+        return false;
+    for (std::size_t i = 0; i + 4 < na; ++i) {
+        if (std::towlower(static_cast<wint_t>(x[i])) != std::towlower(static_cast<wint_t>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+XrString XrRouteLayer::voice_path(const XrString& name) const
+{
+    return XrAudioFile::prompt_path(voice_root, voice_set, name);
+}
+
+void XrRouteLayer::fill_prompt_state(xr_prompts::XrPromptState& state) const
+{
+    state.units = prompt_units;
+    state.has_after = has_after;
+    state.has_herel2 = has_herel2;
+    state.has_700 = has_700;
+    state.has_700y = has_700y;
+    state.speed = static_cast<int>(current_speed);
+    state.exit_announcement = exit_announcement;
+    state.current = current_directive;
+    state.tick = now();
+    state.uturn_announced = uturn_announced;
+    state.announced_far = announced_far;
+}
+
+void XrRouteLayer::keep_prompt_state(const xr_prompts::XrPromptState& state)
+{
+    uturn_announced = state.uturn_announced;
+    announced_far = state.announced_far;
+}
+
+int XrRouteLayer::detect_prompt_units()
+{
+    const int setting = host->get_distance_units();
+    XrString folder = backslashes_to_slashes(voice_root);
+    folder += L'/';
+    folder += backslashes_to_slashes(voice_set);
+    prompt_units = xr_prompts::detect_units(setting, setting != 0 && directory_exists(folder),
+                                            prompt_exists(voice_path(XrString(L"01mile.wav"))),
+                                            prompt_exists(voice_path(XrString(L"100y.wav"))));
+    return setting != 0 ? 1 : 0;
+}
+
+void XrRouteLayer::update_prompt_units(int units)
+{
+    display_units = units;
+    detect_prompt_units();
+    display_units = prompt_units;
+}
+
+const wchar_t* XrRouteLayer::choose_distance_prompt(int m, int u, bool quiet_below_100, bool quiet_below_350,
+                                                    bool first_announcement, bool has_700_prompt,
+                                                    bool has_700y_prompt)
+{
+    return xr_prompts::distance_phrase(prompt_units, m, u, quiet_below_100, quiet_below_350, first_announcement,
+                                       has_700_prompt, has_700y_prompt);
+}
+
+const wchar_t* XrRouteLayer::choose_approach_prompt(const Directive* directive, int m, int u, bool quiet_below_350,
+                                                    bool after_allowed, int speed, bool approach_words)
+{
+    if (directive == nullptr)
+        return xr_prompts::distance_phrase(prompt_units, m, u, true, quiet_below_350, false, false, false);
+    return xr_prompts::approach_phrase(prompt_units, *directive, m, u, quiet_below_350, after_allowed, speed,
+                                       approach_words);
+}
+
+const wchar_t* XrRouteLayer::get_lane_prompt(int code)
+{
+    return xr_prompts::lane_word(code);
+}
+
+void XrRouteLayer::play_prompt_list(const XrPromptList& list)
+{
+    if (!voice_prompts_on || list.get_num_items() == 0)
+        return;
+    const std::uint32_t t = now();
+    XrSimpleArray<XrString> paths(8);
+    if (audio != nullptr && delay_prompt_on && !audio->is_playing() && t - last_prompt_time > 3800)
+        paths.append(voice_path(XrString(L"delay.wav")));
+    for (int i = 0; i < list.get_num_items(); ++i)
+        paths.append(voice_path(*list.get_item_ptr(i)));
+    if (audio != nullptr)
+        audio->play_files(paths);
+    last_prompt_time = t;
+}
+
+void XrRouteLayer::play_prompts(const wchar_t* first, const wchar_t* second, const wchar_t* third)
+{
+    XrPromptList list(8, 8);
+    xr_prompts::add(list, first);
+    xr_prompts::add(list, second);
+    xr_prompts::add(list, third);
+    play_prompt_list(list);
+}
+
+void XrRouteLayer::build_turn_prompt(const Directive* directive, XrPromptList& list, bool first,
+                                     bool allow_variants)
+{
+    if (directive == nullptr)
+        return;
+    xr_prompts::XrPromptState state;
+    fill_prompt_state(state);
+    xr_prompts::build_turn_prompt(*directive, list, first, allow_variants, state);
+    keep_prompt_state(state);
+}
+
+void XrRouteLayer::build_distance_prompt(const Directive* directive, XrPromptList& list, int d,
+                                         bool only_with_distance, bool quiet_below_350, bool enabled)
+{
+    if (directive == nullptr)
+        return;
+    xr_prompts::XrPromptState state;
+    fill_prompt_state(state);
+    xr_prompts::build_distance_prompt(*directive, list, d, only_with_distance, quiet_below_350, enabled, state);
+    keep_prompt_state(state);
+}
+
+void XrRouteLayer::announce_near(const Directive* directive)
+{
+    if (directive == nullptr || options[0] == 0 || active_route == nullptr || active_route->route_mode == 2)
+        return;
+    xr_prompts::XrFollowUp follow;
+    follow.next = next_directive;
+    follow.gap = next_directive != nullptr ? xr_prompts::word(*next_directive, 5) - xr_prompts::word(*directive, 5)
+                                           : 0;
+    follow.close = close_follow_up;
+    follow.announced = follow_up_announced;
+    follow.chain = chain;
+    xr_prompts::XrPromptState state;
+    fill_prompt_state(state);
+    XrPromptList list(8, 8);
+    xr_prompts::build_near_sentence(*directive, follow, list, state, follow_up_spoken);
+    keep_prompt_state(state);
+    play_prompt_list(list);
+}
+
+void XrRouteLayer::announce_far(const Directive* directive, int distance)
+{
+    if (directive == nullptr || options[0] == 0 || active_route == nullptr || active_route->route_mode == 2 ||
+        follow_up_spoken)
+        return;
+    uturn_announced = false;
+    xr_prompts::XrFollowUp follow;
+    follow.next = next_directive;
+    follow.gap = next_directive != nullptr ? xr_prompts::word(*next_directive, 5) - xr_prompts::word(*directive, 5)
+                                           : 0;
+    follow.close = close_follow_up;
+    follow.announced = follow_up_announced;
+    follow.chain = chain;
+    xr_prompts::XrPromptState state;
+    fill_prompt_state(state);
+    XrPromptList list(8, 8);
+    xr_prompts::build_far_sentence(*directive, distance, follow, list, state);
+    keep_prompt_state(state);
+    play_prompt_list(list);
+}
+
+void XrRouteLayer::check_lead_in()
+{
+    if (!voice_prompts_on || !delay_prompt_on || audio == nullptr || active_route == nullptr)
+        return;
+    const std::uint32_t t = now();
+    if (audio->is_playing()) {
+        last_prompt_time = t;
+        return;
+    }
+    xr_prompts::XrLeadInInput in;
+    in.current = current_directive;
+    in.stored_before = current_directive_index > 0
+                           ? active_route->directives.get_item_ptr(current_directive_index - 1)
+                           : nullptr;
+    in.distance = directive_distance;
+    in.speed = static_cast<int>(current_speed);
+    in.near_distance = near_distance;
+    in.announce_distance = announce_distance;
+    in.announced_far = announced_far;
+    in.announced_near = announced_near;
+    in.uturn_announced = uturn_announced;
+    in.second_far_pending = second_far_pending;
+    in.chain = chain;
+    in.chain_before = chain_before;
+    if (!xr_prompts::lead_in_due(in))
+        return;
+    XrSimpleArray<XrString> paths(1);
+    paths.append(voice_path(XrString(L"delay.wav")));
+    audio->play_files(paths);
+    last_prompt_time = t;
+}
+
+void XrRouteLayer::collect_arrival_prompts()
+{
+    XrString folder = backslashes_to_slashes(voice_root);
+    folder += L'/';
+    folder += backslashes_to_slashes(voice_set);
+    XrFileFinder finder;
+    if (!finder.open(folder, XrFileFinder::FILES))
+        return;
+    arrival_prompts.remove_all();
+    arrival_prompts.append(XrString(L"dest.wav"));
+    TCHAR name[256];
+    int added = 0;
+    while (added < 20 && finder.get_next(name, 256)) {
+        if (!xr_prompts::is_arrival_prompt_name(name))
+            continue;
+        // One entry per prompt: a WAV file and its Ogg Vorbis twin are one.
+        bool known = false;
+        for (int i = 0; i < arrival_prompts.get_num_items() && !known; ++i)
+            known = same_base(*arrival_prompts.get_item_ptr(i), name);
+        if (known)
+            continue;
+        arrival_prompts.append(XrString(name));
+        ++added;
+    }
+}
+
+const wchar_t* XrRouteLayer::choose_prompt(const XrArray<XrString>& names, const XrArray<int>* weights)
+{
+    const int count = names.get_num_items();
+    if (count == 0)
+        return nullptr;
+    const bool weighted = weights != nullptr && weights->get_num_items() >= count;
+    std::vector<const TCHAR*> n;
+    std::vector<int> wv;
+    for (int i = 0; i < count; ++i) {
+        n.push_back(names.get_item_ptr(i)->c_str());
+        if (weighted)
+            wv.push_back(*weights->get_item_ptr(i));
+    }
+    return xr_prompts::choose_prompt(n.data(), count, weighted ? wv.data() : nullptr, now());
+}
+
+const wchar_t* XrRouteLayer::choose_variant(const wchar_t* a, const wchar_t* b, const wchar_t* c, const wchar_t* d,
+                                            int wa, int wb, int wc, int wd)
+{
+    const TCHAR* names[] = {a, b, c, d};
+    const int weights[] = {wa, wb, wc, wd};
+    const TCHAR* pick = xr_prompts::choose_prompt(names, 4, weights, now());
+    for (const TCHAR* n : names) {
+        if (n != nullptr && pick != nullptr && wcscmp(n, pick) == 0)
+            return n;
+    }
+    return a;
+}
+
+bool XrRouteLayer::set_gps_present(bool present, bool speak)
+{
+    if (gps_present == present)
+        return false;
+    gps_present = present;
+    if (!present) {
+        gps_fix_valid = false;
+        if (speak)
+            play_prompts(L"nogps.wav", nullptr, nullptr);
+    }
+    update_gps_status();
+    return true;
+}
+
+void XrRouteLayer::check_uturn()
+{
+    if (active_route == nullptr || guidance_state != STATE_OFF_ROUTE || announced_far)
+        return;
+    if (odometer < 21.0 * units_per_metre)
+        return;
+    if (active_route->route_mode != 2 && options[0] != 0)
+        play_prompts(L"uturn.wav", nullptr, nullptr);
+    announced_far = true;
+}

@@ -33,7 +33,8 @@ LAYERS = [
     ("drawing", ["common/gdi", "common/bmloader", "common/gdi/recording", "common/symbol", "common/ui",
                  "common/visualization", "common/gdi/window"]),
     # The Ogg Vorbis decoder lives in apps/ but serves the audio player, through
-    # the player's decoder interface. The route layer of the map reads routes
+    # the player's decoder interface.
+    # The route layer of the map engine shows the routes of the route search
     # and speaks through the audio player.
     ("engine", ["common/graph", "common/audio", "apps/oggvorbis", "common/map", "common/drawables"]),
     # Extension files ask the map provider's interface for the map id and
