@@ -123,8 +123,11 @@ XrGraphAccessor2* XrRouteLayer::get_graph_reader()
     if (graph_failed)
         return nullptr;
     XrString path = graph_path;
-    if (path.is_empty())
+    if (path.is_empty()) {
+        if (get_path_resolver() == nullptr)
+            return nullptr;
         path = XrPathResolver::resolve(XrString(L"?:\\mapdata\\graph.bin"));
+    }
     auto file = std::make_unique<XrFileStorageAccessor>();
     if (!file->open(path, true)) {
         graph_failed = true;
@@ -222,7 +225,7 @@ void XrRouteLayer::set_voice_folder(const XrString& name)
     if (audio != nullptr)
         audio->clear_cache();
     voice_root = host->get_sounds_path();
-    if (!folder_exists(voice_root))
+    if (!folder_exists(voice_root) && get_path_resolver() != nullptr)
         voice_root = XrPathResolver::resolve(XrString(L"?:\\kestrova\\sounds\\sound_eng"));
     struct Probe {
         const wchar_t* file;
@@ -332,6 +335,7 @@ void XrRouteLayer::reset_guidance()
     reroute_asked_at = -1;
     distance_travelled = 0;
     current_segment = -1;
+    matched_directive_index = -1;
     largest_start_distance = 0;
     show_distance = false;
     remaining_minutes = 0;

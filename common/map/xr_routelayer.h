@@ -142,6 +142,7 @@ public:
     struct XrEdgeEntry {
         XrPolygon* polygon = nullptr; // owned
         XrGid gid = 0;
+        XrRectangle box;             // the polyline's box grown by twice the margin
     };
 
     // street_labels may be null (set later with set_street_label_layer).
@@ -411,6 +412,21 @@ private:
     // Route matching (guidance).
     bool match_route(const XrPoint& position, int heading, double speed, int extra_distance);
     bool find_signpost(int segment);
+    // Asks the observer for a new route when the departure is real and the
+    // back-off allows it.
+    void request_reroute(const XrPoint& position, bool hold);
+    // The rerouting test proper: matches the position onto the road network
+    // and answers whether the road is off the route (false on failures).
+    bool is_off_route_road(XrPoint& position, int heading, XrPoint* last_point, XrGid* last_gid,
+                           XrGraphAccessor2::XrEdgeData* edge);
+    // Counts a fix off the route; from the limit on the state is 4 and a
+    // new route is asked for.
+    void count_off_route(const XrPoint& position, bool hold);
+    // Reads an edge's polyline from the road geometry; null when it cannot.
+    XrPolygon* read_edge_polygon(XrGid gid);
+    // The point and direction at offset metres into a segment, in driving
+    // direction; false without geometry.
+    bool point_in_segment(const XrRouteSegment& segment, int offset, XrPoint& point, int& direction);
     void compute_remaining_time();
 
     // ---- Members (construction order)
@@ -430,7 +446,9 @@ private:
     int guidance_state = STATE_ON_ROUTE;
     int off_route_mark = -1;
     int off_route_count = 0;
-    // Fix count at the last request for a new route (back-off), -1 none.
+    // Fixes handed to update_position, and the fix of the last request for
+    // a new route (back-off; -1 none).
+    int fix_count = 0;
     int reroute_asked_at = -1;
     XrBitmap icons[IconCount];
     XrBitmap sign_bitmaps[2];
@@ -467,6 +485,8 @@ private:
     int last_heading = -1;
     bool has_last = false;
     int heading_difference = -1;
+    int road_heading = -1;
+    int matched_directive_index = -1;
     std::uint32_t last_update = 0;
     double guidance_speed = 0.0;
     double spare_speed = 3.0;

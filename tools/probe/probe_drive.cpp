@@ -1,0 +1,447 @@
+// kestrova-probe drive: searches a route on a map folder, hands it to a
+// route layer and feeds the layer one position fix a second, from a track
+// file or by following the route at a speed (optionally leaving it at a
+// point), printing the guidance it gives: instructions, distances, prompts
+// played, reroute requests and arrivals, one event a line.
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/addr/xr_streetfinder.h"
+#include "common/audio/xr_audioplayer.h"
+#include "common/container/xr_hash.h"
+#include "common/db/xr_simplegeomstorage.h"
+#include "common/geometry/xr_projection.h"
+#include "common/graph/xr_dijkstrapath.h"
+#include "common/graph/xr_graphaccessor.h"
+#include "common/map/xr_routelayer.h"
+#include "common/misc/xr_utf8.h"
+#include "common/container/xr_bytearray.h"
+#include "common/storage/xr_storageaccessor.h"
+#include "tools/probe/probe.h"
+
+namespace {
+
+int run_drive(const std::vector<std::string>& args);
+
+XrProbeCommand drive_cmd("drive",
+                         "MAPDIR --from LAT,LON --to LAT,LON (--track FILE.csv | --speed KMH [--leave-at M]) "
+                         "[--voice DIR]",
+                         "drives a route with one fix a second and prints the guidance given", run_drive);
+
+std::uint32_t g_clock = 1000000;
+std::uint32_t sim_clock() { return g_clock; }
+int g_second = 0;
+
+std::string narrow(const XrString& s)
+{
+    XrByteArray bytes;
+    XrUTF8::encode_utf8(s.c_str(), -1, bytes);
+    return std::string(reinterpret_cast<const char*>(bytes.get_items()), static_cast<size_t>(bytes.get_num_items()));
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string read_projection(const std::string& ini)
+{
+    std::ifstream in(ini);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        auto unquote = [](std::string& t) {
+            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
+                t = t.substr(1, t.size() - 2);
+        };
+        unquote(key);
+        unquote(value);
+        if (key == "projection")
+            return value;
+    }
+    return std::string();
+}
+
+// The prompts the layer plays are printed instead of heard.
+class PrintingPlayer : public XrAudioPlayer {
+public:
+    PrintingPlayer() : XrAudioPlayer(1) {}
+    bool is_playing() override { return false; }
+    bool make_wav_buffer(const XrSimpleArray<XrString>& names, std::unique_ptr<BYTE[]>& buffer,
+                         std::uint32_t& size) override
+    {
+        std::string line;
+        for (int i = 0; i < names.get_count(); ++i) {
+            std::string name = narrow(names.get_items()[i]);
+            const size_t slash = name.find_last_of("/\\");
+            if (slash != std::string::npos)
+                name = name.substr(slash + 1);
+            line += " " + name;
+        }
+        std::printf("%d prompt%s\n", g_second, line.c_str());
+        return XrAudioPlayerBase::make_wav_buffer(names, buffer, size);
+    }
+    Status play_buffer(std::unique_ptr<BYTE[]> /*image*/, std::uint32_t /*size*/) override { return PLAYED; }
+    void stop() override {}
+};
+
+struct Roads {
+    XrFileStorageAccessor graph_file;
+    std::unique_ptr<XrGraphAccessor2> graph;
+    std::unique_ptr<XrSimpleGeomStorage> roads;
+
+    bool snap(const XrPoint& p, XrGid& gid, XrPoint& on_road)
+    {
+        XrStreetFinder finder(roads.get());
+        size_t found = 0;
+        for (int radius : {200, 1000, 5000}) {
+            if (finder.find_street(p, radius, 1, found, nullptr, nullptr, -1, nullptr, -1.0) == XrStreetFinder::OK &&
+                found > 0) {
+                bool first_half = false;
+                int segment = 0;
+                double distance = 0;
+                return finder.get_result(0, gid, first_half, segment, on_road, distance);
+            }
+        }
+        return false;
+    }
+
+    // A route (owned by the caller) or null; blocked edges are not used.
+    XrRouteInstructions* route(const XrPoint& from, const XrPoint& to, int heading,
+                               const std::vector<XrGid>& blocked = {}, XrHash<int, int>* targets = nullptr)
+    {
+        XrGid g1 = 0, g2 = 0;
+        XrPoint p1, p2;
+        if (!snap(from, g1, p1) || !snap(to, g2, p2))
+            return nullptr;
+        XrDijkstraPath2 search(graph.get(), roads.get(), XrString(), nullptr);
+        for (XrGid g : blocked)
+            search.add_edge_penalty(g, -1);
+        XrRouteInstructions* res = nullptr;
+        if (!search.find_route(p1, g1, p2, g2, &res, nullptr, heading, -1, false, false, targets))
+            return nullptr;
+        return res;
+    }
+};
+
+// The route provider's part: a new route from the position, joined onto
+// the rest of the old one.
+class Provider : public XrRouteLayerObserver {
+public:
+    explicit Provider(Roads* roads) : roads(roads) {}
+    bool reroute(XrRouteLayer* layer) override
+    {
+        std::printf("%d reroute\n", g_second);
+        XrRouteInstructions* old_route = layer->get_active_route();
+        if (old_route == nullptr)
+            return false;
+        const XrPoint target(old_route->target_x, old_route->target_y);
+        // First back onto the old route still ahead (its edges up to the
+        // one last matched), joined onto its rest; else a route of its own.
+        XrHash<int, int> ahead(static_cast<std::size_t>(old_route->segments.items() * 5 / 4 + 1), true, 80);
+        for (int i = 0; i <= layer->get_current_segment() && i < old_route->segments.items(); ++i)
+            ahead.insert(static_cast<int>(old_route->segments.get_item_ptr(i)->gid), i);
+        XrRouteInstructions* fresh =
+            roads->route(layer->get_last_position(), target, layer->get_heading(), {}, &ahead);
+        if (fresh != nullptr && fresh->end_geometry == nullptr &&
+            layer->join_routes(roads->graph.get(), fresh, old_route, nullptr)) {
+            std::printf("%d route joined\n", g_second);
+        } else {
+            delete fresh;
+            fresh = roads->route(layer->get_last_position(), target, layer->get_heading());
+            if (fresh == nullptr) {
+                std::printf("%d reroute failed\n", g_second);
+                return false;
+            }
+            std::printf("%d route replaced\n", g_second);
+        }
+        layer->replace_active_route(fresh);
+        std::printf("%d route length %d\n", g_second, layer->get_route_length());
+        // The search is done: nothing to wait for.
+        return false;
+    }
+    void waypoint_reached(int index, bool /*hold*/) override
+    {
+        if (index < 0)
+            std::printf("%d arrived\n", g_second);
+        else
+            std::printf("%d waypoint %d\n", g_second, index);
+    }
+
+private:
+    Roads* roads;
+};
+
+// The voice sets' folder given on the command line.
+struct VoiceHost : XrRouteLayerHost {
+    ~VoiceHost() override { set_route_layer_host(nullptr); }
+    XrString get_sounds_path() override { return root; }
+    XrString root;
+};
+
+struct TrackPoint {
+    double t;
+    XrPoint p;
+};
+
+// "seconds,lat,lon" lines; other lines are skipped.
+bool read_track(const std::string& path, const XrProjection& proj, std::vector<TrackPoint>& out)
+{
+    std::ifstream in(path);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        double t = 0, lat = 0, lon = 0;
+        char c1 = 0, c2 = 0;
+        std::istringstream ss(line);
+        if (!(ss >> t >> c1 >> lat >> c2 >> lon) || c1 != ',' || c2 != ',' || !std::isfinite(t) ||
+            !std::isfinite(lat) || !std::isfinite(lon))
+            continue;
+        int x = 0, y = 0;
+        if (!proj.to_map(lon, lat, x, y))
+            return false;
+        if (!out.empty() && t <= out.back().t)
+            continue;
+        out.push_back({t, XrPoint(x, y)});
+    }
+    return !out.empty();
+}
+
+XrPoint track_at(const std::vector<TrackPoint>& track, double t)
+{
+    size_t i = 1;
+    while (i < track.size() && track[i].t < t)
+        ++i;
+    if (i >= track.size())
+        return track.back().p;
+    const TrackPoint& a = track[i - 1];
+    const TrackPoint& b = track[i];
+    const double f = (t - a.t) / (b.t - a.t);
+    return XrPoint(a.p.x + static_cast<int>(std::lround((b.p.x - a.p.x) * f)),
+                   a.p.y + static_cast<int>(std::lround((b.p.y - a.p.y) * f)));
+}
+
+// A layer that only answers where a point lies along a route.
+struct Driver {
+    explicit Driver(XrGeomStorage* roads) : layer(nullptr, nullptr, 1, nullptr, nullptr)
+    {
+        layer.initialize(roads, nullptr);
+    }
+    void set(XrRouteInstructions* route)
+    {
+        XrPtrArray<XrRouteInstructions*> list;
+        list.append(route);
+        layer.set_routes(&list, 0);
+    }
+    XrRouteLayer layer;
+};
+
+int run_drive(const std::vector<std::string>& args)
+{
+    std::string dir, from_text, to_text, track_path, voice;
+    double kmh = -1;
+    int leave_at = -1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--from") {
+            if (!value(from_text))
+                return probe_usage(drive_cmd);
+        } else if (a == "--to") {
+            if (!value(to_text))
+                return probe_usage(drive_cmd);
+        } else if (a == "--track") {
+            if (!value(track_path))
+                return probe_usage(drive_cmd);
+        } else if (a == "--voice") {
+            if (!value(voice))
+                return probe_usage(drive_cmd);
+        } else if (a == "--speed") {
+            char* end = nullptr;
+            if (!value(v) || (kmh = std::strtod(v.c_str(), &end), *end != '\0') || !(kmh > 0 && kmh < 400))
+                return probe_usage(drive_cmd);
+        } else if (a == "--leave-at") {
+            char* end = nullptr;
+            long m = 0;
+            if (!value(v) || (m = std::strtol(v.c_str(), &end, 10), *end != '\0') || m < 0 || m > 10000000)
+                return probe_usage(drive_cmd);
+            leave_at = static_cast<int>(m);
+        } else if (dir.empty() && a.compare(0, 2, "--") != 0) {
+            dir = a;
+        } else
+            return probe_usage(drive_cmd);
+    }
+    double lat1, lon1, lat2, lon2;
+    if (dir.empty() || !probe_parse_lat_lon(from_text, lat1, lon1) || !probe_parse_lat_lon(to_text, lat2, lon2) ||
+        (track_path.empty() == (kmh < 0)) || (leave_at >= 0 && kmh < 0))
+        return probe_usage(drive_cmd);
+    if (exists(dir + "/mapdata/graph.bin"))
+        dir += "/mapdata";
+    const std::string graph_path = dir + "/graph.bin";
+    const std::string roads_path = dir + "/roads.qt";
+    const std::string proj_text = read_projection(dir + "/mapdata.ini");
+    std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
+                                                         : create_projection(XrString(proj_text.c_str())));
+    if (!proj) {
+        std::fprintf(stderr, "kestrova-probe drive: unknown projection '%s'\n", proj_text.c_str());
+        return 1;
+    }
+    Roads roads;
+    if (!roads.graph_file.open(XrString(graph_path.c_str()), true)) {
+        std::fprintf(stderr, "kestrova-probe drive: cannot open %s\n", graph_path.c_str());
+        return 1;
+    }
+    roads.graph = std::make_unique<XrGraphAccessor2>(&roads.graph_file, 0x80000);
+    if (roads.graph->open(nullptr) != 0) {
+        std::fprintf(stderr, "kestrova-probe drive: %s is not a road graph\n", graph_path.c_str());
+        return 1;
+    }
+    auto* roads_file = new XrFileStorageAccessor();
+    if (!roads_file->open(XrString(roads_path.c_str()), true)) {
+        delete roads_file;
+        std::fprintf(stderr, "kestrova-probe drive: cannot open %s\n", roads_path.c_str());
+        return 1;
+    }
+    roads.roads = std::make_unique<XrSimpleGeomStorage>(roads_file, true, false, nullptr);
+    if (roads.roads->open() != 0) {
+        std::fprintf(stderr, "kestrova-probe drive: %s is not a road geometry file\n", roads_path.c_str());
+        return 1;
+    }
+    int x1, y1, x2, y2;
+    if (!proj->to_map(lon1, lat1, x1, y1) || !proj->to_map(lon2, lat2, x2, y2)) {
+        std::fprintf(stderr, "kestrova-probe drive: points outside the projection\n");
+        return 1;
+    }
+    std::vector<TrackPoint> track;
+    if (!track_path.empty() && !read_track(track_path, *proj, track)) {
+        std::fprintf(stderr, "kestrova-probe drive: no track in %s\n", track_path.c_str());
+        return 1;
+    }
+    const XrPoint from(x1, y1), to(x2, y2);
+    XrRouteInstructions* route = roads.route(from, to, -1);
+    if (route == nullptr) {
+        std::fprintf(stderr, "kestrova-probe drive: no route found\n");
+        return 1;
+    }
+
+    PrintingPlayer player;
+    XrRouteLayer layer(nullptr, nullptr, 1, &player, nullptr);
+    layer.set_tick_source(sim_clock);
+    layer.initialize(roads.roads.get(), nullptr);
+    layer.set_graph_path(XrString(graph_path.c_str()));
+    VoiceHost host;
+    if (!voice.empty()) {
+        while (voice.size() > 1 && voice.back() == '/')
+            voice.pop_back();
+        const size_t slash = voice.find_last_of('/');
+        host.root = XrString(slash == std::string::npos ? "." : voice.substr(0, slash).c_str());
+        set_route_layer_host(&host);
+        layer.set_voice_folder(XrString(voice.substr(slash == std::string::npos ? 0 : slash + 1).c_str()));
+    }
+    Provider provider(&roads);
+    layer.set_route_observer(&provider);
+    {
+        XrPtrArray<XrRouteInstructions*> list;
+        list.append(route);
+        layer.set_routes(&list, 0);
+    }
+    layer.set_fix_valid(true);
+    std::printf("0 route length %d\n", layer.get_route_length());
+
+    // The way driven: the route, or from the leaving point a way that
+    // avoids the route's next road.
+    Driver driver(roads.roads.get());
+    if (kmh > 0)
+        driver.set(roads.route(from, to, -1));
+    const double speed = kmh > 0 ? kmh / 3.6 : 0;
+    double along = 0;     // metres along the driver's way
+    bool left = false;
+    int last_directive = -1;
+    int last_state = layer.get_guidance_state();
+    const double end_time = track.empty() ? 1e9 : track.back().t;
+    XrPoint last;
+    bool have_last = false;
+    for (g_second = 1; g_second < 36000; ++g_second) {
+        XrPoint p;
+        double v = speed;
+        if (track.empty()) {
+            along += speed;
+            if (!left && leave_at >= 0 && along >= leave_at) {
+                XrPoint at;
+                short h = 0;
+                driver.layer.get_point_on_route(&at, &h, static_cast<int>(along));
+                const XrRouteInstructions* way = driver.layer.get_active_route();
+                std::vector<XrGid> blocked;
+                // The next road of the route beyond the leaving point.
+                int rest = static_cast<int>(along);
+                for (int i = way->segments.items() - 1; i >= 0; --i) {
+                    const XrRouteSegment* s = way->segments.get_item_ptr(i);
+                    if (rest < s->length) {
+                        if (const XrRouteSegment* n = way->segments.get_item_ptr(i - 1))
+                            blocked.push_back(n->gid);
+                        break;
+                    }
+                    rest -= s->length;
+                }
+                XrRouteInstructions* detour = roads.route(at, to, h, blocked);
+                left = true;
+                if (detour != nullptr) {
+                    std::printf("%d leave route\n", g_second);
+                    driver.set(detour);
+                    along = 0;
+                }
+            }
+            short h = 0;
+            if (driver.layer.get_point_on_route(&p, &h, static_cast<int>(along)) != 0)
+                break;
+            if (along > driver.layer.get_route_length() + speed)
+                break;
+        } else {
+            if (g_second > end_time)
+                break;
+            p = track_at(track, g_second);
+            v = have_last ? last.distance(p) : -1.0;
+        }
+        g_clock += 1000;
+        layer.update_position(p, -1, v, false, nullptr, nullptr, 0);
+        last = p;
+        have_last = true;
+        const int state = layer.get_guidance_state();
+        if (layer.get_current_directive_index() != last_directive && layer.get_current_directive() != nullptr) {
+            last_directive = layer.get_current_directive_index();
+            std::printf("%d instruction %u at %d\n", g_second, layer.get_current_directive()->code(),
+                        static_cast<int>(layer.get_current_directive()->words[4]));
+        }
+        if (state != last_state) {
+            std::printf("%d state %d\n", g_second, state);
+            last_state = state;
+        }
+        std::printf("%d distance %d\n", g_second, layer.get_distance_to_directive());
+        if (state == XrRouteLayer::STATE_ARRIVED)
+            break;
+    }
+    return 0;
+}
+
+} // namespace
