@@ -92,9 +92,7 @@ std::string read_text(const std::string& path)
 // KESTROVA_UPDATE_GOLDEN=1 writes the file instead of comparing.
 void check_golden(const std::string& name, const std::string& transcript)
 {
-    const char* source = std::getenv("XR_SOURCE_DIR");
-    ASSERT_NE(source, nullptr);
-    const std::string path = std::string(source) + "/tests/common/map/golden/" + name;
+    const std::string path = std::string(XR_GOLDEN_DIR) + "/" + name;
     const char* update = std::getenv("KESTROVA_UPDATE_GOLDEN");
     if (update != nullptr && std::string(update) == "1") {
         std::ofstream(path) << transcript;
