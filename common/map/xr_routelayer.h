@@ -50,6 +50,9 @@ class XrProximityAlerter;
 class XrRouteLayer;
 class XrSignpostAccessor;
 class XrStreetFinder;
+namespace xr_prompts {
+struct XrPromptState;
+}
 
 // The turn arrow of one directive (map units): an open polyline, its head
 // point and the head direction in whole degrees.
@@ -406,6 +409,11 @@ private:
     // The kept graph reader (opened on first use); null when the file
     // cannot be read.
     XrGraphAccessor2* get_graph_reader();
+    // The prompt builders' view of the voice state, and its changes back.
+    void fill_prompt_state(xr_prompts::XrPromptState& state) const;
+    void keep_prompt_state(const xr_prompts::XrPromptState& state);
+    // Root "/" set "/" name.
+    XrString voice_path(const XrString& name) const;
     // Route matching (guidance).
     bool match_route(const XrPoint& position, int heading, double speed, int extra_distance);
     bool find_signpost(int segment);
