@@ -11,6 +11,12 @@ struct osso_af_context_t {
     gpointer hw_data;
     gboolean hw_all;
     osso_hw_state_t hw_mask;
+    osso_application_top_cb_f* top_cb;
+    gpointer top_data;
+    osso_rpc_cb_f* rpc_cb;
+    gpointer rpc_data;
+    osso_display_event_cb_f* display_cb;
+    gpointer display_data;
 };
 
 typedef struct {
@@ -25,6 +31,8 @@ static osso_return_t rpc_result = OSSO_OK;
 static GPtrArray* rpc_calls;
 static gchar* browser_command;
 static gboolean browser_set;
+static guint display_on_count;
+static guint blanking_pause_count;
 
 static void rpc_call_free(gpointer data)
 {
@@ -41,6 +49,9 @@ osso_context_t* osso_initialize(const gchar* application, const gchar* version, 
     osso_context_t* osso;
     (void)activation;
     (void)context;
+    const char* fails = g_getenv("KESTROVA_OSSO_INIT_FAILS");
+    if (fails != NULL && strcmp(fails, "1") == 0)
+        return NULL;
     if (init_fails || application == NULL || *application == '\0' || version == NULL || *version == '\0')
         return NULL;
     osso = g_new0(osso_context_t, 1);
@@ -166,6 +177,8 @@ void osso_standin_reset(void)
     g_free(browser_command);
     browser_command = NULL;
     browser_set = FALSE;
+    display_on_count = 0;
+    blanking_pause_count = 0;
 }
 
 void osso_standin_set_init_fails(gboolean fails)
@@ -203,4 +216,94 @@ gboolean osso_standin_rpc_get(guint i, const gchar** service, const gchar** meth
     if (argument != NULL)
         *argument = call->argument;
     return TRUE;
+}
+
+static gboolean known(osso_context_t* osso)
+{
+    return osso != NULL && g_slist_find(contexts, osso) != NULL;
+}
+
+osso_return_t osso_application_set_top_cb(osso_context_t* osso, osso_application_top_cb_f* cb, gpointer data)
+{
+    if (!known(osso) || cb == NULL)
+        return OSSO_INVALID;
+    osso->top_cb = cb;
+    osso->top_data = data;
+    return OSSO_OK;
+}
+
+osso_return_t osso_rpc_set_default_cb_f(osso_context_t* osso, osso_rpc_cb_f* cb, gpointer data)
+{
+    if (!known(osso) || cb == NULL)
+        return OSSO_INVALID;
+    osso->rpc_cb = cb;
+    osso->rpc_data = data;
+    return OSSO_OK;
+}
+
+osso_return_t osso_hw_set_display_event_cb(osso_context_t* osso, osso_display_event_cb_f* cb, gpointer data)
+{
+    if (!known(osso) || cb == NULL)
+        return OSSO_INVALID;
+    osso->display_cb = cb;
+    osso->display_data = data;
+    return OSSO_OK;
+}
+
+osso_return_t osso_display_state_on(osso_context_t* osso)
+{
+    if (!known(osso))
+        return OSSO_INVALID;
+    ++display_on_count;
+    return OSSO_OK;
+}
+
+osso_return_t osso_display_blanking_pause(osso_context_t* osso)
+{
+    if (!known(osso))
+        return OSSO_INVALID;
+    ++blanking_pause_count;
+    return OSSO_OK;
+}
+
+void osso_standin_top_request(const gchar* arguments)
+{
+    for (GSList* l = contexts; l != NULL; l = l->next) {
+        osso_context_t* osso = l->data;
+        if (osso->top_cb != NULL)
+            osso->top_cb(arguments, osso->top_data);
+    }
+}
+
+gint osso_standin_rpc_default(const gchar* method)
+{
+    gint result = OSSO_ERROR;
+    for (GSList* l = contexts; l != NULL; l = l->next) {
+        osso_context_t* osso = l->data;
+        if (osso->rpc_cb != NULL) {
+            osso_rpc_t retval;
+            memset(&retval, 0, sizeof retval);
+            result = osso->rpc_cb("com.nokia.kestrova", method, NULL, osso->rpc_data, &retval);
+        }
+    }
+    return result;
+}
+
+void osso_standin_emit_display_event(osso_display_state_t state)
+{
+    for (GSList* l = contexts; l != NULL; l = l->next) {
+        osso_context_t* osso = l->data;
+        if (osso->display_cb != NULL)
+            osso->display_cb(state, osso->display_data);
+    }
+}
+
+guint osso_standin_display_on_count(void)
+{
+    return display_on_count;
+}
+
+guint osso_standin_blanking_pause_count(void)
+{
+    return blanking_pause_count;
 }
