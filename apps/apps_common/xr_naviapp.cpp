@@ -141,6 +141,16 @@ bool XrNaviApp::construct()
     if (XrPositionProvider* position = position_provider())
         position->add_listener(this);
     read_tuning_settings();
+    // A saved view outside this map (a new card) shows the map's middle.
+    XrRectangle extent;
+    if (!map_view.is_inside_limits(map_view.get_centre()) && map_view.get_map_extent(extent)) {
+        const XrPoint middle((extent.left + extent.right) / 2, (extent.top + extent.bottom) / 2);
+        XrCoordinate centre;
+        int scale = 0, preset = 0, rotation = 0, mode = 0;
+        if (auto* settings = lookup<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
+            settings->get_default_view(centre, scale, preset, rotation, mode);
+        map_view.set_center_and_scale(&middle, static_cast<std::uint32_t>(scale > 0 ? scale : 7650), true);
+    }
     return true;
 }
 

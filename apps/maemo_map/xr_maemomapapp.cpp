@@ -69,6 +69,8 @@ int XrMaemoMapApp::run(int argc, char** argv)
 
     map_window_owned = std::make_unique<XrMapWindow>(g_hildon_program, get_window_view(), &window_manager, nullptr);
     hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
+    // The tablet's screen, also where no window manager makes it full screen.
+    gtk_window_set_default_size(GTK_WINDOW(map_window_owned->get_window()), 800, 480);
     g_idle_add(idle_stage_1, this);
     gtk_main();
     if (osso_context != nullptr) {
