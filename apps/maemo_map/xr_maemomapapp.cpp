@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/base/xr_singleton.h"
+#include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
@@ -115,7 +116,8 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
     XrMapWindow* window = app->map_window_owned.get();
     window->set_fullscreen(true);
-    window->redraw(true, false, -1, -1);
+    // The full-screen layout at once, also where no window manager answers.
+    window->update_layout();
     if (XrMapProvider* maps = XrMapProvider::get_instance()) {
         if (maps->get_map_name() == XrString(L"Atlantis"))
             g_demo_map = true;
@@ -128,6 +130,16 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
 void XrMaemoMapApp::create_position_provider()
 {
     auto* provider = new XrPositionProviderImplMaemo();
+    const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
+    if (track != nullptr && *track != '\0') {
+        // The demo drive replaces the receivers.
+        provider->add_producer(new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track)),
+                               XrString(L"Track"));
+        provider->initialize();
+        register_position_provider(provider);
+        provider->connect();
+        return;
+    }
     provider->create_producers(&fsm, &event_loop, false);
     register_position_provider(provider);
 }
