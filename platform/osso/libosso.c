@@ -1,6 +1,9 @@
 /* Our stand-in for libosso; see libosso.h. */
 #include "libosso.h"
 
+#include <gio/gio.h>
+#include <stdlib.h>
+
 #include <stdarg.h>
 #include <string.h>
 
@@ -17,6 +20,8 @@ struct osso_af_context_t {
     gpointer rpc_data;
     osso_display_event_cb_f* display_cb;
     gpointer display_data;
+    GDBusConnection* bus;
+    guint object_id;
 };
 
 typedef struct {
@@ -43,11 +48,92 @@ static void rpc_call_free(gpointer data)
     g_free(call);
 }
 
+static gint deliver_rpc(osso_context_t* osso, const gchar* method)
+{
+    osso_rpc_t retval;
+    memset(&retval, 0, sizeof retval);
+    if (osso->rpc_cb == NULL)
+        return OSSO_ERROR;
+    return osso->rpc_cb(osso->application, method, NULL, osso->rpc_data, &retval);
+}
+
+static void on_bus_call(GDBusConnection* bus, const gchar* sender, const gchar* path, const gchar* interface,
+                        const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                        gpointer data)
+{
+    osso_context_t* osso = data;
+    (void)bus;
+    (void)sender;
+    (void)path;
+    (void)interface;
+    (void)parameters;
+    if (g_slist_find(contexts, osso) != NULL) {
+        if (osso->top_cb != NULL)
+            osso->top_cb(NULL, osso->top_data);
+        deliver_rpc(osso, method);
+    }
+    g_dbus_method_invocation_return_value(invocation, NULL);
+}
+
+static const GDBusInterfaceVTable bus_vtable = {on_bus_call, NULL, NULL, {0}};
+
+/* The service name, object path and interface of an application. */
+static void bus_names(const gchar* application, gchar** name, gchar** path)
+{
+    *name = g_strdup_printf("com.nokia.%s", application);
+    *path = g_strdup_printf("/com/nokia/%s", application);
+}
+
+/* With a session bus: owns the application's service name and answers its
+ * "top_application" calls. When another process owns the name, that one
+ * is asked to come to the top and this process ends with status 0, as a
+ * second activation of a running service does. */
+static void claim_service(osso_context_t* osso)
+{
+    GError* error = NULL;
+    gchar *name, *path, *xml;
+    GVariant* reply;
+    guint32 result = 0;
+    GDBusNodeInfo* node;
+    if (g_getenv("DBUS_SESSION_BUS_ADDRESS") == NULL)
+        return;
+    osso->bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, &error);
+    if (osso->bus == NULL) {
+        g_clear_error(&error);
+        return;
+    }
+    bus_names(osso->application, &name, &path);
+    reply = g_dbus_connection_call_sync(osso->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                        "org.freedesktop.DBus", "RequestName", g_variant_new("(su)", name, 4u),
+                                        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, NULL, &error);
+    if (reply != NULL) {
+        g_variant_get(reply, "(u)", &result);
+        g_variant_unref(reply);
+    }
+    g_clear_error(&error);
+    if (result == 3) { /* DBUS_REQUEST_NAME_REPLY_EXISTS */
+        reply = g_dbus_connection_call_sync(osso->bus, name, path, name, "top_application", NULL, NULL,
+                                            G_DBUS_CALL_FLAGS_NONE, 5000, NULL, NULL);
+        if (reply != NULL)
+            g_variant_unref(reply);
+        exit(0);
+    }
+    xml = g_strdup_printf("<node><interface name='%s'><method name='top_application'/></interface></node>", name);
+    node = g_dbus_node_info_new_for_xml(xml, NULL);
+    if (node != NULL) {
+        osso->object_id =
+            g_dbus_connection_register_object(osso->bus, path, node->interfaces[0], &bus_vtable, osso, NULL, NULL);
+        g_dbus_node_info_unref(node);
+    }
+    g_free(xml);
+    g_free(name);
+    g_free(path);
+}
+
 osso_context_t* osso_initialize(const gchar* application, const gchar* version, gboolean activation,
                                 GMainContext* context)
 {
     osso_context_t* osso;
-    (void)activation;
     (void)context;
     const char* fails = g_getenv("KESTROVA_OSSO_INIT_FAILS");
     if (fails != NULL && strcmp(fails, "1") == 0)
@@ -58,6 +144,8 @@ osso_context_t* osso_initialize(const gchar* application, const gchar* version, 
     osso->application = g_strdup(application);
     osso->version = g_strdup(version);
     contexts = g_slist_prepend(contexts, osso);
+    if (activation)
+        claim_service(osso);
     return osso;
 }
 
@@ -66,6 +154,11 @@ void osso_deinitialize(osso_context_t* osso)
     if (osso == NULL)
         return;
     contexts = g_slist_remove(contexts, osso);
+    if (osso->bus != NULL) {
+        if (osso->object_id != 0)
+            g_dbus_connection_unregister_object(osso->bus, osso->object_id);
+        g_object_unref(osso->bus);
+    }
     g_free(osso->application);
     g_free(osso->version);
     g_free(osso);
@@ -280,11 +373,8 @@ gint osso_standin_rpc_default(const gchar* method)
     gint result = OSSO_ERROR;
     for (GSList* l = contexts; l != NULL; l = l->next) {
         osso_context_t* osso = l->data;
-        if (osso->rpc_cb != NULL) {
-            osso_rpc_t retval;
-            memset(&retval, 0, sizeof retval);
-            result = osso->rpc_cb("com.nokia.kestrova", method, NULL, osso->rpc_data, &retval);
-        }
+        if (osso->rpc_cb != NULL)
+            result = deliver_rpc(osso, method);
     }
     return result;
 }

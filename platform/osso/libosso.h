@@ -68,7 +68,12 @@ typedef struct {
 } osso_rpc_t;
 
 /* A context for the application (name and version); NULL when application
- * or version is NULL or empty, or when a test made initialisation fail. */
+ * or version is NULL or empty, or when a test made initialisation fail.
+ * With activation and a session bus (DBUS_SESSION_BUS_ADDRESS), the context
+ * owns the service "com.nokia.<application>"; its "top_application" calls
+ * reach the top callback and then the default RPC callback. When a running
+ * process owns the name already, it is asked to come to the top and this
+ * process ends with status 0 (a second start of a running application). */
 osso_context_t* osso_initialize(const gchar* application, const gchar* version, gboolean activation,
                                 GMainContext* context);
 /* Frees the context and its callback. */
