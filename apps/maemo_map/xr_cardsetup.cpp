@@ -43,6 +43,16 @@ bool is_dir(const std::string& path)
     return fs::is_directory(path, ec);
 }
 
+// The name with the 26 letters from `from` on turned into those from `to` on.
+std::string fold_case(std::string name, char from, char to)
+{
+    for (char& c : name) {
+        if (c >= from && c < from + 26)
+            c = static_cast<char>(c - from + to);
+    }
+    return name;
+}
+
 std::string narrow(const TCHAR* wide)
 {
     std::string out;
@@ -166,16 +176,7 @@ bool xr_folder_holds_map_data(const std::string& folder)
 {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_directory(ec))
-            continue;
-        std::string n = it->path().filename().string();
-        if (n.size() < 7)
-            continue;
-        for (char& c : n) {
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (n.compare(0, 7, "mapdata") == 0)
+        if (it->is_directory(ec) && fold_case(it->path().filename().string(), 'A', 'a').rfind("mapdata", 0) == 0)
             return true;
     }
     return false;
@@ -255,14 +256,8 @@ bool xr_check_packages(const XrCardSetup& setup)
     for (fs::directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec))
             continue;
-        std::string n = it->path().filename().string();
-        if (n.size() < 12)
-            continue;
-        for (char& c : n) {
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        }
-        if (n.compare(0, 8, "KESTROVA") != 0 || n.compare(n.size() - 4, 4, ".DEB") != 0)
+        const std::string n = fold_case(it->path().filename().string(), 'a', 'A');
+        if (n.size() < 12 || n.compare(0, 8, "KESTROVA") != 0 || n.compare(n.size() - 4, 4, ".DEB") != 0)
             continue;
         struct stat package;
         if (stat(it->path().c_str(), &package) != 0 || package.st_mtime <= threshold)
