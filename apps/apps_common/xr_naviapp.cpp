@@ -79,6 +79,7 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
         resolver = std::make_unique<XrPathResolver>(card_root.c_str());
         set_path_resolver(resolver.get());
     }
+    set_low_memory_callback(on_low_memory, this);
     XrGDI::init_stock_objects();
     window_view = std::make_unique<XrAppMapWindowView>(&map_view);
     set_map_window_services(window_view.get());
@@ -87,12 +88,29 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 XrNaviApp::~XrNaviApp()
 {
     destroy_providers();
+    set_low_memory_callback(nullptr, nullptr);
     set_map_window_services(nullptr);
     if (trig_ready)
         free_trig_table();
     XrGDI::free_stock_objects();
     if (resolver && get_path_resolver() == resolver.get())
         set_path_resolver(nullptr);
+}
+
+int XrNaviApp::on_low_memory(void* data, int level)
+{
+    auto* app = static_cast<XrNaviApp*>(data);
+    if (level != 0) {
+        app->low_memory_count = 0;
+        return 0;
+    }
+    if (app->low_memory_count == 0) {
+        app->low_memory_count = 1;
+        app->notify_low_memory();
+        return 1;
+    }
+    app->exit_application();
+    return 0;
 }
 
 XrMapWindowView* XrNaviApp::get_window_view() { return window_view.get(); }

@@ -40,6 +40,12 @@ public:
     bool construct();
     void destroy_providers();
 
+    // The memory monitor's callback (data: the controller): the first low
+    // level frees the caches (answer 1), a second one in a row ends the
+    // application; a normal level starts the count again.
+    static int on_low_memory(void* app, int level);
+    void notify_low_memory() { memory_notifier.notify_clients(); }
+
     void set_map_window(XrMapWindow* window);
     virtual XrMapWindow* get_map_window() { return map_window; }
     void redraw_map_window();
