@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +22,58 @@
 #include <vector>
 
 #include "support/xr_temp_root.h"
+
+// An Xvfb of the test's own (800 x 480), so that tests running side by side
+// do not see each other's windows; DISPLAY names it while it lives.
+class XrOwnDisplay {
+public:
+    XrOwnDisplay()
+    {
+        for (int n = 100 + getpid() % 400; n < 1000 && pid < 0; ++n) {
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
+                continue;
+            const std::string name = ":" + std::to_string(n);
+            pid = fork();
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                dup2(null, 2);
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x480x24", "-nolisten", "tcp",
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (access(socket.c_str(), F_OK) != 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                pid = -1;
+                continue;
+            }
+            if (const char* old = std::getenv("DISPLAY"))
+                old_display = old;
+            setenv("DISPLAY", name.c_str(), 1);
+        }
+    }
+    ~XrOwnDisplay()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            if (old_display.empty())
+                unsetenv("DISPLAY");
+            else
+                setenv("DISPLAY", old_display.c_str(), 1);
+        }
+    }
+    bool ok() const { return pid > 0; }
+
+private:
+    pid_t pid = -1;
+    std::string old_display;
+};
 
 class XrNavigatorRun {
 public:
@@ -39,11 +93,9 @@ public:
         }
     }
 
-    static std::string binary(const char* relative)
-    {
-        const char* b = std::getenv("XR_BINARY_DIR");
-        return std::string(b != nullptr ? b : ".") + "/" + relative;
-    }
+    // A program of the build, a file of the source tree.
+    static std::string binary(const char* relative) { return std::string(XR_TEST_BINARY_DIR) + "/" + relative; }
+    static std::string source(const char* relative) { return std::string(XR_TEST_SOURCE_DIR) + "/" + relative; }
 
     // Starts the program with extra environment entries ("NAME=value").
     void start(const std::vector<std::string>& env = {})
@@ -58,6 +110,7 @@ public:
             dup2(fd, 2);
             const std::string path = binary("apps/maemo_map/kestrova-navigator");
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            std::fprintf(stderr, "cannot start %s: %s\n", path.c_str(), std::strerror(errno));
             _exit(127);
         }
     }

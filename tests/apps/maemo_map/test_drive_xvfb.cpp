@@ -35,6 +35,8 @@ int differing_pixels(GdkPixbuf* a, GdkPixbuf* b)
 
 TEST(DriveTest, MapFollowsTheMarkerAlongTheTrack)
 {
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
     XrNavigatorRun run(root);
@@ -45,8 +47,8 @@ TEST(DriveTest, MapFollowsTheMarkerAlongTheTrack)
                                 nullptr, nullptr));
     g_object_unref(marker);
     const std::string track = root.dir() + "/track.csv";
-    const std::string cmd = std::string(std::getenv("XR_SOURCE_DIR")) + "/scripts/run-track " +
-                            std::getenv("XR_SOURCE_DIR") + "/tools/atlantis/atlantis.osm " + track;
+    const std::string cmd = XrNavigatorRun::source("scripts/run-track") + " " +
+                            XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
 
     run.start({"KESTROVA_DRIVE_TRACK=" + track});

@@ -30,6 +30,8 @@ bool shows_map(GdkPixbuf* pb)
 
 TEST(NavigatorTest, EmptyCardGetsTheDemoMapOnScreenAndSigtermEndsWithZero)
 {
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
     XrNavigatorRun run(root);
@@ -46,6 +48,8 @@ TEST(NavigatorTest, EmptyCardGetsTheDemoMapOnScreenAndSigtermEndsWithZero)
 
 TEST(NavigatorTest, NoCardEndsWithTheMessageAndZero)
 {
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
     XrTempRoot root;
     XrNavigatorRun run(root);
     run.start();
@@ -56,6 +60,8 @@ TEST(NavigatorTest, NoCardEndsWithTheMessageAndZero)
 
 TEST(NavigatorTest, PlatformConnectionFailureEndsWithOne)
 {
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
     XrNavigatorRun run(root);

@@ -53,6 +53,8 @@ TEST(SecondStartTest, RaisesTheRunningWindowAndEndsWithZero)
 {
     SessionBus bus;
     ASSERT_FALSE(bus.address.empty());
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
     ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
