@@ -120,12 +120,6 @@ void XrNaviApp::register_position_provider(XrPositionProvider* provider)
     register_provider<XrPositionProvider>(L"XrPositionProvider", provider);
 }
 
-int XrNaviApp::app_setting(const TCHAR* key, int def)
-{
-    auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
-    return settings != nullptr ? settings->get_int(XrString(key), def) : def;
-}
-
 bool XrNaviApp::construct()
 {
     XrMemoryNotifier::set_instance(&memory_notifier);
@@ -397,6 +391,7 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     if (!map_ready || position == nullptr || maps == nullptr || maps->get_projection() == nullptr)
         return;
 
+    auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
     XrPositionInfo& info = position->get_position_info();
     const XrPoint point = info.get_coordinate().to_point(maps->get_projection());
     const bool fix = info.has_fix();
@@ -408,7 +403,7 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         last_good_heading = 0;
     if (speed > heading_speed_threshold)
         last_good_heading = heading;
-    else if (app_setting(L"route_type", 0) < 2)
+    else if (settings == nullptr || settings->get_route_type() < 2)
         heading = last_good_heading;
     const std::uint32_t now = get_tick_count_ms();
     if (fix)
@@ -440,7 +435,7 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         return;
     }
     const double d = std::hypot(static_cast<double>(point.x) - last_point.x, static_cast<double>(point.y) - last_point.y);
-    const bool powersave = app_setting(L"powersave", 0) != 0;
+    const bool powersave = settings != nullptr && settings->get_powersave();
     if (follow == last_follow && !force && speed < 3.0) {
         const int r = map_view.get_reference_pixels();
         const double threshold = r != 0 ? steps * (1000.0 / r) : 0;
@@ -458,7 +453,7 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     last_point = point;
 
     if (follow_enabled && auto_scale_allowed && !browsing) {
-        if (auto_scale && app_setting(L"autozoom", 1) != 0) {
+        if (auto_scale && (settings == nullptr || settings->get_autozoom())) {
             const int s = apply_auto_zoom(std::max(0.0, mean_history_speed()));
             if (s > 0)
                 scale = static_cast<std::uint32_t>(s);

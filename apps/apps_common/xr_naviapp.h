@@ -101,8 +101,6 @@ protected:
     // Registers the position provider as "XrPositionProvider" (deleted with
     // the other providers).
     void register_position_provider(XrPositionProvider* provider);
-    // Reads one setting of the application settings provider (def without one).
-    static int app_setting(const TCHAR* key, int def);
 
     int low_memory_count = 0;
     XrAudioPlayer audio_player;
