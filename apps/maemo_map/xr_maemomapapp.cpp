@@ -1,5 +1,7 @@
 #include "apps/maemo_map/xr_maemomapapp.h"
 
+#include <gconf/gconf-client.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,6 +13,7 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/misc/xr_msgtable.h"
+#include "common/misc/xr_path_resolver.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
 
 HildonProgram* g_hildon_program = nullptr;
@@ -35,6 +38,38 @@ XrPositionProvider* position_provider()
 }
 
 bool folded_equal(const char* a, const char* b) { return g_ascii_strcasecmp(a, b) == 0; }
+
+const char* const gconf_show_splash = "/apps/kestrova/show_splash";
+const char* const gconf_disable_splash = "/apps/kestrova/disable_splash";
+const char* const gconf_wizard_shown = "/apps/kestrova/wizard_shown";
+const char* const gconf_af_dir = "/system/osso/af";
+const char* const gconf_mmc_cover = "/system/osso/af/mmc-cover-open";
+
+// The GConf client (a new reference), or null without a session bus: the
+// settings then read as unset.
+GConfClient* gconf_client()
+{
+    if (g_getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
+        return nullptr;
+    return gconf_client_get_default();
+}
+
+int gconf_int(GConfClient* client, const char* key)
+{
+    return client != nullptr ? gconf_client_get_int(client, key, nullptr) : 0;
+}
+
+// The memory card's cover was opened: the card goes away, so the program ends.
+void on_mmc_cover_open(GConfClient*, guint, GConfEntry* entry, gpointer)
+{
+    const GConfValue* value = entry != nullptr ? gconf_entry_get_value(entry) : nullptr;
+    if (value == nullptr || value->type != GCONF_VALUE_BOOL || !gconf_value_get_bool(value))
+        return;
+    XrMaemoMapApp::show_note("r_str_mmc_unmount_warning", nullptr);
+    if (XrApplicationProvider* app = application_provider())
+        app->exit(0);
+    std::exit(0);
+}
 
 } // namespace
 
@@ -63,10 +98,14 @@ int XrMaemoMapApp::run(int argc, char** argv)
         else if (folded_equal(argv[i], "--no-splash"))
             no_splash = true;
     }
-    show_splash = false;
-    (void)no_splash;
-    if (g_first_start)
+    GConfClient* client = gconf_client();
+    show_splash = !no_splash && gconf_int(client, gconf_show_splash) == 1 && gconf_int(client, gconf_disable_splash) != 1;
+    if (gconf_int(client, gconf_wizard_shown) == 0 || g_first_start)
         wizard_requested = true;
+    if (client != nullptr) {
+        gconf_client_set_int(client, gconf_wizard_shown, 1, nullptr);
+        g_object_unref(client);
+    }
 
     map_window_owned = std::make_unique<XrMapWindow>(g_hildon_program, get_window_view(), &window_manager, nullptr);
     hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
@@ -89,6 +128,21 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
     const osso_return_t rpc = osso_rpc_set_default_cb_f(app->osso_context, on_rpc_default, nullptr);
     if (rpc != OSSO_OK)
         g_print("Error setting default RPC callback (%d)\n", rpc);
+    if (get_map_card_flag()) {
+        if (GConfClient* client = gconf_client()) {
+            GError* error = nullptr;
+            gconf_client_add_dir(client, gconf_af_dir, GCONF_CLIENT_PRELOAD_NONE, &error);
+            if (error != nullptr) {
+                g_print("Failed to register gconf dir notify");
+                g_clear_error(&error);
+            } else if (gconf_client_notify_add(client, gconf_mmc_cover, on_mmc_cover_open, nullptr, nullptr, &error) ==
+                       0) {
+                g_print("Failed to register gconf notify");
+                g_clear_error(&error);
+            }
+            // The client stays referenced while its notification is wanted.
+        }
+    }
     app->inactivity_timer = std::make_unique<XrMaemoInactivityTimer>(&app->event_loop, app->osso_context);
 
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();

@@ -75,6 +75,36 @@ private:
     std::string old_display;
 };
 
+// A private session bus for the test process and its children; the
+// services it starts (the GConf daemon) keep their files below home.
+class XrSessionBus {
+public:
+    explicit XrSessionBus(const std::string& home = std::string())
+    {
+        const std::string env = home.empty() ? std::string() : "HOME='" + home + "' ";
+        FILE* p = popen((env + "dbus-daemon --session --fork --print-address=1 --print-pid=1").c_str(), "r");
+        char line[512];
+        if (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
+            address = line;
+            while (!address.empty() && (address.back() == '\n' || address.back() == '\r'))
+                address.pop_back();
+            if (std::fgets(line, sizeof line, p) != nullptr)
+                pid = std::atoi(line);
+        }
+        if (p != nullptr)
+            pclose(p);
+        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    }
+    ~XrSessionBus()
+    {
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (pid > 0)
+            kill(pid, SIGTERM);
+    }
+    std::string address;
+    int pid = 0;
+};
+
 class XrNavigatorRun {
 public:
     explicit XrNavigatorRun(const XrTempRoot& root) : root(root)

@@ -3,39 +3,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
-#include <cstdio>
-
 #include "navigator_run.h"
 
 namespace {
-
-// A private session bus for the test process and its children.
-class SessionBus {
-public:
-    SessionBus()
-    {
-        FILE* p = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1", "r");
-        char line[512];
-        if (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
-            address = line;
-            while (!address.empty() && (address.back() == '\n' || address.back() == '\r'))
-                address.pop_back();
-            if (std::fgets(line, sizeof line, p) != nullptr)
-                pid = std::atoi(line);
-        }
-        if (p != nullptr)
-            pclose(p);
-        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
-    ~SessionBus()
-    {
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        if (pid > 0)
-            kill(pid, SIGTERM);
-    }
-    std::string address;
-    int pid = 0;
-};
 
 bool is_green(const XrRgb& c) { return c.r < 30 && c.g > 200 && c.b < 30; }
 
@@ -51,7 +21,7 @@ void pump(int ms)
 
 TEST(SecondStartTest, RaisesTheRunningWindowAndEndsWithZero)
 {
-    SessionBus bus;
+    XrSessionBus bus;
     ASSERT_FALSE(bus.address.empty());
     XrOwnDisplay display;
     ASSERT_TRUE(display.ok());
