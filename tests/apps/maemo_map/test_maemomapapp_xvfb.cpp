@@ -101,6 +101,41 @@ TEST_F(MaemoMapAppTest, DisplayWakeUpCountsAsActivityOncePerWakeUp)
     XrMaemoMapApp::on_display_event(OSSO_DISPLAY_OFF, nullptr);
 }
 
+// Runs the main loop for ms milliseconds.
+void run_loop(int ms)
+{
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_timeout_add(static_cast<guint>(ms), [](gpointer l) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(l));
+        return FALSE;
+    }, loop);
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+}
+
+TEST_F(MaemoMapAppTest, FocusHeldFiveSecondsResumesThePausedGps)
+{
+    TestMaemoApp app;
+    g_app = &app;
+    settings.set_gps_name(XrString(L"Board GPS"));
+    app.moved(2000);
+    app.set_stalled_long_time(1);
+    app.on_status_update();
+    ASSERT_TRUE(app.is_gps_paused());
+    // In and out again within five seconds: nothing.
+    XrMaemoMapApp::on_focus_in(nullptr, nullptr, nullptr);
+    run_loop(1000);
+    XrMaemoMapApp::on_focus_out(nullptr, nullptr, nullptr);
+    run_loop(4500);
+    EXPECT_TRUE(app.is_gps_paused());
+    EXPECT_EQ(position.checks, 0);
+    XrMaemoMapApp::on_focus_in(nullptr, nullptr, nullptr);
+    run_loop(5300);
+    EXPECT_FALSE(app.is_gps_paused());
+    EXPECT_EQ(position.checks, 1);
+    g_app = nullptr;
+}
+
 TEST_F(MaemoMapAppTest, DefaultRpcAnswersSuccessWithoutAWindow)
 {
     osso_rpc_t retval;
