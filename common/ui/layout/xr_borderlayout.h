@@ -8,8 +8,8 @@
 
 class XrBorderLayout : public XrLayout {
 public:
-    enum Position { NORTH = 0, EAST = 1, SOUTH = 2, WEST = 3, CENTER = 4 };
-    enum AlignmentStyle { ALIGN_STRETCH = 0, ALIGN_CENTER = 1 };
+    enum Position : int { NORTH = 0, EAST = 1, SOUTH = 2, WEST = 3, CENTER = 4 };
+    enum AlignmentStyle : int { ALIGN_STRETCH = 0, ALIGN_CENTER = 1 };
 
     XrBorderLayout() = default;
 
