@@ -29,10 +29,9 @@ public:
     // The current busy widget, or null.
     static GtkWidget* get_current() { return s_current; }
 
-    // Makes and shows one; the title is not shown on this platform.
+    // Makes and shows one; the title is not shown on this platform. The
+    // application installs it with XrBusyDlg::set_factory.
     static XrBusyDlg* create(const XrString& title, const XrString& text, XrBusyDlgObserver* observer);
-    // Makes XrBusyDlg::create build busy indications of this kind.
-    static void install() { XrBusyDlg::set_factory(create); }
 
 private:
     static void response_callback(GtkDialog* dialog, gint response, XrBusyDlgMaemo* busy);
