@@ -1543,19 +1543,11 @@ const char* const kStreamClasses[] = {
 
 bool define(KoJvmRec* vm, const char* name, const KoJvmNative* natives, int count)
 {
-    if (ko_jvm_find_class(vm, name, std::strlen(name)))
-        return true;
-    for (int i = 0; i < ko_jvm_embedded_class_count; ++i) {
-        const KoJvmEmbeddedClass& e = ko_jvm_embedded_classes[i];
-        if (std::strcmp(e.name, name) != 0)
-            continue;
-        if (!natives)
-            for (const BuiltIn& b : kNativeTables)
-                if (!std::strcmp(b.name, name))
-                    natives = b.natives, count = b.count;
-        return ko_jvm_define_built_in_class(vm, 0x0008, e.bytes, e.length, natives, count) != nullptr;
-    }
-    return false;
+    if (!natives)
+        for (const BuiltIn& b : kNativeTables)
+            if (!std::strcmp(b.name, name))
+                natives = b.natives, count = b.count;
+    return ko_jvm_define_embedded(vm, ko_jvm_embedded_classes, ko_jvm_embedded_class_count, name, natives, count);
 }
 
 bool define_list(KoJvmRec* vm, const char* const* names, std::size_t n)
@@ -1567,6 +1559,17 @@ bool define_list(KoJvmRec* vm, const char* const* names, std::size_t n)
 }
 
 } // namespace
+
+bool ko_jvm_define_embedded(KoJvmRec* vm, const KoJvmEmbeddedClass* table, int n, const char* name,
+                            const KoJvmNative* natives, int count)
+{
+    if (ko_jvm_find_class(vm, name, std::strlen(name)))
+        return true;
+    for (int i = 0; i < n; ++i)
+        if (!std::strcmp(table[i].name, name))
+            return ko_jvm_define_built_in_class(vm, 0x0008, table[i].bytes, table[i].length, natives, count) != nullptr;
+    return false;
+}
 
 bool ko_jvm_define_core_classes(KoJvmRec* vm)
 {

@@ -75,6 +75,17 @@ struct KoJvmEmbeddedClass {
 };
 extern const KoJvmEmbeddedClass ko_jvm_embedded_classes[];
 extern const int ko_jvm_embedded_class_count;
+extern const KoJvmEmbeddedClass ko_jvm_embedded_app_classes[];
+extern const int ko_jvm_embedded_app_class_count;
+
+// Defines the class of that name from an embedded table with its native
+// table (true when it is already defined).
+bool ko_jvm_define_embedded(KoJvmRec* vm, const KoJvmEmbeddedClass* table, int n, const char* name,
+                            const KoJvmNative* natives, int count);
+
+// Native whose binding the application has not installed: raises
+// java/lang/UnsatisfiedLinkError naming the method.
+KO_NATIVE(ko_jvm_unbound_native);
 
 // Java's text of a double and a float ("1.0E10", "0.001", "NaN").
 void ko_jvm_format_double(double d, char* out, std::size_t size);
