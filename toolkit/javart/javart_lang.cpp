@@ -1425,10 +1425,11 @@ KO_NATIVE(StreamEncoding_get) { U; ko_ret_string(vm, complete, thread, "UTF8"); 
 #define X ko_jvm_unsupported_native
 const KoJvmNative kObject[] = {Object_getClass, Object_hashCode, Object_equals, Object_clone, Object_notify,
                                Object_notifyAll, Object_wait, Object_wait__J, Object_wait__JI};
-const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, X, Class_isAssignableFrom,
-                              Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null, Class_getSuperclass,
-                              X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X, X, X, X, X, X, X,
-                              X, X, Class_hashCode};
+const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, Class_newInstance,
+                              Class_isAssignableFrom, Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null,
+                              Class_getSuperclass, X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X,
+                              Class_getFields, Class_getMethods, Class_getConstructors, Class_getMethod,
+                              Class_getConstructor, X, Class_getDeclaredFields, Class_getDeclaredMethods, Class_hashCode};
 const KoJvmNative kClassLoader[] = {X, X, X};
 const KoJvmNative kString[] = {String_bytesToCharArray, X, String_getBytes, String_getBytes, String_compareCharArrays,
                                String_equalsIgnoreCase, String_compareToIgnoreCase, String_regionMatches,
@@ -1471,11 +1472,17 @@ const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_re
                                        FileInputStream_skip, FileInputStream_available, FileStream_close};
 const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,
                                         FileStream_close};
-const KoJvmNative kArray[] = {X, X};
-// Reflection on members: the natives of the reflection library, not provided here.
-const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};
-const KoJvmNative kField[] = {X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X};
-const KoJvmNative kMethod[] = {X, X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kArray[] = {Array_newInstance, Array_getLength};
+// Not provided: Constructor's getModifiers, getExceptionTypes, equals,
+// hashCode, toString; Field's getDeclaringClass, equals, hashCode, toString
+// and the byte, char, short, float and double setters; Method's
+// getExceptionTypes, equals, hashCode and toString; all of Proxy.
+const KoJvmNative kConstructor[] = {Member_getDeclaringClass, Constructor_getName, X, Constructor_getParameterTypes, X,
+                                    Member_isVarArgs, X, X, X, Constructor_newInstance};
+const KoJvmNative kField[] = {X, Member_getName, Member_getModifiers, Field_getType, X, X, X, Field_get, Field_setBoolean,
+                              X, X, X, Field_setInt, Field_setLong, X, X, Field_setReference};
+const KoJvmNative kMethod[] = {Member_getDeclaringClass, Member_getName, Member_getModifiers, Method_getReturnType,
+                               Method_getParameterTypes, X, X, X, X, Method_invoke, Member_isVarArgs};
 const KoJvmNative kProxy[] = {X, X, X, X};
 const KoJvmNative kStreamEncoding[] = {StreamEncoding_init, X, StreamEncoding_get};
 const KoJvmNative kHandle[] = {Handle_copy, Handle_close};

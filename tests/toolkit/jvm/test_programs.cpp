@@ -47,6 +47,7 @@ const Program kPrograms[] = {
     {"Waits", 0, "timed wait ran to its limit"},
     {"ForName", 0, "loaded ForName$Present"},
     {"FileStreams", 0, "first h available 12"},
+    {"Reflect", 0, nullptr},
     {"Files", 0, "kojvm-files: exists true file false directory true read true write true"},
 };
 
