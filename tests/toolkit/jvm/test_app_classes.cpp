@@ -1,5 +1,6 @@
 // The application's built-in classes: defined in order at start-up, each
 // with its natives bound by position in class-file order.
+#include "jvm_run.h"
 #include "jvm_test_vm.h"
 #include "toolkit/javart/javart_app.h"
 
@@ -148,21 +149,29 @@ TEST(AppClasses, UnboundNativeNamesTheMethodAndABoundOneRuns)
 
 TEST(AppClasses, UsedFromJavaUnderKojvm)
 {
-    std::string cmd = std::string("ASAN_OPTIONS=detect_leaks=0 ") + KOJVM_BIN + " -cp " + KOJVM_PROGRAMS + " AppClasses";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[512];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0);
+    JvmOutcome r = kojvm_run("AppClasses");
+    EXPECT_EQ(r.status, 0);
+    const std::string& out = r.out;
     EXPECT_EQ(out, "location 52.5 13.25 0.0\n"
                    "gps true 12.5 270.0 3.0\n"
                    "javax.microedition.io.ConnectionNotFoundException: Connections not supported.\n"
                    "java.lang.IllegalArgumentException: Non-supported URL.\n"
                    "java.lang.UnsatisfiedLinkError: javax.microedition.io.Connector.getDefaultPath()Ljava/lang/String;\n"
                    "java.lang.UnsatisfiedLinkError: com.kestrovatech.Locale.getString(I)Ljava/lang/String;\n");
+}
+
+// Reflection where this VM differs from OpenJDK by design (see ReflectVm.java).
+TEST(Reflection, ListsEveryMemberTakesWrappersAndPassesExceptionsUnwrapped)
+{
+    JvmOutcome r = kojvm_run("ReflectVm");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "fields c d e a b\n"
+                     "instance double 1.25 float 0.5\n"
+                     "only initialisers: methods 0 constructors 1\n"
+                     "f by Integer 5\n"
+                     "unwrapped boom\n"
+                     "null argument array: NullPointerException\n"
+                     "constructor of String named String\n");
 }
 
 } // namespace
