@@ -303,16 +303,6 @@ void invoke_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec* e, void* data)
     ko_jvm_native_complete(e ? nullptr : r, e, t);
 }
 
-// Runs once the calling native has returned: the thread is waiting for it.
-void start_virtual(void* data)
-{
-    Invoke* c = static_cast<Invoke*>(data);
-    KoJvmSymbol* n = ko_sym(c->target->name);
-    KoJvmSymbol* d = ko_sym(c->target->desc);
-    ko_jvm_invoke_virtual_async(c->t, 0, c->receiver.object, ko_sym_bytes(n), ko_sym_len(n), ko_sym_bytes(d), ko_sym_len(d),
-                                c->args.object, invoke_done, c);
-}
-
 // Invokes m with the argument array (static by class name, else on the
 // receiver); the native completes with the boxed result.
 void invoke(KoJvmRec* vm, KoJvmThread* t, KoJvmMethodRec* m, KoJvmObjectRec* receiver, KoJvmObjectRec* args,
@@ -337,8 +327,10 @@ void invoke(KoJvmRec* vm, KoJvmThread* t, KoJvmMethodRec* m, KoJvmObjectRec* rec
     }
     c->receiver.object = receiver;
     ko_jvm_add_global_ref(vm, &c->receiver);
-    if (!ko_jvm_post(vm, start_virtual, c))
-        invoke_done(nullptr, vm->oom, c);
+    KoJvmSymbol* n = ko_sym(m->name);
+    KoJvmSymbol* d = ko_sym(m->desc);
+    ko_jvm_invoke_virtual_async(t, 0, receiver, ko_sym_bytes(n), ko_sym_len(n), ko_sym_bytes(d), ko_sym_len(d), args,
+                                invoke_done, c);
 }
 
 // A new instance of c, its constructor m run with the arguments.
