@@ -179,23 +179,38 @@ void class_for_type(KoJvmThread* t, const char* d, std::size_t len, KoJvmLoadCom
     ko_jvm_load_class_async(t, name.data(), name.size(), false, done, data);
 }
 
-struct TypeCall {
+// The native call a context belongs to: work done for it later (a class
+// load, a call into Java) may run other natives on the thread meanwhile.
+struct NativeCall {
     KoJvmThread* t;
     KoJvmMethodRec* native_method;
     KoJvmCat1ValueUnion* native_args;
-    KoJvmGlobalRef array; // the Class[] being filled, null for one type
-    std::vector<std::pair<const char*, std::size_t>> params;
-    std::size_t next;
+    explicit NativeCall(KoJvmThread* thread)
+        : t(thread), native_method(thread->native_method), native_args(thread->native_args)
+    {
+    }
+    // Makes the call the thread's current native again, for its completion.
+    void resume() const
+    {
+        t->native_method = native_method;
+        t->native_args = native_args;
+    }
 };
 
-TypeCall* new_type_call(KoJvmThread* t) { return new (std::nothrow) TypeCall{t, t->native_method, t->native_args, {}, {}, 0}; }
+struct TypeCall : NativeCall {
+    using NativeCall::NativeCall;
+    KoJvmGlobalRef array{}; // the Class[] being filled, null for one type
+    std::vector<std::pair<const char*, std::size_t>> params;
+    std::size_t next = 0;
+};
+
+TypeCall* new_type_call(KoJvmThread* t) { return new (std::nothrow) TypeCall(t); }
 
 void finish_type_call(TypeCall* c, KoJvmObjectRec* result, KoJvmObjectRec* e)
 {
     KoJvmThread* t = c->t;
     KoJvmRec* vm = t->vm;
-    t->native_method = c->native_method;
-    t->native_args = c->native_args;
+    c->resume();
     if (c->array.object)
         ko_jvm_remove_global_ref(vm, &c->array);
     delete c;
@@ -265,13 +280,14 @@ void parameter_type_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
 
 // ---- Calls into Java -------------------------------------------------------------
 
-struct Invoke {
-    KoJvmThread* t;
-    KoJvmMethodRec* native_method;
-    KoJvmCat1ValueUnion* native_args;
+struct Invoke : NativeCall {
+    Invoke(KoJvmThread* thread, KoJvmMethodRec* m, bool is_constructor)
+        : NativeCall(thread), target(m), construct(is_constructor)
+    {
+    }
     KoJvmMethodRec* target;
-    KoJvmGlobalRef receiver; // the object the call runs on (the new one for constructors)
-    KoJvmGlobalRef args;
+    KoJvmGlobalRef receiver{}; // the object the call runs on (the new one for constructors)
+    KoJvmGlobalRef args{};
     bool construct;
 };
 
@@ -280,8 +296,7 @@ void invoke_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec* e, void* data)
     Invoke* c = static_cast<Invoke*>(data);
     KoJvmThread* t = c->t;
     KoJvmRec* vm = t->vm;
-    t->native_method = c->native_method;
-    t->native_args = c->native_args;
+    c->resume();
     KoJvmCat1ValueUnion r[2]{};
     if (!e) {
         if (c->construct) {
@@ -308,7 +323,7 @@ void invoke_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec* e, void* data)
 void invoke(KoJvmRec* vm, KoJvmThread* t, KoJvmMethodRec* m, KoJvmObjectRec* receiver, KoJvmObjectRec* args,
             bool construct)
 {
-    Invoke* c = new (std::nothrow) Invoke{t, t->native_method, t->native_args, m, {}, {}, construct};
+    Invoke* c = new (std::nothrow) Invoke(t, m, construct);
     if (!c) {
         ko_jvm_native_complete(nullptr, vm->oom, t);
         return;
@@ -408,15 +423,12 @@ void found_member(KoJvmRec* vm, KoJvmCompletion complete, KoJvmThread* thread, K
 
 enum FieldOp { F_GET, F_SET_BOOLEAN, F_SET_INT, F_SET_LONG, F_SET_REFERENCE };
 
-struct FieldCall {
-    KoJvmThread* t;
-    KoJvmMethodRec* native_method;
-    KoJvmCat1ValueUnion* native_args;
+struct FieldCall : NativeCall {
+    FieldCall(KoJvmThread* thread, KoJvmFieldRec* field, FieldOp operation) : NativeCall(thread), f(field), op(operation) {}
     KoJvmFieldRec* f;
     FieldOp op;
-    KoJvmCat1ValueUnion value[2];
-    KoJvmGlobalRef target;
-    KoJvmGlobalRef ref_value;
+    KoJvmCat1ValueUnion value[2]{};
+    KoJvmGlobalRef ref_value{};
 };
 
 // Reads or writes the field; the native completes.
@@ -490,8 +502,7 @@ void static_class_ready(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
     FieldCall* call = static_cast<FieldCall*>(data);
     KoJvmThread* t = call->t;
     KoJvmRec* vm = t->vm;
-    t->native_method = call->native_method;
-    t->native_args = call->native_args;
+    call->resume();
     KoJvmObjectRec* ref_value = call->ref_value.object;
     if (ref_value)
         ko_jvm_remove_global_ref(vm, &call->ref_value);
@@ -526,7 +537,7 @@ void field_native(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmCat1ValueUnion* self,
         field_access(vm, thread, f, op, nullptr, value, ref_value);
         return;
     }
-    FieldCall* call = new (std::nothrow) FieldCall{thread, thread->native_method, thread->native_args, f, op, {}, {}, {}};
+    FieldCall* call = new (std::nothrow) FieldCall(thread, f, op);
     if (!call) {
         complete(nullptr, vm->oom, thread);
         return;
