@@ -141,6 +141,28 @@ bool parameters_match(KoJvmRec* vm, KoJvmMethodRec* m, KoJvmObjectRec* types)
     return true;
 }
 
+// True when the argument array suits the method's parameters: as many
+// elements, a wrapper object for each primitive parameter, null or an
+// assignable object for each reference (unloaded classes are left to the call).
+bool arguments_fit(KoJvmRec* vm, KoJvmMethodRec* m, KoJvmObjectRec* args)
+{
+    auto params = parameters(ko_sym(m->desc));
+    const std::size_t given = args ? std::size_t(ko_jvm_array_length(vm, args)) : 0;
+    if (params.size() != given)
+        return false;
+    for (std::size_t i = 0; i < given; ++i) {
+        KoJvmObjectRec* a = ko_jvm_get_array_ref(vm, args, std::int32_t(i));
+        const char* d = params[i].first;
+        const std::size_t len = params[i].second;
+        KoJvmClassRec* type = len == 1 ? wrapper_class(vm, d[0]) : ko_jvm_class_for_descriptor(vm, d, len);
+        if (len == 1 && (!a || !type || ko_jvm_class(a) != type))
+            return false;
+        if (len > 1 && a && type && !ko_jvm_is_assignable(vm, type, ko_jvm_class(a)))
+            return false;
+    }
+    return true;
+}
+
 // The first method of that name whose parameters take the given classes:
 // the class's own methods in order, then (unless only the class itself is
 // searched, as for constructors) those of its superclasses.
@@ -323,6 +345,10 @@ void invoke_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec* e, void* data)
 void invoke(KoJvmRec* vm, KoJvmThread* t, KoJvmMethodRec* m, KoJvmObjectRec* receiver, KoJvmObjectRec* args,
             bool construct)
 {
+    if (!arguments_fit(vm, m, args)) {
+        ko_jvm_native_complete(nullptr, ko_jvm_throw_by_name(vm, t, "java/lang/IllegalArgumentException", nullptr), t);
+        return;
+    }
     Invoke* c = new (std::nothrow) Invoke(t, m, construct);
     if (!c) {
         ko_jvm_native_complete(nullptr, vm->oom, t);

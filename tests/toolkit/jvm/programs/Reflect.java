@@ -103,6 +103,16 @@ public class Reflect {
         Method touch = c.getMethod("touch", new Class[0]);
         p.visible = false;
         System.out.println("void result " + touch.invoke(p, new Object[0]) + " " + p.visible);
+        try {
+            sum.invoke(p, new Object[] {new Integer(1)});
+        } catch (IllegalArgumentException e) {
+            System.out.println("argument of the wrong type: IllegalArgumentException");
+        }
+        try {
+            sum.invoke(p, new Object[0]);
+        } catch (IllegalArgumentException e) {
+            System.out.println("too few arguments: IllegalArgumentException");
+        }
         System.out.println("inherited " + c.getMethod("hashCode", new Class[0]).getDeclaringClass().getName());
         try {
             c.getMethod("nothing", new Class[0]);
