@@ -28,29 +28,16 @@ class Loaded {
 // Reflection over fields, methods and constructors; the output is the same
 // under java -Xint.
 public class Reflect {
-    static String sorted(String[] names) {
-        for (int i = 0; i < names.length; i++)
-            for (int j = i + 1; j < names.length; j++)
-                if (names[j].compareTo(names[i]) < 0) {
-                    String t = names[i];
-                    names[i] = names[j];
-                    names[j] = t;
-                }
-        StringBuffer sb = new StringBuffer();
-        for (int i = 0; i < names.length; i++) sb.append(i == 0 ? "" : " ").append(names[i]);
-        return sb.toString();
-    }
-
     public static void main(String[] args) throws Exception {
         Class c = Point.class;
         Field[] fields = c.getDeclaredFields();
         String[] names = new String[fields.length];
         for (int i = 0; i < fields.length; i++) names[i] = fields[i].getName() + ":" + fields[i].getModifiers();
-        System.out.println("fields " + sorted(names));
+        System.out.println("fields " + Names.joined(names));
         Method[] methods = c.getDeclaredMethods();
         names = new String[methods.length];
         for (int i = 0; i < methods.length; i++) names[i] = methods[i].getName() + ":" + methods[i].getModifiers();
-        System.out.println("methods " + sorted(names));
+        System.out.println("methods " + Names.joined(names));
         Constructor[] ctors = c.getConstructors();
         System.out.println("constructors " + ctors.length + " " + ctors[0].getName());
 
