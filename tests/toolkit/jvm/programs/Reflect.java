@@ -20,6 +20,10 @@ class Point {
     public void touch() { visible = true; }
 }
 
+abstract class Abstract {
+    public Abstract() {}
+}
+
 class Loaded {
     static { System.out.println("Loaded initialised"); }
     public static String value = "from Loaded";
@@ -43,6 +47,16 @@ public class Reflect {
 
         Point p = (Point) c.newInstance();
         System.out.println("newInstance " + p.label);
+        try {
+            new Abstract[0].getClass().getComponentType().newInstance();
+        } catch (InstantiationException e) {
+            System.out.println("abstract class: InstantiationException");
+        }
+        try {
+            Runnable.class.newInstance();
+        } catch (InstantiationException e) {
+            System.out.println("interface: InstantiationException");
+        }
         Constructor k = c.getConstructor(new Class[] {String.class});
         System.out.println("constructor takes " + k.getParameterTypes().length + " " + k.getParameterTypes()[0].getName()
                            + " from " + k.getDeclaringClass().getName());
