@@ -153,14 +153,12 @@ void xr_draw_safety_screen(XrDCHandleRec* dc, const XrPoint& screen, XrSafetyScr
             host.draw_direction_icon(dc, layout.icon_box, true);
 
         const XrString street = host.get_street_name();
-        if (host.shows_street_names()) {
-            if (!next_street.is_empty() || !street.is_empty())
-                xr_draw_street_boxes(dc, screen, host, next_street, street);
-            if (host.should_show_signpost()) {
-                host.draw_instruction_graphics(
-                    dc, XrRectangle(5, 10, 5 + screen.x - layout.instruction_margin, kInstructionBottom));
-                host.set_guidance_box_height(kInstructionBottom);
-            }
+        if (host.shows_street_names() && (!next_street.is_empty() || !street.is_empty()))
+            xr_draw_street_boxes(dc, screen, host, next_street, street);
+        if (host.should_show_signpost()) {
+            host.draw_instruction_graphics(
+                dc, XrRectangle(5, 10, 5 + screen.x - layout.instruction_margin, kInstructionBottom));
+            host.set_guidance_box_height(kInstructionBottom);
         }
         drawer.draw_distance_bars(dc, layout.bars_box, XrDistance(distance, XrDistance::Metres), 2, 3);
     }
