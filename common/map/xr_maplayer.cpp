@@ -69,10 +69,20 @@ int XrMapLayer::add_object(XrMapObject* object)
 
 bool XrMapLayer::remove_object(int id)
 {
-    if (objects.erase(id) == 0)
+    auto it = objects.find(id);
+    if (it == objects.end())
         return false;
+    if (visiting > 0)
+        removed.push_back(std::move(it->second.object));
+    objects.erase(it);
     built = false;
     return true;
+}
+
+void XrMapLayer::release_removed()
+{
+    if (visiting == 0)
+        removed.clear();
 }
 
 XrMapObject* XrMapLayer::get_object(int id) const
@@ -83,6 +93,9 @@ XrMapObject* XrMapLayer::get_object(int id) const
 
 void XrMapLayer::clear()
 {
+    if (visiting > 0)
+        for (auto& [id, placed] : objects)
+            removed.push_back(std::move(placed.object));
     objects.clear();
     drop_index();
     built = true;
@@ -184,12 +197,18 @@ template <class F> bool XrMapLayer::query(XrMapView* view, bool for_drawing, F&&
     }
     cursor->release();
     std::sort(ids.begin(), ids.end());
+    bool taken = false;
+    ++visiting;
     for (int id : ids) {
         XrMapObject* object = get_object(id);
-        if (object != nullptr && visit(object))
-            return true;
+        if (object != nullptr && visit(object)) {
+            taken = true;
+            break;
+        }
     }
-    return false;
+    --visiting;
+    release_removed();
+    return taken;
 }
 
 void XrMapLayer::draw(XrDCHandleRec* dc, XrMapView* view)

@@ -192,3 +192,46 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
     XrMapLayer::request_redraw();
     EXPECT_EQ(services.redraws, 1);
 }
+
+TEST_F(MapLayerTest, AnActionMayRemoveItsOwnObject)
+{
+    // Removes (or clears everything) from inside the tap, then declines so
+    // that the object's next area is tried too.
+    struct RemovingContext : XrMapObjectActionContext {
+        XrMapLayer* layer = nullptr;
+        int target = 0;
+        bool clear_all = false;
+        std::vector<int> ids;
+        bool run_action(int, int id, const XrCoordinate&) override
+        {
+            ids.push_back(id);
+            if (clear_all)
+                layer->clear();
+            else
+                layer->remove_object(target);
+            return false;
+        }
+    };
+    for (bool clear_all : {false, true}) {
+        SCOPED_TRACE(clear_all);
+        int deleted = 0;
+        XrMapLayer layer(&map, XrString(L"removing"));
+        auto* removing = new RemovingContext;
+        removing->add_ref();
+        removing->layer = &layer;
+        removing->clear_all = clear_all;
+        auto* disc = new CountedDisc(XrPoint(100000, 200000), &deleted);
+        disc->add_hot_spot(XrCoordinate(100000, 200000), 4, 1, removing);
+        disc->add_screen_rect(XrRectangle(390, 230, 410, 250), 2, removing);
+        removing->target = layer.add_object(disc);
+        layer.add_object(new CountedDisc(XrPoint(100010, 200000), &deleted));
+
+        EXPECT_FALSE(layer.dispatch_event(1, 400, 240, &view));
+        // Both areas ran on the living object; it was deleted after the tap.
+        EXPECT_EQ(removing->ids, (std::vector<int>{1, 2}));
+        EXPECT_EQ(deleted, clear_all ? 2 : 1);
+        EXPECT_EQ(layer.get_object(removing->target), nullptr);
+        EXPECT_EQ(ellipses_drawn(layer), clear_all ? 0 : 1);
+        removing->release();
+    }
+}
