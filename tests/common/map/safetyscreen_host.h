@@ -36,9 +36,10 @@ struct FakeSafetyHost : XrSafetyScreenHost {
     // own size so that the tests tell them apart.
     std::vector<std::unique_ptr<XrBitmap>> pictures;
 
-    FakeSafetyHost()
+    // with_pictures: memory bitmaps of the recording backend.
+    explicit FakeSafetyHost(bool with_pictures = true)
     {
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; with_pictures && i < 6; ++i) {
             auto bitmap = std::make_unique<XrBitmap>(XrGDI::create_bitmap(nullptr, 10 + i, 10 + i), nullptr);
             bitmap->set_owns_handles(true);
             pictures.push_back(std::move(bitmap));
@@ -61,7 +62,11 @@ struct FakeSafetyHost : XrSafetyScreenHost {
     bool is_uturn_announced() const override { return uturn; }
     void set_uturn_announced() override { uturn = true; }
     void play_prompt(const TCHAR* file) override { log.push_back("play " + narrow(file)); }
-    XrBitmap* get_picture(int index, bool half) override { return pictures[index + (half ? 3 : 0)].get(); }
+    XrBitmap* get_picture(int index, bool half) override
+    {
+        const size_t i = static_cast<size_t>(index + (half ? 3 : 0));
+        return i < pictures.size() ? pictures[i].get() : nullptr;
+    }
     int get_direction_icon() override { return direction_icon; }
     int get_bend_ahead_icon() override { return bend_icon; }
     void draw_guidance_sign(XrDCHandleRec*, const XrPoint& at, int icon) override

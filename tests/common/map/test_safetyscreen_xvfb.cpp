@@ -5,6 +5,7 @@
 
 #include "common/gdi/gdi_test_dc.h"
 #include "common/map/xr_safetyscreendrawer.h"
+#include "safetyscreen_host.h"
 
 namespace {
 
@@ -100,4 +101,39 @@ TEST(SafetyScreenLayout, SecondPictureAlternatesEveryTenSeconds)
     const std::pair<std::uint32_t, int> cases[] = {{0, 0}, {9999, 0}, {10000, 1}, {19999, 1}, {20000, 0}};
     for (auto [ms, phase] : cases)
         EXPECT_EQ(XrSafetyScreenLayout::phase(ms), phase) << ms;
+}
+
+TEST(SafetyScreen, WholeScreenCountsDownInRealPixels)
+{
+    XR_REQUIRE_DISPLAY();
+    struct Case {
+        const char* name;
+        int metres;
+        int units;
+        const char* bright;
+    };
+    // 274 m are 300 yd.
+    const Case cases[] = {{"1200 m", 1200, 0, "000000"},
+                          {"700 m", 700, 0, "011111"},
+                          {"75 m", 75, 0, "000001"},
+                          {"300 yd", 274, 1, "000111"}};
+    XrTestDC dc(800, 480, kGround);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        dc.clear(kGround);
+        FakeSafetyHost host(false);
+        host.distance = k.metres;
+        host.units = k.units;
+        xr_draw_safety_screen(dc.dc, XrPoint(800, 480), host, 0, 0);
+        const XrTestPixels px(dc.dc);
+        for (int i = 0; i < XrSafetyScreenDrawer::BAR_COUNT; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(px.at(724, bar_top(i) + kBar / 2), k.bright[i] == '1' ? kBright : kDark);
+        }
+        // Without a route nothing at all.
+        host.route = false;
+        dc.clear(kGround);
+        xr_draw_safety_screen(dc.dc, XrPoint(800, 480), host, 0, 0);
+        EXPECT_EQ(XrTestPixels(dc.dc).count(kGround), 800 * 480);
+    }
 }
