@@ -31,10 +31,19 @@ std::string narrow_name(const XrString& name)
     return out.empty() ? std::string("maplayer") : out;
 }
 
+// The index file of a layer: its name and a number of its own, so that
+// layers of one name keep apart.
+std::string index_file_of(const XrString& name)
+{
+    static int serial = 0;
+    return temp_folder() + narrow_name(name) + "." + std::to_string(++serial);
+}
+
 } // namespace
 
 XrMapLayer::XrMapLayer(XrMap* map, const XrString& name, int lowest_scale, int highest_scale)
-    : map(map), name(name), lowest_scale(lowest_scale), highest_scale(highest_scale)
+    : map(map), name(name), index_file(index_file_of(name)), lowest_scale(lowest_scale),
+      highest_scale(highest_scale)
 {
     if (map != nullptr)
         map->add_map_layer(this);
@@ -45,10 +54,9 @@ XrMapLayer::~XrMapLayer()
     if (map != nullptr)
         map->remove_map_layer(this);
     drop_index();
-    const std::string index = temp_folder() + narrow_name(name);
     std::error_code ec;
-    std::filesystem::remove(index, ec);
-    std::filesystem::remove(index + ".data", ec);
+    std::filesystem::remove(index_file, ec);
+    std::filesystem::remove(index_file + ".data", ec);
 }
 
 XrMapLayer* XrMapLayer::create(XrMap* map, const XrString& name, int lowest_scale, int highest_scale)
@@ -130,7 +138,7 @@ bool XrMapLayer::ensure_index()
     const std::string folder = temp_folder();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    const std::string index = folder + narrow_name(name);
+    const std::string& index = index_file;
 
     SSGeoDataBuilder* builder = create_geo_data_builder();
     if (builder == nullptr)

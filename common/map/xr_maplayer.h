@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -57,6 +58,8 @@ public:
     static void request_redraw();
 
     const XrString& get_name() const { return name; }
+    // The index file: the name and a number in the temporary folder.
+    const std::string& get_index_file() const { return index_file; }
     // Index rebuilds so far (for tests and diagnostics).
     int get_build_count() const { return build_count; }
 
@@ -76,6 +79,7 @@ private:
 
     XrMap* map;
     XrString name;
+    std::string index_file;
     int lowest_scale;
     int highest_scale;
     std::unordered_map<int, Placed> objects;

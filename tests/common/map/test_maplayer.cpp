@@ -157,6 +157,7 @@ TEST_F(MapLayerTest, ScaleBoundsLimitDrawingNotEvents)
 TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
 {
     int deleted = 0;
+    std::string index;
     {
         XrMapLayer layer(&map, XrString(L"owned"));
         EXPECT_EQ(map.get_map_layer_count(), 1);
@@ -177,12 +178,14 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
         XrGdiRecording::instance().clear();
         map.draw(dc, &view, 0, XrMap::UnbufferedLayers, -1, -1);
         EXPECT_EQ(XrGdiRecording::instance().count("draw_ellipse"), 1);
-        EXPECT_TRUE(std::filesystem::exists(root.dir() + "/tmp/owned"));
+        index = layer.get_index_file();
+        EXPECT_EQ(index.rfind(root.dir() + "/tmp/owned.", 0), 0u) << index;
+        EXPECT_TRUE(std::filesystem::exists(index));
     }
     // The layer left the map's list, deleted its objects and its index.
     EXPECT_EQ(deleted, 3);
     EXPECT_EQ(map.get_map_layer_count(), 0);
-    EXPECT_FALSE(std::filesystem::exists(root.dir() + "/tmp/owned"));
+    EXPECT_FALSE(std::filesystem::exists(index));
     XrGdiRecording::instance().clear();
     map.draw(dc, &view, 0, XrMap::UnbufferedLayers, -1, -1);
     EXPECT_FALSE(map.dispatch_map_layer_event(1, 400, 240, &view));
@@ -234,4 +237,33 @@ TEST_F(MapLayerTest, AnActionMayRemoveItsOwnObject)
         EXPECT_EQ(ellipses_drawn(layer), clear_all ? 0 : 1);
         removing->release();
     }
+}
+
+TEST_F(MapLayerTest, LayersOfOneNameKeepTheirOwnIndex)
+{
+    // Names come from add-ons: two alike, and one that is no file name.
+    XrMapLayer first(&map, XrString(L"pins"));
+    XrMapLayer second(&map, XrString(L"pins"));
+    XrMapLayer dots(&map, XrString(L".."));
+    // The first layer's second object lies off the view; all of the
+    // second layer's are in it.
+    first.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+    first.add_object(new XrMapPointObject(XrPoint(500000, 200000), 3, 0, 0, 0));
+    for (int i = 0; i < 3; ++i)
+        second.add_object(new XrMapPointObject(XrPoint(100000 + 10 * i, 200000), 3, 0, 0, 0));
+    dots.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(second), 3);
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(dots), 1);
+    EXPECT_NE(first.get_index_file(), second.get_index_file());
+    EXPECT_TRUE(std::filesystem::is_regular_file(dots.get_index_file()));
+    {
+        XrMapLayer gone(&map, XrString(L"pins"));
+        gone.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+        EXPECT_EQ(ellipses_drawn(gone), 1);
+    }
+    // The others' files outlive a third layer of the name.
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(second), 3);
 }
