@@ -9,6 +9,7 @@
 #include "common/base/xr_root.h"
 #include "common/container/xr_bytes.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatalayout.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapobject.h"
 #include "common/map/xr_mapservices.h"
@@ -56,7 +57,7 @@ XrMapLayer::~XrMapLayer()
     drop_index();
     std::error_code ec;
     std::filesystem::remove(index_file, ec);
-    std::filesystem::remove(index_file + ".data", ec);
+    std::filesystem::remove(index_file + SSGEO_DATA_SUFFIX, ec);
 }
 
 XrMapLayer* XrMapLayer::create(XrMap* map, const XrString& name, int lowest_scale, int highest_scale)

@@ -181,11 +181,13 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
         index = layer.get_index_file();
         EXPECT_EQ(index.rfind(root.dir() + "/tmp/owned.", 0), 0u) << index;
         EXPECT_TRUE(std::filesystem::exists(index));
+        EXPECT_TRUE(std::filesystem::exists(index + ".data"));
     }
     // The layer left the map's list, deleted its objects and its index.
     EXPECT_EQ(deleted, 3);
     EXPECT_EQ(map.get_map_layer_count(), 0);
     EXPECT_FALSE(std::filesystem::exists(index));
+    EXPECT_FALSE(std::filesystem::exists(index + ".data"));
     XrGdiRecording::instance().clear();
     map.draw(dc, &view, 0, XrMap::UnbufferedLayers, -1, -1);
     EXPECT_FALSE(map.dispatch_map_layer_event(1, 400, 240, &view));
