@@ -22,6 +22,8 @@ public:
     virtual void draw(XrDCHandleRec* dc, XrMapView* view) = 0;
     // True when the layer took the event.
     virtual bool handle_event(int kind, int x, int y, XrMapView* view) = 0;
+    // The map the layer is registered with is being destroyed.
+    virtual void map_destroyed() {}
 };
 
 // Point objects placed at run time, possibly very many: kept in a point
@@ -53,6 +55,7 @@ public:
 
     void draw(XrDCHandleRec* dc, XrMapView* view) override;
     bool handle_event(int kind, int x, int y, XrMapView* view) override;
+    void map_destroyed() override { map = nullptr; }
     bool dispatch_event(int kind, int x, int y, XrMapView* view) { return handle_event(kind, x, y, view); }
 
     static void request_redraw();

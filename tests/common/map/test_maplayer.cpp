@@ -198,6 +198,19 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
     EXPECT_EQ(services.redraws, 1);
 }
 
+TEST_F(MapLayerTest, LayerOutlivingItsMapDoesNotTouchIt)
+{
+    int deleted = 0;
+    auto other = std::make_unique<XrMap>();
+    auto layer = std::make_unique<XrMapLayer>(other.get(), XrString(L"orphan"));
+    layer->add_object(new CountedDisc(XrPoint(100000, 200000), &deleted));
+    EXPECT_EQ(other->get_map_layer_count(), 1);
+    other.reset();
+    // Under ASan a late remove_map_layer on the freed map would fail here.
+    layer.reset();
+    EXPECT_EQ(deleted, 1);
+}
+
 TEST_F(MapLayerTest, AnActionMayRemoveItsOwnObject)
 {
     // Removes (or clears everything) from inside the tap, then declines so
