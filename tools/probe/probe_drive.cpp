@@ -185,6 +185,7 @@ public:
         }
         layer->replace_active_route(fresh);
         std::printf("%d route length %d\n", g_second, layer->get_route_length());
+        rerouted = true;
         // The search is done: nothing to wait for.
         return false;
     }
@@ -195,6 +196,9 @@ public:
         else
             std::printf("%d waypoint %d\n", g_second, index);
     }
+
+    // Set by every new route; the simulated driver then follows it.
+    bool rerouted = false;
 
 private:
     Roads* roads;
@@ -537,13 +541,16 @@ int run_drive(const std::vector<std::string>& args)
     layer.set_fix_valid(true);
     std::printf("0 route length %d\n", layer.get_route_length());
 
-    // The way driven: the route, or from the leaving point a way that
-    // avoids the route's next road.
+    // The way driven: the route, from the leaving point a way that avoids
+    // the route's next road, and after a new route that one.
     Driver driver(roads.roads.get());
     if (kmh > 0)
         driver.set(roads.route(from, to, -1));
     const double speed = kmh > 0 ? kmh / 3.6 : 0;
     double along = 0;     // metres along the driver's way
+    // The layer whose route is driven: the driver's own, or the guidance
+    // layer's after a new route.
+    XrRouteLayer* way = &driver.layer;
     bool left = false;
     int last_directive = -1;
     int last_state = layer.get_guidance_state();
@@ -559,14 +566,14 @@ int run_drive(const std::vector<std::string>& args)
                 XrPoint at;
                 short h = 0;
                 driver.layer.get_point_on_route(&at, &h, static_cast<int>(along));
-                const XrRouteInstructions* way = driver.layer.get_active_route();
+                const XrRouteInstructions* driven = driver.layer.get_active_route();
                 std::vector<XrGid> blocked;
                 // The next road of the route beyond the leaving point.
                 int rest = static_cast<int>(along);
-                for (int i = way->segments.items() - 1; i >= 0; --i) {
-                    const XrRouteSegment* s = way->segments.get_item_ptr(i);
+                for (int i = driven->segments.items() - 1; i >= 0; --i) {
+                    const XrRouteSegment* s = driven->segments.get_item_ptr(i);
                     if (rest < s->length) {
-                        if (const XrRouteSegment* n = way->segments.get_item_ptr(i - 1))
+                        if (const XrRouteSegment* n = driven->segments.get_item_ptr(i - 1))
                             blocked.push_back(n->gid);
                         break;
                     }
@@ -581,9 +588,9 @@ int run_drive(const std::vector<std::string>& args)
                 }
             }
             short h = 0;
-            if (driver.layer.get_point_on_route(&p, &h, static_cast<int>(along)) != 0)
+            if (way->get_point_on_route(&p, &h, static_cast<int>(along)) != 0)
                 break;
-            if (along > driver.layer.get_route_length() + speed)
+            if (along > way->get_route_length() + speed)
                 break;
         } else {
             if (g_second > end_time)
@@ -593,6 +600,13 @@ int run_drive(const std::vector<std::string>& args)
         }
         g_clock += 1000;
         layer.update_position(p, -1, v, false, nullptr, nullptr, 0);
+        // Having left the route, the driver follows the new one, which
+        // starts where the vehicle is.
+        if (provider.rerouted && track.empty()) {
+            provider.rerouted = false;
+            way = &layer;
+            along = 0;
+        }
         last = p;
         have_last = true;
         const int state = layer.get_guidance_state();
