@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -481,6 +482,26 @@ TEST(RouteLayerReroute, FailuresAnswerFalse)
     EXPECT_FALSE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
 }
 
+// The departure test, asked on every fix for the distance to the next
+// instruction, reads the graph through one reader kept open: it answers on
+// after the file is gone.
+TEST(RouteLayerReroute, TheGraphReaderIsKept)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    l.set_route(m.route(kFrom, kTo));
+    XrPoint parallel(101000, 200050);
+    ASSERT_TRUE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
+    ASSERT_EQ(std::remove(m.graph_path.c_str()), 0);
+    for (int i = 0; i < 3; ++i) {
+        XrPoint p = parallel;
+        EXPECT_TRUE(l.layer.should_reroute(p, 0, nullptr, nullptr, nullptr)) << i;
+    }
+    // A new path opens afresh, and a missing file answers false.
+    l.layer.set_graph_path(XrString(m.graph_path.c_str()));
+    EXPECT_FALSE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
+}
+
 // ---- Guidance on position updates
 
 TEST(RouteLayerGuidance, FollowingTheRoute)
@@ -617,6 +638,23 @@ TEST(RouteLayerGuidance, DrivingAgainstTheRouteAtTheStart)
     EXPECT_EQ(l.layer.get_guidance_state(), XrRouteLayer::STATE_OFF_ROUTE);
     EXPECT_EQ(l.layer.get_off_route_count(), 15);
     EXPECT_EQ(observer.reroutes, 0);
+}
+
+// Started against the route, the vehicle keeps going the wrong way and
+// leaves the route's road: a new route is asked for, with the back-off.
+TEST(RouteLayerGuidance, AgainstTheRouteAndAwayAsksForANewRoute)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    Observer observer;
+    l.layer.set_route_observer(&observer);
+    l.set_route(m.route(XrPoint(100600, 200000), kTo));
+    int fixes = 0;
+    for (int x = 100700; x >= 100100; x -= 14, ++fixes)
+        l.fix(XrPoint(x, 200000), 14.0, 180);
+    EXPECT_GE(observer.reroutes, 1);
+    EXPECT_LE(observer.reroutes, fixes / XrRouteLayer::REROUTE_BACKOFF_FIXES + 1);
+    EXPECT_FALSE(l.layer.is_started());
 }
 
 TEST(RouteLayerGuidance, StandingStillIsNoDeparture)
