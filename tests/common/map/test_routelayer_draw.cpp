@@ -527,6 +527,33 @@ TEST_F(RouteLayerDraw, ProximityAlertBox)
     EXPECT_EQ(texts().size(), 1u);
 }
 
+// Without the yellow frame's picture the traffic box is still drawn (its
+// distance text), and the missing picture is logged once, not fatal.
+TEST_F(RouteLayerDraw, TrafficBoxWithoutItsPictures)
+{
+    const int warnings = xr_map_warning_count();
+    layer->init_traffic_bitmaps();
+    EXPECT_EQ(xr_map_warning_count(), warnings + 1);
+    layer->init_traffic_bitmaps(); // made once
+    EXPECT_EQ(xr_map_warning_count(), warnings + 1);
+
+    XrPoint at(10, 100);
+    XrRectangle box(40, 100, 140, 130);
+    // The box blinks every 3 s: the first phase after a long pause is the
+    // dark one, the next the shown one.
+    for (bool shown : {false, true}) {
+        access->request_traffic_box();
+        XrGdiRecording::instance().clear();
+        EXPECT_EQ(layer->draw_traffic_box(dc, at, box, 3, 500), shown);
+        EXPECT_EQ(has_text(L"500 m"), shown);
+        g_now += shown ? 1000 : 3001;
+    }
+    // Still in the shown phase, but the request was used up by the draw.
+    XrGdiRecording::instance().clear();
+    EXPECT_FALSE(layer->draw_traffic_box(dc, at, box, 3, 500));
+    EXPECT_FALSE(has_text(L"500 m"));
+}
+
 TEST_F(RouteLayerDraw, LaneGlyphs)
 {
     XrPoint tl(10, 60), br(40, 120);
