@@ -425,6 +425,51 @@ TEST(RouteLayerGeometry, EdgeCacheKeepsThePinnedEntriesAndDropsTheOldest)
     EXPECT_EQ(l.layer.get_edge_polygon(0x7FFFFFF, true, false), nullptr);
 }
 
+// A roundabout directive's exit class from the headings of the road in
+// (driven east into the junction: west seen from its end) and the exit road
+// (north), D = 270 in right-hand traffic and 90 in left-hand traffic,
+// with the exit angle T.
+TEST(RouteLayerGeometry, ExitClass)
+{
+    XrRouteMap m(xr_ladder_network());
+    XrRouteLayer layer(nullptr, nullptr, 1, nullptr, nullptr);
+    layer.initialize(m.roads.get(), nullptr);
+    XrBlockStorage<XrRouteSegment> segments(50);
+    XrRouteSegment in;
+    in.gid = m.result.gids[3]; // the main road into x = 102000
+    in.flags = XrRouteSegment::FLAG_ALONG;
+    segments.add_item(in);
+    // Whole degrees, truncated.
+    EXPECT_EQ(layer.get_edge_heading(nullptr, m.result.gids[3], false, false), 179);
+    EXPECT_EQ(layer.get_edge_heading(nullptr, m.result.gids[6], true, false), 89);
+    const struct {
+        bool right_hand;
+        int t;
+        int cls;
+    } cases[] = {
+        {true, 90, 4},   // W = (810 + 90) / 4 = 225
+        {true, 0, 3},    // W = 202
+        {true, 300, 5},  // W = 277 (D >= 135: the angle rules do not apply)
+        {false, 90, 1},  // W = 90
+        {false, 250, 6}, // D < 135, T > 240
+        {false, 281, 7}, // D < 135, T >= 281
+    };
+    for (const auto& c : cases) {
+        layer.set_right_hand_traffic(c.right_hand);
+        XrRouteInstructions::XrRouteDirective d;
+        d.words[0] = XrRouteInstructions::CODE_ROUNDABOUT;
+        d.words[1] = 2u | (static_cast<std::uint32_t>(c.t) << 16) | 0x80000000u;
+        d.words[2] = m.result.gids[6];
+        d.words[6] = 0;
+        layer.classify_exit(d, segments);
+        EXPECT_EQ(d.words[1], 2u | (static_cast<std::uint32_t>(c.cls) << 16)) << c.right_hand << " " << c.t;
+        EXPECT_EQ(d.words[2], 0u);
+        // Classified once: the exit edge is cleared, the word stays.
+        layer.classify_exit(d, segments);
+        EXPECT_EQ(d.words[1], 2u | (static_cast<std::uint32_t>(c.cls) << 16));
+    }
+}
+
 TEST(RouteLayerGeometry, BendAheadIcon)
 {
     XrRouteMap m(xr_ladder_network());
