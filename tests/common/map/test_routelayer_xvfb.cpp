@@ -3,8 +3,6 @@
 // alert and the scale bar in metric and imperial units.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/bmloader/xr_bitmap_loader.h"
