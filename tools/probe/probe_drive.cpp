@@ -61,35 +61,6 @@ std::string narrow(const XrString& s)
     return std::string(reinterpret_cast<const char*>(bytes.get_items()), static_cast<size_t>(bytes.get_num_items()));
 }
 
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-std::string read_projection(const std::string& ini)
-{
-    std::ifstream in(ini);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        auto unquote = [](std::string& t) {
-            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
-                t = t.substr(1, t.size() - 2);
-        };
-        unquote(key);
-        unquote(value);
-        if (key == "projection")
-            return value;
-    }
-    return std::string();
-}
-
 // The prompts the layer plays are printed instead of heard.
 class PrintingPlayer : public XrAudioPlayer {
 public:
@@ -293,7 +264,7 @@ public:
     bool open(const std::string& out_dir)
     {
         dir = out_dir;
-        if (mkdir(dir.c_str(), 0755) != 0 && !exists(dir)) {
+        if (mkdir(dir.c_str(), 0755) != 0 && !probe_file_exists(dir)) {
             std::fprintf(stderr, "kestrova-probe drive: cannot make %s\n", dir.c_str());
             return false;
         }
@@ -453,11 +424,11 @@ int run_drive(const std::vector<std::string>& args)
     if (dir.empty() || !probe_parse_lat_lon(from_text, lat1, lon1) || !probe_parse_lat_lon(to_text, lat2, lon2) ||
         (track_path.empty() == (kmh < 0)) || (leave_at >= 0 && kmh < 0))
         return probe_usage(drive_cmd);
-    if (exists(dir + "/mapdata/graph.bin"))
+    if (probe_file_exists(dir + "/mapdata/graph.bin"))
         dir += "/mapdata";
     const std::string graph_path = dir + "/graph.bin";
     const std::string roads_path = dir + "/roads.qt";
-    const std::string proj_text = read_projection(dir + "/mapdata.ini");
+    const std::string proj_text = probe_read_projection(dir + "/mapdata.ini");
     std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
                                                          : create_projection(XrString(proj_text.c_str())));
     if (!proj) {
