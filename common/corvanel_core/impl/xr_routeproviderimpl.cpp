@@ -27,18 +27,11 @@ public:
         : provider(provider), new_route(new_route), from_position(from_position)
     {
     }
-    void execute(XrEventloopBase* loop, void* /*data*/) override
+    void execute(XrEventloopBase* /*loop*/, void* /*data*/) override
     {
-        if (*provider->calculating != 0) {
-            // A search is running (the loop is pumped from inside it): this
-            // calculation waits for the next turn.
-            if (loop != nullptr && loop->add_timeout(0, TIMER_MS, this, nullptr))
-                return;
-        } else {
-            provider->calculating_from_timer = true;
-            provider->calculate_route(new_route, from_position, false);
-            provider->calculating_from_timer = false;
-        }
+        provider->calculating_from_timer = true;
+        provider->calculate_route(new_route, from_position, false);
+        provider->calculating_from_timer = false;
         delete this;
     }
     void cancelled(XrEventloopBase* /*loop*/, void* /*data*/) override { delete this; }

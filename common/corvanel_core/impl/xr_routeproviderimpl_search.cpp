@@ -3,8 +3,6 @@
 #include <cmath>
 #include <memory>
 
-#include <glib.h>
-
 #include "common/addr/xr_streetfinder.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_routeproviderimpl.h"
@@ -34,32 +32,6 @@ struct XrRouteProviderImpl::XrSearchRun {
 };
 
 namespace {
-
-// The search hands control back to the event loop about every PUMP_MS, so
-// that a long search does not freeze the window (progress is reported every
-// few thousand edges).
-constexpr std::uint32_t PUMP_MS = 40;
-constexpr int PUMP_MAX_EVENTS = 64;
-
-struct XrLoopPump {
-    XrDijkstraPath2::XrProgress chained = nullptr;
-    void* chained_data = nullptr;
-    bool* cancel = nullptr;
-    std::uint32_t last = 0;
-};
-
-bool pump_progress(void* user, int count, int zero, int reference)
-{
-    auto* pump = static_cast<XrLoopPump*>(user);
-    bool go = pump->chained == nullptr || pump->chained(pump->chained_data, count, zero, reference);
-    const std::uint32_t now = get_tick_count_ms();
-    if (now - pump->last >= PUMP_MS) {
-        for (int i = 0; i < PUMP_MAX_EVENTS && g_main_context_pending(nullptr); ++i)
-            g_main_context_iteration(nullptr, FALSE);
-        pump->last = get_tick_count_ms();
-    }
-    return go && !*pump->cancel;
-}
 
 int straight(const XrPoint& a, const XrPoint& b)
 {
@@ -317,13 +289,6 @@ bool XrRouteProviderImpl::search_route(XrArray<XrWaypoint>& list, XrPtrArray<XrR
             search->set_geom_opt(true);
             if (interactive)
                 ui->attach_search_progress(search.get());
-            XrLoopPump pump;
-            pump.chained = search->progress;
-            pump.chained_data = search->progress_data;
-            pump.cancel = cancel_requested;
-            pump.last = get_tick_count_ms();
-            search->progress = pump_progress;
-            search->progress_data = &pump;
 
             if (roadblocks != nullptr) {
                 XrSimpleArray<XrGid> blocked;
