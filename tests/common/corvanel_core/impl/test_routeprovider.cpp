@@ -212,6 +212,41 @@ TEST_F(PlainNetwork, AServiceTakingTheRequestEndsTheSearchCleanly)
               -1);
 }
 
+TEST_F(PlainNetwork, ThirdDetourInARowClearsThePenalties)
+{
+    auto p = world->make_provider();
+    route_between(*p, kStart, kEnd);
+    for (int expected : {1, 2, 0}) {
+        world->listener.log.clear();
+        p->detour();
+        EXPECT_EQ(p->get_detour_state().get_request_count(), expected);
+        ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+        EXPECT_EQ(world->layer.get_route_count(), 1);
+    }
+    // The detour's searches were not new routes: guidance is on.
+    EXPECT_TRUE(world->guidance);
+    p->stop_guidance();
+    EXPECT_FALSE(world->guidance);
+    EXPECT_FALSE(world->guidance_b);
+}
+
+TEST_F(PlainNetwork, WaypointReachedAndRerouteWithoutGuidance)
+{
+    auto p = world->make_provider();
+    route_between(*p, kStart, kEnd);
+    p->waypoint_reached(0, false); // no further leg: nothing changes
+    EXPECT_EQ(p->get_current_index(), 1);
+    p->waypoint_reached(-1, true);
+    EXPECT_EQ(p->get_current_index(), 0);
+    // Guidance is not active after a new route: a reroute request answers 1.
+    EXPECT_FALSE(world->guidance);
+    EXPECT_TRUE(p->reroute(&world->layer));
+    EXPECT_GE(p->get_distance_travelled(), 0);
+    p->clear_route();
+    EXPECT_EQ(p->get_distance_travelled(), -1);
+    EXPECT_EQ(p->get_waypoint_count(), 0);
+}
+
 // ---- The waypoint list
 
 TEST_F(PlainNetwork, NavigateViaOnAnEmptyListStartsFromTheCurrentPosition)
