@@ -112,7 +112,7 @@ bool XrRouteProviderImpl::closest_road(XrWaypoint& out)
     XrAppSettingsProvider* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
     const int max_factor =
         settings != nullptr ? settings->get_int(XrString(L"routing_offroute_max_seek_dist"), 50) : 50;
-    const XrPoint at = route_layer->get_matched_point();
+    const XrPoint at = route_layer->get_last_position();
     XrStreetFinder finder(roads);
     size_t found = 0;
     for (int factor = 49;; factor += 10) {

@@ -247,6 +247,36 @@ TEST_F(PlainNetwork, WaypointReachedAndRerouteWithoutGuidance)
     EXPECT_EQ(p->get_waypoint_count(), 0);
 }
 
+TEST_F(PlainNetwork, ClosestRoadForAnOffRoadStart)
+{
+    struct Case {
+        int offset;   // map units north of the main road
+        bool pending; // a closest road was found
+    };
+    for (const Case c : {Case{60, true}, Case{300, false}}) {
+        SCOPED_TRACE(c.offset);
+        auto p = world->make_provider();
+        world->listener.log.clear();
+        const XrPoint here(100250, 200000 - c.offset);
+        world->layer.set_fix_valid(true);
+        world->layer.update_position(here, 0, 0.0, false, nullptr, nullptr, 0);
+        ASSERT_TRUE(world->layer.has_last_position());
+        XrRouteProvider::XrWaypoint start;
+        start.used = 0;
+        p->set_start_and_destination(start, World::place(kEnd, L"Goal"));
+        ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+        XrRouteProvider::XrWaypoint pending;
+        EXPECT_EQ(p->get_pending_start(pending), c.pending);
+        if (c.pending) {
+            EXPECT_EQ(pending.name, XrString(L"Closest road"));
+            EXPECT_EQ(pending.gid, result.gids[0]);
+        }
+        // The legs are searched from the start's own match either way.
+        EXPECT_EQ(world->layer.get_route_count(), 1);
+        p->clear_pending_start();
+    }
+}
+
 // ---- The waypoint list
 
 TEST_F(PlainNetwork, NavigateViaOnAnEmptyListStartsFromTheCurrentPosition)
