@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -275,6 +276,30 @@ TEST_F(PlainNetwork, ClosestRoadForAnOffRoadStart)
         EXPECT_EQ(world->layer.get_route_count(), 1);
         p->clear_pending_start();
     }
+}
+
+TEST_F(PlainNetwork, LeavingTheRouteAsksForANewRouteFromThePosition)
+{
+    auto p = world->make_provider();
+    route_between(*p, kStart, kEnd);
+    world->guidance = true;
+    world->layer.set_fix_valid(true);
+    // Along the main road to x 101000, then north on the detour road.
+    for (int x = 100300; x <= 101000; x += 50)
+        world->layer.update_position(XrPoint(x, 200000), 0, 14.0, false, nullptr, nullptr, 0);
+    world->listener.log.clear();
+    for (int y = 200020; y <= 200480 && world->listener.log.empty(); y += 20)
+        world->layer.update_position(XrPoint(101000, y), 90, 14.0, false, nullptr, nullptr, 0);
+    ASSERT_FALSE(world->listener.log.empty());
+    EXPECT_NE(std::find(world->ui.log.begin(), world->ui.log.end(), "rerouting"), world->ui.log.end());
+    ASSERT_EQ(world->layer.get_route_count(), 1);
+    // The new route leaves from the detour road.
+    EXPECT_TRUE(route_has_gid(world->layer.get_route(0), result.gids[6]) ||
+                route_has_gid(world->layer.get_route(0), result.gids[7]));
+    EXPECT_EQ(p->get_waypoint_count(), 2);
+    XrRouteProvider::XrWaypoint w;
+    p->get_waypoint(0, w);
+    EXPECT_EQ(w.used, 0);
 }
 
 // ---- The waypoint list
