@@ -1,5 +1,6 @@
 #include "common/corvanel_core/impl/xr_routeproviderimpl.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,12 @@ public:
     XrNewRoutingKludgeTimer(XrRouteProviderImpl* provider, bool new_route, bool from_position)
         : provider(provider), new_route(new_route), from_position(from_position)
     {
+        provider->timers.push_back(this);
+    }
+    ~XrNewRoutingKludgeTimer() override
+    {
+        auto& list = provider->timers;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }
     void execute(XrEventloopBase* /*loop*/, void* /*data*/) override
     {
@@ -84,6 +91,17 @@ XrRouteProviderImpl::XrRouteProviderImpl(XrRoutingUIDefinition* ui, void* app, b
 
 XrRouteProviderImpl::~XrRouteProviderImpl()
 {
+    // Calculations still armed would reach a provider that is gone.
+    if (XrEventloopBase* loop = event_loop()) {
+        while (!timers.empty()) {
+            XrNewRoutingKludgeTimer* t = timers.back();
+            loop->remove_timeout(t, nullptr);
+            if (!timers.empty() && timers.back() == t)
+                delete t; // the loop did not know it
+        }
+    }
+    while (!timers.empty())
+        delete timers.back();
     if (XrAppSettingsProvider* settings = app_settings())
         settings->remove_listener(static_cast<XrAppSettingsListener*>(this));
     if (XrMapProvider* maps = xr_map_provider())
@@ -323,10 +341,15 @@ void XrRouteProviderImpl::set_start_and_destination(const XrWaypoint& start, con
     arm_timer(true, false);
 }
 
-void XrRouteProviderImpl::arm_timer(bool new_route, bool from_position)
+XrEventloopBase* XrRouteProviderImpl::event_loop()
 {
     auto* app_provider = xr_registered<XrApplicationProvider>(L"XrApplicationProvider");
-    XrEventloopBase* loop = app_provider != nullptr ? app_provider->get_event_loop() : nullptr;
+    return app_provider != nullptr ? app_provider->get_event_loop() : nullptr;
+}
+
+void XrRouteProviderImpl::arm_timer(bool new_route, bool from_position)
+{
+    XrEventloopBase* loop = event_loop();
     auto* timer = new XrNewRoutingKludgeTimer(this, new_route, from_position);
     if (loop == nullptr || !loop->add_timeout(0, TIMER_MS, timer, nullptr))
         delete timer;

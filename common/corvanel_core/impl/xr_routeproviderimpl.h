@@ -8,6 +8,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "common/base/xr_memorynotifier.h"
 #include "common/container/xr_hash.h"
@@ -19,6 +20,7 @@
 #include "common/graph/xr_detourstate.h"
 #include "common/map/xr_routelayerhost.h"
 
+class XrEventloopBase;
 class XrGraphAccessor2;
 class XrRouteInstructions;
 
@@ -137,6 +139,7 @@ private:
     struct XrMatch;
     struct XrSearchRun;
 
+    static XrEventloopBase* event_loop();
     void set_option(int which, bool value);
     // Removes waypoint 1 current_index - 1 times; current index 1.
     void drop_passed_waypoints();
@@ -191,6 +194,8 @@ private:
     bool pending_start_valid = false;
     XrWaypoint pending_start;
     bool bitmaps_pinned = false;
+    // The calculation timers armed and not fired yet.
+    std::vector<XrNewRoutingKludgeTimer*> timers;
     // The roadblocks provider this provider listens to (left in the destructor).
     XrRoadblocksProvider* roadblocks = nullptr;
     // Fallbacks when the application passes null for a shared word.

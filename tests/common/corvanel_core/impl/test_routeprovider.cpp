@@ -302,6 +302,18 @@ TEST_F(PlainNetwork, LeavingTheRouteAsksForANewRouteFromThePosition)
     EXPECT_EQ(w.used, 0);
 }
 
+TEST_F(PlainNetwork, AProviderGoneBeforeItsTimerFiredIsNotCalled)
+{
+    {
+        auto p = world->make_provider();
+        p->set_start_and_destination(World::place(kStart, L"Start"), World::place(kEnd, L"Goal"));
+        p->recalculate_from_position(true);
+    }
+    const std::uint32_t start = get_tick_count_ms();
+    World::run_until([&] { return get_tick_count_ms() - start > 300; });
+    EXPECT_TRUE(world->listener.log.empty());
+}
+
 // ---- The waypoint list
 
 TEST_F(PlainNetwork, NavigateViaOnAnEmptyListStartsFromTheCurrentPosition)
