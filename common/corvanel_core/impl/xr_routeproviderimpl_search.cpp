@@ -295,13 +295,17 @@ bool XrRouteProviderImpl::search_route(XrArray<XrWaypoint>& list, XrPtrArray<XrR
                 roadblocks->collect_blocked_edges(blocked, roads, XrDynPenaltyManager::SNAP_RADIUS);
                 XrSimpleArray<XrRoadblock> points;
                 roadblocks->get_roadblocks(points);
+                // Each roadblock that met a road gave one edge: with every one
+                // snapped the two lists pair up; otherwise only the edges close.
                 XrMapProvider* maps = xr_map_provider();
+                const XrProjection* projection = maps != nullptr ? maps->get_projection() : nullptr;
+                const bool paired = points.get_count() == blocked.get_count();
                 for (int k = 0; k < blocked.get_count(); ++k) {
-                    XrPoint p;
-                    if (k < points.get_count())
-                        p = points.get_items()[k].get_coordinate().to_point(maps != nullptr ? maps->get_projection()
-                                                                                            : nullptr);
-                    search->add_blocked_point(p, blocked.get_items()[k]);
+                    if (paired)
+                        search->add_blocked_point(points.get_items()[k].get_coordinate().to_point(projection),
+                                                  blocked.get_items()[k]);
+                    else
+                        search->add_edge_penalty(blocked.get_items()[k], -1);
                 }
             }
             ui->set_interaction_enabled(false);
