@@ -164,6 +164,12 @@ struct World {
         return true;
     }
 
+    // Runs the loop until a calculation told its listeners of the route.
+    bool run_until_calculated(int timeout_ms = 20000)
+    {
+        return run_until([&] { return !listener.log.empty() && listener.log.back() == "changed"; }, timeout_ms);
+    }
+
     static XrRouteProvider::XrWaypoint place(const XrPoint& p, const wchar_t* name)
     {
         XrRouteProvider::XrWaypoint w;

@@ -46,9 +46,7 @@ struct RouteProviderTest : ::testing::Test {
     {
         p.set_start_and_destination(World::place(a, L"Start"), World::place(b, L"Goal"));
         EXPECT_TRUE(world->listener.log.empty()); // nothing before the timer fired
-        ASSERT_TRUE(World::run_until([&] {
-            return !world->listener.log.empty() && world->listener.log.back() == "changed";
-        }));
+        ASSERT_TRUE(world->run_until_calculated());
     }
 
     ProviderFiles files;
@@ -128,7 +126,7 @@ TEST_F(PlainNetwork, ARoadblockFileClosesTheEdgeAndTheRouteGoesAround)
         world->listener.log.clear();
         ASSERT_TRUE(blocks.remove_roadblock(list.get_items()[0]));
         EXPECT_EQ(read(card_path(L"?:\\mapdata\\blks.bin")), "");
-        ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+        ASSERT_TRUE(world->run_until_calculated());
         ASSERT_EQ(world->layer.get_route_count(), 1);
         EXPECT_TRUE(route_has_gid(world->layer.get_route(0), result.gids[3]));
     }
@@ -221,7 +219,7 @@ TEST_F(PlainNetwork, ThirdDetourInARowClearsThePenalties)
         world->listener.log.clear();
         p->detour();
         EXPECT_EQ(p->get_detour_state().get_request_count(), expected);
-        ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+        ASSERT_TRUE(world->run_until_calculated());
         EXPECT_EQ(world->layer.get_route_count(), 1);
     }
     // The detour's searches were not new routes: guidance is on.
@@ -265,7 +263,7 @@ TEST_F(PlainNetwork, ClosestRoadForAnOffRoadStart)
         XrRouteProvider::XrWaypoint start;
         start.used = 0;
         p->set_start_and_destination(start, World::place(kEnd, L"Goal"));
-        ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+        ASSERT_TRUE(world->run_until_calculated());
         XrRouteProvider::XrWaypoint pending;
         EXPECT_EQ(p->get_pending_start(pending), c.pending);
         if (c.pending) {
@@ -332,7 +330,7 @@ TEST_F(PlainNetwork, NavigateViaOnAnEmptyListStartsFromTheCurrentPosition)
     // With a fix the current position stays the start; the via point stays.
     world->layer.set_fix_valid(true);
     world->layer.update_position(kStart, 0, 10.0, false, nullptr, nullptr, 0);
-    ASSERT_TRUE(World::run_until([&] { return !world->listener.log.empty() && world->listener.log.back() == "changed"; }));
+    ASSERT_TRUE(world->run_until_calculated());
     EXPECT_EQ(p->get_waypoint_count(), 2);
     EXPECT_EQ(p->get_current_index(), 1);
     EXPECT_EQ(world->layer.get_route_count(), 1);
