@@ -94,6 +94,37 @@ TEST_F(RouteProviderTest, TollQuestionAnsweredNoSearchesAgainAroundTheTollRoad)
     }
 }
 
+// The destination's road lies in a charge zone.
+struct ChargeZone : ::testing::Test {
+    ChargeZone()
+    {
+        XrNetwork net = toll_network(false);
+        net.edges[5].restricted = true;
+        EXPECT_TRUE(write_map(net, result));
+        world = std::make_unique<World>();
+    }
+    ProviderFiles files;
+    XrGraphWriterResult result;
+    std::unique_ptr<World> world;
+};
+
+TEST_F(ChargeZone, RefusingTheDestinationInAChargeZoneEndsWithoutTheNoRouteMessage)
+{
+    for (const bool answer : {false, true}) {
+        SCOPED_TRACE(answer);
+        world->ui.answers = {answer};
+        world->ui.questions.clear();
+        world->listener.log.clear();
+        auto p = world->make_provider();
+        p->set_start_and_destination(World::place(kStart, L"Start"), World::place(kEnd, L"Goal"));
+        ASSERT_TRUE(world->run_until_calculated());
+        EXPECT_EQ(world->ui.questions, std::vector<int>{XrRouteProvider::STR_DESTINATION_CHARGE});
+        EXPECT_EQ(world->layer.get_route_count(), answer ? 1 : 0);
+        EXPECT_EQ(p->get_waypoint_count(), answer ? 2 : 0);
+        EXPECT_EQ(p->get_charge_policy(), answer ? XrRouteProvider::POLICY_ALLOW : XrRouteProvider::POLICY_ASK);
+    }
+}
+
 TEST_F(RouteProviderTest, AllowedTollRoadsAreNotAskedAbout)
 {
     world->settings.set_tollroads(XrRouteProvider::POLICY_ALLOW);
