@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include "common/misc/xr_path_resolver.h"
+#include "apps/maemo_map/navigator_run.h"
 #include "support/xr_temp_root.h"
 
 namespace {
@@ -26,7 +27,14 @@ public:
 
 class NaviAppTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)); }
+    // A display of the suite's own, kept for the whole process (GTK stays
+    // connected to it).
+    static void SetUpTestSuite()
+    {
+        static XrOwnDisplay display;
+        ASSERT_TRUE(display.ok());
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    }
     XrTempRoot root;
 };
 

@@ -7,6 +7,7 @@
 
 #include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
 #include "common/misc/xr_path_resolver.h"
+#include "navigator_run.h"
 #include "support/xr_temp_root.h"
 
 namespace {
@@ -45,7 +46,14 @@ public:
 
 class MaemoMapAppTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)); }
+    // A display of the suite's own, kept for the whole process (GTK stays
+    // connected to it).
+    static void SetUpTestSuite()
+    {
+        static XrOwnDisplay display;
+        ASSERT_TRUE(display.ok());
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    }
     void SetUp() override
     {
         position.info.set_fix(true);
