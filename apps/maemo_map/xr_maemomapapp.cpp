@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "common/base/xr_singleton.h"
+#include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
@@ -80,6 +81,8 @@ XrMaemoMapApp::~XrMaemoMapApp()
     destroy_providers();
     if (fonts)
         XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+    if (base_facade)
+        XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), nullptr);
     // The inactivity timer lives until the process ends.
     (void)inactivity_timer.release();
 }
@@ -148,8 +151,12 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();
     app->fonts->initialize();
     XrSingleton::set_instance(XrString(L"XrFontRepository"), app->fonts.get());
-    if (register_dialog_facade != nullptr)
+    if (register_dialog_facade != nullptr) {
         register_dialog_facade();
+    } else {
+        app->base_facade = std::make_unique<XrCorvanelDialogFacade>();
+        XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), app->base_facade.get());
+    }
 
     XrMapWindow* window = app->map_window_owned.get();
     app->set_map_window(window);

@@ -13,6 +13,7 @@
 #include "platform/hildon/hildon.h"
 #include "platform/osso/libosso.h"
 
+class XrCorvanelDialogFacade;
 class XrFontRepositoryMaemo;
 class XrMapWindow;
 
@@ -24,8 +25,9 @@ public:
     // The interactive run; returns when the main loop has ended.
     int run(int argc, char** argv);
 
-    // Registers the dialog facade as "XrCorvanelDialogFacade" (installed by
-    // the dialog toolkit; none: notes are only logged).
+    // Registers the tablet's dialog facade as "XrCorvanelDialogFacade"
+    // (installed by the dialog toolkit). Without one the base facade is
+    // registered: it opens nothing and logs each request.
     static inline void (*register_dialog_facade)() = nullptr;
     // Shows a note through the dialog facade; logged on standard error.
     static void show_note(const char* title_key, const char* message_key);
@@ -60,6 +62,7 @@ private:
     osso_context_t* osso_context;
     std::unique_ptr<XrMaemoInactivityTimer> inactivity_timer;
     std::unique_ptr<XrFontRepositoryMaemo> fonts;
+    std::unique_ptr<XrCorvanelDialogFacade> base_facade;
     std::unique_ptr<XrMapWindow> map_window_owned;
     bool wizard_requested = false;
     bool gps_paused = false;
