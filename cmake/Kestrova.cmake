@@ -44,7 +44,11 @@ function(xr_test name)
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} xr_testsupport GTest::gmock GTest::gtest_main)
-  set(props ENVIRONMENT "XR_STAGE_DIR=${XR_STAGE_DIR};XR_SOURCE_DIR=${CMAKE_SOURCE_DIR};XR_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  # The source and build folders are compiled in: test discovery splits an
+  # ENVIRONMENT list, so it carries the stage folder only.
+  target_compile_definitions(${name} PRIVATE XR_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                             XR_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(props ENVIRONMENT "XR_STAGE_DIR=${XR_STAGE_DIR}")
   if(A_LABELS)
     list(APPEND props LABELS "${A_LABELS}")
   endif()
