@@ -18,6 +18,7 @@
 #include "tools/mapgen/geom_tree.h"
 #include "tools/mapgen/graph_writer.h"
 #include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/unicode_binmap.h"
 #include "tools/mapgen/xrqt_writer.h"
 
 namespace fs = std::filesystem;
@@ -557,9 +558,11 @@ private:
             if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
                 continue;
             const auto cls = static_cast<unsigned short>(place_class(place));
-            std::string text = name;
+            // The name field ends at the TAB; the region behind it ends with
+            // one character that the readers drop ('/').
+            std::string text = std::string(name) + "\t";
             if (const char* county = tag(pt.tags, "is_in:county"))
-                text += std::string("\t") + county;
+                text += std::string(county) + "/";
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
             labels.push_back(owned.back().get());
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
@@ -943,9 +946,18 @@ private:
                           error) &&
                write_text(dir / "maplcs.dat", "eng\n", error) && write_text(dir / "poi.reg", xr_poi_registry_text(), error) &&
                write_text(dir / "version.txt",
-                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\n",
+                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\nVendor: OpenStreetMap contributors\n",
                           error) &&
-               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error);
+               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error) &&
+               write_character_tables(dir, error);
+    }
+
+    static bool write_character_tables(const fs::path& dir, std::string& error)
+    {
+        if (write_unicode_binmap((dir / "unicode.binmap").string()))
+            return true;
+        error = "cannot write " + (dir / "unicode.binmap").string();
+        return false;
     }
 };
 

@@ -11,6 +11,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <algorithm>
+#include <vector>
 #include <string>
 
 #include "common/addr/xr_addraccessor.h"
@@ -181,6 +183,7 @@ TEST(Atlantis, TheMapProviderOpensItAndItDraws)
     ASSERT_EQ(map.status, 0) << map.out;
     EXPECT_NE(map.out.find("projection: wgs84://"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("countries: Atlantis"), std::string::npos) << map.out;
+    EXPECT_NE(map.out.find("map: Atlantis\n"), std::string::npos) << map.out;
     for (const char* layer : {"  wa ", "  road ", "  rn ", "  sm ", "  poi "})
         EXPECT_NE(map.out.find(layer), std::string::npos) << layer;
 
@@ -190,6 +193,66 @@ TEST(Atlantis, TheMapProviderOpensItAndItDraws)
                                   " --center 30.997,-24.0 --scale 30000 --size 400x300 -o " + png);
     ASSERT_EQ(render.status, 0) << render.out;
     EXPECT_GT(fs::file_size(png), 1000u);
+}
+
+TEST(Atlantis, CitySearchShowsWholeCountyNames)
+{
+    const CommandRun r = run(std::string(XR_PROBE_PROGRAM) + " search " + MAP + " city \"\"");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Atlantis\tPoseidonia\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Nova Thera\tEastmarch\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Old Harbour\t\t"), std::string::npos) << r.out;
+}
+
+TEST(Atlantis, PoiSearchListsNearestFirstWithTheShippedCatalogue)
+{
+    // The class catalogue comes from the staged "/usr/share/kestrova/poi.reg".
+    const CommandRun r = run("KESTROVA_ROOT=" + std::string(XR_STAGE_DIR) + " " + XR_PROBE_PROGRAM + " search " + MAP +
+                             " poi \"\" --at 31.0,-24.0 --max 20");
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::vector<double> metres;
+    for (size_t at = 0; (at = r.out.find(" m\t", at)) != std::string::npos; ++at) {
+        const size_t tab = r.out.rfind('\t', at);
+        metres.push_back(std::atof(r.out.c_str() + tab + 1));
+    }
+    ASSERT_GE(metres.size(), 10u) << r.out;
+    EXPECT_TRUE(std::is_sorted(metres.begin(), metres.end())) << r.out;
+    EXPECT_EQ(r.out.find("Atlantis Town Hall\t"), 0u) << r.out;
+    EXPECT_NE(r.out.find("Poseidon Fuel\t"), std::string::npos) << r.out;
+}
+
+// The installation commands of a first start, run as the program runs them
+// with the staged share folder in place of "/usr/share/kestrova": each
+// succeeds and the card holds the demo map and the shipped files.
+TEST(Atlantis, TheShippedFilesInstallOnAFreshCard)
+{
+    XrTempRoot root;
+    const std::string share = std::string(XR_STAGE_DIR) + "/usr/share/kestrova";
+    const std::string card = root.dir() + "/media/mmc2/map/";
+    for (const char* dir : {"kestrova/", "kestrova/legal/", "kestrova/fonts/"})
+        fs::create_directories(card + dir);
+    const char* const commands[][3] = {
+        {"cp -R", "/atlantis", "mapdata"},
+        {"cp", "/atlantis/maemo.reg", "kestrova/"},
+        {"cp", "/legal/*.txt", "kestrova/legal/"},
+        {"cp", "/fonts/*", "kestrova/fonts/"},
+        {"cp", "/penaltymap_DEFAULT.txt", "kestrova/"},
+    };
+    for (const auto& c : commands) {
+        const CommandRun r = run(std::string(c[0]) + " " + share + c[1] + " " + card + c[2]);
+        EXPECT_EQ(r.status, 0) << c[0] << " " << c[1] << ": " << r.out;
+    }
+    for (const char* f : {"mapdata/mapdata.ini", "mapdata/version.txt", "mapdata/graph.bin", "mapdata/unicode.binmap",
+                          "kestrova/maemo.reg", "kestrova/penaltymap_DEFAULT.txt", "kestrova/legal/licence.txt",
+                          "kestrova/fonts/DejaVuSans.ttf"})
+        EXPECT_TRUE(fs::is_regular_file(card + f)) << f;
+    for (const char* f : {"settings.txt", "version.txt", "poi.reg"})
+        EXPECT_TRUE(fs::is_regular_file(share + "/" + f)) << f;
+
+    // The installed card opens under its map name.
+    const CommandRun map = run(std::string(XR_PROBE_PROGRAM) + " map " + card);
+    EXPECT_EQ(map.status, 0) << map.out;
+    EXPECT_NE(map.out.find("map: Atlantis\n"), std::string::npos) << map.out;
 }
 
 TEST(Atlantis, RoutesRespectOneWaysAndTheTurnRestriction)
