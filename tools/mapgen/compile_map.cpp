@@ -157,6 +157,26 @@ const PoiClass POI_CLASSES[] = {
     {12, "amenity", "atm", "Bank"},
 };
 
+// The area record type of an area's or a line's tags (LINE_WATER for
+// rivers); 0 when it is drawn as none. Areas must be closed.
+int area_type(const XrOsmTags& tags, bool closed)
+{
+    if (tag_is(tags, "natural", {"water"}) || tag_is(tags, "waterway", {"riverbank", "dock"}) ||
+        tag_is(tags, "landuse", {"reservoir", "basin"}))
+        return closed ? AREA_WATER : 0;
+    if (tag_is(tags, "waterway", {"river", "canal", "stream"}))
+        return LINE_WATER;
+    if (tag_is(tags, "leisure", {"park", "garden", "pitch", "playground"}) ||
+        tag_is(tags, "landuse", {"grass", "forest", "meadow", "recreation_ground", "cemetery"}) ||
+        tag_is(tags, "natural", {"wood", "grassland"}))
+        return closed ? AREA_GREEN : 0;
+    if (tag(tags, "building") != nullptr)
+        return closed ? AREA_BUILDING : 0;
+    if (tag_is(tags, "landuse", {"residential", "commercial", "industrial", "retail"}))
+        return closed ? AREA_LANDUSE : 0;
+    return 0;
+}
+
 struct Piece {
     int road = 0; // index into the roads
     std::int64_t first_node = 0;
@@ -465,21 +485,8 @@ private:
         };
         std::vector<Area> areas;
         for (const XrOsmWay& w : data.ways) {
-            int type = 0;
             const bool closed = w.refs.size() >= 4 && w.refs.front() == w.refs.back();
-            if (tag_is(w.tags, "natural", {"water"}) || tag_is(w.tags, "waterway", {"riverbank", "dock"}) ||
-                tag_is(w.tags, "landuse", {"reservoir", "basin"}))
-                type = closed ? AREA_WATER : 0;
-            else if (tag_is(w.tags, "waterway", {"river", "canal", "stream"}))
-                type = LINE_WATER;
-            else if (tag_is(w.tags, "leisure", {"park", "garden", "pitch", "playground"}) ||
-                     tag_is(w.tags, "landuse", {"grass", "forest", "meadow", "recreation_ground", "cemetery"}) ||
-                     tag_is(w.tags, "natural", {"wood", "grassland"}))
-                type = closed ? AREA_GREEN : 0;
-            else if (tag(w.tags, "building") != nullptr)
-                type = closed ? AREA_BUILDING : 0;
-            else if (tag_is(w.tags, "landuse", {"residential", "commercial", "industrial", "retail"}))
-                type = closed ? AREA_LANDUSE : 0;
+            const int type = area_type(w.tags, closed);
             if (type == 0)
                 continue;
             std::vector<XrPoint> pts;
@@ -498,6 +505,27 @@ private:
             }
             pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
             areas.push_back(Area{type, type == LINE_WATER ? 0.0 : polygon_area(pts), w.id, std::move(pts)});
+        }
+        // Multipolygons: each outer ring is one area.
+        for (const XrOsmArea& a : data.areas) {
+            const int type = area_type(a.tags, true);
+            if (type == 0 || type == LINE_WATER)
+                continue;
+            for (const auto& ring : a.outers) {
+                std::vector<XrPoint> pts;
+                for (const XrOsmLocation& at : ring) {
+                    XrPoint p;
+                    if (point_at(at, p) && (pts.empty() || !(pts.back() == p)))
+                        pts.push_back(p);
+                }
+                if (pts.size() >= 2 && pts.front() == pts.back())
+                    pts.pop_back();
+                if (pts.size() < 3)
+                    continue;
+                pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
+                // Relation ids after way ids in the ordering of equal sizes.
+                areas.push_back(Area{type, polygon_area(pts), (std::int64_t(1) << 62) + a.id, std::move(pts)});
+            }
         }
         // Land use under green under water under buildings, rivers on top;
         // larger areas first.

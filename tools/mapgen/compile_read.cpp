@@ -1,8 +1,14 @@
 // Reading OSM files through libosmium into the compiler's model.
 #include "tools/mapgen/compile_osm.h"
 
+#include <osmium/area/assembler.hpp>
+#include <osmium/area/multipolygon_manager.hpp>
 #include <osmium/handler.hpp>
+#include <osmium/handler/check_order.hpp>
+#include <osmium/handler/node_locations_for_ways.hpp>
+#include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
+#include <osmium/relations/relations_manager.hpp>
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
@@ -92,9 +98,40 @@ public:
             data.restrictions.push_back(res);
     }
 
+    // Areas of multipolygon relations (areas of closed ways are the ways').
+    void area(const osmium::Area& a)
+    {
+        if (a.from_way())
+            return;
+        XrOsmArea area;
+        area.id = a.orig_id();
+        area.tags = tags_of(a.tags());
+        for (const osmium::OuterRing& ring : a.outer_rings()) {
+            std::vector<XrOsmLocation> pts;
+            for (const osmium::NodeRef& r : ring)
+                if (r.location().valid())
+                    pts.push_back(XrOsmLocation{r.location().lon(), r.location().lat()});
+            if (pts.size() >= 2 && pts.front().lon == pts.back().lon && pts.front().lat == pts.back().lat)
+                pts.pop_back();
+            if (pts.size() >= 3)
+                area.outers.push_back(std::move(pts));
+        }
+        if (!area.outers.empty())
+            data.areas.push_back(std::move(area));
+    }
+
 private:
     XrOsmData& data;
 };
+
+// The area keys whose multipolygons are assembled.
+osmium::TagsFilter area_filter()
+{
+    osmium::TagsFilter filter{false};
+    for (const char* key : {"natural", "waterway", "landuse", "leisure", "building"})
+        filter.add_rule(true, osmium::TagMatcher{key});
+    return filter;
+}
 
 template <typename T>
 void sort_by_id(std::vector<T>& v)
@@ -109,6 +146,33 @@ void sort_by_id(std::vector<T>& v)
             out.push_back(std::move(t));
     }
     v.swap(out);
+}
+
+void read_osm_passes(const osmium::io::File& file, XrOsmData& data, bool with_areas)
+{
+    const auto entities =
+        osmium::osm_entity_bits::node | osmium::osm_entity_bits::way | osmium::osm_entity_bits::relation;
+    Collector collector(data);
+    if (!with_areas) {
+        osmium::io::Reader reader(file, entities);
+        osmium::apply(reader, collector);
+        reader.close();
+        return;
+    }
+    // First pass: the multipolygon relations and their members.
+    osmium::area::Assembler::config_type config;
+    osmium::area::MultipolygonManager<osmium::area::Assembler> areas{config, area_filter()};
+    osmium::relations::read_relations(file, areas);
+    // Second pass: everything, with the node locations the assembler needs.
+    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+    Index index;
+    osmium::handler::NodeLocationsForWays<Index> locations{index};
+    locations.ignore_errors();
+    osmium::io::Reader reader(file, entities);
+    osmium::apply(reader, locations, collector, areas.handler([&collector](osmium::memory::Buffer&& buffer) {
+        osmium::apply(buffer, collector);
+    }));
+    reader.close();
 }
 
 } // namespace
@@ -153,11 +217,14 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     }
     try {
         osmium::io::File file(path);
-        osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
-                                            osmium::osm_entity_bits::relation);
-        Collector collector(data);
-        osmium::apply(reader, collector);
-        reader.close();
+        try {
+            read_osm_passes(file, data, true);
+        } catch (const osmium::out_of_order_error&) {
+            // The area assembler needs input in id order; files out of order
+            // are read again without multipolygon areas.
+            data = XrOsmData();
+            read_osm_passes(file, data, false);
+        }
     } catch (const std::exception& e) {
         error = path + " is not valid OSM data: " + e.what();
         return false;
@@ -166,5 +233,6 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     sort_by_id(data.ways);
     sort_by_id(data.points);
     sort_by_id(data.restrictions);
+    sort_by_id(data.areas);
     return true;
 }

@@ -60,6 +60,19 @@ public:
                 "\" role=\"via\"/>\n    <member type=\"way\" ref=\"" + std::to_string(to) +
                 "\" role=\"to\"/>\n" + tag_text({{"type", "restriction"}, {"restriction", kind}}) + "  </relation>\n";
     }
+    // A multipolygon relation of outer and inner ways.
+    void multipolygon(int id, const std::vector<int>& outer, const std::vector<int>& inner,
+                      const std::map<std::string, std::string>& tags)
+    {
+        body += "  <relation id=\"" + std::to_string(id) + "\">\n";
+        for (int w : outer)
+            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"outer\"/>\n";
+        for (int w : inner)
+            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"inner\"/>\n";
+        auto all = tags;
+        all["type"] = "multipolygon";
+        body += tag_text(all) + "  </relation>\n";
+    }
     std::string text() const { return "<?xml version=\"1.0\"?>\n<osm version=\"0.6\">\n" + body + "</osm>\n"; }
 
     static double lat(double north) { return LAT0 + north / 111320.0; }
@@ -359,6 +372,75 @@ TEST_F(Compile, FolderOpensWithEveryReader)
     EXPECT_NE(map.out.find("layers: 5"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("countries: Test"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("pb.qt: yes\npc.qt: yes"), std::string::npos) << map.out;
+}
+
+// Records of a geometry file by record type: their number and the points
+// of the largest.
+std::map<int, std::pair<int, int>> polygon_census(const std::string& path)
+{
+    std::map<int, std::pair<int, int>> out;
+    auto* file = new XrFileStorageAccessor();
+    if (!file->open(XrString(path.c_str()), true)) {
+        delete file;
+        return out;
+    }
+    XrSimpleGeomStorage storage(file, true, false, nullptr);
+    if (storage.open() != 0)
+        return out;
+    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
+    const BYTE* rec = nullptr;
+    XrGeomStorage::XrRecordType kind;
+    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        int id = 0, x = 0, y = 0;
+        short type = 0, aux = 0;
+        const BYTE* pts = nullptr;
+        const BYTE* attrs = nullptr;
+        BYTE coding = 0;
+        const int n = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
+        auto& e = out[type];
+        ++e.first;
+        e.second = std::max(e.second, n);
+    }
+    return out;
+}
+
+TEST_F(Compile, MultipolygonAreasFromTheirMemberWays)
+{
+    OsmText o = grid_town();
+    // A lake east of the grid: its shore in two untagged ways, an island
+    // (inner ring), the tags on the relation.
+    o.node(80, 800, 0);
+    o.node(81, 1000, 0);
+    o.node(82, 1000, 200);
+    o.node(83, 800, 200);
+    o.node(84, 880, 80);
+    o.node(85, 920, 80);
+    o.node(86, 900, 120);
+    o.way(600, {80, 81, 82}, {});
+    o.way(601, {82, 83, 80}, {});
+    o.way(602, {84, 85, 86, 84}, {});
+    o.multipolygon(700, {600, 601}, {602}, {{"natural", "water"}, {"name", "Blue Lake"}});
+    // A forest of two separate outer rings.
+    o.node(90, -300, 0);
+    o.node(91, -200, 0);
+    o.node(92, -200, 100);
+    o.node(93, -300, 300);
+    o.node(94, -200, 300);
+    o.node(95, -200, 400);
+    o.way(610, {90, 91, 92, 90}, {});
+    o.way(611, {93, 94, 95, 93}, {});
+    o.multipolygon(701, {610, 611}, {}, {{"landuse", "forest"}});
+    // A broken one (the ring does not close) is left out.
+    o.multipolygon(702, {600}, {}, {{"natural", "water"}});
+    const std::string dir = compile(o);
+    ASSERT_FALSE(dir.empty());
+    const auto census = polygon_census(dir + "/areas.qt");
+    ASSERT_TRUE(census.count(10)) << "water";
+    EXPECT_EQ(census.at(10).first, 1);
+    EXPECT_EQ(census.at(10).second, 4); // the lake's four corners
+    ASSERT_TRUE(census.count(11)) << "green";
+    EXPECT_EQ(census.at(11).first, 1 + 2); // the park and the forest's two rings
+    EXPECT_EQ(stats.areas, 4);
 }
 
 TEST_F(Compile, SameInputGivesTheSameBytesAndReplacesTheFolder)
