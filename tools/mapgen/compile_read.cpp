@@ -2,18 +2,15 @@
 #include "tools/mapgen/compile_osm.h"
 
 #include <osmium/area/assembler.hpp>
-#include <osmium/area/multipolygon_manager.hpp>
+#include <osmium/builder/attr.hpp>
 #include <osmium/handler.hpp>
-#include <osmium/handler/check_order.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
-#include <osmium/relations/relations_manager.hpp>
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
 #include <exception>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace {
 
@@ -55,8 +52,15 @@ public:
     void way(const osmium::Way& w)
     {
         if (!has_any(w.tags(), {"highway", "natural", "waterway", "landuse", "leisure", "building",
-                                "addr:interpolation", "amenity", "shop", "tourism", "historic"}))
+                                "addr:interpolation", "amenity", "shop", "tourism", "historic"})) {
+            // A possible member of a multipolygon (their ways carry no tags).
+            if (w.tags().empty()) {
+                std::vector<std::int64_t>& refs = plain_ways[w.id()];
+                for (const osmium::NodeRef& r : w.nodes())
+                    refs.push_back(r.ref());
+            }
             return;
+        }
         XrOsmWay way;
         way.id = w.id();
         for (const osmium::NodeRef& r : w.nodes())
@@ -68,6 +72,17 @@ public:
     void relation(const osmium::Relation& r)
     {
         const char* type = r.tags()["type"];
+        if (type != nullptr && std::string(type) == "multipolygon" &&
+            has_any(r.tags(), {"natural", "waterway", "landuse", "leisure", "building"})) {
+            Multipolygon mp;
+            mp.id = r.id();
+            mp.tags = tags_of(r.tags());
+            for (const osmium::RelationMember& m : r.members())
+                if (m.type() == osmium::item_type::way)
+                    mp.members.emplace_back(m.ref(), m.role());
+            multipolygons.push_back(std::move(mp));
+            return;
+        }
         const char* restriction = r.tags()["restriction"];
         if (type == nullptr || std::string(type) != "restriction" || restriction == nullptr)
             return;
@@ -98,40 +113,86 @@ public:
             data.restrictions.push_back(res);
     }
 
-    // Areas of multipolygon relations (areas of closed ways are the ways').
-    void area(const osmium::Area& a)
+    // Assembles the multipolygons (libosmium's area assembler) once the
+    // whole file is read: the nodes and ways sorted.
+    void assemble()
     {
-        if (a.from_way())
-            return;
-        XrOsmArea area;
-        area.id = a.orig_id();
-        area.tags = tags_of(a.tags());
-        for (const osmium::OuterRing& ring : a.outer_rings()) {
-            std::vector<XrOsmLocation> pts;
-            for (const osmium::NodeRef& r : ring)
-                if (r.location().valid())
-                    pts.push_back(XrOsmLocation{r.location().lon(), r.location().lat()});
-            if (pts.size() >= 2 && pts.front().lon == pts.back().lon && pts.front().lat == pts.back().lat)
-                pts.pop_back();
-            if (pts.size() >= 3)
-                area.outers.push_back(std::move(pts));
+        osmium::area::Assembler::config_type config;
+        for (const Multipolygon& mp : multipolygons) {
+            osmium::memory::Buffer in(4096, osmium::memory::Buffer::auto_grow::yes);
+            std::vector<size_t> offsets;
+            bool complete = true;
+            for (const auto& [id, role] : mp.members) {
+                const std::vector<std::int64_t>* refs = way_refs(id);
+                if (refs == nullptr) {
+                    complete = false; // a member outside the extract
+                    break;
+                }
+                std::vector<osmium::NodeRef> nodes;
+                for (std::int64_t n : *refs) {
+                    const long i = data.nodes.index(n);
+                    nodes.emplace_back(n, i < 0 ? osmium::Location()
+                                                : osmium::Location(data.nodes.at[static_cast<size_t>(i)].lon,
+                                                                   data.nodes.at[static_cast<size_t>(i)].lat));
+                }
+                offsets.push_back(osmium::builder::add_way(in, osmium::builder::attr::_id(id),
+                                                           osmium::builder::attr::_nodes(nodes)));
+            }
+            if (!complete || offsets.empty())
+                continue;
+            std::vector<osmium::builder::attr::member_type> members;
+            for (const auto& [id, role] : mp.members)
+                members.emplace_back(osmium::item_type::way, id, role.c_str());
+            const size_t rel = osmium::builder::add_relation(in, osmium::builder::attr::_id(mp.id),
+                                                             osmium::builder::attr::_members(members));
+            std::vector<const osmium::Way*> ways;
+            for (size_t o : offsets)
+                ways.push_back(&in.get<osmium::Way>(o));
+            osmium::memory::Buffer out(4096, osmium::memory::Buffer::auto_grow::yes);
+            osmium::area::Assembler assembler{config};
+            if (!assembler(in.get<osmium::Relation>(rel), ways, out))
+                continue;
+            for (const osmium::Area& a : out.select<osmium::Area>()) {
+                XrOsmArea area;
+                area.id = mp.id;
+                area.tags = mp.tags;
+                for (const osmium::OuterRing& ring : a.outer_rings()) {
+                    std::vector<XrOsmLocation> pts;
+                    for (const osmium::NodeRef& r : ring)
+                        pts.push_back(XrOsmLocation{r.location().lon(), r.location().lat()});
+                    if (pts.size() >= 2 && pts.front().lon == pts.back().lon && pts.front().lat == pts.back().lat)
+                        pts.pop_back();
+                    if (pts.size() >= 3)
+                        area.outers.push_back(std::move(pts));
+                }
+                if (!area.outers.empty())
+                    data.areas.push_back(std::move(area));
+            }
         }
-        if (!area.outers.empty())
-            data.areas.push_back(std::move(area));
     }
 
 private:
-    XrOsmData& data;
-};
+    struct Multipolygon {
+        std::int64_t id = 0;
+        XrOsmTags tags;
+        std::vector<std::pair<std::int64_t, std::string>> members; // ways and their roles
+    };
 
-// The area keys whose multipolygons are assembled.
-osmium::TagsFilter area_filter()
-{
-    osmium::TagsFilter filter{false};
-    for (const char* key : {"natural", "waterway", "landuse", "leisure", "building"})
-        filter.add_rule(true, osmium::TagMatcher{key});
-    return filter;
-}
+    // The nodes of a way kept by id (data.ways sorted), null when none is.
+    const std::vector<std::int64_t>* way_refs(std::int64_t id) const
+    {
+        auto plain = plain_ways.find(id);
+        if (plain != plain_ways.end())
+            return &plain->second;
+        auto it = std::lower_bound(data.ways.begin(), data.ways.end(), id,
+                                   [](const XrOsmWay& w, std::int64_t v) { return w.id < v; });
+        return it != data.ways.end() && it->id == id ? &it->refs : nullptr;
+    }
+
+    XrOsmData& data;
+    std::unordered_map<std::int64_t, std::vector<std::int64_t>> plain_ways;
+    std::vector<Multipolygon> multipolygons;
+};
 
 template <typename T>
 void sort_by_id(std::vector<T>& v)
@@ -146,33 +207,6 @@ void sort_by_id(std::vector<T>& v)
             out.push_back(std::move(t));
     }
     v.swap(out);
-}
-
-void read_osm_passes(const osmium::io::File& file, XrOsmData& data, bool with_areas)
-{
-    const auto entities =
-        osmium::osm_entity_bits::node | osmium::osm_entity_bits::way | osmium::osm_entity_bits::relation;
-    Collector collector(data);
-    if (!with_areas) {
-        osmium::io::Reader reader(file, entities);
-        osmium::apply(reader, collector);
-        reader.close();
-        return;
-    }
-    // First pass: the multipolygon relations and their members.
-    osmium::area::Assembler::config_type config;
-    osmium::area::MultipolygonManager<osmium::area::Assembler> areas{config, area_filter()};
-    osmium::relations::read_relations(file, areas);
-    // Second pass: everything, with the node locations the assembler needs.
-    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    Index index;
-    osmium::handler::NodeLocationsForWays<Index> locations{index};
-    locations.ignore_errors();
-    osmium::io::Reader reader(file, entities);
-    osmium::apply(reader, locations, collector, areas.handler([&collector](osmium::memory::Buffer&& buffer) {
-        osmium::apply(buffer, collector);
-    }));
-    reader.close();
 }
 
 } // namespace
@@ -215,16 +249,13 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
         error = "cannot open " + path;
         return false;
     }
+    Collector collector(data);
     try {
         osmium::io::File file(path);
-        try {
-            read_osm_passes(file, data, true);
-        } catch (const osmium::out_of_order_error&) {
-            // The area assembler needs input in id order; files out of order
-            // are read again without multipolygon areas.
-            data = XrOsmData();
-            read_osm_passes(file, data, false);
-        }
+        osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
+                                            osmium::osm_entity_bits::relation);
+        osmium::apply(reader, collector);
+        reader.close();
     } catch (const std::exception& e) {
         error = path + " is not valid OSM data: " + e.what();
         return false;
@@ -233,6 +264,12 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     sort_by_id(data.ways);
     sort_by_id(data.points);
     sort_by_id(data.restrictions);
+    try {
+        collector.assemble();
+    } catch (const std::exception& e) {
+        error = path + ": a multipolygon cannot be assembled: " + e.what();
+        return false;
+    }
     sort_by_id(data.areas);
     return true;
 }
