@@ -1,6 +1,6 @@
 #include "tools/mapgen/bitmap_set.h"
 
-#include <cairo.h>
+#include <png.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,38 +16,27 @@ namespace {
 // The picture and its mask from a PNG; false when it cannot be read.
 bool read_png(const std::string& path, std::vector<XrMbmBitmap>& out, bool masked)
 {
-    cairo_surface_t* s = cairo_image_surface_create_from_png(path.c_str());
-    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(s);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
         return false;
     }
-    cairo_surface_flush(s);
-    const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    const cairo_format_t format = cairo_image_surface_get_format(s);
-    const unsigned char* data = cairo_image_surface_get_data(s);
+    const std::uint32_t w = image.width, h = image.height;
     std::vector<std::uint32_t> rgb(static_cast<size_t>(w) * h);
     std::vector<bool> set(rgb.size());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t px = 0;
-            if (format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24)
-                px = *reinterpret_cast<const std::uint32_t*>(data + static_cast<size_t>(y) * stride + 4 * x);
-            unsigned a = format == CAIRO_FORMAT_ARGB32 ? px >> 24 : 255;
-            unsigned r = px >> 16 & 255, g = px >> 8 & 255, b = px & 255;
-            if (a > 0 && a < 255) { // premultiplied
-                r = r * 255 / a;
-                g = g * 255 / a;
-                b = b * 255 / a;
-            }
-            const size_t i = static_cast<size_t>(y) * w + x;
-            rgb[i] = r << 16 | g << 8 | b;
-            set[i] = a >= 128;
-        }
-    cairo_surface_destroy(s);
-    out.push_back(mbm_make_rgb(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), rgb, 24, 1));
+    for (size_t i = 0; i < rgb.size(); ++i) {
+        const unsigned char* q = &rgba[4 * i];
+        rgb[i] = static_cast<std::uint32_t>(q[0]) << 16 | static_cast<std::uint32_t>(q[1]) << 8 | q[2];
+        set[i] = q[3] >= 128;
+    }
+    out.push_back(mbm_make_rgb(w, h, rgb, 24, 1));
     if (masked)
-        out.push_back(mbm_make_mono(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), set, 1));
+        out.push_back(mbm_make_mono(w, h, set, 1));
     return true;
 }
 

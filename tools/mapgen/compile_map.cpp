@@ -35,6 +35,10 @@ constexpr int LINE_WATER = 9;
 // Map coordinates are below this (24-bit fields of the road graph).
 constexpr int MAX_COORD = 1 << 24;
 
+// The zlib level of the large files (road graph and geometry, addresses):
+// fast, for a few percent more bytes than the best.
+constexpr int ZLIB_LEVEL = 1;
+
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
 
@@ -181,7 +185,7 @@ struct Piece {
     int road = 0; // index into the roads
     std::int64_t first_node = 0;
     std::int64_t last_node = 0;
-    std::vector<XrPoint> points;
+    std::vector<XrPoint> points; // moved to the network edge of the same index once built
 };
 
 // A stable identifier text of the input (FNV-1a over the compiled content).
@@ -245,7 +249,9 @@ public:
     {
         if (!choose_projection(error) || !build_roads(error))
             return false;
-        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, XrGraphWriterOptions(),
+        XrGraphWriterOptions graph_options;
+        graph_options.zlib_level = ZLIB_LEVEL;
+        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, graph_options,
                          graph_result, error))
             return false;
         return write_areas(dir, error) && write_labels(dir, error) && write_numbers(dir, error) &&
@@ -264,8 +270,8 @@ private:
     std::vector<Piece> pieces;
     XrNetwork net;
     XrGraphWriterResult graph_result;
-    std::map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
-    std::map<std::int64_t, std::vector<int>> pieces_of_way;
+    std::unordered_map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
+    std::unordered_map<std::int64_t, std::vector<int>> pieces_of_way;
 
     // Projected once per node: 0 not yet, 1 in the map, 2 outside.
     mutable std::vector<XrPoint> projected;
@@ -347,6 +353,7 @@ private:
                 }
             }
         }
+        pieces.reserve(roads.size() * 4);
         // Ways are cut at every node that two roads share and at their ends.
         std::unordered_map<std::int64_t, int> uses;
         uses.reserve(data.ways.size() * 8);
@@ -394,11 +401,15 @@ private:
             error = "the input holds no roads for cars";
             return false;
         }
+        net.edges.reserve(pieces.size());
+        pieces_at.reserve(pieces.size() * 2);
+        pieces_of_way.reserve(roads.size());
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const Piece& pc = pieces[i];
+            Piece& pc = pieces[i];
             const Road& r = roads[static_cast<size_t>(pc.road)];
+            // The points move to the edge: piece i is edge i from here on.
             XrNetworkEdge e;
-            e.points = pc.points;
+            e.points = std::move(pc.points);
             e.category = r.category;
             e.speed_class = r.speed_class;
             e.road_type = r.road_type;
@@ -625,8 +636,8 @@ private:
             auto it = pieces_of_way.find(r.way->id);
             if (ref == nullptr || *ref == 0 || it == pieces_of_way.end())
                 continue;
-            const Piece& pc = pieces[static_cast<size_t>(it->second[it->second.size() / 2])];
-            const XrPoint& p = pc.points[pc.points.size() / 2];
+            const auto& points = net.edges[static_cast<size_t>(it->second[it->second.size() / 2])].points;
+            const XrPoint& p = points[points.size() / 2];
             const int cls = r.category <= 1 ? 1 : 2;
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0, ref));
             recs.push_back(owned.back().get());
@@ -782,6 +793,7 @@ private:
         XrAddrFileOptions fo;
         fo.countries = {country_name().substr(0, 32)};
         fo.languages = {'e' | 'n' << 8 | 'g' << 16};
+        fo.zlib_level = ZLIB_LEVEL;
         XrAddrWriter writer(fo);
         const std::vector<Town> town_list = towns();
         std::map<std::string, std::uint32_t> county_ids;
@@ -799,7 +811,8 @@ private:
             const Town* best = &town_list.front();
             double bd = 1e300;
             for (const Town& t : town_list) {
-                const double d = std::hypot(static_cast<double>(t.at.x) - p.x, static_cast<double>(t.at.y) - p.y);
+                const double dx = static_cast<double>(t.at.x) - p.x, dy = static_cast<double>(t.at.y) - p.y;
+                const double d = dx * dx + dy * dy;
                 if (d < bd) {
                     bd = d;
                     best = &t;
@@ -813,8 +826,8 @@ private:
             const char* name = tag(roads[static_cast<size_t>(pieces[i].road)].way->tags, "name");
             if (name == nullptr || *name == 0)
                 continue;
-            const Piece& pc = pieces[i];
-            streets[{name, county_of(pc.points[pc.points.size() / 2])}].push_back(static_cast<int>(i));
+            const auto& points = net.edges[i].points;
+            streets[{name, county_of(points[points.size() / 2])}].push_back(static_cast<int>(i));
         }
         // Each house number goes to the nearest piece named like its street
         // (whichever county that piece is in), within 150 m.
@@ -839,7 +852,7 @@ private:
                 for (int p : named->second) {
                     double d = 0, along = 0;
                     bool l = false;
-                    locate(pieces[static_cast<size_t>(p)].points, n.at, d, along, l);
+                    locate(net.edges[static_cast<size_t>(p)].points, n.at, d, along, l);
                     if (d < best) {
                         best = d;
                         bi = p;

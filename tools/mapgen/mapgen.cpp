@@ -4,6 +4,7 @@
 //   mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>
 //   mapgen --help   the formats and the syntax of the text inputs
 #include <cstdio>
+#include <malloc.h>
 #include <cstring>
 #include <string>
 
@@ -123,6 +124,11 @@ int bitmaps(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Large buffers come and go all through a compile: freed memory stays
+    // with the process for reuse, in place of fresh pages from the kernel.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    mallopt(M_TOP_PAD, 64 << 20);
     if (argc >= 2 && std::strcmp(argv[1], "compile") == 0)
         return compile(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "bitmaps") == 0)

@@ -178,7 +178,8 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
         }
         uLongf packed = compressBound(static_cast<uLong>(raw.size()));
         std::vector<BYTE> z(packed);
-        if (compress2(z.data(), &packed, raw.bytes().data(), static_cast<uLong>(raw.size()), 9) != Z_OK ||
+        if (compress2(z.data(), &packed, raw.bytes().data(), static_cast<uLong>(raw.size()),
+                      options.zlib_level) != Z_OK ||
             packed + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
             error = "a bucket does not compress into 65535 bytes";
             return false;
