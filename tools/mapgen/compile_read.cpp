@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <cstdio>
+#include <string>
 #include <sys/stat.h>
 #include <unordered_map>
 
@@ -209,6 +211,9 @@ void sort_by_id(std::vector<T>& v)
     v.swap(out);
 }
 
+// Files up to this size are read whole before parsing.
+constexpr off_t WHOLE_FILE_LIMIT = 64 << 20;
+
 } // namespace
 
 long XrOsmNodes::index(std::int64_t id) const
@@ -252,6 +257,24 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     Collector collector(data);
     try {
         osmium::io::File file(path);
+        // A file of moderate size is read in one go: the reader's own reads
+        // take a fresh megabyte buffer each.
+        std::string content;
+        if (st.st_size <= WHOLE_FILE_LIMIT) {
+            std::FILE* in = std::fopen(path.c_str(), "rb");
+            if (in == nullptr) {
+                error = "cannot open " + path;
+                return false;
+            }
+            content.resize(static_cast<size_t>(st.st_size));
+            const size_t got = std::fread(content.data(), 1, content.size(), in);
+            std::fclose(in);
+            content.resize(got);
+            osmium::io::File whole(content.data(), content.size());
+            whole.set_format(file.format());
+            whole.set_compression(file.compression());
+            file = whole;
+        }
         osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
                                             osmium::osm_entity_bits::relation);
         osmium::apply(reader, collector);
