@@ -21,6 +21,7 @@
 #include "common/graph/xr_graphaccessor.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "tools/mapgen/xr_geom_census_test.h"
 
 namespace fs = std::filesystem;
 
@@ -53,37 +54,9 @@ XrFileStorageAccessor* open_file(const std::string& name)
     return f;
 }
 
-// Records of a geometry file by kind and type.
 std::map<std::pair<int, int>, int> geometry_census(const std::string& name)
 {
-    std::map<std::pair<int, int>, int> census;
-    XrFileStorageAccessor* f = open_file(name);
-    if (f == nullptr)
-        return census;
-    XrSimpleGeomStorage storage(f, true, false, nullptr);
-    if (storage.open() != 0)
-        return census;
-    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
-    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        if (kind == XrGeomStorage::RecText) {
-            const TCHAR* text = nullptr;
-            const BYTE* attributes = nullptr;
-            if (!cur->get_txt(rec, id, x, y, type, aux, text, attributes, 0, nullptr))
-                continue;
-        } else {
-            const BYTE* pts = nullptr;
-            const BYTE* attrs = nullptr;
-            BYTE coding = 0;
-            if (cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 2)
-                continue;
-        }
-        ++census[{static_cast<int>(kind), type & 15}];
-    }
-    return census;
+    return xr_geom_census(MAP + "/" + name);
 }
 
 TEST(Atlantis, EveryReaderOpensIt)

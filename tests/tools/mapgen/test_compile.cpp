@@ -22,6 +22,7 @@
 #include "common/graph/xr_graphaccessor.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "tools/mapgen/xr_geom_census_test.h"
 #include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/pbf_writer.h"
 
@@ -374,36 +375,6 @@ TEST_F(Compile, FolderOpensWithEveryReader)
     EXPECT_NE(map.out.find("pb.qt: yes\npc.qt: yes"), std::string::npos) << map.out;
 }
 
-// Records of a geometry file by record type: their number and the points
-// of the largest.
-std::map<int, std::pair<int, int>> polygon_census(const std::string& path)
-{
-    std::map<int, std::pair<int, int>> out;
-    auto* file = new XrFileStorageAccessor();
-    if (!file->open(XrString(path.c_str()), true)) {
-        delete file;
-        return out;
-    }
-    XrSimpleGeomStorage storage(file, true, false, nullptr);
-    if (storage.open() != 0)
-        return out;
-    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
-    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        const BYTE* pts = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int n = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
-        auto& e = out[type];
-        ++e.first;
-        e.second = std::max(e.second, n);
-    }
-    return out;
-}
-
 TEST_F(Compile, MultipolygonAreasFromTheirMemberWays)
 {
     OsmText o = grid_town();
@@ -434,12 +405,14 @@ TEST_F(Compile, MultipolygonAreasFromTheirMemberWays)
     o.multipolygon(702, {600}, {}, {{"natural", "water"}});
     const std::string dir = compile(o);
     ASSERT_FALSE(dir.empty());
-    const auto census = polygon_census(dir + "/areas.qt");
-    ASSERT_TRUE(census.count(10)) << "water";
-    EXPECT_EQ(census.at(10).first, 1);
-    EXPECT_EQ(census.at(10).second, 4); // the lake's four corners
-    ASSERT_TRUE(census.count(11)) << "green";
-    EXPECT_EQ(census.at(11).first, 1 + 2); // the park and the forest's two rings
+    std::map<std::pair<int, int>, int> most_points;
+    const auto census = xr_geom_census(dir + "/areas.qt", &most_points);
+    const std::pair<int, int> water{XrGeomStorage::RecPolygon, 10}, green{XrGeomStorage::RecPolygon, 11};
+    ASSERT_TRUE(census.count(water));
+    EXPECT_EQ(census.at(water), 1);
+    EXPECT_EQ(most_points.at(water), 4); // the lake's four corners
+    ASSERT_TRUE(census.count(green));
+    EXPECT_EQ(census.at(green), 1 + 2); // the park and the forest's two rings
     EXPECT_EQ(stats.areas, 4);
 }
 
