@@ -116,7 +116,9 @@ public:
     }
 
     // Assembles the multipolygons (libosmium's area assembler) once the
-    // whole file is read: the nodes and ways sorted.
+    // whole file is read: the nodes and ways sorted. Multipolygons with
+    // members outside the extract, and those that do not assemble, are
+    // left out.
     void assemble()
     {
         osmium::area::Assembler::config_type config;
@@ -133,9 +135,14 @@ public:
                 std::vector<osmium::NodeRef> nodes;
                 for (std::int64_t n : *refs) {
                     const long i = data.nodes.index(n);
-                    nodes.emplace_back(n, i < 0 ? osmium::Location()
-                                                : osmium::Location(data.nodes.at[static_cast<size_t>(i)].lon,
-                                                                   data.nodes.at[static_cast<size_t>(i)].lat));
+                    if (i < 0)
+                        break; // a node outside the extract
+                    const XrOsmLocation& at = data.nodes.at[static_cast<size_t>(i)];
+                    nodes.emplace_back(n, osmium::Location(at.lon, at.lat));
+                }
+                if (nodes.size() != refs->size()) {
+                    complete = false;
+                    break;
                 }
                 offsets.push_back(osmium::builder::add_way(in, osmium::builder::attr::_id(id),
                                                            osmium::builder::attr::_nodes(nodes)));
@@ -152,8 +159,12 @@ public:
                 ways.push_back(&in.get<osmium::Way>(o));
             osmium::memory::Buffer out(4096, osmium::memory::Buffer::auto_grow::yes);
             osmium::area::Assembler assembler{config};
-            if (!assembler(in.get<osmium::Relation>(rel), ways, out))
-                continue;
+            try {
+                if (!assembler(in.get<osmium::Relation>(rel), ways, out))
+                    continue;
+            } catch (const std::exception&) {
+                continue; // a multipolygon that cannot be assembled is left out
+            }
             for (const osmium::Area& a : out.select<osmium::Area>()) {
                 XrOsmArea area;
                 area.id = mp.id;
@@ -287,12 +298,7 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     sort_by_id(data.ways);
     sort_by_id(data.points);
     sort_by_id(data.restrictions);
-    try {
-        collector.assemble();
-    } catch (const std::exception& e) {
-        error = path + ": a multipolygon cannot be assembled: " + e.what();
-        return false;
-    }
+    collector.assemble();
     sort_by_id(data.areas);
     return true;
 }

@@ -401,8 +401,12 @@ TEST_F(Compile, MultipolygonAreasFromTheirMemberWays)
     o.way(610, {90, 91, 92, 90}, {});
     o.way(611, {93, 94, 95, 93}, {});
     o.multipolygon(701, {610, 611}, {}, {{"landuse", "forest"}});
-    // A broken one (the ring does not close) is left out.
+    // Broken ones are left out: a ring that does not close, a member way
+    // missing from the file, a member with a node missing.
     o.multipolygon(702, {600}, {}, {{"natural", "water"}});
+    o.multipolygon(703, {610, 699}, {}, {{"natural", "water"}});
+    o.way(612, {90, 91, 98, 90}, {});
+    o.multipolygon(704, {612}, {}, {{"natural", "water"}});
     const std::string dir = compile(o);
     ASSERT_FALSE(dir.empty());
     std::map<std::pair<int, int>, int> most_points;
