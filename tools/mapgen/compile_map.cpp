@@ -353,7 +353,10 @@ private:
                 }
             }
         }
-        pieces.reserve(roads.size() * 4);
+        size_t road_nodes = 0;
+        for (const Road& r : roads)
+            road_nodes += r.way->refs.size();
+        pieces.reserve(road_nodes / 2 + roads.size());
         // Ways are cut at every node that two roads share and at their ends.
         std::unordered_map<std::int64_t, int> uses;
         uses.reserve(data.ways.size() * 8);

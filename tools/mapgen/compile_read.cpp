@@ -5,10 +5,12 @@
 #include <osmium/builder/attr.hpp>
 #include <osmium/handler.hpp>
 #include <osmium/io/any_input.hpp>
+#include <osmium/thread/pool.hpp>
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -286,8 +288,14 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
             whole.set_compression(file.compression());
             file = whole;
         }
-        osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
-                                            osmium::osm_entity_bits::relation);
+        // PBF blocks are decoded by a pool of threads; XML is parsed by the
+        // reader's own thread, so it gets a pool of one.
+        std::unique_ptr<osmium::thread::Pool> small_pool;
+        if (file.format() != osmium::io::file_format::pbf)
+            small_pool = std::make_unique<osmium::thread::Pool>(1);
+        osmium::thread::Pool& pool = small_pool ? *small_pool : osmium::thread::Pool::default_instance();
+        osmium::io::Reader reader(file, pool, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
+                                                  osmium::osm_entity_bits::relation);
         osmium::apply(reader, collector);
         reader.close();
     } catch (const std::exception& e) {

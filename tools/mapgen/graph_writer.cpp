@@ -18,6 +18,7 @@
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/mapgen/geom_tree.h"
 #include "tools/mapgen/xrqt_writer.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
 
@@ -581,11 +582,10 @@ private:
                     continue;
                 if (data.size() > 0xFFFF)
                     return fail("a tile is larger than 65535 bytes; lower max_tile_edges");
-                uLongf zlen = compressBound(static_cast<uLong>(data.size()));
-                z.resize(zlen);
-                if (compress2(z.data(), &zlen, data.data(), static_cast<uLong>(data.size()), opt.zlib_level) != Z_OK)
+                z = xr_zlib_stream(data, opt.zlib_level);
+                if (z.empty())
                     return fail("zlib failed");
-                const int clen = static_cast<int>(zlen);
+                const int clen = static_cast<int>(z.size());
                 if (clen + 2 > 0xFFFF)
                     return fail("a compressed tile is larger than 65535 bytes");
                 XrByteWriter w;
