@@ -280,9 +280,12 @@ private:
     bool point_of(std::int64_t node, XrPoint& p) const
     {
         const long i = data.nodes.index(node);
-        if (i < 0)
-            return false;
-        const size_t k = static_cast<size_t>(i);
+        return i >= 0 && point_of_index(static_cast<size_t>(i), p);
+    }
+
+    // The same for the node at index k of the node table.
+    bool point_of_index(size_t k, XrPoint& p) const
+    {
         if (projected_state.empty()) {
             projected.resize(data.nodes.ids.size());
             projected_state.assign(data.nodes.ids.size(), 0);
@@ -343,33 +346,44 @@ private:
                 roads.push_back(r);
         }
         stats.roads = static_cast<int>(roads.size());
-        for (const Road& r : roads) {
-            for (std::int64_t ref : r.way->refs) {
+        // Each road node looked up once: its index in the node table, -1
+        // when the file lacks it.
+        std::vector<long> road_index;
+        std::vector<size_t> road_start(roads.size() + 1, 0);
+        for (size_t ri = 0; ri < roads.size(); ++ri) {
+            road_start[ri] = road_index.size();
+            for (std::int64_t ref : roads[ri].way->refs) {
+                const long k = data.nodes.index(ref);
+                road_index.push_back(k);
                 XrPoint p;
-                if (data.nodes.index(ref) >= 0 && !point_of(ref, p)) {
+                if (k >= 0 && !point_of_index(static_cast<size_t>(k), p)) {
                     error = "the roads span more than a map can hold (about 1000 km across): node " +
                             std::to_string(ref);
                     return false;
                 }
             }
         }
-        size_t road_nodes = 0;
-        for (const Road& r : roads)
-            road_nodes += r.way->refs.size();
-        pieces.reserve(road_nodes / 2 + roads.size());
-        // Ways are cut at every node that two roads share and at their ends.
-        std::unordered_map<std::int64_t, int> uses;
-        uses.reserve(data.ways.size() * 8);
-        for (const Road& r : roads) {
-            const auto& refs = r.way->refs;
-            for (size_t i = 0; i < refs.size(); ++i)
-                uses[refs[i]] += (i == 0 || i + 1 == refs.size()) ? 2 : 1;
+        road_start[roads.size()] = road_index.size();
+        pieces.reserve(road_index.size() / 2 + roads.size());
+        // Ways are cut at every node that two roads share and at their ends
+        // (uses: 2 or more for such nodes).
+        std::vector<std::uint8_t> uses(data.nodes.ids.size(), 0);
+        for (size_t ri = 0; ri < roads.size(); ++ri) {
+            const size_t first = road_start[ri], end = road_start[ri + 1];
+            for (size_t j = first; j < end; ++j) {
+                const long k = road_index[j];
+                if (k >= 0)
+                    uses[static_cast<size_t>(k)] = static_cast<std::uint8_t>(
+                        std::min(2, uses[static_cast<size_t>(k)] + ((j == first || j + 1 == end) ? 2 : 1)));
+            }
         }
+        std::vector<std::int64_t> nodes_of_cur;
         for (size_t ri = 0; ri < roads.size(); ++ri) {
             const auto& refs = roads[ri].way->refs;
+            const long* index = road_index.data() + road_start[ri];
             Piece cur;
             cur.road = static_cast<int>(ri);
-            std::vector<std::int64_t> nodes_of_cur;
+            nodes_of_cur.clear();
             auto flush = [&]() {
                 if (cur.points.size() >= 2)
                     add_piece(std::move(cur), nodes_of_cur);
@@ -379,7 +393,7 @@ private:
             };
             for (size_t i = 0; i < refs.size(); ++i) {
                 XrPoint p;
-                if (!point_of(refs[i], p))
+                if (index[i] < 0 || !point_of_index(static_cast<size_t>(index[i]), p))
                     continue; // a missing node: the way goes on from the next one
                 if (cur.points.empty())
                     cur.first_node = refs[i];
@@ -390,7 +404,8 @@ private:
                     nodes_of_cur.back() = refs[i];
                 }
                 cur.last_node = refs[i];
-                const bool cut = i + 1 < refs.size() && uses[refs[i]] >= 2 && cur.points.size() >= 2;
+                const bool cut =
+                    i + 1 < refs.size() && uses[static_cast<size_t>(index[i])] >= 2 && cur.points.size() >= 2;
                 if (cut || cur.points.size() >= MAX_PIECE_POINTS) {
                     flush();
                     cur.points.push_back(p);
