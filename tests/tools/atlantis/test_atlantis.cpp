@@ -150,6 +150,45 @@ TEST(Atlantis, EveryReaderOpensIt)
     EXPECT_TRUE(destinations.count("R1"));
 }
 
+// Every road edge of a street is a record of the road geometry, and no
+// edge belongs to two streets.
+TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
+{
+    std::set<XrGid> road_gids;
+    {
+        XrFileStorageAccessor* roads_file = open_file("roads.qt");
+        ASSERT_NE(roads_file, nullptr);
+        XrSimpleGeomStorage roads(roads_file, true, false, nullptr);
+        ASSERT_EQ(roads.open(), 0);
+        std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
+        const BYTE* rec = nullptr;
+        XrGeomStorage::XrRecordType kind;
+        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+            XrGid gid = 0;
+            ASSERT_TRUE(cur->get_current_record_geom_id(gid));
+            road_gids.insert(gid);
+        }
+    }
+    XrAddrAccessor addr;
+    addr.set_storage(open_file("addr.dat"));
+    ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
+    ASSERT_EQ(addr.find_first_street(L"", false), XrAddrAccessor::OK);
+    std::map<XrGid, std::string> street_of;
+    XrString name;
+    while (addr.get_next_street(&name, nullptr, nullptr, nullptr, nullptr) == XrAddrAccessor::OK) {
+        XrGid gid = 0;
+        short lf, lt, rf, rt;
+        XrAddrAccessor::NumType ltype, rtype;
+        while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK) {
+            EXPECT_TRUE(road_gids.count(gid)) << narrow(name) << " " << std::hex << gid;
+            auto [it, fresh] = street_of.emplace(gid, narrow(name));
+            EXPECT_TRUE(fresh || it->second == narrow(name))
+                << std::hex << gid << " in " << it->second << " and " << narrow(name);
+        }
+    }
+    EXPECT_GT(street_of.size(), 100u);
+}
+
 TEST(Atlantis, TheMapProviderOpensItAndItDraws)
 {
     const CommandRun map = run(std::string(XR_PROBE_PROGRAM) + " map " + MAP);
