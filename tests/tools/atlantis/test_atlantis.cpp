@@ -59,6 +59,26 @@ std::map<std::pair<int, int>, int> geometry_census(const std::string& name)
     return xr_geom_census(MAP + "/" + name);
 }
 
+// The gids of the road geometry records in file order; empty when the file
+// cannot be read.
+std::vector<XrGid> road_gids()
+{
+    std::vector<XrGid> gids;
+    XrFileStorageAccessor* file = open_file("roads.qt");
+    if (file == nullptr)
+        return gids;
+    XrSimpleGeomStorage roads(file, true, false, nullptr);
+    if (roads.open() != 0)
+        return gids;
+    std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
+    const BYTE* rec = nullptr;
+    XrGeomStorage::XrRecordType kind;
+    XrGid gid = 0;
+    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK && cur->get_current_record_geom_id(gid))
+        gids.push_back(gid);
+    return gids;
+}
+
 TEST(Atlantis, EveryReaderOpensIt)
 {
     ASSERT_TRUE(fs::is_directory(MAP)) << MAP;
@@ -123,19 +143,13 @@ TEST(Atlantis, EveryReaderOpensIt)
     // Five motorway exits with destination signs.
     XrSignpostAccessor signs;
     ASSERT_TRUE(signs.open(open_file("signs.bin")));
-    XrFileStorageAccessor* roads_file = open_file("roads.qt");
-    ASSERT_NE(roads_file, nullptr);
-    XrSimpleGeomStorage road_storage(roads_file, true, false, nullptr);
-    ASSERT_EQ(road_storage.open(), 0);
-    std::unique_ptr<XrGeomCursor> cur(road_storage.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
+    const std::vector<XrGid> gids = road_gids();
+    ASSERT_FALSE(gids.empty());
     std::set<std::string> destinations;
     int exits = 0;
-    while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        XrGid gid = 0;
+    for (XrGid gid : gids) {
         XrArray<XrGid> path(4);
-        if (!cur->get_current_record_geom_id(gid) || !signs.get_first_path(gid, path))
+        if (!signs.get_first_path(gid, path))
             continue;
         ++exits;
         XrPtrArray<XrSignpostAccessor::XrInstruction*> lines(4);
@@ -154,21 +168,9 @@ TEST(Atlantis, EveryReaderOpensIt)
 // edge belongs to two streets.
 TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
 {
-    std::set<XrGid> road_gids;
-    {
-        XrFileStorageAccessor* roads_file = open_file("roads.qt");
-        ASSERT_NE(roads_file, nullptr);
-        XrSimpleGeomStorage roads(roads_file, true, false, nullptr);
-        ASSERT_EQ(roads.open(), 0);
-        std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
-        const BYTE* rec = nullptr;
-        XrGeomStorage::XrRecordType kind;
-        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-            XrGid gid = 0;
-            ASSERT_TRUE(cur->get_current_record_geom_id(gid));
-            road_gids.insert(gid);
-        }
-    }
+    const std::vector<XrGid> gids = road_gids();
+    const std::set<XrGid> road_set(gids.begin(), gids.end());
+    ASSERT_EQ(road_set.size(), gids.size());
     XrAddrAccessor addr;
     addr.set_storage(open_file("addr.dat"));
     ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
@@ -180,7 +182,7 @@ TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
         short lf, lt, rf, rt;
         XrAddrAccessor::NumType ltype, rtype;
         while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK) {
-            EXPECT_TRUE(road_gids.count(gid)) << narrow(name) << " " << std::hex << gid;
+            EXPECT_TRUE(road_set.count(gid)) << narrow(name) << " " << std::hex << gid;
             auto [it, fresh] = street_of.emplace(gid, narrow(name));
             EXPECT_TRUE(fresh || it->second == narrow(name))
                 << std::hex << gid << " in " << it->second << " and " << narrow(name);
