@@ -2,6 +2,8 @@
 #             test and each fuzz target briefly.
 # make bench  builds optimised and runs the benchmarks.
 # make fuzz   builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS.
+# make run    builds and starts the navigator on the demo map (a root of its
+#             own under build/asan/run; RUN_SECONDS=N ends it after N s).
 
 JOBS         ?= $(shell nproc)
 BUILD        ?= build/asan
@@ -13,7 +15,7 @@ GENERATOR    := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test unit fuzz fuzz-build bench clean
+.PHONY: all deps build test unit fuzz fuzz-build bench clean run
 
 all: build
 
@@ -47,6 +49,13 @@ bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)
 	@for b in $$(find $(RELEASE)/bench -type f -executable -name 'bench_*' | sort); do \
 		echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
+
+RUN_TARGETS := kestrova-navigator launcher kestrova-gpsd-helper serial-nmea-helper kestrova-probe \
+               atlantis_map xr_catalogue xr_window_images
+
+run: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)
+	RUN_SECONDS=$(RUN_SECONDS) scripts/run-navigator $(BUILD)
 
 clean:
 	rm -rf build

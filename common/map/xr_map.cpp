@@ -40,6 +40,9 @@ XrMap::XrMap() : layers(16), draw_listeners(8), map_layers(8) {}
 
 XrMap::~XrMap()
 {
+    // Placed-object layers may outlive the map: they must not leave its list later.
+    for (int i = 0; i < map_layers.get_num_items(); ++i)
+        map_layers.get_item(i)->map_destroyed();
     // A layer leaves the memory notifier in its own destructor.
     for (int i = 0; i < layers.get_num_items(); ++i)
         delete layers.get_item_ptr(i)->layer;

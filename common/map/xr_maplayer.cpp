@@ -9,6 +9,7 @@
 #include "common/base/xr_root.h"
 #include "common/container/xr_bytes.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatalayout.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapobject.h"
 #include "common/map/xr_mapservices.h"
@@ -31,10 +32,19 @@ std::string narrow_name(const XrString& name)
     return out.empty() ? std::string("maplayer") : out;
 }
 
+// The index file of a layer: its name and a number of its own, so that
+// layers of one name keep apart.
+std::string index_file_of(const XrString& name)
+{
+    static int serial = 0;
+    return temp_folder() + narrow_name(name) + "." + std::to_string(++serial);
+}
+
 } // namespace
 
 XrMapLayer::XrMapLayer(XrMap* map, const XrString& name, int lowest_scale, int highest_scale)
-    : map(map), name(name), lowest_scale(lowest_scale), highest_scale(highest_scale)
+    : map(map), name(name), index_file(index_file_of(name)), lowest_scale(lowest_scale),
+      highest_scale(highest_scale)
 {
     if (map != nullptr)
         map->add_map_layer(this);
@@ -45,10 +55,9 @@ XrMapLayer::~XrMapLayer()
     if (map != nullptr)
         map->remove_map_layer(this);
     drop_index();
-    const std::string index = temp_folder() + narrow_name(name);
     std::error_code ec;
-    std::filesystem::remove(index, ec);
-    std::filesystem::remove(index + ".data", ec);
+    std::filesystem::remove(index_file, ec);
+    std::filesystem::remove(index_file + SSGEO_DATA_SUFFIX, ec);
 }
 
 XrMapLayer* XrMapLayer::create(XrMap* map, const XrString& name, int lowest_scale, int highest_scale)
@@ -69,10 +78,20 @@ int XrMapLayer::add_object(XrMapObject* object)
 
 bool XrMapLayer::remove_object(int id)
 {
-    if (objects.erase(id) == 0)
+    auto it = objects.find(id);
+    if (it == objects.end())
         return false;
+    if (visiting > 0)
+        removed.push_back(std::move(it->second.object));
+    objects.erase(it);
     built = false;
     return true;
+}
+
+void XrMapLayer::release_removed()
+{
+    if (visiting == 0)
+        removed.clear();
 }
 
 XrMapObject* XrMapLayer::get_object(int id) const
@@ -83,6 +102,9 @@ XrMapObject* XrMapLayer::get_object(int id) const
 
 void XrMapLayer::clear()
 {
+    if (visiting > 0)
+        for (auto& [id, placed] : objects)
+            removed.push_back(std::move(placed.object));
     objects.clear();
     drop_index();
     built = true;
@@ -117,7 +139,7 @@ bool XrMapLayer::ensure_index()
     const std::string folder = temp_folder();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    const std::string index = folder + narrow_name(name);
+    const std::string& index = index_file;
 
     SSGeoDataBuilder* builder = create_geo_data_builder();
     if (builder == nullptr)
@@ -184,12 +206,18 @@ template <class F> bool XrMapLayer::query(XrMapView* view, bool for_drawing, F&&
     }
     cursor->release();
     std::sort(ids.begin(), ids.end());
+    bool taken = false;
+    ++visiting;
     for (int id : ids) {
         XrMapObject* object = get_object(id);
-        if (object != nullptr && visit(object))
-            return true;
+        if (object != nullptr && visit(object)) {
+            taken = true;
+            break;
+        }
     }
-    return false;
+    --visiting;
+    release_removed();
+    return taken;
 }
 
 void XrMapLayer::draw(XrDCHandleRec* dc, XrMapView* view)

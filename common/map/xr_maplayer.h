@@ -3,7 +3,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "common/container/xr_string.h"
 
@@ -20,6 +22,8 @@ public:
     virtual void draw(XrDCHandleRec* dc, XrMapView* view) = 0;
     // True when the layer took the event.
     virtual bool handle_event(int kind, int x, int y, XrMapView* view) = 0;
+    // The map the layer is registered with is being destroyed.
+    virtual void map_destroyed() {}
 };
 
 // Point objects placed at run time, possibly very many: kept in a point
@@ -41,7 +45,8 @@ public:
     // Takes ownership of the object; its position is read now. Returns the
     // object's id (above 0), or 0 for a null object.
     int add_object(XrMapObject* object);
-    // Deletes the object; false for an unknown id.
+    // Deletes the object; false for an unknown id. During a draw or a tap
+    // (an object's action may remove it) the deletion waits for its end.
     bool remove_object(int id);
     XrMapObject* get_object(int id) const;
     int get_object_count() const { return static_cast<int>(objects.size()); }
@@ -50,11 +55,14 @@ public:
 
     void draw(XrDCHandleRec* dc, XrMapView* view) override;
     bool handle_event(int kind, int x, int y, XrMapView* view) override;
+    void map_destroyed() override { map = nullptr; }
     bool dispatch_event(int kind, int x, int y, XrMapView* view) { return handle_event(kind, x, y, view); }
 
     static void request_redraw();
 
     const XrString& get_name() const { return name; }
+    // The index file: the name and a number in the temporary folder.
+    const std::string& get_index_file() const { return index_file; }
     // Index rebuilds so far (for tests and diagnostics).
     int get_build_count() const { return build_count; }
 
@@ -69,12 +77,18 @@ private:
     // there is nothing to search.
     bool ensure_index();
     void drop_index();
+    // Deletes what was removed during a draw or a tap once none runs.
+    void release_removed();
 
     XrMap* map;
     XrString name;
+    std::string index_file;
     int lowest_scale;
     int highest_scale;
     std::unordered_map<int, Placed> objects;
+    // Objects removed while they may still be running.
+    std::vector<std::unique_ptr<XrMapObject>> removed;
+    int visiting = 0;
     int next_id = 1;
     bool built = true;
     SSGeoDataSearcher* searcher = nullptr;

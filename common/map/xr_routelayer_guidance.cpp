@@ -164,7 +164,7 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
 
 void XrRouteLayer::request_reroute(const XrPoint& position, bool hold)
 {
-    if (hold || reversed_start)
+    if (hold)
         return;
     // Back-off: one request (or departure test) per so many fixes.
     if (reroute_asked_at >= 0 && fix_count - reroute_asked_at < REROUTE_BACKOFF_FIXES)
@@ -199,7 +199,10 @@ void XrRouteLayer::count_off_route(const XrPoint& position, bool hold)
     }
     if (guidance_state != STATE_REROUTING)
         guidance_state = STATE_OFF_ROUTE;
-    request_reroute(position, hold);
+    // Against the route at the start the vehicle is expected to turn: the
+    // count alone asks for no new route then.
+    if (!reversed_start)
+        request_reroute(position, hold);
 }
 
 // ---- Position updates

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "common/container/xr_string.h"
 #include "common/gdi/xr_gdi.h"
 #include "common/types/xr_distance.h"
 
@@ -65,3 +66,66 @@ private:
     std::int32_t state = 0;
     std::int32_t units = 0;
 };
+
+class XrBitmap;
+
+// What the safety screen reads of the route layer and the drawing it asks
+// of it.
+class XrSafetyScreenHost {
+public:
+    virtual ~XrSafetyScreenHost() = default;
+
+    virtual bool has_active_route() const = 0;
+    // 1 and 3 follow the route, 4 is off it.
+    virtual int get_guidance_state() const = 0;
+    // Metres to the current manoeuvre.
+    virtual int get_directive_distance() const = 0;
+    // The largest announcement distance so far, metres.
+    virtual int get_largest_announcement() const = 0;
+    // 0 metric, 1 yards and miles, 2 feet and miles.
+    virtual int get_display_units() const = 0;
+    virtual bool is_right_hand_traffic() const = 0;
+    virtual XrString get_next_street_text() const = 0;
+    virtual XrString get_street_name() const = 0;
+    virtual bool shows_street_names() const = 0;
+    // Metres: the active route's length, the distance travelled along it,
+    // and the lengths of the routes after it.
+    virtual int get_route_length() const = 0;
+    virtual int get_distance_travelled() const = 0;
+    virtual int get_later_legs_length() const = 0;
+    virtual int get_remaining_minutes() const = 0;
+    virtual bool is_uturn_announced() const = 0;
+    virtual void set_uturn_announced() = 0;
+    virtual void play_prompt(const TCHAR* file) = 0;
+    // Picture 0 to 2 (route_01 to route_03), the half-size ones for small
+    // screens; null when not loaded.
+    virtual XrBitmap* get_picture(int index, bool half) = 0;
+
+    // The direction icon of the current manoeuvre and the bend-ahead icon;
+    // -1 for none.
+    virtual int get_direction_icon() = 0;
+    virtual int get_bend_ahead_icon() = 0;
+    virtual void draw_guidance_sign(XrDCHandleRec* dc, const XrPoint& at, int icon) = 0;
+    // The direction icon of the current manoeuvre, or with next set of the
+    // one after it when that is marked for display; false when there is none.
+    virtual bool draw_direction_icon(XrDCHandleRec* dc, const XrRectangle& box, bool next) = 0;
+    virtual bool should_show_signpost() = 0;
+    virtual void draw_instruction_graphics(XrDCHandleRec* dc, const XrRectangle& box) = 0;
+    virtual void set_guidance_box_height(int height) = 0;
+    virtual void draw_compass(XrDCHandleRec* dc) = 0;
+    virtual void update_signpost_height(XrDCHandleRec* dc, const XrPoint& screen) = 0;
+    // The next-street box: enlarged by the border width, filled with the
+    // box brush and framed twice.
+    virtual void draw_street_box(XrDCHandleRec* dc, const XrRectangle& box) = 0;
+    virtual XrFontHandleRec* get_font(int context) = 0;
+};
+
+// The whole safety screen: nothing without an active route. ms_since_start
+// chooses the phase of the alternating picture and time line; now is the
+// UTC time of the arrival clock.
+void xr_draw_safety_screen(XrDCHandleRec* dc, const XrPoint& screen, XrSafetyScreenHost& host,
+                           std::uint32_t ms_since_start, int now);
+// The driven street's name and, when next_street is not empty, the
+// next-street box with its text.
+void xr_draw_street_boxes(XrDCHandleRec* dc, const XrPoint& screen, XrSafetyScreenHost& host,
+                          const XrString& next_street, const XrString& street);

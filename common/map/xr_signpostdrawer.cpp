@@ -17,8 +17,10 @@ XrSignpostDrawer::XrSignpostDrawer()
 {
     items.reserve(5);
     rows.reserve(8);
-    frame_pen = XrGDI::create_pen(XrGDI::PenNull, 1, 0, 0, 0);
-    background = XrGDI::create_brush(XrGDI::BrushNull, 0, 0, 0);
+    // Null styles use no colour: nothing is allocated, so a drawer can be
+    // made without a display.
+    frame_pen = XrPenHandle{GdkColor{0, 0, 0, 0}, 1, XrPenHandle::Null};
+    background = XrBrushHandle{XrBrushHandle::Hollow, XrBrushHandle::NullMarker, GdkColor{0, 0, 0, 0}};
     take_font();
 }
 

@@ -233,7 +233,7 @@ void XrTrafficVisualization::play_sound(int shown_id)
     if (!a.present || a.id != shown_id || a.played == nullptr || *a.played || host->is_audio_playing())
         return;
     XrString path;
-    path.format(kVoicePathMax, L"%s\\%s\\%s", host->get_voice_root().c_str(), host->get_voice_set().c_str(),
+    path.format(kVoicePathMax, L"%s/%s/%s", host->get_voice_root().c_str(), host->get_voice_set().c_str(),
                 a.sound.c_str());
     host->play_prompt(host->prompt_file_loads(path) ? a.sound : a.fallback_sound);
     *a.played = true;

@@ -1,6 +1,7 @@
 /* The application-framework stand-in: see hildon.h. */
 #include "platform/hildon/hildon.h"
 
+#include <stdarg.h>
 #include <stdlib.h>
 
 /* --- Windows ------------------------------------------------------------- */
@@ -208,11 +209,10 @@ static void banner_destroyed(GtkWidget* banner, gpointer data)
         g_source_remove(id);
 }
 
-GtkWidget* hildon_banner_show_information(GtkWidget* widget, const char* icon, const char* text)
+static GtkWidget* banner_new(GtkWidget* widget, const char* text)
 {
     GtkWidget* banner = gtk_window_new(GTK_WINDOW_POPUP);
     GtkWidget* label = gtk_label_new(text != NULL ? text : "");
-    guint id;
     gtk_widget_set_name(banner, HILDON_BANNER_NAME);
     if (widget != NULL) {
         GtkWidget* top = gtk_widget_get_toplevel(widget);
@@ -220,16 +220,44 @@ GtkWidget* hildon_banner_show_information(GtkWidget* widget, const char* icon, c
             gtk_window_set_transient_for(GTK_WINDOW(banner), GTK_WINDOW(top));
     }
     g_object_set_data_full(G_OBJECT(banner), "hildon-text", g_strdup(text != NULL ? text : ""), g_free);
-    if (icon != NULL)
-        g_object_set_data_full(G_OBJECT(banner), "icon-name", g_strdup(icon), g_free);
+    g_object_set_data(G_OBJECT(banner), "hildon-label", label);
     gtk_container_set_border_width(GTK_CONTAINER(banner), 8);
     gtk_container_add(GTK_CONTAINER(banner), label);
     gtk_window_set_position(GTK_WINDOW(banner), GTK_WIN_POS_CENTER);
+    return banner;
+}
+
+GtkWidget* hildon_banner_show_information(GtkWidget* widget, const char* icon, const char* text)
+{
+    GtkWidget* banner = banner_new(widget, text);
+    guint id;
+    if (icon != NULL)
+        g_object_set_data_full(G_OBJECT(banner), "icon-name", g_strdup(icon), g_free);
     gtk_widget_show_all(banner);
     id = g_timeout_add(HILDON_BANNER_MS, banner_timeout, banner);
     g_object_set_data(G_OBJECT(banner), "hildon-timer", GUINT_TO_POINTER(id));
     g_signal_connect(banner, "destroy", G_CALLBACK(banner_destroyed), NULL);
     return banner;
+}
+
+GtkWidget* hildon_banner_show_animation(GtkWidget* widget, const char* animation_name, const char* text)
+{
+    GtkWidget* banner = banner_new(widget, text);
+    if (animation_name != NULL)
+        g_object_set_data_full(G_OBJECT(banner), "animation-name", g_strdup(animation_name), g_free);
+    gtk_widget_show_all(banner);
+    return banner;
+}
+
+void hildon_banner_set_text(GtkWidget* banner, const char* text)
+{
+    GtkWidget* label;
+    if (banner == NULL || g_strcmp0(gtk_widget_get_name(banner), HILDON_BANNER_NAME) != 0)
+        return;
+    label = GTK_WIDGET(g_object_get_data(G_OBJECT(banner), "hildon-label"));
+    g_object_set_data_full(G_OBJECT(banner), "hildon-text", g_strdup(text != NULL ? text : ""), g_free);
+    if (label != NULL)
+        gtk_label_set_text(GTK_LABEL(label), text != NULL ? text : "");
 }
 
 const char* hildon_banner_get_text(GtkWidget* banner)
@@ -239,7 +267,8 @@ const char* hildon_banner_get_text(GtkWidget* banner)
     return (const char*)g_object_get_data(G_OBJECT(banner), "hildon-text");
 }
 
-static GtkWidget* note_new(GtkWindow* parent, const char* text, gboolean confirm)
+/* A note with the text and no buttons yet. */
+static GtkWidget* note_base(GtkWindow* parent, const char* text)
 {
     GtkWidget* note = gtk_dialog_new();
     GtkWidget* label = gtk_label_new(text != NULL ? text : "");
@@ -251,6 +280,12 @@ static GtkWidget* note_new(GtkWindow* parent, const char* text, gboolean confirm
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_box_pack_start(GTK_BOX(GTK_DIALOG(note)->vbox), label, TRUE, TRUE, 8);
     gtk_widget_show(label);
+    return note;
+}
+
+static GtkWidget* note_new(GtkWindow* parent, const char* text, gboolean confirm)
+{
+    GtkWidget* note = note_base(parent, text);
     gtk_dialog_add_button(GTK_DIALOG(note), GTK_STOCK_OK, GTK_RESPONSE_OK);
     if (confirm)
         gtk_dialog_add_button(GTK_DIALOG(note), GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL);
@@ -265,6 +300,31 @@ GtkWidget* hildon_note_new_information(GtkWindow* parent, const char* text)
 GtkWidget* hildon_note_new_confirmation(GtkWindow* parent, const char* text)
 {
     return note_new(parent, text, TRUE);
+}
+
+GtkWidget* hildon_note_new_confirmation_add_buttons(GtkWindow* parent, const char* text, ...)
+{
+    GtkWidget* note = note_base(parent, text);
+    const char* button;
+    va_list args;
+    va_start(args, text);
+    while ((button = va_arg(args, const char*)) != NULL) {
+        int response = va_arg(args, int);
+        gtk_dialog_add_button(GTK_DIALOG(note), button, response);
+    }
+    va_end(args);
+    return note;
+}
+
+void hildon_note_set_button_text(GtkWidget* note, const char* text)
+{
+    GList* buttons;
+    if (note == NULL || !GTK_IS_DIALOG(note))
+        return;
+    buttons = gtk_container_get_children(GTK_CONTAINER(GTK_DIALOG(note)->action_area));
+    if (buttons != NULL && GTK_IS_BUTTON(buttons->data))
+        gtk_button_set_label(GTK_BUTTON(buttons->data), text != NULL ? text : "");
+    g_list_free(buttons);
 }
 
 const char* hildon_note_get_text(GtkWidget* note)
@@ -293,6 +353,74 @@ gboolean hildon_note_respond(int response)
         return FALSE;
     gtk_dialog_response(GTK_DIALOG(note), response);
     return TRUE;
+}
+
+/* --- Captions and input helpers ----------------------------------------- */
+
+GtkWidget* hildon_caption_new(GtkSizeGroup* group, const char* value, GtkWidget* control, GtkWidget* icon,
+                              HildonCaptionStatus flag)
+{
+    GtkWidget* caption = gtk_hbox_new(FALSE, 8);
+    GtkWidget* label = gtk_label_new(value != NULL ? value : "");
+    gtk_widget_set_name(caption, "hildon-caption");
+    g_object_set_data_full(G_OBJECT(caption), "hildon-caption-label", g_strdup(value != NULL ? value : ""), g_free);
+    g_object_set_data(G_OBJECT(caption), "hildon-caption-status", GINT_TO_POINTER((int)flag));
+    g_object_set_data(G_OBJECT(caption), "hildon-caption-control", control);
+    if (group != NULL)
+        gtk_size_group_add_widget(group, label);
+    gtk_box_pack_start(GTK_BOX(caption), label, FALSE, FALSE, 0);
+    if (icon != NULL)
+        gtk_box_pack_start(GTK_BOX(caption), icon, FALSE, FALSE, 0);
+    if (control != NULL)
+        gtk_box_pack_start(GTK_BOX(caption), control, TRUE, TRUE, 0);
+    gtk_widget_show(label);
+    return caption;
+}
+
+static gboolean is_caption(GtkWidget* caption)
+{
+    return caption != NULL && g_strcmp0(gtk_widget_get_name(caption), "hildon-caption") == 0;
+}
+
+const char* hildon_caption_get_label(GtkWidget* caption)
+{
+    return is_caption(caption) ? (const char*)g_object_get_data(G_OBJECT(caption), "hildon-caption-label") : NULL;
+}
+
+HildonCaptionStatus hildon_caption_get_status(GtkWidget* caption)
+{
+    if (!is_caption(caption))
+        return HILDON_CAPTION_OPTIONAL;
+    return (HildonCaptionStatus)GPOINTER_TO_INT(g_object_get_data(G_OBJECT(caption), "hildon-caption-status"));
+}
+
+GtkWidget* hildon_caption_get_control(GtkWidget* caption)
+{
+    return is_caption(caption) ? GTK_WIDGET(g_object_get_data(G_OBJECT(caption), "hildon-caption-control")) : NULL;
+}
+
+void hildon_gtk_entry_set_input_mode(GtkEntry* entry, int mode)
+{
+    g_return_if_fail(GTK_IS_ENTRY(entry));
+    g_object_set_data(G_OBJECT(entry), "hildon-input-mode", GINT_TO_POINTER(mode));
+}
+
+int hildon_gtk_entry_get_input_mode(GtkEntry* entry)
+{
+    g_return_val_if_fail(GTK_IS_ENTRY(entry), HILDON_GTK_INPUT_MODE_FULL);
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(entry), "hildon-input-mode"));
+}
+
+void hildon_helper_set_thumb_scrollbar(GtkWidget* scrolled_window, gboolean thumb)
+{
+    g_return_if_fail(GTK_IS_SCROLLED_WINDOW(scrolled_window));
+    g_object_set_data(G_OBJECT(scrolled_window), "hildon-thumb-scrollbar", GINT_TO_POINTER(thumb ? 1 : 0));
+}
+
+gboolean hildon_helper_get_thumb_scrollbar(GtkWidget* scrolled_window)
+{
+    g_return_val_if_fail(GTK_IS_SCROLLED_WINDOW(scrolled_window), FALSE);
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(scrolled_window), "hildon-thumb-scrollbar")) != 0;
 }
 
 /* --- Tap-and-hold -------------------------------------------------------- */

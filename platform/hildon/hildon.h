@@ -96,11 +96,51 @@ GtkWidget* hildon_note_new_information(GtkWindow* parent, const char* text);
 GtkWidget* hildon_note_new_confirmation(GtkWindow* parent, const char* text);
 const char* hildon_note_get_text(GtkWidget* note);
 
+/* A banner like the information banner that shows a busy animation and
+ * stays until it is destroyed. animation_name may be NULL (the default
+ * animation); it is kept as the window's "animation-name" data. */
+GtkWidget* hildon_banner_show_animation(GtkWidget* widget, const char* animation_name, const char* text);
+/* Replaces the text of a banner (nothing for other widgets). */
+void hildon_banner_set_text(GtkWidget* banner, const char* text);
+
+/* A confirmation note with the buttons given as (label, response) pairs,
+ * ended by a NULL label. */
+GtkWidget* hildon_note_new_confirmation_add_buttons(GtkWindow* parent, const char* text, ...) G_GNUC_NULL_TERMINATED;
+/* The label of an information note's button. */
+void hildon_note_set_button_text(GtkWidget* note, const char* text);
+
 /* The first mapped or unmapped top-level window with the widget name, or
  * NULL (for tests). */
 GtkWidget* hildon_find_toplevel(const char* name);
 /* Answers the first open note with the response; FALSE when none is open. */
 gboolean hildon_note_respond(int response);
+
+/* --- Captions and input helpers ----------------------------------------- */
+
+typedef enum { HILDON_CAPTION_OPTIONAL = 0, HILDON_CAPTION_MANDATORY = 1 } HildonCaptionStatus;
+
+/* A labelled control: a horizontal box named "hildon-caption" holding the
+ * caption label, the optional icon and the control. The label joins the
+ * size group when one is given. */
+GtkWidget* hildon_caption_new(GtkSizeGroup* group, const char* value, GtkWidget* control, GtkWidget* icon,
+                              HildonCaptionStatus flag);
+/* The caption text and status of a caption (NULL / optional for anything
+ * else), and its control. */
+const char* hildon_caption_get_label(GtkWidget* caption);
+HildonCaptionStatus hildon_caption_get_status(GtkWidget* caption);
+GtkWidget* hildon_caption_get_control(GtkWidget* caption);
+
+/* Input modes of an entry (the on-screen keyboard's layout); kept as the
+ * entry's "hildon-input-mode" data. */
+#define HILDON_GTK_INPUT_MODE_FULL 0
+#define HILDON_GTK_INPUT_MODE_NUMERIC 2
+void hildon_gtk_entry_set_input_mode(GtkEntry* entry, int mode);
+int hildon_gtk_entry_get_input_mode(GtkEntry* entry);
+
+/* Finger-sized scroll bars on a scrolled window; kept as its
+ * "hildon-thumb-scrollbar" data. */
+void hildon_helper_set_thumb_scrollbar(GtkWidget* scrolled_window, gboolean thumb);
+gboolean hildon_helper_get_thumb_scrollbar(GtkWidget* scrolled_window);
 
 /* --- Tap-and-hold -------------------------------------------------------- */
 

@@ -68,7 +68,12 @@ typedef struct {
 } osso_rpc_t;
 
 /* A context for the application (name and version); NULL when application
- * or version is NULL or empty, or when a test made initialisation fail. */
+ * or version is NULL or empty, or when a test made initialisation fail.
+ * With activation and a session bus (DBUS_SESSION_BUS_ADDRESS), the context
+ * owns the service "com.nokia.<application>"; its "top_application" calls
+ * reach the top callback and then the default RPC callback. When a running
+ * process owns the name already, it is asked to come to the top and this
+ * process ends with status 0 (a second start of a running application). */
 osso_context_t* osso_initialize(const gchar* application, const gchar* version, gboolean activation,
                                 GMainContext* context);
 /* Frees the context and its callback. */
@@ -85,7 +90,37 @@ osso_return_t osso_hw_unset_event_cb(osso_context_t* osso, osso_hw_state_t* stat
 osso_return_t osso_rpc_run_with_defaults(osso_context_t* osso, const gchar* application, const gchar* method,
                                          osso_rpc_t* retval, int argument_type, ...);
 
+/* Callbacks of the application's top request and of RPC calls that no
+ * other handler takes; the stand-in calls them through
+ * osso_standin_top_request and osso_standin_rpc_default. */
+typedef void(osso_application_top_cb_f)(const gchar* arguments, gpointer data);
+typedef gint(osso_rpc_cb_f)(const gchar* interface, const gchar* method, GArray* arguments, gpointer data,
+                            osso_rpc_t* retval);
+osso_return_t osso_application_set_top_cb(osso_context_t* osso, osso_application_top_cb_f* cb, gpointer data);
+osso_return_t osso_rpc_set_default_cb_f(osso_context_t* osso, osso_rpc_cb_f* cb, gpointer data);
+
+/* The display: its state events (on, off, dimmed), switching it on and
+ * holding off blanking. The stand-in counts the two requests. */
+typedef enum { OSSO_DISPLAY_ON = 0, OSSO_DISPLAY_OFF = 1, OSSO_DISPLAY_DIMMED = 2 } osso_display_state_t;
+typedef void(osso_display_event_cb_f)(osso_display_state_t state, gpointer data);
+osso_return_t osso_hw_set_display_event_cb(osso_context_t* osso, osso_display_event_cb_f* cb, gpointer data);
+osso_return_t osso_display_state_on(osso_context_t* osso);
+osso_return_t osso_display_blanking_pause(osso_context_t* osso);
+
 /* ---- stand-in controls (tests) */
+
+/* Initialisation also fails while the environment variable
+ * KESTROVA_OSSO_INIT_FAILS is "1" (for tests of whole programs). */
+/* Calls the top callback (arguments may be NULL) of every context. */
+void osso_standin_top_request(const gchar* arguments);
+/* Calls the default RPC callback of every context with the method; the
+ * result of the last one (OSSO_ERROR without one). */
+gint osso_standin_rpc_default(const gchar* method);
+/* Calls the display-event callback of every context. */
+void osso_standin_emit_display_event(osso_display_state_t state);
+/* How often osso_display_state_on and osso_display_blanking_pause ran. */
+guint osso_standin_display_on_count(void);
+guint osso_standin_blanking_pause_count(void);
 
 /* Forgets the recorded calls, initialisation succeeds again, RPC calls
  * answer OSSO_OK, the browser command is "xdg-open". */

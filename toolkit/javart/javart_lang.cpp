@@ -1425,10 +1425,11 @@ KO_NATIVE(StreamEncoding_get) { U; ko_ret_string(vm, complete, thread, "UTF8"); 
 #define X ko_jvm_unsupported_native
 const KoJvmNative kObject[] = {Object_getClass, Object_hashCode, Object_equals, Object_clone, Object_notify,
                                Object_notifyAll, Object_wait, Object_wait__J, Object_wait__JI};
-const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, X, Class_isAssignableFrom,
-                              Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null, Class_getSuperclass,
-                              X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X, X, X, X, X, X, X,
-                              X, X, Class_hashCode};
+const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_forName, Class_newInstance,
+                              Class_isAssignableFrom, Class_isInterface, Class_isArray, Class_false, Class_getName, Class_null,
+                              Class_getSuperclass, X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X,
+                              Class_getFields, Class_getMethods, Class_getConstructors, Class_getMethod,
+                              Class_getConstructor, X, Class_getDeclaredFields, Class_getDeclaredMethods, Class_hashCode};
 const KoJvmNative kClassLoader[] = {X, X, X};
 const KoJvmNative kString[] = {String_bytesToCharArray, X, String_getBytes, String_getBytes, String_compareCharArrays,
                                String_equalsIgnoreCase, String_compareToIgnoreCase, String_regionMatches,
@@ -1471,11 +1472,17 @@ const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_re
                                        FileInputStream_skip, FileInputStream_available, FileStream_close};
 const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,
                                         FileStream_close};
-const KoJvmNative kArray[] = {X, X};
-// Reflection on members: the natives of the reflection library, not provided here.
-const KoJvmNative kConstructor[] = {X, X, X, X, X, X, X, X, X, X};
-const KoJvmNative kField[] = {X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X, X};
-const KoJvmNative kMethod[] = {X, X, X, X, X, X, X, X, X, X, X};
+const KoJvmNative kArray[] = {Array_newInstance, Array_getLength};
+// Not provided: Constructor's getModifiers, getExceptionTypes, equals,
+// hashCode, toString; Field's getDeclaringClass, equals, hashCode, toString
+// and the byte, char, short, float and double setters; Method's
+// getExceptionTypes, equals, hashCode and toString; all of Proxy.
+const KoJvmNative kConstructor[] = {Member_getDeclaringClass, Constructor_getName, X, Constructor_getParameterTypes, X,
+                                    Member_isVarArgs, X, X, X, Constructor_newInstance};
+const KoJvmNative kField[] = {X, Member_getName, Member_getModifiers, Field_getType, X, X, X, Field_get, Field_setBoolean,
+                              X, X, X, Field_setInt, Field_setLong, X, X, Field_setReference};
+const KoJvmNative kMethod[] = {Member_getDeclaringClass, Member_getName, Member_getModifiers, Method_getReturnType,
+                               Method_getParameterTypes, X, X, X, X, Method_invoke, Member_isVarArgs};
 const KoJvmNative kProxy[] = {X, X, X, X};
 const KoJvmNative kStreamEncoding[] = {StreamEncoding_init, X, StreamEncoding_get};
 const KoJvmNative kHandle[] = {Handle_copy, Handle_close};
@@ -1543,19 +1550,11 @@ const char* const kStreamClasses[] = {
 
 bool define(KoJvmRec* vm, const char* name, const KoJvmNative* natives, int count)
 {
-    if (ko_jvm_find_class(vm, name, std::strlen(name)))
-        return true;
-    for (int i = 0; i < ko_jvm_embedded_class_count; ++i) {
-        const KoJvmEmbeddedClass& e = ko_jvm_embedded_classes[i];
-        if (std::strcmp(e.name, name) != 0)
-            continue;
-        if (!natives)
-            for (const BuiltIn& b : kNativeTables)
-                if (!std::strcmp(b.name, name))
-                    natives = b.natives, count = b.count;
-        return ko_jvm_define_built_in_class(vm, 0x0008, e.bytes, e.length, natives, count) != nullptr;
-    }
-    return false;
+    if (!natives)
+        for (const BuiltIn& b : kNativeTables)
+            if (!std::strcmp(b.name, name))
+                natives = b.natives, count = b.count;
+    return ko_jvm_define_embedded(vm, ko_jvm_embedded_classes, ko_jvm_embedded_class_count, name, natives, count);
 }
 
 bool define_list(KoJvmRec* vm, const char* const* names, std::size_t n)
@@ -1567,6 +1566,17 @@ bool define_list(KoJvmRec* vm, const char* const* names, std::size_t n)
 }
 
 } // namespace
+
+bool ko_jvm_define_embedded(KoJvmRec* vm, const KoJvmEmbeddedClass* table, int n, const char* name,
+                            const KoJvmNative* natives, int count)
+{
+    if (ko_jvm_find_class(vm, name, std::strlen(name)))
+        return true;
+    for (int i = 0; i < n; ++i)
+        if (!std::strcmp(table[i].name, name))
+            return ko_jvm_define_built_in_class(vm, 0x0008, table[i].bytes, table[i].length, natives, count) != nullptr;
+    return false;
+}
 
 bool ko_jvm_define_core_classes(KoJvmRec* vm)
 {

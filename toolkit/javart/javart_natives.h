@@ -75,6 +75,45 @@ struct KoJvmEmbeddedClass {
 };
 extern const KoJvmEmbeddedClass ko_jvm_embedded_classes[];
 extern const int ko_jvm_embedded_class_count;
+extern const KoJvmEmbeddedClass ko_jvm_embedded_app_classes[];
+extern const int ko_jvm_embedded_app_class_count;
+
+// Defines the class of that name from an embedded table with its native
+// table (true when it is already defined).
+bool ko_jvm_define_embedded(KoJvmRec* vm, const KoJvmEmbeddedClass* table, int n, const char* name,
+                            const KoJvmNative* natives, int count);
+
+// Reflection natives (java/lang/Class's reflective members, java/lang/reflect).
+KO_NATIVE(Class_newInstance);
+KO_NATIVE(Class_getFields);
+KO_NATIVE(Class_getMethods);
+KO_NATIVE(Class_getConstructors);
+KO_NATIVE(Class_getMethod);
+KO_NATIVE(Class_getConstructor);
+KO_NATIVE(Class_getDeclaredFields);
+KO_NATIVE(Class_getDeclaredMethods);
+KO_NATIVE(Array_newInstance);
+KO_NATIVE(Array_getLength);
+KO_NATIVE(Member_getDeclaringClass);
+KO_NATIVE(Member_getName);
+KO_NATIVE(Member_getModifiers);
+KO_NATIVE(Member_isVarArgs);
+KO_NATIVE(Constructor_getName);
+KO_NATIVE(Constructor_getParameterTypes);
+KO_NATIVE(Constructor_newInstance);
+KO_NATIVE(Method_getReturnType);
+KO_NATIVE(Method_getParameterTypes);
+KO_NATIVE(Method_invoke);
+KO_NATIVE(Field_getType);
+KO_NATIVE(Field_get);
+KO_NATIVE(Field_setBoolean);
+KO_NATIVE(Field_setInt);
+KO_NATIVE(Field_setLong);
+KO_NATIVE(Field_setReference);
+
+// Native whose binding the application has not installed: raises
+// java/lang/UnsatisfiedLinkError naming the method.
+KO_NATIVE(ko_jvm_unbound_native);
 
 // Java's text of a double and a float ("1.0E10", "0.001", "NaN").
 void ko_jvm_format_double(double d, char* out, std::size_t size);

@@ -640,6 +640,18 @@ Call* prepare(KoJvmThread* t, const char* name, std::size_t name_len, const char
     return call;
 }
 
+struct DeferredCall {
+    KoJvmThread* t;
+    std::uint32_t options;
+    Call* call;
+    KoJvmMethodRec* m;
+    KoJvmCallCompletion completion;
+    void* data;
+};
+void start_virtual_call(KoJvmThread* t, std::uint32_t options, Call* call, KoJvmMethodRec* m,
+                        KoJvmCallCompletion completion, void* data);
+void start_deferred_call(void* p);
+
 } // namespace
 
 void ko_jvm_invoke_static_async(KoJvmThread* t, std::uint32_t options, const char* class_name, std::size_t class_len,
@@ -699,6 +711,29 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
             completion(t->result, error, data);
         return;
     }
+    if (t->flags & KO_JVM_THREAD_F_NATIVE) {
+        // Asked by a native running on this thread: the call starts once the
+        // native has returned and the thread waits for its completion.
+        auto* d = static_cast<DeferredCall*>(ko_malloc(sizeof(DeferredCall)));
+        if (!d || !ko_jvm_post(vm, start_deferred_call, d)) {
+            ko_free(d);
+            ko_free(call);
+            if (completion)
+                completion(t->result, vm->oom, data);
+            return;
+        }
+        *d = {t, options, call, m, completion, data};
+        return;
+    }
+    start_virtual_call(t, options, call, m, completion, data);
+}
+
+namespace {
+
+void start_virtual_call(KoJvmThread* t, std::uint32_t options, Call* call, KoJvmMethodRec* m,
+                        KoJvmCallCompletion completion, void* data)
+{
+    KoJvmRec* vm = t->vm;
     if (!ko_jvm_push_top_level(t, completion, data, options, m)) {
         ko_free(call);
         if (completion)
@@ -712,6 +747,15 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
         ko_jvm_make_runnable(t);
     ko_jvm_run(vm);
 }
+
+void start_deferred_call(void* p)
+{
+    DeferredCall d = *static_cast<DeferredCall*>(p);
+    ko_free(p);
+    start_virtual_call(d.t, d.options, d.call, d.m, d.completion, d.data);
+}
+
+} // namespace
 
 // ---- Class requests --------------------------------------------------------------
 

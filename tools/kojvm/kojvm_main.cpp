@@ -1,4 +1,5 @@
 // kojvm -cp DIR|JAR[:...] Main [args]: runs a main class on the embedded VM.
+#include "toolkit/javart/javart_app.h"
 #include "toolkit/javart/javart_natives.h"
 #include "toolkit/jvm/kojvm_zip.h"
 
@@ -151,7 +152,7 @@ int main(int argc, char** argv)
     params.timer = add_timer;
     KoJvmRec* vm = ko_jvm_create(&params);
     if (!vm || !ko_jvm_define_system_classes(vm) || !ko_jvm_define_reflection_classes(vm) ||
-        !ko_jvm_define_stream_classes(vm)) {
+        !ko_jvm_define_stream_classes(vm) || !ko_jvm_define_application_classes(vm) || !ko_jvm_define_ui_classes(vm)) {
         std::fprintf(stderr, "kojvm: cannot start the virtual machine\n");
         return 1;
     }

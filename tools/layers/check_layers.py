@@ -39,8 +39,10 @@ LAYERS = [
     ("engine", ["common/graph", "common/audio", "apps/oggvorbis", "common/map", "common/drawables"]),
     # Extension files ask the map provider's interface for the map id and
     # serve the POI provider.
-    ("providers and UI", ["common/corvanel_core/interfaces", "common/extension", "common/corvanel_core/impl",
-                          "common/corvanel_core"]),
+    # The dialog framework builds the busy indication of the providers'
+    # interface and parents its windows on the map window.
+    ("providers and UI", ["common/corvanel_core/interfaces", "common/ui/dialog", "common/extension",
+                          "common/corvanel_core/impl", "common/corvanel_core"]),
     # The toolkit's runtime library carries the VM's scheduler, I/O and tables.
     ("Java VM", ["lib", "toolkit/jvm", "toolkit/javart", "toolkit", "common/java"]),
     ("applications", ["apps"]),

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace {
@@ -29,6 +31,35 @@ XrProbeCommand::XrProbeCommand(const char* name_, const char* usage_, const char
     : name(name_), usage(usage_), summary(summary_), run(run_)
 {
     commands().push_back(this);
+}
+
+bool probe_file_exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string probe_read_projection(const std::string& ini)
+{
+    std::ifstream in(ini);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        auto unquote = [](std::string& t) {
+            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
+                t = t.substr(1, t.size() - 2);
+        };
+        unquote(key);
+        unquote(value);
+        if (key == "projection")
+            return value;
+    }
+    return std::string();
 }
 
 int probe_usage(const XrProbeCommand& cmd)

@@ -26,6 +26,13 @@ public:
 // Prints "usage: kestrova-probe <name> <usage>" on stderr and returns 2.
 int probe_usage(const XrProbeCommand& cmd);
 
+// True when something exists at path.
+bool probe_file_exists(const std::string& path);
+
+// The "projection" value of a map folder's mapdata.ini (REGEDIT4 text, the
+// name and value quoted or plain); empty when there is none.
+std::string probe_read_projection(const std::string& ini);
+
 // "LAT,LON" as two finite numbers; false for anything else.
 bool probe_parse_lat_lon(const std::string& text, double& lat, double& lon);
 

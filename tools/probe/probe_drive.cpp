@@ -2,8 +2,12 @@
 // route layer and feeds the layer one position fix a second, from a track
 // file or by following the route at a speed (optionally leaving it at a
 // point), printing the guidance it gives: instructions, distances, prompts
-// played, reroute requests and arrivals, one event a line.
+// played, reroute requests and arrivals, one event a line. With --png DIR it
+// also draws a frame a fix (the roads and the route layer) into DIR, under a
+// private Xvfb when there is no display.
+#include <gtk/gtk.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -16,15 +20,24 @@
 
 #include "common/addr/xr_streetfinder.h"
 #include "common/audio/xr_audioplayer.h"
+#include "common/base/xr_singleton.h"
+#include "common/bmloader/xr_bitmap_loader.h"
 #include "common/container/xr_hash.h"
 #include "common/db/xr_simplegeomstorage.h"
 #include "common/geometry/xr_projection.h"
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/graph/xr_graphaccessor.h"
+#include "common/map/xr_mapview.h"
 #include "common/map/xr_routelayer.h"
+#include "common/os/xr_file.h"
 #include "common/misc/xr_utf8.h"
 #include "common/container/xr_bytearray.h"
 #include "common/storage/xr_storageaccessor.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
+#include "tools/imagegen/imagegen.h"
+#include "tools/mapstyle/xr_pixmap_dc.h"
+#include "tools/mapstyle/xr_private_display.h"
+#include "tools/mapstyle/xr_routelayer_pictures.h"
 #include "tools/probe/probe.h"
 
 namespace {
@@ -33,8 +46,9 @@ int run_drive(const std::vector<std::string>& args);
 
 XrProbeCommand drive_cmd("drive",
                          "MAPDIR --from LAT,LON --to LAT,LON (--track FILE.csv | --speed KMH [--leave-at M]) "
-                         "[--voice DIR]",
-                         "drives a route with one fix a second and prints the guidance given", run_drive);
+                         "[--voice DIR] [--png DIR]",
+                         "drives a route with one fix a second and prints the guidance given; --png saves a frame a fix",
+                         run_drive);
 
 std::uint32_t g_clock = 1000000;
 std::uint32_t sim_clock() { return g_clock; }
@@ -45,35 +59,6 @@ std::string narrow(const XrString& s)
     XrByteArray bytes;
     XrUTF8::encode_utf8(s.c_str(), -1, bytes);
     return std::string(reinterpret_cast<const char*>(bytes.get_items()), static_cast<size_t>(bytes.get_num_items()));
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-std::string read_projection(const std::string& ini)
-{
-    std::ifstream in(ini);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        auto unquote = [](std::string& t) {
-            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
-                t = t.substr(1, t.size() - 2);
-        };
-        unquote(key);
-        unquote(value);
-        if (key == "projection")
-            return value;
-    }
-    return std::string();
 }
 
 // The prompts the layer plays are printed instead of heard.
@@ -171,6 +156,7 @@ public:
         }
         layer->replace_active_route(fresh);
         std::printf("%d route length %d\n", g_second, layer->get_route_length());
+        rerouted = true;
         // The search is done: nothing to wait for.
         return false;
     }
@@ -181,6 +167,9 @@ public:
         else
             std::printf("%d waypoint %d\n", g_second, index);
     }
+
+    // Set by every new route; the simulated driver then follows it.
+    bool rerouted = false;
 
 private:
     Roads* roads;
@@ -251,9 +240,145 @@ struct Driver {
     XrRouteLayer layer;
 };
 
+// Draws a frame a fix: the roads of the map in grey and the route layer
+// on top, 800 x 480 pixels around the vehicle, saved as DIR/fix-NNNNN.png.
+class FrameWriter {
+public:
+    static constexpr int kWidth = 800, kHeight = 480;
+    // Route line, flags and arrow all show at this scale value.
+    static constexpr unsigned kScale = 100000;
+
+    ~FrameWriter()
+    {
+        target.reset();
+        if (fonts != nullptr) {
+            XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+            XrBitmapLoader::shutdown();
+        }
+        if (!work.empty())
+            remove_tree(work);
+    }
+
+    // Opens the display, the fonts and the route layer's pictures; false
+    // with the reason printed.
+    bool open(const std::string& out_dir)
+    {
+        dir = out_dir;
+        if (mkdir(dir.c_str(), 0755) != 0 && !probe_file_exists(dir)) {
+            std::fprintf(stderr, "kestrova-probe drive: cannot make %s\n", dir.c_str());
+            return false;
+        }
+        if (!display.ensure() || !gtk_init_check(nullptr, nullptr)) {
+            std::fprintf(stderr, "kestrova-probe drive: no display and Xvfb could not be started\n");
+            return false;
+        }
+        XrGDI::init_stock_objects();
+        fonts = std::make_unique<XrFontRepositoryMaemo>();
+        fonts->initialize();
+        XrSingleton::set_instance(XrString(L"XrFontRepository"), fonts.get());
+        char tmpl[] = "/tmp/kestrova-drive-XXXXXX";
+        if (mkdtemp(tmpl) == nullptr)
+            return false;
+        work = tmpl;
+        std::ifstream in(XR_ROUTELAYER_IMG);
+        std::stringstream text;
+        text << in.rdbuf();
+        const XrImageGenResult drawn = xr_generate_images(text.str(), XR_ROUTELAYER_IMG, work);
+        std::string error = drawn.error;
+        if (!drawn.ok || !xr_register_route_layer_pictures(work, XR_ROUTELAYER_IDS, work, error)) {
+            std::fprintf(stderr, "kestrova-probe drive: route layer pictures: %s\n", error.c_str());
+            return false;
+        }
+        target = std::make_unique<XrPixmapDC>(kWidth, kHeight);
+        road_pen = XrGDI::create_pen(XrGDI::PenSolid, 3, 150, 150, 150);
+        ground = XrGDI::create_brush(XrGDI::BrushSolid, 236, 232, 222);
+        view.set_screen_size(XrSize(kWidth, kHeight));
+        view.set_visible_rect(XrRectangle(0, 0, kWidth, kHeight));
+        view.set_default_scale_reference();
+        view.set_limits(XrRectangle());
+        return true;
+    }
+
+    bool write(XrRouteLayer& layer, XrGeomStorage* roads, const XrPoint& centre, int second)
+    {
+        XrPoint c = centre;
+        if (!view.set_center_and_scale(&c, kScale, true))
+            return false;
+        XrDCHandleRec* dc = target->dc;
+        XrGDI::select_brush(dc, ground);
+        XrGDI::select_pen(dc, XrPenHandle{GdkColor{0, 0, 0, 0}, 1, XrPenHandle::Null});
+        XrGDI::draw_rectangle(dc, -1, -1, kWidth + 1, kHeight + 1);
+        draw_roads(dc, roads);
+        layer.draw(dc, &view);
+        gdk_display_sync(gdk_display_get_default());
+        char name[32];
+        std::snprintf(name, sizeof name, "/fix-%05d.png", second);
+        if (!target->save_png(dir + name)) {
+            std::fprintf(stderr, "kestrova-probe drive: cannot write %s%s\n", dir.c_str(), name);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    void draw_roads(XrDCHandleRec* dc, XrGeomStorage* roads)
+    {
+        const XrRectangle world = view.get_world_rect();
+        std::unique_ptr<XrGeomCursor> cursor(roads->get_cursor(&world, static_cast<int>(kScale)));
+        if (cursor == nullptr)
+            return;
+        XrGDI::select_pen(dc, road_pen);
+        const BYTE* record = nullptr;
+        XrGeomStorage::XrRecordType type{};
+        std::vector<XrPoint> points;
+        while (cursor->get_next_record(record, type) == XrGeomCursor::OK) {
+            if (type != XrGeomStorage::RecPolyline)
+                continue;
+            int id = 0, x = 0, y = 0;
+            short t = 0, aux = 0;
+            const BYTE* data = nullptr;
+            const BYTE* attr = nullptr;
+            BYTE coding = 0;
+            const int count = cursor->get_pp(record, id, x, y, t, aux, data, coding, attr);
+            points.clear();
+            for (int i = 0; i < count; ++i) {
+                if (i > 0)
+                    cursor->get_pp_next_pt(coding, x, y, data);
+                XrPoint s;
+                view.world_to_screen_2d(x, y, s.x, s.y);
+                points.push_back(s);
+            }
+            if (points.size() >= 2)
+                XrGDI::draw_polyline(dc, points.data(), static_cast<int>(points.size()));
+        }
+    }
+
+    static void remove_tree(const std::string& path)
+    {
+        XrFileFinder finder;
+        TCHAR name[256];
+        if (finder.open(XrString(path.c_str()), XrFileFinder::FILES)) {
+            while (finder.get_next(name, 256)) {
+                const std::string file = path + "/" + narrow(XrString(name));
+                unlink(file.c_str());
+            }
+        }
+        rmdir(path.c_str());
+    }
+
+    std::string dir;
+    std::string work;
+    XrPrivateDisplay display;
+    std::unique_ptr<XrFontRepositoryMaemo> fonts;
+    std::unique_ptr<XrPixmapDC> target;
+    XrPenHandle road_pen{};
+    XrBrushHandle ground{};
+    XrMapView view{nullptr};
+};
+
 int run_drive(const std::vector<std::string>& args)
 {
-    std::string dir, from_text, to_text, track_path, voice;
+    std::string png_dir, dir, from_text, to_text, track_path, voice;
     double kmh = -1;
     int leave_at = -1;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -277,6 +402,9 @@ int run_drive(const std::vector<std::string>& args)
         } else if (a == "--voice") {
             if (!value(voice))
                 return probe_usage(drive_cmd);
+        } else if (a == "--png") {
+            if (!value(png_dir) || png_dir.empty())
+                return probe_usage(drive_cmd);
         } else if (a == "--speed") {
             char* end = nullptr;
             if (!value(v) || (kmh = std::strtod(v.c_str(), &end), *end != '\0') || !(kmh > 0 && kmh < 400))
@@ -296,11 +424,11 @@ int run_drive(const std::vector<std::string>& args)
     if (dir.empty() || !probe_parse_lat_lon(from_text, lat1, lon1) || !probe_parse_lat_lon(to_text, lat2, lon2) ||
         (track_path.empty() == (kmh < 0)) || (leave_at >= 0 && kmh < 0))
         return probe_usage(drive_cmd);
-    if (exists(dir + "/mapdata/graph.bin"))
+    if (probe_file_exists(dir + "/mapdata/graph.bin"))
         dir += "/mapdata";
     const std::string graph_path = dir + "/graph.bin";
     const std::string roads_path = dir + "/roads.qt";
-    const std::string proj_text = read_projection(dir + "/mapdata.ini");
+    const std::string proj_text = probe_read_projection(dir + "/mapdata.ini");
     std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
                                                          : create_projection(XrString(proj_text.c_str())));
     if (!proj) {
@@ -345,20 +473,35 @@ int run_drive(const std::vector<std::string>& args)
         return 1;
     }
 
-    PrintingPlayer player;
-    XrRouteLayer layer(nullptr, nullptr, 1, &player, nullptr);
-    layer.set_tick_source(sim_clock);
-    layer.initialize(roads.roads.get(), nullptr);
-    layer.set_graph_path(XrString(graph_path.c_str()));
+    // The display and pictures come before the layer, which makes its pens
+    // and loads its icons when it is initialised.
+    std::unique_ptr<FrameWriter> frames;
+    if (!png_dir.empty()) {
+        frames = std::make_unique<FrameWriter>();
+        if (!frames->open(png_dir))
+            return 1;
+    }
+    // The layer asks the host for the voice root when it is made.
     VoiceHost host;
+    std::string voice_set;
     if (!voice.empty()) {
         while (voice.size() > 1 && voice.back() == '/')
             voice.pop_back();
         const size_t slash = voice.find_last_of('/');
         host.root = XrString(slash == std::string::npos ? "." : voice.substr(0, slash).c_str());
+        voice_set = voice.substr(slash == std::string::npos ? 0 : slash + 1);
         set_route_layer_host(&host);
-        layer.set_voice_folder(XrString(voice.substr(slash == std::string::npos ? 0 : slash + 1).c_str()));
     }
+    PrintingPlayer player;
+    XrRouteLayer layer(nullptr, nullptr, 1, &player, nullptr);
+    layer.set_tick_source(sim_clock);
+    if (!layer.initialize(roads.roads.get(), nullptr) && frames) {
+        std::fprintf(stderr, "kestrova-probe drive: the route layer's icons did not load\n");
+        return 1;
+    }
+    layer.set_graph_path(XrString(graph_path.c_str()));
+    if (!voice_set.empty())
+        layer.set_voice_folder(XrString(voice_set.c_str()));
     Provider provider(&roads);
     layer.set_route_observer(&provider);
     {
@@ -369,13 +512,16 @@ int run_drive(const std::vector<std::string>& args)
     layer.set_fix_valid(true);
     std::printf("0 route length %d\n", layer.get_route_length());
 
-    // The way driven: the route, or from the leaving point a way that
-    // avoids the route's next road.
+    // The way driven: the route, from the leaving point a way that avoids
+    // the route's next road, and after a new route that one.
     Driver driver(roads.roads.get());
     if (kmh > 0)
         driver.set(roads.route(from, to, -1));
     const double speed = kmh > 0 ? kmh / 3.6 : 0;
     double along = 0;     // metres along the driver's way
+    // The layer whose route is driven: the driver's own, or the guidance
+    // layer's after a new route.
+    XrRouteLayer* way = &driver.layer;
     bool left = false;
     int last_directive = -1;
     int last_state = layer.get_guidance_state();
@@ -391,14 +537,14 @@ int run_drive(const std::vector<std::string>& args)
                 XrPoint at;
                 short h = 0;
                 driver.layer.get_point_on_route(&at, &h, static_cast<int>(along));
-                const XrRouteInstructions* way = driver.layer.get_active_route();
+                const XrRouteInstructions* driven = driver.layer.get_active_route();
                 std::vector<XrGid> blocked;
                 // The next road of the route beyond the leaving point.
                 int rest = static_cast<int>(along);
-                for (int i = way->segments.items() - 1; i >= 0; --i) {
-                    const XrRouteSegment* s = way->segments.get_item_ptr(i);
+                for (int i = driven->segments.items() - 1; i >= 0; --i) {
+                    const XrRouteSegment* s = driven->segments.get_item_ptr(i);
                     if (rest < s->length) {
-                        if (const XrRouteSegment* n = way->segments.get_item_ptr(i - 1))
+                        if (const XrRouteSegment* n = driven->segments.get_item_ptr(i - 1))
                             blocked.push_back(n->gid);
                         break;
                     }
@@ -413,9 +559,9 @@ int run_drive(const std::vector<std::string>& args)
                 }
             }
             short h = 0;
-            if (driver.layer.get_point_on_route(&p, &h, static_cast<int>(along)) != 0)
+            if (way->get_point_on_route(&p, &h, static_cast<int>(along)) != 0)
                 break;
-            if (along > driver.layer.get_route_length() + speed)
+            if (along > way->get_route_length() + speed)
                 break;
         } else {
             if (g_second > end_time)
@@ -425,6 +571,13 @@ int run_drive(const std::vector<std::string>& args)
         }
         g_clock += 1000;
         layer.update_position(p, -1, v, false, nullptr, nullptr, 0);
+        // Having left the route, the driver follows the new one, which
+        // starts where the vehicle is.
+        if (provider.rerouted && track.empty()) {
+            provider.rerouted = false;
+            way = &layer;
+            along = 0;
+        }
         last = p;
         have_last = true;
         const int state = layer.get_guidance_state();
@@ -438,6 +591,8 @@ int run_drive(const std::vector<std::string>& args)
             last_state = state;
         }
         std::printf("%d distance %d\n", g_second, layer.get_distance_to_directive());
+        if (frames && !frames->write(layer, roads.roads.get(), layer.get_matched_point(), g_second))
+            return 1;
         if (state == XrRouteLayer::STATE_ARRIVED)
             break;
     }

@@ -82,12 +82,6 @@ private:
     std::unordered_map<XrGid, XrString> names;
 };
 
-bool file_exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 int run_render(const std::vector<std::string>& args);
 
 XrProbeCommand render_cmd("render",
@@ -172,7 +166,7 @@ int run_render(const std::vector<std::string>& args)
     std::unique_ptr<XrProbeCardRoot> card;
     std::unique_ptr<XrPathResolver> resolver;
     XrString card_root;
-    if (!file_exists(cfg_path)) {
+    if (!probe_file_exists(cfg_path)) {
         card = std::make_unique<XrProbeCardRoot>(o.map_dir);
         if (!card->root().empty()) {
             cfg_path = card->root() + "kestrova/maemo.reg";

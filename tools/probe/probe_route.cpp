@@ -25,37 +25,6 @@ int run_route(const std::vector<std::string>& args);
 XrProbeCommand route_cmd("route", "MAPDIR LAT,LON LAT,LON [--mode N] [--json]",
                          "snaps both points to the nearest road, searches a route and prints it", run_route);
 
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
-// The "projection" value of the map folder's mapdata.ini (REGEDIT4 text,
-// the name and value quoted or plain).
-std::string read_projection(const std::string& ini)
-{
-    std::ifstream in(ini);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        auto unquote = [](std::string& t) {
-            if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
-                t = t.substr(1, t.size() - 2);
-        };
-        unquote(key);
-        unquote(value);
-        if (key == "projection")
-            return value;
-    }
-    return std::string();
-}
-
 // Speeds by speed class, in km/h, for the travel time.
 const int SPEED_KMH[8] = {130, 75, 60, 50, 30, 20, 10, 10};
 
@@ -144,11 +113,11 @@ int run_route(const std::vector<std::string>& args)
     if (pos.size() != 3 || !probe_parse_lat_lon(pos[1], lat1, lon1) || !probe_parse_lat_lon(pos[2], lat2, lon2))
         return probe_usage(route_cmd);
     std::string dir = pos[0];
-    if (exists(dir + "/mapdata/graph.bin"))
+    if (probe_file_exists(dir + "/mapdata/graph.bin"))
         dir += "/mapdata";
     const std::string graph_path = dir + "/graph.bin";
     const std::string roads_path = dir + "/roads.qt";
-    const std::string proj_text = read_projection(dir + "/mapdata.ini");
+    const std::string proj_text = probe_read_projection(dir + "/mapdata.ini");
     std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
                                                          : create_projection(XrString(proj_text.c_str())));
     if (!proj) {

@@ -41,3 +41,9 @@ BENCHMARK_CAPTURE(kojvm, sieve, "BenchSieve")->Unit(benchmark::kMillisecond)->It
 BENCHMARK_CAPTURE(java_xint, sieve, "BenchSieve")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(kojvm, strings, "BenchStrings")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(java_xint, strings, "BenchStrings")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(kojvm, exceptions, "BenchExceptions")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(java_xint, exceptions, "BenchExceptions")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(kojvm, threads, "BenchThreads")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(java_xint, threads, "BenchThreads")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(kojvm, shapes, "BenchShapes")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(java_xint, shapes, "BenchShapes")->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -167,7 +167,7 @@ private:
 
     int m_width = 0;
     int m_height = 0;
-    HildonProgram* m_program;
+    [[maybe_unused]] HildonProgram* m_program; // the window's program, kept for its lifetime
     HildonWindow* m_window = nullptr;
     GtkWidget* m_drawing_area = nullptr;
     GtkWidget* m_content = nullptr;

@@ -83,10 +83,11 @@ private:
     static gboolean on_motion(GtkWidget* widget, GdkEventMotion* event, XrPopup* popup);
 
     const XrRadialMenuData* m_menu;
-    XrMapWindow* m_window;
-    XrEventloopBase* m_loop;
+    // Kept for platforms that draw the ring themselves.
+    [[maybe_unused]] XrMapWindow* m_window;
+    [[maybe_unused]] XrEventloopBase* m_loop;
     XrString m_title;
-    XrRadialMenuListener* m_listener;
+    [[maybe_unused]] XrRadialMenuListener* m_listener;
     XrPoint m_point;
     int m_selected_ring = 5; // 5: none
     int m_selected_command = -1;

@@ -75,6 +75,8 @@ public:
         l.guidance_state = state;
     }
     void set_next_directive(const XrRouteInstructions::XrRouteDirective* d) { l.next_directive = d; }
+    // The traffic box is asked for by the next draw_traffic_box.
+    void request_traffic_box() { l.traffic_box_requested = true; }
     void set_travelled(int metres) { l.distance_travelled = metres; }
     void set_street(const wchar_t* name) { l.street_name = XrString(name); }
     void set_remaining_minutes(int m) { l.remaining_minutes = m; }

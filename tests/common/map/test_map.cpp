@@ -317,6 +317,9 @@ TEST_F(MapFixture, DrawListenersAndMapLayers)
     g_events.clear();
     EXPECT_TRUE(map.dispatch_map_layer_event(1, 2, 3, &view));
     EXPECT_EQ(events(), "maplayer:event maplayer:event");
+    // Registered layers leave the list before they go, as real ones do.
+    EXPECT_TRUE(map.remove_map_layer(&refuses));
+    EXPECT_TRUE(map.remove_map_layer(&takes));
 }
 
 TEST_F(MapFixture, ViewDrawsItsMap)

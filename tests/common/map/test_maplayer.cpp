@@ -157,6 +157,7 @@ TEST_F(MapLayerTest, ScaleBoundsLimitDrawingNotEvents)
 TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
 {
     int deleted = 0;
+    std::string index;
     {
         XrMapLayer layer(&map, XrString(L"owned"));
         EXPECT_EQ(map.get_map_layer_count(), 1);
@@ -177,12 +178,16 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
         XrGdiRecording::instance().clear();
         map.draw(dc, &view, 0, XrMap::UnbufferedLayers, -1, -1);
         EXPECT_EQ(XrGdiRecording::instance().count("draw_ellipse"), 1);
-        EXPECT_TRUE(std::filesystem::exists(root.dir() + "/tmp/owned"));
+        index = layer.get_index_file();
+        EXPECT_EQ(index.rfind(root.dir() + "/tmp/owned.", 0), 0u) << index;
+        EXPECT_TRUE(std::filesystem::exists(index));
+        EXPECT_TRUE(std::filesystem::exists(index + ".data"));
     }
     // The layer left the map's list, deleted its objects and its index.
     EXPECT_EQ(deleted, 3);
     EXPECT_EQ(map.get_map_layer_count(), 0);
-    EXPECT_FALSE(std::filesystem::exists(root.dir() + "/tmp/owned"));
+    EXPECT_FALSE(std::filesystem::exists(index));
+    EXPECT_FALSE(std::filesystem::exists(index + ".data"));
     XrGdiRecording::instance().clear();
     map.draw(dc, &view, 0, XrMap::UnbufferedLayers, -1, -1);
     EXPECT_FALSE(map.dispatch_map_layer_event(1, 400, 240, &view));
@@ -191,4 +196,89 @@ TEST_F(MapLayerTest, OwnershipOfObjectsAndTheMapsList)
     EXPECT_EQ(map.get_map_layer_count(), 1);
     XrMapLayer::request_redraw();
     EXPECT_EQ(services.redraws, 1);
+}
+
+TEST_F(MapLayerTest, LayerOutlivingItsMapDoesNotTouchIt)
+{
+    int deleted = 0;
+    auto other = std::make_unique<XrMap>();
+    auto layer = std::make_unique<XrMapLayer>(other.get(), XrString(L"orphan"));
+    layer->add_object(new CountedDisc(XrPoint(100000, 200000), &deleted));
+    EXPECT_EQ(other->get_map_layer_count(), 1);
+    other.reset();
+    // Under ASan a late remove_map_layer on the freed map would fail here.
+    layer.reset();
+    EXPECT_EQ(deleted, 1);
+}
+
+TEST_F(MapLayerTest, AnActionMayRemoveItsOwnObject)
+{
+    // Removes (or clears everything) from inside the tap, then declines so
+    // that the object's next area is tried too.
+    struct RemovingContext : XrMapObjectActionContext {
+        XrMapLayer* layer = nullptr;
+        int target = 0;
+        bool clear_all = false;
+        std::vector<int> ids;
+        bool run_action(int, int id, const XrCoordinate&) override
+        {
+            ids.push_back(id);
+            if (clear_all)
+                layer->clear();
+            else
+                layer->remove_object(target);
+            return false;
+        }
+    };
+    for (bool clear_all : {false, true}) {
+        SCOPED_TRACE(clear_all);
+        int deleted = 0;
+        XrMapLayer layer(&map, XrString(L"removing"));
+        auto* removing = new RemovingContext;
+        removing->add_ref();
+        removing->layer = &layer;
+        removing->clear_all = clear_all;
+        auto* disc = new CountedDisc(XrPoint(100000, 200000), &deleted);
+        disc->add_hot_spot(XrCoordinate(100000, 200000), 4, 1, removing);
+        disc->add_screen_rect(XrRectangle(390, 230, 410, 250), 2, removing);
+        removing->target = layer.add_object(disc);
+        layer.add_object(new CountedDisc(XrPoint(100010, 200000), &deleted));
+
+        EXPECT_FALSE(layer.dispatch_event(1, 400, 240, &view));
+        // Both areas ran on the living object; it was deleted after the tap.
+        EXPECT_EQ(removing->ids, (std::vector<int>{1, 2}));
+        EXPECT_EQ(deleted, clear_all ? 2 : 1);
+        EXPECT_EQ(layer.get_object(removing->target), nullptr);
+        EXPECT_EQ(ellipses_drawn(layer), clear_all ? 0 : 1);
+        removing->release();
+    }
+}
+
+TEST_F(MapLayerTest, LayersOfOneNameKeepTheirOwnIndex)
+{
+    // Names come from add-ons: two alike, and one that is no file name.
+    XrMapLayer first(&map, XrString(L"pins"));
+    XrMapLayer second(&map, XrString(L"pins"));
+    XrMapLayer dots(&map, XrString(L".."));
+    // The first layer's second object lies off the view; all of the
+    // second layer's are in it.
+    first.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+    first.add_object(new XrMapPointObject(XrPoint(500000, 200000), 3, 0, 0, 0));
+    for (int i = 0; i < 3; ++i)
+        second.add_object(new XrMapPointObject(XrPoint(100000 + 10 * i, 200000), 3, 0, 0, 0));
+    dots.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(second), 3);
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(dots), 1);
+    EXPECT_NE(first.get_index_file(), second.get_index_file());
+    EXPECT_TRUE(std::filesystem::is_regular_file(dots.get_index_file()));
+    {
+        XrMapLayer gone(&map, XrString(L"pins"));
+        gone.add_object(new XrMapPointObject(XrPoint(100000, 200000), 3, 0, 0, 0));
+        EXPECT_EQ(ellipses_drawn(gone), 1);
+    }
+    // The others' files outlive a third layer of the name.
+    EXPECT_EQ(ellipses_drawn(first), 1);
+    EXPECT_EQ(ellipses_drawn(second), 3);
 }

@@ -129,6 +129,14 @@ TEST_F(MapObjectTest, ShapesDrawWithFillAndOutline)
          },
          "brush 030201\npolygon 400,240 416,240 400,224\npen 090909/3\nline 400,240 416,240 400,224 400,240\n"},
         {"count below 1 appends nothing", [&] { return new XrMapPolygon(area, 0, 1, 2, 3); }, ""},
+        // World (0, 0) lies 160000 pixels west and 320000 south of the centre.
+        {"disc without points at world (0, 0)",
+         [] {
+             auto* o = new XrMapPointObject(XrPoint(100000, 200000), 2, 0, 0, 0);
+             o->clear_points();
+             return o;
+         },
+         "brush 000000\nellipse -159602,320238 -159598,320242\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -424,6 +425,51 @@ TEST(RouteLayerGeometry, EdgeCacheKeepsThePinnedEntriesAndDropsTheOldest)
     EXPECT_EQ(l.layer.get_edge_polygon(0x7FFFFFF, true, false), nullptr);
 }
 
+// A roundabout directive's exit class from the headings of the road in
+// (driven east into the junction: west seen from its end) and the exit road
+// (north), D = 270 in right-hand traffic and 90 in left-hand traffic,
+// with the exit angle T.
+TEST(RouteLayerGeometry, ExitClass)
+{
+    XrRouteMap m(xr_ladder_network());
+    XrRouteLayer layer(nullptr, nullptr, 1, nullptr, nullptr);
+    layer.initialize(m.roads.get(), nullptr);
+    XrBlockStorage<XrRouteSegment> segments(50);
+    XrRouteSegment in;
+    in.gid = m.result.gids[3]; // the main road into x = 102000
+    in.flags = XrRouteSegment::FLAG_ALONG;
+    segments.add_item(in);
+    // Whole degrees, truncated.
+    EXPECT_EQ(layer.get_edge_heading(nullptr, m.result.gids[3], false, false), 179);
+    EXPECT_EQ(layer.get_edge_heading(nullptr, m.result.gids[6], true, false), 89);
+    const struct {
+        bool right_hand;
+        int t;
+        int cls;
+    } cases[] = {
+        {true, 90, 4},   // W = (810 + 90) / 4 = 225
+        {true, 0, 3},    // W = 202
+        {true, 300, 5},  // W = 277 (D >= 135: the angle rules do not apply)
+        {false, 90, 1},  // W = 90
+        {false, 250, 6}, // D < 135, T > 240
+        {false, 281, 7}, // D < 135, T >= 281
+    };
+    for (const auto& c : cases) {
+        layer.set_right_hand_traffic(c.right_hand);
+        XrRouteInstructions::XrRouteDirective d;
+        d.words[0] = XrRouteInstructions::CODE_ROUNDABOUT;
+        d.words[1] = 2u | (static_cast<std::uint32_t>(c.t) << 16) | 0x80000000u;
+        d.words[2] = m.result.gids[6];
+        d.words[6] = 0;
+        layer.classify_exit(d, segments);
+        EXPECT_EQ(d.words[1], 2u | (static_cast<std::uint32_t>(c.cls) << 16)) << c.right_hand << " " << c.t;
+        EXPECT_EQ(d.words[2], 0u);
+        // Classified once: the exit edge is cleared, the word stays.
+        layer.classify_exit(d, segments);
+        EXPECT_EQ(d.words[1], 2u | (static_cast<std::uint32_t>(c.cls) << 16));
+    }
+}
+
 TEST(RouteLayerGeometry, BendAheadIcon)
 {
     XrRouteMap m(xr_ladder_network());
@@ -478,6 +524,26 @@ TEST(RouteLayerReroute, FailuresAnswerFalse)
     // No graph file.
     l.layer.set_graph_path(XrString((m.root.dir() + "/missing.bin").c_str()));
     XrPoint parallel(101000, 200050);
+    EXPECT_FALSE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
+}
+
+// The departure test, asked on every fix for the distance to the next
+// instruction, reads the graph through one reader kept open: it answers on
+// after the file is gone.
+TEST(RouteLayerReroute, TheGraphReaderIsKept)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    l.set_route(m.route(kFrom, kTo));
+    XrPoint parallel(101000, 200050);
+    ASSERT_TRUE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
+    ASSERT_EQ(std::remove(m.graph_path.c_str()), 0);
+    for (int i = 0; i < 3; ++i) {
+        XrPoint p = parallel;
+        EXPECT_TRUE(l.layer.should_reroute(p, 0, nullptr, nullptr, nullptr)) << i;
+    }
+    // A new path opens afresh, and a missing file answers false.
+    l.layer.set_graph_path(XrString(m.graph_path.c_str()));
     EXPECT_FALSE(l.layer.should_reroute(parallel, 0, nullptr, nullptr, nullptr));
 }
 
@@ -617,6 +683,23 @@ TEST(RouteLayerGuidance, DrivingAgainstTheRouteAtTheStart)
     EXPECT_EQ(l.layer.get_guidance_state(), XrRouteLayer::STATE_OFF_ROUTE);
     EXPECT_EQ(l.layer.get_off_route_count(), 15);
     EXPECT_EQ(observer.reroutes, 0);
+}
+
+// Started against the route, the vehicle keeps going the wrong way and
+// leaves the route's road: a new route is asked for, with the back-off.
+TEST(RouteLayerGuidance, AgainstTheRouteAndAwayAsksForANewRoute)
+{
+    XrRouteMap m(xr_ladder_network());
+    Layer l(m);
+    Observer observer;
+    l.layer.set_route_observer(&observer);
+    l.set_route(m.route(XrPoint(100600, 200000), kTo));
+    int fixes = 0;
+    for (int x = 100700; x >= 100100; x -= 14, ++fixes)
+        l.fix(XrPoint(x, 200000), 14.0, 180);
+    EXPECT_GE(observer.reroutes, 1);
+    EXPECT_LE(observer.reroutes, fixes / XrRouteLayer::REROUTE_BACKOFF_FIXES + 1);
+    EXPECT_FALSE(l.layer.is_started());
 }
 
 TEST(RouteLayerGuidance, StandingStillIsNoDeparture)

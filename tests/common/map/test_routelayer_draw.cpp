@@ -527,6 +527,74 @@ TEST_F(RouteLayerDraw, ProximityAlertBox)
     EXPECT_EQ(texts().size(), 1u);
 }
 
+// Without the yellow frame's picture the traffic box is still drawn (its
+// distance text), and the missing picture is logged once, not fatal.
+TEST_F(RouteLayerDraw, TrafficBoxWithoutItsPictures)
+{
+    const int warnings = xr_map_warning_count();
+    layer->init_traffic_bitmaps();
+    EXPECT_EQ(xr_map_warning_count(), warnings + 1);
+    layer->init_traffic_bitmaps(); // made once
+    EXPECT_EQ(xr_map_warning_count(), warnings + 1);
+
+    XrPoint at(10, 100);
+    XrRectangle box(40, 100, 140, 130);
+    // The box blinks every 3 s: the first phase after a long pause is the
+    // dark one, the next the shown one.
+    for (bool shown : {false, true}) {
+        access->request_traffic_box();
+        XrGdiRecording::instance().clear();
+        EXPECT_EQ(layer->draw_traffic_box(dc, at, box, 3, 500), shown);
+        EXPECT_EQ(has_text(L"500 m"), shown);
+        g_now += shown ? 1000 : 3001;
+    }
+    // Still in the shown phase, but the request was used up by the draw.
+    XrGdiRecording::instance().clear();
+    EXPECT_FALSE(layer->draw_traffic_box(dc, at, box, 3, 500));
+    EXPECT_FALSE(has_text(L"500 m"));
+}
+
+// The guidance box height reserved before drawing: 0 without a next street
+// or beyond 1000 m, 49 or 56 by the window width, 95 with a signpost; and
+// guidance is busy inside the largest announcement distance or while an
+// alert shows.
+TEST_F(RouteLayerDraw, PanelHeightAndBusyGuidance)
+{
+    set_route(*layer, make_route(route_test::RoutePoints{at(-200, -50), at(100, -50), at(100, 100)}, 3));
+    const struct {
+        int distance;
+        const wchar_t* next_street;
+        int width;
+        bool signpost;
+        int height;
+    } cases[] = {
+        {1001, L"North Street", 800, false, 0},  {1000, L"North Street", 800, false, 56},
+        {500, L"North Street", 689, false, 49}, {500, L"", 800, false, 0},
+        {500, L"North Street", 800, true, 95},  {500, L"", 689, true, 95},
+    };
+    for (const auto& c : cases) {
+        access->set_guidance(1, c.distance, c.next_street);
+        access->set_signpost_range(-1, -1, 0, -1);
+        if (c.signpost) {
+            access->add_signpost_item(1, L"1|E4");
+            access->set_signpost_range(0, 0, 2000, 0);
+        }
+        EXPECT_EQ(layer->update_signpost_height(dc, XrPoint(c.width, 480)), c.signpost) << c.distance;
+        int top = -1, band = -1;
+        EXPECT_TRUE(layer->get_panel_sizes(top, band, nullptr, nullptr));
+        EXPECT_EQ(top, c.height) << c.distance << " " << c.width;
+    }
+    // Busy below the largest announcement distance (1000 m after a route is set).
+    access->set_guidance(1, 999, L"");
+    EXPECT_TRUE(layer->is_guidance_busy());
+    access->set_guidance(1, 1000, L"");
+    EXPECT_FALSE(layer->is_guidance_busy());
+    access->set_alert(L"Camera", g_now + 500);
+    EXPECT_TRUE(layer->is_guidance_busy());
+    g_now += 501;
+    EXPECT_FALSE(layer->is_guidance_busy());
+}
+
 TEST_F(RouteLayerDraw, LaneGlyphs)
 {
     XrPoint tl(10, 60), br(40, 120);

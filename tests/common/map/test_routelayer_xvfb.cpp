@@ -3,8 +3,6 @@
 // alert and the scale bar in metric and imperial units.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/bmloader/xr_bitmap_loader.h"
@@ -14,7 +12,7 @@
 #include "map_test_support.h"
 #include "routelayer_test_support.h"
 #include "support/xr_temp_root.h"
-#include "tools/mapgen/mbm_writer.h"
+#include "tools/mapstyle/xr_routelayer_pictures.h"
 
 using namespace xr_map_test;
 using route_test::make_route;
@@ -30,50 +28,14 @@ const XrColorHandle kFar = XrGDI::rgb(0, 64, 32);
 std::uint32_t g_now = 500000;
 std::uint32_t test_now() { return g_now; }
 
-// Turns the generated pictures into one MBM file (each picture followed by
-// its mask when it has one) and an index of the route layer's bitmap ids.
+// Registers the generated pictures with the bitmap loader.
 bool register_pictures(const XrTempRoot& root)
 {
-    const std::string dir = root.make_dirs("/images");
-    std::ifstream ids(XR_ROUTELAYER_IDS);
-    std::vector<XrMbmBitmap> bitmaps;
-    std::ostringstream index;
-    index << "BITMAP routelayer.mbm\n";
-    std::string line;
-    while (std::getline(ids, line)) {
-        std::istringstream in(line);
-        std::string id_text, name, mask;
-        in >> id_text >> name >> mask;
-        if (name.empty())
-            continue;
-        const std::string path = std::string(XR_ROUTELAYER_IMAGES) + "/" + name;
-        GdkPixbuf* pb = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
-        EXPECT_NE(pb, nullptr) << path;
-        if (pb == nullptr)
-            return false;
-        const int w = gdk_pixbuf_get_width(pb), h = gdk_pixbuf_get_height(pb);
-        const int n = gdk_pixbuf_get_n_channels(pb), stride = gdk_pixbuf_get_rowstride(pb);
-        const guchar* p = gdk_pixbuf_get_pixels(pb);
-        std::vector<std::uint32_t> rgb(static_cast<size_t>(w) * h);
-        std::vector<bool> set(static_cast<size_t>(w) * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const guchar* q = p + y * stride + x * n;
-                rgb[static_cast<size_t>(y) * w + x] = (q[0] << 16) | (q[1] << 8) | q[2];
-                set[static_cast<size_t>(y) * w + x] = n < 4 || q[3] >= 128;
-            }
-        g_object_unref(pb);
-        index << std::stoul(id_text, nullptr, 16) << "," << bitmaps.size() << (mask == "mask" ? ",masked" : "")
-              << "\n";
-        bitmaps.push_back(mbm_make_rgb(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), rgb));
-        if (mask == "mask")
-            bitmaps.push_back(mbm_make_mono(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), set));
-    }
     std::string error;
-    EXPECT_TRUE(write_mbm_file(dir + "/routelayer.mbm", bitmaps, false, error)) << error;
-    const std::string text = index.str();
-    XrBitmapLoader::initialize(XrString(dir.c_str()), XrString("maemo"));
-    return XrBitmapLoader::load_index_text(reinterpret_cast<const BYTE*>(text.data()), static_cast<int>(text.size()));
+    const bool ok =
+        xr_register_route_layer_pictures(XR_ROUTELAYER_IMAGES, XR_ROUTELAYER_IDS, root.make_dirs("/images"), error);
+    EXPECT_TRUE(ok) << error;
+    return ok;
 }
 
 class CameraAlerter : public XrProximityAlerter {

@@ -352,7 +352,7 @@ TEST_F(TrafficDrawTest, EventSoundPlaysOnceWithFallback)
         EXPECT_EQ(host.played, k.played);
         EXPECT_EQ(a_played, k.already_played || !k.playing);
         if (!k.played.empty()) {
-            EXPECT_EQ(host.loaded_paths, (std::vector<std::wstring>{L"/voices\\en\\jam.wav"}));
+            EXPECT_EQ(host.loaded_paths, (std::vector<std::wstring>{L"/voices/en/jam.wav"}));
         }
     }
 }

@@ -32,6 +32,7 @@ TEST_F(LayoutTest, PointsByVariant)
         {11, 1, XrPoint(26, 26)}, {11, 5, XrPoint(0, 36)}, {11, 6, XrPoint(19, 19)}, {11, 7, XrPoint(11, 0)},
         {11, 8, XrPoint(9, 9)},   {11, 9, XrPoint(13, 0)}, {12, 1, XrPoint(22, 22)}, {12, 2, XrPoint(10, 55)},
         {12, 5, XrPoint(0, 31)},  {11, 10, XrPoint(0, 0)}, {11, 87, XrPoint(0, 0)}, {3, 1, XrPoint(63, 32)},
+        {3, 5, XrPoint(0, 96)},   {5, 5, XrPoint(0, 84)},
     };
     xr_set_traffic_reference_size(800, 480);
     for (const Case& c : cases) {

@@ -202,3 +202,56 @@ TEST(TrafficTicker, GuardsAndScrolling)
         EXPECT_EQ(p.restarted, c.restarted);
     }
 }
+
+TEST_F(TrafficTest, ScrollingStatesMoveOnOnceTheirTextHasGone)
+{
+    struct Step {
+        std::function<void(TrafficTest&)> change;
+        int ms;
+        const char* expected;
+    };
+    struct Case {
+        const char* name;
+        bool current_road; // CS, else AS
+        std::vector<Step> steps;
+    };
+    auto none = [](TrafficTest&) {};
+    const Case cases[] = {
+        {"AS: a C-event gives CI", false, {{[](TrafficTest& t) { t.c_event(3); }, 0, "CI"}}},
+        {"AS: the A-event gone gives Clear", false, {{[](TrafficTest& t) { t.host.a.present = false; }, 0, "Clear"}}},
+        {"AS: the A-event far stays", false, {{[](TrafficTest& t) { t.a_event(1, 3000); }, 0, "AS"}}},
+        {"AS: the same near A-event stays 30 s, then AI", false,
+         {{none, 0, "AS"}, {none, 30000, "AS"}, {none, 1, "AI"}}},
+        {"AS: another near A-event gives AI", false, {{[](TrafficTest& t) { t.a_event(2, 100); }, 0, "AI"}}},
+        {"CS: another C-event gives CI", true, {{[](TrafficTest& t) { t.c_event(2); }, 0, "CI"}}},
+        {"CS: a near A-event gives AI", true, {{[](TrafficTest& t) { t.a_event(5, 100); }, 0, "AI"}}},
+        {"CS: the same C-event stays 30 s, then CI", true,
+         {{none, 0, "CS"}, {none, 30000, "CS"}, {none, 1, "CI"}}},
+        {"CS: the C-event gone gives Clear", true, {{[](TrafficTest& t) { t.host.c.present = false; }, 0, "Clear"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        delete state;
+        host = FakeHost();
+        state = XrTrafficVisualization::reset(nullptr, &host);
+        if (c.current_road) {
+            c_event(1);
+            ASSERT_EQ(after(3001), "CI");
+            ASSERT_EQ(after(10001), "CS");
+        } else {
+            a_event(1, 100);
+            ASSERT_EQ(after(3001), "AI");
+            ASSERT_EQ(after(10001), "AS");
+        }
+        // While the text scrolls the state stays, even past its time.
+        ASSERT_TRUE(draw());
+        EXPECT_EQ(after(10001), c.current_road ? "CS" : "AS");
+        host.text_width = 10;
+        host.clock += 20000;
+        ASSERT_FALSE(draw());
+        for (const Step& s : c.steps) {
+            s.change(*this);
+            EXPECT_EQ(after(s.ms), s.expected);
+        }
+    }
+}

@@ -409,3 +409,61 @@ TEST(BuiltInClasses, NeedNoClassOutsideTheBuiltInSet)
 }
 
 } // namespace
+
+namespace {
+
+// A native that calls back into Java on its own thread: the call runs once
+// the native has returned, and the native completes from its completion.
+struct Callback {
+    KoJvmThread* thread;
+    KoJvmCompletion complete;
+};
+
+TEST(NativeInterface, NativeCallsIntoJavaOnItsOwnThread)
+{
+    TestVm t;
+    ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+    KoJvmNative call_back = [](KoJvmRec*, KoJvmClassRec*, KoJvmCat1ValueUnion*, KoJvmCat1ValueUnion* args,
+                               KoJvmCompletion c, KoJvmThread* th, void*) {
+        auto* cb = static_cast<Callback*>(ko_malloc(sizeof(Callback)));
+        *cb = {th, c};
+        // Integer.intValue() of the argument, plus one.
+        ko_jvm_invoke_virtual_async(th, 0, ko_obj(args[0].ref), "intValue", 0, "()I", 0, nullptr,
+                                    [](KoJvmCat1ValueUnion* v, KoJvmObjectRec* e, void* d) {
+                                        Callback b = *static_cast<Callback*>(d);
+                                        ko_free(d);
+                                        if (e) {
+                                            b.complete(nullptr, e, b.thread);
+                                            return;
+                                        }
+                                        KoJvmCat1ValueUnion r[1];
+                                        r[0].i = v[0].i + 1;
+                                        b.complete(r, nullptr, b.thread);
+                                    },
+                                    cb);
+    };
+    ClassFileWriter w("CB");
+    ClassFileMethod nat;
+    nat.name = "next";
+    nat.desc = "(Ljava/lang/Integer;)I";
+    nat.access = 0x0109;
+    w.add_method(nat);
+    ClassFileMethod run;
+    run.name = "run";
+    run.desc = "()I";
+    std::uint16_t integer = w.class_ref("java/lang/Integer");
+    std::uint16_t init = w.method_ref("java/lang/Integer", "<init>", "(I)V");
+    std::uint16_t next = w.method_ref("CB", "next", "(Ljava/lang/Integer;)I");
+    run.code = {NEW,         std::uint8_t(integer >> 8), std::uint8_t(integer), DUP, BIPUSH, 41,
+                INVOKESPECIAL, std::uint8_t(init >> 8),  std::uint8_t(init),    INVOKESTATIC, std::uint8_t(next >> 8),
+                std::uint8_t(next), ICONST_2, IMUL, IRETURN};
+    w.add_method(run);
+    KoJvmNative table[] = {call_back};
+    ASSERT_TRUE(define(t, w, table, 1));
+    TestVm::Result r = t.call("CB", "run", "()I");
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.exception_class(), "");
+    EXPECT_EQ(r.value[0].i, 84);
+}
+
+} // namespace

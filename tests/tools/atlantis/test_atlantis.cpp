@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 #include <string>
+#include <vector>
 
 #include "common/addr/xr_addraccessor.h"
 #include "common/addr/xr_signpostacc.h"
@@ -298,3 +300,62 @@ TEST(Atlantis, RoutesRespectOneWaysAndTheTurnRestriction)
 }
 
 } // namespace
+
+namespace {
+
+// The lines of a drive's output that start with the given word after the
+// second.
+std::vector<std::string> drive_events(const std::string& out, const std::string& word)
+{
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < out.size()) {
+        size_t end = out.find('\n', at);
+        if (end == std::string::npos)
+            end = out.size();
+        const std::string line = out.substr(at, end - at);
+        const size_t space = line.find(' ');
+        if (space != std::string::npos && line.compare(space + 1, word.size(), word) == 0)
+            lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+// Harbour Avenue to Olive Street at 40 km/h, leaving the route after 200 m:
+// one new route is asked for, joined onto the rest of the old one, and the
+// drive arrives; --png saves one frame a fix.
+TEST(Atlantis, DriveLeavesTheRouteAndArrives)
+{
+    XrTempRoot root;
+    const std::string frames = root.dir() + "/frames";
+    const CommandRun r = run(std::string(XR_PROBE_PROGRAM) + " drive " + MAP +
+                             " --from 30.9952839,-24.0000000 --to 31.0013475,-24.0039300 --speed 40 --leave-at 200"
+                             " --png " + frames);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(drive_events(r.out, "leave route").size(), 1u) << r.out;
+    EXPECT_EQ(drive_events(r.out, "reroute").size(), 1u) << r.out;
+    EXPECT_EQ(drive_events(r.out, "route joined").size(), 1u) << r.out;
+    EXPECT_GE(drive_events(r.out, "prompt").size(), 3u) << r.out;
+    const std::vector<std::string> arrived = drive_events(r.out, "arrived");
+    ASSERT_EQ(arrived.size(), 1u) << r.out;
+    const int seconds = std::atoi(arrived[0].c_str());
+    const std::vector<std::string> distances = drive_events(r.out, "distance");
+    EXPECT_EQ(static_cast<int>(distances.size()), seconds);
+    int pictures = 0;
+    for (const auto& entry : fs::directory_iterator(frames)) {
+        EXPECT_GT(fs::file_size(entry.path()), 1000u) << entry.path();
+        ++pictures;
+    }
+    EXPECT_EQ(pictures, seconds);
+    EXPECT_TRUE(fs::exists(frames + "/fix-00001.png"));
+
+    // A drive without leaving asks for no new route.
+    const CommandRun plain = run(std::string(XR_PROBE_PROGRAM) + " drive " + MAP +
+                                 " --from 30.9952839,-24.0000000 --to 31.0013475,-24.0039300 --speed 40");
+    ASSERT_EQ(plain.status, 0) << plain.out;
+    EXPECT_TRUE(drive_events(plain.out, "reroute").empty()) << plain.out;
+    EXPECT_EQ(drive_events(plain.out, "arrived").size(), 1u) << plain.out;
+}

@@ -34,6 +34,14 @@ public final class Class implements java.io.Serializable {
     public native Constructor getConstructor(Class[] parameterTypes) throws NoSuchMethodException;
     public native Class[] getDeclaredClasses();
     public native Field[] getDeclaredFields();
+    public Field getField(String name) throws NoSuchFieldException { return named(getFields(), name); }
+    public Field getDeclaredField(String name) throws NoSuchFieldException { return named(getDeclaredFields(), name); }
+    private static Field named(Field[] fields, String name) throws NoSuchFieldException {
+        for (int i = 0; i < fields.length; i++)
+            if (fields[i].getName().equals(name))
+                return fields[i];
+        throw new NoSuchFieldException(name);
+    }
     public native Method[] getDeclaredMethods();
     public native int hashCode();
     public Package getPackage() { return null; }

@@ -36,13 +36,7 @@ public class Files {
         System.out.println("list of missing " + (missing.list() == null));
 
         String[] names = new File(dir).list();
-        for (int i = 0; i < names.length; i++)
-            for (int j = i + 1; j < names.length; j++)
-                if (names[j].compareTo(names[i]) < 0) {
-                    String t = names[i];
-                    names[i] = names[j];
-                    names[j] = t;
-                }
+        Names.sort(names);
         System.out.print(names.length + " names:");
         for (int i = 0; i < names.length; i++)
             System.out.print(" " + names[i]);

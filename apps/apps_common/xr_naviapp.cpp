@@ -1,0 +1,475 @@
+#include "apps/apps_common/xr_naviapp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "apps/apps_common/xr_appmaplayers.h"
+#include "common/config/xr_storageconfiguration.h"
+#include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
+#include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_citysearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_favouritesproviderimpl.h"
+#include "common/corvanel_core/impl/xr_gpsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_historyproviderimpl.h"
+#include "common/corvanel_core/impl/xr_locationdetailsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_mapproviderimpl.h"
+#include "common/corvanel_core/impl/xr_mapsettingsproviderimpl.h"
+#include "common/corvanel_core/impl/xr_parkingproviderimpl.h"
+#include "common/corvanel_core/impl/xr_poiproviderimpl.h"
+#include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_roadblocksproviderimpl.h"
+#include "common/corvanel_core/impl/xr_userpositionproviderimpl.h"
+#include "common/gdi/window/xr_mapwindow.h"
+#include "common/gdi/xr_gdi.h"
+#include "common/map/xr_autozoom.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/storage/xr_storageaccessor.h"
+#include "common/types/xr_trig.h"
+
+namespace {
+
+// The providers made by construct, with the deleters that undo their
+// registration; destroy_providers takes them in its own order.
+struct Registered {
+    const TCHAR* name;
+    std::function<void()> destroy;
+};
+std::vector<Registered>& registered()
+{
+    static std::vector<Registered> list;
+    return list;
+}
+
+// Registers p under name as its interface I and remembers how to delete it.
+template <class I, class T>
+T* register_provider(const TCHAR* name, T* p)
+{
+    XrSingleton::set_instance(XrString(name), static_cast<I*>(p));
+    registered().push_back(Registered{name, [name, p]() {
+                                          XrSingleton::set_instance(XrString(name), nullptr);
+                                          delete p;
+                                      }});
+    return p;
+}
+
+template <class T>
+T* lookup(const TCHAR* name)
+{
+    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
+}
+
+XrMapProviderImpl* map_provider_impl() { return lookup<XrMapProviderImpl>(L"XrMapProvider"); }
+
+XrMapProvider* map_provider() { return lookup<XrMapProvider>(L"XrMapProvider"); }
+
+XrPositionProvider* position_provider() { return lookup<XrPositionProvider>(L"XrPositionProvider"); }
+
+bool before(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b) < 0; }
+
+} // namespace
+
+XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
+{
+    if (const TCHAR* root = find_map_card_root()) {
+        card_root = XrString(root);
+        resolver = std::make_unique<XrPathResolver>(card_root.c_str());
+        set_path_resolver(resolver.get());
+    }
+    set_low_memory_callback(on_low_memory, this);
+    XrGDI::init_stock_objects();
+    window_view = std::make_unique<XrAppMapWindowView>(&map_view);
+    set_map_window_services(window_view.get());
+}
+
+XrNaviApp::~XrNaviApp()
+{
+    destroy_providers();
+    set_low_memory_callback(nullptr, nullptr);
+    set_map_window_services(nullptr);
+    if (trig_ready)
+        free_trig_table();
+    XrGDI::free_stock_objects();
+    if (resolver && get_path_resolver() == resolver.get())
+        set_path_resolver(nullptr);
+}
+
+int XrNaviApp::on_low_memory(void* data, int level)
+{
+    auto* app = static_cast<XrNaviApp*>(data);
+    if (level != 0) {
+        app->low_memory_count = 0;
+        return 0;
+    }
+    if (app->low_memory_count == 0) {
+        app->low_memory_count = 1;
+        app->notify_low_memory();
+        return 1;
+    }
+    app->exit_application();
+    return 0;
+}
+
+XrMapWindowView* XrNaviApp::get_window_view() { return window_view.get(); }
+
+void XrNaviApp::register_position_provider(XrPositionProvider* provider)
+{
+    register_provider<XrPositionProvider>(L"XrPositionProvider", provider);
+}
+
+bool XrNaviApp::construct()
+{
+    XrMemoryNotifier::set_instance(&memory_notifier);
+    init_trig_table();
+    trig_ready = true;
+
+    auto* settings = register_provider<XrAppSettingsProvider>(L"XrAppSettingsProvider", new XrAppSettingsProviderImpl());
+    settings->read_app_settings_file();
+    map_orientation_to_north = settings->get_int(XrString(L"map_orientation_to_north"), 1) != 0;
+    route_orientation_to_north = settings->get_int(XrString(L"route_orientation_to_north"), 0) != 0;
+
+    auto* maps = register_provider<XrMapProvider>(L"XrMapProvider", new XrMapProviderImpl());
+    maps->add_listener(this);
+    layers = std::make_unique<XrAppMapLayers>();
+    maps->set_layer_maker(layers.get());
+    register_provider<XrMapSettingsProvider>(L"XrMapSettingsProvider", new XrMapSettingsProviderImpl());
+    register_provider<XrGpsProvider>(L"XrGpsProvider", new XrGpsProviderImpl());
+    event_loop.init();
+    register_provider<XrPoiProvider>(L"XrPoiProvider",
+                                     new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")), nullptr));
+    register_provider<XrRoadblocksProvider>(L"XrRoadblocksProvider", new XrRoadblocksProviderImpl());
+    register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
+    create_providers();
+
+    if (!maps->initialize(&event_loop, &audio_player, nullptr, &memory_notifier)) {
+        std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
+        return false;
+    }
+    register_provider<XrUserPositionProvider>(L"XrUserPositionProvider", new XrUserPositionProviderImpl());
+    create_position_provider();
+    if (XrPositionProvider* position = position_provider())
+        position->add_listener(this);
+    read_tuning_settings();
+    // A saved view outside this map (a new card) shows the map's middle.
+    XrRectangle extent;
+    if (!map_view.is_inside_limits(map_view.get_centre()) && map_view.get_map_extent(extent)) {
+        const XrPoint middle((extent.left + extent.right) / 2, (extent.top + extent.bottom) / 2);
+        XrCoordinate centre;
+        int scale = 0, preset = 0, rotation = 0, mode = 0;
+        if (auto* settings = lookup<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
+            settings->get_default_view(centre, scale, preset, rotation, mode);
+        map_view.set_center_and_scale(&middle, static_cast<std::uint32_t>(scale > 0 ? scale : 7650), true);
+    }
+    return true;
+}
+
+bool XrNaviApp::create_providers()
+{
+    register_provider<XrFavouritesProvider>(L"XrFavouritesProvider", new XrFavouritesProviderImpl(this));
+    register_provider<XrHistoryProvider>(L"XrHistoryProvider", new XrHistoryProviderImpl());
+    auto* view = register_provider<XrMapViewProvider>(L"XrMapViewProvider", new XrMapViewProviderImpl(this, &map_view));
+    register_provider<XrPoiSearchProvider>(L"XrPoiSearchProvider", new XrPoiSearchProviderImpl());
+    register_provider<XrAddrSearchProvider>(L"XrAddrSearchProvider", new XrAddrSearchProviderImpl());
+    register_provider<XrCitySearchProvider>(L"XrCitySearchProvider", new XrCitySearchProviderImpl());
+    register_provider<XrParkingProvider>(L"XrParkingProvider", new XrParkingProviderImpl(this));
+    view->initialize();
+    register_provider<XrApplicationProvider>(L"XrApplicationProvider", new XrApplicationProviderImpl(&event_loop, this));
+    return true;
+}
+
+void XrNaviApp::destroy_providers()
+{
+    static const TCHAR* const order[] = {
+        L"XrHistoryProvider",     L"XrLocationDetailsProvider", L"XrServiceProvider",      L"XrMapProvider",
+        L"XrMapViewProvider",     L"XrFavouritesProvider",      L"XrRoadblocksProvider",   L"XrMapSettingsProvider",
+        L"XrPoiProvider",         L"XrParkingProvider",         L"XrRouteProvider",        L"XrAppSettingsProvider",
+        L"XrAddrSearchProvider",  L"XrPoiSearchProvider",       L"XrCitySearchProvider",   L"XrUserPositionProvider",
+        L"XrPositionProvider",    L"XrApplicationProvider",     L"XrGpsProvider",
+    };
+    auto& list = registered();
+    if (list.empty())
+        return;
+    if (XrMapProviderImpl* maps = map_provider_impl()) {
+        maps->remove_listener(this);
+        maps->close_map();
+    }
+    if (XrPositionProvider* position = position_provider())
+        position->remove_listener(this);
+    for (const TCHAR* name : order) {
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (XrString(list[i].name) == XrString(name)) {
+                auto entry = std::move(list[i]);
+                list.erase(list.begin() + static_cast<long>(i));
+                entry.destroy();
+                break;
+            }
+        }
+    }
+    while (!list.empty()) {
+        auto entry = std::move(list.back());
+        list.pop_back();
+        entry.destroy();
+    }
+    map_view.set_map(nullptr);
+}
+
+void XrNaviApp::read_tuning_settings()
+{
+    XrStorageAccessor* accessor = open_storage_accessor(XrString(L"?:\\kestrova\\settings.txt"), true);
+    if (accessor == nullptr)
+        return;
+    XrStorageConfiguration config(accessor, L"");
+    if (config.open(true) != XrConfiguration::OK || config.open_key(L"\\settings") != XrConfiguration::OK)
+        return;
+    XrString text;
+    if (config.get_string(L"fast_move_velocity", text) == XrConfiguration::OK)
+        fast_move_velocity = wcstod(text.c_str(), nullptr);
+    if (config.get_string(L"stalled_long_time", text) == XrConfiguration::OK)
+        stalled_long_time = static_cast<int>(wcstol(text.c_str(), nullptr, 10));
+}
+
+void XrNaviApp::set_map_window(XrMapWindow* window)
+{
+    if (map_window != nullptr)
+        memory_notifier.remove_client(map_window);
+    map_window = window;
+    if (window != nullptr)
+        memory_notifier.add_client(window);
+}
+
+void XrNaviApp::redraw_map_window()
+{
+    if (XrMapWindow* w = get_map_window())
+        w->redraw(true, false, -1, -1);
+}
+
+void XrNaviApp::redraw_map(bool immediate)
+{
+    if (XrMapWindow* w = get_map_window())
+        w->redraw(!immediate, false, -1, -1);
+}
+
+void XrNaviApp::set_map_scale(const XrPoint& centre, int scale)
+{
+    map_view.set_center_and_scale(&centre, static_cast<std::uint32_t>(scale), false);
+    redraw_map_window();
+}
+
+XrOverlayLayer* XrNaviApp::get_overlay_layer() const
+{
+    XrMapProvider* maps = map_provider();
+    if (maps == nullptr)
+        return nullptr;
+    return dynamic_cast<XrOverlayLayer*>(maps->get_overlay_layer());
+}
+
+// ---- map life cycle
+
+void XrNaviApp::map_initialized()
+{
+    map_ready = true;
+    suspend_auto_follow(4000, 4000);
+    auto_scale_allowed = true;
+    on_map_ready();
+}
+
+void XrNaviApp::map_closing()
+{
+    has_fix = false;
+    map_ready = false;
+    resume_auto_follow();
+}
+
+// ---- following the position
+
+void XrNaviApp::suspend_auto_follow(int centre_ms, int scale_ms)
+{
+    const std::uint32_t now = get_tick_count_ms();
+    auto apply = [&](int ms, std::uint32_t& until) {
+        if (ms < 0) {
+            until = now;
+        } else if (ms > 0) {
+            suspend_started = now;
+            if (before(until, now + static_cast<std::uint32_t>(ms)))
+                until = now + static_cast<std::uint32_t>(ms);
+        }
+    };
+    apply(centre_ms, follow_suspended_until);
+    apply(scale_ms, scale_suspended_until);
+    if (scale_ms > 0 || centre_ms > 0) {
+        if (XrMapProvider* maps = map_provider())
+            maps->tick_block_cache(false);
+    }
+}
+
+void XrNaviApp::resume_auto_follow() { follow_suspended_until = scale_suspended_until = 0; }
+
+bool XrNaviApp::is_follow_suspended() const { return before(get_tick_count_ms(), follow_suspended_until); }
+
+bool XrNaviApp::is_heading_up() const { return !map_orientation_to_north; }
+
+void XrNaviApp::reset_activity_time() { fix_history.set_active_since(get_tick_count_ms()); }
+
+unsigned XrNaviApp::get_idle_seconds() const
+{
+    if (!fix_history.is_valid())
+        return 0;
+    return (get_tick_count_ms() - fix_history.get_active_since()) / 1000;
+}
+
+void XrNaviApp::provider_state_changed()
+{
+    XrPositionProvider* position = position_provider();
+    if (position == nullptr)
+        return;
+    has_fix = position->get_position_info().has_fix();
+    if (position->is_active()) {
+        on_status_update();
+        position_state_shown = 0;
+    } else {
+        position_state_shown = 1;
+    }
+    redraw_map_window();
+    if (position->is_active() && has_fix)
+        on_view_changed();
+}
+
+void XrNaviApp::provider_position_changed(bool* redrawn)
+{
+    XrPositionProvider* position = position_provider();
+    if (position == nullptr)
+        return;
+    const bool fix = position->get_position_info().has_fix();
+    const bool first = fix && !has_fix;
+    has_fix = fix;
+    if (first)
+        center_on_first_fix();
+    else
+        update_position(false, redrawn);
+}
+
+void XrNaviApp::center_on_first_fix()
+{
+    XrPositionProvider* position = position_provider();
+    XrMapProvider* maps = map_provider();
+    if (position == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+        return;
+    XrPositionInfo& info = position->get_position_info();
+    double speed = 0;
+    info.get_velocity().get_value(speed, XrVelocity::MetresPerSecond);
+    const XrPoint point = info.get_coordinate().to_point(maps->get_projection());
+    if (!map_view.is_inside_limits(point)) {
+        auto_scale_allowed = false;
+        return;
+    }
+    follow_enabled = auto_scale_allowed = true;
+    suspend_auto_follow(-1, -1);
+    browsing = rotation_frozen = false;
+    bool redrawn = false;
+    update_position(true, &redrawn);
+    apply_auto_zoom(speed);
+}
+
+int XrNaviApp::apply_auto_zoom(double speed)
+{
+    const int scale = calculate_autozoom_scale(1, speed, -1, -1);
+    if (scale > 0)
+        map_view.set_center_and_scale(nullptr, static_cast<std::uint32_t>(scale), false);
+    return scale;
+}
+
+void XrNaviApp::update_position(bool force, bool* redrawn)
+{
+    bool drew = false;
+    if (redrawn != nullptr)
+        *redrawn = false;
+    XrPositionProvider* position = position_provider();
+    XrMapProvider* maps = map_provider();
+    if (!map_ready || position == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+        return;
+
+    auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+    XrPositionInfo& info = position->get_position_info();
+    const XrPoint point = info.get_coordinate().to_point(maps->get_projection());
+    const bool fix = info.has_fix();
+    double speed = 0, heading = 0;
+    info.get_velocity().get_value(speed, XrVelocity::MetresPerSecond);
+    info.get_heading().get_value(heading, XrAngle::Degrees);
+
+    if (!fix)
+        last_good_heading = 0;
+    if (speed > heading_speed_threshold)
+        last_good_heading = heading;
+    else if (settings == nullptr || settings->get_route_type() < 2)
+        heading = last_good_heading;
+    const std::uint32_t now = get_tick_count_ms();
+    if (fix)
+        fix_history.add(speed, heading, point, now, fast_move_velocity);
+    else
+        fix_history.clear();
+    if (speed > heading_speed_threshold)
+        heading = fix_history.filtered_heading(heading_window, heading_median);
+
+    // No route layer yet: the map follows with three reference steps.
+    browsing = false;
+    const int steps = 3;
+    const bool follow = !before(now, follow_suspended_until);
+    const bool auto_scale = !before(now, scale_suspended_until) && auto_scale_allowed;
+
+    XrOverlayLayer* overlay = get_overlay_layer();
+    if (overlay != nullptr)
+        overlay->set_position(point, fix ? 1 : 0);
+    maps->tick_block_cache(true);
+    std::uint32_t scale = map_view.get_scale_value();
+
+    if (!fix) {
+        if (overlay != nullptr) {
+            redraw_map_window();
+            drew = true;
+        }
+        if (redrawn != nullptr)
+            *redrawn = drew;
+        return;
+    }
+    const double d = std::hypot(static_cast<double>(point.x) - last_point.x, static_cast<double>(point.y) - last_point.y);
+    const bool powersave = settings != nullptr && settings->get_powersave();
+    if (follow == last_follow && !force && speed < 3.0) {
+        const int r = map_view.get_reference_pixels();
+        const double threshold = r != 0 ? steps * (1000.0 / r) : 0;
+        if (d < threshold) {
+            if (!powersave)
+                on_status_update();
+            last_follow = follow;
+            return;
+        }
+    } else if (follow != last_follow) {
+        force = true;
+    }
+    if (!powersave || d >= 5.0)
+        on_status_update();
+    last_point = point;
+
+    if (follow_enabled && auto_scale_allowed && !browsing) {
+        if (auto_scale && (settings == nullptr || settings->get_autozoom())) {
+            const int s = apply_auto_zoom(std::max(0.0, mean_history_speed()));
+            if (s > 0)
+                scale = static_cast<std::uint32_t>(s);
+        }
+        if (!is_heading_up())
+            map_view.set_rotation(0);
+        else if (follow && scale < XrMapView::NORTH_UP_SCALE && !rotation_frozen)
+            map_view.set_rotation(static_cast<int>(std::fmod(heading - 90 + 720, 360)));
+        if (follow)
+            map_view.set_center_and_scale(&point, scale, false);
+    }
+    if (force || follow) {
+        redraw_map_window();
+        drew = true;
+    }
+    if (redrawn != nullptr)
+        *redrawn = drew;
+    last_follow = follow;
+}

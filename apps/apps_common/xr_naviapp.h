@@ -1,0 +1,150 @@
+// XrNaviApp: the application controller. It owns the long-lived engine
+// objects (event loop, state-machine scheduler, map view, window manager,
+// audio player, memory notifier), creates and registers the providers in
+// their fixed order (construct), and moves the map with each position fix.
+// The platform's application object derives from it and answers its hooks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "apps/apps_common/xr_fixhistory.h"
+#include "common/audio/xr_audioplayer.h"
+#include "common/base/xr_memorynotifier.h"
+#include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_positionprovider.h"
+#include "common/fsm/xr_fsm.h"
+#include "common/gdi/window/xr_mapwindowmanager.h"
+#include "common/gdi/window/xr_mapwindowservices.h"
+#include "common/map/xr_mapview.h"
+#include "common/os/xr_eventloop.h"
+
+class XrAppMapLayers;
+class XrAppMapWindowView;
+class XrAppSettingsProvider;
+class XrMapWindow;
+class XrOverlayLayer;
+class XrPathResolver;
+
+class XrNaviApp : public XrMapListener, public XrPositionProviderListener, public XrMapViewHost {
+public:
+    explicit XrNaviApp(int start_mode = 0);
+    // Unregisters and deletes the providers in their order.
+    ~XrNaviApp() override;
+    XrNaviApp(const XrNaviApp&) = delete;
+    XrNaviApp& operator=(const XrNaviApp&) = delete;
+
+    // Creates and registers the providers and opens the map; false (after
+    // a message on standard error) when no map could be opened.
+    bool construct();
+    void destroy_providers();
+
+    // The memory monitor's callback (data: the controller): the first low
+    // level frees the caches (answer 1), a second one in a row ends the
+    // application; a normal level starts the count again.
+    static int on_low_memory(void* app, int level);
+    void notify_low_memory() { memory_notifier.notify_clients(); }
+
+    void set_map_window(XrMapWindow* window);
+    virtual XrMapWindow* get_map_window() { return map_window; }
+    void redraw_map_window();
+
+    XrMapView& get_map_view() { return map_view; }
+    XrMapWindowView* get_window_view();
+    XrMapWindowManager& get_window_manager() { return window_manager; }
+    XrEventLoop& get_event_loop() { return event_loop; }
+    XrFsm& get_fsm() { return fsm; }
+
+    // Hooks of the platform's application object.
+    virtual void create_position_provider() = 0;
+    virtual void on_status_update() {}
+    virtual void on_map_ready() {}
+    virtual void on_view_changed() {}
+    virtual void exit_application() = 0;
+
+    // XrMapListener
+    void map_initialized() override;
+    void map_closing() override;
+
+    // XrPositionProviderListener
+    void producers_changed() override {}
+    void provider_state_changed() override;
+    void provider_position_changed(bool* redrawn) override;
+
+    // XrMapViewHost
+    void redraw_map(bool immediate) override;
+    void suspend_auto_follow(int centre_ms, int scale_ms) override;
+    void set_map_scale(const XrPoint& centre, int scale) override;
+
+    // Position and map updates.
+    void update_position(bool force, bool* redrawn);
+    void center_on_first_fix();
+    void resume_auto_follow();
+    bool is_follow_suspended() const;
+    bool can_follow() const { return auto_scale_allowed && follow_enabled && !rotation_frozen; }
+    void freeze_rotation() { rotation_frozen = true; }
+    int apply_auto_zoom(double speed);
+    bool is_heading_up() const;
+    void reset_activity_time();
+    unsigned get_idle_seconds() const;
+    double mean_history_speed() const { return fix_history.mean_speed(); }
+    const XrFixHistory& get_fix_history() const { return fix_history; }
+    double get_fast_move_velocity() const { return fast_move_velocity; }
+    int get_stalled_long_time() const { return stalled_long_time; }
+    bool is_map_ready() const { return map_ready; }
+    const XrPoint& get_last_point() const { return last_point; }
+
+protected:
+    // The one overlay layer of the opened map (position marker, pin), or null.
+    XrOverlayLayer* get_overlay_layer() const;
+    // Registers the position provider as "XrPositionProvider" (deleted with
+    // the other providers).
+    void register_position_provider(XrPositionProvider* provider);
+
+    int low_memory_count = 0;
+    XrAudioPlayer audio_player;
+    XrMapWindowManager window_manager;
+    XrMemoryNotifier memory_notifier;
+    XrFsm fsm;
+    XrEventLoop event_loop;
+    XrMapView map_view;
+    XrMapWindow* map_window = nullptr;
+
+    std::uint32_t follow_suspended_until = 0;
+    std::uint32_t scale_suspended_until = 0;
+    std::uint32_t suspend_started = 0;
+    bool highlight_done = true;
+    bool turn_with_route = false;
+    XrFixHistory fix_history;
+    bool follow_enabled = true;
+    bool auto_scale_allowed = true;
+    XrPoint last_point{0, 0};
+    bool browsing = false;
+    bool rotation_frozen = false;
+    int saved_scale = 1000;
+    int start_mode;
+    double fast_move_velocity = 4.0;
+    int stalled_long_time = 10800;
+    bool map_orientation_to_north = true;
+    bool route_orientation_to_north = false;
+    bool map_ready = false;
+    bool last_follow = true;
+    bool has_fix = false;
+    double heading_speed_threshold = 1.5433;
+    double last_good_heading = 0.0;
+    int heading_window = 3;
+    bool heading_median = true;
+    double precision_factor = 0.75;
+    int position_state_shown = 0;
+
+private:
+    bool create_providers();
+    void read_tuning_settings();
+
+    std::unique_ptr<XrPathResolver> resolver;
+    XrString card_root;
+    std::unique_ptr<XrAppMapLayers> layers;
+    std::unique_ptr<XrAppMapWindowView> window_view;
+    bool trig_ready = false;
+};

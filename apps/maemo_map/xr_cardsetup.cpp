@@ -1,0 +1,275 @@
+#include "apps/maemo_map/xr_cardsetup.h"
+
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "common/base/xr_root.h"
+#include "common/container/xr_string.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/update/xr_mapcatalogue.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const shipped = "/usr/share/kestrova";
+const char* const demo_map = "/usr/share/kestrova/atlantis";
+
+// The card folder skeleton below a map folder, in creation order.
+const char* const skeleton[] = {"kestrova/", "kestrova/legal/", "kestrova/fonts/"};
+
+// The shipped files copied onto a freshly prepared card: source below the
+// shipped folder ("*" names every file of the folder, "*.txt" those ending
+// so), target folder below the map root, and whether start-up needs it.
+struct ShippedFile {
+    const char* source;
+    const char* target;
+    bool required;
+};
+const ShippedFile shipped_files[] = {
+    {"atlantis/maemo.reg", "kestrova/", true},
+    {"legal/*.txt", "kestrova/legal/", false},
+    {"fonts/*", "kestrova/fonts/", false},
+    {"penaltymap_DEFAULT.txt", "kestrova/", false},
+};
+
+bool is_dir(const std::string& path)
+{
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// The name with the 26 letters from `from` on turned into those from `to` on.
+std::string fold_case(std::string name, char from, char to)
+{
+    for (char& c : name) {
+        if (c >= from && c < from + 26)
+            c = static_cast<char>(c - from + to);
+    }
+    return name;
+}
+
+std::string narrow(const TCHAR* wide)
+{
+    std::string out;
+    for (const TCHAR* p = wide; *p != 0; ++p)
+        out.push_back(static_cast<char>(*p));
+    return out;
+}
+
+// The folders this start made, removed again (newest first) on failure.
+class Made {
+public:
+    // Makes path (and missing parents), remembering each folder it made.
+    bool make(const fs::path& path)
+    {
+        std::vector<fs::path> missing;
+        for (fs::path p = path; !p.empty() && !is_dir(p.string()); p = p.parent_path()) {
+            missing.push_back(p);
+            if (p == p.parent_path())
+                break;
+        }
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            std::error_code ec;
+            if (!fs::create_directory(*it, ec) && !is_dir(it->string())) {
+                std::fprintf(stderr, "kestrova-navigator: cannot make %s: %s\n", it->c_str(), ec.message().c_str());
+                return false;
+            }
+            folders.push_back(*it);
+        }
+        return true;
+    }
+    void add(const fs::path& p) { folders.push_back(p); }
+    void undo()
+    {
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+            std::error_code ec;
+            fs::remove_all(*it, ec);
+        }
+        folders.clear();
+    }
+
+private:
+    std::vector<fs::path> folders;
+};
+
+// Copies the matching files of a shipped pattern into folder. A missing
+// optional source is only reported.
+bool copy_shipped(const ShippedFile& f, const fs::path& map_root)
+{
+    const fs::path source = fs::path(XrRoot::path(shipped)) / f.source;
+    const fs::path target = map_root / f.target;
+    const std::string name = source.filename().string();
+    std::vector<fs::path> files;
+    std::error_code ec;
+    if (name.find('*') == std::string::npos) {
+        if (fs::is_regular_file(source, ec))
+            files.push_back(source);
+    } else {
+        const std::string suffix = name.substr(name.find('*') + 1);
+        for (fs::directory_iterator it(source.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string n = it->path().filename().string();
+            if (it->is_regular_file() && n.size() >= suffix.size() &&
+                n.compare(n.size() - suffix.size(), suffix.size(), suffix) == 0)
+                files.push_back(it->path());
+        }
+    }
+    if (files.empty()) {
+        std::fprintf(stderr, "kestrova-navigator: no shipped %s\n", source.c_str());
+        return !f.required;
+    }
+    for (const fs::path& file : files) {
+        if (!fs::copy_file(file, target / file.filename(), fs::copy_options::overwrite_existing, ec)) {
+            std::fprintf(stderr, "kestrova-navigator: cannot copy %s: %s\n", file.c_str(), ec.message().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies the shipped demo map into folder (made here; it must not exist).
+bool copy_demo_map(const fs::path& folder, Made& made)
+{
+    const fs::path source = XrRoot::path(demo_map);
+    if (!is_dir(source.string())) {
+        std::fprintf(stderr, "kestrova-navigator: no demo map in %s\n", source.c_str());
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::create_directory(folder, ec)) {
+        std::fprintf(stderr, "kestrova-navigator: cannot make %s\n", folder.c_str());
+        return false;
+    }
+    made.add(folder);
+    fs::copy(source, folder, fs::copy_options::recursive, ec);
+    if (ec) {
+        std::fprintf(stderr, "kestrova-navigator: cannot copy the demo map: %s\n", ec.message().c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool xr_ensure_user_settings(bool& first_start)
+{
+    const fs::path folder = XrRoot::home_dir() + "/.kestrova";
+    first_start = !is_dir(folder.string());
+    const fs::path file = folder / "settings.txt";
+    std::error_code ec;
+    if (fs::is_regular_file(file, ec))
+        return true;
+    fs::create_directories(folder, ec);
+    const fs::path source = XrRoot::path("/usr/share/kestrova/settings.txt");
+    if (!fs::copy_file(source, file, fs::copy_options::overwrite_existing, ec)) {
+        std::fprintf(stderr, "kestrova-navigator: no settings file copied from %s\n", source.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool xr_folder_holds_map_data(const std::string& folder)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec) && fold_case(it->path().filename().string(), 'A', 'a').rfind("mapdata", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool xr_prepare_card(XrCardSetup& setup)
+{
+    forget_map_card_root();
+    if (const TCHAR* root = find_map_card_root()) {
+        setup.map_root = narrow(root);
+        setup.ambiguous = xr_folder_holds_map_data(XrRoot::path("/media/mmc1/map")) &&
+                          xr_folder_holds_map_data(XrRoot::path("/media/mmc2/map"));
+        return true;
+    }
+    Made made;
+    const TCHAR* root = nullptr;
+    for (const char* card : {"/media/mmc2", "/media/mmc1"}) {
+        // Only a mounted card is prepared: its mount point must exist.
+        if (!is_dir(XrRoot::path(card)))
+            continue;
+        const fs::path map = XrRoot::path(std::string(card) + "/map");
+        bool ok = made.make(map);
+        for (const char* folder : skeleton)
+            ok = ok && made.make(map / folder);
+        if (ok && (root = find_map_card_root()) != nullptr)
+            break;
+        made.undo();
+    }
+    if (root == nullptr) {
+        std::fprintf(stderr, "kestrova-navigator: no memory card to prepare\n");
+        return false;
+    }
+    const fs::path map_root = narrow(root);
+    bool ok = true;
+    // A map the user already has stays as it is.
+    if (!is_dir((map_root / "mapdata").string()))
+        ok = copy_demo_map(map_root / "mapdata", made);
+    for (const ShippedFile& f : shipped_files)
+        ok = ok && copy_shipped(f, map_root);
+    if (!ok) {
+        made.undo();
+        forget_map_card_root();
+        return false;
+    }
+    setup.map_root = map_root.string();
+    setup.demo_map = true;
+    return true;
+}
+
+bool xr_ensure_active_map(XrCardSetup& setup)
+{
+    const fs::path active = fs::path(setup.map_root) / "mapdata";
+    if (is_dir(active.string()))
+        return true;
+    setup.demo_map = true;
+    {
+        XrMapCatalogue catalogue(from_platform_path(setup.map_root.c_str()), XrString(L"mapdata"));
+        if (catalogue.get_count() > 0 && catalogue.activate_map(0, true) && is_dir(active.string()))
+            return true;
+    }
+    Made made;
+    if (copy_demo_map(active, made))
+        return true;
+    made.undo();
+    return false;
+}
+
+bool xr_check_packages(const XrCardSetup& setup)
+{
+    struct stat program;
+    if (stat(XrRoot::path("/usr/bin/kestrova").c_str(), &program) != 0)
+        return false;
+    const time_t threshold = program.st_mtime + 86400;
+    bool announce = false;
+    std::error_code ec;
+    const fs::path top = fs::path(setup.map_root).parent_path().parent_path();
+    for (fs::directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        const std::string n = fold_case(it->path().filename().string(), 'a', 'A');
+        if (n.size() < 12 || n.compare(0, 8, "KESTROVA") != 0 || n.compare(n.size() - 4, 4, ".DEB") != 0)
+            continue;
+        struct stat package;
+        if (stat(it->path().c_str(), &package) != 0 || package.st_mtime <= threshold)
+            continue;
+        struct utimbuf stamp = {threshold, threshold};
+        announce = utime(it->path().c_str(), &stamp) == 0;
+    }
+    const fs::path version = XrRoot::path("/usr/share/kestrova/version.txt");
+    if (fs::is_regular_file(version, ec)) {
+        const fs::path target = fs::path(setup.map_root) / "version.txt";
+        fs::remove(target, ec);
+        fs::copy_file(version, target, ec);
+    }
+    return announce;
+}

@@ -1,0 +1,303 @@
+#include "apps/maemo_map/xr_maemomapapp.h"
+
+#include <gconf/gconf-client.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/base/xr_singleton.h"
+#include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
+#include "apps/maemo_map/xr_trackpositionproducer.h"
+#include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
+#include "common/corvanel_core/interfaces/xr_applicationprovider.h"
+#include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/gdi/window/xr_mapwindow.h"
+#include "common/misc/xr_msgtable.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
+
+HildonProgram* g_hildon_program = nullptr;
+XrMaemoMapApp* g_app = nullptr;
+bool g_first_start = false;
+bool g_developer_mode = false;
+bool g_demo_map = false;
+
+namespace {
+
+guint g_focus_timeout = 0;
+bool g_display_on_seen = false;
+
+XrApplicationProvider* application_provider()
+{
+    return static_cast<XrApplicationProvider*>(XrSingleton::get_instance(XrString(L"XrApplicationProvider")));
+}
+
+XrPositionProvider* position_provider()
+{
+    return static_cast<XrPositionProvider*>(XrSingleton::get_instance(XrString(L"XrPositionProvider")));
+}
+
+bool folded_equal(const char* a, const char* b) { return g_ascii_strcasecmp(a, b) == 0; }
+
+const char* const gconf_show_splash = "/apps/kestrova/show_splash";
+const char* const gconf_disable_splash = "/apps/kestrova/disable_splash";
+const char* const gconf_wizard_shown = "/apps/kestrova/wizard_shown";
+const char* const gconf_af_dir = "/system/osso/af";
+const char* const gconf_mmc_cover = "/system/osso/af/mmc-cover-open";
+
+// The GConf client (a new reference), or null without a session bus: the
+// settings then read as unset.
+GConfClient* gconf_client()
+{
+    if (g_getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr)
+        return nullptr;
+    return gconf_client_get_default();
+}
+
+int gconf_int(GConfClient* client, const char* key)
+{
+    return client != nullptr ? gconf_client_get_int(client, key, nullptr) : 0;
+}
+
+// The memory card's cover was opened: the card goes away, so the program ends.
+void on_mmc_cover_open(GConfClient*, guint, GConfEntry* entry, gpointer)
+{
+    const GConfValue* value = entry != nullptr ? gconf_entry_get_value(entry) : nullptr;
+    if (value == nullptr || value->type != GCONF_VALUE_BOOL || !gconf_value_get_bool(value))
+        return;
+    XrMaemoMapApp::show_note("r_str_mmc_unmount_warning", nullptr);
+    if (XrApplicationProvider* app = application_provider())
+        app->exit(0);
+    std::exit(0);
+}
+
+} // namespace
+
+XrMaemoMapApp::XrMaemoMapApp(osso_context_t* osso_context) : osso_context(osso_context) {}
+
+XrMaemoMapApp::~XrMaemoMapApp()
+{
+    destroy_providers();
+    if (fonts)
+        XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+    if (base_facade)
+        XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), nullptr);
+    // The inactivity timer lives until the process ends.
+    (void)inactivity_timer.release();
+}
+
+void XrMaemoMapApp::show_note(const char* title_key, const char* message_key)
+{
+    g_printerr("note: %s: %s\n", title_key, message_key != nullptr ? message_key : "");
+}
+
+int XrMaemoMapApp::run(int argc, char** argv)
+{
+    bool no_splash = false;
+    for (int i = 1; i < argc; ++i) {
+        if (folded_equal(argv[i], "--wizard"))
+            wizard_requested = true;
+        else if (folded_equal(argv[i], "--no-splash"))
+            no_splash = true;
+    }
+    GConfClient* client = gconf_client();
+    show_splash = !no_splash && gconf_int(client, gconf_show_splash) == 1 && gconf_int(client, gconf_disable_splash) != 1;
+    if (gconf_int(client, gconf_wizard_shown) == 0 || g_first_start)
+        wizard_requested = true;
+    if (client != nullptr) {
+        gconf_client_set_int(client, gconf_wizard_shown, 1, nullptr);
+        g_object_unref(client);
+    }
+
+    map_window_owned = std::make_unique<XrMapWindow>(g_hildon_program, get_window_view(), &window_manager, nullptr);
+    hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
+    // The tablet's screen, also where no window manager makes it full screen.
+    gtk_window_set_default_size(GTK_WINDOW(map_window_owned->get_window()), 800, 480);
+    g_idle_add(idle_stage_1, this);
+    gtk_main();
+    if (osso_context != nullptr) {
+        osso_deinitialize(osso_context);
+        osso_context = nullptr;
+    }
+    return 0;
+}
+
+gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
+{
+    auto* app = static_cast<XrMaemoMapApp*>(data);
+    if (osso_application_set_top_cb(app->osso_context, on_top_request, nullptr) != OSSO_OK)
+        g_print("Error setting top event callback");
+    const osso_return_t rpc = osso_rpc_set_default_cb_f(app->osso_context, on_rpc_default, nullptr);
+    if (rpc != OSSO_OK)
+        g_print("Error setting default RPC callback (%d)\n", rpc);
+    if (get_map_card_flag()) {
+        if (GConfClient* client = gconf_client()) {
+            GError* error = nullptr;
+            gconf_client_add_dir(client, gconf_af_dir, GCONF_CLIENT_PRELOAD_NONE, &error);
+            if (error != nullptr) {
+                g_print("Failed to register gconf dir notify");
+                g_clear_error(&error);
+            } else if (gconf_client_notify_add(client, gconf_mmc_cover, on_mmc_cover_open, nullptr, nullptr, &error) ==
+                       0) {
+                g_print("Failed to register gconf notify");
+                g_clear_error(&error);
+            }
+            // The client stays referenced while its notification is wanted.
+        }
+    }
+    app->inactivity_timer = std::make_unique<XrMaemoInactivityTimer>(&app->event_loop, app->osso_context);
+
+    app->fonts = std::make_unique<XrFontRepositoryMaemo>();
+    app->fonts->initialize();
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), app->fonts.get());
+    if (register_dialog_facade != nullptr) {
+        register_dialog_facade();
+    } else {
+        app->base_facade = std::make_unique<XrCorvanelDialogFacade>();
+        XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), app->base_facade.get());
+    }
+
+    XrMapWindow* window = app->map_window_owned.get();
+    app->set_map_window(window);
+    GtkWidget* widget = GTK_WIDGET(window->get_window());
+    g_signal_connect(widget, "delete_event", G_CALLBACK(on_delete_event), nullptr);
+    g_signal_connect(widget, "focus-in-event", G_CALLBACK(on_focus_in), nullptr);
+    g_signal_connect(widget, "focus-out-event", G_CALLBACK(on_focus_out), nullptr);
+    gtk_widget_show_all(widget);
+    g_idle_add(idle_stage_2, app);
+    return FALSE;
+}
+
+gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
+{
+    auto* app = static_cast<XrMaemoMapApp*>(data);
+    if (!app->construct())
+        std::exit(1);
+    osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
+    XrMapWindow* window = app->map_window_owned.get();
+    window->set_fullscreen(true);
+    // The full-screen layout at once, also where no window manager answers.
+    window->update_layout();
+    if (XrMapProvider* maps = XrMapProvider::get_instance()) {
+        if (maps->get_map_name() == XrString(L"Atlantis"))
+            g_demo_map = true;
+    }
+    if (g_demo_map || app->wizard_requested)
+        show_note("r_str_maps_dlg_title", nullptr);
+    return FALSE;
+}
+
+void XrMaemoMapApp::create_position_provider()
+{
+    auto* provider = new XrPositionProviderImplMaemo();
+    const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
+    if (track != nullptr && *track != '\0') {
+        // The demo drive replaces the receivers.
+        provider->add_producer(new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track)),
+                               XrString(L"Track"));
+        provider->initialize();
+        register_position_provider(provider);
+        provider->connect();
+        return;
+    }
+    provider->create_producers(&fsm, &event_loop, false);
+    register_position_provider(provider);
+}
+
+void XrMaemoMapApp::exit_application()
+{
+    if (XrApplicationProvider* app = application_provider())
+        app->exit(0);
+    else
+        std::exit(0);
+}
+
+void XrMaemoMapApp::on_status_update()
+{
+    XrPositionProvider* position = position_provider();
+    if (position == nullptr)
+        return;
+    if (position->get_position_info().has_fix()) {
+        const unsigned idle = get_idle_seconds();
+        auto* settings =
+            static_cast<XrAppSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrAppSettingsProvider")));
+        const XrString name = settings != nullptr ? settings->get_gps_name() : XrString(L"");
+        if (idle >= static_cast<unsigned>(stalled_long_time) && name.length() > 6 &&
+            std::wstring(name.c_str()).rfind(L"Board ", 0) == 0) {
+            gps_paused = true;
+            position->disconnect();
+            return;
+        }
+        if (idle > 179)
+            return;
+    }
+    XrMapWindow* window = get_map_window();
+    const bool topmost = window != nullptr && gtk_window_is_active(GTK_WINDOW(window->get_window()));
+    if (topmost && !gps_paused && inactivity_timer)
+        inactivity_timer->on_update();
+}
+
+void XrMaemoMapApp::resume_gps()
+{
+    if (!gps_paused)
+        return;
+    gps_paused = false;
+    if (XrPositionProvider* position = position_provider())
+        position->check_connection();
+}
+
+gboolean XrMaemoMapApp::on_delete_event(GtkWidget*, GdkEvent*, gpointer)
+{
+    if (XrApplicationProvider* app = application_provider())
+        app->exit(0);
+    else
+        std::exit(0);
+    return TRUE;
+}
+
+gboolean XrMaemoMapApp::on_focus_in(GtkWidget*, GdkEventFocus*, gpointer)
+{
+    if (g_focus_timeout != 0)
+        g_source_remove(g_focus_timeout);
+    g_focus_timeout = g_timeout_add(5000, on_focus_timeout, nullptr);
+    return FALSE;
+}
+
+gboolean XrMaemoMapApp::on_focus_out(GtkWidget*, GdkEventFocus*, gpointer)
+{
+    if (g_focus_timeout != 0)
+        g_source_remove(g_focus_timeout);
+    g_focus_timeout = 0;
+    return FALSE;
+}
+
+gboolean XrMaemoMapApp::on_focus_timeout(gpointer)
+{
+    g_focus_timeout = 0;
+    if (g_app != nullptr)
+        g_app->resume_gps();
+    return FALSE;
+}
+
+void XrMaemoMapApp::on_top_request(const gchar*, gpointer) {}
+
+gint XrMaemoMapApp::on_rpc_default(const gchar*, const gchar*, GArray*, gpointer, osso_rpc_t* retval)
+{
+    if (g_app != nullptr && g_app->get_map_window() != nullptr)
+        gtk_window_present(GTK_WINDOW(g_app->get_map_window()->get_window()));
+    if (retval != nullptr)
+        retval->type = DBUS_TYPE_INVALID;
+    return OSSO_OK;
+}
+
+void XrMaemoMapApp::on_display_event(osso_display_state_t state, gpointer)
+{
+    if (state == OSSO_DISPLAY_ON) {
+        if (!g_display_on_seen && g_app != nullptr)
+            g_app->reset_activity_time();
+        g_display_on_seen = true;
+    } else if (state == OSSO_DISPLAY_OFF) {
+        g_display_on_seen = false;
+    }
+}

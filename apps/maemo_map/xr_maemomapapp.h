@@ -1,0 +1,77 @@
+// XrMaemoMapApp: the tablet's application object. It owns the osso context,
+// creates the map window, runs the GTK main loop, finishes start-up in two
+// idle stages (the second builds the providers), connects the platform's
+// callbacks and keeps the display lit while the car moves.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "apps/apps_common/xr_naviapp.h"
+#include "apps/maemo_map/xr_maemoinactivitytimer.h"
+#include "platform/hildon/hildon.h"
+#include "platform/osso/libosso.h"
+
+class XrCorvanelDialogFacade;
+class XrFontRepositoryMaemo;
+class XrMapWindow;
+
+class XrMaemoMapApp : public XrNaviApp {
+public:
+    explicit XrMaemoMapApp(osso_context_t* osso_context);
+    ~XrMaemoMapApp() override;
+
+    // The interactive run; returns when the main loop has ended.
+    int run(int argc, char** argv);
+
+    // Registers the tablet's dialog facade as "XrCorvanelDialogFacade"
+    // (installed by the dialog toolkit). Without one the base facade is
+    // registered: it opens nothing and logs each request.
+    static inline void (*register_dialog_facade)() = nullptr;
+    // Shows a note through the dialog facade; logged on standard error.
+    static void show_note(const char* title_key, const char* message_key);
+
+    // XrNaviApp
+    void create_position_provider() override;
+    void on_status_update() override;
+    void exit_application() override;
+    XrMapWindow* get_map_window() override { return map_window_owned.get(); }
+
+    // Whether the built-in GPS was stopped for a long time without activity.
+    bool is_gps_paused() const { return gps_paused; }
+    bool is_wizard_requested() const { return wizard_requested; }
+    XrMaemoInactivityTimer* get_inactivity_timer() const { return inactivity_timer.get(); }
+    osso_context_t* get_osso_context() const { return osso_context; }
+
+    // Platform callbacks (static: they reach the object through g_app).
+    static gboolean on_delete_event(GtkWidget* widget, GdkEvent* event, gpointer data);
+    static gboolean on_focus_in(GtkWidget* widget, GdkEventFocus* event, gpointer data);
+    static gboolean on_focus_out(GtkWidget* widget, GdkEventFocus* event, gpointer data);
+    static gboolean on_focus_timeout(gpointer data);
+    static void on_top_request(const gchar* arguments, gpointer data);
+    static gint on_rpc_default(const gchar* interface, const gchar* method, GArray* arguments, gpointer data,
+                               osso_rpc_t* retval);
+    static void on_display_event(osso_display_state_t state, gpointer data);
+
+private:
+    static gboolean idle_stage_1(gpointer data);
+    static gboolean idle_stage_2(gpointer data);
+    void resume_gps();
+
+    osso_context_t* osso_context;
+    std::unique_ptr<XrMaemoInactivityTimer> inactivity_timer;
+    std::unique_ptr<XrFontRepositoryMaemo> fonts;
+    std::unique_ptr<XrCorvanelDialogFacade> base_facade;
+    std::unique_ptr<XrMapWindow> map_window_owned;
+    bool wizard_requested = false;
+    bool gps_paused = false;
+    bool show_splash = false;
+};
+
+// Process-wide state of start-up.
+extern HildonProgram* g_hildon_program;
+extern XrMaemoMapApp* g_app;
+extern bool g_first_start;
+extern bool g_developer_mode;
+extern bool g_demo_map;

@@ -1,0 +1,141 @@
+// kestrova-navigator on the demo map: from exec to the first map frame on
+// the screen, and the resident memory after a minute of the demo drive.
+// Each run starts on an empty card under a temporary root.
+#include <benchmark/benchmark.h>
+#include <gtk/gtk.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Root {
+public:
+    Root()
+    {
+        std::string templ = (fs::temp_directory_path() / "xr-bench-XXXXXX").string();
+        dir = mkdtemp(templ.data());
+        fs::create_directories(dir + "/usr/share");
+        fs::create_directories(dir + "/media/mmc2");
+        fs::copy(std::string(XR_BUILD_DIR) + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
+    }
+    ~Root() { fs::remove_all(dir); }
+    std::string dir;
+};
+
+pid_t start(const Root& root, const std::string& track)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("KESTROVA_ROOT", root.dir.c_str(), 1);
+        setenv("HOME", "/home/user", 1);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        if (!track.empty())
+            setenv("KESTROVA_DRIVE_TRACK", track.c_str(), 1);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        const std::string path = std::string(XR_BUILD_DIR) + "/apps/maemo_map/kestrova-navigator";
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+void stop(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+// The map's land colour at a point of the map area.
+bool land_on_screen()
+{
+    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, gdk_get_default_root_window(), gdk_colormap_get_system(),
+                                                 300, 150, 0, 0, 1, 1);
+    if (pb == nullptr)
+        return false;
+    const guchar* p = gdk_pixbuf_get_pixels(pb);
+    const bool land = p[0] > 225 && p[1] > 220 && p[2] > 205 && p[0] - p[2] > 4;
+    g_object_unref(pb);
+    return land;
+}
+
+void clear_screen()
+{
+    GdkWindow* root = gdk_get_default_root_window();
+    gdk_window_clear(root);
+    gdk_display_sync(gdk_display_get_default());
+}
+
+void BM_ExecToFirstMapFrame(benchmark::State& state)
+{
+    if (!gtk_init_check(nullptr, nullptr)) {
+        state.SkipWithError("no display");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        Root root;
+        clear_screen();
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        const pid_t pid = start(root, "");
+        while (!land_on_screen()) {
+            if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(30)) {
+                state.SkipWithError("no map on screen");
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        state.PauseTiming();
+        stop(pid);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ExecToFirstMapFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+long rss_kb(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+void BM_ResidentMemoryAfterOneMinuteDrive(benchmark::State& state)
+{
+    if (!gtk_init_check(nullptr, nullptr)) {
+        state.SkipWithError("no display");
+        return;
+    }
+    for (auto _ : state) {
+        Root root;
+        const std::string track = root.dir + "/track.csv";
+        const std::string cmd = std::string(XR_SOURCE_DIR) + "/scripts/run-track " + XR_SOURCE_DIR +
+                                "/tools/atlantis/atlantis.osm " + track;
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("no track");
+            break;
+        }
+        const pid_t pid = start(root, track);
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        state.counters["rss_mb"] = static_cast<double>(rss_kb(pid)) / 1024.0;
+        stop(pid);
+    }
+}
+BENCHMARK(BM_ResidentMemoryAfterOneMinuteDrive)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace

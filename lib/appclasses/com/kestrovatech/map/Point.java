@@ -1,0 +1,7 @@
+package com.kestrovatech.map;
+
+// A point symbol at a geographic position.
+public class Point extends MapObject {
+    public Point(double lat, double lon, int size, int r, int g, int b) { createPoint(lat, lon, size, r, g, b); }
+    private native void createPoint(double lat, double lon, int size, int r, int g, int b);
+}

@@ -1,0 +1,5 @@
+package com.kestrovatech;
+
+public interface ServComListener {
+    void communicationComplete(int request, int status, String error, ServComMessage message);
+}

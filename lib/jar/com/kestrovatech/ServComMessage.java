@@ -1,0 +1,6 @@
+package com.kestrovatech;
+
+// A reply of the service channel.
+public class ServComMessage {
+    public PropertyBag body;
+}

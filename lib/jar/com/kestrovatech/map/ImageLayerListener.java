@@ -1,0 +1,6 @@
+package com.kestrovatech.map;
+
+public interface ImageLayerListener {
+    void requestTile(double lat, double lon, double size, int zoom);
+    void flushRequests();
+}

@@ -1,0 +1,216 @@
+// Runs kestrova-navigator under the test's temporary root: the shipped
+// files staged by the build are installed, the program started, its output
+// collected, the screen read back through kestrova-probe screenshot.
+#pragma once
+
+#include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/xr_temp_root.h"
+
+// An Xvfb of the test's own (800 x 480), so that tests running side by side
+// do not see each other's windows; DISPLAY names it while it lives.
+class XrOwnDisplay {
+public:
+    XrOwnDisplay()
+    {
+        for (int n = 100 + getpid() % 400; n < 1000 && pid < 0; ++n) {
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
+                continue;
+            const std::string name = ":" + std::to_string(n);
+            pid = fork();
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                dup2(null, 2);
+                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x480x24", "-nolisten", "tcp",
+                       static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (access(socket.c_str(), F_OK) != 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                pid = -1;
+                continue;
+            }
+            if (const char* old = std::getenv("DISPLAY"))
+                old_display = old;
+            setenv("DISPLAY", name.c_str(), 1);
+        }
+    }
+    ~XrOwnDisplay()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            if (old_display.empty())
+                unsetenv("DISPLAY");
+            else
+                setenv("DISPLAY", old_display.c_str(), 1);
+        }
+    }
+    bool ok() const { return pid > 0; }
+
+private:
+    pid_t pid = -1;
+    std::string old_display;
+};
+
+// A private session bus for the test process and its children; the
+// services it starts (the GConf daemon) keep their files below home.
+class XrSessionBus {
+public:
+    explicit XrSessionBus(const std::string& home = std::string())
+    {
+        const std::string env = home.empty() ? std::string() : "HOME='" + home + "' ";
+        FILE* p = popen((env + "dbus-daemon --session --fork --print-address=1 --print-pid=1").c_str(), "r");
+        char line[512];
+        if (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
+            address = line;
+            while (!address.empty() && (address.back() == '\n' || address.back() == '\r'))
+                address.pop_back();
+            if (std::fgets(line, sizeof line, p) != nullptr)
+                pid = std::atoi(line);
+        }
+        if (p != nullptr)
+            pclose(p);
+        setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    }
+    ~XrSessionBus()
+    {
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (pid > 0)
+            kill(pid, SIGTERM);
+    }
+    std::string address;
+    int pid = 0;
+};
+
+class XrNavigatorRun {
+public:
+    explicit XrNavigatorRun(const XrTempRoot& root) : root(root)
+    {
+        namespace fs = std::filesystem;
+        fs::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova", root.dir() + "/usr/share/kestrova",
+                 fs::copy_options::recursive | fs::copy_options::skip_existing);
+        setenv("HOME", "/home/user", 1);
+        log = root.dir() + "/navigator.log";
+    }
+    ~XrNavigatorRun()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // A program of the build, a file of the source tree.
+    static std::string binary(const char* relative) { return std::string(XR_TEST_BINARY_DIR) + "/" + relative; }
+    static std::string source(const char* relative) { return std::string(XR_TEST_SOURCE_DIR) + "/" + relative; }
+
+    // Starts the program with extra environment entries ("NAME=value").
+    void start(const std::vector<std::string>& env = {})
+    {
+        pid = fork();
+        if (pid == 0) {
+            for (const std::string& e : env)
+                putenv(strdup(e.c_str()));
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            const std::string path = binary("apps/maemo_map/kestrova-navigator");
+            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            std::fprintf(stderr, "cannot start %s: %s\n", path.c_str(), std::strerror(errno));
+            _exit(127);
+        }
+    }
+
+    // The exit status after at most `seconds` (-1 when still running or killed).
+    int wait_exit(int seconds)
+    {
+        for (int i = 0; i < seconds * 10; ++i) {
+            int st = 0;
+            if (waitpid(pid, &st, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return -1;
+    }
+
+    int terminate(int seconds = 10)
+    {
+        kill(pid, SIGTERM);
+        return wait_exit(seconds);
+    }
+
+    std::string output() const { return XrTempRoot::read_file(log); }
+
+    // The screen now; null when it cannot be read. The caller unrefs it.
+    GdkPixbuf* screenshot() const
+    {
+        const std::string png = root.dir() + "/screen.png";
+        const std::string cmd = "ASAN_OPTIONS=detect_leaks=0 " + binary("tools/probe/kestrova-probe") +
+                                " screenshot " + png + " >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0)
+            return nullptr;
+        return gdk_pixbuf_new_from_file(png.c_str(), nullptr);
+    }
+
+    // Polls the screen until pred(pixbuf) holds, at most `seconds`.
+    template <class Pred>
+    bool wait_screen(int seconds, Pred pred) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            if (GdkPixbuf* pb = screenshot()) {
+                const bool ok = pred(pb);
+                g_object_unref(pb);
+                if (ok)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        return false;
+    }
+
+    pid_t pid = -1;
+
+private:
+    const XrTempRoot& root;
+    std::string log;
+};
+
+struct XrRgb {
+    int r, g, b;
+};
+
+inline XrRgb xr_pixel(GdkPixbuf* pb, int x, int y)
+{
+    const guchar* p = gdk_pixbuf_get_pixels(pb) + y * gdk_pixbuf_get_rowstride(pb) + x * gdk_pixbuf_get_n_channels(pb);
+    return XrRgb{p[0], p[1], p[2]};
+}
+
+// The map's land colour (a light beige).
+inline bool xr_is_land(const XrRgb& c) { return c.r > 225 && c.g > 220 && c.b > 205 && c.r - c.b > 4; }

@@ -1,0 +1,177 @@
+// The application's built-in classes: defined in order at start-up, each
+// with its natives bound by position in class-file order.
+#include "jvm_run.h"
+#include "jvm_test_vm.h"
+#include "toolkit/javart/javart_app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+struct Inventory {
+    const char* name;
+    std::vector<std::string> natives; // name and descriptor, class-file order
+};
+
+const Inventory kInventory[] = {
+    {"com/kestrovatech/BusyDlg", {"setMessage(Ljava/lang/String;)V", "close()V"}},
+    {"com/kestrovatech/CommonDialogs",
+     {"boolQueryDialog(Ljava/lang/String;Ljava/lang/String;I)Z", "intQueryDialog(Ljava/lang/String;Ljava/lang/String;III)I",
+      "stringQueryDialog(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Z)Ljava/lang/String;",
+      "infoMessageDlg(Ljava/lang/String;Ljava/lang/String;)V",
+      "listQueryDlg(Ljava/lang/String;[Lcom/kestrovatech/CommonDialogs$ListItem;)I",
+      "createBusyDlg(Ljava/lang/String;Ljava/lang/String;)J"}},
+    {"com/kestrovatech/GPSLocation", {"fillLocationInfo()V"}},
+    {"com/kestrovatech/Http", {"operation(ILjava/lang/String;[B)[B", "destroy()V"}},
+    {"com/kestrovatech/Locale", {"getString(I)Ljava/lang/String;"}},
+    {"com/kestrovatech/Location", {}},
+    {"com/kestrovatech/Navigator",
+     {"getMmcRoot()Ljava/lang/String;", "getPluginRoot()Ljava/lang/String;", "getFavourites()[Lcom/kestrovatech/Favourite;",
+      "addMenuItem(Ljava/lang/String;I)V", "findAddress(Ljava/lang/String;Ljava/lang/String;I)Lcom/kestrovatech/Location;",
+      "findRoute(Lcom/kestrovatech/Location;Ljava/lang/String;)V", "getViewMidpoint()Lcom/kestrovatech/Location;",
+      "getViewArea()[Lcom/kestrovatech/Location;", "centerOnPoint(Lcom/kestrovatech/Location;D)V",
+      "addMarker(Lcom/kestrovatech/Location;Ljava/lang/String;)V", "removeMarker()V"}},
+    {"com/kestrovatech/PropertyBag",
+     {"getCount(I)I", "add(IZ)V", "add(II)V", "add(ID)V", "add(ILjava/lang/String;)V", "add(I[B)V", "getBoolean(II)Z",
+      "getInt(II)I", "getDouble(II)D", "getString(II)Ljava/lang/String;", "getByteArray(II)[B",
+      "addReference(ILcom/kestrovatech/PropertyBag;)V", "addEpoch(IJ)V", "getEpoch(II)J", "getReference(II)J", "create()J",
+      "destroy()V"}},
+    {"com/kestrovatech/ServCom",
+     {"cancel(J)V",
+      "nativeSend(Ljava/lang/String;IIILcom/kestrovatech/PropertyBag;Ljava/lang/String;Lcom/kestrovatech/ServComListener;)J",
+      "create()J", "destroy()V"}},
+    {"com/kestrovatech/map/ImageLayer",
+     {"createLayer(III)V", "addListener(Lcom/kestrovatech/map/ImageLayerListener;)V", "addTile(Ljava/lang/String;DD)V",
+      "removeTile(Ljava/lang/String;)V", "addImage(Ljava/lang/String;DDDD)V", "removeImage(Ljava/lang/String;)V", "redraw()V",
+      "destroy()V"}},
+    {"com/kestrovatech/map/Layer",
+     {"createLayer(Ljava/lang/String;II)V", "redraw()V", "add(Lcom/kestrovatech/map/MapObject;)V",
+      "remove(Lcom/kestrovatech/map/MapObject;)V", "clear()V", "destroy()V"}},
+    {"com/kestrovatech/map/MapObject",
+     {"setColor(III)V", "setOutline(IIII)V", "addActionArea(DDDDLcom/kestrovatech/map/ActionHandler;)V",
+      "addActionArea(DDILcom/kestrovatech/map/ActionHandler;)V", "addActionArea(IIIILcom/kestrovatech/map/ActionHandler;)V",
+      "clearActionAreas()V", "destroy()V"}},
+    {"com/kestrovatech/map/Point", {"createPoint(DDIIII)V"}},
+    {"com/kestrovatech/map/Polyline", {"createPolyline(IIII)V", "addPointWGS84(DD)V", "clearPoints()V"}},
+    {"com/kestrovatech/ui/Command",
+     {"createNativeCommand(ILjava/lang/String;Ljava/lang/String;)J", "freeNativeCommand()V"}},
+    {"com/kestrovatech/ui/Control", {"freeNativeControl()V"}},
+    {"com/kestrovatech/ui/Dialog",
+     {"nativeDialog(Ljava/lang/String;)J", "addNativeControl(Lcom/kestrovatech/ui/Control;)V", "show()V", "close()V",
+      "addNativeCommand(Lcom/kestrovatech/ui/Command;)V", "freeNativeDialog()V"}},
+    {"com/kestrovatech/ui/EditControl",
+     {"nativeEditControl(Ljava/lang/String;Ljava/lang/String;)J", "getText()Ljava/lang/String;", "setText(Ljava/lang/String;)V"}},
+    {"com/kestrovatech/ui/ListControl",
+     {"nativeListControl()J", "getSelectionIndex()I", "setColumnRenderer(ILcom/kestrovatech/ui/ListRenderer;)V",
+      "setColumnHeader(ILjava/lang/String;)V", "setModel(Lcom/kestrovatech/ui/ListModel;)V"}},
+    {"com/kestrovatech/ui/ListModel",
+     {"addToModel([Ljava/lang/Object;)V", "getFromModel()[Ljava/lang/Object;", "nativeListModel([I)J",
+      "freeNativeListModel()V"}},
+    {"com/kestrovatech/ui/ListModelString", {}},
+    {"com/kestrovatech/ui/ListRenderer", {"freeNativeListRenderer()V"}},
+    {"com/kestrovatech/ui/ListRendererImage", {"nativeListRendererImage()J"}},
+    {"com/kestrovatech/ui/ListRendererString", {"nativeListRendererString()J"}},
+    {"javax/microedition/io/Connector", {"getDefaultPath()Ljava/lang/String;"}},
+};
+
+std::string sym(KoRef r) { return std::string(ko_sym_bytes(ko_sym(r)), ko_sym_len(ko_sym(r))); }
+
+TEST(AppClasses, EveryClassIsDefinedLinkedWithItsNativesInOrder)
+{
+    TestVm t;
+    ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+    ASSERT_TRUE(ko_jvm_define_application_classes(t.vm));
+    ASSERT_TRUE(ko_jvm_define_ui_classes(t.vm));
+    EXPECT_EQ(ko_jvm_embedded_app_class_count, int(std::size(kInventory)));
+    for (const Inventory& inv : kInventory) {
+        SCOPED_TRACE(inv.name);
+        KoJvmClassRec* c = ko_jvm_find_class(t.vm, inv.name, std::strlen(inv.name));
+        ASSERT_NE(c, nullptr);
+        EXPECT_GE(c->state, KO_JVM_CLASS_LINKED);
+        std::vector<std::string> natives;
+        KoJvmMethodRec* m = ko_ptr<KoJvmMethodRec>(c->methods);
+        for (unsigned i = 0; i < c->method_count; ++i)
+            if (m[i].access & KO_ACC_NATIVE) {
+                natives.push_back(sym(m[i].name) + sym(m[i].desc));
+                EXPECT_NE(m[i].native_index, 0u) << natives.back();
+            }
+        EXPECT_EQ(natives, inv.natives);
+    }
+    for (int i = 0; i < ko_jvm_embedded_app_class_count; ++i) {
+        const KoJvmEmbeddedClass& e = ko_jvm_embedded_app_classes[i];
+        EXPECT_EQ((e.bytes[6] << 8) | e.bytes[7], 48) << e.name; // version 48.0
+    }
+}
+
+TEST(AppClasses, SubclassBeforeItsSuperclassFails)
+{
+    TestVm t;
+    EXPECT_FALSE(ko_jvm_built_in_com_kestrovatech_map_Point(t.vm));
+    EXPECT_TRUE(ko_jvm_built_in_com_kestrovatech_map_MapObject(t.vm));
+    EXPECT_TRUE(ko_jvm_built_in_com_kestrovatech_map_Point(t.vm));
+}
+
+KO_NATIVE(locale_text)
+{
+    KO_UNUSED_NATIVE_ARGS;
+    ko_ret_string(vm, complete, thread, args[0].i == 3 ? "three" : "other");
+}
+
+TEST(AppClasses, UnboundNativeNamesTheMethodAndABoundOneRuns)
+{
+    {
+        TestVm t;
+        ASSERT_TRUE(ko_jvm_built_in_com_kestrovatech_Locale(t.vm));
+        TestVm::Result r = t.call("com/kestrovatech/Locale", "getString", "(I)Ljava/lang/String;", 3);
+        ASSERT_TRUE(r.done);
+        EXPECT_EQ(r.exception_class(), "java/lang/UnsatisfiedLinkError");
+        char* msg = ko_jvm_exception_message(t.vm, r.exception);
+        EXPECT_STREQ(msg, "com.kestrovatech.Locale.getString(I)Ljava/lang/String;");
+        ko_free(msg);
+    }
+    EXPECT_FALSE(ko_jvm_bind_application_native("com/kestrovatech/Locale", 1, locale_text));
+    EXPECT_FALSE(ko_jvm_bind_application_native("com/kestrovatech/Nothing", 0, locale_text));
+    ASSERT_TRUE(ko_jvm_bind_application_native("com/kestrovatech/Locale", 0, locale_text));
+    {
+        TestVm t;
+        ASSERT_TRUE(ko_jvm_built_in_com_kestrovatech_Locale(t.vm));
+        TestVm::Result r = t.call("com/kestrovatech/Locale", "getString", "(I)Ljava/lang/String;", 3);
+        ASSERT_TRUE(r.done);
+        ASSERT_EQ(r.exception, nullptr);
+        char* text = ko_jvm_string_to_utf8(t.vm, ko_obj(r.value[0].ref), nullptr);
+        EXPECT_STREQ(text, "three");
+        ko_jvm_free_utf8(text);
+    }
+    ko_jvm_bind_application_native("com/kestrovatech/Locale", 0, ko_jvm_unbound_native);
+}
+
+TEST(AppClasses, UsedFromJavaUnderKojvm)
+{
+    JvmOutcome r = kojvm_run("AppClasses");
+    EXPECT_EQ(r.status, 0);
+    const std::string& out = r.out;
+    EXPECT_EQ(out, "location 52.5 13.25 0.0\n"
+                   "gps true 12.5 270.0 3.0\n"
+                   "javax.microedition.io.ConnectionNotFoundException: Connections not supported.\n"
+                   "java.lang.IllegalArgumentException: Non-supported URL.\n"
+                   "java.lang.UnsatisfiedLinkError: javax.microedition.io.Connector.getDefaultPath()Ljava/lang/String;\n"
+                   "java.lang.UnsatisfiedLinkError: com.kestrovatech.Locale.getString(I)Ljava/lang/String;\n");
+}
+
+// Reflection where this VM differs from OpenJDK by design (see ReflectVm.java).
+TEST(Reflection, ListsEveryMemberTakesWrappersAndPassesExceptionsUnwrapped)
+{
+    JvmOutcome r = kojvm_run("ReflectVm");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "fields c d e a b\n"
+                     "instance double 1.25 float 0.5\n"
+                     "only initialisers: methods 0 constructors 1\n"
+                     "f by Integer 5\n"
+                     "unwrapped boom\n"
+                     "null argument array: NullPointerException\n"
+                     "constructor of String named String\n");
+}
+
+} // namespace
