@@ -19,6 +19,9 @@ namespace L = xr_addr_layout;
 
 using Bytes = std::vector<BYTE>;
 
+// A language index past every code: the record has no language.
+constexpr BYTE NO_LANGUAGE = 0xFF;
+
 bool fail(std::string& error, const std::string& text)
 {
     error = text;
@@ -60,8 +63,9 @@ struct Node {
 
 class Builder {
 public:
-    Builder(const XrAddrFileOptions& o, const std::vector<XrAddrStreetDef>& streets, const Bytes& counties)
-        : o(o), streets(streets), counties(counties), version(o.major << 16 | o.minor)
+    Builder(const XrAddrFileOptions& o, const std::vector<XrAddrStreetDef>& streets, const Bytes& counties,
+            const std::vector<std::pair<std::uint32_t, int>>& roads)
+        : o(o), streets(streets), counties(counties), roads(roads), version(o.major << 16 | o.minor)
     {
     }
 
@@ -73,6 +77,7 @@ private:
     void make_keys();
     bool encode(int index, const std::map<std::string, unsigned int>& names, Laid& laid, std::string& error);
     bool lay_out(std::string& error);
+    bool lay_out_roads(std::string& error);
     int build_node(size_t lo, size_t hi, size_t depth);
     std::uint32_t county_list(size_t lo, size_t hi);
     bool encode_list(const std::vector<std::uint32_t>& ids, XrByteWriter& out);
@@ -80,7 +85,9 @@ private:
     const XrAddrFileOptions& o;
     const std::vector<XrAddrStreetDef>& streets;
     const Bytes& counties;
+    const std::vector<std::pair<std::uint32_t, int>>& roads;
     unsigned int version;
+    unsigned int road_blocks = 0; // the blocks of the road records, before the streets
 
     std::vector<std::vector<unsigned int>> keys; // per street
     std::vector<int> order;                      // streets in file order
@@ -119,6 +126,13 @@ bool Builder::check(std::string& error)
             return fail(error, "too many segments");
         if (s.link >= static_cast<int>(streets.size()) || s.link < -1)
             return fail(error, "bad link of street " + s.name);
+    }
+    for (const auto& [gid, street] : roads) {
+        if ((gid & 0xFFFF) >= 0xFFFF || (gid >> 16) >= L::MAX_BLOCKS)
+            return fail(error, "road gid out of range");
+        if (street < -1 || street >= static_cast<int>(streets.size()))
+            return fail(error, "bad street of a road");
+        road_blocks = std::max(road_blocks, (gid >> 16) + 1);
     }
     return true;
 }
@@ -249,6 +263,7 @@ bool Builder::encode(int index, const std::map<std::string, unsigned int>& names
 bool Builder::lay_out(std::string& error)
 {
     laid.resize(streets.size());
+    blocks.resize(road_blocks); // filled by lay_out_roads
     std::map<std::string, unsigned int> names;
     Block cur;
     auto close = [&](bool last) {
@@ -293,6 +308,62 @@ bool Builder::lay_out(std::string& error)
             target = static_cast<int>(i);
         std::uint32_t link = target < 0 ? L::NO_LINK : laid[target].block << 16 | laid[target].offset;
         blocks[l.block].data.patch_le(l.offset + static_cast<size_t>(l.link_at), link, 4);
+    }
+    return lay_out_roads(error);
+}
+
+bool Builder::lay_out_roads(std::string& error)
+{
+    std::vector<std::pair<std::uint32_t, int>> sorted(roads);
+    std::sort(sorted.begin(), sorted.end());
+    const int e = extra_size();
+    size_t i = 0;
+    for (unsigned int b = 0; b < road_blocks; ++b) {
+        XrByteWriter data;
+        std::vector<std::pair<size_t, std::string>> shared; // where a name offset goes, the name
+        for (; i < sorted.size() && (sorted[i].first >> 16) == b; ++i) {
+            const auto [gid, street] = sorted[i];
+            const size_t at = gid & 0xFFFF;
+            if (at < data.size())
+                return fail(error, "road records overlap in the address database");
+            data.zeros(at - data.size());
+            const XrAddrStreetDef* s = street >= 0 ? &streets[static_cast<size_t>(street)] : nullptr;
+            data.u24_le(s == nullptr ? 0 : s->county | static_cast<std::uint32_t>(s->type) << L::HEAD_TYPE_SHIFT |
+                                               L::HEAD_SHARED_NAME);
+            if (version >= L::VERSION_6_2)
+                data.u8(static_cast<BYTE>(s == nullptr ? NO_LANGUAGE : s->language));
+            if (s == nullptr) {
+                data.u8(0); // an empty name
+            } else {
+                shared.emplace_back(data.size(), s->name + static_cast<char>(s->suffix));
+                data.u16_le(0);
+            }
+            data.u8(L::NO_SEGMENTS);
+            data.u32_le(gid);
+            const std::uint32_t link =
+                s == nullptr ? L::NO_LINK
+                             : laid[static_cast<size_t>(street)].block << 16 | laid[static_cast<size_t>(street)].offset;
+            if (e >= static_cast<int>(L::LINK_SIZE)) {
+                data.u32_le(link);
+                data.zeros(static_cast<size_t>(e) - L::LINK_SIZE);
+            } else {
+                data.zeros(static_cast<size_t>(e));
+            }
+        }
+        // The names behind the records, each once.
+        std::map<std::string, size_t> pool;
+        for (const auto& [at, name] : shared) {
+            auto [it, fresh] = pool.emplace(name, data.size());
+            if (fresh)
+                data.bytes(name.data(), name.size());
+            data.patch_le(at, static_cast<std::uint32_t>(it->second), 2);
+        }
+        if (data.size() == 0)
+            data.u8(0);
+        if (data.size() > 0xFFFF)
+            return fail(error, "road records outgrow an address block");
+        blocks[b].data = std::move(data);
+        blocks[b].last = true;
     }
     return true;
 }
@@ -503,6 +574,11 @@ int XrAddrWriter::add_street(const XrAddrStreetDef& street)
     return static_cast<int>(m_streets.size()) - 1;
 }
 
+void XrAddrWriter::add_road(std::uint32_t gid, int street)
+{
+    m_roads.emplace_back(gid, street);
+}
+
 unsigned int XrAddrWriter::tree_key(wchar_t folded)
 {
     if (folded >= 0x06F0 && folded <= 0x06F9)
@@ -514,7 +590,7 @@ unsigned int XrAddrWriter::tree_key(wchar_t folded)
 
 bool XrAddrWriter::build(std::vector<BYTE>& out, std::string& error)
 {
-    Builder b(m_options, m_streets, m_counties);
+    Builder b(m_options, m_streets, m_counties, m_roads);
     return b.run(out, m_positions, m_block_count, error);
 }
 

@@ -71,6 +71,13 @@ public:
     std::uint32_t add_county(const std::string& name, BYTE attribute = 0);
     // Returns the street's index.
     int add_street(const XrAddrStreetDef& street);
+    // A road's own street record, kept at the road's gid (block gid >> 16,
+    // offset gid & 0xFFFF) so that a lookup by the road's gid finds its
+    // street: no segments of its own, a link to the street's record. street
+    // is an index from add_street, or -1 for a road without a name (an
+    // empty name). These blocks come first, each a sequence of its own;
+    // the name-ordered streets follow them. The records must not overlap.
+    void add_road(std::uint32_t gid, int street);
     int get_street_count() const { return static_cast<int>(m_streets.size()); }
 
     bool build(std::vector<BYTE>& out, std::string& error);
@@ -89,6 +96,7 @@ private:
     XrAddrFileOptions m_options;
     std::vector<BYTE> m_counties;
     std::vector<XrAddrStreetDef> m_streets;
+    std::vector<std::pair<std::uint32_t, int>> m_roads; // gid, street
     std::vector<std::uint32_t> m_positions;
     unsigned int m_block_count = 0;
 };

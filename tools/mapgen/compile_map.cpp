@@ -238,6 +238,17 @@ int house_number(const char* text)
     return end != text && v > 0 && v < 100000 ? static_cast<int>(v) : 0;
 }
 
+// The street name of a road: its "name" without bytes below 16 (which end
+// names in the address database); empty when it has none.
+std::string street_name(const XrOsmWay& way)
+{
+    const char* tagged = tag(way.tags, "name");
+    std::string name = tagged != nullptr ? tagged : "";
+    name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 16; }),
+               name.end());
+    return name;
+}
+
 class Compiler {
 public:
     Compiler(const XrOsmData& data, const XrCompileOptions& options, XrCompileStats& stats)
@@ -251,6 +262,8 @@ public:
             return false;
         XrGraphWriterOptions graph_options;
         graph_options.zlib_level = ZLIB_LEVEL;
+        // The address database keeps a street record at every road's gid.
+        graph_options.name_references = true;
         if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, graph_options,
                          graph_result, error))
             return false;
@@ -432,6 +445,7 @@ private:
             e.speed_class = r.speed_class;
             e.road_type = r.road_type;
             e.oneway = r.oneway;
+            e.named = !street_name(*r.way).empty();
             net.edges.push_back(std::move(e));
             pieces_at[pc.first_node].push_back(static_cast<int>(i));
             if (pc.last_node != pc.first_node)
@@ -841,8 +855,8 @@ private:
         // Streets: named road pieces by name and county.
         std::map<std::pair<std::string, std::uint32_t>, std::vector<int>> streets;
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const char* name = tag(roads[static_cast<size_t>(pieces[i].road)].way->tags, "name");
-            if (name == nullptr || *name == 0)
+            const std::string name = street_name(*roads[static_cast<size_t>(pieces[i].road)].way);
+            if (name.empty())
                 continue;
             const auto& points = net.edges[i].points;
             streets[{name, county_of(points[points.size() / 2])}].push_back(static_cast<int>(i));
@@ -892,14 +906,10 @@ private:
                 (n.number % 2 ? s.odd : s.even) = true;
             }
         }
+        std::vector<int> street_of(pieces.size(), -1);
         for (const auto& [key, list] : streets) {
-            std::string name = key.first;
-            name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 16; }),
-                       name.end());
-            if (name.empty())
-                continue;
             XrAddrStreetDef street;
-            street.name = name;
+            street.name = key.first;
             street.county = key.second;
             street.type = 0;
             for (int p : list) {
@@ -922,9 +932,15 @@ private:
                 }
                 street.segments.push_back(seg);
             }
-            writer.add_street(street);
+            const int index = writer.add_street(street);
+            for (int p : list)
+                street_of[static_cast<size_t>(p)] = index;
             ++stats.streets;
         }
+        // Every road's own record at its gid: the key that the street labels
+        // and the route guidance look names up with.
+        for (size_t i = 0; i < pieces.size(); ++i)
+            writer.add_road(graph_result.gids[i], street_of[i]);
         return writer.write((dir / "addr.dat").string(), error);
     }
 

@@ -27,6 +27,7 @@ using namespace xr_graph;
 constexpr int S24_MIN = -0x800000;
 constexpr int S24_MAX = 0x7FFFFF;
 constexpr int MAX_TREE_DEPTH = 40;
+constexpr std::uint32_t MAX_RECORD_ID = 0x20000000; // ids are signed 30-bit numbers
 
 std::string edge_error(int i, const char* what)
 {
@@ -118,17 +119,34 @@ private:
     }
 
     // The geometry file first: the gids are the records' places in it.
+    // With name references a second pass writes each record's own gid into
+    // it; the ids and attribute bytes keep their sizes, so the places stay.
     bool write_geometry(const std::string& path)
+    {
+        if (!write_records(path, false) || !read_back(path))
+            return false;
+        return !opt.name_references || (write_records(path, true) && check_keyed(path));
+    }
+
+    bool write_records(const std::string& path, bool keyed)
     {
         std::vector<std::unique_ptr<XrPolypointGeomRec>> owned;
         std::vector<XrGeomRec*> recs;
         owned.reserve(net.edges.size());
         for (size_t i = 0; i < net.edges.size(); ++i) {
             const XrNetworkEdge& e = net.edges[i];
-            auto r = std::make_unique<XrPolypointGeomRec>(false, static_cast<int>(i + 1),
-                                                          static_cast<unsigned short>(e.category));
+            if (keyed && result.gids[i] >= MAX_RECORD_ID)
+                return fail("a road gid does not fit a record id");
+            const int id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
+            auto r = std::make_unique<XrPolypointGeomRec>(false, id, static_cast<unsigned short>(e.category));
             for (const XrPoint& p : e.points)
                 r->add_point(p);
+            if (opt.name_references) {
+                const std::uint32_t ref = keyed && e.named ? result.gids[i] : 0;
+                const BYTE bytes[NAME_REFERENCE_BYTES] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8),
+                                                          static_cast<BYTE>(ref >> 16), static_cast<BYTE>(ref >> 24)};
+                r->set_attributes(bytes, NAME_REFERENCE_BYTES);
+            }
             recs.push_back(r.get());
             owned.push_back(std::move(r));
         }
@@ -137,9 +155,48 @@ private:
         gopt.name = "roads";
         gopt.bucket_bytes = opt.geometry_bucket_bytes;
         gopt.zlib_level = opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level;
-        if (!write_xrqt_with_aux(path, recs, gopt))
-            return false;
-        return read_back(path);
+        if (opt.name_references) {
+            gopt.attr_count = NAME_REFERENCE_BYTES;
+            gopt.share_first_points = false;
+        }
+        return write_xrqt_with_aux(path, recs, gopt);
+    }
+
+    // Every record of the keyed file carries its own gid, and records lie
+    // at least ROAD_RECORD_MIN_BYTES apart.
+    bool check_keyed(const std::string& path)
+    {
+        auto* acc = new XrFileStorageAccessor();
+        if (!acc->open(XrString(path.c_str()), true)) {
+            delete acc;
+            return fail("cannot read back the road geometry file " + path);
+        }
+        XrSimpleGeomStorage storage(acc, true, false, nullptr);
+        std::unique_ptr<XrGeomCursor> cur(storage.open() == 0 ? storage.get_cursor(nullptr, 0) : nullptr);
+        if (!cur)
+            return fail("cannot walk the road geometry file " + path);
+        const BYTE* rec = nullptr;
+        XrGeomStorage::XrRecordType kind;
+        size_t count = 0;
+        XrGid prev = 0;
+        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+            int id = 0, x = 0, y = 0;
+            short type = 0, aux = 0;
+            const BYTE* pts = nullptr;
+            const BYTE* attrs = nullptr;
+            BYTE coding = 0;
+            XrGid gid = 0;
+            if (cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 1 ||
+                !cur->get_current_record_geom_id(gid) || static_cast<XrGid>(id) != gid)
+                return fail("the road geometry file moved its records when keyed");
+            if (count > 0 && (gid >> 16) == (prev >> 16) && (gid & 0xFFFF) - (prev & 0xFFFF) < ROAD_RECORD_MIN_BYTES)
+                return fail("two road records lie too close for the address database");
+            prev = gid;
+            ++count;
+        }
+        if (count != net.edges.size())
+            return fail("the keyed road geometry file lost records");
+        return true;
     }
 
     bool write_xrqt_with_aux(const std::string& path, std::vector<XrGeomRec*>& recs, XrGeomFileOptions& gopt)

@@ -22,6 +22,7 @@ struct XrNetworkEdge {
     bool restricted = false;
     bool tile_flag = false;      // marks the leaf that holds the edge
     int main_level = -1;         // 1 main-level tile, 0 detail tile, -1 by category
+    bool named = false;          // carries a street name (see name_references)
 };
 
 // A turn with given bits (overrides the computed turn byte bits 0-5).
@@ -68,11 +69,22 @@ struct XrGraphWriterOptions {
     int routing_values[17] = {3000, 3000, 4000000, 5000000, 1000, 1000, 200, 200, 60,
                               150,  300,  10000,   0,       22011, 22011, 12253, 12253};
     int geometry_bucket_bytes = 8192;
+    // Road records keyed for the address database: each record's id is its
+    // own gid and its 4 attribute bytes hold its street-name reference (the
+    // gid again for a named edge, else 0); first points are not shared, so
+    // every record takes at least ROAD_RECORD_MIN_BYTES and the address
+    // database can keep a street record at each road's gid.
+    bool name_references = false;
     int zlib_level = Z_DEFAULT_COMPRESSION; // of the tiles and the geometry buckets (9 when default)
 };
 
 // What the writer made: the gid of each edge (in the road geometry file)
 // and where it was placed.
+// With name_references: the attribute bytes of a road record (its street-name
+// reference, little-endian) and the smallest record written.
+constexpr int NAME_REFERENCE_BYTES = 4;
+constexpr unsigned int ROAD_RECORD_MIN_BYTES = 15;
+
 struct XrGraphWriterResult {
     std::vector<std::uint32_t> gids;
     std::vector<int> tile_numbers; // tile number (group's first number for the main level)

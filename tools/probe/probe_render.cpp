@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 #include <sys/stat.h>
 
@@ -46,41 +45,6 @@ extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
 namespace {
 
 const TCHAR* const CARD_CONFIG_ROOT = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Varnok";
-
-// Street names by road edge, read from an address database.
-class RoadNames : public XrStreetNameSource {
-public:
-    // Takes the storage; false when it is no address database.
-    bool read(XrStorageAccessor* storage)
-    {
-        XrAddrAccessor addr;
-        addr.set_storage(storage);
-        if (addr.open() != XrAddrAccessor::OK || addr.seek_block(0, 0) != XrAddrAccessor::OK)
-            return false;
-        XrString name;
-        while (addr.get_next_street(&name, nullptr, nullptr, nullptr, nullptr) == XrAddrAccessor::OK) {
-            XrGid gid = 0;
-            short lf, lt, rf, rt;
-            XrAddrAccessor::NumType ltype, rtype;
-            while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK)
-                names.emplace(gid, name);
-        }
-        return !names.empty();
-    }
-
-    void get_streets_by_gids(const std::vector<XrGid>& gids, int, std::vector<XrString>& out) override
-    {
-        out.clear();
-        for (XrGid g : gids) {
-            auto it = names.find(g);
-            out.push_back(it != names.end() ? it->second : XrString());
-        }
-    }
-    void get_suffix_table(std::vector<std::pair<XrString, XrString>>& table) override { table.clear(); }
-
-private:
-    std::unordered_map<XrGid, XrString> names;
-};
 
 int run_render(const std::vector<std::string>& args);
 
@@ -200,14 +164,17 @@ int run_render(const std::vector<std::string>& args)
         std::fprintf(stderr, "kestrova-probe render: layer file not usable: %ls\n",
                      context.missing_files.get_item_ptr(i)->c_str());
 
-    // Street names come from the card's address database: the edges of
-    // every street.
-    RoadNames road_names;
+    // Street names come from the card's address database, looked up by road
+    // gid as in the program.
+    XrAddrAccessor addr;
     if (resolver) {
         auto* road = dynamic_cast<XrLineLabelLayer*>(map->get_layer(XrString(L"road")));
-        XrStorageAccessor* addr = open_storage_accessor(XrString(L"?:/mapdata/addr.dat"), true);
-        if (road != nullptr && addr != nullptr && road_names.read(addr))
-            road->set_street_names(&road_names);
+        XrStorageAccessor* storage = open_storage_accessor(XrString(L"?:/mapdata/addr.dat"), true);
+        if (storage != nullptr) {
+            addr.set_storage(storage);
+            if (road != nullptr && addr.open() == XrAddrAccessor::OK)
+                road->set_addr_accessor(&addr);
+        }
     }
 
     // POI icons: the standard icon strips of the shipped map bitmaps, icon n
