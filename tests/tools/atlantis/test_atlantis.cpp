@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -20,7 +21,10 @@
 #include "common/addr/xr_addraccessor.h"
 #include "common/addr/xr_signpostacc.h"
 #include "common/db/xr_heapgeomstorage.h"
+#include "common/geometry/xr_projection.h"
 #include "common/graph/xr_graphaccessor.h"
+#include "common/map/xr_linelabellayer.h"
+#include "common/misc/xr_utf8.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/xr_geom_census_test.h"
@@ -59,6 +63,81 @@ XrFileStorageAccessor* open_file(const std::string& name)
 std::map<std::pair<int, int>, int> geometry_census(const std::string& name)
 {
     return xr_geom_census(MAP + "/" + name);
+}
+
+// The value of attribute key in one line of OSM XML, entities resolved;
+// empty when absent.
+std::string xml_attr(const std::string& line, const std::string& key)
+{
+    const size_t at = line.find(" " + key + "=\"");
+    if (at == std::string::npos)
+        return "";
+    const size_t from = at + key.size() + 3;
+    const std::string raw = line.substr(from, line.find('"', from) - from);
+    std::string out;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '&') {
+            out += raw[i];
+            continue;
+        }
+        const size_t end = raw.find(';', i);
+        const std::string entity = raw.substr(i + 1, end - i - 1);
+        const std::map<std::string, char> known = {{"amp", '&'}, {"quot", '"'}, {"apos", '\''}, {"lt", '<'}, {"gt", '>'}};
+        out += known.count(entity) ? known.at(entity) : '?';
+        i = end;
+    }
+    return out;
+}
+
+// The road ways of an OSM file (those with a "highway" tag): their names
+// ("" for none) and, per point in even map units, the ways through it.
+struct OsmRoads {
+    std::vector<std::string> names;
+    std::map<std::pair<int, int>, std::set<int>> ways_at;
+};
+
+OsmRoads read_osm_roads(const std::string& path, const XrProjection& projection)
+{
+    OsmRoads out;
+    std::map<long, std::pair<int, int>> nodes;
+    std::ifstream in(path);
+    std::string line;
+    std::vector<long> refs;
+    std::string name;
+    bool road = false;
+    while (std::getline(in, line)) {
+        if (line.find("<node ") != std::string::npos) {
+            int x = 0, y = 0;
+            if (projection.to_map(std::atof(xml_attr(line, "lon").c_str()), std::atof(xml_attr(line, "lat").c_str()), x,
+                                  y))
+                nodes[std::atol(xml_attr(line, "id").c_str())] = {x / 2, y / 2};
+        } else if (line.find("<way ") != std::string::npos) {
+            refs.clear();
+            name.clear();
+            road = false;
+        } else if (line.find("<nd ") != std::string::npos) {
+            refs.push_back(std::atol(xml_attr(line, "ref").c_str()));
+        } else if (line.find("<tag ") != std::string::npos) {
+            const std::string k = xml_attr(line, "k");
+            road = road || k == "highway";
+            if (k == "name")
+                name = xml_attr(line, "v");
+        } else if (line.find("</way>") != std::string::npos && road) {
+            const int way = static_cast<int>(out.names.size());
+            out.names.push_back(name);
+            for (long r : refs)
+                if (nodes.count(r))
+                    out.ways_at[nodes[r]].insert(way);
+        }
+    }
+    return out;
+}
+
+std::string utf8_narrow(const std::string& text)
+{
+    XrString wide;
+    XrUTF8::decode_utf8(reinterpret_cast<const BYTE*>(text.data()), static_cast<int>(text.size()), wide);
+    return narrow(wide);
 }
 
 // The gids of the road geometry records in file order; empty when the file
@@ -191,6 +270,98 @@ TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
         }
     }
     EXPECT_GT(street_of.size(), 100u);
+}
+
+// The street labels of the program: the road layer's name source over the
+// address database, asked with each road's gid, gives the OSM name of the
+// road's way, and nothing for a way without a name.
+TEST(Atlantis, StreetLabelNamesByRoadGidAreTheOsmNames)
+{
+    std::ifstream ini(MAP + "/mapdata.ini");
+    std::string line, projection_text;
+    while (std::getline(ini, line))
+        if (line.rfind("projection=", 0) == 0)
+            projection_text = line.substr(11);
+    std::unique_ptr<XrProjection> projection(create_projection(XrString(projection_text.c_str())));
+    ASSERT_TRUE(projection) << projection_text;
+    const OsmRoads osm = read_osm_roads(XR_ATLANTIS_OSM, *projection);
+    ASSERT_FALSE(osm.names.empty());
+
+    // Each road record's gid and the way all of its points lie on.
+    XrFileStorageAccessor* file = open_file("roads.qt");
+    ASSERT_NE(file, nullptr);
+    XrSimpleGeomStorage roads(file, true, false, nullptr);
+    ASSERT_EQ(roads.open(), 0);
+    std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
+    ASSERT_TRUE(cur);
+    std::vector<XrGid> gids;
+    std::vector<std::string> expected;
+    const BYTE* rec = nullptr;
+    XrGeomStorage::XrRecordType kind;
+    while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        int id = 0, x = 0, y = 0;
+        short type = 0, aux = 0;
+        const BYTE* pts = nullptr;
+        const BYTE* attrs = nullptr;
+        BYTE coding = 0;
+        const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
+        XrGid gid = 0;
+        ASSERT_TRUE(count > 1 && cur->get_current_record_geom_id(gid));
+        std::set<int> ways;
+        for (int k = 0; k < count; ++k) {
+            if (k > 0)
+                cur->get_pp_next_pt(coding, x, y, pts);
+            auto at = osm.ways_at.find({x / 2, y / 2});
+            ASSERT_NE(at, osm.ways_at.end()) << std::hex << gid << " point " << std::dec << x << "," << y;
+            std::set<int> both;
+            for (int w : at->second)
+                if (k == 0 || ways.count(w))
+                    both.insert(w);
+            ways = both;
+        }
+        ASSERT_FALSE(ways.empty()) << std::hex << gid;
+        std::set<std::string> names;
+        for (int w : ways)
+            names.insert(utf8_narrow(osm.names[static_cast<size_t>(w)]));
+        ASSERT_EQ(names.size(), 1u) << std::hex << gid;
+        gids.push_back(gid);
+        expected.push_back(*names.begin());
+    }
+
+    XrAddrAccessor addr;
+    addr.set_storage(open_file("addr.dat"));
+    ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
+    XrAddrStreetNames source(&addr);
+    // Without a text language and in the map's language (English).
+    for (int language : {0, 'e' | 'n' << 8 | 'g' << 16}) {
+        std::vector<XrString> found;
+        source.flush_name_cache();
+        source.get_streets_by_gids(gids, language, found);
+        ASSERT_EQ(found.size(), gids.size());
+        int named = 0;
+        for (size_t i = 0; i < gids.size(); ++i) {
+            EXPECT_EQ(narrow(found[i]), expected[i]) << std::hex << gids[i];
+            named += expected[i].empty() ? 0 : 1;
+        }
+        EXPECT_GT(named, 100);
+        EXPECT_LT(named, static_cast<int>(gids.size())) << "some roads have no name";
+    }
+
+    // A road's gid also leads to the segments of its street, with the road
+    // among them (house numbers at a point of the road).
+    for (size_t i = 0; i < gids.size(); ++i) {
+        if (expected[i].empty())
+            continue;
+        XrString name;
+        ASSERT_EQ(addr.get_street_by_gid(gids[i], name), XrAddrAccessor::OK);
+        bool listed = false;
+        XrGid gid = 0;
+        short lf, lt, rf, rt;
+        XrAddrAccessor::NumType ltype, rtype;
+        while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK)
+            listed = listed || gid == gids[i];
+        EXPECT_TRUE(listed) << std::hex << gids[i] << " " << narrow(name);
+    }
 }
 
 TEST(Atlantis, TheMapProviderOpensItAndItDraws)
