@@ -458,6 +458,50 @@ TEST(AddrAccessor, LanguageRingsOf63)
 
 // ------------------------------------------------------------------ street keys
 
+// Road records kept at the roads' gids: a lookup by a road's gid gives its
+// street's name and, through the link, the street's segments; a road
+// without a name gives an empty name; the name walk never enters them.
+TEST(AddrAccessor, RoadRecordsAtTheirGids)
+{
+    for (const auto& [major, minor] : std::vector<std::pair<unsigned, unsigned>>{{6, 0}, {6, 2}, {6, 3}}) {
+        SCOPED_TRACE(minor);
+        XrAddrWriter w(version(major, minor));
+        const int alpha = w.add_street(street("Alpha", 0, {seg(0x10002, 1, 3, 2, 4), seg(0x10020, 5, 7, 6, 8)}));
+        const int beta = w.add_street(street("Beta Road", 0, {seg(0x00005, 9, 9, 10, 10)}));
+        w.add_road(0x10020, alpha);
+        w.add_road(0x00005, beta);
+        w.add_road(0x10002, alpha);
+        w.add_road(0x10040, -1);
+        auto a = open_db(build_db(w));
+        EXPECT_GE(w.get_street_position(alpha) >> 16, 2u) << "the streets follow the road blocks";
+
+        for (const auto& [gid, name] : std::vector<std::pair<XrGid, std::wstring>>{
+                 {0x10002, L"Alpha"}, {0x10020, L"Alpha"}, {0x00005, L"Beta Road"}, {0x10040, L""}}) {
+            XrString found;
+            ASSERT_EQ(a->get_street_by_gid(gid, found), XrAddrAccessor::OK) << std::hex << gid;
+            EXPECT_EQ(wstr(found), name);
+            if (name.empty())
+                continue;
+            bool listed = false;
+            for (const SegmentRead& r : read_segments(*a))
+                listed = listed || r.gid == gid;
+            EXPECT_TRUE(listed) << std::hex << gid;
+        }
+        ASSERT_EQ(a->find_first_street(L"", false), XrAddrAccessor::OK);
+        EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Alpha", L"Beta Road"}));
+    }
+
+    // Records that would overlap are refused.
+    XrAddrWriter w;
+    const int alpha = w.add_street(street("Alpha", 0, {seg(0x10002, 1, 3, 2, 4)}));
+    w.add_road(0x10002, alpha);
+    w.add_road(0x10008, alpha);
+    std::vector<BYTE> out;
+    std::string error;
+    EXPECT_FALSE(w.build(out, error));
+    EXPECT_NE(error.find("overlap"), std::string::npos) << error;
+}
+
 class AddrKeys : public ::testing::Test {
 protected:
     void SetUp() override

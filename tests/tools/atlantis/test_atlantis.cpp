@@ -21,6 +21,7 @@
 #include "common/addr/xr_addraccessor.h"
 #include "common/addr/xr_signpostacc.h"
 #include "common/db/xr_heapgeomstorage.h"
+#include "common/container/xr_bytes.h"
 #include "common/geometry/xr_projection.h"
 #include "common/graph/xr_graphaccessor.h"
 #include "common/map/xr_linelabellayer.h"
@@ -324,6 +325,11 @@ TEST(Atlantis, StreetLabelNamesByRoadGidAreTheOsmNames)
         for (int w : ways)
             names.insert(utf8_narrow(osm.names[static_cast<size_t>(w)]));
         ASSERT_EQ(names.size(), 1u) << std::hex << gid;
+        // The record's id is its gid (the key of the location details) and
+        // its attribute bytes the street-name reference (0 without a name).
+        EXPECT_EQ(static_cast<XrGid>(id), gid);
+        ASSERT_NE(attrs, nullptr) << std::hex << gid;
+        EXPECT_EQ(xr_bytes::get_u32_le(attrs), names.begin()->empty() ? 0u : gid) << std::hex << gid;
         gids.push_back(gid);
         expected.push_back(*names.begin());
     }
