@@ -1,6 +1,7 @@
 #include "tools/mapgen/graph_writer.h"
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <map>
 #include <unordered_map>
@@ -162,9 +163,9 @@ private:
         return write_xrqt_with_aux(path, recs, gopt);
     }
 
-    // Every record of the keyed file carries its own gid, and records lie
-    // at least ROAD_RECORD_MIN_BYTES apart.
-    bool check_keyed(const std::string& path)
+    // Opens the road geometry file written and hands every record to
+    // visit (which stops the walk with false).
+    bool walk_roads(const std::string& path, const std::function<bool(XrGeomCursor&, const BYTE*)>& visit)
     {
         auto* acc = new XrFileStorageAccessor();
         if (!acc->open(XrString(path.c_str()), true)) {
@@ -172,31 +173,44 @@ private:
             return fail("cannot read back the road geometry file " + path);
         }
         XrSimpleGeomStorage storage(acc, true, false, nullptr);
-        std::unique_ptr<XrGeomCursor> cur(storage.open() == 0 ? storage.get_cursor(nullptr, 0) : nullptr);
+        if (storage.open() != 0)
+            return fail("cannot open the road geometry file " + path);
+        std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
         if (!cur)
             return fail("cannot walk the road geometry file " + path);
         const BYTE* rec = nullptr;
         XrGeomStorage::XrRecordType kind;
+        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK)
+            if (!visit(*cur, rec))
+                return false;
+        return true;
+    }
+
+    // Every record of the keyed file carries its own gid, and records lie
+    // at least ROAD_RECORD_MIN_BYTES apart.
+    bool check_keyed(const std::string& path)
+    {
         size_t count = 0;
         XrGid prev = 0;
-        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        const bool walked = walk_roads(path, [&](XrGeomCursor& cur, const BYTE* rec) {
             int id = 0, x = 0, y = 0;
             short type = 0, aux = 0;
             const BYTE* pts = nullptr;
             const BYTE* attrs = nullptr;
             BYTE coding = 0;
             XrGid gid = 0;
-            if (cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 1 ||
-                !cur->get_current_record_geom_id(gid) || static_cast<XrGid>(id) != gid)
+            if (cur.get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 1 || !cur.get_current_record_geom_id(gid) ||
+                static_cast<XrGid>(id) != gid)
                 return fail("the road geometry file moved its records when keyed");
             if (count > 0 && (gid >> 16) == (prev >> 16) && (gid & 0xFFFF) - (prev & 0xFFFF) < ROAD_RECORD_MIN_BYTES)
                 return fail("two road records lie too close for the address database");
             prev = gid;
             ++count;
-        }
-        if (count != net.edges.size())
+            return true;
+        });
+        if (walked && count != net.edges.size())
             return fail("the keyed road geometry file lost records");
-        return true;
+        return walked;
     }
 
     bool write_xrqt_with_aux(const std::string& path, std::vector<XrGeomRec*>& recs, XrGeomFileOptions& gopt)
@@ -213,44 +227,34 @@ private:
 
     bool read_back(const std::string& path)
     {
-        auto* acc = new XrFileStorageAccessor();
-        if (!acc->open(XrString(path.c_str()), true)) {
-            delete acc;
-            return fail("cannot read back the road geometry file " + path);
-        }
-        XrSimpleGeomStorage storage(acc, true, false, nullptr);
-        if (storage.open() != 0)
-            return fail("cannot open the road geometry file " + path);
-        std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
-        if (!cur)
-            return fail("cannot walk the road geometry file " + path);
         const size_t n = net.edges.size();
         result.gids.assign(n, 0);
         lines.assign(n, std::vector<XrPoint>());
         std::vector<bool> seen(n, false);
-        const BYTE* rec = nullptr;
-        XrGeomStorage::XrRecordType kind;
-        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+        const bool walked = walk_roads(path, [&](XrGeomCursor& cur, const BYTE* rec) {
             int id = 0, x = 0, y = 0;
             short type = 0, aux = 0;
             const BYTE* pts = nullptr;
             const BYTE* attrs = nullptr;
             BYTE coding = 0;
-            const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
+            const int count = cur.get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
             XrGid gid = 0;
-            if (count < 1 || id < 1 || static_cast<size_t>(id) > n || !cur->get_current_record_geom_id(gid))
+            if (count < 1 || id < 1 || static_cast<size_t>(id) > n || !cur.get_current_record_geom_id(gid))
                 return fail("the road geometry file does not read back");
             if ((gid & 0xFFFF) >= 0x8000)
                 return fail("a road geometry bucket is too large for 15-bit gid offsets");
             std::vector<XrPoint>& line = lines[id - 1];
             line.push_back(XrPoint(x, y));
             for (int k = 1; k < count; ++k) {
-                cur->get_pp_next_pt(coding, x, y, pts);
+                cur.get_pp_next_pt(coding, x, y, pts);
                 line.push_back(XrPoint(x, y));
             }
             result.gids[id - 1] = gid;
             seen[id - 1] = true;
-        }
+            return true;
+        });
+        if (!walked)
+            return false;
         for (size_t i = 0; i < n; ++i) {
             if (!seen[i] || lines[i].size() < 2)
                 return fail(edge_error(static_cast<int>(i), "lost in the road geometry file"));
