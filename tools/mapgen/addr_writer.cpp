@@ -340,9 +340,13 @@ bool Builder::lay_out_roads(std::string& error)
             }
             data.u8(L::NO_SEGMENTS);
             data.u32_le(gid);
+            // Before 6.3 the link names the record that holds the segments.
+            int holder = street;
+            if (s != nullptr && version < L::VERSION_6_3 && s->segments.empty() && s->link >= 0)
+                holder = s->link;
             const std::uint32_t link =
                 s == nullptr ? L::NO_LINK
-                             : laid[static_cast<size_t>(street)].block << 16 | laid[static_cast<size_t>(street)].offset;
+                             : laid[static_cast<size_t>(holder)].block << 16 | laid[static_cast<size_t>(holder)].offset;
             if (e >= static_cast<int>(L::LINK_SIZE)) {
                 data.u32_le(link);
                 data.zeros(static_cast<size_t>(e) - L::LINK_SIZE);

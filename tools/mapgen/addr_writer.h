@@ -1,7 +1,8 @@
 // Writer of the address database "addr.dat" (magic "XRAL", versions 6.0 to
 // 6.3): streets in zlib blocks, ordered by their folded names, the character
 // tree over the names with the county-id list of every entry, county and
-// country names, language codes and the suffix table.
+// country names, language codes and the suffix table; optionally, blocks
+// before the streets that keep a record at each road's gid.
 #pragma once
 
 #include <cstdint>

@@ -491,11 +491,25 @@ TEST(AddrAccessor, RoadRecordsAtTheirGids)
         EXPECT_EQ(walk_names(*a), (std::vector<std::wstring>{L"Alpha", L"Beta Road"}));
     }
 
+    // Before 6.3 a road of a street whose segments another record holds
+    // links to that record.
+    XrAddrWriter before(version(6, 2));
+    const int alpha = before.add_street(street("Alpha", 0, {seg(0x10002, 1, 3, 2, 4)}));
+    XrAddrStreetDef gamma = street("Gamma");
+    gamma.gid = 0x10002;
+    gamma.link = alpha;
+    before.add_road(0x10002, before.add_street(gamma));
+    auto b = open_db(build_db(before));
+    XrString found;
+    ASSERT_EQ(b->get_street_by_gid(0x10002, found), XrAddrAccessor::OK);
+    EXPECT_EQ(wstr(found), L"Gamma");
+    EXPECT_EQ(read_segments(*b), (std::vector<SegmentRead>{{0x10002, 1, 3, 2, 4, 1, 0}}));
+
     // Records that would overlap are refused.
     XrAddrWriter w;
-    const int alpha = w.add_street(street("Alpha", 0, {seg(0x10002, 1, 3, 2, 4)}));
-    w.add_road(0x10002, alpha);
-    w.add_road(0x10008, alpha);
+    const int first = w.add_street(street("Alpha", 0, {seg(0x10002, 1, 3, 2, 4)}));
+    w.add_road(0x10002, first);
+    w.add_road(0x10008, first);
     std::vector<BYTE> out;
     std::string error;
     EXPECT_FALSE(w.build(out, error));
