@@ -27,6 +27,7 @@
 #include "common/map/xr_linelabellayer.h"
 #include "common/misc/xr_utf8.h"
 #include "common/storage/xr_storageaccessor.h"
+#include "atlantis_test_support.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/xr_geom_census_test.h"
 
@@ -146,18 +147,8 @@ std::string utf8_narrow(const std::string& text)
 std::vector<XrGid> road_gids()
 {
     std::vector<XrGid> gids;
-    XrFileStorageAccessor* file = open_file("roads.qt");
-    if (file == nullptr)
-        return gids;
-    XrSimpleGeomStorage roads(file, true, false, nullptr);
-    if (roads.open() != 0)
-        return gids;
-    std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
-    XrGid gid = 0;
-    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK && cur->get_current_record_geom_id(gid))
-        gids.push_back(gid);
+    for (const XrAtlantisRoad& r : atlantis_roads(MAP))
+        gids.push_back(r.gid);
     return gids;
 }
 
@@ -278,42 +269,23 @@ TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
 // road's way, and nothing for a way without a name.
 TEST(Atlantis, StreetLabelNamesByRoadGidAreTheOsmNames)
 {
-    std::ifstream ini(MAP + "/mapdata.ini");
-    std::string line, projection_text;
-    while (std::getline(ini, line))
-        if (line.rfind("projection=", 0) == 0)
-            projection_text = line.substr(11);
-    std::unique_ptr<XrProjection> projection(create_projection(XrString(projection_text.c_str())));
-    ASSERT_TRUE(projection) << projection_text;
+    const std::unique_ptr<XrProjection> projection = atlantis_projection(MAP);
+    ASSERT_TRUE(projection);
     const OsmRoads osm = read_osm_roads(XR_ATLANTIS_OSM, *projection);
     ASSERT_FALSE(osm.names.empty());
 
     // Each road record's gid and the way all of its points lie on.
-    XrFileStorageAccessor* file = open_file("roads.qt");
-    ASSERT_NE(file, nullptr);
-    XrSimpleGeomStorage roads(file, true, false, nullptr);
-    ASSERT_EQ(roads.open(), 0);
-    std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
-    ASSERT_TRUE(cur);
+    const std::vector<XrAtlantisRoad> roads = atlantis_roads(MAP);
+    ASSERT_FALSE(roads.empty());
     std::vector<XrGid> gids;
     std::vector<std::string> expected;
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
-    while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        const BYTE* pts = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
-        XrGid gid = 0;
-        ASSERT_TRUE(count > 1 && cur->get_current_record_geom_id(gid));
+    for (const XrAtlantisRoad& road : roads) {
+        const XrGid gid = road.gid;
         std::set<int> ways;
-        for (int k = 0; k < count; ++k) {
-            if (k > 0)
-                cur->get_pp_next_pt(coding, x, y, pts);
-            auto at = osm.ways_at.find({x / 2, y / 2});
-            ASSERT_NE(at, osm.ways_at.end()) << std::hex << gid << " point " << std::dec << x << "," << y;
+        for (size_t k = 0; k < road.points.size(); ++k) {
+            const XrPoint& p = road.points[k];
+            auto at = osm.ways_at.find({p.x / 2, p.y / 2});
+            ASSERT_NE(at, osm.ways_at.end()) << std::hex << gid << " point " << std::dec << p.x << "," << p.y;
             std::set<int> both;
             for (int w : at->second)
                 if (k == 0 || ways.count(w))
@@ -327,9 +299,9 @@ TEST(Atlantis, StreetLabelNamesByRoadGidAreTheOsmNames)
         ASSERT_EQ(names.size(), 1u) << std::hex << gid;
         // The record's id is its gid (the key of the location details) and
         // its attribute bytes the street-name reference (0 without a name).
-        EXPECT_EQ(static_cast<XrGid>(id), gid);
-        ASSERT_NE(attrs, nullptr) << std::hex << gid;
-        EXPECT_EQ(xr_bytes::get_u32_le(attrs), names.begin()->empty() ? 0u : gid) << std::hex << gid;
+        EXPECT_EQ(static_cast<XrGid>(road.id), gid);
+        ASSERT_TRUE(road.has_reference) << std::hex << gid;
+        EXPECT_EQ(road.name_reference, names.begin()->empty() ? 0u : gid) << std::hex << gid;
         gids.push_back(gid);
         expected.push_back(*names.begin());
     }

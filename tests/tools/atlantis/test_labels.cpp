@@ -28,6 +28,7 @@
 #include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
+#include "atlantis_test_support.h"
 #include "support/xr_temp_root.h"
 
 namespace fs = std::filesystem;
@@ -35,45 +36,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string MAP = XR_ATLANTIS_DIR;
-
-struct Road {
-    XrGid gid = 0;
-    std::vector<XrPoint> points; // world
-};
-
-std::vector<Road> read_roads()
-{
-    std::vector<Road> roads;
-    auto* file = new XrFileStorageAccessor();
-    if (!file->open(XrString((MAP + "/roads.qt").c_str()), true)) {
-        delete file;
-        return roads;
-    }
-    XrSimpleGeomStorage storage(file, true, false, nullptr);
-    if (storage.open() != 0)
-        return roads;
-    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
-    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        Road r;
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        const BYTE* pts = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
-        if (count < 2 || !cur->get_current_record_geom_id(r.gid))
-            continue;
-        r.points.push_back(XrPoint(x, y));
-        for (int k = 1; k < count; ++k) {
-            cur->get_pp_next_pt(coding, x, y, pts);
-            r.points.push_back(XrPoint(x, y));
-        }
-        roads.push_back(std::move(r));
-    }
-    return roads;
-}
 
 double distance_to_segment(double px, double py, const XrPoint& a, const XrPoint& b)
 {
@@ -122,14 +84,9 @@ TEST(AtlantisLabels, EveryLabelLiesOnARoadOfItsName)
     ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
     road->set_addr_accessor(&addr);
 
-    std::ifstream ini(MAP + "/mapdata.ini");
-    std::string line, projection_text;
-    while (std::getline(ini, line))
-        if (line.rfind("projection=", 0) == 0)
-            projection_text = line.substr(11);
-    std::unique_ptr<XrProjection> projection(create_projection(XrString(projection_text.c_str())));
+    const std::unique_ptr<XrProjection> projection = atlantis_projection(MAP);
     ASSERT_TRUE(projection);
-    const std::vector<Road> roads = read_roads();
+    const std::vector<XrAtlantisRoad> roads = atlantis_roads(MAP);
     ASSERT_FALSE(roads.empty());
 
     // The town centre at 1:8000, as reported, and around it.
@@ -154,7 +111,7 @@ TEST(AtlantisLabels, EveryLabelLiesOnARoadOfItsName)
             seen.insert(label.name);
             // The roads that pass within 2 pixels of the label's centre.
             std::set<std::wstring> names;
-            for (const Road& r : roads) {
+            for (const XrAtlantisRoad& r : roads) {
                 XrPoint prev;
                 view.world_to_screen_2d(r.points[0].x, r.points[0].y, prev.x, prev.y);
                 for (size_t k = 1; k < r.points.size(); ++k) {
