@@ -163,9 +163,10 @@ private:
         return write_xrqt_with_aux(path, recs, gopt);
     }
 
-    // Opens the road geometry file written and hands every record to
-    // visit (which stops the walk with false).
-    bool walk_roads(const std::string& path, const std::function<bool(XrGeomCursor&, const BYTE*)>& visit)
+    // Opens the road geometry file written and hands every record to visit
+    // (id, gid, points; false stops the walk).
+    using RoadVisit = std::function<bool(int, XrGid, std::vector<XrPoint>&)>;
+    bool walk_roads(const std::string& path, const RoadVisit& visit)
     {
         auto* acc = new XrFileStorageAccessor();
         if (!acc->open(XrString(path.c_str()), true)) {
@@ -180,9 +181,25 @@ private:
             return fail("cannot walk the road geometry file " + path);
         const BYTE* rec = nullptr;
         XrGeomStorage::XrRecordType kind;
-        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK)
-            if (!visit(*cur, rec))
+        std::vector<XrPoint> points;
+        while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
+            int id = 0, x = 0, y = 0;
+            short type = 0, aux = 0;
+            const BYTE* pts = nullptr;
+            const BYTE* attrs = nullptr;
+            BYTE coding = 0;
+            const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
+            XrGid gid = 0;
+            if (count < 1 || !cur->get_current_record_geom_id(gid))
+                return fail("the road geometry file does not read back");
+            points.assign(1, XrPoint(x, y));
+            for (int k = 1; k < count; ++k) {
+                cur->get_pp_next_pt(coding, x, y, pts);
+                points.push_back(XrPoint(x, y));
+            }
+            if (!visit(id, gid, points))
                 return false;
+        }
         return true;
     }
 
@@ -192,15 +209,8 @@ private:
     {
         size_t count = 0;
         XrGid prev = 0;
-        const bool walked = walk_roads(path, [&](XrGeomCursor& cur, const BYTE* rec) {
-            int id = 0, x = 0, y = 0;
-            short type = 0, aux = 0;
-            const BYTE* pts = nullptr;
-            const BYTE* attrs = nullptr;
-            BYTE coding = 0;
-            XrGid gid = 0;
-            if (cur.get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 1 || !cur.get_current_record_geom_id(gid) ||
-                static_cast<XrGid>(id) != gid)
+        const bool walked = walk_roads(path, [&](int id, XrGid gid, std::vector<XrPoint>&) {
+            if (static_cast<XrGid>(id) != gid)
                 return fail("the road geometry file moved its records when keyed");
             if (count > 0 && (gid >> 16) == (prev >> 16) && (gid & 0xFFFF) - (prev & 0xFFFF) < ROAD_RECORD_MIN_BYTES)
                 return fail("two road records lie too close for the address database");
@@ -231,24 +241,12 @@ private:
         result.gids.assign(n, 0);
         lines.assign(n, std::vector<XrPoint>());
         std::vector<bool> seen(n, false);
-        const bool walked = walk_roads(path, [&](XrGeomCursor& cur, const BYTE* rec) {
-            int id = 0, x = 0, y = 0;
-            short type = 0, aux = 0;
-            const BYTE* pts = nullptr;
-            const BYTE* attrs = nullptr;
-            BYTE coding = 0;
-            const int count = cur.get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
-            XrGid gid = 0;
-            if (count < 1 || id < 1 || static_cast<size_t>(id) > n || !cur.get_current_record_geom_id(gid))
+        const bool walked = walk_roads(path, [&](int id, XrGid gid, std::vector<XrPoint>& points) {
+            if (id < 1 || static_cast<size_t>(id) > n)
                 return fail("the road geometry file does not read back");
             if ((gid & 0xFFFF) >= 0x8000)
                 return fail("a road geometry bucket is too large for 15-bit gid offsets");
-            std::vector<XrPoint>& line = lines[id - 1];
-            line.push_back(XrPoint(x, y));
-            for (int k = 1; k < count; ++k) {
-                cur.get_pp_next_pt(coding, x, y, pts);
-                line.push_back(XrPoint(x, y));
-            }
+            lines[id - 1].swap(points);
             result.gids[id - 1] = gid;
             seen[id - 1] = true;
             return true;
