@@ -1016,3 +1016,48 @@ TEST_F(RouteLayerSafety, TrafficBoxThroughTheLayer)
     EXPECT_EQ(value, 0);
     xr_set_traffic_reference_size(0, 0);
 }
+
+// The traffic box's event icon is the small POI icon of type key 51 + kind
+// from the map's "poi" layer, drawn at the box's left edge.
+TEST_F(RouteLayerDraw, TrafficBoxIconFromThePoiLayer)
+{
+    xr_set_traffic_reference_size(800, 480);
+    xr_set_traffic_layout_variant(11);
+    XrMap map;
+    auto* pois = new XrPoiLayer(&map, nullptr, false);
+    XrPoiLayerIconSet set;
+    set.kind = 1;
+    set.first_type = 0;
+    set.count = 93;
+    set.small = XrGDI::create_bitmap(dc, 16 * 100, 16);
+    pois->add_icon_set(set, true);
+    map.add_layer(pois, XrString(L"poi"));
+    {
+        XrRouteLayer traffic(&loop, &map, 1, nullptr, nullptr);
+        traffic.set_tick_source(test_now);
+        set_route(traffic, make_route(points));
+        traffic.reset_traffic_state();
+        XrTrafficARecord a;
+        a.icon_kind = 2;
+        a.distance = 1500;
+        a.id = 3;
+        traffic.set_info_record2(a);
+        g_now += 3001;
+        traffic.execute(&loop, reinterpret_cast<void*>(static_cast<std::intptr_t>(XrRouteLayer::EVENT_TRAFFIC)));
+        // Once slid into place (2 s), the icon at x 20 + 1 in the 40-pixel box.
+        g_now += 2001;
+        XrGdiRecording::instance().clear();
+        traffic.draw_traffic_state(dc, XrPoint(800, 480));
+        const auto drawn = calls("draw_bitmap_masked");
+        ASSERT_EQ(drawn.size(), 1u);
+        EXPECT_EQ(drawn[0]->args[0], 21);
+        EXPECT_EQ(drawn[0]->args[2] - drawn[0]->args[0], 16);
+        EXPECT_EQ(drawn[0]->args[4], 16 * 53); // its place in the strip
+        // The distance right of the icon and the delay disc.
+        const auto distance = calls("draw_text_rect");
+        ASSERT_EQ(distance.size(), 1u);
+        EXPECT_EQ(distance[0]->text, L"1.5 km");
+    }
+    XrGDI::delete_bitmap(set.small);
+    xr_set_traffic_reference_size(0, 0);
+}
