@@ -1061,3 +1061,38 @@ TEST_F(RouteLayerDraw, TrafficBoxIconFromThePoiLayer)
     XrGDI::delete_bitmap(set.small);
     xr_set_traffic_reference_size(0, 0);
 }
+
+// The traffic box of an event on the current road shows the layer's traffic
+// delay up to the event as a sector of its delay disc.
+TEST_F(RouteLayerDraw, TrafficBoxDelayFromTheRoute)
+{
+    xr_set_traffic_reference_size(800, 480);
+    xr_set_traffic_layout_variant(11);
+    with_route();
+    access->set_signpost_range(-1, -1, 0, 1); // driving the first segment
+    XrTrafficCRecord c;
+    c.icon_kind = 1;
+    c.distance = 300;
+    c.id = 5;
+    layer->set_info_record(c);
+    // A sector: a polygon of more than the chevrons' three points.
+    auto sector_drawn = [&] {
+        layer->reset_traffic_state();
+        g_now += 3001;
+        layer->execute(&loop, reinterpret_cast<void*>(static_cast<std::intptr_t>(XrRouteLayer::EVENT_TRAFFIC)));
+        g_now += 2001;
+        XrGdiRecording::instance().clear();
+        layer->draw_traffic_state(dc, XrPoint(800, 480));
+        for (const XrGdiCall* p : calls("draw_polygon"))
+            if (p->points.size() > 3)
+                return true;
+        return false;
+    };
+    EXPECT_FALSE(sector_drawn());
+    layer->set_traffic_delay(*layer->get_active_route()->segments.get_item_ptr(1), 72000u << 8, nullptr);
+    const int delay = layer->get_traffic_delay_ahead(300);
+    ASSERT_GT(delay, 0);
+    ASSERT_LE(delay, 3600);
+    EXPECT_TRUE(sector_drawn());
+    xr_set_traffic_reference_size(0, 0);
+}
