@@ -418,20 +418,5 @@ int XrRouteLayer::get_direction_icon(const XrRouteInstructions::XrRouteDirective
 void XrRouteLayer::draw_direction_icon(XrDCHandleRec* dc, const XrRouteInstructions::XrRouteDirective* directive,
                                        const XrPoint& position, int distance)
 {
-    const int number = get_direction_icon(directive, nullptr, distance, -1);
-    if (number < 0 || number >= DIRECTION_ICON_COUNT || direction_icons == nullptr)
-        return;
-    XrBitmap icon(direction_icons[number], false);
-    if (icon.bitmap() == nullptr) {
-        xr_map_warning("route layer: direction icon %d (0x%08X) missing", number, direction_icons[number]);
-        return;
-    }
-    XrGDI::draw_bitmap_object(dc, position.x, position.y, &icon, icon.mask() != nullptr);
+    draw_icon_number(dc, get_direction_icon(directive, nullptr, distance, -1), position);
 }
-
-// The safety screen belongs to the map engine's safety-screen drawing.
-void XrRouteLayer::load_safety_screen_images() {}
-
-void XrRouteLayer::draw_safety_screen(XrDCHandleRec* /*dc*/, const XrPoint& /*screen*/) {}
-
-void XrRouteLayer::draw_street_boxes(XrDCHandleRec* /*dc*/, const XrPoint& /*screen*/) {}

@@ -103,6 +103,10 @@ public:
         l.alert_end = end;
     }
     void set_right_hand(bool value) { l.right_hand_traffic = value; }
+    bool uturn_announced() const { return l.uturn_announced; }
+    void set_close_follow_up(bool value) { l.close_follow_up = value; }
+    // The safety screen's picture i (route_01 to route_03, then the half ones).
+    std::unique_ptr<XrBitmap>& safety_image(int i) { return l.safety_images[i]; }
     bool announced_far() const { return l.announced_far; }
     const int* panel_sizes() const { return l.panel_sizes; }
     void add_signpost_item(int kind, const wchar_t* text)
