@@ -54,6 +54,7 @@ class XrSignpostAccessor;
 class XrStreetFinder;
 namespace xr_prompts {
 struct XrPromptState;
+struct XrFollowUp;
 }
 
 // The turn arrow of one directive (map units): an open polyline, its head
@@ -475,6 +476,12 @@ private:
     // The prompt builders' view of the voice state, and its changes back.
     void fill_prompt_state(xr_prompts::XrPromptState& state) const;
     void keep_prompt_state(const xr_prompts::XrPromptState& state);
+    // What both the 2D and the 3D frame draw over the route: the marker,
+    // compass or guidance box, alert, speed and traffic box.
+    void draw_frame_panels(XrDCHandleRec* dc, XrMapView* view, const XrPoint& screen);
+    // What the announcement of directive may chain: the next directive and
+    // the follow-up flags.
+    void fill_follow_up(const XrRouteInstructions::XrRouteDirective& directive, xr_prompts::XrFollowUp& follow) const;
     // Root "/" set "/" name.
     XrString voice_path(const XrString& name) const;
     // Route matching (guidance).
