@@ -2,6 +2,7 @@
 // with its natives bound by position in class-file order.
 #include "jvm_run.h"
 #include "jvm_test_vm.h"
+#include "tests/support/xr_temp_root.h"
 #include "toolkit/javart/javart_app.h"
 
 #include <gtest/gtest.h>
@@ -158,6 +159,39 @@ TEST(AppClasses, UsedFromJavaUnderKojvm)
                    "java.lang.IllegalArgumentException: Non-supported URL.\n"
                    "java.lang.UnsatisfiedLinkError: javax.microedition.io.Connector.getDefaultPath()Ljava/lang/String;\n"
                    "java.lang.UnsatisfiedLinkError: com.kestrovatech.Locale.getString(I)Ljava/lang/String;\n");
+}
+
+std::string g_addon_data;
+
+KO_NATIVE(addon_data_path)
+{
+    KO_UNUSED_NATIVE_ARGS;
+    ko_ret_string(vm, complete, thread, g_addon_data.c_str());
+}
+
+TEST(AppClasses, ConnectorDataStreamsReadAndWriteUnderTheAddonFolder)
+{
+    XrTempRoot root;
+    g_addon_data = root.make_dirs("/addons/data") + "/";
+    ASSERT_TRUE(ko_jvm_bind_application_native("javax/microedition/io/Connector", 0, addon_data_path));
+    {
+        TestVm t(16u << 20);
+        t.add_folder(KOJVM_PROGRAMS);
+        t.add_folder(KOJVM_JAR_CLASSES);
+        ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+        ASSERT_TRUE(ko_jvm_define_application_classes(t.vm));
+        TestVm::Result r = t.call("ConnectorData", "run", "()Ljava/lang/String;");
+        ASSERT_TRUE(r.done);
+        ASSERT_EQ(r.exception, nullptr) << r.exception_class();
+        char* text = ko_jvm_string_to_utf8(t.vm, ko_obj(r.value[0].ref), nullptr);
+        EXPECT_STREQ(text, "22 1020304 6 -2.5 eof Non-supported URL. java.io.FileNotFoundException");
+        ko_jvm_free_utf8(text);
+    }
+    ko_jvm_bind_application_native("javax/microedition/io/Connector", 0, ko_jvm_unbound_native);
+    // Big-endian int, modified UTF-8 with its 16-bit length, IEEE double.
+    const unsigned char expected[] = {1, 2, 3, 4, 0, 8, 'r', 0xc3, 0xa9, 's', 'u', 'm', 0xc3, 0xa9, 0xc0, 4, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(XrTempRoot::read_file(g_addon_data + "notes.bin"),
+              std::string(reinterpret_cast<const char*>(expected), sizeof expected));
 }
 
 // Reflection where this VM differs from OpenJDK by design (see ReflectVm.java).

@@ -27,6 +27,7 @@ const Program kPrograms[] = {
     {"ForName", 0, "loaded ForName$Present"},
     {"FileStreams", 0, "first h available 12"},
     {"Reflect", 0, nullptr},
+    {"DataStreams", 0, "written 91"},
     {"Files", 0, "kojvm-files: exists true file false directory true read true write true"},
 };
 
