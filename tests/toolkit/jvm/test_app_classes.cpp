@@ -143,6 +143,7 @@ TEST(Reflection, ListsEveryMemberTakesWrappersAndPassesExceptionsUnwrapped)
                      "instance double 1.25 float 0.5\n"
                      "only initialisers: methods 0 constructors 1\n"
                      "f by Integer 5\n"
+                     "f by Integer.TYPE 2, TYPE is the wrapper true\n"
                      "unwrapped boom\n"
                      "null argument array: NullPointerException\n"
                      "constructor of String named String\n");

@@ -28,6 +28,7 @@ const Program kPrograms[] = {
     {"FileStreams", 0, "first h available 12"},
     {"Reflect", 0, nullptr},
     {"DataStreams", 0, "written 91"},
+    {"Members", 0, "byte decode: 127 -128"},
     {"Files", 0, "kojvm-files: exists true file false directory true read true write true"},
 };
 

@@ -4,7 +4,8 @@ public final class Boolean implements java.io.Serializable {
     public static final Boolean TRUE = new Boolean(true);
     public static final Boolean FALSE = new Boolean(false);
     private final boolean value;
-    public static final Class TYPE = boolean[].class.getComponentType();
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Boolean.class;
     public Boolean(boolean v) { value = v; }
     public Boolean(String s) { value = parseBoolean(s); }
     public boolean booleanValue() { return value; }

@@ -14,7 +14,8 @@ public final class Double extends Number implements Comparable {
     public static native boolean isInfinite(double d);
     public static native long doubleToLongBits(double d);
     public static native double longBitsToDouble(long bits);
-    public static final Class TYPE = double[].class.getComponentType();
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Double.class;
     public Double(String s) throws NumberFormatException { value = parseDouble(s); }
     public static Double valueOf(double d) { return new Double(d); }
     public boolean isInfinite() { return isInfinite(value); }

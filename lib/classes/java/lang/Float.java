@@ -12,7 +12,8 @@ public final class Float extends Number implements Comparable {
     public static native boolean isInfinite(float f);
     public static native int floatToIntBits(float f);
     public static native float intBitsToFloat(int bits);
-    public static final Class TYPE = float[].class.getComponentType();
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Float.class;
     public Float(double v) { value = (float) v; }
     public Float(String s) throws NumberFormatException { value = parseFloat(s); }
     public static Float valueOf(float f) { return new Float(f); }

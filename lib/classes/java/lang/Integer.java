@@ -12,7 +12,8 @@ public final class Integer extends Number implements Comparable {
     public static native String toString(int i);
     public static native int parseInt(String s, int radix) throws NumberFormatException;
     public static int parseInt(String s) throws NumberFormatException { return parseInt(s, 10); }
-    public static final Class TYPE = int[].class.getComponentType();
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Integer.class;
     public static String toString(int i, int radix) { return Long.toString(i, radix); }
     public static Integer valueOf(int i) { return new Integer(i); }
     public static Integer valueOf(String s, int radix) throws NumberFormatException { return new Integer(parseInt(s, radix)); }

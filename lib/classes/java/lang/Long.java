@@ -4,7 +4,8 @@ public final class Long extends Number implements Comparable {
     public static final long MIN_VALUE = 0x8000000000000000L;
     public static final long MAX_VALUE = 0x7fffffffffffffffL;
     private final long value;
-    public static final Class TYPE = long[].class.getComponentType();
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Long.class;
     public Long(long v) { value = v; }
     public Long(String s) throws NumberFormatException { value = parseLong(s, 10); }
     public static native String toHexString(long l);
