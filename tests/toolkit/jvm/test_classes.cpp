@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace kojvm_classfile;
 
 namespace {
@@ -32,6 +34,13 @@ const BadFile kJasmin[] = {
     {"FallsOff", "java/lang/VerifyError"},     // code runs past its end
     {"Overflow", "java/lang/VerifyError"},     // deeper than max_stack
     {"BadConstant", "java/lang/NoSuchFieldError"}, // well formed, the field is missing
+    {"MissingSuper", "java/lang/NoClassDefFoundError"},
+    {"UsesLoop", "java/lang/ClassCircularityError"},       // its interfaces extend each other
+    {"ExtendsInterface", "java/lang/IncompatibleClassChangeError"},
+    {"ImplementsClass", "java/lang/IncompatibleClassChangeError"},
+    {"StaticCall", "java/lang/IncompatibleClassChangeError"},
+    {"DuplicateField", "java/lang/ClassFormatError"},
+    {"InitFails", "java/lang/ExceptionInInitializerError"},
     {"Good", ""},
 };
 
@@ -41,7 +50,7 @@ TEST_P(JasminFile, GivesTheRightError)
 {
     const BadFile& b = GetParam();
     TestVm t;
-    ASSERT_TRUE(t.add_class_file(b.name, std::string(KOJVM_BAD) + "/" + b.name + ".class"));
+    t.add_folder(KOJVM_BAD);
     TestVm::Result r = t.call(b.name, "run", "()I");
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.exception_class(), b.error);
@@ -239,3 +248,48 @@ TEST(Monitors, RecursionLimitAndHandOver)
 }
 
 } // namespace
+
+namespace {
+
+void loaded(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    *static_cast<KoJvmClassRec**>(data) = e ? nullptr : c;
+}
+
+std::uint8_t state_of(TestVm& t, const char* name)
+{
+    KoJvmClassRec* c = ko_jvm_find_class(t.vm, name, std::strlen(name));
+    return c ? c->state : 0xFF;
+}
+
+} // namespace
+
+TEST(ClassStates, LoadingLinksAndTheFirstCallInitialises)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    KoJvmClassRec* c = nullptr;
+    ko_jvm_load_class_async(t.thread, "ReentrantInit", 13, false, loaded, &c);
+    ko_jvm_run(t.vm);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->state, KO_JVM_CLASS_LINKED);
+    // The initialiser's own call into the class goes on at once and sees
+    // the field before the initialiser set it.
+    TestVm::Result r = t.call("ReentrantInit", "run", "()I");
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.exception_class(), "");
+    EXPECT_EQ(r.value[0].i, 5);
+    EXPECT_EQ(state_of(t, "ReentrantInit"), KO_JVM_CLASS_INITIALIZED);
+}
+
+TEST(ClassStates, AFailedInitialiserLeavesTheClassErroneous)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    // The superclass's initialiser runs first and fails.
+    EXPECT_EQ(t.call("SubOfFailed", "run", "()I").exception_class(), "java/lang/ExceptionInInitializerError");
+    EXPECT_EQ(state_of(t, "InitFails"), KO_JVM_CLASS_ERRONEOUS);
+    EXPECT_EQ(t.call("InitFails", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
+    EXPECT_EQ(t.call("SubOfFailed", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
+    EXPECT_NE(state_of(t, "SubOfFailed"), KO_JVM_CLASS_INITIALIZED);
+}
