@@ -9,7 +9,7 @@ public final class Long extends Number implements Comparable {
     public Long(long v) { value = v; }
     public Long(String s) throws NumberFormatException { value = parseLong(s, 10); }
     public static native String toHexString(long l);
-    public static native String toSring(long l, int radix);
+    private static native String toSring(long l, int radix);
     public static native String toString(long l);
     public static native long parseLong(String s, int radix) throws NumberFormatException;
     public static String toString(long l, int radix) { return toSring(l, radix); }
