@@ -143,8 +143,7 @@ public class Members {
                    + " " + new File("x").getAbsolutePath().endsWith("/x") + " " + new File("x").getAbsoluteFile().isAbsolute();
         } });
         show("mkdirs", new Step() { public Object run() throws Exception {
-            String tmp = System.getProperty("java.io.tmpdir");
-            File top = new File(tmp == null ? "/tmp" : tmp, "kojvm-members-" + System.currentTimeMillis());
+            File top = new File("/tmp/kojvm-members"); // removed by the test before each run
             File deep = new File(top, "a/b");
             boolean made = deep.mkdirs();
             boolean again = new File(top, "a/b").mkdirs();
