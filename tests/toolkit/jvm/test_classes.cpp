@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace kojvm_classfile;
@@ -292,4 +293,53 @@ TEST(ClassStates, AFailedInitialiserLeavesTheClassErroneous)
     EXPECT_EQ(t.call("InitFails", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
     EXPECT_EQ(t.call("SubOfFailed", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
     EXPECT_NE(state_of(t, "SubOfFailed"), KO_JVM_CLASS_INITIALIZED);
+}
+
+TEST(ClassStates, FieldsAreLaidOutInFileOrderEachAlignedToItsSize)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    ASSERT_EQ(t.call("Layout", "run", "()I").exception_class(), "");
+    KoJvmClassRec* c = ko_jvm_find_class(t.vm, "Layout", 6);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "b", "B")->offset, 24u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "i", "I")->offset, 28u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "c", "B")->offset, 32u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "l", "J")->offset, 40u);
+    EXPECT_EQ(c->instance_size, 48u);
+}
+
+// Modified UTF-8 in the constant pool: code points up to U+FFFF, the
+// two-byte NUL and three-byte surrogates pass; anything else is a format
+// error.
+TEST(ClassFile, ConstantTextMustBeWellFormedUtf8)
+{
+    struct {
+        const char* bytes; // four bytes in place of "QQQQ"
+        const char* error;
+    } cases[] = {
+        {"QQQQ", ""},
+        {"\xC0\x80QQ", ""},
+        {"\xED\xA0\xBDQ", ""},
+        {"Q\xE2\x82\xAC", ""},
+        {"\xFEQQQ", "java/lang/ClassFormatError"},
+        {"\xFFQQQ", "java/lang/ClassFormatError"},
+        {"\x80QQQ", "java/lang/ClassFormatError"},
+        {"Q\xE2\x82Q", "java/lang/ClassFormatError"},
+        {"QQQ\xC3", "java/lang/ClassFormatError"},
+        {"\xF0\x9F\x98\x80", "java/lang/ClassFormatError"},
+    };
+    std::ifstream in(std::string(KOJVM_BAD) + "/Utf.class", std::ios::binary);
+    const std::vector<std::uint8_t> original{std::istreambuf_iterator<char>(in), {}};
+    const std::string marker = "QQQQ";
+    auto at = std::search(original.begin(), original.end(), marker.begin(), marker.end());
+    ASSERT_NE(at, original.end());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        std::vector<std::uint8_t> bytes = original;
+        std::memcpy(bytes.data() + (at - original.begin()), c.bytes, 4);
+        TestVm t;
+        t.add_class("Utf", bytes);
+        EXPECT_EQ(t.call("Utf", "run", "()I").exception_class(), c.error);
+    }
 }
