@@ -1,5 +1,5 @@
 // An in-process VM for tests: classes come from memory (added by the test),
-// the built-in set, or a folder; calls run to completion.
+// the built-in set, or the folders added; calls run to completion.
 #pragma once
 
 #include "toolkit/javart/javart_natives.h"
@@ -28,6 +28,7 @@ public:
     TestVm& operator=(const TestVm&) = delete;
 
     void add_class(const std::string& name, std::vector<std::uint8_t> bytes) { classes[name] = std::move(bytes); }
+    void add_folder(const std::string& dir) { folders.push_back(dir); }
     bool add_class_file(const std::string& name, const std::string& path)
     {
         std::ifstream in(path, std::ios::binary);
@@ -64,6 +65,7 @@ public:
     KoJvmRec* vm = nullptr;
     KoJvmThread* thread = nullptr;
     std::map<std::string, std::vector<std::uint8_t>> classes;
+    std::vector<std::string> folders;
 
 private:
     static void done(KoJvmCat1ValueUnion* value, KoJvmObjectRec* e, void* data)
@@ -89,6 +91,12 @@ private:
             if (name == ko_jvm_embedded_classes[i].name) {
                 completion(const_cast<unsigned char*>(ko_jvm_embedded_classes[i].bytes), ko_jvm_embedded_classes[i].length,
                            1, data);
+                return;
+            }
+        for (const std::string& dir : t->folders)
+            if (t->add_class_file(name, dir + "/" + name + ".class")) {
+                std::vector<std::uint8_t>& bytes = t->classes[name];
+                completion(bytes.data(), bytes.size(), 1, data);
                 return;
             }
         completion(nullptr, 0, 0, data);

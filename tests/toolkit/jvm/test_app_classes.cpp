@@ -1,7 +1,9 @@
 // The application's built-in classes: defined in order at start-up, each
 // with its natives bound by position in class-file order.
+#include "jvm_inventory.h"
 #include "jvm_run.h"
 #include "jvm_test_vm.h"
+#include "tests/support/xr_temp_root.h"
 #include "toolkit/javart/javart_app.h"
 
 #include <gtest/gtest.h>
@@ -9,72 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-struct Inventory {
-    const char* name;
-    std::vector<std::string> natives; // name and descriptor, class-file order
-};
-
-const Inventory kInventory[] = {
-    {"com/kestrovatech/BusyDlg", {"setMessage(Ljava/lang/String;)V", "close()V"}},
-    {"com/kestrovatech/CommonDialogs",
-     {"boolQueryDialog(Ljava/lang/String;Ljava/lang/String;I)Z", "intQueryDialog(Ljava/lang/String;Ljava/lang/String;III)I",
-      "stringQueryDialog(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Z)Ljava/lang/String;",
-      "infoMessageDlg(Ljava/lang/String;Ljava/lang/String;)V",
-      "listQueryDlg(Ljava/lang/String;[Lcom/kestrovatech/CommonDialogs$ListItem;)I",
-      "createBusyDlg(Ljava/lang/String;Ljava/lang/String;)J"}},
-    {"com/kestrovatech/GPSLocation", {"fillLocationInfo()V"}},
-    {"com/kestrovatech/Http", {"operation(ILjava/lang/String;[B)[B", "destroy()V"}},
-    {"com/kestrovatech/Locale", {"getString(I)Ljava/lang/String;"}},
-    {"com/kestrovatech/Location", {}},
-    {"com/kestrovatech/Navigator",
-     {"getMmcRoot()Ljava/lang/String;", "getPluginRoot()Ljava/lang/String;", "getFavourites()[Lcom/kestrovatech/Favourite;",
-      "addMenuItem(Ljava/lang/String;I)V", "findAddress(Ljava/lang/String;Ljava/lang/String;I)Lcom/kestrovatech/Location;",
-      "findRoute(Lcom/kestrovatech/Location;Ljava/lang/String;)V", "getViewMidpoint()Lcom/kestrovatech/Location;",
-      "getViewArea()[Lcom/kestrovatech/Location;", "centerOnPoint(Lcom/kestrovatech/Location;D)V",
-      "addMarker(Lcom/kestrovatech/Location;Ljava/lang/String;)V", "removeMarker()V"}},
-    {"com/kestrovatech/PropertyBag",
-     {"getCount(I)I", "add(IZ)V", "add(II)V", "add(ID)V", "add(ILjava/lang/String;)V", "add(I[B)V", "getBoolean(II)Z",
-      "getInt(II)I", "getDouble(II)D", "getString(II)Ljava/lang/String;", "getByteArray(II)[B",
-      "addReference(ILcom/kestrovatech/PropertyBag;)V", "addEpoch(IJ)V", "getEpoch(II)J", "getReference(II)J", "create()J",
-      "destroy()V"}},
-    {"com/kestrovatech/ServCom",
-     {"cancel(J)V",
-      "nativeSend(Ljava/lang/String;IIILcom/kestrovatech/PropertyBag;Ljava/lang/String;Lcom/kestrovatech/ServComListener;)J",
-      "create()J", "destroy()V"}},
-    {"com/kestrovatech/map/ImageLayer",
-     {"createLayer(III)V", "addListener(Lcom/kestrovatech/map/ImageLayerListener;)V", "addTile(Ljava/lang/String;DD)V",
-      "removeTile(Ljava/lang/String;)V", "addImage(Ljava/lang/String;DDDD)V", "removeImage(Ljava/lang/String;)V", "redraw()V",
-      "destroy()V"}},
-    {"com/kestrovatech/map/Layer",
-     {"createLayer(Ljava/lang/String;II)V", "redraw()V", "add(Lcom/kestrovatech/map/MapObject;)V",
-      "remove(Lcom/kestrovatech/map/MapObject;)V", "clear()V", "destroy()V"}},
-    {"com/kestrovatech/map/MapObject",
-     {"setColor(III)V", "setOutline(IIII)V", "addActionArea(DDDDLcom/kestrovatech/map/ActionHandler;)V",
-      "addActionArea(DDILcom/kestrovatech/map/ActionHandler;)V", "addActionArea(IIIILcom/kestrovatech/map/ActionHandler;)V",
-      "clearActionAreas()V", "destroy()V"}},
-    {"com/kestrovatech/map/Point", {"createPoint(DDIIII)V"}},
-    {"com/kestrovatech/map/Polyline", {"createPolyline(IIII)V", "addPointWGS84(DD)V", "clearPoints()V"}},
-    {"com/kestrovatech/ui/Command",
-     {"createNativeCommand(ILjava/lang/String;Ljava/lang/String;)J", "freeNativeCommand()V"}},
-    {"com/kestrovatech/ui/Control", {"freeNativeControl()V"}},
-    {"com/kestrovatech/ui/Dialog",
-     {"nativeDialog(Ljava/lang/String;)J", "addNativeControl(Lcom/kestrovatech/ui/Control;)V", "show()V", "close()V",
-      "addNativeCommand(Lcom/kestrovatech/ui/Command;)V", "freeNativeDialog()V"}},
-    {"com/kestrovatech/ui/EditControl",
-     {"nativeEditControl(Ljava/lang/String;Ljava/lang/String;)J", "getText()Ljava/lang/String;", "setText(Ljava/lang/String;)V"}},
-    {"com/kestrovatech/ui/ListControl",
-     {"nativeListControl()J", "getSelectionIndex()I", "setColumnRenderer(ILcom/kestrovatech/ui/ListRenderer;)V",
-      "setColumnHeader(ILjava/lang/String;)V", "setModel(Lcom/kestrovatech/ui/ListModel;)V"}},
-    {"com/kestrovatech/ui/ListModel",
-     {"addToModel([Ljava/lang/Object;)V", "getFromModel()[Ljava/lang/Object;", "nativeListModel([I)J",
-      "freeNativeListModel()V"}},
-    {"com/kestrovatech/ui/ListModelString", {}},
-    {"com/kestrovatech/ui/ListRenderer", {"freeNativeListRenderer()V"}},
-    {"com/kestrovatech/ui/ListRendererImage", {"nativeListRendererImage()J"}},
-    {"com/kestrovatech/ui/ListRendererString", {"nativeListRendererString()J"}},
-    {"javax/microedition/io/Connector", {"getDefaultPath()Ljava/lang/String;"}},
-};
 
 std::string sym(KoRef r) { return std::string(ko_sym_bytes(ko_sym(r)), ko_sym_len(ko_sym(r))); }
 
@@ -84,10 +20,15 @@ TEST(AppClasses, EveryClassIsDefinedLinkedWithItsNativesInOrder)
     ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
     ASSERT_TRUE(ko_jvm_define_application_classes(t.vm));
     ASSERT_TRUE(ko_jvm_define_ui_classes(t.vm));
-    EXPECT_EQ(ko_jvm_embedded_app_class_count, int(std::size(kInventory)));
-    for (const Inventory& inv : kInventory) {
-        SCOPED_TRACE(inv.name);
-        KoJvmClassRec* c = ko_jvm_find_class(t.vm, inv.name, std::strlen(inv.name));
+    for (int i = 0; i < ko_jvm_embedded_app_class_count; ++i) {
+        const char* name = ko_jvm_embedded_app_classes[i].name;
+        SCOPED_TRACE(name);
+        const KoInventoryClass* inv = nullptr;
+        for (const KoInventoryClass& x : kBuiltInInventory)
+            if (!std::strcmp(x.name, name))
+                inv = &x;
+        ASSERT_NE(inv, nullptr);
+        KoJvmClassRec* c = ko_jvm_find_class(t.vm, name, std::strlen(name));
         ASSERT_NE(c, nullptr);
         EXPECT_GE(c->state, KO_JVM_CLASS_LINKED);
         std::vector<std::string> natives;
@@ -97,7 +38,7 @@ TEST(AppClasses, EveryClassIsDefinedLinkedWithItsNativesInOrder)
                 natives.push_back(sym(m[i].name) + sym(m[i].desc));
                 EXPECT_NE(m[i].native_index, 0u) << natives.back();
             }
-        EXPECT_EQ(natives, inv.natives);
+        EXPECT_EQ(natives, inv->natives);
     }
     for (int i = 0; i < ko_jvm_embedded_app_class_count; ++i) {
         const KoJvmEmbeddedClass& e = ko_jvm_embedded_app_classes[i];
@@ -160,6 +101,39 @@ TEST(AppClasses, UsedFromJavaUnderKojvm)
                    "java.lang.UnsatisfiedLinkError: com.kestrovatech.Locale.getString(I)Ljava/lang/String;\n");
 }
 
+std::string g_addon_data;
+
+KO_NATIVE(addon_data_path)
+{
+    KO_UNUSED_NATIVE_ARGS;
+    ko_ret_string(vm, complete, thread, g_addon_data.c_str());
+}
+
+TEST(AppClasses, ConnectorDataStreamsReadAndWriteUnderTheAddonFolder)
+{
+    XrTempRoot root;
+    g_addon_data = root.make_dirs("/addons/data") + "/";
+    ASSERT_TRUE(ko_jvm_bind_application_native("javax/microedition/io/Connector", 0, addon_data_path));
+    {
+        TestVm t(16u << 20);
+        t.add_folder(KOJVM_PROGRAMS);
+        t.add_folder(KOJVM_JAR_CLASSES);
+        ASSERT_TRUE(ko_jvm_define_system_classes(t.vm));
+        ASSERT_TRUE(ko_jvm_define_application_classes(t.vm));
+        TestVm::Result r = t.call("ConnectorData", "run", "()Ljava/lang/String;");
+        ASSERT_TRUE(r.done);
+        ASSERT_EQ(r.exception, nullptr) << r.exception_class();
+        char* text = ko_jvm_string_to_utf8(t.vm, ko_obj(r.value[0].ref), nullptr);
+        EXPECT_STREQ(text, "22 1020304 6 -2.5 eof Non-supported URL. java.io.FileNotFoundException");
+        ko_jvm_free_utf8(text);
+    }
+    ko_jvm_bind_application_native("javax/microedition/io/Connector", 0, ko_jvm_unbound_native);
+    // Big-endian int, modified UTF-8 with its 16-bit length, IEEE double.
+    const unsigned char expected[] = {1, 2, 3, 4, 0, 8, 'r', 0xc3, 0xa9, 's', 'u', 'm', 0xc3, 0xa9, 0xc0, 4, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(XrTempRoot::read_file(g_addon_data + "notes.bin"),
+              std::string(reinterpret_cast<const char*>(expected), sizeof expected));
+}
+
 // Reflection where this VM differs from OpenJDK by design (see ReflectVm.java).
 TEST(Reflection, ListsEveryMemberTakesWrappersAndPassesExceptionsUnwrapped)
 {
@@ -169,6 +143,7 @@ TEST(Reflection, ListsEveryMemberTakesWrappersAndPassesExceptionsUnwrapped)
                      "instance double 1.25 float 0.5\n"
                      "only initialisers: methods 0 constructors 1\n"
                      "f by Integer 5\n"
+                     "f by Integer.TYPE 2, TYPE is the wrapper true\n"
                      "unwrapped boom\n"
                      "null argument array: NullPointerException\n"
                      "constructor of String named String\n");

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace kojvm_classfile;
 
 namespace {
@@ -32,6 +35,13 @@ const BadFile kJasmin[] = {
     {"FallsOff", "java/lang/VerifyError"},     // code runs past its end
     {"Overflow", "java/lang/VerifyError"},     // deeper than max_stack
     {"BadConstant", "java/lang/NoSuchFieldError"}, // well formed, the field is missing
+    {"MissingSuper", "java/lang/NoClassDefFoundError"},
+    {"UsesLoop", "java/lang/ClassCircularityError"},       // its interfaces extend each other
+    {"ExtendsInterface", "java/lang/IncompatibleClassChangeError"},
+    {"ImplementsClass", "java/lang/IncompatibleClassChangeError"},
+    {"StaticCall", "java/lang/IncompatibleClassChangeError"},
+    {"DuplicateField", "java/lang/ClassFormatError"},
+    {"InitFails", "java/lang/ExceptionInInitializerError"},
     {"Good", ""},
 };
 
@@ -41,7 +51,7 @@ TEST_P(JasminFile, GivesTheRightError)
 {
     const BadFile& b = GetParam();
     TestVm t;
-    ASSERT_TRUE(t.add_class_file(b.name, std::string(KOJVM_BAD) + "/" + b.name + ".class"));
+    t.add_folder(KOJVM_BAD);
     TestVm::Result r = t.call(b.name, "run", "()I");
     ASSERT_TRUE(r.done);
     EXPECT_EQ(r.exception_class(), b.error);
@@ -239,3 +249,97 @@ TEST(Monitors, RecursionLimitAndHandOver)
 }
 
 } // namespace
+
+namespace {
+
+void loaded(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    *static_cast<KoJvmClassRec**>(data) = e ? nullptr : c;
+}
+
+std::uint8_t state_of(TestVm& t, const char* name)
+{
+    KoJvmClassRec* c = ko_jvm_find_class(t.vm, name, std::strlen(name));
+    return c ? c->state : 0xFF;
+}
+
+} // namespace
+
+TEST(ClassStates, LoadingLinksAndTheFirstCallInitialises)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    KoJvmClassRec* c = nullptr;
+    ko_jvm_load_class_async(t.thread, "ReentrantInit", 13, false, loaded, &c);
+    ko_jvm_run(t.vm);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->state, KO_JVM_CLASS_LINKED);
+    // The initialiser's own call into the class goes on at once and sees
+    // the field before the initialiser set it.
+    TestVm::Result r = t.call("ReentrantInit", "run", "()I");
+    ASSERT_TRUE(r.done);
+    EXPECT_EQ(r.exception_class(), "");
+    EXPECT_EQ(r.value[0].i, 5);
+    EXPECT_EQ(state_of(t, "ReentrantInit"), KO_JVM_CLASS_INITIALIZED);
+}
+
+TEST(ClassStates, AFailedInitialiserLeavesTheClassErroneous)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    // The superclass's initialiser runs first and fails.
+    EXPECT_EQ(t.call("SubOfFailed", "run", "()I").exception_class(), "java/lang/ExceptionInInitializerError");
+    EXPECT_EQ(state_of(t, "InitFails"), KO_JVM_CLASS_ERRONEOUS);
+    EXPECT_EQ(t.call("InitFails", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
+    EXPECT_EQ(t.call("SubOfFailed", "run", "()I").exception_class(), "java/lang/NoClassDefFoundError");
+    EXPECT_NE(state_of(t, "SubOfFailed"), KO_JVM_CLASS_INITIALIZED);
+}
+
+TEST(ClassStates, FieldsAreLaidOutInFileOrderEachAlignedToItsSize)
+{
+    TestVm t;
+    t.add_folder(KOJVM_BAD);
+    ASSERT_EQ(t.call("Layout", "run", "()I").exception_class(), "");
+    KoJvmClassRec* c = ko_jvm_find_class(t.vm, "Layout", 6);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "b", "B")->offset, 24u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "i", "I")->offset, 28u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "c", "B")->offset, 32u);
+    EXPECT_EQ(ko_jvm_find_field(t.vm, c, "l", "J")->offset, 40u);
+    EXPECT_EQ(c->instance_size, 48u);
+}
+
+// Modified UTF-8 in the constant pool: code points up to U+FFFF, the
+// two-byte NUL and three-byte surrogates pass; anything else is a format
+// error.
+TEST(ClassFile, ConstantTextMustBeWellFormedUtf8)
+{
+    struct {
+        const char* bytes; // four bytes in place of "QQQQ"
+        const char* error;
+    } cases[] = {
+        {"QQQQ", ""},
+        {"\xC0\x80QQ", ""},
+        {"\xED\xA0\xBDQ", ""},
+        {"Q\xE2\x82\xAC", ""},
+        {"\xFEQQQ", "java/lang/ClassFormatError"},
+        {"\xFFQQQ", "java/lang/ClassFormatError"},
+        {"\x80QQQ", "java/lang/ClassFormatError"},
+        {"Q\xE2\x82Q", "java/lang/ClassFormatError"},
+        {"QQQ\xC3", "java/lang/ClassFormatError"},
+        {"\xF0\x9F\x98\x80", "java/lang/ClassFormatError"},
+    };
+    std::ifstream in(std::string(KOJVM_BAD) + "/Utf.class", std::ios::binary);
+    const std::vector<std::uint8_t> original{std::istreambuf_iterator<char>(in), {}};
+    const std::string marker = "QQQQ";
+    auto at = std::search(original.begin(), original.end(), marker.begin(), marker.end());
+    ASSERT_NE(at, original.end());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        std::vector<std::uint8_t> bytes = original;
+        std::memcpy(bytes.data() + (at - original.begin()), c.bytes, 4);
+        TestVm t;
+        t.add_class("Utf", bytes);
+        EXPECT_EQ(t.call("Utf", "run", "()I").exception_class(), c.error);
+    }
+}

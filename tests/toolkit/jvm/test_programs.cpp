@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@ struct Program {
     const char* name;
     int status;
     const char* first_line;
+    const char* scratch = nullptr; // folder the program makes, removed before each run
 };
 
 const Program kPrograms[] = {
@@ -27,6 +29,8 @@ const Program kPrograms[] = {
     {"ForName", 0, "loaded ForName$Present"},
     {"FileStreams", 0, "first h available 12"},
     {"Reflect", 0, nullptr},
+    {"DataStreams", 0, "written 91"},
+    {"Members", 0, "byte decode: 127 -128", "/tmp/kojvm-members"},
     {"Files", 0, "kojvm-files: exists true file false directory true read true write true"},
 };
 
@@ -35,7 +39,13 @@ class ProgramTest : public ::testing::TestWithParam<Program> {};
 TEST_P(ProgramTest, SameOutputAsTheReferenceInterpreter)
 {
     const Program& p = GetParam();
+    auto clean = [&p] {
+        if (p.scratch)
+            std::filesystem::remove_all(p.scratch);
+    };
+    clean();
     JvmOutcome ours = kojvm_run(p.name);
+    clean();
     EXPECT_EQ(ours.status, p.status);
     ASSERT_FALSE(ours.out.empty());
     if (p.first_line) {
@@ -44,6 +54,7 @@ TEST_P(ProgramTest, SameOutputAsTheReferenceInterpreter)
     if (!have_java())
         GTEST_SKIP() << "java not installed: output not compared";
     JvmOutcome ref = jvm_run(std::string("java -Xint -cp ") + KOJVM_PROGRAMS + " " + p.name);
+    clean();
     EXPECT_EQ(ref.status, ours.status);
     EXPECT_EQ(ref.out, ours.out);
 }

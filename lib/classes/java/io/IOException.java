@@ -1,6 +1,6 @@
 package java.io;
 
-public class IOException extends java.lang.Exception {
+public class IOException extends java.lang.Exception implements Serializable {
     public IOException() { super(); }
     public IOException(String message) { super(message); }
 }

@@ -2,9 +2,11 @@ package java.io;
 
 public class PrintStream extends FilterOutputStream {
     private boolean error;
+    private boolean autoFlush;
     public PrintStream(OutputStream out) { super(out); }
-    public PrintStream(OutputStream out, boolean autoFlush) { super(out); }
-    public boolean checkError() { return error; }
+    public PrintStream(OutputStream out, boolean autoFlush) { super(out); this.autoFlush = autoFlush; }
+    public boolean checkError() { flush(); return error; }
+    protected void setError() { error = true; }
     public void write(int b) { try { out.write(b); } catch (IOException e) { error = true; } }
     public void write(byte[] b, int off, int len) { try { out.write(b, off, len); } catch (IOException e) { error = true; } }
     public void flush() { try { out.flush(); } catch (IOException e) { error = true; } }
@@ -19,7 +21,13 @@ public class PrintStream extends FilterOutputStream {
     public void print(long l) { emit(String.valueOf(l)); }
     public void print(float f) { emit(String.valueOf(f)); }
     public void print(double d) { emit(String.valueOf(d)); }
-    public void println() { emit("\n"); }
+    public void println() { newLine(); }
+    // A line ends with "\n"; with automatic flushing the stream is flushed.
+    private void newLine() {
+        emit("\n");
+        if (autoFlush)
+            flush();
+    }
     public void println(String s) { print(s); println(); }
     public void println(Object o) { print(o); println(); }
     public void println(char[] s) { print(s); println(); }

@@ -1,6 +1,6 @@
 package java.lang;
 
-public class AbstractMethodError extends IncompatibleClassChangeError {
+public class AbstractMethodError extends IncompatibleClassChangeError implements java.io.Serializable {
     public AbstractMethodError() { super(); }
     public AbstractMethodError(String message) { super(message); }
 }

@@ -38,5 +38,6 @@ public final class Character implements java.io.Serializable, Comparable {
     public String toString() { return String.valueOf(value); }
     public int hashCode() { return value; }
     public boolean equals(Object o) { return o instanceof Character && ((Character) o).value == value; }
-    public int compareTo(Object o) { return value - ((Character) o).value; }
+    public int compareTo(Character o) { return value - o.value; }
+    public int compareTo(Object o) { return compareTo((Character) o); }
 }

@@ -34,9 +34,16 @@ public final class Class implements java.io.Serializable {
     public native Constructor getConstructor(Class[] parameterTypes) throws NoSuchMethodException;
     public native Class[] getDeclaredClasses();
     public native Field[] getDeclaredFields();
-    public Field getField(String name) throws NoSuchFieldException { return named(getFields(), name); }
-    public Field getDeclaredField(String name) throws NoSuchFieldException { return named(getDeclaredFields(), name); }
-    private static Field named(Field[] fields, String name) throws NoSuchFieldException {
+    public Field getField(String name) throws NoSuchFieldException {
+        Field[] fields = getFields();
+        for (int i = 0; i < fields.length; i++)
+            if (fields[i].getName().equals(name))
+                return fields[i];
+        throw new NoSuchFieldException(name);
+    }
+    // Among the class's own fields: getField's search on getDeclaredFields.
+    public Field getDeclaredField(String name) throws NoSuchFieldException {
+        Field[] fields = getDeclaredFields();
         for (int i = 0; i < fields.length; i++)
             if (fields[i].getName().equals(name))
                 return fields[i];
@@ -44,6 +51,5 @@ public final class Class implements java.io.Serializable {
     }
     public native Method[] getDeclaredMethods();
     public native int hashCode();
-    public Package getPackage() { return null; }
     public java.io.InputStream getResourceAsStream(String name) { return null; }
 }

@@ -1,6 +1,6 @@
 package java.lang;
 
-public class IllegalAccessError extends IncompatibleClassChangeError {
+public class IllegalAccessError extends IncompatibleClassChangeError implements java.io.Serializable {
     public IllegalAccessError() { super(); }
     public IllegalAccessError(String message) { super(message); }
 }

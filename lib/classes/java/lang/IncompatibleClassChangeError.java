@@ -1,6 +1,6 @@
 package java.lang;
 
-public class IncompatibleClassChangeError extends LinkageError {
+public class IncompatibleClassChangeError extends LinkageError implements java.io.Serializable {
     public IncompatibleClassChangeError() { super(); }
     public IncompatibleClassChangeError(String message) { super(message); }
 }

@@ -4,9 +4,12 @@ public final class Long extends Number implements Comparable {
     public static final long MIN_VALUE = 0x8000000000000000L;
     public static final long MAX_VALUE = 0x7fffffffffffffffL;
     private final long value;
+    // This VM types primitive values by their wrapper classes (reflection too).
+    public static final Class TYPE = Long.class;
     public Long(long v) { value = v; }
+    public Long(String s) throws NumberFormatException { value = parseLong(s, 10); }
     public static native String toHexString(long l);
-    public static native String toSring(long l, int radix);
+    private static native String toSring(long l, int radix);
     public static native String toString(long l);
     public static native long parseLong(String s, int radix) throws NumberFormatException;
     public static String toString(long l, int radix) { return toSring(l, radix); }

@@ -28,6 +28,19 @@ public final class Math {
     public static double min(double a, double b) { return a <= b ? a : b; }
     public static float max(float a, float b) { return a >= b ? a : b; }
     public static float min(float a, float b) { return a <= b ? a : b; }
+    private static long seed;
+    // Uniform in [0, 1): 53 bits of a 48-bit linear congruential generator,
+    // seeded from the clock on first use.
+    public static synchronized double random() {
+        if (seed == 0)
+            seed = (System.currentTimeMillis() ^ 0x5DEECE66DL) & ((1L << 48) - 1);
+        long bits = 0;
+        for (int i = 0; i < 2; i++) {
+            seed = (seed * 0x5DEECE66DL + 0xBL) & ((1L << 48) - 1);
+            bits = (bits << (26 + i)) + (seed >>> (22 - i)); // 26 bits, then 27
+        }
+        return bits / (double) (1L << 53);
+    }
     public static double toRadians(double d) { return d / 180.0 * PI; }
     public static double toDegrees(double r) { return r * 180.0 / PI; }
 }

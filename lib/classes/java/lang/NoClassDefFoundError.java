@@ -1,6 +1,6 @@
 package java.lang;
 
-public class NoClassDefFoundError extends LinkageError {
+public class NoClassDefFoundError extends LinkageError implements java.io.Serializable {
     public NoClassDefFoundError() { super(); }
     public NoClassDefFoundError(String message) { super(message); }
 }

@@ -1,6 +1,6 @@
 package java.lang;
 
-public class NoSuchFieldError extends IncompatibleClassChangeError {
+public class NoSuchFieldError extends IncompatibleClassChangeError implements java.io.Serializable {
     public NoSuchFieldError() { super(); }
     public NoSuchFieldError(String message) { super(message); }
 }

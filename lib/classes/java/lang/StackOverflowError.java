@@ -1,6 +1,6 @@
 package java.lang;
 
-public class StackOverflowError extends VirtualMachineError {
+public class StackOverflowError extends VirtualMachineError implements java.io.Serializable {
     public StackOverflowError() { super(); }
     public StackOverflowError(String message) { super(message); }
 }

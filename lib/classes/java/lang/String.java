@@ -57,10 +57,17 @@ public final class String implements java.io.Serializable, Comparable, CharSeque
     public int indexOf(int ch) { return indexOf(ch, 0); }
     public int lastIndexOf(int ch) { return lastIndexOf(ch, characters.length - 1); }
     public int indexOf(String s) { return indexOf(s, 0); }
-    public int lastIndexOf(String s) {
-        for (int i = characters.length - s.length(); i >= 0; i--) if (regionMatches(i, s, 0, s.length())) return i;
+    public int lastIndexOf(String s) { return lastIndexOf(s, characters.length); }
+    public int lastIndexOf(String s, int from) {
+        int n = s.length();
+        for (int i = Math.min(from, characters.length - n); i >= 0; i--)
+            if (regionMatches(i, s, 0, n))
+                return i;
         return -1;
     }
+    public boolean contentEquals(StringBuffer sb) { return equals(sb.toString()); }
+    public static String copyValueOf(char[] v) { return new String(v); }
+    public static String copyValueOf(char[] v, int off, int n) { return new String(v, off, n); }
     public String substring(int begin) { return substring(begin, characters.length); }
     public String substring(int begin, int end) {
         if (begin < 0 || end > characters.length || begin > end) throw new StringIndexOutOfBoundsException(begin);

@@ -75,8 +75,14 @@ public final class StringBuffer implements java.io.Serializable, CharSequence {
         count += n;
         return this;
     }
+    public StringBuffer insert(int at, char[] s) { return insert(at, new String(s)); }
+    public StringBuffer insert(int at, char[] s, int off, int len) { return insert(at, new String(s, off, len)); }
+    public StringBuffer insert(int at, boolean b) { return insert(at, String.valueOf(b)); }
     public StringBuffer insert(int at, char c) { return insert(at, String.valueOf(c)); }
     public StringBuffer insert(int at, int i) { return insert(at, String.valueOf(i)); }
+    public StringBuffer insert(int at, long l) { return insert(at, String.valueOf(l)); }
+    public StringBuffer insert(int at, float f) { return insert(at, String.valueOf(f)); }
+    public StringBuffer insert(int at, double d) { return insert(at, String.valueOf(d)); }
     public StringBuffer insert(int at, Object o) { return insert(at, String.valueOf(o)); }
     public StringBuffer reverse() {
         for (int i = 0, j = count - 1; i < j; i++, j--) { char c = value[i]; value[i] = value[j]; value[j] = c; }
@@ -86,5 +92,8 @@ public final class StringBuffer implements java.io.Serializable, CharSequence {
     public String substring(int start, int end) { return new String(value, start, end - start); }
     public CharSequence subSequence(int start, int end) { return substring(start, end); }
     public int indexOf(String s) { return toString().indexOf(s); }
+    public int indexOf(String s, int from) { return toString().indexOf(s, from); }
+    public int lastIndexOf(String s) { return toString().lastIndexOf(s); }
+    public int lastIndexOf(String s, int from) { return toString().lastIndexOf(s, from); }
     public String toString() { return new String(value, 0, count); }
 }

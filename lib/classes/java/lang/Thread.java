@@ -8,6 +8,9 @@ public class Thread implements Runnable {
     private boolean alive;
     private boolean daemon;
     private ThreadGroup group;
+    public static final int MIN_PRIORITY = 1;
+    public static final int NORM_PRIORITY = 5;
+    public static final int MAX_PRIORITY = 10;
     private static int counter;
 
     public Thread() { this(null, null); }
@@ -15,9 +18,13 @@ public class Thread implements Runnable {
     public Thread(String name) { this(null, name); }
     public Thread(Runnable target, String name) {
         this.target = target;
-        this.name = name != null ? name : new StringBuffer("Thread-").append(nextNumber()).toString();
+        if (name == null) {
+            synchronized (Thread.class) {
+                name = new StringBuffer("Thread-").append(counter++).toString();
+            }
+        }
+        this.name = name;
     }
-    private static synchronized int nextNumber() { return counter++; }
     public static native Thread currentThread();
     public static native void yield();
     public static native void sleep(long millis) throws InterruptedException;
@@ -35,9 +42,6 @@ public class Thread implements Runnable {
     public final boolean isAlive() { return alive; }
     public final boolean isDaemon() { return daemon; }
     public final void setDaemon(boolean on) { daemon = on; }
-    public void interrupt() {}
-    public static boolean interrupted() { return false; }
-    public boolean isInterrupted() { return false; }
     public final synchronized void join() throws InterruptedException { while (alive) wait(); }
     public final synchronized void join(long millis) throws InterruptedException {
         if (millis < 0) throw new IllegalArgumentException();

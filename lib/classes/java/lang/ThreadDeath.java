@@ -1,6 +1,5 @@
 package java.lang;
 
-public class ThreadDeath extends Error {
+public class ThreadDeath extends Error implements java.io.Serializable {
     public ThreadDeath() { super(); }
-    public ThreadDeath(String message) { super(message); }
 }

@@ -1,6 +1,6 @@
 package java.lang;
 
-public class UnsatisfiedLinkError extends LinkageError {
+public class UnsatisfiedLinkError extends LinkageError implements java.io.Serializable {
     public UnsatisfiedLinkError() { super(); }
     public UnsatisfiedLinkError(String message) { super(message); }
 }

@@ -1,6 +1,6 @@
 package java.lang;
 
-public class VirtualMachineError extends Error {
+public class VirtualMachineError extends Error implements java.io.Serializable {
     public VirtualMachineError() { super(); }
     public VirtualMachineError(String message) { super(message); }
 }

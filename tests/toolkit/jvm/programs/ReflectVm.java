@@ -26,7 +26,7 @@ class RCalls {
 
 // Reflection where this VM differs from OpenJDK by design: every member is
 // listed (private ones and the superclasses' too), a primitive parameter is
-// asked for by its wrapper class, and exceptions of invoked code reach the
+// asked for by its wrapper class (which TYPE holds), and exceptions of invoked code reach the
 // caller unwrapped.
 public class ReflectVm {
     public static void main(String[] args) throws Exception {
@@ -41,6 +41,9 @@ public class ReflectVm {
                            + ROnlyInit.class.getConstructors().length);
         Method m = RCalls.class.getMethod("f", new Class[] {Integer.class});
         System.out.println("f by Integer " + m.invoke(new RCalls(), new Object[] {new Integer(4)}));
+        Method byType = RCalls.class.getMethod("f", new Class[] {Integer.TYPE});
+        System.out.println("f by Integer.TYPE " + byType.invoke(new RCalls(), new Object[] {new Integer(1)}) + ", TYPE is the wrapper "
+                           + (Double.TYPE == Double.class));
         try {
             RCalls.class.getMethod("fail", new Class[0]).invoke(null, new Object[0]);
         } catch (IllegalStateException e) {

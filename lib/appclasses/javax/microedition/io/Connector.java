@@ -1,5 +1,7 @@
 package javax.microedition.io;
 
+import java.io.DataInputStream;
+import java.io.DataOutputStream;
 import java.io.FileInputStream;
 import java.io.FileOutputStream;
 import java.io.IOException;
@@ -17,6 +19,8 @@ public class Connector {
     public static Object open(String name, int mode, boolean timeouts) throws IOException { return open(name); }
     public static InputStream openInputStream(String name) throws IOException { return new FileInputStream(checkName(name)); }
     public static OutputStream openOutputStream(String name) throws IOException { return new FileOutputStream(checkName(name)); }
+    public static DataInputStream openDataInputStream(String name) throws IOException { return new DataInputStream(openInputStream(name)); }
+    public static DataOutputStream openDataOutputStream(String name) throws IOException { return new DataOutputStream(openOutputStream(name)); }
     private static String checkName(String name)
     {
         if (name.startsWith("file://"))

@@ -11,7 +11,8 @@ public class KoJvmSystemStreams {
     private static native long getSystemErrStreamHandle();
     public static void setSystemStreamsSync() {
         System.setIn(new HandleInputStream(getSystemInStreamHandle()));
-        System.setOut(new PrintStream(new HandleOutputStream(getSystemOutStreamHandle())));
-        System.setErr(new PrintStream(new HandleOutputStream(getSystemErrStreamHandle())));
+        System.setOut(printStream(getSystemOutStreamHandle()));
+        System.setErr(printStream(getSystemErrStreamHandle()));
     }
+    private static PrintStream printStream(long handle) { return new PrintStream(new HandleOutputStream(handle)); }
 }

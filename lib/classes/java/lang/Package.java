@@ -1,5 +1,0 @@
-package java.lang;
-
-public class Package {
-    private Package() {}
-}

@@ -1,0 +1,6 @@
+package java.io;
+
+public class EOFException extends IOException {
+    public EOFException() { super(); }
+    public EOFException(String message) { super(message); }
+}

@@ -1,0 +1,6 @@
+package java.io;
+
+public class UTFDataFormatException extends IOException {
+    public UTFDataFormatException() { super(); }
+    public UTFDataFormatException(String message) { super(message); }
+}

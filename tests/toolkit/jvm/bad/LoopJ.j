@@ -1,0 +1,3 @@
+.interface public abstract LoopJ
+.super java/lang/Object
+.implements LoopI
