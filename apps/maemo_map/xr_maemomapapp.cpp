@@ -2,6 +2,7 @@
 
 #include <gconf/gconf-client.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -89,7 +90,7 @@ XrMaemoMapApp::~XrMaemoMapApp()
 
 void XrMaemoMapApp::show_note(const char* title_key, const char* message_key)
 {
-    g_printerr("note: %s: %s\n", title_key, message_key != nullptr ? message_key : "");
+    g_printerr("note: %s: %s\n", title_key != nullptr ? title_key : "", message_key != nullptr ? message_key : "");
 }
 
 int XrMaemoMapApp::run(int argc, char** argv)
@@ -188,9 +189,66 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     return FALSE;
 }
 
+bool XrMaemoMapApp::parse_destination(const char* text, XrCoordinate& out)
+{
+    if (text == nullptr)
+        return false;
+    char* end = nullptr;
+    const double lat = std::strtod(text, &end);
+    if (end == text || *end != ',')
+        return false;
+    const char* rest = end + 1;
+    const double lon = std::strtod(rest, &end);
+    if (end == rest || *end != '\0' || !std::isfinite(lat) || !std::isfinite(lon) || lat < -90 || lat > 90 ||
+        lon < -180 || lon > 180)
+        return false;
+    out = XrCoordinate(lon, lat);
+    return true;
+}
+
+bool XrMaemoMapApp::show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,
+                                        const XrPoint* centre)
+{
+    XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (facade == nullptr)
+        return false;
+    bool ok = false;
+    facade->show_address_dlg(title_key, static_cast<XrCorvanelDialogFacade::AddressDlgType>(page == 1 ? 0 : page == 2 ? 1 : 2),
+                             &event_loop, maps != nullptr ? maps->get_projection() : nullptr, ok, point, name, centre);
+    return ok;
+}
+
+bool XrMaemoMapApp::show_route_query(const char* title_key, const char* text_key, bool)
+{
+    show_note(title_key, text_key);
+    return false;
+}
+
+void XrMaemoMapApp::provider_position_changed(bool* redrawn)
+{
+    XrNaviApp::provider_position_changed(redrawn);
+    XrPositionProvider* position = position_provider();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (!drive_destination_pending || !map_ready || position == nullptr || maps == nullptr ||
+        maps->get_projection() == nullptr || !position->get_position_info().has_fix())
+        return;
+    drive_destination_pending = false;
+    const XrPoint start = position->get_position_info().get_coordinate().to_point(maps->get_projection());
+    const XrPoint destination = drive_destination.to_point(maps->get_projection());
+    app_navigate_to(&start, &destination, XrString(L""));
+}
+
 void XrMaemoMapApp::create_position_provider()
 {
     auto* provider = new XrPositionProviderImplMaemo();
+    const char* destination = g_getenv("KESTROVA_DRIVE_DESTINATION");
+    if (destination != nullptr && *destination != '\0') {
+        drive_destination_pending = parse_destination(destination, drive_destination);
+        if (!drive_destination_pending)
+            g_printerr("kestrova-navigator: KESTROVA_DRIVE_DESTINATION \"%s\" is not \"latitude,longitude\"\n",
+                       destination);
+    }
     const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
     if (track != nullptr && *track != '\0') {
         // The demo drive replaces the receivers.
