@@ -32,6 +32,12 @@ void XrAppRouteLayer::attach_layer(XrMap::XrLayerInfo& info)
     }
 }
 
+void XrAppRouteLayer::set_road_layer(XrLayer* road, XrGeomStorage*)
+{
+    if (auto* labels = dynamic_cast<XrLineLabelLayer*>(road))
+        set_street_label_layer(labels);
+}
+
 bool XrAppRouteLayer::set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr)
 {
     if (geometry == nullptr)

@@ -40,7 +40,8 @@ public:
     void set_prompts_on(bool value) override { set_voice_prompts_on(value); }
     void take_road_layer_values(XrLayer*) override {}
     void attach_layer(XrMap::XrLayerInfo& info) override;
-    void set_road_layer(XrLayer*, XrGeomStorage*) override {}
+    // The road layer draws the routes' roads.
+    void set_road_layer(XrLayer* road, XrGeomStorage* geometry) override;
     // Missing guidance pictures leave the route line and guidance working;
     // only the box is not drawn.
     bool set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr) override;

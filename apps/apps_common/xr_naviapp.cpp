@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/apps_common/xr_appmaplayers.h"
+#include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
 #include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
@@ -167,6 +168,13 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
     }
     set_low_memory_callback(on_low_memory, this);
     XrGDI::init_stock_objects();
+    if (XrBitmapLoader::get_instance() == nullptr && get_path_resolver() != nullptr) {
+        // A missing index leaves its pictures out; what draws them copes.
+        XrBitmapLoader::initialize(XrPathResolver::resolve(XrString(L"?:/kestrova/images")), XrString(L"maemo"));
+        own_bitmap_loader = true;
+        for (const TCHAR* index : {L"corvanel_bitmaps.def", L"gdi_bitmaps.def", L"map_bitmaps.def"})
+            XrBitmapLoader::load_index(XrString(index));
+    }
     window_view = std::make_unique<XrAppMapWindowView>(&map_view);
     set_map_window_services(window_view.get());
     route_host = std::make_unique<XrAppRouteLayerHost>(
@@ -184,6 +192,8 @@ XrNaviApp::~XrNaviApp()
     if (trig_ready)
         free_trig_table();
     XrGDI::free_stock_objects();
+    if (own_bitmap_loader)
+        XrBitmapLoader::shutdown();
     if (resolver && get_path_resolver() == resolver.get())
         set_path_resolver(nullptr);
 }
@@ -604,6 +614,23 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         turn_with_route = with_route && (settings == nullptr || settings->get_route_type() != 2) && is_heading_up();
         if (follow)
             map_view.set_center_and_scale(&point, scale, false);
+    }
+    if (layer != nullptr && getenv("XRDBG"))
+        std::fprintf(stderr, "DBG routes %d len %d state %d matched %d,%d point %d,%d dir %d dist %d centre %d,%d rot %d\n",
+                     layer->get_route_count(), layer->get_route_length(), layer->get_guidance_state(),
+                     layer->get_matched_point().x, layer->get_matched_point().y, point.x, point.y,
+                     layer->get_current_directive_index(), layer->get_distance_to_directive(), map_view.get_centre().x,
+                     map_view.get_centre().y, map_view.get_rotation());
+    if (layer != nullptr && getenv("XRDBG") && layer->get_active_route() != nullptr) {
+        XrPoint st; short hh = 0;
+        layer->get_route_start(&st, &hh);
+        std::fprintf(stderr, "DBG start %d,%d h %d ends", st.x, st.y, hh);
+        for (int i = 0; i < layer->get_route_end_points().get_num_items(); ++i)
+            std::fprintf(stderr, " %d,%d", layer->get_route_end_points().get_item_ptr(i)->x, layer->get_route_end_points().get_item_ptr(i)->y);
+        XrRouteInstructions* r = layer->get_active_route();
+        for (int i = r->segments.items() - 1; i >= 0 && i > r->segments.items() - 6; --i)
+            std::fprintf(stderr, " seg %d,%d len %d", r->segments.get_item_ptr(i)->x, r->segments.get_item_ptr(i)->y, r->segments.get_item_ptr(i)->length);
+        std::fprintf(stderr, "\n");
     }
     if (force || follow || guidance_changed) {
         redraw_map_window();

@@ -223,4 +223,5 @@ private:
     std::unique_ptr<XrAppRouteLayerHost> route_host;
     std::unique_ptr<XrMapWindowRouteForwarder> window_route_listener;
     bool trig_ready = false;
+    bool own_bitmap_loader = false;
 };

@@ -234,9 +234,9 @@ void XrMaemoMapApp::provider_position_changed(bool* redrawn)
         maps->get_projection() == nullptr || !position->get_position_info().has_fix())
         return;
     drive_destination_pending = false;
-    const XrPoint start = position->get_position_info().get_coordinate().to_point(maps->get_projection());
+    // From the current position: the search matches it with the heading.
     const XrPoint destination = drive_destination.to_point(maps->get_projection());
-    app_navigate_to(&start, &destination, XrString(L""));
+    app_navigate_to(nullptr, &destination, XrString(L""));
 }
 
 void XrMaemoMapApp::create_position_provider()
