@@ -2,6 +2,7 @@
 
 #include <gconf/gconf-client.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
+#include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
@@ -236,7 +238,35 @@ void XrMaemoMapApp::provider_position_changed(bool* redrawn)
     drive_destination_pending = false;
     // From the current position: the search matches it with the heading.
     const XrPoint destination = drive_destination.to_point(maps->get_projection());
+    drive_route_pending = drive_producer != nullptr;
     app_navigate_to(nullptr, &destination, XrString(L""));
+}
+
+void XrMaemoMapApp::route_changed()
+{
+    XrNaviApp::route_changed();
+    XrRouteLayer* layer = get_route_layer();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (!drive_route_pending || layer == nullptr || layer->get_active_route() == nullptr || maps == nullptr ||
+        maps->get_projection() == nullptr)
+        return;
+    drive_route_pending = false;
+    // The route's points every 12 m, one a second.
+    const double speed = 12.0;
+    std::vector<XrTrackPoint> points;
+    const int length = layer->get_route_length(); // metres
+    for (int m = 0;; m += static_cast<int>(speed)) {
+        const int at = std::min(m, length);
+        XrPoint p;
+        short heading = 0;
+        if (layer->get_point_on_route(&p, &heading, at) != 0)
+            break;
+        const XrCoordinate c(p, maps->get_projection());
+        points.push_back(XrTrackPoint{at / speed, c.get_latitude(), c.get_longitude()});
+        if (at == length)
+            break;
+    }
+    drive_producer->follow_route(std::move(points));
 }
 
 void XrMaemoMapApp::create_position_provider()
@@ -252,8 +282,8 @@ void XrMaemoMapApp::create_position_provider()
     const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
     if (track != nullptr && *track != '\0') {
         // The demo drive replaces the receivers.
-        provider->add_producer(new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track)),
-                               XrString(L"Track"));
+        drive_producer = new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track));
+        provider->add_producer(drive_producer, XrString(L"Track"));
         provider->initialize();
         register_position_provider(provider);
         provider->connect();

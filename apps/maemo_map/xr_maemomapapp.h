@@ -17,6 +17,7 @@
 class XrCorvanelDialogFacade;
 class XrFontRepositoryMaemo;
 class XrMapWindow;
+class XrTrackPositionProducer;
 
 class XrMaemoMapApp : public XrNaviApp {
 public:
@@ -46,6 +47,8 @@ public:
     // With KESTROVA_DRIVE_DESTINATION ("latitude,longitude") the first fix
     // starts navigation to that place.
     void provider_position_changed(bool* redrawn) override;
+    // The drive to that destination then follows the route computed for it.
+    void route_changed() override;
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 
@@ -79,6 +82,8 @@ private:
     bool gps_paused = false;
     bool show_splash = false;
     bool drive_destination_pending = false;
+    bool drive_route_pending = false;
+    XrTrackPositionProducer* drive_producer = nullptr; // owned by the position provider
     XrCoordinate drive_destination;
 };
 
