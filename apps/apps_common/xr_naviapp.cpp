@@ -615,23 +615,6 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         if (follow)
             map_view.set_center_and_scale(&point, scale, false);
     }
-    if (layer != nullptr && getenv("XRDBG"))
-        std::fprintf(stderr, "DBG routes %d len %d state %d matched %d,%d point %d,%d dir %d dist %d centre %d,%d rot %d\n",
-                     layer->get_route_count(), layer->get_route_length(), layer->get_guidance_state(),
-                     layer->get_matched_point().x, layer->get_matched_point().y, point.x, point.y,
-                     layer->get_current_directive_index(), layer->get_distance_to_directive(), map_view.get_centre().x,
-                     map_view.get_centre().y, map_view.get_rotation());
-    if (layer != nullptr && getenv("XRDBG") && layer->get_active_route() != nullptr) {
-        XrPoint st; short hh = 0;
-        layer->get_route_start(&st, &hh);
-        std::fprintf(stderr, "DBG start %d,%d h %d ends", st.x, st.y, hh);
-        for (int i = 0; i < layer->get_route_end_points().get_num_items(); ++i)
-            std::fprintf(stderr, " %d,%d", layer->get_route_end_points().get_item_ptr(i)->x, layer->get_route_end_points().get_item_ptr(i)->y);
-        XrRouteInstructions* r = layer->get_active_route();
-        for (int i = r->segments.items() - 1; i >= 0 && i > r->segments.items() - 6; --i)
-            std::fprintf(stderr, " seg %d,%d len %d", r->segments.get_item_ptr(i)->x, r->segments.get_item_ptr(i)->y, r->segments.get_item_ptr(i)->length);
-        std::fprintf(stderr, "\n");
-    }
     if (force || follow || guidance_changed) {
         redraw_map_window();
         drew = true;
