@@ -89,15 +89,9 @@ TEST(RouteDriveTest, RouteIsDrawnAndTheMarkerFollowsIt)
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
     XrNavigatorRun run(root);
-    GdkPixbuf* marker = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 12, 12);
-    gdk_pixbuf_fill(marker, 0xFF0000FF);
-    ASSERT_TRUE(gdk_pixbuf_save(marker, (root.dir() + "/usr/share/kestrova/images/position.png").c_str(), "png",
-                                nullptr, nullptr));
-    g_object_unref(marker);
-    const std::string track = root.dir() + "/track.csv";
-    const std::string cmd = XrNavigatorRun::source("scripts/run-track") + " " +
-                            XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(xr_install_red_marker(root));
+    const std::string track = xr_write_demo_track(root);
+    ASSERT_FALSE(track.empty());
     const std::string destination = turning_point(track);
     ASSERT_FALSE(destination.empty());
 
@@ -112,13 +106,7 @@ TEST(RouteDriveTest, RouteIsDrawnAndTheMarkerFollowsIt)
     EXPECT_GT(route_pixels(later), 300);
     EXPECT_TRUE(marker_on_route(later));
     // Six seconds on: the map under the marker has moved along the route.
-    int changed = 0;
-    for (int y = 40; y < 420; y += 2)
-        for (int x = 0; x < 740; x += 2) {
-            const XrRgb p = xr_pixel(first, x, y), q = xr_pixel(later, x, y);
-            changed += p.r != q.r || p.g != q.g || p.b != q.b;
-        }
-    EXPECT_GT(changed, 1000);
+    EXPECT_GT(xr_differing_pixels(first, later), 1000);
     g_object_unref(first);
     g_object_unref(later);
     EXPECT_EQ(run.terminate(), 0) << run.output();
@@ -131,10 +119,8 @@ TEST(RouteDriveTest, UnreadableDestinationIsReportedAndTheDriveGoesOn)
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
     XrNavigatorRun run(root);
-    const std::string track = root.dir() + "/track.csv";
-    const std::string cmd = XrNavigatorRun::source("scripts/run-track") + " " +
-                            XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string track = xr_write_demo_track(root);
+    ASSERT_FALSE(track.empty());
     run.start({"KESTROVA_DRIVE_TRACK=" + track, "KESTROVA_DRIVE_DESTINATION=31.0,east"});
     // The window is up (any screen can be read), then the drive runs a while.
     ASSERT_TRUE(run.wait_screen(20, [](GdkPixbuf*) { return true; }));
