@@ -233,6 +233,7 @@ bool XrNaviApp::construct()
     settings->read_app_settings_file();
     map_orientation_to_north = settings->get_int(XrString(L"map_orientation_to_north"), 1) != 0;
     route_orientation_to_north = settings->get_int(XrString(L"route_orientation_to_north"), 0) != 0;
+    set_locale(settings->get_user_locale(), true);
 
     auto* maps = register_provider<XrMapProvider>(L"XrMapProvider", new XrMapProviderImpl());
     maps->add_listener(this);

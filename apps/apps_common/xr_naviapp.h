@@ -71,6 +71,10 @@ public:
     virtual void on_status_update() {}
     virtual void on_map_ready() {}
     virtual void on_view_changed() {}
+    // Switches the process locale (the platform's object does).
+    virtual void set_locale(const XrString& /*name*/, bool /*no_refresh*/) {}
+    // Shows the details of a place: its position, address and the text.
+    virtual void show_location_details(const XrPoint& /*point*/, const XrString& /*details*/) {}
     virtual void exit_application() = 0;
 
     // Routing. A null start is the current position (asked for when there

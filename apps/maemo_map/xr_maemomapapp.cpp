@@ -3,9 +3,11 @@
 #include <gconf/gconf-client.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
@@ -196,11 +198,11 @@ bool XrMaemoMapApp::parse_destination(const char* text, XrCoordinate& out)
     if (text == nullptr)
         return false;
     char* end = nullptr;
-    const double lat = std::strtod(text, &end);
+    const double lat = g_ascii_strtod(text, &end);
     if (end == text || *end != ',')
         return false;
     const char* rest = end + 1;
-    const double lon = std::strtod(rest, &end);
+    const double lon = g_ascii_strtod(rest, &end);
     if (end == rest || *end != '\0' || !std::isfinite(lat) || !std::isfinite(lon) || lat < -90 || lat > 90 ||
         lon < -180 || lon > 180)
         return false;
@@ -245,6 +247,9 @@ void XrMaemoMapApp::provider_position_changed(bool* redrawn)
 void XrMaemoMapApp::route_changed()
 {
     XrNaviApp::route_changed();
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    if (route != nullptr && route->has_route())
+        auto_scale_allowed = true;
     XrRouteLayer* layer = get_route_layer();
     XrMapProvider* maps = XrMapProvider::get_instance();
     if (!drive_route_pending || layer == nullptr || layer->get_active_route() == nullptr || maps == nullptr ||
@@ -267,6 +272,31 @@ void XrMaemoMapApp::route_changed()
             break;
     }
     drive_producer->follow_route(std::move(points));
+}
+
+void XrMaemoMapApp::set_locale(const XrString& name, bool no_refresh)
+{
+    std::string locale;
+    for (int i = 0; i < name.length(); ++i)
+        locale.push_back(static_cast<char>(name.c_str()[i]));
+    if (std::setlocale(LC_ALL, locale.c_str()) == nullptr && std::setlocale(LC_ALL, (locale + ".utf8").c_str()) == nullptr) {
+        if (const char* system = std::setlocale(LC_ALL, "")) {
+            if (auto* settings = static_cast<XrAppSettingsProvider*>(
+                    XrSingleton::get_instance(XrString(L"XrAppSettingsProvider"))))
+                settings->set_user_locale(XrString(system));
+        }
+    }
+    if (!no_refresh)
+        on_view_changed();
+}
+
+void XrMaemoMapApp::show_location_details(const XrPoint& point, const XrString&)
+{
+    XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (facade == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+        return;
+    facade->show_location_details_dlg(XrCoordinate(point, maps->get_projection()));
 }
 
 void XrMaemoMapApp::create_position_provider()

@@ -47,8 +47,14 @@ public:
     // With KESTROVA_DRIVE_DESTINATION ("latitude,longitude") the first fix
     // starts navigation to that place.
     void provider_position_changed(bool* redrawn) override;
-    // The drive to that destination then follows the route computed for it.
+    // With a route the view scales with the speed again; the drive to a
+    // drive destination then follows the route computed for it.
     void route_changed() override;
+    // setlocale with the name, then with ".utf8" appended; when both fail
+    // the system's locale, stored as the user's language.
+    void set_locale(const XrString& name, bool no_refresh) override;
+    // Through the dialog facade.
+    void show_location_details(const XrPoint& point, const XrString& details) override;
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 
