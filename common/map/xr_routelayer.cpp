@@ -77,7 +77,7 @@ XrRouteLayer::XrRouteLayer(XrEventloopBase* event_loop, XrMap* map, int map_unit
                            XrLineLabelLayer* street_labels)
     : map(map), arrival_prompts(8, 8), event_loop(event_loop), routes(8, 8), units_per_metre(map_units_per_metre),
       audio(audio), arrows(32, 32), traffic_link(this), end_points(5, 5), street_labels(street_labels),
-      traffic_delays(16, true, 80), host(&get_route_layer_host())
+      traffic_delays(16, true, 80), host(&get_route_layer_host()), safety_link(this)
 {
     set_double_bufferable(false);
     if (units_per_metre < 1)
@@ -467,10 +467,3 @@ int XrRouteLayer::get_scale_factor()
     const int f = static_cast<int>(host->get_scale_factor());
     return f < 1 ? 1 : f;
 }
-
-// The traffic states' view of the layer.
-const XrTrafficARecord& XrRouteLayer::XrTrafficLink::get_a_event() const { return layer->a_event; }
-const XrTrafficCRecord& XrRouteLayer::XrTrafficLink::get_c_event() const { return layer->c_event; }
-std::uint32_t XrRouteLayer::XrTrafficLink::get_tick_ms() const { return layer->now(); }
-XrPoint XrRouteLayer::XrTrafficLink::layout_point_for_id(int key) const { return XrPoint(key * 4, key * 4); }
-int XrRouteLayer::XrTrafficLink::measure_text(const XrString& text) const { return text.length() * 8; }

@@ -11,6 +11,7 @@
 //   xr_routelayer_prompts.cpp    prompt choice, sentences and playback
 //   xr_routelayer_draw*.cpp, xr_routelayer_overlays.cpp,
 //   xr_routelayer_signposts.cpp, xr_routelayer_panels.cpp   drawing
+//   xr_routelayer_safety.cpp     the safety screen, the traffic states' view
 //
 // Routes are stored from the destination back to the start (segment and
 // directive index 0 end at the destination). Guidance distances are whole
@@ -33,6 +34,7 @@
 #include "common/graph/xr_routeinstructions.h"
 #include "common/map/xr_layer.h"
 #include "common/map/xr_routelayerhost.h"
+#include "common/map/xr_safetyscreendrawer.h"
 #include "common/map/xr_signpostdrawer.h"
 #include "common/map/xr_trafficstate.h"
 #include "common/os/xr_eventhandler.h"
@@ -52,6 +54,7 @@ class XrSignpostAccessor;
 class XrStreetFinder;
 namespace xr_prompts {
 struct XrPromptState;
+struct XrFollowUp;
 }
 
 // The turn arrow of one directive (map units): an open polyline, its head
@@ -351,10 +354,20 @@ public:
                            int limit, int directive_index);
     void draw_direction_icon(XrDCHandleRec* dc, const XrRouteInstructions::XrRouteDirective* directive,
                              const XrPoint& position, int distance);
-    // Safety screen.
+    // ---- Safety screen (xr_routelayer_safety.cpp)
+    // Loads the six pictures of the safety screen (route_01 to route_03 and
+    // their half-size versions); a missing one is left out of the drawing.
     void load_safety_screen_images();
+    // The whole safety screen for a screen size; nothing without a route.
     void draw_safety_screen(XrDCHandleRec* dc, const XrPoint& screen);
-    void draw_street_boxes(XrDCHandleRec* dc, const XrPoint& screen);
+    // The driven street's name and, unless next_street is empty, the
+    // next-street box.
+    void draw_street_boxes(XrDCHandleRec* dc, const XrPoint& screen, const XrString& next_street,
+                           const XrString& street);
+    // Whether the safety screen shows the street names (initially true).
+    void set_show_street_names(bool value) { show_street_names = value; }
+    // The loaded safety-screen picture index (0 to 5); null when missing.
+    XrBitmap* get_safety_image(int index) const;
 
     // ---- Guidance on position updates (xr_routelayer_guidance.cpp)
     // position in map units; heading 0..359 or -1; speed m/s or -1.0; hold:
@@ -395,11 +408,62 @@ private:
         std::uint32_t get_tick_ms() const override;
         XrPoint layout_point_for_id(int key) const override;
         int measure_text(const XrString& text) const override;
+        bool get_poi_icon(int type_key, XrBitmapHandleRec*& bitmap, XrBitmapHandleRec*& mask, int& offset,
+                          int& width, int& height) override;
+        int get_display_units() const override;
+        int get_traffic_delay_ahead(int metres) override;
+        void set_box_timer(int ms) override;
+        XrString get_voice_root() const override;
+        XrString get_voice_set() const override;
+        bool is_audio_playing() const override;
+        bool prompt_file_loads(const XrString& path) override;
+        void play_prompt(const XrString& file) override;
 
     private:
         XrRouteLayer* layer;
     };
 
+    // The safety screen's view of the layer.
+    class XrSafetyLink : public XrSafetyScreenHost {
+    public:
+        explicit XrSafetyLink(XrRouteLayer* layer) : layer(layer) {}
+        bool has_active_route() const override;
+        int get_guidance_state() const override;
+        int get_directive_distance() const override;
+        int get_largest_announcement() const override;
+        int get_display_units() const override;
+        bool is_right_hand_traffic() const override;
+        XrString get_next_street_text() const override;
+        XrString get_street_name() const override;
+        bool shows_street_names() const override;
+        int get_route_length() const override;
+        int get_distance_travelled() const override;
+        int get_later_legs_length() const override;
+        int get_remaining_minutes() const override;
+        bool is_uturn_announced() const override;
+        void set_uturn_announced() override;
+        void play_prompt(const TCHAR* file) override;
+        XrBitmap* get_picture(int index, bool half) override;
+        int get_direction_icon() override;
+        int get_bend_ahead_icon() override;
+        void draw_guidance_sign(XrDCHandleRec* dc, const XrPoint& at, int icon) override;
+        bool draw_direction_icon(XrDCHandleRec* dc, const XrRectangle& box, bool next) override;
+        bool should_show_signpost() override;
+        void draw_instruction_graphics(XrDCHandleRec* dc, const XrRectangle& box) override;
+        void set_guidance_box_height(int height) override;
+        void draw_compass(XrDCHandleRec* dc) override;
+        void update_signpost_height(XrDCHandleRec* dc, const XrPoint& screen) override;
+        void draw_street_box(XrDCHandleRec* dc, const XrRectangle& box) override;
+        XrFontHandleRec* get_font(int context) override;
+
+    private:
+        XrRouteLayer* layer;
+    };
+
+    // The lengths of the routes after the active one, metres.
+    long long get_later_legs_length() const;
+    // Draws direction icon number at a point; false when there is none.
+    bool draw_icon_number(XrDCHandleRec* dc, int number, const XrPoint& at);
     // Turns a route's directive distances around (from the start).
     static void convert_directive_distances(XrRouteInstructions* route);
     void rebuild_end_points();
@@ -412,6 +476,12 @@ private:
     // The prompt builders' view of the voice state, and its changes back.
     void fill_prompt_state(xr_prompts::XrPromptState& state) const;
     void keep_prompt_state(const xr_prompts::XrPromptState& state);
+    // What both the 2D and the 3D frame draw over the route: the marker,
+    // compass or guidance box, alert, speed and traffic box.
+    void draw_frame_panels(XrDCHandleRec* dc, XrMapView* view, const XrPoint& screen);
+    // What the announcement of directive may chain: the next directive and
+    // the follow-up flags.
+    void fill_follow_up(const XrRouteInstructions::XrRouteDirective& directive, xr_prompts::XrFollowUp& follow) const;
     // Root "/" set "/" name.
     XrString voice_path(const XrString& name) const;
     // Route matching (guidance).
@@ -572,8 +642,11 @@ private:
     // Trip statistics.
     long long trip_value = 0;
     std::uint32_t trip_start = 0;
-    // Safety screen pictures.
-    XrBitmap safety_images[6];
+    // Safety screen pictures (route_01 to route_03, then the half ones), the
+    // screen's view of the layer and its street-name switch.
+    std::unique_ptr<XrBitmap> safety_images[6];
+    XrSafetyLink safety_link;
+    bool show_street_names = true;
     // Edge polyline cache: 0 and 1 pinned, 2..17 first in, first out.
     XrEdgeEntry edge_cache[EDGE_CACHE_SIZE];
     // The graph reader kept between calls.

@@ -67,6 +67,14 @@ bool XrRouteLayer::draw(XrDCHandleRec* dc, XrMapView* view)
         traffic_state = XrTrafficVisualization::draw_state(traffic_state, dc);
     if (active_route != nullptr)
         draw_route(dc, view);
+    draw_frame_panels(dc, view, screen);
+    if (external_canvas != nullptr)
+        external_canvas->draw(this, dc, view);
+    return true;
+}
+
+void XrRouteLayer::draw_frame_panels(XrDCHandleRec* dc, XrMapView* view, const XrPoint& screen)
+{
     draw_vehicle_marker(dc, view);
     update_signpost_height(dc, screen);
     if (active_route == nullptr)
@@ -78,9 +86,6 @@ bool XrRouteLayer::draw(XrDCHandleRec* dc, XrMapView* view)
     draw_speed(dc, screen);
     if (draw_traffic_box_on && options[4])
         draw_traffic_state(dc, screen);
-    if (external_canvas != nullptr)
-        external_canvas->draw(this, dc, view);
-    return true;
 }
 
 bool XrRouteLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
@@ -93,17 +98,7 @@ bool XrRouteLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
         traffic_state = XrTrafficVisualization::draw_state(traffic_state, dc);
     if (active_route != nullptr && draw_3d_route)
         draw_route(dc, view);
-    draw_vehicle_marker(dc, view);
-    update_signpost_height(dc, screen);
-    if (active_route == nullptr)
-        draw_compass(dc, view, 0, 0);
-    else
-        draw_guidance_box(dc, screen, current_directive, directive_distance);
-    if (options[2])
-        draw_proximity_alert(dc, XrPoint(screen.x, 0), nullptr);
-    draw_speed(dc, screen);
-    if (draw_traffic_box_on && options[4])
-        draw_traffic_state(dc, screen);
+    draw_frame_panels(dc, view, screen);
     return true;
 }
 
@@ -418,20 +413,5 @@ int XrRouteLayer::get_direction_icon(const XrRouteInstructions::XrRouteDirective
 void XrRouteLayer::draw_direction_icon(XrDCHandleRec* dc, const XrRouteInstructions::XrRouteDirective* directive,
                                        const XrPoint& position, int distance)
 {
-    const int number = get_direction_icon(directive, nullptr, distance, -1);
-    if (number < 0 || number >= DIRECTION_ICON_COUNT || direction_icons == nullptr)
-        return;
-    XrBitmap icon(direction_icons[number], false);
-    if (icon.bitmap() == nullptr) {
-        xr_map_warning("route layer: direction icon %d (0x%08X) missing", number, direction_icons[number]);
-        return;
-    }
-    XrGDI::draw_bitmap_object(dc, position.x, position.y, &icon, icon.mask() != nullptr);
+    draw_icon_number(dc, get_direction_icon(directive, nullptr, distance, -1), position);
 }
-
-// The safety screen belongs to the map engine's safety-screen drawing.
-void XrRouteLayer::load_safety_screen_images() {}
-
-void XrRouteLayer::draw_safety_screen(XrDCHandleRec* /*dc*/, const XrPoint& /*screen*/) {}
-
-void XrRouteLayer::draw_street_boxes(XrDCHandleRec* /*dc*/, const XrPoint& /*screen*/) {}

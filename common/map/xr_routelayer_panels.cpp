@@ -454,10 +454,8 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         XrString value;
         if (guidance_state == STATE_ON_ROUTE && distance_travelled > 0) {
             if (show_distance) {
-                long long left = static_cast<long long>(route_length) - distance_travelled;
-                for (int r = active_index + 1; r < routes.get_num_items(); ++r)
-                    if (XrRouteInstructions* next = routes.get_item(r))
-                        left += next->total_length;
+                const long long left =
+                    static_cast<long long>(route_length) - distance_travelled + get_later_legs_length();
                 value = XrDistance(static_cast<double>(left < 0 ? 0 : left), XrDistance::Metres)
                             .to_display_string(display_units, 1);
             } else {

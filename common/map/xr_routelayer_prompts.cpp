@@ -553,17 +553,21 @@ void XrRouteLayer::build_distance_prompt(const Directive* directive, XrPromptLis
     keep_prompt_state(state);
 }
 
+void XrRouteLayer::fill_follow_up(const Directive& directive, xr_prompts::XrFollowUp& follow) const
+{
+    follow.next = next_directive;
+    follow.gap = next_directive != nullptr ? xr_prompts::word(*next_directive, 5) - xr_prompts::word(directive, 5) : 0;
+    follow.close = close_follow_up;
+    follow.announced = follow_up_announced;
+    follow.chain = chain;
+}
+
 void XrRouteLayer::announce_near(const Directive* directive)
 {
     if (directive == nullptr || options[0] == 0 || active_route == nullptr || active_route->route_mode == 2)
         return;
     xr_prompts::XrFollowUp follow;
-    follow.next = next_directive;
-    follow.gap = next_directive != nullptr ? xr_prompts::word(*next_directive, 5) - xr_prompts::word(*directive, 5)
-                                           : 0;
-    follow.close = close_follow_up;
-    follow.announced = follow_up_announced;
-    follow.chain = chain;
+    fill_follow_up(*directive, follow);
     xr_prompts::XrPromptState state;
     fill_prompt_state(state);
     XrPromptList list(8, 8);
@@ -579,12 +583,7 @@ void XrRouteLayer::announce_far(const Directive* directive, int distance)
         return;
     uturn_announced = false;
     xr_prompts::XrFollowUp follow;
-    follow.next = next_directive;
-    follow.gap = next_directive != nullptr ? xr_prompts::word(*next_directive, 5) - xr_prompts::word(*directive, 5)
-                                           : 0;
-    follow.close = close_follow_up;
-    follow.announced = follow_up_announced;
-    follow.chain = chain;
+    fill_follow_up(*directive, follow);
     xr_prompts::XrPromptState state;
     fill_prompt_state(state);
     XrPromptList list(8, 8);

@@ -25,9 +25,9 @@ bool fail(std::string& error, const std::string& text)
     return false;
 }
 
-bool zcompress(const Bytes& in, Bytes& out)
+bool zcompress(const Bytes& in, Bytes& out, int level)
 {
-    out = xr_zlib_stream(in, 9);
+    out = xr_zlib_stream(in, level);
     return !out.empty();
 }
 
@@ -314,7 +314,7 @@ bool Builder::encode_list(const std::vector<std::uint32_t>& ids, XrByteWriter& o
     out = XrByteWriter();
     if (o.compress_lists_from != 0 && packed.size() >= o.compress_lists_from) {
         Bytes z;
-        if (!zcompress(packed.bytes(), z) || z.size() >= L::PLAIN_LIST)
+        if (!zcompress(packed.bytes(), z, o.zlib_level) || z.size() >= L::PLAIN_LIST)
             return false;
         out.u24_le(static_cast<std::uint32_t>(z.size()));
         out.u24_le(static_cast<std::uint32_t>(packed.size()));
@@ -404,7 +404,7 @@ bool Builder::run(Bytes& bytes, std::vector<std::uint32_t>& positions, unsigned 
 
     std::vector<Bytes> packed(blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
-        if (!zcompress(blocks[i].data.bytes(), packed[i]) || packed[i].size() > 0xFFFF)
+        if (!zcompress(blocks[i].data.bytes(), packed[i], o.zlib_level) || packed[i].size() > 0xFFFF)
             return fail(error, "block does not compress into 65535 bytes");
     }
 

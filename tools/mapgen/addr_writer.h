@@ -59,6 +59,7 @@ struct XrAddrFileOptions {
     unsigned int compress_lists_from = 64; // lists of at least this many bytes are compressed; 0 = never
     bool share_names = true;            // a name repeated in a block refers to its first copy
     std::int64_t header_count = -1;     // the count at offset 8; -1 = number of streets
+    int zlib_level = 9;                 // of the blocks and lists
 };
 
 class XrAddrWriter {

@@ -18,6 +18,7 @@
 #include "tools/mapgen/geom_tree.h"
 #include "tools/mapgen/graph_writer.h"
 #include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/unicode_binmap.h"
 #include "tools/mapgen/xrqt_writer.h"
 
 namespace fs = std::filesystem;
@@ -33,6 +34,10 @@ constexpr int LINE_WATER = 9;
 
 // Map coordinates are below this (24-bit fields of the road graph).
 constexpr int MAX_COORD = 1 << 24;
+
+// The zlib level of the large files (road graph and geometry, addresses):
+// fast, for a few percent more bytes than the best.
+constexpr int ZLIB_LEVEL = 1;
 
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
@@ -156,11 +161,31 @@ const PoiClass POI_CLASSES[] = {
     {12, "amenity", "atm", "Bank"},
 };
 
+// The area record type of an area's or a line's tags (LINE_WATER for
+// rivers); 0 when it is drawn as none. Areas must be closed.
+int area_type(const XrOsmTags& tags, bool closed)
+{
+    if (tag_is(tags, "natural", {"water"}) || tag_is(tags, "waterway", {"riverbank", "dock"}) ||
+        tag_is(tags, "landuse", {"reservoir", "basin"}))
+        return closed ? AREA_WATER : 0;
+    if (tag_is(tags, "waterway", {"river", "canal", "stream"}))
+        return LINE_WATER;
+    if (tag_is(tags, "leisure", {"park", "garden", "pitch", "playground"}) ||
+        tag_is(tags, "landuse", {"grass", "forest", "meadow", "recreation_ground", "cemetery"}) ||
+        tag_is(tags, "natural", {"wood", "grassland"}))
+        return closed ? AREA_GREEN : 0;
+    if (tag(tags, "building") != nullptr)
+        return closed ? AREA_BUILDING : 0;
+    if (tag_is(tags, "landuse", {"residential", "commercial", "industrial", "retail"}))
+        return closed ? AREA_LANDUSE : 0;
+    return 0;
+}
+
 struct Piece {
     int road = 0; // index into the roads
     std::int64_t first_node = 0;
     std::int64_t last_node = 0;
-    std::vector<XrPoint> points;
+    std::vector<XrPoint> points; // moved to the network edge of the same index once built
 };
 
 // A stable identifier text of the input (FNV-1a over the compiled content).
@@ -224,7 +249,9 @@ public:
     {
         if (!choose_projection(error) || !build_roads(error))
             return false;
-        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, XrGraphWriterOptions(),
+        XrGraphWriterOptions graph_options;
+        graph_options.zlib_level = ZLIB_LEVEL;
+        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, graph_options,
                          graph_result, error))
             return false;
         return write_areas(dir, error) && write_labels(dir, error) && write_numbers(dir, error) &&
@@ -243,8 +270,8 @@ private:
     std::vector<Piece> pieces;
     XrNetwork net;
     XrGraphWriterResult graph_result;
-    std::map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
-    std::map<std::int64_t, std::vector<int>> pieces_of_way;
+    std::unordered_map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
+    std::unordered_map<std::int64_t, std::vector<int>> pieces_of_way;
 
     // Projected once per node: 0 not yet, 1 in the map, 2 outside.
     mutable std::vector<XrPoint> projected;
@@ -253,9 +280,12 @@ private:
     bool point_of(std::int64_t node, XrPoint& p) const
     {
         const long i = data.nodes.index(node);
-        if (i < 0)
-            return false;
-        const size_t k = static_cast<size_t>(i);
+        return i >= 0 && point_of_index(static_cast<size_t>(i), p);
+    }
+
+    // The same for the node at index k of the node table.
+    bool point_of_index(size_t k, XrPoint& p) const
+    {
         if (projected_state.empty()) {
             projected.resize(data.nodes.ids.size());
             projected_state.assign(data.nodes.ids.size(), 0);
@@ -316,29 +346,44 @@ private:
                 roads.push_back(r);
         }
         stats.roads = static_cast<int>(roads.size());
-        for (const Road& r : roads) {
-            for (std::int64_t ref : r.way->refs) {
+        // Each road node looked up once: its index in the node table, -1
+        // when the file lacks it.
+        std::vector<long> road_index;
+        std::vector<size_t> road_start(roads.size() + 1, 0);
+        for (size_t ri = 0; ri < roads.size(); ++ri) {
+            road_start[ri] = road_index.size();
+            for (std::int64_t ref : roads[ri].way->refs) {
+                const long k = data.nodes.index(ref);
+                road_index.push_back(k);
                 XrPoint p;
-                if (data.nodes.index(ref) >= 0 && !point_of(ref, p)) {
+                if (k >= 0 && !point_of_index(static_cast<size_t>(k), p)) {
                     error = "the roads span more than a map can hold (about 1000 km across): node " +
                             std::to_string(ref);
                     return false;
                 }
             }
         }
-        // Ways are cut at every node that two roads share and at their ends.
-        std::unordered_map<std::int64_t, int> uses;
-        uses.reserve(data.ways.size() * 8);
-        for (const Road& r : roads) {
-            const auto& refs = r.way->refs;
-            for (size_t i = 0; i < refs.size(); ++i)
-                uses[refs[i]] += (i == 0 || i + 1 == refs.size()) ? 2 : 1;
+        road_start[roads.size()] = road_index.size();
+        pieces.reserve(road_index.size() / 2 + roads.size());
+        // Ways are cut at every node that two roads share and at their ends
+        // (uses: 2 or more for such nodes).
+        std::vector<std::uint8_t> uses(data.nodes.ids.size(), 0);
+        for (size_t ri = 0; ri < roads.size(); ++ri) {
+            const size_t first = road_start[ri], end = road_start[ri + 1];
+            for (size_t j = first; j < end; ++j) {
+                const long k = road_index[j];
+                if (k >= 0)
+                    uses[static_cast<size_t>(k)] = static_cast<std::uint8_t>(
+                        std::min(2, uses[static_cast<size_t>(k)] + ((j == first || j + 1 == end) ? 2 : 1)));
+            }
         }
+        std::vector<std::int64_t> nodes_of_cur;
         for (size_t ri = 0; ri < roads.size(); ++ri) {
             const auto& refs = roads[ri].way->refs;
+            const long* index = road_index.data() + road_start[ri];
             Piece cur;
             cur.road = static_cast<int>(ri);
-            std::vector<std::int64_t> nodes_of_cur;
+            nodes_of_cur.clear();
             auto flush = [&]() {
                 if (cur.points.size() >= 2)
                     add_piece(std::move(cur), nodes_of_cur);
@@ -348,7 +393,7 @@ private:
             };
             for (size_t i = 0; i < refs.size(); ++i) {
                 XrPoint p;
-                if (!point_of(refs[i], p))
+                if (index[i] < 0 || !point_of_index(static_cast<size_t>(index[i]), p))
                     continue; // a missing node: the way goes on from the next one
                 if (cur.points.empty())
                     cur.first_node = refs[i];
@@ -359,7 +404,8 @@ private:
                     nodes_of_cur.back() = refs[i];
                 }
                 cur.last_node = refs[i];
-                const bool cut = i + 1 < refs.size() && uses[refs[i]] >= 2 && cur.points.size() >= 2;
+                const bool cut =
+                    i + 1 < refs.size() && uses[static_cast<size_t>(index[i])] >= 2 && cur.points.size() >= 2;
                 if (cut || cur.points.size() >= MAX_PIECE_POINTS) {
                     flush();
                     cur.points.push_back(p);
@@ -373,11 +419,15 @@ private:
             error = "the input holds no roads for cars";
             return false;
         }
+        net.edges.reserve(pieces.size());
+        pieces_at.reserve(pieces.size() * 2);
+        pieces_of_way.reserve(roads.size());
         for (size_t i = 0; i < pieces.size(); ++i) {
-            const Piece& pc = pieces[i];
+            Piece& pc = pieces[i];
             const Road& r = roads[static_cast<size_t>(pc.road)];
+            // The points move to the edge: piece i is edge i from here on.
             XrNetworkEdge e;
-            e.points = pc.points;
+            e.points = std::move(pc.points);
             e.category = r.category;
             e.speed_class = r.speed_class;
             e.road_type = r.road_type;
@@ -464,21 +514,8 @@ private:
         };
         std::vector<Area> areas;
         for (const XrOsmWay& w : data.ways) {
-            int type = 0;
             const bool closed = w.refs.size() >= 4 && w.refs.front() == w.refs.back();
-            if (tag_is(w.tags, "natural", {"water"}) || tag_is(w.tags, "waterway", {"riverbank", "dock"}) ||
-                tag_is(w.tags, "landuse", {"reservoir", "basin"}))
-                type = closed ? AREA_WATER : 0;
-            else if (tag_is(w.tags, "waterway", {"river", "canal", "stream"}))
-                type = LINE_WATER;
-            else if (tag_is(w.tags, "leisure", {"park", "garden", "pitch", "playground"}) ||
-                     tag_is(w.tags, "landuse", {"grass", "forest", "meadow", "recreation_ground", "cemetery"}) ||
-                     tag_is(w.tags, "natural", {"wood", "grassland"}))
-                type = closed ? AREA_GREEN : 0;
-            else if (tag(w.tags, "building") != nullptr)
-                type = closed ? AREA_BUILDING : 0;
-            else if (tag_is(w.tags, "landuse", {"residential", "commercial", "industrial", "retail"}))
-                type = closed ? AREA_LANDUSE : 0;
+            const int type = area_type(w.tags, closed);
             if (type == 0)
                 continue;
             std::vector<XrPoint> pts;
@@ -497,6 +534,27 @@ private:
             }
             pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
             areas.push_back(Area{type, type == LINE_WATER ? 0.0 : polygon_area(pts), w.id, std::move(pts)});
+        }
+        // Multipolygons: each outer ring is one area.
+        for (const XrOsmArea& a : data.areas) {
+            const int type = area_type(a.tags, true);
+            if (type == 0 || type == LINE_WATER)
+                continue;
+            for (const auto& ring : a.outers) {
+                std::vector<XrPoint> pts;
+                for (const XrOsmLocation& at : ring) {
+                    XrPoint p;
+                    if (point_at(at, p) && (pts.empty() || !(pts.back() == p)))
+                        pts.push_back(p);
+                }
+                if (pts.size() >= 2 && pts.front() == pts.back())
+                    pts.pop_back();
+                if (pts.size() < 3)
+                    continue;
+                pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
+                // Relation ids after way ids in the ordering of equal sizes.
+                areas.push_back(Area{type, polygon_area(pts), (std::int64_t(1) << 62) + a.id, std::move(pts)});
+            }
         }
         // Land use under green under water under buildings, rivers on top;
         // larger areas first.
@@ -557,9 +615,11 @@ private:
             if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
                 continue;
             const auto cls = static_cast<unsigned short>(place_class(place));
-            std::string text = name;
+            // The name field ends at the TAB; the region behind it ends with
+            // one character that the readers drop ('/').
+            std::string text = std::string(name) + "\t";
             if (const char* county = tag(pt.tags, "is_in:county"))
-                text += std::string("\t") + county;
+                text += std::string(county) + "/";
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
             labels.push_back(owned.back().get());
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
@@ -594,8 +654,8 @@ private:
             auto it = pieces_of_way.find(r.way->id);
             if (ref == nullptr || *ref == 0 || it == pieces_of_way.end())
                 continue;
-            const Piece& pc = pieces[static_cast<size_t>(it->second[it->second.size() / 2])];
-            const XrPoint& p = pc.points[pc.points.size() / 2];
+            const auto& points = net.edges[static_cast<size_t>(it->second[it->second.size() / 2])].points;
+            const XrPoint& p = points[points.size() / 2];
             const int cls = r.category <= 1 ? 1 : 2;
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0, ref));
             recs.push_back(owned.back().get());
@@ -751,6 +811,7 @@ private:
         XrAddrFileOptions fo;
         fo.countries = {country_name().substr(0, 32)};
         fo.languages = {'e' | 'n' << 8 | 'g' << 16};
+        fo.zlib_level = ZLIB_LEVEL;
         XrAddrWriter writer(fo);
         const std::vector<Town> town_list = towns();
         std::map<std::string, std::uint32_t> county_ids;
@@ -768,7 +829,8 @@ private:
             const Town* best = &town_list.front();
             double bd = 1e300;
             for (const Town& t : town_list) {
-                const double d = std::hypot(static_cast<double>(t.at.x) - p.x, static_cast<double>(t.at.y) - p.y);
+                const double dx = static_cast<double>(t.at.x) - p.x, dy = static_cast<double>(t.at.y) - p.y;
+                const double d = dx * dx + dy * dy;
                 if (d < bd) {
                     bd = d;
                     best = &t;
@@ -782,8 +844,8 @@ private:
             const char* name = tag(roads[static_cast<size_t>(pieces[i].road)].way->tags, "name");
             if (name == nullptr || *name == 0)
                 continue;
-            const Piece& pc = pieces[i];
-            streets[{name, county_of(pc.points[pc.points.size() / 2])}].push_back(static_cast<int>(i));
+            const auto& points = net.edges[i].points;
+            streets[{name, county_of(points[points.size() / 2])}].push_back(static_cast<int>(i));
         }
         // Each house number goes to the nearest piece named like its street
         // (whichever county that piece is in), within 150 m.
@@ -808,7 +870,7 @@ private:
                 for (int p : named->second) {
                     double d = 0, along = 0;
                     bool l = false;
-                    locate(pieces[static_cast<size_t>(p)].points, n.at, d, along, l);
+                    locate(net.edges[static_cast<size_t>(p)].points, n.at, d, along, l);
                     if (d < best) {
                         best = d;
                         bi = p;
@@ -943,9 +1005,18 @@ private:
                           error) &&
                write_text(dir / "maplcs.dat", "eng\n", error) && write_text(dir / "poi.reg", xr_poi_registry_text(), error) &&
                write_text(dir / "version.txt",
-                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\n",
+                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\nVendor: OpenStreetMap contributors\n",
                           error) &&
-               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error);
+               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error) &&
+               write_character_tables(dir, error);
+    }
+
+    static bool write_character_tables(const fs::path& dir, std::string& error)
+    {
+        if (write_unicode_binmap((dir / "unicode.binmap").string()))
+            return true;
+        error = "cannot write " + (dir / "unicode.binmap").string();
+        return false;
     }
 };
 

@@ -52,11 +52,21 @@ struct XrOsmNodes {
     void sort();
 };
 
+// An area assembled from a multipolygon relation: its tags and the rings of
+// its outer boundary (each closed, the first point not repeated).
+struct XrOsmArea {
+    std::int64_t id = 0; // the relation's id
+    XrOsmTags tags;
+    std::vector<std::vector<XrOsmLocation>> outers;
+};
+
 // What the compiler keeps of an OSM file: all node locations, the ways and
-// nodes it may use, and the turn restrictions. Vectors are in id order.
+// nodes it may use, the multipolygon areas and the turn restrictions.
+// Vectors are in id order.
 struct XrOsmData {
     XrOsmNodes nodes;
     std::vector<XrOsmWay> ways;
+    std::vector<XrOsmArea> areas;
     std::vector<XrOsmPoint> points;
     std::vector<XrOsmRestriction> restrictions;
 };

@@ -1,13 +1,20 @@
 // Reading OSM files through libosmium into the compiler's model.
 #include "tools/mapgen/compile_osm.h"
 
+#include <osmium/area/assembler.hpp>
+#include <osmium/builder/attr.hpp>
 #include <osmium/handler.hpp>
 #include <osmium/io/any_input.hpp>
+#include <osmium/thread/pool.hpp>
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
+#include <cstdio>
+#include <string>
 #include <sys/stat.h>
+#include <unordered_map>
 
 namespace {
 
@@ -49,8 +56,15 @@ public:
     void way(const osmium::Way& w)
     {
         if (!has_any(w.tags(), {"highway", "natural", "waterway", "landuse", "leisure", "building",
-                                "addr:interpolation", "amenity", "shop", "tourism", "historic"}))
+                                "addr:interpolation", "amenity", "shop", "tourism", "historic"})) {
+            // A possible member of a multipolygon (their ways carry no tags).
+            if (w.tags().empty()) {
+                std::vector<std::int64_t>& refs = plain_ways[w.id()];
+                for (const osmium::NodeRef& r : w.nodes())
+                    refs.push_back(r.ref());
+            }
             return;
+        }
         XrOsmWay way;
         way.id = w.id();
         for (const osmium::NodeRef& r : w.nodes())
@@ -62,6 +76,17 @@ public:
     void relation(const osmium::Relation& r)
     {
         const char* type = r.tags()["type"];
+        if (type != nullptr && std::string(type) == "multipolygon" &&
+            has_any(r.tags(), {"natural", "waterway", "landuse", "leisure", "building"})) {
+            Multipolygon mp;
+            mp.id = r.id();
+            mp.tags = tags_of(r.tags());
+            for (const osmium::RelationMember& m : r.members())
+                if (m.type() == osmium::item_type::way)
+                    mp.members.emplace_back(m.ref(), m.role());
+            multipolygons.push_back(std::move(mp));
+            return;
+        }
         const char* restriction = r.tags()["restriction"];
         if (type == nullptr || std::string(type) != "restriction" || restriction == nullptr)
             return;
@@ -92,8 +117,96 @@ public:
             data.restrictions.push_back(res);
     }
 
+    // Assembles the multipolygons (libosmium's area assembler) once the
+    // whole file is read: the nodes and ways sorted. Multipolygons with
+    // members outside the extract, and those that do not assemble, are
+    // left out.
+    void assemble()
+    {
+        osmium::area::Assembler::config_type config;
+        for (const Multipolygon& mp : multipolygons) {
+            osmium::memory::Buffer in(4096, osmium::memory::Buffer::auto_grow::yes);
+            std::vector<size_t> offsets;
+            bool complete = true;
+            for (const auto& [id, role] : mp.members) {
+                const std::vector<std::int64_t>* refs = way_refs(id);
+                if (refs == nullptr) {
+                    complete = false; // a member outside the extract
+                    break;
+                }
+                std::vector<osmium::NodeRef> nodes;
+                for (std::int64_t n : *refs) {
+                    const long i = data.nodes.index(n);
+                    if (i < 0)
+                        break; // a node outside the extract
+                    const XrOsmLocation& at = data.nodes.at[static_cast<size_t>(i)];
+                    nodes.emplace_back(n, osmium::Location(at.lon, at.lat));
+                }
+                if (nodes.size() != refs->size()) {
+                    complete = false;
+                    break;
+                }
+                offsets.push_back(osmium::builder::add_way(in, osmium::builder::attr::_id(id),
+                                                           osmium::builder::attr::_nodes(nodes)));
+            }
+            if (!complete || offsets.empty())
+                continue;
+            std::vector<osmium::builder::attr::member_type> members;
+            for (const auto& [id, role] : mp.members)
+                members.emplace_back(osmium::item_type::way, id, role.c_str());
+            const size_t rel = osmium::builder::add_relation(in, osmium::builder::attr::_id(mp.id),
+                                                             osmium::builder::attr::_members(members));
+            std::vector<const osmium::Way*> ways;
+            for (size_t o : offsets)
+                ways.push_back(&in.get<osmium::Way>(o));
+            osmium::memory::Buffer out(4096, osmium::memory::Buffer::auto_grow::yes);
+            osmium::area::Assembler assembler{config};
+            try {
+                if (!assembler(in.get<osmium::Relation>(rel), ways, out))
+                    continue;
+            } catch (const std::exception&) {
+                continue; // a multipolygon that cannot be assembled is left out
+            }
+            for (const osmium::Area& a : out.select<osmium::Area>()) {
+                XrOsmArea area;
+                area.id = mp.id;
+                area.tags = mp.tags;
+                for (const osmium::OuterRing& ring : a.outer_rings()) {
+                    std::vector<XrOsmLocation> pts;
+                    for (const osmium::NodeRef& r : ring)
+                        pts.push_back(XrOsmLocation{r.location().lon(), r.location().lat()});
+                    if (pts.size() >= 2 && pts.front().lon == pts.back().lon && pts.front().lat == pts.back().lat)
+                        pts.pop_back();
+                    if (pts.size() >= 3)
+                        area.outers.push_back(std::move(pts));
+                }
+                if (!area.outers.empty())
+                    data.areas.push_back(std::move(area));
+            }
+        }
+    }
+
 private:
+    struct Multipolygon {
+        std::int64_t id = 0;
+        XrOsmTags tags;
+        std::vector<std::pair<std::int64_t, std::string>> members; // ways and their roles
+    };
+
+    // The nodes of a way kept by id (data.ways sorted), null when none is.
+    const std::vector<std::int64_t>* way_refs(std::int64_t id) const
+    {
+        auto plain = plain_ways.find(id);
+        if (plain != plain_ways.end())
+            return &plain->second;
+        auto it = std::lower_bound(data.ways.begin(), data.ways.end(), id,
+                                   [](const XrOsmWay& w, std::int64_t v) { return w.id < v; });
+        return it != data.ways.end() && it->id == id ? &it->refs : nullptr;
+    }
+
     XrOsmData& data;
+    std::unordered_map<std::int64_t, std::vector<std::int64_t>> plain_ways;
+    std::vector<Multipolygon> multipolygons;
 };
 
 template <typename T>
@@ -110,6 +223,9 @@ void sort_by_id(std::vector<T>& v)
     }
     v.swap(out);
 }
+
+// Files up to this size are read whole before parsing.
+constexpr off_t WHOLE_FILE_LIMIT = 64 << 20;
 
 } // namespace
 
@@ -151,11 +267,35 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
         error = "cannot open " + path;
         return false;
     }
+    Collector collector(data);
     try {
         osmium::io::File file(path);
-        osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
-                                            osmium::osm_entity_bits::relation);
-        Collector collector(data);
+        // A file of moderate size is read in one go: the reader's own reads
+        // take a fresh megabyte buffer each.
+        std::string content;
+        if (st.st_size <= WHOLE_FILE_LIMIT) {
+            std::FILE* in = std::fopen(path.c_str(), "rb");
+            if (in == nullptr) {
+                error = "cannot open " + path;
+                return false;
+            }
+            content.resize(static_cast<size_t>(st.st_size));
+            const size_t got = std::fread(content.data(), 1, content.size(), in);
+            std::fclose(in);
+            content.resize(got);
+            osmium::io::File whole(content.data(), content.size());
+            whole.set_format(file.format());
+            whole.set_compression(file.compression());
+            file = whole;
+        }
+        // PBF blocks are decoded by a pool of threads; XML is parsed by the
+        // reader's own thread, so it gets a pool of one.
+        std::unique_ptr<osmium::thread::Pool> small_pool;
+        if (file.format() != osmium::io::file_format::pbf)
+            small_pool = std::make_unique<osmium::thread::Pool>(1);
+        osmium::thread::Pool& pool = small_pool ? *small_pool : osmium::thread::Pool::default_instance();
+        osmium::io::Reader reader(file, pool, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
+                                                  osmium::osm_entity_bits::relation);
         osmium::apply(reader, collector);
         reader.close();
     } catch (const std::exception& e) {
@@ -166,5 +306,7 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     sort_by_id(data.ways);
     sort_by_id(data.points);
     sort_by_id(data.restrictions);
+    collector.assemble();
+    sort_by_id(data.areas);
     return true;
 }

@@ -22,6 +22,7 @@ struct XrGeomFileOptions {
     int bucket_bytes = 8192;    // records per bucket, in bytes before compression
     bool format_table = true;   // compact headers for common polylines (0x10005 on)
     bool share_first_points = true;
+    int zlib_level = 9;         // of the buckets
 };
 
 // The coding options of the records.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <unordered_map>
 #include <memory>
 
 #include <zlib.h>
@@ -17,6 +18,7 @@
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/mapgen/geom_tree.h"
 #include "tools/mapgen/xrqt_writer.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
 
@@ -134,6 +136,7 @@ private:
         gopt.kind = 2;
         gopt.name = "roads";
         gopt.bucket_bytes = opt.geometry_bucket_bytes;
+        gopt.zlib_level = opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level;
         if (!write_xrqt_with_aux(path, recs, gopt))
             return false;
         return read_back(path);
@@ -230,10 +233,13 @@ private:
     bool connect()
     {
         const size_t n = net.edges.size();
-        std::map<std::pair<int, int>, int> node_ids;
+        // Node numbers in the order of first use.
+        std::unordered_map<std::uint64_t, int> node_ids;
+        node_ids.reserve(2 * n);
         auto node_of = [&](const XrPoint& p) {
-            auto it = node_ids.emplace(std::make_pair(p.x, p.y), static_cast<int>(node_ids.size())).first;
-            return it->second;
+            const std::uint64_t key = static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 |
+                                      static_cast<std::uint32_t>(p.y);
+            return node_ids.emplace(key, static_cast<int>(node_ids.size())).first->second;
         };
         std::vector<int> start(n), end(n);
         for (size_t i = 0; i < n; ++i) {
@@ -250,6 +256,7 @@ private:
         for (const XrNetworkTurn& t : net.turns)
             given[{t.from, t.to}] = &t;
         conns.assign(n, std::vector<Conn>());
+        std::vector<std::pair<int, int>> exits;
         for (size_t ei = 0; ei < n; ++ei) {
             const int e = static_cast<int>(ei);
             // The legal end first: a one-way edge's first plain connection tells its direction.
@@ -258,7 +265,7 @@ private:
                 const int edir = pass == 0 ? first_dir : 1 - first_dir;
                 const int node = edir ? end[e] : start[e];
                 // Exits of e at this end: (edge, direction it is travelled).
-                std::vector<std::pair<int, int>> exits;
+                exits.clear();
                 for (int f : incident[node]) {
                     if (f == e)
                         continue;
@@ -564,6 +571,7 @@ private:
         }
         // Tiles.
         std::vector<std::vector<BYTE>> stored(leaves.size() * TILES_PER_LEAF);
+        std::vector<BYTE> z;
         for (size_t l = 0; l < leaves.size(); ++l) {
             for (int s = 0; s < TILES_PER_LEAF; ++s) {
                 std::vector<BYTE> data;
@@ -574,10 +582,10 @@ private:
                     continue;
                 if (data.size() > 0xFFFF)
                     return fail("a tile is larger than 65535 bytes; lower max_tile_edges");
-                int clen = static_cast<int>(compressBound(static_cast<uLong>(data.size())));
-                std::vector<BYTE> z(static_cast<size_t>(clen));
-                if (!zlib_compress(data.data(), static_cast<int>(data.size()), z.data(), clen))
+                z = xr_zlib_stream(data, opt.zlib_level);
+                if (z.empty())
                     return fail("zlib failed");
+                const int clen = static_cast<int>(z.size());
                 if (clen + 2 > 0xFFFF)
                     return fail("a compressed tile is larger than 65535 bytes");
                 XrByteWriter w;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "common/container/xr_defs.h"
 #include "common/geometry/xr_point.h"
 
@@ -66,6 +68,7 @@ struct XrGraphWriterOptions {
     int routing_values[17] = {3000, 3000, 4000000, 5000000, 1000, 1000, 200, 200, 60,
                               150,  300,  10000,   0,       22011, 22011, 12253, 12253};
     int geometry_bucket_bytes = 8192;
+    int zlib_level = Z_DEFAULT_COMPRESSION; // of the tiles and the geometry buckets (9 when default)
 };
 
 // What the writer made: the gid of each edge (in the road geometry file)

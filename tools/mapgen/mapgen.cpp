@@ -1,11 +1,14 @@
 // mapgen: writes the binary data files of a map folder.
 //   mapgen <format> <output file>
 //   mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]
+//   mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>
 //   mapgen --help   the formats and the syntax of the text inputs
 #include <cstdio>
+#include <malloc.h>
 #include <cstring>
 #include <string>
 
+#include "tools/mapgen/bitmap_set.h"
 #include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/geom_text.h"
 #include "tools/mapgen/map_text.h"
@@ -71,6 +74,7 @@ void print_usage(std::FILE* out)
 {
     std::fprintf(out, "usage: mapgen <format> <output file>\n"
                       "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]\n"
+                      "       mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>\n"
                       "       mapgen --help\nformats:\n");
     for (const Format& f : formats)
         std::fprintf(out, "  %-10s %s\n", f.name, f.help);
@@ -103,12 +107,32 @@ int compile(int argc, char** argv)
     return 0;
 }
 
+// PNG images to an MBM file with its bitmap index.
+int bitmaps(int argc, char** argv)
+{
+    if (argc != 6)
+        return usage();
+    std::string error;
+    if (!xr_write_bitmap_set(argv[2], argv[3], argv[4], argv[5], error)) {
+        std::fprintf(stderr, "mapgen bitmaps: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Large buffers come and go all through a compile: freed memory stays
+    // with the process for reuse, in place of fresh pages from the kernel.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    mallopt(M_TOP_PAD, 64 << 20);
     if (argc >= 2 && std::strcmp(argv[1], "compile") == 0)
         return compile(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "bitmaps") == 0)
+        return bitmaps(argc, argv);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         print_usage(stdout);
         std::fprintf(stdout, "\n%s", xr_map_text_help());

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <map>
 
-#include <zlib.h>
 
 #include "common/container/xr_bytes.h"
 #include "common/db/xr_geomfilelayout.h"
+#include "tools/mapgen/zlib_stream.h"
 
 namespace {
 
@@ -176,10 +176,9 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
             error = "a bucket outgrew 65535 bytes";
             return false;
         }
-        uLongf packed = compressBound(static_cast<uLong>(raw.size()));
-        std::vector<BYTE> z(packed);
-        if (compress2(z.data(), &packed, raw.bytes().data(), static_cast<uLong>(raw.size()), 9) != Z_OK ||
-            packed + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
+        const std::vector<BYTE> z = xr_zlib_stream(raw.bytes(), options.zlib_level);
+        const size_t packed = z.size();
+        if (z.empty() || packed + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
             error = "a bucket does not compress into 65535 bytes";
             return false;
         }

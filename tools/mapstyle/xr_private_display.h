@@ -2,6 +2,7 @@
 // free display number (DISPLAY is set to it), ended with the object.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,6 +45,13 @@ private:
         }
         if (pid == 0) {
             close(fds[0]);
+            // Xvfb reports every display number it finds taken while it looks
+            // for a free one; a failed start shows as no number on the pipe.
+            const int null_fd = open("/dev/null", O_WRONLY);
+            if (null_fd >= 0) {
+                dup2(null_fd, STDERR_FILENO);
+                close(null_fd);
+            }
             const std::string fd = std::to_string(fds[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
                    static_cast<char*>(nullptr));

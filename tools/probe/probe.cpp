@@ -82,8 +82,13 @@ XrProbeCardRoot::XrProbeCardRoot(const std::string& dir)
             return;
         m_temporary = pattern;
         const fs::path t(m_temporary);
+        // "mapdata" is a real folder (the map catalogue lists folders, not
+        // links to them) of links to the map's entries.
         fs::create_directory(t / "kestrova", ec);
-        fs::create_directory_symlink(d, t / "mapdata", ec);
+        if (!ec)
+            fs::create_directory(t / "mapdata", ec);
+        for (auto it = fs::directory_iterator(d, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+            fs::create_symlink(it->path(), t / "mapdata" / it->path().filename(), ec);
         if (!ec)
             fs::create_symlink(d / "maemo.reg", t / "kestrova" / "maemo.reg", ec);
         if (!ec)

@@ -39,6 +39,7 @@
 #include "tools/mapstyle/xr_private_display.h"
 #include "tools/mapstyle/xr_routelayer_pictures.h"
 #include "tools/probe/probe.h"
+#include "tools/probe/probe_roads.h"
 
 namespace {
 
@@ -84,10 +85,7 @@ public:
     void stop() override {}
 };
 
-struct Roads {
-    XrFileStorageAccessor graph_file;
-    std::unique_ptr<XrGraphAccessor2> graph;
-    std::unique_ptr<XrSimpleGeomStorage> roads;
+struct Roads : XrProbeRoadData {
 
     bool snap(const XrPoint& p, XrGid& gid, XrPoint& on_road)
     {
@@ -424,45 +422,13 @@ int run_drive(const std::vector<std::string>& args)
     if (dir.empty() || !probe_parse_lat_lon(from_text, lat1, lon1) || !probe_parse_lat_lon(to_text, lat2, lon2) ||
         (track_path.empty() == (kmh < 0)) || (leave_at >= 0 && kmh < 0))
         return probe_usage(drive_cmd);
-    if (probe_file_exists(dir + "/mapdata/graph.bin"))
-        dir += "/mapdata";
-    const std::string graph_path = dir + "/graph.bin";
-    const std::string roads_path = dir + "/roads.qt";
-    const std::string proj_text = probe_read_projection(dir + "/mapdata.ini");
-    std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
-                                                         : create_projection(XrString(proj_text.c_str())));
-    if (!proj) {
-        std::fprintf(stderr, "kestrova-probe drive: unknown projection '%s'\n", proj_text.c_str());
-        return 1;
-    }
     Roads roads;
-    if (!roads.graph_file.open(XrString(graph_path.c_str()), true)) {
-        std::fprintf(stderr, "kestrova-probe drive: cannot open %s\n", graph_path.c_str());
-        return 1;
-    }
-    roads.graph = std::make_unique<XrGraphAccessor2>(&roads.graph_file, 0x80000);
-    if (roads.graph->open(nullptr) != 0) {
-        std::fprintf(stderr, "kestrova-probe drive: %s is not a road graph\n", graph_path.c_str());
-        return 1;
-    }
-    auto* roads_file = new XrFileStorageAccessor();
-    if (!roads_file->open(XrString(roads_path.c_str()), true)) {
-        delete roads_file;
-        std::fprintf(stderr, "kestrova-probe drive: cannot open %s\n", roads_path.c_str());
-        return 1;
-    }
-    roads.roads = std::make_unique<XrSimpleGeomStorage>(roads_file, true, false, nullptr);
-    if (roads.roads->open() != 0) {
-        std::fprintf(stderr, "kestrova-probe drive: %s is not a road geometry file\n", roads_path.c_str());
-        return 1;
-    }
     int x1, y1, x2, y2;
-    if (!proj->to_map(lon1, lat1, x1, y1) || !proj->to_map(lon2, lat2, x2, y2)) {
-        std::fprintf(stderr, "kestrova-probe drive: points outside the projection\n");
+    if (!roads.open(dir, "drive") || !roads.to_map(lat1, lon1, x1, y1, "drive") ||
+        !roads.to_map(lat2, lon2, x2, y2, "drive"))
         return 1;
-    }
     std::vector<TrackPoint> track;
-    if (!track_path.empty() && !read_track(track_path, *proj, track)) {
+    if (!track_path.empty() && !read_track(track_path, *roads.projection, track)) {
         std::fprintf(stderr, "kestrova-probe drive: no track in %s\n", track_path.c_str());
         return 1;
     }
@@ -499,7 +465,7 @@ int run_drive(const std::vector<std::string>& args)
         std::fprintf(stderr, "kestrova-probe drive: the route layer's icons did not load\n");
         return 1;
     }
-    layer.set_graph_path(XrString(graph_path.c_str()));
+    layer.set_graph_path(XrString(roads.graph_path.c_str()));
     if (!voice_set.empty())
         layer.set_voice_folder(XrString(voice_set.c_str()));
     Provider provider(&roads);

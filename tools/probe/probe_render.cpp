@@ -18,6 +18,9 @@
 #include <sys/stat.h>
 
 #include "common/addr/xr_addraccessor.h"
+#include "common/bmloader/xr_bitmap_loader.h"
+#include "common/corvanel_core/impl/xr_poiproviderimpl.h"
+#include "common/map/xr_poilayer.h"
 #include "common/base/xr_singleton.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/gdi/xr_gdi.h"
@@ -205,6 +208,34 @@ int run_render(const std::vector<std::string>& args)
         XrStorageAccessor* addr = open_storage_accessor(XrString(L"?:/mapdata/addr.dat"), true);
         if (road != nullptr && addr != nullptr && road_names.read(addr))
             road->set_street_names(&road_names);
+    }
+
+    // POI icons: the standard icon strips of the shipped map bitmaps, icon n
+    // for POI class n (what the POI provider gives the layer in the program).
+    XrIcon poi_strips[3];
+    if (resolver) {
+        auto* poi = dynamic_cast<XrPoiLayer*>(map->get_layer(XrString(L"poi")));
+        XrBitmapLoader::initialize(XrPathResolver::resolve(XrString(L"?:/kestrova/images")), XrString(L"maemo"));
+        const unsigned int ids[3] = {XrPoiProviderImpl::SMALL_STRIP, XrPoiProviderImpl::NORMAL_STRIP,
+                                     XrPoiProviderImpl::LARGE_STRIP};
+        bool loaded = poi != nullptr && XrBitmapLoader::load_index(XrString(L"map_bitmaps.def"));
+        for (int i = 0; i < 3 && loaded; ++i)
+            loaded = XrBitmapLoader::load_bitmap_internal(ids[i], poi_strips[i], false) &&
+                     poi_strips[i].height() > 0;
+        if (loaded) {
+            XrPoiLayerIconSet set;
+            set.count = poi_strips[0].width() / poi_strips[0].height();
+            set.small = poi_strips[0].bitmap();
+            set.small_mask = poi_strips[0].mask();
+            set.medium = poi_strips[1].bitmap();
+            set.medium_mask = poi_strips[1].mask();
+            set.large = poi_strips[2].bitmap();
+            set.large_mask = poi_strips[2].mask();
+            set.small_id = ids[0];
+            set.medium_id = ids[1];
+            set.large_id = ids[2];
+            poi->add_icon_set(set, true);
+        }
     }
 
     XrString projection_text;

@@ -17,6 +17,7 @@
 #include "common/graph/xr_graphlayout.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/probe/probe.h"
+#include "tools/probe/probe_roads.h"
 
 namespace {
 
@@ -112,51 +113,19 @@ int run_route(const std::vector<std::string>& args)
     double lat1, lon1, lat2, lon2;
     if (pos.size() != 3 || !probe_parse_lat_lon(pos[1], lat1, lon1) || !probe_parse_lat_lon(pos[2], lat2, lon2))
         return probe_usage(route_cmd);
-    std::string dir = pos[0];
-    if (probe_file_exists(dir + "/mapdata/graph.bin"))
-        dir += "/mapdata";
-    const std::string graph_path = dir + "/graph.bin";
-    const std::string roads_path = dir + "/roads.qt";
-    const std::string proj_text = probe_read_projection(dir + "/mapdata.ini");
-    std::unique_ptr<XrProjection> proj(proj_text.empty() ? new XrNullProjection()
-                                                         : create_projection(XrString(proj_text.c_str())));
-    if (!proj) {
-        std::fprintf(stderr, "kestrova-probe route: unknown projection '%s'\n", proj_text.c_str());
-        return 1;
-    }
-    XrFileStorageAccessor graph_file;
-    if (!graph_file.open(XrString(graph_path.c_str()), true)) {
-        std::fprintf(stderr, "kestrova-probe route: cannot open %s\n", graph_path.c_str());
-        return 1;
-    }
-    XrGraphAccessor2 graph(&graph_file, 0x80000);
-    if (graph.open(nullptr) != 0) {
-        std::fprintf(stderr, "kestrova-probe route: %s is not a road graph\n", graph_path.c_str());
-        return 1;
-    }
-    auto* roads_file = new XrFileStorageAccessor();
-    if (!roads_file->open(XrString(roads_path.c_str()), true)) {
-        delete roads_file;
-        std::fprintf(stderr, "kestrova-probe route: cannot open %s\n", roads_path.c_str());
-        return 1;
-    }
-    XrSimpleGeomStorage roads(roads_file, true, false, nullptr);
-    if (roads.open() != 0) {
-        std::fprintf(stderr, "kestrova-probe route: %s is not a road geometry file\n", roads_path.c_str());
-        return 1;
-    }
+    XrProbeRoadData data;
     int x1, y1, x2, y2;
-    if (!proj->to_map(lon1, lat1, x1, y1) || !proj->to_map(lon2, lat2, x2, y2)) {
-        std::fprintf(stderr, "kestrova-probe route: points outside the projection\n");
+    if (!data.open(pos[0], "route") || !data.to_map(lat1, lon1, x1, y1, "route") ||
+        !data.to_map(lat2, lon2, x2, y2, "route"))
         return 1;
-    }
+    XrSimpleGeomStorage& roads = *data.roads;
     XrGid g1 = 0, g2 = 0;
     XrPoint p1, p2;
     if (!snap(roads, XrPoint(x1, y1), g1, p1) || !snap(roads, XrPoint(x2, y2), g2, p2)) {
         std::fprintf(stderr, "kestrova-probe route: no road near a point\n");
         return 1;
     }
-    XrDijkstraPath2 search(&graph, &roads, XrString(), nullptr);
+    XrDijkstraPath2 search(data.graph.get(), &roads, XrString(), nullptr);
     search.route_mode = mode;
     XrRouteInstructions* res = nullptr;
     if (!search.find_route(p1, g1, p2, g2, &res, nullptr, -1, -1, false, false, nullptr) || res == nullptr) {

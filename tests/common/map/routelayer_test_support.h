@@ -8,38 +8,10 @@
 #include <vector>
 
 #include "common/map/xr_routelayer.h"
-#include "common/os/xr_eventloopbase.h"
+#include "tests/support/xr_recording_loop.h"
 
-class RouteTestLoop : public XrEventloopBase {
+class RouteTestLoop : public XrRecordingLoop {
 public:
-    struct Timeout {
-        int ms;
-        XrEventHandler* handler;
-        void* data;
-    };
-    bool init() override { return true; }
-    XrAddSocketResult add_server_socket(XrServerSocket*, bool) override { return XR_SOCKET_ADDED; }
-    void remove_server_socket(XrServerSocket*) override {}
-    int add_window_msg_handler(XrEventHandler*, void*) override { return 0; }
-    bool remove_window_msg_handler(int) override { return false; }
-    int post_window_msg(int, void*) override { return 0; }
-    bool add_fd_watch(XrLineWatch*) override { return false; }
-    bool remove_fd_watch(XrLineWatch*) override { return false; }
-    XrAddSocketResult add_data_socket(XrDataSocket*, bool) override { return XR_SOCKET_NO_SOURCE; }
-    void remove_data_socket(XrDataSocket*) override {}
-    void add_child_handler(pid_t, XrChildHandler*, void*) override {}
-    void remove_child_handler(XrChildHandler*, void*) override {}
-    bool add_timeout(int seconds, int ms, XrEventHandler* handler, void* data) override
-    {
-        timeouts.push_back({seconds * 1000 + ms, handler, data});
-        return true;
-    }
-    void remove_timeout(XrEventHandler* handler, void* data) override
-    {
-        std::erase_if(timeouts, [&](const Timeout& t) {
-            return (handler == nullptr || t.handler == handler) && (data == nullptr || t.data == data);
-        });
-    }
     // The delays of the pending timeouts with an event id.
     std::vector<int> pending(int id) const
     {
@@ -49,7 +21,6 @@ public:
                 out.push_back(t.ms);
         return out;
     }
-    std::vector<Timeout> timeouts;
 };
 
 // The layer's guidance and drawing state, set directly by the tests.
@@ -103,6 +74,10 @@ public:
         l.alert_end = end;
     }
     void set_right_hand(bool value) { l.right_hand_traffic = value; }
+    bool uturn_announced() const { return l.uturn_announced; }
+    void set_close_follow_up(bool value) { l.close_follow_up = value; }
+    // The safety screen's picture i (route_01 to route_03, then the half ones).
+    std::unique_ptr<XrBitmap>& safety_image(int i) { return l.safety_images[i]; }
     bool announced_far() const { return l.announced_far; }
     const int* panel_sizes() const { return l.panel_sizes; }
     void add_signpost_item(int kind, const wchar_t* text)

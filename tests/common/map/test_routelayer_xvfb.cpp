@@ -1,8 +1,10 @@
 // The route layer drawn into real pixels with its generated pictures: a
 // 150 m and a 250 m approach, a roundabout, an off-route U-turn, a camera
-// alert and the scale bar in metric and imperial units.
+// alert, the scale bar in metric and imperial units, and the safety screen.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "common/bmloader/xr_bitmap_loader.h"
@@ -12,6 +14,7 @@
 #include "map_test_support.h"
 #include "routelayer_test_support.h"
 #include "support/xr_temp_root.h"
+#include "tools/imagegen/imagegen.h"
 #include "tools/mapstyle/xr_routelayer_pictures.h"
 
 using namespace xr_map_test;
@@ -233,4 +236,84 @@ TEST_F(RouteLayerPixels, FullFrameWithRouteFlagsAndMarker)
     // The guidance box on top, no scale bar with a route.
     EXPECT_EQ(px.at(400, status_height() + 6), kNear);
     EXPECT_EQ(px.count(XrGDI::rgb(32, 32, 32), 170, 440, 260, 480), 0);
+}
+
+namespace {
+
+const XrColorHandle kBright = XrGDI::rgb(255, 0, 0);
+const XrColorHandle kDark = XrGDI::rgb(100, 0, 0);
+
+// The bars of the large screen: from y 102, 12 high with gaps of 2, the
+// lowest (800 m) at the bottom.
+int bar_middle(int i) { return 102 + (5 - i) * 14 + 6; }
+
+// The safety screen's pictures drawn from their shipped descriptions where
+// the program finds them, and loaded by the layer.
+struct RouteLayerSafetyPixels : RouteLayerPixels {
+    void SetUp() override
+    {
+        RouteLayerPixels::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::ifstream in(XR_SAFETY_IMAGES);
+        std::stringstream text;
+        text << in.rdbuf();
+        const XrImageGenResult r =
+            xr_generate_images(text.str(), "safety.img", root.make_dirs("/usr/share/kestrova/images"));
+        ASSERT_TRUE(r.ok) << r.error;
+        layer->load_safety_screen_images();
+    }
+    XrTestPixels draw_safety()
+    {
+        target->clear(kGround);
+        layer->draw_safety_screen(target->dc, XrPoint(800, 480));
+        return XrTestPixels(target->dc);
+    }
+};
+
+} // namespace
+
+TEST_F(RouteLayerSafetyPixels, CountdownSignAndPictures)
+{
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NE(layer->get_safety_image(i), nullptr) << i;
+    // Without a route the screen stays empty.
+    EXPECT_EQ(draw_safety().count(kGround), 800 * 480);
+
+    set_route(*layer, make_route(points, 3)); // a left turn
+    g_now = 500000 - 500000 % 20000;          // the remaining-time phase
+    const struct {
+        int metres;
+        const char* bright; // per bar from the lowest up
+        bool sign;          // the turn's sign within the announcement distance
+    } cases[] = {{1200, "000000", false}, {700, "011111", true}, {75, "000001", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.metres);
+        access->set_guidance(1, c.metres, L"North Street");
+        const XrTestPixels px = draw_safety();
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(px.at(724, bar_middle(i)), c.bright[i] == '1' ? kBright : kDark) << i;
+        // route_01 at (595, 302); route_02 (an hourglass) at (595, 372).
+        EXPECT_EQ(px.at(605, 332), kIconWhite);
+        EXPECT_EQ(px.at(615, 380), kIconWhite);
+        // The left-turn sign at (590, 94), its arrow head at (598, 124), and
+        // the same icon at the top of the icon column (652, 30); beyond the
+        // announcement distance the bend-ahead sign and no icon.
+        EXPECT_EQ(px.at(598, 124) == kIconWhite, c.sign);
+        EXPECT_EQ(px.at(660, 60) == kIconWhite, c.sign);
+    }
+}
+
+TEST_F(RouteLayerSafetyPixels, UturnSignOffTheRoute)
+{
+    set_route(*layer, make_route(points, 3));
+    access->set_guidance(1, 700, L"North Street", XrRouteLayer::STATE_OFF_ROUTE);
+    access->set_travelled(30);
+    const XrTestPixels px = draw_safety();
+    // The U-turn at (597, 90): both legs, the gap between them; no bars.
+    EXPECT_EQ(px.at(597 + 44, 90 + 40), kIconWhite);
+    EXPECT_EQ(px.at(597 + 20, 90 + 30), kIconWhite);
+    EXPECT_EQ(px.at(597 + 32, 90 + 40), kGround);
+    EXPECT_EQ(px.count(kBright) + px.count(kDark), 0);
+    EXPECT_TRUE(access->uturn_announced());
 }

@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <algorithm>
+#include <vector>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@
 #include "common/graph/xr_graphaccessor.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "tools/mapgen/xr_geom_census_test.h"
 
 namespace fs = std::filesystem;
 
@@ -53,37 +56,29 @@ XrFileStorageAccessor* open_file(const std::string& name)
     return f;
 }
 
-// Records of a geometry file by kind and type.
 std::map<std::pair<int, int>, int> geometry_census(const std::string& name)
 {
-    std::map<std::pair<int, int>, int> census;
-    XrFileStorageAccessor* f = open_file(name);
-    if (f == nullptr)
-        return census;
-    XrSimpleGeomStorage storage(f, true, false, nullptr);
-    if (storage.open() != 0)
-        return census;
-    std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
+    return xr_geom_census(MAP + "/" + name);
+}
+
+// The gids of the road geometry records in file order; empty when the file
+// cannot be read.
+std::vector<XrGid> road_gids()
+{
+    std::vector<XrGid> gids;
+    XrFileStorageAccessor* file = open_file("roads.qt");
+    if (file == nullptr)
+        return gids;
+    XrSimpleGeomStorage roads(file, true, false, nullptr);
+    if (roads.open() != 0)
+        return gids;
+    std::unique_ptr<XrGeomCursor> cur(roads.get_cursor(nullptr, 0));
     const BYTE* rec = nullptr;
     XrGeomStorage::XrRecordType kind;
-    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        if (kind == XrGeomStorage::RecText) {
-            const TCHAR* text = nullptr;
-            const BYTE* attributes = nullptr;
-            if (!cur->get_txt(rec, id, x, y, type, aux, text, attributes, 0, nullptr))
-                continue;
-        } else {
-            const BYTE* pts = nullptr;
-            const BYTE* attrs = nullptr;
-            BYTE coding = 0;
-            if (cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs) < 2)
-                continue;
-        }
-        ++census[{static_cast<int>(kind), type & 15}];
-    }
-    return census;
+    XrGid gid = 0;
+    while (cur && cur->get_next_record(rec, kind) == XrGeomCursor::OK && cur->get_current_record_geom_id(gid))
+        gids.push_back(gid);
+    return gids;
 }
 
 TEST(Atlantis, EveryReaderOpensIt)
@@ -150,19 +145,13 @@ TEST(Atlantis, EveryReaderOpensIt)
     // Five motorway exits with destination signs.
     XrSignpostAccessor signs;
     ASSERT_TRUE(signs.open(open_file("signs.bin")));
-    XrFileStorageAccessor* roads_file = open_file("roads.qt");
-    ASSERT_NE(roads_file, nullptr);
-    XrSimpleGeomStorage road_storage(roads_file, true, false, nullptr);
-    ASSERT_EQ(road_storage.open(), 0);
-    std::unique_ptr<XrGeomCursor> cur(road_storage.get_cursor(nullptr, 0));
-    const BYTE* rec = nullptr;
-    XrGeomStorage::XrRecordType kind;
+    const std::vector<XrGid> gids = road_gids();
+    ASSERT_FALSE(gids.empty());
     std::set<std::string> destinations;
     int exits = 0;
-    while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
-        XrGid gid = 0;
+    for (XrGid gid : gids) {
         XrArray<XrGid> path(4);
-        if (!cur->get_current_record_geom_id(gid) || !signs.get_first_path(gid, path))
+        if (!signs.get_first_path(gid, path))
             continue;
         ++exits;
         XrPtrArray<XrSignpostAccessor::XrInstruction*> lines(4);
@@ -177,12 +166,40 @@ TEST(Atlantis, EveryReaderOpensIt)
     EXPECT_TRUE(destinations.count("R1"));
 }
 
+// Every road edge of a street is a record of the road geometry, and no
+// edge belongs to two streets.
+TEST(Atlantis, StreetEdgesAreRoadRecordsOfOneStreetEach)
+{
+    const std::vector<XrGid> gids = road_gids();
+    const std::set<XrGid> road_set(gids.begin(), gids.end());
+    ASSERT_EQ(road_set.size(), gids.size());
+    XrAddrAccessor addr;
+    addr.set_storage(open_file("addr.dat"));
+    ASSERT_EQ(addr.open(), XrAddrAccessor::OK);
+    ASSERT_EQ(addr.find_first_street(L"", false), XrAddrAccessor::OK);
+    std::map<XrGid, std::string> street_of;
+    XrString name;
+    while (addr.get_next_street(&name, nullptr, nullptr, nullptr, nullptr) == XrAddrAccessor::OK) {
+        XrGid gid = 0;
+        short lf, lt, rf, rt;
+        XrAddrAccessor::NumType ltype, rtype;
+        while (addr.get_next_segment(gid, lf, lt, ltype, rf, rt, rtype) == XrAddrAccessor::OK) {
+            EXPECT_TRUE(road_set.count(gid)) << narrow(name) << " " << std::hex << gid;
+            auto [it, fresh] = street_of.emplace(gid, narrow(name));
+            EXPECT_TRUE(fresh || it->second == narrow(name))
+                << std::hex << gid << " in " << it->second << " and " << narrow(name);
+        }
+    }
+    EXPECT_GT(street_of.size(), 100u);
+}
+
 TEST(Atlantis, TheMapProviderOpensItAndItDraws)
 {
     const CommandRun map = run(std::string(XR_PROBE_PROGRAM) + " map " + MAP);
     ASSERT_EQ(map.status, 0) << map.out;
     EXPECT_NE(map.out.find("projection: wgs84://"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("countries: Atlantis"), std::string::npos) << map.out;
+    EXPECT_NE(map.out.find("map: Atlantis\n"), std::string::npos) << map.out;
     for (const char* layer : {"  wa ", "  road ", "  rn ", "  sm ", "  poi "})
         EXPECT_NE(map.out.find(layer), std::string::npos) << layer;
 
@@ -192,6 +209,66 @@ TEST(Atlantis, TheMapProviderOpensItAndItDraws)
                                   " --center 30.997,-24.0 --scale 30000 --size 400x300 -o " + png);
     ASSERT_EQ(render.status, 0) << render.out;
     EXPECT_GT(fs::file_size(png), 1000u);
+}
+
+TEST(Atlantis, CitySearchShowsWholeCountyNames)
+{
+    const CommandRun r = run(std::string(XR_PROBE_PROGRAM) + " search " + MAP + " city \"\"");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Atlantis\tPoseidonia\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Nova Thera\tEastmarch\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Old Harbour\t\t"), std::string::npos) << r.out;
+}
+
+TEST(Atlantis, PoiSearchListsNearestFirstWithTheShippedCatalogue)
+{
+    // The class catalogue comes from the staged "/usr/share/kestrova/poi.reg".
+    const CommandRun r = run("KESTROVA_ROOT=" + std::string(XR_STAGE_DIR) + " " + XR_PROBE_PROGRAM + " search " + MAP +
+                             " poi \"\" --at 31.0,-24.0 --max 20");
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::vector<double> metres;
+    for (size_t at = 0; (at = r.out.find(" m\t", at)) != std::string::npos; ++at) {
+        const size_t tab = r.out.rfind('\t', at);
+        metres.push_back(std::atof(r.out.c_str() + tab + 1));
+    }
+    ASSERT_GE(metres.size(), 10u) << r.out;
+    EXPECT_TRUE(std::is_sorted(metres.begin(), metres.end())) << r.out;
+    EXPECT_EQ(r.out.find("Atlantis Town Hall\t"), 0u) << r.out;
+    EXPECT_NE(r.out.find("Poseidon Fuel\t"), std::string::npos) << r.out;
+}
+
+// The installation commands of a first start, run as the program runs them
+// with the staged share folder in place of "/usr/share/kestrova": each
+// succeeds and the card holds the demo map and the shipped files.
+TEST(Atlantis, TheShippedFilesInstallOnAFreshCard)
+{
+    XrTempRoot root;
+    const std::string share = std::string(XR_STAGE_DIR) + "/usr/share/kestrova";
+    const std::string card = root.dir() + "/media/mmc2/map/";
+    for (const char* dir : {"kestrova/", "kestrova/legal/", "kestrova/fonts/"})
+        fs::create_directories(card + dir);
+    const char* const commands[][3] = {
+        {"cp -R", "/atlantis", "mapdata"},
+        {"cp", "/atlantis/maemo.reg", "kestrova/"},
+        {"cp", "/legal/*.txt", "kestrova/legal/"},
+        {"cp", "/fonts/*", "kestrova/fonts/"},
+        {"cp", "/penaltymap_DEFAULT.txt", "kestrova/"},
+    };
+    for (const auto& c : commands) {
+        const CommandRun r = run(std::string(c[0]) + " " + share + c[1] + " " + card + c[2]);
+        EXPECT_EQ(r.status, 0) << c[0] << " " << c[1] << ": " << r.out;
+    }
+    for (const char* f : {"mapdata/mapdata.ini", "mapdata/version.txt", "mapdata/graph.bin", "mapdata/unicode.binmap",
+                          "kestrova/maemo.reg", "kestrova/penaltymap_DEFAULT.txt", "kestrova/legal/licence.txt",
+                          "kestrova/fonts/DejaVuSans.ttf"})
+        EXPECT_TRUE(fs::is_regular_file(card + f)) << f;
+    for (const char* f : {"settings.txt", "version.txt", "poi.reg"})
+        EXPECT_TRUE(fs::is_regular_file(share + "/" + f)) << f;
+
+    // The installed card opens under its map name.
+    const CommandRun map = run(std::string(XR_PROBE_PROGRAM) + " map " + card);
+    EXPECT_EQ(map.status, 0) << map.out;
+    EXPECT_NE(map.out.find("map: Atlantis\n"), std::string::npos) << map.out;
 }
 
 TEST(Atlantis, RoutesRespectOneWaysAndTheTurnRestriction)

@@ -22,6 +22,7 @@
 #include "common/graph/xr_graphaccessor.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "tools/mapgen/xr_geom_census_test.h"
 #include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/pbf_writer.h"
 
@@ -59,6 +60,19 @@ public:
                 std::to_string(from) + "\" role=\"from\"/>\n    <member type=\"node\" ref=\"" + std::to_string(via) +
                 "\" role=\"via\"/>\n    <member type=\"way\" ref=\"" + std::to_string(to) +
                 "\" role=\"to\"/>\n" + tag_text({{"type", "restriction"}, {"restriction", kind}}) + "  </relation>\n";
+    }
+    // A multipolygon relation of outer and inner ways.
+    void multipolygon(int id, const std::vector<int>& outer, const std::vector<int>& inner,
+                      const std::map<std::string, std::string>& tags)
+    {
+        body += "  <relation id=\"" + std::to_string(id) + "\">\n";
+        for (int w : outer)
+            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"outer\"/>\n";
+        for (int w : inner)
+            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"inner\"/>\n";
+        auto all = tags;
+        all["type"] = "multipolygon";
+        body += tag_text(all) + "  </relation>\n";
     }
     std::string text() const { return "<?xml version=\"1.0\"?>\n<osm version=\"0.6\">\n" + body + "</osm>\n"; }
 
@@ -359,6 +373,51 @@ TEST_F(Compile, FolderOpensWithEveryReader)
     EXPECT_NE(map.out.find("layers: 5"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("countries: Test"), std::string::npos) << map.out;
     EXPECT_NE(map.out.find("pb.qt: yes\npc.qt: yes"), std::string::npos) << map.out;
+}
+
+TEST_F(Compile, MultipolygonAreasFromTheirMemberWays)
+{
+    OsmText o = grid_town();
+    // A lake east of the grid: its shore in two untagged ways, an island
+    // (inner ring), the tags on the relation.
+    o.node(80, 800, 0);
+    o.node(81, 1000, 0);
+    o.node(82, 1000, 200);
+    o.node(83, 800, 200);
+    o.node(84, 880, 80);
+    o.node(85, 920, 80);
+    o.node(86, 900, 120);
+    o.way(600, {80, 81, 82}, {});
+    o.way(601, {82, 83, 80}, {});
+    o.way(602, {84, 85, 86, 84}, {});
+    o.multipolygon(700, {600, 601}, {602}, {{"natural", "water"}, {"name", "Blue Lake"}});
+    // A forest of two separate outer rings.
+    o.node(90, -300, 0);
+    o.node(91, -200, 0);
+    o.node(92, -200, 100);
+    o.node(93, -300, 300);
+    o.node(94, -200, 300);
+    o.node(95, -200, 400);
+    o.way(610, {90, 91, 92, 90}, {});
+    o.way(611, {93, 94, 95, 93}, {});
+    o.multipolygon(701, {610, 611}, {}, {{"landuse", "forest"}});
+    // Broken ones are left out: a ring that does not close, a member way
+    // missing from the file, a member with a node missing.
+    o.multipolygon(702, {600}, {}, {{"natural", "water"}});
+    o.multipolygon(703, {610, 699}, {}, {{"natural", "water"}});
+    o.way(612, {90, 91, 98, 90}, {});
+    o.multipolygon(704, {612}, {}, {{"natural", "water"}});
+    const std::string dir = compile(o);
+    ASSERT_FALSE(dir.empty());
+    std::map<std::pair<int, int>, int> most_points;
+    const auto census = xr_geom_census(dir + "/areas.qt", &most_points);
+    const std::pair<int, int> water{XrGeomStorage::RecPolygon, 10}, green{XrGeomStorage::RecPolygon, 11};
+    ASSERT_TRUE(census.count(water));
+    EXPECT_EQ(census.at(water), 1);
+    EXPECT_EQ(most_points.at(water), 4); // the lake's four corners
+    ASSERT_TRUE(census.count(green));
+    EXPECT_EQ(census.at(green), 1 + 2); // the park and the forest's two rings
+    EXPECT_EQ(stats.areas, 4);
 }
 
 TEST_F(Compile, SameInputGivesTheSameBytesAndReplacesTheFolder)

@@ -4,44 +4,13 @@
 
 #include "common/corvanel_core/interfaces/xr_positionmap.h"
 #include "common/geometry/xr_projection.h"
-#include "common/os/xr_eventloopbase.h"
+#include "tests/support/xr_recording_loop.h"
 
 #include <algorithm>
 #include <vector>
 
-class FakeLoop : public XrEventloopBase {
+class FakeLoop : public XrRecordingLoop {
 public:
-    struct Timeout {
-        int ms;
-        XrEventHandler* handler;
-        void* data;
-    };
-
-    bool init() override { return true; }
-    XrAddSocketResult add_server_socket(XrServerSocket*, bool) override { return XR_SOCKET_ADDED; }
-    void remove_server_socket(XrServerSocket*) override {}
-    int add_window_msg_handler(XrEventHandler*, void*) override { return 0; }
-    bool remove_window_msg_handler(int) override { return false; }
-    int post_window_msg(int, void*) override { return 0; }
-    bool add_fd_watch(XrLineWatch*) override { return false; }
-    bool remove_fd_watch(XrLineWatch*) override { return false; }
-    XrAddSocketResult add_data_socket(XrDataSocket*, bool) override { return XR_SOCKET_NO_SOURCE; }
-    void remove_data_socket(XrDataSocket*) override {}
-    void add_child_handler(pid_t, XrChildHandler*, void*) override {}
-    void remove_child_handler(XrChildHandler*, void*) override {}
-
-    bool add_timeout(int seconds, int ms, XrEventHandler* handler, void* data) override
-    {
-        timeouts.push_back({seconds * 1000 + ms, handler, data});
-        return true;
-    }
-    void remove_timeout(XrEventHandler* handler, void* data) override
-    {
-        std::erase_if(timeouts, [&](const Timeout& t) {
-            return (handler == nullptr || t.handler == handler) && (data == nullptr || t.data == data);
-        });
-    }
-
     // Pending timeouts of handler with data.
     int pending(XrEventHandler* handler, void* data) const
     {
@@ -62,8 +31,6 @@ public:
         }
         return -1;
     }
-
-    std::vector<Timeout> timeouts;
 };
 
 // A map whose units are 1/100000 degree.
