@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -248,3 +249,22 @@ inline std::string xr_write_demo_track(const XrTempRoot& root)
                             XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
     return std::system(cmd.c_str()) == 0 ? track : std::string();
 }
+
+// The navigator on a display of its own with an empty card, the red
+// position marker and the demo drive's track (track).
+class XrDemoDriveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(display.ok());
+        root.make_dirs("/media/mmc2");
+        ASSERT_TRUE(xr_install_red_marker(root));
+        track = xr_write_demo_track(root);
+        ASSERT_FALSE(track.empty());
+    }
+
+    XrOwnDisplay display;
+    XrTempRoot root;
+    XrNavigatorRun run{root};
+    std::string track;
+};

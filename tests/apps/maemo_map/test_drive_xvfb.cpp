@@ -21,16 +21,10 @@ bool marker_near_centre(GdkPixbuf* pb)
     return false;
 }
 
-TEST(DriveTest, MapFollowsTheMarkerAlongTheTrack)
+class DriveTest : public XrDemoDriveTest {};
+
+TEST_F(DriveTest, MapFollowsTheMarkerAlongTheTrack)
 {
-    XrOwnDisplay display;
-    ASSERT_TRUE(display.ok());
-    XrTempRoot root;
-    root.make_dirs("/media/mmc2");
-    XrNavigatorRun run(root);
-    ASSERT_TRUE(xr_install_red_marker(root));
-    const std::string track = xr_write_demo_track(root);
-    ASSERT_FALSE(track.empty());
 
     run.start({"KESTROVA_DRIVE_TRACK=" + track});
     ASSERT_TRUE(run.wait_screen(30, marker_near_centre)) << run.output();

@@ -82,16 +82,10 @@ std::string turning_point(const std::string& track)
     return out;
 }
 
-TEST(RouteDriveTest, RouteIsDrawnAndTheMarkerFollowsIt)
+class RouteDriveTest : public XrDemoDriveTest {};
+
+TEST_F(RouteDriveTest, RouteIsDrawnAndTheMarkerFollowsIt)
 {
-    XrOwnDisplay display;
-    ASSERT_TRUE(display.ok());
-    XrTempRoot root;
-    root.make_dirs("/media/mmc2");
-    XrNavigatorRun run(root);
-    ASSERT_TRUE(xr_install_red_marker(root));
-    const std::string track = xr_write_demo_track(root);
-    ASSERT_FALSE(track.empty());
     const std::string destination = turning_point(track);
     ASSERT_FALSE(destination.empty());
 
@@ -112,15 +106,8 @@ TEST(RouteDriveTest, RouteIsDrawnAndTheMarkerFollowsIt)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
-TEST(RouteDriveTest, UnreadableDestinationIsReportedAndTheDriveGoesOn)
+TEST_F(RouteDriveTest, UnreadableDestinationIsReportedAndTheDriveGoesOn)
 {
-    XrOwnDisplay display;
-    ASSERT_TRUE(display.ok());
-    XrTempRoot root;
-    root.make_dirs("/media/mmc2");
-    XrNavigatorRun run(root);
-    const std::string track = xr_write_demo_track(root);
-    ASSERT_FALSE(track.empty());
     run.start({"KESTROVA_DRIVE_TRACK=" + track, "KESTROVA_DRIVE_DESTINATION=31.0,east"});
     // The window is up (any screen can be read), then the drive runs a while.
     ASSERT_TRUE(run.wait_screen(20, [](GdkPixbuf*) { return true; }));
