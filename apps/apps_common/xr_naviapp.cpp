@@ -135,12 +135,19 @@ void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
                            : r;
                 have = true;
             }
-        } else if (const auto* directive = layer->get_current_directive()) {
-            (void)directive;
-            const XrPoint p = layer->get_matched_point();
+        } else {
+            // 1: the next instruction, 2: the next waypoint.
+            XrPoint p, from;
+            short heading = 0;
+            if (mode == 1 && layer->get_current_directive() != nullptr)
+                have = layer->get_point_on_route(&p, &heading,
+                                                 layer->get_distance_travelled() + layer->get_distance_to_directive()) == 0;
+            else if (mode == 2) {
+                if (XrRouteProvider* route = XrRouteProvider::get_instance())
+                    have = route->get_current_leg(from, p);
+            }
             const int d = mode == 1 ? 500 : 300;
             box = XrRectangle(p.x - d, p.y - d, p.x + d, p.y + d);
-            have = true;
         }
     }
     if (!have) {
@@ -148,10 +155,11 @@ void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
         return;
     }
     XrMapView& view = owner->get_map_view();
-    // 40 pixels round the route, in world units at the view's scale.
+    // 40 pixels round the route (80 more on the right, under the buttons),
+    // in world units at the view's scale.
     const int r = view.get_reference_pixels();
     const int margin = r > 0 ? static_cast<int>(40.0 * 1000.0 / r) : 40;
-    box = XrRectangle(box.left - margin, box.top - margin, box.right + margin, box.bottom + margin);
+    box = XrRectangle(box.left - margin, box.top - margin, box.right + 3 * margin, box.bottom + margin);
     view.set_rotation(0);
     view.zoom_to_rect(box);
     owner->redraw_map_window();

@@ -189,6 +189,20 @@ TEST_F(NaviAppTest, RouteProviderKeepsItsPlaceAndRoutesOnTheLoop)
     EXPECT_EQ(XrSingleton::get_instance(XrString(L"XrMapProvider")), nullptr);
 }
 
+TEST_F(NaviAppTest, PreviewWithoutRouteEndsAtOnce)
+{
+    install_demo_card(root);
+    TestApp app;
+    ASSERT_TRUE(app.construct());
+    for (int mode : {0, 1, 2}) {
+        app.start_route_preview(true, false, mode);
+        EXPECT_TRUE(app.is_route_preview_running());
+        EXPECT_TRUE(run_until([&] { return !app.is_route_preview_running(); }, 5)) << mode;
+    }
+    app.start_route_preview(false, false, 0);
+    EXPECT_FALSE(app.is_route_preview_running());
+}
+
 TEST_F(NaviAppTest, NavigateWithoutPositionAsksForTheStartAndCancelLeavesNoRoute)
 {
     install_demo_card(root);
