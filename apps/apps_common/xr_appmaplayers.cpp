@@ -1,6 +1,12 @@
 #include "apps/apps_common/xr_appmaplayers.h"
 
+#include <cstdio>
+
+#include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+#include "common/gdi/window/xr_mapwindow.h"
+#include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapview.h"
 
@@ -13,7 +19,53 @@ XrPositionProvider* position_provider()
 
 } // namespace
 
-XrMapRouteLayer* XrAppMapLayers::create_route_layer(XrEventloopBase*, XrMap*, XrAudioPlayer*) { return nullptr; }
+XrMapRouteLayer* XrAppMapLayers::create_route_layer(XrEventloopBase* event_loop, XrMap* map, XrAudioPlayer* audio)
+{
+    return new XrAppRouteLayer(event_loop, map, audio);
+}
+
+void XrAppRouteLayer::attach_layer(XrMap::XrLayerInfo& info)
+{
+    if (info.kind == 1) {
+        if (auto* labels = dynamic_cast<XrLineLabelLayer*>(info.layer))
+            set_street_label_layer(labels);
+    }
+}
+
+void XrAppRouteLayer::set_road_layer(XrLayer* road, XrGeomStorage*)
+{
+    if (auto* labels = dynamic_cast<XrLineLabelLayer*>(road))
+        set_street_label_layer(labels);
+}
+
+bool XrAppRouteLayer::set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr)
+{
+    if (geometry == nullptr)
+        return false;
+    if (!initialize(geometry, addr))
+        std::fprintf(stderr, "kestrova-navigator: the guidance pictures did not load; no guidance box\n");
+    return true;
+}
+
+bool XrAppRouteLayerHost::has_map_view_provider()
+{
+    return XrSingleton::get_instance(XrString(L"XrMapViewProvider")) != nullptr;
+}
+
+bool XrAppRouteLayerHost::redraw_map_window()
+{
+    XrMapWindow* w = window(data);
+    if (w == nullptr)
+        return false;
+    w->redraw(true, false, -1, -1);
+    return true;
+}
+
+int XrAppRouteLayerHost::get_routing_mode()
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    return route != nullptr ? route->get_routing_mode() : 0;
+}
 
 bool XrAppMapWindowView::has_map() { return view->get_map() != nullptr; }
 
@@ -39,6 +91,14 @@ void XrAppMapWindowView::set_update_rect(const XrRectangle* rect)
 }
 
 void XrAppMapWindowView::set_visible_rect(const XrRectangle& rect) { view->set_visible_rect(rect); }
+
+bool XrAppMapWindowView::has_route_provider() { return XrRouteProvider::get_instance() != nullptr; }
+
+bool XrAppMapWindowView::has_route()
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    return route != nullptr && route->has_route();
+}
 
 bool XrAppMapWindowView::has_position_provider() { return position_provider() != nullptr; }
 

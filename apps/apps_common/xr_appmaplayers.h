@@ -6,8 +6,11 @@
 #include "common/corvanel_core/interfaces/xr_maplayerparts.h"
 #include "common/gdi/window/xr_mapwindowservices.h"
 #include "common/map/xr_overlaylayer.h"
+#include "common/map/xr_routelayer.h"
+#include "common/map/xr_routelayerhost.h"
 
 class XrMapView;
+class XrMapWindow;
 
 // The overlay layer (position marker and pin) as the map provider sees it.
 class XrAppOverlayLayer : public XrOverlayLayer, public XrMapOverlayLayer {
@@ -18,8 +21,52 @@ public:
     void clear_pin() override { XrOverlayLayer::clear_pin(); }
 };
 
-// Makes the overlay layer of each map; the route layer comes with the route
-// provider when one is registered.
+// The route layer (route line, guidance box, guidance along the active
+// route) as the map provider sees it. Map units are metres.
+class XrAppRouteLayer : public XrRouteLayer, public XrMapRouteLayer {
+public:
+    XrAppRouteLayer(XrEventloopBase* event_loop, XrMap* map, XrAudioPlayer* audio)
+        : XrRouteLayer(event_loop, map, 1, audio, nullptr)
+    {
+    }
+    XrLayer* as_layer() override { return this; }
+    // The pictures load with the road data (initialize).
+    void load_images() override {}
+    void set_voice_folder(const XrString& folder) override { XrRouteLayer::set_voice_folder(folder); }
+    // The map provider keeps the signpost reader, and the layer would take it
+    // over: the layer draws no signposts.
+    void set_signpost_accessor(XrSignpostAccessor*) override {}
+    void set_handsfree(bool) override {}
+    void set_prompts_on(bool value) override { set_voice_prompts_on(value); }
+    void take_road_layer_values(XrLayer*) override {}
+    void attach_layer(XrMap::XrLayerInfo& info) override;
+    // The road layer draws the routes' roads.
+    void set_road_layer(XrLayer* road, XrGeomStorage* geometry) override;
+    // Missing guidance pictures leave the route line and guidance working;
+    // only the box is not drawn.
+    bool set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr) override;
+};
+
+// What the route layer asks of the providers: the map view, the map
+// window's redraw and the routing mode (the sounds folder is the default).
+class XrAppRouteLayerHost : public XrRouteLayerHost {
+public:
+    XrAppRouteLayerHost(XrMapView* view, XrMapWindow* (*window)(void*), void* data)
+        : view(view), window(window), data(data)
+    {
+    }
+    bool has_map_view_provider() override;
+    XrMapView* get_map_view() override { return view; }
+    bool redraw_map_window() override;
+    int get_routing_mode() override;
+
+private:
+    XrMapView* view;
+    XrMapWindow* (*window)(void*);
+    void* data;
+};
+
+// Makes the route layer and the overlay layer of each map.
 class XrAppMapLayers : public XrMapLayerMaker {
 public:
     XrMapRouteLayer* create_route_layer(XrEventloopBase* event_loop, XrMap* map, XrAudioPlayer* audio) override;
@@ -44,6 +91,8 @@ public:
     void set_visible_rect(const XrRectangle& rect) override;
 
     // XrMapWindowServices
+    bool has_route_provider() override;
+    bool has_route() override;
     bool has_position_provider() override;
     bool is_position_active() override;
     bool position_has_fix() override;

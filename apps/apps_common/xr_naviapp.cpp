@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/apps_common/xr_appmaplayers.h"
+#include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
 #include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
@@ -22,10 +23,12 @@
 #include "common/corvanel_core/impl/xr_poiproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
 #include "common/corvanel_core/impl/xr_roadblocksproviderimpl.h"
+#include "common/corvanel_core/impl/xr_routeproviderimpl.h"
 #include "common/corvanel_core/impl/xr_userpositionproviderimpl.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/gdi/xr_gdi.h"
 #include "common/map/xr_autozoom.h"
+#include "common/misc/xr_msgids.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/types/xr_trig.h"
@@ -70,7 +73,99 @@ XrPositionProvider* position_provider() { return lookup<XrPositionProvider>(L"Xr
 
 bool before(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b) < 0; }
 
+XrString message_text(int id)
+{
+    XrString text;
+    text.load_text(id);
+    return text;
+}
+
 } // namespace
+
+// Hands the route provider's notifications on to the map window.
+class XrMapWindowRouteForwarder : public XrRouteListener {
+public:
+    explicit XrMapWindowRouteForwarder(XrMapWindow* window) : window(window) {}
+    void route_changed() override { window->route_changed(); }
+
+private:
+    XrMapWindow* window;
+};
+
+// The route preview: the first run fits the view to the new route, the
+// second (2.5 s later) puts the map back on the position.
+class XrCrosshairTimer : public XrEventHandler {
+public:
+    static constexpr int EVENT_ID = 5;
+    XrCrosshairTimer(XrNaviApp* owner, bool keep_scale, int mode, int scale)
+        : owner(owner), keep_scale(keep_scale), mode(mode), scale(scale)
+    {
+    }
+    void execute(XrEventloopBase* loop, void* data) override;
+    void set_keep_scale(bool value) { keep_scale = value; }
+    int get_scale() const { return scale; }
+
+private:
+    XrNaviApp* owner;
+    bool first_run = true;
+    bool keep_scale;
+    int mode;
+    int scale;
+};
+
+void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
+{
+    if (!first_run) {
+        if (!keep_scale)
+            owner->end_route_preview(true);
+        return;
+    }
+    XrRouteLayer* layer = owner->get_route_layer();
+    XrRectangle box;
+    bool have = false;
+    if (layer != nullptr) {
+        if (mode == 0) {
+            for (int i = 0; i < layer->get_route_count(); ++i) {
+                XrRectangle r;
+                if (layer->get_route(i)->segments.items() == 0)
+                    continue;
+                layer->get_route(i)->get_bounds(r);
+                box = have ? XrRectangle(std::min(box.left, r.left), std::min(box.top, r.top),
+                                         std::max(box.right, r.right), std::max(box.bottom, r.bottom))
+                           : r;
+                have = true;
+            }
+        } else {
+            // 1: the next instruction, 2: the next waypoint.
+            XrPoint p, from;
+            short heading = 0;
+            if (mode == 1 && layer->get_current_directive() != nullptr)
+                have = layer->get_point_on_route(&p, &heading,
+                                                 layer->get_distance_travelled() + layer->get_distance_to_directive()) == 0;
+            else if (mode == 2) {
+                if (XrRouteProvider* route = XrRouteProvider::get_instance())
+                    have = route->get_current_leg(from, p);
+            }
+            const int d = mode == 1 ? 500 : 300;
+            box = XrRectangle(p.x - d, p.y - d, p.x + d, p.y + d);
+        }
+    }
+    if (!have) {
+        owner->end_route_preview(false);
+        return;
+    }
+    XrMapView& view = owner->get_map_view();
+    // 40 pixels round the route (80 more on the right, under the buttons),
+    // in world units at the view's scale.
+    const int r = view.get_reference_pixels();
+    const int margin = r > 0 ? static_cast<int>(40.0 * 1000.0 / r) : 40;
+    box = XrRectangle(box.left - margin, box.top - margin, box.right + 3 * margin, box.bottom + margin);
+    view.set_rotation(0);
+    view.zoom_to_rect(box);
+    owner->redraw_map_window();
+    first_run = false;
+    loop->add_timeout(2, 500, this, data);
+}
 
 XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 {
@@ -81,18 +176,32 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
     }
     set_low_memory_callback(on_low_memory, this);
     XrGDI::init_stock_objects();
+    if (XrBitmapLoader::get_instance() == nullptr && get_path_resolver() != nullptr) {
+        // A missing index leaves its pictures out; what draws them copes.
+        XrBitmapLoader::initialize(XrPathResolver::resolve(XrString(L"?:/kestrova/images")), XrString(L"maemo"));
+        own_bitmap_loader = true;
+        for (const TCHAR* index : {L"corvanel_bitmaps.def", L"gdi_bitmaps.def", L"map_bitmaps.def"})
+            XrBitmapLoader::load_index(XrString(index));
+    }
     window_view = std::make_unique<XrAppMapWindowView>(&map_view);
     set_map_window_services(window_view.get());
+    route_host = std::make_unique<XrAppRouteLayerHost>(
+        &map_view, [](void* app) { return static_cast<XrNaviApp*>(app)->get_map_window(); }, this);
+    set_route_layer_host(route_host.get());
 }
 
 XrNaviApp::~XrNaviApp()
 {
+    end_route_preview(false);
     destroy_providers();
     set_low_memory_callback(nullptr, nullptr);
     set_map_window_services(nullptr);
+    set_route_layer_host(nullptr);
     if (trig_ready)
         free_trig_table();
     XrGDI::free_stock_objects();
+    if (own_bitmap_loader)
+        XrBitmapLoader::shutdown();
     if (resolver && get_path_resolver() == resolver.get())
         set_path_resolver(nullptr);
 }
@@ -109,6 +218,8 @@ int XrNaviApp::on_low_memory(void* data, int level)
         app->notify_low_memory();
         return 1;
     }
+    if (XrRouteProvider* route = XrRouteProvider::get_instance())
+        route->delete_route_state();
     app->exit_application();
     return 0;
 }
@@ -130,6 +241,7 @@ bool XrNaviApp::construct()
     settings->read_app_settings_file();
     map_orientation_to_north = settings->get_int(XrString(L"map_orientation_to_north"), 1) != 0;
     route_orientation_to_north = settings->get_int(XrString(L"route_orientation_to_north"), 0) != 0;
+    set_locale(settings->get_user_locale(), true);
 
     auto* maps = register_provider<XrMapProvider>(L"XrMapProvider", new XrMapProviderImpl());
     maps->add_listener(this);
@@ -171,6 +283,17 @@ bool XrNaviApp::create_providers()
     register_provider<XrFavouritesProvider>(L"XrFavouritesProvider", new XrFavouritesProviderImpl(this));
     register_provider<XrHistoryProvider>(L"XrHistoryProvider", new XrHistoryProviderImpl());
     auto* view = register_provider<XrMapViewProvider>(L"XrMapViewProvider", new XrMapViewProviderImpl(this, &map_view));
+    notifier_holder = &memory_notifier;
+    auto* route = register_provider<XrRouteProvider>(
+        L"XrRouteProvider",
+        new XrRouteProviderImpl(this, this, &guidance_active, &route_calculating, &route_status, &cancel_requested,
+                                &guidance_flag_b, &route_services, &notifier_holder, &last_matched_point,
+                                &last_matched_gid));
+    route->add_listener(this);
+    if (map_window != nullptr) {
+        window_route_listener = std::make_unique<XrMapWindowRouteForwarder>(map_window);
+        route->add_listener(window_route_listener.get());
+    }
     register_provider<XrPoiSearchProvider>(L"XrPoiSearchProvider", new XrPoiSearchProviderImpl());
     register_provider<XrAddrSearchProvider>(L"XrAddrSearchProvider", new XrAddrSearchProviderImpl());
     register_provider<XrCitySearchProvider>(L"XrCitySearchProvider", new XrCitySearchProviderImpl());
@@ -201,6 +324,11 @@ void XrNaviApp::destroy_providers()
     for (const TCHAR* name : order) {
         for (size_t i = 0; i < list.size(); ++i) {
             if (XrString(list[i].name) == XrString(name)) {
+                if (XrString(name) == XrString(L"XrRouteProvider")) {
+                    XrRouteProvider* route = XrRouteProvider::get_instance();
+                    route->remove_listener(this);
+                    route->remove_listener(window_route_listener.get());
+                }
                 auto entry = std::move(list[i]);
                 list.erase(list.begin() + static_cast<long>(i));
                 entry.destroy();
@@ -278,6 +406,7 @@ void XrNaviApp::map_initialized()
 
 void XrNaviApp::map_closing()
 {
+    end_route_preview(false);
     has_fix = false;
     map_ready = false;
     resume_auto_follow();
@@ -309,7 +438,13 @@ void XrNaviApp::resume_auto_follow() { follow_suspended_until = scale_suspended_
 
 bool XrNaviApp::is_follow_suspended() const { return before(get_tick_count_ms(), follow_suspended_until); }
 
-bool XrNaviApp::is_heading_up() const { return !map_orientation_to_north; }
+bool XrNaviApp::is_heading_up() const
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    if (route != nullptr && route->has_route())
+        return !route_orientation_to_north;
+    return !map_orientation_to_north;
+}
 
 void XrNaviApp::reset_activity_time() { fix_history.set_active_since(get_tick_count_ms()); }
 
@@ -388,7 +523,8 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         *redrawn = false;
     XrPositionProvider* position = position_provider();
     XrMapProvider* maps = map_provider();
-    if (!map_ready || position == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+    if (!map_ready || preview_timer != nullptr || position == nullptr || maps == nullptr ||
+        maps->get_projection() == nullptr)
         return;
 
     auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
@@ -413,9 +549,11 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     if (speed > heading_speed_threshold)
         heading = fix_history.filtered_heading(heading_window, heading_median);
 
-    // No route layer yet: the map follows with three reference steps.
-    browsing = false;
-    const int steps = 3;
+    XrRouteLayer* layer = get_route_layer();
+    const bool with_route = layer != nullptr && layer->get_active_route() != nullptr;
+    if (!with_route)
+        browsing = false;
+    const int steps = with_route ? 5 : 3;
     const bool follow = !before(now, follow_suspended_until);
     const bool auto_scale = !before(now, scale_suspended_until) && auto_scale_allowed;
 
@@ -426,7 +564,8 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     std::uint32_t scale = map_view.get_scale_value();
 
     if (!fix) {
-        if (overlay != nullptr) {
+        const bool changed = layer != nullptr && layer->set_fix_valid(false);
+        if (overlay != nullptr || (changed && layer->has_last_position())) {
             redraw_map_window();
             drew = true;
         }
@@ -434,12 +573,17 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
             *redrawn = drew;
         return;
     }
+    const bool guidance_changed = layer != nullptr && layer->set_fix_valid(true);
     const double d = std::hypot(static_cast<double>(point.x) - last_point.x, static_cast<double>(point.y) - last_point.y);
     const bool powersave = settings != nullptr && settings->get_powersave();
     if (follow == last_follow && !force && speed < 3.0) {
         const int r = map_view.get_reference_pixels();
         const double threshold = r != 0 ? steps * (1000.0 / r) : 0;
         if (d < threshold) {
+            if (layer != nullptr && layer->get_current_speed() != speed && follow) {
+                layer->set_current_speed(speed);
+                redraw_map_window();
+            }
             if (!powersave)
                 on_status_update();
             last_follow = follow;
@@ -448,28 +592,236 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     } else if (follow != last_follow) {
         force = true;
     }
-    if (!powersave || d >= 5.0)
+    if (!powersave || (with_route ? layer->is_guidance_busy() : d >= 5.0))
         on_status_update();
     last_point = point;
+    // The route layer's heading: counter-clockwise from east.
+    const int display_heading = static_cast<int>(std::fmod(360.0 - heading + 90.0 + 720.0, 360.0));
+    auto update_route_layer = [&]() {
+        if (layer != nullptr)
+            layer->update_position(point, display_heading, speed, false, &last_matched_gid, &last_matched_point, 0);
+    };
 
-    if (follow_enabled && auto_scale_allowed && !browsing) {
+    if (!follow_enabled || !auto_scale_allowed || browsing) {
+        if (follow || !browsing)
+            update_route_layer();
+    } else {
         if (auto_scale && (settings == nullptr || settings->get_autozoom())) {
             const int s = apply_auto_zoom(std::max(0.0, mean_history_speed()));
             if (s > 0)
                 scale = static_cast<std::uint32_t>(s);
         }
+        update_route_layer();
+        if (layer != nullptr)
+            layer->set_current_speed(follow ? speed : -1.0);
         if (!is_heading_up())
             map_view.set_rotation(0);
-        else if (follow && scale < XrMapView::NORTH_UP_SCALE && !rotation_frozen)
-            map_view.set_rotation(static_cast<int>(std::fmod(heading - 90 + 720, 360)));
+        else if (follow && scale < XrMapView::NORTH_UP_SCALE && !rotation_frozen) {
+            const double h = layer != nullptr && layer->has_last_position() ? layer->get_heading() : display_heading;
+            map_view.set_rotation(static_cast<int>(std::fmod(h - 90 + 720, 360)));
+        }
+        turn_with_route = with_route && (settings == nullptr || settings->get_route_type() != 2) && is_heading_up();
         if (follow)
             map_view.set_center_and_scale(&point, scale, false);
     }
-    if (force || follow) {
+    if (force || follow || guidance_changed) {
         redraw_map_window();
         drew = true;
     }
     if (redrawn != nullptr)
         *redrawn = drew;
     last_follow = follow;
+}
+
+// ---- routing
+
+XrRouteLayer* XrNaviApp::get_route_layer() const
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    return route != nullptr ? route->get_route_layer2() : nullptr;
+}
+
+bool XrNaviApp::is_navigating()
+{
+    XrRouteLayer* layer = get_route_layer();
+    return layer != nullptr && layer->get_active_route() != nullptr &&
+           layer->get_guidance_state() != XrRouteLayer::STATE_ARRIVED;
+}
+
+bool XrNaviApp::show_address_dialog(const XrString& title_key, int page, XrPoint&, XrString&, const XrPoint*)
+{
+    std::fprintf(stderr, "kestrova-navigator: address dialog \"%ls\" (page %d): none on this platform\n",
+                 title_key.c_str(), page);
+    return false;
+}
+
+bool XrNaviApp::show_route_query(const char* title_key, const char* text_key, bool ask)
+{
+    std::fprintf(stderr, "kestrova-navigator: %s %s: %s\n", ask ? "query" : "note", title_key != nullptr ? title_key : "",
+                 text_key);
+    return false;
+}
+
+bool XrNaviApp::ask_waypoint(XrRouteProvider::XrWaypoint& wpt, int mode, const XrPoint* centre)
+{
+    XrRouteLayer* layer = get_route_layer();
+    if (centre == nullptr && layer != nullptr && layer->has_last_position())
+        centre = &layer->get_last_position();
+    const bool guard = dialog_guard;
+    dialog_guard = false;
+    XrPoint point;
+    XrString name;
+    const bool ok = show_address_dialog(message_text(mode == 0 ? R_STR_POSDLG_TITLE_SOURCE : R_STR_POSDLG_TITLE_DESTINATION),
+                                        mode == 0 ? 1 : 2, point, name, centre);
+    dialog_guard = guard;
+    if (!ok)
+        return false;
+    wpt = XrRouteProvider::XrWaypoint();
+    wpt.used = 1;
+    wpt.x = point.x;
+    wpt.y = point.y;
+    wpt.name = name;
+    return true;
+}
+
+int XrNaviApp::app_navigate_to(const XrPoint* start, const XrPoint* destination, const XrString& destination_name)
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    if (route == nullptr)
+        return 0;
+    dialog_guard = false;
+    follow_enabled = false;
+    XrRouteProvider::XrWaypoint from, to;
+    bool go = true;
+    if (start != nullptr) {
+        from.x = start->x;
+        from.y = start->y;
+    } else {
+        XrPositionProvider* position = position_provider();
+        auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+        XrRouteLayer* layer = get_route_layer();
+        if (position == nullptr || !position->is_active() ||
+            (settings != nullptr && settings->get_route_type() == 4 &&
+             (layer == nullptr || !layer->has_last_position()))) {
+            go = ask_waypoint(from, 0, nullptr);
+        } else {
+            from.used = 0;
+            from.name = message_text(R_STR_MSG_CURRENT_LOCATION);
+        }
+    }
+    if (go) {
+        if (from.used == 0)
+            route->clear_pending_start();
+        else
+            route->set_pending_start(from);
+        if (destination != nullptr) {
+            to.x = destination->x;
+            to.y = destination->y;
+            to.name = destination_name;
+        } else {
+            XrRouteLayer* layer = get_route_layer();
+            const XrPoint from_point(from.x, from.y);
+            const XrPoint* centre = from.used != 0                                      ? &from_point
+                                    : layer != nullptr && layer->has_last_position() ? &layer->get_last_position()
+                                                                                     : nullptr;
+            if (!ask_waypoint(to, 1, centre)) {
+                route->clear_pending_start();
+                go = false;
+            }
+        }
+    }
+    if (go) {
+        route->clear_pending_start();
+        route->set_start_and_destination(from, to);
+    }
+    dialog_guard = true;
+    follow_enabled = true;
+    return 0;
+}
+
+void XrNaviApp::end_navigation()
+{
+    end_route_preview(false);
+    if (XrRouteProvider* route = XrRouteProvider::get_instance())
+        route->clear_route();
+    redraw_map_window();
+    resume_auto_follow();
+    if (XrRouteProvider* route = XrRouteProvider::get_instance())
+        route->delete_route_state();
+    center_on_first_fix();
+}
+
+void XrNaviApp::clear_route_with_query()
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    if (route != nullptr && route->has_waypoints() && show_route_query("r_str_clear_route_title", "r_str_clear_route", true))
+        end_navigation();
+    redraw_map_window();
+}
+
+bool XrNaviApp::XrCommonDialogs_show_query_msg(XrRouteProvider::EnumStrSel which, bool ask)
+{
+    static const char* const texts[][2] = {
+        {"r_str_destination_charge_title", "r_str_destination_charge"},
+        {"r_str_allow_tollroads_title", "r_str_allow_tollroads"},
+        {"r_str_allow_ferry_title", "r_str_allow_ferry"},
+        {"r_str_msg_no_route_found", "r_str_msg_no_route_found"},
+        {"r_str_allow_charge_title", "r_str_allow_charge"},
+    };
+    XR_ASSERT_MSG(which >= 0 && which <= 4, "0");
+    if (ask)
+        return show_route_query(texts[which][0], texts[which][1], true);
+    show_route_query(nullptr, texts[which][1], false);
+    return false;
+}
+
+void XrNaviApp::show_route_event(int kind)
+{
+    if (kind != 2 && kind != 3)
+        return;
+    redraw_map_window();
+    show_route_query(nullptr, kind == 2 ? "r_str_drive_to_road" : "r_str_gps_not_yet_active", false);
+}
+
+bool XrNaviApp::destination_reached(bool hold)
+{
+    if (!hold)
+        end_navigation();
+    return true;
+}
+
+void XrNaviApp::route_changed()
+{
+    on_view_changed();
+    redraw_map_window();
+}
+
+void XrNaviApp::start_route_preview(bool enable, bool keep_scale, int mode)
+{
+    if (!enable)
+        return;
+    end_route_preview(false);
+    preview_timer =
+        new XrCrosshairTimer(this, keep_scale, mode, keep_scale ? static_cast<int>(map_view.get_scale_value()) : 6250);
+    event_loop.add_timeout(0, 0, preview_timer, reinterpret_cast<void*>(static_cast<std::intptr_t>(XrCrosshairTimer::EVENT_ID)));
+}
+
+void XrNaviApp::end_route_preview(bool redraw)
+{
+    if (preview_timer == nullptr)
+        return;
+    XrCrosshairTimer* timer = preview_timer;
+    preview_timer = nullptr;
+    XrRouteLayer* layer = get_route_layer();
+    if (layer != nullptr && layer->has_last_position()) {
+        const XrPoint p = layer->get_last_position();
+        map_view.set_center_and_scale(&p, static_cast<std::uint32_t>(timer->get_scale()), false);
+        map_view.set_rotation(route_orientation_to_north ? 0 : static_cast<int>(std::fmod(layer->get_heading() - 90 + 720, 360)));
+    }
+    if (redraw)
+        redraw_map_window();
+    dialog_guard = true;
+    follow_enabled = true;
+    event_loop.remove_timeout(timer, nullptr);
+    delete timer;
 }

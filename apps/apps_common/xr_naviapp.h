@@ -1,7 +1,8 @@
 // XrNaviApp: the application controller. It owns the long-lived engine
 // objects (event loop, state-machine scheduler, map view, window manager,
 // audio player, memory notifier), creates and registers the providers in
-// their fixed order (construct), and moves the map with each position fix.
+// their fixed order (construct), moves the map with each position fix and
+// answers the route provider's questions.
 // The platform's application object derives from it and answers its hooks.
 #pragma once
 
@@ -14,6 +15,8 @@
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+#include "common/db/xr_gid.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/gdi/window/xr_mapwindowmanager.h"
 #include "common/gdi/window/xr_mapwindowservices.h"
@@ -21,13 +24,20 @@
 #include "common/os/xr_eventloop.h"
 
 class XrAppMapLayers;
+class XrAppRouteLayerHost;
+class XrCrosshairTimer;
+class XrMapWindowRouteForwarder;
 class XrAppMapWindowView;
 class XrAppSettingsProvider;
 class XrMapWindow;
 class XrOverlayLayer;
 class XrPathResolver;
 
-class XrNaviApp : public XrMapListener, public XrPositionProviderListener, public XrMapViewHost {
+class XrNaviApp : public XrRoutingUIDefinition,
+                  public XrRouteListener,
+                  public XrMapListener,
+                  public XrPositionProviderListener,
+                  public XrMapViewHost {
 public:
     explicit XrNaviApp(int start_mode = 0);
     // Unregisters and deletes the providers in their order.
@@ -61,7 +71,60 @@ public:
     virtual void on_status_update() {}
     virtual void on_map_ready() {}
     virtual void on_view_changed() {}
+    // Switches the process locale (the platform's object does).
+    virtual void set_locale(const XrString& /*name*/, bool /*no_refresh*/) {}
+    // Shows the details of a place: its position, address and the text.
+    virtual void show_location_details(const XrPoint& /*point*/, const XrString& /*details*/) {}
     virtual void exit_application() = 0;
+
+    // Routing. A null start is the current position (asked for when there
+    // is no fix), a null destination is asked for; the search runs 100 ms
+    // later on the event loop. Returns 0.
+    int app_navigate_to(const XrPoint* start, const XrPoint* destination, const XrString& destination_name);
+    // Fills wpt from the address dialog (mode 0 start, 1 destination); false
+    // when cancelled.
+    bool ask_waypoint(XrRouteProvider::XrWaypoint& wpt, int mode, const XrPoint* centre);
+    // Clears the route, forgets the saved route and follows the position.
+    void end_navigation();
+    // Asks before clearing a route; the map is redrawn in any case.
+    void clear_route_with_query();
+    void show_route_event(int kind);
+    // Fits the view to the new route for a moment (mode 0 whole route).
+    void start_route_preview(bool enable, bool keep_scale, int mode);
+    void end_route_preview(bool redraw);
+    bool is_route_preview_running() const { return preview_timer != nullptr; }
+    bool is_navigating();
+    // The map's route layer, or null.
+    XrRouteLayer* get_route_layer() const;
+
+    // Dialog hooks. The address dialog: true with a chosen place (this base
+    // has none and answers cancelled). A routing note (ask false) or yes/no
+    // question (ask true): this base logs it and answers No.
+    virtual bool show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,
+                                     const XrPoint* centre);
+    virtual bool show_route_query(const char* title_key, const char* text_key, bool ask);
+
+    // XrRoutingUIDefinition
+    void set_interaction_enabled(bool) override {}
+    void show_route_status(int status) override { show_route_event(status); }
+    void begin_calculation() override {}
+    bool XrCommonDialogs_show_query_msg(XrRouteProvider::EnumStrSel which, bool ask) override;
+    void rerouting_started() override { on_status_update(); }
+    void reset_calculation_ui() override { progress_shown = false; }
+    void release_progress() override {}
+    void refresh_map() override { redraw_map_window(); }
+    void attach_search_progress(XrDijkstraPath2*) override {}
+    void set_search_active(bool) override {}
+    bool destination_reached(bool hold) override;
+    void search_finished() override {}
+    void route_ready(bool is_new, int keep_scale, int mode) override
+    {
+        start_route_preview(is_new, keep_scale != 0, mode);
+    }
+    void ask_for_route() override { end_navigation(); }
+
+    // XrRouteListener
+    void route_changed() override;
 
     // XrMapListener
     void map_initialized() override;
@@ -137,8 +200,23 @@ protected:
     bool heading_median = true;
     double precision_factor = 0.75;
     int position_state_shown = 0;
+    // Shared with the route provider.
+    bool dialog_guard = true;
+    bool progress_shown = false;
+    int route_request_state = 0;
+    bool guidance_active = false;
+    bool guidance_flag_b = false;
+    int route_calculating = 0;
+    int route_status = 0;
+    bool cancel_requested = false;
+    XrRouteServices* route_services = nullptr;
+    XrMemoryNotifier* notifier_holder = nullptr;
+    XrPoint last_matched_point{0, 0};
+    XrGid last_matched_gid = 0;
+    XrCrosshairTimer* preview_timer = nullptr;
 
 private:
+    friend class XrCrosshairTimer;
     bool create_providers();
     void read_tuning_settings();
 
@@ -146,5 +224,8 @@ private:
     XrString card_root;
     std::unique_ptr<XrAppMapLayers> layers;
     std::unique_ptr<XrAppMapWindowView> window_view;
+    std::unique_ptr<XrAppRouteLayerHost> route_host;
+    std::unique_ptr<XrMapWindowRouteForwarder> window_route_listener;
     bool trig_ready = false;
+    bool own_bitmap_loader = false;
 };

@@ -2,8 +2,12 @@
 
 #include <gconf/gconf-client.h>
 
+#include <algorithm>
+#include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
@@ -13,6 +17,7 @@
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
+#include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
@@ -89,7 +94,7 @@ XrMaemoMapApp::~XrMaemoMapApp()
 
 void XrMaemoMapApp::show_note(const char* title_key, const char* message_key)
 {
-    g_printerr("note: %s: %s\n", title_key, message_key != nullptr ? message_key : "");
+    g_printerr("note: %s: %s\n", title_key != nullptr ? title_key : "", message_key != nullptr ? message_key : "");
 }
 
 int XrMaemoMapApp::run(int argc, char** argv)
@@ -188,14 +193,127 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     return FALSE;
 }
 
+bool XrMaemoMapApp::parse_destination(const char* text, XrCoordinate& out)
+{
+    if (text == nullptr)
+        return false;
+    char* end = nullptr;
+    const double lat = g_ascii_strtod(text, &end);
+    if (end == text || *end != ',')
+        return false;
+    const char* rest = end + 1;
+    const double lon = g_ascii_strtod(rest, &end);
+    if (end == rest || *end != '\0' || !std::isfinite(lat) || !std::isfinite(lon) || lat < -90 || lat > 90 ||
+        lon < -180 || lon > 180)
+        return false;
+    out = XrCoordinate(lon, lat);
+    return true;
+}
+
+bool XrMaemoMapApp::show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,
+                                        const XrPoint* centre)
+{
+    XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (facade == nullptr)
+        return false;
+    bool ok = false;
+    facade->show_address_dlg(title_key, static_cast<XrCorvanelDialogFacade::AddressDlgType>(page == 1 ? 0 : page == 2 ? 1 : 2),
+                             &event_loop, maps != nullptr ? maps->get_projection() : nullptr, ok, point, name, centre);
+    return ok;
+}
+
+bool XrMaemoMapApp::show_route_query(const char* title_key, const char* text_key, bool)
+{
+    show_note(title_key, text_key);
+    return false;
+}
+
+void XrMaemoMapApp::provider_position_changed(bool* redrawn)
+{
+    XrNaviApp::provider_position_changed(redrawn);
+    XrPositionProvider* position = position_provider();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (!drive_destination_pending || !map_ready || position == nullptr || maps == nullptr ||
+        maps->get_projection() == nullptr || !position->get_position_info().has_fix())
+        return;
+    drive_destination_pending = false;
+    // From the current position: the search matches it with the heading.
+    const XrPoint destination = drive_destination.to_point(maps->get_projection());
+    drive_route_pending = drive_producer != nullptr;
+    app_navigate_to(nullptr, &destination, XrString(L""));
+}
+
+void XrMaemoMapApp::route_changed()
+{
+    XrNaviApp::route_changed();
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    if (route != nullptr && route->has_route())
+        auto_scale_allowed = true;
+    XrRouteLayer* layer = get_route_layer();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (!drive_route_pending || layer == nullptr || layer->get_active_route() == nullptr || maps == nullptr ||
+        maps->get_projection() == nullptr)
+        return;
+    drive_route_pending = false;
+    // The route's points every 12 m, one a second.
+    const double speed = 12.0;
+    std::vector<XrTrackPoint> points;
+    const int length = layer->get_route_length(); // metres
+    for (int m = 0;; m += static_cast<int>(speed)) {
+        const int at = std::min(m, length);
+        XrPoint p;
+        short heading = 0;
+        if (layer->get_point_on_route(&p, &heading, at) != 0)
+            break;
+        const XrCoordinate c(p, maps->get_projection());
+        points.push_back(XrTrackPoint{at / speed, c.get_latitude(), c.get_longitude()});
+        if (at == length)
+            break;
+    }
+    drive_producer->follow_route(std::move(points));
+}
+
+void XrMaemoMapApp::set_locale(const XrString& name, bool no_refresh)
+{
+    std::string locale;
+    for (int i = 0; i < name.length(); ++i)
+        locale.push_back(static_cast<char>(name.c_str()[i]));
+    if (std::setlocale(LC_ALL, locale.c_str()) == nullptr && std::setlocale(LC_ALL, (locale + ".utf8").c_str()) == nullptr) {
+        if (const char* system = std::setlocale(LC_ALL, "")) {
+            if (auto* settings = static_cast<XrAppSettingsProvider*>(
+                    XrSingleton::get_instance(XrString(L"XrAppSettingsProvider"))))
+                settings->set_user_locale(XrString(system));
+        }
+    }
+    if (!no_refresh)
+        on_view_changed();
+}
+
+void XrMaemoMapApp::show_location_details(const XrPoint& point, const XrString&)
+{
+    XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance();
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    if (facade == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+        return;
+    facade->show_location_details_dlg(XrCoordinate(point, maps->get_projection()));
+}
+
 void XrMaemoMapApp::create_position_provider()
 {
     auto* provider = new XrPositionProviderImplMaemo();
+    const char* destination = g_getenv("KESTROVA_DRIVE_DESTINATION");
+    if (destination != nullptr && *destination != '\0') {
+        drive_destination_pending = parse_destination(destination, drive_destination);
+        if (!drive_destination_pending)
+            g_printerr("kestrova-navigator: KESTROVA_DRIVE_DESTINATION \"%s\" is not \"latitude,longitude\"\n",
+                       destination);
+    }
     const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
     if (track != nullptr && *track != '\0') {
         // The demo drive replaces the receivers.
-        provider->add_producer(new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track)),
-                               XrString(L"Track"));
+        drive_producer = new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track));
+        provider->add_producer(drive_producer, XrString(L"Track"));
         provider->initialize();
         register_position_provider(provider);
         provider->connect();

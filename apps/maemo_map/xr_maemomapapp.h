@@ -10,12 +10,14 @@
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
+#include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
 #include "platform/osso/libosso.h"
 
 class XrCorvanelDialogFacade;
 class XrFontRepositoryMaemo;
 class XrMapWindow;
+class XrTrackPositionProducer;
 
 class XrMaemoMapApp : public XrNaviApp {
 public:
@@ -37,6 +39,24 @@ public:
     void on_status_update() override;
     void exit_application() override;
     XrMapWindow* get_map_window() override { return map_window_owned.get(); }
+    // Through the dialog facade.
+    bool show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,
+                             const XrPoint* centre) override;
+    // Logged as a note; answers No.
+    bool show_route_query(const char* title_key, const char* text_key, bool ask) override;
+    // With KESTROVA_DRIVE_DESTINATION ("latitude,longitude") the first fix
+    // starts navigation to that place.
+    void provider_position_changed(bool* redrawn) override;
+    // With a route the view scales with the speed again; the drive to a
+    // drive destination then follows the route computed for it.
+    void route_changed() override;
+    // setlocale with the name, then with ".utf8" appended; when both fail
+    // the system's locale, stored as the user's language.
+    void set_locale(const XrString& name, bool no_refresh) override;
+    // Through the dialog facade.
+    void show_location_details(const XrPoint& point, const XrString& details) override;
+    // Reads "latitude,longitude"; false for anything else.
+    static bool parse_destination(const char* text, XrCoordinate& out);
 
     // Whether the built-in GPS was stopped for a long time without activity.
     bool is_gps_paused() const { return gps_paused; }
@@ -67,6 +87,10 @@ private:
     bool wizard_requested = false;
     bool gps_paused = false;
     bool show_splash = false;
+    bool drive_destination_pending = false;
+    bool drive_route_pending = false;
+    XrTrackPositionProducer* drive_producer = nullptr; // owned by the position provider
+    XrCoordinate drive_destination;
 };
 
 // Process-wide state of start-up.

@@ -102,7 +102,7 @@ void XrTrackPositionProducer::place_at(double seconds)
     }
     const double first = track.front().seconds;
     const double length = track.back().seconds - first;
-    const double t = length > 0 ? first + std::fmod(seconds, length) : first;
+    const double t = length <= 0 ? first : loop ? first + std::fmod(seconds, length) : first + std::min(seconds, length);
     size_t i = 0;
     while (i + 2 < track.size() && track[i + 1].seconds <= t)
         ++i;
@@ -120,9 +120,20 @@ void XrTrackPositionProducer::place_at(double seconds)
     if (heading >= 360)
         heading = 0;
     position_info.set_coordinate(XrCoordinate(lon, lat));
-    position_info.set_velocity(XrVelocity(span > 0 ? std::hypot(north, east) / span : 0, XrVelocity::MetresPerSecond));
+    const bool stopped = !loop && seconds >= length;
+    position_info.set_velocity(
+        XrVelocity(span > 0 && !stopped ? std::hypot(north, east) / span : 0, XrVelocity::MetresPerSecond));
     position_info.set_heading(XrAngle(heading, XrAngle::Degrees));
     position_info.set_fix(true);
+}
+
+void XrTrackPositionProducer::follow_route(std::vector<XrTrackPoint> route)
+{
+    if (route.empty())
+        return;
+    track = std::move(route);
+    loop = false;
+    second = 0;
 }
 
 void XrTrackPositionProducer::execute(XrEventloopBase*, void*)

@@ -2,7 +2,9 @@
 // "seconds,lat,lon" lines (the drive track of kestrova-probe drive), one
 // fix a second, with the speed and heading of the stretch being driven; at
 // the end of the track it starts again. The navigator uses it in place of
-// the receivers when KESTROVA_DRIVE_TRACK names a track file.
+// the receivers when KESTROVA_DRIVE_TRACK names a track file. A drive with
+// a destination goes on along the computed route (follow_route) and stops
+// at its end.
 #pragma once
 
 #include <string>
@@ -42,6 +44,9 @@ public:
 
     // The fix at a time of the drive (seconds since its start).
     void place_at(double seconds);
+    // From the next fix on, drives this track from its start once and then
+    // stays at its last point. An empty track changes nothing.
+    void follow_route(std::vector<XrTrackPoint> route);
     void execute(XrEventloopBase* loop, void* data) override;
 
 private:
@@ -50,4 +55,5 @@ private:
     XrPositionInfo position_info;
     int status = status_not_connected;
     int second = 0;
+    bool loop = true;
 };

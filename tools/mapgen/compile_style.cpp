@@ -24,7 +24,7 @@ std::string style(const std::string& key)
     t += "[" + key + "\\themes\\0\\pens]\n"
          "1=120,110,100,SOLID\n2=255,255,255,SOLID\n3=230,130,60,SOLID\n4=250,200,90,SOLID\n"
          "5=250,235,150,SOLID\n6=170,170,170,SOLID\n7=110,160,220,SOLID\n8=170,80,30,SOLID\n"
-         "9=150,195,135,SOLID\n10=222,214,205,SOLID\n";
+         "9=150,195,135,SOLID\n10=222,214,205,SOLID\n11=20,60,160,SOLID\n12=60,130,240,SOLID\n";
     t += "[" + key + "\\themes\\0\\brushes]\n"
          "1=170,205,240,SOLID\n2=180,220,160,SOLID\n3=215,200,185,SOLID\n4=232,226,220,SOLID\n";
     t += "[" + key + "\\themes\\0\\fonts]\n1=40,40,40\n2=20,20,20\n3=0,0,0\n";
@@ -32,7 +32,7 @@ std::string style(const std::string& key)
     t += "[" + key + "\\themes\\1\\pens]\n"
          "1=20,20,20,SOLID\n2=110,110,120,SOLID\n3=170,100,50,SOLID\n4=170,140,70,SOLID\n"
          "5=150,140,100,SOLID\n6=90,90,90,SOLID\n7=50,80,130,SOLID\n8=110,60,20,SOLID\n"
-         "9=40,70,50,SOLID\n10=55,58,66,SOLID\n";
+         "9=40,70,50,SOLID\n10=55,58,66,SOLID\n11=20,50,120,SOLID\n12=50,110,210,SOLID\n";
     t += "[" + key + "\\themes\\1\\brushes]\n"
          "1=40,60,100,SOLID\n2=40,70,50,SOLID\n3=70,70,80,SOLID\n4=55,58,66,SOLID\n";
     t += "[" + key + "\\themes\\1\\fonts]\n1=220,220,220\n2=235,235,235\n3=255,255,255\n";
@@ -46,12 +46,14 @@ std::string style(const std::string& key)
          "5=1,2,-9,1,2,-4,0,0,0\n"
          "6=1,2,-6,6,0,1,0,0,0\n"
          "7=1,2,-6,6,0,1,0,0,0\n"
+         "8=11,12,-12,11,12,-9,12,0,3\n"
          "9=7,0,3,7,0,2,7,0,1\n";
     t += "[" + key + "\\polygons]\n10=7,1,7,1,7,1\n11=9,2,9,2,9,2\n12=6,3,10,3,0,0\n13=10,4,10,4,10,4\n";
     t += "[" + key + "\\texts]\n"
          "0=3,3,3\n1=3,3,3\n2=2,2,0\n3=2,2,0\n4=1,1,0\n5=1,0,0\n6=1,0,0\n7=1,0,0\n"
          "20=1,1,0\n"
-         "1000=2,2,0\n1001=2,2,0\n1002=2,2,0\n1003=1,1,0\n1004=1,1,0\n1005=1,1,0\n1006=1,0,0\n1007=1,0,0\n";
+         "1000=2,2,0\n1001=2,2,0\n1002=2,2,0\n1003=1,1,0\n1004=1,1,0\n1005=1,1,0\n1006=1,0,0\n1007=1,0,0\n"
+         "1008=2,2,0\n";
     t += "[" + key + "\\symbols]\n";
     return t;
 }
@@ -67,7 +69,7 @@ struct Layer {
 
 const Layer LAYERS[] = {
     {"wa", 10, "geom", "simple", "?:/mapdata/areas.qt", "double_bufferable=1\n"},
-    {"road", 20, "linelabel", "simple", "?:/mapdata/roads.qt", "double_bufferable=1\nlines_in_2phases=1\n"},
+    {"road", 20, "linelabel", "simple", "?:/mapdata/roads.qt", "double_bufferable=1\nlines_in_2phases=1\ntype_override1=8\n"},
     {"rn", 30, "roadnumber", "simple", "?:/mapdata/numbers.qt", ""},
     {"sm", 40, "maptxt", "simple", "?:/mapdata/labels.qt", ""},
     {"poi", 50, "poi", "simple", "?:/mapdata/pois.qt", ""},

@@ -54,7 +54,7 @@ public:
     virtual void draw(XrMapWindow* window, XrDCHandleRec* dc) = 0;
 };
 
-class XrMapWindow : public XrMapWindowBase, public XrMemoryNotifierClient, public XrRouteListener {
+class XrMapWindow : public XrMapWindowBase, public XrMemoryNotifierClient, public XrMapWindowRouteListener {
 public:
     enum Control { CONTROL_COUNT = 15 };
     enum { LAYOUT_COUNT = 4 };
@@ -143,7 +143,7 @@ public:
 
     // XrMemoryNotifierClient: the window frees no caches.
     void free_memory() override {}
-    // XrRouteListener.
+    // XrMapWindowRouteListener.
     void route_changed() override { update_layout(); }
     void update_layout();
 

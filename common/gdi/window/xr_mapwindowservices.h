@@ -30,9 +30,10 @@ public:
 };
 
 // Told when the route changes; the map window takes the first operation.
-class XrRouteListener {
+// (The application forwards the route provider's notifications to it.)
+class XrMapWindowRouteListener {
 public:
-    virtual ~XrRouteListener() = default;
+    virtual ~XrMapWindowRouteListener() = default;
     virtual void route_changed() = 0;
     virtual void route_progress_changed() {}
     virtual void route_state_changed() {}

@@ -3,6 +3,16 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/corvanel_core/impl/xr_routeproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/map/xr_routelayer.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
+
 #include "common/misc/xr_path_resolver.h"
 #include "apps/maemo_map/navigator_run.h"
 #include "support/xr_temp_root.h"
@@ -12,6 +22,24 @@ namespace {
 class TestApp : public XrNaviApp {
 public:
     void create_position_provider() override {}
+    bool show_route_query(const char* title_key, const char* text_key, bool ask) override
+    {
+        queries.push_back(std::string(ask ? "ask " : "note ") + (title_key != nullptr ? title_key : "") + "/" + text_key);
+        return false;
+    }
+    bool show_address_dialog(const XrString&, int page, XrPoint&, XrString&, const XrPoint*) override
+    {
+        pages.push_back(page);
+        return false;
+    }
+    void route_changed() override
+    {
+        XrNaviApp::route_changed();
+        ++route_changes;
+    }
+    std::vector<std::string> queries;
+    std::vector<int> pages;
+    int route_changes = 0;
     void exit_application() override { ++exits; }
     XrMemoryNotifier& notifier() { return memory_notifier; }
     std::uint32_t follow_until() const { return follow_suspended_until; }
@@ -34,6 +62,10 @@ protected:
         static XrOwnDisplay display;
         ASSERT_TRUE(display.ok());
         ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+        // The map's text layers draw with the registered fonts.
+        static XrFontRepositoryMaemo fonts;
+        fonts.initialize();
+        XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
     }
     XrTempRoot root;
 };
@@ -80,6 +112,128 @@ TEST_F(NaviAppTest, ProvidersNeverBuiltAreSkippedOnTeardown)
     app.destroy_providers();
     EXPECT_EQ(XrSingleton::get_instance(XrString(L"XrMapProvider")), nullptr);
     EXPECT_EQ(app.get_idle_seconds(), 0u);
+}
+
+// The demo map on the card of the test's root, as start-up leaves it.
+void install_demo_card(const XrTempRoot& root)
+{
+    namespace fs = std::filesystem;
+    const std::string map = root.dir() + "/media/mmc2/map";
+    const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
+    fs::create_directories(map + "/kestrova");
+    fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
+    fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
+    fs::create_directories(root.dir() + "/usr/share");
+    fs::copy(shipped, root.dir() + "/usr/share/kestrova",
+             fs::copy_options::recursive | fs::copy_options::skip_existing);
+}
+
+// Runs the main loop until done() holds or the seconds have passed.
+template <class F>
+bool run_until(F done, int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        g_main_context_iteration(nullptr, FALSE);
+        g_usleep(1000);
+    }
+    return true;
+}
+
+XrPoint at(double lat, double lon)
+{
+    return XrCoordinate(lon, lat).to_point(XrMapProvider::get_instance()->get_projection());
+}
+
+TEST_F(NaviAppTest, RouteProviderKeepsItsPlaceAndRoutesOnTheLoop)
+{
+    install_demo_card(root);
+    TestApp app;
+    ASSERT_TRUE(app.construct());
+    auto* route = dynamic_cast<XrRouteProviderImpl*>(XrRouteProvider::get_instance());
+    ASSERT_NE(route, nullptr);
+    // Registered before the map opened: it took the map's route layer, which
+    // the map holds under its name.
+    XrRouteLayer* layer = app.get_route_layer();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(route->get_route_layer2(), layer);
+    XrMap* map = XrMapProvider::get_instance()->get_map();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->get_layer(XrString(L"route_layer")), static_cast<XrLayer*>(layer));
+    // The controller listens first.
+    EXPECT_EQ(route->get_listener(0), static_cast<XrRouteListener*>(&app));
+
+    // Along the demo drive's road: the search runs 100 ms later on the loop.
+    const XrPoint from = at(30.99730, -24.0007860), to = at(31.00404, -24.0007860);
+    app.app_navigate_to(&from, &to, XrString(L"End"));
+    EXPECT_EQ(layer->get_active_route(), nullptr);
+    EXPECT_EQ(route->get_waypoint_count(), 2);
+    ASSERT_TRUE(run_until([&] { return layer->get_active_route() != nullptr; }, 20));
+    EXPECT_GE(app.route_changes, 1);
+    EXPECT_GT(layer->get_route_length(), 600);
+    // The new route is previewed, then the map returns to following.
+    EXPECT_TRUE(app.is_route_preview_running());
+    EXPECT_TRUE(run_until([&] { return !app.is_route_preview_running(); }, 10));
+
+    // Cleared: no waypoints, the listeners told.
+    const int changes = app.route_changes;
+    app.end_navigation();
+    EXPECT_EQ(layer->get_active_route(), nullptr);
+    EXPECT_EQ(route->get_waypoint_count(), 0);
+    EXPECT_GT(app.route_changes, changes);
+
+    app.destroy_providers();
+    EXPECT_EQ(XrRouteProvider::get_instance(), nullptr);
+    EXPECT_EQ(XrSingleton::get_instance(XrString(L"XrMapProvider")), nullptr);
+}
+
+TEST_F(NaviAppTest, PreviewWithoutRouteEndsAtOnce)
+{
+    install_demo_card(root);
+    TestApp app;
+    ASSERT_TRUE(app.construct());
+    for (int mode : {0, 1, 2}) {
+        app.start_route_preview(true, false, mode);
+        EXPECT_TRUE(app.is_route_preview_running());
+        EXPECT_TRUE(run_until([&] { return !app.is_route_preview_running(); }, 5)) << mode;
+    }
+    app.start_route_preview(false, false, 0);
+    EXPECT_FALSE(app.is_route_preview_running());
+}
+
+TEST_F(NaviAppTest, NavigateWithoutPositionAsksForTheStartAndCancelLeavesNoRoute)
+{
+    install_demo_card(root);
+    TestApp app;
+    ASSERT_TRUE(app.construct());
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    ASSERT_NE(route, nullptr);
+    // No position provider: the start is asked for; cancelling ends it.
+    app.app_navigate_to(nullptr, nullptr, XrString(L""));
+    EXPECT_EQ(app.pages, std::vector<int>({1}));
+    EXPECT_EQ(route->get_waypoint_count(), 0);
+    XrRouteProvider::XrWaypoint pending;
+    EXPECT_FALSE(route->get_pending_start(pending));
+    // A given start: only the destination is asked for (page 2).
+    const XrPoint from = at(30.99730, -24.0007860);
+    app.app_navigate_to(&from, nullptr, XrString(L""));
+    EXPECT_EQ(app.pages, std::vector<int>({1, 2}));
+    EXPECT_FALSE(route->get_pending_start(pending));
+    EXPECT_EQ(route->get_waypoint_count(), 0);
+}
+
+TEST_F(NaviAppTest, RouteQuestionsGoThroughTheDialogHook)
+{
+    TestApp app;
+    EXPECT_FALSE(app.XrCommonDialogs_show_query_msg(XrRouteProvider::STR_NO_ROUTE_FOUND, false));
+    EXPECT_FALSE(app.XrCommonDialogs_show_query_msg(XrRouteProvider::STR_ALLOW_TOLLROADS, true));
+    app.show_route_status(3);
+    app.show_route_status(1);
+    EXPECT_EQ(app.queries, std::vector<std::string>({"note /r_str_msg_no_route_found",
+                                                     "ask r_str_allow_tollroads_title/r_str_allow_tollroads",
+                                                     "note /r_str_gps_not_yet_active"}));
 }
 
 } // namespace

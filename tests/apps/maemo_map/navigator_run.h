@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -214,3 +215,56 @@ inline XrRgb xr_pixel(GdkPixbuf* pb, int x, int y)
 
 // The map's land colour (a light beige).
 inline bool xr_is_land(const XrRgb& c) { return c.r > 225 && c.g > 220 && c.b > 205 && c.r - c.b > 4; }
+
+// Pixels that differ between two screens in the map area (every second
+// pixel of every second row).
+inline int xr_differing_pixels(GdkPixbuf* a, GdkPixbuf* b)
+{
+    int n = 0;
+    for (int y = 0; y < 420; y += 2) {
+        for (int x = 0; x < 740; x += 2) {
+            const XrRgb p = xr_pixel(a, x, y), q = xr_pixel(b, x, y);
+            n += p.r != q.r || p.g != q.g || p.b != q.b;
+        }
+    }
+    return n;
+}
+
+// The position marker replaced by a red square (easy to find on screen).
+inline bool xr_install_red_marker(const XrTempRoot& root)
+{
+    GdkPixbuf* marker = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 12, 12);
+    gdk_pixbuf_fill(marker, 0xFF0000FF);
+    const bool ok = gdk_pixbuf_save(marker, (root.dir() + "/usr/share/kestrova/images/position.png").c_str(), "png",
+                                    nullptr, nullptr);
+    g_object_unref(marker);
+    return ok;
+}
+
+// Writes the demo drive's track below the root; its path, empty on failure.
+inline std::string xr_write_demo_track(const XrTempRoot& root)
+{
+    const std::string track = root.dir() + "/track.csv";
+    const std::string cmd = XrNavigatorRun::source("scripts/run-track") + " " +
+                            XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
+    return std::system(cmd.c_str()) == 0 ? track : std::string();
+}
+
+// The navigator on a display of its own with an empty card, the red
+// position marker and the demo drive's track (track).
+class XrDemoDriveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(display.ok());
+        root.make_dirs("/media/mmc2");
+        ASSERT_TRUE(xr_install_red_marker(root));
+        track = xr_write_demo_track(root);
+        ASSERT_FALSE(track.empty());
+    }
+
+    XrOwnDisplay display;
+    XrTempRoot root;
+    XrNavigatorRun run{root};
+    std::string track;
+};

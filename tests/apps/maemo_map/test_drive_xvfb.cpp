@@ -21,35 +21,10 @@ bool marker_near_centre(GdkPixbuf* pb)
     return false;
 }
 
-int differing_pixels(GdkPixbuf* a, GdkPixbuf* b)
-{
-    int n = 0;
-    for (int y = 0; y < 420; y += 2) {
-        for (int x = 0; x < 740; x += 2) {
-            const XrRgb p = xr_pixel(a, x, y), q = xr_pixel(b, x, y);
-            n += p.r != q.r || p.g != q.g || p.b != q.b;
-        }
-    }
-    return n;
-}
+class DriveTest : public XrDemoDriveTest {};
 
-TEST(DriveTest, MapFollowsTheMarkerAlongTheTrack)
+TEST_F(DriveTest, MapFollowsTheMarkerAlongTheTrack)
 {
-    XrOwnDisplay display;
-    ASSERT_TRUE(display.ok());
-    XrTempRoot root;
-    root.make_dirs("/media/mmc2");
-    XrNavigatorRun run(root);
-    // The marker image: a red square.
-    GdkPixbuf* marker = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 12, 12);
-    gdk_pixbuf_fill(marker, 0xFF0000FF);
-    ASSERT_TRUE(gdk_pixbuf_save(marker, (root.dir() + "/usr/share/kestrova/images/position.png").c_str(), "png",
-                                nullptr, nullptr));
-    g_object_unref(marker);
-    const std::string track = root.dir() + "/track.csv";
-    const std::string cmd = XrNavigatorRun::source("scripts/run-track") + " " +
-                            XrNavigatorRun::source("tools/atlantis/atlantis.osm") + " " + track;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
 
     run.start({"KESTROVA_DRIVE_TRACK=" + track});
     ASSERT_TRUE(run.wait_screen(30, marker_near_centre)) << run.output();
@@ -62,7 +37,7 @@ TEST(DriveTest, MapFollowsTheMarkerAlongTheTrack)
     EXPECT_TRUE(marker_near_centre(at2));
     EXPECT_TRUE(marker_near_centre(at12));
     // Ten seconds at 12 m/s: the map under the marker has moved.
-    EXPECT_GT(differing_pixels(at2, at12), 1000);
+    EXPECT_GT(xr_differing_pixels(at2, at12), 1000);
     g_object_unref(at2);
     g_object_unref(at12);
     EXPECT_EQ(run.terminate(), 0) << run.output();

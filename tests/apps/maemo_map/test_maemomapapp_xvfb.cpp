@@ -5,10 +5,20 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <clocale>
+#include <string>
+
+#include "apps/maemo_map/xr_languagetable.h"
 #include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
 #include "common/misc/xr_path_resolver.h"
 #include "navigator_run.h"
 #include "support/xr_temp_root.h"
+
+// The font and toolkit libraries keep their caches for the whole process.
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig\nleak:libgtk-x11\nleak:libgdk-x11\nleak:libglib\nleak:libgobject\nleak:libpango\n";
+}
 
 namespace {
 
@@ -151,6 +161,48 @@ TEST_F(MaemoMapAppTest, DefaultRpcAnswersSuccessWithoutAWindow)
     EXPECT_EQ(XrMaemoMapApp::on_rpc_default("com.nokia.kestrova", "top_application", nullptr, nullptr, &retval),
               OSSO_OK);
     EXPECT_EQ(retval.type, DBUS_TYPE_INVALID);
+}
+
+TEST_F(MaemoMapAppTest, UnknownLocaleFallsBackToTheSystemsAndStoresIt)
+{
+    TestMaemoApp app;
+    settings.set_user_locale(XrString(L"kept"));
+    // An installed locale: switched, nothing stored.
+    app.set_locale(XrString(L"C"), true);
+    EXPECT_EQ(std::string(std::setlocale(LC_ALL, nullptr)), "C");
+    EXPECT_TRUE(settings.get_user_locale() == XrString(L"kept"));
+    // Neither the name nor the name with ".utf8": the system's locale.
+    app.set_locale(XrString(L"xx_YY"), true);
+    const std::string system = std::setlocale(LC_ALL, nullptr);
+    EXPECT_TRUE(settings.get_user_locale() == XrString(system.c_str()));
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST_F(MaemoMapAppTest, LanguageComboOffersTheTableAndStoresTheChoice)
+{
+    const struct {
+        const wchar_t* locale;
+        int row;
+    } rows[] = {{L"", 0}, {L"de_DE", 2}, {L"es_BZ", 6}, {L"pt_PT", 12}, {L"ru_RU", 15}, {L"xx_XX", 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(xr_language_row(XrString(r.locale)), r.row) << r.row;
+
+    // The voice folder is looked for on the card.
+    const XrString card((root.dir() + "/media/mmc2/map/").c_str());
+    XrPathResolver resolver(card.c_str());
+    set_path_resolver(&resolver);
+    GtkWidget* combo = gtk_combo_box_new_text();
+    g_object_ref_sink(combo);
+    fill_language_combo(GTK_COMBO_BOX(combo), XrString(L"fr_CA"));
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo)), 7);
+    GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(combo));
+    EXPECT_EQ(gtk_tree_model_iter_n_children(model, nullptr), xr_language_count);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 14);
+    EXPECT_TRUE(apply_language_selection(GTK_COMBO_BOX(combo)) == XrString(L"sv_SE"));
+    EXPECT_TRUE(settings.get_user_locale() == XrString(L"sv_SE"));
+    gtk_widget_destroy(combo);
+    g_object_unref(combo);
+    set_path_resolver(nullptr);
 }
 
 } // namespace
