@@ -13,6 +13,7 @@
 
 #include "apps/maemo_map/xr_cardsetup.h"
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "apps/oggvorbis/xr_oggvorbisfile.h"
 #include "common/base/xr_root.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/misc/xr_path_resolver.h"
@@ -76,6 +77,9 @@ int main(int argc, char** argv)
 
     g_hildon_program = hildon_program_get_instance();
     g_set_application_name(gettext("r_str_app_name"));
+
+    // Voice prompts may be Ogg Vorbis files.
+    XrOggVorbisFile::install();
 
     int status = 0;
     {
