@@ -20,6 +20,7 @@
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/ui/dialog/xr_busydlg_maemo.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
 
 HildonProgram* g_hildon_program = nullptr;
@@ -88,6 +89,8 @@ XrMaemoMapApp::~XrMaemoMapApp()
         XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
     if (base_facade)
         XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), nullptr);
+    if (dialog_manager)
+        XrSingleton::set_instance(XrString(L"XrDialogManager"), nullptr);
     // The inactivity timer lives until the process ends.
     (void)inactivity_timer.release();
 }
@@ -156,6 +159,11 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();
     app->fonts->initialize();
     XrSingleton::set_instance(XrString(L"XrFontRepository"), app->fonts.get());
+    // Busy indication shows as banners and message boxes on this platform;
+    // the dialogs open through the dialog manager.
+    XrBusyDlg::set_factory(&XrBusyDlgMaemo::create);
+    app->dialog_manager = std::make_unique<XrDialogManager>();
+    XrSingleton::set_instance(XrString(L"XrDialogManager"), app->dialog_manager.get());
     if (register_dialog_facade != nullptr) {
         register_dialog_facade();
     } else {

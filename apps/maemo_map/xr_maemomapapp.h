@@ -10,6 +10,7 @@
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
+#include "common/ui/dialog/xr_dialogmanager.h"
 #include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
 #include "platform/osso/libosso.h"
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<XrMaemoInactivityTimer> inactivity_timer;
     std::unique_ptr<XrFontRepositoryMaemo> fonts;
     std::unique_ptr<XrCorvanelDialogFacade> base_facade;
+    std::unique_ptr<XrDialogManager> dialog_manager;
     std::unique_ptr<XrMapWindow> map_window_owned;
     bool wizard_requested = false;
     bool gps_paused = false;
