@@ -1,6 +1,7 @@
 #include "tools/mapgen/graph_writer.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <cmath>
 #include <map>
@@ -124,38 +125,59 @@ private:
     // it; the ids and attribute bytes keep their sizes, so the places stay.
     bool write_geometry(const std::string& path)
     {
-        if (!write_records(path, false) || !read_back(path))
-            return false;
-        return !opt.name_references || (write_records(path, true) && check_keyed(path));
+        make_records();
+        if (!opt.name_references)
+            return write_records(path, false, geometry_level()) && read_back(path);
+        // The unkeyed file is only read back for the gids, which do not
+        // depend on the compression: its buckets are stored (level 0), unless
+        // a stored bucket outgrows its size field.
+        if (!write_records(path, false, 0)) {
+            error.clear();
+            if (!write_records(path, false, geometry_level()))
+                return false;
+        }
+        return read_back(path) && write_records(path, true, geometry_level()) && check_keyed(path);
     }
 
-    bool write_records(const std::string& path, bool keyed)
+    int geometry_level() const { return opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level; }
+
+    // One record per edge, in edge order; the passes only change their ids
+    // and attribute bytes.
+    void make_records()
     {
-        std::vector<std::unique_ptr<XrPolypointGeomRec>> owned;
-        std::vector<XrGeomRec*> recs;
-        owned.reserve(net.edges.size());
+        records.clear();
+        recs.clear();
+        recs.reserve(net.edges.size());
+        for (const XrNetworkEdge& e : net.edges) {
+            records.emplace_back(false, 0, static_cast<unsigned short>(e.category));
+            XrPolypointGeomRec& r = records.back();
+            for (const XrPoint& p : e.points)
+                r.add_point(p);
+        }
+        for (XrPolypointGeomRec& r : records)
+            recs.push_back(&r);
+    }
+
+    bool write_records(const std::string& path, bool keyed, int level)
+    {
         for (size_t i = 0; i < net.edges.size(); ++i) {
             const XrNetworkEdge& e = net.edges[i];
             if (keyed && result.gids[i] >= MAX_RECORD_ID)
                 return fail("a road gid does not fit a record id");
-            const int id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
-            auto r = std::make_unique<XrPolypointGeomRec>(false, id, static_cast<unsigned short>(e.category));
-            for (const XrPoint& p : e.points)
-                r->add_point(p);
+            XrPolypointGeomRec& r = records[i];
+            r.id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
             if (opt.name_references) {
                 const std::uint32_t ref = keyed && e.named ? result.gids[i] : 0;
                 const BYTE bytes[NAME_REFERENCE_BYTES] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8),
                                                           static_cast<BYTE>(ref >> 16), static_cast<BYTE>(ref >> 24)};
-                r->set_attributes(bytes, NAME_REFERENCE_BYTES);
+                r.set_attributes(bytes, NAME_REFERENCE_BYTES);
             }
-            recs.push_back(r.get());
-            owned.push_back(std::move(r));
         }
         XrGeomFileOptions gopt;
         gopt.kind = 2;
         gopt.name = "roads";
         gopt.bucket_bytes = opt.geometry_bucket_bytes;
-        gopt.zlib_level = opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level;
+        gopt.zlib_level = level;
         if (opt.name_references) {
             gopt.attr_count = NAME_REFERENCE_BYTES;
             gopt.share_first_points = false;
@@ -943,6 +965,8 @@ private:
     XrGraphWriterResult& result;
     std::string& error;
 
+    std::deque<XrPolypointGeomRec> records;
+    std::vector<XrGeomRec*> recs;
     std::vector<std::vector<XrPoint>> lines;
     std::vector<XrPoint> mids;
     std::vector<std::vector<Conn>> conns;
