@@ -7,6 +7,7 @@
 #include <map>
 #include <unordered_map>
 #include <memory>
+#include <span>
 
 #include <zlib.h>
 
@@ -327,16 +328,30 @@ private:
             start[i] = node_of(lines[i].front());
             end[i] = node_of(lines[i].back());
         }
-        std::vector<std::vector<int>> incident(node_ids.size());
+        // The edges at each node, in edge order: incident[first[k] .. first[k + 1]).
+        std::vector<int> first(node_ids.size() + 1, 0);
         for (size_t i = 0; i < n; ++i) {
-            incident[start[i]].push_back(static_cast<int>(i));
+            ++first[start[i] + 1];
             if (end[i] != start[i])
-                incident[end[i]].push_back(static_cast<int>(i));
+                ++first[end[i] + 1];
+        }
+        for (size_t k = 1; k < first.size(); ++k)
+            first[k] += first[k - 1];
+        std::vector<int> incident(static_cast<size_t>(first.back()));
+        {
+            std::vector<int> fill(first.begin(), first.end() - 1);
+            for (size_t i = 0; i < n; ++i) {
+                incident[fill[start[i]]++] = static_cast<int>(i);
+                if (end[i] != start[i])
+                    incident[fill[end[i]]++] = static_cast<int>(i);
+            }
         }
         std::map<std::pair<int, int>, const XrNetworkTurn*> given;
         for (const XrNetworkTurn& t : net.turns)
             given[{t.from, t.to}] = &t;
-        conns.assign(n, std::vector<Conn>());
+        conns.clear();
+        conns.reserve(2 * n);
+        conn_first.assign(n + 1, 0);
         std::vector<std::pair<int, int>> exits;
         for (size_t ei = 0; ei < n; ++ei) {
             const int e = static_cast<int>(ei);
@@ -347,7 +362,8 @@ private:
                 const int node = edir ? end[e] : start[e];
                 // Exits of e at this end: (edge, direction it is travelled).
                 exits.clear();
-                for (int f : incident[node]) {
+                for (int k = first[node]; k < first[node + 1]; ++k) {
+                    const int f = incident[k];
                     if (f == e)
                         continue;
                     if (start[f] == node)
@@ -387,13 +403,19 @@ private:
                     c.wrong_way = wrong_way(f, fdir);
                     c.turn = cls | (kind << TURN_KIND_SHIFT) | side | (fdir ? TURN_TARGET_DIR : 0) |
                              (edir ? 0 : TURN_FROM_START);
-                    conns[e].push_back(c);
+                    conns.push_back(c);
                 }
             }
-            if (conns[e].size() > HEAD0_CONNECTIONS)
+            conn_first[ei + 1] = conns.size();
+            if (connections(e).size() > HEAD0_CONNECTIONS)
                 return fail(edge_error(e, "more than 15 connections"));
         }
         return true;
+    }
+
+    std::span<const Conn> connections(int e) const
+    {
+        return {conns.data() + conn_first[e], conns.data() + conn_first[e + 1]};
     }
 
     bool wrong_way(int f, int dir) const
@@ -544,7 +566,7 @@ private:
     std::pair<int, int> head(int e, bool explicit_gid) const
     {
         const XrNetworkEdge& ed = net.edges[e];
-        int h0 = static_cast<int>(conns[e].size()) | (ed.category << HEAD0_CATEGORY_SHIFT);
+        int h0 = static_cast<int>(connections(e).size()) | (ed.category << HEAD0_CATEGORY_SHIFT);
         if (ed.oneway != 0)
             h0 |= HEAD0_NOT_END;
         int h1 = ed.speed_class | (ed.road_type << HEAD1_TYPE_SHIFT);
@@ -799,7 +821,7 @@ private:
                 r.u8(static_cast<BYTE>(b));
                 r.u16_le(low);
             }
-            for (const Conn& c : conns[e]) {
+            for (const Conn& c : connections(e)) {
                 const int f = c.target;
                 const bool fmain = place[f].sub == 0;
                 std::uint16_t word = static_cast<std::uint16_t>(place[f].number);
@@ -969,7 +991,9 @@ private:
     std::vector<XrGeomRec*> recs;
     std::vector<std::vector<XrPoint>> lines;
     std::vector<XrPoint> mids;
-    std::vector<std::vector<Conn>> conns;
+    // The connections of edge e: conns[conn_first[e] .. conn_first[e + 1]).
+    std::vector<Conn> conns;
+    std::vector<size_t> conn_first;
     std::vector<TreeNode> tree;
     std::vector<int> inner_order;
     int inner = 0;
