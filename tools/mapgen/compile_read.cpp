@@ -11,9 +11,11 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <cstdio>
 #include <string>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace {
@@ -224,8 +226,39 @@ void sort_by_id(std::vector<T>& v)
     v.swap(out);
 }
 
-// Files up to this size are read whole before parsing.
+// Files up to this size are mapped whole before parsing.
 constexpr off_t WHOLE_FILE_LIMIT = 64 << 20;
+
+// A read-only mapping of a whole file.
+struct Mapping {
+    void* data = nullptr;
+    size_t size = 0;
+
+    bool open(const std::string& path, off_t limit)
+    {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size > limit) {
+            ::close(fd);
+            return false;
+        }
+        const size_t bytes = static_cast<size_t>(st.st_size);
+        void* p = mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        ::close(fd);
+        if (p == MAP_FAILED)
+            return false;
+        data = p;
+        size = bytes;
+        return true;
+    }
+    ~Mapping()
+    {
+        if (data != nullptr)
+            munmap(data, size);
+    }
+};
 
 } // namespace
 
@@ -270,20 +303,11 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
     Collector collector(data);
     try {
         osmium::io::File file(path);
-        // A file of moderate size is read in one go: the reader's own reads
-        // take a fresh megabyte buffer each.
-        std::string content;
-        if (st.st_size <= WHOLE_FILE_LIMIT) {
-            std::FILE* in = std::fopen(path.c_str(), "rb");
-            if (in == nullptr) {
-                error = "cannot open " + path;
-                return false;
-            }
-            content.resize(static_cast<size_t>(st.st_size));
-            const size_t got = std::fread(content.data(), 1, content.size(), in);
-            std::fclose(in);
-            content.resize(got);
-            osmium::io::File whole(content.data(), content.size());
+        // A file of moderate size is mapped and parsed in place: the
+        // reader's own reads take a fresh megabyte buffer each.
+        Mapping mapping;
+        if (mapping.open(path, WHOLE_FILE_LIMIT)) {
+            osmium::io::File whole(static_cast<const char*>(mapping.data), mapping.size);
             whole.set_format(file.format());
             whole.set_compression(file.compression());
             file = whole;

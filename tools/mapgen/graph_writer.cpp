@@ -1,11 +1,13 @@
 #include "tools/mapgen/graph_writer.h"
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <cmath>
 #include <map>
 #include <unordered_map>
 #include <memory>
+#include <span>
 
 #include <zlib.h>
 
@@ -124,38 +126,59 @@ private:
     // it; the ids and attribute bytes keep their sizes, so the places stay.
     bool write_geometry(const std::string& path)
     {
-        if (!write_records(path, false) || !read_back(path))
-            return false;
-        return !opt.name_references || (write_records(path, true) && check_keyed(path));
+        make_records();
+        if (!opt.name_references)
+            return write_records(path, false, geometry_level()) && read_back(path);
+        // The unkeyed file is only read back for the gids, which do not
+        // depend on the compression: its buckets are stored (level 0), unless
+        // a stored bucket outgrows its size field.
+        if (!write_records(path, false, 0)) {
+            error.clear();
+            if (!write_records(path, false, geometry_level()))
+                return false;
+        }
+        return read_back(path) && write_records(path, true, geometry_level()) && check_keyed(path);
     }
 
-    bool write_records(const std::string& path, bool keyed)
+    int geometry_level() const { return opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level; }
+
+    // One record per edge, in edge order; the passes only change their ids
+    // and attribute bytes.
+    void make_records()
     {
-        std::vector<std::unique_ptr<XrPolypointGeomRec>> owned;
-        std::vector<XrGeomRec*> recs;
-        owned.reserve(net.edges.size());
+        records.clear();
+        recs.clear();
+        recs.reserve(net.edges.size());
+        for (const XrNetworkEdge& e : net.edges) {
+            records.emplace_back(false, 0, static_cast<unsigned short>(e.category));
+            XrPolypointGeomRec& r = records.back();
+            for (const XrPoint& p : e.points)
+                r.add_point(p);
+        }
+        for (XrPolypointGeomRec& r : records)
+            recs.push_back(&r);
+    }
+
+    bool write_records(const std::string& path, bool keyed, int level)
+    {
         for (size_t i = 0; i < net.edges.size(); ++i) {
             const XrNetworkEdge& e = net.edges[i];
             if (keyed && result.gids[i] >= MAX_RECORD_ID)
                 return fail("a road gid does not fit a record id");
-            const int id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
-            auto r = std::make_unique<XrPolypointGeomRec>(false, id, static_cast<unsigned short>(e.category));
-            for (const XrPoint& p : e.points)
-                r->add_point(p);
+            XrPolypointGeomRec& r = records[i];
+            r.id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
             if (opt.name_references) {
                 const std::uint32_t ref = keyed && e.named ? result.gids[i] : 0;
                 const BYTE bytes[NAME_REFERENCE_BYTES] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8),
                                                           static_cast<BYTE>(ref >> 16), static_cast<BYTE>(ref >> 24)};
-                r->set_attributes(bytes, NAME_REFERENCE_BYTES);
+                r.set_attributes(bytes, NAME_REFERENCE_BYTES);
             }
-            recs.push_back(r.get());
-            owned.push_back(std::move(r));
         }
         XrGeomFileOptions gopt;
         gopt.kind = 2;
         gopt.name = "roads";
         gopt.bucket_bytes = opt.geometry_bucket_bytes;
-        gopt.zlib_level = opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level;
+        gopt.zlib_level = level;
         if (opt.name_references) {
             gopt.attr_count = NAME_REFERENCE_BYTES;
             gopt.share_first_points = false;
@@ -305,16 +328,30 @@ private:
             start[i] = node_of(lines[i].front());
             end[i] = node_of(lines[i].back());
         }
-        std::vector<std::vector<int>> incident(node_ids.size());
+        // The edges at each node, in edge order: incident[first[k] .. first[k + 1]).
+        std::vector<int> first(node_ids.size() + 1, 0);
         for (size_t i = 0; i < n; ++i) {
-            incident[start[i]].push_back(static_cast<int>(i));
+            ++first[start[i] + 1];
             if (end[i] != start[i])
-                incident[end[i]].push_back(static_cast<int>(i));
+                ++first[end[i] + 1];
+        }
+        for (size_t k = 1; k < first.size(); ++k)
+            first[k] += first[k - 1];
+        std::vector<int> incident(static_cast<size_t>(first.back()));
+        {
+            std::vector<int> fill(first.begin(), first.end() - 1);
+            for (size_t i = 0; i < n; ++i) {
+                incident[fill[start[i]]++] = static_cast<int>(i);
+                if (end[i] != start[i])
+                    incident[fill[end[i]]++] = static_cast<int>(i);
+            }
         }
         std::map<std::pair<int, int>, const XrNetworkTurn*> given;
         for (const XrNetworkTurn& t : net.turns)
             given[{t.from, t.to}] = &t;
-        conns.assign(n, std::vector<Conn>());
+        conns.clear();
+        conns.reserve(2 * n);
+        conn_first.assign(n + 1, 0);
         std::vector<std::pair<int, int>> exits;
         for (size_t ei = 0; ei < n; ++ei) {
             const int e = static_cast<int>(ei);
@@ -325,7 +362,8 @@ private:
                 const int node = edir ? end[e] : start[e];
                 // Exits of e at this end: (edge, direction it is travelled).
                 exits.clear();
-                for (int f : incident[node]) {
+                for (int k = first[node]; k < first[node + 1]; ++k) {
+                    const int f = incident[k];
                     if (f == e)
                         continue;
                     if (start[f] == node)
@@ -365,13 +403,19 @@ private:
                     c.wrong_way = wrong_way(f, fdir);
                     c.turn = cls | (kind << TURN_KIND_SHIFT) | side | (fdir ? TURN_TARGET_DIR : 0) |
                              (edir ? 0 : TURN_FROM_START);
-                    conns[e].push_back(c);
+                    conns.push_back(c);
                 }
             }
-            if (conns[e].size() > HEAD0_CONNECTIONS)
+            conn_first[ei + 1] = conns.size();
+            if (connections(e).size() > HEAD0_CONNECTIONS)
                 return fail(edge_error(e, "more than 15 connections"));
         }
         return true;
+    }
+
+    std::span<const Conn> connections(int e) const
+    {
+        return {conns.data() + conn_first[e], conns.data() + conn_first[e + 1]};
     }
 
     bool wrong_way(int f, int dir) const
@@ -522,7 +566,7 @@ private:
     std::pair<int, int> head(int e, bool explicit_gid) const
     {
         const XrNetworkEdge& ed = net.edges[e];
-        int h0 = static_cast<int>(conns[e].size()) | (ed.category << HEAD0_CATEGORY_SHIFT);
+        int h0 = static_cast<int>(connections(e).size()) | (ed.category << HEAD0_CATEGORY_SHIFT);
         if (ed.oneway != 0)
             h0 |= HEAD0_NOT_END;
         int h1 = ed.speed_class | (ed.road_type << HEAD1_TYPE_SHIFT);
@@ -777,7 +821,7 @@ private:
                 r.u8(static_cast<BYTE>(b));
                 r.u16_le(low);
             }
-            for (const Conn& c : conns[e]) {
+            for (const Conn& c : connections(e)) {
                 const int f = c.target;
                 const bool fmain = place[f].sub == 0;
                 std::uint16_t word = static_cast<std::uint16_t>(place[f].number);
@@ -943,9 +987,13 @@ private:
     XrGraphWriterResult& result;
     std::string& error;
 
+    std::deque<XrPolypointGeomRec> records;
+    std::vector<XrGeomRec*> recs;
     std::vector<std::vector<XrPoint>> lines;
     std::vector<XrPoint> mids;
-    std::vector<std::vector<Conn>> conns;
+    // The connections of edge e: conns[conn_first[e] .. conn_first[e + 1]).
+    std::vector<Conn> conns;
+    std::vector<size_t> conn_first;
     std::vector<TreeNode> tree;
     std::vector<int> inner_order;
     int inner = 0;
