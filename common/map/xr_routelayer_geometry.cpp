@@ -183,20 +183,9 @@ XrPolygon* XrRouteLayer::read_edge_polygon(XrGid gid)
     XrGeomStorage::XrRecordType type = XrGeomStorage::RecPoint;
     if (cursor->get_record_by_geom_id(gid, type, record) != XrGeomCursor::OK || type != XrGeomStorage::RecPolyline)
         return nullptr;
-    int id = 0, x = 0, y = 0;
-    short t = 0, aux = 0;
-    const BYTE* points = nullptr;
-    const BYTE* attr = nullptr;
-    BYTE coding = 0;
-    const int count = cursor->get_pp(record, id, x, y, t, aux, points, coding, attr);
-    if (count <= 0)
+    auto line = std::make_unique<XrPolygon>(true);
+    if (!read_polygon_from_cursor(*line, type, record, cursor.get(), false))
         return nullptr;
-    auto line = std::make_unique<XrPolygon>(true, t);
-    line->add_point(XrPoint(x, y));
-    for (int i = 1; i < count; ++i) {
-        cursor->get_pp_next_pt(coding, x, y, points);
-        line->add_point(XrPoint(x, y));
-    }
     return line.release();
 }
 
