@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
 #include "common/corvanel_core/interfaces/xr_routeprovider.h"
@@ -12,10 +13,7 @@
 
 namespace {
 
-XrPositionProvider* position_provider()
-{
-    return static_cast<XrPositionProvider*>(XrSingleton::get_instance(XrString(L"XrPositionProvider")));
-}
+XrPositionProvider* position_provider() { return xr_registered<XrPositionProvider>(L"XrPositionProvider"); }
 
 } // namespace
 

@@ -22,6 +22,7 @@
 #include "common/corvanel_core/impl/xr_parkingproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poiproviderimpl.h"
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_roadblocksproviderimpl.h"
 #include "common/corvanel_core/impl/xr_routeproviderimpl.h"
 #include "common/corvanel_core/impl/xr_userpositionproviderimpl.h"
@@ -59,17 +60,11 @@ T* register_provider(const TCHAR* name, T* p)
     return p;
 }
 
-template <class T>
-T* lookup(const TCHAR* name)
-{
-    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
-}
+XrMapProviderImpl* map_provider_impl() { return xr_registered<XrMapProviderImpl>(L"XrMapProvider"); }
 
-XrMapProviderImpl* map_provider_impl() { return lookup<XrMapProviderImpl>(L"XrMapProvider"); }
+XrMapProvider* map_provider() { return xr_registered<XrMapProvider>(L"XrMapProvider"); }
 
-XrMapProvider* map_provider() { return lookup<XrMapProvider>(L"XrMapProvider"); }
-
-XrPositionProvider* position_provider() { return lookup<XrPositionProvider>(L"XrPositionProvider"); }
+XrPositionProvider* position_provider() { return xr_registered<XrPositionProvider>(L"XrPositionProvider"); }
 
 bool before(std::uint32_t a, std::uint32_t b) { return static_cast<std::int32_t>(a - b) < 0; }
 
@@ -271,7 +266,7 @@ bool XrNaviApp::construct()
         const XrPoint middle((extent.left + extent.right) / 2, (extent.top + extent.bottom) / 2);
         XrCoordinate centre;
         int scale = 0, preset = 0, rotation = 0, mode = 0;
-        if (auto* settings = lookup<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
+        if (auto* settings = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
             settings->get_default_view(centre, scale, preset, rotation, mode);
         map_view.set_center_and_scale(&middle, static_cast<std::uint32_t>(scale > 0 ? scale : 7650), true);
     }
@@ -527,7 +522,7 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
         maps->get_projection() == nullptr)
         return;
 
-    auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+    auto* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
     XrPositionInfo& info = position->get_position_info();
     const XrPoint point = info.get_coordinate().to_point(maps->get_projection());
     const bool fix = info.has_fix();
@@ -698,7 +693,7 @@ int XrNaviApp::app_navigate_to(const XrPoint* start, const XrPoint* destination,
         from.y = start->y;
     } else {
         XrPositionProvider* position = position_provider();
-        auto* settings = lookup<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+        auto* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
         XrRouteLayer* layer = get_route_layer();
         if (position == nullptr || !position->is_active() ||
             (settings != nullptr && settings->get_route_type() == 4 &&

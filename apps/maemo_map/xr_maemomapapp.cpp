@@ -13,6 +13,7 @@
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
@@ -34,15 +35,9 @@ namespace {
 guint g_focus_timeout = 0;
 bool g_display_on_seen = false;
 
-XrApplicationProvider* application_provider()
-{
-    return static_cast<XrApplicationProvider*>(XrSingleton::get_instance(XrString(L"XrApplicationProvider")));
-}
+XrApplicationProvider* application_provider() { return xr_registered<XrApplicationProvider>(L"XrApplicationProvider"); }
 
-XrPositionProvider* position_provider()
-{
-    return static_cast<XrPositionProvider*>(XrSingleton::get_instance(XrString(L"XrPositionProvider")));
-}
+XrPositionProvider* position_provider() { return xr_registered<XrPositionProvider>(L"XrPositionProvider"); }
 
 bool folded_equal(const char* a, const char* b) { return g_ascii_strcasecmp(a, b) == 0; }
 
