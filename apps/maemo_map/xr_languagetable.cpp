@@ -1,6 +1,7 @@
 #include "apps/maemo_map/xr_languagetable.h"
 
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
 #include "common/map/xr_routelayer.h"
@@ -57,7 +58,7 @@ XrString apply_language_selection(GtkComboBox* combo)
 {
     const int row = gtk_combo_box_get_active(combo);
     const XrString locale(xr_language_table[row >= 0 && row < xr_language_count ? row : 0].locale);
-    auto* settings = static_cast<XrAppSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrAppSettingsProvider")));
+    auto* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
     if (settings != nullptr)
         settings->set_user_locale(locale);
     if (g_app != nullptr)
@@ -74,8 +75,7 @@ XrString apply_language_selection(GtkComboBox* combo)
     XrString metric;
     metric.load_text(R_STR_ALLOW_METRIC_SWITCH);
     if (!(metric == XrString(L"yes"))) {
-        if (auto* maps =
-                static_cast<XrMapSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrMapSettingsProvider"))))
+        if (auto* maps = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
             maps->set_measurement_system(0);
     }
     return locale;

@@ -342,7 +342,7 @@ void XrMaemoMapApp::on_status_update()
     if (position->get_position_info().has_fix()) {
         const unsigned idle = get_idle_seconds();
         auto* settings =
-            static_cast<XrAppSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrAppSettingsProvider")));
+            xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
         const XrString name = settings != nullptr ? settings->get_gps_name() : XrString(L"");
         if (idle >= static_cast<unsigned>(stalled_long_time) && name.length() > 6 &&
             std::wstring(name.c_str()).rfind(L"Board ", 0) == 0) {

@@ -15,6 +15,7 @@
 #include "apps/maemo_map/xr_maemomapapp.h"
 #include "apps/oggvorbis/xr_oggvorbisfile.h"
 #include "common/base/xr_root.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/misc/xr_path_resolver.h"
 
@@ -24,7 +25,7 @@ namespace {
 gboolean sigterm_handler(gpointer)
 {
     g_print("sigterm_handler\n");
-    auto* app = static_cast<XrApplicationProvider*>(XrSingleton::get_instance(XrString(L"XrApplicationProvider")));
+    auto* app = xr_registered<XrApplicationProvider>(L"XrApplicationProvider");
     if (app != nullptr)
         app->exit(0);
     std::exit(0);
