@@ -31,7 +31,14 @@ function(xr_library name)
     find_package(PkgConfig REQUIRED)
     foreach(p ${A_PKG})
       string(MAKE_C_IDENTIFIER ${p} pid)
-      pkg_check_modules(XR_${pid} REQUIRED IMPORTED_TARGET ${p})
+      if(NOT TARGET PkgConfig::XR_${pid})
+        pkg_check_modules(XR_${pid} REQUIRED IMPORTED_TARGET ${p})
+        # The libraries by name (-lfoo) rather than by file, as pkg-config
+        # gives them: a static link then takes their archives.
+        set_target_properties(PkgConfig::XR_${pid} PROPERTIES
+                              INTERFACE_LINK_LIBRARIES "${XR_${pid}_LIBRARIES}"
+                              INTERFACE_LINK_DIRECTORIES "${XR_${pid}_LIBRARY_DIRS}")
+      endif()
       target_link_libraries(${name} PUBLIC PkgConfig::XR_${pid})
     endforeach()
   endif()

@@ -11,6 +11,7 @@
 #include "common/misc/xr_unicodeutil.h"
 #include "common/misc/xr_utf8.h"
 #include "tools/mapgen/geom_tree.h"
+#include "tools/mapgen/parallel.h"
 #include "tools/mapgen/zlib_stream.h"
 
 namespace {
@@ -477,11 +478,17 @@ bool Builder::run(Bytes& bytes, std::vector<std::uint32_t>& positions, unsigned 
     const std::uint64_t list_area = tree_area + tree_size;
     std::uint64_t block_area = list_area + lists.size();
 
+    // The blocks compressed on all cores.
     std::vector<Bytes> packed(blocks.size());
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        if (!zcompress(blocks[i].data.bytes(), packed[i], o.zlib_level) || packed[i].size() > 0xFFFF)
-            return fail(error, "block does not compress into 65535 bytes");
-    }
+    std::vector<char> fits(blocks.size(), 0);
+    size_t total = 0;
+    for (const auto& b : blocks)
+        total += b.data.size();
+    xr_parallel_for(blocks.size(), total, [&](size_t i) {
+        fits[i] = zcompress(blocks[i].data.bytes(), packed[i], o.zlib_level) && packed[i].size() <= 0xFFFF;
+    });
+    if (std::find(fits.begin(), fits.end(), 0) != fits.end())
+        return fail(error, "block does not compress into 65535 bytes");
 
     XrByteWriter out;
     out.u32_le(L::MAGIC);

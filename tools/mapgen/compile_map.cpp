@@ -5,10 +5,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -54,7 +59,7 @@ bool tag_is(const XrOsmTags& tags, const char* key, std::initializer_list<const 
     if (v == nullptr)
         return false;
     for (const char* x : values)
-        if (std::string(v) == x)
+        if (std::strcmp(v, x) == 0)
             return true;
     return false;
 }
@@ -202,11 +207,6 @@ struct Fnv {
     void add(const std::string& s) { add(s.data(), s.size() + 1); }
 };
 
-bool write_text(const fs::path& path, const std::string& text, std::string& error)
-{
-    return xr_write_file_atomic(path.string(), std::vector<BYTE>(text.begin(), text.end()), error);
-}
-
 double polygon_area(const std::vector<XrPoint>& p)
 {
     double a = 0;
@@ -249,6 +249,138 @@ std::string street_name(const XrOsmWay& way)
     return name;
 }
 
+// The files of a compiled map folder.
+const char* const MAP_FILES[] = {"addr.dat",    "areas.qt",   "graph.bin", "labels.qt", "maemo.reg",      "mapdata.ini",
+                                 "maplcs.dat",  "numbers.qt", "pb.qt",     "pc.qt",     "poi.reg",        "pois.qt",
+                                 "roads.qt",    "signs.bin",  "unicode.binmap", "version.txt"};
+
+// The folder a map is compiled into: made with its files under a temporary
+// name next to the output, and moved into place once every file is
+// written; removed when the compile does not get that far.
+class MapFolder {
+public:
+    explicit MapFolder(const std::string& outdir) : outdir(outdir)
+    {
+        out = fs::path(outdir).lexically_normal();
+        if (out.filename().empty())
+            out = out.parent_path();
+        const std::string suffix = std::to_string(static_cast<long>(getpid()));
+        tmp = out.string() + ".part-" + suffix;
+        old = out.string() + ".old-" + suffix;
+    }
+    MapFolder(const MapFolder&) = delete;
+    MapFolder& operator=(const MapFolder&) = delete;
+    ~MapFolder()
+    {
+        for (auto& [name, fd] : fds)
+            if (fd >= 0)
+                ::close(fd);
+        std::error_code ec;
+        if (made && !committed)
+            fs::remove_all(tmp, ec);
+    }
+
+    // Makes the temporary folder and opens its (empty) files.
+    bool create(std::string& error)
+    {
+        std::error_code ec;
+        if (fs::exists(out, ec) && !fs::is_directory(out, ec)) {
+            error = outdir + " exists and is not a folder";
+            return false;
+        }
+        fs::remove_all(tmp, ec);
+        if (!fs::create_directories(tmp, ec)) {
+            error = "cannot make " + tmp.string() + ": " + ec.message();
+            return false;
+        }
+        made = true;
+        for (const char* name : MAP_FILES) {
+            const int fd = ::open((tmp / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                error = "cannot write " + (tmp / name).string();
+                return false;
+            }
+            fds[name] = fd;
+        }
+        return true;
+    }
+
+    // The contents of one of the files.
+    bool write(const std::string& name, const std::vector<BYTE>& bytes, std::string& error)
+    {
+        auto it = fds.find(name);
+        if (it == fds.end() || it->second < 0) {
+            error = "no file " + name + " in a map folder";
+            return false;
+        }
+        const int fd = it->second;
+        it->second = -1;
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+        if (::close(fd) != 0 || done != bytes.size()) {
+            error = "cannot write " + (tmp / name).string();
+            return false;
+        }
+        return true;
+    }
+
+    // Moves the folder into place (replacing an older one) once every file
+    // has been written.
+    bool commit(std::string& error)
+    {
+        for (const auto& [name, fd] : fds)
+            if (fd >= 0) {
+                error = "the map folder lacks " + name;
+                return false;
+            }
+        std::error_code ec;
+        const bool had = fs::exists(out, ec);
+        if (had)
+            fs::rename(out, old, ec);
+        if (!ec)
+            fs::rename(tmp, out, ec);
+        if (ec) {
+            error = "cannot move the map into " + out.string() + ": " + ec.message();
+            if (had && !fs::exists(out))
+                fs::rename(old, out, ec);
+            return false;
+        }
+        committed = true;
+        if (had)
+            fs::remove_all(old, ec);
+        return true;
+    }
+
+private:
+    std::string outdir;
+    fs::path out, tmp, old;
+    std::map<std::string, int> fds; // -1 once written
+    bool made = false;
+    bool committed = false;
+};
+
+std::vector<BYTE> text_bytes(const std::string& text)
+{
+    return std::vector<BYTE>(text.begin(), text.end());
+}
+
+// The files that are the same in every map folder: the language list, the
+// POI classes, the layer configuration and the character tables.
+bool write_fixed_files(MapFolder& folder, std::string& error)
+{
+    return folder.write("maplcs.dat", text_bytes("eng\n"), error) &&
+           folder.write("poi.reg", text_bytes(xr_poi_registry_text()), error) &&
+           folder.write("maemo.reg", text_bytes(xr_compiled_map_configuration()), error) &&
+           folder.write("unicode.binmap", built_in_unicode_binmap(), error);
+}
+
 class Compiler {
 public:
     Compiler(const XrOsmData& data, const XrCompileOptions& options, XrCompileStats& stats)
@@ -256,7 +388,7 @@ public:
     {
     }
 
-    bool run(const fs::path& dir, std::string& error)
+    bool run(MapFolder& folder, std::string& error)
     {
         if (!choose_projection(error) || !build_roads(error))
             return false;
@@ -264,12 +396,26 @@ public:
         graph_options.zlib_level = ZLIB_LEVEL;
         // The address database keeps a street record at every road's gid.
         graph_options.name_references = true;
-        if (!write_graph((dir / "graph.bin").string(), (dir / "roads.qt").string(), net, graph_options,
-                         graph_result, error))
+        // The road graph is built beside the files that do not need its gids;
+        // it only reads the network.
+        std::vector<BYTE> graph_bytes, roads_bytes;
+        std::string graph_error;
+        bool graph_built = false;
+        std::thread graph([&] {
+            graph_built = build_graph(net, graph_options, roads_bytes, graph_bytes, graph_result, graph_error);
+        });
+        const bool others = build_areas(error) && build_labels(error) && build_numbers(error) && build_pois(error) &&
+                            plan_addresses();
+        graph.join();
+        if (!graph_built) {
+            error = graph_error;
             return false;
-        return write_areas(dir, error) && write_labels(dir, error) && write_numbers(dir, error) &&
-               write_pois(dir, error) && write_addresses(dir, error) && write_signposts(dir, error) &&
-               write_settings(dir, error);
+        }
+        if (!others)
+            return false;
+        files["graph.bin"] = std::move(graph_bytes);
+        files["roads.qt"] = std::move(roads_bytes);
+        return build_addresses(error) && build_signposts(error) && build_settings(error) && write_files(folder, error);
     }
 
 private:
@@ -283,6 +429,12 @@ private:
     std::vector<Piece> pieces;
     XrNetwork net;
     XrGraphWriterResult graph_result;
+    // The map folder's files by name, written once all are made.
+    std::map<std::string, std::vector<BYTE>> files;
+    // The address database while the graph is built, and its streets with
+    // their pieces.
+    std::unique_ptr<XrAddrWriter> addresses;
+    std::vector<std::pair<XrAddrStreetDef, std::vector<int>>> planned_streets;
     std::unordered_map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
     std::unordered_map<std::int64_t, std::vector<int>> pieces_of_way;
 
@@ -518,7 +670,7 @@ private:
         stats.restrictions = static_cast<int>(forbidden.size());
     }
 
-    bool write_areas(const fs::path& dir, std::string& error)
+    bool build_areas(std::string& error)
     {
         struct Area {
             int type;
@@ -600,7 +752,7 @@ private:
             owned.push_back(std::move(rec));
         }
         stats.areas = static_cast<int>(recs.size());
-        return write_xrqt((dir / "areas.qt").string(), recs, XrGeomFileOptions(), error);
+        return build_xrqt(recs, XrGeomFileOptions(), files["areas.qt"], error);
     }
 
     static int place_class(const char* place)
@@ -608,7 +760,7 @@ private:
         static const char* const order[] = {"city", "town", "village", "suburb", "neighbourhood", "hamlet",
                                             "quarter", "locality"};
         for (int i = 0; i < 8; ++i)
-            if (std::string(place) == order[i])
+            if (std::strcmp(place, order[i]) == 0)
                 return i;
         return -1;
     }
@@ -617,7 +769,7 @@ private:
     // a TAB, the county), the place-name storage ("pc.qt") and the area
     // storage ("pb.qt": towns with the side of their square in three
     // big-endian attribute bytes).
-    bool write_labels(const fs::path& dir, std::string& error)
+    bool build_labels(std::string& error)
     {
         std::vector<std::unique_ptr<XrGeomRec>> owned;
         std::vector<XrGeomRec*> labels, names, areas;
@@ -651,14 +803,14 @@ private:
         stats.labels = static_cast<int>(labels.size());
         XrGeomFileOptions with_side;
         with_side.attr_count = 3;
-        return write_xrqt((dir / "labels.qt").string(), labels, XrGeomFileOptions(), error) &&
-               write_xrqt((dir / "pc.qt").string(), names, XrGeomFileOptions(), error) &&
-               write_xrqt((dir / "pb.qt").string(), areas, with_side, error);
+        return build_xrqt(labels, XrGeomFileOptions(), files["labels.qt"], error) &&
+               build_xrqt(names, XrGeomFileOptions(), files["pc.qt"], error) &&
+               build_xrqt(areas, with_side, files["pb.qt"], error);
     }
 
     // One road number at the middle of each way with a "ref" (motorways and
     // trunk roads: scheme 1, others: scheme 2).
-    bool write_numbers(const fs::path& dir, std::string& error)
+    bool build_numbers(std::string& error)
     {
         std::vector<std::unique_ptr<XrGeomRec>> owned;
         std::vector<XrGeomRec*> recs;
@@ -675,11 +827,11 @@ private:
             recs.push_back(owned.back().get());
         }
         stats.numbers = static_cast<int>(recs.size());
-        return write_xrqt((dir / "numbers.qt").string(), recs, XrGeomFileOptions(), error);
+        return build_xrqt(recs, XrGeomFileOptions(), files["numbers.qt"], error);
     }
 
     // Named POIs: nodes, and areas at the middle of their outline.
-    bool write_pois(const fs::path& dir, std::string& error)
+    bool build_pois(std::string& error)
     {
         std::vector<std::unique_ptr<XrGeomRec>> owned;
         std::vector<XrGeomRec*> recs;
@@ -714,7 +866,7 @@ private:
                 add(w.tags, XrPoint(static_cast<int>(sx / k), static_cast<int>(sy / k)));
         }
         stats.pois = static_cast<int>(recs.size());
-        return write_xrqt((dir / "pois.qt").string(), recs, XrGeomFileOptions(), error);
+        return build_xrqt(recs, XrGeomFileOptions(), files["pois.qt"], error);
     }
 
     // Settlements that name the counties of the streets.
@@ -820,13 +972,16 @@ private:
         }
     }
 
-    bool write_addresses(const fs::path& dir, std::string& error)
+    // The address database but the roads' gids: its counties, and its
+    // streets with their pieces and house number ranges.
+    bool plan_addresses()
     {
         XrAddrFileOptions fo;
         fo.countries = {country_name().substr(0, 32)};
         fo.languages = {'e' | 'n' << 8 | 'g' << 16};
         fo.zlib_level = ZLIB_LEVEL;
-        XrAddrWriter writer(fo);
+        addresses = std::make_unique<XrAddrWriter>(fo);
+        XrAddrWriter& writer = *addresses;
         const std::vector<Town> town_list = towns();
         std::map<std::string, std::uint32_t> county_ids;
         std::vector<std::string> county_names;
@@ -906,15 +1061,13 @@ private:
                 (n.number % 2 ? s.odd : s.even) = true;
             }
         }
-        std::vector<int> street_of(pieces.size(), -1);
-        for (const auto& [key, list] : streets) {
+        for (auto& [key, list] : streets) {
             XrAddrStreetDef street;
             street.name = key.first;
             street.county = key.second;
             street.type = 0;
             for (int p : list) {
                 XrAddrSegmentDef seg;
-                seg.gid = graph_result.gids[static_cast<size_t>(p)];
                 const Side& l = left[static_cast<size_t>(p)];
                 const Side& r = right[static_cast<size_t>(p)];
                 seg.numbers = l.hi_at >= 0 || r.hi_at >= 0;
@@ -932,22 +1085,35 @@ private:
                 }
                 street.segments.push_back(seg);
             }
+            planned_streets.emplace_back(std::move(street), std::move(list));
+            ++stats.streets;
+        }
+        return true;
+    }
+
+    // The address database with the roads' gids.
+    bool build_addresses(std::string& error)
+    {
+        XrAddrWriter& writer = *addresses;
+        std::vector<int> street_of(pieces.size(), -1);
+        for (auto& [street, list] : planned_streets) {
+            for (size_t k = 0; k < list.size(); ++k)
+                street.segments[k].gid = graph_result.gids[static_cast<size_t>(list[k])];
             const int index = writer.add_street(street);
             for (int p : list)
                 street_of[static_cast<size_t>(p)] = index;
-            ++stats.streets;
         }
         // Every road's own record at its gid: the key that the street labels
         // and the route guidance look names up with.
         for (size_t i = 0; i < pieces.size(); ++i)
             writer.add_road(graph_result.gids[i], street_of[i]);
-        return writer.write((dir / "addr.dat").string(), error);
+        return writer.build(files["addr.dat"], error);
     }
 
     // Signposts from "destination" (and "destination:ref") of the slip roads
     // and roads that leave a motorway: on the motorway piece that reaches
     // the way's first node, the way's first piece follows.
-    bool write_signposts(const fs::path& dir, std::string& error)
+    bool build_signposts(std::string& error)
     {
         XrSignsFile file;
         const BYTE blue[9] = {255, 255, 255, 0, 70, 160, 255, 255, 255};
@@ -995,50 +1161,42 @@ private:
         }
         for (auto& [gid, e] : entries)
             file.entries.push_back(std::move(e));
-        return write_signs((dir / "signs.bin").string(), file, error);
+        return build_signs(file, files["signs.bin"], error);
     }
 
-    bool write_settings(const fs::path& dir, std::string& error)
+    void text_file(const char* name, const std::string& text) { files[name] = text_bytes(text); }
+
+    bool build_settings(std::string&)
     {
         Fnv id;
         for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "pc.qt", "pb.qt", "numbers.qt", "pois.qt",
                               "addr.dat"}) {
-            std::FILE* in = std::fopen((dir / f).c_str(), "rb");
-            if (in == nullptr)
-                continue;
-            char buf[65536];
-            size_t n;
-            while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
-                id.add(buf, n);
-            std::fclose(in);
+            const std::vector<BYTE>& bytes = files[f];
+            id.add(bytes.data(), bytes.size());
         }
         char guid[40];
         std::snprintf(guid, sizeof guid, "%016llx", static_cast<unsigned long long>(id.h));
-        const std::string name = map_name();
-        return write_text(dir / "mapdata.ini",
-                          "REGEDIT4\n\n[\\general]\nprojection=" + projection_text + "\nname=" + name +
-                              "\nversion=" + options.version + "\ncountry_names_included=0\n",
-                          error) &&
-               write_text(dir / "maplcs.dat", "eng\n", error) && write_text(dir / "poi.reg", xr_poi_registry_text(), error) &&
-               write_text(dir / "version.txt",
-                          "GUID: " + std::string(guid) + "\nVersion: " + options.version + "\nMap version: 7\nVendor: OpenStreetMap contributors\n",
-                          error) &&
-               write_text(dir / "maemo.reg", xr_compiled_map_configuration(), error) &&
-               write_character_tables(dir, error);
+        text_file("mapdata.ini", "REGEDIT4\n\n[\\general]\nprojection=" + projection_text + "\nname=" + map_name() +
+                                     "\nversion=" + options.version + "\ncountry_names_included=0\n");
+        text_file("version.txt", "GUID: " + std::string(guid) + "\nVersion: " + options.version +
+                                     "\nMap version: 7\nVendor: OpenStreetMap contributors\n");
+        return true;
     }
 
-    static bool write_character_tables(const fs::path& dir, std::string& error)
+    bool write_files(MapFolder& folder, std::string& error) const
     {
-        if (write_unicode_binmap((dir / "unicode.binmap").string()))
-            return true;
-        error = "cannot write " + (dir / "unicode.binmap").string();
-        return false;
+        for (const auto& [name, bytes] : files)
+            if (!folder.write(name, bytes, error))
+                return false;
+        return true;
     }
 };
 
-std::string unique_suffix()
+bool compile_into(const XrOsmData& data, MapFolder& folder, const XrCompileOptions& options, XrCompileStats& stats,
+                  std::string& error)
 {
-    return std::to_string(static_cast<long>(getpid()));
+    Compiler compiler(data, options, stats);
+    return compiler.run(folder, error) && folder.commit(error);
 }
 
 } // namespace
@@ -1047,7 +1205,7 @@ int xr_osm_poi_class(const XrOsmTags& tags)
 {
     for (const PoiClass& c : POI_CLASSES) {
         const char* v = tag(tags, c.key);
-        if (v != nullptr && (c.value == nullptr || std::string(v) == c.value))
+        if (v != nullptr && (c.value == nullptr || std::strcmp(v, c.value) == 0))
             return c.id;
     }
     return 0;
@@ -1073,7 +1231,7 @@ bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
         return false;
     const RoadClass* rc = nullptr;
     for (const RoadClass& c : ROAD_CLASSES)
-        if (std::string(hw) == c.highway)
+        if (std::strcmp(hw, c.highway) == 0)
             rc = &c;
     if (rc == nullptr)
         return false;
@@ -1106,49 +1264,28 @@ bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
 bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCompileOptions& options,
                     XrCompileStats& stats, std::string& error)
 {
-    std::error_code ec;
-    fs::path out = fs::path(outdir).lexically_normal();
-    if (out.filename().empty())
-        out = out.parent_path();
-    if (fs::exists(out, ec) && !fs::is_directory(out, ec)) {
-        error = outdir + " exists and is not a folder";
-        return false;
-    }
-    const fs::path tmp = out.string() + ".part-" + unique_suffix();
-    fs::remove_all(tmp, ec);
-    if (!fs::create_directories(tmp, ec)) {
-        error = "cannot make " + tmp.string() + ": " + ec.message();
-        return false;
-    }
-    Compiler compiler(data, options, stats);
-    if (!compiler.run(tmp, error)) {
-        fs::remove_all(tmp, ec);
-        return false;
-    }
-    const fs::path old = out.string() + ".old-" + unique_suffix();
-    const bool had = fs::exists(out, ec);
-    if (had)
-        fs::rename(out, old, ec);
-    if (!ec)
-        fs::rename(tmp, out, ec);
-    if (ec) {
-        error = "cannot move the map into " + out.string() + ": " + ec.message();
-        fs::remove_all(tmp, ec);
-        if (had && !fs::exists(out))
-            fs::rename(old, out, ec);
-        return false;
-    }
-    if (had)
-        fs::remove_all(old, ec);
-    return true;
+    MapFolder folder(outdir);
+    return folder.create(error) && write_fixed_files(folder, error) && compile_into(data, folder, options, stats, error);
 }
 
 bool xr_compile_osm_file(const std::string& input, const std::string& outdir, const XrCompileOptions& options,
                          XrCompileStats& stats, std::string& error)
 {
+    // The folder, its files and those of them that do not depend on the
+    // input are made while the input is read.
+    MapFolder folder(outdir);
+    std::string folder_error;
+    bool folder_made = false;
+    std::thread maker([&] { folder_made = folder.create(folder_error) && write_fixed_files(folder, folder_error); });
     XrOsmData data;
-    if (!xr_read_osm(input, data, error))
+    const bool read = xr_read_osm(input, data, error);
+    maker.join();
+    if (!read)
         return false;
+    if (!folder_made) {
+        error = folder_error;
+        return false;
+    }
     XrCompileOptions o = options;
     if (o.name.empty()) {
         std::string base = fs::path(input).filename().string();
@@ -1159,5 +1296,5 @@ bool xr_compile_osm_file(const std::string& input, const std::string& outdir, co
             base[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(base[0])));
         o.name = base;
     }
-    return xr_compile_map(data, outdir, o, stats, error);
+    return compile_into(data, folder, o, stats, error);
 }

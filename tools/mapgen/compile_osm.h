@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-using XrOsmTags = std::map<std::string, std::string>;
+// Looked up by C strings without making a string of the key.
+using XrOsmTags = std::map<std::string, std::string, std::less<>>;
 
 struct XrOsmLocation {
     double lon = 0;

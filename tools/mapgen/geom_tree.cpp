@@ -1,7 +1,6 @@
 #include "tools/mapgen/geom_tree.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "common/db/xr_geomfilelayout.h"
 
@@ -293,19 +292,24 @@ void xr_put_geom_coding(XrByteWriter& w, const XrGeomFileOptions& options)
     w.u8(static_cast<BYTE>(options.attr_count));
 }
 
+bool xr_write_file(const std::string& path, const std::vector<BYTE>& bytes, std::string& error)
+{
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    bool ok = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out != nullptr)
+        ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        std::remove(path.c_str());
+        error = "cannot write " + path;
+    }
+    return ok;
+}
+
 bool xr_write_file_atomic(const std::string& path, const std::vector<BYTE>& bytes, std::string& error)
 {
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(tmp.c_str());
-            error = "cannot write " + tmp;
-            return false;
-        }
-    }
+    const std::string tmp = path + ".tmp";
+    if (!xr_write_file(tmp, bytes, error))
+        return false;
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
         std::remove(tmp.c_str());
         error = "cannot replace " + path;

@@ -62,5 +62,8 @@ bool xr_append_record(const std::vector<XrGeomRec*>& records, int index, const X
 // count (xrqt::coding).
 void xr_put_geom_coding(XrByteWriter& w, const XrGeomFileOptions& options);
 
+// Writes bytes to a new file at path (in a folder that is itself moved into
+// place once complete); a failed write leaves no file.
+bool xr_write_file(const std::string& path, const std::vector<BYTE>& bytes, std::string& error);
 // Writes bytes to path through a temporary file renamed over it.
 bool xr_write_file_atomic(const std::string& path, const std::vector<BYTE>& bytes, std::string& error);

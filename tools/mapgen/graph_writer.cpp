@@ -15,16 +15,17 @@
 #include "common/container/xr_bytes.h"
 #include "common/db/xr_datasource.h"
 #include "common/db/xr_heapgeomstorage.h"
+#include "common/db/xr_simplegeomstorage.h"
 #include "common/geometry/xr_polygon.h"
 #include "common/graph/xr_graphaccessor.h"
 #include "common/graph/xr_graphlayout.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "tools/mapgen/geom_tree.h"
+#include "tools/mapgen/parallel.h"
 #include "tools/mapgen/xrqt_writer.h"
 #include "tools/mapgen/zlib_stream.h"
 
 namespace {
-
 using namespace xr_graph;
 
 constexpr int S24_MIN = -0x800000;
@@ -81,9 +82,9 @@ public:
     {
     }
 
-    bool run(const std::string& geometry_path, std::vector<BYTE>& out)
+    bool run(std::vector<BYTE>& geometry, std::vector<BYTE>& out)
     {
-        return check() && write_geometry(geometry_path) && connect() && build_tree() && encode(out);
+        return check() && build_geometry(geometry) && connect() && build_tree() && encode(out);
     }
 
 private:
@@ -122,162 +123,129 @@ private:
     }
 
     // The geometry file first: the gids are the records' places in it.
-    // With name references a second pass writes each record's own gid into
-    // it; the ids and attribute bytes keep their sizes, so the places stay.
-    bool write_geometry(const std::string& path)
+    // With name references each record carries its own gid as its id and
+    // (named roads) in its attribute bytes; the ids and attribute bytes keep
+    // their sizes, so setting them once the records are laid out leaves the
+    // places as they are.
+    bool build_geometry(std::vector<BYTE>& bytes)
     {
         make_records();
-        if (!opt.name_references)
-            return write_records(path, false, geometry_level()) && read_back(path);
-        // The unkeyed file is only read back for the gids, which do not
-        // depend on the compression: its buckets are stored (level 0), unless
-        // a stored bucket outgrows its size field.
-        if (!write_records(path, false, 0)) {
-            error.clear();
-            if (!write_records(path, false, geometry_level()))
-                return false;
+        XrGeomFileOptions gopt;
+        gopt.kind = 2;
+        gopt.name = "roads";
+        gopt.bucket_bytes = opt.geometry_bucket_bytes;
+        gopt.zlib_level = opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level;
+        if (opt.name_references) {
+            gopt.attr_count = NAME_REFERENCE_BYTES;
+            gopt.share_first_points = false;
         }
-        return read_back(path) && write_records(path, true, geometry_level()) && check_keyed(path);
+        auto rekey = [&](const std::vector<XrGid>& gids, std::string& err) {
+            for (size_t i = 0; i < gids.size(); ++i) {
+                if ((gids[i] & 0xFFFF) >= 0x8000) {
+                    err = "a road geometry bucket is too large for 15-bit gid offsets";
+                    return false;
+                }
+                if (opt.name_references && gids[i] >= MAX_RECORD_ID) {
+                    err = "a road gid does not fit a record id";
+                    return false;
+                }
+            }
+            result.gids = gids;
+            if (opt.name_references)
+                set_ids(true);
+            return true;
+        };
+        return build_xrqt(recs, gopt, bytes, error, rekey) && read_back(bytes);
     }
 
-    int geometry_level() const { return opt.zlib_level == Z_DEFAULT_COMPRESSION ? 9 : opt.zlib_level; }
-
-    // One record per edge, in edge order; the passes only change their ids
-    // and attribute bytes.
+    // One record per edge, in edge order, numbered from 1; the type holds
+    // the category and the one-way bits (XR_ROAD_ONEWAY_*).
     void make_records()
     {
         records.clear();
         recs.clear();
         recs.reserve(net.edges.size());
         for (const XrNetworkEdge& e : net.edges) {
-            records.emplace_back(false, 0, static_cast<unsigned short>(e.category));
+            const int aux = e.oneway == 1 ? XR_ROAD_ONEWAY_FORWARD : e.oneway == 2 ? XR_ROAD_ONEWAY_BACKWARD : 0;
+            records.emplace_back(false, 0, static_cast<unsigned short>(e.category | aux));
             XrPolypointGeomRec& r = records.back();
             for (const XrPoint& p : e.points)
                 r.add_point(p);
         }
         for (XrPolypointGeomRec& r : records)
             recs.push_back(&r);
+        set_ids(false);
     }
 
-    bool write_records(const std::string& path, bool keyed, int level)
+    // Ids and attribute bytes: numbers from 1 (and no name references), or
+    // each record's own gid (keyed).
+    void set_ids(bool keyed)
     {
         for (size_t i = 0; i < net.edges.size(); ++i) {
-            const XrNetworkEdge& e = net.edges[i];
-            if (keyed && result.gids[i] >= MAX_RECORD_ID)
-                return fail("a road gid does not fit a record id");
             XrPolypointGeomRec& r = records[i];
             r.id = keyed ? static_cast<int>(result.gids[i]) : static_cast<int>(i + 1);
             if (opt.name_references) {
-                const std::uint32_t ref = keyed && e.named ? result.gids[i] : 0;
+                const std::uint32_t ref = keyed && net.edges[i].named ? result.gids[i] : 0;
                 const BYTE bytes[NAME_REFERENCE_BYTES] = {static_cast<BYTE>(ref), static_cast<BYTE>(ref >> 8),
                                                           static_cast<BYTE>(ref >> 16), static_cast<BYTE>(ref >> 24)};
                 r.set_attributes(bytes, NAME_REFERENCE_BYTES);
             }
         }
-        XrGeomFileOptions gopt;
-        gopt.kind = 2;
-        gopt.name = "roads";
-        gopt.bucket_bytes = opt.geometry_bucket_bytes;
-        gopt.zlib_level = level;
-        if (opt.name_references) {
-            gopt.attr_count = NAME_REFERENCE_BYTES;
-            gopt.share_first_points = false;
-        }
-        return write_xrqt_with_aux(path, recs, gopt);
     }
 
-    // Opens the road geometry file written and hands every record to visit
-    // (id, gid, points; false stops the walk).
-    using RoadVisit = std::function<bool(int, XrGid, std::vector<XrPoint>&)>;
-    bool walk_roads(const std::string& path, const RoadVisit& visit)
+    // Reads the road geometry file back as the map will (its points are
+    // those of the half-unit coding): every record where it was laid out,
+    // with its own id, and keyed records at least ROAD_RECORD_MIN_BYTES
+    // apart. The polylines and their midpoints are kept.
+    bool read_back(std::vector<BYTE>& bytes)
     {
-        auto* acc = new XrFileStorageAccessor();
-        if (!acc->open(XrString(path.c_str()), true)) {
-            delete acc;
-            return fail("cannot read back the road geometry file " + path);
-        }
-        XrSimpleGeomStorage storage(acc, true, false, nullptr);
+        const size_t n = net.edges.size();
+        lines.assign(n, std::vector<XrPoint>());
+        XrSimpleGeomStorage storage(
+            new XrMemoryStorageAccessor(true, bytes.data(), static_cast<std::uint32_t>(bytes.size()), false), true,
+            false, nullptr);
         if (storage.open() != 0)
-            return fail("cannot open the road geometry file " + path);
+            return fail("cannot open the road geometry file");
         std::unique_ptr<XrGeomCursor> cur(storage.get_cursor(nullptr, 0));
         if (!cur)
-            return fail("cannot walk the road geometry file " + path);
+            return fail("cannot walk the road geometry file");
+        std::unordered_map<XrGid, size_t> edge_at;
+        edge_at.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            edge_at.emplace(result.gids[i], i);
         const BYTE* rec = nullptr;
         XrGeomStorage::XrRecordType kind;
-        std::vector<XrPoint> points;
+        size_t count = 0;
+        XrGid prev = 0;
         while (cur->get_next_record(rec, kind) == XrGeomCursor::OK) {
             int id = 0, x = 0, y = 0;
             short type = 0, aux = 0;
             const BYTE* pts = nullptr;
             const BYTE* attrs = nullptr;
             BYTE coding = 0;
-            const int count = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
+            const int points = cur->get_pp(rec, id, x, y, type, aux, pts, coding, attrs);
             XrGid gid = 0;
-            if (count < 1 || !cur->get_current_record_geom_id(gid))
+            if (points < 1 || !cur->get_current_record_geom_id(gid))
                 return fail("the road geometry file does not read back");
-            points.assign(1, XrPoint(x, y));
-            for (int k = 1; k < count; ++k) {
-                cur->get_pp_next_pt(coding, x, y, pts);
-                points.push_back(XrPoint(x, y));
-            }
-            if (!visit(id, gid, points))
-                return false;
-        }
-        return true;
-    }
-
-    // Every record of the keyed file carries its own gid, and records lie
-    // at least ROAD_RECORD_MIN_BYTES apart.
-    bool check_keyed(const std::string& path)
-    {
-        size_t count = 0;
-        XrGid prev = 0;
-        const bool walked = walk_roads(path, [&](int id, XrGid gid, std::vector<XrPoint>&) {
-            if (static_cast<XrGid>(id) != gid)
-                return fail("the road geometry file moved its records when keyed");
-            if (count > 0 && (gid >> 16) == (prev >> 16) && (gid & 0xFFFF) - (prev & 0xFFFF) < ROAD_RECORD_MIN_BYTES)
+            auto at = edge_at.find(gid);
+            if (at == edge_at.end() || lines[at->second].size() != 0 ||
+                id != (opt.name_references ? static_cast<int>(gid) : static_cast<int>(at->second + 1)))
+                return fail("the road geometry file moved its records");
+            if (opt.name_references && count > 0 && (gid >> 16) == (prev >> 16) &&
+                (gid & 0xFFFF) - (prev & 0xFFFF) < ROAD_RECORD_MIN_BYTES)
                 return fail("two road records lie too close for the address database");
             prev = gid;
             ++count;
-            return true;
-        });
-        if (walked && count != net.edges.size())
-            return fail("the keyed road geometry file lost records");
-        return walked;
-    }
-
-    bool write_xrqt_with_aux(const std::string& path, std::vector<XrGeomRec*>& recs, XrGeomFileOptions& gopt)
-    {
-        // Polyline records carry no aux of their own: the one-way bits go
-        // into the record type's high bits (type = category | aux).
-        for (size_t i = 0; i < net.edges.size(); ++i) {
-            const int ow = net.edges[i].oneway;
-            const int aux = ow == 1 ? XR_ROAD_ONEWAY_FORWARD : ow == 2 ? XR_ROAD_ONEWAY_BACKWARD : 0;
-            recs[i]->type = static_cast<unsigned short>(net.edges[i].category | aux);
+            std::vector<XrPoint>& line = lines[at->second];
+            line.reserve(static_cast<size_t>(points));
+            line.emplace_back(x, y);
+            for (int k = 1; k < points; ++k) {
+                cur->get_pp_next_pt(coding, x, y, pts);
+                line.emplace_back(x, y);
+            }
         }
-        return write_xrqt(path, recs, gopt, error);
-    }
-
-    bool read_back(const std::string& path)
-    {
-        const size_t n = net.edges.size();
-        result.gids.assign(n, 0);
-        lines.assign(n, std::vector<XrPoint>());
-        std::vector<bool> seen(n, false);
-        const bool walked = walk_roads(path, [&](int id, XrGid gid, std::vector<XrPoint>& points) {
-            if (id < 1 || static_cast<size_t>(id) > n)
-                return fail("the road geometry file does not read back");
-            if ((gid & 0xFFFF) >= 0x8000)
-                return fail("a road geometry bucket is too large for 15-bit gid offsets");
-            lines[id - 1].swap(points);
-            result.gids[id - 1] = gid;
-            seen[id - 1] = true;
-            return true;
-        });
-        if (!walked)
-            return false;
         for (size_t i = 0; i < n; ++i) {
-            if (!seen[i] || lines[i].size() < 2)
+            if (lines[i].size() < 2)
                 return fail(edge_error(static_cast<int>(i), "lost in the road geometry file"));
         }
         mids.resize(n);
@@ -572,7 +540,7 @@ private:
         int h1 = ed.speed_class | (ed.road_type << HEAD1_TYPE_SHIFT);
         if (explicit_gid)
             h1 |= HEAD1_GID_EXPLICIT;
-        if (stored_length(e) > 255)
+        if (lengths[e] > 255)
             h1 |= HEAD1_LONG_LENGTH;
         return {h0, h1};
     }
@@ -593,9 +561,13 @@ private:
     bool encode(std::vector<BYTE>& out)
     {
         const size_t n = net.edges.size();
+        lengths.resize(n);
+        for (size_t e = 0; e < n; ++e)
+            lengths[e] = stored_length(static_cast<int>(e));
         // Gid high words per tile, most used first.
         std::vector<std::vector<int>> highs(leaves.size() * TILES_PER_LEAF);
         std::vector<bool> explicit_gid(n, false);
+        std::vector<std::pair<int, int>> heads(n); // without HEAD1_GID_EXPLICIT
         std::map<std::pair<int, int>, int> freq;
         for (size_t l = 0; l < leaves.size(); ++l) {
             for (int s = 0; s < TILES_PER_LEAF; ++s) {
@@ -614,7 +586,8 @@ private:
                 for (int e : leaves[l].tiles[s]) {
                     explicit_gid[e] = static_cast<int>(result.gids[e] >> 16) == h[0];
                     auto hd = head(e, explicit_gid[e]);
-                    ++freq[{hd.first, hd.second & ~HEAD1_GID_EXPLICIT}];
+                    heads[e] = {hd.first, hd.second & ~HEAD1_GID_EXPLICIT};
+                    ++freq[heads[e]];
                 }
             }
         }
@@ -629,6 +602,13 @@ private:
             dict[fv[i].second] = static_cast<int>(i);
             dict_pairs.push_back(fv[i].second);
         }
+        // Each edge's dictionary entry, -1 when its head is not there.
+        std::vector<int> dict_index(n, -1);
+        for (size_t e = 0; e < n; ++e) {
+            auto it = dict.find(heads[e]);
+            if (it != dict.end())
+                dict_index[e] = it->second;
+        }
         // Edge numbers: dictionary heads first.
         std::vector<int> dict_count(leaves.size() * TILES_PER_LEAF, 0);
         result.tile_numbers.assign(n, 0);
@@ -637,17 +617,9 @@ private:
         for (size_t l = 0; l < leaves.size(); ++l) {
             for (int s = 0; s < TILES_PER_LEAF; ++s) {
                 std::vector<int>& t = leaves[l].tiles[s];
-                std::stable_partition(t.begin(), t.end(), [&](int e) {
-                    auto hd = head(e, explicit_gid[e]);
-                    return dict.count({hd.first, hd.second & ~HEAD1_GID_EXPLICIT}) != 0;
-                });
-                int k = 0;
-                for (int e : t) {
-                    auto hd = head(e, explicit_gid[e]);
-                    if (dict.count({hd.first, hd.second & ~HEAD1_GID_EXPLICIT}))
-                        ++k;
-                }
-                dict_count[l * TILES_PER_LEAF + s] = k;
+                const auto dict_end =
+                    std::stable_partition(t.begin(), t.end(), [&](int e) { return dict_index[e] >= 0; });
+                dict_count[l * TILES_PER_LEAF + s] = static_cast<int>(dict_end - t.begin());
                 for (size_t i = 0; i < t.size(); ++i) {
                     place[t[i]].number = static_cast<int>(i);
                     result.tile_numbers[t[i]] = tile_number(t[i]);
@@ -672,31 +644,37 @@ private:
                 return fail("a leaf spans too far for its coordinate multiplier");
             leaf.multiplier = static_cast<int>(m);
         }
-        // Tiles.
+        // Tiles, coded and compressed on all cores.
         std::vector<std::vector<BYTE>> stored(leaves.size() * TILES_PER_LEAF);
-        std::vector<BYTE> z;
-        for (size_t l = 0; l < leaves.size(); ++l) {
-            for (int s = 0; s < TILES_PER_LEAF; ++s) {
-                std::vector<BYTE> data;
-                if (!encode_tile(static_cast<int>(l), s, highs[l * TILES_PER_LEAF + s],
-                                 dict_count[l * TILES_PER_LEAF + s], dict, explicit_gid, data))
-                    return false;
-                if (data.empty())
-                    continue;
-                if (data.size() > 0xFFFF)
-                    return fail("a tile is larger than 65535 bytes; lower max_tile_edges");
-                z = xr_zlib_stream(data, opt.zlib_level);
-                if (z.empty())
-                    return fail("zlib failed");
-                const int clen = static_cast<int>(z.size());
-                if (clen + 2 > 0xFFFF)
-                    return fail("a compressed tile is larger than 65535 bytes");
-                XrByteWriter w;
-                w.u16_le(static_cast<std::uint16_t>(data.size()));
-                w.bytes(z.data(), static_cast<size_t>(clen));
-                stored[l * TILES_PER_LEAF + s] = w.take();
+        std::vector<std::string> errors(stored.size());
+        // About 12 bytes an edge.
+        xr_parallel_for(stored.size(), n * 12, [&](size_t t) {
+            const int l = static_cast<int>(t / TILES_PER_LEAF), s = static_cast<int>(t % TILES_PER_LEAF);
+            std::vector<BYTE> data;
+            if (!encode_tile(l, s, highs[t], dict_count[t], dict_index, explicit_gid, data, errors[t]) ||
+                data.empty())
+                return;
+            if (data.size() > 0xFFFF) {
+                errors[t] = "a tile is larger than 65535 bytes; lower max_tile_edges";
+                return;
             }
-        }
+            const std::vector<BYTE> z = xr_zlib_stream(data, opt.zlib_level);
+            if (z.empty()) {
+                errors[t] = "zlib failed";
+                return;
+            }
+            if (z.size() + 2 > 0xFFFF) {
+                errors[t] = "a compressed tile is larger than 65535 bytes";
+                return;
+            }
+            XrByteWriter w;
+            w.u16_le(static_cast<std::uint16_t>(data.size()));
+            w.bytes(z.data(), z.size());
+            stored[t] = w.take();
+        });
+        for (const std::string& e : errors)
+            if (!e.empty())
+                return fail(e);
         std::vector<BYTE> m1, m2;
         int n1 = 0, n2 = 0;
         if (!encode_manoeuvres(m1, n1, m2, n2))
@@ -771,23 +749,31 @@ private:
         return true;
     }
 
-    bool encode_tile(int l, int s, const std::vector<int>& gid_highs, int num_dict,
-                     const std::map<std::pair<int, int>, int>& dict, const std::vector<bool>& explicit_gid,
-                     std::vector<BYTE>& data)
+    // One tile's bytes (nothing for an empty tile). It reads the builder's
+    // state only, so tiles can be coded side by side.
+    bool encode_tile(int l, int s, const std::vector<int>& gid_highs, int num_dict, const std::vector<int>& dict_index,
+                     const std::vector<bool>& explicit_gid, std::vector<BYTE>& data, std::string& err) const
     {
+        auto fail = [&err](const std::string& text) {
+            err = text;
+            return false;
+        };
         const Leaf& leaf = leaves[l];
         const std::vector<int>& edges = leaf.tiles[s];
         if (edges.empty())
             return true;
         const int own_tile = inner + 4 * l + (s == 0 ? 0 : s - 1);
         std::vector<int> neighbours;
-        std::vector<std::vector<BYTE>> recs;
+        // The records one after the other, and where each ends.
+        XrByteWriter r;
+        std::vector<size_t> ends;
+        ends.reserve(edges.size());
         for (int e : edges) {
             const XrNetworkEdge& ed = net.edges[e];
-            XrByteWriter r;
+            const size_t start = r.size();
             auto hd = head(e, explicit_gid[e]);
             if (place[e].number < num_dict) {
-                const int idx = dict.at({hd.first, hd.second & ~HEAD1_GID_EXPLICIT});
+                const int idx = dict_index[e];
                 r.u8(static_cast<BYTE>(idx | (explicit_gid[e] ? DICT_HEAD_EXPLICIT : 0)));
             } else {
                 r.u8(static_cast<BYTE>(hd.first));
@@ -805,7 +791,7 @@ private:
                 r.u8(static_cast<BYTE>(std::clamp(dx, -128LL, 127LL)));
                 r.u8(static_cast<BYTE>(std::clamp(dy, -128LL, 127LL)));
             }
-            const int len = stored_length(e);
+            const int len = lengths[e];
             if (hd.second & HEAD1_LONG_LENGTH)
                 r.u16_le(static_cast<std::uint16_t>(len));
             else
@@ -853,10 +839,11 @@ private:
                 if (!compact)
                     r.u8(static_cast<BYTE>(c.turn));
             }
-            if (r.size() > 255)
+            if (r.size() - start > 255)
                 return fail(edge_error(e, "record longer than 255 bytes"));
-            recs.push_back(r.take());
+            ends.push_back(r.size());
         }
+        auto record_size = [&](size_t i) { return ends[i] - (i == 0 ? 0 : ends[i - 1]); };
         const int groups = (static_cast<int>(edges.size()) + LOOKUP_GROUP_EDGES - 1) / LOOKUP_GROUP_EDGES;
         const int lookup_size = groups * LOOKUP_GROUP_SIZE;
         XrByteWriter w;
@@ -869,12 +856,12 @@ private:
             w.u16_le(static_cast<std::uint16_t>(offset));
             for (int k = 0; k < 4; ++k) {
                 const size_t i = static_cast<size_t>(g * LOOKUP_GROUP_EDGES + k);
-                w.u8(i < recs.size() ? static_cast<BYTE>(recs[i].size()) : 0);
+                w.u8(i < ends.size() ? static_cast<BYTE>(record_size(i)) : 0);
             }
             for (int k = 0; k < LOOKUP_GROUP_EDGES; ++k) {
                 const size_t i = static_cast<size_t>(g * LOOKUP_GROUP_EDGES + k);
-                if (i < recs.size())
-                    offset += recs[i].size();
+                if (i < ends.size())
+                    offset += record_size(i);
             }
         }
         w.u8(static_cast<BYTE>(neighbours.size()));
@@ -883,8 +870,7 @@ private:
             w.u16_le(static_cast<std::uint16_t>(t));
         for (int h : gid_highs)
             w.u16_le(static_cast<std::uint16_t>(h));
-        for (auto& r : recs)
-            w.bytes(r);
+        w.bytes(r.bytes());
         data = w.take();
         return true;
     }
@@ -1000,16 +986,25 @@ private:
     std::vector<Leaf> leaves;
     std::vector<Placement> place;
     std::vector<std::pair<int, int>> dict_pairs;
+    std::vector<int> lengths; // stored length of each edge
 };
 
 } // namespace
 
-bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, const std::string& geometry_path,
+bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, std::vector<BYTE>& geometry,
                  std::vector<BYTE>& graph, XrGraphWriterResult& result, std::string& error)
 {
     result = XrGraphWriterResult();
     GraphBuilder b(net, options, result, error);
-    return b.run(geometry_path, graph);
+    return b.run(geometry, graph);
+}
+
+bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, const std::string& geometry_path,
+                 std::vector<BYTE>& graph, XrGraphWriterResult& result, std::string& error)
+{
+    std::vector<BYTE> geometry;
+    return build_graph(net, options, geometry, graph, result, error) &&
+           xr_write_file_atomic(geometry_path, geometry, error);
 }
 
 bool write_graph(const std::string& graph_path, const std::string& geometry_path, const XrNetwork& net,

@@ -98,8 +98,11 @@ struct XrGraphWriterResult {
 constexpr int XR_ROAD_ONEWAY_FORWARD = 32;
 constexpr int XR_ROAD_ONEWAY_BACKWARD = 64;
 
-// Writes the road geometry file (geometry_path, XRQT) first and reads the
-// gids back from it, then builds the graph bytes. Errors name the edge.
+// Builds the road geometry file (XRQT) first and reads the gids back from
+// it, then the graph. Errors name the edge.
+bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, std::vector<BYTE>& geometry,
+                 std::vector<BYTE>& graph, XrGraphWriterResult& result, std::string& error);
+// The same, with the road geometry file written to geometry_path.
 bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, const std::string& geometry_path,
                  std::vector<BYTE>& graph, XrGraphWriterResult& result, std::string& error);
 // Both files, each through a temporary name.

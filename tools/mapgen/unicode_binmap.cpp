@@ -51,9 +51,16 @@ bool write_unicode_binmap(const std::string& path, const XrUnicodeEntries& fold,
     return !bytes.empty() && xr_write_file_atomic(path, bytes, error);
 }
 
-bool write_unicode_binmap(const std::string& path)
+std::vector<BYTE> built_in_unicode_binmap()
 {
     XrUnicodeEntries fold, upper, lower;
     built_in_unicode_tables(fold, upper, lower);
-    return write_unicode_binmap(path, fold, upper, lower);
+    return build_unicode_binmap(fold, upper, lower);
+}
+
+bool write_unicode_binmap(const std::string& path)
+{
+    const std::vector<BYTE> bytes = built_in_unicode_binmap();
+    std::string error;
+    return !bytes.empty() && xr_write_file_atomic(path, bytes, error);
 }

@@ -14,6 +14,8 @@ std::vector<BYTE> build_unicode_binmap(const XrUnicodeEntries& fold, const XrUni
                                        const XrUnicodeEntries& lower);
 // The tables built into the program.
 void built_in_unicode_tables(XrUnicodeEntries& fold, XrUnicodeEntries& upper, XrUnicodeEntries& lower);
+// The file of the built-in tables (the one the map data ships).
+std::vector<BYTE> built_in_unicode_binmap();
 
 // Writes through a temporary file renamed over path.
 bool write_unicode_binmap(const std::string& path, const XrUnicodeEntries& fold, const XrUnicodeEntries& upper,

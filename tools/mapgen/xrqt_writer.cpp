@@ -4,9 +4,9 @@
 #include <cstring>
 #include <map>
 
-
 #include "common/container/xr_bytes.h"
 #include "common/db/xr_geomfilelayout.h"
+#include "tools/mapgen/parallel.h"
 #include "tools/mapgen/zlib_stream.h"
 
 namespace {
@@ -73,7 +73,7 @@ std::vector<int> format_table(const std::vector<XrGeomRec*>& records)
 } // namespace
 
 bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions& opts, std::vector<BYTE>& out,
-                std::string& error)
+                std::string& error, const XrGeomRekey& rekey, std::vector<XrGid>* gids_out)
 {
     XrGeomFileOptions options = opts;
     if (!xr_check_geom_records(records, options, error))
@@ -134,58 +134,106 @@ bool build_xrqt(const std::vector<XrGeomRec*>& records, const XrGeomFileOptions&
     for (size_t i = 0; i < table.size(); ++i)
         table_words[i] = table[i];
 
-    // Buckets, in handle order.
+    // Buckets, in handle order, each with its records in their file order:
+    // those with compact headers first.
     std::vector<int> by_handle(inner);
     by_handle.insert(by_handle.end(), leaves.begin(), leaves.end());
-    std::vector<std::vector<BYTE>> buckets(by_handle.size());
     std::vector<Split> splits(nodes.size());
     for (int n : inner)
         splits[n] = node_split(nodes, nodes[n]);
+    std::vector<bool> compact(records.size(), false);
+    for (size_t r = 0; r < records.size(); ++r) {
+        const int fw = records[r]->get_format_word();
+        compact[r] = fw != -1 && std::find(table.begin(), table.end(), fw) != table.end();
+    }
+    std::vector<std::vector<int>> orders(by_handle.size());
+    std::vector<XrPoint> origins(by_handle.size());
     for (size_t h = 0; h < by_handle.size(); ++h) {
         const XrGeomTreeNode& node = nodes[by_handle[h]];
-        if (node.records.empty())
-            continue;
         const Split& s = splits[h < inner.size() ? by_handle[h] : node.parent];
-        XrPoint origin((s.x2s + s.x1e) / 2, (s.y1e + s.y2s) / 2);
-        // Records with compact headers first.
-        std::vector<int> order;
-        for (int pass = 0; pass < 2; ++pass) {
-            for (int r : node.records) {
-                int fw = records[r]->get_format_word();
-                bool compact = fw != -1 && std::find(table.begin(), table.end(), fw) != table.end();
-                if (compact == (pass == 0))
-                    order.push_back(r);
+        origins[h] = XrPoint((s.x2s + s.x1e) / 2, (s.y1e + s.y2s) / 2);
+        for (int pass = 0; pass < 2; ++pass)
+            for (int r : node.records)
+                if (compact[r] == (pass == 0))
+                    orders[h].push_back(r);
+    }
+    // The uncompressed buckets and the gid of each record (its bucket's
+    // handle and its offset in the bucket).
+    std::vector<std::vector<BYTE>> raws(by_handle.size());
+    std::vector<XrGid> gids(records.size(), 0);
+    auto lay_out = [&]() {
+        for (size_t h = 0; h < by_handle.size(); ++h) {
+            if (orders[h].empty())
+                continue;
+            XrByteArray blob(4096, 4096);
+            XrHash<XrPoint, int> first_points(64, false, 80);
+            int compact_end = 0;
+            for (int r : orders[h]) {
+                gids[r] = static_cast<XrGid>(h << 16 | static_cast<unsigned int>(blob.get_num_items()));
+                if (!xr_append_record(records, r, ro, origins[h], blob,
+                                      options.share_first_points ? &first_points : nullptr, table_words,
+                                      static_cast<int>(table.size()), error))
+                    return false;
+                if (compact[r])
+                    compact_end = blob.get_num_items();
             }
-        }
-        XrByteArray blob(4096, 4096);
-        XrHash<XrPoint, int> first_points(64, false, 80);
-        int compact_end = 0;
-        for (int r : order) {
-            if (!xr_append_record(records, r, ro, origin, blob, options.share_first_points ? &first_points : nullptr,
-                                  table_words, static_cast<int>(table.size()), error))
+            XrByteWriter raw;
+            if (xrqt::has_compact_end(version))
+                raw.u16_le(static_cast<std::uint16_t>(compact_end));
+            raw.bytes(blob.get_items(), static_cast<size_t>(blob.get_num_items()));
+            if (raw.size() > xrqt::MAX_BUCKET_LENGTH) {
+                error = "a bucket outgrew 65535 bytes";
                 return false;
-            int fw = records[r]->get_format_word();
-            if (fw != -1 && std::find(table.begin(), table.end(), fw) != table.end())
-                compact_end = blob.get_num_items();
+            }
+            raws[h] = raw.take();
         }
-        XrByteWriter raw;
-        if (xrqt::has_compact_end(version))
-            raw.u16_le(static_cast<std::uint16_t>(compact_end));
-        raw.bytes(blob.get_items(), static_cast<size_t>(blob.get_num_items()));
-        if (raw.size() > xrqt::MAX_BUCKET_LENGTH) {
-            error = "a bucket outgrew 65535 bytes";
+        return true;
+    };
+    if (!lay_out())
+        return false;
+    if (rekey) {
+        if (!rekey(gids, error))
+            return false;
+        // The records keep their places when only their ids and attribute
+        // bytes change.
+        const std::vector<XrGid> placed = gids;
+        std::vector<size_t> sizes(raws.size());
+        for (size_t h = 0; h < raws.size(); ++h)
+            sizes[h] = raws[h].size();
+        if (!lay_out())
+            return false;
+        bool moved = gids != placed;
+        for (size_t h = 0; h < raws.size(); ++h)
+            moved = moved || raws[h].size() != sizes[h];
+        if (moved) {
+            error = "the records moved when their ids changed";
             return false;
         }
-        const std::vector<BYTE> z = xr_zlib_stream(raw.bytes(), options.zlib_level);
-        const size_t packed = z.size();
-        if (z.empty() || packed + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
-            error = "a bucket does not compress into 65535 bytes";
-            return false;
+    }
+    if (gids_out != nullptr)
+        *gids_out = gids;
+    // Compressed, on all cores.
+    std::vector<std::vector<BYTE>> buckets(by_handle.size());
+    std::vector<char> failed(by_handle.size(), 0);
+    size_t total = 0;
+    for (const std::vector<BYTE>& raw : raws)
+        total += raw.size();
+    xr_parallel_for(by_handle.size(), total, [&](size_t h) {
+        if (raws[h].empty())
+            return;
+        const std::vector<BYTE> z = xr_zlib_stream(raws[h], options.zlib_level);
+        if (z.empty() || z.size() + xrqt::BUCKET_SIZE_WORD > xrqt::MAX_BUCKET_LENGTH) {
+            failed[h] = 1;
+            return;
         }
         XrByteWriter bucket;
-        bucket.u16_le(static_cast<std::uint16_t>(raw.size()));
-        bucket.bytes(z.data(), packed);
+        bucket.u16_le(static_cast<std::uint16_t>(raws[h].size()));
+        bucket.bytes(z.data(), z.size());
         buckets[h] = bucket.take();
+    });
+    if (std::find(failed.begin(), failed.end(), 1) != failed.end()) {
+        error = "a bucket does not compress into 65535 bytes";
+        return false;
     }
 
     // Header.

@@ -201,7 +201,7 @@ protected:
 TEST(CompileRoads, CarRoadsFromTags)
 {
     struct Case {
-        std::map<std::string, std::string> tags;
+        XrOsmTags tags;
         bool road;
         int category, speed_class, road_type, oneway;
     };
@@ -244,7 +244,7 @@ TEST(CompileRoads, CarRoadsFromTags)
 
 TEST(CompileRoads, PoiClassesAndTheShippedCatalogue)
 {
-    const std::pair<std::map<std::string, std::string>, int> cases[] = {
+    const std::pair<XrOsmTags, int> cases[] = {
         {{{"amenity", "fuel"}}, 1},          {{{"amenity", "parking"}}, 2},
         {{{"amenity", "fast_food"}}, 3},     {{{"tourism", "hotel"}}, 5},
         {{{"shop", "bakery"}}, 8},           {{{"historic", "castle"}}, 10},
@@ -433,6 +433,21 @@ TEST_F(Compile, SameInputGivesTheSameBytesAndReplacesTheFolder)
     ASSERT_EQ(compile(grid_town(), "a"), first);
     EXPECT_FALSE(fs::exists(first + "/stale.txt"));
     EXPECT_EQ(folder_bytes(first), folder_bytes(second));
+}
+
+TEST_F(Compile, AnOutputThatIsAFileIsLeftAlone)
+{
+    const std::string in = write_osm("map.osm", grid_town().text());
+    const std::string out = root.write_file("/out/map", "a file");
+    std::string error;
+    EXPECT_FALSE(xr_compile_osm_file(in, out, XrCompileOptions(), stats, error));
+    EXPECT_NE(error.find("exists and is not a folder"), std::string::npos) << error;
+    EXPECT_EQ(XrTempRoot::read_file(out), "a file");
+    // Nothing else in the output's folder: the temporary folder is gone.
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(root.dir() + "/out"))
+        entries += e.path() != fs::path(out);
+    EXPECT_EQ(entries, 0u);
 }
 
 TEST_F(Compile, PbfAndXmlGiveTheSameMap)
