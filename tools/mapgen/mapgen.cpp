@@ -9,7 +9,6 @@
 #include <malloc.h>
 #include <string>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tools/mapgen/bitmap_set.h"
@@ -90,34 +89,52 @@ int usage()
     return 2;
 }
 
+// The block that keeps the start of the heap's free end on a huge page
+// boundary (see prepare_heap); it is never used.
+void* heap_filler = nullptr;
+
 // A compile fills about 10 bytes of fresh heap for each byte of input, and
-// with 4 KiB pages every page costs the kernel a page fault. All threads
-// share the one heap, and freed memory stays with the process. For inputs of
-// some megabytes the heap is grown once in advance and marked for
-// transparent huge pages where the kernel has them; small inputs would spend
-// more on clearing huge pages than they save.
-void prepare_heap(const char* input)
+// with 4 KiB pages every page costs the kernel a page fault (dearly on
+// virtual machines). All threads share the one heap, freed memory stays with
+// the process, and the heap is grown once in advance and marked for
+// transparent huge pages where the kernel has them.
+void prepare_heap()
 {
     mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     mallopt(M_TOP_PAD, 16 << 20);
-    struct stat st;
-    if (stat(input, &st) != 0 || st.st_size < (4 << 20))
-        return;
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's allocator has a heap of its own, and would mark the
+    // whole reserve in its shadow memory.
+    return;
+#endif
     constexpr size_t RESERVE = size_t(768) << 20;
     constexpr uintptr_t HUGE_PAGE = uintptr_t(2) << 20;
     const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || page <= 0 || static_cast<unsigned long long>(pages) * page / 4 < RESERVE)
         return;
+    // Huge pages cover whole aligned 2 MiB only: a block up to the next
+    // boundary moves the free end of the heap there. A block larger than
+    // any that the allocator keeps aside at start shows where that end is.
+    void* probe = malloc(size_t(256) << 10);
+    if (probe == nullptr)
+        return;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(probe);
+    free(probe);
+    const uintptr_t boundary = (at + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    if (boundary - at >= 64)
+        heap_filler = malloc(boundary - at - 8); // the next block's header ends at the boundary
     void* block = malloc(RESERVE);
     if (block == nullptr)
         return;
     const uintptr_t start = reinterpret_cast<uintptr_t>(block);
     const uintptr_t end = reinterpret_cast<uintptr_t>(sbrk(0));
     free(block);
-    // Only a block from the program break (not a mapping of its own, nor a
-    // sanitizer's heap) leaves the heap this large.
+    // Only a block from the program break (not a mapping of its own) leaves
+    // the heap this large. With the filler in place the block starts at the
+    // boundary, and nothing after it has been written to yet (a page written
+    // to before the advice would keep its 2 MiB in small pages).
     const uintptr_t from = (start + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
     if (end > from && end - start >= RESERVE)
         madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
@@ -131,7 +148,7 @@ int compile(int argc, char** argv)
         options.name = argv[5];
     else if (argc != 4)
         return usage();
-    prepare_heap(argv[2]);
+    prepare_heap();
     XrCompileStats stats;
     std::string error;
     if (!xr_compile_osm_file(argv[2], argv[3], options, stats, error)) {
