@@ -44,6 +44,9 @@ constexpr int MAX_COORD = 1 << 24;
 // fast, for a few percent more bytes than the best.
 constexpr int ZLIB_LEVEL = 1;
 
+// Networks from this size on have their graph built beside the other files.
+constexpr size_t PARALLEL_GRAPH_EDGES = 5000;
+
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
 
@@ -401,12 +404,19 @@ public:
         std::vector<BYTE> graph_bytes, roads_bytes;
         std::string graph_error;
         bool graph_built = false;
-        std::thread graph([&] {
+        auto build = [&] {
             graph_built = build_graph(net, graph_options, roads_bytes, graph_bytes, graph_result, graph_error);
-        });
+        };
+        // A small graph is quicker built than a thread is started.
+        std::thread graph;
+        if (net.edges.size() >= PARALLEL_GRAPH_EDGES)
+            graph = std::thread(build);
+        else
+            build();
         const bool others = build_areas(error) && build_labels(error) && build_numbers(error) && build_pois(error) &&
                             plan_addresses();
-        graph.join();
+        if (graph.joinable())
+            graph.join();
         if (!graph_built) {
             error = graph_error;
             return false;
