@@ -11,7 +11,7 @@
 
 namespace {
 
-int prepared_records = 0;
+thread_local int prepared_records = 0;
 
 bool in_s16(long long v)
 {

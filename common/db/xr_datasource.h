@@ -147,7 +147,8 @@ public:
     // Drops the points that the half-unit coding cannot tell apart (once).
     void prepare_points();
     bool is_prepared() const { return prepared != 0; }
-    // Records prepared in this process.
+    // Records prepared by the calling thread (writers prepare records on
+    // several threads at once).
     static int get_prepared_count();
 
     // Points equal to their predecessor; ends_on_duplicate (may be null) is

@@ -400,7 +400,8 @@ public:
         // The address database keeps a street record at every road's gid.
         graph_options.name_references = true;
         // The road graph is built beside the files that do not need its gids;
-        // it only reads the network.
+        // it only reads the network, and it is the one reader of geometry
+        // (whose readers share a working buffer) meanwhile.
         std::vector<BYTE> graph_bytes, roads_bytes;
         std::string graph_error;
         bool graph_built = false;

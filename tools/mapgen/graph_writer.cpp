@@ -196,7 +196,9 @@ private:
     // Reads the road geometry file back as the map will (its points are
     // those of the half-unit coding): every record where it was laid out,
     // with its own id, and keyed records at least ROAD_RECORD_MIN_BYTES
-    // apart. The polylines and their midpoints are kept.
+    // apart. The polylines and their midpoints are kept. The geometry
+    // readers share one working buffer in the process, so no other thread
+    // may read geometry meanwhile.
     bool read_back(std::vector<BYTE>& bytes)
     {
         const size_t n = net.edges.size();
@@ -248,14 +250,18 @@ private:
             if (lines[i].size() < 2)
                 return fail(edge_error(static_cast<int>(i), "lost in the road geometry file"));
         }
+        // The midpoints as the map finds them, on all cores.
         mids.resize(n);
-        for (size_t i = 0; i < n; ++i) {
+        std::vector<char> found(n, 0);
+        xr_parallel_for(n, n * 64, [&](size_t i) {
             XrPolygon poly(true);
             for (const XrPoint& p : lines[i])
                 poly.add_point(p);
-            if (!XrGraphAccessor2::get_midpoint(poly, mids[i]))
+            found[i] = XrGraphAccessor2::get_midpoint(poly, mids[i]);
+        });
+        for (size_t i = 0; i < n; ++i)
+            if (!found[i])
                 return fail(edge_error(static_cast<int>(i), "no midpoint"));
-        }
         return true;
     }
 
@@ -268,10 +274,8 @@ private:
     // (dir 1) or backwards.
     double turn_angle(int e, int edir, int f, int fdir) const
     {
-        const std::vector<XrPoint>& a = lines[e];
-        const std::vector<XrPoint>& b = lines[f];
-        double h1 = edir ? heading(a[a.size() - 2], a.back()) : heading(a[1], a[0]);
-        double h2 = fdir ? heading(b[0], b[1]) : heading(b.back(), b[b.size() - 2]);
+        const double h1 = edir ? heading_out[e] : heading_back[e];
+        const double h2 = fdir ? heading_in[f] : heading_in_back[f];
         double d = (h2 - h1) * 180.0 / M_PI;
         while (d > 180)
             d -= 360;
@@ -283,6 +287,18 @@ private:
     bool connect()
     {
         const size_t n = net.edges.size();
+        // The headings at both ends of every edge, each way.
+        heading_out.resize(n);
+        heading_back.resize(n);
+        heading_in.resize(n);
+        heading_in_back.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            const std::vector<XrPoint>& a = lines[i];
+            heading_out[i] = heading(a[a.size() - 2], a.back());
+            heading_back[i] = heading(a[1], a[0]);
+            heading_in[i] = heading(a[0], a[1]);
+            heading_in_back[i] = heading(a.back(), a[a.size() - 2]);
+        }
         // Node numbers in the order of first use.
         std::unordered_map<std::uint64_t, int> node_ids;
         node_ids.reserve(2 * n);
@@ -987,6 +1003,9 @@ private:
     std::vector<Placement> place;
     std::vector<std::pair<int, int>> dict_pairs;
     std::vector<int> lengths; // stored length of each edge
+    // Leaving an edge at its end (out) or start (back); entering it at its
+    // start (in) or end (in_back). Radians.
+    std::vector<double> heading_out, heading_back, heading_in, heading_in_back;
 };
 
 } // namespace
