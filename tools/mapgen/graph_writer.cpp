@@ -155,7 +155,12 @@ private:
                 set_ids(true);
             return true;
         };
-        return build_xrqt(recs, gopt, bytes, error, rekey) && read_back(bytes);
+        if (!build_xrqt(recs, gopt, bytes, error, rekey))
+            return false;
+        // The records are not needed again: their memory goes to what follows.
+        recs = std::vector<XrGeomRec*>();
+        records = std::deque<XrPolypointGeomRec>();
+        return read_back(bytes);
     }
 
     // One record per edge, in edge order, numbered from 1; the type holds
