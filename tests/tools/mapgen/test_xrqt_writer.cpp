@@ -57,16 +57,22 @@ std::map<XrGid, GeomItem> by_gid(const std::vector<BYTE>& bytes)
     return out;
 }
 
-} // namespace
+// The grid's records, built once plainly.
+class XrqtWriter : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(build_xrqt(set.records, with_attributes(), bytes, error, {}, &gids)) << error; }
 
-TEST(XrqtWriter, GidsAreWhereTheReaderFindsTheRecords)
-{
     const std::vector<GeomItem> items = grid_lines();
-    RecordSet set(items);
+    RecordSet set{items};
     std::vector<BYTE> bytes;
     std::vector<XrGid> gids;
     std::string error;
-    ASSERT_TRUE(build_xrqt(set.records, with_attributes(), bytes, error, {}, &gids)) << error;
+};
+
+} // namespace
+
+TEST_F(XrqtWriter, GidsAreWhereTheReaderFindsTheRecords)
+{
     ASSERT_EQ(gids.size(), items.size());
 
     const std::map<XrGid, GeomItem> found = by_gid(bytes);
@@ -87,15 +93,9 @@ TEST(XrqtWriter, GidsAreWhereTheReaderFindsTheRecords)
     EXPECT_EQ(again, bytes);
 }
 
-TEST(XrqtWriter, RecordsRenumberedOnceLaidOutKeepTheirPlaces)
+TEST_F(XrqtWriter, RecordsRenumberedOnceLaidOutKeepTheirPlaces)
 {
-    const std::vector<GeomItem> items = grid_lines();
-    RecordSet set(items);
-    std::vector<BYTE> plain;
-    std::vector<XrGid> placed;
-    std::string error;
-    ASSERT_TRUE(build_xrqt(set.records, with_attributes(), plain, error, {}, &placed)) << error;
-
+    const std::vector<XrGid> placed = gids;
     // Each record takes its own gid as id and in its attribute bytes.
     std::vector<XrGid> seen;
     auto rekey = [&](const std::vector<XrGid>& gids, std::string&) {
@@ -108,10 +108,10 @@ TEST(XrqtWriter, RecordsRenumberedOnceLaidOutKeepTheirPlaces)
         return true;
     };
     std::vector<BYTE> keyed;
-    std::vector<XrGid> gids;
-    ASSERT_TRUE(build_xrqt(set.records, with_attributes(), keyed, error, rekey, &gids)) << error;
+    std::vector<XrGid> keyed_gids;
+    ASSERT_TRUE(build_xrqt(set.records, with_attributes(), keyed, error, rekey, &keyed_gids)) << error;
     EXPECT_EQ(seen, placed);
-    EXPECT_EQ(gids, placed);
+    EXPECT_EQ(keyed_gids, placed);
     for (const auto& [gid, item] : by_gid(keyed)) {
         EXPECT_EQ(static_cast<XrGid>(item.id), gid);
         ASSERT_EQ(item.attributes.size(), 4u);
@@ -119,7 +119,7 @@ TEST(XrqtWriter, RecordsRenumberedOnceLaidOutKeepTheirPlaces)
     }
 }
 
-TEST(XrqtWriter, RenumberingThatMovesRecordsOrFailsStopsTheBuild)
+TEST(XrqtWriterRenumbering, ThatMovesRecordsOrFailsStopsTheBuild)
 {
     const std::vector<GeomItem> items = grid_lines();
     struct Case {
