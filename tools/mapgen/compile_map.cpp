@@ -1214,8 +1214,14 @@ bool compile_into(const XrOsmData& data, MapFolder& folder, const XrCompileOptio
 
 int xr_osm_poi_class(const XrOsmTags& tags)
 {
+    // Rows of one key follow each other: the key is looked up once a run.
+    const char* key = nullptr;
+    const char* v = nullptr;
     for (const PoiClass& c : POI_CLASSES) {
-        const char* v = tag(tags, c.key);
+        if (key == nullptr || std::strcmp(key, c.key) != 0) {
+            key = c.key;
+            v = tag(tags, key);
+        }
         if (v != nullptr && (c.value == nullptr || std::strcmp(v, c.value) == 0))
             return c.id;
     }
