@@ -9,9 +9,13 @@
 #include <osmium/visitor.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -188,6 +192,23 @@ public:
         }
     }
 
+    // Takes the results of a collector of a later part of the same file,
+    // as if this collector had read on.
+    void absorb(Collector& later)
+    {
+        XrOsmData& d = later.data;
+        data.nodes.ids.insert(data.nodes.ids.end(), d.nodes.ids.begin(), d.nodes.ids.end());
+        data.nodes.at.insert(data.nodes.at.end(), d.nodes.at.begin(), d.nodes.at.end());
+        std::move(d.ways.begin(), d.ways.end(), std::back_inserter(data.ways));
+        std::move(d.points.begin(), d.points.end(), std::back_inserter(data.points));
+        data.restrictions.insert(data.restrictions.end(), d.restrictions.begin(), d.restrictions.end());
+        std::move(later.multipolygons.begin(), later.multipolygons.end(), std::back_inserter(multipolygons));
+        for (auto& [id, refs] : later.plain_ways) {
+            std::vector<std::int64_t>& mine = plain_ways[id];
+            mine.insert(mine.end(), refs.begin(), refs.end());
+        }
+    }
+
 private:
     struct Multipolygon {
         std::int64_t id = 0;
@@ -260,6 +281,102 @@ struct Mapping {
     }
 };
 
+// Uncompressed XML files of some megabytes are read in parts side by side,
+// each part a file of its own: the file's start up to the end of the "<osm>"
+// start tag, the part's elements, and the end tag. Parts begin at a node,
+// way or relation element; a file with comments, CDATA sections,
+// declarations or processing instructions past its first line is read
+// whole, as is any file whose parts do not all read.
+constexpr size_t PART_BYTES = size_t(2) << 20;
+constexpr size_t MAX_PARTS = 8;
+
+// Where the parts begin (the first at 0), and in head the length of the
+// common start; just {0} when the file is read whole.
+std::vector<size_t> xml_parts(const char* text, size_t size, size_t& head)
+{
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t parts = std::min({cores, MAX_PARTS, size / PART_BYTES});
+    const std::string_view all(text, size);
+    const size_t osm = all.find("<osm");
+    const size_t first_pi = all.find("<?");
+    if (parts < 2 || osm == std::string_view::npos || all.find("<!") != std::string_view::npos ||
+        (first_pi != std::string_view::npos && (first_pi != 0 || all.find("<?", 2) != std::string_view::npos)))
+        return {0};
+    const size_t end_of_tag = all.find('>', osm);
+    if (end_of_tag == std::string_view::npos)
+        return {0};
+    head = end_of_tag + 1;
+    std::vector<size_t> starts{0};
+    for (size_t k = 1; k < parts; ++k) {
+        size_t at = std::max(head + (size - head) / parts * k, starts.back() + 1);
+        while ((at = all.find('<', at)) != std::string_view::npos) {
+            const std::string_view rest = all.substr(at + 1);
+            const bool element = rest.starts_with("node") || rest.starts_with("way") || rest.starts_with("relation");
+            const size_t name = rest.starts_with("node") ? 4 : rest.starts_with("way") ? 3 : 8;
+            if (element && rest.size() > name && std::isspace(static_cast<unsigned char>(rest[name])))
+                break;
+            ++at;
+        }
+        if (at == std::string_view::npos)
+            break;
+        starts.push_back(at);
+    }
+    return starts.size() > 1 ? starts : std::vector<size_t>{0};
+}
+
+// Reads one part, given whole, into its collector; false when it does not
+// read.
+bool read_part(const std::string& part, Collector& collector)
+{
+    try {
+        osmium::io::File file(part.data(), part.size(), "osm");
+        osmium::thread::Pool pool(1);
+        osmium::io::Reader reader(file, pool, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way |
+                                                  osmium::osm_entity_bits::relation);
+        osmium::apply(reader, collector);
+        reader.close();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Reads a mapped XML file in parts side by side into collector; false (and
+// nothing read) when it is not cut into parts or a part does not read.
+bool read_in_parts(const char* text, size_t size, Collector& collector)
+{
+    size_t head = 0;
+    const std::vector<size_t> starts = xml_parts(text, size, head);
+    if (starts.size() < 2)
+        return false;
+    const size_t n = starts.size();
+    std::vector<XrOsmData> datas(n);
+    std::vector<std::unique_ptr<Collector>> collectors;
+    for (XrOsmData& d : datas)
+        collectors.push_back(std::make_unique<Collector>(d));
+    std::vector<char> read(n, 0);
+    std::vector<std::thread> threads;
+    for (size_t k = 0; k < n; ++k)
+        threads.emplace_back([&, k] {
+            const size_t from = starts[k], to = k + 1 < n ? starts[k + 1] : size;
+            std::string part;
+            part.reserve(head + (to - from) + 8);
+            if (k > 0)
+                part.append(text, head);
+            part.append(text + from, to - from);
+            if (k + 1 < n)
+                part.append("</osm>\n");
+            read[k] = read_part(part, *collectors[k]);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    if (std::find(read.begin(), read.end(), 0) != read.end())
+        return false;
+    for (std::unique_ptr<Collector>& c : collectors)
+        collector.absorb(*c);
+    return true;
+}
+
 } // namespace
 
 long XrOsmNodes::index(std::int64_t id) const
@@ -293,6 +410,22 @@ void XrOsmNodes::sort()
     at.swap(new_at);
 }
 
+namespace {
+
+// Puts what was read in id order and assembles the multipolygons.
+bool finish(XrOsmData& data, Collector& collector)
+{
+    data.nodes.sort();
+    sort_by_id(data.ways);
+    sort_by_id(data.points);
+    sort_by_id(data.restrictions);
+    collector.assemble();
+    sort_by_id(data.areas);
+    return true;
+}
+
+} // namespace
+
 bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
 {
     struct stat st;
@@ -307,6 +440,10 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
         // reader's own reads take a fresh megabyte buffer each.
         Mapping mapping;
         if (mapping.open(path, WHOLE_FILE_LIMIT)) {
+            if (file.format() == osmium::io::file_format::xml &&
+                file.compression() == osmium::io::file_compression::none &&
+                read_in_parts(static_cast<const char*>(mapping.data), mapping.size, collector))
+                return finish(data, collector);
             osmium::io::File whole(static_cast<const char*>(mapping.data), mapping.size);
             whole.set_format(file.format());
             whole.set_compression(file.compression());
@@ -326,11 +463,5 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error)
         error = path + " is not valid OSM data: " + e.what();
         return false;
     }
-    data.nodes.sort();
-    sort_by_id(data.ways);
-    sort_by_id(data.points);
-    sort_by_id(data.restrictions);
-    collector.assemble();
-    sort_by_id(data.areas);
-    return true;
+    return finish(data, collector);
 }

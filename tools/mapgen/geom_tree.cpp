@@ -167,20 +167,23 @@ XrRecDataOption xr_record_options(const XrGeomFileOptions& options)
 bool xr_check_geom_records(const std::vector<XrGeomRec*>& records, XrGeomFileOptions& options, std::string& error)
 {
     const XrGeomFileOptions& o = options;
+    const char* problem = nullptr;
     if (o.version < 0x10004 || o.version > 0x10007)
-        error = "version must be 0x10004 to 0x10007";
+        problem = "version must be 0x10004 to 0x10007";
     else if (o.kind < 0 || o.kind > 5)
-        error = "kind must be 1 to 5";
+        problem = "kind must be 1 to 5";
     else if (o.aux_width < 0 || o.aux_width > 2 || o.type_width < 0 || o.type_width > 2)
-        error = "aux and type widths are 0, 1 or 2";
+        problem = "aux and type widths are 0, 1 or 2";
     else if (o.default_type < 0 || o.default_type > 255 || o.default_aux < -32768 || o.default_aux > 32767)
-        error = "default type 0 to 255, default aux a 16-bit value";
+        problem = "default type 0 to 255, default aux a 16-bit value";
     else if (o.attr_count < 0 || o.attr_count > 255)
-        error = "attribute count 0 to 255";
+        problem = "attribute count 0 to 255";
     else if (o.bucket_bytes < 64 || o.bucket_bytes > 65533)
-        error = "bucket size 64 to 65533 bytes";
-    if (!error.empty())
+        problem = "bucket size 64 to 65533 bytes";
+    if (problem != nullptr) {
+        error = problem;
         return false;
+    }
 
     XrRecDataOption ro = xr_record_options(o);
     int common = 0;

@@ -464,6 +464,55 @@ TEST_F(Compile, PbfAndXmlGiveTheSameMap)
     EXPECT_EQ(folder_bytes(xml), folder_bytes(out));
 }
 
+TEST_F(Compile, ALargeXmlFileReadInPartsGivesTheMapOfItsPbf)
+{
+    // Over 4 MiB of XML: the grid town and a lake's shore first, then
+    // filler nodes and ways, then the lake and a turn restriction, whose
+    // members lie in another part of the file.
+    OsmText o = grid_town();
+    const int shore[] = {80, 81, 82, 83};
+    const double corners[][2] = {{800, 0}, {1000, 0}, {1000, 200}, {800, 200}};
+    for (int i = 0; i < 4; ++i)
+        o.node(shore[i], corners[i][0], corners[i][1]);
+    o.way(600, {80, 81, 82}, {});
+    o.way(601, {82, 83, 80}, {});
+    for (int i = 0; i < 46000; ++i)
+        o.node(100000 + i, 3000 + (i % 200) * 5.0, 3000 + (i / 200) * 5.0);
+    for (int i = 0; i < 23000; ++i)
+        o.way(200000 + i, {100000 + 2 * i, 100001 + 2 * i}, {});
+    o.multipolygon(700, {600, 601}, {}, {{"natural", "water"}, {"name", "Blue Lake"}});
+    o.restriction(800, 100, 1, 200, "no_left_turn");
+    ASSERT_GT(o.text().size(), size_t(4) << 20);
+
+    const std::string xml = compile(o, "big");
+    ASSERT_FALSE(xml.empty());
+    EXPECT_GE(stats.areas, 2);
+    EXPECT_EQ(stats.restrictions, 1);
+    const std::string pbf = root.dir() + "/in/big.osm.pbf";
+    std::string error;
+    ASSERT_TRUE(xr_write_osm_pbf(root.dir() + "/in/big.osm", pbf, error)) << error;
+    XrCompileOptions options;
+    options.name = "Test";
+    ASSERT_TRUE(xr_compile_osm_file(pbf, root.dir() + "/out/big-pbf", options, stats, error)) << error;
+    EXPECT_EQ(folder_bytes(xml), folder_bytes(root.dir() + "/out/big-pbf"));
+
+    // A part that does not read sends the whole file to the one reader,
+    // which names the problem; a comment keeps the file whole.
+    const std::string text = o.text();
+    const std::string cut = write_osm("cut.osm", text.substr(0, text.size() * 3 / 4));
+    EXPECT_FALSE(xr_compile_osm_file(cut, root.dir() + "/out/cut", options, stats, error));
+    EXPECT_NE(error.find("not valid OSM data"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(root.dir() + "/out/cut"));
+    const size_t middle = text.find("<way id=\"210000\"");
+    ASSERT_NE(middle, std::string::npos);
+    const std::string remarked =
+        write_osm("remarked.osm", text.substr(0, middle) + "<!-- a remark -->\n" + text.substr(middle));
+    // (The error text of the failed compile is still in error: a compile
+    // does not depend on what its error text held before.)
+    ASSERT_TRUE(xr_compile_osm_file(remarked, root.dir() + "/out/remarked", options, stats, error)) << error;
+    EXPECT_EQ(folder_bytes(xml), folder_bytes(root.dir() + "/out/remarked"));
+}
+
 TEST_F(Compile, DamagedOrHostileInputLeavesNoFolder)
 {
     OsmText no_roads;
