@@ -22,6 +22,8 @@
 #include <unistd.h>
 #include <unordered_map>
 
+#include "tools/mapgen/parallel.h"
+
 namespace {
 
 XrOsmTags tags_of(const osmium::TagList& list)
@@ -294,8 +296,7 @@ constexpr size_t MAX_PARTS = 8;
 // common start; just {0} when the file is read whole.
 std::vector<size_t> xml_parts(const char* text, size_t size, size_t& head)
 {
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t parts = std::min({cores, MAX_PARTS, size / PART_BYTES});
+    const size_t parts = std::min({xr_core_count(), MAX_PARTS, size / PART_BYTES});
     const std::string_view all(text, size);
     const size_t osm = all.find("<osm");
     const size_t first_pi = all.find("<?");

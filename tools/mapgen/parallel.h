@@ -7,6 +7,13 @@
 #include <thread>
 #include <vector>
 
+// The machine's cores, asked once: the answer is read from a file each time.
+inline size_t xr_core_count()
+{
+    static const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    return cores;
+}
+
 // Calls work(i) for every i in [0, count), spread over the machine's cores
 // (the calling thread takes part). Each call must touch only what belongs
 // to its own i; the order of the calls is not defined. bytes is about how
@@ -15,9 +22,7 @@
 template <typename Work>
 void xr_parallel_for(size_t count, size_t bytes, Work&& work)
 {
-    // Asked once: the answer is read from a file each time.
-    static const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t threads = std::min({cores, count, size_t(8), std::max<size_t>(1, bytes >> 16)});
+    const size_t threads = std::min({xr_core_count(), count, size_t(8), std::max<size_t>(1, bytes >> 16)});
     if (threads <= 1) {
         for (size_t i = 0; i < count; ++i)
             work(i);
