@@ -1,11 +1,12 @@
 #include "apps/apps_common/xr_naviapp.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <unistd.h>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -305,7 +306,8 @@ bool XrNaviApp::get_default_access_point(XrString& name, XrString& id)
 
 void XrNaviApp::on_inet_config_changed()
 {
-    // The busy indication shows the connection's progress itself.
+    // Access-point events need nothing of the controller but the busy
+    // indication's lookup.
     (void)XrGlobalBusyDialog::get_instance();
 }
 
