@@ -21,6 +21,7 @@
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_system.h"
 #include "common/ui/dialog/xr_busydlg_maemo.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
 
