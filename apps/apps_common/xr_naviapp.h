@@ -64,8 +64,8 @@ public:
     // and given the settings' server time-out; one reference is the
     // controller's until it is destroyed.
     XrServCom* create_servcom();
-    // The owner of the online services; none is made yet, so the service
-    // provider answers null.
+    // The owner of the online services, or null (the service provider then
+    // hands out null).
     XrServiceAggregate* get_service_aggregate() const { return service_aggregate; }
 
     // The memory monitor's callback (data: the controller): the first low
