@@ -1,12 +1,17 @@
 #include "apps/apps_common/xr_naviapp.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "apps/apps_common/xr_appmaplayers.h"
+#include "apps/services/xr_servcom.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
@@ -25,12 +30,15 @@
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_roadblocksproviderimpl.h"
 #include "common/corvanel_core/impl/xr_routeproviderimpl.h"
+#include "common/corvanel_core/impl/xr_serviceproviderimpl.h"
 #include "common/corvanel_core/impl/xr_userpositionproviderimpl.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/gdi/xr_gdi.h"
 #include "common/map/xr_autozoom.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_inet.h"
+#include "common/os/xr_systemmaemo.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/types/xr_trig.h"
 
@@ -48,11 +56,41 @@ std::vector<Registered>& registered()
     return list;
 }
 
+// What the controller registered (and acquired), in order: the name and the
+// registered pointer (null for the service channel, which is no registry
+// entry).
+struct Logged {
+    std::wstring name;
+    const void* instance;
+};
+std::vector<Logged>& registration_log()
+{
+    static std::vector<Logged> log;
+    return log;
+}
+
+// The name under which the service channel appears in the log.
+const TCHAR* const servcom_log_name = L"XrServCom";
+
+// Registers instance under name and logs it.
+void register_logged(const TCHAR* name, void* instance)
+{
+    XrSingleton::set_instance(XrString(name), instance);
+    registration_log().push_back(Logged{name, instance});
+}
+
+// Unregisters name when instance is what it holds.
+void unregister_if(const TCHAR* name, const void* instance)
+{
+    if (instance != nullptr && XrSingleton::get_instance(XrString(name)) == instance)
+        XrSingleton::set_instance(XrString(name), nullptr);
+}
+
 // Registers p under name as its interface I and remembers how to delete it.
 template <class I, class T>
 T* register_provider(const TCHAR* name, T* p)
 {
-    XrSingleton::set_instance(XrString(name), static_cast<I*>(p));
+    register_logged(name, static_cast<I*>(p));
     registered().push_back(Registered{name, [name, p]() {
                                           XrSingleton::set_instance(XrString(name), nullptr);
                                           delete p;
@@ -169,8 +207,18 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
         resolver = std::make_unique<XrPathResolver>(card_root.c_str());
         set_path_resolver(resolver.get());
     }
+    // Without the platform's connection service the program runs offline.
+    if (!XrInet::has_inet() && XrInet::create_inet(&event_loop))
+        own_inet = true;
+    if (XrInet::has_inet())
+        XrInet::set_inet_listener(this);
     set_low_memory_callback(on_low_memory, this);
     XrGDI::init_stock_objects();
+    busy_dialog = std::make_unique<XrGlobalBusyDialogImpl>();
+    register_logged(L"XrGlobalBusyDialog", static_cast<XrGlobalBusyDialog*>(busy_dialog.get()));
+    dialog_manager = std::make_unique<XrDialogManager>();
+    dialog_manager->add_listener(this);
+    register_logged(L"XrDialogManager", dialog_manager.get());
     if (XrBitmapLoader::get_instance() == nullptr && get_path_resolver() != nullptr) {
         // A missing index leaves its pictures out; what draws them copes.
         XrBitmapLoader::initialize(XrPathResolver::resolve(XrString(L"?:/kestrova/images")), XrString(L"maemo"));
@@ -188,6 +236,9 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 XrNaviApp::~XrNaviApp()
 {
     end_route_preview(false);
+    event_loop.remove_timeout(this, reinterpret_cast<void*>(static_cast<std::intptr_t>(DEFERRED_REFRESH)));
+    if (XrInet::has_inet())
+        XrInet::set_inet_listener(nullptr);
     destroy_providers();
     set_low_memory_callback(nullptr, nullptr);
     set_map_window_services(nullptr);
@@ -195,10 +246,122 @@ XrNaviApp::~XrNaviApp()
     if (trig_ready)
         free_trig_table();
     XrGDI::free_stock_objects();
+    if (dialog_manager) {
+        dialog_manager->remove_listener(this);
+        unregister_if(L"XrDialogManager", dialog_manager.get());
+        dialog_manager.reset();
+    }
+    // The channel's exchanges end on the scheduler, which goes with the
+    // members.
+    if (servcom != nullptr) {
+        servcom->release();
+        servcom = nullptr;
+    }
+    if (own_inet)
+        XrInet::destroy_inet();
     if (own_bitmap_loader)
         XrBitmapLoader::shutdown();
     if (resolver && get_path_resolver() == resolver.get())
         set_path_resolver(nullptr);
+    if (system) {
+        unregister_if(L"XrSystem", system.get());
+        system.reset();
+    }
+    if (busy_dialog) {
+        busy_dialog->end();
+        unregister_if(L"XrGlobalBusyDialog", static_cast<XrGlobalBusyDialog*>(busy_dialog.get()));
+        busy_dialog.reset();
+    }
+    registration_log().clear();
+}
+
+XrServCom* XrNaviApp::create_servcom()
+{
+    XrServCom* channel = XrServComImplementation::acquire(&fsm, &event_loop);
+    auto* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+    channel->set_timeout(settings != nullptr ? settings->get_timeout() : XrServComImplementation::default_timeout);
+    return channel;
+}
+
+bool XrNaviApp::get_default_access_point(XrString& name, XrString& id)
+{
+    auto* settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+    if (settings == nullptr || settings->get_default_access_point().is_empty() || !XrInet::has_inet())
+        return false;
+    const XrString wanted = settings->get_default_access_point();
+    XrPtrArray<XrIap*> iaps(8);
+    XrInet::list_iaps(iaps);
+    bool found = false;
+    for (int i = 0; i < iaps.get_num_items() && !found; ++i) {
+        XrIap* iap = iaps.get_item(i);
+        if (iap != nullptr && iap->get_name() == wanted) {
+            name = wanted;
+            id = iap->get_id();
+            found = true;
+        }
+    }
+    XrInet::free_iaps(iaps);
+    return found;
+}
+
+void XrNaviApp::on_inet_config_changed()
+{
+    // Access-point events need nothing of the controller but the busy
+    // indication's lookup.
+    (void)XrGlobalBusyDialog::get_instance();
+}
+
+void XrNaviApp::execute(XrEventloopBase*, void* data)
+{
+    if (reinterpret_cast<std::intptr_t>(data) == DEFERRED_REFRESH)
+        on_deferred_refresh();
+}
+
+void XrNaviApp::on_dialog_opened()
+{
+    event_loop.remove_timeout(this, reinterpret_cast<void*>(static_cast<std::intptr_t>(DEFERRED_REFRESH)));
+}
+
+void XrNaviApp::on_dialog_closed()
+{
+    XrDialogManager* manager = XrDialogManager::get_instance();
+    if (manager != nullptr && manager->is_dialog_open())
+        return;
+    event_loop.add_timeout(0, 0, this, reinterpret_cast<void*>(static_cast<std::intptr_t>(DEFERRED_REFRESH)));
+    if (auto* app = xr_registered<XrApplicationProvider>(L"XrApplicationProvider"))
+        app->exit_if_requested();
+}
+
+void XrNaviApp::write_registry_dump() const
+{
+    const char* path = std::getenv("KESTROVA_REGISTRY_DUMP");
+    if (path == nullptr || *path == '\0')
+        return;
+    std::string text;
+    for (const Logged& entry : registration_log()) {
+        // Only what is still registered as logged (the channel: while it exists).
+        const bool present = entry.name == servcom_log_name
+                                 ? servcom != nullptr
+                                 : XrSingleton::get_instance(XrString(entry.name.c_str())) == entry.instance;
+        if (!present)
+            continue;
+        for (wchar_t c : entry.name)
+            text += static_cast<char>(c);
+        text += '\n';
+    }
+    // Written whole under a temporary name, then renamed.
+    const std::string temp = std::string(path) + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "w");
+    if (f == nullptr) {
+        std::fprintf(stderr, "kestrova-navigator: cannot write %s\n", temp.c_str());
+        return;
+    }
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size() && std::fflush(f) == 0 &&
+                    fsync(fileno(f)) == 0;
+    if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path) != 0) {
+        std::remove(temp.c_str());
+        std::fprintf(stderr, "kestrova-navigator: cannot write %s\n", path);
+    }
 }
 
 int XrNaviApp::on_low_memory(void* data, int level)
@@ -245,9 +408,17 @@ bool XrNaviApp::construct()
     register_provider<XrMapSettingsProvider>(L"XrMapSettingsProvider", new XrMapSettingsProviderImpl());
     register_provider<XrGpsProvider>(L"XrGpsProvider", new XrGpsProviderImpl());
     event_loop.init();
+    if (servcom == nullptr) {
+        servcom = create_servcom();
+        registration_log().push_back(Logged{servcom_log_name, nullptr});
+    }
     register_provider<XrPoiProvider>(L"XrPoiProvider",
                                      new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")), nullptr));
     register_provider<XrRoadblocksProvider>(L"XrRoadblocksProvider", new XrRoadblocksProviderImpl());
+    if (!system) {
+        system.reset(create_system());
+        register_logged(L"XrSystem", static_cast<XrSystem*>(system.get()));
+    }
     register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
     create_providers();
 
@@ -260,6 +431,7 @@ bool XrNaviApp::construct()
     if (XrPositionProvider* position = position_provider())
         position->add_listener(this);
     read_tuning_settings();
+    write_registry_dump();
     // A saved view outside this map (a new card) shows the map's middle.
     XrRectangle extent;
     if (!map_view.is_inside_limits(map_view.get_centre()) && map_view.get_map_extent(extent)) {
@@ -278,6 +450,7 @@ bool XrNaviApp::create_providers()
     register_provider<XrFavouritesProvider>(L"XrFavouritesProvider", new XrFavouritesProviderImpl(this));
     register_provider<XrHistoryProvider>(L"XrHistoryProvider", new XrHistoryProviderImpl());
     auto* view = register_provider<XrMapViewProvider>(L"XrMapViewProvider", new XrMapViewProviderImpl(this, &map_view));
+    register_provider<XrServiceProvider>(L"XrServiceProvider", new XrServiceProviderImpl(service_aggregate));
     notifier_holder = &memory_notifier;
     auto* route = register_provider<XrRouteProvider>(
         L"XrRouteProvider",

@@ -21,7 +21,10 @@
 #include "common/gdi/window/xr_mapwindowmanager.h"
 #include "common/gdi/window/xr_mapwindowservices.h"
 #include "common/map/xr_mapview.h"
+#include "common/os/xr_eventhandler.h"
 #include "common/os/xr_eventloop.h"
+#include "common/os/xr_inetconfiglistener.h"
+#include "common/ui/dialog/xr_dialogmanager.h"
 
 class XrAppMapLayers;
 class XrAppRouteLayerHost;
@@ -32,9 +35,16 @@ class XrAppSettingsProvider;
 class XrMapWindow;
 class XrOverlayLayer;
 class XrPathResolver;
+class XrServCom;
+class XrServiceAggregate;
+class XrGlobalBusyDialogImpl;
+class XrSystem;
 
 class XrNaviApp : public XrRoutingUIDefinition,
                   public XrRouteListener,
+                  public XrEventHandler,
+                  public XrInetConfigListener,
+                  public XrDialogManagerListener,
                   public XrMapListener,
                   public XrPositionProviderListener,
                   public XrMapViewHost {
@@ -49,6 +59,14 @@ public:
     // a message on standard error) when no map could be opened.
     bool construct();
     void destroy_providers();
+
+    // The service channel, acquired with the scheduler and the event loop
+    // and given the settings' server time-out; one reference is the
+    // controller's until it is destroyed.
+    XrServCom* create_servcom();
+    // The owner of the online services, or null (the service provider then
+    // hands out null).
+    XrServiceAggregate* get_service_aggregate() const { return service_aggregate; }
 
     // The memory monitor's callback (data: the controller): the first low
     // level frees the caches (answer 1), a second one in a row ends the
@@ -126,6 +144,29 @@ public:
     // XrRouteListener
     void route_changed() override;
 
+    // XrEventHandler: event 1 is the deferred refresh.
+    void execute(XrEventloopBase* loop, void* data) override;
+    // Runs when the deferred refresh fires (no dialog open).
+    virtual void on_deferred_refresh() {}
+
+    // XrInetConfigListener
+    int choose_iap(XrString& name, XrString& id) override { return get_default_access_point(name, id) ? 1 : 0; }
+    void iap_state_changed(int, XrIap*) override { on_inet_config_changed(); }
+    // With a "default_access_point" setting: the access point of that name
+    // (name and id filled); false when the setting is empty or no access
+    // point has that name.
+    bool get_default_access_point(XrString& name, XrString& id);
+    void on_inet_config_changed();
+
+    // XrDialogManagerListener
+    void dialog_shown(XrDialogBase*) override { on_dialog_opened(); }
+    void dialog_closed() override { on_dialog_closed(); }
+    // A dialog opened: the deferred refresh waits.
+    void on_dialog_opened();
+    // The last dialog closed: the deferred refresh runs at once and the
+    // application provider carries out an exit asked for meanwhile.
+    void on_dialog_closed();
+
     // XrMapListener
     void map_initialized() override;
     void map_closing() override;
@@ -159,6 +200,8 @@ public:
     const XrPoint& get_last_point() const { return last_point; }
 
 protected:
+    // The event id of the deferred refresh.
+    static constexpr int DEFERRED_REFRESH = 1;
     // The one overlay layer of the opened map (position marker, pin), or null.
     XrOverlayLayer* get_overlay_layer() const;
     // Registers the position provider as "XrPositionProvider" (deleted with
@@ -219,6 +262,16 @@ private:
     friend class XrCrosshairTimer;
     bool create_providers();
     void read_tuning_settings();
+    // With KESTROVA_REGISTRY_DUMP set: the services registered (and the
+    // service channel acquired) so far, one name a line in their order.
+    void write_registry_dump() const;
+
+    XrServiceAggregate* service_aggregate = nullptr;
+    XrServCom* servcom = nullptr;
+    std::unique_ptr<XrGlobalBusyDialogImpl> busy_dialog;
+    std::unique_ptr<XrDialogManager> dialog_manager;
+    std::unique_ptr<XrSystem> system;
+    bool own_inet = false;
 
     std::unique_ptr<XrPathResolver> resolver;
     XrString card_root;

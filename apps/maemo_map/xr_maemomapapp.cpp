@@ -21,6 +21,7 @@
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_system.h"
 #include "common/ui/dialog/xr_busydlg_maemo.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
 
@@ -84,8 +85,6 @@ XrMaemoMapApp::~XrMaemoMapApp()
         XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
     if (base_facade)
         XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), nullptr);
-    if (dialog_manager)
-        XrSingleton::set_instance(XrString(L"XrDialogManager"), nullptr);
     // The inactivity timer lives until the process ends.
     (void)inactivity_timer.release();
 }
@@ -154,11 +153,8 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();
     app->fonts->initialize();
     XrSingleton::set_instance(XrString(L"XrFontRepository"), app->fonts.get());
-    // Busy indication shows as banners and message boxes on this platform;
-    // the dialogs open through the dialog manager.
+    // Busy indication shows as banners and message boxes on this platform.
     XrBusyDlg::set_factory(&XrBusyDlgMaemo::create);
-    app->dialog_manager = std::make_unique<XrDialogManager>();
-    XrSingleton::set_instance(XrString(L"XrDialogManager"), app->dialog_manager.get());
     if (register_dialog_facade != nullptr) {
         register_dialog_facade();
     } else {
@@ -182,6 +178,8 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     auto* app = static_cast<XrMaemoMapApp*>(data);
     if (!app->construct())
         std::exit(1);
+    if (auto* system = static_cast<XrSystem*>(XrSingleton::get_instance(XrString(L"XrSystem"))))
+        system->start(app->osso_context);
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
     XrMapWindow* window = app->map_window_owned.get();
     window->set_fullscreen(true);

@@ -84,7 +84,6 @@ private:
     std::unique_ptr<XrMaemoInactivityTimer> inactivity_timer;
     std::unique_ptr<XrFontRepositoryMaemo> fonts;
     std::unique_ptr<XrCorvanelDialogFacade> base_facade;
-    std::unique_ptr<XrDialogManager> dialog_manager;
     std::unique_ptr<XrMapWindow> map_window_owned;
     bool wizard_requested = false;
     bool gps_paused = false;

@@ -24,6 +24,11 @@ void hw_event_callback(osso_hw_state_t* state, gpointer data)
 
 } // namespace
 
+XrSystem* create_system()
+{
+    return new XrSystemMaemo();
+}
+
 XrSystemMaemo::~XrSystemMaemo()
 {
     if (osso != nullptr)

@@ -26,3 +26,7 @@ private:
     osso_context_t* osso = nullptr;
     int device_mode = device_mode_unknown;
 };
+
+// The process's system object (not started, no observers); the caller owns
+// it.
+XrSystem* create_system();

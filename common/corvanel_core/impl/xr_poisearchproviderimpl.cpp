@@ -12,14 +12,30 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
 #include "common/db/xr_aggregategeomstorage.h"
 #include "common/geometry/xr_geometry.h"
 #include "common/graph/xr_routeinstructions.h"
 #include "common/map/xr_poilayer.h"
+#include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_unicodeutil.h"
 
 namespace {
+
+// The route layer of the registered route provider: its routes are the
+// parts, the active one is the part the car is on.
+class XrRouteLayerRoute : public XrPoiSearchRoute {
+public:
+    explicit XrRouteLayerRoute(XrRouteLayer* layer) : layer(layer) {}
+    int get_route_part_count() override { return layer != nullptr ? layer->get_route_count() : 0; }
+    const XrRouteInstructions* get_route_part(int index) override { return layer->get_route(index); }
+    int get_current_part() override { return layer != nullptr ? layer->get_active_index() : -1; }
+    int get_current_segment() override { return layer != nullptr ? layer->get_current_segment() : -1; }
+
+private:
+    XrRouteLayer* layer;
+};
 
 constexpr int NAME_CHARS = 255;
 constexpr int DESCRIPTION_CHARS = 128;
@@ -189,12 +205,18 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
         if (auto* addr = xr_registered<XrAddrSearchProvider>(L"XrAddrSearchProvider"))
             has_county_filter = addr->get_upper_county_filter(county_filter) && !county_filter.is_empty();
 
+    // The route ahead: the one given, else the route provider's, looked up
+    // for this call.
+    XrRouteProvider* routes = route_source == nullptr && along_route ? XrRouteProvider::get_instance() : nullptr;
+    XrRouteLayerRoute provider_route(routes != nullptr ? routes->get_route_layer2() : nullptr);
+    XrPoiSearchRoute* route_ahead = route_source != nullptr ? route_source : &provider_route;
+
     XrRectangle route_bounds;
     bool has_route_bounds = false;
-    if (along_route && route_source != nullptr) {
-        const int parts = route_source->get_route_part_count();
-        for (int i = std::max(route_source->get_current_part(), 0); i < parts; ++i) {
-            const XrRouteInstructions* ri = route_source->get_route_part(i);
+    if (along_route) {
+        const int parts = route_ahead->get_route_part_count();
+        for (int i = std::max(route_ahead->get_current_part(), 0); i < parts; ++i) {
+            const XrRouteInstructions* ri = route_ahead->get_route_part(i);
             if (ri == nullptr || ri->segments.items() == 0)
                 continue;
             XrRectangle b;
@@ -209,10 +231,11 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
             }
         }
         // A POI near the route may lie up to the route distance outside its box.
-        route_bounds = XrRectangle(xr_trunc_coord(route_bounds.left - double(ROUTE_DISTANCE)),
-                                   xr_trunc_coord(route_bounds.top - double(ROUTE_DISTANCE)),
-                                   xr_trunc_coord(route_bounds.right + double(ROUTE_DISTANCE)),
-                                   xr_trunc_coord(route_bounds.bottom + double(ROUTE_DISTANCE)));
+        if (has_route_bounds)
+            route_bounds = XrRectangle(xr_trunc_coord(route_bounds.left - double(ROUTE_DISTANCE)),
+                                       xr_trunc_coord(route_bounds.top - double(ROUTE_DISTANCE)),
+                                       xr_trunc_coord(route_bounds.right + double(ROUTE_DISTANCE)),
+                                       xr_trunc_coord(route_bounds.bottom + double(ROUTE_DISTANCE)));
     }
 
     xr_search::XrFoldedWords query;
@@ -291,7 +314,7 @@ void XrPoiSearchProviderImpl::search_pois(const XrString& words, bool along_rout
                     poi_words.split(text, true);
                     if (!matches(query, poi_words, cls_entry.words))
                         return true;
-                    if (along_route && !is_near_route(route_source, XrPoint(x, y), ROUTE_DISTANCE))
+                    if (along_route && !is_near_route(route_ahead, XrPoint(x, y), ROUTE_DISTANCE))
                         return true;
                     if (cls_entry.settings == nullptr)
                         return true;

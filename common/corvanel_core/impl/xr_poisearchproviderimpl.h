@@ -34,8 +34,9 @@ public:
                      XrPoiSearchProviderObserver* observer, int last, int note_limit, int first,
                      bool same_upper_county) override;
 
-    // The route the "along the route" searches follow (not owned; null: no
-    // route, so they find nothing).
+    // The route the "along the route" searches follow (not owned); null (the
+    // default): the registered route provider's route layer, looked up at
+    // each search (without one they find nothing).
     void set_route(XrPoiSearchRoute* route) { route_source = route; }
 
     // Whether p lies within distance of the route still ahead.

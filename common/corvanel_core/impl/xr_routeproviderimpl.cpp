@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/bmloader/xr_bitmap_loader.h"
+#include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_routestatefile.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
@@ -464,7 +465,9 @@ void XrRouteProviderImpl::show_route_start()
     const std::uint32_t scale = view->get_scale_value();
     view->set_rotation(heading - 90);
     route_layer->update_position(start, heading, -1.0, true, nullptr, nullptr, 0);
-    view->set_center_and_scale(&start, scale, false);
+    // The start a little ahead of the centre, as the map shows a position.
+    const XrPoint centre = xr_move_point_ahead(*view, start);
+    view->set_center_and_scale(&centre, scale, false);
 }
 
 void XrRouteProviderImpl::detour()

@@ -6,6 +6,7 @@
 #include "common/addr/xr_streetfinder.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/impl/xr_routeproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/graph/xr_dynpenaltymanager.h"
@@ -38,8 +39,14 @@ int straight(const XrPoint& a, const XrPoint& b)
     return static_cast<int>(std::hypot(static_cast<double>(a.x) - b.x, static_cast<double>(a.y) - b.y));
 }
 
-// The map view provider's distance unit for street-finder radii.
-constexpr int DISTANCE_UNIT = 1;
+// A street-finder radius: factor times the map-view provider's distance
+// unit (1 while there is no map-view provider).
+int finder_radius(int factor)
+{
+    XrMapViewProvider* views = XrMapViewProvider::get_instance();
+    const double unit = views != nullptr ? views->get_zoom_ratio() : 1.0;
+    return static_cast<int>(factor * unit);
+}
 
 } // namespace
 
@@ -84,10 +91,10 @@ bool XrRouteProviderImpl::match_waypoint(const XrWaypoint& wp, XrGraphAccessor2*
         return false;
     XrStreetFinder finder(roads);
     size_t found = 0;
-    if (finder.find_street(point, DISTANCE_UNIT * 100, 1, found, nullptr, nullptr, heading, graph, speed) !=
+    if (finder.find_street(point, finder_radius(100), 1, found, nullptr, nullptr, heading, graph, speed) !=
             XrStreetFinder::OK ||
         found == 0) {
-        if (finder.find_street(point, DISTANCE_UNIT * 5000, 1, found, nullptr, nullptr, heading, graph, speed) !=
+        if (finder.find_street(point, finder_radius(5000), 1, found, nullptr, nullptr, heading, graph, speed) !=
                 XrStreetFinder::OK ||
             found == 0)
             return false;
@@ -116,7 +123,7 @@ bool XrRouteProviderImpl::closest_road(XrWaypoint& out)
     XrStreetFinder finder(roads);
     size_t found = 0;
     for (int factor = 49;; factor += 10) {
-        if (finder.find_street(at, factor * DISTANCE_UNIT, 1, found, nullptr, nullptr, -1, nullptr, -1.0) !=
+        if (finder.find_street(at, finder_radius(factor), 1, found, nullptr, nullptr, -1, nullptr, -1.0) !=
             XrStreetFinder::OK)
             found = 0;
         if (found > 0 || factor + 10 >= max_factor)

@@ -1,22 +1,25 @@
 #include "common/corvanel_core/impl/xr_userpositionproviderimpl.h"
 
 #include "common/corvanel_core/interfaces/xr_positionmap.h"
-#include "common/corvanel_core/interfaces/xr_routeposition.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+#include "common/map/xr_routelayer.h"
 
 namespace {
 
-// The route layer when it has a user position; the projection to convert it.
-XrRoutePosition* user_route(const XrProjection*& projection)
+// The route layer of the registered route provider when it has a user
+// position; the projection to convert it.
+XrRouteLayer* user_route(const XrProjection*& projection)
 {
-    XrRoutePosition* route = XrRoutePosition::get_instance();
-    if (route == nullptr || !route->has_vehicle_position())
+    XrRouteProvider* provider = XrRouteProvider::get_instance();
+    XrRouteLayer* layer = provider != nullptr ? provider->get_route_layer2() : nullptr;
+    if (layer == nullptr || !layer->has_last_position())
         return nullptr;
-    if (!route->has_route_instructions() && !route->has_gps_fix())
+    if (layer->get_active_route() == nullptr && !layer->get_gps_fix_valid())
         return nullptr;
     // Without a map there are no degrees for the map point.
     XrPositionMap* map = XrPositionMap::get_instance();
     projection = map != nullptr ? map->get_projection() : nullptr;
-    return projection != nullptr ? route : nullptr;
+    return projection != nullptr ? layer : nullptr;
 }
 
 } // namespace
@@ -30,9 +33,9 @@ bool XrUserPositionProviderImpl::has_user_position()
 bool XrUserPositionProviderImpl::get_user_position(XrCoordinate& out)
 {
     const XrProjection* projection = nullptr;
-    XrRoutePosition* route = user_route(projection);
-    if (route == nullptr)
+    XrRouteLayer* layer = user_route(projection);
+    if (layer == nullptr)
         return false;
-    out = XrCoordinate(route->get_vehicle_position(), projection);
+    out = XrCoordinate(layer->get_last_position(), projection);
     return true;
 }

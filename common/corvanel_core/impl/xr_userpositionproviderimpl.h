@@ -1,6 +1,6 @@
-// The vehicle position of the route layer, in degrees through the map's
-// projection. It exists when the route layer received a vehicle position and
-// shows a route or has a GPS fix.
+// The last vehicle position of the registered route provider's route layer,
+// in degrees through the map's projection. It exists when the route layer
+// received a vehicle position and shows a route or has a GPS fix.
 #pragma once
 
 #include "common/corvanel_core/interfaces/xr_userpositionprovider.h"

@@ -11,6 +11,8 @@
 #include "common/corvanel_core/impl/xr_poisearchproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
 #include "common/graph/xr_routeinstructions.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+#include "common/map/xr_routelayer.h"
 #include "search_doubles.h"
 #include "support/xr_english_texts.h"
 
@@ -238,6 +240,40 @@ TEST_F(PoiSearch, AlongTheRouteAheadOnly)
     route.current_segment = -1;
     const XrPoint pos(40000, 0);
     EXPECT_EQ(search(L"", &pos, 0, -1, 100, 0, true).names(), (std::vector<std::wstring>{L"near end", L"beside"}));
+}
+
+// The registered route provider with a route layer holding one route.
+struct LayerRoute : XrRouteProvider {
+    LayerRoute() : layer(nullptr, nullptr, 1, nullptr, nullptr)
+    {
+        XrSingleton::set_instance(XrString(L"XrRouteProvider"), static_cast<XrRouteProvider*>(this));
+    }
+    ~LayerRoute() override
+    {
+        XrSingleton::set_instance(XrString(L"XrRouteProvider"), nullptr);
+        layer.set_routes(nullptr, 0);
+    }
+    XrRouteLayer* get_route_layer2() override { return &layer; }
+    XrRouteLayer layer;
+};
+
+TEST_F(PoiSearch, AlongTheRouteOfTheRouteProvider)
+{
+    maps.add_poi(20000, 3000, 10, L"beside");
+    maps.add_poi(20000, 7000, 10, L"too far");
+    LayerRoute route;
+    EXPECT_TRUE(search(L"", nullptr, 0, -1, 100, 0, true).got.empty()); // the layer shows no route
+    auto* part = new XrRouteInstructions();
+    for (int x = 40000; x >= 0; x -= 10000) {
+        XrRouteSegment s;
+        s.x = x;
+        s.y = 0;
+        part->segments.add_item(s);
+    }
+    XrPtrArray<XrRouteInstructions*> routes(1);
+    routes.append(part);
+    route.layer.set_routes(&routes, 0);
+    EXPECT_EQ(search(L"", nullptr, 0, -1, 100, 0, true).names(), std::vector<std::wstring>{L"beside"});
 }
 
 struct CountyFilter : XrAddrSearchProvider {
