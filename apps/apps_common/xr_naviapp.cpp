@@ -246,12 +246,13 @@ bool XrNaviApp::construct()
     register_provider<XrGpsProvider>(L"XrGpsProvider", new XrGpsProviderImpl());
     event_loop.init();
     register_provider<XrPoiProvider>(L"XrPoiProvider",
-                                     new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")), nullptr));
+                                     new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")),
+                                                           static_cast<XrExtensionHandler*>(this)));
     register_provider<XrRoadblocksProvider>(L"XrRoadblocksProvider", new XrRoadblocksProviderImpl());
     register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
     create_providers();
 
-    if (!maps->initialize(&event_loop, &audio_player, nullptr, &memory_notifier)) {
+    if (!maps->initialize(&event_loop, &audio_player, static_cast<XrPoiLayerClient*>(this), &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
         return false;
     }
@@ -394,6 +395,7 @@ XrOverlayLayer* XrNaviApp::get_overlay_layer() const
 void XrNaviApp::map_initialized()
 {
     map_ready = true;
+    register_poi_icon_sets();
     suspend_auto_follow(4000, 4000);
     auto_scale_allowed = true;
     on_map_ready();

@@ -602,6 +602,7 @@ namespace {
 XrGeomLayer* create_poi_layer(XrMap* map, XrVisualSetting* vs, XrConfiguration&, XrMapConfigContext& context)
 {
     auto* layer = new XrPoiLayer(map, vs, false);
+    layer->set_client(context.poi_client);
     if (context.notifier != nullptr)
         context.notifier->add_client(layer);
     return layer;
