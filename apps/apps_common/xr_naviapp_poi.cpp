@@ -71,8 +71,10 @@ void XrNaviApp::set_note_rects(const XrRectangle* icon, const XrRectangle* note)
 
 void XrNaviApp::load_icon_set(XrPoiLayerIconSet& set)
 {
-    // Sets of other kinds (the POI provider's) keep the handles they came with.
-    if (set.kind != 1 && set.kind != 2)
+    // Sets of other kinds keep the handles they came with; so do the POI
+    // provider's sets of kind 2 (a storage of their own): the roadblock and
+    // favourite strips are not their icons.
+    if ((set.kind != 1 && set.kind != 2) || (set.kind == 2 && set.storage != nullptr))
         return;
     const unsigned int* ids = POI_STRIP_IDS[set.kind - 1];
     set.small_id = set.medium_id = set.large_id = XrPoiLayerIconSet::PRIVATE_ID;

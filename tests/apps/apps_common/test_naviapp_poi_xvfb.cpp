@@ -14,6 +14,7 @@
 #include "apps/maemo_map/navigator_run.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/db/xr_memorygeomstorage.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/ui/fonts/xr_fontrepository_maemo.h"
@@ -121,14 +122,23 @@ TEST_F(NaviAppPoiTest, IconRequestsPinTheStripsOfTheirKindOnly)
         for (unsigned int id : {c.small, c.medium, c.large})
             XrBitmapLoader::set_pinned(id, false);
     }
-    // A set of the POI provider keeps what it was added with.
-    XrPoiLayerIconSet own;
-    own.kind = 7;
-    own.small_id = 42;
-    app.load_icon_set(own);
-    EXPECT_EQ(own.small_id, 42u);
-    EXPECT_EQ(own.small, nullptr);
-    EXPECT_EQ(own.medium_id, XrPoiLayerIconSet::PRIVATE_ID);
+    // Sets of the POI provider (another kind, or kind 2 over a storage of
+    // their own) keep what they were added with.
+    XrMemoryGeomStorage storage;
+    const struct {
+        int kind;
+        XrGeomStorage* storage;
+    } own_sets[] = {{7, nullptr}, {2, &storage}};
+    for (const auto& o : own_sets) {
+        XrPoiLayerIconSet own;
+        own.kind = o.kind;
+        own.storage = o.storage;
+        own.small_id = 42;
+        app.load_icon_set(own);
+        EXPECT_EQ(own.small_id, 42u) << o.kind;
+        EXPECT_EQ(own.small, nullptr) << o.kind;
+        EXPECT_EQ(own.medium_id, XrPoiLayerIconSet::PRIVATE_ID) << o.kind;
+    }
 }
 
 TEST_F(NaviAppPoiTest, NoteRectanglesAreKeptAndClearedOneByOne)
