@@ -413,7 +413,8 @@ bool XrNaviApp::construct()
         registration_log().push_back(Logged{servcom_log_name, nullptr});
     }
     register_provider<XrPoiProvider>(L"XrPoiProvider",
-                                     new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")), nullptr));
+                                     new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")),
+                                                           static_cast<XrExtensionHandler*>(this)));
     register_provider<XrRoadblocksProvider>(L"XrRoadblocksProvider", new XrRoadblocksProviderImpl());
     if (!system) {
         system.reset(create_system());
@@ -422,7 +423,7 @@ bool XrNaviApp::construct()
     register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
     create_providers();
 
-    if (!maps->initialize(&event_loop, &audio_player, nullptr, &memory_notifier)) {
+    if (!maps->initialize(&event_loop, &audio_player, static_cast<XrPoiLayerClient*>(this), &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
         return false;
     }
@@ -567,6 +568,7 @@ XrOverlayLayer* XrNaviApp::get_overlay_layer() const
 void XrNaviApp::map_initialized()
 {
     map_ready = true;
+    register_poi_icon_sets();
     suspend_auto_follow(4000, 4000);
     auto_scale_allowed = true;
     on_map_ready();

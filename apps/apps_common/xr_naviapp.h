@@ -8,19 +8,23 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "apps/apps_common/xr_fixhistory.h"
 #include "common/audio/xr_audioplayer.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
 #include "common/corvanel_core/interfaces/xr_routeprovider.h"
 #include "common/db/xr_gid.h"
 #include "common/fsm/xr_fsm.h"
 #include "common/gdi/window/xr_mapwindowmanager.h"
+#include "common/extension/xr_extension.h"
 #include "common/gdi/window/xr_mapwindowservices.h"
 #include "common/map/xr_mapview.h"
+#include "common/map/xr_poilayer.h"
 #include "common/os/xr_eventhandler.h"
 #include "common/os/xr_eventloop.h"
 #include "common/os/xr_inetconfiglistener.h"
@@ -40,14 +44,16 @@ class XrServiceAggregate;
 class XrGlobalBusyDialogImpl;
 class XrSystem;
 
-class XrNaviApp : public XrRoutingUIDefinition,
+class XrNaviApp : public XrPoiLayerClient,
+                  public XrRoutingUIDefinition,
                   public XrRouteListener,
                   public XrEventHandler,
                   public XrInetConfigListener,
                   public XrDialogManagerListener,
                   public XrMapListener,
                   public XrPositionProviderListener,
-                  public XrMapViewHost {
+                  public XrMapViewHost,
+                  public XrExtensionHandler {
 public:
     explicit XrNaviApp(int start_mode = 0);
     // Unregisters and deletes the providers in their order.
@@ -181,6 +187,26 @@ public:
     void suspend_auto_follow(int centre_ms, int scale_ms) override;
     void set_map_scale(const XrPoint& centre, int scale) override;
 
+    // POI layer client and extension handler (xr_naviapp_poi.cpp). The two
+    // built-in icon sets: kind 1 the POI classes 0 to 92, kind 2 the
+    // roadblocks (93) and favourites (94).
+    static constexpr unsigned int POI_STRIP_IDS[2][3] = {{0x49A7006B, 0x49A70069, 0x49A7006E},
+                                                         {0x49A70073, 0x49A70071, 0x49A70072}};
+    void register_poi_icon_sets();
+    void set_note_rects(const XrRectangle* icon, const XrRectangle* note) override;
+    void load_icon_set(XrPoiLayerIconSet& set) override;
+    // The icon and bubble rectangles of the POI note last drawn; null when none.
+    const XrRectangle* get_note_icon_rect() const { return note_icon_rect ? &*note_icon_rect : nullptr; }
+    const XrRectangle* get_note_rect() const { return note_rect ? &*note_rect : nullptr; }
+    void on_extension_result(int code, const XrExtensionItem& item) override;
+    bool confirm_install(const XrExtensionItem& item) override;
+    // Error note titled "r_str_msg_extension_error_title" with the message.
+    void show_extension_error(const XrString& message);
+    // Question titled "r_str_msg_extension_install_title"; the answer.
+    bool ask_extension_install(const XrString& question);
+    // One error note listing the POI sets that could not be loaded.
+    void report_failed_poi_sets(const XrArray<XrPoiProvider::XrDynPoiFailedResult>& failed);
+
     // Position and map updates.
     void update_position(bool force, bool* redrawn);
     void center_on_first_fix();
@@ -257,6 +283,8 @@ protected:
     XrPoint last_matched_point{0, 0};
     XrGid last_matched_gid = 0;
     XrCrosshairTimer* preview_timer = nullptr;
+    std::optional<XrRectangle> note_icon_rect;
+    std::optional<XrRectangle> note_rect;
 
 private:
     friend class XrCrosshairTimer;

@@ -18,6 +18,7 @@ class XrGeomLayer;
 class XrLayer;
 class XrMap;
 class XrMemoryNotifier;
+class XrPoiLayerClient;
 class XrSymbolLibrary;
 class XrVisualSetting;
 
@@ -63,6 +64,7 @@ public:
     XrString vector_directory;
     XrMemoryNotifier* notifier = nullptr; // may be null
     int poi_value = 0;                    // handed to POI layers
+    XrPoiLayerClient* poi_client = nullptr; // the client of every POI layer made
     XrArray<XrString> missing_files;      // layer files that could not be used
 };
 

@@ -342,8 +342,12 @@ bool XrPoiLayer::pick(const XrPolygon& area, XrMapView* view, XrMapItems* items)
         if (get_visibility(key, value) && value < 1)
             return;
         const int h = view->pixels_to_world(size_class(key, view->get_scale_value()) / 2);
+        // An item of the layer's (aggregate) storage, so that a cursor on
+        // that storage reads it back whichever member holds the record.
         if (area.intersects(XrRectangle(x - h, y - h, x + h, y + h)))
-            items->add_item(new XrLayerMapItem(this, cursor.get_current_map_item()), true);
+            items->add_item(new XrLayerMapItem(this, new XrAggregateGeomStorageCursor::XrAggerateGeomStorageMapItem(
+                                                         member, cursor.get_current_map_item())),
+                            true);
     });
     return true;
 }
@@ -355,12 +359,18 @@ int XrPoiLayer::draw_picked_item(XrDCHandleRec* dc, XrMapView* view, const XrMap
     const auto* own = dynamic_cast<const XrLayerMapItem*>(item);
     if (own == nullptr || own->layer != this || own->inner == nullptr)
         return 0;
+    // The item names its member storage (items of a pick); another item is
+    // looked for in every member.
+    const auto* in_member = dynamic_cast<const XrAggregateGeomStorageCursor::XrAggerateGeomStorageMapItem*>(own->inner);
+    const XrMapItem* inner = in_member != nullptr ? in_member->inner : own->inner;
     for (int m = 0; m < storage.get_member_count(); ++m) {
         XrGeomStorage* member = storage.get_member(m);
+        if (in_member != nullptr && member != in_member->member)
+            continue;
         std::unique_ptr<XrGeomCursor> cursor(member->get_cursor(nullptr, 0));
         const BYTE* record = nullptr;
         XrGeomStorage::XrRecordType kind{};
-        if (!cursor || cursor->get_record(own->inner, kind, record) != XrGeomCursor::OK)
+        if (!cursor || cursor->get_record(inner, kind, record) != XrGeomCursor::OK)
             continue;
         load_icons();
         if (kind != XrGeomStorage::RecText)
@@ -602,6 +612,7 @@ namespace {
 XrGeomLayer* create_poi_layer(XrMap* map, XrVisualSetting* vs, XrConfiguration&, XrMapConfigContext& context)
 {
     auto* layer = new XrPoiLayer(map, vs, false);
+    layer->set_client(context.poi_client);
     if (context.notifier != nullptr)
         context.notifier->add_client(layer);
     return layer;

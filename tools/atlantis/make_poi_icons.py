@@ -3,7 +3,10 @@
 and the ids of the map bitmaps (data/images/map.ids).
 
 Each strip holds one square icon per POI class, icon n at x = n * side: a
-coloured rounded square with a white letter. Class 0 (none) is a grey dot.
+coloured rounded square with a white letter. Class 0 (none) is a grey dot;
+classes without a row are left empty (the strips cover classes 0 to 92).
+A second set of strips holds the user's points: icon 0 a roadblock, icon 1
+a favourite.
     make_poi_icons.py OUT.img OUT.ids
 """
 import sys
@@ -23,7 +26,9 @@ CLASSES = [
     (10, (170, 130, 20), "*"),   # sight
     (11, (70, 80, 110), "i"),    # public building
     (12, (30, 120, 130), "$"),   # bank
+    (69, (0, 150, 150), "Car"),  # the parked car
 ]
+CLASS_COUNT = 93
 
 STRIPS = [("poi_small.png", 20), ("poi_normal.png", 24), ("poi_large.png", 32)]
 
@@ -34,7 +39,11 @@ IDS = [
     ("0x49A7006E", "poi_large.png"),
     ("0x49A70068", "poi_note.png"),
     ("0x49A7006D", "poi_dot.png"),
+    ("0x49A70073", "poi_user_small.png"),
+    ("0x49A70071", "poi_user_normal.png"),
+    ("0x49A70072", "poi_user_large.png"),
 ]
+USER_STRIPS = [("poi_user_small.png", 20), ("poi_user_normal.png", 24), ("poi_user_large.png", 32)]
 
 
 def f(v):
@@ -42,9 +51,11 @@ def f(v):
 
 
 def strip(name, side):
-    out = ["image %s %d %d" % (name, side * len(CLASSES), side)]
-    for i, (_, (r, g, b), letter) in enumerate(CLASSES):
-        out.append("translate %d 0" % (side if i else 0))
+    out = ["image %s %d %d" % (name, side * CLASS_COUNT, side)]
+    at = 0
+    for n, (r, g, b), letter in CLASSES:
+        out.append("translate %d 0" % (side * (n - at)))
+        at = n
         if not letter:
             out.append("color %d %d %d" % (r, g, b))
             out.append("fill circle %s %s %s" % (f(side / 2), f(side / 2), f(side / 5)))
@@ -59,12 +70,37 @@ def strip(name, side):
     return out
 
 
+def user_strip(name, side):
+    """Icon 0: a no-entry sign (roadblock); icon 1: a gold star (favourite)."""
+    h = side / 2
+    out = ["image %s %d %d" % (name, side * 2, side),
+           "color 255 255 255", "fill circle %s %s %s" % (f(h), f(h), f(h)),
+           "color 220 0 0", "fill circle %s %s %s" % (f(h), f(h), f(h - 1.5)),
+           "color 255 255 255",
+           "fill rrect %s %s %s %s 1" % (f(side * 0.2), f(h - side * 0.1), f(side * 0.6), f(side * 0.2)),
+           "translate %d 0" % side,
+           "color 255 255 255", "fill rrect 0 0 %d %d %s" % (side, side, f(side / 5)),
+           "color 235 170 0", "fill rrect 1 1 %d %d %s" % (side - 2, side - 2, f(side / 5 - 1)),
+           "color 255 255 255"]
+    import math
+    star = []
+    for k in range(10):
+        radius = side * (0.38 if k % 2 == 0 else 0.16)
+        angle = -math.pi / 2 + k * math.pi / 5
+        star += [f(h + radius * math.cos(angle)), f(h + 0.04 * side + radius * math.sin(angle))]
+    out.append("fill poly " + " ".join(star))
+    return out
+
+
 def main():
     lines = ["# POI icons of the map, drawn at build time (written by",
              "# tools/atlantis/make_poi_icons.py): one strip per size, icon n",
              "# for POI class n.", ""]
     for name, side in STRIPS:
         lines += strip(name, side) + [""]
+    lines += ["# The user's points: a roadblock and a favourite."]
+    for name, side in USER_STRIPS:
+        lines += user_strip(name, side) + [""]
     lines += ["# The symbol of a POI's note bubble: a white speech bubble.",
               "image poi_note.png 24 24", "color 60 60 60",
               "fill rrect 1 1 22 16 4", "fill poly 6 16 12 16 6 23",

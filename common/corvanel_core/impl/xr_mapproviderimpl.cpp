@@ -86,7 +86,7 @@ XrMapProviderImpl::~XrMapProviderImpl()
         XrPositionMap::set_instance(nullptr);
 }
 
-bool XrMapProviderImpl::initialize(XrEventloopBase* loop, XrAudioPlayer* audio, void* poi_client,
+bool XrMapProviderImpl::initialize(XrEventloopBase* loop, XrAudioPlayer* audio, XrPoiLayerClient* poi_client,
                                    XrMemoryNotifier* notifier)
 {
     XR_ASSERT_MSG(loop != nullptr, "event_loop");
@@ -189,6 +189,7 @@ bool XrMapProviderImpl::open_map_steps()
     XR_ASSERT_MSG(conf != nullptr, "map_static_conf");
     context = std::make_unique<XrMapConfigContext>();
     context->notifier = memory_notifier;
+    context->poi_client = poi_layer_client;
     conf->open_key(L"\\");
     XrString resource_key;
     resource_key.load_text(R_STR_RESOURCE_KEY_NAME);

@@ -16,6 +16,7 @@ class XrConfiguration;
 class XrEventloopBase;
 class XrMapConfigContext;
 class XrMemoryNotifier;
+class XrPoiLayerClient;
 class XrPalette;
 class XrSignpostAccessor;
 class XrStorageConfiguration;
@@ -41,7 +42,7 @@ public:
     void set_layer_maker(XrMapLayerMaker* maker) { layer_maker = maker; }
 
     // Stores the four (not owned; event_loop required) and opens the map.
-    bool initialize(XrEventloopBase* event_loop, XrAudioPlayer* audio_player, void* poi_layer_client,
+    bool initialize(XrEventloopBase* event_loop, XrAudioPlayer* audio_player, XrPoiLayerClient* poi_layer_client,
                     XrMemoryNotifier* memory_notifier);
     // Opens the map folder; on any failure everything opened so far is
     // closed again and false returned.
@@ -112,7 +113,7 @@ private:
     XrString projection_name;
     XrEventloopBase* event_loop = nullptr;
     XrAudioPlayer* audio_player = nullptr;
-    void* poi_layer_client = nullptr;
+    XrPoiLayerClient* poi_layer_client = nullptr;
     XrMemoryNotifier* memory_notifier = nullptr;
     XrArray<XrLC> languages{8, 8};
     std::unique_ptr<XrProjection> projection;

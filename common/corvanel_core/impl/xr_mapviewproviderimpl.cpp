@@ -103,6 +103,8 @@ void XrMapViewProviderImpl::initialize()
         p->add_listener(this);
     if (auto* p = find_provider<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
         p->add_listener(this);
+    if (auto* p = find_provider<XrPoiProvider>(L"XrPoiProvider"))
+        p->add_listener(this);
     if (auto* p = find_provider<XrFavouritesProvider>(L"XrFavouritesProvider"))
         p->add_listener(this);
     if (auto* p = find_provider<XrParkingProvider>(L"XrParkingProvider"))
@@ -119,6 +121,8 @@ void XrMapViewProviderImpl::forget_listeners()
     if (auto* p = find_provider<XrAppSettingsProvider>(L"XrAppSettingsProvider"))
         p->remove_listener(this);
     if (auto* p = find_provider<XrMapSettingsProvider>(L"XrMapSettingsProvider"))
+        p->remove_listener(this);
+    if (auto* p = find_provider<XrPoiProvider>(L"XrPoiProvider"))
         p->remove_listener(this);
     if (auto* p = find_provider<XrFavouritesProvider>(L"XrFavouritesProvider"))
         p->remove_listener(this);
@@ -206,9 +210,12 @@ void XrMapViewProviderImpl::set_perspective(int preset)
     if (preset < 0 || preset >= PRESET_COUNT)
         return;
     const Preset& p = presets[preset];
+    // The label layers' cached widths belong to the old 3D set-up.
+    XrLineLabelLayer::invalidate_3d_width_tables();
     view->set_factor_3d(p.factor);
     view->set_3d_parameters(p.first, PRESET_CENTRE_HEIGHT, PRESET_CENTRE_FROM_BOTTOM, PRESET_HALF_WIDTH, p.second,
                             p.third);
+    XrLineLabelLayer::invalidate_3d_width_tables();
     perspective = preset;
 }
 

@@ -13,6 +13,7 @@
 #include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_parkingprovider.h"
+#include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_roadblocksprovider.h"
 #include "common/map/xr_map.h"
 
@@ -39,6 +40,7 @@ XrPoint xr_move_point_ahead(const XrMapView& view, const XrPoint& point);
 class XrMapViewProviderImpl : public XrMapViewProvider,
                               public XrAppSettingsListener,
                               public XrMapSettingsListener,
+                              public XrPoiListener,
                               public XrFavouritesListener,
                               public XrParkingListener,
                               public XrRoadblocksListener,
@@ -107,8 +109,7 @@ public:
     void favourites_changed() override;
     void parking_changed() override;
     void roadblocks_changed() override;
-    // The POI settings' change (told by the POI provider).
-    void poi_settings_changed();
+    void poi_settings_changed() override;
     void map_initialized() override;
     void map_closing() override;
 
