@@ -127,7 +127,8 @@ void XrMaemoMapApp::show_note(const char* title_key, const char* message_key, in
                message_key != nullptr ? message_key : "", utf8_of(title).c_str(), title_key != nullptr ? " / " : "",
                utf8_of(message).c_str());
     bool timed_out = false;
-    const guint timer = timeout_seconds > 0 ? g_timeout_add_seconds(timeout_seconds, close_note, &timed_out) : 0;
+    const guint timer =
+        timeout_seconds > 0 ? g_timeout_add(static_cast<guint>(timeout_seconds) * 1000u, close_note, &timed_out) : 0;
     XrCommonDialogs::show_note(message, title_key != nullptr ? &title : nullptr, type, XrCommonDialogs::BUTTONS_OK,
                                nullptr);
     if (timer != 0 && !timed_out)
