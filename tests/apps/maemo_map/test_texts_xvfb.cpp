@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -303,6 +304,58 @@ TEST(GpsStateTest, TheConfiguredReceiverStartsAndTheScreenShowsItsState)
     EXPECT_TRUE(run.wait_screen(30, [](GdkPixbuf* pb) { return icon_pixels(pb, is_fix_green) > 100; }))
         << run.output();
     EXPECT_EQ(run.terminate(), 0);
+}
+
+// The receivers start as the settings say: the first one (gpsd) when none
+// is named, the named one alone, and none without automatic connection.
+TEST(GpsStateTest, ReceiversStartAsTheSettingsSay)
+{
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
+    std::ifstream shipped(XrTempRoot::stage_dir() + "/usr/share/kestrova/settings.txt");
+    std::stringstream text;
+    text << shipped.rdbuf();
+    const std::string settings = text.str();
+    ASSERT_NE(settings.find("provider=\n"), std::string::npos);
+    ASSERT_NE(settings.find("autoconnect=1"), std::string::npos);
+    struct Case {
+        const char* what;
+        std::string settings;
+        bool gpsd, wifi;
+    };
+    std::string wifi = settings;
+    wifi.replace(wifi.find("provider=\n"), 10, "provider=Wifi\n");
+    wifi += "\n[\\wpsapi]\nusername=driver\nrealm=kestrova\n";
+    std::string manual = settings;
+    manual.replace(manual.find("autoconnect=1"), 13, "autoconnect=0");
+    const Case cases[] = {
+        {"none named", settings, true, false},
+        {"Wi-Fi named", wifi, false, true},
+        {"no automatic connection", manual, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        XrTempRoot root;
+        root.make_dirs("/media/mmc2");
+        root.write_file("/home/user/.kestrova/settings.txt", c.settings);
+        for (const char* helper : {"kestrova-gpsd-helper", "kestrova-wpsapi-helper"}) {
+            const std::string path = std::string("/usr/libexec/") + helper;
+            root.write_file(path, "#!/bin/sh\ntouch \"" + root.dir() + "/" + helper + "-started\"\nsleep 5\n");
+            fs::permissions(root.dir() + path, fs::perms::owner_all);
+        }
+        XrNavigatorRun run(root);
+        run.start();
+        ASSERT_TRUE(run.wait_screen(60, shows_land)) << run.output();
+        // The first connection attempt comes 5 s after the start.
+        const std::string gpsd = root.dir() + "/kestrova-gpsd-helper-started";
+        const std::string wps = root.dir() + "/kestrova-wpsapi-helper-started";
+        for (int i = 0; i < 150 && !fs::exists(gpsd) && !fs::exists(wps); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        EXPECT_EQ(fs::exists(gpsd), c.gpsd) << run.output();
+        EXPECT_EQ(fs::exists(wps), c.wifi) << run.output();
+        EXPECT_EQ(run.terminate(), 0);
+    }
 }
 
 // ---- the drive track
