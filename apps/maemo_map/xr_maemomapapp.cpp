@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
@@ -75,11 +76,37 @@ void on_mmc_cover_open(GConfClient*, guint, GConfEntry* entry, gpointer)
     std::exit(0);
 }
 
-// Answers the open note when its time is up.
+// The notes open now.
+std::vector<GtkWidget*> open_notes()
+{
+    std::vector<GtkWidget*> notes;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l != nullptr; l = l->next) {
+        if (g_strcmp0(gtk_widget_get_name(GTK_WIDGET(l->data)), HILDON_NOTE_NAME) == 0)
+            notes.push_back(GTK_WIDGET(l->data));
+    }
+    g_list_free(all);
+    return notes;
+}
+
+// A timed note: the notes that were open before it (they are not it).
+struct XrTimedNote {
+    std::vector<GtkWidget*> earlier;
+    bool timed_out = false;
+};
+
+// Answers the timed note when its time is up.
 gboolean close_note(gpointer data)
 {
-    *static_cast<bool*>(data) = true;
-    hildon_note_respond(GTK_RESPONSE_OK);
+    auto* timed = static_cast<XrTimedNote*>(data);
+    timed->timed_out = true;
+    for (GtkWidget* note : open_notes()) {
+        if (std::find(timed->earlier.begin(), timed->earlier.end(), note) == timed->earlier.end() &&
+            GTK_IS_DIALOG(note)) {
+            gtk_dialog_response(GTK_DIALOG(note), GTK_RESPONSE_OK);
+            break;
+        }
+    }
     return FALSE;
 }
 
@@ -126,12 +153,13 @@ void XrMaemoMapApp::show_note(const char* title_key, const char* message_key, in
     g_printerr("note %s%s%s: %s%s%s\n", title_key != nullptr ? title_key : "", title_key != nullptr ? " " : "",
                message_key != nullptr ? message_key : "", utf8_of(title).c_str(), title_key != nullptr ? " / " : "",
                utf8_of(message).c_str());
-    bool timed_out = false;
+    XrTimedNote timed;
+    timed.earlier = open_notes();
     const guint timer =
-        timeout_seconds > 0 ? g_timeout_add(static_cast<guint>(timeout_seconds) * 1000u, close_note, &timed_out) : 0;
+        timeout_seconds > 0 ? g_timeout_add(static_cast<guint>(timeout_seconds) * 1000u, close_note, &timed) : 0;
     XrCommonDialogs::show_note(message, title_key != nullptr ? &title : nullptr, type, XrCommonDialogs::BUTTONS_OK,
                                nullptr);
-    if (timer != 0 && !timed_out)
+    if (timer != 0 && !timed.timed_out)
         g_source_remove(timer);
 }
 

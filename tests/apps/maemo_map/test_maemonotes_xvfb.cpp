@@ -128,4 +128,23 @@ TEST_F(MaemoNotesTest, ATimedNoteClosesItselfAndAnAnsweredOneAtOnce)
     EXPECT_EQ(answers.seen[0], "A newer version of the application is available.");
 }
 
+gboolean timed_note_over_another(gpointer data)
+{
+    XrMaemoMapApp::show_note(nullptr, "r_str_mmc_unmount_warning", 1);
+    // The note below it is still open; a person answers it now.
+    *static_cast<bool*>(data) = hildon_find_toplevel(HILDON_NOTE_NAME) != nullptr;
+    hildon_note_respond(GTK_RESPONSE_OK);
+    return FALSE;
+}
+
+// A timed note that opens over another closes itself, not the one below.
+TEST_F(MaemoNotesTest, ATimedNoteOverAnotherClosesItselfOnly)
+{
+    bool below_still_open = false;
+    g_timeout_add(200, timed_note_over_another, &below_still_open);
+    XrMaemoMapApp::show_note(nullptr, "r_str_newer_package_available");
+    EXPECT_TRUE(below_still_open);
+    EXPECT_EQ(hildon_find_toplevel(HILDON_NOTE_NAME), nullptr);
+}
+
 } // namespace
