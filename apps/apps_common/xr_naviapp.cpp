@@ -631,12 +631,16 @@ void XrNaviApp::provider_state_changed()
     if (position == nullptr)
         return;
     has_fix = position->get_position_info().has_fix();
-    if (position->is_active()) {
+    const bool running = position->is_active();
+    if (running) {
         on_status_update();
         position_state_shown = 0;
-    } else {
-        position_state_shown = 1;
     }
+    // The route layer shows the state; a receiver lost is announced once.
+    if (XrRouteLayer* layer = get_route_layer())
+        layer->set_gps_present(running, position_state_shown < 1);
+    if (!running)
+        position_state_shown = 1;
     redraw_map_window();
     if (position->is_active() && has_fix)
         on_view_changed();

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
@@ -20,6 +21,8 @@
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
+#include "common/misc/xr_utf8.h"
+#include "common/ui/dialog/xr_commondialogs.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_system.h"
 #include "common/ui/dialog/xr_busydlg_maemo.h"
@@ -68,18 +71,71 @@ void on_mmc_cover_open(GConfClient*, guint, GConfEntry* entry, gpointer)
     const GConfValue* value = entry != nullptr ? gconf_entry_get_value(entry) : nullptr;
     if (value == nullptr || value->type != GCONF_VALUE_BOOL || !gconf_value_get_bool(value))
         return;
-    XrMaemoMapApp::show_note("r_str_mmc_unmount_warning", nullptr);
+    XrMaemoMapApp::show_note(nullptr, "r_str_mmc_unmount_warning", XrMaemoMapApp::closing_note_seconds);
     if (XrApplicationProvider* app = application_provider())
         app->exit(0);
     std::exit(0);
 }
 
+// The notes open now.
+std::vector<GtkWidget*> open_notes()
+{
+    std::vector<GtkWidget*> notes;
+    GList* all = gtk_window_list_toplevels();
+    for (GList* l = all; l != nullptr; l = l->next) {
+        if (g_strcmp0(gtk_widget_get_name(GTK_WIDGET(l->data)), HILDON_NOTE_NAME) == 0)
+            notes.push_back(GTK_WIDGET(l->data));
+    }
+    g_list_free(all);
+    return notes;
+}
+
+// A timed note: the notes that were open before it (they are not it).
+struct XrTimedNote {
+    std::vector<GtkWidget*> earlier;
+    bool timed_out = false;
+};
+
+// Answers the timed note when its time is up.
+gboolean close_note(gpointer data)
+{
+    auto* timed = static_cast<XrTimedNote*>(data);
+    timed->timed_out = true;
+    for (GtkWidget* note : open_notes()) {
+        if (std::find(timed->earlier.begin(), timed->earlier.end(), note) == timed->earlier.end() &&
+            GTK_IS_DIALOG(note)) {
+            gtk_dialog_response(GTK_DIALOG(note), GTK_RESPONSE_OK);
+            break;
+        }
+    }
+    return FALSE;
+}
+
+std::string utf8_of(const XrString& text)
+{
+    std::string out;
+    xr_userfile::append_utf8(out, text);
+    return out;
+}
+
+XrString text_of_key(const char* key)
+{
+    XrString text;
+    if (key != nullptr)
+        XrUTF8::decode_utf8(reinterpret_cast<const BYTE*>(translate_key(key)), -1, text);
+    return text;
+}
+
 } // namespace
 
-XrMaemoMapApp::XrMaemoMapApp(osso_context_t* osso_context) : osso_context(osso_context) {}
+XrMaemoMapApp::XrMaemoMapApp(osso_context_t* osso_context) : osso_context(osso_context)
+{
+    xr_set_note_function(&XrMaemoMapApp::show_note_text);
+}
 
 XrMaemoMapApp::~XrMaemoMapApp()
 {
+    xr_set_note_function(nullptr);
     destroy_providers();
     if (fonts)
         XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
@@ -89,9 +145,27 @@ XrMaemoMapApp::~XrMaemoMapApp()
     (void)inactivity_timer.release();
 }
 
-void XrMaemoMapApp::show_note(const char* title_key, const char* message_key)
+void XrMaemoMapApp::show_note(const char* title_key, const char* message_key, int timeout_seconds, int type)
 {
-    g_printerr("note: %s: %s\n", title_key != nullptr ? title_key : "", message_key != nullptr ? message_key : "");
+    const XrString title = text_of_key(title_key);
+    const XrString message = text_of_key(message_key);
+    g_printerr("note %s%s%s: %s%s%s\n", title_key != nullptr ? title_key : "", title_key != nullptr ? " " : "",
+               message_key != nullptr ? message_key : "", utf8_of(title).c_str(), title_key != nullptr ? " / " : "",
+               utf8_of(message).c_str());
+    XrTimedNote timed;
+    timed.earlier = open_notes();
+    const guint timer =
+        timeout_seconds > 0 ? g_timeout_add(static_cast<guint>(timeout_seconds) * 1000u, close_note, &timed) : 0;
+    XrCommonDialogs::show_note(message, title_key != nullptr ? &title : nullptr, type, XrCommonDialogs::BUTTONS_OK,
+                               nullptr);
+    if (timer != 0 && !timed.timed_out)
+        g_source_remove(timer);
+}
+
+void XrMaemoMapApp::show_note_text(const XrString& text)
+{
+    g_printerr("note: %s\n", utf8_of(text).c_str());
+    XrCommonDialogs::show_msg(text);
 }
 
 int XrMaemoMapApp::run(int argc, char** argv)
@@ -122,7 +196,7 @@ int XrMaemoMapApp::run(int argc, char** argv)
         osso_deinitialize(osso_context);
         osso_context = nullptr;
     }
-    return 0;
+    return run_status;
 }
 
 gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
@@ -178,6 +252,13 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     auto* app = static_cast<XrMaemoMapApp*>(data);
     if (!app->construct())
         std::exit(1);
+    if (app->track_failed) {
+        app->run_status = 1;
+        gtk_main_quit();
+        return FALSE;
+    }
+    // The GPS state on screen from the start, before any producer reports.
+    app->provider_state_changed();
     if (auto* system = static_cast<XrSystem*>(XrSingleton::get_instance(XrString(L"XrSystem"))))
         system->start(app->osso_context);
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
@@ -189,8 +270,9 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
         if (maps->get_map_name() == XrString(L"Atlantis"))
             g_demo_map = true;
     }
+    // The maps dialog is not built on this platform yet.
     if (g_demo_map || app->wizard_requested)
-        show_note("r_str_maps_dlg_title", nullptr);
+        g_printerr("kestrova-navigator: maps dialog \"r_str_maps_dlg_title\" wanted\n");
     return FALSE;
 }
 
@@ -224,10 +306,30 @@ bool XrMaemoMapApp::show_address_dialog(const XrString& title_key, int page, XrP
     return ok;
 }
 
-bool XrMaemoMapApp::show_route_query(const char* title_key, const char* text_key, bool)
+bool XrMaemoMapApp::show_route_query(const char* title_key, const char* text_key, bool ask)
 {
-    show_note(title_key, text_key);
+    const XrString title = text_of_key(title_key);
+    const XrString text = text_of_key(text_key);
+    g_printerr("%s %s: %s\n", ask ? "query" : "note", text_key != nullptr ? text_key : "", utf8_of(text).c_str());
+    if (ask) {
+        const bool yes = XrCommonDialogs::show_query_msg(title, text);
+        g_printerr("query %s: %s\n", text_key != nullptr ? text_key : "", yes ? "yes" : "no");
+        return yes;
+    }
+    XrCommonDialogs::show_msg(text);
     return false;
+}
+
+void XrMaemoMapApp::show_route_status(int status)
+{
+    if (status != 2 && status != 3)
+        return;
+    redraw_map_window();
+    const char* key = status == 2 ? "r_str_drive_to_road" : "r_str_gps_not_yet_active";
+    const char* text = translate_key(key);
+    g_printerr("banner %s: %s\n", key, text);
+    if (XrMapWindow* window = get_map_window())
+        hildon_banner_show_information(GTK_WIDGET(window->get_window()), nullptr, text);
 }
 
 void XrMaemoMapApp::provider_position_changed(bool* redrawn)
@@ -313,7 +415,16 @@ void XrMaemoMapApp::create_position_provider()
     const char* track = g_getenv("KESTROVA_DRIVE_TRACK");
     if (track != nullptr && *track != '\0') {
         // The demo drive replaces the receivers.
-        drive_producer = new XrTrackPositionProducer(&event_loop, XrTrackPositionProducer::read_track(track));
+        std::vector<XrTrackPoint> points;
+        std::string error;
+        if (!XrTrackPositionProducer::read_track(track, points, error)) {
+            g_printerr("kestrova-navigator: the drive track KESTROVA_DRIVE_TRACK \"%s\" cannot be used: %s\n", track,
+                       error.c_str());
+            delete provider;
+            track_failed = true;
+            return;
+        }
+        drive_producer = new XrTrackPositionProducer(&event_loop, std::move(points));
         provider->add_producer(drive_producer, XrString(L"Track"));
         provider->initialize();
         register_position_provider(provider);

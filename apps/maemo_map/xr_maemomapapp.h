@@ -25,15 +25,23 @@ public:
     explicit XrMaemoMapApp(osso_context_t* osso_context);
     ~XrMaemoMapApp() override;
 
-    // The interactive run; returns when the main loop has ended.
+    // The interactive run; returns when the main loop has ended: 0, or 1
+    // when the start failed (a drive track that cannot be used).
     int run(int argc, char** argv);
 
     // Registers the tablet's dialog facade as "XrCorvanelDialogFacade"
     // (installed by the dialog toolkit). Without one the base facade is
     // registered: it opens nothing and logs each request.
     static inline void (*register_dialog_facade)() = nullptr;
-    // Shows a note through the dialog facade; logged on standard error.
-    static void show_note(const char* title_key, const char* message_key);
+    // How long a note stays up when the program ends behind it.
+    static constexpr int closing_note_seconds = 10;
+    // Shows the texts of two message keys (title_key may be null) in a modal
+    // note on screen and waits until it is answered or, with timeout_seconds
+    // above 0, that time has passed. Logged on standard error with the keys
+    // and the texts. type: XrCommonDialogs::NoteType.
+    static void show_note(const char* title_key, const char* message_key, int timeout_seconds = 0, int type = 0);
+    // The providers' notes (xr_show_note): a modal note with the text, logged.
+    static void show_note_text(const XrString& text);
 
     // XrNaviApp
     void create_position_provider() override;
@@ -43,8 +51,12 @@ public:
     // Through the dialog facade.
     bool show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,
                              const XrPoint* centre) override;
-    // Logged as a note; answers No.
+    // A Yes/No query with the texts (ask), else a note with the text alone;
+    // logged. True for Yes.
     bool show_route_query(const char* title_key, const char* text_key, bool ask) override;
+    // Status 2 ("drive to a road") and 3 ("GPS not active yet"): a banner
+    // with the text over the map window for a few seconds; logged.
+    void show_route_status(int status) override;
     // With KESTROVA_DRIVE_DESTINATION ("latitude,longitude") the first fix
     // starts navigation to that place.
     void provider_position_changed(bool* redrawn) override;
@@ -90,6 +102,8 @@ private:
     bool show_splash = false;
     bool drive_destination_pending = false;
     bool drive_route_pending = false;
+    bool track_failed = false; // KESTROVA_DRIVE_TRACK could not be used
+    int run_status = 0;        // what run returns
     XrTrackPositionProducer* drive_producer = nullptr; // owned by the position provider
     XrCoordinate drive_destination;
 };

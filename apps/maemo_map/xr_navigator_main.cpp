@@ -2,7 +2,6 @@
 // platform connection and runs the application object.
 #include <glib-unix.h>
 #include <gtk/gtk.h>
-#include <libintl.h>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -17,7 +16,9 @@
 #include "common/base/xr_root.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
+#include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/ui/dialog/xr_commondialogs.h"
 
 namespace {
 
@@ -37,9 +38,8 @@ gboolean sigterm_handler(gpointer)
 int main(int argc, char** argv)
 {
     setlocale(LC_ALL, "");
-    bindtextdomain("kestrova", XrRoot::path("/usr/share/locale").c_str());
-    bind_textdomain_codeset("kestrova", "UTF-8");
-    textdomain("kestrova");
+    if (!bind_text_domain())
+        g_printerr("kestrova-navigator: the message catalogue could not be bound\n");
     gtk_disable_setlocale();
 
     struct rlimit core = {RLIM_INFINITY, RLIM_INFINITY};
@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     XrCardSetup card;
     if (!xr_prepare_card(card)) {
         g_print("Failed to start without valid MMC\n");
-        XrMaemoMapApp::show_note("r_str_no_mmc_title", "r_str_no_mmc_message");
+        XrMaemoMapApp::show_note("r_str_no_mmc_title", "r_str_no_mmc_message", XrMaemoMapApp::closing_note_seconds,
+                                 XrCommonDialogs::NOTE_ERROR);
         std::exit(0);
     }
     if (card.ambiguous)
@@ -74,10 +75,10 @@ int main(int argc, char** argv)
         g_printerr("kestrova-navigator: no active map could be installed\n");
     g_demo_map = g_demo_map || card.demo_map;
     if (xr_check_packages(card))
-        XrMaemoMapApp::show_note("r_str_newer_package_available", nullptr);
+        XrMaemoMapApp::show_note(nullptr, "r_str_newer_package_available");
 
     g_hildon_program = hildon_program_get_instance();
-    g_set_application_name(gettext("r_str_app_name"));
+    g_set_application_name(translate_key("r_str_app_name"));
 
     // Voice prompts may be Ogg Vorbis files.
     XrOggVorbisFile::install();

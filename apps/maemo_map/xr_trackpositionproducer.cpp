@@ -1,5 +1,8 @@
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -54,13 +57,42 @@ std::vector<XrTrackPoint> xr_parse_track(const char* text, size_t size, size_t m
 
 std::vector<XrTrackPoint> XrTrackPositionProducer::read_track(const std::string& path)
 {
+    std::vector<XrTrackPoint> track;
+    std::string error;
+    read_track(path, track, error);
+    return track;
+}
+
+bool XrTrackPositionProducer::read_track(const std::string& path, std::vector<XrTrackPoint>& out, std::string& error)
+{
+    out.clear();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = "not a file";
+        return false;
+    }
+    if (st.st_size > max_file) {
+        error = "larger than " + std::to_string(max_file) + " bytes";
+        return false;
+    }
     BYTE* data = nullptr;
     int size = 0;
-    if (!read_whole_file(from_platform_path(path.c_str()), &data, &size, max_file))
-        return {};
-    std::vector<XrTrackPoint> track = xr_parse_track(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+    if (!read_whole_file(from_platform_path(path.c_str()), &data, &size, max_file)) {
+        const int e = errno;
+        error = e != 0 ? std::strerror(e) : "cannot be read";
+        return false;
+    }
+    out = xr_parse_track(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
     delete[] data;
-    return track;
+    if (out.empty()) {
+        error = "no \"seconds,lat,lon\" line in it";
+        return false;
+    }
+    return true;
 }
 
 XrTrackPositionProducer::XrTrackPositionProducer(XrEventloopBase* loop, std::vector<XrTrackPoint> points)

@@ -34,6 +34,9 @@ public:
     ~XrTrackPositionProducer() override;
     // Reads a track file; an empty track when it cannot be read.
     static std::vector<XrTrackPoint> read_track(const std::string& path);
+    // The same; false with the reason in error when the file cannot be read,
+    // is larger than max_file or holds no track point.
+    static bool read_track(const std::string& path, std::vector<XrTrackPoint>& out, std::string& error);
 
     // Connecting starts the drive (one fix at once, then one a second).
     void connect() override;

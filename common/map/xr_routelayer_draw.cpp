@@ -84,6 +84,7 @@ void XrRouteLayer::draw_frame_panels(XrDCHandleRec* dc, XrMapView* view, const X
     if (options[2])
         draw_proximity_alert(dc, XrPoint(screen.x, 0), nullptr);
     draw_speed(dc, screen);
+    draw_gps_status_icon(dc, XrPoint(screen.x, 0));
     if (draw_traffic_box_on && options[4])
         draw_traffic_state(dc, screen);
 }

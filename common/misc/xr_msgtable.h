@@ -11,9 +11,15 @@
 // locale itself is not "C"/"POSIX". The always-present C.UTF-8 locale (built
 // into glibc) does not count as "C" there, so
 //     LANGUAGE=en LC_ALL=C.UTF-8 and setlocale(LC_ALL, "")
-// selects the English catalogue without any generated locale; the tests run
-// that way. With LC_ALL=C every text stays its key.
+// selects the English catalogue without any generated locale.
+//
+// Wherever gettext has no translation of a key (the C and POSIX locales, a
+// locale without a catalogue of its own, a key its catalogue lacks), the
+// English catalogue answers; only without any catalogue does a text stay
+// its key.
 #pragma once
+
+#include <string>
 
 #include "common/container/xr_defs.h"
 
@@ -38,6 +44,17 @@ bool bind_text_domain();
 
 // The message key of an identifier; null when the table has none.
 const char* get_message_key(int text_id);
+
+// The English catalogue's file under the root in force.
+std::string english_catalogue_path();
+
+// The text of a message key: the gettext translation, else the English
+// text, else the key itself. Valid for the rest of the process unless the
+// text domain is bound again.
+const char* translate_key(const char* key);
+
+// The identifier of a message key; -1 when the table has none.
+int get_message_id(const char* key);
 
 // Empties out and sets it to the translation of the identifier's key; false
 // when the identifier is unknown.

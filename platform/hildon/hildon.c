@@ -214,6 +214,9 @@ static GtkWidget* banner_new(GtkWidget* widget, const char* text)
     GtkWidget* banner = gtk_window_new(GTK_WINDOW_POPUP);
     GtkWidget* label = gtk_label_new(text != NULL ? text : "");
     gtk_widget_set_name(banner, HILDON_BANNER_NAME);
+    /* Found and read through the X server: its role and its text as title. */
+    gtk_window_set_role(GTK_WINDOW(banner), HILDON_BANNER_NAME);
+    gtk_window_set_title(GTK_WINDOW(banner), text != NULL ? text : "");
     if (widget != NULL) {
         GtkWidget* top = gtk_widget_get_toplevel(widget);
         if (GTK_IS_WINDOW(top))
@@ -258,6 +261,7 @@ void hildon_banner_set_text(GtkWidget* banner, const char* text)
     g_object_set_data_full(G_OBJECT(banner), "hildon-text", g_strdup(text != NULL ? text : ""), g_free);
     if (label != NULL)
         gtk_label_set_text(GTK_LABEL(label), text != NULL ? text : "");
+    gtk_window_set_title(GTK_WINDOW(banner), text != NULL ? text : "");
 }
 
 const char* hildon_banner_get_text(GtkWidget* banner)
@@ -273,6 +277,8 @@ static GtkWidget* note_base(GtkWindow* parent, const char* text)
     GtkWidget* note = gtk_dialog_new();
     GtkWidget* label = gtk_label_new(text != NULL ? text : "");
     gtk_widget_set_name(note, HILDON_NOTE_NAME);
+    gtk_window_set_role(GTK_WINDOW(note), HILDON_NOTE_NAME);
+    gtk_window_set_title(GTK_WINDOW(note), text != NULL ? text : "");
     gtk_window_set_modal(GTK_WINDOW(note), TRUE);
     if (parent != NULL)
         gtk_window_set_transient_for(GTK_WINDOW(note), parent);

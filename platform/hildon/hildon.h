@@ -24,7 +24,9 @@ extern "C" {
 /* Pointer travel (pixels, either axis) that cancels a pending hold. */
 #define HILDON_TAP_AND_HOLD_SLACK 8
 
-/* Widget names of the banner and note windows. */
+/* Widget names of the banner and note windows; also their X window role
+ * (WM_WINDOW_ROLE), and their text is their X window title, so that they can
+ * be found and read through the X server. */
 #define HILDON_BANNER_NAME "hildon-banner"
 #define HILDON_NOTE_NAME "hildon-note"
 /* How long a banner stays up (milliseconds). */

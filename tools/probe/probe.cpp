@@ -1,5 +1,8 @@
 #include "tools/probe/probe.h"
 
+#include "common/misc/xr_msgtable.h"
+
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +127,10 @@ bool probe_parse_lat_lon(const std::string& text, double& lat, double& lon)
 
 int main(int argc, char** argv)
 {
+    // Texts as the navigator shows them: the environment's locale, the
+    // English catalogue where it has none.
+    std::setlocale(LC_ALL, "");
+    bind_text_domain();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         print_help(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -170,11 +170,41 @@ TEST_F(TranslatedTextTest, WithoutACatalogueTheKeyIsTheText)
     EXPECT_EQ(narrow(out), "r_str_dlg_ok");
 }
 
-TEST_F(TranslatedTextTest, TheCLocaleDoesNotTranslate)
+// Locales without a catalogue of their own (gettext does not even look at
+// LANGUAGE in the C locale) read the English catalogue.
+TEST_F(TranslatedTextTest, LocalesWithoutACatalogueReadTheEnglishOne)
 {
-    EnvVar c_locale("LC_ALL", "C");
-    ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
-    XrString out;
-    ASSERT_TRUE(get_translated_text(out, R_STR_DLG_OK));
-    EXPECT_EQ(narrow(out), "r_str_dlg_ok");
+    for (const char* locale : {"C", "POSIX", "xx_YY.UTF-8"}) {
+        EnvVar lc("LC_ALL", locale);
+        EnvVar no_language("LANGUAGE", "");
+        std::setlocale(LC_ALL, ""); // fails for the unknown one: the locale stays C
+        ASSERT_TRUE(bind_text_domain());
+        XrString out;
+        ASSERT_TRUE(get_translated_text(out, R_STR_DLG_OK)) << locale;
+        EXPECT_EQ(narrow(out), "OK") << locale;
+        EXPECT_STREQ(translate_key("r_str_app_name"), "Kestrova Navigator") << locale;
+        XrString streets;
+        ASSERT_TRUE(streets.format_text(50, R_STR_POSDLG_PCS, 3)) << locale;
+        EXPECT_EQ(narrow(streets), "3 streets") << locale;
+    }
+}
+
+TEST_F(TranslatedTextTest, AKeyWithoutAnyTextStaysTheKey)
+{
+    EnvVar lc("LC_ALL", "C");
+    std::setlocale(LC_ALL, "");
+    EXPECT_STREQ(translate_key("r_str_no_such_key"), "r_str_no_such_key");
+    EXPECT_EQ(get_message_id("r_str_app_name"), static_cast<int>(R_STR_APP_NAME));
+    EXPECT_EQ(get_message_id("r_str_no_such_key"), -1);
+}
+
+// The English catalogue is the one under the root in force.
+TEST_F(TranslatedTextTest, TheEnglishCatalogueFollowsTheRoot)
+{
+    EnvVar lc("LC_ALL", "C");
+    std::setlocale(LC_ALL, "");
+    EXPECT_STREQ(translate_key("r_str_dlg_cancel"), "Cancel");
+    XrTempRoot empty;
+    std::filesystem::remove_all(empty.dir() + "/usr/share/locale");
+    EXPECT_STREQ(translate_key("r_str_dlg_cancel"), "r_str_dlg_cancel");
 }

@@ -180,6 +180,27 @@ TEST_F(HildonTest, NotesAreAnsweredByTheirResponse)
     EXPECT_FALSE(hildon_note_respond(GTK_RESPONSE_OK));
 }
 
+// Notes and banners are found and read through the X server: their role
+// names them and their title is their text.
+TEST_F(HildonTest, NotesAndBannersCarryRoleAndTextAsWindowProperties)
+{
+    GtkWidget* note = hildon_note_new_information(nullptr, "No map card\n\nInsert a card");
+    GtkWidget* query = hildon_note_new_confirmation_add_buttons(nullptr, "Allow ferries?", "Yes", GTK_RESPONSE_YES,
+                                                                "No", GTK_RESPONSE_NO, nullptr);
+    GtkWidget* banner = hildon_banner_show_information(nullptr, nullptr, "Drive to a road");
+    EXPECT_STREQ(gtk_window_get_role(GTK_WINDOW(note)), HILDON_NOTE_NAME);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(note)), "No map card\n\nInsert a card");
+    EXPECT_STREQ(gtk_window_get_role(GTK_WINDOW(query)), HILDON_NOTE_NAME);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(query)), "Allow ferries?");
+    EXPECT_STREQ(gtk_window_get_role(GTK_WINDOW(banner)), HILDON_BANNER_NAME);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(banner)), "Drive to a road");
+    hildon_banner_set_text(banner, "Searching");
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(banner)), "Searching");
+    gtk_widget_destroy(note);
+    gtk_widget_destroy(query);
+    gtk_widget_destroy(banner);
+}
+
 TEST_F(HildonTest, HeldPressEmitsQueryThenGesture)
 {
     GestureFixture f;
