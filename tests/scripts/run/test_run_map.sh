@@ -69,11 +69,12 @@ before=$(stat -c %Y "$compiled/graph.bin")
 env -u DISPLAY MAP="$tmp/smalltown.osm" RUN_SECONDS=1 RUN_DIR="$run" "$src/scripts/run-navigator" "$build" \
     >"$tmp/run2.log" 2>&1
 check "the compiled map is reused" "[ $before -eq \$(stat -c %Y '$compiled/graph.bin') ] && ! grep -q compiling '$tmp/run2.log'"
-# A folder that is no map is refused before anything starts.
+# A folder that is no map is refused before anything is touched.
 mkdir "$tmp/notamap"
 env -u DISPLAY MAP="$tmp/notamap" RUN_DIR="$run" "$src/scripts/run-navigator" "$build" >"$tmp/run3.log" 2>&1
 code=$?
 check "a folder without a map is refused (status $code)" "[ $code -eq 2 ] && grep -q 'not a compiled map folder' '$tmp/run3.log'"
+check "the refused run left the last one as it was" "[ -s '$card/mapdata/graph.bin' ] && [ -s '$run/track.csv' ]"
 if [ $failures -ne 0 ]; then
     echo "--- run output"
     cat "$tmp/run.log"
