@@ -141,4 +141,24 @@ TEST_F(SplashTest, NotShownUnlessTheSettingsAskForIt)
     }
 }
 
+// The command line wins over the settings, in any letter case.
+TEST_F(SplashTest, NoSplashOptionOverridesTheSettings)
+{
+    set_gconf("/apps/kestrova/show_splash", 1);
+    run.pid = fork();
+    if (run.pid == 0) {
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        const int fd = ::open((root.dir() + "/navigator.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        const std::string path = XrNavigatorRun::binary("apps/maemo_map/kestrova-navigator");
+        execl(path.c_str(), path.c_str(), "--NO-SPLASH", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const XrStartScreens seen = watch_start(screen, run);
+    EXPECT_GE(seen.map, 0) << XrTempRoot::read_file(root.dir() + "/navigator.log");
+    EXPECT_EQ(seen.splash, -1);
+    EXPECT_EQ(run.terminate(), 0);
+}
+
 } // namespace
