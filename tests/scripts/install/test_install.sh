@@ -51,13 +51,11 @@ check "no build-only files" "[ ! -e '$dest/usr/share/kojvm-rt.jar' ] && [ ! -e '
 
 # The installed program starts from there.
 mkdir -p "$dest/media/mmc2" "$dest/home/user"
-n=$((200 + $$ % 500))
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 800x480x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 9 -screen 0 800x480x24 -nolisten tcp 9>"$dest/display" >/dev/null 2>&1 &
 xvfb=$!
 i=0
-while [ ! -e "/tmp/.X11-unix/X$n" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-DISPLAY=":$n" KESTROVA_ROOT="$dest" HOME=/home/user ASAN_OPTIONS=detect_leaks=0 \
+while [ ! -s "$dest/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+DISPLAY=":$(head -1 "$dest/display")" KESTROVA_ROOT="$dest" HOME=/home/user ASAN_OPTIONS=detect_leaks=0 \
     "$dest/usr/bin/launcher" >"$dest/navigator.log" 2>&1 &
 launcher=$!
 card=$dest/media/mmc2/map
