@@ -2,8 +2,11 @@
 #             test and each fuzz target briefly.
 # make bench  builds optimised and runs the benchmarks.
 # make fuzz   builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS.
-# make run    builds and starts the navigator on the demo map (a root of its
-#             own under build/asan/run; RUN_SECONDS=N ends it after N s).
+# make run    builds the navigator optimised and starts it on the demo map (a
+#             root of its own under build/release/run; RUN_SECONDS=N ends it
+#             after N s; MAP=DIR or MAP=FILE.osm[.pbf] drives on that map).
+# make install builds optimised and installs the four programs and the
+#             shipped files where start-up looks for them (DESTDIR honoured).
 
 JOBS         ?= $(shell nproc)
 BUILD        ?= build/asan
@@ -15,7 +18,7 @@ GENERATOR    := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test unit fuzz fuzz-build bench clean run
+.PHONY: all deps build test unit fuzz fuzz-build bench clean run install
 
 all: build
 
@@ -50,12 +53,18 @@ bench: deps $(RELEASE)/CMakeCache.txt
 	@for b in $$(find $(RELEASE)/bench -type f -executable -name 'bench_*' | sort); do \
 		echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
-RUN_TARGETS := kestrova-navigator launcher kestrova-gpsd-helper serial-nmea-helper kestrova-probe \
-               atlantis_map xr_catalogue xr_window_images
+PROGRAMS    := kestrova-navigator launcher kestrova-gpsd-helper serial-nmea-helper
+RUN_TARGETS := $(PROGRAMS) kestrova-probe mapgen xr_shipped_files
 
-run: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)
-	RUN_SECONDS=$(RUN_SECONDS) scripts/run-navigator $(BUILD)
+# The optimised tree of `make bench`, so that a person sees the program's
+# real speed; only what the run needs is built.
+run: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target $(RUN_TARGETS)
+	RUN_SECONDS="$(RUN_SECONDS)" MAP="$(MAP)" scripts/run-navigator $(RELEASE)
+
+install: deps $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS) --target $(PROGRAMS) xr_shipped_files
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE)
 
 clean:
 	rm -rf build

@@ -190,6 +190,8 @@ int XrMaemoMapApp::run(int argc, char** argv)
     hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
     // The tablet's screen, also where no window manager makes it full screen.
     gtk_window_set_default_size(GTK_WINDOW(map_window_owned->get_window()), 800, 480);
+    if (show_splash)
+        map_window_owned->show_splash();
     g_idle_add(idle_stage_1, this);
     gtk_main();
     if (osso_context != nullptr) {
@@ -263,6 +265,7 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
         system->start(app->osso_context);
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
     XrMapWindow* window = app->map_window_owned.get();
+    window->free_splash();
     window->set_fullscreen(true);
     // The full-screen layout at once, also where no window manager answers.
     window->update_layout();

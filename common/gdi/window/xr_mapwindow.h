@@ -116,6 +116,27 @@ public:
     void set_draw_callback(DrawCallback callback, void* data);
     // The picture shown until it is cleared (owned); null clears it.
     void set_splash(XrBitmap* splash);
+    XrBitmap* get_splash() const { return m_splash; }
+    // Goes full screen and shows the start-up picture
+    // ("?:/kestrova/images/splash.png"; nothing when it does not load).
+    void show_splash();
+    // Deletes the start-up picture.
+    void free_splash();
+    // Shows or hides the toolbar (nothing without one).
+    void show_toolbar(bool show);
+    // True when there is no toggle button or it is not active.
+    bool is_toggle_off() const;
+    // Makes the toggle button active when off is false (nothing without one).
+    void set_toggle_off(bool off);
+    // The map buffer: the application may draw into it for its own purposes
+    // (null before the first resize).
+    XrDCHandleRec* get_buffer_dc() const { return m_map_buffer; }
+    // Replaces the view; a view given learns its window.
+    void set_view(XrMapWindowView* view);
+    // Replaces the manager; the private handler passes on to its stack.
+    void set_manager(XrMapWindowManager* manager);
+    // Position of the drawing area inside the window.
+    XrPoint get_map_origin() const;
 
     // Asks for new pixels: queued (drawn from the main loop) or at once;
     // keep_map repaints from the finished picture without drawing the map.
