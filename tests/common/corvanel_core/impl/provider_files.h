@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,13 +14,16 @@
 
 class ProviderFiles {
 public:
-    // english: the English message catalogue (else no translations).
+    // english: the English message catalogue (else none under the root).
     explicit ProviderFiles(bool english = true)
     {
         if (english)
             texts = std::make_unique<EnglishTexts>();
-        else
+        else {
+            // No catalogue at all: every text stays its key.
             own_root = std::make_unique<XrTempRoot>();
+            std::filesystem::remove(own_root->dir() + "/usr/share/locale/en/LC_MESSAGES/kestrova.mo");
+        }
         const char* home = std::getenv("HOME");
         if (home != nullptr)
             old_home = home;
