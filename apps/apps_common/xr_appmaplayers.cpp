@@ -10,6 +10,7 @@
 #include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapview.h"
+#include "common/update/xr_soundsetcatalogue.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ int XrAppRouteLayerHost::get_routing_mode()
     XrRouteProvider* route = XrRouteProvider::get_instance();
     return route != nullptr ? route->get_routing_mode() : 0;
 }
+
+XrString XrAppRouteLayerHost::get_sounds_path() { return XrSoundsetCatalogue::get_voice_root(); }
 
 bool XrAppMapWindowView::has_map() { return view->get_map() != nullptr; }
 
