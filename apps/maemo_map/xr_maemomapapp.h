@@ -7,9 +7,11 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <vector>
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
+#include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/ui/dialog/xr_dialogmanager.h"
 #include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
@@ -93,6 +95,8 @@ private:
     bool drive_route_pending = false;
     XrTrackPositionProducer* drive_producer = nullptr; // owned by the position provider
     XrCoordinate drive_destination;
+    // The computed route's drive, started once the route preview is over.
+    std::vector<XrTrackPoint> drive_route_points;
 };
 
 // Process-wide state of start-up.
