@@ -10,6 +10,8 @@
 #include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapview.h"
+#include "common/misc/xr_path_resolver.h"
+#include "common/update/xr_soundsetcatalogue.h"
 
 namespace {
 
@@ -63,6 +65,12 @@ int XrAppRouteLayerHost::get_routing_mode()
 {
     XrRouteProvider* route = XrRouteProvider::get_instance();
     return route != nullptr ? route->get_routing_mode() : 0;
+}
+
+XrString XrAppRouteLayerHost::get_sounds_path()
+{
+    // The layer also looks at the folder itself: the platform's separators.
+    return backslashes_to_slashes(XrSoundsetCatalogue::get_voice_root());
 }
 
 bool XrAppMapWindowView::has_map() { return view->get_map() != nullptr; }

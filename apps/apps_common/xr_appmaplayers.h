@@ -48,7 +48,7 @@ public:
 };
 
 // What the route layer asks of the providers: the map view, the map
-// window's redraw and the routing mode (the sounds folder is the default).
+// window's redraw, the routing mode and the sounds folder.
 class XrAppRouteLayerHost : public XrRouteLayerHost {
 public:
     XrAppRouteLayerHost(XrMapView* view, XrMapWindow* (*window)(void*), void* data)
@@ -59,6 +59,8 @@ public:
     XrMapView* get_map_view() override { return view; }
     bool redraw_map_window() override;
     int get_routing_mode() override;
+    // The voice root on the card: "r_str_path_sounds" resolved.
+    XrString get_sounds_path() override;
 
 private:
     XrMapView* view;

@@ -1,9 +1,14 @@
 #include "apps/maemo_map/xr_cardsetup.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -18,6 +23,10 @@ namespace {
 
 const char* const shipped = "/usr/share/kestrova";
 const char* const demo_map = "/usr/share/kestrova/atlantis";
+// The shipped English voice set, and its folder below a card's map root:
+// the voice root "kestrova/sounds" with the default voice folder.
+const char* const shipped_voice = "/usr/share/kestrova/sounds/english";
+const char* const card_voice = "kestrova/sounds/sound_eng";
 
 // The card folder skeleton below a map folder, in creation order.
 const char* const skeleton[] = {"kestrova/", "kestrova/legal/", "kestrova/fonts/"};
@@ -59,6 +68,111 @@ std::string narrow(const TCHAR* wide)
     for (const TCHAR* p = wide; *p != 0; ++p)
         out.push_back(static_cast<char>(*p));
     return out;
+}
+
+// fsync of a file or folder; folders of file systems that cannot sync them
+// count as synced.
+bool sync_path(const fs::path& path, bool folder)
+{
+    const int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_WRONLY) | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0 || (folder && errno == EINVAL);
+    ::close(fd);
+    return ok;
+}
+
+// Copies one file to a new file and syncs it.
+bool copy_file_synced(const fs::path& from, const fs::path& to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    bool ok = out >= 0;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+    }
+    ok = ok && ::fsync(out) == 0;
+    if (out >= 0 && ::close(out) != 0)
+        ok = false;
+    ::close(in);
+    return ok;
+}
+
+// Copies a file, or a folder with its files and sub-folders (other kinds of
+// entries are left out), to the new path `to`; everything written is synced.
+bool copy_synced(const fs::path& from, const fs::path& to)
+{
+    std::error_code ec;
+    if (!fs::is_directory(from, ec))
+        return copy_file_synced(from, to);
+    if (!fs::create_directory(to, ec))
+        return false;
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+        entries.push_back(it->path());
+    if (ec)
+        return false;
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& entry : entries) {
+        const fs::file_status st = fs::symlink_status(entry, ec);
+        if (fs::is_directory(st) || fs::is_regular_file(st)) {
+            if (!copy_synced(entry, to / entry.filename()))
+                return false;
+        }
+    }
+    return sync_path(to, true);
+}
+
+// Installs a shipped file or folder as `target`: the copy is made under the
+// name `temporary` (in a folder of the same file system), synced, renamed
+// to target and the folders of both synced, so that target is either whole
+// or absent whenever the copy is cut off. What an earlier cut-off copy left
+// at temporary is removed first. A file target is replaced; a folder target
+// must not exist.
+bool install_copy(const fs::path& source, const fs::path& target, const fs::path& temporary)
+{
+    std::error_code ec;
+    fs::remove_all(temporary, ec);
+    if (ec) {
+        std::fprintf(stderr, "kestrova-navigator: cannot remove %s: %s\n", temporary.c_str(), ec.message().c_str());
+        return false;
+    }
+    if (!copy_synced(source, temporary)) {
+        std::fprintf(stderr, "kestrova-navigator: cannot copy %s to %s: %s\n", source.c_str(), temporary.c_str(),
+                     std::strerror(errno));
+        fs::remove_all(temporary, ec);
+        return false;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::fprintf(stderr, "kestrova-navigator: cannot rename %s to %s: %s\n", temporary.c_str(), target.c_str(),
+                     std::strerror(errno));
+        fs::remove_all(temporary, ec);
+        return false;
+    }
+    return sync_path(target.parent_path(), true) &&
+           (temporary.parent_path() == target.parent_path() || sync_path(temporary.parent_path(), true));
+}
+
+// A file copied through the temporary name "<name>.partial" beside it.
+bool install_file(const fs::path& source, const fs::path& target)
+{
+    return install_copy(source, target, target.parent_path() / (target.filename().string() + ".partial"));
 }
 
 // The folders this start made, removed again (newest first) on failure.
@@ -123,10 +237,8 @@ bool copy_shipped(const ShippedFile& f, const fs::path& map_root)
         return !f.required;
     }
     for (const fs::path& file : files) {
-        if (!fs::copy_file(file, target / file.filename(), fs::copy_options::overwrite_existing, ec)) {
-            std::fprintf(stderr, "kestrova-navigator: cannot copy %s: %s\n", file.c_str(), ec.message().c_str());
+        if (!install_file(file, target / file.filename()))
             return false;
-        }
     }
     return true;
 }
@@ -139,17 +251,11 @@ bool copy_demo_map(const fs::path& folder, Made& made)
         std::fprintf(stderr, "kestrova-navigator: no demo map in %s\n", source.c_str());
         return false;
     }
-    std::error_code ec;
-    if (!fs::create_directory(folder, ec)) {
-        std::fprintf(stderr, "kestrova-navigator: cannot make %s\n", folder.c_str());
+    // A cut-off copy must not pass for a map at the next start: the
+    // temporary name does not begin with "mapdata".
+    if (!install_copy(source, folder, folder.parent_path() / ("." + folder.filename().string() + ".partial")))
         return false;
-    }
     made.add(folder);
-    fs::copy(source, folder, fs::copy_options::recursive, ec);
-    if (ec) {
-        std::fprintf(stderr, "kestrova-navigator: cannot copy the demo map: %s\n", ec.message().c_str());
-        return false;
-    }
     return true;
 }
 
@@ -165,7 +271,7 @@ bool xr_ensure_user_settings(bool& first_start)
         return true;
     fs::create_directories(folder, ec);
     const fs::path source = XrRoot::path("/usr/share/kestrova/settings.txt");
-    if (!fs::copy_file(source, file, fs::copy_options::overwrite_existing, ec)) {
+    if (!install_file(source, file)) {
         std::fprintf(stderr, "kestrova-navigator: no settings file copied from %s\n", source.c_str());
         return false;
     }
@@ -189,6 +295,7 @@ bool xr_prepare_card(XrCardSetup& setup)
         setup.map_root = narrow(root);
         setup.ambiguous = xr_folder_holds_map_data(XrRoot::path("/media/mmc1/map")) &&
                           xr_folder_holds_map_data(XrRoot::path("/media/mmc2/map"));
+        xr_install_voice_set(setup.map_root);
         return true;
     }
     Made made;
@@ -223,7 +330,26 @@ bool xr_prepare_card(XrCardSetup& setup)
     }
     setup.map_root = map_root.string();
     setup.demo_map = true;
+    xr_install_voice_set(setup.map_root);
     return true;
+}
+
+bool xr_install_voice_set(const std::string& map_root)
+{
+    const fs::path target = fs::path(map_root) / card_voice;
+    // A voice set on the card, whole by the way it is installed, is kept.
+    if (is_dir(target.string()))
+        return true;
+    const fs::path source = XrRoot::path(shipped_voice);
+    if (!is_dir(source.string())) {
+        std::fprintf(stderr, "kestrova-navigator: no shipped voice set in %s; guidance is silent\n", source.c_str());
+        return false;
+    }
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    // The copy grows beside the voice root, where no voice set is looked for.
+    const fs::path temporary = target.parent_path().parent_path() / ("." + target.filename().string() + ".partial");
+    return install_copy(source, target, temporary);
 }
 
 bool xr_ensure_active_map(XrCardSetup& setup)
@@ -266,10 +392,7 @@ bool xr_check_packages(const XrCardSetup& setup)
         announce = utime(it->path().c_str(), &stamp) == 0;
     }
     const fs::path version = XrRoot::path("/usr/share/kestrova/version.txt");
-    if (fs::is_regular_file(version, ec)) {
-        const fs::path target = fs::path(setup.map_root) / "version.txt";
-        fs::remove(target, ec);
-        fs::copy_file(version, target, ec);
-    }
+    if (fs::is_regular_file(version, ec))
+        install_file(version, fs::path(setup.map_root) / "version.txt");
     return announce;
 }

@@ -27,9 +27,17 @@ bool xr_folder_holds_map_data(const std::string& folder);
 // Finds the card with map data, or prepares one: only a card whose mount
 // point ("/media/mmc2", then "/media/mmc1") exists is prepared, and nothing
 // the user had is replaced or removed; what this start made is removed
-// again when a step fails. False (with the reason on standard error) when
+// again when a step fails. Files are copied under temporary names and
+// renamed when whole. Either way the voice set is installed when missing. False (with the reason on standard error) when
 // no usable card remains.
 bool xr_prepare_card(XrCardSetup& setup);
+
+// Installs the shipped voice set on the card as the default voice folder
+// ("kestrova/sounds/sound_eng" below the map root) when the card has none:
+// copied under a temporary name, synced and renamed, so that a cut-off copy
+// never passes for a voice set. xr_prepare_card calls it. False (with the
+// reason on standard error) when nothing was installed.
+bool xr_install_voice_set(const std::string& map_root);
 
 // Installs the demo map as the active map ("mapdata") when the card has
 // none and no other installed map can be activated. False when it fails.

@@ -338,6 +338,12 @@ void XrMaemoMapApp::show_route_status(int status)
 void XrMaemoMapApp::provider_position_changed(bool* redrawn)
 {
     XrNaviApp::provider_position_changed(redrawn);
+    // The vehicle waits at the route's start while the route is shown
+    // whole, so that guidance begins with the route.
+    if (!drive_route_points.empty() && drive_producer != nullptr && !is_route_preview_running()) {
+        drive_producer->follow_route(std::move(drive_route_points));
+        drive_route_points.clear();
+    }
     XrPositionProvider* position = position_provider();
     XrMapProvider* maps = XrMapProvider::get_instance();
     if (!drive_destination_pending || !map_ready || position == nullptr || maps == nullptr ||
@@ -377,7 +383,10 @@ void XrMaemoMapApp::route_changed()
         if (at == length)
             break;
     }
-    drive_producer->follow_route(std::move(points));
+    if (points.empty())
+        return;
+    drive_producer->follow_route({points.front()});
+    drive_route_points = std::move(points);
 }
 
 void XrMaemoMapApp::set_locale(const XrString& name, bool no_refresh)

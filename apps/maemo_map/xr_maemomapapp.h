@@ -7,9 +7,11 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <vector>
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
+#include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/ui/dialog/xr_dialogmanager.h"
 #include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
@@ -106,6 +108,8 @@ private:
     int run_status = 0;        // what run returns
     XrTrackPositionProducer* drive_producer = nullptr; // owned by the position provider
     XrCoordinate drive_destination;
+    // The computed route's drive, started once the route preview is over.
+    std::vector<XrTrackPoint> drive_route_points;
 };
 
 // Process-wide state of start-up.

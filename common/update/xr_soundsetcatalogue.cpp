@@ -1,6 +1,7 @@
 #include "common/update/xr_soundsetcatalogue.h"
 
 #include "common/misc/xr_msgids.h"
+#include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_file.h"
 #include "common/update/xr_cataloguehost.h"
@@ -96,7 +97,13 @@ XrSoundsetEntry* XrSoundsetCatalogue::get_item(int i) const
 
 XrString XrSoundsetCatalogue::get_voice_root()
 {
-    return XrPathResolver::resolve(XrString((int)R_STR_PATH_SOUNDS));
+    XrString path((int)R_STR_PATH_SOUNDS);
+    // Without a catalogue for the locale the text is the message key: the
+    // voice root is then the English one.
+    const char* key = get_message_key(R_STR_PATH_SOUNDS);
+    if (path.is_empty() || (key != nullptr && path == XrString(key)))
+        path = XrString(L"?:\\kestrova\\sounds");
+    return XrPathResolver::resolve(path);
 }
 
 XrString XrSoundsetCatalogue::get_default_voice_folder()

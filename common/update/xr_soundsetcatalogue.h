@@ -37,8 +37,9 @@ public:
     // Null when i is out of range.
     XrSoundsetEntry* get_item(int i) const;
 
-    // The voice root ("r_str_path_sounds" resolved) and the default voice
-    // folder ("?:\kestrova\sounds\sound_eng" resolved).
+    // The voice root ("r_str_path_sounds" resolved; "?:\kestrova\sounds"
+    // when the locale has no catalogue) and the default voice folder
+    // ("?:\kestrova\sounds\sound_eng" resolved).
     static XrString get_voice_root();
     static XrString get_default_voice_folder();
     // name becomes the voice folder of the settings; with search, a folder

@@ -19,6 +19,7 @@
 #include "common/misc/xr_path_resolver.h"
 #include "common/misc/xr_tokenparser.h"
 #include "common/misc/xr_unicodeutil.h"
+#include "common/os/xr_file.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/update/xr_mapcatalogue.h"
 #include "common/update/xr_soundsetcatalogue.h"
@@ -254,8 +255,18 @@ void XrMapProviderImpl::apply_voice_settings(bool folder)
     if (settings == nullptr)
         return;
     if (folder) {
-        XrString name;
-        if (XrSoundsetCatalogue::find_voice_folder(name, true)) {
+        // The voice set the settings name, while the card holds its prompts;
+        // else the content search (the default voice set, or the first one).
+        XrString name = settings->get_soundset();
+        bool found = false;
+        if (!name.is_empty()) {
+            for_each_folder_entry(XrSoundsetCatalogue::get_voice_root() + L"/" + name, XrFileFinder::FILES,
+                                  [&](const XrString&) {
+                                      found = true;
+                                      return false;
+                                  });
+        }
+        if (found || XrSoundsetCatalogue::find_voice_folder(name, true)) {
             settings->set_soundset(name);
             if (route_layer != nullptr)
                 route_layer->set_voice_folder(settings->get_soundset());

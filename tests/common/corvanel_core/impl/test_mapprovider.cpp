@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -300,7 +301,13 @@ struct LoggingRouteLayer : XrLayer, XrMapRouteLayer {
     ~LoggingRouteLayer() override { log.calls.push_back("route:deleted"); }
     XrLayer* as_layer() override { return this; }
     void load_images() override { log.calls.push_back("route:images"); }
-    void set_voice_folder(const XrString&) override { log.calls.push_back("route:voice"); }
+    void set_voice_folder(const XrString& folder) override
+    {
+        std::string name;
+        for (const TCHAR* c = folder.c_str(); *c != 0; ++c)
+            name += static_cast<char>(*c);
+        log.calls.push_back("route:voice-" + name);
+    }
     void set_signpost_accessor(XrSignpostAccessor* s) override
     {
         log.signposts = s;
@@ -435,6 +442,32 @@ TEST_F(MapProviderLayersTest, VolumeDecidesThePrompts)
         const std::string log = maker.log.text();
         EXPECT_NE(log.find(c.prompts), std::string::npos) << log;
         EXPECT_EQ(log.find("route:signposts"), std::string::npos); // no signs.bin
+        maps.close_map();
+    }
+}
+
+// The route layer speaks the voice set of the settings while the card
+// holds it; else the default set, which the settings then name.
+TEST_F(MapProviderLayersTest, VoiceFolderIsTheSettingsWhileOnTheCard)
+{
+    write_test_map(active());
+    for (const char* set : {"sound_eng", "sound_deu"}) {
+        const std::string folder = files.card_root + "kestrova/sounds/" + set;
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder + "/left.ogg") << "prompt";
+    }
+    const struct {
+        const wchar_t* setting;
+        const char* spoken;
+    } cases[] = {{L"sound_deu", "sound_deu"}, {L"", "sound_eng"}, {L"sound_fra", "sound_eng"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.spoken);
+        settings.set_soundset(XrString(c.setting));
+        maker.log.calls.clear();
+        ASSERT_TRUE(maps.open_map());
+        const std::string log = maker.log.text();
+        EXPECT_NE(log.find(std::string("route:voice-") + c.spoken + " "), std::string::npos) << log;
+        EXPECT_EQ(settings.get_soundset(), XrString(std::wstring(c.spoken, c.spoken + std::strlen(c.spoken)).c_str()));
         maps.close_map();
     }
 }
