@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/apps_common/xr_appmaplayers.h"
+#include "apps/apps_common/xr_appservices.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
@@ -178,7 +179,7 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
         for (const TCHAR* index : {L"corvanel_bitmaps.def", L"gdi_bitmaps.def", L"map_bitmaps.def"})
             XrBitmapLoader::load_index(XrString(index));
     }
-    window_view = std::make_unique<XrAppMapWindowView>(&map_view);
+    window_view = std::make_unique<XrAppMapWindowView>(&map_view, &guidance_active);
     set_map_window_services(window_view.get());
     route_host = std::make_unique<XrAppRouteLayerHost>(
         &map_view, [](void* app) { return static_cast<XrNaviApp*>(app)->get_map_window(); }, this);
@@ -187,6 +188,9 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 
 XrNaviApp::~XrNaviApp()
 {
+    set_map_engine_services(nullptr);
+    if (route_layer_settings)
+        route_layer_settings->detach();
     end_route_preview(false);
     destroy_providers();
     set_low_memory_callback(nullptr, nullptr);
@@ -250,6 +254,11 @@ bool XrNaviApp::construct()
     register_provider<XrRoadblocksProvider>(L"XrRoadblocksProvider", new XrRoadblocksProviderImpl());
     register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
     create_providers();
+    engine_services = std::make_unique<XrAppMapEngineServices>(
+        [](void* app) { return static_cast<XrNaviApp*>(app)->get_map_window(); }, this);
+    set_map_engine_services(engine_services.get());
+    route_layer_settings = std::make_unique<XrAppRouteLayerSettings>();
+    route_layer_settings->attach();
 
     if (!maps->initialize(&event_loop, &audio_player, nullptr, &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");

@@ -186,6 +186,10 @@ public:
     void set_delay_prompt_on(bool value) { delay_prompt_on = value; }
     void set_draw_3d_route(bool value) { draw_3d_route = value; }
     void set_draw_traffic_box(bool value) { draw_traffic_box_on = value; }
+    // The view scale up to which the route is drawn along its roads'
+    // geometry (above it: straight lines between the segment points).
+    void set_scale_limit(int value) { scale_limit = value; }
+    int get_scale_limit() const { return scale_limit; }
     // The graph file that the rerouting test reads (default: the resolved
     // "?:\mapdata\graph.bin"); the open reader is closed.
     void set_graph_path(const XrString& path);
