@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -302,6 +304,65 @@ TEST_F(AppServicesTest, RoadCasingsWidenWithTheMapViewProvidersFactor)
     ASSERT_GT(widths[1], 2);
     EXPECT_EQ(widths[0] - widths[1], 2) << widths[0] << " " << widths[1];
     EXPECT_EQ(widths[2] - widths[0], 2) << widths[2] << " " << widths[0];
+}
+
+// The edge above the fill of the first road-number shield in the picture
+// (blue fill under a white border and a black frame): its thickness in
+// pixels through the middle of the fill's top row; 0 without a shield.
+int shield_edge(const XrTestPixels& px)
+{
+    const XrColorHandle blue = XrGDI::rgb(0, 70, 160);
+    for (int y = 1; y < 480; ++y) {
+        int x = 0;
+        while (x < 800 && px.at(x, y) != blue)
+            ++x;
+        if (x == 800)
+            continue;
+        int end = x;
+        while (end < 799 && px.at(end + 1, y) == blue)
+            ++end;
+        const int mid = (x + end) / 2;
+        int up = y;
+        while (up > 0 && (px.at(mid, up - 1) == XrGDI::rgb(255, 255, 255) || px.at(mid, up - 1) == XrGDI::rgb(0, 0, 0)))
+            --up;
+        return y - up;
+    }
+    return 0;
+}
+
+TEST_F(AppServicesTest, ShieldFramesWidenWithTheMapViewProvidersFactor)
+{
+    install_card();
+    TestApp app;
+    ASSERT_TRUE(app.construct());
+    XrMapView& view = app.get_map_view();
+    view.set_screen_size(XrSize(800, 480));
+    view.set_visible_rect(XrRectangle(0, 0, 800, 480));
+    view.set_rotation(0);
+    // The motorway south of the town, with its "A1" shields.
+    const XrPoint centre = XrCoordinate(-24.0, 31.0 - 1315.0 / 111320.0)
+                               .to_point(XrMapProvider::get_instance()->get_projection());
+    view.set_center_and_scale(&centre, 6250, true);
+    XrTestDC dc(800, 480, kWhite);
+    auto* provider = XrMapViewProvider::get_instance();
+    auto edge_at = [&](XrMapViewProvider* answering) {
+        XrSingleton::set_instance(XrString(L"XrMapViewProvider"), nullptr);
+        XrSingleton::set_instance(XrString(L"XrMapViewProvider"), answering);
+        dc.clear(kWhite);
+        view.draw(dc.dc, nullptr, XrMap::AllLayers, -1, -1);
+        return shield_edge(XrTestPixels(dc.dc));
+    };
+    // Border and frame are trunc(factor) pixels each.
+    struct Row {
+        double factor;
+        int edge;
+    };
+    for (const Row& r : {Row{1.0, 2}, Row{1.5, 2}, Row{3.0, 6}}) {
+        FactorView stand_in(r.factor);
+        EXPECT_EQ(edge_at(&stand_in), r.edge) << "factor " << r.factor;
+    }
+    // The application's own provider answers 2.
+    EXPECT_EQ(edge_at(provider), 4);
 }
 
 } // namespace
