@@ -40,6 +40,20 @@ int signpost_band(GdkPixbuf* pb)
 }
 constexpr int kBand = 3 * 410;
 
+// Pixels of the map part of the route layout (left of the safety screen)
+// that pass the test.
+template <class Pred>
+int map_pixels(GdkPixbuf* pb, Pred pred)
+{
+    int n = 0;
+    for (int y = 100; y < 420; ++y)
+        for (int x = 0; x < 580; ++x)
+            n += pred(xr_pixel(pb, x, y));
+    return n;
+}
+bool is_red_marker(const XrRgb& c) { return c.r > 200 && c.g < 60 && c.b < 60; }
+bool is_vehicle_arrow(const XrRgb& c) { return c.r == 192 && c.g == 255 && c.b == 0; }
+
 // The guidance panel is up (its top row).
 bool guidance_shown(GdkPixbuf* pb) { return is_panel(xr_pixel(pb, 300, 20)) && is_panel(xr_pixel(pb, 500, 20)); }
 
@@ -63,6 +77,7 @@ protected:
     {
         ASSERT_TRUE(display.ok());
         root.make_dirs("/media/mmc2");
+        ASSERT_TRUE(xr_install_red_marker(root));
         // On the motorway's westbound carriageway, 480 m before the exit to
         // Atlantis, driving west; the destination is the ring road's south
         // point at the end of the exit's slip road.
@@ -95,6 +110,9 @@ TEST_F(GuidancePanelsTest, SignpostPanelBeforeTheExitAndSafetyScreenWhileGuided)
     GdkPixbuf* guided = run.screenshot();
     ASSERT_NE(guided, nullptr);
     EXPECT_GT(countdown_bar_pixels(guided), 600);
+    // The route layer shows the vehicle; the overlay's marker gives way.
+    EXPECT_GT(map_pixels(guided, is_vehicle_arrow), 100);
+    EXPECT_LT(map_pixels(guided, is_red_marker), 20);
     g_object_unref(guided);
     // Past the exit, on the slip road, the sign is gone again.
     EXPECT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) { return guidance_shown(pb) && signpost_band(pb) < kBand / 10; }))
@@ -132,6 +150,8 @@ TEST_F(GuidancePanelsTest, NoSafetyScreenWithoutARoute)
     ASSERT_NE(pb, nullptr);
     EXPECT_LT(countdown_bar_pixels(pb), 10);
     EXPECT_FALSE(guidance_shown(pb));
+    // Without a route the overlay draws the position marker.
+    EXPECT_GT(map_pixels(pb, is_red_marker), 50);
     g_object_unref(pb);
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
