@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
 #include "common/corvanel_core/interfaces/xr_routeprovider.h"
@@ -16,6 +17,15 @@
 namespace {
 
 XrPositionProvider* position_provider() { return xr_registered<XrPositionProvider>(L"XrPositionProvider"); }
+
+XrMapSettingsProvider* map_settings() { return xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider"); }
+
+// The open map's route layer, or null.
+XrRouteLayer* route_layer()
+{
+    XrRouteProvider* route = XrRouteProvider::get_instance();
+    return route != nullptr ? route->get_route_layer2() : nullptr;
+}
 
 } // namespace
 
@@ -38,12 +48,28 @@ void XrAppRouteLayer::set_road_layer(XrLayer* road, XrGeomStorage*)
         set_street_label_layer(labels);
 }
 
+void XrAppRouteLayer::take_road_layer_values(XrLayer* road)
+{
+    XrMap* m = get_map();
+    if (m == nullptr || road == nullptr)
+        return;
+    for (int i = 0; i < m->get_layer_count(); ++i) {
+        const XrMap::XrLayerInfo* info = m->get_layer_info_at(i);
+        if (info->layer == road) {
+            if (info->highest_scale > 0)
+                set_scale_limit(static_cast<int>(info->highest_scale));
+            return;
+        }
+    }
+}
+
 bool XrAppRouteLayer::set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr)
 {
     if (geometry == nullptr)
         return false;
     if (!initialize(geometry, addr))
         std::fprintf(stderr, "kestrova-navigator: the guidance pictures did not load; no guidance box\n");
+    load_safety_screen_images();
     return true;
 }
 
@@ -71,6 +97,18 @@ XrString XrAppRouteLayerHost::get_sounds_path()
 {
     // The layer also looks at the folder itself: the platform's separators.
     return backslashes_to_slashes(XrSoundsetCatalogue::get_voice_root());
+}
+
+double XrAppRouteLayerHost::get_scale_factor()
+{
+    XrMapViewProvider* provider = XrMapViewProvider::get_instance();
+    return provider != nullptr ? provider->get_scale_factor() : XrRouteLayerHost::get_scale_factor();
+}
+
+int XrAppRouteLayerHost::get_distance_units()
+{
+    XrMapSettingsProvider* settings = map_settings();
+    return settings != nullptr ? settings->get_measurement_system() : 0;
 }
 
 bool XrAppMapWindowView::has_map() { return view->get_map() != nullptr; }
@@ -104,6 +142,27 @@ bool XrAppMapWindowView::has_route()
 {
     XrRouteProvider* route = XrRouteProvider::get_instance();
     return route != nullptr && route->has_route();
+}
+
+int XrAppMapWindowView::get_route_panel_top()
+{
+    XrRouteLayer* layer = route_layer();
+    int top = 0, band = 0;
+    if (layer == nullptr || !layer->get_panel_sizes(top, band, nullptr, nullptr))
+        return 0;
+    return top;
+}
+
+void XrAppMapWindowView::draw_route_overlays(XrDCHandleRec* dc, const XrSize& screen)
+{
+    if (XrRouteLayer* layer = route_layer())
+        layer->draw_safety_screen(dc, XrPoint(screen.width, screen.height));
+}
+
+bool XrAppMapWindowView::use_alternate_units()
+{
+    XrMapSettingsProvider* settings = map_settings();
+    return settings != nullptr && settings->get_measurement_system() != 0;
 }
 
 bool XrAppMapWindowView::has_position_provider() { return position_provider() != nullptr; }

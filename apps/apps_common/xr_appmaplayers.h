@@ -33,22 +33,31 @@ public:
     // The pictures load with the road data (initialize).
     void load_images() override {}
     void set_voice_folder(const XrString& folder) override { XrRouteLayer::set_voice_folder(folder); }
-    // The map provider keeps the signpost reader, and the layer would take it
-    // over: the layer draws no signposts.
-    void set_signpost_accessor(XrSignpostAccessor*) override {}
-    void set_handsfree(bool) override {}
+    // The layer owns the signpost reader from now on.
+    void set_signpost_accessor(XrSignpostAccessor* signposts) override
+    {
+        XrRouteLayer::set_signpost_accessor(signposts);
+    }
+    void set_handsfree(bool value) override { handsfree = value; }
+    bool is_handsfree() const { return handsfree; }
     void set_prompts_on(bool value) override { set_voice_prompts_on(value); }
-    void take_road_layer_values(XrLayer*) override {}
+    // The road layer's upper scale limit (when it has one) becomes the
+    // scale up to which the route is drawn along the road geometry.
+    void take_road_layer_values(XrLayer* road) override;
     void attach_layer(XrMap::XrLayerInfo& info) override;
     // The road layer draws the routes' roads.
     void set_road_layer(XrLayer* road, XrGeomStorage* geometry) override;
     // Missing guidance pictures leave the route line and guidance working;
-    // only the box is not drawn.
+    // only the box is not drawn. The safety screen's pictures load here too.
     bool set_road_data(XrGeomStorage* geometry, XrAddrAccessor* addr) override;
+
+private:
+    bool handsfree = false;
 };
 
 // What the route layer asks of the providers: the map view, the map
-// window's redraw, the routing mode and the sounds folder.
+// window's redraw, the routing mode, the display scale factor, the
+// distance units and the sounds folder.
 class XrAppRouteLayerHost : public XrRouteLayerHost {
 public:
     XrAppRouteLayerHost(XrMapView* view, XrMapWindow* (*window)(void*), void* data)
@@ -61,6 +70,10 @@ public:
     int get_routing_mode() override;
     // The voice root on the card: "r_str_path_sounds" resolved.
     XrString get_sounds_path() override;
+    // The map-view provider's; 1.0 without one.
+    double get_scale_factor() override;
+    // The map settings' unit system; metric without them.
+    int get_distance_units() override;
 
 private:
     XrMapView* view;
@@ -78,7 +91,10 @@ public:
 // The map view drawn by the map window, and the window's provider answers.
 class XrAppMapWindowView : public XrMapWindowView, public XrMapWindowServices {
 public:
-    explicit XrAppMapWindowView(XrMapView* view) : view(view) {}
+    // hold_flag: the flag shared with the route provider (may be null).
+    explicit XrAppMapWindowView(XrMapView* view, const bool* hold_flag = nullptr) : view(view), hold_flag(hold_flag)
+    {
+    }
 
     XrMapWindow* get_window() const { return window; }
 
@@ -95,11 +111,19 @@ public:
     // XrMapWindowServices
     bool has_route_provider() override;
     bool has_route() override;
+    bool get_hold_flag() override { return hold_flag != nullptr && *hold_flag; }
+    // The guidance panel height of the route layer's last draw.
+    int get_route_panel_top() override;
+    // The route layer's safety screen (nothing without an active route).
+    void draw_route_overlays(XrDCHandleRec* dc, const XrSize& screen) override;
     bool has_position_provider() override;
     bool is_position_active() override;
     bool position_has_fix() override;
+    // The map settings' unit system is not metric.
+    bool use_alternate_units() override;
 
 private:
     XrMapView* view;
+    const bool* hold_flag;
     XrMapWindow* window = nullptr;
 };

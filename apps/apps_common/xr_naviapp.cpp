@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "apps/apps_common/xr_appmaplayers.h"
+#include "apps/apps_common/xr_appservices.h"
 #include "apps/services/xr_servcom.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
@@ -226,7 +227,7 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
         for (const TCHAR* index : {L"corvanel_bitmaps.def", L"gdi_bitmaps.def", L"map_bitmaps.def"})
             XrBitmapLoader::load_index(XrString(index));
     }
-    window_view = std::make_unique<XrAppMapWindowView>(&map_view);
+    window_view = std::make_unique<XrAppMapWindowView>(&map_view, &guidance_active);
     set_map_window_services(window_view.get());
     route_host = std::make_unique<XrAppRouteLayerHost>(
         &map_view, [](void* app) { return static_cast<XrNaviApp*>(app)->get_map_window(); }, this);
@@ -235,6 +236,9 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 
 XrNaviApp::~XrNaviApp()
 {
+    set_map_engine_services(nullptr);
+    if (route_layer_settings)
+        route_layer_settings->detach();
     end_route_preview(false);
     event_loop.remove_timeout(this, reinterpret_cast<void*>(static_cast<std::intptr_t>(DEFERRED_REFRESH)));
     if (XrInet::has_inet())
@@ -422,6 +426,11 @@ bool XrNaviApp::construct()
     }
     register_provider<XrLocationDetailsProvider>(L"XrLocationDetailsProvider", new XrLocationDetailsProviderImpl());
     create_providers();
+    engine_services = std::make_unique<XrAppMapEngineServices>(
+        [](void* app) { return static_cast<XrNaviApp*>(app)->get_map_window(); }, this);
+    set_map_engine_services(engine_services.get());
+    route_layer_settings = std::make_unique<XrAppRouteLayerSettings>();
+    route_layer_settings->attach();
 
     if (!maps->initialize(&event_loop, &audio_player, static_cast<XrPoiLayerClient*>(this), &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");

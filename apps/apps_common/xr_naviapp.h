@@ -30,8 +30,10 @@
 #include "common/os/xr_inetconfiglistener.h"
 #include "common/ui/dialog/xr_dialogmanager.h"
 
+class XrAppMapEngineServices;
 class XrAppMapLayers;
 class XrAppRouteLayerHost;
+class XrAppRouteLayerSettings;
 class XrCrosshairTimer;
 class XrMapWindowRouteForwarder;
 class XrAppMapWindowView;
@@ -306,6 +308,10 @@ private:
     std::unique_ptr<XrAppMapLayers> layers;
     std::unique_ptr<XrAppMapWindowView> window_view;
     std::unique_ptr<XrAppRouteLayerHost> route_host;
+    // The map engine's services and the map settings' way to the route
+    // layer: installed once the providers exist, before the map opens.
+    std::unique_ptr<XrAppMapEngineServices> engine_services;
+    std::unique_ptr<XrAppRouteLayerSettings> route_layer_settings;
     std::unique_ptr<XrMapWindowRouteForwarder> window_route_listener;
     bool trig_ready = false;
     bool own_bitmap_loader = false;

@@ -182,10 +182,15 @@ public:
     void set_warning_source(XrProximityAlerter* source) { warning_source = source; }
     void set_external_canvas(XrRouteLayerExternalCanvas* canvas) { external_canvas = canvas; }
     void set_right_hand_traffic(bool value) { right_hand_traffic = value; }
+    bool is_right_hand_traffic() const { return right_hand_traffic; }
     void set_voice_prompts_on(bool value) { voice_prompts_on = value; }
     void set_delay_prompt_on(bool value) { delay_prompt_on = value; }
     void set_draw_3d_route(bool value) { draw_3d_route = value; }
     void set_draw_traffic_box(bool value) { draw_traffic_box_on = value; }
+    // The view scale up to which the route is drawn along its roads'
+    // geometry (above it: straight lines between the segment points).
+    void set_scale_limit(int value) { scale_limit = value; }
+    int get_scale_limit() const { return scale_limit; }
     // The graph file that the rerouting test reads (default: the resolved
     // "?:\mapdata\graph.bin"); the open reader is closed.
     void set_graph_path(const XrString& path);
@@ -319,6 +324,7 @@ public:
     // ---- Signposts (xr_routelayer_signposts.cpp)
     // Owned from now on.
     void set_signpost_accessor(XrSignpostAccessor* accessor);
+    XrSignpostAccessor* get_signpost_accessor() const { return signposts.get(); }
     void initialize_signpost_drawer();
     static bool parse_scheme_prefix(const XrString& text, int& text_start, int& scheme);
     void clear_signpost_items();

@@ -15,6 +15,7 @@
 #include "common/map/xr_maplayerkinds.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
+#include "common/map/xr_roadnumberlayer.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/misc/xr_tokenparser.h"
@@ -163,13 +164,17 @@ bool XrMapProviderImpl::open_map_steps()
     if (route_layer != nullptr)
         route_layer->as_layer()->set_double_bufferable(false);
 
-    // Signposts: optional; kept for the route layer.
+    // Signposts: optional. The route layer owns the reader once it has it;
+    // this provider keeps a borrowed pointer while the map is open.
     if (XrStorageAccessor* signs = open_storage_accessor(XrString(L"?:\\mapdata\\signs.bin"), true)) {
-        signposts = std::make_unique<XrSignpostAccessor>();
-        if (!signposts->open(signs))
-            signposts.reset();
-        else if (route_layer != nullptr)
-            route_layer->set_signpost_accessor(signposts.get());
+        auto reader = std::make_unique<XrSignpostAccessor>();
+        if (reader->open(signs)) {
+            signposts = reader.get();
+            if (route_layer != nullptr)
+                route_layer->set_signpost_accessor(reader.release());
+            else
+                signposts_owned = std::move(reader);
+        }
     }
 
     // The two quadtree storages; a missing or unreadable one stays empty.
@@ -301,6 +306,11 @@ bool XrMapProviderImpl::prepare_layers()
         labels->set_addr_accessor(addr_accessor.get());
     if (route_layer != nullptr)
         route_layer->set_road_layer(road, get_road_geometry());
+    // The road-number shields take the signposts' colour schemes.
+    for (int i = 0; i < map->get_layer_count(); ++i) {
+        if (auto* numbers = dynamic_cast<XrRoadNumberLayer*>(map->get_layer_info_at(i)->layer))
+            numbers->set_sign_colors(signposts);
+    }
     XrAppSettingsProvider* settings = app_settings();
     return set_theme(settings != nullptr ? settings->get_theme() : 0);
 }
@@ -369,6 +379,8 @@ void XrMapProviderImpl::close_map()
 
 void XrMapProviderImpl::release_map()
 {
+    // The signpost reader goes with the route layer that owns it.
+    signposts = nullptr;
     route_layer_owned.reset(); // not added to the map yet
     overlay_layer_owned.reset();
     route_layer = nullptr;
@@ -380,7 +392,7 @@ void XrMapProviderImpl::release_map()
     addr_accessor.reset();
     pc_storage.reset();
     pb_storage.reset();
-    signposts.reset();
+    signposts_owned.reset();
     poi_layer = nullptr;
     map.reset(); // the layers go before the settings they point into
     context.reset();

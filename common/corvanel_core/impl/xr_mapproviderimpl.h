@@ -109,7 +109,10 @@ private:
     XrStoredGeomStorage::XrBlockCache block_cache{BLOCK_CACHE_BUDGET};
     std::unique_ptr<XrSimpleGeomStorage> pc_storage;
     std::unique_ptr<XrSimpleGeomStorage> pb_storage;
-    std::unique_ptr<XrSignpostAccessor> signposts;
+    // The map's signpost reader (borrowed from the route layer, which owns
+    // it; owned here only when the map has no route layer); null without.
+    XrSignpostAccessor* signposts = nullptr;
+    std::unique_ptr<XrSignpostAccessor> signposts_owned;
     XrString projection_name;
     XrEventloopBase* event_loop = nullptr;
     XrAudioPlayer* audio_player = nullptr;

@@ -22,7 +22,8 @@ public:
     virtual XrLayer* as_layer() = 0;
     virtual void load_images() = 0;
     virtual void set_voice_folder(const XrString& folder) = 0;
-    // Given once; not owned (the map provider keeps it while the map is open).
+    // Given once; the route layer owns it from then on (the map provider
+    // only borrows it while the map is open).
     virtual void set_signpost_accessor(XrSignpostAccessor* signposts) = 0;
     virtual void set_handsfree(bool value) = 0;
     virtual void set_prompts_on(bool value) = 0;

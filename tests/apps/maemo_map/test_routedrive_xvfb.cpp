@@ -23,14 +23,23 @@ int route_pixels(GdkPixbuf* pb)
     return n;
 }
 
-// The middle of the red marker; false without one.
+// The vehicle marker: the red position marker, or during guidance the route
+// layer's yellow-green arrow (the overlay then leaves the marker out).
+bool is_marker(const XrRgb& c)
+{
+    return (c.r > 200 && c.g < 60 && c.b < 60) || (std::abs(c.r - 192) < 20 && c.g > 235 && c.b < 40);
+}
+
+// The middle of the marker; false without one.
 bool marker_at(GdkPixbuf* pb, int& mx, int& my)
 {
     long sx = 0, sy = 0, n = 0;
+    // The map part of the route layout (the safety screen's red countdown
+    // bars stand right of it).
     for (int y = 40; y < 420; ++y) {
-        for (int x = 0; x < 740; ++x) {
+        for (int x = 0; x < 580; ++x) {
             const XrRgb c = xr_pixel(pb, x, y);
-            if (c.r > 200 && c.g < 60 && c.b < 60) {
+            if (is_marker(c)) {
                 sx += x;
                 sy += y;
                 ++n;

@@ -308,11 +308,14 @@ struct LoggingRouteLayer : XrLayer, XrMapRouteLayer {
             name += static_cast<char>(*c);
         log.calls.push_back("route:voice-" + name);
     }
+    // The route layer owns the signpost reader.
     void set_signpost_accessor(XrSignpostAccessor* s) override
     {
         log.signposts = s;
+        signposts.reset(s);
         log.calls.push_back("route:signposts");
     }
+    std::unique_ptr<XrSignpostAccessor> signposts;
     void set_handsfree(bool on) override { log.calls.push_back(on ? "route:handsfree" : "route:no-handsfree"); }
     void set_prompts_on(bool on) override { log.calls.push_back(on ? "route:prompts" : "route:silent"); }
     void take_road_layer_values(XrLayer*) override { log.calls.push_back("route:road-values"); }
