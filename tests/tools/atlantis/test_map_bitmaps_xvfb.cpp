@@ -22,16 +22,19 @@ TEST(MapBitmaps, TheIndexResolvesTheMapIcons)
         GTEST_SKIP() << "no X display";
     ASSERT_TRUE(XrBitmapLoader::initialize(XrString(IMAGES.c_str()), XrString(L"maemo")));
     ASSERT_TRUE(XrBitmapLoader::load_index(XrString(L"map_bitmaps.def")));
-    // The POI strips (small, normal, large): one square icon per class 0..12.
+    // The POI strips (small, normal, large): one square icon per class
+    // 0..92; the user's points (roadblock, favourite) have strips of two.
     const struct {
         unsigned int id;
         int side;
-    } strips[] = {{0x49A7006B, 20}, {0x49A70069, 24}, {0x49A7006E, 32}};
+        int icons;
+    } strips[] = {{0x49A7006B, 20, 93}, {0x49A70069, 24, 93}, {0x49A7006E, 32, 93},
+                  {0x49A70073, 20, 2},  {0x49A70071, 24, 2},  {0x49A70072, 32, 2}};
     for (const auto& s : strips) {
         XrIcon icon;
         ASSERT_TRUE(XrBitmapLoader::load_bitmap_internal(s.id, icon, false)) << std::hex << s.id;
         EXPECT_EQ(icon.height(), s.side);
-        EXPECT_EQ(icon.width(), 13 * s.side);
+        EXPECT_EQ(icon.width(), s.icons * s.side);
         EXPECT_NE(icon.mask(), nullptr);
     }
     // The note symbol, the dot and a route layer sign.
