@@ -437,9 +437,12 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
     int border = line_width;
     // The box is laid out from the top; the panel size grows to its bottom.
     int top = 0;
-    // The status line ends left of the window's top-right button.
-    const int window_width = XrMapWindow::screen_size().width;
-    const int top_right = std::min(screen.x, window_width > 0 ? window_width : screen.x) - TOP_RIGHT_BUTTON - 1;
+    // The status line ends left of the window's top-right button, which
+    // the window puts at the right edge of its layout's nominal width.
+    const XrMapWindow* window = XrMapWindow::get_instance();
+    const int layout = window != nullptr ? window->get_current_layout() : -1;
+    const int window_width = layout >= 0 ? XrMapWindow::get_nominal_size_of(layout).width : screen.x;
+    const int top_right = std::min(screen.x, window_width) - TOP_RIGHT_BUTTON - 1;
 
     // 1. Status line.
     XrFontHandleRec* status_font = font_of(FONT_STATUS);
