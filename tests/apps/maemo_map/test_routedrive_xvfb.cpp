@@ -23,14 +23,16 @@ int route_pixels(GdkPixbuf* pb)
     return n;
 }
 
-// The middle of the red marker; false without one.
+// The middle of the car's marker; false without one. During guidance the
+// route layer draws the car (an arrow filled light green, 192, 255, 0), not
+// the overlay's position image.
 bool marker_at(GdkPixbuf* pb, int& mx, int& my)
 {
     long sx = 0, sy = 0, n = 0;
     for (int y = 40; y < 420; ++y) {
         for (int x = 0; x < 740; ++x) {
             const XrRgb c = xr_pixel(pb, x, y);
-            if (c.r > 200 && c.g < 60 && c.b < 60) {
+            if (c.r > 170 && c.r < 215 && c.g > 235 && c.b < 40) {
                 sx += x;
                 sy += y;
                 ++n;
