@@ -28,12 +28,14 @@ TEST_F(MapWindowStripsTest, StripsAreClearedOnEveryPicture)
             window->redraw(false, false, -1, -1);
             XrTestPixels composite(window->get_composite_buffer());
             EXPECT_EQ(composite.at(size.width / 2, size.height / 2), colour) << "layout " << l.layout;
-            if (size.width < bw)
+            if (size.width < bw) {
                 EXPECT_EQ(composite.at(size.width + (bw - size.width) / 2, size.height / 2), 0x000000u)
                     << "right strip, layout " << l.layout;
-            if (size.height < bh)
+            }
+            if (size.height < bh) {
                 EXPECT_EQ(composite.at(size.width / 2, size.height + (bh - size.height) / 2), 0x000000u)
                     << "bottom strip, layout " << l.layout;
+            }
             EXPECT_EQ(composite.at(size.width - 1, size.height - 1), colour) << "layout " << l.layout;
         }
     }
