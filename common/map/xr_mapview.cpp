@@ -70,16 +70,13 @@ bool XrMapView::get_data_extent(XrRectangle& out) const
     bool found = get_map_extent(out);
     if (map == nullptr)
         return found;
-    for (int i = 0; i < map->get_layer_count(); ++i) {
-        auto* layer = dynamic_cast<XrGeomLayer*>(map->get_layer_info_at(i)->layer);
-        if (layer == nullptr)
-            continue;
-        const XrRectangle box = layer->get_bounding_box();
-        // A layer without data has an empty box.
-        if (box.left == box.right || box.top == box.bottom)
-            continue;
+    auto* roads = dynamic_cast<XrGeomLayer*>(map->get_layer(XrString(L"road")));
+    if (roads == nullptr)
+        return found;
+    const XrRectangle box = roads->get_bounding_box();
+    // A layer without data has an empty box.
+    if (box.left != box.right && box.top != box.bottom)
         add_box(out, box, found);
-    }
     return found;
 }
 

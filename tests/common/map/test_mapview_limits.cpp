@@ -1,6 +1,6 @@
-// The limits of the map view: taken from every geometry layer of the map
-// when it is attached, so that a car on a road outside the map's areas and
-// water is still followed.
+// The limits of the map view: taken from the map's areas, water and roads
+// when it is attached, so that a car on a road outside the areas and water
+// is still followed.
 #include <gtest/gtest.h>
 
 #include "common/db/xr_memorygeomstorage.h"
@@ -42,11 +42,11 @@ void size_view(XrMapView& view)
 TEST(MapViewLimits, CoverRoadsBeyondTheAreasAndWater)
 {
     XrMap map;
-    // Water in the south-west; the roads reach far north and east of it;
-    // a layer without data changes nothing.
+    // Water in the south-west; the roads reach far north and east of it.
+    // Other layers do not count (a POI layer's box may hold the origin).
     build(map, {{L"wa", XrRectangle(1000, 1000, 5000, 4000)},
                 {L"road", XrRectangle(2000, 500, 9000, 12000)},
-                {L"poi", XrRectangle()}});
+                {L"poi", XrRectangle(0, 0, 9500, 12000)}});
     XrMapView view(&map);
     view.set_map(&map);
     size_view(view);
