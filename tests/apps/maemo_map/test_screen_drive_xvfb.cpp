@@ -2,8 +2,8 @@
 // drive starts on the ring road just south of where the map's water ends
 // and heads north past it. Every screen shows the car (the route layer's
 // arrow, not the overlay's position marker) where the view put it, the
-// strips right of and below the map black, and the status line clear of
-// the top-right button.
+// strips right of and below the map black, the status line clear of the
+// top-right button and the speed below the instruction box.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,6 +21,19 @@ bool is_overlay_marker(const XrRgb& c) { return c.r > 230 && c.g < 30 && c.b > 2
 // The status line's fill (0, 64, 32).
 bool is_status(const XrRgb& c) { return c.r < 15 && std::abs(c.g - 64) < 15 && std::abs(c.b - 32) < 15; }
 bool is_black(const XrRgb& c) { return c.r == 0 && c.g == 0 && c.b == 0; }
+// Dark text (the speed's digits; the map's labels).
+bool is_dark(const XrRgb& c) { return c.r < 60 && c.g < 60 && c.b < 60; }
+
+// The bottom row of the instruction box at the top left (its fill is the
+// status line's); -1 without a box.
+int box_bottom(GdkPixbuf* pb)
+{
+    int bottom = -1;
+    for (int y = 31; y < 300; ++y)
+        if (is_status(xr_pixel(pb, 45, y)) || is_status(xr_pixel(pb, 8, y)))
+            bottom = y;
+    return bottom;
+}
 
 // The middle of the arrow in the map area; false without one.
 bool arrow_at(GdkPixbuf* pb, int& x, int& y)
@@ -75,7 +88,8 @@ TEST_F(ScreenDriveTest, CarStripsAndStatusLineDuringGuidance)
     ASSERT_TRUE(run.wait_screen(60, [&](GdkPixbuf* pb) { return arrow_at(pb, x, y); })) << run.output();
 
     // About 25 seconds of the drive (some 300 m north, past the water's
-    // edge): every screen alike.
+    // edge, within 1000 m of the destination): every screen alike.
+    int boxes = 0;
     for (int shot = 0; shot < 8; ++shot) {
         std::this_thread::sleep_for(std::chrono::seconds(3));
         GdkPixbuf* pb = run.screenshot();
@@ -95,8 +109,18 @@ TEST_F(ScreenDriveTest, CarStripsAndStatusLineDuringGuidance)
         // The status line ends before the top-right button.
         EXPECT_TRUE(is_status(xr_pixel(pb, 600, 3)));
         EXPECT_EQ(count(pb, 740, 0, 758, 30, is_status), 0);
+        // The speed stands below the instruction box, nothing of it on the
+        // box (whose icon and distance are red and white).
+        const int bottom = box_bottom(pb);
+        if (bottom > 0) {
+            ++boxes;
+            // (a stray edge pixel or two; digits over it would be hundreds)
+            EXPECT_LT(count(pb, 5, 32, 86, bottom + 1, is_dark), 20);
+            EXPECT_GT(count(pb, 5, bottom + 1, 86, 421, is_dark), 100);
+        }
         g_object_unref(pb);
     }
+    EXPECT_GT(boxes, 0);
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
