@@ -157,6 +157,10 @@ private:
     // Another road leaves the from edge at the end of the turn (other than to).
     bool other_road(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);
     int measure_roundabout(int handle);
+    // Whether the route built so far (the edges after the one being entered)
+    // goes on over link roads (type 3) onto a motorway: entering the link is
+    // then a merge.
+    static bool joins_motorway(const XrRouteInstructions* res);
     // Wrong-way connections at the end of the turn on its side (after the
     // entered one in the record for side bit set, before it otherwise).
     int wrong_ways_on_side(const XrGraphAccessor2::XrEdgeData& from, int to_handle, int turn);

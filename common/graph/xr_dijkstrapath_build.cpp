@@ -102,6 +102,19 @@ int XrDijkstraPath2::measure_roundabout(int handle)
     return 0;
 }
 
+bool XrDijkstraPath2::joins_motorway(const XrRouteInstructions* res)
+{
+    // The segments run from the route's end: the last one stored is the edge
+    // after the one being entered.
+    for (int i = res->segments.items() - 1; i >= 0; --i) {
+        const int type = res->segments.get_item_ptr(i)->road_type();
+        if (type == 3)
+            continue;
+        return type == ROAD_MOTORWAY;
+    }
+    return false;
+}
+
 int XrDijkstraPath2::wrong_ways_on_side(const Edge& from, int to_handle, int turn)
 {
     Edge e = from;
@@ -328,6 +341,10 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
         return false;
     } else if (is_type(tf, ROAD_MOTORWAY, ROAD_TYPE_8) && k == 4) {
         code = s ? 9 : 8;
+    } else if (tt == 3 && !is_type(tf, ROAD_MOTORWAY, ROAD_TYPE_8) && k == 4 && joins_motorway(res)) {
+        // Onto a slip road that joins a motorway: a merge, not an exit. A
+        // keep (slight) or a turn (sharp) to the side of the slip road.
+        code = cls >= 2 ? (s ? 5 : 3) : (s ? 18 : 17);
     } else if (is_type(tt, 3, ROAD_TYPE_8) && !is_type(tf, ROAD_MOTORWAY, ROAD_TYPE_8) && k == 4) {
         code = is_type(tf, 2, 3) && cls == 0 ? (s ? 16 : 15) : (s ? 11 : 10);
     } else if (k == 3) {

@@ -39,13 +39,45 @@ XrMapView::XrMapView(XrMap* map) : map(map) {}
 
 bool XrMapView::is_3d() const { return map != nullptr && map->is_3d(); }
 
+namespace {
+
+void add_box(XrRectangle& out, const XrRectangle& box, bool& found)
+{
+    if (!found) {
+        out = box;
+        found = true;
+        return;
+    }
+    out.left = std::min(out.left, box.left);
+    out.top = std::min(out.top, box.top);
+    out.right = std::max(out.right, box.right);
+    out.bottom = std::max(out.bottom, box.bottom);
+}
+
+} // namespace
+
 void XrMapView::set_map(XrMap* value)
 {
     map = value;
     limits = XrRectangle();
     XrRectangle extent;
-    if (get_map_extent(extent))
+    if (get_data_extent(extent))
         limits = extent;
+}
+
+bool XrMapView::get_data_extent(XrRectangle& out) const
+{
+    bool found = get_map_extent(out);
+    if (map == nullptr)
+        return found;
+    auto* roads = dynamic_cast<XrGeomLayer*>(map->get_layer(XrString(L"road")));
+    if (roads == nullptr)
+        return found;
+    const XrRectangle box = roads->get_bounding_box();
+    // A layer without data has an empty box.
+    if (box.left != box.right && box.top != box.bottom)
+        add_box(out, box, found);
+    return found;
 }
 
 bool XrMapView::get_map_extent(XrRectangle& out) const
@@ -57,16 +89,7 @@ bool XrMapView::get_map_extent(XrRectangle& out) const
         auto* layer = dynamic_cast<XrGeomLayer*>(map->get_layer(XrString(name)));
         if (layer == nullptr)
             continue;
-        const XrRectangle box = layer->get_bounding_box();
-        if (!found) {
-            out = box;
-            found = true;
-        } else {
-            out.left = std::min(out.left, box.left);
-            out.top = std::min(out.top, box.top);
-            out.right = std::max(out.right, box.right);
-            out.bottom = std::max(out.bottom, box.bottom);
-        }
+        add_box(out, layer->get_bounding_box(), found);
     }
     return found;
 }

@@ -35,12 +35,17 @@ public:
     XrMapView(const XrMapView&) = delete;
     XrMapView& operator=(const XrMapView&) = delete;
 
-    // Attaches the map and takes its data extent as the limits.
+    // Attaches the map and takes its data extent (get_data_extent) as the
+    // limits, so that the view can follow the car wherever the map has
+    // roads, not only over its areas and water.
     void set_map(XrMap* map);
     XrMap* get_map() const { return map; }
     // The union of the data boxes of the layers "a7" and "wa"; false when
     // there is neither.
     bool get_map_extent(XrRectangle& out) const;
+    // The map extent joined with the data box of the road layer ("road");
+    // false when there is none.
+    bool get_data_extent(XrRectangle& out) const;
     // A box of zero area means no limits.
     void set_limits(const XrRectangle& box) { limits = box; }
     const XrRectangle& get_limits() const { return limits; }

@@ -4,9 +4,11 @@
 
 #include "common/base/xr_singleton.h"
 #include "common/geometry/xr_geometry.h"
+#include "common/map/xr_map.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_mapview.h"
 #include "common/map/xr_poinotedrawer.h"
+#include "common/map/xr_routelayer.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/types/xr_distance.h"
 #include "common/ui/fonts/xr_fontrepository.h"
@@ -35,6 +37,21 @@ void draw_centred(XrDCHandleRec* dc, const XrPoint& at, XrBitmap* image)
         draw_image(dc, at.x - image->width() / 2, at.y - image->height() / 2, image);
 }
 
+// Whether a route is shown: the route provider's answer through the engine
+// services, or else the routes of the map's own route layer (the route
+// provider's has_route answers from that layer).
+bool route_shown(const XrMapView* view)
+{
+    if (get_map_engine_services().has_route())
+        return true;
+    XrMap* map = view->get_map();
+    if (map == nullptr)
+        return false;
+    static const XrString name(L"route_layer");
+    const auto* routes = dynamic_cast<const XrRouteLayer*>(map->get_layer(name));
+    return routes != nullptr && routes->get_route_count() > 0;
+}
+
 } // namespace
 
 XrOverlayLayer::XrOverlayLayer() = default;
@@ -54,7 +71,7 @@ bool XrOverlayLayer::draw(XrDCHandleRec* dc, XrMapView* view)
 {
     if (dc == nullptr || view == nullptr)
         return true;
-    const bool route = get_map_engine_services().has_route();
+    const bool route = route_shown(view);
     const int width = view->get_screen_width(), height = view->get_screen_height();
     auto on_screen = [&](const XrPoint& p) { return p.x >= 0 && p.x <= width && p.y >= 0 && p.y <= height; };
 

@@ -154,7 +154,9 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
         for (int r = active_index + 1; r < routes.get_num_items(); ++r)
             seconds += routes.get_item(r)->travel_time;
         delays_summed = true;
-        remaining_minutes = seconds / 60;
+        // Whole minutes rounded up: the panel's "<2 min" then means less
+        // than two minutes, and it never shows less than the estimate.
+        remaining_minutes = (std::max(0, seconds) + 59) / 60;
         return true;
     }
     return false;

@@ -244,12 +244,14 @@ void XrRouteLayer::draw_speed(XrDCHandleRec* dc, const XrPoint& screen)
         return;
     if (!gps_fix_valid || current_speed < 0)
         return;
+    // Below control 0, moved down by what this layer's panel took above the
+    // map in this draw (status line, next street, instruction box), so that
+    // the speed never lands on the instruction box.
     XrMapWindow* window = XrMapWindow::get_instance();
-    const XrRectangle control =
-        window != nullptr ? window->get_ctrl_rectangle(static_cast<XrMapWindow::Control>(0))
-                          : XrMapWindow::get_ctrl_rectangle_of(0, 0);
+    const int layout = window != nullptr ? window->get_current_layout() : 0;
+    const XrRectangle control = XrMapWindow::get_ctrl_rectangle_of(layout >= 0 ? layout : 0, 0);
     const int left = control.left + 6;
-    const int top = control.bottom + 6;
+    const int top = control.bottom + panel_sizes[0] + 6;
     XrColorHandle colour = XrGDI::rgb(255, 128, 128);
     XrColorHandle halo = XrGDI::rgb(128, 0, 0);
     if (street_labels != nullptr)

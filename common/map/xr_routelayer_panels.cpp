@@ -28,6 +28,9 @@ constexpr int FONT_STREET_SMALL = 52;
 constexpr int FONT_TRAFFIC = 77;
 
 constexpr int BOX_MARGIN = 4;
+// Width of the map window's top-right button (the arrow of the route
+// layouts), which stands over the right end of the map.
+constexpr int TOP_RIGHT_BUTTON = 40;
 constexpr int ALERT_TEXT_MAX = 64;
 
 XrIcon sign_icon(int index) { return XrIcon(XrRouteLayer::ICON_ALERT_SIGNS, index, false, 0); }
@@ -434,13 +437,19 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
     int border = line_width;
     // The box is laid out from the top; the panel size grows to its bottom.
     int top = 0;
+    // The status line ends left of the window's top-right button, which
+    // the window puts at the right edge of its layout's nominal width.
+    const XrMapWindow* window = XrMapWindow::get_instance();
+    const int layout = window != nullptr ? window->get_current_layout() : -1;
+    const int window_width = layout >= 0 ? XrMapWindow::get_nominal_size_of(layout).width : screen.x;
+    const int top_right = std::min(screen.x, window_width) - TOP_RIGHT_BUTTON - 1;
 
     // 1. Status line.
     XrFontHandleRec* status_font = font_of(FONT_STATUS);
     const int line_h = text_height(status_font) * 5 / 4;
     const int traffic_h = traffic_state != nullptr ? traffic_state->get_value() : 0;
     if (line_h > 0 && traffic_h <= line_h) {
-        XrRectangle line(0, top, screen.x - 1, top + line_h);
+        XrRectangle line(0, top, top_right, top + line_h);
         XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockHollowBrush));
         XrGDI::select_pen(dc, outline);
         draw_rounded_frame(dc, line, border);

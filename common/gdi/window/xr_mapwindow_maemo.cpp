@@ -98,6 +98,20 @@ bool contains(const XrRectangle& r, int x, int y)
     return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
 }
 
+// Paints the parts of a buffer of width x height outside the map view's
+// screen (the strips right of and below it) black: the layers draw past
+// the view's edges, and what they left there would otherwise stay.
+void clear_strips(XrDCHandleRec* dc, const XrSize& view, int width, int height)
+{
+    XrGDI::clear_clip_rect(dc);
+    XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockBlackPen), 1);
+    XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockBlackBrush));
+    if (view.width < width)
+        XrGDI::draw_rectangle(dc, view.width, 0, width - 1, height - 1);
+    if (view.height < height)
+        XrGDI::draw_rectangle(dc, 0, view.height, width - 1, height - 1);
+}
+
 } // namespace
 
 XrMapWindowBase::~XrMapWindowBase()
@@ -480,6 +494,7 @@ gboolean XrMapWindow::expose_callback(GtkWidget*, GdkEventExpose* event, XrMapWi
         w->m_view->draw_map(w->m_map_buffer, 1, w->m_redraw_arg1, w->m_redraw_arg2);
         XrGDI::bit_blt(w->m_composite, 0, 0, cw, ch, w->m_map_buffer, 0, 0);
         w->m_view->draw_map(w->m_composite, 2, w->m_redraw_arg1, w->m_redraw_arg2);
+        clear_strips(w->m_composite, w->m_view->get_screen_size(), cw, ch);
         w->draw_decorations(w->m_composite);
         w->m_composite_valid = true;
     }

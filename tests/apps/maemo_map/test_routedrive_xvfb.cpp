@@ -23,14 +23,9 @@ int route_pixels(GdkPixbuf* pb)
     return n;
 }
 
-// The vehicle marker: the red position marker, or during guidance the route
-// layer's yellow-green arrow (the overlay then leaves the marker out).
-bool is_marker(const XrRgb& c)
-{
-    return (c.r > 200 && c.g < 60 && c.b < 60) || (std::abs(c.r - 192) < 20 && c.g > 235 && c.b < 40);
-}
-
-// The middle of the marker; false without one.
+// The middle of the car's marker; false without one. During guidance the
+// route layer draws the car (an arrow filled light green, 192, 255, 0), not
+// the overlay's position image.
 bool marker_at(GdkPixbuf* pb, int& mx, int& my)
 {
     long sx = 0, sy = 0, n = 0;
@@ -39,7 +34,7 @@ bool marker_at(GdkPixbuf* pb, int& mx, int& my)
     for (int y = 40; y < 420; ++y) {
         for (int x = 0; x < 580; ++x) {
             const XrRgb c = xr_pixel(pb, x, y);
-            if (is_marker(c)) {
+            if (c.r > 170 && c.r < 215 && c.g > 235 && c.b < 40) {
                 sx += x;
                 sy += y;
                 ++n;

@@ -86,7 +86,7 @@ TEST_F(MapWindowTest, PictureShowsPassesAndDecorations)
         {105, 105, 0xFF0000}, // pass 2 (blue square)
         {680, 100, 0x0000FF}, // grip
         {675, 100, 0x00A000}, // left of the grip
-        {0, 470, 0x00A000},   // no down arrow outside layouts 2 and 3
+        {0, 470, 0x000000},   // below the view: cleared, no down arrow outside layouts 2 and 3
     };
     for (const auto& p : probes)
         EXPECT_EQ(composite.at(p.x, p.y), p.color) << p.x << "," << p.y;
