@@ -852,8 +852,12 @@ private:
             const char* name = tag(tags, "name");
             if (cls == 0)
                 return;
-            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0,
-                                                            name != nullptr ? name : ""));
+            // A POI's text is its name, phone number and web address,
+            // separated by tabs; readers take a text without a tab as
+            // having no name.
+            const std::string text = std::string(name != nullptr ? name : "") + "\t\t";
+            owned.push_back(
+                std::make_unique<XrTextGeomRec>(id++, p.x, p.y, static_cast<unsigned short>(cls), 0, text.c_str()));
             recs.push_back(owned.back().get());
         };
         for (const XrOsmPoint& pt : data.points) {

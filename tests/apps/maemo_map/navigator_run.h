@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,33 +31,42 @@ class XrOwnDisplay {
 public:
     XrOwnDisplay()
     {
-        for (int n = 100 + getpid() % 400; n < 1000 && pid < 0; ++n) {
-            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
-                continue;
-            const std::string name = ":" + std::to_string(n);
-            pid = fork();
-            if (pid == 0) {
-                const int null = ::open("/dev/null", O_WRONLY);
-                dup2(null, 1);
-                dup2(null, 2);
-                execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "800x480x24", "-nolisten", "tcp",
-                       static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (access(socket.c_str(), F_OK) != 0) {
+        // Xvfb picks a free display itself and writes its number to the
+        // pipe: tests starting side by side never share one.
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        pid = fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x480x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ::close(fds[1]);
+        std::string number;
+        if (pid > 0) {
+            struct pollfd p = {fds[0], POLLIN, 0};
+            char c = 0;
+            while (poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+                number.push_back(c);
+        }
+        ::close(fds[0]);
+        if (number.empty()) {
+            if (pid > 0) {
                 kill(pid, SIGKILL);
                 waitpid(pid, nullptr, 0);
-                pid = -1;
-                continue;
             }
-            if (const char* old = std::getenv("DISPLAY"))
-                old_display = old;
-            setenv("DISPLAY", name.c_str(), 1);
+            pid = -1;
+            return;
         }
+        if (const char* old = std::getenv("DISPLAY"))
+            old_display = old;
+        setenv("DISPLAY", (":" + number).c_str(), 1);
     }
     ~XrOwnDisplay()
     {

@@ -45,7 +45,7 @@ const Place kPlaces[] = {
     {"favourite", 31.0009, -24.0004, {235, 170, 0}, XrMapPoint::TypeFavourite, L"Harbour view", 0},
     {"roadblock", 30.9994, -23.9979, {220, 0, 0}, XrMapPoint::TypeRoadblock, nullptr, 0},
     {"parked car", 31.0010, -23.9978, {0, 150, 150}, XrMapPoint::TypeCarPark, nullptr, 0},
-    {"POI", 30.9986525, -24.0015720, {150, 90, 50}, XrMapPoint::TypePoi, nullptr, 4},
+    {"POI", 30.9986525, -24.0015720, {150, 90, 50}, XrMapPoint::TypePoi, L"Coral Cafe", 4},
 };
 constexpr double kCentreLat = 31.0000, kCentreLon = -24.0000;
 constexpr int kScale = 16000;
@@ -197,10 +197,9 @@ TEST_F(UserPointsTest, FavouriteRoadblockParkedCarAndPoiAreDrawnAndTappable)
             if (p.type == XrMapPoint::TypeFavourite) {
                 EXPECT_TRUE(static_cast<XrFavourite*>(hit.get())->get_name() == XrString(p.name));
             } else if (p.type == XrMapPoint::TypePoi) {
-                // A POI of the map's own data: its class (the records
-                // of the compiled map carry the name without the TAB
-                // fields that a tap's point reads).
+                // A POI of the map's own data: its class and its name.
                 EXPECT_EQ(static_cast<XrPoi*>(hit.get())->get_class_id(), p.poi_class);
+                EXPECT_TRUE(static_cast<XrPoi*>(hit.get())->get_name() == XrString(p.name));
             }
         }
         g_object_unref(drawn);
