@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/db/xr_geomstorage.h"
+#include "common/geometry/xr_polygon.h"
 #include "tools/probe/probe.h"
 #include "tools/probe/probe_roads.h"
 
@@ -59,19 +60,14 @@ bool read_roads(XrProbeRoadData& data, std::vector<Road>& roads)
             return false;
         if (kind != XrGeomStorage::RecPolyline)
             continue;
-        int id = 0, x = 0, y = 0;
-        short type = 0, aux = 0;
-        const BYTE* points = nullptr;
-        const BYTE* attributes = nullptr;
-        BYTE coding = 0;
-        const int count = cursor->get_pp(rec, id, x, y, type, aux, points, coding, attributes);
-        if (count < 2)
+        XrPolygon line;
+        if (!read_polygon_from_cursor(line, kind, rec, cursor.get(), false) || line.get_point_count() < 2)
             continue;
         Road road;
-        road.points.emplace_back(x, y);
-        for (int i = 1; i < count; ++i) {
-            cursor->get_pp_next_pt(coding, x, y, points);
-            road.points.emplace_back(x, y);
+        for (int i = 0; i < line.get_point_count(); ++i) {
+            XrPoint p;
+            line.get_point(i, p);
+            road.points.emplace_back(p.x, p.y);
         }
         roads.push_back(std::move(road));
     }

@@ -103,6 +103,9 @@ bool contains(const XrRectangle& r, int x, int y)
 // the view's edges, and what they left there would otherwise stay.
 void clear_strips(XrDCHandleRec* dc, const XrSize& view, int width, int height)
 {
+    // A view that was never given a size has no strips beside it.
+    if (view.width <= 0 || view.height <= 0)
+        return;
     XrGDI::clear_clip_rect(dc);
     XrGDI::select_pen(dc, XrGDI::get_stock_pen(XrGDI::StockBlackPen), 1);
     XrGDI::select_brush(dc, XrGDI::get_stock_brush(XrGDI::StockBlackBrush));
