@@ -169,6 +169,15 @@ bool install_copy(const fs::path& source, const fs::path& target, const fs::path
            (temporary.parent_path() == target.parent_path() || sync_path(temporary.parent_path(), true));
 }
 
+// The hidden temporary name ".<name>.partial" of a folder being installed.
+std::string hidden_partial(const fs::path& folder)
+{
+    std::string name(1, '.');
+    name += folder.filename().string();
+    name += ".partial";
+    return name;
+}
+
 // A file copied through the temporary name "<name>.partial" beside it.
 bool install_file(const fs::path& source, const fs::path& target)
 {
@@ -253,7 +262,7 @@ bool copy_demo_map(const fs::path& folder, Made& made)
     }
     // A cut-off copy must not pass for a map at the next start: the
     // temporary name does not begin with "mapdata".
-    if (!install_copy(source, folder, folder.parent_path() / ("." + folder.filename().string() + ".partial")))
+    if (!install_copy(source, folder, folder.parent_path() / hidden_partial(folder)))
         return false;
     made.add(folder);
     return true;
@@ -348,7 +357,7 @@ bool xr_install_voice_set(const std::string& map_root)
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     // The copy grows beside the voice root, where no voice set is looked for.
-    const fs::path temporary = target.parent_path().parent_path() / ("." + target.filename().string() + ".partial");
+    const fs::path temporary = target.parent_path().parent_path() / hidden_partial(target);
     return install_copy(source, target, temporary);
 }
 
