@@ -104,19 +104,6 @@ protected:
     XrTempRoot root;
 };
 
-template <class F>
-bool run_until(F done, int seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return true;
-}
-
 XrMapSettingsProvider* map_settings()
 {
     return static_cast<XrMapSettingsProvider*>(XrSingleton::get_instance(XrString(L"XrMapSettingsProvider")));
@@ -160,7 +147,7 @@ TEST_F(AppServicesTest, AnswersComeFromTheProvidersFromConstructionToExit)
         const XrPoint from = XrCoordinate(-24.0007860, 30.99730).to_point(maps->get_projection());
         const XrPoint to = XrCoordinate(-24.0007860, 31.00404).to_point(maps->get_projection());
         app.app_navigate_to(&from, &to, XrString(L"End"));
-        ASSERT_TRUE(run_until([&] { return engine.has_route(); }, 20));
+        ASSERT_TRUE(xr_run_loop_until([&] { return engine.has_route(); }, 20));
 
         // The units switched back to metric reach every answer.
         map_settings()->set_measurement_system(0);

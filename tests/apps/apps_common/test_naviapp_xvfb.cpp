@@ -114,34 +114,6 @@ TEST_F(NaviAppTest, ProvidersNeverBuiltAreSkippedOnTeardown)
     EXPECT_EQ(app.get_idle_seconds(), 0u);
 }
 
-// The demo map on the card of the test's root, as start-up leaves it.
-void install_demo_card(const XrTempRoot& root)
-{
-    namespace fs = std::filesystem;
-    const std::string map = root.dir() + "/media/mmc2/map";
-    const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
-    fs::create_directories(map + "/kestrova");
-    fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
-    fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
-    fs::create_directories(root.dir() + "/usr/share");
-    fs::copy(shipped, root.dir() + "/usr/share/kestrova",
-             fs::copy_options::recursive | fs::copy_options::skip_existing);
-}
-
-// Runs the main loop until done() holds or the seconds have passed.
-template <class F>
-bool run_until(F done, int seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return true;
-}
-
 XrPoint at(double lat, double lon)
 {
     return XrCoordinate(lon, lat).to_point(XrMapProvider::get_instance()->get_projection());
@@ -149,7 +121,7 @@ XrPoint at(double lat, double lon)
 
 TEST_F(NaviAppTest, RouteProviderKeepsItsPlaceAndRoutesOnTheLoop)
 {
-    install_demo_card(root);
+    xr_install_demo_card(root);
     TestApp app;
     ASSERT_TRUE(app.construct());
     auto* route = dynamic_cast<XrRouteProviderImpl*>(XrRouteProvider::get_instance());
@@ -170,12 +142,12 @@ TEST_F(NaviAppTest, RouteProviderKeepsItsPlaceAndRoutesOnTheLoop)
     app.app_navigate_to(&from, &to, XrString(L"End"));
     EXPECT_EQ(layer->get_active_route(), nullptr);
     EXPECT_EQ(route->get_waypoint_count(), 2);
-    ASSERT_TRUE(run_until([&] { return layer->get_active_route() != nullptr; }, 20));
+    ASSERT_TRUE(xr_run_loop_until([&] { return layer->get_active_route() != nullptr; }, 20));
     EXPECT_GE(app.route_changes, 1);
     EXPECT_GT(layer->get_route_length(), 600);
     // The new route is previewed, then the map returns to following.
     EXPECT_TRUE(app.is_route_preview_running());
-    EXPECT_TRUE(run_until([&] { return !app.is_route_preview_running(); }, 10));
+    EXPECT_TRUE(xr_run_loop_until([&] { return !app.is_route_preview_running(); }, 10));
 
     // Cleared: no waypoints, the listeners told.
     const int changes = app.route_changes;
@@ -191,13 +163,13 @@ TEST_F(NaviAppTest, RouteProviderKeepsItsPlaceAndRoutesOnTheLoop)
 
 TEST_F(NaviAppTest, PreviewWithoutRouteEndsAtOnce)
 {
-    install_demo_card(root);
+    xr_install_demo_card(root);
     TestApp app;
     ASSERT_TRUE(app.construct());
     for (int mode : {0, 1, 2}) {
         app.start_route_preview(true, false, mode);
         EXPECT_TRUE(app.is_route_preview_running());
-        EXPECT_TRUE(run_until([&] { return !app.is_route_preview_running(); }, 5)) << mode;
+        EXPECT_TRUE(xr_run_loop_until([&] { return !app.is_route_preview_running(); }, 5)) << mode;
     }
     app.start_route_preview(false, false, 0);
     EXPECT_FALSE(app.is_route_preview_running());
@@ -205,7 +177,7 @@ TEST_F(NaviAppTest, PreviewWithoutRouteEndsAtOnce)
 
 TEST_F(NaviAppTest, NavigateWithoutPositionAsksForTheStartAndCancelLeavesNoRoute)
 {
-    install_demo_card(root);
+    xr_install_demo_card(root);
     TestApp app;
     ASSERT_TRUE(app.construct());
     XrRouteProvider* route = XrRouteProvider::get_instance();

@@ -45,19 +45,6 @@ protected:
     XrTempRoot root;
 };
 
-// The demo map on the card of the test's root, as start-up leaves it.
-void install_demo_card(const XrTempRoot& root)
-{
-    namespace fs = std::filesystem;
-    const std::string map = root.dir() + "/media/mmc2/map";
-    const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
-    fs::create_directories(map + "/kestrova");
-    fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
-    fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
-    fs::create_directories(root.dir() + "/usr/share");
-    fs::copy(shipped, root.dir() + "/usr/share/kestrova", fs::copy_options::recursive | fs::copy_options::skip_existing);
-}
-
 // Runs the main loop for about ms milliseconds.
 void run_for(int ms)
 {
@@ -72,7 +59,7 @@ void* registered(const wchar_t* name) { return XrSingleton::get_instance(XrStrin
 
 TEST_F(NaviAppServicesTest, ServicesLiveAndEndWithTheController)
 {
-    install_demo_card(root);
+    xr_install_demo_card(root);
     {
         TestApp app;
         // Made by the constructor, before any provider.
@@ -116,7 +103,7 @@ TEST_F(NaviAppServicesTest, ServicesLiveAndEndWithTheController)
 
 TEST_F(NaviAppServicesTest, DefaultAccessPointIsTheOneOfTheSettingsName)
 {
-    install_demo_card(root);
+    xr_install_demo_card(root);
     TestApp app;
     ASSERT_TRUE(app.construct());
     auto* settings = static_cast<XrAppSettingsProvider*>(registered(L"XrAppSettingsProvider"));

@@ -251,6 +251,35 @@ inline bool xr_install_red_marker(const XrTempRoot& root)
     return ok;
 }
 
+// The demo map on the card of the test's root, as start-up leaves it, and
+// the shipped files under the root.
+inline void xr_install_demo_card(const XrTempRoot& root)
+{
+    namespace fs = std::filesystem;
+    const std::string map = root.dir() + "/media/mmc2/map";
+    const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
+    fs::create_directories(map + "/kestrova");
+    fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
+    fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
+    fs::create_directories(root.dir() + "/usr/share");
+    fs::copy(shipped, root.dir() + "/usr/share/kestrova", fs::copy_options::recursive | fs::copy_options::skip_existing);
+}
+
+// Runs this process's main loop until done() holds or the seconds have
+// passed; false on time-out.
+template <class F>
+bool xr_run_loop_until(F done, int seconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        g_main_context_iteration(nullptr, FALSE);
+        g_usleep(1000);
+    }
+    return true;
+}
+
 // Writes the demo drive's track below the root; its path, empty on failure.
 inline std::string xr_write_demo_track(const XrTempRoot& root)
 {

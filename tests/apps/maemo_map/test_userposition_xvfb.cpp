@@ -37,32 +37,6 @@ public:
     void exit_application() override {}
 };
 
-// The demo map on the card of the test's root, as start-up leaves it.
-void install_demo_card(const XrTempRoot& root)
-{
-    namespace fs = std::filesystem;
-    const std::string map = root.dir() + "/media/mmc2/map";
-    const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
-    fs::create_directories(map + "/kestrova");
-    fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
-    fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
-    fs::create_directories(root.dir() + "/usr/share");
-    fs::copy(shipped, root.dir() + "/usr/share/kestrova", fs::copy_options::recursive | fs::copy_options::skip_existing);
-}
-
-template <class F>
-bool run_until(F done, int seconds)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return true;
-}
-
 TEST(UserPositionTest, FollowsTheVehicleWhileDriving)
 {
     static XrOwnDisplay display;
@@ -73,7 +47,7 @@ TEST(UserPositionTest, FollowsTheVehicleWhileDriving)
     XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
 
     XrTempRoot root;
-    install_demo_card(root);
+    xr_install_demo_card(root);
     DrivingApp app;
     ASSERT_TRUE(app.construct());
     auto* user = static_cast<XrUserPositionProvider*>(XrSingleton::get_instance(XrString(L"XrUserPositionProvider")));
@@ -82,11 +56,11 @@ TEST(UserPositionTest, FollowsTheVehicleWhileDriving)
     // The first fix arrives at once; two seconds later the vehicle has moved
     // east along the road, and the user position with it.
     XrCoordinate first;
-    ASSERT_TRUE(run_until([&] { return user->get_user_position(first); }, 20));
+    ASSERT_TRUE(xr_run_loop_until([&] { return user->get_user_position(first); }, 20));
     EXPECT_NEAR(first.get_latitude(), road_lat, 1e-4);
     EXPECT_NEAR(first.get_longitude(), 30.99730, 3e-4);
     XrCoordinate later = first;
-    ASSERT_TRUE(run_until(
+    ASSERT_TRUE(xr_run_loop_until(
         [&] { return user->get_user_position(later) && later.get_longitude() > first.get_longitude() + 0.0002; }, 10));
     EXPECT_TRUE(user->has_user_position());
     EXPECT_NEAR(later.get_latitude(), road_lat, 1e-4);
