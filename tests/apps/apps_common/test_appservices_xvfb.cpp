@@ -52,12 +52,7 @@ class AppServicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static XrOwnDisplay display;
-        ASSERT_TRUE(display.ok());
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-        static XrFontRepositoryMaemo fonts;
-        fonts.initialize();
-        XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+        ASSERT_TRUE(xr_own_process_display());
         XrGDI::init_stock_objects();
     }
 
@@ -83,19 +78,12 @@ protected:
     static void install_card_at(const XrTempRoot& root, const std::string& map_settings,
                                 const std::string& user_settings = std::string())
     {
-        namespace fs = std::filesystem;
+        xr_install_demo_card(root);
         const std::string map = root.dir() + "/media/mmc2/map";
-        const std::string shipped = XrTempRoot::stage_dir() + "/usr/share/kestrova";
-        fs::create_directories(map + "/kestrova");
-        fs::copy(shipped + "/atlantis", map + "/mapdata", fs::copy_options::recursive);
-        fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
-        fs::create_directories(root.dir() + "/usr/share");
-        fs::copy(shipped, root.dir() + "/usr/share/kestrova",
-                 fs::copy_options::recursive | fs::copy_options::skip_existing);
         if (!map_settings.empty())
             std::ofstream(map + "/mapdata/map_settings_v2.txt") << "REGEDIT4\n\n[\\settings]\n" << map_settings;
         if (!user_settings.empty()) {
-            fs::create_directories(root.dir() + "/home/user/.kestrova");
+            std::filesystem::create_directories(root.dir() + "/home/user/.kestrova");
             std::ofstream(root.dir() + "/home/user/.kestrova/settings.txt") << "REGEDIT4\n\n[\\settings]\n"
                                                                              << user_settings;
         }

@@ -59,13 +59,7 @@ protected:
     // connected to it).
     static void SetUpTestSuite()
     {
-        static XrOwnDisplay display;
-        ASSERT_TRUE(display.ok());
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-        // The map's text layers draw with the registered fonts.
-        static XrFontRepositoryMaemo fonts;
-        fonts.initialize();
-        XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+        ASSERT_TRUE(xr_own_process_display());
     }
     XrTempRoot root;
 };

@@ -35,12 +35,7 @@ class NaviAppServicesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static XrOwnDisplay display;
-        ASSERT_TRUE(display.ok());
-        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-        static XrFontRepositoryMaemo fonts;
-        fonts.initialize();
-        XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+        ASSERT_TRUE(xr_own_process_display());
     }
     XrTempRoot root;
 };

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/base/xr_singleton.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
 #include "support/xr_temp_root.h"
 
 // An Xvfb of the test's own (800 x 480), so that tests running side by side
@@ -249,6 +252,21 @@ inline bool xr_install_red_marker(const XrTempRoot& root)
                                     nullptr, nullptr);
     g_object_unref(marker);
     return ok;
+}
+
+// This process on an Xvfb of its own for the rest of its life (GTK stays
+// connected to it), with the program's fonts registered for the map's text
+// layers; false without a display.
+inline bool xr_own_process_display()
+{
+    static XrOwnDisplay display;
+    if (!display.ok() || !gtk_init_check(nullptr, nullptr))
+        return false;
+    static XrFontRepositoryMaemo fonts;
+    static const bool ready = (fonts.initialize(), true);
+    (void)ready;
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+    return true;
 }
 
 // The demo map on the card of the test's root, as start-up leaves it, and

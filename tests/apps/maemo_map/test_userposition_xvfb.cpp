@@ -39,12 +39,7 @@ public:
 
 TEST(UserPositionTest, FollowsTheVehicleWhileDriving)
 {
-    static XrOwnDisplay display;
-    ASSERT_TRUE(display.ok());
-    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
-    static XrFontRepositoryMaemo fonts;
-    fonts.initialize();
-    XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+    ASSERT_TRUE(xr_own_process_display());
 
     XrTempRoot root;
     xr_install_demo_card(root);
