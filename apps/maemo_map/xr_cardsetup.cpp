@@ -82,8 +82,8 @@ bool sync_path(const fs::path& path, bool folder)
     return ok;
 }
 
-// Copies one file to a new file and syncs it.
-bool copy_file_synced(const fs::path& from, const fs::path& to)
+// Copies one file to a new file (not yet synced).
+bool copy_one_file(const fs::path& from, const fs::path& to)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -107,7 +107,6 @@ bool copy_file_synced(const fs::path& from, const fs::path& to)
             done += w > 0 ? w : 0;
         }
     }
-    ok = ok && ::fsync(out) == 0;
     if (out >= 0 && ::close(out) != 0)
         ok = false;
     ::close(in);
@@ -115,12 +114,12 @@ bool copy_file_synced(const fs::path& from, const fs::path& to)
 }
 
 // Copies a file, or a folder with its files and sub-folders (other kinds of
-// entries are left out), to the new path `to`; everything written is synced.
-bool copy_synced(const fs::path& from, const fs::path& to)
+// entries are left out), to the new path `to` (not yet synced).
+bool copy_tree(const fs::path& from, const fs::path& to)
 {
     std::error_code ec;
     if (!fs::is_directory(from, ec))
-        return copy_file_synced(from, to);
+        return copy_one_file(from, to);
     if (!fs::create_directory(to, ec))
         return false;
     std::vector<fs::path> entries;
@@ -132,11 +131,34 @@ bool copy_synced(const fs::path& from, const fs::path& to)
     for (const fs::path& entry : entries) {
         const fs::file_status st = fs::symlink_status(entry, ec);
         if (fs::is_directory(st) || fs::is_regular_file(st)) {
-            if (!copy_synced(entry, to / entry.filename()))
+            if (!copy_tree(entry, to / entry.filename()))
                 return false;
         }
     }
-    return sync_path(to, true);
+    return true;
+}
+
+// Makes a copied file or tree durable: one sync of its file system (one
+// flush for all its files, where a voice set has dozens); where the file
+// system refuses that, each file and folder on its own.
+bool sync_tree(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    if (synced)
+        return true;
+    std::error_code ec;
+    if (!fs::is_directory(path, ec))
+        return sync_path(path, false);
+    for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        const bool folder = it->is_directory(ec);
+        if (!sync_path(it->path(), folder))
+            return false;
+    }
+    return !ec && sync_path(path, true);
 }
 
 // Installs a shipped file or folder as `target`: the copy is made under the
@@ -153,7 +175,7 @@ bool install_copy(const fs::path& source, const fs::path& target, const fs::path
         std::fprintf(stderr, "kestrova-navigator: cannot remove %s: %s\n", temporary.c_str(), ec.message().c_str());
         return false;
     }
-    if (!copy_synced(source, temporary)) {
+    if (!copy_tree(source, temporary) || !sync_tree(temporary)) {
         std::fprintf(stderr, "kestrova-navigator: cannot copy %s to %s: %s\n", source.c_str(), temporary.c_str(),
                      std::strerror(errno));
         fs::remove_all(temporary, ec);
