@@ -78,67 +78,51 @@ void clear_screen()
     gdk_display_sync(gdk_display_get_default());
 }
 
-void BM_ExecToFirstMapFrame(benchmark::State& state)
+// Starts the navigator on root and waits for its first map frame; the
+// seconds from exec to that frame, or a negative value after 30 s without.
+double start_to_first_frame(const Root& root)
+{
+    clear_screen();
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t pid = start(root, "");
+    bool shown = true;
+    while (!land_on_screen()) {
+        if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(30)) {
+            shown = false;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    stop(pid);
+    return shown ? seconds : -1;
+}
+
+// Each iteration times one start; a fresh card per start unless prepared.
+void time_starts(benchmark::State& state, bool prepared)
 {
     if (!gtk_init_check(nullptr, nullptr)) {
         state.SkipWithError("no display");
         return;
     }
+    Root prepared_root;
+    if (prepared)
+        start_to_first_frame(prepared_root); // the start that prepares the card
     for (auto _ : state) {
-        state.PauseTiming();
-        Root root;
-        clear_screen();
-        state.ResumeTiming();
-        const auto t0 = std::chrono::steady_clock::now();
-        const pid_t pid = start(root, "");
-        while (!land_on_screen()) {
-            if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(30)) {
-                state.SkipWithError("no map on screen");
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const double seconds = prepared ? start_to_first_frame(prepared_root) : start_to_first_frame(Root());
+        if (seconds < 0) {
+            state.SkipWithError("no map on screen");
+            break;
         }
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        state.PauseTiming();
-        stop(pid);
-        state.ResumeTiming();
+        state.SetIterationTime(seconds);
     }
 }
+
+void BM_ExecToFirstMapFrame(benchmark::State& state) { time_starts(state, false); }
 BENCHMARK(BM_ExecToFirstMapFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The same on a card that an earlier start prepared (nothing to copy).
-void BM_ExecToFirstMapFramePreparedCard(benchmark::State& state)
-{
-    if (!gtk_init_check(nullptr, nullptr)) {
-        state.SkipWithError("no display");
-        return;
-    }
-    Root root;
-    clear_screen();
-    const pid_t first = start(root, "");
-    const auto t_first = std::chrono::steady_clock::now();
-    while (!land_on_screen() && std::chrono::steady_clock::now() - t_first < std::chrono::seconds(30))
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    stop(first);
-    for (auto _ : state) {
-        state.PauseTiming();
-        clear_screen();
-        state.ResumeTiming();
-        const auto t0 = std::chrono::steady_clock::now();
-        const pid_t pid = start(root, "");
-        while (!land_on_screen()) {
-            if (std::chrono::steady_clock::now() - t0 > std::chrono::seconds(30)) {
-                state.SkipWithError("no map on screen");
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        state.PauseTiming();
-        stop(pid);
-        state.ResumeTiming();
-    }
-}
+void BM_ExecToFirstMapFramePreparedCard(benchmark::State& state) { time_starts(state, true); }
 BENCHMARK(BM_ExecToFirstMapFramePreparedCard)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 long rss_kb(pid_t pid)
