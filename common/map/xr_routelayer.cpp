@@ -227,6 +227,16 @@ void XrRouteLayer::set_voice_folder(const XrString& name)
     voice_root = host->get_sounds_path();
     if (!folder_exists(voice_root) && get_path_resolver() != nullptr)
         voice_root = XrPathResolver::resolve(XrString(L"?:\\kestrova\\sounds\\sound_eng"));
+    voice_flags_known = false;
+    collect_arrival_prompts();
+    detect_prompt_units();
+}
+
+void XrRouteLayer::probe_voice_flags() const
+{
+    if (voice_flags_known)
+        return;
+    voice_flags_known = true;
     struct Probe {
         const wchar_t* file;
         bool* flag;
@@ -243,8 +253,6 @@ void XrRouteLayer::set_voice_folder(const XrString& name)
         path += p.file;
         *p.flag = XrAudioFile::create_for_file(path, 8) != nullptr;
     }
-    collect_arrival_prompts();
-    detect_prompt_units();
 }
 
 void XrRouteLayer::convert_directive_distances(XrRouteInstructions* route)

@@ -481,6 +481,7 @@ private:
     XrGraphAccessor2* get_graph_reader();
     // The prompt builders' view of the voice state, and its changes back.
     void fill_prompt_state(xr_prompts::XrPromptState& state) const;
+    void probe_voice_flags() const;
     void keep_prompt_state(const xr_prompts::XrPromptState& state);
     // What both the 2D and the 3D frame draw over the route: the marker,
     // compass or guidance box, alert, speed and traffic box.
@@ -512,8 +513,10 @@ private:
 
     // ---- Members (construction order)
     XrMap* map;
-    // Voice-set flags.
-    bool has_after = false, has_herel2 = false, has_700 = false, has_700y = false, has_01mile = false;
+    // Voice-set flags: which optional prompts the set has, looked for when
+    // guidance first needs them (a probe loads each file).
+    mutable bool voice_flags_known = false;
+    mutable bool has_after = false, has_herel2 = false, has_700 = false, has_700y = false, has_01mile = false;
     XrArray<XrString> arrival_prompts;
     XrEventloopBase* event_loop;
     XrProximityAlerter* warning_source = nullptr;

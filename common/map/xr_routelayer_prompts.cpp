@@ -447,6 +447,7 @@ XrString XrRouteLayer::voice_path(const XrString& name) const
 
 void XrRouteLayer::fill_prompt_state(xr_prompts::XrPromptState& state) const
 {
+    probe_voice_flags();
     state.units = prompt_units;
     state.has_after = has_after;
     state.has_herel2 = has_herel2;
@@ -472,9 +473,11 @@ int XrRouteLayer::detect_prompt_units()
     XrString folder = backslashes_to_slashes(voice_root);
     folder += L'/';
     folder += backslashes_to_slashes(voice_set);
-    prompt_units = xr_prompts::detect_units(setting, setting != 0 && directory_exists(folder),
-                                            prompt_exists(voice_path(XrString(L"01mile.wav"))),
-                                            prompt_exists(voice_path(XrString(L"100y.wav"))));
+    // Metric needs no look at the set.
+    prompt_units = setting == 0 ? xr_prompts::detect_units(0, false, false, false)
+                                : xr_prompts::detect_units(setting, directory_exists(folder),
+                                                           prompt_exists(voice_path(XrString(L"01mile.wav"))),
+                                                           prompt_exists(voice_path(XrString(L"100y.wav"))));
     return setting != 0 ? 1 : 0;
 }
 

@@ -20,6 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The build tree whose navigator runs: this one, or another tree named by
+// KESTROVA_BENCH_TREE (to time two builds side by side with one benchmark).
+std::string build_dir()
+{
+    const char* other = std::getenv("KESTROVA_BENCH_TREE");
+    return other != nullptr && *other != '\0' ? other : XR_BUILD_DIR;
+}
+
 class Root {
 public:
     Root()
@@ -28,7 +36,7 @@ public:
         dir = mkdtemp(templ.data());
         fs::create_directories(dir + "/usr/share");
         fs::create_directories(dir + "/media/mmc2");
-        fs::copy(std::string(XR_BUILD_DIR) + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
+        fs::copy(build_dir() + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
     }
     ~Root() { fs::remove_all(dir); }
     std::string dir;
@@ -45,7 +53,7 @@ pid_t start(const Root& root, const std::string& track)
             setenv("KESTROVA_DRIVE_TRACK", track.c_str(), 1);
         freopen("/dev/null", "w", stdout);
         freopen("/dev/null", "w", stderr);
-        const std::string path = std::string(XR_BUILD_DIR) + "/apps/maemo_map/kestrova-navigator";
+        const std::string path = build_dir() + "/apps/maemo_map/kestrova-navigator";
         execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
