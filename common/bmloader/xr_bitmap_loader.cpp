@@ -5,6 +5,7 @@
 
 #include "common/container/xr_array.h"
 #include "common/container/xr_bytes.h"
+#include "common/gdi/xr_mbm.h"
 #include "common/misc/xr_path_resolver.h"
 
 namespace {
@@ -325,9 +326,27 @@ bool XrBitmapLoader::load_bitmap_internal(unsigned int id, XrIcon& out, bool is_
     return loader != nullptr && loader->load(id, out, is_private);
 }
 
+XrString XrBitmapLoader::platform_file(const XrString& file, int number) const
+{
+    const int at = file.find(PLATFORM_TOKEN);
+    if (at < 0)
+        return file;
+    const int token_length = static_cast<int>(std::wcslen(PLATFORM_TOKEN));
+    const XrString suffixes[] = {m_platform_suffix, XrString()};
+    for (const XrString& suffix : suffixes) {
+        XrString path(file.c_str(), at);
+        path += suffix;
+        path += file.c_str_at(at + token_length);
+        // The platform's own file when it has that bitmap, else the plain one.
+        if (suffix.is_empty() || XrMbm::load_header(path, number, nullptr))
+            return path;
+    }
+    return XrString();
+}
+
 XrBitmapHandleRec* XrBitmapLoader::load_handle(const XrString& file, int number) const
 {
-    int at = file.find(PLATFORM_TOKEN);
+    const int at = file.find(PLATFORM_TOKEN);
     if (at < 0)
         return XrGDI::load_bitmap(file.c_str(), number);
     const int token_length = static_cast<int>(std::wcslen(PLATFORM_TOKEN));
@@ -342,6 +361,38 @@ XrBitmapHandleRec* XrBitmapLoader::load_handle(const XrString& file, int number)
             break;
     }
     return nullptr;
+}
+
+bool XrBitmapLoader::get_bitmap_size(unsigned int id, int& width, int& height)
+{
+    XrBitmapLoader* loader = g_loader;
+    return loader != nullptr && loader->size_of(id, width, height);
+}
+
+bool XrBitmapLoader::size_of(unsigned int id, int& width, int& height)
+{
+    if (const XrLoadedBitmap* cached = m_cache.find_ptr(id)) {
+        width = cached->icon->m_width;
+        height = cached->icon->m_height;
+        return true;
+    }
+    const XrIconIdMap* row = m_ids.find_ptr(id);
+    if (row == nullptr)
+        return false;
+    XrBitmapHeader header;
+    const XrString path = platform_file(row->bitmap_file, row->bitmap_number);
+    if (!path.is_empty() && XrMbm::load_header(path, row->bitmap_number, &header)) {
+        width = static_cast<int>(header.width);
+        height = static_cast<int>(header.height);
+        return true;
+    }
+    // Pictures of other kinds (JPEG) are measured by loading them.
+    XrIcon icon;
+    if (!load(id, icon, true))
+        return false;
+    width = icon.m_width;
+    height = icon.m_height;
+    return true;
 }
 
 bool XrBitmapLoader::load(unsigned int id, XrIcon& out, bool is_private)

@@ -45,6 +45,10 @@ public:
     // alone and owned by it. False when the id is unknown or its bitmap
     // cannot be loaded.
     static bool load_bitmap_internal(unsigned int id, XrIcon& out, bool is_private);
+    // The size of an id's picture, read from its bitmap header without
+    // decoding the pixels (the cached picture's size when it is loaded).
+    // False when the id is unknown or its bitmap cannot be read.
+    static bool get_bitmap_size(unsigned int id, int& width, int& height);
     // Enters two existing handles (owned by the cache from now on) as a
     // loaded, pinned picture under the next free id, with reference count 1
     // (the pin's); -1 without instance.
@@ -88,6 +92,9 @@ private:
     // Bitmap number of the row's file, the platform token replaced by the
     // platform suffix, or removed when that file has no such bitmap.
     XrBitmapHandleRec* load_handle(const XrString& file, int number) const;
+    // The file load_handle reads bitmap number of, or an empty string.
+    XrString platform_file(const XrString& file, int number) const;
+    bool size_of(unsigned int id, int& width, int& height);
     unsigned int take_free_id();
     // Unloads an entry at reference count 0 that is not pinned; when that
     // empties the cache of a loader being shut down, destroys the loader.

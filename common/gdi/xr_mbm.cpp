@@ -83,6 +83,17 @@ BYTE* XrMbm::load(const XrString& path, int index, int* size)
     return read_record(file.get(), offsets, packed, index, size);
 }
 
+bool XrMbm::load_header(const XrString& path, int index, XrBitmapHeader* header)
+{
+    BYTE* record = load(path, index);
+    if (record == nullptr)
+        return false;
+    if (header != nullptr)
+        read_header(record, *header);
+    delete[] record;
+    return true;
+}
+
 bool XrMbm::read_directory(std::FILE* file, XrArray<std::uint32_t>& offsets, bool& packed)
 {
     offsets.remove_all();

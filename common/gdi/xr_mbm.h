@@ -41,6 +41,9 @@ public:
     // the buffer (and set in *size when given), its header length at least 40
     // and within the record.
     static BYTE* load(const XrString& path, int index, int* size = nullptr);
+    // Whether bitmap number index of the file loads (as load says), and its
+    // header in *header when given, without decoding the pixels.
+    static bool load_header(const XrString& path, int index, XrBitmapHeader* header);
 
     // Checks the two UIDs (packed is set for the packed file array) and fills
     // the record offsets: plain kind from the directory whose offset is at

@@ -198,11 +198,8 @@ int XrPoiProviderImpl::standard_icon_count()
     int counts[3] = {0, 0, 0};
     const unsigned int ids[3] = {SMALL_STRIP, NORMAL_STRIP, LARGE_STRIP};
     for (int i = 0; i < 3; ++i) {
-        XrIcon icon;
-        if (!XrBitmapLoader::load_bitmap_internal(ids[i], icon, false))
-            return 0;
         int w = 0, h = 0;
-        if (!XrGDI::get_bitmap_size(icon.bitmap(), &w, &h) || h <= 0)
+        if (!XrBitmapLoader::get_bitmap_size(ids[i], w, h) || h <= 0)
             return 0;
         counts[i] = w / h;
     }

@@ -186,6 +186,38 @@ TEST_F(BitmapLoaderTest, PlatformTokenPrefersThePlatformFile)
     EXPECT_EQ(none.width(), 0);
 }
 
+TEST_F(BitmapLoaderTest, SizesComeFromTheHeaderWithoutLoading)
+{
+    write_mbm("plat_maemo.mbm", {solid(6, 2, 0)});
+    write_mbm("generic.mbm", {solid(8, 3, 0)});
+    write_index("a.def", "BITMAP icons.mbm\n1,0,masked\n2,2\n9,7\nBITMAP plat_$$$PLAT$$$.mbm\n3,0\n"
+                         "BITMAP generic_$$$PLAT$$$.mbm\n4,0\nBITMAP none_$$$PLAT$$$.mbm\n5,0\n");
+    ASSERT_TRUE(XrBitmapLoader::load_index(XrString("a.def")));
+    struct Case {
+        unsigned int id;
+        bool found;
+        int width, height;
+    } cases[] = {{1, true, 90, 10}, {2, true, 4, 4}, {3, true, 6, 2}, {4, true, 8, 3},
+                 {5, false, 0, 0},   {9, false, 0, 0}, {77, false, 0, 0}};
+    for (const Case& c : cases) {
+        int w = 0, h = 0;
+        EXPECT_EQ(XrBitmapLoader::get_bitmap_size(c.id, w, h), c.found) << c.id;
+        if (c.found) {
+            EXPECT_EQ(w, c.width) << c.id;
+            EXPECT_EQ(h, c.height) << c.id;
+        }
+        EXPECT_EQ(loader()->get_reference_count(c.id), -1) << c.id;
+    }
+    // A loaded picture answers from the cache, as the picture itself says.
+    XrBitmap strip(1, false);
+    ASSERT_EQ(strip.width(), 90);
+    int w = 0, h = 0;
+    EXPECT_TRUE(XrBitmapLoader::get_bitmap_size(1, w, h));
+    EXPECT_EQ(w, 90);
+    EXPECT_EQ(h, 10);
+    EXPECT_EQ(loader()->get_reference_count(1), 1);
+}
+
 TEST_F(BitmapLoaderTest, MaskedRowsLoadTheNextBitmapAsMask)
 {
     write_mbm("nomask.mbm", {solid(4, 4, 0)}, true);
