@@ -55,7 +55,9 @@ function(xr_test name)
   # ENVIRONMENT list, so it carries the stage folder only.
   target_compile_definitions(${name} PRIVATE XR_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                              XR_TEST_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  set(props ENVIRONMENT "XR_STAGE_DIR=${XR_STAGE_DIR}")
+  # Text is drawn with the staged fonts only, whatever the machine has.
+  set(props ENVIRONMENT "XR_STAGE_DIR=${XR_STAGE_DIR}"
+      ENVIRONMENT_MODIFICATION "FONTCONFIG_FILE=set:${XR_STAGE_DIR}/usr/share/kestrova/fonts.conf")
   if(A_LABELS)
     list(APPEND props LABELS "${A_LABELS}")
   endif()

@@ -15,6 +15,7 @@
 #include "apps/oggvorbis/xr_oggvorbisfile.h"
 #include "common/base/xr_root.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/gdi/xr_gdi.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv)
     setrlimit(RLIMIT_CORE, &core);
     signal(SIGPIPE, SIG_IGN);
 
+    if (!XrGDI::use_shipped_fonts())
+        g_printerr("kestrova-navigator: no shipped font configuration; the machine's fonts are used\n");
     gtk_init(&argc, &argv);
     g_unix_signal_add(SIGTERM, sigterm_handler, nullptr);
 

@@ -5,7 +5,6 @@
 
 #include "common/container/xr_array.h"
 #include "common/container/xr_bytes.h"
-#include "common/gdi/xr_mbm.h"
 #include "common/misc/xr_path_resolver.h"
 
 namespace {
@@ -338,7 +337,8 @@ XrString XrBitmapLoader::platform_file(const XrString& file, int number) const
         path += suffix;
         path += file.c_str_at(at + token_length);
         // The platform's own file when it has that bitmap, else the plain one.
-        if (suffix.is_empty() || XrMbm::load_header(path, number, nullptr))
+        int width = 0, height = 0;
+        if (suffix.is_empty() || XrGDI::read_bitmap_size(path.c_str(), number, width, height))
             return path;
     }
     return XrString();
@@ -379,13 +379,9 @@ bool XrBitmapLoader::size_of(unsigned int id, int& width, int& height)
     const XrIconIdMap* row = m_ids.find_ptr(id);
     if (row == nullptr)
         return false;
-    XrBitmapHeader header;
     const XrString path = platform_file(row->bitmap_file, row->bitmap_number);
-    if (!path.is_empty() && XrMbm::load_header(path, row->bitmap_number, &header)) {
-        width = static_cast<int>(header.width);
-        height = static_cast<int>(header.height);
+    if (!path.is_empty() && XrGDI::read_bitmap_size(path.c_str(), row->bitmap_number, width, height))
         return true;
-    }
     // Pictures of other kinds (JPEG) are measured by loading them.
     XrIcon icon;
     if (!load(id, icon, true))

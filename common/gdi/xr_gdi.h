@@ -159,6 +159,12 @@ public:
         BidiMirror = 64,
     };
 
+    // Text is drawn with the shipped fonts only: the font configuration
+    // beside them ("/usr/share/kestrova/fonts.conf") names nothing of the
+    // machine's. Call before anything draws text; false (the machine's
+    // fonts stay) when the configuration is missing.
+    static bool use_shipped_fonts();
+
     // Colours, pens and brushes.
     // The palette (may be null) is not needed on this true-colour platform.
     static XrColorHandle rgb(int r, int g, int b, XrPalette* palette = nullptr)
@@ -269,6 +275,10 @@ public:
     // file; null when unreadable; unsupported_bitmap() for an unsupported
     // colour depth.
     static XrBitmapHandleRec* load_bitmap(const TCHAR* path, int index);
+    // The size of bitmap number index of an MBM file from its header, the
+    // pixels not decoded; false when load_bitmap would find no such bitmap
+    // there (and for other kinds of files).
+    static bool read_bitmap_size(const TCHAR* path, int index, int& width, int& height);
     // An image file loaded whole: the image handle and its mask, set where
     // the image's alpha is at least 50. False (both null) when unreadable.
     static bool load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask);

@@ -782,6 +782,16 @@ XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR* path, int index)
     }
 }
 
+bool XrGDI::read_bitmap_size(const TCHAR* path, int index, int& width, int& height)
+{
+    XrBitmapHeader header;
+    if (!XrMbm::load_header(XrString(path), index, &header))
+        return false;
+    width = static_cast<int>(header.width);
+    height = static_cast<int>(header.height);
+    return true;
+}
+
 bool XrGDI::load_image_file(const TCHAR* path, XrBitmapHandleRec*& image, XrBitmapHandleRec*& mask)
 {
     image = nullptr;

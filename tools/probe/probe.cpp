@@ -1,5 +1,6 @@
 #include "tools/probe/probe.h"
 
+#include "common/gdi/xr_gdi.h"
 #include "common/misc/xr_msgtable.h"
 
 #include <clocale>
@@ -131,6 +132,7 @@ int main(int argc, char** argv)
     // English catalogue where it has none.
     std::setlocale(LC_ALL, "");
     bind_text_domain();
+    XrGDI::use_shipped_fonts();
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         print_help(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -478,6 +478,7 @@ XrBitmapHandleRec* XrGDI::create_bitmap(XrDCHandleRec*, int width, int height)
 }
 
 XrBitmapHandleRec* XrGDI::load_bitmap(const TCHAR*, int) { return nullptr; }
+bool XrGDI::read_bitmap_size(const TCHAR*, int, int&, int&) { return false; }
 
 bool XrGDI::load_image_file(const TCHAR*, XrBitmapHandleRec*&, XrBitmapHandleRec*&) { return false; }
 
