@@ -3,6 +3,7 @@
 #include "common/ui/dialog/xr_builders.h"
 
 #include "common/ui/dialog/xr_maemocommon.h"
+#include "platform/hildon/hildon.h"
 #include "../ui_test_support.h"
 
 #include <string>
@@ -344,6 +345,77 @@ TEST_F(NameTableTest, ModalDialogRoutineBuildsTheWindowOverItsParent)
         gtk_widget_destroy(dialog);
     }
     gtk_widget_destroy(parent);
+}
+
+// The helpers the dialogs use work on the built widgets: text combo boxes
+// take entries, labels, buttons and entries take texts, and the Hildon
+// settings land on the named entry and scrolled window.
+TEST_F(NameTableTest, DialogHelpersWorkOnTheBuiltWidgets)
+{
+    GtkWidget* settings = create_settings_dlg();
+    XrMaemoCommon::combo_append_text(settings, "guidance_volume", XrString(L"Loud"));
+    XrMaemoCommon::combo_append_text(settings, "guidance_volume", XrString(L"Quiet"));
+    XrMaemoCommon::set_combo_active(settings, "guidance_volume", 1);
+    EXPECT_EQ(XrMaemoCommon::get_combo_active(settings, "guidance_volume"), 1);
+    gchar* active = gtk_combo_box_get_active_text(GTK_COMBO_BOX(XrMaemoCommon::lookup_widget(settings, "guidance_volume")));
+    EXPECT_STREQ(active, "Quiet");
+    g_free(active);
+    XrMaemoCommon::set_label_text(settings, "poi_label", XrString(L"Points of interest"));
+    EXPECT_STREQ(gtk_notebook_get_tab_label_text(GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(settings, "notebook1")),
+                                                 XrMaemoCommon::lookup_widget(settings, "scrolledwindow2")),
+                 "Points of interest");
+    XrMaemoCommon::set_button_label(settings, "ok_button", XrString(L"Save"));
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(xr_ui_response_button(settings, GTK_RESPONSE_OK))), "Save");
+    XrMaemoCommon::set_toggle_active(settings, "powersave", true);
+    EXPECT_TRUE(XrMaemoCommon::get_toggle_active(settings, "powersave"));
+    gtk_widget_destroy(settings);
+
+    GtkWidget* address = create_address_dlg();
+    XrMaemoCommon::set_numeric_input(address, "lat_h");
+    EXPECT_EQ(hildon_gtk_entry_get_input_mode(GTK_ENTRY(XrMaemoCommon::lookup_widget(address, "lat_h"))),
+              HILDON_GTK_INPUT_MODE_NUMERIC);
+    XrMaemoCommon::set_entry_text(address, "lon_h", L"1234");
+    EXPECT_EQ(XrMaemoCommon::get_entry_text(address, "lon_h"), XrString(L"123")) << "three characters at most";
+    XrMaemoCommon::set_thumb_scrollbar(address, "scrolledwindow4");
+    EXPECT_TRUE(hildon_helper_get_thumb_scrollbar(XrMaemoCommon::lookup_widget(address, "scrolledwindow4")));
+    gtk_widget_destroy(address);
+}
+
+// Where a person sees it: the details window's frames share the left
+// column's height with the description on their right, and the GPS status
+// window's close button sits at the edge of its action area.
+TEST_F(NameTableTest, DetailAndGpsWindowsLayOutAsDesigned)
+{
+    GtkWidget* details = create_loc_detail_dlg();
+    gtk_window_set_default_size(GTK_WINDOW(details), 700, 400);
+    gtk_widget_show(details);
+    xr_ui_run_for(150);
+    GtkAllocation top = XrMaemoCommon::lookup_widget(details, "frame2")->allocation;
+    GtkAllocation below = XrMaemoCommon::lookup_widget(details, "frame3")->allocation;
+    GtkAllocation scroller = XrMaemoCommon::lookup_widget(details, "detail_scroller")->allocation;
+    EXPECT_EQ(top.x, below.x);
+    EXPECT_GE(below.y, top.y + top.height);
+    EXPECT_NEAR(top.height, below.height, 1);
+    EXPECT_GE(scroller.x, top.x + top.width);
+    EXPECT_GE(scroller.height, top.height + below.height);
+    gtk_widget_destroy(details);
+
+    // The GPS status dialog adds its own check button beside the close button.
+    GtkWidget* gps = create_compass_dlg();
+    GtkWidget* area = GTK_DIALOG(gps)->action_area;
+    GtkWidget* check = gtk_check_button_new_with_label("Fix");
+    gtk_box_pack_start(GTK_BOX(area), check, FALSE, FALSE, 0);
+    gtk_widget_show(check);
+    gtk_widget_show(gps);
+    xr_ui_run_for(150);
+    GtkAllocation button = XrMaemoCommon::lookup_widget(gps, "close_button")->allocation;
+    const int border = static_cast<int>(GTK_CONTAINER(area)->border_width);
+    EXPECT_LE(button.x - area->allocation.x, border + 1) << "close button at the left edge";
+    EXPECT_GE(check->allocation.x + check->allocation.width,
+              area->allocation.x + area->allocation.width - border - 1) << "the other at the right edge";
+    GtkAllocation drawing = XrMaemoCommon::lookup_widget(gps, "drawingarea")->allocation;
+    EXPECT_GT(drawing.height, 300) << "the drawing area fills the window";
+    gtk_widget_destroy(gps);
 }
 
 TEST_F(NameTableTest, NameOfAnotherWindowIsAFatalLookup)
