@@ -332,6 +332,20 @@ TEST_P(BuilderWindowsTest, HoldsExactlyTheNamesOfItsTable)
             }
 }
 
+// A second call builds a fresh window: no name resolves to a widget of the
+// first one.
+TEST_P(BuilderWindowsTest, SecondWindowSharesNoWidget)
+{
+    const WindowTable& t = GetParam();
+    GtkWidget* second = t.builder();
+    for (size_t i = 0; i < t.count; ++i) {
+        GtkWidget* widget = XrMaemoCommon::lookup_widget(second, t.rows[i].name);
+        EXPECT_NE(widget, get(t.rows[i].name)) << t.rows[i].name;
+        EXPECT_EQ(gtk_widget_get_toplevel(widget), second) << t.rows[i].name;
+    }
+    gtk_widget_destroy(second);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllWindows, BuilderWindowsTest, ::testing::ValuesIn(tables),
                          [](const ::testing::TestParamInfo<WindowTable>& info) { return std::string(info.param.top); });
 
