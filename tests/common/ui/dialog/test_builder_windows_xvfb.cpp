@@ -265,6 +265,13 @@ TEST_P(BuilderWindowsTest, TopLevelHasTheDesignSettings)
     gtk_widget_get_size_request(window, &request, nullptr);
     EXPECT_EQ(request, t.width_request);
     if (GTK_IS_DIALOG(window)) {
+        // The action area holds the action buttons of the table and nothing else.
+        size_t buttons = 0;
+        for (size_t i = 0; i < t.count; ++i)
+            buttons += std::strncmp(t.rows[i].place, "@response", 9) == 0 ? 1 : 0;
+        GList* children = gtk_container_get_children(GTK_CONTAINER(GTK_DIALOG(window)->action_area));
+        EXPECT_EQ(g_list_length(children), buttons);
+        g_list_free(children);
         EXPECT_EQ(gtk_dialog_get_has_separator(GTK_DIALOG(window)) != 0, t.separator);
         EXPECT_EQ(gtk_window_get_type_hint(GTK_WINDOW(window)), GDK_WINDOW_TYPE_HINT_DIALOG);
     }
