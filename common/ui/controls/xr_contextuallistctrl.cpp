@@ -133,7 +133,7 @@ void XrContextualListCtrlBase::add_item(XrListItem* item)
     XrListCtrlBase::add_item(item);
     if (GtkListStore* rows = store()) {
         GtkTreeIter iter;
-        gtk_list_store_insert(rows, &iter, -1);
+        gtk_list_store_append(rows, &iter);
         set_row(rows, &iter, own_count() - 1);
     }
 }

@@ -71,7 +71,7 @@ void XrSimpleListCtrl::construct()
 
 void XrSimpleListCtrl::add_item(XrSimpleListItemBase* item)
 {
-    XrListCtrlBase::add_item(item);
+    add_item(static_cast<XrListItem*>(item));
 }
 
 void XrSimpleListCtrl::add_item(const XrString& text, const XrString& detail, int icon_index, int icon_id)
@@ -81,7 +81,7 @@ void XrSimpleListCtrl::add_item(const XrString& text, const XrString& detail, in
 
 void XrSimpleListCtrl::insert_item(XrSimpleListItemBase* item, int index)
 {
-    XrListCtrlBase::insert_item(item, index);
+    insert_item(static_cast<XrListItem*>(item), index);
 }
 
 void XrSimpleListCtrl::insert_item(const XrString& text, const XrString& detail, int index, int icon_index,
@@ -245,8 +245,6 @@ void XrSimpleListCtrl::restart_marquee()
 
 void XrSimpleListCtrl::set_selection(int index)
 {
-    if (index == get_highlighted())
-        return;
     set_highlighted(index);
     restart_marquee();
     invalidate();
