@@ -10,7 +10,8 @@
 
 #include <gtk/gtk.h>
 
-struct XrListDlgItem {
+class XrListDlgItem {
+public:
     XrString text;        // first line
     XrString detail_text; // second line
     // The only item of a list with this icon index cannot be chosen.
