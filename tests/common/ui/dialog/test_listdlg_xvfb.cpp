@@ -6,6 +6,7 @@
 
 #include "common/misc/xr_msgids.h"
 #include "common/ui/dialog/xr_maemocommon.h"
+#include "apps/maemo_map/navigator_run.h"
 #include "support/xr_english_texts.h"
 #include "../ui_test_support.h"
 
@@ -237,12 +238,26 @@ void xdotool(const std::vector<std::string>& args)
     }
 }
 
+// On an X server of its own, so that no other test's windows take the
+// focus or the pointer.
+class ListDlgOverXTest : public ListDlgTest {
+protected:
+    void SetUp() override
+    {
+        gchar* found = g_find_program_in_path("xdotool");
+        const bool have_xdotool = found != nullptr;
+        g_free(found);
+        if (!have_xdotool)
+            GTEST_SKIP() << "no xdotool";
+        if (!xr_own_process_display())
+            GTEST_SKIP() << "no Xvfb of its own";
+    }
+};
+
 // Input through the X server: keys move the cursor and Return chooses, a
 // double click chooses the row under the pointer, Escape chooses nothing.
-TEST_F(ListDlgTest, RowChosenByKeysAndClicksThroughTheXServer)
+TEST_F(ListDlgOverXTest, RowChosenByKeysAndClicksThroughTheXServer)
 {
-    if (!g_find_program_in_path("xdotool"))
-        GTEST_SKIP() << "no xdotool";
     enum Input { KEYS, DOUBLE_CLICK, CLICK_THEN_OK, ESCAPE };
     struct Case {
         const char* name;
