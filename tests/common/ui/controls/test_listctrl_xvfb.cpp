@@ -10,6 +10,7 @@
 #include "support/xr_temp_root.h"
 #include "../ui_test_support.h"
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -403,6 +404,107 @@ TEST_F(ContextualListTest, StripIconsAppearInTheRows)
     g_object_unref(shot);
     list.reset();
     XrBitmapLoader::shutdown();
+}
+
+// A list whose rows are 40 pixels high, for pointer input where the
+// platform's view does not take it itself.
+class RowsOf40 : public XrSimpleListCtrl {
+public:
+    RowsOf40() : XrSimpleListCtrl(STYLE_TWO_LINES) {}
+
+protected:
+    int hit_test(int, int y) const override
+    {
+        const int row = y / 40;
+        return y >= 0 && row < const_cast<RowsOf40*>(this)->XrListCtrlBase::item_count() ? row : -1;
+    }
+};
+
+XrPointerEvent pointer(int kind, int x, int y)
+{
+    XrPointerEvent event;
+    event.kind = kind;
+    event.x = x;
+    event.y = y;
+    return event;
+}
+
+// A tap on the highlighted row chooses it when released within 7 pixels.
+TEST_F(ListCtrlTest, TapOnTheHighlightedRowChoosesIt)
+{
+    struct Case {
+        const char* name;
+        int press_y, release_x, release_y;
+        bool chosen;
+    } cases[] = {
+        {"release on the spot", 50, 10, 50, true},
+        {"release 6 pixels away", 50, 16, 50, true},
+        {"release 7 pixels away", 50, 17, 50, false},
+        {"first tap on another row only highlights", 10, 10, 10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RowsOf40 list;
+        list.construct();
+        list.set_select_on_activate(false);
+        for (const char* t : {"a", "b", "c"})
+            list.add_item(wide(t), XrString(), -1, -1);
+        Recorder rec(list);
+        list.add_listener(&rec);
+        list.set_selection(1);
+        EXPECT_TRUE(list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DOWN, 10, c.press_y)));
+        list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_UP, c.release_x, c.release_y));
+        EXPECT_EQ(rec.events, c.chosen ? std::vector<std::string>{"selected b 1"} : std::vector<std::string>{});
+        EXPECT_EQ(list.get_highlighted(), c.press_y / 40);
+        EXPECT_FALSE(list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DOWN, 10, 500))) << "no row there";
+    }
+}
+
+// Dragging a row over its neighbours carries it along; the release ends
+// the move.
+TEST_F(ListCtrlTest, DraggingReordersTheRows)
+{
+    RowsOf40 list;
+    list.construct();
+    for (const char* t : {"a", "b", "c", "d"})
+        list.add_item(wide(t), XrString(), -1, -1);
+    list.set_moving_enabled(true);
+    Recorder rec(list);
+    list.add_listener(&rec);
+    list.set_selection(0);
+    list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DOWN, 10, 20));
+    EXPECT_TRUE(list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DRAG, 10, 60)));
+    EXPECT_TRUE(list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DRAG, 10, 100)));
+    EXPECT_FALSE(list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_DRAG, 10, 20))) << "not a neighbour";
+    list.handle_pointer_event(pointer(XrSimpleListCtrl::POINTER_UP, 10, 100));
+    EXPECT_EQ(texts_of(list), (std::vector<std::string>{"b", "c", "a", "d"}));
+    EXPECT_EQ(list.get_highlighted(), 2);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"moving a 0", "stopped a 2"}));
+}
+
+// Icons of the numbered-file set come from "64x64_NN.png" (index + 1) among
+// the program's images, loaded once.
+TEST_F(ListCtrlTest, FileIconsComeFromNumberedImages)
+{
+    XrTempRoot root;
+    const std::string images = root.make_dirs("/usr/share/kestrova/images");
+    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 64, 64);
+    gdk_pixbuf_fill(picture, 0x11aa55ff);
+    ASSERT_TRUE(gdk_pixbuf_save(picture, (images + "/64x64_05.png").c_str(), "png", nullptr, nullptr));
+    g_object_unref(picture);
+    {
+        auto list = make_simple(0);
+        list->add_item(wide("five"), XrString(), 4, XrSimpleListCtrl::FILE_ICON_ID);
+        list->add_item(wide("missing"), XrString(), 7, XrSimpleListCtrl::FILE_ICON_ID);
+        GdkPixbuf* shown = list->icon_pixbuf_of(list->get_item(0));
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(gdk_pixbuf_get_width(shown), 64);
+        const guchar* px = gdk_pixbuf_get_pixels(shown);
+        EXPECT_EQ((px[0] << 16) | (px[1] << 8) | px[2], 0x11aa55);
+        std::remove((images + "/64x64_05.png").c_str());
+        EXPECT_EQ(list->icon_pixbuf_of(list->get_item(0)), shown) << "not read again";
+        EXPECT_EQ(list->icon_pixbuf_of(list->get_item(1)), nullptr);
+    }
 }
 
 TEST_F(ListCtrlTest, ModelRowsGoInAndComeBack)
