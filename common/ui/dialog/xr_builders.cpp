@@ -33,7 +33,8 @@ void store_name(GtkWidget* window, GtkWidget* widget, const char* name)
 {
     if (std::strncmp(name, unnamed_prefix, sizeof unnamed_prefix - 1) == 0)
         return;
-    gtk_widget_set_name(widget, name);
+    if (std::strcmp(gtk_widget_get_name(widget), name) != 0)
+        gtk_widget_set_name(widget, name);
     bool own_part = GTK_IS_DIALOG(window) &&
                     (widget == GTK_DIALOG(window)->vbox || widget == GTK_DIALOG(window)->action_area);
     if (widget == window || own_part)
