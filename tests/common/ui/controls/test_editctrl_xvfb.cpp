@@ -2,6 +2,7 @@
 // captioned entry's box, the cursor timer.
 #include "common/ui/controls/xr_editctrl.h"
 #include "common/ui/controls/xr_textctrl.h"
+#include "common/ui/fonts/xr_fontrepository_maemo.h"
 #include "support/xr_recording_loop.h"
 #include "../ui_test_support.h"
 
@@ -39,6 +40,27 @@ TEST_F(EditCtrlTest, TextControlShowsItsTextOnTheLabelOnly)
     EXPECT_TRUE(text->get_text() == XrString(L"Stra\u00dfe 5"));
     text.reset();
     g_object_unref(label);
+}
+
+// The minimum size: one line in the control's font, or at a wrap width
+// that width and the height of the wrapped text.
+TEST_F(EditCtrlTest, TextControlMeasuresItsText)
+{
+    XrFontRepositoryMaemo fonts;
+    fonts.initialize();
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+    XrTextCtrl text;
+    text.set_font(22);
+    text.set_text(XrString(L"Turn left onto the harbour road"));
+    const XrSize line = text.get_minimum_size();
+    EXPECT_GT(line.width, 0);
+    EXPECT_GT(line.height, 0);
+    text.set_wrap_width(line.width / 3);
+    const XrSize wrapped = text.get_minimum_size();
+    EXPECT_EQ(wrapped.width, line.width / 3);
+    EXPECT_GE(wrapped.height, 2 * line.height);
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+    EXPECT_DEATH(text.get_minimum_size(), "font");
 }
 
 // Each emission of an edit signal tells every observer once, in the order

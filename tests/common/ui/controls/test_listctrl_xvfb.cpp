@@ -238,6 +238,41 @@ TEST_F(ListCtrlTest, LongHighlightedTextScrolls)
     XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
 }
 
+// Row heights by style, from the list fonts: two-line rows are taller;
+// the total counts the highlighted row with its own height.
+TEST_F(ListCtrlTest, RowHeightsFollowTheStyle)
+{
+    XrFontRepositoryMaemo fonts;
+    fonts.initialize();
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), &fonts);
+    int one_line = 0;
+    for (int style : {XrSimpleListCtrl::STYLE_ONE_LINE, XrSimpleListCtrl::STYLE_HIGHLIGHT_TWO_LINES,
+                      XrSimpleListCtrl::STYLE_TWO_LINES}) {
+        SCOPED_TRACE(style);
+        auto list = make_simple(0);
+        list->set_style(style);
+        EXPECT_EQ(list->total_height(), 0);
+        for (const char* t : {"a", "b", "c", "d"})
+            list->add_item(wide(t), wide("detail"), -1, -1);
+        list->compute_metrics();
+        const auto& normal = list->get_metrics(false);
+        const auto& high = list->get_metrics(true);
+        EXPECT_GT(normal.row_height, 0);
+        if (style == XrSimpleListCtrl::STYLE_ONE_LINE) {
+            one_line = normal.row_height;
+            EXPECT_EQ(high.row_height, normal.row_height);
+        } else if (style == XrSimpleListCtrl::STYLE_HIGHLIGHT_TWO_LINES) {
+            EXPECT_EQ(normal.row_height, one_line);
+            EXPECT_GT(high.row_height, normal.row_height);
+        } else {
+            EXPECT_GT(normal.row_height, one_line);
+            EXPECT_EQ(high.row_height, normal.row_height);
+        }
+        EXPECT_EQ(list->total_height(), 3 * normal.row_height + high.row_height);
+    }
+    XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
+}
+
 struct Place {
     XrString name;
     int id;

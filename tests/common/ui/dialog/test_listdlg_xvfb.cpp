@@ -4,7 +4,10 @@
 // has gone, and that it runs modally without being destroyed twice.
 #include "common/ui/dialog/xr_listdlg.h"
 
+#include "common/gdi/window/xr_mapwindow.h"
+#include "common/gdi/window/xr_mapwindowmanager.h"
 #include "common/misc/xr_msgids.h"
+#include "platform/hildon/hildon.h"
 #include "common/ui/dialog/xr_maemocommon.h"
 #include "apps/maemo_map/navigator_run.h"
 #include "support/xr_english_texts.h"
@@ -217,6 +220,41 @@ TEST_F(ListDlgTest, ModalRunReturnsTheChoiceAndDeletesTheDialogOnce)
         dialog->open(1, true);
         EXPECT_EQ(chooser.chosen, std::vector<int>{by_row ? 3 : 2});
         EXPECT_EQ(chooser.window_gone_first, std::vector<bool>{true});
+    }
+}
+
+// Over the map window: transient for it and modal; closing frees the map
+// window's busy flag that its opener set.
+TEST_F(ListDlgTest, OpensOnTheMapWindowAndFreesItWhenClosed)
+{
+    XrMapWindowManager manager;
+    auto map = std::make_unique<XrMapWindow>(hildon_program_get_instance(), nullptr, &manager, nullptr);
+    for (bool modal : {false, true}) {
+        SCOPED_TRACE(modal ? "modal" : "not modal");
+        std::unique_ptr<XrArray<XrListDlgItem>> items(make_items(2));
+        Chooser chooser;
+        map->set_busy(true);
+        auto* dialog = new XrListDlgMaemo(XrString(L"Over the map"), *items, -1, &chooser);
+        GtkWindow* parent = nullptr;
+        bool was_modal = false, busy_while_open = false;
+        auto answer = [&] {
+            parent = gtk_window_get_transient_for(GTK_WINDOW(dialog->get_widget()));
+            was_modal = gtk_window_get_modal(GTK_WINDOW(dialog->get_widget()));
+            busy_while_open = map->is_busy();
+            activate_row(dialog, 1);
+        };
+        if (modal) {
+            xr_ui_when_idle(answer);
+            dialog->open(1, true);
+        } else {
+            dialog->open(1, false);
+            answer();
+        }
+        EXPECT_EQ(parent, GTK_WINDOW(XrMapWindow::get_toplevel()));
+        EXPECT_TRUE(was_modal);
+        EXPECT_TRUE(busy_while_open);
+        EXPECT_FALSE(map->is_busy());
+        EXPECT_EQ(chooser.chosen, std::vector<int>{1});
     }
 }
 
