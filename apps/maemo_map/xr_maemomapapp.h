@@ -32,8 +32,8 @@ public:
     int run(int argc, char** argv);
 
     // Registers the tablet's dialog facade as "XrCorvanelDialogFacade"
-    // (installed by the dialog toolkit). Without one the base facade is
-    // registered: it opens nothing and logs each request.
+    // (installed by the dialog toolkit). Without one the tablet facade is
+    // registered: it opens the list dialog and logs every other request.
     static inline void (*register_dialog_facade)() = nullptr;
     // How long a note stays up when the program ends behind it.
     static constexpr int closing_note_seconds = 10;

@@ -5,6 +5,7 @@
 #include "platform/hildon/hildon.h"
 
 GtkWidget* XrBusyDlgMaemo::s_current = nullptr;
+const XrBusyDlgMaemo* XrBusyDlgMaemo::s_owner = nullptr;
 
 namespace {
 
@@ -35,7 +36,8 @@ void set_progress_image(GtkWidget* dialog)
 
 XrBusyDlgMaemo::~XrBusyDlgMaemo()
 {
-    close_current();
+    if (is_current())
+        close_current();
 }
 
 XrBusyDlg* XrBusyDlgMaemo::create(const XrString&, const XrString& text, XrBusyDlgObserver* observer)
@@ -54,12 +56,14 @@ void XrBusyDlgMaemo::show(const XrString& text, XrBusyDlgObserver* observer)
     close_current();
     if (observer == nullptr) {
         s_current = hildon_banner_show_animation(nullptr, nullptr, bytes);
+        s_owner = this;
         process_pending_events();
         return;
     }
     GtkWidget* parent = XrMapWindow::get_toplevel();
     s_current = gtk_message_dialog_new(parent != nullptr ? GTK_WINDOW(parent) : nullptr, GTK_DIALOG_MODAL,
                                        GTK_MESSAGE_INFO, GTK_BUTTONS_CANCEL, "%s", bytes);
+    s_owner = this;
     set_progress_image(s_current);
     gtk_widget_show_all(s_current);
     g_signal_connect(s_current, "response", G_CALLBACK(response_callback), this);
@@ -89,6 +93,7 @@ void XrBusyDlgMaemo::close_current()
         return;
     GtkWidget* widget = s_current;
     s_current = nullptr;
+    s_owner = nullptr;
     gtk_widget_destroy(widget);
     process_pending_events();
 }
@@ -102,6 +107,7 @@ void XrBusyDlgMaemo::response_callback(GtkDialog* dialog, gint response, XrBusyD
         observer->cancelled();
     if (s_current == GTK_WIDGET(dialog)) {
         s_current = nullptr;
+        s_owner = nullptr;
         gtk_widget_destroy(GTK_WIDGET(dialog));
     }
 }

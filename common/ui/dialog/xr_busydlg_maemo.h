@@ -1,8 +1,9 @@
 // The busy indication: a banner with an animation while a long operation
 // runs or, when the operation can be cancelled (an observer is given), a
 // modal message box with a Cancel button. There is at most one on screen:
-// every busy object works on the one current widget, and showing a new one
-// removes the old.
+// showing a new one removes the old. Each busy object closes only the
+// widget it showed, so ending an older operation leaves a newer one's
+// indication (and its Cancel) alone.
 #pragma once
 
 #include "common/corvanel_core/interfaces/xr_globalbusydialog.h"
@@ -14,7 +15,7 @@ public:
     XrBusyDlgMaemo() = default;
     XrBusyDlgMaemo(const XrBusyDlgMaemo&) = delete;
     XrBusyDlgMaemo& operator=(const XrBusyDlgMaemo&) = delete;
-    // Removes whatever busy widget is current.
+    // Removes the busy widget this object showed, if it is still shown.
     ~XrBusyDlgMaemo() override;
 
     // Replaces the current busy widget by a banner (no observer; drawn
@@ -28,6 +29,8 @@ public:
     static void close_current();
     // The current busy widget, or null.
     static GtkWidget* get_current() { return s_current; }
+    // True while the current busy widget is the one this object showed.
+    bool is_current() const { return s_current != nullptr && s_owner == this; }
 
     // Makes and shows one; the title is not shown on this platform. The
     // application installs it with XrBusyDlg::set_factory.
@@ -39,4 +42,6 @@ private:
     XrBusyDlgObserver* m_observer = nullptr;
 
     static GtkWidget* s_current;
+    // The busy object that showed the current widget.
+    static const XrBusyDlgMaemo* s_owner;
 };

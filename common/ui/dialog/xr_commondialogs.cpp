@@ -86,9 +86,45 @@ bool XrCommonDialogs::show_query_msg(const XrString& title, const XrString& mess
     return show_query_msg(title, message, parent);
 }
 
-bool XrCommonDialogs::show_number_dlg(const XrString&, const XrString&, int&, int, int)
+bool XrCommonDialogs::show_number_dlg(const XrString& title, const XrString& message, int& value, int first,
+                                      int last)
 {
-    return false;
+    if (first > last)
+        return false;
+    GtkWindow* parent = default_parent(nullptr);
+    XrByteArray title_utf8(16, 16), message_utf8(16, 16), ok(16, 16), cancel(16, 16);
+    XrMaemoCommon::to_utf8(title, title_utf8);
+    XrMaemoCommon::to_utf8(message, message_utf8);
+    XrMaemoCommon::text_to_utf8(R_STR_DLG_OK, ok);
+    XrMaemoCommon::text_to_utf8(R_STR_DLG_CANCEL, cancel);
+    GtkWidget* dialog = gtk_dialog_new_with_buttons(
+        bytes_of(title_utf8), parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_NO_SEPARATOR),
+        bytes_of(ok), GTK_RESPONSE_OK, bytes_of(cancel), GTK_RESPONSE_CANCEL, nullptr);
+    if (parent != nullptr)
+        gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
+    GtkWidget* vbox = GTK_DIALOG(dialog)->vbox;
+    if (!message.is_empty()) {
+        GtkWidget* label = gtk_label_new(bytes_of(message_utf8));
+        gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+        gtk_box_pack_start(GTK_BOX(vbox), label, FALSE, FALSE, 4);
+    }
+    // Only numbers of the range can be entered; the value starts inside it.
+    GtkWidget* spin = gtk_spin_button_new_with_range(first, last, 1);
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(spin), TRUE);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(spin), value < first ? first : value > last ? last : value);
+    gtk_entry_set_activates_default(GTK_ENTRY(spin), TRUE);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+    gtk_box_pack_start(GTK_BOX(vbox), spin, FALSE, FALSE, 4);
+    XrMaemoCommon::set_dialog_title(dialog, title, true);
+    gtk_widget_show_all(vbox);
+
+    const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+    if (response == GTK_RESPONSE_OK) {
+        gtk_spin_button_update(GTK_SPIN_BUTTON(spin));
+        value = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(spin));
+    }
+    gtk_widget_destroy(dialog);
+    return response == GTK_RESPONSE_OK;
 }
 
 bool XrCommonDialogs::show_input_dlg(const XrString& title, const XrString& caption, XrString& text, int max_length,

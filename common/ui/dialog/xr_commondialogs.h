@@ -32,8 +32,10 @@ public:
     // Returns the GTK response.
     static int show_note(const XrString& message, const XrString* title, int type, int buttons, GtkWindow* parent);
 
-    // Not provided on this platform: false at once (as cancelled), value
-    // unchanged.
+    // A number from first to last (a spin button starting at value, held
+    // inside the range) with OK and Cancel. True on OK with the number in
+    // value; false on Cancel, on closing, or for an empty range (first >
+    // last), value unchanged.
     static bool show_number_dlg(const XrString& title, const XrString& message, int& value, int first, int last);
 
     // One entry (under the caption unless it is empty) with OK and Cancel;

@@ -71,7 +71,7 @@ TEST_F(BusyDlgTest, BannerShowsTheTextUntilTheObjectGoes)
     EXPECT_EQ(hildon_find_toplevel(HILDON_BANNER_NAME), nullptr);
 }
 
-TEST_F(BusyDlgTest, SecondIndicationReplacesTheFirstAndAnyDeleteRemovesIt)
+TEST_F(BusyDlgTest, SecondIndicationReplacesTheFirstWhoseEndLeavesItAlone)
 {
     auto first = std::make_unique<XrBusyDlgMaemo>();
     auto second = std::make_unique<XrBusyDlgMaemo>();
@@ -81,10 +81,34 @@ TEST_F(BusyDlgTest, SecondIndicationReplacesTheFirstAndAnyDeleteRemovesIt)
     ASSERT_NE(banner, nullptr);
     EXPECT_EQ(banner, XrBusyDlgMaemo::get_current());
     EXPECT_STREQ(hildon_banner_get_text(banner), "Two");
+    EXPECT_FALSE(first->is_current());
     first.reset();
+    EXPECT_EQ(XrBusyDlgMaemo::get_current(), banner) << "ending the older operation keeps the newer one's banner";
+    EXPECT_EQ(hildon_find_toplevel(HILDON_BANNER_NAME), banner);
+    second.reset();
     EXPECT_EQ(XrBusyDlgMaemo::get_current(), nullptr);
     EXPECT_EQ(hildon_find_toplevel(HILDON_BANNER_NAME), nullptr);
-    second->set_text(XrString(L"ignored"));
+}
+
+// An older operation that ends while a newer cancellable one runs must not
+// take the newer box away: its observer still hears the user's cancel.
+TEST_F(BusyDlgTest, NewerCancellableBoxOutlivesTheOlderObjectAndReportsItsCancel)
+{
+    CountingObserver older_observer, newer_observer;
+    auto older = std::make_unique<XrBusyDlgMaemo>();
+    auto newer = std::make_unique<XrBusyDlgMaemo>();
+    older->show(XrString(L"Searching"), &older_observer);
+    newer->show(XrString(L"Downloading"), &newer_observer);
+    GtkWidget* box = XrBusyDlgMaemo::get_current();
+    older.reset();
+    ASSERT_EQ(XrBusyDlgMaemo::get_current(), box);
+    EXPECT_TRUE(newer->is_current());
+    gtk_button_clicked(GTK_BUTTON(xr_ui_response_button(box, GTK_RESPONSE_CANCEL)));
+    EXPECT_EQ(newer_observer.calls, 1);
+    EXPECT_EQ(older_observer.calls, 0);
+    EXPECT_EQ(XrBusyDlgMaemo::get_current(), nullptr);
+    newer.reset(); // its box is gone already: nothing else is closed
+    EXPECT_EQ(XrBusyDlgMaemo::get_current(), nullptr);
 }
 
 TEST_F(BusyDlgTest, CancelCallsTheObserverOnceAndRemovesTheBox)

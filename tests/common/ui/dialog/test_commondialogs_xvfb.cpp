@@ -100,11 +100,49 @@ TEST_F(CommonDialogsTest, NoteIsTransientForTheGivenParentAndReturnsTheResponse)
     gtk_widget_destroy(parent);
 }
 
-TEST_F(CommonDialogsTest, NumberChoiceIsNotProvided)
+// The speed dials (4 to 9) are chosen here: the number is typed or kept.
+TEST_F(CommonDialogsTest, NumberChoiceReturnsTheNumberInItsRange)
 {
-    int value = 7;
-    EXPECT_FALSE(XrCommonDialogs::show_number_dlg(XrString(L"Speed dial"), XrString(L"Number"), value, 4, 9));
-    EXPECT_EQ(value, 7);
+    struct Case {
+        int initial;
+        const char* typed; // null: left as shown
+        int response;
+        bool result;
+        int value;
+    } cases[] = {
+        {7, "5", GTK_RESPONSE_OK, true, 5},
+        {7, nullptr, GTK_RESPONSE_OK, true, 7},
+        {2, nullptr, GTK_RESPONSE_OK, true, 4},   // starts inside the range
+        {7, "12", GTK_RESPONSE_OK, true, 9},      // typed beyond the end
+        {7, "5", GTK_RESPONSE_CANCEL, false, 7},
+        {7, "5", GTK_RESPONSE_DELETE_EVENT, false, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.initial << " " << (c.typed ? c.typed : "-") << " " << c.response);
+        std::string seen_title, seen_shown;
+        xr_ui_when_idle([&] {
+            std::vector<GtkWidget*> open = xr_ui_dialogs();
+            ASSERT_FALSE(open.empty());
+            GtkWidget* dialog = open.back();
+            seen_title = gtk_window_get_title(GTK_WINDOW(dialog));
+            GtkWidget* spin = xr_ui_find_child(dialog, GTK_TYPE_SPIN_BUTTON);
+            ASSERT_NE(spin, nullptr);
+            seen_shown = gtk_entry_get_text(GTK_ENTRY(spin));
+            if (c.typed != nullptr)
+                gtk_entry_set_text(GTK_ENTRY(spin), c.typed);
+            gtk_dialog_response(GTK_DIALOG(dialog), c.response);
+        });
+        int value = c.initial;
+        EXPECT_EQ(XrCommonDialogs::show_number_dlg(XrString(L"Speed dial"), XrString(L"Number"), value, 4, 9),
+                  c.result);
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(seen_title, "Speed dial");
+        EXPECT_EQ(seen_shown, std::to_string(c.initial < 4 ? 4 : c.initial));
+        EXPECT_TRUE(xr_ui_dialogs().empty());
+    }
+    int value = 3;
+    EXPECT_FALSE(XrCommonDialogs::show_number_dlg(XrString(L"Empty"), XrString(), value, 9, 4));
+    EXPECT_EQ(value, 3);
 }
 
 // The input dialog open now (the one titled title).
