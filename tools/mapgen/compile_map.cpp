@@ -49,6 +49,9 @@ constexpr size_t PARALLEL_GRAPH_EDGES = 5000;
 
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
+// Parts of the road network apart from its largest one and shorter than
+// this (metres of road) are left out.
+constexpr double ISOLATED_PART_LENGTH = 1000;
 
 const char* tag(const XrOsmTags& tags, const char* key)
 {
@@ -399,6 +402,7 @@ public:
         graph_options.zlib_level = ZLIB_LEVEL;
         // The address database keeps a street record at every road's gid.
         graph_options.name_references = true;
+        xr_fit_category_limits(net, graph_options);
         // The road graph is built beside the files that do not need its gids;
         // it only reads the network, and it is the one reader of geometry
         // (whose readers share a working buffer) meanwhile.
@@ -591,6 +595,7 @@ private:
             }
             flush();
         }
+        drop_isolated_pieces();
         if (pieces.empty()) {
             error = "the input holds no roads for cars";
             return false;
@@ -618,6 +623,59 @@ private:
         stats.edges = static_cast<int>(pieces.size());
         add_restrictions();
         return true;
+    }
+
+    // Small parts of the network that no car reaches from its largest part
+    // (a service road mapped without its access) are left out: a point
+    // snapped onto one would find no route anywhere.
+    void drop_isolated_pieces()
+    {
+        std::unordered_map<std::int64_t, int> node_set;
+        std::vector<int> parent;
+        auto find = [&](int a) {
+            while (parent[static_cast<size_t>(a)] != a)
+                a = parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
+            return a;
+        };
+        auto set_of = [&](std::int64_t node) {
+            auto [it, added] = node_set.try_emplace(node, static_cast<int>(parent.size()));
+            if (added)
+                parent.push_back(it->second);
+            return it->second;
+        };
+        for (const Piece& pc : pieces) {
+            const int a = find(set_of(pc.first_node)), b = find(set_of(pc.last_node));
+            if (a != b)
+                parent[static_cast<size_t>(a)] = b;
+        }
+        std::vector<double> length(parent.size(), 0.0);
+        for (const Piece& pc : pieces)
+            length[static_cast<size_t>(find(node_set[pc.first_node]))] += polyline_length(pc.points);
+        const auto largest = std::max_element(length.begin(), length.end());
+        if (largest == length.end())
+            return;
+        const size_t main_part = static_cast<size_t>(largest - length.begin());
+        size_t kept = 0;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const size_t part = static_cast<size_t>(find(node_set[pieces[i].first_node]));
+            if (part != main_part && length[part] < ISOLATED_PART_LENGTH) {
+                ++stats.isolated_pieces;
+                continue;
+            }
+            if (kept != i)
+                pieces[kept] = std::move(pieces[i]);
+            ++kept;
+        }
+        pieces.resize(kept);
+    }
+
+    static double polyline_length(const std::vector<XrPoint>& points)
+    {
+        double l = 0;
+        for (size_t i = 1; i < points.size(); ++i)
+            l += std::hypot(static_cast<double>(points[i].x) - points[i - 1].x,
+                            static_cast<double>(points[i].y) - points[i - 1].y);
+        return l;
     }
 
     // A piece that starts and ends at one point is split in two, so that
