@@ -32,6 +32,8 @@ constexpr int S24_MIN = -0x800000;
 constexpr int S24_MAX = 0x7FFFFF;
 constexpr int MAX_TREE_DEPTH = 40;
 constexpr std::uint32_t MAX_RECORD_ID = 0x20000000; // ids are signed 30-bit numbers
+// The largest road geometry bucket: record places within it are 15-bit.
+constexpr int LARGEST_GEOMETRY_BUCKET = 30 * 1024;
 // Turns sharper than this (degrees off straight on) are reversals: turn
 // class 3, which the search charges like a barred manoeuvre. A merely sharp
 // turn is class 2: charged as a reversal it would send shortest routes on
@@ -144,6 +146,7 @@ private:
             gopt.attr_count = NAME_REFERENCE_BYTES;
             gopt.share_first_points = false;
         }
+        bool ids_too_large = false;
         auto rekey = [&](const std::vector<XrGid>& gids, std::string& err) {
             for (size_t i = 0; i < gids.size(); ++i) {
                 if ((gids[i] & 0xFFFF) >= 0x8000) {
@@ -151,6 +154,7 @@ private:
                     return false;
                 }
                 if (opt.name_references && gids[i] >= MAX_RECORD_ID) {
+                    ids_too_large = true;
                     err = "a road gid does not fit a record id";
                     return false;
                 }
@@ -160,8 +164,16 @@ private:
                 set_ids(true);
             return true;
         };
-        if (!build_xrqt(recs, gopt, bytes, error, rekey))
-            return false;
+        // A gid is its bucket's number and the record's place in it: a large
+        // region needs fewer, larger buckets for its gids to fit record ids.
+        for (;;) {
+            ids_too_large = false;
+            if (build_xrqt(recs, gopt, bytes, error, rekey))
+                break;
+            if (!ids_too_large || gopt.bucket_bytes >= LARGEST_GEOMETRY_BUCKET)
+                return false;
+            gopt.bucket_bytes = std::min(gopt.bucket_bytes * 2, LARGEST_GEOMETRY_BUCKET);
+        }
         // The records are not needed again: their memory goes to what follows.
         recs = std::vector<XrGeomRec*>();
         records = std::deque<XrPolypointGeomRec>();
