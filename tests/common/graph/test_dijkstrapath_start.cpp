@@ -91,3 +91,31 @@ TEST(RouteSearchStart, HeadingFixesTheStartDirectionAndTurningRoundCosts)
 }
 
 } // namespace
+
+TEST(RouteSearchStart, StartAndTargetOnOneEdge)
+{
+    // On the dead-end eastern road and on the middle one, the target before
+    // and behind the start, with and without a heading: the route is the
+    // piece of road between the two points.
+    Row row;
+    struct Case {
+        int edge;
+        int from, to; // x of the points
+        int heading;
+    };
+    const Case cases[] = {
+        {2, 500900, 501100, -1}, {2, 501100, 500900, -1}, {1, 500500, 500700, -1},
+        {1, 500700, 500500, -1}, {2, 500900, 501100, 90}, {0, 500300, 500100, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.edge) + ": " + std::to_string(c.from) + " to " + std::to_string(c.to));
+        XrDijkstraPath2 search(row.graph.get(), row.roads.get(), XrString(), nullptr);
+        XrRouteInstructions* out = nullptr;
+        const XrGid gid = row.result.gids[static_cast<size_t>(c.edge)];
+        ASSERT_TRUE(search.find_route(XrPoint(c.from, 6000000), gid, XrPoint(c.to, 6000000), gid, &out, nullptr,
+                                      c.heading, -1, false, false, nullptr));
+        std::unique_ptr<XrRouteInstructions> route(out);
+        ASSERT_TRUE(route);
+        EXPECT_TRUE(route->contains_gid(gid));
+    }
+}
