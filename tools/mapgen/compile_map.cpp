@@ -52,6 +52,12 @@ constexpr size_t MAX_PIECE_POINTS = 2000;
 // Parts of the road network apart from its largest one and shorter than
 // this (metres of road) are left out.
 constexpr double ISOLATED_PART_LENGTH = 1000;
+// Places named at every scale, at least (where the map has as many).
+constexpr size_t SMALL_SCALE_PLACES = 12;
+// Text types of place labels (the place classes, and one more; see
+// compile_style.cpp).
+constexpr int PLACE_VILLAGE = 2;
+constexpr int PLACE_VILLAGE_EVERYWHERE = 8;
 
 const char* tag(const XrOsmTags& tags, const char* key)
 {
@@ -834,6 +840,58 @@ private:
         return -1;
     }
 
+    // The text type of each place label (the places of build_labels in their
+    // order): its place class, raised by its population (from 100,000 a
+    // city's, from 10,000 a town's); and while the map names fewer than
+    // SMALL_SCALE_PLACES places at every scale (types 0 and 1), its largest
+    // villages become PLACE_VILLAGE_EVERYWHERE (a village's label that small
+    // scales show too), so that a small country's map names its main
+    // villages when the whole country is in view.
+    std::vector<int> label_types() const
+    {
+        struct Place {
+            int type;
+            long population;
+            size_t index;
+        };
+        std::vector<Place> places;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* place = tag(pt.tags, "place");
+            XrPoint p;
+            if (place == nullptr || tag(pt.tags, "name") == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
+                continue;
+            const char* pop = tag(pt.tags, "population");
+            const long population = pop != nullptr ? std::max(0L, std::strtol(pop, nullptr, 10)) : 0;
+            int type = place_class(place);
+            if (population >= 100000)
+                type = 0;
+            else if (population >= 10000)
+                type = std::min(type, 1);
+            places.push_back(Place{type, population, places.size()});
+        }
+        std::vector<Place*> order;
+        size_t everywhere = 0;
+        for (Place& pl : places) {
+            order.push_back(&pl);
+            everywhere += pl.type <= 1;
+        }
+        std::stable_sort(order.begin(), order.end(), [](const Place* a, const Place* b) {
+            return a->type != b->type ? a->type < b->type : a->population > b->population;
+        });
+        for (Place* pl : order) {
+            if (everywhere >= SMALL_SCALE_PLACES)
+                break;
+            if (pl->type != PLACE_VILLAGE)
+                continue;
+            pl->type = PLACE_VILLAGE_EVERYWHERE;
+            ++everywhere;
+        }
+        std::vector<int> types;
+        for (const Place& pl : places)
+            types.push_back(pl.type);
+        return types;
+    }
+
     // Settlement names: the map text layer ("labels.qt", the name and, behind
     // a TAB, the county), the place-name storage ("pc.qt") and the area
     // storage ("pb.qt": towns with the side of their square in three
@@ -843,6 +901,8 @@ private:
         std::vector<std::unique_ptr<XrGeomRec>> owned;
         std::vector<XrGeomRec*> labels, names, areas;
         int id = 1;
+        const std::vector<int> shown = label_types();
+        size_t k = 0;
         for (const XrOsmPoint& pt : data.points) {
             const char* place = tag(pt.tags, "place");
             const char* name = tag(pt.tags, "name");
@@ -850,12 +910,13 @@ private:
             if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
                 continue;
             const auto cls = static_cast<unsigned short>(place_class(place));
+            const auto label_type = static_cast<unsigned short>(shown[k++]);
             // The name field ends at the TAB; the region behind it ends with
             // one character that the readers drop ('/').
             std::string text = std::string(name) + "\t";
             if (const char* county = tag(pt.tags, "is_in:county"))
                 text += std::string(county) + "/";
-            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, label_type, 0, text.c_str()));
             labels.push_back(owned.back().get());
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
             names.push_back(owned.back().get());
