@@ -18,7 +18,7 @@ GENERATOR    := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test unit fuzz fuzz-build bench clean run install
+.PHONY: all deps build test unit fuzz fuzz-build bench bench-run clean run install
 
 all: build
 
@@ -48,8 +48,14 @@ fuzz: fuzz-build
 $(RELEASE)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 
+# The display benchmarks draw: without a display they all run under one
+# private Xvfb.
 bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)
+	@if [ -n "$$DISPLAY" ]; then $(MAKE) --no-print-directory bench-run; \
+	else xvfb-run -a -s "-screen 0 800x480x24" $(MAKE) --no-print-directory bench-run; fi
+
+bench-run:
 	@for b in $$(find $(RELEASE)/bench -type f -executable -name 'bench_*' | sort); do \
 		echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 

@@ -210,7 +210,7 @@ std::int64_t XrDijkstraPath2::edge_cost(const Edge& e, const XrCostTable& table)
     const std::int64_t half = e.length / 2;
     if (e.speed_class >= table.get_count())
         return half;
-    if (e.road_type == ROAD_FERRY && (route_mode == 0 || route_mode == 1))
+    if (e.road_type == ROAD_LENGTH_CHARGED && (route_mode == 0 || route_mode == 1))
         return std::max<std::int64_t>(half * 5800, 0) / 128 + 5000;
     std::int64_t f = table[e.speed_class].factor;
     if (e.road_type == 3 && route_mode != 2)

@@ -66,7 +66,7 @@ bool XrDijkstraPath2::other_road(const Edge& from, int to_handle, int turn)
             continue;
         if (route_mode == 0 || route_mode == 1) {
             Edge o;
-            if (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_FERRY)
+            if (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_LENGTH_CHARGED)
                 continue;
         }
         return true;
@@ -256,7 +256,7 @@ void XrDijkstraPath2::note_side_road(XrRouteInstructions* res, const Edge& from,
             continue;
         if (!ferry) {
             Edge o;
-            ferry = graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == ROAD_FERRY;
+            ferry = graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == ROAD_LENGTH_CHARGED;
         }
         const int k = (t >> TURN_KIND_SHIFT) & TURN_KIND_MASK;
         if (found != NO_EDGE || k == 0 || (k == 6 && (t & TURN_CLASS) == 3))
@@ -331,7 +331,7 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
             if (((t >> TURN_KIND_SHIFT) & TURN_KIND_MASK) == 4 && (t & TURN_CLASS) != 3) {
                 Edge o;
                 if ((route_mode == 0 || route_mode == 1) &&
-                    (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_FERRY))
+                    (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_LENGTH_CHARGED))
                     continue;
                 if (++roundabout.exits == 1 && next != nullptr && next->words[7] == 0)
                     next->words[7] = static_cast<std::uint32_t>(before);

@@ -17,8 +17,9 @@ public:
 
     // Largest file read (the list is small; anything bigger is not ours).
     static constexpr int MAX_FILE_SIZE = 9 * 65536;
-    // Radius in map units within which a roadblock is snapped to a road.
-    static constexpr int SNAP_RADIUS = 1000;
+    // Radius in map units within which a roadblock is snapped to a road: a
+    // block closes the road it was put on, not one further away.
+    static constexpr int SNAP_RADIUS = 30;
 
     // path: the resolved file; read on first use.
     explicit XrDynPenaltyManager(const XrString& path);

@@ -106,12 +106,22 @@ constexpr int NO_EDGE = -1;
 // Stored edge references (manoeuvre tables) have the handle's layout with the
 // tile number in bits 16-31 in place of the reader's tile-list place.
 
-// Road types after decoding.
+// Road types after decoding, the one table of their meanings:
+//   1 motorway; 2, 3 slip roads and ramps (3 costs 1.1 times its speed);
+//   5 roundabout;
+//   6 a crossing charged by length alone (half-edge cost 5800 / 128 per unit
+//     plus 5000; instructions do not offer it as another road);
+//   7 ferry: stored type 7 with speed class 6 or 7; kept out of routes when
+//     ferries are avoided (allow road type 7) and asked about by the route
+//     provider's ferry question;
+//   8 toll road: stored type 7 with any other speed class.
 constexpr int ROAD_MOTORWAY = 1;
 constexpr int ROAD_ROUNDABOUT = 5;
-constexpr int ROAD_FERRY = 6;
+constexpr int ROAD_LENGTH_CHARGED = 6;
 constexpr int ROAD_TYPE_7 = 7;
+constexpr int ROAD_FERRY = ROAD_TYPE_7;
 constexpr int ROAD_TYPE_8 = 8;
+constexpr int ROAD_TOLL = ROAD_TYPE_8;
 
 // Quadrant of a point against a split point, as the tree and the leaves use
 // it: 0 when px <= cx and py <= cy, 1 when px >= cx and py <= cy, 2 when

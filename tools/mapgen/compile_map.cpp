@@ -49,6 +49,15 @@ constexpr size_t PARALLEL_GRAPH_EDGES = 5000;
 
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
+// Parts of the road network apart from its largest one and shorter than
+// this (metres of road) are left out.
+constexpr double ISOLATED_PART_LENGTH = 1000;
+// Places named at every scale, at least (where the map has as many).
+constexpr size_t SMALL_SCALE_PLACES = 12;
+// Text types of place labels (the place classes, and one more; see
+// compile_style.cpp).
+constexpr int PLACE_VILLAGE = 2;
+constexpr int PLACE_VILLAGE_EVERYWHERE = 8;
 
 const char* tag(const XrOsmTags& tags, const char* key)
 {
@@ -399,6 +408,7 @@ public:
         graph_options.zlib_level = ZLIB_LEVEL;
         // The address database keeps a street record at every road's gid.
         graph_options.name_references = true;
+        xr_fit_category_limits(net, graph_options);
         // The road graph is built beside the files that do not need its gids;
         // it only reads the network, and it is the one reader of geometry
         // (whose readers share a working buffer) meanwhile.
@@ -591,6 +601,7 @@ private:
             }
             flush();
         }
+        drop_isolated_pieces();
         if (pieces.empty()) {
             error = "the input holds no roads for cars";
             return false;
@@ -618,6 +629,59 @@ private:
         stats.edges = static_cast<int>(pieces.size());
         add_restrictions();
         return true;
+    }
+
+    // Small parts of the network that no car reaches from its largest part
+    // (a service road mapped without its access) are left out: a point
+    // snapped onto one would find no route anywhere.
+    void drop_isolated_pieces()
+    {
+        std::unordered_map<std::int64_t, int> node_set;
+        std::vector<int> parent;
+        auto find = [&](int a) {
+            while (parent[static_cast<size_t>(a)] != a)
+                a = parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
+            return a;
+        };
+        auto set_of = [&](std::int64_t node) {
+            auto [it, added] = node_set.try_emplace(node, static_cast<int>(parent.size()));
+            if (added)
+                parent.push_back(it->second);
+            return it->second;
+        };
+        for (const Piece& pc : pieces) {
+            const int a = find(set_of(pc.first_node)), b = find(set_of(pc.last_node));
+            if (a != b)
+                parent[static_cast<size_t>(a)] = b;
+        }
+        std::vector<double> length(parent.size(), 0.0);
+        for (const Piece& pc : pieces)
+            length[static_cast<size_t>(find(node_set[pc.first_node]))] += polyline_length(pc.points);
+        const auto largest = std::max_element(length.begin(), length.end());
+        if (largest == length.end())
+            return;
+        const size_t main_part = static_cast<size_t>(largest - length.begin());
+        size_t kept = 0;
+        for (size_t i = 0; i < pieces.size(); ++i) {
+            const size_t part = static_cast<size_t>(find(node_set[pieces[i].first_node]));
+            if (part != main_part && length[part] < ISOLATED_PART_LENGTH) {
+                ++stats.isolated_pieces;
+                continue;
+            }
+            if (kept != i)
+                pieces[kept] = std::move(pieces[i]);
+            ++kept;
+        }
+        pieces.resize(kept);
+    }
+
+    static double polyline_length(const std::vector<XrPoint>& points)
+    {
+        double l = 0;
+        for (size_t i = 1; i < points.size(); ++i)
+            l += std::hypot(static_cast<double>(points[i].x) - points[i - 1].x,
+                            static_cast<double>(points[i].y) - points[i - 1].y);
+        return l;
     }
 
     // A piece that starts and ends at one point is split in two, so that
@@ -776,6 +840,58 @@ private:
         return -1;
     }
 
+    // The text type of each place label (the places of build_labels in their
+    // order): its place class, raised by its population (from 100,000 a
+    // city's, from 10,000 a town's); and while the map names fewer than
+    // SMALL_SCALE_PLACES places at every scale (types 0 and 1), its largest
+    // villages become PLACE_VILLAGE_EVERYWHERE (a village's label that small
+    // scales show too), so that a small country's map names its main
+    // villages when the whole country is in view.
+    std::vector<int> label_types() const
+    {
+        struct Place {
+            int type;
+            long population;
+            size_t index;
+        };
+        std::vector<Place> places;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* place = tag(pt.tags, "place");
+            XrPoint p;
+            if (place == nullptr || tag(pt.tags, "name") == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
+                continue;
+            const char* pop = tag(pt.tags, "population");
+            const long population = pop != nullptr ? std::max(0L, std::strtol(pop, nullptr, 10)) : 0;
+            int type = place_class(place);
+            if (population >= 100000)
+                type = 0;
+            else if (population >= 10000)
+                type = std::min(type, 1);
+            places.push_back(Place{type, population, places.size()});
+        }
+        std::vector<Place*> order;
+        size_t everywhere = 0;
+        for (Place& pl : places) {
+            order.push_back(&pl);
+            everywhere += pl.type <= 1;
+        }
+        std::stable_sort(order.begin(), order.end(), [](const Place* a, const Place* b) {
+            return a->type != b->type ? a->type < b->type : a->population > b->population;
+        });
+        for (Place* pl : order) {
+            if (everywhere >= SMALL_SCALE_PLACES)
+                break;
+            if (pl->type != PLACE_VILLAGE)
+                continue;
+            pl->type = PLACE_VILLAGE_EVERYWHERE;
+            ++everywhere;
+        }
+        std::vector<int> types;
+        for (const Place& pl : places)
+            types.push_back(pl.type);
+        return types;
+    }
+
     // Settlement names: the map text layer ("labels.qt", the name and, behind
     // a TAB, the county), the place-name storage ("pc.qt") and the area
     // storage ("pb.qt": towns with the side of their square in three
@@ -785,6 +901,8 @@ private:
         std::vector<std::unique_ptr<XrGeomRec>> owned;
         std::vector<XrGeomRec*> labels, names, areas;
         int id = 1;
+        const std::vector<int> shown = label_types();
+        size_t k = 0;
         for (const XrOsmPoint& pt : data.points) {
             const char* place = tag(pt.tags, "place");
             const char* name = tag(pt.tags, "name");
@@ -792,12 +910,13 @@ private:
             if (place == nullptr || name == nullptr || place_class(place) < 0 || !point_at(pt.at, p))
                 continue;
             const auto cls = static_cast<unsigned short>(place_class(place));
+            const auto label_type = static_cast<unsigned short>(shown[k++]);
             // The name field ends at the TAB; the region behind it ends with
             // one character that the readers drop ('/').
             std::string text = std::string(name) + "\t";
             if (const char* county = tag(pt.tags, "is_in:county"))
                 text += std::string(county) + "/";
-            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, text.c_str()));
+            owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, label_type, 0, text.c_str()));
             labels.push_back(owned.back().get());
             owned.push_back(std::make_unique<XrTextGeomRec>(id++, p.x, p.y, cls, 0, name));
             names.push_back(owned.back().get());

@@ -106,6 +106,7 @@ struct XrCompileStats {
     int signposts = 0;
     int restrictions = 0; // forbidden turns written
     int pois = 0;
+    int isolated_pieces = 0; // road pieces left out: a small part with no connection to the network
 };
 
 // Compiles data into the folder outdir (which must not exist yet or is

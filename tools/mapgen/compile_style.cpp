@@ -6,7 +6,8 @@
 //   4 tertiary, 5 residential and unclassified, 6 living streets and
 //   service roads, 7 other; 9 rivers and canals.
 // Polygons: 10 water, 11 parks and woods, 12 buildings, 13 built-up land.
-// Texts: 0..7 place names (city, town, village, suburb, ...), 1000 + road
+// Texts: 0..7 place names (city, town, village, suburb, ...), 8 the names
+// of a small country's main villages (as villages, and at small scales too), 1000 + road
 // category the street names, 20 labels of the geometry layers.
 #include "tools/mapgen/compile_osm.h"
 
@@ -50,7 +51,7 @@ std::string style(const std::string& key)
          "9=7,0,3,7,0,2,7,0,1\n";
     t += "[" + key + "\\polygons]\n10=7,1,7,1,7,1\n11=9,2,9,2,9,2\n12=6,3,10,3,0,0\n13=10,4,10,4,10,4\n";
     t += "[" + key + "\\texts]\n"
-         "0=3,3,3\n1=3,3,3\n2=2,2,0\n3=2,2,0\n4=1,1,0\n5=1,0,0\n6=1,0,0\n7=1,0,0\n"
+         "0=3,3,3\n1=3,3,3\n2=2,2,0\n3=2,2,0\n4=1,1,0\n5=1,0,0\n6=1,0,0\n7=1,0,0\n8=2,2,2\n"
          "20=1,1,0\n"
          "1000=2,2,0\n1001=2,2,0\n1002=2,2,0\n1003=1,1,0\n1004=1,1,0\n1005=1,1,0\n1006=1,0,0\n1007=1,0,0\n"
          "1008=2,2,0\n";

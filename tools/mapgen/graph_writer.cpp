@@ -32,6 +32,13 @@ constexpr int S24_MIN = -0x800000;
 constexpr int S24_MAX = 0x7FFFFF;
 constexpr int MAX_TREE_DEPTH = 40;
 constexpr std::uint32_t MAX_RECORD_ID = 0x20000000; // ids are signed 30-bit numbers
+// The largest road geometry bucket: record places within it are 15-bit.
+constexpr int LARGEST_GEOMETRY_BUCKET = 30 * 1024;
+// Turns sharper than this (degrees off straight on) are reversals: turn
+// class 3, which the search charges like a barred manoeuvre. A merely sharp
+// turn is class 2: charged as a reversal it would send shortest routes on
+// detours of kilometres.
+constexpr double REVERSAL_DEGREES = 165;
 
 std::string edge_error(int i, const char* what)
 {
@@ -139,6 +146,7 @@ private:
             gopt.attr_count = NAME_REFERENCE_BYTES;
             gopt.share_first_points = false;
         }
+        bool ids_too_large = false;
         auto rekey = [&](const std::vector<XrGid>& gids, std::string& err) {
             for (size_t i = 0; i < gids.size(); ++i) {
                 if ((gids[i] & 0xFFFF) >= 0x8000) {
@@ -146,6 +154,7 @@ private:
                     return false;
                 }
                 if (opt.name_references && gids[i] >= MAX_RECORD_ID) {
+                    ids_too_large = true;
                     err = "a road gid does not fit a record id";
                     return false;
                 }
@@ -155,8 +164,16 @@ private:
                 set_ids(true);
             return true;
         };
-        if (!build_xrqt(recs, gopt, bytes, error, rekey))
-            return false;
+        // A gid is its bucket's number and the record's place in it: a large
+        // region needs fewer, larger buckets for its gids to fit record ids.
+        for (;;) {
+            ids_too_large = false;
+            if (build_xrqt(recs, gopt, bytes, error, rekey))
+                break;
+            if (!ids_too_large || gopt.bucket_bytes >= LARGEST_GEOMETRY_BUCKET)
+                return false;
+            gopt.bucket_bytes = std::min(gopt.bucket_bytes * 2, LARGEST_GEOMETRY_BUCKET);
+        }
         // The records are not needed again: their memory goes to what follows.
         recs = std::vector<XrGeomRec*>();
         records = std::deque<XrPolypointGeomRec>();
@@ -368,7 +385,7 @@ private:
                     const int f = x.first, fdir = x.second;
                     const double a = turn_angle(e, edir, f, fdir);
                     const double m = std::fabs(a);
-                    int cls = m <= 20 ? 0 : m <= 60 ? 1 : m <= 135 ? 2 : 3;
+                    int cls = m <= 20 ? 0 : m <= 60 ? 1 : m <= REVERSAL_DEGREES ? 2 : 3;
                     const bool right = a < 0;
                     const int te = decoded_type(net.edges[e]), tf = decoded_type(net.edges[f]);
                     int kind = 0;
@@ -1014,6 +1031,115 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+struct Extent {
+    std::int64_t left = 0, top = 0, right = -1, bottom = -1;
+    void add(const XrPoint& p)
+    {
+        if (right < left) {
+            left = right = p.x;
+            top = bottom = p.y;
+            return;
+        }
+        left = std::min<std::int64_t>(left, p.x);
+        right = std::max<std::int64_t>(right, p.x);
+        top = std::min<std::int64_t>(top, p.y);
+        bottom = std::max<std::int64_t>(bottom, p.y);
+    }
+    void add(const Extent& e)
+    {
+        if (e.right < e.left)
+            return;
+        add(XrPoint(static_cast<int>(e.left), static_cast<int>(e.top)));
+        add(XrPoint(static_cast<int>(e.right), static_cast<int>(e.bottom)));
+    }
+    double diagonal() const
+    {
+        return right < left ? 0.0 : std::hypot(static_cast<double>(right - left), static_cast<double>(bottom - top));
+    }
+};
+
+struct PointHash {
+    size_t operator()(const XrPoint& p) const
+    {
+        return std::hash<std::uint64_t>()((static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32) ^
+                                          static_cast<std::uint32_t>(p.y));
+    }
+};
+
+// The extent of the largest connected part (by extent) of the edges of
+// category up to max_category; edges meet at equal end points.
+double largest_part_diagonal(const XrNetwork& net, int max_category)
+{
+    std::unordered_map<XrPoint, int, PointHash> ends;
+    std::vector<int> parent;
+    auto find = [&](int a) {
+        while (parent[static_cast<size_t>(a)] != a)
+            a = parent[static_cast<size_t>(a)] = parent[static_cast<size_t>(parent[static_cast<size_t>(a)])];
+        return a;
+    };
+    auto node = [&](const XrPoint& p) {
+        auto [it, added] = ends.try_emplace(p, static_cast<int>(parent.size()));
+        if (added)
+            parent.push_back(it->second);
+        return it->second;
+    };
+    std::vector<std::pair<int, const XrNetworkEdge*>> used;
+    for (const XrNetworkEdge& e : net.edges) {
+        if (e.category > max_category || e.points.size() < 2)
+            continue;
+        const int a = find(node(e.points.front())), b = find(node(e.points.back()));
+        if (a != b)
+            parent[static_cast<size_t>(a)] = b;
+        used.emplace_back(b, &e);
+    }
+    std::unordered_map<int, Extent> parts;
+    for (const auto& [n, e] : used) {
+        Extent& x = parts[find(n)];
+        for (const XrPoint& p : e->points)
+            x.add(p);
+    }
+    double best = 0;
+    for (const auto& [n, x] : parts)
+        best = std::max(best, x.diagonal());
+    return best;
+}
+
+Extent network_extent(const XrNetwork& net)
+{
+    Extent x;
+    for (const XrNetworkEdge& e : net.edges)
+        for (const XrPoint& p : e.points)
+            x.add(p);
+    return x;
+}
+
+} // namespace
+
+int xr_backbone_category(const XrNetwork& net)
+{
+    const double whole = network_extent(net).diagonal();
+    for (int c = 0; c < 7; ++c)
+        if (largest_part_diagonal(net, c) >= 0.75 * whole && whole > 0)
+            return c;
+    return 7;
+}
+
+void xr_fit_category_limits(const XrNetwork& net, XrGraphWriterOptions& options)
+{
+    // 1 km beyond the extent, so that rounding never matters.
+    const double span = network_extent(net).diagonal() + 1000;
+    const int unlimited = span >= 2e9 ? 2000000000 : static_cast<int>(span);
+    const int backbone = std::max(4, xr_backbone_category(net));
+    for (int c = 0; c < 9; ++c) {
+        int& first = options.category_limits[0][c];
+        if (c <= backbone || first == -1 || first >= unlimited)
+            first = unlimited;
+        options.category_limits[1][c] = unlimited;
+    }
+}
 
 bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, std::vector<BYTE>& geometry,
                  std::vector<BYTE>& graph, XrGraphWriterResult& result, std::string& error)

@@ -98,6 +98,19 @@ struct XrGraphWriterResult {
 constexpr int XR_ROAD_ONEWAY_FORWARD = 32;
 constexpr int XR_ROAD_ONEWAY_BACKWARD = 64;
 
+// Category limits that fit a network, written into both limit sets of
+// options. The backbone is the smallest set of the major categories whose
+// largest connected part spans at least three quarters of the network's
+// extent; the backbone and every category up to 4 are not limited in the
+// first set, the minor categories keep their limits there. The second set
+// limits no category. "Not limited" is written as a distance that no two
+// points of the network exceed (the search also takes the limit of
+// category 4 as the radius around the ends within which it leaves the main
+// level, so -1 would keep it on the main level everywhere else).
+void xr_fit_category_limits(const XrNetwork& net, XrGraphWriterOptions& options);
+// The highest category of that backbone (7 for a network without edges).
+int xr_backbone_category(const XrNetwork& net);
+
 // Builds the road geometry file (XRQT) first and reads the gids back from
 // it, then the graph. Errors name the edge.
 bool build_graph(const XrNetwork& net, const XrGraphWriterOptions& options, std::vector<BYTE>& geometry,

@@ -1,17 +1,20 @@
 #include "tools/probe/probe.h"
 
-#include "common/gdi/xr_gdi.h"
 #include "common/misc/xr_msgtable.h"
+#ifndef XR_PROBE_DRAWING
+#include "common/gdi/xr_gdi.h"
+#endif
 
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 #include <system_error>
 
 namespace {
@@ -126,13 +129,43 @@ bool probe_parse_lat_lon(const std::string& text, double& lat, double& lon)
     return end != rest && *end == '\0' && std::isfinite(lat) && std::isfinite(lon);
 }
 
+#ifdef XR_PROBE_DRAWING
+namespace {
+
+// The commands that draw live in a program of their own beside this one, so
+// that the others start without the drawing libraries: runs it with the same
+// arguments. Returns only when it cannot be run.
+int run_drawing_program(char** argv)
+{
+    std::error_code ec;
+    std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        program = argv[0];
+    program.replace_filename(XR_PROBE_DRAWING);
+    execv(program.c_str(), argv);
+    std::fprintf(stderr, "kestrova-probe: cannot run %s: %s\n", program.c_str(), std::strerror(errno));
+    return 1;
+}
+
+} // namespace
+#endif
+
 int main(int argc, char** argv)
 {
     // Texts as the navigator shows them: the environment's locale, the
     // English catalogue where it has none.
     std::setlocale(LC_ALL, "");
     bind_text_domain();
+#ifndef XR_PROBE_DRAWING
     XrGDI::use_shipped_fonts();
+#else
+    // Help and every command not built in here come from the whole program.
+    bool here = false;
+    for (const XrProbeCommand* c : commands())
+        here = here || (argc >= 2 && std::strcmp(c->name, argv[1]) == 0);
+    if (!here)
+        return run_drawing_program(argv);
+#endif
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         print_help(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;

@@ -1,5 +1,6 @@
 // kestrova-probe route: snaps two points to the nearest roads of a map
 // folder, searches the route between them and prints it.
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +24,10 @@ namespace {
 
 int run_route(const std::vector<std::string>& args);
 
-XrProbeCommand route_cmd("route", "MAPDIR LAT,LON LAT,LON [--mode N] [--json]",
-                         "snaps both points to the nearest road, searches a route and prints it", run_route);
+XrProbeCommand route_cmd("route", "MAPDIR (LAT,LON LAT,LON | --pairs FILE) [--mode N] [--json]",
+                         "snaps both points to the nearest road, searches a route and prints it; with --pairs "
+                         "the routes between the two points of each line of FILE, one line each",
+                         run_route);
 
 // Speeds by speed class, in km/h, for the travel time.
 const int SPEED_KMH[8] = {130, 75, 60, 50, 30, 20, 10, 10};
@@ -94,43 +97,29 @@ std::string json_escape(const std::string& s)
     return o;
 }
 
-int run_route(const std::vector<std::string>& args)
+// One route between two points of the map; false (with a message) when it
+// cannot be found. With pair > 0 one line "pair N ..." is printed.
+bool route_between(XrProbeRoadData& data, int mode, bool json, const XrPoint& from, const XrPoint& to, int pair)
 {
-    std::vector<std::string> pos;
-    int mode = 0;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json")
-            json = true;
-        else if (args[i] == "--mode" && i + 1 < args.size()) {
-            char* end = nullptr;
-            mode = static_cast<int>(std::strtol(args[++i].c_str(), &end, 10));
-            if (*end != '\0' || mode < 0 || mode > 3)
-                return probe_usage(route_cmd);
-        } else
-            pos.push_back(args[i]);
-    }
-    double lat1, lon1, lat2, lon2;
-    if (pos.size() != 3 || !probe_parse_lat_lon(pos[1], lat1, lon1) || !probe_parse_lat_lon(pos[2], lat2, lon2))
-        return probe_usage(route_cmd);
-    XrProbeRoadData data;
-    int x1, y1, x2, y2;
-    if (!data.open(pos[0], "route") || !data.to_map(lat1, lon1, x1, y1, "route") ||
-        !data.to_map(lat2, lon2, x2, y2, "route"))
-        return 1;
     XrSimpleGeomStorage& roads = *data.roads;
     XrGid g1 = 0, g2 = 0;
     XrPoint p1, p2;
-    if (!snap(roads, XrPoint(x1, y1), g1, p1) || !snap(roads, XrPoint(x2, y2), g2, p2)) {
-        std::fprintf(stderr, "kestrova-probe route: no road near a point\n");
-        return 1;
+    if (!snap(roads, from, g1, p1) || !snap(roads, to, g2, p2)) {
+        if (pair > 0)
+            std::printf("pair %d no road\n", pair);
+        else
+            std::fprintf(stderr, "kestrova-probe route: no road near a point\n");
+        return false;
     }
     XrDijkstraPath2 search(data.graph.get(), &roads, XrString(), nullptr);
     search.route_mode = mode;
     XrRouteInstructions* res = nullptr;
     if (!search.find_route(p1, g1, p2, g2, &res, nullptr, -1, -1, false, false, nullptr) || res == nullptr) {
-        std::fprintf(stderr, "kestrova-probe route: no route found\n");
-        return 1;
+        if (pair > 0)
+            std::printf("pair %d no route\n", pair);
+        else
+            std::fprintf(stderr, "kestrova-probe route: no route found\n");
+        return false;
     }
     std::unique_ptr<XrRouteInstructions> route(res);
     long long length = 0;
@@ -140,12 +129,20 @@ int run_route(const std::vector<std::string>& args)
         const XrRouteSegment* s = route->segments.get_item_ptr(i);
         length += s->length;
         seconds += s->length / (SPEED_KMH[s->speed_class()] / 3.6);
+        if (pair > 0)
+            continue;
         char buf[96];
         std::snprintf(buf, sizeof buf, "0x%08x %d %d", s->gid, s->length, s->road_type());
         edges << "edge " << buf << '\n';
         std::snprintf(buf, sizeof buf, "{\"gid\":%u,\"length_m\":%d,\"road_type\":%d}", s->gid, s->length,
                       s->road_type());
         jedges << (i == route->segments.items() - 1 ? "" : ",") << buf;
+    }
+    const long long time_s = std::llround(seconds);
+    const long long cost = static_cast<long long>(search.get_route_cost());
+    if (pair > 0) {
+        std::printf("pair %d cost %lld length_m %lld time_s %lld\n", pair, cost, length, time_s);
+        return true;
     }
     std::ostringstream instr, jinstr;
     bool first = true;
@@ -162,16 +159,81 @@ int run_route(const std::vector<std::string>& args)
                << json_escape(text) << "\"}";
         first = false;
     }
-    const long long time_s = std::llround(seconds);
     if (json) {
-        std::printf("{\"cost\":%lld,\"length_m\":%lld,\"time_s\":%lld,\"edges\":[%s],\"instructions\":[%s]}\n",
-                    static_cast<long long>(search.get_route_cost()), length, time_s, jedges.str().c_str(),
-                    jinstr.str().c_str());
+        std::printf("{\"cost\":%lld,\"length_m\":%lld,\"time_s\":%lld,\"edges\":[%s],\"instructions\":[%s]}\n", cost,
+                    length, time_s, jedges.str().c_str(), jinstr.str().c_str());
     } else {
-        std::printf("cost %lld\nlength_m %lld\ntime_s %lld\n%s%s", static_cast<long long>(search.get_route_cost()),
-                    length, time_s, edges.str().c_str(), instr.str().c_str());
+        std::printf("cost %lld\nlength_m %lld\ntime_s %lld\n%s%s", cost, length, time_s, edges.str().c_str(),
+                    instr.str().c_str());
     }
-    return 0;
+    return true;
+}
+
+int run_route(const std::vector<std::string>& args)
+{
+    std::vector<std::string> pos;
+    int mode = 0;
+    bool json = false;
+    std::string pairs;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json")
+            json = true;
+        else if (args[i] == "--pairs" && i + 1 < args.size())
+            pairs = args[++i];
+        else if (args[i] == "--mode" && i + 1 < args.size()) {
+            char* end = nullptr;
+            mode = static_cast<int>(std::strtol(args[++i].c_str(), &end, 10));
+            if (*end != '\0' || mode < 0 || mode > 3)
+                return probe_usage(route_cmd);
+        } else
+            pos.push_back(args[i]);
+    }
+    // The points of a line: "LAT,LON LAT,LON"; false for anything else.
+    auto points = [](const std::string& a, const std::string& b, double* ll) {
+        return probe_parse_lat_lon(a, ll[0], ll[1]) && probe_parse_lat_lon(b, ll[2], ll[3]);
+    };
+    std::vector<std::array<double, 4>> list;
+    if (pairs.empty()) {
+        std::array<double, 4> ll{};
+        if (pos.size() != 3 || !points(pos[1], pos[2], ll.data()))
+            return probe_usage(route_cmd);
+        list.push_back(ll);
+    } else {
+        if (pos.size() != 1 || json)
+            return probe_usage(route_cmd);
+        std::ifstream in(pairs);
+        if (!in) {
+            std::fprintf(stderr, "kestrova-probe route: cannot read %s\n", pairs.c_str());
+            return 1;
+        }
+        std::string line;
+        for (int n = 1; std::getline(in, line); ++n) {
+            std::istringstream words(line);
+            std::string a, b, rest;
+            if (!(words >> a))
+                continue; // an empty line
+            std::array<double, 4> ll{};
+            if (!(words >> b) || (words >> rest) || !points(a, b, ll.data())) {
+                std::fprintf(stderr, "kestrova-probe route: %s:%d: not two points LAT,LON LAT,LON\n", pairs.c_str(),
+                             n);
+                return 1;
+            }
+            list.push_back(ll);
+        }
+    }
+    XrProbeRoadData data;
+    if (!data.open(pos[0], "route"))
+        return 1;
+    int failed = 0;
+    for (size_t k = 0; k < list.size(); ++k) {
+        int x1, y1, x2, y2;
+        if (!data.to_map(list[k][0], list[k][1], x1, y1, "route") || !data.to_map(list[k][2], list[k][3], x2, y2, "route"))
+            return 1;
+        if (!route_between(data, mode, json, XrPoint(x1, y1), XrPoint(x2, y2), pairs.empty() ? 0 : static_cast<int>(k + 1)))
+            ++failed;
+    }
+    // A list is answered line by line; a single route that fails fails.
+    return pairs.empty() && failed > 0 ? 1 : 0;
 }
 
 } // namespace

@@ -347,7 +347,7 @@ bool XrRouteProviderImpl::search_route(XrArray<XrWaypoint>& list, XrPtrArray<XrR
                 again = again || !yes;
             };
             ask(route->uses_road_type(8, false), toll_policy, STR_ALLOW_TOLLROADS);
-            ask(route->uses_road_type(7, false), ferry_policy, STR_ALLOW_FERRY);
+            ask(route->uses_ferry(), ferry_policy, STR_ALLOW_FERRY);
             if (!start_restricted)
                 ask(route->uses_road_type(-1, true), charge_policy, STR_ALLOW_CHARGE);
             if (!again)

@@ -445,11 +445,21 @@ TEST(RouteSearch, PenaltyAddsToHalfEdgeCostsAndTurns)
     int result = 0;
     const int straight = s.calc_turn_penalty(from, e, 0, false, result);
     EXPECT_EQ(straight, 2010);
-    // Penalties add up; -1 on either side closes.
-    s.add_edge_penalty(m.result.gids[1], -1);
-    EXPECT_FALSE(s.find_route(m.mid(1), m.result.gids[1], m.mid(2), m.result.gids[2], nullptr, nullptr, -1, -1, false,
-                              false, nullptr) &&
-                 false);
+    // Penalties add up; -1 on either side closes, and a closed start edge is
+    // never left.
+    auto route_from_1 = [&](std::initializer_list<int> penalties) {
+        XrDijkstraPath2 t(m.graph.get(), m.geometry.get(), XrString(), nullptr);
+        for (int p : penalties)
+            t.add_edge_penalty(m.result.gids[1], p);
+        XrRouteInstructions* out = nullptr;
+        const bool found = t.find_route(m.mid(1), m.result.gids[1], m.mid(2), m.result.gids[2], &out, nullptr, -1,
+                                        -1, false, false, nullptr);
+        delete out;
+        return found;
+    };
+    EXPECT_TRUE(route_from_1({0x500, 0x500}));
+    EXPECT_FALSE(route_from_1({0x500, -1}));
+    EXPECT_FALSE(route_from_1({-1, 0x500}));
 }
 
 TEST(RouteSearch, LongEdgeCostsStayPositive)

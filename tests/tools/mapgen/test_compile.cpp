@@ -23,79 +23,13 @@
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/xr_geom_census_test.h"
+#include "tools/mapgen/xr_osm_text_test.h"
 #include "tools/mapgen/compile_osm.h"
 #include "tools/mapgen/pbf_writer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr double LAT0 = 60.0;
-constexpr double LON0 = 25.0;
-
-// OSM XML with nodes placed in metres east and north of LAT0, LON0.
-class OsmText {
-public:
-    void node(int id, double east, double north, const std::map<std::string, std::string>& tags = {})
-    {
-        char buf[160];
-        std::snprintf(buf, sizeof buf, "  <node id=\"%d\" lat=\"%.7f\" lon=\"%.7f\"", id, lat(north), lon(east));
-        body += buf;
-        if (tags.empty()) {
-            body += "/>\n";
-            return;
-        }
-        body += ">\n" + tag_text(tags) + "  </node>\n";
-    }
-    void way(int id, const std::vector<int>& refs, const std::map<std::string, std::string>& tags)
-    {
-        body += "  <way id=\"" + std::to_string(id) + "\">\n";
-        for (int r : refs)
-            body += "    <nd ref=\"" + std::to_string(r) + "\"/>\n";
-        body += tag_text(tags) + "  </way>\n";
-    }
-    void restriction(int id, int from, int via, int to, const std::string& kind)
-    {
-        body += "  <relation id=\"" + std::to_string(id) + "\">\n    <member type=\"way\" ref=\"" +
-                std::to_string(from) + "\" role=\"from\"/>\n    <member type=\"node\" ref=\"" + std::to_string(via) +
-                "\" role=\"via\"/>\n    <member type=\"way\" ref=\"" + std::to_string(to) +
-                "\" role=\"to\"/>\n" + tag_text({{"type", "restriction"}, {"restriction", kind}}) + "  </relation>\n";
-    }
-    // A multipolygon relation of outer and inner ways.
-    void multipolygon(int id, const std::vector<int>& outer, const std::vector<int>& inner,
-                      const std::map<std::string, std::string>& tags)
-    {
-        body += "  <relation id=\"" + std::to_string(id) + "\">\n";
-        for (int w : outer)
-            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"outer\"/>\n";
-        for (int w : inner)
-            body += "    <member type=\"way\" ref=\"" + std::to_string(w) + "\" role=\"inner\"/>\n";
-        auto all = tags;
-        all["type"] = "multipolygon";
-        body += tag_text(all) + "  </relation>\n";
-    }
-    std::string text() const { return "<?xml version=\"1.0\"?>\n<osm version=\"0.6\">\n" + body + "</osm>\n"; }
-
-    static double lat(double north) { return LAT0 + north / 111320.0; }
-    static double lon(double east) { return LON0 + east / (111320.0 * std::cos(LAT0 * M_PI / 180)); }
-    // "LAT,LON" for kestrova-probe route.
-    static std::string at(double east, double north)
-    {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.7f,%.7f", lat(north), lon(east));
-        return buf;
-    }
-
-private:
-    static std::string tag_text(const std::map<std::string, std::string>& tags)
-    {
-        std::string t;
-        for (const auto& [k, v] : tags)
-            t += "    <tag k=\"" + k + "\" v=\"" + v + "\"/>\n";
-        return t;
-    }
-    std::string body;
-};
 
 // A 3 x 3 grid of 200 m blocks (nodes 1..16, node = 1 + 4 * row + column),
 // streets "Row N" west to east and "Column N" south to north, two towns, a

@@ -108,4 +108,46 @@ TEST_F(ProbeRoute, BadInputGivesUsageOrErrors)
     EXPECT_NE(bad.out.find("not a road graph"), std::string::npos);
 }
 
+TEST_F(ProbeRoute, PairsFromAFileOneLineEach)
+{
+    // Each pair's line carries what the single route prints; a pair far off
+    // every road, beside the others, says so and the list goes on.
+    const std::string ab = latlon(net.edges[3].points.front()) + " " + latlon(net.edges[60].points.back());
+    const std::string ba = latlon(net.edges[60].points.back()) + " " + latlon(net.edges[3].points.front());
+    const std::string off = latlon(XrPoint(net.edges[0].points[0].x - 500000, net.edges[0].points[0].y)) + " " +
+                            latlon(net.edges[3].points.front());
+    const std::string list = root.write_file("/pairs.txt", ab + "\n\n" + off + "\n" + ba + "\n");
+    ProbeRun r = probe(dir + " --pairs " + list + " --mode 1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    ProbeRun single = probe(dir + " " + ab + " --mode 1");
+    ASSERT_EQ(single.status, 0) << single.out;
+    const std::string length = single.out.substr(single.out.find("length_m "), single.out.find('\n', single.out.find("length_m ")) - single.out.find("length_m "));
+    EXPECT_NE(r.out.find("pair 1 cost "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(length), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pair 2 no road\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pair 3 cost "), std::string::npos) << r.out;
+
+    const std::string bad = root.write_file("/bad.txt", ab + "\n60.1,24.9\n");
+    ProbeRun refused = probe(dir + " --pairs " + bad);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("bad.txt:2: not two points"), std::string::npos) << refused.out;
+    EXPECT_EQ(probe(dir + " --pairs " + root.dir() + "/none.txt").status, 1);
+    EXPECT_EQ(probe(dir + " --pairs " + list + " " + ab).status, 2);
+}
+
+TEST_F(ProbeRoute, StartsWithoutTheDrawingLibraries)
+{
+    // The loader lists the libraries it maps; none of GTK, GDK, Pango or cairo.
+    const XrCommandRun r = xr_run_command("LD_DEBUG=files " + std::string(XR_TEST_BINARY_DIR) +
+                                          "/tools/probe/kestrova-probe route " + dir + " " +
+                                          latlon(net.edges[3].points.front()) + " " +
+                                          latlon(net.edges[60].points.back()));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("libz.so"), std::string::npos) << "the loader's list was not seen";
+    for (const char* lib : {"libgtk", "libgdk", "libpango", "libcairo"})
+        EXPECT_EQ(r.out.find(lib), std::string::npos) << lib;
+    // The drawing commands are still there, by the same name.
+    EXPECT_NE(run_probe("--help").out.find("render"), std::string::npos);
+}
+
 } // namespace
