@@ -253,6 +253,7 @@ struct KoJvmClassRec {
     std::uint32_t bytes_length;
     KoJvmCacheEntry method_cache[10];
     KoJvmCacheEntry field_cache[10];
+    KoRef ref_map; // the collector's offsets of reference fields: count, then offsets
 };
 
 // Native methods.

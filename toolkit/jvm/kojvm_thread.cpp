@@ -384,11 +384,18 @@ namespace {
 struct Call {
     KoJvmSymbol* name;
     KoJvmSymbol* desc;
-    KoJvmObjectRec* receiver;
+    KoJvmRec* vm;
     int slots;
     KoJvmCat1ValueUnion values[64];
     std::uint8_t tags[64];
+    KoJvmRootBlock roots; // the argument slots stay roots until the call starts
 };
+
+void free_call(Call* call)
+{
+    ko_jvm_remove_root_block(call->vm, &call->roots);
+    ko_free(call);
+}
 
 int finish_top(KoJvmThread* t, void*);
 
@@ -403,14 +410,16 @@ int fail_top(KoJvmThread* t, KoJvmObjectRec* e)
 struct Uncaught {
     KoJvmCallCompletion completion;
     void* data;
-    KoJvmObjectRec* exception;
+    KoJvmRec* vm;
+    KoJvmGlobalRef exception; // kept while the handler runs
 };
 void uncaught_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec*, void* data)
 {
     Uncaught* u = static_cast<Uncaught*>(data);
     KoJvmCallCompletion c = u->completion;
     void* d = u->data;
-    KoJvmObjectRec* e = u->exception;
+    KoJvmObjectRec* e = u->exception.object;
+    ko_jvm_remove_global_ref(u->vm, &u->exception);
     ko_free(u);
     if (c)
         c(result, e, d);
@@ -433,7 +442,8 @@ int finish_top(KoJvmThread* t, void*)
     if (e && (options & 1) && vm->m_uncaught && group && ko_obj(t->thread_object)) {
         Uncaught* u = static_cast<Uncaught*>(ko_malloc(sizeof(Uncaught)));
         if (u) {
-            *u = {top.completion, top.data, e};
+            *u = {top.completion, top.data, vm, {nullptr, nullptr, e}};
+            ko_jvm_add_global_ref(vm, &u->exception);
             ko_jvm_invoke_virtual_async(t, 0, group, "uncaughtException", 0,
                                         "(Ljava/lang/Thread;Ljava/lang/Throwable;)V", 0, nullptr, uncaught_done, u,
                                         ko_obj(t->thread_object), e);
@@ -450,22 +460,21 @@ int finish_top(KoJvmThread* t, void*)
 int start_call(KoJvmThread* t, Call* call, KoJvmMethodRec* m)
 {
     KoJvmRec* vm = t->vm;
-    ko_free(call->receiver ? nullptr : nullptr);
     if (m->access & KO_ACC_ABSTRACT) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, ko_jvm_new_known(vm, KO_K_AbstractMethodError));
     }
     t->tops[t->top_count - 1].method = m;
     KoJvmCat1ValueUnion* base = t->sp + 1;
     if (t->sp + call->slots + 1 >= t->stack_limit) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, ko_jvm_new_known(vm, KO_K_StackOverflowError));
     }
     for (int i = 0; i < call->slots; ++i) {
         *++t->sp = call->values[i];
         *ko_tag(t, t->sp) = call->tags[i];
     }
-    ko_free(call);
+    free_call(call);
     t->tops[t->top_count - 1].args_base = base;
     ko_jvm_thread_push_cont(t, finish_top, nullptr);
     if (m->access & KO_ACC_NATIVE) {
@@ -509,7 +518,7 @@ int static_after_class(KoJvmThread* t, void* data)
     if (t->pending) {
         KoJvmObjectRec* e = ko_obj(t->pending);
         t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
-        ko_free(call);
+        free_call(call);
         return fail_top(t, e);
     }
     KoJvmClassRec* c = ko_cls(t->req_name->clazz);
@@ -518,7 +527,7 @@ int static_after_class(KoJvmThread* t, void* data)
     if (!e && !(m->access & KO_ACC_STATIC))
         e = ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
     if (e) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, e);
     }
     return start_call(t, call, m);
@@ -619,21 +628,25 @@ Call* prepare(KoJvmThread* t, const char* name, std::size_t name_len, const char
         *error = vm->oom;
         return nullptr;
     }
+    call->vm = vm;
     call->name = ko_jvm_intern(vm, name, name_len ? name_len : std::strlen(name), false);
     call->desc = ko_jvm_intern(vm, desc, desc_len ? desc_len : std::strlen(desc), false);
-    call->receiver = receiver;
+    call->roots.values = call->values;
+    call->roots.tags = call->tags;
+    call->roots.count = &call->slots;
+    ko_jvm_add_root_block(vm, &call->roots);
     if (receiver) {
         call->values[0].ref = ko_ref(receiver);
         call->tags[0] = 1;
         call->slots = 1;
     }
     if (!call->name || !call->desc) {
-        ko_free(call);
+        free_call(call);
         *error = vm->oom;
         return nullptr;
     }
     if (!convert_args(vm, call, call->desc, array, ap)) {
-        ko_free(call);
+        free_call(call);
         *error = ko_jvm_new_known(vm, KO_K_VerifyError);
         return nullptr;
     }
@@ -666,7 +679,7 @@ void ko_jvm_invoke_static_async(KoJvmThread* t, std::uint32_t options, const cha
     va_end(ap);
     KoJvmSymbol* cs = ko_jvm_intern(vm, class_name, class_len ? class_len : std::strlen(class_name), false);
     if (call && !cs) {
-        ko_free(call);
+        free_call(call);
         call = nullptr;
         error = vm->oom;
     }
@@ -676,7 +689,7 @@ void ko_jvm_invoke_static_async(KoJvmThread* t, std::uint32_t options, const cha
         return;
     }
     if (!ko_jvm_push_top_level(t, completion, data, options, nullptr)) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, ko_jvm_new_known(vm, KO_K_StackOverflowError), data);
         return;
@@ -706,7 +719,7 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
     else if (call)
         error = ko_jvm_resolve_method(vm, ko_jvm_class(receiver), call->name, call->desc, true, &m);
     if (error) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, error, data);
         return;
@@ -717,7 +730,7 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
         auto* d = static_cast<DeferredCall*>(ko_malloc(sizeof(DeferredCall)));
         if (!d || !ko_jvm_post(vm, start_deferred_call, d)) {
             ko_free(d);
-            ko_free(call);
+            free_call(call);
             if (completion)
                 completion(t->result, vm->oom, data);
             return;
@@ -735,7 +748,7 @@ void start_virtual_call(KoJvmThread* t, std::uint32_t options, Call* call, KoJvm
 {
     KoJvmRec* vm = t->vm;
     if (!ko_jvm_push_top_level(t, completion, data, options, m)) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, ko_jvm_new_known(vm, KO_K_StackOverflowError), data);
         return;

@@ -102,7 +102,8 @@ void run_until(KoJvmRec* vm, MainState* state, bool all_threads)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m] [-verbose] MainClass [args...]\n");
+    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m|-Xmx<KB>k] [-Xgc:stress] [-Xgc:report] [-verbose] "
+                         "MainClass [args...]\n");
     return 2;
 }
 
@@ -112,7 +113,8 @@ int main(int argc, char** argv)
 {
     std::string cp = ".";
     const char* env = std::getenv("KOJVM_CLASSPATH");
-    std::uint32_t heap_mb = 1024;
+    std::uint32_t heap_bytes = 1024u << 20;
+    std::uint32_t options = 0;
     bool verbose = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -120,9 +122,15 @@ int main(int argc, char** argv)
         if ((a == "-cp" || a == "-classpath") && i + 1 < argc) {
             cp = argv[++i];
         } else if (a.rfind("-Xmx", 0) == 0) {
-            heap_mb = static_cast<std::uint32_t>(std::atoi(a.c_str() + 4));
-            if (heap_mb < 1 || heap_mb > 3000)
+            long n = std::atol(a.c_str() + 4);
+            bool kb = a.back() == 'k';
+            if (n < 1 || n > (kb ? 3000L * 1024 : 3000L) || (kb && n < 64))
                 return usage();
+            heap_bytes = static_cast<std::uint32_t>(kb ? n << 10 : n << 20);
+        } else if (a == "-Xgc:stress") {
+            options |= 0x10000; // collect at every safe point that allocates
+        } else if (a == "-Xgc:report") {
+            options |= 0x100;
         } else if (a == "-verbose") {
             verbose = true;
         } else {
@@ -147,7 +155,8 @@ int main(int argc, char** argv)
     } : loader;
     params.loader_data = const_cast<char*>(cp.c_str());
     // Three generations and a to-space share the heap; generation 0 takes a quarter.
-    params.heap_size = heap_mb << 20;
+    params.heap_size = heap_bytes;
+    params.options = options;
     params.stack_size = 256 * 1024;
     params.timer = add_timer;
     KoJvmRec* vm = ko_jvm_create(&params);
