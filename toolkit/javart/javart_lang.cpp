@@ -635,10 +635,17 @@ KO_NATIVE(System_arraycopy)
                 ko_ret_throw(vm, complete, thread, "java/lang/ArrayStoreException");
                 return;
             }
-            d[dp + i] = s[sp + i];
+            ko_jvm_store_ref(vm, dst, d + dp + i, v);
         }
     } else {
         std::memmove(ko_jvm_elements(dst) + es * std::size_t(dp), ko_jvm_elements(src) + es * std::size_t(sp), es * std::size_t(n));
+        if (!(sc->vm_flags & KO_JVM_CLASS_F_PRIMITIVE) && dst->generation > 0) {
+            // References copied into an older array are remembered like stores.
+            KoRef* d = reinterpret_cast<KoRef*>(ko_jvm_elements(dst));
+            for (std::int32_t i = 0; i < n; ++i)
+                if (KoJvmObjectRec* v = ko_obj(d[dp + i]))
+                    ko_jvm_remember(vm, dst, v);
+        }
     }
     ko_ret_void(complete, thread);
 }
@@ -685,7 +692,15 @@ KO_NATIVE(Runtime_exit)
 }
 KO_NATIVE(Runtime_freeMemory) { U; ko_ret_long(complete, thread, vm->gens[0].free); }
 KO_NATIVE(Runtime_totalMemory) { U; ko_ret_long(complete, thread, vm->area_size); }
-KO_NATIVE(Runtime_gc) { U; ko_ret_void(complete, thread); }
+// Collects every generation. The interpreter saved its state before the
+// call and this native holds no object, so objects may move here.
+KO_NATIVE(Runtime_gc)
+{
+    U;
+    vm->gc_full = true;
+    ko_jvm_collect_requested(vm);
+    ko_ret_void(complete, thread);
+}
 KO_NATIVE(Runtime_traceMethodCalls) { U; vm->trace_calls = args[0].i != 0; ko_ret_void(complete, thread); }
 
 // ---- java/lang/Thread ----------------------------------------------------------------
@@ -1109,7 +1124,85 @@ KO_NATIVE(KoJvm_debugString)
 }
 KO_NATIVE(KoJvm_debugInt) { U; ko_jvm_printf(vm, "%d", args[0].i); ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_debugLong) { U; ko_jvm_printf(vm, "%lld", static_cast<long long>(ko_arg_long(args))); ko_ret_void(complete, thread); }
-KO_NATIVE(KoJvm_time) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_time_now() / 1000)); }
+KO_NATIVE(KoJvm_time) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_time_now() / 1000000)); }
+KO_NATIVE(KoJvm_setDebugGC) { U; vm->gc_debug = args[0].i != 0; ko_ret_void(complete, thread); }
+KO_NATIVE(KoJvm_getGCCount) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_jvm_gc_count(vm))); }
+KO_NATIVE(KoJvm_dumpGCStats) { U; ko_jvm_print_gc_statistics(vm); ko_ret_void(complete, thread); }
+KO_NATIVE(KoJvm_isShuttingDown) { U; ko_ret_int(complete, thread, vm->exit_requested ? 1 : 0); }
+KO_NATIVE(KoJvm_getObjectToFinalize) { U; ko_ret_ref(complete, thread, ko_jvm_next_finalizable(vm)); }
+// Returns at once when objects wait for their finalisers; otherwise the
+// thread waits until the collector queues some.
+KO_NATIVE(KoJvm_waitObjectsToFinalize)
+{
+    U;
+    if (ko_jvm_has_finalizable(vm)) {
+        ko_ret_void(complete, thread);
+        return;
+    }
+    thread->flags |= KO_JVM_THREAD_F_FINALIZER_WAIT;
+}
+KO_NATIVE(KoJvm_convertToLatin1)
+{
+    U;
+    KoJvmObjectRec* chars = obj(args);
+    std::int32_t off = args[1].i;
+    KoJvmObjectRec* bytes = obj(args + 2);
+    std::int32_t n = args[3].i;
+    if (!chars || !bytes) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(chars) || std::uint32_t(n) > ko_jvm_length(bytes)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return;
+    }
+    const std::uint16_t* c = ko_jvm_char_array_data(vm, chars);
+    std::int8_t* b = ko_jvm_byte_array_data(vm, bytes);
+    for (std::int32_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::int8_t>(c[off + i] < 256 ? c[off + i] : '?');
+    ko_ret_void(complete, thread);
+}
+void load_class_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    KoJvmRec* vm = t->vm;
+    if (!c) {
+        ko_jvm_native_complete(nullptr, ko_jvm_throw_by_name(vm, t, "java/lang/ClassNotFoundException", nullptr), t);
+        return;
+    }
+    (void)e;
+    KoJvmObjectRec* o = ko_jvm_class_object(vm, c);
+    KoJvmCat1ValueUnion r[1];
+    r[0].ref = ko_ref(o);
+    ko_jvm_native_complete(o ? r : nullptr, o ? nullptr : vm->oom, t);
+}
+// The class of a dotted or slashed name, loaded (not initialised) through the
+// VM's class loader; every '.' becomes '/'.
+KO_NATIVE(KoJvm_loadClass)
+{
+    U;
+    KoJvmObjectRec* name = obj(args);
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    std::size_t n = 0;
+    char* utf = ko_jvm_string_to_utf8(vm, name, &n);
+    if (!utf) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (utf[i] == '.')
+            utf[i] = '/';
+    if (!n) {
+        ko_free(utf);
+        ko_ret_throw(vm, complete, thread, "java/lang/ClassNotFoundException");
+        return;
+    }
+    ko_jvm_load_class_async(thread, utf, n, false, load_class_done, thread);
+    ko_free(utf);
+}
 KO_NATIVE(KoJvm_traceInstructions) { U; vm->trace_instructions = args[0].i != 0; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_void) { U; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_zero) { U; ko_ret_int(complete, thread, 0); }
@@ -1443,8 +1536,10 @@ const KoJvmNative kSystem[] = {System_setIn, System_setOut, System_setErr, Syste
 const KoJvmNative kThread[] = {Thread_currentThread, Thread_yield, Thread_sleep, Thread_start, Thread_setPriority,
                                Thread_getPriority, Thread_activeCount, Thread_getThreadGroup, Thread_countStackFrames, KoJvm_void};
 const KoJvmNative kStackTraceElement[] = {X, X, X, X};
-const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, X, KoJvm_void, KoJvm_zero,
-                              KoJvm_void, KoJvm_void, KoJvm_void, KoJvm_traceInstructions, X, KoJvm_zero, X, X, X};
+const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, KoJvm_convertToLatin1,
+                              KoJvm_setDebugGC, KoJvm_getGCCount, KoJvm_dumpGCStats, KoJvm_void, KoJvm_void,
+                              KoJvm_traceInstructions, X, KoJvm_isShuttingDown, KoJvm_getObjectToFinalize,
+                              KoJvm_waitObjectsToFinalize, KoJvm_loadClass};
 const KoJvmNative kByte[] = {Byte_toString, Byte_parse, Byte_parseRadix};
 const KoJvmNative kShort[] = {Byte_toString, Short_parse, Short_parseRadix};
 const KoJvmNative kCharacter[] = {Character_isLowerCase, Character_isUpperCase, Character_isTitleCase, Character_isDigit,

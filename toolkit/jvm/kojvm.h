@@ -449,3 +449,5 @@ bool ko_jvm_monitor_notify(KoJvmThread* thread, KoJvmObjectRec* obj, bool all, b
 void ko_jvm_make_runnable(KoJvmThread* thread);
 bool ko_jvm_post(KoJvmRec* vm, void (*fn)(void*), void* arg);
 int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* thread);
+// Starts the finaliser thread (java/lang/ThreadGroup must be defined).
+bool ko_jvm_start_finalizer(KoJvmRec* vm);

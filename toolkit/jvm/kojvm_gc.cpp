@@ -576,11 +576,32 @@ KoJvmObjectRec* ko_jvm_next_finalizable(KoJvmRec* vm)
     return nullptr;
 }
 
+void ko_jvm_collect_requested(KoJvmRec* vm)
+{
+    bool full = vm->gc_full;
+    vm->gc_full = false;
+    ko_jvm_collect(vm, 0, 0);
+    for (std::uint32_t g = 1; full && g < vm->generation_count; ++g)
+        ko_jvm_collect(vm, g, 0);
+}
+
+namespace {
+void resume_finalizer(void* p)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(p);
+    KoJvmThread* f = vm->finalizer;
+    if (f && (f->flags & KO_JVM_THREAD_F_FINALIZER_WAIT)) {
+        f->flags &= ~KO_JVM_THREAD_F_FINALIZER_WAIT;
+        ko_jvm_native_complete(nullptr, nullptr, f);
+    }
+}
+}
+
+// The finaliser thread waits inside its native; it resumes from the
+// scheduler, not from inside the collection.
 void ko_jvm_wake_finalizer(KoJvmRec* vm)
 {
     KoJvmThread* f = vm->finalizer;
-    if (!f || !(f->flags & KO_JVM_THREAD_F_FINALIZER_WAIT))
-        return;
-    f->flags &= ~(KO_JVM_THREAD_F_FINALIZER_WAIT | KO_JVM_THREAD_F_IN_WAIT);
-    ko_jvm_make_runnable(f);
+    if (f && (f->flags & KO_JVM_THREAD_F_FINALIZER_WAIT))
+        ko_jvm_post(vm, resume_finalizer, vm);
 }

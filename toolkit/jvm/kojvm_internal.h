@@ -235,6 +235,7 @@ struct KoJvmRec {
     // collector
     bool gc_running;
     bool gc_wanted;        // an allocation outside a safe point used older space
+    bool gc_full;          // collect every generation at the next safe point
     std::int32_t gc_request; // older generation that copying asked for, -1 for none
     std::uint32_t gc_moved_objects;
     std::uint32_t gc_moved_bytes;
@@ -286,11 +287,16 @@ inline std::uint32_t ko_jvm_object_size(const KoJvmObjectRec* o)
 // every live reference is in a root: a thread's tagged stack slots, handles,
 // global references, root blocks, classes and symbols.
 void ko_jvm_collect(KoJvmRec* vm, std::uint32_t g, std::uint32_t need);
+// At a safe point: the collection that an allocation or Runtime.gc asked for.
+void ko_jvm_collect_requested(KoJvmRec* vm);
+
 // A safe point before an allocation of 'need' bytes: collects generation 0
 // when it is short of room or an earlier allocation asked for a collection.
 inline void ko_jvm_safepoint(KoJvmRec* vm, std::uint32_t need)
 {
-    if ((vm->gens[0].free < need + 4 && need < vm->area_size / 2) || vm->gc_wanted)
+    if (vm->gc_wanted)
+        ko_jvm_collect_requested(vm);
+    if (vm->gens[0].free < need + 4 && need < vm->area_size / 2)
         ko_jvm_collect(vm, 0, need + 4);
 }
 // Checks every object and remembered set of the heap; ends the process on damage.

@@ -947,7 +947,7 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
     slice_end:
         if (vm->gc_wanted) {
             SAVE();
-            ko_jvm_collect(vm, 0, 0);
+            ko_jvm_collect_requested(vm);
         }
         // With no other thread or task ready the scheduler would pick this
         // thread again at once: carry on with a new slice.

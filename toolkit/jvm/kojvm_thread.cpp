@@ -209,9 +209,38 @@ int ko_jvm_live_threads(KoJvmRec* vm)
 {
     int n = 0;
     for (KoJvmThread* t = vm->threads; t; t = t->all_next)
-        if (!t->finished && (t->runnable || t->top_count > 0))
+        if (t != vm->finalizer && !t->finished && (t->runnable || t->top_count > 0))
             ++n;
     return n;
+}
+
+namespace {
+void finalizer_ended(KoJvmCat1ValueUnion*, KoJvmObjectRec*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    KoJvmThread* t = vm->finalizer;
+    vm->finalizer = nullptr;
+    if (t)
+        t->finished = 1;
+    ko_jvm_wake_scheduler(vm);
+}
+}
+
+// The finaliser thread runs org/kotools/kojvm/KoJvm.finalizer, which takes
+// the objects the collector queues and runs their finalize methods.
+bool ko_jvm_start_finalizer(KoJvmRec* vm)
+{
+    if (vm->finalizer)
+        return true;
+    if (!ko_jvm_find_class(vm, "java/lang/ThreadGroup", 21))
+        return false;
+    KoJvmThread* t = ko_jvm_new_thread(vm, 8192);
+    if (!t)
+        return false;
+    vm->finalizer = t;
+    ko_jvm_invoke_static_async(t, 1, "org/kotools/kojvm/KoJvm", 0, "finalizer", 0, "()V", 0, nullptr, finalizer_ended,
+                               vm);
+    return true;
 }
 
 bool ko_jvm_post(KoJvmRec* vm, void (*fn)(void*), void* arg) { return ko_fsm_post(&vm->fsm, fn, arg); }

@@ -182,6 +182,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kojvm: cannot set up the system streams\n");
         return 1;
     }
+    if (!ko_jvm_start_finalizer(vm)) {
+        std::fprintf(stderr, "kojvm: cannot start the finaliser thread\n");
+        return 1;
+    }
     KoJvmClassRec* string_class = ko_jvm_find_class(vm, "java/lang/String", 16);
     KoJvmObjectRec* jargs = ko_jvm_alloc_object_array(vm, string_class, argc - i);
     if (!jargs) {
