@@ -366,6 +366,144 @@ bool region(const std::uint16_t* a, std::int32_t alen, std::int32_t ao, const st
     return true;
 }
 
+// Encodings of String's byte conversions, named without regard to case;
+// a null name is the default, UTF-8.
+enum Encoding { kAscii, kLatin1, kUtf8, kUnknown };
+Encoding encoding_of(KoJvmRec* vm, KoJvmObjectRec* name, bool* oom)
+{
+    *oom = false;
+    if (!name)
+        return kUtf8;
+    char* n = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!n) {
+        *oom = true;
+        return kUnknown;
+    }
+    for (char* p = n; *p; ++p)
+        *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    Encoding e = kUnknown;
+    if (!std::strcmp(n, "us-ascii") || !std::strcmp(n, "ascii"))
+        e = kAscii;
+    else if (!std::strcmp(n, "iso-8859-1") || !std::strcmp(n, "iso-latin-1") || !std::strcmp(n, "iso8859_1") ||
+             !std::strcmp(n, "latin1"))
+        e = kLatin1;
+    else if (!std::strcmp(n, "utf-8") || !std::strcmp(n, "utf8"))
+        e = kUtf8;
+    ko_free(n);
+    return e;
+}
+
+// Decodes UTF-8 into UTF-16 units (out may be null to count them). A
+// malformed sequence becomes one U+FFFD per maximal invalid prefix, and
+// decoding resumes at the byte that broke it; code points above U+FFFF
+// become surrogate pairs.
+std::int32_t decode_utf8(const unsigned char* p, std::int32_t n, std::uint16_t* out)
+{
+    std::int32_t u = 0;
+    auto put = [&](std::uint32_t c) {
+        if (c > 0xFFFF) {
+            c -= 0x10000;
+            if (out) {
+                out[u] = static_cast<std::uint16_t>(0xD800 + (c >> 10));
+                out[u + 1] = static_cast<std::uint16_t>(0xDC00 + (c & 0x3FF));
+            }
+            u += 2;
+        } else {
+            if (out)
+                out[u] = static_cast<std::uint16_t>(c);
+            ++u;
+        }
+    };
+    for (std::int32_t i = 0; i < n;) {
+        unsigned b = p[i];
+        if (b < 0x80) {
+            put(b);
+            ++i;
+            continue;
+        }
+        int need;
+        unsigned lo = 0x80, hi = 0xBF;
+        std::uint32_t c;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            c = b & 0x0F;
+            if (b == 0xE0)
+                lo = 0xA0;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            c = b & 0x07;
+            if (b == 0xF0)
+                lo = 0x90;
+            else if (b == 0xF4)
+                hi = 0x8F;
+        } else {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        std::int32_t j = i + 1;
+        bool ok = true;
+        for (int k = 0; k < need; ++k, ++j) {
+            if (j >= n || p[j] < lo || p[j] > hi) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (p[j] & 0x3F);
+            lo = 0x80;
+            hi = 0xBF;
+        }
+        // An encoded surrogate is taken whole and replaced like a bad sequence.
+        put(ok && !(c >= 0xD800 && c <= 0xDFFF) ? c : 0xFFFD);
+        i = j;
+    }
+    return u;
+}
+
+// Encodes UTF-16 units (out may be null to count the bytes). A surrogate
+// pair is one character; a lone surrogate, or a character the encoding
+// cannot map, becomes '?'.
+std::int32_t encode_units(Encoding e, const std::uint16_t* c, std::int32_t n, unsigned char* out)
+{
+    std::int32_t k = 0;
+    auto put = [&](unsigned v) {
+        if (out)
+            out[k] = static_cast<unsigned char>(v);
+        ++k;
+    };
+    for (std::int32_t i = 0; i < n; ++i) {
+        std::uint32_t ch = c[i];
+        bool pair = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < n && c[i + 1] >= 0xDC00 && c[i + 1] <= 0xDFFF;
+        bool lone = !pair && ch >= 0xD800 && ch <= 0xDFFF;
+        if (pair) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (c[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (e != kUtf8) {
+            put(ch < (e == kAscii ? 0x80u : 0x100u) ? ch : '?');
+        } else if (lone) {
+            put('?');
+        } else if (ch < 0x80) {
+            put(ch);
+        } else if (ch < 0x800) {
+            put(0xC0 | (ch >> 6));
+            put(0x80 | (ch & 0x3F));
+        } else if (ch < 0x10000) {
+            put(0xE0 | (ch >> 12));
+            put(0x80 | ((ch >> 6) & 0x3F));
+            put(0x80 | (ch & 0x3F));
+        } else {
+            put(0xF0 | (ch >> 18));
+            put(0x80 | ((ch >> 12) & 0x3F));
+            put(0x80 | ((ch >> 6) & 0x3F));
+            put(0x80 | (ch & 0x3F));
+        }
+    }
+    return k;
+}
+
 KO_NATIVE(String_bytesToCharArray)
 {
     U;
@@ -379,50 +517,75 @@ KO_NATIVE(String_bytesToCharArray)
         ko_ret_throw(vm, complete, thread, "java/lang/StringIndexOutOfBoundsException");
         return;
     }
-    const unsigned char* p = ko_jvm_elements(b) + off;
-    std::int32_t units = 0;
-    for (std::int32_t i = 0; i < n;) {
-        int k = 0;
-        ko_utf8_decode(p + i, std::size_t(n - i), &k);
-        if (k <= 0 || i + k > n || !ko_utf8_check(p + i, std::size_t(k), 0xFFFF, nullptr))
-            k = 1;
-        i += k;
-        ++units;
+    bool oom;
+    Encoding e = encoding_of(vm, obj(args + 3), &oom);
+    if (e == kUnknown) {
+        if (oom)
+            complete(nullptr, vm->oom, thread);
+        else
+            ko_ret_throw(vm, complete, thread, "java/io/UnsupportedEncodingException");
+        return;
     }
-    int mark = ko_jvm_push_handle(vm, &b);
+    const unsigned char* p = ko_jvm_elements(b) + off;
+    std::int32_t units = e == kUtf8 ? decode_utf8(p, n, nullptr) : n;
     KoJvmObjectRec* a = ko_jvm_new_char_array(vm, units);
-    ko_jvm_pop_handles(vm, mark);
     if (!a) {
         complete(nullptr, vm->oom, thread);
         return;
     }
-    p = ko_jvm_elements(b) + off;
     std::uint16_t* out = reinterpret_cast<std::uint16_t*>(ko_jvm_elements(a));
-    for (std::int32_t i = 0, u = 0; i < n; ++u) {
-        int k = 0;
-        std::int32_t c = ko_utf8_decode(p + i, std::size_t(n - i), &k);
-        if (k <= 0 || i + k > n || !ko_utf8_check(p + i, std::size_t(k), 0xFFFF, nullptr)) {
-            k = 1;
-            c = p[i] < 0x80 ? p[i] : 0xFFFD;
-        }
-        out[u] = static_cast<std::uint16_t>(c);
-        i += k;
-    }
+    if (e == kUtf8)
+        decode_utf8(p, n, out);
+    else
+        for (std::int32_t i = 0; i < n; ++i)
+            out[i] = static_cast<std::uint16_t>(e == kAscii && p[i] >= 0x80 ? 0xFFFD : p[i]);
     ko_ret_ref(complete, thread, a);
 }
+// Bytes widened to characters without sign: 0xFF is U+00FF.
+KO_NATIVE(String_bytesToChar)
+{
+    U;
+    KoJvmObjectRec* dst = obj(args);
+    KoJvmObjectRec* src = obj(args + 1);
+    std::int32_t off = args[2].i, n = args[3].i;
+    if (!dst || !src) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(src) || std::uint32_t(n) > ko_jvm_length(dst)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return;
+    }
+    const unsigned char* p = ko_jvm_elements(src) + off;
+    std::uint16_t* out = reinterpret_cast<std::uint16_t*>(ko_jvm_elements(dst));
+    for (std::int32_t i = 0; i < n; ++i)
+        out[i] = p[i];
+    ko_ret_void(complete, thread);
+}
+// getBytes(String) with the encoding argument, getBytes() in the default UTF-8.
 KO_NATIVE(String_getBytes)
 {
     U;
-    std::size_t n = 0;
-    char* text = ko_jvm_string_to_utf8(vm, obj(self), &n);
-    KoJvmObjectRec* a = text ? ko_jvm_new_byte_array(vm, static_cast<std::int32_t>(n)) : nullptr;
+    KoJvmMethodRec* m = thread->native_method;
+    bool named = m && ko_sym_len(ko_sym(m->desc)) > 4;
+    bool oom = false;
+    Encoding e = named ? encoding_of(vm, obj(args), &oom) : kUtf8;
+    if (e == kUnknown) {
+        if (oom)
+            complete(nullptr, vm->oom, thread);
+        else
+            ko_ret_throw(vm, complete, thread, "java/io/UnsupportedEncodingException");
+        return;
+    }
+    KoJvmObjectRec* s = obj(self);
+    std::int32_t n = ko_jvm_string_length(vm, s);
+    std::int32_t bytes = encode_units(e, ko_jvm_string_chars(vm, s), n, nullptr);
+    KoJvmObjectRec* a = ko_jvm_new_byte_array(vm, bytes);
     if (!a) {
-        ko_free(text);
         complete(nullptr, vm->oom, thread);
         return;
     }
-    std::memcpy(ko_jvm_elements(a), text, n);
-    ko_free(text);
+    encode_units(e, ko_jvm_string_chars(vm, s), n, ko_jvm_elements(a));
     ko_ret_ref(complete, thread, a);
 }
 KO_NATIVE(String_compareCharArrays)
@@ -1125,6 +1288,95 @@ KO_NATIVE(KoJvm_debugString)
 KO_NATIVE(KoJvm_debugInt) { U; ko_jvm_printf(vm, "%d", args[0].i); ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_debugLong) { U; ko_jvm_printf(vm, "%lld", static_cast<long long>(ko_arg_long(args))); ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_time) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_time_now() / 1000000)); }
+// ---- java/lang/StackTraceElement: one frame of a raw stack trace ----------------------
+
+// The class and method of the element's frame and the offset in its code.
+bool stack_element(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmCat1ValueUnion* self, KoJvmClassRec** c,
+                   KoJvmMethodRec** m, std::uint32_t* pc)
+{
+    KoJvmFieldRec* f = ko_jvm_find_field(vm, clazz, "element", "J");
+    if (!f || !obj(self))
+        return false;
+    std::uint64_t raw = static_cast<std::uint64_t>(ko_jvm_get_long_field(vm, obj(self), f));
+    *c = ko_jvm_class_by_id(vm, static_cast<std::uint32_t>(raw >> 32));
+    std::uint32_t index = (raw >> 16) & 0xFFFF;
+    if (!*c || index >= (*c)->method_count)
+        return false;
+    *m = ko_methods(*c) + index;
+    *pc = raw & 0xFFFF;
+    return true;
+}
+KO_NATIVE(StackTraceElement_getFileName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    KoJvmSymbol* file = stack_element(vm, clazz, self, &c, &m, &pc) ? ko_sym(c->source_file) : nullptr;
+    KoJvmObjectRec* r = file ? ko_jvm_new_string_utf8(vm, ko_sym_bytes(file), ko_sym_len(file)) : nullptr;
+    if (file && !r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+// The line of the frame's instruction; -2 for a native method, -1 without a
+// line table.
+KO_NATIVE(StackTraceElement_getLineNumber)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    std::int32_t line = -1;
+    if (stack_element(vm, clazz, self, &c, &m, &pc)) {
+        if (m->access & KO_ACC_NATIVE) {
+            line = -2;
+        } else if (pc < m->code_length) {
+            const KoJvmLineEntry* lines = ko_ptr<const KoJvmLineEntry>(m->lines);
+            std::uint32_t best = 0;
+            for (std::uint16_t i = 0; lines && i < m->line_count; ++i)
+                if (lines[i].start_pc <= pc && (line < 0 || lines[i].start_pc >= best)) {
+                    best = lines[i].start_pc;
+                    line = lines[i].line;
+                }
+        }
+    }
+    ko_ret_int(complete, thread, line);
+}
+KO_NATIVE(StackTraceElement_getClassName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    if (!stack_element(vm, clazz, self, &c, &m, &pc)) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    KoJvmObjectRec* r = dotted_name(vm, c);
+    if (!r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+KO_NATIVE(StackTraceElement_getMethodName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    if (!stack_element(vm, clazz, self, &c, &m, &pc)) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    KoJvmSymbol* n = ko_sym(m->name);
+    KoJvmObjectRec* r = ko_jvm_new_string_utf8(vm, ko_sym_bytes(n), ko_sym_len(n));
+    if (!r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+
 KO_NATIVE(KoJvm_setDebugGC) { U; vm->gc_debug = args[0].i != 0; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_getGCCount) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_jvm_gc_count(vm))); }
 KO_NATIVE(KoJvm_dumpGCStats) { U; ko_jvm_print_gc_statistics(vm); ko_ret_void(complete, thread); }
@@ -1524,7 +1776,7 @@ const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_
                               Class_getFields, Class_getMethods, Class_getConstructors, Class_getMethod,
                               Class_getConstructor, X, Class_getDeclaredFields, Class_getDeclaredMethods, Class_hashCode};
 const KoJvmNative kClassLoader[] = {X, X, X};
-const KoJvmNative kString[] = {String_bytesToCharArray, X, String_getBytes, String_getBytes, String_compareCharArrays,
+const KoJvmNative kString[] = {String_bytesToCharArray, String_bytesToChar, String_getBytes, String_getBytes, String_compareCharArrays,
                                String_equalsIgnoreCase, String_compareToIgnoreCase, String_regionMatches,
                                String_regionMatchesCase, String_startsWith, String_endsWith, String_hashCode,
                                String_indexOfChar, String_lastIndexOfChar, String_indexOfString, String_toLowerCase,
@@ -1535,7 +1787,8 @@ const KoJvmNative kSystem[] = {System_setIn, System_setOut, System_setErr, Syste
                                System_identityHashCode, System_getProperty};
 const KoJvmNative kThread[] = {Thread_currentThread, Thread_yield, Thread_sleep, Thread_start, Thread_setPriority,
                                Thread_getPriority, Thread_activeCount, Thread_getThreadGroup, Thread_countStackFrames, KoJvm_void};
-const KoJvmNative kStackTraceElement[] = {X, X, X, X};
+const KoJvmNative kStackTraceElement[] = {StackTraceElement_getFileName, StackTraceElement_getLineNumber,
+                                          StackTraceElement_getClassName, StackTraceElement_getMethodName};
 const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, KoJvm_convertToLatin1,
                               KoJvm_setDebugGC, KoJvm_getGCCount, KoJvm_dumpGCStats, KoJvm_void, KoJvm_void,
                               KoJvm_traceInstructions, X, KoJvm_isShuttingDown, KoJvm_getObjectToFinalize,
@@ -1632,7 +1885,7 @@ const char* const kSystemClasses[] = {
     "java/lang/Float", "java/lang/Integer", "java/lang/Long", "java/lang/Short", "java/lang/Math", "java/lang/Void",
     "java/io/File", "java/io/InputStream", "java/io/FileInputStream", "java/io/OutputStream",
     "java/io/FileOutputStream", "java/io/FilterOutputStream", "java/io/PrintStream", "java/io/IOException",
-    "java/io/FileNotFoundException", "java/io/Writer", "java/io/OutputStreamWriter", "java/io/PrintWriter"};
+    "java/io/FileNotFoundException", "java/io/UnsupportedEncodingException", "java/io/Writer", "java/io/OutputStreamWriter", "java/io/PrintWriter"};
 const char* const kReflectionClasses[] = {
     "java/lang/reflect/Member", "java/lang/reflect/AccessibleObject", "java/lang/reflect/Constructor",
     "java/lang/reflect/Field", "java/lang/reflect/Method", "java/lang/reflect/Modifier",

@@ -793,6 +793,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             KoJvmObjectRec* o = ko_jvm_new_object(vm, c);
             if (!o)
                 THROW(vm->oom);
+            // A throwable's trace starts at the method that made it.
+            if (vm->known[KO_K_Throwable] && ko_jvm_is_subclass(vm, c, vm->known[KO_K_Throwable]))
+                ko_jvm_fill_stack_trace(vm, t, o);
             PUSH_R(ko_ref(o));
             pc += 2;
             NEXT();

@@ -394,7 +394,11 @@ void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
             std::uint32_t off = pc ? static_cast<std::uint32_t>(pc - ko_ptr<const std::uint8_t>(m->code)) : 0;
             buf[n++] = (std::int64_t(c->id) << 32) | (std::int64_t(m->index) << 16) | (off & 0xFFFF);
         }
+        // A caller's frame is recorded at its call instruction, not at the
+        // instruction the call returns to (which may begin the next line).
         pc = ko_ptr<const std::uint8_t>(f[1].ref);
+        if (pc)
+            --pc;
         f = ko_ptr<KoJvmCat1ValueUnion>(f[0].ref);
     }
     int mark = ko_jvm_push_handle(vm, &e);
