@@ -1126,14 +1126,19 @@ KO_NATIVE(Math_roundf)
 {
     U;
     float f = args[0].f;
-    double r = std::floor(double(f) + 0.5);
+    // floor(f + 1/2) without the rounding error of the addition
+    double r = std::floor(double(f));
+    if (double(f) - r >= 0.5)
+        r += 1;
     ko_ret_int(complete, thread, f != f ? 0 : r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : std::int32_t(r));
 }
 KO_NATIVE(Math_roundd)
 {
     U;
     double d = ko_arg_double(args);
-    double r = std::floor(d + 0.5);
+    double r = std::floor(d);
+    if (d - r >= 0.5) // exact: d and floor(d) share their exponent or d is below 1
+        r += 1;
     ko_ret_long(complete, thread, d != d ? 0 : r >= 9.2233720368547758e18 ? INT64_MAX : r <= -9.2233720368547758e18 ? INT64_MIN : std::int64_t(r));
 }
 KO_NATIVE(Math_absi) { U; ko_ret_int(complete, thread, args[0].i < 0 ? std::int32_t(0u - std::uint32_t(args[0].i)) : args[0].i); }

@@ -17,7 +17,7 @@ public class GcChurn {
             keep = new Node(i, keep);
         Node[] recent = new Node[64];
         long garbage = 0;
-        for (int round = 0; round < 300; round++) {
+        for (int round = 0; round < 400; round++) {
             for (int i = 0; i < 1500; i++) {
                 Node t = new Node(i, null);
                 t.payload = new int[i % 17];
