@@ -366,6 +366,29 @@ bool region(const std::uint16_t* a, std::int32_t alen, std::int32_t ao, const st
     return true;
 }
 
+// Raises an exception of a class that may still have to be loaded (a class
+// of the library's jar): the native completes once the class is there.
+void load_and_throw_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    KoJvmRec* vm = t->vm;
+    if (c)
+        e = ko_jvm_new_exception(vm, t, c, nullptr);
+    else if (!e)
+        e = ko_jvm_new_known(vm, KO_K_NoClassDefFoundError);
+    ko_jvm_native_complete(nullptr, e, t);
+}
+void throw_loading(KoJvmRec* vm, KoJvmCompletion complete, KoJvmThread* thread, const char* name)
+{
+    if (KoJvmClassRec* c = ko_jvm_find_class(vm, name, std::strlen(name))) {
+        if (c->state != KO_JVM_CLASS_LOADED) {
+            complete(nullptr, ko_jvm_new_exception(vm, thread, c, nullptr), thread);
+            return;
+        }
+    }
+    ko_jvm_load_class_async(thread, name, 0, true, load_and_throw_done, thread);
+}
+
 // Encodings of String's byte conversions, named without regard to case;
 // a null name is the default, UTF-8.
 enum Encoding { kAscii, kLatin1, kUtf8, kUnknown };
@@ -523,7 +546,7 @@ KO_NATIVE(String_bytesToCharArray)
         if (oom)
             complete(nullptr, vm->oom, thread);
         else
-            ko_ret_throw(vm, complete, thread, "java/io/UnsupportedEncodingException");
+            throw_loading(vm, complete, thread, "java/io/UnsupportedEncodingException");
         return;
     }
     const unsigned char* p = ko_jvm_elements(b) + off;
@@ -574,7 +597,7 @@ KO_NATIVE(String_getBytes)
         if (oom)
             complete(nullptr, vm->oom, thread);
         else
-            ko_ret_throw(vm, complete, thread, "java/io/UnsupportedEncodingException");
+            throw_loading(vm, complete, thread, "java/io/UnsupportedEncodingException");
         return;
     }
     KoJvmObjectRec* s = obj(self);
@@ -1890,7 +1913,7 @@ const char* const kSystemClasses[] = {
     "java/lang/Float", "java/lang/Integer", "java/lang/Long", "java/lang/Short", "java/lang/Math", "java/lang/Void",
     "java/io/File", "java/io/InputStream", "java/io/FileInputStream", "java/io/OutputStream",
     "java/io/FileOutputStream", "java/io/FilterOutputStream", "java/io/PrintStream", "java/io/IOException",
-    "java/io/FileNotFoundException", "java/io/UnsupportedEncodingException", "java/io/Writer", "java/io/OutputStreamWriter", "java/io/PrintWriter"};
+    "java/io/FileNotFoundException", "java/io/Writer", "java/io/OutputStreamWriter", "java/io/PrintWriter"};
 const char* const kReflectionClasses[] = {
     "java/lang/reflect/Member", "java/lang/reflect/AccessibleObject", "java/lang/reflect/Constructor",
     "java/lang/reflect/Field", "java/lang/reflect/Method", "java/lang/reflect/Modifier",

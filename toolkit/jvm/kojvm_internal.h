@@ -244,6 +244,9 @@ struct KoJvmRec {
     KoJvmRootBlock* root_blocks;
     KoJvmThread* finalizer;
     std::uint32_t finalizable; // objects queued for their finaliser
+    // With a limit, threads are suspended once the VM ran that many instructions.
+    bool instruction_limited;
+    std::int64_t instructions_left;
 };
 
 // Symbols

@@ -952,6 +952,10 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             SAVE();
             ko_jvm_collect_requested(vm);
         }
+        if (vm->instruction_limited && (vm->instructions_left -= kSlice) <= 0) {
+            SAVE();
+            return 2;
+        }
         // With no other thread or task ready the scheduler would pick this
         // thread again at once: carry on with a new slice.
         if (!ko_jvm_slice_over(vm, t)) {

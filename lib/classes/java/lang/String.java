@@ -13,17 +13,13 @@ public final class String implements java.io.Serializable, Comparable, CharSeque
     }
     public String(byte[] b) { characters = bytesToCharArray(b, 0, b.length, null); }
     public String(byte[] b, int off, int len) { characters = bytesToCharArray(b, off, len, null); }
-    public String(byte[] b, String enc) throws java.io.UnsupportedEncodingException {
-        characters = bytesToCharArray(b, 0, b.length, enc);
-    }
-    public String(byte[] b, int off, int len, String enc) throws java.io.UnsupportedEncodingException {
-        characters = bytesToCharArray(b, off, len, enc);
-    }
+    // An unknown encoding raises java.io.UnsupportedEncodingException (from the class library jar).
+    public String(byte[] b, String enc) throws java.io.IOException { characters = bytesToCharArray(b, 0, b.length, enc); }
     public String(StringBuffer sb) { characters = sb.toString().characters; }
 
     private static native char[] bytesToCharArray(byte[] b, int off, int len, String enc);
     static native void bytesToChar(char[] dst, byte[] src, int off, int len);
-    public native byte[] getBytes(String enc) throws java.io.UnsupportedEncodingException;
+    public native byte[] getBytes(String enc) throws java.io.IOException;
     public native byte[] getBytes();
     private static native int compareCharArrays(char[] a, char[] b);
     public native boolean equalsIgnoreCase(String s);

@@ -51,7 +51,8 @@ public class Encodings {
         String latin = new String(all, "ISO-8859-1");
         System.out.println("latin-1 round trip " + (hex(latin.getBytes("ISO-8859-1")).equals(hex(all))) + " length "
                            + latin.length() + " last " + Integer.toHexString(latin.charAt(255)));
-        System.out.println("sub-range " + units(new String(bytes(new int[] { 0x41, 0xC3, 0xA9, 0x42 }), 1, 2, "UTF-8")));
+        System.out.println("default " + units(new String(bytes(new int[] { 0x41, 0xC3, 0xA9, 0xF0, 0x9F, 0x98, 0x80 })))
+                           + hex("\u00e9\ud83d\ude00".getBytes()));
         try {
             "x".getBytes("NO-SUCH-ENCODING");
         } catch (java.io.UnsupportedEncodingException e) {
