@@ -223,6 +223,11 @@ void ko_jvm_destroy(KoJvmRec* vm)
     ko_jvm_orphan_timers(vm);
     while (KoJvmThread* t = vm->threads)
         ko_jvm_destroy_thread(t);
+    while (KoJvmRootBlock* b = vm->root_blocks) {
+        ko_jvm_remove_root_block(vm, b);
+        if (b->release)
+            b->release(b);
+    }
     if (vm->heap) {
 #if defined(__SANITIZE_ADDRESS__)
         __asan_unpoison_memory_region(vm->heap, vm->heap_bytes);

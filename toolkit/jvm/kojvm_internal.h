@@ -73,6 +73,7 @@ struct KoJvmRootBlock {
     KoJvmCat1ValueUnion* values;
     const std::uint8_t* tags;
     const int* count;
+    void (*release)(KoJvmRootBlock* block); // frees the owner when the VM goes first
 };
 void ko_jvm_add_root_block(KoJvmRec* vm, KoJvmRootBlock* block);
 void ko_jvm_remove_root_block(KoJvmRec* vm, KoJvmRootBlock* block);

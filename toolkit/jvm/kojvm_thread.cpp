@@ -2,6 +2,8 @@
 // calls from C code, class requests, native completion and monitors.
 #include "toolkit/jvm/kojvm_internal.h"
 
+#include <cstddef>
+
 #include <cstdio>
 
 namespace {
@@ -430,6 +432,12 @@ void free_call(Call* call)
     ko_free(call);
 }
 
+// A call still waiting (for its class) when the VM is destroyed.
+void release_call(KoJvmRootBlock* b)
+{
+    ko_free(reinterpret_cast<char*>(b) - offsetof(Call, roots));
+}
+
 int finish_top(KoJvmThread* t, void*);
 
 // Ends the current top level with an exception before its method ran.
@@ -667,6 +675,7 @@ Call* prepare(KoJvmThread* t, const char* name, std::size_t name_len, const char
     call->roots.values = call->values;
     call->roots.tags = call->tags;
     call->roots.count = &call->slots;
+    call->roots.release = release_call;
     ko_jvm_add_root_block(vm, &call->roots);
     if (receiver) {
         call->values[0].ref = ko_ref(receiver);
