@@ -244,6 +244,7 @@ void ko_jvm_destroy(KoJvmRec* vm)
         if (h)
             ko_handle_release(h);
     free_symbols(vm);
+    ko_free(vm->pauses);
     ko_hash_free(vm->registry);
     ko_free(vm->native_fns);
     ko_buffer_release(&vm->path);

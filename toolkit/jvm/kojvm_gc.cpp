@@ -9,8 +9,10 @@
 // from the top of g's area; objects of younger generations are scanned whole.
 #include "toolkit/jvm/kojvm_internal.h"
 
+#include "lib/io/kofs.h"
 #include "lib/rt/kolib.h"
 
+#include <algorithm>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -401,6 +403,7 @@ void ko_jvm_collect(KoJvmRec* vm, std::uint32_t g, std::uint32_t need)
     if (vm->gc_running || g >= vm->generation_count || !vm->heap)
         return;
     vm->gc_running = true;
+    std::int64_t started = vm->pauses ? ko_time_now() : 0;
     bool retry = false;
     std::uint32_t cur = g;
     for (;;) {
@@ -419,6 +422,30 @@ void ko_jvm_collect(KoJvmRec* vm, std::uint32_t g, std::uint32_t need)
     }
     vm->gc_wanted = false;
     vm->gc_running = false;
+    if (vm->pauses && vm->pause_count < vm->pause_capacity)
+        vm->pauses[vm->pause_count++] = static_cast<std::uint32_t>(ko_time_now() - started);
+}
+
+void ko_jvm_record_pauses(KoJvmRec* vm)
+{
+    if (vm->pauses)
+        return;
+    vm->pause_capacity = 1u << 20;
+    vm->pauses = static_cast<std::uint32_t*>(ko_malloc(sizeof(std::uint32_t) * vm->pause_capacity));
+    if (!vm->pauses)
+        vm->pause_capacity = 0;
+}
+
+void ko_jvm_pause_summary(KoJvmRec* vm, std::uint32_t* count, std::uint32_t* max_us, std::uint32_t* p99_us)
+{
+    *count = vm->pause_count;
+    *max_us = *p99_us = 0;
+    if (!vm->pause_count)
+        return;
+    std::vector<std::uint32_t> v(vm->pauses, vm->pauses + vm->pause_count);
+    std::sort(v.begin(), v.end());
+    *max_us = v.back();
+    *p99_us = v[(v.size() * 99 + 99) / 100 - 1];
 }
 
 bool ko_jvm_remember(KoJvmRec* vm, KoJvmObjectRec* holder, KoJvmObjectRec* target)

@@ -245,6 +245,10 @@ struct KoJvmRec {
     KoJvmRootBlock* root_blocks;
     KoJvmThread* finalizer;
     std::uint32_t finalizable; // objects queued for their finaliser
+    // Collection pauses in microseconds, when asked for (ko_jvm_record_pauses).
+    std::uint32_t* pauses;
+    std::uint32_t pause_count;
+    std::uint32_t pause_capacity;
     // With a limit, threads are suspended once the VM ran that many instructions.
     bool instruction_limited;
     std::int64_t instructions_left;

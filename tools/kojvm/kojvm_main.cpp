@@ -102,7 +102,7 @@ void run_until(KoJvmRec* vm, MainState* state, bool all_threads)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m|-Xmx<KB>k] [-Xgc:stress] [-Xgc:report] [-verbose] "
+    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m|-Xmx<KB>k] [-Xgc:stress] [-Xgc:report] [-Xgc:pauses] [-verbose] "
                          "MainClass [args...]\n");
     return 2;
 }
@@ -115,6 +115,7 @@ int main(int argc, char** argv)
     const char* env = std::getenv("KOJVM_CLASSPATH");
     std::uint32_t heap_bytes = 1024u << 20;
     std::uint32_t options = 0;
+    bool pauses = false;
     bool verbose = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -129,6 +130,8 @@ int main(int argc, char** argv)
             heap_bytes = static_cast<std::uint32_t>(kb ? n << 10 : n << 20);
         } else if (a == "-Xgc:stress") {
             options |= 0x10000; // collect at every safe point that allocates
+        } else if (a == "-Xgc:pauses") {
+            pauses = true;
         } else if (a == "-Xgc:report") {
             options |= 0x100;
         } else if (a == "-verbose") {
@@ -166,6 +169,8 @@ int main(int argc, char** argv)
         return 1;
     }
     g_vm = vm;
+    if (pauses)
+        ko_jvm_record_pauses(vm);
     KoJvmThread* t = ko_jvm_new_thread(vm, 0);
     if (!t) {
         std::fprintf(stderr, "kojvm: cannot create the main thread\n");
@@ -203,6 +208,11 @@ int main(int argc, char** argv)
     int status = state.done ? state.status : 1;
     if (!state.done)
         std::fprintf(stderr, "kojvm: the main thread did not finish (deadlock)\n");
+    if (pauses) {
+        std::uint32_t n, max_us, p99_us;
+        ko_jvm_pause_summary(vm, &n, &max_us, &p99_us);
+        std::fprintf(stderr, "kojvm: %u collections, pause max %u us, p99 %u us\n", n, max_us, p99_us);
+    }
     ko_jvm_destroy(vm);
     return status;
 }
