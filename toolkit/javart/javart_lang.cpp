@@ -1408,6 +1408,24 @@ KO_NATIVE(StackTraceElement_getMethodName)
 KO_NATIVE(KoJvm_setDebugGC) { U; vm->gc_debug = args[0].i != 0; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_getGCCount) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_jvm_gc_count(vm))); }
 KO_NATIVE(KoJvm_dumpGCStats) { U; ko_jvm_print_gc_statistics(vm); ko_ret_void(complete, thread); }
+// The raw stack trace of a started thread.
+KO_NATIVE(KoJvm_systemStackTrace)
+{
+    U;
+    KoJvmObjectRec* to = obj(args);
+    KoJvmThread* t = to && vm->f_thread_native
+                         ? static_cast<KoJvmThread*>(ko_jvm_get_field_pointer(vm, to, vm->f_thread_native))
+                         : nullptr;
+    if (!t) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    KoJvmObjectRec* a = ko_jvm_raw_stack_trace(vm, t);
+    if (!a)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, a);
+}
 KO_NATIVE(KoJvm_isShuttingDown) { U; ko_ret_int(complete, thread, vm->exit_requested ? 1 : 0); }
 KO_NATIVE(KoJvm_getObjectToFinalize) { U; ko_ret_ref(complete, thread, ko_jvm_next_finalizable(vm)); }
 // Returns at once when objects wait for their finalisers; otherwise the
@@ -1819,7 +1837,7 @@ const KoJvmNative kStackTraceElement[] = {StackTraceElement_getFileName, StackTr
                                           StackTraceElement_getClassName, StackTraceElement_getMethodName};
 const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, KoJvm_convertToLatin1,
                               KoJvm_setDebugGC, KoJvm_getGCCount, KoJvm_dumpGCStats, KoJvm_void, KoJvm_void,
-                              KoJvm_traceInstructions, X, KoJvm_isShuttingDown, KoJvm_getObjectToFinalize,
+                              KoJvm_traceInstructions, KoJvm_systemStackTrace, KoJvm_isShuttingDown, KoJvm_getObjectToFinalize,
                               KoJvm_waitObjectsToFinalize, KoJvm_loadClass};
 const KoJvmNative kByte[] = {Byte_toString, Byte_parse, Byte_parseRadix};
 const KoJvmNative kShort[] = {Byte_toString, Short_parse, Short_parseRadix};

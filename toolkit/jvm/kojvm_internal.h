@@ -370,6 +370,7 @@ bool ko_jvm_push_method_frame(KoJvmThread* t, KoJvmMethodRec* m, KoJvmCat1ValueU
                               const std::uint8_t* return_pc);
 void ko_jvm_native_complete(KoJvmCat1ValueUnion* result, KoJvmObjectRec* exception, KoJvmThread* thread);
 void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* thread, KoJvmObjectRec* exception);
+KoJvmObjectRec* ko_jvm_raw_stack_trace(KoJvmRec* vm, KoJvmThread* thread);
 void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread* caller, KoJvmObjectRec* thread_object);
 void ko_jvm_thread_sleep(KoJvmThread* thread, std::int64_t millis);
 

@@ -381,10 +381,11 @@ void ko_jvm_native_args(KoJvmThread* t, KoJvmRec** vm, KoJvmClassRec** clazz, Ko
 
 // ---- Stack traces -------------------------------------------------------------
 
-void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
+// The raw stack trace of a thread: one long per frame, innermost first
+// (class identity, method index, offset in the code); frames of throwables'
+// constructors are left out. Null when the array cannot be made.
+KoJvmObjectRec* ko_jvm_raw_stack_trace(KoJvmRec* vm, KoJvmThread* t)
 {
-    if (!vm->f_throwable_raw || !e || e == vm->oom || ko_jvm_get_ref_field(vm, e, vm->f_throwable_raw))
-        return;
     KoJvmClassRec* throwable = vm->known[KO_K_Throwable];
     std::int64_t buf[64];
     int n = 0;
@@ -403,13 +404,21 @@ void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
             --pc;
         f = ko_ptr<KoJvmCat1ValueUnion>(f[0].ref);
     }
-    int mark = ko_jvm_push_handle(vm, &e);
     KoJvmObjectRec* a = ko_jvm_new_array(vm, vm->prim_arrays[5], n);
-    ko_jvm_pop_handles(vm, mark);
-    if (!a)
+    if (a)
+        std::memcpy(ko_jvm_elements(a), buf, sizeof(std::int64_t) * n);
+    return a;
+}
+
+void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
+{
+    if (!vm->f_throwable_raw || !e || e == vm->oom || ko_jvm_get_ref_field(vm, e, vm->f_throwable_raw))
         return;
-    std::memcpy(ko_jvm_elements(a), buf, sizeof(std::int64_t) * n);
-    ko_jvm_set_ref_field(vm, e, vm->f_throwable_raw, a);
+    int mark = ko_jvm_push_handle(vm, &e);
+    KoJvmObjectRec* a = ko_jvm_raw_stack_trace(vm, t);
+    ko_jvm_pop_handles(vm, mark);
+    if (a)
+        ko_jvm_set_ref_field(vm, e, vm->f_throwable_raw, a);
 }
 
 // ---- Calls from C ---------------------------------------------------------------
