@@ -1,6 +1,25 @@
 // Strings to bytes and back in US-ASCII, ISO-8859-1 and UTF-8, malformed
 // input included; every unit printed in hex.
 public class Encodings {
+    static class Bytes extends java.io.InputStream {
+        final byte[] b;
+        int at;
+        Bytes(byte[] b) {
+            this.b = b;
+        }
+        public int read() {
+            return at < b.length ? b[at++] & 0xFF : -1;
+        }
+    }
+
+    static class Sink extends java.io.OutputStream {
+        final StringBuffer hex = new StringBuffer();
+        public void write(int v) {
+            v &= 0xFF;
+            hex.append(v < 16 ? "0" : "").append(Integer.toHexString(v)).append(' ');
+        }
+    }
+
     static String hex(byte[] b) {
         StringBuffer s = new StringBuffer();
         for (int i = 0; i < b.length; i++) {
@@ -53,6 +72,23 @@ public class Encodings {
                            + latin.length() + " last " + Integer.toHexString(latin.charAt(255)));
         System.out.println("default " + units(new String(bytes(new int[] { 0x41, 0xC3, 0xA9, 0xF0, 0x9F, 0x98, 0x80 })))
                            + hex("\u00e9\ud83d\ude00".getBytes()));
+        int[] stream = { 0x41, 0xC3, 0xA9, 0xE2, 0x82, 0x41, 0xF0, 0x9F, 0x98, 0x80, 0x80, 0xED, 0xA0, 0x80, 0xC3 };
+        for (int n = 0; n < 3; n++) {
+            java.io.InputStreamReader r = new java.io.InputStreamReader(new Bytes(bytes(stream)), names[n]);
+            StringBuffer got = new StringBuffer();
+            for (int c = r.read(); c >= 0; c = r.read())
+                got.append(Integer.toHexString(c)).append(' ');
+            Sink sink = new Sink();
+            java.io.OutputStreamWriter w = new java.io.OutputStreamWriter(sink, names[n]);
+            w.write("caf\u00e9 \ud83d\ude00");
+            w.flush();
+            System.out.println("reader " + names[n] + " [" + got + "] writer " + sink.hex);
+        }
+        try {
+            new java.io.InputStreamReader(new Bytes(new byte[0]), "NO-SUCH-ENCODING");
+        } catch (java.io.UnsupportedEncodingException e) {
+            System.out.println("unknown reader encoding: " + e.getClass().getName());
+        }
         try {
             "x".getBytes("NO-SUCH-ENCODING");
         } catch (java.io.UnsupportedEncodingException e) {
