@@ -366,6 +366,167 @@ bool region(const std::uint16_t* a, std::int32_t alen, std::int32_t ao, const st
     return true;
 }
 
+// Raises an exception of a class that may still have to be loaded (a class
+// of the library's jar): the native completes once the class is there.
+void load_and_throw_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    KoJvmRec* vm = t->vm;
+    if (c)
+        e = ko_jvm_new_exception(vm, t, c, nullptr);
+    else if (!e)
+        e = ko_jvm_new_known(vm, KO_K_NoClassDefFoundError);
+    ko_jvm_native_complete(nullptr, e, t);
+}
+void throw_loading(KoJvmRec* vm, KoJvmCompletion complete, KoJvmThread* thread, const char* name)
+{
+    if (KoJvmClassRec* c = ko_jvm_find_class(vm, name, std::strlen(name))) {
+        if (c->state != KO_JVM_CLASS_LOADED) {
+            complete(nullptr, ko_jvm_new_exception(vm, thread, c, nullptr), thread);
+            return;
+        }
+    }
+    ko_jvm_load_class_async(thread, name, 0, true, load_and_throw_done, thread);
+}
+
+// Encodings of String's byte conversions, named without regard to case;
+// a null name is the default, UTF-8.
+enum Encoding { kAscii, kLatin1, kUtf8, kUnknown };
+Encoding encoding_of(KoJvmRec* vm, KoJvmObjectRec* name, bool* oom)
+{
+    *oom = false;
+    if (!name)
+        return kUtf8;
+    char* n = ko_jvm_string_to_utf8(vm, name, nullptr);
+    if (!n) {
+        *oom = true;
+        return kUnknown;
+    }
+    for (char* p = n; *p; ++p)
+        *p = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    Encoding e = kUnknown;
+    if (!std::strcmp(n, "us-ascii") || !std::strcmp(n, "ascii"))
+        e = kAscii;
+    else if (!std::strcmp(n, "iso-8859-1") || !std::strcmp(n, "iso-latin-1") || !std::strcmp(n, "iso8859_1") ||
+             !std::strcmp(n, "latin1"))
+        e = kLatin1;
+    else if (!std::strcmp(n, "utf-8") || !std::strcmp(n, "utf8"))
+        e = kUtf8;
+    ko_free(n);
+    return e;
+}
+
+// Decodes UTF-8 into UTF-16 units (out may be null to count them). A
+// malformed sequence becomes one U+FFFD per maximal invalid prefix, and
+// decoding resumes at the byte that broke it; code points above U+FFFF
+// become surrogate pairs.
+std::int32_t decode_utf8(const unsigned char* p, std::int32_t n, std::uint16_t* out)
+{
+    std::int32_t u = 0;
+    auto put = [&](std::uint32_t c) {
+        if (c > 0xFFFF) {
+            c -= 0x10000;
+            if (out) {
+                out[u] = static_cast<std::uint16_t>(0xD800 + (c >> 10));
+                out[u + 1] = static_cast<std::uint16_t>(0xDC00 + (c & 0x3FF));
+            }
+            u += 2;
+        } else {
+            if (out)
+                out[u] = static_cast<std::uint16_t>(c);
+            ++u;
+        }
+    };
+    for (std::int32_t i = 0; i < n;) {
+        unsigned b = p[i];
+        if (b < 0x80) {
+            put(b);
+            ++i;
+            continue;
+        }
+        int need;
+        unsigned lo = 0x80, hi = 0xBF;
+        std::uint32_t c;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+            c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            c = b & 0x0F;
+            if (b == 0xE0)
+                lo = 0xA0;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            c = b & 0x07;
+            if (b == 0xF0)
+                lo = 0x90;
+            else if (b == 0xF4)
+                hi = 0x8F;
+        } else {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        std::int32_t j = i + 1;
+        bool ok = true;
+        for (int k = 0; k < need; ++k, ++j) {
+            if (j >= n || p[j] < lo || p[j] > hi) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (p[j] & 0x3F);
+            lo = 0x80;
+            hi = 0xBF;
+        }
+        // An encoded surrogate is taken whole and replaced like a bad sequence.
+        put(ok && !(c >= 0xD800 && c <= 0xDFFF) ? c : 0xFFFD);
+        i = j;
+    }
+    return u;
+}
+
+// Encodes UTF-16 units (out may be null to count the bytes). A surrogate
+// pair is one character; a lone surrogate, or a character the encoding
+// cannot map, becomes '?'.
+std::int32_t encode_units(Encoding e, const std::uint16_t* c, std::int32_t n, unsigned char* out)
+{
+    std::int32_t k = 0;
+    auto put = [&](unsigned v) {
+        if (out)
+            out[k] = static_cast<unsigned char>(v);
+        ++k;
+    };
+    for (std::int32_t i = 0; i < n; ++i) {
+        std::uint32_t ch = c[i];
+        bool pair = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < n && c[i + 1] >= 0xDC00 && c[i + 1] <= 0xDFFF;
+        bool lone = !pair && ch >= 0xD800 && ch <= 0xDFFF;
+        if (pair) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (c[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (e != kUtf8) {
+            put(ch < (e == kAscii ? 0x80u : 0x100u) ? ch : '?');
+        } else if (lone) {
+            put('?');
+        } else if (ch < 0x80) {
+            put(ch);
+        } else if (ch < 0x800) {
+            put(0xC0 | (ch >> 6));
+            put(0x80 | (ch & 0x3F));
+        } else if (ch < 0x10000) {
+            put(0xE0 | (ch >> 12));
+            put(0x80 | ((ch >> 6) & 0x3F));
+            put(0x80 | (ch & 0x3F));
+        } else {
+            put(0xF0 | (ch >> 18));
+            put(0x80 | ((ch >> 12) & 0x3F));
+            put(0x80 | ((ch >> 6) & 0x3F));
+            put(0x80 | (ch & 0x3F));
+        }
+    }
+    return k;
+}
+
 KO_NATIVE(String_bytesToCharArray)
 {
     U;
@@ -379,50 +540,75 @@ KO_NATIVE(String_bytesToCharArray)
         ko_ret_throw(vm, complete, thread, "java/lang/StringIndexOutOfBoundsException");
         return;
     }
-    const unsigned char* p = ko_jvm_elements(b) + off;
-    std::int32_t units = 0;
-    for (std::int32_t i = 0; i < n;) {
-        int k = 0;
-        ko_utf8_decode(p + i, std::size_t(n - i), &k);
-        if (k <= 0 || i + k > n || !ko_utf8_check(p + i, std::size_t(k), 0xFFFF, nullptr))
-            k = 1;
-        i += k;
-        ++units;
+    bool oom;
+    Encoding e = encoding_of(vm, obj(args + 3), &oom);
+    if (e == kUnknown) {
+        if (oom)
+            complete(nullptr, vm->oom, thread);
+        else
+            throw_loading(vm, complete, thread, "java/io/UnsupportedEncodingException");
+        return;
     }
-    int mark = ko_jvm_push_handle(vm, &b);
+    const unsigned char* p = ko_jvm_elements(b) + off;
+    std::int32_t units = e == kUtf8 ? decode_utf8(p, n, nullptr) : n;
     KoJvmObjectRec* a = ko_jvm_new_char_array(vm, units);
-    ko_jvm_pop_handles(vm, mark);
     if (!a) {
         complete(nullptr, vm->oom, thread);
         return;
     }
-    p = ko_jvm_elements(b) + off;
     std::uint16_t* out = reinterpret_cast<std::uint16_t*>(ko_jvm_elements(a));
-    for (std::int32_t i = 0, u = 0; i < n; ++u) {
-        int k = 0;
-        std::int32_t c = ko_utf8_decode(p + i, std::size_t(n - i), &k);
-        if (k <= 0 || i + k > n || !ko_utf8_check(p + i, std::size_t(k), 0xFFFF, nullptr)) {
-            k = 1;
-            c = p[i] < 0x80 ? p[i] : 0xFFFD;
-        }
-        out[u] = static_cast<std::uint16_t>(c);
-        i += k;
-    }
+    if (e == kUtf8)
+        decode_utf8(p, n, out);
+    else
+        for (std::int32_t i = 0; i < n; ++i)
+            out[i] = static_cast<std::uint16_t>(e == kAscii && p[i] >= 0x80 ? 0xFFFD : p[i]);
     ko_ret_ref(complete, thread, a);
 }
+// Bytes widened to characters without sign: 0xFF is U+00FF.
+KO_NATIVE(String_bytesToChar)
+{
+    U;
+    KoJvmObjectRec* dst = obj(args);
+    KoJvmObjectRec* src = obj(args + 1);
+    std::int32_t off = args[2].i, n = args[3].i;
+    if (!dst || !src) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(src) || std::uint32_t(n) > ko_jvm_length(dst)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return;
+    }
+    const unsigned char* p = ko_jvm_elements(src) + off;
+    std::uint16_t* out = reinterpret_cast<std::uint16_t*>(ko_jvm_elements(dst));
+    for (std::int32_t i = 0; i < n; ++i)
+        out[i] = p[i];
+    ko_ret_void(complete, thread);
+}
+// getBytes(String) with the encoding argument, getBytes() in the default UTF-8.
 KO_NATIVE(String_getBytes)
 {
     U;
-    std::size_t n = 0;
-    char* text = ko_jvm_string_to_utf8(vm, obj(self), &n);
-    KoJvmObjectRec* a = text ? ko_jvm_new_byte_array(vm, static_cast<std::int32_t>(n)) : nullptr;
+    KoJvmMethodRec* m = thread->native_method;
+    bool named = m && ko_sym_len(ko_sym(m->desc)) > 4;
+    bool oom = false;
+    Encoding e = named ? encoding_of(vm, obj(args), &oom) : kUtf8;
+    if (e == kUnknown) {
+        if (oom)
+            complete(nullptr, vm->oom, thread);
+        else
+            throw_loading(vm, complete, thread, "java/io/UnsupportedEncodingException");
+        return;
+    }
+    KoJvmObjectRec* s = obj(self);
+    std::int32_t n = ko_jvm_string_length(vm, s);
+    std::int32_t bytes = encode_units(e, ko_jvm_string_chars(vm, s), n, nullptr);
+    KoJvmObjectRec* a = ko_jvm_new_byte_array(vm, bytes);
     if (!a) {
-        ko_free(text);
         complete(nullptr, vm->oom, thread);
         return;
     }
-    std::memcpy(ko_jvm_elements(a), text, n);
-    ko_free(text);
+    encode_units(e, ko_jvm_string_chars(vm, s), n, ko_jvm_elements(a));
     ko_ret_ref(complete, thread, a);
 }
 KO_NATIVE(String_compareCharArrays)
@@ -635,10 +821,17 @@ KO_NATIVE(System_arraycopy)
                 ko_ret_throw(vm, complete, thread, "java/lang/ArrayStoreException");
                 return;
             }
-            d[dp + i] = s[sp + i];
+            ko_jvm_store_ref(vm, dst, d + dp + i, v);
         }
     } else {
         std::memmove(ko_jvm_elements(dst) + es * std::size_t(dp), ko_jvm_elements(src) + es * std::size_t(sp), es * std::size_t(n));
+        if (!(sc->vm_flags & KO_JVM_CLASS_F_PRIMITIVE) && dst->generation > 0) {
+            // References copied into an older array are remembered like stores.
+            KoRef* d = reinterpret_cast<KoRef*>(ko_jvm_elements(dst));
+            for (std::int32_t i = 0; i < n; ++i)
+                if (KoJvmObjectRec* v = ko_obj(d[dp + i]))
+                    ko_jvm_remember(vm, dst, v);
+        }
     }
     ko_ret_void(complete, thread);
 }
@@ -685,7 +878,15 @@ KO_NATIVE(Runtime_exit)
 }
 KO_NATIVE(Runtime_freeMemory) { U; ko_ret_long(complete, thread, vm->gens[0].free); }
 KO_NATIVE(Runtime_totalMemory) { U; ko_ret_long(complete, thread, vm->area_size); }
-KO_NATIVE(Runtime_gc) { U; ko_ret_void(complete, thread); }
+// Collects every generation. The interpreter saved its state before the
+// call and this native holds no object, so objects may move here.
+KO_NATIVE(Runtime_gc)
+{
+    U;
+    vm->gc_full = true;
+    ko_jvm_collect_requested(vm);
+    ko_ret_void(complete, thread);
+}
 KO_NATIVE(Runtime_traceMethodCalls) { U; vm->trace_calls = args[0].i != 0; ko_ret_void(complete, thread); }
 
 // ---- java/lang/Thread ----------------------------------------------------------------
@@ -948,14 +1149,19 @@ KO_NATIVE(Math_roundf)
 {
     U;
     float f = args[0].f;
-    double r = std::floor(double(f) + 0.5);
+    // floor(f + 1/2) without the rounding error of the addition
+    double r = std::floor(double(f));
+    if (double(f) - r >= 0.5)
+        r += 1;
     ko_ret_int(complete, thread, f != f ? 0 : r >= 2147483647.0 ? INT32_MAX : r <= -2147483648.0 ? INT32_MIN : std::int32_t(r));
 }
 KO_NATIVE(Math_roundd)
 {
     U;
     double d = ko_arg_double(args);
-    double r = std::floor(d + 0.5);
+    double r = std::floor(d);
+    if (d - r >= 0.5) // exact: d and floor(d) share their exponent or d is below 1
+        r += 1;
     ko_ret_long(complete, thread, d != d ? 0 : r >= 9.2233720368547758e18 ? INT64_MAX : r <= -9.2233720368547758e18 ? INT64_MIN : std::int64_t(r));
 }
 KO_NATIVE(Math_absi) { U; ko_ret_int(complete, thread, args[0].i < 0 ? std::int32_t(0u - std::uint32_t(args[0].i)) : args[0].i); }
@@ -1109,7 +1315,192 @@ KO_NATIVE(KoJvm_debugString)
 }
 KO_NATIVE(KoJvm_debugInt) { U; ko_jvm_printf(vm, "%d", args[0].i); ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_debugLong) { U; ko_jvm_printf(vm, "%lld", static_cast<long long>(ko_arg_long(args))); ko_ret_void(complete, thread); }
-KO_NATIVE(KoJvm_time) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_time_now() / 1000)); }
+KO_NATIVE(KoJvm_time) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_time_now() / 1000000)); }
+// ---- java/lang/StackTraceElement: one frame of a raw stack trace ----------------------
+
+// The class and method of the element's frame and the offset in its code.
+bool stack_element(KoJvmRec* vm, KoJvmClassRec* clazz, KoJvmCat1ValueUnion* self, KoJvmClassRec** c,
+                   KoJvmMethodRec** m, std::uint32_t* pc)
+{
+    KoJvmFieldRec* f = ko_jvm_find_field(vm, clazz, "element", "J");
+    if (!f || !obj(self))
+        return false;
+    std::uint64_t raw = static_cast<std::uint64_t>(ko_jvm_get_long_field(vm, obj(self), f));
+    *c = ko_jvm_class_by_id(vm, static_cast<std::uint32_t>(raw >> 32));
+    std::uint32_t index = (raw >> 16) & 0xFFFF;
+    if (!*c || index >= (*c)->method_count)
+        return false;
+    *m = ko_methods(*c) + index;
+    *pc = raw & 0xFFFF;
+    return true;
+}
+KO_NATIVE(StackTraceElement_getFileName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    KoJvmSymbol* file = stack_element(vm, clazz, self, &c, &m, &pc) ? ko_sym(c->source_file) : nullptr;
+    KoJvmObjectRec* r = file ? ko_jvm_new_string_utf8(vm, ko_sym_bytes(file), ko_sym_len(file)) : nullptr;
+    if (file && !r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+// The line of the frame's instruction; -2 for a native method, -1 without a
+// line table.
+KO_NATIVE(StackTraceElement_getLineNumber)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    std::int32_t line = -1;
+    if (stack_element(vm, clazz, self, &c, &m, &pc)) {
+        if (m->access & KO_ACC_NATIVE) {
+            line = -2;
+        } else if (pc < m->code_length) {
+            const KoJvmLineEntry* lines = ko_ptr<const KoJvmLineEntry>(m->lines);
+            std::uint32_t best = 0;
+            for (std::uint16_t i = 0; lines && i < m->line_count; ++i)
+                if (lines[i].start_pc <= pc && (line < 0 || lines[i].start_pc >= best)) {
+                    best = lines[i].start_pc;
+                    line = lines[i].line;
+                }
+        }
+    }
+    ko_ret_int(complete, thread, line);
+}
+KO_NATIVE(StackTraceElement_getClassName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    if (!stack_element(vm, clazz, self, &c, &m, &pc)) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    KoJvmObjectRec* r = dotted_name(vm, c);
+    if (!r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+KO_NATIVE(StackTraceElement_getMethodName)
+{
+    U;
+    KoJvmClassRec* c;
+    KoJvmMethodRec* m;
+    std::uint32_t pc;
+    if (!stack_element(vm, clazz, self, &c, &m, &pc)) {
+        ko_ret_ref(complete, thread, nullptr);
+        return;
+    }
+    KoJvmSymbol* n = ko_sym(m->name);
+    KoJvmObjectRec* r = ko_jvm_new_string_utf8(vm, ko_sym_bytes(n), ko_sym_len(n));
+    if (!r)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, r);
+}
+
+KO_NATIVE(KoJvm_setDebugGC) { U; vm->gc_debug = args[0].i != 0; ko_ret_void(complete, thread); }
+KO_NATIVE(KoJvm_getGCCount) { U; ko_ret_int(complete, thread, static_cast<std::int32_t>(ko_jvm_gc_count(vm))); }
+KO_NATIVE(KoJvm_dumpGCStats) { U; ko_jvm_print_gc_statistics(vm); ko_ret_void(complete, thread); }
+// The raw stack trace of a started thread.
+KO_NATIVE(KoJvm_systemStackTrace)
+{
+    U;
+    KoJvmObjectRec* to = obj(args);
+    KoJvmThread* t = to && vm->f_thread_native
+                         ? static_cast<KoJvmThread*>(ko_jvm_get_field_pointer(vm, to, vm->f_thread_native))
+                         : nullptr;
+    if (!t) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    KoJvmObjectRec* a = ko_jvm_raw_stack_trace(vm, t);
+    if (!a)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, a);
+}
+KO_NATIVE(KoJvm_isShuttingDown) { U; ko_ret_int(complete, thread, vm->exit_requested ? 1 : 0); }
+KO_NATIVE(KoJvm_getObjectToFinalize) { U; ko_ret_ref(complete, thread, ko_jvm_next_finalizable(vm)); }
+// Returns at once when objects wait for their finalisers; otherwise the
+// thread waits until the collector queues some.
+KO_NATIVE(KoJvm_waitObjectsToFinalize)
+{
+    U;
+    if (ko_jvm_has_finalizable(vm)) {
+        ko_ret_void(complete, thread);
+        return;
+    }
+    thread->flags |= KO_JVM_THREAD_F_FINALIZER_WAIT;
+}
+KO_NATIVE(KoJvm_convertToLatin1)
+{
+    U;
+    KoJvmObjectRec* chars = obj(args);
+    std::int32_t off = args[1].i;
+    KoJvmObjectRec* bytes = obj(args + 2);
+    std::int32_t n = args[3].i;
+    if (!chars || !bytes) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    if (off < 0 || n < 0 || std::int64_t(off) + n > ko_jvm_length(chars) || std::uint32_t(n) > ko_jvm_length(bytes)) {
+        ko_ret_throw(vm, complete, thread, "java/lang/ArrayIndexOutOfBoundsException");
+        return;
+    }
+    const std::uint16_t* c = ko_jvm_char_array_data(vm, chars);
+    std::int8_t* b = ko_jvm_byte_array_data(vm, bytes);
+    for (std::int32_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::int8_t>(c[off + i] < 256 ? c[off + i] : '?');
+    ko_ret_void(complete, thread);
+}
+void load_class_done(KoJvmClassRec* c, KoJvmObjectRec* e, void* data)
+{
+    KoJvmThread* t = static_cast<KoJvmThread*>(data);
+    KoJvmRec* vm = t->vm;
+    if (!c) {
+        ko_jvm_native_complete(nullptr, ko_jvm_throw_by_name(vm, t, "java/lang/ClassNotFoundException", nullptr), t);
+        return;
+    }
+    (void)e;
+    KoJvmObjectRec* o = ko_jvm_class_object(vm, c);
+    KoJvmCat1ValueUnion r[1];
+    r[0].ref = ko_ref(o);
+    ko_jvm_native_complete(o ? r : nullptr, o ? nullptr : vm->oom, t);
+}
+// The class of a dotted or slashed name, loaded (not initialised) through the
+// VM's class loader; every '.' becomes '/'.
+KO_NATIVE(KoJvm_loadClass)
+{
+    U;
+    KoJvmObjectRec* name = obj(args);
+    if (!name) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    std::size_t n = 0;
+    char* utf = ko_jvm_string_to_utf8(vm, name, &n);
+    if (!utf) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (utf[i] == '.')
+            utf[i] = '/';
+    if (!n) {
+        ko_free(utf);
+        ko_ret_throw(vm, complete, thread, "java/lang/ClassNotFoundException");
+        return;
+    }
+    ko_jvm_load_class_async(thread, utf, n, false, load_class_done, thread);
+    ko_free(utf);
+}
 KO_NATIVE(KoJvm_traceInstructions) { U; vm->trace_instructions = args[0].i != 0; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_void) { U; ko_ret_void(complete, thread); }
 KO_NATIVE(KoJvm_zero) { U; ko_ret_int(complete, thread, 0); }
@@ -1431,7 +1822,7 @@ const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_
                               Class_getFields, Class_getMethods, Class_getConstructors, Class_getMethod,
                               Class_getConstructor, X, Class_getDeclaredFields, Class_getDeclaredMethods, Class_hashCode};
 const KoJvmNative kClassLoader[] = {X, X, X};
-const KoJvmNative kString[] = {String_bytesToCharArray, X, String_getBytes, String_getBytes, String_compareCharArrays,
+const KoJvmNative kString[] = {String_bytesToCharArray, String_bytesToChar, String_getBytes, String_getBytes, String_compareCharArrays,
                                String_equalsIgnoreCase, String_compareToIgnoreCase, String_regionMatches,
                                String_regionMatchesCase, String_startsWith, String_endsWith, String_hashCode,
                                String_indexOfChar, String_lastIndexOfChar, String_indexOfString, String_toLowerCase,
@@ -1442,9 +1833,12 @@ const KoJvmNative kSystem[] = {System_setIn, System_setOut, System_setErr, Syste
                                System_identityHashCode, System_getProperty};
 const KoJvmNative kThread[] = {Thread_currentThread, Thread_yield, Thread_sleep, Thread_start, Thread_setPriority,
                                Thread_getPriority, Thread_activeCount, Thread_getThreadGroup, Thread_countStackFrames, KoJvm_void};
-const KoJvmNative kStackTraceElement[] = {X, X, X, X};
-const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, X, KoJvm_void, KoJvm_zero,
-                              KoJvm_void, KoJvm_void, KoJvm_void, KoJvm_traceInstructions, X, KoJvm_zero, X, X, X};
+const KoJvmNative kStackTraceElement[] = {StackTraceElement_getFileName, StackTraceElement_getLineNumber,
+                                          StackTraceElement_getClassName, StackTraceElement_getMethodName};
+const KoJvmNative kKoJvm[] = {KoJvm_debugString, KoJvm_debugInt, KoJvm_debugLong, KoJvm_time, KoJvm_convertToLatin1,
+                              KoJvm_setDebugGC, KoJvm_getGCCount, KoJvm_dumpGCStats, KoJvm_void, KoJvm_void,
+                              KoJvm_traceInstructions, KoJvm_systemStackTrace, KoJvm_isShuttingDown, KoJvm_getObjectToFinalize,
+                              KoJvm_waitObjectsToFinalize, KoJvm_loadClass};
 const KoJvmNative kByte[] = {Byte_toString, Byte_parse, Byte_parseRadix};
 const KoJvmNative kShort[] = {Byte_toString, Short_parse, Short_parseRadix};
 const KoJvmNative kCharacter[] = {Character_isLowerCase, Character_isUpperCase, Character_isTitleCase, Character_isDigit,

@@ -7,6 +7,13 @@
 
 #include <cstdio>
 #include <initializer_list>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
 
 const char* const ko_jvm_known_names[KO_K_COUNT] = {
     "java/lang/Throwable",
@@ -184,7 +191,11 @@ KoJvmRec* ko_jvm_create(const KoJvmParams* params)
     ko_fsm_init(&vm->fsm, vm);
     ko_jvm_scheduler_init(vm);
     vm->generation_count = vm->params.generations;
-    vm->area_size = ((vm->params.heap_size / (vm->generation_count + 1)) + 3) & ~3u;
+    vm->area_size = (vm->params.heap_size / (vm->generation_count + 1)) & ~7u;
+    if (vm->area_size < 4096)
+        vm->area_size = 4096;
+    vm->gc_debug = (vm->params.options & 0xFF00) != 0;
+    vm->hash_seed = 0x9E3779B9u;
     vm->heap_bytes = vm->area_size * (vm->generation_count + 1);
     vm->heap = static_cast<unsigned char*>(ko_jvm_arena_alloc(vm->heap_bytes));
     unsigned char* code = static_cast<unsigned char*>(ko_jvm_arena_alloc(8));
@@ -212,14 +223,28 @@ void ko_jvm_destroy(KoJvmRec* vm)
     ko_jvm_orphan_timers(vm);
     while (KoJvmThread* t = vm->threads)
         ko_jvm_destroy_thread(t);
-    if (vm->heap)
+    while (KoJvmRootBlock* b = vm->root_blocks) {
+        ko_jvm_remove_root_block(vm, b);
+        if (b->release)
+            b->release(b);
+    }
+    if (vm->heap) {
+#if defined(__SANITIZE_ADDRESS__)
+        __asan_unpoison_memory_region(vm->heap, vm->heap_bytes);
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+        __asan_unpoison_memory_region(vm->heap, vm->heap_bytes);
+#endif
+#endif
         ko_jvm_arena_free(vm->heap, vm->heap_bytes);
+    }
     if (vm->return_code)
         ko_jvm_arena_free(const_cast<std::uint8_t*>(vm->return_code), 8);
     for (KoHandle* h : {vm->std_in, vm->std_out, vm->std_err})
         if (h)
             ko_handle_release(h);
     free_symbols(vm);
+    ko_free(vm->pauses);
     ko_hash_free(vm->registry);
     ko_free(vm->native_fns);
     ko_buffer_release(&vm->path);
@@ -333,10 +358,21 @@ int ko_jvm_printf(KoJvmRec* vm, const char* fmt, ...)
 
 KoJvmObjectRec* ko_jvm_alloc(KoJvmRec* vm, KoJvmClassRec* clazz, std::uint32_t size)
 {
-    KoJvmGeneration& g = vm->gens[0];
     size = (size + 3) & ~3u;
-    if (g.free < size)
-        return nullptr;
+    std::uint32_t k = 0;
+    if (vm->gens[0].free < size) {
+        // Outside a safe point objects must not move: take room in an older
+        // generation and have the next safe point collect.
+        vm->gc_wanted = true;
+        for (k = 1; k < vm->generation_count; ++k)
+            if (vm->gens[k].free >= size + vm->area_size / 8)
+                break;
+        if (k >= vm->generation_count)
+            return nullptr;
+    }
+    if (vm->params.options & 0xFF0000)
+        vm->gc_wanted = true; // collect before every allocation at a safe point
+    KoJvmGeneration& g = vm->gens[k];
     KoJvmObjectRec* o = reinterpret_cast<KoJvmObjectRec*>(g.alloc);
     g.alloc += size;
     g.free -= size;
@@ -344,6 +380,7 @@ KoJvmObjectRec* ko_jvm_alloc(KoJvmRec* vm, KoJvmClassRec* clazz, std::uint32_t s
     g.bytes += size;
     std::memset(o, 0, size);
     o->classp = ko_ref(clazz);
+    o->generation = static_cast<std::uint8_t>(k);
     return o;
 }
 
@@ -408,7 +445,7 @@ KoJvmObjectRec* ko_jvm_new_object_array(KoJvmRec* vm, std::int32_t length, KoJvm
     KoJvmObjectRec* a = ko_jvm_alloc_object_array(vm, element, length);
     if (a && fill)
         for (std::int32_t i = 0; i < length; ++i)
-            reinterpret_cast<KoRef*>(ko_jvm_elements(a))[i] = ko_ref(fill);
+            ko_jvm_store_ref(vm, a, reinterpret_cast<KoRef*>(ko_jvm_elements(a)) + i, fill);
     return a;
 }
 
@@ -428,6 +465,7 @@ KoJvmObjectRec* ko_jvm_new_multi_array(KoJvmRec* vm, KoJvmClassRec* clazz, int d
         *exception = vm->oom;
         return nullptr;
     }
+    int mark = ko_jvm_push_handle(vm, &outer);
     if (dims >= 2) {
         KoJvmClassRec* sub = ko_cls(clazz->element_class);
         if (!sub) {
@@ -436,15 +474,35 @@ KoJvmObjectRec* ko_jvm_new_multi_array(KoJvmRec* vm, KoJvmClassRec* clazz, int d
         }
         for (std::int32_t i = 0; i < lengths[0]; ++i) {
             KoJvmObjectRec* e = ko_jvm_new_multi_array(vm, sub, dims - 1, lengths + 1, exception);
-            if (*exception)
+            if (*exception) {
+                ko_jvm_pop_handles(vm, mark);
                 return nullptr;
-            reinterpret_cast<KoRef*>(ko_jvm_elements(outer))[i] = ko_ref(e);
+            }
+            ko_jvm_store_ref(vm, outer, reinterpret_cast<KoRef*>(ko_jvm_elements(outer)) + i, e);
         }
     }
+    ko_jvm_pop_handles(vm, mark);
     return outer;
 }
 
-std::int32_t ko_jvm_identity_hash(KoJvmRec*, KoJvmObjectRec* obj) { return obj ? 42 : 0; }
+// The identity hash is drawn once, on first demand, and kept in the header
+// word that the copying collector leaves alone, so it survives moves.
+std::int32_t ko_jvm_identity_hash(KoJvmRec* vm, KoJvmObjectRec* obj)
+{
+    if (!obj)
+        return 0;
+    if (!obj->scan_pos) {
+        std::uint32_t x = vm->hash_seed;
+        do {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+        } while (!(x & 0x7FFFFFFF));
+        vm->hash_seed = x;
+        obj->scan_pos = x & 0x7FFFFFFF;
+    }
+    return static_cast<std::int32_t>(obj->scan_pos);
+}
 std::int32_t ko_jvm_array_length(KoJvmRec*, KoJvmObjectRec* a) { return static_cast<std::int32_t>(ko_jvm_length(a)); }
 void* ko_jvm_array_data(KoJvmRec*, KoJvmObjectRec* a) { return ko_jvm_elements(a); }
 std::int8_t* ko_jvm_byte_array_data(KoJvmRec*, KoJvmObjectRec* a)
@@ -465,10 +523,11 @@ bool ko_jvm_set_array_ref(KoJvmRec* vm, KoJvmObjectRec* a, std::int32_t i, KoJvm
     return true;
 }
 
-void ko_jvm_store_ref(KoJvmRec*, KoJvmObjectRec*, KoRef* slot, KoJvmObjectRec* value)
+void ko_jvm_store_ref(KoJvmRec* vm, KoJvmObjectRec* holder, KoRef* slot, KoJvmObjectRec* value)
 {
-    // One generation holds every object: no inter-generational pointer to record.
     *slot = ko_ref(value);
+    if (holder && value && value->generation < holder->generation)
+        ko_jvm_remember(vm, holder, value);
 }
 
 // ---- Strings ----------------------------------------------------------------
@@ -483,7 +542,8 @@ KoJvmObjectRec* ko_jvm_new_string(KoJvmRec* vm, std::int32_t length)
         return nullptr;
     chars->flags |= KO_JVM_OBJECT_F_STRING;
     s->flags |= KO_JVM_OBJECT_F_STRING;
-    *reinterpret_cast<KoRef*>(reinterpret_cast<unsigned char*>(s) + vm->string_chars_offset) = ko_ref(chars);
+    ko_jvm_store_ref(vm, s, reinterpret_cast<KoRef*>(reinterpret_cast<unsigned char*>(s) + vm->string_chars_offset),
+                     chars);
     return s;
 }
 
@@ -631,7 +691,9 @@ KoJvmObjectRec* ko_jvm_get_ref_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFie
 }
 void ko_jvm_set_ref_field(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f, KoJvmObjectRec* value)
 {
-    ko_jvm_store_ref(vm, obj, static_cast<KoRef*>(ko_jvm_field_address(vm, obj, f)), value);
+    // Static fields are roots: no holder to remember.
+    ko_jvm_store_ref(vm, (f->access & KO_ACC_STATIC) ? nullptr : obj,
+                     static_cast<KoRef*>(ko_jvm_field_address(vm, obj, f)), value);
 }
 void* ko_jvm_get_field_pointer(KoJvmRec* vm, KoJvmObjectRec* obj, KoJvmFieldRec* f)
 {

@@ -253,6 +253,7 @@ struct KoJvmClassRec {
     std::uint32_t bytes_length;
     KoJvmCacheEntry method_cache[10];
     KoJvmCacheEntry field_cache[10];
+    KoRef ref_map; // the collector's offsets of reference fields: count, then offsets
 };
 
 // Native methods.
@@ -448,3 +449,9 @@ bool ko_jvm_monitor_notify(KoJvmThread* thread, KoJvmObjectRec* obj, bool all, b
 void ko_jvm_make_runnable(KoJvmThread* thread);
 bool ko_jvm_post(KoJvmRec* vm, void (*fn)(void*), void* arg);
 int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* thread);
+// Keeps the duration of every collection from now on; the summary gives their
+// number, the longest and the 99th percentile in microseconds.
+void ko_jvm_record_pauses(KoJvmRec* vm);
+void ko_jvm_pause_summary(KoJvmRec* vm, std::uint32_t* count, std::uint32_t* max_us, std::uint32_t* p99_us);
+// Starts the finaliser thread (java/lang/ThreadGroup must be defined).
+bool ko_jvm_start_finalizer(KoJvmRec* vm);

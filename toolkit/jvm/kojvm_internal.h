@@ -60,7 +60,23 @@ struct KoJvmGeneration {
     std::uint32_t objects;
     std::uint64_t bytes;
     std::uint32_t collections;
+    std::uint32_t live_objects;
+    std::uint64_t live_bytes;
+    bool overflow; // the remembered set could not grow: older objects are scanned whole
 };
+
+// Slots that C code keeps across a collection (a pending call's arguments):
+// the slots whose tag is 1 hold references.
+struct KoJvmRootBlock {
+    KoJvmRootBlock* next;
+    KoJvmRootBlock* prev;
+    KoJvmCat1ValueUnion* values;
+    const std::uint8_t* tags;
+    const int* count;
+    void (*release)(KoJvmRootBlock* block); // frees the owner when the VM goes first
+};
+void ko_jvm_add_root_block(KoJvmRec* vm, KoJvmRootBlock* block);
+void ko_jvm_remove_root_block(KoJvmRec* vm, KoJvmRootBlock* block);
 
 struct KoJvmNativeEntry {
     void* link[2];
@@ -217,6 +233,25 @@ struct KoJvmRec {
     bool core_defined;
     KoJvmMethodRec* m_uncaught;
     const std::uint8_t* return_code; // one 0xB1 byte in the arena
+    // collector
+    bool gc_running;
+    bool gc_wanted;        // an allocation outside a safe point used older space
+    bool gc_full;          // collect every generation at the next safe point
+    std::int32_t gc_request; // older generation that copying asked for, -1 for none
+    std::uint32_t gc_moved_objects;
+    std::uint32_t gc_moved_bytes;
+    bool gc_debug;
+    std::uint32_t hash_seed;
+    KoJvmRootBlock* root_blocks;
+    KoJvmThread* finalizer;
+    std::uint32_t finalizable; // objects queued for their finaliser
+    // Collection pauses in microseconds, when asked for (ko_jvm_record_pauses).
+    std::uint32_t* pauses;
+    std::uint32_t pause_count;
+    std::uint32_t pause_capacity;
+    // With a limit, threads are suspended once the VM ran that many instructions.
+    bool instruction_limited;
+    std::int64_t instructions_left;
 };
 
 // Symbols
@@ -244,6 +279,46 @@ inline std::uint8_t* ko_tag(KoJvmThread* t, KoJvmCat1ValueUnion* slot) { return 
 
 KoJvmObjectRec* ko_jvm_new_known(KoJvmRec* vm, int known);
 void ko_jvm_store_ref(KoJvmRec* vm, KoJvmObjectRec* holder, KoRef* slot, KoJvmObjectRec* value);
+
+// Collector (kojvm_gc)
+// Bytes an object takes in the heap.
+inline std::uint32_t ko_jvm_object_size(const KoJvmObjectRec* o)
+{
+    const KoJvmClassRec* c = ko_ptr<KoJvmClassRec>(o->classp);
+    std::uint64_t n = c->instance_size;
+    if (c->vm_flags & KO_JVM_CLASS_F_ARRAY)
+        n += std::uint64_t(c->element_size) * reinterpret_cast<const KoJvmArrayRec*>(o)->length;
+    return static_cast<std::uint32_t>((n + 3) & ~3ull);
+}
+// Collects generation g (and older ones when copying asks for it) until g has
+// at least 'need' free bytes or nothing more can be done. Only called where
+// every live reference is in a root: a thread's tagged stack slots, handles,
+// global references, root blocks, classes and symbols.
+void ko_jvm_collect(KoJvmRec* vm, std::uint32_t g, std::uint32_t need);
+// At a safe point: the collection that an allocation or Runtime.gc asked for.
+void ko_jvm_collect_requested(KoJvmRec* vm);
+
+// A safe point before an allocation of 'need' bytes: collects generation 0
+// when it is short of room or an earlier allocation asked for a collection.
+inline void ko_jvm_safepoint(KoJvmRec* vm, std::uint32_t need)
+{
+    if (vm->gc_wanted)
+        ko_jvm_collect_requested(vm);
+    if (vm->gens[0].free < need + 4 && need < vm->area_size / 2)
+        ko_jvm_collect(vm, 0, need + 4);
+}
+// Checks every object and remembered set of the heap; ends the process on damage.
+void ko_jvm_verify_heap(KoJvmRec* vm);
+void ko_jvm_print_gc_statistics(KoJvmRec* vm);
+// The next object whose finaliser is to run, or null.
+KoJvmObjectRec* ko_jvm_next_finalizable(KoJvmRec* vm);
+bool ko_jvm_has_finalizable(KoJvmRec* vm);
+// The write barrier: records a holder of an older generation that refers to
+// a younger object.
+bool ko_jvm_remember(KoJvmRec* vm, KoJvmObjectRec* holder, KoJvmObjectRec* target);
+// Wakes the finaliser thread waiting for queued objects.
+void ko_jvm_wake_finalizer(KoJvmRec* vm);
+std::uint32_t ko_jvm_gc_count(KoJvmRec* vm);
 
 // Classes (kojvm_class)
 KoJvmObjectRec* ko_jvm_parse_class(KoJvmRec* vm, KoJvmClassRec* clazz, const unsigned char* bytes, std::size_t length,
@@ -295,6 +370,7 @@ bool ko_jvm_push_method_frame(KoJvmThread* t, KoJvmMethodRec* m, KoJvmCat1ValueU
                               const std::uint8_t* return_pc);
 void ko_jvm_native_complete(KoJvmCat1ValueUnion* result, KoJvmObjectRec* exception, KoJvmThread* thread);
 void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* thread, KoJvmObjectRec* exception);
+KoJvmObjectRec* ko_jvm_raw_stack_trace(KoJvmRec* vm, KoJvmThread* thread);
 void ko_jvm_start_thread_object(KoJvmRec* vm, KoJvmThread* caller, KoJvmObjectRec* thread_object);
 void ko_jvm_thread_sleep(KoJvmThread* thread, std::int64_t millis);
 

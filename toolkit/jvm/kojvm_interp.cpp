@@ -44,6 +44,13 @@ std::int32_t fcmp(double a, double b, int nan)
     return a < b ? -1 : a > b ? 1 : 0;
 }
 
+// Bytes of an array of n elements (of 4 bytes when the class is not known yet).
+std::uint32_t array_bytes(KoJvmRec* vm, KoJvmClassRec* ac, std::int32_t n)
+{
+    std::uint64_t b = (ac ? ac->instance_size : 28) + std::uint64_t(ac ? ac->element_size : 4) * std::uint32_t(n);
+    return b > vm->area_size ? vm->area_size : static_cast<std::uint32_t>(b);
+}
+
 KoJvmClassRec* newarray_class(KoJvmRec* vm, int code)
 {
     // "[B", "[C", "[D", "[F", "[I", "[J", "[S", "[Z"
@@ -558,6 +565,7 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             KoJvmFieldRec* f = ko_ptr<KoJvmFieldRec>(e.u.mem.rec);
             char letter = ko_sym_bytes(ko_sym(f->desc))[0];
             unsigned char* p;
+            KoJvmObjectRec* holder = nullptr;
             bool is_static = f->access & KO_ACC_STATIC;
             if (op == GETSTATIC || op == PUTSTATIC) {
                 if (!is_static)
@@ -579,6 +587,7 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 if (ko_jvm_class(o)->vm_flags & KO_JVM_CLASS_F_ARRAY)
                     THROW_KNOWN(KO_K_IncompatibleClassChangeError);
                 p = reinterpret_cast<unsigned char*>(o) + f->offset;
+                holder = o;
                 if (op == GETFIELD)
                     --sp;
             }
@@ -599,6 +608,17 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
                 case 'C': case 'S': { std::uint16_t v = static_cast<std::uint16_t>(sp[0].i); std::memcpy(p, &v, 2); --sp; break; }
                 case 'J': { std::int64_t v = GET_L(sp - 1); std::memcpy(p, &v, 8); sp -= 2; break; }
                 case 'D': std::memcpy(p, sp - 1, 8); sp -= 2; break;
+                case 'L': case '[': {
+                    KoRef v = sp[0].ref;
+                    std::memcpy(p, &v, 4);
+                    --sp;
+                    if (v && holder) {
+                        KoJvmObjectRec* target = reinterpret_cast<KoJvmObjectRec*>(abase + v);
+                        if (target->generation < holder->generation)
+                            ko_jvm_remember(vm, holder, target);
+                    }
+                    break;
+                }
                 default: std::memcpy(p, sp, 4); --sp; break;
                 }
                 if (op == PUTFIELD)
@@ -769,9 +789,13 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             if (c->access & (KO_ACC_INTERFACE | KO_ACC_ABSTRACT))
                 THROW_KNOWN(KO_K_InstantiationError);
             SAVE();
+            ko_jvm_safepoint(vm, c->instance_size);
             KoJvmObjectRec* o = ko_jvm_new_object(vm, c);
             if (!o)
                 THROW(vm->oom);
+            // A throwable's trace starts at the method that made it.
+            if (vm->known[KO_K_Throwable] && ko_jvm_is_subclass(vm, c, vm->known[KO_K_Throwable]))
+                ko_jvm_fill_stack_trace(vm, t, o);
             PUSH_R(ko_ref(o));
             pc += 2;
             NEXT();
@@ -781,7 +805,9 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             if (n < 0)
                 THROW_KNOWN(KO_K_NegativeArraySizeException);
             SAVE();
-            KoJvmObjectRec* a = ko_jvm_new_array(vm, newarray_class(vm, pc[0]), n);
+            KoJvmClassRec* ac = newarray_class(vm, pc[0]);
+            ko_jvm_safepoint(vm, array_bytes(vm, ac, n));
+            KoJvmObjectRec* a = ko_jvm_new_array(vm, ac, n);
             if (!a)
                 THROW(vm->oom);
             PUSH_R(ko_ref(a));
@@ -799,6 +825,7 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             if (n < 0)
                 THROW_KNOWN(KO_K_NegativeArraySizeException);
             SAVE();
+            ko_jvm_safepoint(vm, array_bytes(vm, nullptr, n));
             KoJvmObjectRec* a = ko_jvm_alloc_object_array(vm, c, n);
             if (!a)
                 THROW(vm->oom);
@@ -821,6 +848,8 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             for (int i = 0; i < dims; ++i)
                 if (lengths[i] < 0)
                     THROW_KNOWN(KO_K_NegativeArraySizeException);
+            SAVE();
+            ko_jvm_safepoint(vm, 0);
             sp -= dims;
             SAVE();
             KoJvmObjectRec* x = nullptr;
@@ -919,6 +948,14 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
     next:
         NEXT();
     slice_end:
+        if (vm->gc_wanted) {
+            SAVE();
+            ko_jvm_collect_requested(vm);
+        }
+        if (vm->instruction_limited && (vm->instructions_left -= kSlice) <= 0) {
+            SAVE();
+            return 2;
+        }
         // With no other thread or task ready the scheduler would pick this
         // thread again at once: carry on with a new slice.
         if (!ko_jvm_slice_over(vm, t)) {

@@ -2,6 +2,8 @@
 // calls from C code, class requests, native completion and monitors.
 #include "toolkit/jvm/kojvm_internal.h"
 
+#include <cstddef>
+
 #include <cstdio>
 
 namespace {
@@ -209,9 +211,38 @@ int ko_jvm_live_threads(KoJvmRec* vm)
 {
     int n = 0;
     for (KoJvmThread* t = vm->threads; t; t = t->all_next)
-        if (!t->finished && (t->runnable || t->top_count > 0))
+        if (t != vm->finalizer && !t->finished && (t->runnable || t->top_count > 0))
             ++n;
     return n;
+}
+
+namespace {
+void finalizer_ended(KoJvmCat1ValueUnion*, KoJvmObjectRec*, void* data)
+{
+    KoJvmRec* vm = static_cast<KoJvmRec*>(data);
+    KoJvmThread* t = vm->finalizer;
+    vm->finalizer = nullptr;
+    if (t)
+        t->finished = 1;
+    ko_jvm_wake_scheduler(vm);
+}
+}
+
+// The finaliser thread runs org/kotools/kojvm/KoJvm.finalizer, which takes
+// the objects the collector queues and runs their finalize methods.
+bool ko_jvm_start_finalizer(KoJvmRec* vm)
+{
+    if (vm->finalizer)
+        return true;
+    if (!ko_jvm_find_class(vm, "java/lang/ThreadGroup", 21))
+        return false;
+    KoJvmThread* t = ko_jvm_new_thread(vm, 8192);
+    if (!t)
+        return false;
+    vm->finalizer = t;
+    ko_jvm_invoke_static_async(t, 1, "org/kotools/kojvm/KoJvm", 0, "finalizer", 0, "()V", 0, nullptr, finalizer_ended,
+                               vm);
+    return true;
 }
 
 bool ko_jvm_post(KoJvmRec* vm, void (*fn)(void*), void* arg) { return ko_fsm_post(&vm->fsm, fn, arg); }
@@ -350,10 +381,11 @@ void ko_jvm_native_args(KoJvmThread* t, KoJvmRec** vm, KoJvmClassRec** clazz, Ko
 
 // ---- Stack traces -------------------------------------------------------------
 
-void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
+// The raw stack trace of a thread: one long per frame, innermost first
+// (class identity, method index, offset in the code); frames of throwables'
+// constructors are left out. Null when the array cannot be made.
+KoJvmObjectRec* ko_jvm_raw_stack_trace(KoJvmRec* vm, KoJvmThread* t)
 {
-    if (!vm->f_throwable_raw || !e || e == vm->oom || ko_jvm_get_ref_field(vm, e, vm->f_throwable_raw))
-        return;
     KoJvmClassRec* throwable = vm->known[KO_K_Throwable];
     std::int64_t buf[64];
     int n = 0;
@@ -365,16 +397,28 @@ void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
             std::uint32_t off = pc ? static_cast<std::uint32_t>(pc - ko_ptr<const std::uint8_t>(m->code)) : 0;
             buf[n++] = (std::int64_t(c->id) << 32) | (std::int64_t(m->index) << 16) | (off & 0xFFFF);
         }
+        // A caller's frame is recorded at its call instruction, not at the
+        // instruction the call returns to (which may begin the next line).
         pc = ko_ptr<const std::uint8_t>(f[1].ref);
+        if (pc)
+            --pc;
         f = ko_ptr<KoJvmCat1ValueUnion>(f[0].ref);
     }
-    int mark = ko_jvm_push_handle(vm, &e);
     KoJvmObjectRec* a = ko_jvm_new_array(vm, vm->prim_arrays[5], n);
-    ko_jvm_pop_handles(vm, mark);
-    if (!a)
+    if (a)
+        std::memcpy(ko_jvm_elements(a), buf, sizeof(std::int64_t) * n);
+    return a;
+}
+
+void ko_jvm_fill_stack_trace(KoJvmRec* vm, KoJvmThread* t, KoJvmObjectRec* e)
+{
+    if (!vm->f_throwable_raw || !e || e == vm->oom || ko_jvm_get_ref_field(vm, e, vm->f_throwable_raw))
         return;
-    std::memcpy(ko_jvm_elements(a), buf, sizeof(std::int64_t) * n);
-    ko_jvm_set_ref_field(vm, e, vm->f_throwable_raw, a);
+    int mark = ko_jvm_push_handle(vm, &e);
+    KoJvmObjectRec* a = ko_jvm_raw_stack_trace(vm, t);
+    ko_jvm_pop_handles(vm, mark);
+    if (a)
+        ko_jvm_set_ref_field(vm, e, vm->f_throwable_raw, a);
 }
 
 // ---- Calls from C ---------------------------------------------------------------
@@ -384,11 +428,24 @@ namespace {
 struct Call {
     KoJvmSymbol* name;
     KoJvmSymbol* desc;
-    KoJvmObjectRec* receiver;
+    KoJvmRec* vm;
     int slots;
     KoJvmCat1ValueUnion values[64];
     std::uint8_t tags[64];
+    KoJvmRootBlock roots; // the argument slots stay roots until the call starts
 };
+
+void free_call(Call* call)
+{
+    ko_jvm_remove_root_block(call->vm, &call->roots);
+    ko_free(call);
+}
+
+// A call still waiting (for its class) when the VM is destroyed.
+void release_call(KoJvmRootBlock* b)
+{
+    ko_free(reinterpret_cast<char*>(b) - offsetof(Call, roots));
+}
 
 int finish_top(KoJvmThread* t, void*);
 
@@ -403,14 +460,16 @@ int fail_top(KoJvmThread* t, KoJvmObjectRec* e)
 struct Uncaught {
     KoJvmCallCompletion completion;
     void* data;
-    KoJvmObjectRec* exception;
+    KoJvmRec* vm;
+    KoJvmGlobalRef exception; // kept while the handler runs
 };
 void uncaught_done(KoJvmCat1ValueUnion* result, KoJvmObjectRec*, void* data)
 {
     Uncaught* u = static_cast<Uncaught*>(data);
     KoJvmCallCompletion c = u->completion;
     void* d = u->data;
-    KoJvmObjectRec* e = u->exception;
+    KoJvmObjectRec* e = u->exception.object;
+    ko_jvm_remove_global_ref(u->vm, &u->exception);
     ko_free(u);
     if (c)
         c(result, e, d);
@@ -433,7 +492,8 @@ int finish_top(KoJvmThread* t, void*)
     if (e && (options & 1) && vm->m_uncaught && group && ko_obj(t->thread_object)) {
         Uncaught* u = static_cast<Uncaught*>(ko_malloc(sizeof(Uncaught)));
         if (u) {
-            *u = {top.completion, top.data, e};
+            *u = {top.completion, top.data, vm, {nullptr, nullptr, e}};
+            ko_jvm_add_global_ref(vm, &u->exception);
             ko_jvm_invoke_virtual_async(t, 0, group, "uncaughtException", 0,
                                         "(Ljava/lang/Thread;Ljava/lang/Throwable;)V", 0, nullptr, uncaught_done, u,
                                         ko_obj(t->thread_object), e);
@@ -450,22 +510,21 @@ int finish_top(KoJvmThread* t, void*)
 int start_call(KoJvmThread* t, Call* call, KoJvmMethodRec* m)
 {
     KoJvmRec* vm = t->vm;
-    ko_free(call->receiver ? nullptr : nullptr);
     if (m->access & KO_ACC_ABSTRACT) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, ko_jvm_new_known(vm, KO_K_AbstractMethodError));
     }
     t->tops[t->top_count - 1].method = m;
     KoJvmCat1ValueUnion* base = t->sp + 1;
     if (t->sp + call->slots + 1 >= t->stack_limit) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, ko_jvm_new_known(vm, KO_K_StackOverflowError));
     }
     for (int i = 0; i < call->slots; ++i) {
         *++t->sp = call->values[i];
         *ko_tag(t, t->sp) = call->tags[i];
     }
-    ko_free(call);
+    free_call(call);
     t->tops[t->top_count - 1].args_base = base;
     ko_jvm_thread_push_cont(t, finish_top, nullptr);
     if (m->access & KO_ACC_NATIVE) {
@@ -509,7 +568,7 @@ int static_after_class(KoJvmThread* t, void* data)
     if (t->pending) {
         KoJvmObjectRec* e = ko_obj(t->pending);
         t->flags &= ~KO_JVM_THREAD_F_EXCEPTION;
-        ko_free(call);
+        free_call(call);
         return fail_top(t, e);
     }
     KoJvmClassRec* c = ko_cls(t->req_name->clazz);
@@ -518,7 +577,7 @@ int static_after_class(KoJvmThread* t, void* data)
     if (!e && !(m->access & KO_ACC_STATIC))
         e = ko_jvm_new_known(vm, KO_K_IncompatibleClassChangeError);
     if (e) {
-        ko_free(call);
+        free_call(call);
         return fail_top(t, e);
     }
     return start_call(t, call, m);
@@ -619,21 +678,26 @@ Call* prepare(KoJvmThread* t, const char* name, std::size_t name_len, const char
         *error = vm->oom;
         return nullptr;
     }
+    call->vm = vm;
     call->name = ko_jvm_intern(vm, name, name_len ? name_len : std::strlen(name), false);
     call->desc = ko_jvm_intern(vm, desc, desc_len ? desc_len : std::strlen(desc), false);
-    call->receiver = receiver;
+    call->roots.values = call->values;
+    call->roots.tags = call->tags;
+    call->roots.count = &call->slots;
+    call->roots.release = release_call;
+    ko_jvm_add_root_block(vm, &call->roots);
     if (receiver) {
         call->values[0].ref = ko_ref(receiver);
         call->tags[0] = 1;
         call->slots = 1;
     }
     if (!call->name || !call->desc) {
-        ko_free(call);
+        free_call(call);
         *error = vm->oom;
         return nullptr;
     }
     if (!convert_args(vm, call, call->desc, array, ap)) {
-        ko_free(call);
+        free_call(call);
         *error = ko_jvm_new_known(vm, KO_K_VerifyError);
         return nullptr;
     }
@@ -666,7 +730,7 @@ void ko_jvm_invoke_static_async(KoJvmThread* t, std::uint32_t options, const cha
     va_end(ap);
     KoJvmSymbol* cs = ko_jvm_intern(vm, class_name, class_len ? class_len : std::strlen(class_name), false);
     if (call && !cs) {
-        ko_free(call);
+        free_call(call);
         call = nullptr;
         error = vm->oom;
     }
@@ -676,7 +740,7 @@ void ko_jvm_invoke_static_async(KoJvmThread* t, std::uint32_t options, const cha
         return;
     }
     if (!ko_jvm_push_top_level(t, completion, data, options, nullptr)) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, ko_jvm_new_known(vm, KO_K_StackOverflowError), data);
         return;
@@ -706,7 +770,7 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
     else if (call)
         error = ko_jvm_resolve_method(vm, ko_jvm_class(receiver), call->name, call->desc, true, &m);
     if (error) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, error, data);
         return;
@@ -717,7 +781,7 @@ void ko_jvm_invoke_virtual_async(KoJvmThread* t, std::uint32_t options, KoJvmObj
         auto* d = static_cast<DeferredCall*>(ko_malloc(sizeof(DeferredCall)));
         if (!d || !ko_jvm_post(vm, start_deferred_call, d)) {
             ko_free(d);
-            ko_free(call);
+            free_call(call);
             if (completion)
                 completion(t->result, vm->oom, data);
             return;
@@ -735,7 +799,7 @@ void start_virtual_call(KoJvmThread* t, std::uint32_t options, Call* call, KoJvm
 {
     KoJvmRec* vm = t->vm;
     if (!ko_jvm_push_top_level(t, completion, data, options, m)) {
-        ko_free(call);
+        free_call(call);
         if (completion)
             completion(t->result, ko_jvm_new_known(vm, KO_K_StackOverflowError), data);
         return;

@@ -102,7 +102,8 @@ void run_until(KoJvmRec* vm, MainState* state, bool all_threads)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m] [-verbose] MainClass [args...]\n");
+    std::fprintf(stderr, "usage: kojvm [-cp CLASSPATH] [-Xmx<MB>m|-Xmx<KB>k] [-Xgc:stress] [-Xgc:report] [-Xgc:pauses] [-verbose] "
+                         "MainClass [args...]\n");
     return 2;
 }
 
@@ -112,7 +113,9 @@ int main(int argc, char** argv)
 {
     std::string cp = ".";
     const char* env = std::getenv("KOJVM_CLASSPATH");
-    std::uint32_t heap_mb = 1024;
+    std::uint32_t heap_bytes = 1024u << 20;
+    std::uint32_t options = 0;
+    bool pauses = false;
     bool verbose = false;
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -120,9 +123,17 @@ int main(int argc, char** argv)
         if ((a == "-cp" || a == "-classpath") && i + 1 < argc) {
             cp = argv[++i];
         } else if (a.rfind("-Xmx", 0) == 0) {
-            heap_mb = static_cast<std::uint32_t>(std::atoi(a.c_str() + 4));
-            if (heap_mb < 1 || heap_mb > 3000)
+            long n = std::atol(a.c_str() + 4);
+            bool kb = a.back() == 'k';
+            if (n < 1 || n > (kb ? 3000L * 1024 : 3000L) || (kb && n < 64))
                 return usage();
+            heap_bytes = static_cast<std::uint32_t>(kb ? n << 10 : n << 20);
+        } else if (a == "-Xgc:stress") {
+            options |= 0x10000; // collect at every safe point that allocates
+        } else if (a == "-Xgc:pauses") {
+            pauses = true;
+        } else if (a == "-Xgc:report") {
+            options |= 0x100;
         } else if (a == "-verbose") {
             verbose = true;
         } else {
@@ -147,7 +158,8 @@ int main(int argc, char** argv)
     } : loader;
     params.loader_data = const_cast<char*>(cp.c_str());
     // Three generations and a to-space share the heap; generation 0 takes a quarter.
-    params.heap_size = heap_mb << 20;
+    params.heap_size = heap_bytes;
+    params.options = options;
     params.stack_size = 256 * 1024;
     params.timer = add_timer;
     KoJvmRec* vm = ko_jvm_create(&params);
@@ -157,6 +169,8 @@ int main(int argc, char** argv)
         return 1;
     }
     g_vm = vm;
+    if (pauses)
+        ko_jvm_record_pauses(vm);
     KoJvmThread* t = ko_jvm_new_thread(vm, 0);
     if (!t) {
         std::fprintf(stderr, "kojvm: cannot create the main thread\n");
@@ -171,6 +185,10 @@ int main(int argc, char** argv)
     run_until(vm, &streams, false);
     if (!streams.done || streams.status) {
         std::fprintf(stderr, "kojvm: cannot set up the system streams\n");
+        return 1;
+    }
+    if (!ko_jvm_start_finalizer(vm)) {
+        std::fprintf(stderr, "kojvm: cannot start the finaliser thread\n");
         return 1;
     }
     KoJvmClassRec* string_class = ko_jvm_find_class(vm, "java/lang/String", 16);
@@ -190,6 +208,11 @@ int main(int argc, char** argv)
     int status = state.done ? state.status : 1;
     if (!state.done)
         std::fprintf(stderr, "kojvm: the main thread did not finish (deadlock)\n");
+    if (pauses) {
+        std::uint32_t n, max_us, p99_us;
+        ko_jvm_pause_summary(vm, &n, &max_us, &p99_us);
+        std::fprintf(stderr, "kojvm: %u collections, pause max %u us, p99 %u us\n", n, max_us, p99_us);
+    }
     ko_jvm_destroy(vm);
     return status;
 }

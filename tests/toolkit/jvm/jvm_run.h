@@ -27,9 +27,10 @@ inline JvmOutcome jvm_run(const std::string& command)
 }
 
 #ifdef KOJVM_BIN
-// A test program under kojvm.
-inline JvmOutcome kojvm_run(const std::string& program)
+// A test program under kojvm, with options before the class name.
+inline JvmOutcome kojvm_run(const std::string& program, const std::string& options = "")
 {
-    return jvm_run(std::string("ASAN_OPTIONS=detect_leaks=0 ") + KOJVM_BIN + " -cp " + KOJVM_PROGRAMS + " " + program);
+    return jvm_run(std::string("ASAN_OPTIONS=detect_leaks=0 ") + KOJVM_BIN + " " + options + (options.empty() ? "" : " ") +
+                   "-cp " + KOJVM_PROGRAMS + " " + program);
 }
 #endif

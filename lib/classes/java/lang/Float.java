@@ -4,6 +4,8 @@ public final class Float extends Number implements Comparable {
     public static final float POSITIVE_INFINITY = 1.0f / 0.0f;
     public static final float NEGATIVE_INFINITY = -1.0f / 0.0f;
     public static final float NaN = 0.0f / 0.0f;
+    public static final float MAX_VALUE = 3.4028235e38f;
+    public static final float MIN_VALUE = 1.4e-45f;
     private final float value;
     public Float(float v) { value = v; }
     public static native String toString(float f);

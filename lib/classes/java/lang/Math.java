@@ -24,10 +24,27 @@ public final class Math {
     public static int min(int a, int b) { return a <= b ? a : b; }
     public static long max(long a, long b) { return a >= b ? a : b; }
     public static long min(long a, long b) { return a <= b ? a : b; }
-    public static double max(double a, double b) { return a >= b ? a : b; }
-    public static double min(double a, double b) { return a <= b ? a : b; }
-    public static float max(float a, float b) { return a >= b ? a : b; }
-    public static float min(float a, float b) { return a <= b ? a : b; }
+    // NaN wins, and -0.0 is below 0.0.
+    public static double max(double a, double b) {
+        if (a != a) return a;
+        if (a == 0.0 && b == 0.0) return Double.doubleToLongBits(a) == 0L ? a : b;
+        return a >= b ? a : b;
+    }
+    public static double min(double a, double b) {
+        if (a != a) return a;
+        if (a == 0.0 && b == 0.0) return Double.doubleToLongBits(a) != 0L ? a : b;
+        return a <= b ? a : b;
+    }
+    public static float max(float a, float b) {
+        if (a != a) return a;
+        if (a == 0.0f && b == 0.0f) return Float.floatToIntBits(a) == 0 ? a : b;
+        return a >= b ? a : b;
+    }
+    public static float min(float a, float b) {
+        if (a != a) return a;
+        if (a == 0.0f && b == 0.0f) return Float.floatToIntBits(a) != 0 ? a : b;
+        return a <= b ? a : b;
+    }
     private static long seed;
     // Uniform in [0, 1): 53 bits of a 48-bit linear congruential generator,
     // seeded from the clock on first use.

@@ -13,7 +13,8 @@ public final class String implements java.io.Serializable, Comparable, CharSeque
     }
     public String(byte[] b) { characters = bytesToCharArray(b, 0, b.length, null); }
     public String(byte[] b, int off, int len) { characters = bytesToCharArray(b, off, len, null); }
-    public String(byte[] b, String enc) { characters = bytesToCharArray(b, 0, b.length, enc); }
+    // An unknown encoding raises java.io.UnsupportedEncodingException (from the class library jar).
+    public String(byte[] b, String enc) throws java.io.IOException { characters = bytesToCharArray(b, 0, b.length, enc); }
     public String(StringBuffer sb) { characters = sb.toString().characters; }
 
     private static native char[] bytesToCharArray(byte[] b, int off, int len, String enc);

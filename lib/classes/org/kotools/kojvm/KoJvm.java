@@ -18,5 +18,27 @@ public final class KoJvm {
     public static native Object getObjectToFinalize();
     public static native void waitObjectsToFinalize();
     public static native Class loadClass(String name);
-    public static void finalizer() {}
+    // The finaliser thread: runs the finalize method of every object the
+    // collector queues; an exception a finaliser throws is ignored.
+    public static void finalizer() {
+        java.lang.reflect.Method finalize;
+        try {
+            finalize = Object.class.getMethod("finalize", new Class[0]);
+        } catch (NoSuchMethodException e) {
+            return;
+        }
+        Object[] none = new Object[0];
+        while (!isShuttingDown()) {
+            Object o = getObjectToFinalize();
+            if (o == null) {
+                waitObjectsToFinalize();
+                continue;
+            }
+            try {
+                finalize.invoke(o, none);
+            } catch (Throwable t) {
+            }
+            o = null;
+        }
+    }
 }
