@@ -154,6 +154,8 @@ void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
             owner->end_route_preview(true);
         return;
     }
+    // The map's keys wait until the preview has ended.
+    owner->set_map_handler_busy(true);
     XrRouteLayer* layer = owner->get_route_layer();
     XrRectangle box;
     bool have = false;
@@ -1003,6 +1005,7 @@ void XrNaviApp::end_route_preview(bool redraw)
     }
     if (redraw)
         redraw_map_window();
+    set_map_handler_busy(false);
     dialog_guard = true;
     follow_enabled = true;
     event_loop.remove_timeout(timer, nullptr);

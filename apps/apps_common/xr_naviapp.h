@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -14,6 +15,7 @@
 #include "common/audio/xr_audioplayer.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
@@ -226,6 +228,73 @@ public:
     int get_stalled_long_time() const { return stalled_long_time; }
     bool is_map_ready() const { return map_ready; }
     const XrPoint& get_last_point() const { return last_point; }
+
+    // ---- Commands of the menus, the map window's menus and the command
+    // handler (xr_naviapp_commands.cpp).
+    // Routing.
+    void plan_route();
+    void show_waypoints();
+    void recalculate_route();
+    void calculate_route_again(int flag);
+    void calculate_current_route();
+    void show_route_details();
+    // Navigates from the current position to the point (added to the history
+    // under the name; an empty name is the address of the point).
+    void navigate_to_place(const XrString& name, const XrPoint& point);
+    void navigate_to_history_point(const XrString& name, const XrPoint& point);
+    // A message over the map window for a while (logged).
+    virtual void show_map_message(const XrString& text, int duration_ms, int kind);
+    // Dialogs of the facade; the guard is down while the settings are open.
+    virtual void show_settings(int page);
+    void show_about();
+    void show_services();
+    void show_gps_status();
+    void show_location_details_at_cursor();
+    void open_poi_url();
+    // The address dialog in location mode; the chosen place is shown.
+    void show_place();
+    // User points. Notes and questions go through show_route_query.
+    void add_favourite(const XrCoordinate& coordinate, const XrString& name);
+    void add_favourite_at(const XrPoint& point);
+    void app_fav_add_current_loc();
+    void remove_favourite(int id);
+    void add_roadblock(const XrPoint& point, bool ask);
+    void remove_roadblock(int id, bool ask);
+    void app_park_car();
+    void park_at_cursor();
+    void unpark_car();
+    // The name a place goes by: the nearest label of the map, or the address.
+    XrString get_place_name(const XrPoint& point);
+    // Asks for a text (title and prompt are message keys); false when
+    // cancelled. This base has no dialog and answers cancelled.
+    virtual bool ask_text(const char* title_key, const char* prompt_key, int max_length, XrString& text);
+    // View.
+    // The scale of a preset: 1 25000, 2 100000, 3 250000, 4 1000000,
+    // 5 4500000, any other 9000.
+    static int scale_of_preset(int n);
+    void set_scale_preset(int n);
+    void toggle_3d_view();
+    void store_view();
+    void gps_on();
+    void gps_off();
+    void set_active_theme(unsigned theme);
+    int get_active_theme();
+    // Stores the level and sets the prompt volume; level 0 silences the
+    // prompts, levels 1 to 3 speak them.
+    void change_sound_level(XrAppSettingsProvider::Volume level);
+    // The map handler's busy flag (its keys are swallowed while set); the
+    // map handler installs the setter.
+    void set_map_handler_busy(bool busy)
+    {
+        if (map_busy_setter)
+            map_busy_setter(busy);
+    }
+    std::function<void(bool)> map_busy_setter;
+    // Modal work of menus: the guard and following are down while it runs.
+    bool is_follow_enabled() const { return follow_enabled; }
+    void set_follow_enabled(bool on) { follow_enabled = on; }
+    bool get_dialog_guard() const { return dialog_guard; }
+    void set_dialog_guard(bool on) { dialog_guard = on; }
 
 protected:
     // The event id of the deferred refresh.
