@@ -12,6 +12,7 @@
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
+#include "apps/maemo_map/xr_mainmenu.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
@@ -224,6 +225,8 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
             // The client stays referenced while its notification is wanted.
         }
     }
+    // Web pages of the menus open through the osso context.
+    set_browser_context(app->osso_context);
     app->inactivity_timer = std::make_unique<XrMaemoInactivityTimer>(&app->event_loop, app->osso_context);
 
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();
@@ -265,6 +268,7 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
         system->start(app->osso_context);
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
     XrMapWindow* window = app->map_window_owned.get();
+    xr_build_toolbar(*app);
     window->free_splash();
     window->set_fullscreen(true);
     // The full-screen layout at once, also where no window manager answers.
@@ -277,6 +281,19 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     if (g_demo_map || app->wizard_requested)
         g_printerr("kestrova-navigator: maps dialog \"r_str_maps_dlg_title\" wanted\n");
     return FALSE;
+}
+
+void XrMaemoMapApp::on_map_ready()
+{
+    xr_build_menu(*this);
+    audio_player.set_muted(false);
+}
+
+void XrMaemoMapApp::on_view_changed()
+{
+    on_status_update();
+    xr_update_3d_item();
+    xr_update_route_items();
 }
 
 bool XrMaemoMapApp::parse_destination(const char* text, XrCoordinate& out)

@@ -70,6 +70,10 @@ public:
     void set_locale(const XrString& name, bool no_refresh) override;
     // Through the dialog facade.
     void show_location_details(const XrPoint& point, const XrString& details) override;
+    // The common menu is built anew for the opened map (xr_mainmenu.cpp).
+    void on_map_ready() override;
+    // The menu's 3D item and route items follow the state.
+    void on_view_changed() override;
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 
