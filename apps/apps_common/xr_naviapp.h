@@ -31,6 +31,9 @@
 #include "common/ui/dialog/xr_dialogmanager.h"
 
 class XrAppMapEngineServices;
+class XrCorvanelCommandHandler;
+class XrNaviAppHandler;
+class XrTouchCtrlLayer;
 class XrAppMapLayers;
 class XrAppRouteLayerHost;
 class XrAppRouteLayerSettings;
@@ -227,6 +230,87 @@ public:
     bool is_map_ready() const { return map_ready; }
     const XrPoint& get_last_point() const { return last_point; }
 
+    // ---- Map-window input and commands.
+    // Pushes the map window's input handler (once).
+    void install_map_handler();
+    // The touch control layer of the opened map, and forgetting it when the
+    // map closes.
+    void create_touch_layer();
+    void forget_touch_layer();
+    // The handler of the main map window (created by construct), or null.
+    XrNaviAppHandler* get_map_handler() const { return map_handler; }
+    // The touch control layer of the opened map, or null.
+    XrTouchCtrlLayer* get_touch_layer() const { return touch_layer; }
+    // Carries out a numeric command (0x1000 to 0x1107); unknown ids are
+    // logged and ignored.
+    void handle_command(int id, void* data);
+    // Adjusts a map-window key code in place; answers the key mode (0 the
+    // map handles it, 1 the key is taken, 6 back).
+    virtual int adjust_key_code(int& code)
+    {
+        (void)code;
+        return 0;
+    }
+    // A map point under the right button (nothing on this platform).
+    virtual void on_right_click(const XrPoint& /*world*/) {}
+    // The favourites dialog on the favourite with that speed dial (4..9),
+    // or the plain favourites dialog.
+    void show_speed_dial(int speed_dial);
+    // Hands the highlighted POI's phone number to the telephony provider.
+    void call_highlighted_poi();
+    // Automatic following resumes at once: the view returns to the car.
+    void return_to_position();
+    // A route search's progress drawing was shown and is reset.
+    virtual void reset_progress() { progress_shown = false; }
+    // Platform hooks of the touch controls and the menu (the platform's
+    // object shows its dialogs).
+    virtual void toggle_north(bool redraw);
+    virtual void show_gps_status() {}
+    virtual void show_poi_categories() {}
+    // The user touched the map or pressed a key.
+    void report_user_input() { on_status_update(); }
+    bool is_progress_shown() const { return progress_shown; }
+    bool is_drawing_stopped() const { return stop_drawing; }
+    void set_stop_drawing(bool on) { stop_drawing = on; }
+    bool is_auto_scale_allowed() const { return auto_scale_allowed; }
+    void set_auto_scale_allowed(bool on) { auto_scale_allowed = on; }
+    bool is_browsing() const { return browsing; }
+    // The view follows the browsed route point instead of the position.
+    void start_browsing() { browsing = true; }
+    // Switches between the flat map and the 3D view.
+    void toggle_3d_view();
+    // The name of the nearest object of a layer within a distance (map
+    // units) of a point; limit -1 for no limit. Empty when none.
+    virtual XrString find_nearest_name(const XrString& layer, const XrPoint& point, int distance, int limit);
+
+    // Commands of the routing and user command sets
+    // (xr_naviapp_commands.cpp).
+    void set_scale_preset(int preset);
+    void zoom_in();
+    void zoom_out();
+    void show_place();
+    void plan_route();
+    void show_waypoints();
+    void recalculate_route();
+    void calculate_route_again(int flag);
+    void calculate_current_route();
+    void show_route_details();
+    void show_about();
+    void gps_on();
+    void gps_off();
+    void app_fav_add_current_loc();
+    void app_park_car();
+    void park_at_cursor();
+    void unpark_car();
+    void show_help();
+    void store_view();
+    void add_roadblock(const XrPoint& point, int roadblock_id, bool query);
+    void install_alternate_drawer();
+    void show_settings(int page);
+    void set_view_variant(int value);
+    // Asks the online services for an update of a service type.
+    virtual void request_service_update(int service_type);
+
 protected:
     // The event id of the deferred refresh.
     static constexpr int DEFERRED_REFRESH = 1;
@@ -285,6 +369,10 @@ protected:
     XrPoint last_matched_point{0, 0};
     XrGid last_matched_gid = 0;
     XrCrosshairTimer* preview_timer = nullptr;
+    bool stop_drawing = false;
+    XrNaviAppHandler* map_handler = nullptr; // owned by the window manager
+    XrTouchCtrlLayer* touch_layer = nullptr;  // owned by the map
+    std::unique_ptr<XrCorvanelCommandHandler> command_handler;
     std::optional<XrRectangle> note_icon_rect;
     std::optional<XrRectangle> note_rect;
 

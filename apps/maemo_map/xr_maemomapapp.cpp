@@ -543,3 +543,27 @@ void XrMaemoMapApp::on_display_event(osso_display_state_t state, gpointer)
         g_display_on_seen = false;
     }
 }
+
+// ---- map-window input
+
+int XrMaemoMapApp::adjust_key_code(int& code)
+{
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    XrRouteLayer* layer = maps != nullptr ? get_route_layer() : nullptr;
+    if ((code == XrMapWindow::KeyLeft || code == XrMapWindow::KeyRight) && layer != nullptr &&
+        layer->get_active_route() != nullptr)
+        code = code == XrMapWindow::KeyRight ? XrMapWindow::KeyF7 : XrMapWindow::KeyF8;
+    return code == XrMapWindow::KeyEscape ? 6 : 0;
+}
+
+void XrMaemoMapApp::on_map_ready()
+{
+    audio_player.set_muted(false);
+    on_view_changed();
+}
+
+void XrMaemoMapApp::on_view_changed()
+{
+    on_status_update();
+    update_menu_items();
+}

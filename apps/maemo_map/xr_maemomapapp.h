@@ -70,6 +70,15 @@ public:
     void set_locale(const XrString& name, bool no_refresh) override;
     // Through the dialog facade.
     void show_location_details(const XrPoint& point, const XrString& details) override;
+    // Map-window input: while a route is shown, left zooms out and right
+    // zooms in; back answers mode 6, everything else mode 0.
+    int adjust_key_code(int& code) override;
+    // The map opened: sound on.
+    void on_map_ready() override;
+    // The status and the menu items follow the view.
+    void on_view_changed() override;
+    // The menu's check and route items (nothing until the menu is built).
+    virtual void update_menu_items() {}
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 
