@@ -258,7 +258,7 @@ void run_radial_command(XrNaviApp* app, XrMapWindow* window, int command, XrRadi
         app->show_location_details(c.point, XrString());
         break;
     case RC_ADD_ROADBLOCK:
-        app->add_roadblock(c.point, true);
+        app->add_roadblock(c.point, 0, true);
         break;
     case RC_POI_DETAILS:
         app->show_location_details(c.point, c.name);

@@ -1,5 +1,8 @@
 #include "apps/apps_common/xr_naviapp.h"
 
+#include "apps/apps_common/xr_commandhandler.h"
+#include "apps/apps_common/xr_naviapphandler.h"
+
 #include <unistd.h>
 
 #include <cmath>
@@ -12,6 +15,8 @@
 
 #include "apps/apps_common/xr_appmaplayers.h"
 #include "apps/apps_common/xr_appservices.h"
+#include "apps/apps_common/xr_commandhandler.h"
+#include "apps/apps_common/xr_naviapphandler.h"
 #include "apps/services/xr_servcom.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
@@ -238,6 +243,11 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 
 XrNaviApp::~XrNaviApp()
 {
+    // The handler's timers live on the event loop, which goes first.
+    forget_touch_layer();
+    if (map_handler != nullptr && window_manager.top_handler() == map_handler)
+        delete window_manager.pop_handler();
+    map_handler = nullptr;
     set_map_engine_services(nullptr);
     if (route_layer_settings)
         route_layer_settings->detach();
@@ -444,6 +454,7 @@ bool XrNaviApp::construct()
         position->add_listener(this);
     read_tuning_settings();
     write_registry_dump();
+    install_map_handler();
     // A saved view outside this map (a new card) shows the map's middle.
     XrRectangle extent;
     if (!map_view.is_inside_limits(map_view.get_centre()) && map_view.get_map_extent(extent)) {
@@ -580,6 +591,7 @@ void XrNaviApp::map_initialized()
 {
     map_ready = true;
     register_poi_icon_sets();
+    create_touch_layer();
     suspend_auto_follow(4000, 4000);
     auto_scale_allowed = true;
     on_map_ready();
@@ -587,6 +599,9 @@ void XrNaviApp::map_initialized()
 
 void XrNaviApp::map_closing()
 {
+    forget_touch_layer();
+    if (map_handler != nullptr)
+        map_handler->set_step_mode(false);
     end_route_preview(false);
     has_fix = false;
     map_ready = false;
@@ -1006,6 +1021,8 @@ void XrNaviApp::end_route_preview(bool redraw)
     if (redraw)
         redraw_map_window();
     set_map_handler_busy(false);
+    if (map_handler != nullptr && !map_handler->is_step_mode())
+        map_handler->toggle_step_mode();
     dialog_guard = true;
     follow_enabled = true;
     event_loop.remove_timeout(timer, nullptr);

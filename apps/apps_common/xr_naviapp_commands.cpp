@@ -16,6 +16,7 @@
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_parkingprovider.h"
 #include "common/corvanel_core/interfaces/xr_roadblocksprovider.h"
+#include "apps/apps_common/xr_naviapphandler.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
@@ -156,12 +157,6 @@ void XrNaviApp::show_services()
         f->show_services_dlg();
 }
 
-void XrNaviApp::show_gps_status()
-{
-    if (XrCorvanelDialogFacade* f = facade("GPS"))
-        f->show_gps_dlg(*this);
-}
-
 void XrNaviApp::show_location_details_at_cursor()
 {
     XrMapViewProvider* view = view_provider();
@@ -284,19 +279,22 @@ void XrNaviApp::remove_favourite(int id)
     show_route_query(nullptr, removed ? "r_str_msg_favourite_removed" : "r_str_memory_card_write_error", false);
 }
 
-void XrNaviApp::add_roadblock(const XrPoint& point, bool ask)
+void XrNaviApp::add_roadblock(const XrPoint& point, int edge, bool ask)
 {
     auto* roadblocks = xr_registered<XrRoadblocksProvider>(L"XrRoadblocksProvider");
     if (roadblocks == nullptr)
         return;
     const XrCoordinate c(point, projection());
+    // A road blocked already (or a block at this very point) takes no second.
+    XrMapProvider* m = maps();
+    bool blocked = edge != 0 && m != nullptr && roadblocks->is_roadblock_on_edge(static_cast<XrGid>(edge), m->get_road_geometry());
     XrSimpleArray<XrRoadblock> all;
     roadblocks->get_roadblocks(all);
-    for (int i = 0; i < all.get_count(); ++i) {
-        if (all.get_item_ptr(i)->get_map_point() == point) {
-            redraw_map_window();
-            return;
-        }
+    for (int i = 0; i < all.get_count() && !blocked; ++i)
+        blocked = all.get_item_ptr(i)->get_map_point() == point;
+    if (blocked) {
+        redraw_map_window();
+        return;
     }
     if (ask && !show_route_query("r_str_add_block_title", "r_str_add_block", true)) {
         redraw_map_window();
@@ -392,14 +390,6 @@ void XrNaviApp::set_scale_preset(int n)
     redraw_map_window();
 }
 
-void XrNaviApp::toggle_3d_view()
-{
-    if (XrMapViewProvider* view = view_provider())
-        view->set_view_mode(view->is_3d() ? 0 : 1);
-    on_view_changed();
-    redraw_map_window();
-}
-
 void XrNaviApp::store_view()
 {
     XrMapViewProvider* view = view_provider();
@@ -456,3 +446,34 @@ void XrNaviApp::change_sound_level(XrAppSettingsProvider::Volume level)
     if (XrRouteLayer* layer = get_route_layer())
         layer->set_voice_prompts_on(level != XrAppSettingsProvider::VolumeOff);
 }
+
+void XrNaviApp::set_map_handler_busy(bool busy)
+{
+    if (map_handler != nullptr)
+        map_handler->set_busy(busy);
+}
+
+void XrNaviApp::zoom_in()
+{
+    if (map_handler != nullptr)
+        map_handler->handle_key(XrMapWindow::KeyF7, get_map_window());
+}
+
+void XrNaviApp::zoom_out()
+{
+    if (map_handler != nullptr)
+        map_handler->handle_key(XrMapWindow::KeyF8, get_map_window());
+}
+
+void XrNaviApp::show_help() { std::fprintf(stderr, "kestrova-navigator: help: no help on this platform\n"); }
+
+void XrNaviApp::install_alternate_drawer() { std::fprintf(stderr, "kestrova-navigator: the alternate view is not available yet\n"); }
+
+void XrNaviApp::set_view_variant(int) {}
+
+void XrNaviApp::request_service_update(int service_type)
+{
+    std::fprintf(stderr, "kestrova-navigator: no online service answers requests of type %d yet\n", service_type);
+}
+
+XrString XrNaviApp::find_nearest_name(const XrString&, const XrPoint&, int, int) { return XrString(); }

@@ -283,19 +283,6 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     return FALSE;
 }
 
-void XrMaemoMapApp::on_map_ready()
-{
-    xr_build_menu(*this);
-    audio_player.set_muted(false);
-}
-
-void XrMaemoMapApp::on_view_changed()
-{
-    on_status_update();
-    xr_update_3d_item();
-    xr_update_route_items();
-}
-
 bool XrMaemoMapApp::parse_destination(const char* text, XrCoordinate& out)
 {
     if (text == nullptr)
@@ -560,3 +547,44 @@ void XrMaemoMapApp::on_display_event(osso_display_state_t state, gpointer)
         g_display_on_seen = false;
     }
 }
+
+// ---- map-window input
+
+int XrMaemoMapApp::adjust_key_code(int& code)
+{
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    XrRouteLayer* layer = maps != nullptr ? get_route_layer() : nullptr;
+    if ((code == XrMapWindow::KeyLeft || code == XrMapWindow::KeyRight) && layer != nullptr &&
+        layer->get_active_route() != nullptr)
+        code = code == XrMapWindow::KeyRight ? XrMapWindow::KeyF7 : XrMapWindow::KeyF8;
+    return code == XrMapWindow::KeyEscape ? 6 : 0;
+}
+
+void XrMaemoMapApp::on_map_ready()
+{
+    xr_build_menu(*this);
+    audio_player.set_muted(false);
+    on_view_changed();
+}
+
+void XrMaemoMapApp::on_view_changed()
+{
+    on_status_update();
+    update_menu_items();
+}
+
+void XrMaemoMapApp::update_menu_items()
+{
+    xr_update_3d_item();
+    xr_update_route_items();
+}
+
+void XrMaemoMapApp::toggle_north(bool redraw) { xr_toggle_north(*this, redraw); }
+
+void XrMaemoMapApp::show_gps_status()
+{
+    if (XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance())
+        facade->show_gps_dlg(*this);
+}
+
+void XrMaemoMapApp::show_poi_categories() { xr_show_poi_categories(*this); }
