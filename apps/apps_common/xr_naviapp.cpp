@@ -444,6 +444,8 @@ bool XrNaviApp::construct()
     route_layer_settings = std::make_unique<XrAppRouteLayerSettings>();
     route_layer_settings->attach();
 
+    // The map's touch controls are made for the handler as the map opens.
+    install_map_handler();
     if (!maps->initialize(&event_loop, &audio_player, static_cast<XrPoiLayerClient*>(this), &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
         return false;
@@ -454,7 +456,6 @@ bool XrNaviApp::construct()
         position->add_listener(this);
     read_tuning_settings();
     write_registry_dump();
-    install_map_handler();
     // A saved view outside this map (a new card) shows the map's middle.
     XrRectangle extent;
     if (!map_view.is_inside_limits(map_view.get_centre()) && map_view.get_map_extent(extent)) {
@@ -756,6 +757,11 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     const int steps = with_route ? 5 : 3;
     const bool follow = !before(now, follow_suspended_until);
     const bool auto_scale = !before(now, scale_suspended_until) && auto_scale_allowed;
+    // Once following resumes, a browsed route gives the view back to the car.
+    if (follow && !highlight_done) {
+        highlight_done = true;
+        browsing = rotation_frozen = false;
+    }
 
     XrOverlayLayer* overlay = get_overlay_layer();
     if (overlay != nullptr)
@@ -1020,9 +1026,12 @@ void XrNaviApp::end_route_preview(bool redraw)
     }
     if (redraw)
         redraw_map_window();
-    set_map_handler_busy(false);
-    if (map_handler != nullptr && !map_handler->is_step_mode())
-        map_handler->toggle_step_mode();
+    // The keys browse the new route from now on.
+    if (map_handler != nullptr) {
+        map_handler->set_busy(false);
+        if (!map_handler->is_step_mode())
+            map_handler->toggle_step_mode();
+    }
     dialog_guard = true;
     follow_enabled = true;
     event_loop.remove_timeout(timer, nullptr);

@@ -276,8 +276,9 @@ public:
     bool is_auto_scale_allowed() const { return auto_scale_allowed; }
     void set_auto_scale_allowed(bool on) { auto_scale_allowed = on; }
     bool is_browsing() const { return browsing; }
-    // The view follows the browsed route point instead of the position.
-    void start_browsing() { browsing = true; }
+    // The view shows a browsed route point instead of the position until
+    // following resumes (15 s after the last browse step).
+    void start_browsing();
     // Switches between the flat map and the 3D view.
     void toggle_3d_view();
     // The name of the nearest object of a layer within a distance (map

@@ -131,3 +131,11 @@ void XrNaviApp::toggle_3d_view()
     on_view_changed();
     redraw_map_window();
 }
+
+void XrNaviApp::start_browsing()
+{
+    rotation_frozen = false;
+    browsing = true;
+    highlight_done = false;
+    suspend_auto_follow(15000, 15000);
+}
