@@ -22,6 +22,9 @@
 
 namespace {
 
+// Height of the toolbar under the map (the map view is 422 of 480 lines).
+constexpr int toolbar_height = 58;
+
 // The partner's page of the about menu.
 const char* const partner_page = "https://www.kestrovatech.com/internettablet/";
 
@@ -353,6 +356,8 @@ void xr_build_toolbar(XrMaemoMapApp& app)
     gpointer data = &app;
     GtkWidget* toolbar = gtk_toolbar_new();
     gtk_widget_set_name(toolbar, "main_toolbar");
+    // The map window's layouts leave the toolbar 58 pixels at the foot.
+    gtk_widget_set_size_request(toolbar, -1, toolbar_height);
     struct Button {
         const char* name;
         const char* icon;

@@ -43,10 +43,12 @@ static void hildon_window_size_allocate(GtkWidget* widget, GtkAllocation* alloca
         GtkRequisition req;
         gtk_widget_get_child_requisition(self->vbox, &req);
         box.height = req.height < allocation->height ? req.height : allocation->height;
+        /* The toolbars stand under the content, at the window's foot. */
+        box.y = allocation->height - box.height;
         gtk_widget_size_allocate(self->vbox, &box);
     }
     if (child != NULL && GTK_WIDGET_VISIBLE(child)) {
-        GtkAllocation c = {0, box.height, allocation->width, allocation->height - box.height};
+        GtkAllocation c = {0, 0, allocation->width, allocation->height - box.height};
         if (c.height < 1)
             c.height = 1;
         gtk_widget_size_allocate(child, &c);

@@ -169,7 +169,7 @@ TEST_F(MainMenuTest, TrafficUpdateAsksToSwitchTrafficOnFirst)
     EXPECT_EQ(run.output().find("service update 2"), std::string::npos) << run.output();
 }
 
-// The six toolbar buttons stand beside the map with their icons; a click on
+// The six toolbar buttons stand under the map with their icons; a click on
 // each reaches its command.
 TEST_F(MainMenuTest, ToolbarButtonsShowTheirIconsAndAct)
 {
@@ -188,6 +188,8 @@ TEST_F(MainMenuTest, ToolbarButtonsShowTheirIconsAndAct)
         }
     g_object_unref(pb);
     ASSERT_GE(star_y, 0) << "no toolbar icon on screen";
+    // The toolbar is the 58 lines under the 422 of the map.
+    EXPECT_GE(star_y, 422);
     // Six equal cells: the star is in the second.
     EXPECT_GT(star_x, 800 / 6);
     EXPECT_LT(star_x, 2 * 800 / 6);

@@ -90,7 +90,7 @@ struct GestureFixture {
     std::vector<std::string> log;
 };
 
-TEST_F(HildonTest, ContentSitsBelowToolbarsAndCanBeSwapped)
+TEST_F(HildonTest, ContentSitsAboveToolbarsAndCanBeSwapped)
 {
     GtkWidget* w = hildon_window_new();
     HildonWindow* hw = HILDON_WINDOW(w);
@@ -107,10 +107,10 @@ TEST_F(HildonTest, ContentSitsBelowToolbarsAndCanBeSwapped)
     gtk_widget_show_all(w);
     while (gtk_events_pending())
         gtk_main_iteration();
-    // The toolbar takes the top, the content the rest.
-    EXPECT_EQ(toolbar->allocation.y, 0);
+    // The content takes the top, the toolbar the foot.
+    EXPECT_EQ(a->allocation.y, 0);
     EXPECT_GT(toolbar->allocation.height, 0);
-    EXPECT_EQ(a->allocation.y, toolbar->allocation.height);
+    EXPECT_EQ(toolbar->allocation.y, 200);
     EXPECT_EQ(a->allocation.height, 200);
     EXPECT_EQ(w->allocation.height, toolbar->allocation.height + 200);
 
