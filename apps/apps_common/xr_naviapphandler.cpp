@@ -119,6 +119,10 @@ int XrNaviAppHandler::pointer_down(int x, int y, int button, XrMapWindow* window
         return 1;
     if (touch_layer != nullptr && !touch_layer->on_press(window, x, y)) {
         set_cursor_mode(window, false, nullptr);
+        // A finger that does not pan is a tap at this point.
+        press_x = x;
+        press_y = y;
+        tap_pending = false;
         return 1;
     }
     (void)button;
