@@ -32,8 +32,13 @@ int normalise(int degrees) { return ((degrees % 360) + 360) % 360; }
 
 } // namespace
 
-XrNaviAppHandler::XrNaviAppHandler(XrNaviApp* app) : XrNaviStepHandler(app), cursor_image(CURSOR_BITMAP_ID, false)
+XrNaviAppHandler::XrNaviAppHandler(XrNaviApp* app) : XrNaviStepHandler(app), cursor_image(CURSOR_BITMAP_ID, false) {}
+
+void XrNaviAppHandler::measure_cursor()
 {
+    // The bitmap loads on first use, once the map's files are reachable.
+    if (cursor_frame_height > 0)
+        return;
     cursor_frame_width = cursor_image.width() / 10;
     cursor_frame_height = cursor_image.height();
 }
@@ -114,6 +119,10 @@ int XrNaviAppHandler::pointer_down(int x, int y, int button, XrMapWindow* window
         return 1;
     if (touch_layer != nullptr && !touch_layer->on_press(window, x, y)) {
         set_cursor_mode(window, false, nullptr);
+        // A finger that does not pan is a tap at this point.
+        press_x = x;
+        press_y = y;
+        tap_pending = false;
         return 1;
     }
     (void)button;
@@ -276,6 +285,7 @@ void XrNaviAppHandler::move_cursor(int direction, XrMapWindow* window)
 {
     if (map_view == nullptr)
         return;
+    measure_cursor();
     const int w = map_view->get_screen_width(), h = map_view->get_screen_height();
     const int max_x = w - cursor_frame_width - 2, max_y = h - cursor_frame_height - 2;
     bool at_limit = false;

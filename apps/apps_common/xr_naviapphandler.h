@@ -109,6 +109,7 @@ protected:
     void display_radial_menu(XrMapWindow* window, XrPoint* world_point);
     void run_quick_menu();
 
+    void measure_cursor();
     XrMapWindow* window_of_app() const;
     void post_timer(Timer id, int ms);
     void remove_timer(Timer id);

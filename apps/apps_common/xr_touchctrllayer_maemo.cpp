@@ -217,6 +217,7 @@ bool XrTouchCtrlLayer::on_press(XrMapWindow* window, int x, int y)
     if (hidden || window == nullptr)
         return true;
     pressed_touch_control = -1;
+    panned = false;
     XrNaviApp* app = app_of(map_handler);
     const int guidance = window_control_at(window, 7, 14, x, y);
     XrRouteLayer* layer = app != nullptr ? app->get_route_layer() : nullptr;
@@ -276,6 +277,7 @@ bool XrTouchCtrlLayer::on_move(XrMapWindow* window, int x, int y)
     drag_x = x;
     drag_y = y;
     drag_active = false;
+    panned = true;
     return false;
 }
 
@@ -356,14 +358,14 @@ bool XrTouchCtrlLayer::on_release(XrMapWindow* window, int x, int y)
             map_handler->touch_button(code);
         return false;
     }
-    const bool was_dragging = dragging;
     dragging = false;
     if (window->is_toggle_off())
         set_road_layer_shown(true);
     drag_active = false;
-    if (was_dragging) {
-        window->redraw(true, false, -1, -1);
-        return false;
-    }
-    return true;
+    window->redraw(true, false, -1, -1);
+    // A finger that panned the map ends here; one that did not is a tap for
+    // the map handler.
+    const bool was_pan = panned;
+    panned = false;
+    return !was_pan;
 }

@@ -92,6 +92,7 @@ private:
     int highlighted_control = -1;
     bool dragging = false;
     bool drag_active = false;
+    bool panned = false; // the finger moved the map since the press
     int drag_x = 0;
     int drag_y = 0;
     bool pressed_in_3d = false;
