@@ -9,7 +9,7 @@ void XrNaviAppHandler::display_radial_menu(XrMapWindow* window, XrPoint* world_p
 {
     if (app == nullptr)
         return;
-    set_cursor_mode(window, false, nullptr);
+    // The menu reads the cursor's place before it hides the cursor.
     xr_display_radial_menu(app, window, world_point);
     set_cursor_mode(window, false, nullptr);
     // The touch controls forget the press that opened the menu.
