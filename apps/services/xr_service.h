@@ -20,7 +20,7 @@ class XrProjection;
 class XrService;
 class XrServComMessage;
 class XrStorageConfiguration;
-struct XrPoint;
+class XrPoint;
 
 // The outcome of a user's request.
 class XrServiceListener {

@@ -362,13 +362,11 @@ void XrTrafficInfoFile::release_record(std::uint32_t id)
         data->drop(id);
 }
 
-bool XrTrafficInfoFile::update(const BYTE* diff, std::size_t diff_length, const XrString* digest)
+bool XrTrafficInfoFile::apply_update(const BYTE* old_bytes, std::size_t old_length, const BYTE* diff,
+                                     std::size_t diff_length, const XrString* digest, std::vector<BYTE>& out)
 {
-    BYTE* old_bytes = nullptr;
-    int old_size = 0;
-    if (file_exists(path) && !read_whole_file(path, &old_bytes, &old_size, 0))
-        return false; // the file is there but unreadable: keep it
-    XrMemoryStorageAccessor old_content(true, old_bytes, static_cast<std::uint32_t>(old_size), true);
+    XrMemoryStorageAccessor old_content(true, const_cast<BYTE*>(old_bytes), static_cast<std::uint32_t>(old_length),
+                                        false);
     XrMemoryStorageAccessor difference(true, const_cast<BYTE*>(diff), static_cast<std::uint32_t>(diff_length),
                                        false);
     XrByteArrayAccessor fresh;
@@ -379,11 +377,25 @@ bool XrTrafficInfoFile::update(const BYTE* diff, std::size_t diff_length, const 
     const std::size_t size = content != nullptr ? static_cast<std::size_t>(content->get_num_items()) : 0;
     if (digest != nullptr && !XrServiceHelper::check_md5_hex(bytes, size, *digest))
         return false;
+    out.assign(bytes, bytes + size);
+    return true;
+}
+
+bool XrTrafficInfoFile::update(const BYTE* diff, std::size_t diff_length, const XrString* digest)
+{
+    BYTE* old_bytes = nullptr;
+    int old_size = 0;
+    if (file_exists(path) && !read_whole_file(path, &old_bytes, &old_size, 0))
+        return false; // the file is there but unreadable: keep it
+    std::unique_ptr<BYTE[]> old_owner(old_bytes);
+    std::vector<BYTE> content;
+    if (!apply_update(old_bytes, static_cast<std::size_t>(old_size), diff, diff_length, digest, content))
+        return false;
     // Verified: it replaces the old file in one rename.
-    if (!write_whole_file(path, bytes, static_cast<int>(size)))
+    if (!write_whole_file(path, content.data(), static_cast<int>(content.size())))
         return false;
     data = std::make_unique<XrTrafficInfoData>();
-    if (!data->parse(bytes, size, penalty, load_all)) {
+    if (!data->parse(content.data(), content.size(), penalty, load_all)) {
         discard();
         return false;
     }

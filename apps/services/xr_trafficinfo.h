@@ -117,6 +117,10 @@ public:
     bool update(const BYTE* diff, std::size_t diff_length, const XrString* digest);
     // Deletes the file and the data.
     void discard();
+    // The content a difference makes of old content, when it applies and
+    // (with a digest) has that digest; false otherwise.
+    static bool apply_update(const BYTE* old_bytes, std::size_t old_length, const BYTE* diff,
+                             std::size_t diff_length, const XrString* digest, std::vector<BYTE>& out);
 
     const XrString& get_path() const { return path; }
     const XrTrafficInfoData* get_data() const { return data.get(); }
