@@ -5,6 +5,7 @@
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/services/xr_speedcamservice.h"
+#include "apps/services/xr_trafficservice.h"
 #include "common/addr/xr_addraccessor.h"
 #include <cstdint>
 
@@ -86,7 +87,9 @@ XrEventloopBase* XrServiceAggregate::get_event_loop()
 
 void XrServiceAggregate::create_services()
 {
+    XR_ASSERT_MSG(find_service(XrService::TYPE_TRAFFIC) == nullptr, "!traffic_service");
     XR_ASSERT_MSG(find_service(XrService::TYPE_SPEEDCAM) == nullptr, "!speedcam_service");
+    add_service(new XrTrafficService());
     add_service(new XrSpeedCamService());
 }
 

@@ -42,6 +42,16 @@ std::string narrow(const XrString& s)
     return std::string(w.begin(), w.end());
 }
 
+// The file system's name of a resolved path.
+std::string native(const XrString& path)
+{
+    std::string out = narrow(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}
+
 struct Outcome {
     int code = -1;
     std::wstring text;
@@ -433,7 +443,7 @@ TEST_F(SpeedCams, AFailedDownloadKeepsTheInstalledDatabase)
         EXPECT_EQ(map_settings->get_speedcam_db_size(), 1234) << c.what;
         EXPECT_EQ(map_settings->get_speedcam_latest_checksum(), XrString(wide(std::string(32, 'c')).c_str()))
             << c.what;
-        EXPECT_FALSE(std::filesystem::exists(narrow(XrSpeedCamService::database_path()))) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(native(XrSpeedCamService::database_path()))) << c.what;
     }
 }
 
