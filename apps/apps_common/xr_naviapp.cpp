@@ -17,6 +17,7 @@
 #include "apps/apps_common/xr_appservices.h"
 #include "apps/apps_common/xr_commandhandler.h"
 #include "apps/apps_common/xr_naviapphandler.h"
+#include "apps/apps_common/xr_serviceaggregate.h"
 #include "apps/services/xr_servcom.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
@@ -255,6 +256,7 @@ XrNaviApp::~XrNaviApp()
     event_loop.remove_timeout(this, reinterpret_cast<void*>(static_cast<std::intptr_t>(DEFERRED_REFRESH)));
     if (XrInet::has_inet())
         XrInet::set_inet_listener(nullptr);
+    destroy_service_aggregate();
     destroy_providers();
     set_low_memory_callback(nullptr, nullptr);
     set_map_window_services(nullptr);
@@ -289,6 +291,18 @@ XrNaviApp::~XrNaviApp()
         busy_dialog.reset();
     }
     registration_log().clear();
+}
+
+void XrNaviApp::destroy_service_aggregate()
+{
+    if (service_aggregate == nullptr)
+        return;
+    if (XrMapProvider* maps = map_provider())
+        maps->remove_listener(service_aggregate);
+    route_services = nullptr;
+    service_aggregate->destroy_services();
+    delete service_aggregate;
+    service_aggregate = nullptr;
 }
 
 XrServCom* XrNaviApp::create_servcom()
@@ -427,6 +441,12 @@ bool XrNaviApp::construct()
     if (servcom == nullptr) {
         servcom = create_servcom();
         registration_log().push_back(Logged{servcom_log_name, nullptr});
+    }
+    if (service_aggregate == nullptr) {
+        service_aggregate = new XrServiceAggregate();
+        service_aggregate->set_app(this);
+        maps->add_listener(service_aggregate);
+        route_services = service_aggregate;
     }
     register_provider<XrPoiProvider>(L"XrPoiProvider",
                                      new XrPoiProviderImpl(XrPathResolver::resolve(XrString(L"?:\\mapdata\\poi\\")),

@@ -426,6 +426,8 @@ private:
     // With KESTROVA_REGISTRY_DUMP set: the services registered (and the
     // service channel acquired) so far, one name a line in their order.
     void write_registry_dump() const;
+    // Takes the online services down (before the providers they use).
+    void destroy_service_aggregate();
 
     XrServiceAggregate* service_aggregate = nullptr;
     XrServCom* servcom = nullptr;

@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "common/container/xr_bytes.h"
+#include "common/ber/xr_propertybag.h"
+#include "tools/mapgen/gdiff_writer.h"
 #include "tools/mapgen/mbm_writer.h"
+#include "tools/mapgen/servcom_writer.h"
+#include "tools/mapgen/trafficdata_writer.h"
 #include "tools/mapgen/zlib_stream.h"
 
 namespace {
@@ -173,6 +177,64 @@ bool line_seeds(const std::string& folder)
 
 } // namespace
 
+// Traffic data files, an update between two of them, and speed-camera
+// service replies.
+bool traffic_seeds(const std::string& folder)
+{
+    XrTrafficRecordDef jam;
+    jam.event_id = 7;
+    jam.flags = xr_trafficdata_layout::FLAG_TMC;
+    jam.start = 1000;
+    jam.end = 9000;
+    jam.name = "Jam";
+    jam.items = {{1, 101, 1, "", 0.0}, {2, 202, 0, "Q05", 12.5}};
+    jam.tmc_table = 0x0A05;
+    jam.tmc_codes = {1, 2, 3};
+    jam.tmc_point = std::make_pair(100u, 200u);
+    XrTrafficRecordDef works = jam;
+    works.event_id = 9;
+    works.flags = xr_trafficdata_layout::FLAG_COORDINATES;
+    works.points = {{1, 2}, {3, 4}};
+    XrTrafficFileDef file;
+    file.header_value = 3;
+    file.country = "ATL";
+    file.penalty = XrTrafficPenaltyDef{50, 80, 150, {{1, 50, 3}}, {{0x1F, 7, 9, 150}}};
+    file.records = {jam};
+    const std::vector<BYTE> old_file = build_traffic_file(file);
+    file.records.push_back(works);
+    const std::vector<BYTE> new_file = build_traffic_file(file);
+    std::vector<BYTE> update(2);
+    xr_bytes::put_u16_le(update.data(), static_cast<std::uint16_t>(old_file.size()));
+    update = joined(joined(update, old_file), make_gdiff(old_file, new_file));
+
+    // A successful reply of the speed-camera service carrying data.
+    auto reply = [](XrPropertyBag* data) {
+        auto* payload = new XrPropertyBag();
+        payload->add_bag(0, data);
+        XrPropertyBag bag;
+        bag.add_int(xr_servcom_layout::KEY_SERVICE_ID, 4);
+        bag.add_int(xr_servcom_layout::KEY_VALUE_A, 1);
+        bag.add_int(xr_servcom_layout::KEY_VALUE_B, 1);
+        bag.add_bool(xr_servcom_layout::KEY_SUCCESS, true);
+        bag.add_bag(xr_servcom_layout::KEY_PAYLOAD, payload);
+        XrByteArray encoding;
+        bag.encode(encoding);
+        const BYTE* bytes = encoding.get_items();
+        return servcom_reply_body(std::vector<BYTE>(bytes, bytes + encoding.get_num_items()));
+    };
+    auto* check = new XrPropertyBag();
+    check->add_string(1, XrString(L"0123456789abcdef0123456789abcdef"));
+    auto* download = new XrPropertyBag();
+    auto* blob = new XrByteArray();
+    blob->set(new_file.data(), static_cast<int>(new_file.size()));
+    download->add_blob(2, blob);
+    return write_seed(folder, "fuzz_traffic_data", "two_records", new_file) &&
+           write_seed(folder, "fuzz_traffic_data", "one_record", old_file) &&
+           write_seed(folder, "fuzz_traffic_update", "add_record", update) &&
+           write_seed(folder, "fuzz_service_reply", "check", reply(check)) &&
+           write_seed(folder, "fuzz_service_reply", "download", reply(download));
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -180,7 +242,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string folder = argv[1];
-    if (!zlib_seeds(folder) || !packed_seeds(folder) || !mbm_seeds(folder) || !line_seeds(folder)) {
+    if (!zlib_seeds(folder) || !packed_seeds(folder) || !mbm_seeds(folder) || !line_seeds(folder) ||
+        !traffic_seeds(folder)) {
         std::fprintf(stderr, "fuzzseeds: cannot write into %s\n", argv[1]);
         return 1;
     }

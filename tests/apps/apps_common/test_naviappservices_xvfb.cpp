@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/apps_common/xr_serviceaggregate.h"
 #include "apps/maemo_map/navigator_run.h"
 #include "apps/services/xr_servcom.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
@@ -68,7 +69,10 @@ TEST_F(NaviAppServicesTest, ServicesLiveAndEndWithTheController)
         ASSERT_TRUE(app.construct());
         auto* services = static_cast<XrServiceProvider*>(registered(L"XrServiceProvider"));
         ASSERT_NE(services, nullptr);
-        EXPECT_EQ(services->get_service_aggregate(), nullptr); // no online services yet
+        // The online services exist once the map is open.
+        ASSERT_NE(services->get_service_aggregate(), nullptr);
+        EXPECT_EQ(services->get_service_aggregate(), app.get_service_aggregate());
+        EXPECT_NE(app.get_service_aggregate()->find_service(XrService::TYPE_SPEEDCAM), nullptr);
         EXPECT_NE(registered(L"XrSystem"), nullptr);
 
         // The channel exists with the settings' server time-out; asking again

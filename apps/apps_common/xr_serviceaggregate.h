@@ -1,0 +1,105 @@
+// XrServiceAggregate: the owner of the online services. It creates them when
+// a map opens (each with a geometry storage of its own in the map and, when
+// the service has one, a map layer), sends their requests over the service
+// channel and routes each reply back to the service that asked, and is the
+// services' window onto the application (XrServiceHelper). It also takes
+// the route provider's online-routing questions (XrRouteServices).
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "apps/services/xr_service.h"
+#include "common/container/xr_ptrarray.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+
+class XrEventloopBase;
+class XrNaviApp;
+class XrSpeedCamService;
+
+class XrServiceAggregate : public XrServiceHelper,
+                           public XrServComClient,
+                           public XrMapListener,
+                           public XrRouteServices {
+public:
+    // Scale limit of the services' storages.
+    static constexpr int STORAGE_SCALE_LIMIT = 5000000;
+    // Position a service's layer gets unless the service names another.
+    static constexpr int DEFAULT_LAYER_POSITION = 1000;
+
+    XrServiceAggregate();
+    ~XrServiceAggregate() override;
+    XrServiceAggregate(const XrServiceAggregate&) = delete;
+    XrServiceAggregate& operator=(const XrServiceAggregate&) = delete;
+
+    void set_app(XrNaviApp* app);
+
+    // Acquires the channel on first use, creates the services and gives
+    // each its storage, configuration and layer.
+    void initialize_services(XrProjection* projection);
+    // Removes the services' layers and deletes the services.
+    void destroy_services();
+
+    XrService* find_service(int type) const;
+    int call_service(int type, const XrString* text, XrServComClient* further, XrServiceListener* listener);
+    void notify_services(int a, int b);
+    int get_service_count() const { return services.get_num_items(); }
+    XrService* get_service(int index) const { return services.get_item(index); }
+
+    // The end of an exchange made for a service with the server id:
+    // service_id picks the service; the payload is passed on to further or
+    // deleted.
+    void route_reply(int status, const XrString& title, int service_id, int value_a, int value_b,
+                     XrPropertyBag* payload, XrServComClient* further, XrServiceListener* listener);
+
+    // Listeners told (result 0) when a service of their type has new data.
+    void add_service_listener(int type, XrServiceListener* listener);
+    void remove_service_listener(int type, XrServiceListener* listener);
+    void notify_service_listeners(XrService* service);
+
+    // XrRouteServices
+    bool dispatch_route_request(XrDijkstraPath2* search, const XrPoint& start, const XrPoint& end) override;
+    void route_changed() override;
+
+    // XrMapListener
+    void map_initialized() override;
+    void map_closing() override;
+
+    // XrServiceHelper
+    XrServComMessage* send_request(XrService* service, int value_a, int value_b, XrPropertyBag* payload,
+                                   const XrString* busy_text, XrServComClient* further,
+                                   XrServiceListener* listener) override;
+    void cancel_request(XrServComMessage** handle) override;
+    int get_country_count() override;
+    void get_country_name(int index, XrString& name) override;
+    XrStorageConfiguration* open_configuration(const XrString& path) override;
+    bool add_timeout(XrEventHandler* handler, int seconds, int milliseconds, int id) override;
+    void remove_timeout(XrEventHandler* handler, int id) override;
+    void redraw_map() override;
+
+    XrServCom* get_channel() const { return channel; }
+
+protected:
+    // The service channel with one reference for the aggregate; the
+    // application's by default.
+    virtual XrServCom* acquire_channel();
+    // The services a map gets, in their order.
+    virtual void create_services();
+    // The event loop of the timeouts, or null.
+    virtual XrEventloopBase* get_event_loop();
+    void add_service(XrService* service) { services.append(service); }
+
+private:
+    XrMapProvider* map_provider();
+    // Gives the service its storage in the map's POI geometry; false when
+    // the map has none.
+    bool create_storage(XrService* service);
+    void remove_storage(XrService* service);
+
+    XrServCom* channel = nullptr;
+    XrNaviApp* app = nullptr;
+    XrPtrArray<XrService*> services{8, 8};
+    XrProjection* projection = nullptr;
+    std::vector<std::pair<int, XrServiceListener*>> listeners;
+};

@@ -1,0 +1,112 @@
+// XrTrafficService: keeps the traffic data of the map's countries up to
+// date. Per country it holds the data file "?:\kestrova\trafficdata_<code>.bin"
+// and a penalty; it asks the service server for each country in turn (the
+// header value of the file says which version it holds), applies the
+// reply (a GDIFF difference checked by its digest, or "nothing newer"),
+// keeps a status of how fresh the data is and refreshes on a timer.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "apps/services/xr_service.h"
+#include "apps/services/xr_trafficinfo.h"
+#include "apps/services/xr_trafficpenalty.h"
+
+class XrTrafficService : public XrService {
+public:
+    // Request values of an exchange.
+    static constexpr int REQUEST_A = 2;
+    static constexpr int REQUEST_B = 1;
+    // Keys of the request and reply bags.
+    static constexpr int KEY_HEADER = 0;   // request: the file's header value
+    static constexpr int KEY_CODE = 1;     // request and reply: the country code
+    static constexpr int KEY_KIND = 0;     // reply: 1 nothing newer, else data
+    static constexpr int KEY_LANGUAGE = 2; // reply
+    static constexpr int KEY_DATA = 3;     // reply: the difference
+    static constexpr int KEY_DIGEST = 4;   // reply: MD5 of the new file (optional)
+    static constexpr int KIND_UP_TO_DATE = 1;
+
+    // Timer ids.
+    enum { TIMER_REFRESH = 1, TIMER_HOUSEKEEPING = 3, TIMER_ANIMATION = 4 };
+    // Status values.
+    enum { STATUS_CURRENT = 1, STATUS_FAILED = 2, STATUS_OLD = 3 };
+    // A file younger than this is current.
+    static constexpr int FRESH_SECONDS = 1800;
+
+    struct Country {
+        XrString code;
+        std::unique_ptr<XrTrafficInfoFile> file;
+        std::unique_ptr<XrTrafficPenalty> own_penalty;
+        XrTrafficPenalty* penalty = nullptr; // own or the shared default
+    };
+
+    XrTrafficService();
+    ~XrTrafficService() override;
+
+    bool configure(XrServiceHelper* helper, XrProjection* projection) override;
+    int request(const XrString* text, XrServComClient* further, XrServiceListener* listener) override;
+    int get_type() const override { return TYPE_TRAFFIC; }
+    XrServiceStatus* get_status() override;
+    void refresh(int a, int b) override;
+    void receive_data(int value_a, int value_b, Status status, const XrString* title, XrPropertyBag* payload,
+                      XrServiceListener* listener) override;
+    int get_server_id() const override { return 2; }
+    void set_active(bool value) override;
+
+    // XrEventHandler: the timers.
+    void execute(XrEventloopBase* loop, void* data) override;
+    // XrAppSettingsListener
+    void settings_changed() override;
+
+    // The platform path of a country's data file.
+    static XrString data_path(const XrString& code);
+
+    int get_status_value() const { return status; }
+    const XrString& get_message() const { return message; }
+    bool is_request_in_flight() const { return request_in_flight; }
+    std::size_t queued_requests() const { return queue.size(); }
+    const std::vector<std::unique_ptr<Country>>& get_countries() const { return countries; }
+    Country* find_country(const XrString& code) const;
+    // Freshness of a country's file: 1 current, 3 old, 4 missing.
+    static int freshness(const Country& country);
+    void recompute_status();
+
+private:
+    struct PendingRequest {
+        Country* country;
+        XrString busy_text;
+        XrServComClient* further;
+        XrServiceListener* listener;
+    };
+
+    void apply_settings(bool enabled_now);
+    void sync_countries();
+    void clear_all();
+    void send(const PendingRequest& pending);
+    void send_next();
+    // Ends the round after a failed or cancelled exchange: the waiting
+    // requests are dropped, so that the next refresh can start a new one.
+    void end_round();
+    void apply_update(const XrByteArray& blob, const XrString* digest, const XrString& code,
+                      XrServiceListener* listener);
+    void arm(int id, int seconds, int milliseconds = 0);
+    void disarm(int id);
+    void arm_refresh();
+
+    XrServiceHelper* helper = nullptr;
+    bool request_in_flight = false;
+    std::vector<std::unique_ptr<Country>> countries;
+    std::unique_ptr<XrTrafficPenalty> default_penalty;
+    bool default_penalty_tried = false;
+    int refresh_minutes = 0;
+    int status = STATUS_CURRENT;
+    bool enabled = false;
+    bool routing_option = false;
+    bool configured = false;
+    XrString message;
+    bool active = true;
+    std::deque<PendingRequest> queue;
+    XrServComMessage* pending = nullptr;
+};
