@@ -483,18 +483,3 @@ void xr_request_service_update(XrMaemoMapApp& app, int type)
     g_printerr("kestrova-navigator: service update %d requested\n", type);
 }
 
-void xr_show_favourites_list(XrMaemoMapApp& app)
-{
-    XrMapWindow* window = app.get_map_window();
-    if (window != nullptr && window->is_busy())
-        return;
-    g_printerr("kestrova-navigator: favourites list \"r_str_posdlg_page_fav\": no list dialog on this platform yet\n");
-}
-
-void xr_show_poi_categories(XrMaemoMapApp& app)
-{
-    XrMapWindow* window = app.get_map_window();
-    if (window != nullptr && window->is_busy())
-        return;
-    g_printerr("kestrova-navigator: POI categories \"r_str_posdlg_page_poi\": no list dialog on this platform yet\n");
-}

@@ -63,7 +63,8 @@ void XrGlobalBusyDialogImpl::pop_text()
 
 void XrGlobalBusyDialogImpl::cancelled()
 {
-    (void)dialog.release(); // the dialog is gone already: forget it
+    // The platform dialog is answered: deleting it (in end) closes only its
+    // own window, so it is not leaked.
     XrBusyDlgObserver* told = observer;
     if (told != nullptr)
         told->cancelled();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -39,10 +40,13 @@ std::string install_browser(const XrTempRoot& root)
 
 class MainMenuTest : public ::testing::Test {
 protected:
+    // What the card holds before the start.
+    virtual void prepare() { root.make_dirs("/media/mmc2"); }
+
     void SetUp() override
     {
         ASSERT_TRUE(display.ok());
-        root.make_dirs("/media/mmc2");
+        prepare();
         const std::string bin = install_browser(root);
         run.start({"PATH=" + bin + ":" + std::string(std::getenv("PATH"))});
         // The map is up: land colour on screen and the menu built.
@@ -90,6 +94,16 @@ protected:
         xdo("key --delay 80" + keys);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         xdo("key Return");
+    }
+
+    // The favourites and POI lists stay open until answered: Escape.
+    void close_list(const char* effect)
+    {
+        if (std::strcmp(effect, "favourites list") == 0 || std::strcmp(effect, "POI categories") == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            xdo("key Escape");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
     }
 
     XrOwnDisplay display;
@@ -141,6 +155,7 @@ TEST_F(MainMenuTest, EveryEntryShowsItsTextAndReachesItsCommand)
         choose(e.top, e.sub);
         EXPECT_TRUE(wait_output(line, 1)) << run.output();
         EXPECT_TRUE(wait_output(e.effect, before_effect + 1)) << run.output();
+        close_list(e.effect);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
     // The web link opens the partner's page in the browser.
@@ -211,8 +226,79 @@ TEST_F(MainMenuTest, ToolbarButtonsShowTheirIconsAndAct)
         xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
         EXPECT_TRUE(wait_output("menu: toolbutton" + std::to_string(b.cell + 1), 1)) << run.output();
         EXPECT_TRUE(wait_output(b.effect, 1)) << run.output();
+        close_list(b.effect);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
+}
+
+// The POI list: the categories, then the POIs of the chosen one around the
+// view's middle; choosing one shows it. Escape ends a list with nothing.
+TEST_F(MainMenuTest, PoiCategoriesThenThePoisOfOne)
+{
+    choose(4, 0);
+    ASSERT_TRUE(wait_output("POI categories: ", 1)) << run.output();
+    EXPECT_EQ(run.output().find("POI categories: 0 rows"), std::string::npos) << run.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xdo("key Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(run.output().find("POIs of class"), std::string::npos) << run.output();
+
+    // Each category until one has POIs around the view's middle.
+    bool shown = false;
+    for (int row = 0; row < 8 && !shown; ++row) {
+        choose(4, 0);
+        ASSERT_TRUE(wait_output("POI categories: ", row + 2)) << run.output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::string keys = "key --delay 80";
+        for (int i = 0; i < row; ++i)
+            keys += " Down";
+        xdo(keys + " Return");
+        ASSERT_TRUE(wait_output("POIs of class", row + 1)) << run.output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        xdo("key Return");
+        shown = wait_output("POI shown: ", 1, 3);
+        if (!shown)
+            xdo("key Escape");
+    }
+    EXPECT_TRUE(shown) << run.output();
+}
+
+// A card with favourites: the list shows them, and the one chosen is shown
+// on the map.
+class FavouritesListTest : public MainMenuTest {
+protected:
+    void prepare() override
+    {
+        xr_install_demo_card(root);
+        const std::string file = root.dir() + "/media/mmc2/map/mapdata/favourites.txt";
+        FILE* f = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("\xEF\xBB\xBF" "31.0010000000|-24.0020000000|0|First place|\r\n"
+                   "30.9800000000|-24.0300000000|0|Second place|\r\n",
+                   f);
+        std::fclose(f);
+    }
+};
+
+TEST_F(FavouritesListTest, ChosenFavouriteIsShownOnTheMap)
+{
+    GdkPixbuf* before = run.screenshot();
+    ASSERT_NE(before, nullptr);
+    choose(3, -1);
+    ASSERT_TRUE(wait_output("favourites list: 2 rows", 1)) << run.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xdo("key Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(run.output().find("favourite shown"), std::string::npos) << run.output();
+
+    choose(3, -1);
+    ASSERT_TRUE(wait_output("favourites list: 2 rows", 2)) << run.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xdo("key --delay 80 Down Return");
+    EXPECT_TRUE(wait_output("favourite shown: Second place", 1)) << run.output();
+    // The view moved to it.
+    EXPECT_TRUE(run.wait_screen(10, [&](GdkPixbuf* pb) { return xr_differing_pixels(before, pb) > 1000; }));
+    g_object_unref(before);
 }
 
 } // namespace
