@@ -67,6 +67,14 @@ public:
     // a message on standard error) when no map could be opened.
     bool construct();
     void destroy_providers();
+    // After construct failed to open the map: tells the user, marks the
+    // damaged map and puts the demo map in its place. The exit status: 42
+    // (start again) when the demo map is in place, 1 after a note when no
+    // usable map remains (a demo that cannot open either is tried once).
+    int handle_corrupted_map();
+    // Shows a note of the map recovery (message keys; title may be null)
+    // and returns when it is closed.
+    virtual void show_recovery_note(const char* title_key, const char* message_key);
 
     // The service channel, acquired with the scheduler and the event loop
     // and given the settings' server time-out; one reference is the
