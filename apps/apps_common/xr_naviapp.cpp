@@ -449,6 +449,9 @@ bool XrNaviApp::construct()
         return false;
     }
     xr_map_recovery_confirm(narrow_path(card_root));
+    // A route saved by an earlier run that did not end it is resumed.
+    if (auto* route = xr_registered<XrRouteProvider>(L"XrRouteProvider"))
+        route->restore_route_state();
     register_provider<XrUserPositionProvider>(L"XrUserPositionProvider", new XrUserPositionProviderImpl());
     create_position_provider();
     if (XrPositionProvider* position = position_provider())
@@ -1010,6 +1013,9 @@ bool XrNaviApp::destination_reached(bool hold)
 
 void XrNaviApp::route_changed()
 {
+    // The route still to be driven survives a kill or a crash.
+    if (auto* route = xr_registered<XrRouteProvider>(L"XrRouteProvider"))
+        route->save_route_state();
     on_view_changed();
     redraw_map_window();
 }
