@@ -515,7 +515,9 @@ bool XrNaviApp::create_providers()
     register_provider<XrCitySearchProvider>(L"XrCitySearchProvider", new XrCitySearchProviderImpl());
     register_provider<XrParkingProvider>(L"XrParkingProvider", new XrParkingProviderImpl(this));
     view->initialize();
-    register_provider<XrApplicationProvider>(L"XrApplicationProvider", new XrApplicationProviderImpl(&event_loop, this));
+    auto* application = register_provider<XrApplicationProvider>(
+        L"XrApplicationProvider", new XrApplicationProviderImpl(&event_loop, this));
+    application->add_exit_handler(&view_state_saver);
     return true;
 }
 
@@ -623,10 +625,22 @@ void XrNaviApp::map_initialized()
 
 void XrNaviApp::map_closing()
 {
+    save_view_state();
     end_route_preview(false);
     has_fix = false;
     map_ready = false;
     resume_auto_follow();
+}
+
+void XrNaviApp::save_view_state()
+{
+    auto* view = xr_registered<XrMapViewProvider>(L"XrMapViewProvider");
+    auto* settings = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider");
+    if (!map_ready || view == nullptr || settings == nullptr || map_view.get_map() == nullptr)
+        return;
+    settings->set_default_view(view->get_center_coordinate(), view->get_scale(), view->get_perspective(),
+                               view->get_rotation(), map_view.is_3d() ? 1 : 0);
+    settings->save(true);
 }
 
 // ---- following the position

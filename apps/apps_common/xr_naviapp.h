@@ -14,6 +14,7 @@
 #include "common/audio/xr_audioplayer.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
@@ -323,4 +324,15 @@ private:
     std::unique_ptr<XrMapWindowRouteForwarder> window_route_listener;
     bool trig_ready = false;
     bool own_bitmap_loader = false;
+
+    // Stores the map view (centre, scale, perspective, rotation, 2D or 3D)
+    // as the map's saved view and writes the map settings; nothing without
+    // an open map. Runs when the map closes and at exit.
+    void save_view_state();
+    struct ViewStateSaver : XrExitHandler {
+        explicit ViewStateSaver(XrNaviApp* app) : app(app) {}
+        void handle_exit() override { app->save_view_state(); }
+        XrNaviApp* app;
+    };
+    ViewStateSaver view_state_saver{this};
 };
