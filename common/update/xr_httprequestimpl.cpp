@@ -269,6 +269,8 @@ int XrHttpRequestImpl::receive(int max)
     if (n > 0) {
         buffer_data += n;
         client->note_activity();
+        if (listener != nullptr)
+            listener->bytes_arrived(this, n);
     }
     return n;
 }
