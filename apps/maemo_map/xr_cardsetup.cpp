@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "apps/apps_common/xr_maprecovery.h"
 #include "common/base/xr_root.h"
 #include "common/container/xr_string.h"
 #include "common/misc/xr_path_resolver.h"
@@ -456,9 +457,15 @@ bool xr_ensure_active_map(XrCardSetup& setup)
         return true;
     setup.demo_map = true;
     {
+        // The first installed map that is not marked damaged.
         XrMapCatalogue catalogue(from_platform_path(setup.map_root.c_str()), XrString(L"mapdata"));
-        if (catalogue.get_count() > 0 && catalogue.activate_map(0, true) && is_dir(active.string()))
-            return true;
+        for (int i = 0; i < catalogue.get_count(); ++i) {
+            if (xr_map_marked_corrupted(narrow(catalogue.get_item(i)->get_path().c_str())))
+                continue;
+            if (catalogue.activate_map(i, true) && is_dir(active.string()))
+                return true;
+            break;
+        }
     }
     Made made;
     if (copy_demo_map(active, made))
