@@ -18,7 +18,9 @@
 #include "apps/apps_common/xr_commandhandler.h"
 #include "apps/apps_common/xr_naviapphandler.h"
 #include "apps/apps_common/xr_serviceaggregate.h"
+#include "apps/apps_common/xr_maprecovery.h"
 #include "apps/services/xr_servcom.h"
+#include "common/base/xr_root.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
 #include "common/corvanel_core/impl/xr_addrsearchproviderimpl.h"
@@ -43,6 +45,7 @@
 #include "common/gdi/xr_gdi.h"
 #include "common/map/xr_autozoom.h"
 #include "common/misc/xr_msgids.h"
+#include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_inet.h"
 #include "common/os/xr_systemmaemo.h"
@@ -207,6 +210,15 @@ void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
     owner->redraw_map_window();
     first_run = false;
     loop->add_timeout(2, 500, this, data);
+}
+
+// A platform path (one character a byte) as bytes.
+static std::string narrow_path(const XrString& path)
+{
+    std::string out;
+    for (const TCHAR* p = path.c_str(); *p != 0; ++p)
+        out.push_back(static_cast<char>(*p));
+    return out;
 }
 
 XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
@@ -470,6 +482,10 @@ bool XrNaviApp::construct()
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
         return false;
     }
+    xr_map_recovery_confirm(narrow_path(card_root));
+    // A route saved by an earlier run that did not end it is resumed.
+    if (auto* route = xr_registered<XrRouteProvider>(L"XrRouteProvider"))
+        route->restore_route_state();
     register_provider<XrUserPositionProvider>(L"XrUserPositionProvider", new XrUserPositionProviderImpl());
     create_position_provider();
     if (XrPositionProvider* position = position_provider())
@@ -487,6 +503,28 @@ bool XrNaviApp::construct()
         map_view.set_center_and_scale(&middle, static_cast<std::uint32_t>(scale > 0 ? scale : 7650), true);
     }
     return true;
+}
+
+int XrNaviApp::handle_corrupted_map()
+{
+    show_recovery_note(nullptr, "r_str_map_data_corrupted");
+    std::string reason = "no memory card with map data";
+    XrMapRecoveryResult result = XrMapRecoveryResult::GAVE_UP;
+    if (!card_root.is_empty())
+        result = xr_recover_corrupted_map(narrow_path(card_root), XrRoot::path("/usr/share/kestrova/atlantis"), reason);
+    if (result == XrMapRecoveryResult::RESTART) {
+        std::fprintf(stderr, "kestrova-navigator: the demo map is in place; starting again\n");
+        return 42;
+    }
+    std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data (%s)\n",
+                 reason.c_str());
+    show_recovery_note("r_str_no_mmc_title", "r_str_no_mmc_message");
+    return 1;
+}
+
+void XrNaviApp::show_recovery_note(const char*, const char* message_key)
+{
+    std::fprintf(stderr, "note: %s\n", translate_key(message_key));
 }
 
 bool XrNaviApp::create_providers()
@@ -511,7 +549,9 @@ bool XrNaviApp::create_providers()
     register_provider<XrCitySearchProvider>(L"XrCitySearchProvider", new XrCitySearchProviderImpl());
     register_provider<XrParkingProvider>(L"XrParkingProvider", new XrParkingProviderImpl(this));
     view->initialize();
-    register_provider<XrApplicationProvider>(L"XrApplicationProvider", new XrApplicationProviderImpl(&event_loop, this));
+    auto* application = register_provider<XrApplicationProvider>(
+        L"XrApplicationProvider", new XrApplicationProviderImpl(&event_loop, this));
+    application->add_exit_handler(&view_state_saver);
     return true;
 }
 
@@ -623,10 +663,22 @@ void XrNaviApp::map_closing()
     forget_touch_layer();
     if (map_handler != nullptr)
         map_handler->set_step_mode(false);
+    save_view_state();
     end_route_preview(false);
     has_fix = false;
     map_ready = false;
     resume_auto_follow();
+}
+
+void XrNaviApp::save_view_state()
+{
+    auto* view = xr_registered<XrMapViewProvider>(L"XrMapViewProvider");
+    auto* settings = xr_registered<XrMapSettingsProvider>(L"XrMapSettingsProvider");
+    if (!map_ready || view == nullptr || settings == nullptr || map_view.get_map() == nullptr)
+        return;
+    settings->set_default_view(view->get_center_coordinate(), view->get_scale(), view->get_perspective(),
+                               view->get_rotation(), map_view.is_3d() ? 1 : 0);
+    settings->save(true);
 }
 
 // ---- following the position
@@ -1018,6 +1070,9 @@ bool XrNaviApp::destination_reached(bool hold)
 
 void XrNaviApp::route_changed()
 {
+    // The route still to be driven survives a kill or a crash.
+    if (auto* route = xr_registered<XrRouteProvider>(L"XrRouteProvider"))
+        route->save_route_state();
     on_view_changed();
     redraw_map_window();
 }

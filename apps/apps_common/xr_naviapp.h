@@ -15,6 +15,7 @@
 #include "common/base/xr_memorynotifier.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
+#include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
@@ -71,6 +72,14 @@ public:
     // a message on standard error) when no map could be opened.
     bool construct();
     void destroy_providers();
+    // After construct failed to open the map: tells the user, marks the
+    // damaged map and puts the demo map in its place. The exit status: 42
+    // (start again) when the demo map is in place, 1 after a note when no
+    // usable map remains (a demo that cannot open either is tried once).
+    int handle_corrupted_map();
+    // Shows a note of the map recovery (message keys; title may be null)
+    // and returns when it is closed.
+    virtual void show_recovery_note(const char* title_key, const char* message_key);
 
     // The service channel, acquired with the scheduler and the event loop
     // and given the settings' server time-out; one reference is the
@@ -448,4 +457,15 @@ private:
     std::unique_ptr<XrMapWindowRouteForwarder> window_route_listener;
     bool trig_ready = false;
     bool own_bitmap_loader = false;
+
+    // Stores the map view (centre, scale, perspective, rotation, 2D or 3D)
+    // as the map's saved view and writes the map settings; nothing without
+    // an open map. Runs when the map closes and at exit.
+    void save_view_state();
+    struct ViewStateSaver : XrExitHandler {
+        explicit ViewStateSaver(XrNaviApp* app) : app(app) {}
+        void handle_exit() override { app->save_view_state(); }
+        XrNaviApp* app;
+    };
+    ViewStateSaver view_state_saver{this};
 };

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "apps/apps_common/xr_maprecovery.h"
 #include "common/base/xr_root.h"
 #include "common/container/xr_string.h"
 #include "common/misc/xr_path_resolver.h"
@@ -28,22 +29,26 @@ const char* const demo_map = "/usr/share/kestrova/atlantis";
 const char* const shipped_voice = "/usr/share/kestrova/sounds/english";
 const char* const card_voice = "kestrova/sounds/sound_eng";
 
-// The card folder skeleton below a map folder, in creation order.
-const char* const skeleton[] = {"kestrova/", "kestrova/legal/", "kestrova/fonts/"};
+// The program folder below a card's map folder, its sub-folders in creation
+// order, and the marker written into it last: a program folder without the
+// marker is a preparation that was cut off.
+const char* const program_folder = "kestrova";
+const char* const program_subfolders[] = {"legal", "fonts"};
+const char* const prepared_marker = ".prepared";
 
-// The shipped files copied onto a freshly prepared card: source below the
+// The shipped files copied into the program folder: source below the
 // shipped folder ("*" names every file of the folder, "*.txt" those ending
-// so), target folder below the map root, and whether start-up needs it.
+// so), target folder below the program folder, and whether start-up needs it.
 struct ShippedFile {
     const char* source;
     const char* target;
     bool required;
 };
 const ShippedFile shipped_files[] = {
-    {"atlantis/maemo.reg", "kestrova/", true},
-    {"legal/*.txt", "kestrova/legal/", false},
-    {"fonts/*", "kestrova/fonts/", false},
-    {"penaltymap_DEFAULT.txt", "kestrova/", false},
+    {"atlantis/maemo.reg", "", true},
+    {"legal/*.txt", "legal", false},
+    {"fonts/*", "fonts", false},
+    {"penaltymap_DEFAULT.txt", "", false},
 };
 
 bool is_dir(const std::string& path)
@@ -242,12 +247,14 @@ private:
     std::vector<fs::path> folders;
 };
 
-// Copies the matching files of a shipped pattern into folder. A missing
-// optional source is only reported.
-bool copy_shipped(const ShippedFile& f, const fs::path& map_root)
+// Copies the matching files of a shipped pattern into the program folder
+// `folder`, each through a temporary name. A missing optional source is
+// only reported; so is a missing required one whose target the folder
+// already holds (whole, by the way it was copied).
+bool copy_shipped(const ShippedFile& f, const fs::path& folder)
 {
     const fs::path source = fs::path(XrRoot::path(shipped)) / f.source;
-    const fs::path target = map_root / f.target;
+    const fs::path target = folder / f.target;
     const std::string name = source.filename().string();
     std::vector<fs::path> files;
     std::error_code ec;
@@ -265,13 +272,54 @@ bool copy_shipped(const ShippedFile& f, const fs::path& map_root)
     }
     if (files.empty()) {
         std::fprintf(stderr, "kestrova-navigator: no shipped %s\n", source.c_str());
-        return !f.required;
+        return !f.required || (name.find('*') == std::string::npos && fs::is_regular_file(target / name, ec));
     }
     for (const fs::path& file : files) {
         if (!install_file(file, target / file.filename()))
             return false;
     }
     return true;
+}
+
+// Writes the empty marker file into the program folder through a
+// temporary name; the folder is complete once it is there.
+bool write_marker(const fs::path& folder)
+{
+    const fs::path marker = folder / prepared_marker;
+    const fs::path temporary = folder / (std::string(prepared_marker) + ".partial");
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.c_str(), marker.c_str()) != 0 ||
+        !sync_path(folder, true)) {
+        std::fprintf(stderr, "kestrova-navigator: cannot write %s: %s\n", marker.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool is_prepared(const fs::path& folder)
+{
+    std::error_code ec;
+    return fs::is_regular_file(folder / prepared_marker, ec);
+}
+
+// Fills a program folder (sub-folders, shipped files) and writes its marker
+// last. Every file arrives whole or not at all, so a folder filled before
+// is finished in place.
+bool fill_program_folder(const fs::path& folder)
+{
+    std::error_code ec;
+    for (const char* sub : program_subfolders) {
+        if (!fs::create_directories(folder / sub, ec) && !is_dir((folder / sub).string())) {
+            std::fprintf(stderr, "kestrova-navigator: cannot make %s: %s\n", (folder / sub).c_str(),
+                         ec.message().c_str());
+            return false;
+        }
+    }
+    for (const ShippedFile& f : shipped_files) {
+        if (!copy_shipped(f, folder))
+            return false;
+    }
+    return sync_path(folder, true) && write_marker(folder);
 }
 
 // Copies the shipped demo map into folder (made here; it must not exist).
@@ -298,7 +346,9 @@ bool xr_ensure_user_settings(bool& first_start)
     first_start = !is_dir(folder.string());
     const fs::path file = folder / "settings.txt";
     std::error_code ec;
-    if (fs::is_regular_file(file, ec))
+    // An empty file (created by a start that found no room) holds no
+    // settings: the shipped ones replace it.
+    if (fs::is_regular_file(file, ec) && fs::file_size(file, ec) > 0 && !ec)
         return true;
     fs::create_directories(folder, ec);
     const fs::path source = XrRoot::path("/usr/share/kestrova/settings.txt");
@@ -326,40 +376,57 @@ bool xr_prepare_card(XrCardSetup& setup)
         setup.map_root = narrow(root);
         setup.ambiguous = xr_folder_holds_map_data(XrRoot::path("/media/mmc1/map")) &&
                           xr_folder_holds_map_data(XrRoot::path("/media/mmc2/map"));
+        const fs::path folder = fs::path(setup.map_root) / program_folder;
+        if (!is_prepared(folder)) {
+            // Made by a start that was cut off (or by hand): finished here.
+            std::error_code ec;
+            fs::remove_all(fs::path(setup.map_root) / hidden_partial(folder), ec);
+            if (!fill_program_folder(folder)) {
+                forget_map_card_root();
+                return false;
+            }
+        }
         xr_install_voice_set(setup.map_root);
         return true;
     }
-    Made made;
-    const TCHAR* root = nullptr;
+    // The program folder is filled under a hidden name and renamed into
+    // place last, after the demo map: a card is found only once both are
+    // whole, and a cut-off preparation is made again at the next start.
+    bool ok = false;
     for (const char* card : {"/media/mmc2", "/media/mmc1"}) {
         // Only a mounted card is prepared: its mount point must exist.
         if (!is_dir(XrRoot::path(card)))
             continue;
+        Made made;
         const fs::path map = XrRoot::path(std::string(card) + "/map");
-        bool ok = made.make(map);
-        for (const char* folder : skeleton)
-            ok = ok && made.make(map / folder);
-        if (ok && (root = find_map_card_root()) != nullptr)
+        const fs::path folder = map / program_folder;
+        const fs::path partial = map / hidden_partial(folder);
+        std::error_code ec;
+        fs::remove_all(partial, ec);
+        const bool begun = made.make(map) && made.make(partial);
+        ok = begun && fill_program_folder(partial) && sync_tree(partial);
+        // A map the user already has stays as it is.
+        if (ok && !is_dir((map / "mapdata").string()))
+            ok = copy_demo_map(map / "mapdata", made);
+        if (ok && ::rename(partial.c_str(), folder.c_str()) != 0) {
+            std::fprintf(stderr, "kestrova-navigator: cannot rename %s: %s\n", partial.c_str(), std::strerror(errno));
+            ok = false;
+        }
+        ok = ok && sync_path(map, true);
+        if (ok)
             break;
         made.undo();
+        // Another card is tried only when this one could not even be begun.
+        if (begun)
+            break;
     }
+    forget_map_card_root();
+    const TCHAR* root = ok ? find_map_card_root() : nullptr;
     if (root == nullptr) {
         std::fprintf(stderr, "kestrova-navigator: no memory card to prepare\n");
         return false;
     }
-    const fs::path map_root = narrow(root);
-    bool ok = true;
-    // A map the user already has stays as it is.
-    if (!is_dir((map_root / "mapdata").string()))
-        ok = copy_demo_map(map_root / "mapdata", made);
-    for (const ShippedFile& f : shipped_files)
-        ok = ok && copy_shipped(f, map_root);
-    if (!ok) {
-        made.undo();
-        forget_map_card_root();
-        return false;
-    }
-    setup.map_root = map_root.string();
+    setup.map_root = narrow(root);
     setup.demo_map = true;
     xr_install_voice_set(setup.map_root);
     return true;
@@ -390,9 +457,15 @@ bool xr_ensure_active_map(XrCardSetup& setup)
         return true;
     setup.demo_map = true;
     {
+        // The first installed map that is not marked damaged.
         XrMapCatalogue catalogue(from_platform_path(setup.map_root.c_str()), XrString(L"mapdata"));
-        if (catalogue.get_count() > 0 && catalogue.activate_map(0, true) && is_dir(active.string()))
-            return true;
+        for (int i = 0; i < catalogue.get_count(); ++i) {
+            if (xr_map_marked_corrupted(narrow(catalogue.get_item(i)->get_path().c_str())))
+                continue;
+            if (catalogue.activate_map(i, true) && is_dir(active.string()))
+                return true;
+            break;
+        }
     }
     Made made;
     if (copy_demo_map(active, made))

@@ -27,9 +27,13 @@ bool xr_folder_holds_map_data(const std::string& folder);
 // Finds the card with map data, or prepares one: only a card whose mount
 // point ("/media/mmc2", then "/media/mmc1") exists is prepared, and nothing
 // the user had is replaced or removed; what this start made is removed
-// again when a step fails. Files are copied under temporary names and
-// renamed when whole. Either way the voice set is installed when missing. False (with the reason on standard error) when
-// no usable card remains.
+// again when a step fails. The program folder "kestrova" is filled under a
+// hidden name, marked complete and renamed into place after the demo map,
+// so that a start cut off at any moment leaves either nothing or a whole
+// card; a program folder without its marker is finished at the next start.
+// Files are copied under temporary names and renamed when whole. Either way
+// the voice set is installed when missing. False (with the reason on
+// standard error) when no usable card remains.
 bool xr_prepare_card(XrCardSetup& setup);
 
 // Installs the shipped voice set on the card as the default voice folder

@@ -164,6 +164,11 @@ void XrMaemoMapApp::show_note(const char* title_key, const char* message_key, in
         g_source_remove(timer);
 }
 
+void XrMaemoMapApp::show_recovery_note(const char* title_key, const char* message_key)
+{
+    show_note(title_key, message_key, closing_note_seconds);
+}
+
 void XrMaemoMapApp::show_note_text(const XrString& text)
 {
     g_printerr("note: %s\n", utf8_of(text).c_str());
@@ -257,7 +262,7 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
 {
     auto* app = static_cast<XrMaemoMapApp*>(data);
     if (!app->construct())
-        std::exit(1);
+        std::exit(app->handle_corrupted_map());
     if (app->track_failed) {
         app->run_status = 1;
         gtk_main_quit();

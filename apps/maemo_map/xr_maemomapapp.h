@@ -49,6 +49,8 @@ public:
     void create_position_provider() override;
     void on_status_update() override;
     void exit_application() override;
+    // The recovery's notes close themselves after closing_note_seconds.
+    void show_recovery_note(const char* title_key, const char* message_key) override;
     XrMapWindow* get_map_window() override { return map_window_owned.get(); }
     // Through the dialog facade.
     bool show_address_dialog(const XrString& title_key, int page, XrPoint& point, XrString& name,

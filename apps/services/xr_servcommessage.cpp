@@ -212,6 +212,12 @@ void XrServComMessage::data_received(XrHttpRequest* /*request*/, const BYTE* byt
     reply_decoder.write(bytes, length);
 }
 
+void XrServComMessage::bytes_arrived(XrHttpRequest* /*request*/, int /*count*/)
+{
+    if (!is_finished && !body_too_large && !http_failure)
+        arm_timeout();
+}
+
 void XrServComMessage::request_done(XrHttpRequest* /*request*/)
 {
     if (http_request == nullptr)

@@ -38,6 +38,9 @@ public:
     void request_failed(XrHttpRequest* request, XrHttpError error) override;
     void status_received(XrHttpRequest* request, int status) override;
     void data_received(XrHttpRequest* request, const BYTE* bytes, int length) override;
+    // Any byte of the reply re-arms the time-out, also those the HTTP client
+    // keeps until it has a block to hand on.
+    void bytes_arrived(XrHttpRequest* request, int count) override;
     void request_done(XrHttpRequest* request) override;
 
     // XrEventHandler: the inactivity time-out fired.

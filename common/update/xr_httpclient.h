@@ -52,6 +52,10 @@ public:
     virtual void status_received(XrHttpRequest* request, int status) = 0;
     virtual void data_received(XrHttpRequest* request, const BYTE* bytes, int length) = 0;
     virtual void request_done(XrHttpRequest* request) = 0;
+    // Bytes of the response arrived from the server (count of them), before
+    // they are parsed or handed on; any number of times. For listeners that
+    // watch the connection's liveness.
+    virtual void bytes_arrived(XrHttpRequest* /*request*/, int /*count*/) {}
 };
 
 class XrHttpRequest {

@@ -1,5 +1,8 @@
 #include "common/update/xr_httprequestimpl.h"
 
+#include <algorithm>
+#include <cwchar>
+
 #include "common/container/xr_defs.h"
 #include "common/update/xr_httpclientimpl.h"
 
@@ -266,6 +269,8 @@ int XrHttpRequestImpl::receive(int max)
     if (n > 0) {
         buffer_data += n;
         client->note_activity();
+        if (listener != nullptr)
+            listener->bytes_arrived(this, n);
     }
     return n;
 }
@@ -301,6 +306,7 @@ void XrHttpRequestImpl::consume_line(int pos)
 void XrHttpRequestImpl::reset_response()
 {
     response_headers.delete_all();
+    response_index.clear();
     transfer_codings.remove_all();
     head_lines = 0;
     head_bytes = 0;
@@ -344,6 +350,25 @@ bool XrHttpRequestImpl::parse_status_line(int length)
     return number(status) && p - digits_start == 3 && status >= 100;
 }
 
+namespace {
+
+// Appends separator and text to a field's value, growing its room by at
+// least the value's length, so that many appends cost time in proportion to
+// the value's final length.
+void append_to_value(XrString& value, const TCHAR* separator, const XrString& text)
+{
+    const int more = static_cast<int>(std::wcslen(separator)) + text.length();
+    const int length = value.length();
+    // A string holds at most 65534 characters; a head is far shorter.
+    const int room = std::min(std::max(more, length), 65000 - length);
+    if (room >= more)
+        value.reserve(room);
+    value += separator;
+    value += text;
+}
+
+} // namespace
+
 bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
 {
     const char* line = reinterpret_cast<const char*>(buffer);
@@ -354,8 +379,7 @@ bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
         XrString text;
         text.assign_latin1(line, length);
         text.trim(white_space);
-        last_field->value += L" ";
-        last_field->value += text;
+        append_to_value(last_field->value, L" ", text);
         return true;
     }
     const void* colon = std::memchr(buffer, ':', static_cast<size_t>(length));
@@ -367,10 +391,12 @@ bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
     XrString value;
     value.assign_latin1(line + name_length + 1, length - name_length - 1);
     value.trim(white_space);
-    if (XrHttpHeaderField* field = find_field(response_headers, name)) {
-        field->value += L", ";
-        field->value += value;
-        last_field = field;
+    name.to_upper();
+    const std::wstring key(name.c_str(), static_cast<size_t>(name.length()));
+    const auto known = response_index.find(key);
+    if (known != response_index.end()) {
+        append_to_value(known->second->value, L", ", value);
+        last_field = known->second;
         return true;
     }
     std::unique_ptr<XrHttpHeaderField> field(new (std::nothrow) XrHttpHeaderField);
@@ -379,13 +405,13 @@ bool XrHttpRequestImpl::add_head_line(int length, bool& no_memory)
         return false;
     }
     field->name = name;
-    field->name.to_upper();
     field->value = value;
     XrHttpHeaderField* added = field.get();
     if (!response_headers.append(std::move(field))) {
         no_memory = true;
         return false;
     }
+    response_index.emplace(key, added);
     last_field = added;
     return true;
 }

@@ -11,6 +11,8 @@
 #include "common/update/xr_url.h"
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 class XrHttpClientImpl;
 
@@ -157,6 +159,9 @@ private:
     int interim_responses = 0;
     int head_bytes = 0;
     XrHttpHeaderField* last_field = nullptr;
+    // The response's fields by upper-case name, so that a head of thousands
+    // of fields is read in time proportional to its length.
+    std::unordered_map<std::wstring, XrHttpHeaderField*> response_index;
     int status = 0;
     int major = 0;
     int minor = 0;

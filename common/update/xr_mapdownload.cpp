@@ -19,9 +19,33 @@ XrMapDownload::~XrMapDownload()
     output.close();
 }
 
+namespace {
+
+// A name below the card's map root: not empty, not absolute, and no part
+// of it ".." (which would leave the card's map folder).
+bool is_safe_file_name(const XrString& name)
+{
+    const TCHAR* p = name.c_str();
+    if (*p == 0 || *p == L'/' || *p == L'\\')
+        return false;
+    while (*p != 0) {
+        const TCHAR* end = p;
+        while (*end != 0 && *end != L'/' && *end != L'\\')
+            ++end;
+        if (end - p == 2 && p[0] == L'.' && p[1] == L'.')
+            return false;
+        p = *end != 0 ? end + 1 : end;
+    }
+    return true;
+}
+
+} // namespace
+
 XrMapDownload* XrMapDownload::create(XrFsm* fsm, XrEventloopBase* loop, const XrUpdateRpcClient& rpc,
                                      XrMapDownloadOwner* owner, const XrString& file_name)
 {
+    if (!is_safe_file_name(file_name))
+        return nullptr;
     const TCHAR* root = find_map_card_root();
     if (root == nullptr)
         return nullptr;

@@ -30,8 +30,9 @@ public:
     static constexpr int max_path = 255;
 
     // A download of the file name into the map folder of the card, to the
-    // server and proxy of the RPC client; null when no card holds a map
-    // folder or the target path is too long.
+    // server and proxy of the RPC client; null when the name is empty,
+    // absolute or has a ".." part, when no card holds a map folder, or when
+    // the target path is too long.
     static XrMapDownload* create(XrFsm* fsm, XrEventloopBase* loop, const XrUpdateRpcClient& rpc,
                                  XrMapDownloadOwner* owner, const XrString& file_name);
 

@@ -14,6 +14,8 @@
 #include <set>
 #include <system_error>
 #include <thread>
+#include <signal.h>
+#include <stdio.h>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -269,9 +271,52 @@ const char* const MAP_FILES[] = {"addr.dat",    "areas.qt",   "graph.bin", "labe
 // The folder a map is compiled into: made with its files under a temporary
 // name next to the output, and moved into place once every file is
 // written; removed when the compile does not get that far.
+// The file that marks a folder as written by this compiler.
+const char* const COMPILER_MARKER = ".mapgen-compiled";
+
+// True when the folder is one this compiler wrote: it holds the marker, or
+// (written before the marker existed) exactly the files of a map folder.
+bool is_compiled_map(const fs::path& folder)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(folder / COMPILER_MARKER, ec))
+        return true;
+    std::set<std::string> names;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    if (ec)
+        return false;
+    return names == std::set<std::string>(std::begin(MAP_FILES), std::end(MAP_FILES));
+}
+
+// Removes the ".part-PID" and ".old-PID" folders beside out that processes
+// no longer running left behind.
+void remove_stale_leftovers(const fs::path& out)
+{
+    std::error_code ec;
+    const std::string base = out.filename().string();
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(out.parent_path().empty() ? "." : out.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        for (const char* kind : {".part-", ".old-"}) {
+            const std::string prefix = base + kind;
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            const std::string pid = name.substr(prefix.size());
+            if (pid.find_first_not_of("0123456789") != std::string::npos || pid.size() > 9)
+                continue;
+            if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH)
+                stale.push_back(it->path());
+        }
+    }
+    for (const fs::path& p : stale)
+        fs::remove_all(p, ec);
+}
+
 class MapFolder {
 public:
-    explicit MapFolder(const std::string& outdir) : outdir(outdir)
+    MapFolder(const std::string& outdir, bool force) : outdir(outdir), force(force)
     {
         out = fs::path(outdir).lexically_normal();
         if (out.filename().empty())
@@ -300,12 +345,22 @@ public:
             error = outdir + " exists and is not a folder";
             return false;
         }
+        if (!force && fs::is_directory(out, ec) && !fs::is_empty(out, ec) && !is_compiled_map(out)) {
+            error = outdir + " exists and is no map folder written by mapgen compile (--force replaces it)";
+            return false;
+        }
+        remove_stale_leftovers(out);
         fs::remove_all(tmp, ec);
         if (!fs::create_directories(tmp, ec)) {
             error = "cannot make " + tmp.string() + ": " + ec.message();
             return false;
         }
         made = true;
+        const int marker = ::open((tmp / COMPILER_MARKER).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (marker < 0 || ::close(marker) != 0) {
+            error = "cannot write " + (tmp / COMPILER_MARKER).string();
+            return false;
+        }
         for (const char* name : MAP_FILES) {
             const int fd = ::open((tmp / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd < 0) {
@@ -354,6 +409,18 @@ public:
             }
         std::error_code ec;
         const bool had = fs::exists(out, ec);
+        // One exchange where the file system has it: OUT is always the old
+        // map or the new one, and the old one then lies at the temporary
+        // name.
+        if (had && ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, out.c_str(), RENAME_EXCHANGE) == 0) {
+            committed = true;
+            fs::remove_all(tmp, ec);
+            return true;
+        }
+        if (had && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+            error = "cannot move the map into " + out.string() + ": " + std::strerror(errno);
+            return false;
+        }
         if (had)
             fs::rename(out, old, ec);
         if (!ec)
@@ -372,6 +439,7 @@ public:
 
 private:
     std::string outdir;
+    bool force;
     fs::path out, tmp, old;
     std::map<std::string, int> fds; // -1 once written
     bool made = false;
@@ -1404,7 +1472,7 @@ bool xr_osm_road(const XrOsmTags& tags, XrOsmRoad& road)
 bool xr_compile_map(const XrOsmData& data, const std::string& outdir, const XrCompileOptions& options,
                     XrCompileStats& stats, std::string& error)
 {
-    MapFolder folder(outdir);
+    MapFolder folder(outdir, options.force);
     return folder.create(error) && write_fixed_files(folder, error) && compile_into(data, folder, options, stats, error);
 }
 
@@ -1413,7 +1481,7 @@ bool xr_compile_osm_file(const std::string& input, const std::string& outdir, co
 {
     // The folder, its files and those of them that do not depend on the
     // input are made while the input is read.
-    MapFolder folder(outdir);
+    MapFolder folder(outdir, options.force);
     std::string folder_error;
     bool folder_made = false;
     std::thread maker([&] { folder_made = folder.create(folder_error) && write_fixed_files(folder, folder_error); });

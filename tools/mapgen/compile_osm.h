@@ -93,6 +93,7 @@ bool xr_read_osm(const std::string& path, XrOsmData& data, std::string& error);
 struct XrCompileOptions {
     std::string name;    // the map's display name; "" takes the input's base name
     std::string version = "1.0";
+    bool force = false;  // replace an OUT that is no map folder this compiler wrote
 };
 
 struct XrCompileStats {

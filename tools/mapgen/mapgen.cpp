@@ -1,6 +1,6 @@
 // mapgen: writes the binary data files of a map folder.
 //   mapgen <format> <output file>
-//   mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]
+//   mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME] [--force]
 //   mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>
 //   mapgen --help   the formats and the syntax of the text inputs
 #include <algorithm>
@@ -78,7 +78,7 @@ const Format formats[] = {
 void print_usage(std::FILE* out)
 {
     std::fprintf(out, "usage: mapgen <format> <output file>\n"
-                      "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME]\n"
+                      "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME] [--force]\n"
                       "       mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>\n"
                       "       mapgen --help\nformats:\n");
     for (const Format& f : formats)
@@ -149,10 +149,16 @@ void prepare_heap(const char* input)
 int compile(int argc, char** argv)
 {
     XrCompileOptions options;
-    if (argc == 6 && std::strcmp(argv[4], "--name") == 0)
-        options.name = argv[5];
-    else if (argc != 4)
+    if (argc < 4)
         return usage();
+    for (int i = 4; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--name") == 0 && i + 1 < argc)
+            options.name = argv[++i];
+        else if (std::strcmp(argv[i], "--force") == 0)
+            options.force = true;
+        else
+            return usage();
+    }
     prepare_heap(argv[2]);
     XrCompileStats stats;
     std::string error;

@@ -59,7 +59,7 @@ TEST_F(CardInstallTest, EmptyCardGetsTheVoiceSetUnderTheDefaultName)
     EXPECT_EQ(read(std::string(voice) + "/left.ogg"), "left prompt");
     EXPECT_EQ(read(std::string(voice) + "/dest.ogg"), std::string(100000, 'd'));
     // Nothing of the copy is left beside it.
-    EXPECT_EQ(names("/media/mmc2/map/kestrova"), "fonts legal maemo.reg sounds ");
+    EXPECT_EQ(names("/media/mmc2/map/kestrova"), ".prepared fonts legal maemo.reg sounds ");
     EXPECT_EQ(names("/media/mmc2/map"), "kestrova mapdata ");
 }
 

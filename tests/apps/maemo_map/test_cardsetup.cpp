@@ -103,6 +103,19 @@ TEST_F(CardSetupTest, MissingActiveMapGetsTheDemoMap)
     EXPECT_TRUE(exists("/media/mmc1/map/mapdata/mapdata.ini"));
 }
 
+TEST_F(CardSetupTest, MissingActiveMapIsNeverAMapMarkedDamaged)
+{
+    root.make_dirs("/media/mmc1/map/kestrova");
+    root.write_file("/media/mmc1/map/mapdata_Corrupted/mapdata.ini", "[\\general]\nname=\"Broken\"\n");
+    root.write_file("/media/mmc1/map/mapdata_Corrupted/.corrupted", "");
+    XrCardSetup setup;
+    ASSERT_TRUE(xr_prepare_card(setup));
+    ASSERT_TRUE(xr_ensure_active_map(setup));
+    // The demo map is installed; the damaged one stays aside.
+    EXPECT_EQ(XrTempRoot::read_file(at("/media/mmc1/map/mapdata/mapdata.ini")), "[\\general]\nname=\"Atlantis\"\n");
+    EXPECT_TRUE(exists("/media/mmc1/map/mapdata_Corrupted/.corrupted"));
+}
+
 TEST_F(CardSetupTest, FirstStartCopiesTheSettings)
 {
     root.write_file("/usr/share/kestrova/settings.txt", "REGEDIT4\n");

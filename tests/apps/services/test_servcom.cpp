@@ -510,6 +510,29 @@ TEST_F(ServComTest, TricklingReplyIsNotTimedOut)
     EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
 }
 
+TEST_F(ServComTest, SlowReplyInSmallPiecesIsNotTimedOut)
+{
+    // The head and then the body in eight small pieces, one every 600 ms
+    // against a time-out of 1 s: the HTTP client hands the body on only
+    // whole (it is under a block), but every byte that arrives re-arms the
+    // time-out.
+    XrPropertyBag* reply = make_reply_bag({});
+    const std::string body = as_text(servcom_reply_body(bag_encoding(*reply)));
+    delete reply;
+    const std::string reply_text = http_reply(body);
+    HttpScriptServer server([&](const Request&) {
+        Reply r{{}, HttpScriptServer::close_connection};
+        const size_t piece = (reply_text.size() + 7) / 8;
+        for (size_t i = 0; i < reply_text.size(); i += piece)
+            r.pieces.push_back(Piece{reply_text.substr(i, piece), 600});
+        return r;
+    });
+    channel->set_timeout(1);
+    send(server.url());
+    ASSERT_TRUE(wait_replies(1, 15000));
+    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
+}
+
 TEST_F(ServComTest, EndlessBodyFailsAtTheCapWhileItArrives)
 {
     // A server that announces 1 GiB and sends it as fast as it can; the

@@ -262,6 +262,30 @@ TEST_F(MapDownloadTest, UnusableTargetIsRefusedOrFailsAtOnce)
     EXPECT_FALSE(results[0]);
 }
 
+TEST_F(MapDownloadTest, NamesLeavingTheMapFolderAreRefused)
+{
+    HttpScriptServer server([](const Request&) { return answer("x"); });
+    const struct {
+        const char* name;
+        bool accepted;
+    } cases[] = {
+        {"maps.txt", true},          {"mapdata_new/graph.bin", true}, {"..maps.txt", true},
+        {"", false},                 {"..", false},                   {"../maps.txt", false},
+        {"mapdata/../../x", false},  {"mapdata\\..\\x", false},      {"/etc/passwd", false},
+        {"\\x", false},
+    };
+    for (const auto& c : cases) {
+        XrMapDownload* download = make(server, c.name);
+        EXPECT_EQ(download != nullptr, c.accepted) << c.name;
+        if (download == nullptr)
+            continue;
+        // An accepted name is downloaded below the card's map folder.
+        results.clear();
+        EXPECT_TRUE(run(download, XrRpcCall(XrString(XR_LIST_MAPS_PATH)))) << c.name;
+        EXPECT_EQ(read(root.dir() + "/media/mmc1/map/" + c.name), "x") << c.name;
+    }
+}
+
 TEST_F(MapDownloadTest, TooLongAUrlFailsAtOnceWithoutARequest)
 {
     HttpScriptServer server([](const Request&) { return answer("new list"); });
