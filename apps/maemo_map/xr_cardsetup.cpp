@@ -143,11 +143,15 @@ bool copy_tree(const fs::path& from, const fs::path& to)
     return true;
 }
 
-// Makes a copied file or tree durable: one sync of its file system (one
-// flush for all its files, where a voice set has dozens); where the file
-// system refuses that, each file and folder on its own.
+// Makes a copied file or tree durable: a file by its own sync, a tree by
+// one sync of its file system (one flush for all its files, where a voice
+// set has dozens); where the file system refuses that, each file and folder
+// on its own.
 bool sync_tree(const fs::path& path)
 {
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec))
+        return sync_path(path, false);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -155,7 +159,6 @@ bool sync_tree(const fs::path& path)
     ::close(fd);
     if (synced)
         return true;
-    std::error_code ec;
     if (!fs::is_directory(path, ec))
         return sync_path(path, false);
     for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
@@ -171,8 +174,11 @@ bool sync_tree(const fs::path& path)
 // to target and the folders of both synced, so that target is either whole
 // or absent whenever the copy is cut off. What an earlier cut-off copy left
 // at temporary is removed first. A file target is replaced; a folder target
-// must not exist.
-bool install_copy(const fs::path& source, const fs::path& target, const fs::path& temporary)
+// must not exist. Sync::later leaves the syncs to the caller, who syncs the
+// whole folder before anything counts on its files (one flush for many).
+enum class Sync { now, later };
+
+bool install_copy(const fs::path& source, const fs::path& target, const fs::path& temporary, Sync sync = Sync::now)
 {
     std::error_code ec;
     fs::remove_all(temporary, ec);
@@ -180,7 +186,7 @@ bool install_copy(const fs::path& source, const fs::path& target, const fs::path
         std::fprintf(stderr, "kestrova-navigator: cannot remove %s: %s\n", temporary.c_str(), ec.message().c_str());
         return false;
     }
-    if (!copy_tree(source, temporary) || !sync_tree(temporary)) {
+    if (!copy_tree(source, temporary) || (sync == Sync::now && !sync_tree(temporary))) {
         std::fprintf(stderr, "kestrova-navigator: cannot copy %s to %s: %s\n", source.c_str(), temporary.c_str(),
                      std::strerror(errno));
         fs::remove_all(temporary, ec);
@@ -192,8 +198,9 @@ bool install_copy(const fs::path& source, const fs::path& target, const fs::path
         fs::remove_all(temporary, ec);
         return false;
     }
-    return sync_path(target.parent_path(), true) &&
-           (temporary.parent_path() == target.parent_path() || sync_path(temporary.parent_path(), true));
+    return sync == Sync::later || (sync_path(target.parent_path(), true) &&
+                                   (temporary.parent_path() == target.parent_path() ||
+                                    sync_path(temporary.parent_path(), true)));
 }
 
 // The hidden temporary name ".<name>.partial" of a folder being installed.
@@ -206,9 +213,9 @@ std::string hidden_partial(const fs::path& folder)
 }
 
 // A file copied through the temporary name "<name>.partial" beside it.
-bool install_file(const fs::path& source, const fs::path& target)
+bool install_file(const fs::path& source, const fs::path& target, Sync sync = Sync::now)
 {
-    return install_copy(source, target, target.parent_path() / (target.filename().string() + ".partial"));
+    return install_copy(source, target, target.parent_path() / (target.filename().string() + ".partial"), sync);
 }
 
 // The folders this start made, removed again (newest first) on failure.
@@ -248,7 +255,7 @@ private:
 };
 
 // Copies the matching files of a shipped pattern into the program folder
-// `folder`, each through a temporary name. A missing optional source is
+// `folder`, each through a temporary name (synced with the folder later). A missing optional source is
 // only reported; so is a missing required one whose target the folder
 // already holds (whole, by the way it was copied).
 bool copy_shipped(const ShippedFile& f, const fs::path& folder)
@@ -275,7 +282,7 @@ bool copy_shipped(const ShippedFile& f, const fs::path& folder)
         return !f.required || (name.find('*') == std::string::npos && fs::is_regular_file(target / name, ec));
     }
     for (const fs::path& file : files) {
-        if (!install_file(file, target / file.filename()))
+        if (!install_file(file, target / file.filename(), Sync::later))
             return false;
     }
     return true;
@@ -302,9 +309,9 @@ bool is_prepared(const fs::path& folder)
     return fs::is_regular_file(folder / prepared_marker, ec);
 }
 
-// Fills a program folder (sub-folders, shipped files) and writes its marker
-// last. Every file arrives whole or not at all, so a folder filled before
-// is finished in place.
+// Fills a program folder (sub-folders, shipped files), syncs it and writes
+// its marker last. Every file arrives whole or not at all, so a folder
+// filled before is finished in place; the marker counts on synced files.
 bool fill_program_folder(const fs::path& folder)
 {
     std::error_code ec;
@@ -319,7 +326,7 @@ bool fill_program_folder(const fs::path& folder)
         if (!copy_shipped(f, folder))
             return false;
     }
-    return sync_path(folder, true) && write_marker(folder);
+    return sync_tree(folder) && write_marker(folder);
 }
 
 // Copies the shipped demo map into folder (made here; it must not exist).
@@ -404,7 +411,7 @@ bool xr_prepare_card(XrCardSetup& setup)
         std::error_code ec;
         fs::remove_all(partial, ec);
         const bool begun = made.make(map) && made.make(partial);
-        ok = begun && fill_program_folder(partial) && sync_tree(partial);
+        ok = begun && fill_program_folder(partial);
         // A map the user already has stays as it is.
         if (ok && !is_dir((map / "mapdata").string()))
             ok = copy_demo_map(map / "mapdata", made);

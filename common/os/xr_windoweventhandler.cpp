@@ -49,9 +49,10 @@ int XrWindowEventHandler::pointer_move(int x, int y, int flags, XrMapWindow* win
 
 int XrWindowEventHandler::can_tap_and_hold(int x, int y, XrMapWindow* window)
 {
-    // With nothing to ask, the gesture may go on.
-    XrWindowEventHandler* next = m_manager != nullptr ? xr_window_manager_next_handler(m_manager) : nullptr;
-    return next != nullptr ? next->can_tap_and_hold(x, y, window) : 1;
+    // A handler in no manager has nobody to ask: the gesture may go on.
+    if (m_manager == nullptr)
+        return 1;
+    return pass_on(&XrWindowEventHandler::can_tap_and_hold, x, y, window);
 }
 
 int XrWindowEventHandler::tap_and_hold(XrMapWindow* window)

@@ -47,6 +47,7 @@ public:
     static const XrArray<XrString>& arrival_prompts(XrRouteLayer& l) { return l.arrival_prompts; }
     static bool flags(XrRouteLayer& l, int i)
     {
+        l.probe_voice_flags();
         const bool f[] = {l.has_after, l.has_herel2, l.has_700, l.has_700y, l.has_01mile};
         return f[i];
     }
