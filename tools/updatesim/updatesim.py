@@ -5,6 +5,9 @@ It serves from a content folder:
   GET  /files/<path>                 the file <content>/<path> (Range "bytes=N-" and
                                      "bytes=N-M" answered with 206), for whole, "+z"
                                      compressed and difference files alike
+  GET  /components/<id>/<a.b.c.d>[/%2Bz]/<file>
+                                     <content>/components/<id>/<a.b.c.d>[/+z]/<file>,
+                                     the component file URLs of the update manager
   POST /maemo/list_maps              <content>/map.lst
   POST /maemo/list_speakers          <content>/speaker.lst
   POST /maemo/component_files        <content>/components/<guid>.ber (form field "guid")
@@ -130,10 +133,14 @@ class Handler(BaseHTTPRequestHandler):
         if self.server.opts.endless and path == self.server.opts.endless:
             self._send_endless()
             return
-        if not path.startswith("/files/"):
+        if path.startswith("/files/"):
+            rel = path[len("/files/"):]
+        elif path.startswith("/components/"):
+            rel = path[1:]
+        else:
             self._send_plain(404)
             return
-        target = self._content_path(path[len("/files/"):])
+        target = self._content_path(rel)
         if target is None or not os.path.isfile(target):
             self._send_plain(404)
             return

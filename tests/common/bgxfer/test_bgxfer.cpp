@@ -42,6 +42,11 @@ void write(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+XrString x(const std::string& s)
+{
+    return XrString(s.c_str());
+}
+
 std::string random_bytes(size_t n, unsigned seed)
 {
     std::mt19937 gen(seed);
@@ -174,6 +179,25 @@ TEST_F(BgxferTest, JobFetchesEveryFileWholeAndRecordsItsEnd)
     EXPECT_FALSE(fs::exists(jobs_dir + "/0_alloc"));
     EXPECT_FALSE(fs::exists(jobs_dir + "/0_file_1_info"));
     EXPECT_TRUE(fs::exists(work + "target/small.txt")); // targets are the owner's
+}
+
+TEST_F(BgxferTest, ComponentUrlsReachWholeAndCompressedFiles)
+{
+    // The update manager's URLs: "/components/ID/a.b.c.d[/%2Bz]/NAME".
+    write(content + "components/map_b/1.2.0.3/roads.qt", "whole");
+    write(content + "components/map_b/1.2.0.3/+z/roads.qt", "packed");
+    UpdatesimServer server(content, root.dir());
+    ASSERT_GT(server.port(), 0);
+    open_service();
+    XrBgxferJob* job = service->create_job(0);
+    ASSERT_NE(job, nullptr);
+    for (const char* suffix : {"", "/%2Bz"})
+        ASSERT_TRUE(job->add_file(x(server.url(std::string("/components/map_b/1.2.0.3") + suffix + "/roads.qt")),
+                                  x(work + "target/map_b" + (*suffix ? "/+z" : "") + "/roads.qt"), -1));
+    job->start();
+    EXPECT_EQ(run_to_end(), XrBgxferJob::Completed);
+    EXPECT_EQ(read(work + "target/map_b/roads.qt"), "whole");
+    EXPECT_EQ(read(work + "target/map_b/+z/roads.qt"), "packed");
 }
 
 TEST_F(BgxferTest, KilledTransfersResumeFromTheirOffsetsWithRange)
