@@ -173,6 +173,9 @@ void XrBgxferJobImpl::release()
         delete this;
         return;
     }
+    // A runnable job ends at its next step, when the scheduler next runs.
+    if (thread_queue != nullptr && thread_queue != &wait_queue && thread_queue != &service->get_slot_queue())
+        return;
     wake(); // may end the thread and delete the job: nothing after this
 }
 
