@@ -19,6 +19,7 @@
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_utf8.h"
 #include "common/ui/controls/xr_simplelistctrl.h"
+#include "common/ui/dialog/xr_maemocommon.h"
 
 namespace {
 
@@ -104,6 +105,14 @@ bool run_list(const char* title_key, XrArray<XrListDlgItem>& rows, int icon_id, 
     dialog->construct();
     if (configure)
         add_configure_button(*dialog, &configure_chosen);
+    // The choice starts at the first row.
+    GtkWidget* view = XrMaemoCommon::lookup_widget(dialog->get_widget(), "base_list");
+    if (rows.get_num_items() > 0) {
+        GtkTreePath* first = gtk_tree_path_new_first();
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), first, nullptr, FALSE);
+        gtk_tree_path_free(first);
+        gtk_widget_grab_focus(view);
+    }
     dialog->start(1, true);
     return configure_chosen;
 }
