@@ -105,14 +105,23 @@ bool run_list(const char* title_key, XrArray<XrListDlgItem>& rows, int icon_id, 
     dialog->construct();
     if (configure)
         add_configure_button(*dialog, &configure_chosen);
-    // The choice starts at the first row.
+    // The choice starts at the first row (once the rows are in the view).
     GtkWidget* view = XrMaemoCommon::lookup_widget(dialog->get_widget(), "base_list");
-    if (rows.get_num_items() > 0) {
-        GtkTreePath* first = gtk_tree_path_new_first();
-        gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), first, nullptr, FALSE);
-        gtk_tree_path_free(first);
-        gtk_widget_grab_focus(view);
-    }
+    g_idle_add(
+        +[](gpointer data) -> gboolean {
+            auto* tree = GTK_TREE_VIEW(data);
+            GtkTreeModel* model = gtk_tree_view_get_model(tree);
+            GtkTreeIter first;
+            if (model != nullptr && gtk_tree_model_get_iter_first(model, &first) && GTK_WIDGET_SENSITIVE(tree)) {
+                GtkTreePath* path = gtk_tree_path_new_first();
+                gtk_tree_view_set_cursor(tree, path, nullptr, FALSE);
+                gtk_tree_path_free(path);
+                gtk_widget_grab_focus(GTK_WIDGET(tree));
+            }
+            g_object_unref(tree);
+            return G_SOURCE_REMOVE;
+        },
+        g_object_ref(view));
     dialog->start(1, true);
     return configure_chosen;
 }
