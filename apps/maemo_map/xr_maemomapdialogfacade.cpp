@@ -2,6 +2,7 @@
 
 #include "apps/maemo_map/xr_favouritesdlg_maemo.h"
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
+#include "apps/maemo_map/xr_maemowayptdlg.h"
 
 void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) const
 {
@@ -15,6 +16,12 @@ void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) c
 void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application, const XrFavourite& favourite) const
 {
     (new XrFavouritesDlgMaemo(const_cast<XrNaviApp*>(&application), &favourite))->open();
+}
+
+void XrMaemoMapDialogFacade::show_waypoints_dlg(XrNaviApp& application) const
+{
+    // The window deletes itself when it answers.
+    (new XrMaemoWayptDlg(&application))->show();
 }
 
 void XrMaemoMapDialogFacade::show_about_dlg() const

@@ -2,10 +2,12 @@
 // xdotool) over the favourites file of a card in the test's root: after OK
 // the file holds what the window showed, Cancel writes nothing, and the
 // roads that leave for the map (navigate, a chosen row) keep the edits and
-// close the window for good. The about window's notes come last.
+// close the window for good. Then the route-edit window over a route
+// provider that records what it is handed, and the about window.
 #include "apps/maemo_map/xr_favouritesdlg_maemo.h"
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
 #include "apps/maemo_map/xr_maemomapdialogfacade.h"
+#include "apps/maemo_map/xr_maemowayptdlg.h"
 
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/navigator_run.h"
@@ -125,7 +127,7 @@ void xr_ui_run_for_ms(int ms)
     }
 }
 
-class FavouritesWindowTest : public ::testing::Test {
+class TabletDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -188,7 +190,7 @@ protected:
 // One user action on the open window.
 enum Step { ADD_ADDRESS, SELECT_ROW_1, RENAME_TO_HARBOUR, MOVE_DOWN, MOVE_UP, DELETE_YES, DELETE_NO, OK, CANCEL, NAVIGATE, DOUBLE_CLICK_ROW_0 };
 
-TEST_F(FavouritesWindowTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
+TEST_F(TabletDialogsTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
 {
     struct Case {
         const char* name;
@@ -328,7 +330,7 @@ TEST_F(FavouritesWindowTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
 
 // The about window: the version note shows the program's and the map's
 // versions; the window ends by its close button and by Escape alike.
-TEST_F(FavouritesWindowTest, AboutWindowShowsTheVersionsAndCloses)
+TEST_F(TabletDialogsTest, AboutWindowShowsTheVersionsAndCloses)
 {
     make_card();
     root.write_file("/media/mmc1/map/version.txt", "Version: 3.0.1\nTitle: Kestrova Navigator\n");
@@ -387,6 +389,125 @@ TEST_F(FavouritesWindowTest, AboutWindowShowsTheVersionsAndCloses)
         EXPECT_NE(all_labels.find("Kestrova Navigator 3.0.1"), std::string::npos) << all_labels;
         EXPECT_EQ(all_labels.find("r_str_"), std::string::npos) << all_labels;
         EXPECT_EQ(newest_dialog(), nullptr);
+    }
+}
+
+// Hands out three waypoints and records what comes back.
+class RecordingRoute : public XrRouteProvider {
+public:
+    int copy_waypoints(XrArray<XrWaypoint>& out) override
+    {
+        for (const wchar_t* n : {L"A", L"B", L"C"}) {
+            XrWaypoint w;
+            w.name = XrString(n);
+            out.append(w);
+        }
+        return 1;
+    }
+    int get_current_index() override { return 1; }
+    void set_waypoints(const XrArray<XrWaypoint>& list, int index) override
+    {
+        handed.clear();
+        for (int i = 0; i < list.get_num_items(); ++i)
+            handed += static_cast<char>(list.get_item_ptr(i)->name.c_str()[0]);
+        handed_index = index;
+    }
+    bool calculate_route(bool, bool, bool) override
+    {
+        ++calculations;
+        return true;
+    }
+    void clear_route() override { ++clears; }
+    std::string handed = "-";
+    int handed_index = -9;
+    int calculations = 0;
+    int clears = 0;
+};
+
+// Waypoints moved, activated and deleted through the X server: OK hands
+// the copy over and computes the route; fewer than two waypoints clear it;
+// Cancel hands nothing.
+TEST_F(TabletDialogsTest, RoutePlanThroughTheXServer)
+{
+    enum Action { SELECT_0, SELECT_1, SELECT_2, UP, DOWN, ACTIVATE, DELETE, PRESS_OK, PRESS_CANCEL };
+    struct Case {
+        const char* name;
+        std::vector<Action> actions;
+        std::string handed;
+        int index;
+        int calculations;
+        int clears;
+    } cases[] = {
+        {"move the last up, OK", {SELECT_2, UP, PRESS_OK}, "ACB", 2, 1, 0},
+        {"activate the last, OK", {SELECT_2, ACTIVATE, PRESS_OK}, "ABC", 2, 1, 0},
+        {"delete the current one, OK", {SELECT_1, DELETE, PRESS_OK}, "AC", 1, 1, 0},
+        {"delete the first, OK: index 0 goes as 1", {SELECT_0, DELETE, PRESS_OK}, "BC", 1, 1, 0},
+        {"delete two, OK: no route", {SELECT_2, DELETE, SELECT_1, DELETE, PRESS_OK}, "-", -9, 0, 1},
+        {"move, Cancel", {SELECT_2, UP, PRESS_CANCEL}, "-", -9, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingRoute route;
+        XrSingleton::set_instance(XrString(L"XrRouteProvider"), &route);
+        TestApp app;
+        XrMaemoMapDialogFacade facade;
+        facade.show_waypoints_dlg(app);
+        GtkWidget* window = newest_dialog();
+        ASSERT_NE(window, nullptr);
+        g_object_add_weak_pointer(G_OBJECT(window), reinterpret_cast<gpointer*>(&window));
+        xr_ui_run_for_ms(400);
+        GtkWidget* view = XrMaemoCommon::lookup_widget(window, "waypt_list");
+        for (Action a : c.actions) {
+            if (window == nullptr)
+                break;
+            focus(window);
+            auto button = [&](const char* name) { click_widget(XrMaemoCommon::lookup_widget(window, name)); };
+            switch (a) {
+            case SELECT_0:
+            case SELECT_1:
+            case SELECT_2: {
+                const int row = a == SELECT_0 ? 0 : a == SELECT_1 ? 1 : 2;
+                GdkRectangle cell;
+                GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+                gtk_tree_view_get_cell_area(GTK_TREE_VIEW(view), path,
+                                            gtk_tree_view_get_column(GTK_TREE_VIEW(view), 0), &cell);
+                gtk_tree_path_free(path);
+                gint ox = 0, oy = 0;
+                gdk_window_get_origin(gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)), &ox, &oy);
+                xdotool({"mousemove", "--sync", std::to_string(ox + cell.x + cell.width / 2),
+                         std::to_string(oy + cell.y + cell.height / 2)});
+                xdotool({"click", "1"});
+                break;
+            }
+            case UP:
+                button("up_button");
+                break;
+            case DOWN:
+                button("down_button");
+                break;
+            case ACTIVATE:
+                button("activate_button");
+                break;
+            case DELETE:
+                button("delete_button");
+                break;
+            case PRESS_OK:
+                button("ok_button");
+                break;
+            case PRESS_CANCEL:
+                button("cancel_button");
+                break;
+            }
+            xr_ui_run_for_ms(600);
+        }
+        EXPECT_TRUE(xr_run_loop_until([&] { return window == nullptr; }, 5)) << "the window is closed";
+        EXPECT_EQ(route.handed, c.handed);
+        EXPECT_EQ(route.handed_index, c.index);
+        EXPECT_EQ(route.calculations, c.calculations);
+        EXPECT_EQ(route.clears, c.clears);
+        if (window != nullptr)
+            gtk_widget_destroy(window);
+        XrSingleton::set_instance(XrString(L"XrRouteProvider"), nullptr);
     }
 }
 
