@@ -13,6 +13,7 @@
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
+#include "apps/maemo_map/xr_maemomapdialogfacade.h"
 #include "apps/maemo_map/xr_mainmenu.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
@@ -243,7 +244,9 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
     if (register_dialog_facade != nullptr) {
         register_dialog_facade();
     } else {
-        app->base_facade = std::make_unique<XrCorvanelDialogFacadeMaemo>();
+        auto facade = std::make_unique<XrMaemoMapDialogFacade>();
+        facade->set_app(app);
+        app->base_facade = std::move(facade);
         XrSingleton::set_instance(XrString(L"XrCorvanelDialogFacade"), app->base_facade.get());
     }
 

@@ -127,12 +127,13 @@ struct Entry {
     const char* effect; // what the program then says
 };
 
+// "Edit route" and "About" open windows of their own
+// (test_menudialogs_xvfb.cpp).
 // Keyboard order of the menu: Find, View, Maps, Favourites, Services,
 // Settings, About, Help, Exit ("Clear route" is not offered without a route).
 const Entry kEntries[] = {
     {0, 0, "r_menu_find_location", "Find location", "show_address_dlg"},
     {0, 1, "r_menu_find_route", "Plan route", "show_address_dlg"},
-    {0, 2, "r_menu_find_edit_route", "Edit route", "show_waypoints_dlg"},
     {1, 0, "r_menu_view_3d", "3D view", "menu: r_menu_view_3d"},
     {1, 1, "r_menu_gps_status", "GPS status", "show_gps_dlg"},
     {1, 2, "r_str_menu_view_zoom", "Zoom buttons", "menu: r_str_menu_view_zoom"},
@@ -144,7 +145,6 @@ const Entry kEntries[] = {
     {4, 0, "r_str_posdlg_page_poi", "Places", "POI categories"},
     {4, 2, "r_menu_services_update_safety_cams", "Update safety cameras", "service update 3"},
     {5, -1, "r_menu_main_settings", "Settings", "show_settings_dlg"},
-    {6, 0, "r_menu_about_map", "About", "show_about_dlg"},
     {7, -1, "r_menu_main_help", "Help", "help topic \"Applications_maps_mainview\""},
 };
 

@@ -1,0 +1,31 @@
+#include "apps/maemo_map/xr_maemomapdialogfacade.h"
+
+#include "apps/maemo_map/xr_favouritesdlg_maemo.h"
+#include "apps/maemo_map/xr_maemoaboutdlg.h"
+#include "apps/maemo_map/xr_maemowayptdlg.h"
+
+void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) const
+{
+    if (get_open_count(XrString(XrFavouritesDlgMaemo::open_count_name)) != 0)
+        return;
+    // The window deletes itself when it closes; it calls the application's
+    // routing, which the facade's callers hand over as const.
+    (new XrFavouritesDlgMaemo(const_cast<XrNaviApp*>(&application), nullptr))->open();
+}
+
+void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application, const XrFavourite& favourite) const
+{
+    (new XrFavouritesDlgMaemo(const_cast<XrNaviApp*>(&application), &favourite))->open();
+}
+
+void XrMaemoMapDialogFacade::show_waypoints_dlg(XrNaviApp& application) const
+{
+    // The window deletes itself when it answers.
+    (new XrMaemoWayptDlg(&application))->show();
+}
+
+void XrMaemoMapDialogFacade::show_about_dlg() const
+{
+    XrMaemoAboutDlg dialog;
+    dialog.run(app);
+}

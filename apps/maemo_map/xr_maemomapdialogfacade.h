@@ -1,0 +1,23 @@
+// The navigator's dialog facade: the tablet's facade with the windows that
+// need the application object (favourites, route plan, about).
+#pragma once
+
+#include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
+
+class XrMaemoMapDialogFacade : public XrCorvanelDialogFacadeMaemo {
+public:
+    // Opens the favourites window unless one is open already.
+    void show_favourites_dlg(const XrNaviApp& app) const override;
+    // Opens a favourites window with the favourite selected, always.
+    void show_favourites_dlg(const XrNaviApp& app, const XrFavourite& favourite) const override;
+    // Opens the route-edit window (modal; returns at once).
+    void show_waypoints_dlg(XrNaviApp& app) const override;
+    // Runs the about window modally.
+    void show_about_dlg() const override;
+
+    // The application the about window reports on (set at start-up).
+    void set_app(XrNaviApp* application) { app = application; }
+
+private:
+    XrNaviApp* app = nullptr;
+};
