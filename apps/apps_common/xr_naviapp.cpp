@@ -1,5 +1,8 @@
 #include "apps/apps_common/xr_naviapp.h"
 
+#include "apps/apps_common/xr_commandhandler.h"
+#include "apps/apps_common/xr_naviapphandler.h"
+
 #include <unistd.h>
 
 #include <cmath>
@@ -12,6 +15,8 @@
 
 #include "apps/apps_common/xr_appmaplayers.h"
 #include "apps/apps_common/xr_appservices.h"
+#include "apps/apps_common/xr_commandhandler.h"
+#include "apps/apps_common/xr_naviapphandler.h"
 #include "apps/services/xr_servcom.h"
 #include "common/bmloader/xr_bitmap_loader.h"
 #include "common/config/xr_storageconfiguration.h"
@@ -154,6 +159,8 @@ void XrCrosshairTimer::execute(XrEventloopBase* loop, void* data)
             owner->end_route_preview(true);
         return;
     }
+    // The map's keys wait until the preview has ended.
+    owner->set_map_handler_busy(true);
     XrRouteLayer* layer = owner->get_route_layer();
     XrRectangle box;
     bool have = false;
@@ -236,6 +243,11 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 
 XrNaviApp::~XrNaviApp()
 {
+    // The handler's timers live on the event loop, which goes first.
+    forget_touch_layer();
+    if (map_handler != nullptr && window_manager.top_handler() == map_handler)
+        delete window_manager.pop_handler();
+    map_handler = nullptr;
     set_map_engine_services(nullptr);
     if (route_layer_settings)
         route_layer_settings->detach();
@@ -432,6 +444,8 @@ bool XrNaviApp::construct()
     route_layer_settings = std::make_unique<XrAppRouteLayerSettings>();
     route_layer_settings->attach();
 
+    // The map's touch controls are made for the handler as the map opens.
+    install_map_handler();
     if (!maps->initialize(&event_loop, &audio_player, static_cast<XrPoiLayerClient*>(this), &memory_notifier)) {
         std::fprintf(stderr, "kestrova-navigator: the map provider could not be initialised: no valid map data\n");
         return false;
@@ -578,6 +592,7 @@ void XrNaviApp::map_initialized()
 {
     map_ready = true;
     register_poi_icon_sets();
+    create_touch_layer();
     suspend_auto_follow(4000, 4000);
     auto_scale_allowed = true;
     on_map_ready();
@@ -585,6 +600,9 @@ void XrNaviApp::map_initialized()
 
 void XrNaviApp::map_closing()
 {
+    forget_touch_layer();
+    if (map_handler != nullptr)
+        map_handler->set_step_mode(false);
     end_route_preview(false);
     has_fix = false;
     map_ready = false;
@@ -739,6 +757,11 @@ void XrNaviApp::update_position(bool force, bool* redrawn)
     const int steps = with_route ? 5 : 3;
     const bool follow = !before(now, follow_suspended_until);
     const bool auto_scale = !before(now, scale_suspended_until) && auto_scale_allowed;
+    // Once following resumes, a browsed route gives the view back to the car.
+    if (follow && !highlight_done) {
+        highlight_done = true;
+        browsing = rotation_frozen = false;
+    }
 
     XrOverlayLayer* overlay = get_overlay_layer();
     if (overlay != nullptr)
@@ -1003,6 +1026,12 @@ void XrNaviApp::end_route_preview(bool redraw)
     }
     if (redraw)
         redraw_map_window();
+    // The keys browse the new route from now on.
+    if (map_handler != nullptr) {
+        map_handler->set_busy(false);
+        if (!map_handler->is_step_mode())
+            map_handler->toggle_step_mode();
+    }
     dialog_guard = true;
     follow_enabled = true;
     event_loop.remove_timeout(timer, nullptr);

@@ -14,6 +14,7 @@
 #include "common/audio/xr_audioplayer.h"
 #include "common/base/xr_memorynotifier.h"
 #include "common/corvanel_core/impl/xr_mapviewproviderimpl.h"
+#include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_positionprovider.h"
@@ -31,6 +32,9 @@
 #include "common/ui/dialog/xr_dialogmanager.h"
 
 class XrAppMapEngineServices;
+class XrCorvanelCommandHandler;
+class XrNaviAppHandler;
+class XrTouchCtrlLayer;
 class XrAppMapLayers;
 class XrAppRouteLayerHost;
 class XrAppRouteLayerSettings;
@@ -227,6 +231,127 @@ public:
     bool is_map_ready() const { return map_ready; }
     const XrPoint& get_last_point() const { return last_point; }
 
+    // ---- Map-window input and commands.
+    // Pushes the map window's input handler (once).
+    void install_map_handler();
+    // The touch control layer of the opened map, and forgetting it when the
+    // map closes.
+    void create_touch_layer();
+    void forget_touch_layer();
+    // The handler of the main map window (created by construct), or null.
+    XrNaviAppHandler* get_map_handler() const { return map_handler; }
+    // The touch control layer of the opened map, or null.
+    XrTouchCtrlLayer* get_touch_layer() const { return touch_layer; }
+    // Carries out a numeric command (0x1000 to 0x1107); unknown ids are
+    // logged and ignored.
+    void handle_command(int id, void* data);
+    // Adjusts a map-window key code in place; answers the key mode (0 the
+    // map handles it, 1 the key is taken, 6 back).
+    virtual int adjust_key_code(int& code)
+    {
+        (void)code;
+        return 0;
+    }
+    // A map point under the right button (nothing on this platform).
+    virtual void on_right_click(const XrPoint& /*world*/) {}
+    // The favourites dialog on the favourite with that speed dial (4..9),
+    // or the plain favourites dialog.
+    void show_speed_dial(int speed_dial);
+    // Hands the highlighted POI's phone number to the telephony provider.
+    void call_highlighted_poi();
+    // Automatic following resumes at once: the view returns to the car.
+    void return_to_position();
+    // A route search's progress drawing was shown and is reset.
+    virtual void reset_progress() { progress_shown = false; }
+    // Platform hooks of the touch controls and the menu (the platform's
+    // object shows its dialogs).
+    virtual void toggle_north(bool redraw);
+    virtual void show_gps_status() {}
+    virtual void show_poi_categories() {}
+    // The user touched the map or pressed a key.
+    void report_user_input() { on_status_update(); }
+    bool is_progress_shown() const { return progress_shown; }
+    bool is_drawing_stopped() const { return stop_drawing; }
+    void set_stop_drawing(bool on) { stop_drawing = on; }
+    bool is_auto_scale_allowed() const { return auto_scale_allowed; }
+    void set_auto_scale_allowed(bool on) { auto_scale_allowed = on; }
+    bool is_browsing() const { return browsing; }
+    // The view shows a browsed route point instead of the position until
+    // following resumes (15 s after the last browse step).
+    void start_browsing();
+    // Switches between the flat map and the 3D view.
+    void toggle_3d_view();
+    // The name of the nearest object of a layer within a distance (map
+    // units) of a point; limit -1 for no limit. Empty when none.
+    virtual XrString find_nearest_name(const XrString& layer, const XrPoint& point, int distance, int limit);
+
+    // ---- Commands of the menus, the map window's menus and the command
+    // handler (xr_naviapp_commands.cpp).
+    // Routing.
+    void plan_route();
+    void show_waypoints();
+    void recalculate_route();
+    void calculate_route_again(int flag);
+    void calculate_current_route();
+    void show_route_details();
+    // Navigates from the current position to the point (added to the history
+    // under the name; an empty name is the address of the point).
+    void navigate_to_place(const XrString& name, const XrPoint& point);
+    void navigate_to_history_point(const XrString& name, const XrPoint& point);
+    // A message over the map window for a while (logged).
+    virtual void show_map_message(const XrString& text, int duration_ms, int kind);
+    // Dialogs of the facade; the guard is down while the settings are open.
+    virtual void show_settings(int page);
+    void show_about();
+    void show_services();
+    void show_location_details_at_cursor();
+    void open_poi_url();
+    // The address dialog in location mode; the chosen place is shown.
+    void show_place();
+    // User points. Notes and questions go through show_route_query.
+    void add_favourite(const XrCoordinate& coordinate, const XrString& name);
+    void add_favourite_at(const XrPoint& point);
+    void app_fav_add_current_loc();
+    void remove_favourite(int id);
+    // edge: the blocked road (0 when unknown).
+    void add_roadblock(const XrPoint& point, int edge, bool ask);
+    void remove_roadblock(int id, bool ask);
+    void app_park_car();
+    void park_at_cursor();
+    void unpark_car();
+    // The name a place goes by: the nearest label of the map, or the address.
+    XrString get_place_name(const XrPoint& point);
+    // Asks for a text (title and prompt are message keys); false when
+    // cancelled. This base has no dialog and answers cancelled.
+    virtual bool ask_text(const char* title_key, const char* prompt_key, int max_length, XrString& text);
+    // View.
+    // The scale of a preset: 1 25000, 2 100000, 3 250000, 4 1000000,
+    // 5 4500000, any other 9000.
+    static int scale_of_preset(int n);
+    void set_scale_preset(int n);
+    void store_view();
+    void gps_on();
+    void gps_off();
+    void set_active_theme(unsigned theme);
+    int get_active_theme();
+    // Stores the level and sets the prompt volume; level 0 silences the
+    // prompts, levels 1 to 3 speak them.
+    void change_sound_level(XrAppSettingsProvider::Volume level);
+    // The map handler's busy flag (its keys are swallowed while set).
+    void set_map_handler_busy(bool busy);
+    // Modal work of menus: the guard and following are down while it runs.
+    bool is_follow_enabled() const { return follow_enabled; }
+    void set_follow_enabled(bool on) { follow_enabled = on; }
+    bool get_dialog_guard() const { return dialog_guard; }
+    void set_dialog_guard(bool on) { dialog_guard = on; }
+    void zoom_in();
+    void zoom_out();
+    void show_help();
+    void install_alternate_drawer();
+    void set_view_variant(int value);
+    // Asks the online services for an update of a service type.
+    virtual void request_service_update(int service_type);
+
 protected:
     // The event id of the deferred refresh.
     static constexpr int DEFERRED_REFRESH = 1;
@@ -285,6 +410,10 @@ protected:
     XrPoint last_matched_point{0, 0};
     XrGid last_matched_gid = 0;
     XrCrosshairTimer* preview_timer = nullptr;
+    bool stop_drawing = false;
+    XrNaviAppHandler* map_handler = nullptr; // owned by the window manager
+    XrTouchCtrlLayer* touch_layer = nullptr;  // owned by the map
+    std::unique_ptr<XrCorvanelCommandHandler> command_handler;
     std::optional<XrRectangle> note_icon_rect;
     std::optional<XrRectangle> note_rect;
 

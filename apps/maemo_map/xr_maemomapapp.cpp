@@ -12,6 +12,7 @@
 
 #include "common/base/xr_singleton.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
+#include "apps/maemo_map/xr_mainmenu.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
@@ -224,6 +225,8 @@ gboolean XrMaemoMapApp::idle_stage_1(gpointer data)
             // The client stays referenced while its notification is wanted.
         }
     }
+    // Web pages of the menus open through the osso context.
+    set_browser_context(app->osso_context);
     app->inactivity_timer = std::make_unique<XrMaemoInactivityTimer>(&app->event_loop, app->osso_context);
 
     app->fonts = std::make_unique<XrFontRepositoryMaemo>();
@@ -265,6 +268,7 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
         system->start(app->osso_context);
     osso_hw_set_display_event_cb(app->osso_context, on_display_event, nullptr);
     XrMapWindow* window = app->map_window_owned.get();
+    xr_build_toolbar(*app);
     window->free_splash();
     window->set_fullscreen(true);
     // The full-screen layout at once, also where no window manager answers.
@@ -543,3 +547,44 @@ void XrMaemoMapApp::on_display_event(osso_display_state_t state, gpointer)
         g_display_on_seen = false;
     }
 }
+
+// ---- map-window input
+
+int XrMaemoMapApp::adjust_key_code(int& code)
+{
+    XrMapProvider* maps = XrMapProvider::get_instance();
+    XrRouteLayer* layer = maps != nullptr ? get_route_layer() : nullptr;
+    if ((code == XrMapWindow::KeyLeft || code == XrMapWindow::KeyRight) && layer != nullptr &&
+        layer->get_active_route() != nullptr)
+        code = code == XrMapWindow::KeyRight ? XrMapWindow::KeyF7 : XrMapWindow::KeyF8;
+    return code == XrMapWindow::KeyEscape ? 6 : 0;
+}
+
+void XrMaemoMapApp::on_map_ready()
+{
+    xr_build_menu(*this);
+    audio_player.set_muted(false);
+    on_view_changed();
+}
+
+void XrMaemoMapApp::on_view_changed()
+{
+    on_status_update();
+    update_menu_items();
+}
+
+void XrMaemoMapApp::update_menu_items()
+{
+    xr_update_3d_item();
+    xr_update_route_items();
+}
+
+void XrMaemoMapApp::toggle_north(bool redraw) { xr_toggle_north(*this, redraw); }
+
+void XrMaemoMapApp::show_gps_status()
+{
+    if (XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance())
+        facade->show_gps_dlg(*this);
+}
+
+void XrMaemoMapApp::show_poi_categories() { xr_show_poi_categories(*this); }

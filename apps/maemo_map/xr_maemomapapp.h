@@ -70,6 +70,19 @@ public:
     void set_locale(const XrString& name, bool no_refresh) override;
     // Through the dialog facade.
     void show_location_details(const XrPoint& point, const XrString& details) override;
+    // Map-window input: while a route is shown, left zooms out and right
+    // zooms in; back answers mode 6, everything else mode 0.
+    int adjust_key_code(int& code) override;
+    // The map opened: the common menu is built anew, sound on.
+    void on_map_ready() override;
+    // The status and the menu items follow the view.
+    void on_view_changed() override;
+    // The menu's 3D item and route items follow the state (xr_mainmenu.cpp).
+    virtual void update_menu_items();
+    // The menu's hooks: north toggle, GPS status and POI categories.
+    void toggle_north(bool redraw) override;
+    void show_gps_status() override;
+    void show_poi_categories() override;
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 

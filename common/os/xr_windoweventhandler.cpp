@@ -49,7 +49,9 @@ int XrWindowEventHandler::pointer_move(int x, int y, int flags, XrMapWindow* win
 
 int XrWindowEventHandler::can_tap_and_hold(int x, int y, XrMapWindow* window)
 {
-    return pass_on(&XrWindowEventHandler::can_tap_and_hold, x, y, window);
+    // With nothing to ask, the gesture may go on.
+    XrWindowEventHandler* next = m_manager != nullptr ? xr_window_manager_next_handler(m_manager) : nullptr;
+    return next != nullptr ? next->can_tap_and_hold(x, y, window) : 1;
 }
 
 int XrWindowEventHandler::tap_and_hold(XrMapWindow* window)

@@ -43,14 +43,36 @@ static void hildon_window_size_allocate(GtkWidget* widget, GtkAllocation* alloca
         GtkRequisition req;
         gtk_widget_get_child_requisition(self->vbox, &req);
         box.height = req.height < allocation->height ? req.height : allocation->height;
+        /* The toolbars stand under the content, at the window's foot. */
+        box.y = allocation->height - box.height;
         gtk_widget_size_allocate(self->vbox, &box);
     }
     if (child != NULL && GTK_WIDGET_VISIBLE(child)) {
-        GtkAllocation c = {0, box.height, allocation->width, allocation->height - box.height};
+        GtkAllocation c = {0, 0, allocation->width, allocation->height - box.height};
         if (c.height < 1)
             c.height = 1;
         gtk_widget_size_allocate(child, &c);
     }
+}
+
+/* The toolbars are an internal child: the container's expose reaches only
+ * the window's own child, so they are exposed here. */
+static gboolean hildon_window_expose(GtkWidget* widget, GdkEventExpose* event)
+{
+    HildonWindow* self = HILDON_WINDOW(widget);
+    gboolean handled = GTK_WIDGET_CLASS(hildon_window_parent_class)->expose_event(widget, event);
+    if (self->vbox != NULL && GTK_WIDGET_DRAWABLE(self->vbox))
+        gtk_container_propagate_expose(GTK_CONTAINER(widget), self->vbox, event);
+    return handled;
+}
+
+/* The toolbars are mapped with the window (its own map reaches only its child). */
+static void hildon_window_map(GtkWidget* widget)
+{
+    HildonWindow* self = HILDON_WINDOW(widget);
+    if (self->vbox != NULL && GTK_WIDGET_VISIBLE(self->vbox) && !GTK_WIDGET_MAPPED(self->vbox))
+        gtk_widget_map(self->vbox);
+    GTK_WIDGET_CLASS(hildon_window_parent_class)->map(widget);
 }
 
 static void hildon_window_show_all(GtkWidget* widget)
@@ -83,6 +105,8 @@ static void hildon_window_class_init(HildonWindowClass* klass)
     GTK_WIDGET_CLASS(klass)->size_request = hildon_window_size_request;
     GTK_WIDGET_CLASS(klass)->size_allocate = hildon_window_size_allocate;
     GTK_WIDGET_CLASS(klass)->show_all = hildon_window_show_all;
+    GTK_WIDGET_CLASS(klass)->expose_event = hildon_window_expose;
+    GTK_WIDGET_CLASS(klass)->map = hildon_window_map;
     GTK_OBJECT_CLASS(klass)->destroy = hildon_window_destroy;
 }
 
@@ -103,6 +127,8 @@ void hildon_window_add_toolbar(HildonWindow* window, GtkToolbar* toolbar)
 {
     g_return_if_fail(HILDON_IS_WINDOW(window) && toolbar != NULL && window->vbox != NULL);
     gtk_box_pack_start(GTK_BOX(window->vbox), GTK_WIDGET(toolbar), FALSE, FALSE, 0);
+    if (GTK_WIDGET_MAPPED(window) && GTK_WIDGET_VISIBLE(window->vbox) && !GTK_WIDGET_MAPPED(window->vbox))
+        gtk_widget_map(window->vbox);
     gtk_widget_queue_resize(GTK_WIDGET(window));
 }
 

@@ -1,6 +1,6 @@
 /* Our stand-in for the platform's application framework: the program and
  * its windows (a GtkWindow that can go full screen, with a toolbar slot
- * above its content), the common menu, banners and notes (plain GTK
+ * under its content), the common menu, banners and notes (plain GTK
  * windows and dialogs named so that tests can find and answer them) and
  * the tap-and-hold gesture on any widget.
  *
@@ -38,7 +38,7 @@ typedef struct _HildonWindow HildonWindow;
 typedef struct _HildonWindowClass HildonWindowClass;
 
 /* A top-level window whose one child (the content, added and removed with
- * gtk_container_add / gtk_container_remove) lies below its toolbars. */
+ * gtk_container_add / gtk_container_remove) lies above its toolbars. */
 struct _HildonWindow {
     GtkWindow parent;
     GtkWidget* vbox; /* internal child holding the toolbars */
@@ -55,7 +55,7 @@ GType hildon_window_get_type(void);
 #define HILDON_IS_WINDOW(obj) (G_TYPE_CHECK_INSTANCE_TYPE((obj), HILDON_TYPE_WINDOW))
 
 GtkWidget* hildon_window_new(void);
-/* Toolbars stack above the content, in the order added. */
+/* Toolbars stack under the content, in the order added. */
 void hildon_window_add_toolbar(HildonWindow* window, GtkToolbar* toolbar);
 void hildon_window_remove_toolbar(HildonWindow* window, GtkToolbar* toolbar);
 /* The window's own menu (a reference is taken); NULL removes it. */

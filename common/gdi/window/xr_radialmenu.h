@@ -20,6 +20,7 @@ struct XrRadialMenuItem {
     int icon_index = 0; // column in the action strip
     int command = 0;
     bool hidden = false; // honoured by the four ring entries only
+    bool locked = false; // shown, but cannot be chosen
 };
 
 class XrRadialMenuData {

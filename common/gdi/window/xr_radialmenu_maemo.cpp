@@ -42,6 +42,8 @@ void XrRadialMenuData::add_item(int label_id, int icon_index, int command)
     items[m_count].label_id = label_id;
     items[m_count].icon_index = icon_index;
     items[m_count].command = command;
+    items[m_count].hidden = false;
+    items[m_count].locked = false;
     delete[] m_items;
     m_items = items;
     ++m_count;
@@ -107,6 +109,8 @@ int XrRadialMenu::show_at(const XrPoint& point, int& command, int)
             }
         }
         g_object_set_data(G_OBJECT(item), "cmd_id", GINT_TO_POINTER(entry.command));
+        if (entry.locked)
+            gtk_widget_set_sensitive(item, FALSE);
         g_signal_connect(item, "activate", G_CALLBACK(on_activate), &popup);
         g_signal_connect(item, "select", G_CALLBACK(on_select), &popup);
         gtk_widget_show_all(item);

@@ -90,7 +90,7 @@ struct GestureFixture {
     std::vector<std::string> log;
 };
 
-TEST_F(HildonTest, ContentSitsBelowToolbarsAndCanBeSwapped)
+TEST_F(HildonTest, ContentSitsAboveToolbarsAndCanBeSwapped)
 {
     GtkWidget* w = hildon_window_new();
     HildonWindow* hw = HILDON_WINDOW(w);
@@ -107,10 +107,10 @@ TEST_F(HildonTest, ContentSitsBelowToolbarsAndCanBeSwapped)
     gtk_widget_show_all(w);
     while (gtk_events_pending())
         gtk_main_iteration();
-    // The toolbar takes the top, the content the rest.
-    EXPECT_EQ(toolbar->allocation.y, 0);
+    // The content takes the top, the toolbar the foot.
+    EXPECT_EQ(a->allocation.y, 0);
     EXPECT_GT(toolbar->allocation.height, 0);
-    EXPECT_EQ(a->allocation.y, toolbar->allocation.height);
+    EXPECT_EQ(toolbar->allocation.y, 200);
     EXPECT_EQ(a->allocation.height, 200);
     EXPECT_EQ(w->allocation.height, toolbar->allocation.height + 200);
 
@@ -121,6 +121,45 @@ TEST_F(HildonTest, ContentSitsBelowToolbarsAndCanBeSwapped)
     EXPECT_EQ(hildon_window_get_content(hw), b);
     g_object_unref(a);
     gtk_widget_destroy(w);
+}
+
+// A toolbar given before or after the window is shown is mapped and drawn:
+// a red button fills its place on screen.
+TEST_F(HildonTest, ToolbarsAreMappedAndDrawnWhenAddedBeforeOrAfterShowing)
+{
+    for (bool after : {false, true}) {
+        SCOPED_TRACE(after ? "added after showing" : "added before showing");
+        GtkWidget* w = hildon_window_new();
+        GtkWidget* area = gtk_drawing_area_new();
+        gtk_widget_set_size_request(area, 200, 100);
+        gtk_container_add(GTK_CONTAINER(w), area);
+        GtkWidget* toolbar = gtk_toolbar_new();
+        GtkWidget* red = gtk_event_box_new();
+        gtk_widget_set_size_request(red, 60, 40);
+        GdkColor colour = {0, 0xFFFF, 0, 0};
+        gtk_widget_modify_bg(red, GTK_STATE_NORMAL, &colour);
+        GtkToolItem* item = gtk_tool_item_new();
+        gtk_container_add(GTK_CONTAINER(item), red);
+        gtk_toolbar_insert(GTK_TOOLBAR(toolbar), item, -1);
+        gtk_widget_show_all(toolbar);
+        if (!after)
+            hildon_window_add_toolbar(HILDON_WINDOW(w), GTK_TOOLBAR(toolbar));
+        gtk_widget_show_all(w);
+        run_for(200);
+        if (after)
+            hildon_window_add_toolbar(HILDON_WINDOW(w), GTK_TOOLBAR(toolbar));
+        run_for(300);
+        EXPECT_TRUE(GTK_WIDGET_MAPPED(toolbar));
+        EXPECT_TRUE(GTK_WIDGET_MAPPED(red));
+        GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, w->window, gdk_colormap_get_system(), red->allocation.x + 30,
+                                                     red->allocation.y + 20, 0, 0, 1, 1);
+        ASSERT_NE(pb, nullptr);
+        const guchar* px = gdk_pixbuf_get_pixels(pb);
+        EXPECT_EQ(px[0], 255);
+        EXPECT_EQ(px[1], 0);
+        g_object_unref(pb);
+        gtk_widget_destroy(w);
+    }
 }
 
 TEST_F(HildonTest, ProgramListsWindowsOnceAndChoosesTheirMenu)

@@ -1,0 +1,218 @@
+// kestrova-navigator on the demo map at its opening (city) scale, input
+// sent through the X server with xdotool: from a tap to the redrawn frame
+// on the screen, and the frames a second while a finger drags the map in
+// 2D. The baseline is the input path alone: one xdotool call and one read
+// of the screen, with no redraw to wait for.
+#include <benchmark/benchmark.h>
+#include <gtk/gtk.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Root {
+public:
+    Root()
+    {
+        std::string templ = (fs::temp_directory_path() / "xr-bench-XXXXXX").string();
+        dir = mkdtemp(templ.data());
+        fs::create_directories(dir + "/usr/share");
+        fs::create_directories(dir + "/media/mmc2");
+        fs::copy(std::string(XR_BUILD_DIR) + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
+    }
+    ~Root() { fs::remove_all(dir); }
+    std::string dir;
+};
+
+// The checksum of the map's middle (where taps and drags change it).
+std::uint64_t screen_sum()
+{
+    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, gdk_get_default_root_window(), gdk_colormap_get_system(),
+                                                 100, 60, 0, 0, 600, 300);
+    if (pb == nullptr)
+        return 0;
+    const guchar* p = gdk_pixbuf_get_pixels(pb);
+    const int stride = gdk_pixbuf_get_rowstride(pb), n = gdk_pixbuf_get_n_channels(pb);
+    std::uint64_t sum = 1469598103934665603ull;
+    for (int y = 0; y < 300; y += 3) {
+        for (int x = 0; x < 600; x += 3) {
+            const guchar* q = p + y * stride + x * n;
+            sum = (sum ^ (q[0] | q[1] << 8 | q[2] << 16)) * 1099511628211ull;
+        }
+    }
+    g_object_unref(pb);
+    return sum;
+}
+
+bool land_at(int x, int y)
+{
+    GdkPixbuf* pb = gdk_pixbuf_get_from_drawable(nullptr, gdk_get_default_root_window(), gdk_colormap_get_system(), x,
+                                                 y, 0, 0, 1, 1);
+    if (pb == nullptr)
+        return false;
+    const guchar* p = gdk_pixbuf_get_pixels(pb);
+    const bool land = p[0] > 225 && p[1] > 220 && p[2] > 205 && p[0] - p[2] > 4;
+    g_object_unref(pb);
+    return land;
+}
+
+void xdo(const std::string& args) { (void)std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+
+// Waits until the screen differs from before; false after 5 s.
+bool wait_change(std::uint64_t before)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (screen_sum() == before) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+    }
+    return true;
+}
+
+// Waits until the screen has not changed for 300 ms.
+void wait_still()
+{
+    std::uint64_t last = screen_sum();
+    auto since = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - since < std::chrono::milliseconds(300)) {
+        const std::uint64_t now = screen_sum();
+        if (now != last) {
+            last = now;
+            since = std::chrono::steady_clock::now();
+        }
+    }
+}
+
+// The navigator running on the demo map with its first frame settled.
+class Navigator {
+public:
+    Navigator()
+    {
+        pid = fork();
+        if (pid == 0) {
+            setenv("KESTROVA_ROOT", root.dir.c_str(), 1);
+            setenv("HOME", "/home/user", 1);
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+            const std::string path = std::string(XR_BUILD_DIR) + "/apps/maemo_map/kestrova-navigator";
+            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!land_at(300, 150) && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ok = land_at(300, 150);
+        wait_still();
+    }
+    ~Navigator()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+    bool ok = false;
+
+private:
+    Root root;
+    pid_t pid = -1;
+};
+
+void BM_InputRoundTripBaseline(benchmark::State& state)
+{
+    if (!gtk_init_check(nullptr, nullptr)) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Navigator navigator;
+    int i = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        xdo("mousemove " + std::to_string(700 + (i++ % 2)) + " 400");
+        benchmark::DoNotOptimize(screen_sum());
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+}
+BENCHMARK(BM_InputRoundTripBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// Taps on the on-map zoom buttons, in and out by turns (one ladder step
+// each), so that each tap brings a new frame.
+void BM_TapToRedrawnFrame(benchmark::State& state)
+{
+    if (!gtk_init_check(nullptr, nullptr)) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Navigator navigator;
+    if (!navigator.ok) {
+        state.SkipWithError("no map on screen");
+        return;
+    }
+    int i = 0;
+    for (auto _ : state) {
+        const std::uint64_t before = screen_sum();
+        const bool first = i++ % 2 == 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        xdo(first ? "mousemove 27 27 click 1" : "mousemove 27 392 click 1");
+        if (!wait_change(before)) {
+            state.SkipWithError("no new frame");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        state.PauseTiming();
+        wait_still();
+        // The next zoom step is taken 100 ms after the previous one.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_TapToRedrawnFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A finger held down moves 20 pixels at a time (right and back); each move
+// is timed to the frame it brings. frames_per_second counts those frames.
+void BM_DragFramesPerSecond2D(benchmark::State& state)
+{
+    if (!gtk_init_check(nullptr, nullptr)) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Navigator navigator;
+    if (!navigator.ok) {
+        state.SkipWithError("no map on screen");
+        return;
+    }
+    xdo("mousemove 300 200 mousedown 1");
+    int x = 300, step = 20, frames = 0;
+    double seconds = 0;
+    for (auto _ : state) {
+        if (x + step > 500 || x + step < 300)
+            step = -step;
+        x += step;
+        const std::uint64_t before = screen_sum();
+        const auto t0 = std::chrono::steady_clock::now();
+        xdo("mousemove " + std::to_string(x) + " 200");
+        if (!wait_change(before)) {
+            state.SkipWithError("no new frame");
+            break;
+        }
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.SetIterationTime(s);
+        seconds += s;
+        ++frames;
+    }
+    xdo("mouseup 1");
+    if (seconds > 0)
+        state.counters["frames_per_second"] = frames / seconds;
+}
+BENCHMARK(BM_DragFramesPerSecond2D)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+
+} // namespace
