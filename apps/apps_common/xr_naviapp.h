@@ -261,8 +261,10 @@ public:
     void call_highlighted_poi();
     // Automatic following resumes at once: the view returns to the car.
     void return_to_position();
-    // A route search's progress drawing was shown and is reset.
-    virtual void reset_progress() { progress_shown = false; }
+    // The map was drawn while a route search showed its progress: the
+    // progress drawing starts again (nothing until the progress bar exists;
+    // progress_shown itself belongs to the route search).
+    virtual void reset_progress() {}
     // Platform hooks of the touch controls and the menu (the platform's
     // object shows its dialogs).
     virtual void toggle_north(bool redraw);
