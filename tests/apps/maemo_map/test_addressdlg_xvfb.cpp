@@ -98,21 +98,35 @@ protected:
         pause_ms(3000);
     }
 
+    void shot(const char* name)
+    {
+        if (std::getenv("ADDR_SHOTS") == nullptr)
+            return;
+        GdkPixbuf* pb = run.screenshot();
+        if (pb != nullptr) {
+            gdk_pixbuf_save(pb, (std::string("/tmp/addr_") + name + ".png").c_str(), "png", nullptr, nullptr);
+            g_object_unref(pb);
+        }
+    }
+
     // The address page: city, street and house number.
     void enter_address()
     {
+        shot("0start");
         xdo("key Return"); // the address page
         pause_ms(800);
         xdo("key Down"); // the city row
         type_and_wait("Westf");
-        xdo("key Return"); // the city: the street row with the city's streets
+        shot("1city");        xdo("key Return"); // the city: the street row with the city's streets
         pause_ms(800);
+        shot("2street0");
         type_and_wait("Orchard Str");
-        xdo("key Return"); // the street: the city follows, focus on the number
+        shot("3street");        xdo("key Return"); // the street: the city follows, focus on the number
         pause_ms(800);
+        shot("4number0");
         xdo("type --delay 120 '12'");
         pause_ms(800);
-    }
+        shot("5number");    }
 };
 
 TEST_F(AddressDialogTest, CityStreetAndNumberTypedAreNavigatedTo)
