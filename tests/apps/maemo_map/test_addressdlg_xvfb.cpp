@@ -116,7 +116,7 @@ protected:
         xdo("key Return"); // the address page
         pause_ms(800);
         xdo("key Down"); // the city row
-        type_and_wait("Westf");
+        type_and_wait("Atlan");
         shot("1city");        xdo("key Return"); // the city: the street row with the city's streets
         pause_ms(800);
         shot("2street0");

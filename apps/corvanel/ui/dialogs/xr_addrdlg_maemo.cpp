@@ -113,6 +113,8 @@ void XrAddrDlgMaemo::create_controls()
         g_signal_connect(m_entries[row], "key-press-event", G_CALLBACK(&entry_key), this);
     }
     XrMaemoCommon::set_numeric_input(m_widget, "number_text");
+    // The state filter is not offered: its placeholder stays hidden.
+    gtk_widget_hide(XrMaemoCommon::lookup_widget(m_widget, "statefilter_placeholder"));
     for (int row = 0; row < 2; ++row) {
         m_lists[row] = new XrContextualListCtrl<int>(XrSimpleListCtrl::STYLE_TWO_LINES);
         m_lists[row]->construct();
@@ -120,6 +122,7 @@ void XrAddrDlgMaemo::create_controls()
         XrContextualListWidgets widgets;
         widgets.tree_view = XrMaemoCommon::lookup_widget(m_widget, kListNames[row]);
         m_lists[row]->set_native_control(&widgets);
+        gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(widgets.tree_view), FALSE);
         g_signal_connect(widgets.tree_view, "row-activated", G_CALLBACK(&row_activated), this);
         add_control(0, m_lists[row], false);
     }
