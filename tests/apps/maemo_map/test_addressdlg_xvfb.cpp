@@ -138,6 +138,19 @@ TEST_F(AddressDialogTest, CityStreetAndNumberTypedAreNavigatedTo)
     EXPECT_EQ(count("address dialog: chosen \"Orchard Street 12\""), 1) << run.output();
     // The route from the current position is computed and drawn.
     EXPECT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; })) << run.output();
+
+    // The place is now the history's first row: tapping "History" on the
+    // start page and then OK navigates there again.
+    open_dialog();
+    shot("6history0");
+    xdo("mousemove 662 145 click 1");
+    pause_ms(1000);
+    shot("7history");
+    xdo("mousemove 650 384 click 1");
+    EXPECT_TRUE(wait_output("address dialog: chosen \"Orchard Street 12\" from the history")) << run.output();
+    EXPECT_TRUE(wait_output("address dialog: place chosen")) << run.output();
+    EXPECT_EQ(count("address dialog: place chosen"), 2) << run.output();
+    EXPECT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; })) << run.output();
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 

@@ -362,3 +362,36 @@ void XrAddrDlg::reject()
     m_accepted = false;
     m_chosen = false;
 }
+
+void XrAddrDlg::fill_history_page()
+{
+    m_history.clear();
+    auto* history = static_cast<XrHistoryProvider*>(XrSingleton::get_instance(XrString(L"XrHistoryProvider")));
+    if (history != nullptr && m_projection != nullptr) {
+        XrArray<XrHistoryMapPoint> points(8);
+        history->get_history(points);
+        for (int i = 0; i < points.get_num_items(); ++i) {
+            const XrHistoryMapPoint& p = *points.get_item_ptr(i);
+            PointRow row;
+            row.title = p.get_name();
+            row.point = p.get_coordinate().to_point(m_projection);
+            m_history.push_back(row);
+        }
+    }
+    if (m_history.empty()) {
+        PointRow info;
+        info.title = text_of(R_STR_POSDLG_NO_HISTORY);
+        info.kind = 1;
+        m_history.push_back(info);
+    }
+}
+
+bool XrAddrDlg::choose_history(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_history.size()) || m_history[static_cast<size_t>(index)].kind != 0)
+        return false;
+    const PointRow row = m_history[static_cast<size_t>(index)];
+    accept_place(row.point, row.title);
+    close_dialog();
+    return true;
+}

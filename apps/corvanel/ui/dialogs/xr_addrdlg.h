@@ -77,6 +77,18 @@ public:
     void reject();
     bool was_accepted() const { return m_accepted; }
 
+    // The history page: the provider's places, most recent first, or one
+    // information row when there are none.
+    struct PointRow {
+        XrString title;
+        int kind = 0; // 0 a place, 1 an information row
+        XrPoint point;
+    };
+    void fill_history_page();
+    const std::vector<PointRow>& get_history_rows() const { return m_history; }
+    // A place row of the history ends the dialog with that place.
+    bool choose_history(int index);
+
     // XrAddrSearchProviderObserver
     void matching_address_found(XrAddrSearchResult* result) override;
 
@@ -118,4 +130,5 @@ protected:
     int m_selected[2] = {-1, -1};
     int m_limit[2] = {RESULT_STEP, RESULT_STEP};
     int m_filling = ROW_STREET; // the list that search results go to
+    std::vector<PointRow> m_history;
 };

@@ -101,7 +101,7 @@ void XrAddrDlgMaemo::create_controls()
     };
     XrMaemoCommon::set_item_texts(m_widget, texts, static_cast<int>(sizeof texts / sizeof texts[0]));
     // Pages this dialog does not offer yet stay out of reach.
-    for (const char* name : {"city_button", "history_button", "favourites_button", "poi_button", "coordinates_button"})
+    for (const char* name : {"city_button", "favourites_button", "poi_button", "coordinates_button"})
         XrMaemoCommon::set_widget_sensitive(m_widget, name, false);
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
                      G_CALLBACK(&address_clicked), this);
@@ -126,7 +126,53 @@ void XrAddrDlgMaemo::create_controls()
         g_signal_connect(widgets.tree_view, "row-activated", G_CALLBACK(&row_activated), this);
         add_control(0, m_lists[row], false);
     }
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "history_button"), "clicked",
+                     G_CALLBACK(&history_clicked), this);
+    m_history_list = new XrContextualListCtrl<int>(XrSimpleListCtrl::STYLE_TWO_LINES);
+    m_history_list->construct();
+    m_history_list->add_listener(this);
+    XrContextualListWidgets history;
+    history.tree_view = XrMaemoCommon::lookup_widget(m_widget, "history_list");
+    m_history_list->set_native_control(&history);
+    gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(history.tree_view), FALSE);
+    g_signal_connect(history.tree_view, "row-activated", G_CALLBACK(&history_activated), this);
+    add_control(7, m_history_list, false);
     show_page(NB_START);
+}
+
+int XrAddrDlgMaemo::current_page() const
+{
+    return gtk_notebook_get_current_page(GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(m_widget, "notebook")));
+}
+
+void XrAddrDlgMaemo::history_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->fill_history_page();
+    self->m_history_list->remove_all_items();
+    for (size_t i = 0; i < self->get_history_rows().size(); ++i) {
+        const PointRow& row = self->get_history_rows()[i];
+        self->m_history_list->add_item(row.title, XrString(L""), static_cast<int>(i), row.kind == 0 ? ICON_RESULT : ICON_INFO,
+                                       ICON_STRIP);
+    }
+    self->m_history_list->set_selection(0);
+    self->show_page(NB_HISTORY);
+    // Enter on the list takes the first place.
+    GtkTreePath* first = gtk_tree_path_new_first();
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(self->m_history_list->get_tree_view()), first, nullptr, FALSE);
+    gtk_tree_path_free(first);
+    gtk_widget_grab_focus(self->m_history_list->get_tree_view());
+}
+
+void XrAddrDlgMaemo::history_activated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    gchar* text = gtk_tree_path_to_string(path);
+    const int index = std::atoi(text);
+    g_free(text);
+    if (self->choose_history(index))
+        std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the history\n",
+                     utf8(self->get_history_rows()[static_cast<size_t>(index)].title).c_str());
 }
 
 void XrAddrDlgMaemo::handle_command(int)
@@ -249,14 +295,28 @@ gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
     self->m_ok_idle = 0;
     // The check only reads: nothing is chosen until OK.
-    const bool ready = self->m_timer == 0 && self->addrcity_check(true).point_produced;
+    bool ready = false;
+    if (self->current_page() == NB_ADDRESS)
+        ready = self->m_timer == 0 && self->addrcity_check(true).point_produced;
+    else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
+        const int at = self->m_history_list->get_selected_index();
+        ready = at >= 0 && at < static_cast<int>(self->get_history_rows().size()) &&
+                self->get_history_rows()[static_cast<size_t>(at)].kind == 0;
+    }
     gtk_widget_set_sensitive(self->m_ok, ready);
     return FALSE;
 }
 
 void XrAddrDlgMaemo::accept()
 {
-    if (m_timer != 0)
+    if (current_page() == NB_HISTORY) {
+        const int at = m_history_list->get_selected_index();
+        if (choose_history(at))
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the history\n",
+                         utf8(get_history_rows()[static_cast<size_t>(at)].title).c_str());
+        return;
+    }
+    if (current_page() != NB_ADDRESS || m_timer != 0)
         return;
     AddrOutcome outcome = addrcity_check(false);
     if (!outcome.complete)

@@ -12,7 +12,7 @@
 class XrAddrDlgMaemo : public XrAddrDlg, public XrListCtrlListener {
 public:
     // Notebook pages of the window.
-    enum NotebookPage { NB_ADDRESS = 0, NB_START = 6 };
+    enum NotebookPage { NB_ADDRESS = 0, NB_HISTORY = 2, NB_START = 6 };
 
     XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
                    XrProjection* projection, bool& chosen, XrPoint& point, XrString& name, const XrPoint* centre);
@@ -54,6 +54,9 @@ private:
     static void ok_clicked(GtkButton*, gpointer self);
     static void cancel_clicked(GtkButton*, gpointer self);
     static void address_clicked(GtkButton*, gpointer self);
+    static void history_clicked(GtkButton*, gpointer self);
+    static void history_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
+    int current_page() const;
     static void entry_changed(GtkEditable* entry, gpointer self);
     static gboolean entry_focused(GtkWidget* entry, GdkEventFocus*, gpointer self);
     static gboolean entry_key(GtkWidget* entry, GdkEventKey* event, gpointer self);
@@ -66,6 +69,7 @@ private:
     GtkWidget* m_cancel = nullptr;
     GtkWidget* m_entries[3] = {nullptr, nullptr, nullptr};
     XrContextualListCtrl<int>* m_lists[2] = {nullptr, nullptr};
+    XrContextualListCtrl<int>* m_history_list = nullptr;
     guint m_timer = 0;
     guint m_ok_idle = 0;
     int m_quiet = 0; // >0 while the program itself writes the fields
