@@ -154,6 +154,41 @@ TEST_F(AddressDialogTest, CityStreetAndNumberTypedAreNavigatedTo)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
+// Degrees, minutes and seconds typed on the coordinates page; empty
+// fields are refused with the expected form, not taken as 0°N 0°E.
+TEST_F(AddressDialogTest, TypedCoordinatesAreNavigatedTo)
+{
+    open_dialog();
+    xdo("mousemove 662 294 click 1"); // "Coordinates"
+    pause_ms(1000);
+    xdo("key Return");
+    EXPECT_TRUE(wait_output("address dialog: latitude refused")) << run.output();
+    pause_ms(800);
+    shot("8refused");
+    xdo("key Escape"); // the note
+    pause_ms(800);
+    xdo("type --delay 120 '30'");
+    xdo("key Tab");
+    xdo("type --delay 120 '59'");
+    xdo("key Tab");
+    xdo("type --delay 120 '42'");
+    xdo("mousemove 157 119 click 1"); // the longitude's degrees
+    pause_ms(300);
+    xdo("type --delay 120 '024'");
+    xdo("key Tab");
+    xdo("type --delay 120 '00'");
+    xdo("key Tab");
+    xdo("type --delay 120 '18'");
+    xdo("key Tab Down"); // West
+    pause_ms(500);
+    shot("9coordinates");
+    xdo("mousemove 650 384 click 1"); // OK
+    EXPECT_TRUE(wait_output("address dialog: place chosen")) << run.output();
+    EXPECT_EQ(count("address dialog: chosen \"(30\u00b059'42\" N,024\u00b000'18\" W)\""), 1) << run.output();
+    EXPECT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; })) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
 // Escape ends the dialog with nothing chosen wherever the user is, also
 // when the address is complete and OK could accept it.
 TEST_F(AddressDialogTest, EscapeChoosesNothingAtEveryStage)

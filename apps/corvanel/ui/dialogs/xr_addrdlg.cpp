@@ -395,3 +395,29 @@ bool XrAddrDlg::choose_history(int index)
     close_dialog();
     return true;
 }
+
+bool XrAddrDlg::degrees_of(const XrString& degrees, const XrString& minutes, const XrString& seconds, int max_degrees,
+                           double& out)
+{
+    // Digits only; an empty field is -1.
+    auto field = [](const XrString& text) {
+        const wchar_t* s = text.c_str();
+        if (s == nullptr || *s == 0)
+            return -1;
+        int value = 0;
+        for (; *s != 0; ++s) {
+            if (*s < L'0' || *s > L'9' || value > 1000)
+                return -2;
+            value = value * 10 + (*s - L'0');
+        }
+        return value;
+    };
+    const int d = field(degrees), m = field(minutes), sec = field(seconds);
+    if (d < 0 || m < -1 || sec < -1 || m >= 60 || sec >= 60)
+        return false;
+    const double value = d + (m < 0 ? 0 : m) / 60.0 + (sec < 0 ? 0 : sec) / 3600.0;
+    if (value > max_degrees)
+        return false;
+    out = value;
+    return true;
+}

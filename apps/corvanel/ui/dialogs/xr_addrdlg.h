@@ -89,6 +89,12 @@ public:
     // A place row of the history ends the dialog with that place.
     bool choose_history(int index);
 
+    // The coordinates page: degrees (required), minutes and seconds (empty:
+    // 0) of one axis, as decimal degrees; false for an empty or malformed
+    // field or a value outside the axis (max_degrees 90 or 180).
+    static bool degrees_of(const XrString& degrees, const XrString& minutes, const XrString& seconds,
+                           int max_degrees, double& out);
+
     // XrAddrSearchProviderObserver
     void matching_address_found(XrAddrSearchResult* result) override;
 

@@ -4,6 +4,7 @@
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
+#include "common/types/xr_coordinate.h"
 #include "common/ui/dialog/xr_builders.h"
 #include "common/ui/dialog/xr_commondialogs.h"
 #include "common/ui/dialog/xr_maemocommon.h"
@@ -101,7 +102,7 @@ void XrAddrDlgMaemo::create_controls()
     };
     XrMaemoCommon::set_item_texts(m_widget, texts, static_cast<int>(sizeof texts / sizeof texts[0]));
     // Pages this dialog does not offer yet stay out of reach.
-    for (const char* name : {"city_button", "favourites_button", "poi_button", "coordinates_button"})
+    for (const char* name : {"city_button", "favourites_button", "poi_button"})
         XrMaemoCommon::set_widget_sensitive(m_widget, name, false);
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
                      G_CALLBACK(&address_clicked), this);
@@ -137,7 +138,74 @@ void XrAddrDlgMaemo::create_controls()
     gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(history.tree_view), FALSE);
     g_signal_connect(history.tree_view, "row-activated", G_CALLBACK(&history_activated), this);
     add_control(7, m_history_list, false);
+
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "coordinates_button"), "clicked",
+                     G_CALLBACK(&coordinates_clicked), this);
+    for (const char* name : {"lat_options", "lon_options"}) {
+        const bool lat = name[1] == 'a';
+        XrMaemoCommon::combo_append_text(m_widget, name, XrString(lat ? L"N" : L"E"));
+        XrMaemoCommon::combo_append_text(m_widget, name, XrString(lat ? L"S" : L"W"));
+        XrMaemoCommon::set_combo_active(m_widget, name, 0);
+    }
+    for (const char* name : {"lat_h", "lat_min", "lat_sec", "lon_h", "lon_min", "lon_sec"}) {
+        XrMaemoCommon::set_numeric_input(m_widget, name);
+        g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&coordinate_changed),
+                         this);
+        // Enter in a field is OK (the widget argument is not used).
+        g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "activate", G_CALLBACK(&ok_clicked), this);
+    }
     show_page(NB_START);
+}
+
+void XrAddrDlgMaemo::coordinates_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->show_page(NB_COORDINATES);
+    gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(self->m_widget, "lat_h"));
+}
+
+void XrAddrDlgMaemo::coordinate_changed(GtkEditable*, gpointer data)
+{
+    static_cast<XrAddrDlgMaemo*>(data)->schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::accept_coordinates()
+{
+    auto field = [this](const char* name) { return XrMaemoCommon::get_entry_text(m_widget, name); };
+    double lat = 0, lon = 0;
+    const bool lat_ok = degrees_of(field("lat_h"), field("lat_min"), field("lat_sec"), 90, lat);
+    const bool lon_ok = lat_ok && degrees_of(field("lon_h"), field("lon_min"), field("lon_sec"), 180, lon);
+    if (!lat_ok || !lon_ok || m_projection == nullptr) {
+        // The expected form of the axis that failed.
+        std::fprintf(stderr, "kestrova-navigator: address dialog: %s refused\n", lat_ok ? "longitude" : "latitude");
+        XrCommonDialogs::show_error_msg(text_of(R_STR_MSG_ERROR),
+                                        text_of(lat_ok ? R_STR_COORD_FORMAT_LON1 : R_STR_COORD_FORMAT_LAT1),
+                                        GTK_WINDOW(m_widget));
+        return;
+    }
+    const bool south = XrMaemoCommon::get_combo_active(m_widget, "lat_options") == 1;
+    const bool west = XrMaemoCommon::get_combo_active(m_widget, "lon_options") == 1;
+    if (south)
+        lat = -lat;
+    if (west)
+        lon = -lon;
+    // "(31°00'16\" N,024°00'20\" W)": the fields as typed, padded.
+    auto axis = [&](const char* d, const char* m, const char* s, int width, const char* hemisphere) {
+        auto num = [&](const char* name, int w) {
+            std::string t = utf8(field(name));
+            if (t.empty())
+                t = "0";
+            while (static_cast<int>(t.size()) < w)
+                t.insert(0, "0");
+            return t;
+        };
+        return num(d, width) + "\u00b0" + num(m, 2) + "'" + num(s, 2) + "\" " + hemisphere;
+    };
+    const std::string name = "(" + axis("lat_h", "lat_min", "lat_sec", 2, south ? "S" : "N") + "," +
+                             axis("lon_h", "lon_min", "lon_sec", 3, west ? "W" : "E") + ")";
+    std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" at %.6f,%.6f\n", name.c_str(), lat, lon);
+    accept_place(XrCoordinate(lon, lat).to_point(m_projection), XrMaemoCommon::from_utf8(name.c_str()));
+    close_dialog();
 }
 
 int XrAddrDlgMaemo::current_page() const
@@ -295,7 +363,7 @@ gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
     self->m_ok_idle = 0;
     // The check only reads: nothing is chosen until OK.
-    bool ready = false;
+    bool ready = self->current_page() == NB_COORDINATES;
     if (self->current_page() == NB_ADDRESS)
         ready = self->m_timer == 0 && self->addrcity_check(true).point_produced;
     else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
@@ -309,6 +377,10 @@ gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
 
 void XrAddrDlgMaemo::accept()
 {
+    if (current_page() == NB_COORDINATES) {
+        accept_coordinates();
+        return;
+    }
     if (current_page() == NB_HISTORY) {
         const int at = m_history_list->get_selected_index();
         if (choose_history(at))

@@ -12,7 +12,7 @@
 class XrAddrDlgMaemo : public XrAddrDlg, public XrListCtrlListener {
 public:
     // Notebook pages of the window.
-    enum NotebookPage { NB_ADDRESS = 0, NB_HISTORY = 2, NB_START = 6 };
+    enum NotebookPage { NB_ADDRESS = 0, NB_HISTORY = 2, NB_COORDINATES = 5, NB_START = 6 };
 
     XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
                    XrProjection* projection, bool& chosen, XrPoint& point, XrString& name, const XrPoint* centre);
@@ -55,6 +55,9 @@ private:
     static void cancel_clicked(GtkButton*, gpointer self);
     static void address_clicked(GtkButton*, gpointer self);
     static void history_clicked(GtkButton*, gpointer self);
+    static void coordinates_clicked(GtkButton*, gpointer self);
+    static void coordinate_changed(GtkEditable*, gpointer self);
+    void accept_coordinates();
     static void history_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
     int current_page() const;
     static void entry_changed(GtkEditable* entry, gpointer self);

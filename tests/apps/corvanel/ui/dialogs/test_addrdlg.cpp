@@ -217,3 +217,39 @@ TEST(AddrDlg, OpenListKeepsThePageIncomplete)
 }
 
 } // namespace
+
+namespace {
+
+// The coordinates page's fields: degrees are required (an untouched page is
+// no place at 0°N 0°E), minutes and seconds default to 0.
+TEST(AddrDlg, CoordinateFields)
+{
+    struct Case {
+        const wchar_t *d, *m, *s;
+        int max;
+        bool ok;
+        double value;
+    } cases[] = {
+        {L"30", L"59", L"42", 90, true, 30 + 59 / 60.0 + 42 / 3600.0},
+        {L"24", L"", L"", 180, true, 24},
+        {L"0", L"0", L"0", 90, true, 0},
+        {L"179", L"30", L"", 180, true, 179.5},
+        {L"", L"", L"", 90, false, 0},
+        {L"", L"10", L"5", 90, false, 0},
+        {L"91", L"", L"", 90, false, 0},
+        {L"90", L"1", L"", 90, false, 0},
+        {L"12", L"60", L"", 90, false, 0},
+        {L"12", L"1", L"60", 90, false, 0},
+        {L"1a", L"", L"", 90, false, 0},
+    };
+    for (const Case& c : cases) {
+        double out = -1;
+        EXPECT_EQ(XrAddrDlg::degrees_of(XrString(c.d), XrString(c.m), XrString(c.s), c.max, out), c.ok)
+            << std::wstring(c.d).size() << " " << c.max;
+        if (c.ok) {
+            EXPECT_NEAR(out, c.value, 1e-9);
+        }
+    }
+}
+
+} // namespace
