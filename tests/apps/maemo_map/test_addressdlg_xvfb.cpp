@@ -193,12 +193,17 @@ TEST_F(AddressDialogTest, TypedCoordinatesAreNavigatedTo)
 // when the address is complete and OK could accept it.
 TEST_F(AddressDialogTest, EscapeChoosesNothingAtEveryStage)
 {
-    enum Stage { START_PAGE, TYPING, COMPLETE };
-    for (Stage stage : {START_PAGE, TYPING, COMPLETE}) {
+    enum Stage { START_PAGE, TYPING, COMPLETE, HISTORY, COORDINATES };
+    for (Stage stage : {START_PAGE, TYPING, COMPLETE, HISTORY, COORDINATES}) {
         SCOPED_TRACE(stage);
         const int before = count("address dialog: nothing chosen");
         open_dialog();
-        if (stage == TYPING) {
+        if (stage == HISTORY || stage == COORDINATES) {
+            xdo(stage == HISTORY ? "mousemove 662 145 click 1" : "mousemove 662 294 click 1");
+            pause_ms(1000);
+            if (stage == COORDINATES)
+                xdo("type --delay 120 '30'");
+        } else if (stage == TYPING) {
             xdo("key Return");
             pause_ms(800);
             type_and_wait("Orch");
