@@ -1087,9 +1087,11 @@ private:
             if (place == nullptr || name == nullptr || place_class(place) < 0 || place_class(place) > 2 ||
                 !point_at(pt.at, p))
                 continue;
+            // Town, county and upper county, each part present (maybe
+            // empty): the address search reads exactly three.
             std::string county = name;
-            if (const char* c = tag(pt.tags, "is_in:county"))
-                county += std::string("#") + c;
+            const char* c = tag(pt.tags, "is_in:county");
+            county += std::string("#") + (c != nullptr ? c : "") + "#";
             out.push_back(Town{county, p});
         }
         return out;

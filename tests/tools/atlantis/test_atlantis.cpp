@@ -207,7 +207,7 @@ TEST(Atlantis, EveryReaderOpensIt)
                     numbers_of[narrow(name)].insert(n);
     }
     EXPECT_EQ(counties,
-              (std::set<std::string>{"Atlantis#Poseidonia", "Nova Thera#Eastmarch", "Westfield#Poseidonia"}));
+              (std::set<std::string>{"Atlantis#Poseidonia#", "Nova Thera#Eastmarch#", "Westfield#Poseidonia#"}));
     EXPECT_TRUE(numbers_of["Orchard Street"].count(2)) << "interpolated numbers";
     EXPECT_TRUE(numbers_of["Orchard Street"].count(40));
     EXPECT_TRUE(numbers_of["Mill Lane"].count(1));

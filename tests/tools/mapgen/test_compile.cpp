@@ -268,8 +268,8 @@ TEST_F(Compile, FolderOpensWithEveryReader)
         }
     }
     // Each piece of a street is in the county of the nearest town.
-    EXPECT_EQ(counties_of["Row 3"], (std::set<std::string>{"Alpha#North"}));
-    EXPECT_EQ(counties_of["Row 0"], (std::set<std::string>{"Alpha#North", "Beta#South"}));
+    EXPECT_EQ(counties_of["Row 3"], (std::set<std::string>{"Alpha#North#"}));
+    EXPECT_EQ(counties_of["Row 0"], (std::set<std::string>{"Alpha#North#", "Beta#South#"}));
     EXPECT_EQ(edges_of["Row 1"], 3);
     // Row 0's first block: 1..5 on the left, 2..6 on the right.
     EXPECT_EQ(row0_numbers, (std::vector<int>{1, 5, 2, 6}));

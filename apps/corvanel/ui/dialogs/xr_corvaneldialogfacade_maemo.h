@@ -11,4 +11,8 @@ public:
     // live until this returns.
     void show_list_dlg(XrString title, XrArray<XrListDlgItem>& items, int default_icon_id,
                        XrListDlgListener* listener) const override;
+    // The address dialog, run modally: returns when the user has chosen a
+    // place (ok true, point and name set) or left the dialog (ok false).
+    void show_address_dlg(XrString title, AddressDlgType type, XrEventloopBase* loop, XrProjection* projection,
+                          bool& ok, XrPoint& point, XrString& name, const XrPoint* reference) const override;
 };

@@ -1,0 +1,140 @@
+// The address dialog's platform-neutral half: the address page's street,
+// city and house-number search over "XrAddrSearchProvider", and the one
+// result it hands back (chosen flag, map point, display name).
+//
+// Checking whether the page can be finished has no side effects: the
+// caller's chosen flag, point and name are written only when the user
+// accepts a place, and every other ending leaves chosen false.
+#pragma once
+
+#include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
+#include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
+#include "common/geometry/xr_point.h"
+#include "common/ui/dialog/xr_corvaneldialog.h"
+
+#include <vector>
+
+class XrProjection;
+class XrEventloopBase;
+
+class XrAddrDlg : public XrCorvanelDialog, public XrAddrSearchProviderObserver {
+public:
+    enum Row { ROW_STREET = 0, ROW_CITY = 1, ROW_NUMBER = 2 };
+    // Kinds of a street or city list row.
+    enum RowKind { KIND_RESULT = 0, KIND_NO_RESULTS = 1, KIND_MORE = 3, KIND_CONTINUATION = 4 };
+    static constexpr int RESULT_STEP = 20;
+
+    struct AddrRow {
+        XrString title;
+        XrString subtitle;
+        int kind = KIND_RESULT;
+        XrAddrSearchResult result;
+    };
+
+    // What finishing the address page would give; computing it changes
+    // nothing.
+    struct AddrOutcome {
+        bool complete = false;      // a street with one record and a city are chosen
+        bool point_produced = false; // point and name hold a place
+        bool exact = false;          // the typed number exists (or none was typed)
+        int number = 0;              // the number used; the closest one when not exact, -1: street has none
+        int typed = 0;               // the number as typed (1 when the field is empty)
+        XrPoint point;
+        XrString name;
+    };
+
+    XrAddrDlg(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
+              XrProjection* projection, bool& chosen, XrPoint& point, XrString& name, const XrPoint* centre);
+    ~XrAddrDlg() override;
+
+    // The address page's state.
+    int get_focus_row() const { return m_focus; }
+    bool in_list_mode() const { return m_list_mode; }
+    const XrString& get_text(int row) const { return m_text[row]; }
+    const std::vector<AddrRow>& get_rows(int row) const { return m_rows[row]; }
+    int get_selected(int row) const { return m_selected[row]; }
+    void set_selected(int row, int index);
+
+    // A row's text was edited: list mode on (street and city rows) and the
+    // search is due after the delay.
+    void text_changed(int row, const XrString& text);
+    // The delayed search of the focused row.
+    void search_address();
+    // Acts on row `index` of the focused list; a place that results ends
+    // the dialog when `close` is set.
+    void choose_item(int index, bool close);
+    // Empties the three fields and both lists.
+    void clear_address_page();
+    // The address page's result for the typed number or, with
+    // allow_closest, the closest existing number. No side effects.
+    AddrOutcome addrcity_check(bool allow_closest) const;
+    // The caption of the number row: "Number (low-high)" for a chosen street.
+    XrString number_label() const;
+
+    // Accepting ends here: chosen set, point and name written, the place
+    // added to the history. Every other ending clears chosen.
+    void accept_place(const XrPoint& point, const XrString& name);
+    void reject();
+    bool was_accepted() const { return m_accepted; }
+
+    // The history page: the provider's places, most recent first, or one
+    // information row when there are none.
+    struct PointRow {
+        XrString title;
+        int kind = 0; // 0 a place, 1 an information row
+        XrPoint point;
+    };
+    void fill_history_page();
+    const std::vector<PointRow>& get_history_rows() const { return m_history; }
+    // A place row of the history ends the dialog with that place.
+    bool choose_history(int index);
+
+    // The coordinates page: degrees (required), minutes and seconds (empty:
+    // 0) of one axis, as decimal degrees; false for an empty or malformed
+    // field or a value outside the axis (max_degrees 90 or 180).
+    static bool degrees_of(const XrString& degrees, const XrString& minutes, const XrString& seconds,
+                           int max_degrees, double& out);
+
+    // XrAddrSearchProviderObserver
+    void matching_address_found(XrAddrSearchResult* result) override;
+
+    static int get_search_delay() { return 2; }
+
+protected:
+    // Platform hooks: the focused row or its list changed, a field's text
+    // was rewritten, the page's place is complete.
+    virtual void rows_changed(int) {}
+    virtual void texts_changed() {}
+    virtual void focus_changed() {}
+    virtual void arm_search_timer() {}
+    virtual void disarm_search_timer() {}
+    virtual void close_dialog() { hide(); }
+
+    void set_focus(int row);
+    void set_text(int row, const XrString& text);
+    void add_row(int row, const XrString& title, const XrString& subtitle, int kind, const XrAddrSearchResult* r);
+    void search_row(int row);
+    bool search_streets(const XrString& text);
+    // The street record the page's choice stands for, or null.
+    const XrAddrSearchStreet* chosen_street() const;
+
+    XrString m_title;
+    XrCorvanelDialogFacade::AddressDlgType m_type;
+    XrEventloopBase* m_loop;
+    XrProjection* m_projection;
+    bool& m_chosen;
+    XrPoint& m_point;
+    XrString& m_name;
+    bool m_reference_known = false;
+    XrPoint m_reference;
+    bool m_accepted = false;
+
+    int m_focus = ROW_STREET;
+    bool m_list_mode = false;
+    XrString m_text[3];
+    std::vector<AddrRow> m_rows[2];
+    int m_selected[2] = {-1, -1};
+    int m_limit[2] = {RESULT_STEP, RESULT_STEP};
+    int m_filling = ROW_STREET; // the list that search results go to
+    std::vector<PointRow> m_history;
+};

@@ -1,0 +1,511 @@
+#include "apps/corvanel/ui/dialogs/xr_addrdlg_maemo.h"
+
+#include "common/container/xr_bytearray.h"
+#include "common/gdi/window/xr_mapwindow.h"
+#include "common/misc/xr_msgids.h"
+#include "common/misc/xr_msgtable.h"
+#include "common/types/xr_coordinate.h"
+#include "common/ui/dialog/xr_builders.h"
+#include "common/ui/dialog/xr_commondialogs.h"
+#include "common/ui/dialog/xr_maemocommon.h"
+
+#include <gdk/gdkkeysyms.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr int ICON_STRIP = 0x49A70015;
+constexpr int ICON_RESULT = 0;
+constexpr int ICON_INFO = 12;
+
+XrString text_of(int id)
+{
+    XrString text;
+    get_translated_text(text, id);
+    return text;
+}
+
+// A catalogue text with one "%d" filled in.
+XrString text_with_number(int id, int number)
+{
+    std::wstring text(text_of(id).c_str());
+    const size_t at = text.find(L"%d");
+    if (at != std::wstring::npos)
+        text.replace(at, 2, std::to_wstring(number));
+    return XrString(text.c_str());
+}
+
+std::string utf8(const XrString& text)
+{
+    XrByteArray bytes(16, 16);
+    XrMaemoCommon::to_utf8(text, bytes);
+    return bytes.get_num_items() > 0 ? std::string(reinterpret_cast<const char*>(bytes.get_items())) : std::string();
+}
+
+const char* const kEntryNames[3] = {"street_text", "county_text", "number_text"};
+const char* const kListNames[2] = {"street_list", "county_list"};
+const char* const kListRows[2] = {"street_list_row", "city_list_row"};
+
+} // namespace
+
+XrAddrDlgMaemo::XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type,
+                               XrEventloopBase* loop, XrProjection* projection, bool& chosen, XrPoint& point,
+                               XrString& name, const XrPoint* centre)
+    : XrAddrDlg(title, type, loop, projection, chosen, point, name, centre)
+{
+}
+
+XrAddrDlgMaemo::~XrAddrDlgMaemo()
+{
+    if (m_timer != 0)
+        g_source_remove(m_timer);
+    if (m_ok_idle != 0)
+        g_source_remove(m_ok_idle);
+    release_impl();
+    m_widget = nullptr;
+}
+
+void XrAddrDlgMaemo::create_dialog(int mode)
+{
+    m_widget = create_address_dlg();
+    if (GtkWidget* top = XrMapWindow::get_toplevel())
+        gtk_window_set_transient_for(GTK_WINDOW(m_widget), GTK_WINDOW(top));
+    gtk_window_set_modal(GTK_WINDOW(m_widget), TRUE);
+    XrDialogBase::construct(m_widget);
+    set_display_mode(mode);
+    show(true);
+}
+
+void XrAddrDlgMaemo::create_controls()
+{
+    GtkWidget* area = GTK_DIALOG(m_widget)->action_area;
+    m_ok = gtk_button_new_with_label(utf8(text_of(R_STR_DLG_OK)).c_str());
+    m_cancel = gtk_button_new_with_label(utf8(text_of(R_STR_DLG_CANCEL)).c_str());
+    gtk_box_pack_start(GTK_BOX(area), m_ok, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(area), m_cancel, FALSE, FALSE, 0);
+    gtk_widget_show(m_ok);
+    gtk_widget_show(m_cancel);
+    gtk_widget_set_sensitive(m_ok, FALSE);
+    g_signal_connect(m_ok, "clicked", G_CALLBACK(&ok_clicked), this);
+    g_signal_connect(m_cancel, "clicked", G_CALLBACK(&cancel_clicked), this);
+
+    XrMaemoCommon::set_dialog_title(m_widget, m_title, true);
+    const XrMaemoCommon::ItemText texts[] = {
+        {"street_label", R_STR_POSDLG_STREET, 0},     {"county_label", R_STR_POSDLG_CITY_OR_POSTAL, 0},
+        {"number_label", R_STR_POSDLG_NUMBER, 0},     {"address_button", R_STR_POSDLG_PAGE_ADDR, 1},
+        {"city_button", R_STR_POSDLG_PAGE_CITY, 1},   {"history_button", R_STR_POSDLG_PAGE_HIST, 1},
+        {"favourites_button", R_STR_POSDLG_PAGE_FAV, 1}, {"poi_button", R_STR_POSDLG_PAGE_POI, 1},
+        {"coordinates_button", R_STR_POSDLG_PAGE_COORD, 1},
+    };
+    XrMaemoCommon::set_item_texts(m_widget, texts, static_cast<int>(sizeof texts / sizeof texts[0]));
+    // Pages this dialog does not offer yet stay out of reach.
+    for (const char* name : {"city_button", "favourites_button", "poi_button"})
+        XrMaemoCommon::set_widget_sensitive(m_widget, name, false);
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
+                     G_CALLBACK(&address_clicked), this);
+
+    for (int row = 0; row < 3; ++row) {
+        m_entries[row] = XrMaemoCommon::lookup_widget(m_widget, kEntryNames[row]);
+        g_signal_connect(m_entries[row], "changed", G_CALLBACK(&entry_changed), this);
+        g_signal_connect(m_entries[row], "focus-in-event", G_CALLBACK(&entry_focused), this);
+        g_signal_connect(m_entries[row], "key-press-event", G_CALLBACK(&entry_key), this);
+    }
+    XrMaemoCommon::set_numeric_input(m_widget, "number_text");
+    // The state filter is not offered: its placeholder stays hidden.
+    gtk_widget_hide(XrMaemoCommon::lookup_widget(m_widget, "statefilter_placeholder"));
+    for (int row = 0; row < 2; ++row) {
+        m_lists[row] = new XrContextualListCtrl<int>(XrSimpleListCtrl::STYLE_TWO_LINES);
+        m_lists[row]->construct();
+        m_lists[row]->add_listener(this);
+        XrContextualListWidgets widgets;
+        widgets.tree_view = XrMaemoCommon::lookup_widget(m_widget, kListNames[row]);
+        m_lists[row]->set_native_control(&widgets);
+        gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(widgets.tree_view), FALSE);
+        g_signal_connect(widgets.tree_view, "row-activated", G_CALLBACK(&row_activated), this);
+        add_control(0, m_lists[row], false);
+    }
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "history_button"), "clicked",
+                     G_CALLBACK(&history_clicked), this);
+    m_history_list = new XrContextualListCtrl<int>(XrSimpleListCtrl::STYLE_TWO_LINES);
+    m_history_list->construct();
+    m_history_list->add_listener(this);
+    XrContextualListWidgets history;
+    history.tree_view = XrMaemoCommon::lookup_widget(m_widget, "history_list");
+    m_history_list->set_native_control(&history);
+    gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(history.tree_view), FALSE);
+    g_signal_connect(history.tree_view, "row-activated", G_CALLBACK(&history_activated), this);
+    add_control(7, m_history_list, false);
+
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "coordinates_button"), "clicked",
+                     G_CALLBACK(&coordinates_clicked), this);
+    for (const char* name : {"lat_options", "lon_options"}) {
+        const bool lat = name[1] == 'a';
+        XrMaemoCommon::combo_append_text(m_widget, name, XrString(lat ? L"N" : L"E"));
+        XrMaemoCommon::combo_append_text(m_widget, name, XrString(lat ? L"S" : L"W"));
+        XrMaemoCommon::set_combo_active(m_widget, name, 0);
+    }
+    for (const char* name : {"lat_h", "lat_min", "lat_sec", "lon_h", "lon_min", "lon_sec"}) {
+        XrMaemoCommon::set_numeric_input(m_widget, name);
+        g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&coordinate_changed),
+                         this);
+        // Enter in a field is OK (the widget argument is not used).
+        g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "activate", G_CALLBACK(&ok_clicked), this);
+    }
+    show_page(NB_START);
+}
+
+void XrAddrDlgMaemo::coordinates_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->show_page(NB_COORDINATES);
+    gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(self->m_widget, "lat_h"));
+}
+
+void XrAddrDlgMaemo::coordinate_changed(GtkEditable*, gpointer data)
+{
+    static_cast<XrAddrDlgMaemo*>(data)->schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::accept_coordinates()
+{
+    auto field = [this](const char* name) { return XrMaemoCommon::get_entry_text(m_widget, name); };
+    double lat = 0, lon = 0;
+    const bool lat_ok = degrees_of(field("lat_h"), field("lat_min"), field("lat_sec"), 90, lat);
+    const bool lon_ok = lat_ok && degrees_of(field("lon_h"), field("lon_min"), field("lon_sec"), 180, lon);
+    if (!lat_ok || !lon_ok || m_projection == nullptr) {
+        // The expected form of the axis that failed.
+        std::fprintf(stderr, "kestrova-navigator: address dialog: %s refused\n", lat_ok ? "longitude" : "latitude");
+        XrCommonDialogs::show_error_msg(text_of(R_STR_MSG_ERROR),
+                                        text_of(lat_ok ? R_STR_COORD_FORMAT_LON1 : R_STR_COORD_FORMAT_LAT1),
+                                        GTK_WINDOW(m_widget));
+        return;
+    }
+    const bool south = XrMaemoCommon::get_combo_active(m_widget, "lat_options") == 1;
+    const bool west = XrMaemoCommon::get_combo_active(m_widget, "lon_options") == 1;
+    if (south)
+        lat = -lat;
+    if (west)
+        lon = -lon;
+    // "(31°00'16\" N,024°00'20\" W)": the fields as typed, padded.
+    auto axis = [&](const char* d, const char* m, const char* s, int width, const char* hemisphere) {
+        auto num = [&](const char* name, int w) {
+            std::string t = utf8(field(name));
+            if (t.empty())
+                t = "0";
+            while (static_cast<int>(t.size()) < w)
+                t.insert(0, "0");
+            return t;
+        };
+        return num(d, width) + "\u00b0" + num(m, 2) + "'" + num(s, 2) + "\" " + hemisphere;
+    };
+    const std::string name = "(" + axis("lat_h", "lat_min", "lat_sec", 2, south ? "S" : "N") + "," +
+                             axis("lon_h", "lon_min", "lon_sec", 3, west ? "W" : "E") + ")";
+    std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" at %.6f,%.6f\n", name.c_str(), lat, lon);
+    accept_place(XrCoordinate(lon, lat).to_point(m_projection), XrMaemoCommon::from_utf8(name.c_str()));
+    close_dialog();
+}
+
+int XrAddrDlgMaemo::current_page() const
+{
+    return gtk_notebook_get_current_page(GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(m_widget, "notebook")));
+}
+
+void XrAddrDlgMaemo::history_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->fill_history_page();
+    self->m_history_list->remove_all_items();
+    for (size_t i = 0; i < self->get_history_rows().size(); ++i) {
+        const PointRow& row = self->get_history_rows()[i];
+        self->m_history_list->add_item(row.title, XrString(L""), static_cast<int>(i), row.kind == 0 ? ICON_RESULT : ICON_INFO,
+                                       ICON_STRIP);
+    }
+    self->m_history_list->set_selection(0);
+    self->show_page(NB_HISTORY);
+    // Enter on the list takes the first place.
+    GtkTreePath* first = gtk_tree_path_new_first();
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(self->m_history_list->get_tree_view()), first, nullptr, FALSE);
+    gtk_tree_path_free(first);
+    gtk_widget_grab_focus(self->m_history_list->get_tree_view());
+}
+
+void XrAddrDlgMaemo::history_activated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    gchar* text = gtk_tree_path_to_string(path);
+    const int index = std::atoi(text);
+    g_free(text);
+    if (self->choose_history(index))
+        std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the history\n",
+                     utf8(self->get_history_rows()[static_cast<size_t>(index)].title).c_str());
+}
+
+void XrAddrDlgMaemo::handle_command(int)
+{
+    // The window's own responses (Escape, the close button) end the run
+    // with nothing chosen; the destructor clears the caller's flag.
+}
+
+void XrAddrDlgMaemo::show_page(int page)
+{
+    GtkNotebook* notebook = GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(m_widget, "notebook"));
+    gtk_notebook_set_show_tabs(notebook, FALSE);
+    gtk_notebook_set_current_page(notebook, page);
+    XrMaemoCommon::set_window_title(m_widget, page == NB_START ? text_of(R_STR_POSDLG_TITLE_LOCATION) : m_title);
+    if (page == NB_START)
+        gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(m_widget, "address_button"));
+    if (page == NB_ADDRESS) {
+        show_lists();
+        gtk_widget_grab_focus(entry_of(get_focus_row()));
+    }
+    schedule_ok_update();
+}
+
+GtkWidget* XrAddrDlgMaemo::entry_of(int row) const { return m_entries[row < 0 || row > 2 ? 0 : row]; }
+
+int XrAddrDlgMaemo::row_of(GtkWidget* entry) const
+{
+    for (int row = 0; row < 3; ++row)
+        if (m_entries[row] == entry)
+            return row;
+    return -1;
+}
+
+void XrAddrDlgMaemo::show_lists()
+{
+    for (int row = 0; row < 2; ++row) {
+        GtkWidget* box = XrMaemoCommon::lookup_widget(m_widget, kListRows[row]);
+        if (in_list_mode() && get_focus_row() == row)
+            gtk_widget_show(box);
+        else
+            gtk_widget_hide(box);
+    }
+}
+
+void XrAddrDlgMaemo::rows_changed(int row)
+{
+    XrContextualListCtrl<int>* list = m_lists[row];
+    if (list == nullptr)
+        return;
+    list->remove_all_items();
+    const std::vector<AddrRow>& rows = get_rows(row);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const bool info = rows[i].kind == KIND_NO_RESULTS || rows[i].kind == KIND_MORE;
+        const bool plain = rows[i].kind == KIND_CONTINUATION;
+        list->add_item(rows[i].title, rows[i].subtitle, static_cast<int>(i), plain ? -1 : info ? ICON_INFO : ICON_RESULT,
+                       plain ? -1 : ICON_STRIP);
+    }
+    if (get_selected(row) >= 0)
+        list->set_selection(get_selected(row));
+    show_lists();
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::texts_changed()
+{
+    ++m_quiet;
+    for (int row = 0; row < 3; ++row) {
+        const std::string now = utf8(get_text(row));
+        if (now != gtk_entry_get_text(GTK_ENTRY(m_entries[row])))
+            gtk_entry_set_text(GTK_ENTRY(m_entries[row]), now.c_str());
+    }
+    --m_quiet;
+    XrMaemoCommon::set_label_text(m_widget, "number_label", number_label());
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::focus_changed()
+{
+    show_lists();
+    ++m_quiet;
+    if (!gtk_widget_has_focus(entry_of(get_focus_row())))
+        gtk_widget_grab_focus(entry_of(get_focus_row()));
+    gtk_editable_set_position(GTK_EDITABLE(entry_of(get_focus_row())), -1);
+    --m_quiet;
+    XrMaemoCommon::set_label_text(m_widget, "number_label", number_label());
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::arm_search_timer()
+{
+    disarm_search_timer();
+    m_timer = g_timeout_add_seconds(static_cast<guint>(get_search_delay()), &search_timeout, this);
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::disarm_search_timer()
+{
+    if (m_timer != 0)
+        g_source_remove(m_timer);
+    m_timer = 0;
+}
+
+gboolean XrAddrDlgMaemo::search_timeout(gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->m_timer = 0;
+    self->m_limit[0] = self->m_limit[1] = RESULT_STEP;
+    self->search_address();
+    return FALSE;
+}
+
+void XrAddrDlgMaemo::schedule_ok_update()
+{
+    if (m_ok_idle == 0)
+        m_ok_idle = g_idle_add(&update_ok_idle, this);
+}
+
+gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->m_ok_idle = 0;
+    // The check only reads: nothing is chosen until OK.
+    bool ready = self->current_page() == NB_COORDINATES;
+    if (self->current_page() == NB_ADDRESS)
+        ready = self->m_timer == 0 && self->addrcity_check(true).point_produced;
+    else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
+        const int at = self->m_history_list->get_selected_index();
+        ready = at >= 0 && at < static_cast<int>(self->get_history_rows().size()) &&
+                self->get_history_rows()[static_cast<size_t>(at)].kind == 0;
+    }
+    gtk_widget_set_sensitive(self->m_ok, ready);
+    return FALSE;
+}
+
+void XrAddrDlgMaemo::accept()
+{
+    if (current_page() == NB_COORDINATES) {
+        accept_coordinates();
+        return;
+    }
+    if (current_page() == NB_HISTORY) {
+        const int at = m_history_list->get_selected_index();
+        if (choose_history(at))
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the history\n",
+                         utf8(get_history_rows()[static_cast<size_t>(at)].title).c_str());
+        return;
+    }
+    if (current_page() != NB_ADDRESS || m_timer != 0)
+        return;
+    AddrOutcome outcome = addrcity_check(false);
+    if (!outcome.complete)
+        return;
+    if (!outcome.point_produced && outcome.typed > 0) {
+        const XrString title = text_with_number(R_STR_POSDLG_NUMBER_WAS_NOT_FOUND, outcome.typed);
+        const XrString text = outcome.number == -1 ? text_of(R_STR_POSDLG_USE_ANY_POINT_ON_STREET)
+                                                   : text_with_number(R_STR_POSDLG_CLOSEST_NUMBER_WAS, outcome.number);
+        std::fprintf(stderr, "kestrova-navigator: address dialog: number %d not found, closest %d\n", outcome.typed,
+                     outcome.number);
+        if (!XrCommonDialogs::show_query_msg(title, text, GTK_WINDOW(m_widget)))
+            return;
+        outcome = addrcity_check(true);
+    }
+    if (!outcome.point_produced)
+        return;
+    std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" at %d,%d\n",
+                 utf8(outcome.name).c_str(), outcome.point.x, outcome.point.y);
+    accept_place(outcome.point, outcome.name);
+    close_dialog();
+}
+
+void XrAddrDlgMaemo::ok_clicked(GtkButton*, gpointer data) { static_cast<XrAddrDlgMaemo*>(data)->accept(); }
+
+void XrAddrDlgMaemo::cancel_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    GtkNotebook* notebook = GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(self->m_widget, "notebook"));
+    if (gtk_notebook_get_current_page(notebook) != NB_START) {
+        self->show_page(NB_START);
+        return;
+    }
+    self->reject();
+    gtk_dialog_response(GTK_DIALOG(self->m_widget), GTK_RESPONSE_CANCEL);
+}
+
+void XrAddrDlgMaemo::address_clicked(GtkButton*, gpointer data)
+{
+    static_cast<XrAddrDlgMaemo*>(data)->show_page(NB_ADDRESS);
+}
+
+void XrAddrDlgMaemo::entry_changed(GtkEditable* entry, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    if (self->m_quiet > 0)
+        return;
+    const int row = self->row_of(GTK_WIDGET(entry));
+    self->text_changed(row, XrMaemoCommon::from_utf8(gtk_entry_get_text(GTK_ENTRY(entry))));
+    self->schedule_ok_update();
+}
+
+gboolean XrAddrDlgMaemo::entry_focused(GtkWidget* entry, GdkEventFocus*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    const int row = self->row_of(entry);
+    if (self->m_quiet == 0 && row >= 0 && row != self->m_focus) {
+        self->m_focus = row;
+        self->m_list_mode = false;
+        self->show_lists();
+        self->schedule_ok_update();
+    }
+    return FALSE;
+}
+
+gboolean XrAddrDlgMaemo::entry_key(GtkWidget* entry, GdkEventKey* event, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    const int row = self->row_of(entry);
+    const bool list = row >= 0 && row < 2 && self->in_list_mode() && row == self->get_focus_row();
+    switch (event->keyval) {
+    case GDK_Up:
+    case GDK_Down: {
+        if (!list) {
+            // Outside the list the arrows move between the three rows.
+            const int next = row + (event->keyval == GDK_Down ? 1 : -1);
+            if (row < 0 || next < 0 || next > 2)
+                return FALSE;
+            self->m_focus = next;
+            self->m_list_mode = false;
+            self->focus_changed();
+            return TRUE;
+        }
+        const int count = static_cast<int>(self->get_rows(row).size());
+        if (count == 0)
+            return TRUE;
+        int at = self->get_selected(row) + (event->keyval == GDK_Down ? 1 : -1);
+        at = at < 0 ? count - 1 : at >= count ? 0 : at;
+        self->set_selected(row, at);
+        self->m_lists[row]->set_selection(at);
+        return TRUE;
+    }
+    case GDK_Return:
+    case GDK_KP_Enter:
+        if (list) {
+            // A search still waiting runs now, and Enter then picks from it.
+            if (self->m_timer != 0) {
+                self->search_address();
+                return TRUE;
+            }
+            self->choose_item(self->get_selected(row), true);
+        } else {
+            self->accept();
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void XrAddrDlgMaemo::row_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    const int row = self->m_lists[0] != nullptr && self->m_lists[0]->get_tree_view() == GTK_WIDGET(view) ? 0 : 1;
+    gchar* text = gtk_tree_path_to_string(path);
+    const int index = std::atoi(text);
+    g_free(text);
+    if (row != self->m_focus)
+        return;
+    self->choose_item(index, true);
+}

@@ -1,0 +1,79 @@
+// The address dialog on the tablet: the window "address_dlg", a start page
+// of large buttons in front of the pages, the address page's three fields
+// with their result lists, and the OK and Cancel buttons. Run modally by the
+// dialog facade; the dialog deletes itself when the run ends.
+#pragma once
+
+#include "apps/corvanel/ui/dialogs/xr_addrdlg.h"
+#include "common/ui/controls/xr_contextuallistctrl.h"
+
+#include <gtk/gtk.h>
+
+class XrAddrDlgMaemo : public XrAddrDlg, public XrListCtrlListener {
+public:
+    // Notebook pages of the window.
+    enum NotebookPage { NB_ADDRESS = 0, NB_HISTORY = 2, NB_COORDINATES = 5, NB_START = 6 };
+
+    XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
+                   XrProjection* projection, bool& chosen, XrPoint& point, XrString& name, const XrPoint* centre);
+    ~XrAddrDlgMaemo() override;
+
+    // Builds the window, transient for the map window, and runs it modally.
+    // Returns when the dialog has ended (and deleted itself).
+    void create_dialog(int mode);
+
+    void create_controls() override;
+    void handle_command(int id) override;
+    void handle_layout_change(const XrRectangle&) override {}
+    bool handle_key_event(int) override { return false; }
+    bool handle_pointer_event(const XrPointerEvent&) override { return false; }
+
+    // XrListCtrlListener: rows are chosen through the views' signals.
+    void item_added(XrListItem*, int) override {}
+    void item_removed(XrListItem*, int) override {}
+    void item_changed(XrListItem*, int) override {}
+    void item_selected(XrListItem&, int) override {}
+    void moving_started(XrListItem&, int) override {}
+    void moving_stopped(XrListItem&, int) override {}
+
+protected:
+    void rows_changed(int row) override;
+    void texts_changed() override;
+    void focus_changed() override;
+    void arm_search_timer() override;
+    void disarm_search_timer() override;
+
+private:
+    void show_page(int page);
+    void show_lists();
+    void schedule_ok_update();
+    void accept();
+    int row_of(GtkWidget* entry) const;
+    GtkWidget* entry_of(int row) const;
+
+    static void ok_clicked(GtkButton*, gpointer self);
+    static void cancel_clicked(GtkButton*, gpointer self);
+    static void address_clicked(GtkButton*, gpointer self);
+    static void history_clicked(GtkButton*, gpointer self);
+    static void coordinates_clicked(GtkButton*, gpointer self);
+    static void coordinate_changed(GtkEditable*, gpointer self);
+    void accept_coordinates();
+    static void history_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
+    int current_page() const;
+    static void entry_changed(GtkEditable* entry, gpointer self);
+    static gboolean entry_focused(GtkWidget* entry, GdkEventFocus*, gpointer self);
+    static gboolean entry_key(GtkWidget* entry, GdkEventKey* event, gpointer self);
+    static void row_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
+    static gboolean search_timeout(gpointer self);
+    static gboolean update_ok_idle(gpointer self);
+
+    GtkWidget* m_widget = nullptr;
+    GtkWidget* m_ok = nullptr;
+    GtkWidget* m_cancel = nullptr;
+    GtkWidget* m_entries[3] = {nullptr, nullptr, nullptr};
+    XrContextualListCtrl<int>* m_lists[2] = {nullptr, nullptr};
+    XrContextualListCtrl<int>* m_history_list = nullptr;
+    guint m_timer = 0;
+    guint m_ok_idle = 0;
+    int m_quiet = 0; // >0 while the program itself writes the fields
+};
