@@ -79,9 +79,9 @@ Book read_codebook(Bits& b)
         return Book::End;
     if (dimensions == 0 || entries == 0)
         return Book::Unsound;
-    // Codeword lengths: the decoder builds its tables without checking that
-    // they make a prefix code, and leaves a book it cannot build (or one of
-    // no codewords) without its dimension. Kraft sum in units of 2^-32.
+    // Codeword lengths: the decoder leaves a book whose lengths make no
+    // complete prefix code (or that has no codeword) without its dimension,
+    // yet goes on decoding with it. Kraft sum in units of 2^-32.
     std::uint64_t kraft = 0;
     std::uint32_t used_entries = 0;
     std::uint32_t v = 0;
@@ -116,7 +116,8 @@ Book read_codebook(Bits& b)
                 kraft += static_cast<std::uint64_t>(v) << (32 - length);
         }
     }
-    if (used_entries == 0 || (kraft > (std::uint64_t(1) << 32)))
+    // A complete code, or the one codeword of a book of one entry.
+    if (used_entries == 0 || (used_entries > 1 && kraft != (std::uint64_t(1) << 32)))
         return Book::Unsound;
     std::uint32_t lookup = 0;
     if (!b.read(4, lookup))

@@ -1,6 +1,7 @@
 // Checks of a Vorbis file's setup headers that the decoder library leaves
 // out: a codebook of no dimension, no used entry or codeword lengths that
-// are no prefix code is left half built, and decoding then divides by zero.
+// make no complete prefix code is left half built, and decoding then divides
+// by zero.
 #pragma once
 
 #include <cstddef>

@@ -93,6 +93,19 @@ TEST(VorbisSetup, CodebooksTheDecoderWouldLeaveHalfBuiltAreRefused)
     }
     {
         BitWriter w;
+        w.put(0, 8);
+        plain_book(w, 1, {1, 2, 3});
+        cases.push_back({"underfull lengths", false, w.packet()});
+    }
+    {
+        // Sparse: one codeword only (of any length) is a book of its own.
+        BitWriter w;
+        w.put(0, 8).put(0x564342, 24).put(2, 16).put(3, 24).put(0, 1).put(1, 1);
+        w.put(0, 1).put(1, 1).put(2, 5).put(0, 1).put(0, 4);
+        cases.push_back({"single codeword", true, w.packet()});
+    }
+    {
+        BitWriter w;
         w.put(0, 8).put(0x564342, 24).put(2, 16).put(4, 24).put(0, 1).put(1, 1);
         for (int i = 0; i < 4; ++i)
             w.put(0, 1);    // every entry unused
