@@ -1,6 +1,6 @@
 // The map's language list "maplcs.dat" as the map provider reads it, under a
-// private root: either the single "no language" entry or three-letter codes
-// of the file, no separator in them.
+// private root: either the single "no language" entry or three-byte codes of
+// the file, none starting with a separator.
 #include "common/corvanel_core/impl/xr_mapproviderimpl.h"
 #include "common/misc/xr_path_resolver.h"
 
@@ -60,9 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     for (int i = 0; i < got.get_num_items(); ++i) {
         const XrLC lc = *got.get_item_ptr(i);
-        for (int k = 0; k < 3; ++k)
-            if (separator((static_cast<std::uint32_t>(lc) >> (8 * k)) & 0xff))
-                std::abort();
+        if (separator(lc & 0xff))
+            std::abort();
     }
     return 0;
 }
