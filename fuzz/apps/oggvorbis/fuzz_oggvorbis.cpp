@@ -23,7 +23,7 @@ extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, st
 
 namespace {
 
-// Mutates one complete packet piece of one page; false when there is none
+// Mutates one complete packet span of one page; false when there is none
 // or the result does not fit.
 bool mutate_packet(std::uint8_t* data, std::size_t& size, std::size_t max_size, std::minstd_rand& rng)
 {
@@ -33,29 +33,29 @@ bool mutate_packet(std::uint8_t* data, std::size_t& size, std::size_t max_size, 
     const xr_ogg_pages::Page& p = pages[rng() % pages.size()];
     const std::uint8_t* lacing = data + p.at + xr_ogg_pages::HEADER_SIZE;
 
-    // The page's packet pieces: {body offset, size, terminated}.
-    struct Piece {
+    // The page's packet spans: {body offset, size, terminated}.
+    struct Span {
         std::size_t at, size;
         bool terminated;
     };
-    std::vector<Piece> pieces;
+    std::vector<Span> spans;
     std::size_t at = 0;
     std::size_t run = 0;
     for (std::size_t i = 0; i < p.segments; ++i) {
         run += lacing[i];
         if (lacing[i] < 255 || i + 1 == p.segments) {
-            pieces.push_back({at, run, lacing[i] < 255});
+            spans.push_back({at, run, lacing[i] < 255});
             at += run;
             run = 0;
         }
     }
     std::vector<std::size_t> whole;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-        if (pieces[i].terminated)
+    for (std::size_t i = 0; i < spans.size(); ++i)
+        if (spans[i].terminated)
             whole.push_back(i);
     if (whole.empty())
         return false;
-    Piece& target = pieces[whole[rng() % whole.size()]];
+    Span& target = spans[whole[rng() % whole.size()]];
 
     const std::size_t capacity = std::min<std::size_t>(target.size * 2 + 64, 255 * 254);
     std::vector<std::uint8_t> changed(capacity);
@@ -64,10 +64,10 @@ bool mutate_packet(std::uint8_t* data, std::size_t& size, std::size_t max_size, 
 
     std::vector<std::uint8_t> table;
     std::vector<std::uint8_t> body;
-    for (const Piece& piece : pieces) {
-        const std::uint8_t* bytes = &piece == &target ? changed.data() : data + p.body_at + piece.at;
-        const std::size_t n = &piece == &target ? changed.size() : piece.size;
-        if (piece.terminated) {
+    for (const Span& span : spans) {
+        const std::uint8_t* bytes = &span == &target ? changed.data() : data + p.body_at + span.at;
+        const std::size_t n = &span == &target ? changed.size() : span.size;
+        if (span.terminated) {
             table.insert(table.end(), n / 255, 255);
             table.push_back(static_cast<std::uint8_t>(n % 255));
         } else {
