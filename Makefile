@@ -1,7 +1,8 @@
 # make test   installs what the build needs, builds with ASan + UBSan, runs every
 #             test and each fuzz target briefly.
 # make bench  builds optimised and runs the benchmarks.
-# make fuzz   builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS.
+# make fuzz   builds the libFuzzer targets (clang) and runs each FUZZ_SECONDS,
+#             each growing its corpus kept under FUZZBUILD/fuzz-corpus.
 # make run    builds the navigator optimised and starts it on the demo map (a
 #             root of its own under build/release/run; RUN_SECONDS=N ends it
 #             after N s; MAP=DIR or MAP=FILE.osm[.pbf] drives on that map).
@@ -18,7 +19,7 @@ GENERATOR    := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build test unit fuzz fuzz-build bench bench-run clean run install
+.PHONY: all deps build test unit fuzz fuzz-ci fuzz-build bench bench-run clean run install
 
 all: build
 
@@ -34,7 +35,7 @@ build: deps $(BUILD)/CMakeCache.txt
 unit: build
 	scripts/run-tests $(BUILD) $(JOBS)
 
-test: unit fuzz
+test: unit fuzz-ci
 
 $(FUZZBUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZBUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXR_FUZZ=ON
@@ -43,6 +44,10 @@ fuzz-build: deps $(FUZZBUILD)/CMakeCache.txt
 	cmake --build $(FUZZBUILD) -j $(JOBS) --target xr_fuzz_all
 
 fuzz: fuzz-build
+	scripts/run-fuzz $(FUZZBUILD) $(FUZZ_SECONDS) $(JOBS) $(FUZZBUILD)/fuzz-corpus
+
+# The tests' brief run: every target from its seeds alone.
+fuzz-ci: fuzz-build
 	scripts/run-fuzz $(FUZZBUILD) $(FUZZ_SECONDS) $(JOBS)
 
 $(RELEASE)/CMakeCache.txt:

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <tremor/ivorbisfile.h>
 
+#include "apps/oggvorbis/xr_vorbis_setup.h"
 #include "common/audio/xr_audiofile.h"
 #include "common/container/xr_bytes.h"
 #include "common/os/xr_file.h"
@@ -112,6 +114,15 @@ bool XrOggVorbisFile::open_stream()
     }
     m_file_size = m_file->get_size();
     m_position = 0;
+    // The decoder trusts the codebooks of the setup header; refuse the ones
+    // it would fail on before it sees them.
+    std::vector<BYTE> whole(m_file_size);
+    if (m_file_size > XrAudioFile::max_image_size ||
+        (m_file_size > 0 && m_file->read(0, m_file_size, whole.data()) != XrFile::OK) ||
+        !xr_vorbis_setup::codebooks_sound(whole.data(), whole.size())) {
+        m_file.reset();
+        return false;
+    }
     m_vf = std::make_unique<OggVorbis_File>();
     std::memset(m_vf.get(), 0, sizeof(OggVorbis_File));
     if (ov_open_callbacks(this, m_vf.get(), nullptr, 0, callbacks) < 0) {
