@@ -17,23 +17,13 @@
 #include <string>
 #include <thread>
 
-namespace fs = std::filesystem;
+#include "bench/apps/maemo_map/bench_root.h"
+
 
 namespace {
 
-class Root {
-public:
-    Root()
-    {
-        std::string templ = (fs::temp_directory_path() / "xr-bench-XXXXXX").string();
-        dir = mkdtemp(templ.data());
-        fs::create_directories(dir + "/usr/share");
-        fs::create_directories(dir + "/media/mmc2");
-        fs::copy(std::string(XR_BUILD_DIR) + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
-    }
-    ~Root() { fs::remove_all(dir); }
-    std::string dir;
-};
+using xr_bench::build_dir;
+using xr_bench::Root;
 
 // The checksum of the map's middle (where taps and drags change it).
 std::uint64_t screen_sum()
@@ -105,7 +95,7 @@ public:
             setenv("HOME", "/home/user", 1);
             freopen("/dev/null", "w", stdout);
             freopen("/dev/null", "w", stderr);
-            const std::string path = std::string(XR_BUILD_DIR) + "/apps/maemo_map/kestrova-navigator";
+            const std::string path = build_dir() + "/apps/maemo_map/kestrova-navigator";
             execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }

@@ -16,31 +16,14 @@
 #include <string>
 #include <thread>
 
+#include "bench/apps/maemo_map/bench_root.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-// The build tree whose navigator runs: this one, or another tree named by
-// KESTROVA_BENCH_TREE (to time two builds side by side with one benchmark).
-std::string build_dir()
-{
-    const char* other = std::getenv("KESTROVA_BENCH_TREE");
-    return other != nullptr && *other != '\0' ? other : XR_BUILD_DIR;
-}
-
-class Root {
-public:
-    Root()
-    {
-        std::string templ = (fs::temp_directory_path() / "xr-bench-XXXXXX").string();
-        dir = mkdtemp(templ.data());
-        fs::create_directories(dir + "/usr/share");
-        fs::create_directories(dir + "/media/mmc2");
-        fs::copy(build_dir() + "/stage/usr/share", dir + "/usr/share", fs::copy_options::recursive);
-    }
-    ~Root() { fs::remove_all(dir); }
-    std::string dir;
-};
+using xr_bench::build_dir;
+using xr_bench::Root;
 
 pid_t start(const Root& root, const std::string& track)
 {
