@@ -325,40 +325,30 @@ bool XrBitmapLoader::load_bitmap_internal(unsigned int id, XrIcon& out, bool is_
     return loader != nullptr && loader->load(id, out, is_private);
 }
 
-XrString XrBitmapLoader::platform_file(const XrString& file, int number) const
+int XrBitmapLoader::candidate_files(const XrString& file, XrString (&out)[2]) const
 {
     const int at = file.find(PLATFORM_TOKEN);
-    if (at < 0)
-        return file;
+    if (at < 0) {
+        out[0] = file;
+        return 1;
+    }
     const int token_length = static_cast<int>(std::wcslen(PLATFORM_TOKEN));
     const XrString suffixes[] = {m_platform_suffix, XrString()};
-    for (const XrString& suffix : suffixes) {
-        XrString path(file.c_str(), at);
-        path += suffix;
-        path += file.c_str_at(at + token_length);
-        // The platform's own file when it has that bitmap, else the plain one.
-        int width = 0, height = 0;
-        if (suffix.is_empty() || XrGDI::read_bitmap_size(path.c_str(), number, width, height))
-            return path;
+    for (int i = 0; i < 2; ++i) {
+        out[i] = XrString(file.c_str(), at);
+        out[i] += suffixes[i];
+        out[i] += file.c_str_at(at + token_length);
     }
-    return XrString();
+    return 2;
 }
 
 XrBitmapHandleRec* XrBitmapLoader::load_handle(const XrString& file, int number) const
 {
-    const int at = file.find(PLATFORM_TOKEN);
-    if (at < 0)
-        return XrGDI::load_bitmap(file.c_str(), number);
-    const int token_length = static_cast<int>(std::wcslen(PLATFORM_TOKEN));
-    const XrString suffixes[] = {m_platform_suffix, XrString()};
-    for (const XrString& suffix : suffixes) {
-        XrString path(file.c_str(), at);
-        path += suffix;
-        path += file.c_str_at(at + token_length);
-        if (XrBitmapHandleRec* handle = XrGDI::load_bitmap(path.c_str(), number))
+    XrString files[2];
+    const int count = candidate_files(file, files);
+    for (int i = 0; i < count; ++i) {
+        if (XrBitmapHandleRec* handle = XrGDI::load_bitmap(files[i].c_str(), number))
             return handle;
-        if (suffix.is_empty())
-            break;
     }
     return nullptr;
 }
@@ -379,9 +369,12 @@ bool XrBitmapLoader::size_of(unsigned int id, int& width, int& height)
     const XrIconIdMap* row = m_ids.find_ptr(id);
     if (row == nullptr)
         return false;
-    const XrString path = platform_file(row->bitmap_file, row->bitmap_number);
-    if (!path.is_empty() && XrGDI::read_bitmap_size(path.c_str(), row->bitmap_number, width, height))
-        return true;
+    XrString files[2];
+    const int count = candidate_files(row->bitmap_file, files);
+    for (int i = 0; i < count; ++i) {
+        if (XrGDI::read_bitmap_size(files[i].c_str(), row->bitmap_number, width, height))
+            return true;
+    }
     // Pictures of other kinds (JPEG) are measured by loading them.
     XrIcon icon;
     if (!load(id, icon, true))

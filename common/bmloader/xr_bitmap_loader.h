@@ -89,11 +89,13 @@ private:
     void parse_line(const char* line, int length, XrString& current_file);
     bool add_row(unsigned int id, const XrIconIdMap& row);
     bool load(unsigned int id, XrIcon& out, bool is_private);
-    // Bitmap number of the row's file, the platform token replaced by the
-    // platform suffix, or removed when that file has no such bitmap.
+    // The files a row's bitmap is looked for in, in order (their count): the
+    // file itself, or for a name with the platform token the platform's own
+    // file (token replaced by the platform suffix), then the plain one
+    // (token removed).
+    int candidate_files(const XrString& file, XrString (&out)[2]) const;
+    // Bitmap number of the first candidate file that has it.
     XrBitmapHandleRec* load_handle(const XrString& file, int number) const;
-    // The file load_handle reads bitmap number of, or an empty string.
-    XrString platform_file(const XrString& file, int number) const;
     bool size_of(unsigned int id, int& width, int& height);
     unsigned int take_free_id();
     // Unloads an entry at reference count 0 that is not pinned; when that
