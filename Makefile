@@ -58,7 +58,7 @@ $(RELEASE)/CMakeCache.txt:
 bench: deps $(RELEASE)/CMakeCache.txt
 	cmake --build $(RELEASE) -j $(JOBS)
 	@if [ -n "$$DISPLAY" ]; then $(MAKE) --no-print-directory bench-run; \
-	else xvfb-run -a -s "-screen 0 800x480x24" $(MAKE) --no-print-directory bench-run; fi
+	else scripts/with-xvfb $(MAKE) --no-print-directory bench-run; fi
 
 bench-run:
 	@for b in $$(find $(RELEASE)/bench -type f -executable -name 'bench_*' | sort); do \

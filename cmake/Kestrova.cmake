@@ -61,6 +61,10 @@ function(xr_test name)
   if(A_LABELS)
     list(APPEND props LABELS "${A_LABELS}")
   endif()
+  # A program that draws runs on an X server of its own.
+  if("xvfb" IN_LIST A_LABELS)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/with-xvfb)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES ${props})
 endfunction()
