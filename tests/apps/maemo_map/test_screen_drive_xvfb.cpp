@@ -25,13 +25,22 @@ bool is_black(const XrRgb& c) { return c.r == 0 && c.g == 0 && c.b == 0; }
 bool is_dark(const XrRgb& c) { return c.r < 60 && c.g < 60 && c.b < 60; }
 
 // The bottom row of the instruction box at the top left (its fill is the
-// status line's); -1 without a box.
+// status line's), the box being the run of such rows that starts under the
+// status line: map colours further down that happen to match are not it;
+// -1 without a box.
 int box_bottom(GdkPixbuf* pb)
 {
     int bottom = -1;
-    for (int y = 31; y < 300; ++y)
-        if (is_status(xr_pixel(pb, 45, y)) || is_status(xr_pixel(pb, 8, y)))
+    for (int y = 31, gap = 0; y < 300 && gap < 4; ++y) {
+        if (is_status(xr_pixel(pb, 45, y)) || is_status(xr_pixel(pb, 8, y))) {
             bottom = y;
+            gap = 0;
+        } else if (bottom > 0) {
+            ++gap;
+        } else if (y > 40) {
+            break;
+        }
+    }
     return bottom;
 }
 

@@ -253,15 +253,30 @@ TEST_F(TabletDialogsTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
                      std::to_string(oy + cell.y + cell.height / 2)});
         };
         // A note or input dialog opened by a button: answered from a timer
-        // inside its nested loop.
-        auto answer_later = [](std::function<void()> answer) {
-            auto* fn = new std::function<void()>(std::move(answer));
-            g_timeout_add(500, [](gpointer p) -> gboolean {
-                auto* f = static_cast<std::function<void()>*>(p);
-                (*f)();
-                delete f;
+        // inside its nested loop, once it is on screen (however long that
+        // takes on a loaded machine).
+        auto answer_later = [&window](std::function<void(GtkWidget*)> answer) {
+            struct Pending {
+                std::function<void(GtkWidget*)> answer;
+                GtkWidget* owner;
+                int tries;
+            };
+            auto* pending = new Pending{std::move(answer), window, 0};
+            g_timeout_add(100, [](gpointer p) -> gboolean {
+                auto* pend = static_cast<Pending*>(p);
+                GtkWidget* dialog = newest_dialog();
+                if (dialog == nullptr || dialog == pend->owner || !GTK_WIDGET_MAPPED(dialog)) {
+                    if (++pend->tries < 200)
+                        return TRUE;
+                    ADD_FAILURE() << "no dialog opened";
+                    delete pend;
+                    return FALSE;
+                }
+                xr_ui_run_for_ms(100);
+                pend->answer(dialog);
+                delete pend;
                 return FALSE;
-            }, fn);
+            }, pending);
         };
         for (size_t i = 0; i < c.steps.size() && window != nullptr; ++i) {
             if (i + 1 == c.steps.size()) {
@@ -278,8 +293,7 @@ TEST_F(TabletDialogsTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
                 xdotool({"click", "1"});
                 break;
             case RENAME_TO_HARBOUR:
-                answer_later([] {
-                    GtkWidget* input = newest_dialog();
+                answer_later([](GtkWidget* input) {
                     focus(input);
                     xdotool({"key", "ctrl+a"});
                     xdotool({"type", "--delay", "30", "  Harbour "});
@@ -297,7 +311,7 @@ TEST_F(TabletDialogsTest, EditsThroughTheXServerReachTheFileOnlyWhenKept)
             case DELETE_YES:
             case DELETE_NO: {
                 const int answer = c.steps[i] == DELETE_YES ? GTK_RESPONSE_YES : GTK_RESPONSE_NO;
-                answer_later([answer] { click_widget(response_button(newest_dialog(), answer)); });
+                answer_later([answer](GtkWidget* note) { click_widget(response_button(note, answer)); });
                 button("delete_button");
                 break;
             }
@@ -347,12 +361,25 @@ TEST_F(TabletDialogsTest, AboutWindowShowsTheVersionsAndCloses)
             title = gtk_window_get_title(GTK_WINDOW(about));
             window_labels = label_texts(about);
             focus(about);
-            auto* seen = &note;
-            g_timeout_add(600, [](gpointer p) -> gboolean {
+            // The version note, read and closed once it is on screen.
+            struct Seen {
+                std::vector<std::string>* note;
+                GtkWidget* about;
+                int tries;
+            };
+            auto* seen = new Seen{&note, about, 0};
+            g_timeout_add(100, [](gpointer p) -> gboolean {
+                auto* s = static_cast<Seen*>(p);
                 GtkWidget* shown = newest_dialog();
-                *static_cast<std::vector<std::string>*>(p) = label_texts(shown);
-                focus(shown);
-                xdotool({"key", "Return"});
+                if ((shown == nullptr || shown == s->about || !GTK_WIDGET_MAPPED(shown)) && ++s->tries < 200)
+                    return TRUE;
+                if (shown != nullptr && shown != s->about) {
+                    xr_ui_run_for_ms(100);
+                    *s->note = label_texts(shown);
+                    focus(shown);
+                    xdotool({"key", "Return"});
+                }
+                delete s;
                 return FALSE;
             }, seen);
             click_widget(XrMaemoCommon::lookup_widget(about, "version_button"));
@@ -363,12 +390,15 @@ TEST_F(TabletDialogsTest, AboutWindowShowsTheVersionsAndCloses)
             else
                 click_widget(XrMaemoCommon::lookup_widget(about, "close_button"));
         };
-        g_timeout_add(500, [](gpointer p) -> gboolean {
+        g_timeout_add(100, [](gpointer p) -> gboolean {
+            GtkWidget* about = newest_dialog();
+            if (about == nullptr || !GTK_WIDGET_MAPPED(about))
+                return TRUE;
             (*static_cast<std::function<void()>*>(p))();
             return FALSE;
         }, &answer_when_open_);
         // Never hang: a window still open after a while is closed.
-        const guint guard = g_timeout_add(10000, [](gpointer) -> gboolean {
+        const guint guard = g_timeout_add(30000, [](gpointer) -> gboolean {
             if (GtkWidget* w = newest_dialog())
                 gtk_dialog_response(GTK_DIALOG(w), GTK_RESPONSE_DELETE_EVENT);
             return TRUE;
