@@ -11,6 +11,10 @@ of its own entry. Within an entry, components must not form a loop.
 A folder that no entry covers is an error too: new folders are placed in the
 table before they are built.
 
+The README's "Layers" table must list the same layers and entries in the
+same order (a "dir/*" cell names the entry "dir"; notes in brackets are
+free), so that the table a reader sees is the one the build checks.
+
 Usage: check_layers.py <source root>; exit status 1 on any violation.
 """
 
@@ -241,11 +245,56 @@ def check(root):
     return errors
 
 
+README_ROW_RE = re.compile(r"^\|\s*([^|]+?)\s*\|(.*)\|\s*$")
+README_ENTRY_RE = re.compile(r"`([^`]+)`")
+
+
+def readme_layers(text):
+    """The (layer, entries) rows of the "Layers" table of a README, or None."""
+    lines = text.splitlines()
+    try:
+        start = lines.index("## Layers")
+    except ValueError:
+        return None
+    rows = []
+    for line in lines[start + 1:]:
+        if line.startswith("## "):
+            break
+        m = README_ROW_RE.match(line)
+        if not m or m.group(1) in ("layer", "---"):
+            continue
+        # Notes in brackets may name other folders: only the cell's own
+        # entries count.
+        cell = re.sub(r"\([^()]*\)", "", m.group(2))
+        entries = [e[:-2] if e.endswith("/*") else e for e in README_ENTRY_RE.findall(cell)]
+        rows.append((m.group(1), entries))
+    return rows
+
+
+def check_readme(root):
+    """Where the README's layer table differs from LAYERS (none without a README)."""
+    path = os.path.join(root, "README.md")
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8") as f:
+        rows = readme_layers(f.read())
+    if rows is None:
+        return ["README.md: no \"## Layers\" section"]
+    errors = []
+    for i in range(max(len(rows), len(LAYERS))):
+        want = LAYERS[i] if i < len(LAYERS) else None
+        have = tuple(rows[i]) if i < len(rows) else None
+        if want is None or have is None or (have[0], have[1]) != (want[0], want[1]):
+            errors.append(f"README.md, \"Layers\", row {i + 1}: {have} where the check has {want}")
+    return errors
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__.strip(), file=sys.stderr)
         return 2
-    errors = check(os.path.abspath(sys.argv[1]))
+    root = os.path.abspath(sys.argv[1])
+    errors = check(root) + check_readme(root)
     for e in errors:
         print("layer check: " + e, file=sys.stderr)
     if errors:

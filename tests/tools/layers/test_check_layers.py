@@ -94,6 +94,28 @@ class LayerCheckTest(unittest.TestCase):
                 else:
                     self.assertTrue(any(expected in e for e in errors), "\n".join(errors) or "no violation")
 
+    def test_readme_table_matches_the_check(self):
+        table = "\n".join(f"| {layer} | " + ", ".join(f"`{e}`" for e in entries) + " |"
+                          for layer, entries in CHECKER.LAYERS)
+        good = "# X\n\n## Layers\n\n| layer | components |\n|---|---|\n" + table + "\n\n## Next\n"
+        cases = [
+            ("the same table", good, None),
+            ("a note naming another folder", good.replace("`common/misc`", "`common/misc` (not `common/os`)"), None),
+            ("an entry left out", good.replace("`common/types`", ""), "row 2"),
+            ("a layer renamed", good.replace("| geometry |", "| shapes |"), "row 4"),
+            ("a row too many", good.replace("\n\n## Next", "\n| extra | `x` |\n\n## Next"),
+             f"row {len(CHECKER.LAYERS) + 1}"),
+            ("no table", "# X\n", "no \"## Layers\" section"),
+        ]
+        for name, readme, expected in cases:
+            with self.subTest(name), tempfile.TemporaryDirectory() as root:
+                write_tree(root, {"README.md": readme})
+                errors = CHECKER.check_readme(root)
+                if expected is None:
+                    self.assertEqual(errors, [])
+                else:
+                    self.assertTrue(any(expected in e for e in errors), "\n".join(errors) or "no difference")
+
     def test_every_entry_is_listed_once(self):
         entries = [e for _, layer in CHECKER.LAYERS for e in layer]
         self.assertEqual(len(entries), len(set(entries)))
