@@ -12,17 +12,6 @@ namespace {
 
 const TCHAR empty_text[1] = {0};
 
-int hex_value(TCHAR c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 bool is_separator(TCHAR c)
 {
     return c == L'/' || c == L'\\';
@@ -73,6 +62,12 @@ void bytes_to_hex(XrString& out, const BYTE* bytes, int n)
         text[2 * i + 1] = digits[bytes[i] & 0x0F];
     }
     out.assign(text.data(), 2 * n);
+}
+
+int hex_value(TCHAR c)
+{
+    int value = 0;
+    return hex_digit_value(c, value) ? value : -1;
 }
 
 int hex_digit_value(TCHAR c)

@@ -19,6 +19,8 @@ void bytes_to_hex(XrString& out, const BYTE* bytes, int n);
 
 // '0'-'9' give 0-9, 'a'-'f' and 'A'-'F' give 10-15, any other character 0.
 int hex_digit_value(TCHAR c);
+// The same, but -1 for any other character.
+int hex_value(TCHAR c);
 
 // Empties out and appends the bytes of the hexadecimal digits of text, high
 // digit first; other characters are skipped, and an odd number of digits

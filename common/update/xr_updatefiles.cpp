@@ -6,6 +6,7 @@
 #include "common/storage/xr_gdiff.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "common/update/xr_packagereader.h"
+#include "common/misc/xr_textutil.h"
 
 #include <memory>
 #include <new>
@@ -17,17 +18,6 @@ constexpr std::uint32_t piece_size = 65536;
 bool is_separator(TCHAR c)
 {
     return c == L'/' || c == L'\\';
-}
-
-int hex_value(TCHAR c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
 }
 
 // Ends a build: the temporary file is checked, synced and renamed over

@@ -1,6 +1,7 @@
 #include "common/update/xr_updaterpcclient.h"
 
 #include "common/os/xr_eventloopbase.h"
+#include "common/misc/xr_textutil.h"
 
 #include <climits>
 #include <cstdio>
@@ -12,17 +13,6 @@ namespace {
 XrString widen(const char* text)
 {
     return XrString(text != nullptr ? text : "");
-}
-
-int hex_value(BYTE c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Decodes one form-encoded key or value: "+" is a space, "%" takes exactly

@@ -5,19 +5,9 @@
 
 #include "common/corvanel_core/impl/xr_settingsfile.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/misc/xr_textutil.h"
 
 namespace {
-
-int hex_value(TCHAR c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 bool one_of(int v, std::initializer_list<int> set)
 {

@@ -2,6 +2,7 @@
 
 #include "common/corvanel_core/impl/xr_stopwatch.h"
 #include "common/corvanel_core/interfaces/xr_gpsprovider.h"
+#include "common/misc/xr_textutil.h"
 
 #include <cmath>
 #include <cwchar>
@@ -16,17 +17,6 @@ constexpr std::uint32_t last_value_lifetime_ms = 10000;
 bool is_digit(TCHAR c)
 {
     return c >= L'0' && c <= L'9';
-}
-
-int hex_value(TCHAR c)
-{
-    if (is_digit(c))
-        return c - L'0';
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    return -1;
 }
 
 bool is_blank(TCHAR c)
