@@ -259,7 +259,8 @@ std::vector<XrPoint> join_rings(const std::vector<std::vector<XrPoint>>& rings, 
         const size_t room = limit - out.size();
         size_t keep = total <= limit ? rings[i].size() : rings[i].size() * limit / total;
         keep = std::min(keep, room > 0 ? room - 1 : 0);
-        if (keep < 4) {
+        // thin() keeps 3 points of a longer ring only when it may keep 4.
+        if (keep < (keep < rings[i].size() ? 4u : 3u)) {
             if (i == 0)
                 return thin(rings[0], limit);
             continue;
