@@ -111,6 +111,15 @@ public:
     // Whether the last attempt settled an edge in a direction (for tests).
     bool was_settled(int handle, int direction) const;
 
+    // The instruction at the junction where a route leaves the edge of
+    // segment from for the edge of segment into, made by the same rules as
+    // the instructions of a found route; after holds the route's segments
+    // beyond into (destination first), distance the route's length from the
+    // destination back to the junction. False when the two edges do not
+    // connect there or the junction needs no instruction.
+    bool junction_instruction(const XrRouteInstructions& after, const XrRouteSegment& from, const XrRouteSegment& into,
+                              int distance, XrRouteInstructions::XrRouteDirective& out);
+
     // Parts of the search, open for tests.
     std::int64_t edge_cost(const XrGraphAccessor2::XrEdgeData& edge, const XrCostTable& table) const;
     int calc_turn_penalty(const XrGraphAccessor2::XrEdgeData& from, const XrGraphAccessor2::XrEdgeData& to,

@@ -442,6 +442,47 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
     return true;
 }
 
+bool XrDijkstraPath2::junction_instruction(const XrRouteInstructions& after, const XrRouteSegment& from,
+                                           const XrRouteSegment& into, int distance,
+                                           XrRouteInstructions::XrRouteDirective& out)
+{
+    const int fh = graph->get_edge_handle_by_gid(from.x, from.y, from.gid);
+    const int th = graph->get_edge_handle_by_gid(into.x, into.y, into.gid);
+    Edge f, t;
+    if (fh == NO_EDGE || th == NO_EDGE || graph->get_edge_by_handle(strip(fh), f) == NO_EDGE ||
+        graph->get_edge_by_handle(strip(th), t) == NO_EDGE)
+        return false;
+    // The connection at the end of from that the route leaves by, into the
+    // direction in which into is driven.
+    const int leave_end = (from.flags & XrRouteSegment::FLAG_ALONG) != 0 ? 0 : TURN_FROM_START;
+    const int enter_dir = (into.flags & XrRouteSegment::FLAG_ALONG) != 0 ? TURN_TARGET_DIR : 0;
+    int turn = -1;
+    Edge e = f;
+    int h = 0, tb = 0;
+    while (graph->get_next_edge_connection(e, h, tb)) {
+        if (strip(h) != strip(th) || (tb & TURN_FROM_START) != leave_end)
+            continue;
+        if ((h & HANDLE_DIRECTION) && route_mode != 2)
+            continue;
+        if ((tb & TURN_TARGET_DIR) == enter_dir)
+            turn = tb;
+    }
+    if (turn < 0)
+        return false;
+    // The instruction is made as while building a route: the edges beyond
+    // into are in place, no instruction of theirs is fused with it.
+    XrRouteInstructions res;
+    for (int i = 0; i < after.segments.items(); ++i)
+        res.segments.add_item(*after.segments.get_item_ptr(i));
+    roundabout = XrRoundabout();
+    last_made_sharp = false;
+    side_roads = 0;
+    if (!make_instruction(&res, f, t, turn, distance) || res.directives.items() == 0)
+        return false;
+    out = *res.directives.get_item_ptr(res.directives.items() - 1);
+    return out.code() != 0;
+}
+
 bool XrDijkstraPath2::build_gaps(std::vector<int>& out, int from, int to, int direction)
 {
     out.clear();

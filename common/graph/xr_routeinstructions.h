@@ -45,6 +45,23 @@ public:
     XrRouteInstructions(const XrRouteInstructions&) = delete;
     XrRouteInstructions& operator=(const XrRouteInstructions&) = delete;
 
+    // The junction of an instruction: the end of the edge the driver leaves
+    // there (its last point when driven along its geometry, else its first),
+    // read from the route layer's edge polyline cache (loaded when absent;
+    // the pinned first edge allowed for the route's first edge). False when
+    // the directive names no segment or the edge has no polyline.
+    template <class RouteLayer>
+    bool get_directive_point(const XrRouteDirective& directive, RouteLayer* layer, XrPoint& out)
+    {
+        const XrRouteSegment* s = segments.get_item_ptr(static_cast<int>(directive.words[6]));
+        if (s == nullptr || layer == nullptr)
+            return false;
+        const XrPolygon* line = layer->get_edge_polygon(s->gid, true, (s->flags & XrRouteSegment::FLAG_FIRST) != 0);
+        if (line == nullptr || line->get_point_count() == 0)
+            return false;
+        return line->get_point((s->flags & XrRouteSegment::FLAG_ALONG) != 0 ? line->get_point_count() - 1 : 0, out);
+    }
+
     // The bounding box of the segments' reference points; unchanged without segments.
     void get_bounds(XrRectangle& out) const;
     bool contains_gid(XrGid gid) const;

@@ -11,6 +11,7 @@
 #include "common/addr/xr_streetfinder.h"
 #include "common/audio/xr_audioplayer.h"
 #include "common/geometry/xr_geometry.h"
+#include "common/graph/xr_dijkstrapath.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_poilayer.h"
 
@@ -750,34 +751,6 @@ int XrRouteLayer::find_directive_index(const XrBlockStorage<XrRouteInstructions:
     return -1;
 }
 
-namespace {
-
-// The direction in which a segment's edge is driven at its start or end
-// (whole degrees), from its polyline; -1 without one.
-int driven_direction(const XrPolygon* line, bool along, bool at_end)
-{
-    if (line == nullptr || line->get_point_count() < 2)
-        return -1;
-    const int n = line->get_point_count();
-    XrPoint a, b;
-    // Points in driving order.
-    auto at = [&](int k) {
-        XrPoint p;
-        line->get_point(along ? k : n - 1 - k, p);
-        return p;
-    };
-    if (at_end) {
-        a = at(n - 2);
-        b = at(n - 1);
-    } else {
-        a = at(0);
-        b = at(1);
-    }
-    return normal_degrees(to_degrees(get_angle(a, b)));
-}
-
-} // namespace
-
 bool XrRouteLayer::join_routes(XrGraphAccessor2* graph, XrRouteInstructions* new_route,
                                XrRouteInstructions* old_route, XrRouteInstructions::XrRouteDirective* junction)
 {
@@ -877,29 +850,21 @@ bool XrRouteLayer::join_routes(XrGraphAccessor2* graph, XrRouteInstructions* new
             s.flags |= new_route->segments.get_item_ptr(i)->flags & XrRouteSegment::FLAG_FIRST;
         segments.add_item(s);
     }
-    // The junction instruction, when the road turns there.
+    // The junction instruction, made by the route search's instruction
+    // builder from the edges on either side of it.
     Directive turn_here;
     bool has_turn = false;
-    if (kept_old < segments.items()) {
-        const XrRouteSegment* into = segments.get_item_ptr(kept_old - 1);
-        const XrRouteSegment* from = segments.get_item_ptr(kept_old);
-        const bool from_pinned = (from->flags & XrRouteSegment::FLAG_FIRST) != 0;
-        const XrPolygon* from_line = from_pinned && new_route->start_geometry != nullptr
-                                         ? new_route->start_geometry.get()
-                                         : get_edge_polygon(from->gid, true, false);
-        const int a = driven_direction(from_line, (from->flags & XrRouteSegment::FLAG_ALONG) != 0, true);
-        const int b = driven_direction(get_edge_polygon(into->gid, true, false),
-                                       (into->flags & XrRouteSegment::FLAG_ALONG) != 0, false);
-        if (a >= 0 && b >= 0) {
-            const int turn = normal_degrees(b - a); // counter-clockwise: left
-            if (turn >= 20 && turn <= 340) {
-                const bool left = turn < 180;
-                const int amount = left ? turn : 360 - turn;
-                turn_here.words[0] = amount < 45 ? (left ? 2 : 4) : (left ? 3 : 5);
-                turn_here.words[4] = static_cast<std::uint32_t>(old_length);
-                turn_here.words[6] = static_cast<std::uint32_t>(kept_old);
-                has_turn = true;
-            }
+    if (graph != nullptr && kept_old < segments.items()) {
+        XrRouteInstructions beyond;
+        for (int i = 0; i + 1 < kept_old; ++i)
+            beyond.segments.add_item(*segments.get_item_ptr(i));
+        XrDijkstraPath2 search(graph, road_storage, XrString(), nullptr);
+        search.route_mode = old_route->route_mode;
+        has_turn = search.junction_instruction(beyond, *segments.get_item_ptr(kept_old),
+                                               *segments.get_item_ptr(kept_old - 1), old_length, turn_here);
+        if (has_turn) {
+            turn_here.words[4] = static_cast<std::uint32_t>(old_length);
+            turn_here.words[6] = static_cast<std::uint32_t>(kept_old);
         }
     }
     if (has_turn)

@@ -242,6 +242,36 @@ std::vector<XrPoint> thin(const std::vector<XrPoint>& p, size_t limit)
     return out;
 }
 
+// The points of a polygon record: one ring as it is; several rings (the
+// outer one first, then its holes) each closed by repeating its first point,
+// which is where the map reader ends a ring. At most limit points in all:
+// rings are thinned alike and holes that would keep fewer than 3 points are
+// left out.
+std::vector<XrPoint> join_rings(const std::vector<std::vector<XrPoint>>& rings, size_t limit)
+{
+    if (rings.size() == 1)
+        return thin(rings[0], limit);
+    size_t total = 0;
+    for (const auto& r : rings)
+        total += r.size() + 1;
+    std::vector<XrPoint> out;
+    for (size_t i = 0; i < rings.size(); ++i) {
+        const size_t room = limit - out.size();
+        size_t keep = total <= limit ? rings[i].size() : rings[i].size() * limit / total;
+        keep = std::min(keep, room > 0 ? room - 1 : 0);
+        // thin() keeps 3 points of a longer ring only when it may keep 4.
+        if (keep < (keep < rings[i].size() ? 4u : 3u)) {
+            if (i == 0)
+                return thin(rings[0], limit);
+            continue;
+        }
+        const std::vector<XrPoint> ring = thin(rings[i], keep);
+        out.insert(out.end(), ring.begin(), ring.end());
+        out.push_back(ring.front());
+    }
+    return out;
+}
+
 // Leading digits of a house number ("12a" -> 12); 0 when none.
 int house_number(const char* text)
 {
@@ -844,25 +874,37 @@ private:
             pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
             areas.push_back(Area{type, type == LINE_WATER ? 0.0 : polygon_area(pts), w.id, std::move(pts)});
         }
-        // Multipolygons: each outer ring is one area.
+        // Multipolygons: each outer ring is one area, its holes with it.
+        auto ring_points = [&](const std::vector<XrOsmLocation>& ring) {
+            std::vector<XrPoint> pts;
+            for (const XrOsmLocation& at : ring) {
+                XrPoint p;
+                if (point_at(at, p) && (pts.empty() || !(pts.back() == p)))
+                    pts.push_back(p);
+            }
+            if (pts.size() >= 2 && pts.front() == pts.back())
+                pts.pop_back();
+            return pts;
+        };
         for (const XrOsmArea& a : data.areas) {
             const int type = area_type(a.tags, true);
             if (type == 0 || type == LINE_WATER)
                 continue;
-            for (const auto& ring : a.outers) {
-                std::vector<XrPoint> pts;
-                for (const XrOsmLocation& at : ring) {
-                    XrPoint p;
-                    if (point_at(at, p) && (pts.empty() || !(pts.back() == p)))
-                        pts.push_back(p);
-                }
-                if (pts.size() >= 2 && pts.front() == pts.back())
-                    pts.pop_back();
-                if (pts.size() < 3)
+            for (size_t r = 0; r < a.outers.size(); ++r) {
+                std::vector<std::vector<XrPoint>> rings{ring_points(a.outers[r])};
+                if (rings[0].size() < 3)
                     continue;
-                pts = thin(pts, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1);
+                if (r < a.inners.size())
+                    for (const auto& hole : a.inners[r]) {
+                        std::vector<XrPoint> pts = ring_points(hole);
+                        if (pts.size() >= 3)
+                            rings.push_back(std::move(pts));
+                    }
+                const double size = polygon_area(rings[0]);
                 // Relation ids after way ids in the ordering of equal sizes.
-                areas.push_back(Area{type, polygon_area(pts), (std::int64_t(1) << 62) + a.id, std::move(pts)});
+                areas.push_back(
+                    Area{type, size, (std::int64_t(1) << 62) + a.id,
+                         join_rings(rings, static_cast<size_t>(XrPolypointGeomRec::MAX_POINTS) - 1)});
             }
         }
         // Land use under green under water under buildings, rivers on top;

@@ -53,12 +53,14 @@ struct XrOsmNodes {
     void sort();
 };
 
-// An area assembled from a multipolygon relation: its tags and the rings of
-// its outer boundary (each closed, the first point not repeated).
+// An area assembled from a multipolygon relation: its tags, the rings of its
+// outer boundary and, for each outer ring, the rings of its holes (each ring
+// closed, the first point not repeated).
 struct XrOsmArea {
     std::int64_t id = 0; // the relation's id
     XrOsmTags tags;
     std::vector<std::vector<XrOsmLocation>> outers;
+    std::vector<std::vector<std::vector<XrOsmLocation>>> inners; // parallel to outers
 };
 
 // What the compiler keeps of an OSM file: all node locations, the ways and

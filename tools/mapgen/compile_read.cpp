@@ -179,14 +179,26 @@ public:
                 XrOsmArea area;
                 area.id = mp.id;
                 area.tags = mp.tags;
-                for (const osmium::OuterRing& ring : a.outer_rings()) {
+                auto ring_points = [](const osmium::NodeRefList& ring) {
                     std::vector<XrOsmLocation> pts;
                     for (const osmium::NodeRef& r : ring)
                         pts.push_back(XrOsmLocation{r.location().lon(), r.location().lat()});
                     if (pts.size() >= 2 && pts.front().lon == pts.back().lon && pts.front().lat == pts.back().lat)
                         pts.pop_back();
-                    if (pts.size() >= 3)
-                        area.outers.push_back(std::move(pts));
+                    return pts;
+                };
+                for (const osmium::OuterRing& ring : a.outer_rings()) {
+                    std::vector<XrOsmLocation> pts = ring_points(ring);
+                    if (pts.size() < 3)
+                        continue;
+                    std::vector<std::vector<XrOsmLocation>> holes;
+                    for (const osmium::InnerRing& inner : a.inner_rings(ring)) {
+                        std::vector<XrOsmLocation> hole = ring_points(inner);
+                        if (hole.size() >= 3)
+                            holes.push_back(std::move(hole));
+                    }
+                    area.outers.push_back(std::move(pts));
+                    area.inners.push_back(std::move(holes));
                 }
                 if (!area.outers.empty())
                     data.areas.push_back(std::move(area));
