@@ -481,5 +481,6 @@ void xr_request_service_update(XrMaemoMapApp& app, int type)
         return;
     }
     g_printerr("kestrova-navigator: service update %d requested\n", type);
+    app.request_service_update(type);
 }
 
