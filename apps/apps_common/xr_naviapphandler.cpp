@@ -474,6 +474,20 @@ void XrNaviAppHandler::zoom_animated(double factor, const XrPoint* point, bool d
     } else {
         map_view->set_rotation(0);
     }
+    // Two frames between the scales on the way, the centre moving a third
+    // of the way each time.
+    const XrPoint from = map_view->get_centre();
+    XrMapWindow* frame_window = window_of_app();
+    // The largest scale cut the step short: stay.
+    if (t < s + s * factor / 4 && s < t && std::abs(centre.x - from.x) / 3 <= 999 &&
+        std::abs(centre.y - from.y) / 3 <= 999)
+        return;
+    for (int frame = 1; frame <= 2 && frame_window != nullptr && t != s; ++frame) {
+        const XrPoint c(from.x + (centre.x - from.x) * frame / 3, from.y + (centre.y - from.y) * frame / 3);
+        const std::uint32_t scale = static_cast<std::uint32_t>(s + (static_cast<double>(t) - s) * frame / 3);
+        map_view->set_center_and_scale(&c, scale, false);
+        frame_window->redraw(false, false, -1, -1);
+    }
     map_view->set_center_and_scale(&centre, t, false);
     if (XrMapViewProvider* provider = views())
         provider->clear_hilight_if_off_screen();
@@ -508,6 +522,14 @@ void XrNaviAppHandler::pan_step(int direction)
         return;
     if (XrMapViewProvider* provider = views())
         provider->clear_hilight_if_off_screen();
+    // The picture slides the other way: the uncovered strip comes in.
+    if (XrMapWindow* window = window_of_app()) {
+        const XrRectangle view = window->get_view_rect();
+        const int h = (view.bottom - view.top) / n, w = (view.right - view.left) / (2 * n);
+        const int dx = direction == 2 ? w : direction == 3 ? -w : 0;
+        const int dy = direction == 0 ? h : direction == 1 ? -h : 0;
+        window->slide_to_view(dx, dy, pan_frames, pan_frame_ms);
+    }
     redraw_done = false;
     redraw_forced = true;
     post_timer(TimerRedraw, 30);

@@ -94,6 +94,9 @@ public:
     void zoom_animated(double factor, const XrPoint* point, bool deferred_redraw);
     // The arrow pan of the 2D view: 0 up, 1 down, 2 left, 3 right.
     void pan_step(int direction);
+    // The slide of a pan step: frames and the time between them.
+    static constexpr int pan_frames = 10;
+    static constexpr int pan_frame_ms = 8;
     // The ladder's target from scale s.
     static std::uint32_t ladder_target(std::uint32_t s, bool zoom_in);
 

@@ -16,6 +16,8 @@
 #include "apps/maemo_map/xr_maemomapdialogfacade.h"
 #include "apps/maemo_map/xr_mainmenu.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
+#include "apps/apps_common/xr_serviceaggregate.h"
+#include "common/container/xr_bytearray.h"
 #include "common/corvanel_core/impl/xr_positionproviderimplmaemo.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
@@ -346,6 +348,31 @@ void XrMaemoMapApp::show_route_status(int status)
     g_printerr("banner %s: %s\n", key, text);
     if (XrMapWindow* window = get_map_window())
         hildon_banner_show_information(GTK_WIDGET(window->get_window()), nullptr, text);
+}
+
+void XrMaemoMapApp::request_service_update(int service_type)
+{
+    if (XrServiceAggregate* services = get_service_aggregate())
+        services->call_service(service_type, nullptr, nullptr, this);
+}
+
+void XrMaemoMapApp::service_result(int result, const TCHAR* text)
+{
+    const char* icon = result == XrServiceListener::FAILED      ? "gtk-stop"
+                       : result == XrServiceListener::CANCELLED ? "gtk-cancel"
+                                                                : nullptr;
+    std::string utf8;
+    if (text != nullptr) {
+        XrByteArray bytes;
+        XrUTF8::encode_utf8(text, -1, bytes);
+        for (int i = 0; i < bytes.get_num_items() && *bytes.get_item_ptr(i) != 0; ++i)
+            utf8 += static_cast<char>(*bytes.get_item_ptr(i));
+    }
+    g_printerr("banner service result %d%s%s: %s\n", result, icon != nullptr ? " " : "", icon != nullptr ? icon : "",
+               utf8.c_str());
+    if (XrMapWindow* window = get_map_window())
+        hildon_banner_show_information(GTK_WIDGET(window->get_window()), icon, utf8.c_str());
+    redraw_map_window();
 }
 
 void XrMaemoMapApp::provider_position_changed(bool* redrawn)

@@ -12,6 +12,7 @@
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
+#include "apps/services/xr_service.h"
 #include "common/ui/dialog/xr_dialogmanager.h"
 #include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
@@ -22,7 +23,7 @@ class XrFontRepositoryMaemo;
 class XrMapWindow;
 class XrTrackPositionProducer;
 
-class XrMaemoMapApp : public XrNaviApp {
+class XrMaemoMapApp : public XrNaviApp, public XrServiceListener {
 public:
     explicit XrMaemoMapApp(osso_context_t* osso_context);
     ~XrMaemoMapApp() override;
@@ -79,6 +80,13 @@ public:
     void on_map_ready() override;
     // The status and the menu items follow the view.
     void on_view_changed() override;
+    // Asks the online service of that type for new data; its result comes
+    // back as a banner (service_result).
+    void request_service_update(int service_type) override;
+    // XrServiceListener: a banner over the map window with the text, the
+    // stop icon for a failure and the cancel icon for a cancelled request;
+    // logged. The map is redrawn.
+    void service_result(int result, const TCHAR* text) override;
     // The menu's 3D item and route items follow the state (xr_mainmenu.cpp).
     virtual void update_menu_items();
     // The menu's hooks: north toggle, GPS status and POI categories.

@@ -19,6 +19,8 @@
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_system.h"
+#include "common/ui/dialog/xr_builders.h"
+#include "common/ui/dialog/xr_maemocommon.h"
 
 namespace {
 
@@ -354,8 +356,17 @@ void xr_build_toolbar(XrMaemoMapApp& app)
     if (window == nullptr || window->get_toolbar() != nullptr)
         return;
     gpointer data = &app;
-    GtkWidget* toolbar = gtk_toolbar_new();
-    gtk_widget_set_name(toolbar, "main_toolbar");
+    // The toolbar of the generated main window, taken out of its carrier.
+    GtkWidget* builder_window = create_window1();
+    GtkWidget* toolbar = XrMaemoCommon::lookup_widget(builder_window, "main_toolbar");
+    GtkWidget* carrier = XrMaemoCommon::lookup_widget(builder_window, "dummy_vbox");
+    if (toolbar == nullptr || carrier == nullptr) {
+        g_printerr("kestrova-navigator: the main window's toolbar is missing\n");
+        gtk_widget_destroy(builder_window);
+        return;
+    }
+    g_object_ref(toolbar);
+    gtk_container_remove(GTK_CONTAINER(carrier), toolbar);
     // The map window's layouts leave the toolbar 58 pixels at the foot.
     gtk_widget_set_size_request(toolbar, -1, toolbar_height);
     struct Button {
@@ -371,6 +382,11 @@ void xr_build_toolbar(XrMaemoMapApp& app)
                                {"toolbutton6", "Toolbar_06.png", G_CALLBACK(on_tool_location)}};
     GtkToggleToolButton* toggle = nullptr;
     for (const Button& b : buttons) {
+        GtkWidget* item = XrMaemoCommon::lookup_widget(builder_window, b.name);
+        if (item == nullptr || !GTK_IS_TOOL_BUTTON(item)) {
+            g_printerr("kestrova-navigator: toolbar button %s missing\n", b.name);
+            continue;
+        }
         std::string pattern = std::string("?:/kestrova/images/") + b.icon;
         const XrString path = XrPathResolver::resolve(XrString(pattern.c_str()));
         std::string narrow;
@@ -379,23 +395,24 @@ void xr_build_toolbar(XrMaemoMapApp& app)
         if (!g_file_test(narrow.c_str(), G_FILE_TEST_IS_REGULAR))
             g_printerr("kestrova-navigator: toolbar icon %s missing\n", narrow.c_str());
         GtkWidget* image = gtk_image_new_from_file(narrow.c_str());
-        GtkToolItem* item;
-        if (b.callback == G_CALLBACK(on_tool_zoom)) {
-            item = gtk_toggle_tool_button_new();
-            gtk_tool_button_set_icon_widget(GTK_TOOL_BUTTON(item), image);
+        gtk_widget_show(image);
+        gtk_tool_button_set_icon_widget(GTK_TOOL_BUTTON(item), image);
+        if (b.callback == nullptr) {
+            gtk_widget_set_sensitive(item, FALSE);
+        } else if (GTK_IS_TOGGLE_TOOL_BUTTON(item)) {
             toggle = GTK_TOGGLE_TOOL_BUTTON(item);
             g_signal_connect(item, "toggled", b.callback, data);
         } else {
-            item = gtk_tool_button_new(image, nullptr);
             g_signal_connect(item, "clicked", b.callback, data);
         }
-        gtk_widget_set_name(GTK_WIDGET(item), b.name);
-        gtk_tool_item_set_expand(item, TRUE);
-        gtk_toolbar_insert(GTK_TOOLBAR(toolbar), item, -1);
     }
+    if (toggle != nullptr)
+        gtk_widget_set_sensitive(GTK_WIDGET(toggle), TRUE);
     hildon_window_add_toolbar(HILDON_WINDOW(window->get_window()), GTK_TOOLBAR(toolbar));
+    g_object_unref(toolbar);
     window->set_toolbar(toolbar, toggle);
     gtk_widget_show_all(toolbar);
+    gtk_widget_destroy(builder_window);
 }
 
 void xr_update_3d_item()
@@ -481,5 +498,6 @@ void xr_request_service_update(XrMaemoMapApp& app, int type)
         return;
     }
     g_printerr("kestrova-navigator: service update %d requested\n", type);
+    app.request_service_update(type);
 }
 

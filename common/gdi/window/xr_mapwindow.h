@@ -141,6 +141,11 @@ public:
     // Asks for new pixels: queued (drawn from the main loop) or at once;
     // keep_map repaints from the finished picture without drawing the map.
     void redraw(bool queued, bool keep_map, int arg1, int arg2);
+    // Slides the picture on screen to the view's new position: the old
+    // picture moves by (dx, dy) pixels over `frames` frames while the new one
+    // (drawn first, off screen) slides in behind it, `frame_ms` apart. False
+    // (nothing shown) when there is no old picture to slide.
+    bool slide_to_view(int dx, int dy, int frames, int frame_ms);
     bool is_redraw_pending() const { return m_redraw_pending; }
     bool is_composite_valid() const { return m_composite_valid; }
     XrDCHandleRec* get_composite_buffer() const { return m_composite; }

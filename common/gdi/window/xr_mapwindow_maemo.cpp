@@ -344,6 +344,48 @@ void XrMapWindow::redraw(bool queued, bool keep_map, int arg1, int arg2)
     }
 }
 
+bool XrMapWindow::slide_to_view(int dx, int dy, int frames, int frame_ms)
+{
+    if (!m_ready || m_view == nullptr || !m_view->has_map() || !m_composite_valid || m_composite == nullptr ||
+        m_map_buffer == nullptr || m_content != nullptr || frames <= 0 || (dx == 0 && dy == 0))
+        return false;
+    XrDCHandleRec* dc = get_window_dc();
+    if (dc == nullptr)
+        return false;
+    int cw = 0, ch = 0;
+    XrGDI::get_dc_size(m_composite, &cw, &ch);
+    XrDCHandleRec* old_picture = XrGDI::create_memory_dc(dc, cw, ch);
+    if (old_picture == nullptr) {
+        release_window_dc(dc);
+        return false;
+    }
+    XrGDI::bit_blt(old_picture, 0, 0, cw, ch, m_composite, 0, 0);
+    m_redraw_arg1 = -1;
+    m_redraw_arg2 = -1;
+    m_view->draw_map(m_map_buffer, 1, -1, -1);
+    XrGDI::bit_blt(m_composite, 0, 0, cw, ch, m_map_buffer, 0, 0);
+    m_view->draw_map(m_composite, 2, -1, -1);
+    clear_strips(m_composite, m_view->get_screen_size(), cw, ch);
+    draw_decorations(m_composite);
+    m_composite_valid = true;
+
+    // The new picture is the old one moved by (dx, dy): old at t * d and new
+    // at (t - 1) * d agree wherever both lie.
+    XrGDI::set_clip_rect(dc, get_view_rect());
+    for (int k = 1; k <= frames; ++k) {
+        const int ox = dx * k / frames, oy = dy * k / frames;
+        XrGDI::bit_blt(dc, ox, oy, ox + cw, oy + ch, old_picture, 0, 0);
+        XrGDI::bit_blt(dc, ox - dx, oy - dy, ox - dx + cw, oy - dy + ch, m_composite, 0, 0);
+        XrGDI::flush_and_wait(dc, k < frames ? frame_ms : 0);
+    }
+    XrGDI::clear_clip_rect(dc);
+    XrGDI::bit_blt(dc, 0, 0, cw, ch, m_composite, 0, 0);
+    XrGDI::flush_and_wait(dc, 0);
+    release_window_dc(dc);
+    XrGDI::delete_dc(old_picture);
+    return true;
+}
+
 int XrMapWindow::get_layout() const
 {
     XrMapWindowServices* services = get_map_window_services();

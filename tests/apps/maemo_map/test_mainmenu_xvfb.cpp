@@ -81,6 +81,9 @@ protected:
     // down, then into its submenu and `sub` rows down (sub < 0: none).
     void choose(int top, int sub)
     {
+        // A request's busy window may have had the focus (there is no
+        // window manager to give it back).
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
         xdo("key F4");
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         std::string keys;
@@ -143,7 +146,7 @@ const Entry kEntries[] = {
     {2, -1, "r_str_maps_dlg_title", "Maps", "maps dialog \"r_str_maps_dlg_title\" wanted"},
     {3, -1, "r_menu_favourites", "Favourites", "favourites list"},
     {4, 0, "r_str_posdlg_page_poi", "Places", "POI categories"},
-    {4, 2, "r_menu_services_update_safety_cams", "Update safety cameras", "service update 3"},
+    {4, 2, "r_menu_services_update_safety_cams", "Update safety cameras", "banner service result"},
     {5, -1, "r_menu_main_settings", "Settings", "show_settings_dlg"},
     {7, -1, "r_menu_main_help", "Help", "help topic \"Applications_maps_mainview\""},
 };
