@@ -180,6 +180,46 @@ TEST_F(AddressPagesTest, PoiByClassAndByNameIsNavigatedTo)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
+// Decimal degrees, and degrees with decimal minutes, on the coordinates page.
+TEST_F(AddressPagesTest, DecimalCoordinatesAreNavigatedTo)
+{
+    struct Case {
+        const char *lat_d, *lat_m, *lon_d, *lon_m, *name;
+    } cases[] = {
+        {"30.995", "", "024.005", "", "(30.995\u00b0 N,024.005\u00b0 W)"},
+        {"30", "59.7", "24", "0.3", "(30\u00b059.7' N,024\u00b00.3' W)"},
+    };
+    int chosen = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open_dialog();
+        click(662, 294); // "Coordinates"
+        pause_ms(1000);
+        xdo(std::string("type --delay 120 '") + c.lat_d + "'");
+        xdo("key Tab");
+        if (*c.lat_m != 0)
+            xdo(std::string("type --delay 120 '") + c.lat_m + "'");
+        click(157, 119); // the longitude's degrees
+        pause_ms(300);
+        xdo(std::string("type --delay 120 '") + c.lon_d + "'");
+        xdo("key Tab");
+        if (*c.lon_m != 0)
+            xdo(std::string("type --delay 120 '") + c.lon_m + "'");
+        xdo("key Tab Tab Down"); // West
+        pause_ms(500);
+        shot("p8decimal");
+        ok();
+        ++chosen;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (count("address dialog: place chosen") < chosen && std::chrono::steady_clock::now() < end)
+            pause_ms(100);
+        EXPECT_EQ(count("address dialog: place chosen"), chosen) << run.output();
+        EXPECT_EQ(count(std::string("address dialog: chosen \"") + c.name + "\""), 1) << run.output();
+        EXPECT_TRUE(routed()) << run.output();
+    }
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
 // Escape on each list page ends the dialog with nothing chosen.
 TEST_F(AddressPagesTest, EscapeOnEveryListPageChoosesNothing)
 {

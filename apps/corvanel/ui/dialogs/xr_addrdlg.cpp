@@ -420,23 +420,44 @@ bool XrAddrDlg::choose_history(int index)
 bool XrAddrDlg::degrees_of(const XrString& degrees, const XrString& minutes, const XrString& seconds, int max_degrees,
                            double& out)
 {
-    // Digits only; an empty field is -1.
+    // Digits with an optional decimal fraction ("." or ","); an empty field
+    // is -1, a malformed one -2.
+    struct Field {
+        double value = -1;
+        bool fraction = false;
+    };
     auto field = [](const XrString& text) {
+        Field f;
         const wchar_t* s = text.c_str();
         if (s == nullptr || *s == 0)
-            return -1;
-        int value = 0;
+            return f;
+        double value = 0, scale = 1;
+        int digits = 0;
         for (; *s != 0; ++s) {
-            if (*s < L'0' || *s > L'9' || value > 1000)
-                return -2;
-            value = value * 10 + (*s - L'0');
+            if ((*s == L'.' || *s == L',') && !f.fraction) {
+                f.fraction = true;
+                continue;
+            }
+            if (*s < L'0' || *s > L'9' || value > 1000 || digits > 12) {
+                f.value = -2;
+                return f;
+            }
+            ++digits;
+            if (f.fraction)
+                value += (*s - L'0') * (scale /= 10);
+            else
+                value = value * 10 + (*s - L'0');
         }
-        return value;
+        f.value = digits == 0 ? -2 : value;
+        return f;
     };
-    const int d = field(degrees), m = field(minutes), sec = field(seconds);
-    if (d < 0 || m < -1 || sec < -1 || m >= 60 || sec >= 60)
+    const Field d = field(degrees), m = field(minutes), sec = field(seconds);
+    if (d.value < 0 || m.value < -1 || sec.value < -1 || m.value >= 60 || sec.value >= 60)
         return false;
-    const double value = d + (m < 0 ? 0 : m) / 60.0 + (sec < 0 ? 0 : sec) / 3600.0;
+    // A fraction ends the value: no finer field may follow it.
+    if ((d.fraction && (m.value >= 0 || sec.value >= 0)) || (m.fraction && sec.value >= 0))
+        return false;
+    const double value = d.value + (m.value < 0 ? 0 : m.value) / 60.0 + (sec.value < 0 ? 0 : sec.value) / 3600.0;
     if (value > max_degrees)
         return false;
     out = value;

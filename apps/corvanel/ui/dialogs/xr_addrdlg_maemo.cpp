@@ -179,6 +179,8 @@ void XrAddrDlgMaemo::create_controls()
     }
     for (const char* name : {"lat_h", "lat_min", "lat_sec", "lon_h", "lon_min", "lon_sec"}) {
         XrMaemoCommon::set_numeric_input(m_widget, name);
+        // Room for a decimal fraction ("30.9950", "59.700").
+        gtk_entry_set_max_length(GTK_ENTRY(XrMaemoCommon::lookup_widget(m_widget, name)), 10);
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&coordinate_changed),
                          this);
         // Enter in a field is OK (the widget argument is not used).
@@ -381,7 +383,8 @@ void XrAddrDlgMaemo::accept_coordinates()
         lat = -lat;
     if (west)
         lon = -lon;
-    // "(31°00'16\" N,024°00'20\" W)": the fields as typed, padded.
+    // "(31°00'16\" N,024°00'20\" W)", "(30.995° N,024.005° W)": the fields
+    // as typed, padded.
     auto axis = [&](const char* d, const char* m, const char* s, int width, const char* hemisphere) {
         auto num = [&](const char* name, int w) {
             std::string t = utf8(field(name));
@@ -391,6 +394,11 @@ void XrAddrDlgMaemo::accept_coordinates()
                 t.insert(0, "0");
             return t;
         };
+        auto decimal = [&](const char* name) { return utf8(field(name)).find_first_of(".,") != std::string::npos; };
+        if (decimal(d))
+            return num(d, width) + "\u00b0 " + hemisphere;
+        if (decimal(m))
+            return num(d, width) + "\u00b0" + num(m, 2) + "' " + hemisphere;
         return num(d, width) + "\u00b0" + num(m, 2) + "'" + num(s, 2) + "\" " + hemisphere;
     };
     const std::string name = "(" + axis("lat_h", "lat_min", "lat_sec", 2, south ? "S" : "N") + "," +
