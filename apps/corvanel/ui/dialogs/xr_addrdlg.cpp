@@ -1,13 +1,19 @@
 #include "apps/corvanel/ui/dialogs/xr_addrdlg.h"
 
 #include "common/container/xr_array.h"
+#include "common/corvanel_core/interfaces/xr_favouritesprovider.h"
 #include "common/corvanel_core/interfaces/xr_historyprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
+#include "common/corvanel_core/interfaces/xr_poiprovider.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/types/xr_coordinate.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 namespace {
@@ -22,6 +28,21 @@ XrString text_of(int id)
 XrAddrSearchProvider* address_search()
 {
     return static_cast<XrAddrSearchProvider*>(XrSingleton::get_instance(XrString(L"XrAddrSearchProvider")));
+}
+
+template <class T> T* registered(const wchar_t* name)
+{
+    return static_cast<T*>(XrSingleton::get_instance(XrString(name)));
+}
+
+// A name for sorting: lower case, letters and digits only.
+std::wstring folded(const XrString& text)
+{
+    std::wstring out;
+    for (const wchar_t* s = text.c_str(); s != nullptr && *s != 0; ++s)
+        if (std::iswalnum(static_cast<wint_t>(*s)))
+            out += static_cast<wchar_t>(std::towlower(static_cast<wint_t>(*s)));
+    return out;
 }
 
 bool is_origin(const XrPoint& p) { return p.x == 0 && p.y == 0; }
@@ -399,25 +420,278 @@ bool XrAddrDlg::choose_history(int index)
 bool XrAddrDlg::degrees_of(const XrString& degrees, const XrString& minutes, const XrString& seconds, int max_degrees,
                            double& out)
 {
-    // Digits only; an empty field is -1.
+    // Digits with an optional decimal fraction ("." or ","); an empty field
+    // is -1, a malformed one -2.
+    struct Field {
+        double value = -1;
+        bool fraction = false;
+    };
     auto field = [](const XrString& text) {
+        Field f;
         const wchar_t* s = text.c_str();
         if (s == nullptr || *s == 0)
-            return -1;
-        int value = 0;
+            return f;
+        double value = 0, scale = 1;
+        int digits = 0;
         for (; *s != 0; ++s) {
-            if (*s < L'0' || *s > L'9' || value > 1000)
-                return -2;
-            value = value * 10 + (*s - L'0');
+            if ((*s == L'.' || *s == L',') && !f.fraction) {
+                f.fraction = true;
+                continue;
+            }
+            if (*s < L'0' || *s > L'9' || value > 1000 || digits > 12) {
+                f.value = -2;
+                return f;
+            }
+            ++digits;
+            if (f.fraction)
+                value += (*s - L'0') * (scale /= 10);
+            else
+                value = value * 10 + (*s - L'0');
         }
-        return value;
+        f.value = digits == 0 ? -2 : value;
+        return f;
     };
-    const int d = field(degrees), m = field(minutes), sec = field(seconds);
-    if (d < 0 || m < -1 || sec < -1 || m >= 60 || sec >= 60)
+    const Field d = field(degrees), m = field(minutes), sec = field(seconds);
+    if (d.value < 0 || m.value < -1 || sec.value < -1 || m.value >= 60 || sec.value >= 60)
         return false;
-    const double value = d + (m < 0 ? 0 : m) / 60.0 + (sec < 0 ? 0 : sec) / 3600.0;
+    // A fraction ends the value: no finer field may follow it.
+    if ((d.fraction && (m.value >= 0 || sec.value >= 0)) || (m.fraction && sec.value >= 0))
+        return false;
+    const double value = d.value + (m.value < 0 ? 0 : m.value) / 60.0 + (sec.value < 0 ? 0 : sec.value) / 3600.0;
     if (value > max_degrees)
         return false;
     out = value;
     return true;
+}
+
+bool XrAddrDlg::choose_point(const std::vector<PointRow>& rows, int index)
+{
+    if (index < 0 || index >= static_cast<int>(rows.size()) || rows[static_cast<size_t>(index)].kind != 0)
+        return false;
+    const PointRow row = rows[static_cast<size_t>(index)];
+    accept_place(row.point, row.title);
+    close_dialog();
+    return true;
+}
+
+void XrAddrDlg::fill_favourites_page()
+{
+    m_favourites.clear();
+    auto* favourites = registered<XrFavouritesProvider>(L"XrFavouritesProvider");
+    if (favourites != nullptr && m_projection != nullptr) {
+        XrArray<XrFavourite> all(10);
+        favourites->get_favourites(all);
+        for (int i = 0; i < all.get_num_items(); ++i) {
+            const XrFavourite& f = *all.get_item_ptr(i);
+            PointRow row;
+            row.title = f.get_name();
+            row.point = f.get_coordinate().to_point(m_projection);
+            m_favourites.push_back(row);
+        }
+    }
+    if (m_favourites.empty()) {
+        PointRow info;
+        info.title = text_of(R_STR_LIST_NO_FAVOURITES);
+        info.kind = 1;
+        m_favourites.push_back(info);
+    }
+}
+
+bool XrAddrDlg::choose_favourite(int index) { return choose_point(m_favourites, index); }
+
+void XrAddrDlg::search_cities(const XrString& text)
+{
+    m_city_text = text;
+    if (text.is_empty()) {
+        m_cities.clear();
+        PointRow info;
+        info.title = text_of(R_STR_POSDLG_TYPE_TO_SEARCH);
+        info.kind = 1;
+        m_cities.push_back(info);
+        m_city_last = XrString(L"");
+        m_city_last_limit = -1;
+        return;
+    }
+    if (text == m_city_last && m_city_limit == m_city_last_limit)
+        return;
+    m_city_last = text;
+    m_city_last_limit = m_city_limit;
+    m_cities.clear();
+    ++m_city_searches;
+    if (auto* cities = registered<XrCitySearchProvider>(L"XrCitySearchProvider"))
+        cities->search_cities(text, m_reference_known ? &m_reference : nullptr, this, m_city_limit);
+    if (m_cities.empty()) {
+        PointRow info;
+        info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+        info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+        info.kind = 1;
+        m_cities.push_back(info);
+    }
+}
+
+void XrAddrDlg::matching_city_found(XrCitySearchResult* result)
+{
+    PointRow row;
+    if (result == nullptr) {
+        row.title = text_of(R_STR_POSDLG_MORE_RESULTS);
+        row.subtitle = text_of(R_STR_POSDLG_MORE_RESULTS2);
+        row.kind = 2;
+    } else {
+        row.title = result->name;
+        row.subtitle = result->details;
+        row.point = result->position;
+    }
+    m_cities.push_back(row);
+}
+
+bool XrAddrDlg::choose_city(int index)
+{
+    if (index >= 0 && index < static_cast<int>(m_cities.size()) && m_cities[static_cast<size_t>(index)].kind == 2) {
+        m_city_limit += RESULT_STEP;
+        search_cities(m_city_text);
+        return false;
+    }
+    return choose_point(m_cities, index);
+}
+
+void XrAddrDlg::poi_text_changed(const XrString& text)
+{
+    m_poi_text = text;
+    m_category_mode = false;
+    m_pois.clear();
+}
+
+void XrAddrDlg::fill_poi_categories()
+{
+    m_pois.clear();
+    PoiRow all;
+    all.title = text_of(R_STR_POSDLG_ALL_TYPES);
+    all.kind = POI_ALL_TYPES;
+    all.icon = 16;
+    m_pois.push_back(all);
+    auto* provider = registered<XrPoiProvider>(L"XrPoiProvider");
+    if (provider == nullptr)
+        return;
+    XrArray<XrPoiSettings*>& classes = provider->get_poi_settings();
+    std::vector<XrPoiSettings*> first, rest;
+    for (int id : {0, 3, 46, 13})
+        for (int i = 0; i < classes.get_num_items(); ++i)
+            if ((*classes.get_item_ptr(i)) != nullptr && (*classes.get_item_ptr(i))->get_class_id() == id)
+                first.push_back((*classes.get_item_ptr(i)));
+    for (int i = 0; i < classes.get_num_items(); ++i) {
+        XrPoiSettings* c = (*classes.get_item_ptr(i));
+        if (c != nullptr && std::find(first.begin(), first.end(), c) == first.end())
+            rest.push_back(c);
+    }
+    std::stable_sort(rest.begin(), rest.end(),
+                     [](XrPoiSettings* a, XrPoiSettings* b) { return folded(a->get_name()) < folded(b->get_name()); });
+    first.insert(first.end(), rest.begin(), rest.end());
+    for (XrPoiSettings* c : first) {
+        PoiRow row;
+        row.title = c->get_name();
+        row.kind = POI_CLASS;
+        row.class_id = c->get_class_id();
+        row.icon = c->get_small_bm_data().icon_index;
+        m_pois.push_back(row);
+    }
+}
+
+void XrAddrDlg::search_pois()
+{
+    if (m_category_mode) {
+        m_poi_offset = 0;
+        m_poi_last_limit = -1;
+        fill_poi_categories();
+        return;
+    }
+    if (m_poi_text == m_poi_last_text && m_poi_area == m_poi_last_area && m_poi_limit == m_poi_last_limit &&
+        m_category == m_poi_last_category)
+        return;
+    m_poi_last_text = m_poi_text;
+    m_poi_last_area = m_poi_area;
+    m_poi_last_limit = m_poi_limit;
+    m_poi_last_category = m_category;
+    m_pois.clear();
+    PoiRow back;
+    back.title = text_of(R_STR_DLG_BACK);
+    back.kind = POI_BACK;
+    back.icon = 15;
+    m_pois.push_back(back);
+    auto* search = registered<XrPoiSearchProvider>(L"XrPoiSearchProvider");
+    const XrPoint* centre = m_reference_known ? &m_reference : nullptr;
+    if (m_poi_area == AREA_MAP_CENTRE) {
+        XrPoint map_centre;
+        auto* view = registered<XrMapViewProvider>(L"XrMapViewProvider");
+        auto* map = registered<XrMapProvider>(L"XrMapProvider");
+        if (view != nullptr && map != nullptr && map->get_projection() != nullptr) {
+            map_centre = view->get_center_coordinate().to_point(map->get_projection());
+            centre = &map_centre;
+        }
+        if (search != nullptr)
+            search->search_pois(m_poi_text, false, centre, 100000, nullptr, nullptr, m_category, this, m_poi_limit, 200,
+                                m_poi_offset, false);
+    } else if (m_poi_text.is_empty()) {
+        PoiRow info;
+        info.title = text_of(R_STR_POSDLG_DEFINE_MORE_DETAILED_SEARCH_CRITERIA);
+        info.subtitle = text_of(R_STR_POSDLG_TYPE_TO_SEARCH);
+        info.kind = POI_INFO;
+        m_pois.push_back(info);
+    } else if (search != nullptr) {
+        search->search_pois(m_poi_text, false, centre, 0, nullptr, nullptr, m_category, this, m_poi_limit,
+                            m_poi_area == AREA_ANYWHERE ? 200 : -1, m_poi_offset, false);
+    }
+    if (m_pois.size() == 1) {
+        PoiRow info;
+        info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+        info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+        info.kind = POI_INFO;
+        m_pois.push_back(info);
+    }
+}
+
+void XrAddrDlg::matching_poi_found(XrPoiSearchResult* result)
+{
+    PoiRow row;
+    if (result == nullptr) {
+        row.title = text_of(R_STR_POSDLG_MORE_RESULTS);
+        row.subtitle = text_of(R_STR_POSDLG_MORE_RESULTS2);
+        row.kind = POI_MORE;
+    } else {
+        row.title = result->name;
+        row.subtitle = result->description;
+        row.point = result->position;
+        row.icon = result->bm_data.icon_index;
+    }
+    m_pois.push_back(row);
+}
+
+bool XrAddrDlg::choose_poi(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_pois.size()))
+        return false;
+    const PoiRow row = m_pois[static_cast<size_t>(index)];
+    switch (row.kind) {
+    case POI_PLACE:
+        accept_place(row.point, row.title);
+        close_dialog();
+        return true;
+    case POI_ALL_TYPES:
+    case POI_CLASS:
+        m_category_mode = false;
+        m_category = row.kind == POI_CLASS ? row.class_id : -1;
+        break;
+    case POI_BACK:
+        m_category_mode = true;
+        m_poi_offset = 0;
+        m_category = -1;
+        break;
+    case POI_MORE:
+        m_poi_offset += RESULT_STEP;
+        m_poi_limit += RESULT_STEP;
+        break;
+    default:
+        return false;
+    }
+    search_pois();
+    return false;
 }

@@ -9,6 +9,8 @@
 
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
+#include "common/corvanel_core/interfaces/xr_citysearchprovider.h"
+#include "common/corvanel_core/interfaces/xr_poisearchprovider.h"
 #include "common/geometry/xr_point.h"
 #include "common/ui/dialog/xr_corvaneldialog.h"
 
@@ -17,7 +19,10 @@
 class XrProjection;
 class XrEventloopBase;
 
-class XrAddrDlg : public XrCorvanelDialog, public XrAddrSearchProviderObserver {
+class XrAddrDlg : public XrCorvanelDialog,
+                  public XrAddrSearchProviderObserver,
+                  public XrCitySearchProviderObserver,
+                  public XrPoiSearchProviderObserver {
 public:
     enum Row { ROW_STREET = 0, ROW_CITY = 1, ROW_NUMBER = 2 };
     // Kinds of a street or city list row.
@@ -81,13 +86,52 @@ public:
     // information row when there are none.
     struct PointRow {
         XrString title;
-        int kind = 0; // 0 a place, 1 an information row
+        XrString subtitle;
+        int kind = 0; // 0 a place, 1 an information row, 2 more results
         XrPoint point;
     };
     void fill_history_page();
     const std::vector<PointRow>& get_history_rows() const { return m_history; }
     // A place row of the history ends the dialog with that place.
     bool choose_history(int index);
+
+    // The favourites page: every favourite in the provider's order, or one
+    // information row when there are none.
+    void fill_favourites_page();
+    const std::vector<PointRow>& get_favourite_rows() const { return m_favourites; }
+    bool choose_favourite(int index);
+
+    // The city page: the towns matching the text, nearest first; an empty
+    // text shows the type-to-search row. The same text and limit as the
+    // last search run no new one.
+    void search_cities(const XrString& text);
+    const std::vector<PointRow>& get_city_rows() const { return m_cities; }
+    // A town ends the dialog; the more-results row lists 20 more.
+    bool choose_city(int index);
+    int get_city_searches() const { return m_city_searches; }
+
+    // The POI page: the class list first (all types, then the classes),
+    // then, once a class is chosen or a name typed, the matching POIs.
+    enum PoiKind { POI_PLACE = 0, POI_ALL_TYPES = 1, POI_CLASS = 2, POI_BACK = 3, POI_INFO = 4, POI_MORE = 5 };
+    enum PoiArea { AREA_ANYWHERE = 0x1CEBACC, AREA_MAP_CENTRE = 0x1CEBACF };
+    struct PoiRow {
+        XrString title;
+        XrString subtitle;
+        int kind = POI_PLACE;
+        int class_id = -1;
+        XrPoint point;
+        int icon = 12;
+    };
+    bool in_category_mode() const { return m_category_mode; }
+    int get_poi_category() const { return m_category; }
+    void set_poi_area(int area) { m_poi_area = area; }
+    int get_poi_area() const { return m_poi_area; }
+    // Typing a name leaves the class list (the search follows the delay).
+    void poi_text_changed(const XrString& text);
+    void search_pois();
+    const std::vector<PoiRow>& get_poi_rows() const { return m_pois; }
+    // Returns true when a place was chosen (and the dialog ends).
+    bool choose_poi(int index);
 
     // The coordinates page: degrees (required), minutes and seconds (empty:
     // 0) of one axis, as decimal degrees; false for an empty or malformed
@@ -97,6 +141,10 @@ public:
 
     // XrAddrSearchProviderObserver
     void matching_address_found(XrAddrSearchResult* result) override;
+    // XrCitySearchProviderObserver
+    void matching_city_found(XrCitySearchResult* result) override;
+    // XrPoiSearchProviderObserver
+    void matching_poi_found(XrPoiSearchResult* result) override;
 
     static int get_search_delay() { return 2; }
 
@@ -137,4 +185,27 @@ protected:
     int m_limit[2] = {RESULT_STEP, RESULT_STEP};
     int m_filling = ROW_STREET; // the list that search results go to
     std::vector<PointRow> m_history;
+    std::vector<PointRow> m_favourites;
+
+    bool choose_point(const std::vector<PointRow>& rows, int index);
+    void fill_poi_categories();
+
+    std::vector<PointRow> m_cities;
+    XrString m_city_text;
+    XrString m_city_last;
+    int m_city_limit = RESULT_STEP;
+    int m_city_last_limit = -1;
+    int m_city_searches = 0;
+
+    std::vector<PoiRow> m_pois;
+    bool m_category_mode = true;
+    int m_category = -1;
+    int m_poi_area = AREA_MAP_CENTRE;
+    int m_poi_limit = RESULT_STEP;
+    int m_poi_offset = 0;
+    XrString m_poi_text;
+    XrString m_poi_last_text;
+    int m_poi_last_area = -1;
+    int m_poi_last_limit = -1;
+    int m_poi_last_category = -2;
 };

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <string>
 
 namespace {
@@ -64,6 +65,8 @@ XrAddrDlgMaemo::~XrAddrDlgMaemo()
         g_source_remove(m_timer);
     if (m_ok_idle != 0)
         g_source_remove(m_ok_idle);
+    if (m_page_timer != 0)
+        g_source_remove(m_page_timer);
     release_impl();
     m_widget = nullptr;
 }
@@ -101,9 +104,36 @@ void XrAddrDlgMaemo::create_controls()
         {"coordinates_button", R_STR_POSDLG_PAGE_COORD, 1},
     };
     XrMaemoCommon::set_item_texts(m_widget, texts, static_cast<int>(sizeof texts / sizeof texts[0]));
-    // Pages this dialog does not offer yet stay out of reach.
-    for (const char* name : {"city_button", "favourites_button", "poi_button"})
-        XrMaemoCommon::set_widget_sensitive(m_widget, name, false);
+    const XrMaemoCommon::ItemText page_texts[] = {
+        {"city_label", R_STR_POSDLG_PAGE_CITY, 0},      {"poi_label_search", R_STR_SEARCH, 0},
+        {"poi_label_where", R_STR_DISTANCE, 0},         {"poi_label_category", R_STR_POSDLG_POITYPE, 0},
+    };
+    XrMaemoCommon::set_item_texts(m_widget, page_texts, static_cast<int>(sizeof page_texts / sizeof page_texts[0]));
+    gtk_widget_hide(XrMaemoCommon::lookup_widget(m_widget, "statefilter_placeholder_city"));
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "city_button"), "clicked", G_CALLBACK(&city_clicked),
+                     this);
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "favourites_button"), "clicked",
+                     G_CALLBACK(&favourites_clicked), this);
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "poi_button"), "clicked", G_CALLBACK(&poi_clicked), this);
+    m_city_list = make_list("city_list", 1);
+    m_favourite_list = make_list("favourite_list", 4);
+    m_poi_list = make_list("poi_list", 3);
+    for (const char* name : {"city_text", "poi_text"})
+        g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&page_text_changed),
+                         this);
+    // Where to look for POIs: near the map's cursor, or anywhere.
+    std::wstring cursor(text_of(R_MENU_VIEW_CURSOR).c_str());
+    for (wchar_t& c : cursor)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    std::wstring near(text_of(R_STR_POSDLG_NEAR).c_str());
+    near += L" " + cursor;
+    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", XrString(near.c_str()));
+    m_where_codes.push_back(AREA_MAP_CENTRE);
+    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", text_of(R_STR_POSDLG_POI_ANYWHERE));
+    m_where_codes.push_back(AREA_ANYWHERE);
+    XrMaemoCommon::set_combo_active(m_widget, "poisearch_combobox", 0);
+    g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "poisearch_combobox"), "changed",
+                     G_CALLBACK(&poi_where_changed), this);
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
                      G_CALLBACK(&address_clicked), this);
 
@@ -149,12 +179,176 @@ void XrAddrDlgMaemo::create_controls()
     }
     for (const char* name : {"lat_h", "lat_min", "lat_sec", "lon_h", "lon_min", "lon_sec"}) {
         XrMaemoCommon::set_numeric_input(m_widget, name);
+        // Room for a decimal fraction ("30.9950", "59.700").
+        gtk_entry_set_max_length(GTK_ENTRY(XrMaemoCommon::lookup_widget(m_widget, name)), 10);
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&coordinate_changed),
                          this);
         // Enter in a field is OK (the widget argument is not used).
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "activate", G_CALLBACK(&ok_clicked), this);
     }
     show_page(NB_START);
+}
+
+XrContextualListCtrl<int>* XrAddrDlgMaemo::make_list(const char* view, int page)
+{
+    auto* list = new XrContextualListCtrl<int>(XrSimpleListCtrl::STYLE_TWO_LINES);
+    list->construct();
+    list->add_listener(this);
+    XrContextualListWidgets widgets;
+    widgets.tree_view = XrMaemoCommon::lookup_widget(m_widget, view);
+    list->set_native_control(&widgets);
+    gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(widgets.tree_view), FALSE);
+    g_signal_connect(widgets.tree_view, "row-activated", G_CALLBACK(&page_row_activated), this);
+    g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(widgets.tree_view)), "changed",
+                     G_CALLBACK(&selection_changed), this);
+    add_control(page, list, false);
+    return list;
+}
+
+void XrAddrDlgMaemo::show_point_rows(XrContextualListCtrl<int>* list, const std::vector<PointRow>& rows, int icon)
+{
+    list->remove_all_items();
+    for (size_t i = 0; i < rows.size(); ++i)
+        list->add_item(rows[i].title, rows[i].subtitle, static_cast<int>(i), rows[i].kind == 0 ? icon : ICON_INFO,
+                       ICON_STRIP);
+    list->set_selection(0);
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::show_poi_rows()
+{
+    m_poi_list->remove_all_items();
+    const std::vector<PoiRow>& rows = get_poi_rows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        m_poi_list->add_item(rows[i].title, rows[i].subtitle, static_cast<int>(i), rows[i].icon, ICON_STRIP);
+    if (!rows.empty())
+        m_poi_list->set_selection(0);
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::city_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->search_cities(XrMaemoCommon::get_entry_text(self->m_widget, "city_text"));
+    self->show_point_rows(self->m_city_list, self->get_city_rows(), 1);
+    self->show_page(NB_CITY);
+    gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(self->m_widget, "city_text"));
+}
+
+void XrAddrDlgMaemo::favourites_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->fill_favourites_page();
+    self->show_point_rows(self->m_favourite_list, self->get_favourite_rows(), 11);
+    self->show_page(NB_FAVOURITES);
+    gtk_widget_grab_focus(self->m_favourite_list->get_tree_view());
+}
+
+void XrAddrDlgMaemo::poi_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->search_pois();
+    self->show_poi_rows();
+    self->show_page(NB_POI);
+    gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(self->m_widget, "poi_text"));
+}
+
+void XrAddrDlgMaemo::page_text_changed(GtkEditable* entry, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    if (self->m_quiet > 0)
+        return;
+    if (GTK_WIDGET(entry) == XrMaemoCommon::lookup_widget(self->m_widget, "poi_text")) {
+        self->poi_text_changed(XrMaemoCommon::from_utf8(gtk_entry_get_text(GTK_ENTRY(entry))));
+        self->show_poi_rows();
+    }
+    if (self->m_page_timer != 0)
+        g_source_remove(self->m_page_timer);
+    self->m_page_timer = g_timeout_add_seconds(static_cast<guint>(get_search_delay()), &page_search_timeout, self);
+    self->schedule_ok_update();
+}
+
+gboolean XrAddrDlgMaemo::page_search_timeout(gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->m_page_timer = 0;
+    self->run_page_search();
+    return FALSE;
+}
+
+void XrAddrDlgMaemo::run_page_search()
+{
+    if (current_page() == NB_CITY) {
+        search_cities(XrMaemoCommon::get_entry_text(m_widget, "city_text"));
+        show_point_rows(m_city_list, get_city_rows(), 1);
+    } else if (current_page() == NB_POI) {
+        search_pois();
+        show_poi_rows();
+    }
+}
+
+void XrAddrDlgMaemo::poi_where_changed(GtkComboBox* combo, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    const int at = gtk_combo_box_get_active(combo);
+    if (at < 0 || at >= static_cast<int>(self->m_where_codes.size()))
+        return;
+    const int area = self->m_where_codes[static_cast<size_t>(at)];
+    if (area == self->get_poi_area())
+        return;
+    self->set_poi_area(area);
+    if (!self->in_category_mode()) {
+        self->search_pois();
+        self->show_poi_rows();
+    }
+}
+
+bool XrAddrDlgMaemo::choose_on_page(int index)
+{
+    const int page = current_page();
+    if (page == NB_CITY) {
+        const std::string title = index >= 0 && index < static_cast<int>(get_city_rows().size())
+                                      ? utf8(get_city_rows()[static_cast<size_t>(index)].title)
+                                      : std::string();
+        if (choose_city(index)) {
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the cities\n", title.c_str());
+            return true;
+        }
+        show_point_rows(m_city_list, get_city_rows(), 1);
+        m_city_list->set_selection(index);
+    } else if (page == NB_FAVOURITES) {
+        const std::string title = index >= 0 && index < static_cast<int>(get_favourite_rows().size())
+                                      ? utf8(get_favourite_rows()[static_cast<size_t>(index)].title)
+                                      : std::string();
+        if (choose_favourite(index)) {
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the favourites\n",
+                         title.c_str());
+            return true;
+        }
+    } else if (page == NB_POI) {
+        const std::string title = index >= 0 && index < static_cast<int>(get_poi_rows().size())
+                                      ? utf8(get_poi_rows()[static_cast<size_t>(index)].title)
+                                      : std::string();
+        if (choose_poi(index)) {
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the POIs\n", title.c_str());
+            return true;
+        }
+        show_poi_rows();
+    }
+    return false;
+}
+
+void XrAddrDlgMaemo::page_row_activated(GtkTreeView*, GtkTreePath* path, GtkTreeViewColumn*, gpointer data)
+{
+    gchar* text = gtk_tree_path_to_string(path);
+    const int index = std::atoi(text);
+    g_free(text);
+    static_cast<XrAddrDlgMaemo*>(data)->choose_on_page(index);
+}
+
+void XrAddrDlgMaemo::selection_changed(GtkTreeSelection*, gpointer data)
+{
+    static_cast<XrAddrDlgMaemo*>(data)->schedule_ok_update();
 }
 
 void XrAddrDlgMaemo::coordinates_clicked(GtkButton*, gpointer data)
@@ -189,7 +383,8 @@ void XrAddrDlgMaemo::accept_coordinates()
         lat = -lat;
     if (west)
         lon = -lon;
-    // "(31°00'16\" N,024°00'20\" W)": the fields as typed, padded.
+    // "(31°00'16\" N,024°00'20\" W)", "(30.995° N,024.005° W)": the fields
+    // as typed, padded.
     auto axis = [&](const char* d, const char* m, const char* s, int width, const char* hemisphere) {
         auto num = [&](const char* name, int w) {
             std::string t = utf8(field(name));
@@ -199,6 +394,11 @@ void XrAddrDlgMaemo::accept_coordinates()
                 t.insert(0, "0");
             return t;
         };
+        auto decimal = [&](const char* name) { return utf8(field(name)).find_first_of(".,") != std::string::npos; };
+        if (decimal(d))
+            return num(d, width) + "\u00b0 " + hemisphere;
+        if (decimal(m))
+            return num(d, width) + "\u00b0" + num(m, 2) + "' " + hemisphere;
         return num(d, width) + "\u00b0" + num(m, 2) + "'" + num(s, 2) + "\" " + hemisphere;
     };
     const std::string name = "(" + axis("lat_h", "lat_min", "lat_sec", 2, south ? "S" : "N") + "," +
@@ -366,7 +566,16 @@ gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
     bool ready = self->current_page() == NB_COORDINATES;
     if (self->current_page() == NB_ADDRESS)
         ready = self->m_timer == 0 && self->addrcity_check(true).point_produced;
-    else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
+    else if (self->current_page() == NB_CITY || self->current_page() == NB_FAVOURITES) {
+        const bool city = self->current_page() == NB_CITY;
+        const std::vector<PointRow>& rows = city ? self->get_city_rows() : self->get_favourite_rows();
+        const int at = (city ? self->m_city_list : self->m_favourite_list)->get_selected_index();
+        ready = at >= 0 && at < static_cast<int>(rows.size()) && rows[static_cast<size_t>(at)].kind != 1;
+    } else if (self->current_page() == NB_POI) {
+        const int at = self->m_poi_list->get_selected_index();
+        ready = at >= 0 && at < static_cast<int>(self->get_poi_rows().size()) &&
+                self->get_poi_rows()[static_cast<size_t>(at)].kind != POI_INFO;
+    } else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
         const int at = self->m_history_list->get_selected_index();
         ready = at >= 0 && at < static_cast<int>(self->get_history_rows().size()) &&
                 self->get_history_rows()[static_cast<size_t>(at)].kind == 0;
@@ -386,6 +595,20 @@ void XrAddrDlgMaemo::accept()
         if (choose_history(at))
             std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the history\n",
                          utf8(get_history_rows()[static_cast<size_t>(at)].title).c_str());
+        return;
+    }
+    if (current_page() == NB_CITY || current_page() == NB_FAVOURITES || current_page() == NB_POI) {
+        // A search still waiting runs first; OK then takes its selected row.
+        if (m_page_timer != 0) {
+            g_source_remove(m_page_timer);
+            m_page_timer = 0;
+            run_page_search();
+            return;
+        }
+        XrContextualListCtrl<int>* list = current_page() == NB_CITY         ? m_city_list
+                                          : current_page() == NB_FAVOURITES ? m_favourite_list
+                                                                            : m_poi_list;
+        choose_on_page(list->get_selected_index());
         return;
     }
     if (current_page() != NB_ADDRESS || m_timer != 0)

@@ -12,7 +12,15 @@
 class XrAddrDlgMaemo : public XrAddrDlg, public XrListCtrlListener {
 public:
     // Notebook pages of the window.
-    enum NotebookPage { NB_ADDRESS = 0, NB_HISTORY = 2, NB_COORDINATES = 5, NB_START = 6 };
+    enum NotebookPage {
+        NB_ADDRESS = 0,
+        NB_CITY = 1,
+        NB_HISTORY = 2,
+        NB_FAVOURITES = 3,
+        NB_POI = 4,
+        NB_COORDINATES = 5,
+        NB_START = 6
+    };
 
     XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
                    XrProjection* projection, bool& chosen, XrPoint& point, XrString& name, const XrPoint* centre);
@@ -58,6 +66,20 @@ private:
     static void coordinates_clicked(GtkButton*, gpointer self);
     static void coordinate_changed(GtkEditable*, gpointer self);
     void accept_coordinates();
+    static void city_clicked(GtkButton*, gpointer self);
+    static void favourites_clicked(GtkButton*, gpointer self);
+    static void poi_clicked(GtkButton*, gpointer self);
+    static void page_text_changed(GtkEditable* entry, gpointer self);
+    static void poi_where_changed(GtkComboBox*, gpointer self);
+    static void page_row_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
+    static void selection_changed(GtkTreeSelection*, gpointer self);
+    static gboolean page_search_timeout(gpointer self);
+    XrContextualListCtrl<int>* make_list(const char* view, int page);
+    void show_point_rows(XrContextualListCtrl<int>* list, const std::vector<PointRow>& rows, int icon);
+    void show_poi_rows();
+    void run_page_search();
+    // Chooses row `index` of the current list page; true when a place was chosen.
+    bool choose_on_page(int index);
     static void history_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
     int current_page() const;
     static void entry_changed(GtkEditable* entry, gpointer self);
@@ -73,6 +95,11 @@ private:
     GtkWidget* m_entries[3] = {nullptr, nullptr, nullptr};
     XrContextualListCtrl<int>* m_lists[2] = {nullptr, nullptr};
     XrContextualListCtrl<int>* m_history_list = nullptr;
+    XrContextualListCtrl<int>* m_city_list = nullptr;
+    XrContextualListCtrl<int>* m_favourite_list = nullptr;
+    XrContextualListCtrl<int>* m_poi_list = nullptr;
+    std::vector<int> m_where_codes;
+    guint m_page_timer = 0;
     guint m_timer = 0;
     guint m_ok_idle = 0;
     int m_quiet = 0; // >0 while the program itself writes the fields

@@ -241,6 +241,16 @@ TEST(AddrDlg, CoordinateFields)
         {L"12", L"60", L"", 90, false, 0},
         {L"12", L"1", L"60", 90, false, 0},
         {L"1a", L"", L"", 90, false, 0},
+        // Decimal degrees and decimal minutes.
+        {L"30.995", L"", L"", 90, true, 30.995},
+        {L"024,005", L"", L"", 180, true, 24.005},
+        {L"30", L"59.7", L"", 90, true, 30 + 59.7 / 60.0},
+        {L"90.0001", L"", L"", 90, false, 0},
+        {L"30.5", L"10", L"", 90, false, 0},
+        {L"30", L"10.5", L"3", 90, false, 0},
+        {L"30.9.9", L"", L"", 90, false, 0},
+        {L".", L"", L"", 90, false, 0},
+        {L"12", L"59.99", L"", 90, true, 12 + 59.99 / 60.0},
     };
     for (const Case& c : cases) {
         double out = -1;

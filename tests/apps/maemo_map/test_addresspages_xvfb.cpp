@@ -1,0 +1,246 @@
+// The address dialog's list pages used as a person would, on the demo map
+// while driving: a town from the city page, a POI by class and by name, a
+// favourite from the user's favourites file. Each choice is routed to from
+// the current position; Escape on each page chooses nothing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "navigator_run.h"
+
+extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig\nleak:libgtk-x11\nleak:libgdk-x11\nleak:libglib\nleak:libgobject\nleak:libpango\n";
+}
+
+namespace {
+
+void xdo(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The inner colour of the active route's roads.
+bool is_route(const XrRgb& c) { return std::abs(c.r - 60) < 25 && std::abs(c.g - 130) < 25 && std::abs(c.b - 240) < 25; }
+
+int route_pixels(GdkPixbuf* pb)
+{
+    int n = 0;
+    for (int y = 0; y < 420; y += 2)
+        for (int x = 0; x < 800; x += 2)
+            n += is_route(xr_pixel(pb, x, y));
+    return n;
+}
+
+bool marker_shown(GdkPixbuf* pb)
+{
+    for (int y = 60; y < 420; y += 2)
+        for (int x = 300; x < 500; ++x) {
+            const XrRgb c = xr_pixel(pb, x, y);
+            if (c.r > 200 && c.g < 60 && c.b < 60)
+                return true;
+        }
+    return false;
+}
+
+class AddressPagesTest : public XrDemoDriveTest {
+protected:
+    void SetUp() override
+    {
+        XrDemoDriveTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        run.start({"KESTROVA_DRIVE_TRACK=" + track});
+        ASSERT_TRUE(run.wait_screen(60, marker_shown)) << run.output();
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        pause_ms(500);
+    }
+
+    int count(const std::string& text) const
+    {
+        const std::string out = run.output();
+        int n = 0;
+        for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
+    bool wait_output(const std::string& text, int seconds = 15) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (count(text) == 0) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            pause_ms(100);
+        }
+        return true;
+    }
+
+    // Main menu: Find, then its second entry ("Plan route"); the dialog's
+    // start page has the address button focused.
+    void open_dialog()
+    {
+        xdo("key F4");
+        pause_ms(400);
+        xdo("key --delay 80 Down Right Down");
+        pause_ms(200);
+        xdo("key Return");
+        ASSERT_TRUE(wait_output("show_address_dlg")) << run.output();
+        pause_ms(1500);
+    }
+
+    // Letter by letter, then the search delay runs out.
+    void type_and_wait(const std::string& text)
+    {
+        xdo("type --delay 120 '" + text + "'");
+        pause_ms(3000);
+    }
+
+    void shot(const char* name)
+    {
+        if (std::getenv("ADDR_SHOTS") == nullptr)
+            return;
+        GdkPixbuf* pb = run.screenshot();
+        if (pb != nullptr) {
+            gdk_pixbuf_save(pb, (std::string("/tmp/addr_") + name + ".png").c_str(), "png", nullptr, nullptr);
+            g_object_unref(pb);
+        }
+    }
+
+    void click(int x, int y) { xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1"); }
+    void ok() { click(650, 384); }
+    bool routed() const
+    {
+        return run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; });
+    }
+};
+
+// Start-page buttons.
+constexpr int kCityX = 399, kCityY = 145, kFavX = 136, kFavY = 294, kPoiX = 399, kPoiY = 294;
+
+TEST_F(AddressPagesTest, TownFromTheCityPageIsNavigatedTo)
+{
+    open_dialog();
+    shot("p0start");
+    click(kCityX, kCityY);
+    pause_ms(1000);
+    shot("p1city");
+    type_and_wait("Westf");
+    shot("p2cities");
+    ok();
+    EXPECT_TRUE(wait_output("address dialog: chosen \"Westfield\" from the cities")) << run.output();
+    EXPECT_TRUE(wait_output("address dialog: place chosen")) << run.output();
+    EXPECT_TRUE(routed()) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+TEST_F(AddressPagesTest, FavouriteIsNavigatedTo)
+{
+    root.write_file("/media/mmc2/map/mapdata/favourites.txt",
+                    "\xEF\xBB\xBF" "30.9950000000|-24.0050000000|0|Harbour view|\r\n");
+    open_dialog();
+    click(kFavX, kFavY);
+    pause_ms(1000);
+    shot("p3favourites");
+    ok();
+    EXPECT_TRUE(wait_output("address dialog: chosen \"Harbour view\" from the favourites")) << run.output();
+    EXPECT_TRUE(wait_output("address dialog: place chosen")) << run.output();
+    EXPECT_TRUE(routed()) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// A class from the class list, then a POI of it; and a POI by its name.
+TEST_F(AddressPagesTest, PoiByClassAndByNameIsNavigatedTo)
+{
+    open_dialog();
+    click(kPoiX, kPoiY);
+    pause_ms(1000);
+    shot("p4classes");
+    ok(); // the all-types row: the POIs near the map's cursor
+    pause_ms(1000);
+    shot("p5pois");
+    click(450, 300); // below the back row, the nearest POI
+    pause_ms(300);
+    ok();
+    EXPECT_TRUE(wait_output("from the POIs")) << run.output();
+    EXPECT_TRUE(wait_output("address dialog: place chosen")) << run.output();
+    EXPECT_TRUE(routed()) << run.output();
+
+    open_dialog();
+    click(kPoiX, kPoiY);
+    pause_ms(1000);
+    type_and_wait("Trident");
+    shot("p6named");
+    click(450, 300); // the row below the back row
+    pause_ms(300);
+    ok();
+    EXPECT_TRUE(wait_output("address dialog: chosen \"The Golden Trident\" from the POIs")) << run.output();
+    EXPECT_EQ(count("address dialog: place chosen"), 2) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// Decimal degrees, and degrees with decimal minutes, on the coordinates page.
+TEST_F(AddressPagesTest, DecimalCoordinatesAreNavigatedTo)
+{
+    struct Case {
+        const char *lat_d, *lat_m, *lon_d, *lon_m, *name;
+    } cases[] = {
+        {"30.995", "", "024.005", "", "(30.995\u00b0 N,024.005\u00b0 W)"},
+        {"30", "59.7", "24", "0.3", "(30\u00b059.7' N,024\u00b00.3' W)"},
+    };
+    int chosen = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        open_dialog();
+        click(662, 294); // "Coordinates"
+        pause_ms(1000);
+        xdo(std::string("type --delay 120 '") + c.lat_d + "'");
+        xdo("key Tab");
+        if (*c.lat_m != 0)
+            xdo(std::string("type --delay 120 '") + c.lat_m + "'");
+        click(157, 119); // the longitude's degrees
+        pause_ms(300);
+        xdo(std::string("type --delay 120 '") + c.lon_d + "'");
+        xdo("key Tab");
+        if (*c.lon_m != 0)
+            xdo(std::string("type --delay 120 '") + c.lon_m + "'");
+        xdo("key Tab Tab Down"); // West
+        pause_ms(500);
+        shot("p8decimal");
+        ok();
+        ++chosen;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while (count("address dialog: place chosen") < chosen && std::chrono::steady_clock::now() < end)
+            pause_ms(100);
+        EXPECT_EQ(count("address dialog: place chosen"), chosen) << run.output();
+        EXPECT_EQ(count(std::string("address dialog: chosen \"") + c.name + "\""), 1) << run.output();
+        EXPECT_TRUE(routed()) << run.output();
+    }
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// Escape on each list page ends the dialog with nothing chosen.
+TEST_F(AddressPagesTest, EscapeOnEveryListPageChoosesNothing)
+{
+    const std::pair<int, int> pages[] = {{kCityX, kCityY}, {kFavX, kFavY}, {kPoiX, kPoiY}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.first * 1000 + page.second);
+        const int before = count("address dialog: nothing chosen");
+        open_dialog();
+        click(page.first, page.second);
+        pause_ms(1000);
+        xdo("type --delay 120 'Wes'");
+        pause_ms(2500);
+        xdo("key Escape");
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (count("address dialog: nothing chosen") == before && std::chrono::steady_clock::now() < end)
+            pause_ms(100);
+        EXPECT_EQ(count("address dialog: nothing chosen"), before + 1) << run.output();
+        pause_ms(300);
+    }
+    EXPECT_EQ(count("address dialog: place chosen"), 0) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+} // namespace
