@@ -1,4 +1,5 @@
 #include "lib/io/kofs.h"
+#include <cstdio>
 
 #include "lib/rt/kolib.h"
 #include "lib/unicode/kounicode.h"
@@ -102,3 +103,5 @@ int ko_memcmp(const void* a, const void* b, std::size_t n)
 bool ko_chdir(const char* path) { return ::chdir(path) == 0; }
 bool ko_getcwd(char* buf, std::size_t size) { return ::getcwd(buf, size) != nullptr; }
 bool ko_mkdir(const char* path) { return ::mkdir(path, 0777) == 0; }
+bool ko_remove(const char* path) { return ::unlink(path) == 0 || ::rmdir(path) == 0; }
+bool ko_rename(const char* from, const char* to) { return ::rename(from, to) == 0; }

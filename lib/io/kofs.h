@@ -34,3 +34,6 @@ int ko_memcmp(const void* a, const void* b, std::size_t n);
 bool ko_chdir(const char* path);
 bool ko_getcwd(char* buf, std::size_t size);
 bool ko_mkdir(const char* path);
+// Removes a file or an empty folder.
+bool ko_remove(const char* path);
+bool ko_rename(const char* from, const char* to);

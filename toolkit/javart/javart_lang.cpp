@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -75,11 +76,18 @@ void ko_jvm_format_double(double d, char* out, std::size_t size)
         ko_snprintf(out, size, std::signbit(d) ? "-0.0" : "0.0");
         return;
     }
-    char digits[420];
-    int decpt, sign;
-    int n = ko_dtoa(d, 0, 0, &decpt, &sign, digits);
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    const int biased = int((bits >> 52) & 0x7ff);
+    std::uint64_t mant = bits & ((std::uint64_t(1) << 52) - 1);
+    if (biased)
+        mant |= std::uint64_t(1) << 52;
+    const int e2 = biased ? biased - 1075 : -1074;
+    char digits[800];
+    int decpt;
+    int n = ko_jvm_java_digits(mant, e2, e2, 53, digits, &decpt);
     double a = std::fabs(d);
-    format_java(sign, digits, n, decpt, out, size, a >= 1e-3 && a < 1e7);
+    format_java(std::signbit(d), digits, n, decpt, out, size, a >= 1e-3 && a < 1e7);
 }
 
 void ko_jvm_format_float(float f, char* out, std::size_t size)
@@ -96,23 +104,16 @@ void ko_jvm_format_float(float f, char* out, std::size_t size)
         ko_snprintf(out, size, std::signbit(f) ? "-0.0" : "0.0");
         return;
     }
-    char tmp[64];
-    int prec;
-    for (prec = 1; prec < 9; ++prec) {
-        std::snprintf(tmp, sizeof tmp, "%.*e", prec - 1, static_cast<double>(f));
-        if (std::strtof(tmp, nullptr) == f)
-            break;
-    }
-    std::snprintf(tmp, sizeof tmp, "%.*e", prec - 1, static_cast<double>(std::fabs(f)));
-    char digits[32];
-    int n = 0;
-    const char* q = tmp;
-    for (; *q && *q != 'e'; ++q)
-        if (*q >= '0' && *q <= '9')
-            digits[n++] = *q;
-    int decpt = std::atoi(q + 1) + 1;
-    while (n > 1 && digits[n - 1] == '0')
-        --n;
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    const int biased = int((bits >> 23) & 0xff);
+    std::uint64_t mant = bits & ((1u << 23) - 1);
+    if (biased)
+        mant |= 1u << 23;
+    const int e2 = biased ? biased - 150 : -149;
+    char digits[128];
+    int decpt;
+    int n = ko_jvm_java_digits(mant, e2, e2, 24, digits, &decpt);
     float a = std::fabs(f);
     format_java(std::signbit(f), digits, n, decpt, out, size, a >= 1e-3f && a < 1e7f);
 }
@@ -315,6 +316,83 @@ KO_NATIVE(Class_forName)
     // Loaded and initialised on this thread; the native completes then.
     ko_jvm_load_class_async(thread, name, 0, true, for_name_done, f);
 }
+// ---- java/lang/ClassLoader --------------------------------------------------------
+
+// Classes are linked when they are defined: nothing is left to resolve.
+KO_NATIVE(ClassLoader_resolveClass)
+{
+    U;
+    if (!obj(args))
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+    else
+        ko_ret_void(complete, thread);
+}
+KO_NATIVE(ClassLoader_findLoadedClass)
+{
+    U;
+    KoJvmObjectRec* s = obj(args);
+    if (!s) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    std::size_t n = 0;
+    char* name = ko_jvm_string_to_utf8(vm, s, &n);
+    if (!name) {
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    KoJvmClassRec* c = ko_jvm_find_class(vm, name, std::strlen(name));
+    ko_free(name);
+    KoJvmObjectRec* mirror = c ? ko_jvm_class_object(vm, c) : nullptr;
+    if (c && !mirror)
+        complete(nullptr, vm->oom, thread);
+    else
+        ko_ret_ref(complete, thread, mirror);
+}
+struct ResourceRequest {
+    KoJvmRec* vm;
+    KoJvmCompletion complete;
+    KoJvmThread* thread;
+};
+void resource_arrived(unsigned char* bytes, std::size_t length, int flags, void* data)
+{
+    ResourceRequest r = *static_cast<ResourceRequest*>(data);
+    ko_free(data);
+    if (!bytes) {
+        ko_ret_long(r.complete, r.thread, 0);
+        return;
+    }
+    KoHandle* h = ko_memory_open(bytes, length, (flags & 1) != 0);
+    if (!h) {
+        if (!(flags & 1))
+            ko_free(bytes);
+        r.complete(nullptr, r.vm->oom, r.thread);
+        return;
+    }
+    ko_ret_long(r.complete, r.thread, static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(h)));
+}
+// A class-path resource through the embedder's loader, as a memory handle.
+KO_NATIVE(ClassLoader_getSystemResourceAsHandle)
+{
+    U;
+    KoJvmObjectRec* s = obj(args);
+    if (!s) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    char* name = ko_jvm_string_to_utf8(vm, s, nullptr);
+    ResourceRequest* r = name ? static_cast<ResourceRequest*>(ko_malloc(sizeof(ResourceRequest))) : nullptr;
+    if (!r) {
+        ko_free(name);
+        complete(nullptr, vm->oom, thread);
+        return;
+    }
+    *r = {vm, complete, thread};
+    const char* path = name[0] == '/' ? name + 1 : name;
+    vm->params.loader(path, std::strlen(path), resource_arrived, r, vm->params.loader_data);
+    ko_free(name);
+}
+
 KO_NATIVE(Class_isAssignableFrom)
 {
     U;
@@ -1056,25 +1134,72 @@ KO_NATIVE(Double_toString)
     ko_jvm_format_double(ko_arg_double(args), buf, sizeof buf);
     ko_ret_string(vm, complete, thread, buf);
 }
-bool parse_double(KoJvmRec* vm, KoJvmObjectRec* s, double* out)
+// Java's floating-point literal syntax, less surrounding white space and
+// control characters: an optional sign, then NaN, Infinity, decimal digits
+// with an optional fraction and exponent, or a hexadecimal significand with a
+// binary exponent "p"; an optional type suffix (f, F, d, D). Leaves the
+// text for the C library's conversion in t; false when it is no number.
+bool java_float_syntax(std::string& t)
+{
+    std::size_t b = 0, e = t.size();
+    while (b < e && static_cast<unsigned char>(t[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(t[e - 1]) <= ' ')
+        --e;
+    t = t.substr(b, e - b);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    const std::string rest = t.substr(i);
+    if (rest == "NaN" || rest == "Infinity")
+        return true;
+    auto digits = [&t, &i](bool hex) {
+        std::size_t n = 0;
+        while (i < t.size() && (hex ? std::isxdigit(static_cast<unsigned char>(t[i])) : std::isdigit(static_cast<unsigned char>(t[i]))))
+            ++i, ++n;
+        return n;
+    };
+    const bool hex = rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X');
+    if (hex)
+        i += 2;
+    std::size_t n = digits(hex);
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        n += digits(hex);
+    }
+    if (!n)
+        return false;
+    if (i < t.size() && (hex ? (t[i] == 'p' || t[i] == 'P') : (t[i] == 'e' || t[i] == 'E'))) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            ++i;
+        if (!digits(false))
+            return false;
+    } else if (hex)
+        return false;
+    if (i < t.size() && (t[i] == 'f' || t[i] == 'F' || t[i] == 'd' || t[i] == 'D'))
+        t.erase(i, 1);
+    return i == t.size();
+}
+// Parses the string as a double, or as a float rounded once from the text.
+bool parse_double(KoJvmRec* vm, KoJvmObjectRec* s, double* out, bool as_float = false)
 {
     char* text = s ? ko_jvm_string_to_utf8(vm, s, nullptr) : nullptr;
     if (!text)
         return false;
-    char* b = text;
-    while (*b == ' ' || *b == '\t' || *b == '\n' || *b == '\r')
-        ++b;
-    char* end = nullptr;
-    double d = ko_strtod(b, &end);
-    bool ok = end && end != b;
-    if (ok && (*end == 'd' || *end == 'D' || *end == 'f' || *end == 'F'))
-        ++end;
-    while (ok && (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r'))
-        ++end;
-    ok = ok && *end == 0;
+    std::string t(text);
     ko_free(text);
-    *out = d;
-    return ok;
+    if (!java_float_syntax(t))
+        return false;
+    const std::size_t sign = t[0] == '+' || t[0] == '-' ? 1 : 0;
+    const bool negative = t[0] == '-';
+    if (t.compare(sign, std::string::npos, "NaN") == 0)
+        *out = std::nan("");
+    else if (t.compare(sign, std::string::npos, "Infinity") == 0)
+        *out = negative ? -HUGE_VAL : HUGE_VAL;
+    else
+        *out = as_float ? double(std::strtof(t.c_str(), nullptr)) : std::strtod(t.c_str(), nullptr);
+    return true;
 }
 KO_NATIVE(Double_parseDouble)
 {
@@ -1116,7 +1241,7 @@ KO_NATIVE(Float_parseFloat)
 {
     U;
     double d;
-    if (!parse_double(vm, obj(args), &d))
+    if (!parse_double(vm, obj(args), &d, true))
         nfe(vm, complete, thread, obj(args));
     else
         ko_ret_float(complete, thread, static_cast<float>(d));
@@ -1598,6 +1723,53 @@ KO_NATIVE(File_mkdir)
     ko_free(p);
     ko_ret_int(complete, thread, made);
 }
+// Forgets the cached stat, so that the next question reads the path again.
+void file_forget(KoJvmRec* vm, KoJvmClassRec* c, KoJvmObjectRec* o)
+{
+    if (KoJvmFieldRec* f = ko_jvm_find_field(vm, c, "statMode", "I"))
+        ko_jvm_set_int_field(vm, o, f, 0);
+    if (KoJvmFieldRec* f = ko_jvm_find_field(vm, c, "lastModified", "J"))
+        ko_jvm_set_long_field(vm, o, f, 0);
+    if (KoJvmFieldRec* f = ko_jvm_find_field(vm, c, "fileLength", "J"))
+        ko_jvm_set_long_field(vm, o, f, 0);
+}
+KO_NATIVE(File_delete)
+{
+    U;
+    char* p = file_path(vm, clazz, obj(self), complete, thread);
+    if (!p)
+        return;
+    const bool gone = ko_remove(p);
+    ko_free(p);
+    if (gone)
+        file_forget(vm, clazz, obj(self));
+    ko_ret_int(complete, thread, gone);
+}
+KO_NATIVE(File_renameTo)
+{
+    U;
+    KoJvmObjectRec* dest = obj(args);
+    if (!dest) {
+        ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
+        return;
+    }
+    char* from = file_path(vm, clazz, obj(self), complete, thread);
+    if (!from)
+        return;
+    char* to = file_path(vm, clazz, dest, complete, thread);
+    if (!to) {
+        ko_free(from);
+        return;
+    }
+    const bool moved = ko_rename(from, to);
+    ko_free(from);
+    ko_free(to);
+    if (moved) {
+        file_forget(vm, clazz, obj(self));
+        file_forget(vm, clazz, dest);
+    }
+    ko_ret_int(complete, thread, moved);
+}
 KO_NATIVE(File_list)
 {
     U;
@@ -1821,7 +1993,8 @@ const KoJvmNative kClass[] = {Class_toString, Class_false, Class_forName, Class_
                               Class_getSuperclass, X, Class_getComponentType, Class_getModifiers, Class_null, Class_null, X,
                               Class_getFields, Class_getMethods, Class_getConstructors, Class_getMethod,
                               Class_getConstructor, X, Class_getDeclaredFields, Class_getDeclaredMethods, Class_hashCode};
-const KoJvmNative kClassLoader[] = {X, X, X};
+const KoJvmNative kClassLoader[] = {ClassLoader_resolveClass, ClassLoader_findLoadedClass,
+                                    ClassLoader_getSystemResourceAsHandle};
 const KoJvmNative kString[] = {String_bytesToCharArray, String_bytesToChar, String_getBytes, String_getBytes, String_compareCharArrays,
                                String_equalsIgnoreCase, String_compareToIgnoreCase, String_regionMatches,
                                String_regionMatchesCase, String_startsWith, String_endsWith, String_hashCode,
@@ -1861,7 +2034,8 @@ const KoJvmNative kMath[] = {Math_sin, Math_cos, Math_tan, Math_asin, Math_acos,
                              Math_floor, Math_pow, Math_roundf, Math_roundd, Math_absi, Math_absl, Math_absf, Math_absd};
 // isHidden is not provided.
 const KoJvmNative kFile[] = {File_getCurrentWorkingDirectory, File_canRead, File_canWrite, File_exists, File_isDirectory,
-                             File_isFile, X, File_mkdir, File_lastModified, File_length, File_list};
+                             File_isFile, X, File_mkdir, File_lastModified, File_length, File_list, File_delete,
+                             File_renameTo};
 const KoJvmNative kFileInputStream[] = {FileInputStream_open, FileInputStream_read, FileInputStream_readArray,
                                        FileInputStream_skip, FileInputStream_available, FileStream_close};
 const KoJvmNative kFileOutputStream[] = {FileOutputStream_open, FileOutputStream_write, FileOutputStream_writeArray,

@@ -118,3 +118,7 @@ KO_NATIVE(ko_jvm_unbound_native);
 // Java's text of a double and a float ("1.0E10", "0.001", "NaN").
 void ko_jvm_format_double(double d, char* out, std::size_t size);
 void ko_jvm_format_float(float f, char* out, std::size_t size);
+// Decimal digits of mant * 2^e2 (ulp 2^ulp_e2, precision bits of the type)
+// as Java prints them; writes the digits and the decimal point's place
+// (value = 0.digits * 10^decpt) and answers the number of digits.
+int ko_jvm_java_digits(std::uint64_t mant, int e2, int ulp_e2, int precision, char* digits, int* decpt);

@@ -102,7 +102,8 @@ inline const KoInventoryClass kBuiltInInventory[] = {
     {"java/lang/reflect/Modifier", KoClass, "java/lang/Object", {}, 15, {}},
     {"java/lang/reflect/Proxy", KoClass, "java/lang/Object", {"java/io/Serializable"}, 5, {"getProxyClass(Ljava/lang/ClassLoader;[Ljava/lang/Class;)Ljava/lang/Class;", "newProxyInstance(Ljava/lang/ClassLoader;[Ljava/lang/Class;Ljava/lang/reflect/InvocationHandler;)Ljava/lang/Object;", "isProxyClass(Ljava/lang/Class;)Z", "getInvocationHandler(Ljava/lang/Object;)Ljava/lang/reflect/InvocationHandler;"}},
     // java/io
-    {"java/io/File", KoClass, "java/lang/Object", {"java/io/Serializable", "java/lang/Comparable"}, 29, {"getCurrentWorkingDirectory()Ljava/lang/String;", "canRead()Z", "canWrite()Z", "exists()Z", "isDirectory()Z", "isFile()Z", "isHidden()Z", "mkdir()Z", "lastModified()J", "length()J", "list()[Ljava/lang/String;"}},
+    // delete and renameTo follow the listed natives.
+    {"java/io/File", KoClass, "java/lang/Object", {"java/io/Serializable", "java/lang/Comparable"}, 31, {"getCurrentWorkingDirectory()Ljava/lang/String;", "canRead()Z", "canWrite()Z", "exists()Z", "isDirectory()Z", "isFile()Z", "isHidden()Z", "mkdir()Z", "lastModified()J", "length()J", "list()[Ljava/lang/String;", "delete()Z", "renameTo(Ljava/io/File;)Z"}},
     {"java/io/FileInputStream", KoClass, "java/io/InputStream", {}, 11, {"open(Ljava/lang/String;)V", "read()I", "read([BII)I", "skip(J)J", "available()I", "close()V"}},
     {"java/io/FileNotFoundException", KoClass, "java/io/IOException", {}, 2, {}},
     {"java/io/FileOutputStream", KoClass, "java/io/OutputStream", {}, 11, {"open(Ljava/lang/String;Z)V", "write(I)V", "write([BII)V", "close()V"}},

@@ -39,6 +39,8 @@ const Program kPrograms[] = {
     {"StackTraces", 0, "StackTraces$Failure: 4 frames"},
     {"Encodings", 0, nullptr},
     {"NumberEdges", 0, nullptr},
+    {"FloatText", 0, "d 4.9E-324 -4.9E-324 0.0"},
+    {"FileMoves", 0, "before: a.txt true 5 / b.txt false 0", "/tmp/kojvm-filemoves"},
 };
 
 class ProgramTest : public ::testing::TestWithParam<Program> {};

@@ -55,6 +55,8 @@ public class File implements Serializable, Comparable {
     public native long lastModified();
     public native long length();
     public native String[] list();
+    public native boolean delete();
+    public native boolean renameTo(File dest);
     public String getPath() { return pathname; }
     public String getName() { int i = pathname.lastIndexOf('/'); return i < 0 ? pathname : pathname.substring(i + 1); }
     public String getParent() {
