@@ -114,10 +114,14 @@ void XrMaemoGpsDlg::draw()
 
     GdkGCValues saved;
     gdk_gc_get_values(dc->gc, &saved);
-    if (signal_ctrl == nullptr)
+    if (signal_ctrl == nullptr) {
         signal_ctrl = XrSignalCtrl::create();
-    if (position_ctrl == nullptr)
+        signal_ctrl->set_reference_dc(dc);
+    }
+    if (position_ctrl == nullptr) {
         position_ctrl = XrGpsPositionCtrl::create();
+        position_ctrl->set_reference_dc(dc);
+    }
 
     XrPositionProvider* positions = position_provider();
     const bool fix = positions != nullptr && positions->get_position_info().has_fix();

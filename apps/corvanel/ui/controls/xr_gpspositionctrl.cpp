@@ -58,11 +58,13 @@ XrString joined(const XrString& a, const wchar_t* b)
 
 XrString format_dms_text(double degrees, bool longitude)
 {
-    const double a = std::fabs(degrees);
-    const int d = static_cast<int>(a);
-    const double minutes = (a - d) * 60.0;
-    const int m = static_cast<int>(minutes);
-    const int s = static_cast<int>((minutes - m) * 60.0);
+    // Whole seconds, truncated; the small allowance keeps a value that is a
+    // whole second in decimal (30.995 = 30° 59' 42") from losing it to the
+    // binary fraction below it.
+    const long long total = static_cast<long long>(std::fabs(degrees) * 3600.0 + 1e-6);
+    const int d = static_cast<int>(total / 3600);
+    const int m = static_cast<int>(total / 60 % 60);
+    const int s = static_cast<int>(total % 60);
     const wchar_t hemisphere = longitude ? (degrees >= 0 ? L'E' : L'W') : (degrees >= 0 ? L'N' : L'S');
     wchar_t buf[32];
     std::swprintf(buf, 32, longitude ? L"%03d\u00B0 %02d' %02d\"%lc" : L"%02d\u00B0 %02d' %02d\"%lc", d, m, s,
@@ -281,7 +283,7 @@ void XrGpsPositionCtrl::size_changed()
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (m_dc != nullptr)
         XrGDI::delete_dc(m_dc);
-    m_dc = XrGDI::create_memory_dc(nullptr, w, h);
+    m_dc = XrGDI::create_memory_dc(m_reference, w, h);
     const int s = static_cast<int>(static_cast<unsigned>(22 * (w + 2 * h)) / 300u);
     const int f = font_size(kRowFont);
     const int spare = std::max(0, h - s - 4 * f) * 100 / 16;

@@ -57,6 +57,9 @@ public:
     // Makes the off-screen context of the control's size and places the
     // compass at its bottom.
     void size_changed() override;
+    // The context the off-screen one is made like (not owned); without one,
+    // the map window's.
+    void set_reference_dc(XrDCHandleRec* dc) { m_reference = dc; }
     // Draws the rows and the compass into target at the control's rectangle.
     void draw(XrDCHandleRec* target) const;
     // Follows a change of the map's measurement system.
@@ -81,6 +84,7 @@ private:
     static bool read_metric();
 
     XrDCHandleRec* m_dc = nullptr;
+    XrDCHandleRec* m_reference = nullptr;
     XrRectCompass* m_compass = nullptr;
     mutable XrBitmap m_background;
     XrString m_heading_label, m_speed_label, m_destination_label, m_latitude_label, m_longitude_label;

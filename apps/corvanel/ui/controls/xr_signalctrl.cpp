@@ -276,7 +276,7 @@ void XrSignalCtrl::size_changed()
     const XrRectangle r = get_rectangle();
     if (m_dc != nullptr)
         XrGDI::delete_dc(m_dc);
-    m_dc = XrGDI::create_memory_dc(nullptr, r.right - r.left, r.bottom - r.top);
+    m_dc = XrGDI::create_memory_dc(m_reference, r.right - r.left, r.bottom - r.top);
 }
 
 void XrSignalCtrl::draw(XrDCHandleRec* target)

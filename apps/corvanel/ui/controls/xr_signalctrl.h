@@ -72,6 +72,9 @@ public:
 
     // Makes the off-screen context of the control's size.
     void size_changed() override;
+    // The context the off-screen one is made like (not owned); without one,
+    // the map window's.
+    void set_reference_dc(XrDCHandleRec* dc) { m_reference = dc; }
     // Draws into target at the control's rectangle.
     void draw(XrDCHandleRec* target);
     void set_background(const XrBitmap& bitmap) { m_background = bitmap; }
@@ -85,6 +88,7 @@ private:
     XrSatellitePositions* m_sky = nullptr;
     XrSignalStrengthIndicator* m_bars = nullptr;
     XrDCHandleRec* m_dc = nullptr;
+    XrDCHandleRec* m_reference = nullptr;
     XrColorHandle m_text_color;
 };
 
