@@ -111,6 +111,7 @@ protected:
         if (std::strcmp(effect, "GPS status window shown") == 0) {
             list_keys("GPS status", "Escape");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
         }
         if (std::strcmp(effect, "favourites list") == 0 || std::strcmp(effect, "POI categories") == 0) {
             list_keys(std::strcmp(effect, "favourites list") == 0 ? "Favourites" : "Places", "Escape");
