@@ -125,12 +125,18 @@ void XrMaemoGpsDlg::draw()
 
     XrPositionProvider* positions = position_provider();
     const bool fix = positions != nullptr && positions->get_position_info().has_fix();
+    // A control re-creates its off-screen pixmap when placed: only when its
+    // place changes (a fix found or lost, the window mode switched).
+    auto place = [](XrControlBase* ctrl, const XrRectangle& rect) {
+        if (!(ctrl->get_rectangle() == rect))
+            ctrl->set_rectangle(rect);
+    };
     if (!fix) {
-        signal_ctrl->set_rectangle(XrRectangle(m, m, W - m, H - m));
+        place(signal_ctrl, XrRectangle(m, m, W - m, H - m));
         signal_ctrl->draw(dc);
     } else {
-        signal_ctrl->set_rectangle(XrRectangle(W / 2 + m, m, W - m, H - m));
-        position_ctrl->set_rectangle(XrRectangle(m, m, W / 2 - m, H - m));
+        place(signal_ctrl, XrRectangle(W / 2 + m, m, W - m, H - m));
+        place(position_ctrl, XrRectangle(m, m, W / 2 - m, H - m));
         signal_ctrl->draw(dc);
         position_ctrl->draw(dc);
     }
