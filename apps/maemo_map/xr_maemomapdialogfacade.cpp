@@ -2,6 +2,8 @@
 
 #include "apps/maemo_map/xr_favouritesdlg_maemo.h"
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
+#include "apps/apps_common/xr_naviapp.h"
+#include "apps/maemo_map/xr_maemogpsdlg.h"
 #include "apps/maemo_map/xr_maemowayptdlg.h"
 
 void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) const
@@ -28,4 +30,10 @@ void XrMaemoMapDialogFacade::show_about_dlg() const
 {
     XrMaemoAboutDlg dialog;
     dialog.run(app);
+}
+
+void XrMaemoMapDialogFacade::show_gps_dlg(XrNaviApp& application) const
+{
+    // The window deletes itself and clears the busy flag when it closes.
+    XrMaemoGpsDlg::open(application.get_map_window());
 }

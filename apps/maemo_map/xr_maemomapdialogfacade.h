@@ -12,6 +12,8 @@ public:
     void show_favourites_dlg(const XrNaviApp& app, const XrFavourite& favourite) const override;
     // Opens the route-edit window (modal; returns at once).
     void show_waypoints_dlg(XrNaviApp& app) const override;
+    // Opens the GPS status window unless the map window is busy.
+    void show_gps_dlg(XrNaviApp& app) const override;
     // Runs the about window modally.
     void show_about_dlg() const override;
 

@@ -130,16 +130,8 @@ void on_view_3d(GtkCheckMenuItem*, gpointer data)
 void on_gps_status(GtkMenuItem*, gpointer data)
 {
     log_entry("r_menu_gps_status");
-    guarded(g_gps_count, [&] {
-        XrMapWindow* window = app_of(data).get_map_window();
-        if (window != nullptr && window->is_busy())
-            return;
-        if (window != nullptr)
-            window->set_busy(true);
-        app_of(data).show_gps_status();
-        if (window != nullptr)
-            window->set_busy(false);
-    });
+    // The window holds the map window's busy flag until it closes.
+    guarded(g_gps_count, [&] { app_of(data).show_gps_status(); });
 }
 
 void on_zoom_item(GtkCheckMenuItem* item, gpointer data)

@@ -111,6 +111,11 @@ protected:
     // The favourites and POI lists stay open until answered: Escape.
     void close_list(const char* effect)
     {
+        if (std::strcmp(effect, "GPS status window shown") == 0) {
+            list_keys("GPS status", "Escape");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        }
         if (std::strcmp(effect, "favourites list") == 0 || std::strcmp(effect, "POI categories") == 0) {
             list_keys(std::strcmp(effect, "favourites list") == 0 ? "Favourites" : "Places", "Escape");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -138,7 +143,7 @@ const Entry kEntries[] = {
     {0, 0, "r_menu_find_location", "Find location", "show_address_dlg"},
     {0, 1, "r_menu_find_route", "Plan route", "show_address_dlg"},
     {1, 0, "r_menu_view_3d", "3D view", "menu: r_menu_view_3d"},
-    {1, 1, "r_menu_gps_status", "GPS status", "show_gps_dlg"},
+    {1, 1, "r_menu_gps_status", "GPS status", "GPS status window shown"},
     {1, 2, "r_str_menu_view_zoom", "Zoom buttons", "menu: r_str_menu_view_zoom"},
     {1, 3, "r_str_menu_view_show_current_location", "Show current location", "banner r_str_gps_dlg_no_gps_fix"},
     {1, 4, "r_menu_settings_set_as_default_view", "Set as default view", "menu: r_menu_settings_set_as_default_view"},
@@ -232,7 +237,7 @@ TEST_F(MainMenuTest, ToolbarButtonsShowTheirIconsAndAct)
         {0, "show_address_dlg"},
         {1, "favourites list"},
         {2, "POI categories"},
-        {3, "show_gps_dlg"},
+        {3, "GPS status window shown"},
         {4, "menu: toolbutton5"},
         {5, "banner r_str_gps_dlg_no_gps_fix"},
     };
