@@ -2,7 +2,11 @@
 
 #include "apps/maemo_map/xr_favouritesdlg_maemo.h"
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
+#include "apps/maemo_map/xr_maemosettingsdlg.h"
 #include "apps/maemo_map/xr_maemowayptdlg.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/corvanel_core/interfaces/xr_poiprovider.h"
+#include "common/update/xr_soundsetcatalogue.h"
 
 void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) const
 {
@@ -28,4 +32,13 @@ void XrMaemoMapDialogFacade::show_about_dlg() const
 {
     XrMaemoAboutDlg dialog;
     dialog.run(app);
+}
+
+void XrMaemoMapDialogFacade::show_settings_dlg(XrNaviApp&, int page) const
+{
+    XrArray<XrString> voices(8);
+    list_soundset_folders(voices);
+    auto* pois = xr_registered<XrPoiProvider>(L"XrPoiProvider");
+    XrMaemoSettingsDlg dialog(page, &voices, pois != nullptr ? &pois->get_poi_settings() : nullptr);
+    dialog.run();
 }
