@@ -79,6 +79,15 @@ int alert_metres(const XrPoiSettings& poi)
 
 // ---- the values
 
+int XrSettingsValues::units_for_row(int row, int stored_units)
+{
+    if (row == 0)
+        return XrDistance::Metric;
+    if (row == 1)
+        return stored_units != XrDistance::Metric ? stored_units : XrDistance::FeetAndMiles;
+    return stored_units;
+}
+
 void XrSettingsValues::read(XrAppSettingsProvider& app, XrMapSettingsProvider* map,
                             const XrArray<XrPoiSettings*>* classes)
 {
@@ -347,15 +356,9 @@ XrSettingsValues XrMaemoSettingsDlg::collect() const
         v.ferry = row;
     if (const int row = XrMaemoCommon::get_combo_active(dialog, "colour_theme"); row >= 0)
         v.theme = row;
-    if (units_shown) {
-        // Imperial keeps the imperial system stored (yards or feet); a
-        // switch from metric takes feet and miles.
-        const int row = XrMaemoCommon::get_combo_active(dialog, "measurement_units");
-        if (row == 0)
-            v.units = 0;
-        else if (row == 1 && stored.units == 0)
-            v.units = XrDistance::FeetAndMiles;
-    }
+    if (units_shown)
+        v.units = XrSettingsValues::units_for_row(XrMaemoCommon::get_combo_active(dialog, "measurement_units"),
+                                                  stored.units);
     v.traffic_enabled = XrMaemoCommon::get_toggle_active(dialog, "traffic_information");
     v.traffic_routing = XrMaemoCommon::get_toggle_active(dialog, "dynamic_routing");
     if (const int row = XrMaemoCommon::get_combo_active(dialog, "update_interval"); row >= 0 && row < 4)

@@ -53,6 +53,11 @@ struct XrSettingsValues {
         ChangedLanguage = 1u << 7,
     };
 
+    // The unit system for a row of the units choice (0 metric, 1 imperial):
+    // imperial keeps a stored imperial system (yards or feet); a switch from
+    // metric takes feet and miles.
+    static int units_for_row(int row, int stored_units);
+
     void read(XrAppSettingsProvider& app, XrMapSettingsProvider* map, const XrArray<XrPoiSettings*>* classes);
     // Writes each value that differs from `before` (values read when the
     // window opened) through the providers' setters; the rest is left as
