@@ -107,7 +107,7 @@ protected:
     {
         ASSERT_TRUE(display.ok());
         root.make_dirs("/media/mmc2");
-        run.start();
+        run.start(environment());
         ASSERT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) {
             int land = 0;
             for (int y = 40; y < 400; y += 20)
@@ -118,6 +118,8 @@ protected:
         app_file = root.dir() + "/home/user/.kestrova/settings.txt";
         map_file = root.dir() + "/media/mmc2/map/mapdata/map_settings_v2.txt";
     }
+
+    virtual std::vector<std::string> environment() { return {}; }
 
     // The menu key, six rows down to the settings entry, Return.
     void open_settings()
@@ -229,6 +231,89 @@ TEST_F(SettingsWindowTest, OkWritesTheChangesAndBackOrEscapeNothing)
         ASSERT_TRUE(window_shown("Settings", false)) << run.output();
         EXPECT_EQ(XrTempRoot::read_file(app_file), app_after);
         EXPECT_EQ(XrTempRoot::read_file(map_file), map_after);
+    }
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// The pixels that differ in a part of the screen (all of it by default).
+int differing(GdkPixbuf* a, GdkPixbuf* b, int x0 = 0, int y0 = 0, int x1 = 800, int y1 = 480)
+{
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const XrRgb p = xr_pixel(a, x, y), q = xr_pixel(b, x, y);
+            n += p.r != q.r || p.g != q.g || p.b != q.b;
+        }
+    return n;
+}
+
+// The car parked at the demo track's start, asked to drive to the demo
+// destination: the screen stands still; the speed's unit and the scale bar
+// show the unit system.
+class SettingsParkedCarTest : public SettingsWindowTest {
+protected:
+    std::vector<std::string> environment() override
+    {
+        const std::string track = xr_write_demo_track(root);
+        std::string line = XrTempRoot::read_file(track);
+        line = line.substr(0, line.find('\n'));
+        const std::string parked = root.write_file("/parked.csv", "0," + line.substr(line.find(',') + 1) + "\n");
+        return {"KESTROVA_DRIVE_TRACK=" + parked, "KESTROVA_DRIVE_DESTINATION=30.995,-24.005"};
+    }
+
+    // The screen once it has stood still for two seconds (null after a minute).
+    GdkPixbuf* still_screen()
+    {
+        GdkPixbuf* last = run.screenshot();
+        int still = 0;
+        for (int i = 0; i < 60 && last != nullptr && still < 2; ++i) {
+            pause(1000);
+            GdkPixbuf* now = run.screenshot();
+            if (now == nullptr)
+                break;
+            still = differing(last, now) == 0 ? still + 1 : 0;
+            g_object_unref(last);
+            last = now;
+        }
+        return last;
+    }
+};
+
+TEST_F(SettingsParkedCarTest, UnitsChangeWhatTheMapShowsOnlyWhenKept)
+{
+    struct Case {
+        const char* name;
+        bool keep;
+    } cases[] = {{"back", false}, {"ok", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GdkPixbuf* before = still_screen();
+        ASSERT_NE(before, nullptr);
+        open_settings();
+        click_in_settings(combo_x, units_y);
+        xdo("key Down");
+        pause(200);
+        xdo("key Return");
+        pause(500);
+        click_in_settings(c.keep ? ok_x : back_x, buttons_y);
+        ASSERT_TRUE(window_shown("Settings", false)) << run.output();
+        GdkPixbuf* after = still_screen();
+        ASSERT_NE(after, nullptr);
+        // "km/h" under the speed becomes "mph", the scale bar's "50 m"
+        // "200 ft"; the map between them stays as it was.
+        const int speed_unit = differing(before, after, 0, 100, 90, 135);
+        const int scale_bar = differing(before, after, 170, 375, 270, 418);
+        const int map = differing(before, after, 100, 240, 740, 370);
+        if (c.keep) {
+            EXPECT_GT(speed_unit, 50) << run.output();
+            EXPECT_GT(scale_bar, 50) << run.output();
+        } else {
+            EXPECT_EQ(speed_unit, 0);
+            EXPECT_EQ(scale_bar, 0);
+        }
+        EXPECT_EQ(map, 0);
+        g_object_unref(before);
+        g_object_unref(after);
     }
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
