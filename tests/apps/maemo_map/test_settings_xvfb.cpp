@@ -319,3 +319,73 @@ TEST_F(SettingsParkedCarTest, UnitsChangeWhatTheMapShowsOnlyWhenKept)
 }
 
 } // namespace
+
+namespace {
+
+// The developer extras (the card's "kestrova_rd_mode" folder): the last
+// menu entry opens the heading filter window.
+class DebugSettingsTest : public SettingsWindowTest {
+protected:
+    std::vector<std::string> environment() override
+    {
+        root.make_dirs("/media/mmc1/kestrova_rd_mode");
+        return {};
+    }
+    // The radio buttons' part of the screen while the window is open.
+    GdkPixbuf* open_debug_settings()
+    {
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        pause(600);
+        xdo("key F4");
+        pause(400);
+        xdo("key Up");
+        pause(200);
+        xdo("key Return");
+        EXPECT_TRUE(window_shown("Debug Settings", true)) << run.output();
+        pause(800);
+        return run.screenshot();
+    }
+    void click_in_debug(int x, int y)
+    {
+        xdo("search --onlyvisible --name '^Debug Settings$' windowfocus --sync mousemove --window %1 --sync " +
+            std::to_string(x) + " " + std::to_string(y) + " click 1");
+        pause(500);
+    }
+};
+
+constexpr int average_x = 286, average_y = 90;
+constexpr int debug_cancel_x = 450, debug_ok_x = 547, debug_buttons_y = 162;
+const char* const averaging = "heading filter 1.54 m/s, 3 samples, average, uncertainty 0.75";
+
+TEST_F(DebugSettingsTest, OkStoresTheFilterChoiceAndCancelNothing)
+{
+    // Cancel: the filter stays as it was.
+    GdkPixbuf* first = open_debug_settings();
+    ASSERT_NE(first, nullptr);
+    click_in_debug(average_x, average_y);
+    click_in_debug(debug_cancel_x, debug_buttons_y);
+    ASSERT_TRUE(window_shown("Debug Settings", false)) << run.output();
+    EXPECT_EQ(run.output().find("heading filter"), std::string::npos) << run.output();
+
+    // Average with OK is stored.
+    GdkPixbuf* second = open_debug_settings();
+    ASSERT_NE(second, nullptr);
+    click_in_debug(average_x, average_y);
+    click_in_debug(debug_ok_x, debug_buttons_y);
+    ASSERT_TRUE(window_shown("Debug Settings", false)) << run.output();
+    EXPECT_NE(run.output().find(averaging), std::string::npos) << run.output();
+
+    // And shown when the window opens next (the radio buttons differ from
+    // the opening before, which showed median).
+    GdkPixbuf* third = open_debug_settings();
+    ASSERT_NE(third, nullptr);
+    EXPECT_GT(differing(second, third, 300, 228, 460, 246), 20);
+    click_in_debug(debug_cancel_x, debug_buttons_y);
+    ASSERT_TRUE(window_shown("Debug Settings", false)) << run.output();
+    g_object_unref(first);
+    g_object_unref(second);
+    g_object_unref(third);
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+} // namespace
