@@ -438,6 +438,7 @@ bool XrMaemoSettingsDlg::run()
     fill();
     gtk_widget_show(dialog);
     gtk_notebook_set_current_page(notebook, initial_page);
+    std::fprintf(stderr, "kestrova-navigator: settings window on page %d\n", initial_page);
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     const bool ok = response == GTK_RESPONSE_OK;
     if (ok) {
