@@ -93,6 +93,8 @@ public:
     void toggle_north(bool redraw) override;
     void show_gps_status() override;
     void show_poi_categories() override;
+    // The developer extras' heading filter window (xr_maemosettingsdlg.cpp).
+    void show_debug_settings();
     // Reads "latitude,longitude"; false for anything else.
     static bool parse_destination(const char* text, XrCoordinate& out);
 

@@ -4,7 +4,11 @@
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemogpsdlg.h"
+#include "apps/maemo_map/xr_maemosettingsdlg.h"
 #include "apps/maemo_map/xr_maemowayptdlg.h"
+#include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/corvanel_core/interfaces/xr_poiprovider.h"
+#include "common/update/xr_soundsetcatalogue.h"
 
 void XrMaemoMapDialogFacade::show_favourites_dlg(const XrNaviApp& application) const
 {
@@ -36,4 +40,13 @@ void XrMaemoMapDialogFacade::show_gps_dlg(XrNaviApp& application) const
 {
     // The window deletes itself and clears the busy flag when it closes.
     XrMaemoGpsDlg::open(application.get_map_window());
+}
+
+void XrMaemoMapDialogFacade::show_settings_dlg(XrNaviApp&, int page) const
+{
+    XrArray<XrString> voices(8);
+    list_soundset_folders(voices);
+    auto* pois = xr_registered<XrPoiProvider>(L"XrPoiProvider");
+    XrMaemoSettingsDlg dialog(page, &voices, pois != nullptr ? &pois->get_poi_settings() : nullptr);
+    dialog.run();
 }

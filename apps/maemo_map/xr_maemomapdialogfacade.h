@@ -1,5 +1,5 @@
 // The navigator's dialog facade: the tablet's facade with the windows that
-// need the application object (favourites, route plan, about).
+// need the application object (favourites, route plan, about, settings).
 #pragma once
 
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
@@ -16,6 +16,8 @@ public:
     void show_gps_dlg(XrNaviApp& app) const override;
     // Runs the about window modally.
     void show_about_dlg() const override;
+    // Runs the settings window modally on the page (1: the POI page alone).
+    void show_settings_dlg(XrNaviApp& app, int page) const override;
 
     // The application the about window reports on (set at start-up).
     void set_app(XrNaviApp* application) { app = application; }

@@ -170,6 +170,12 @@ void on_maps(GtkMenuItem*, gpointer data)
     app_of(data).redraw_map_window();
 }
 
+void on_debug_settings(GtkMenuItem*, gpointer data)
+{
+    log_entry("Debug settings");
+    app_of(data).show_debug_settings();
+}
+
 void on_favourites(GtkMenuItem*, gpointer data)
 {
     log_entry("r_menu_favourites");
@@ -331,6 +337,10 @@ void xr_build_menu(XrMaemoMapApp& app)
     append_item(g_menu, "r_menu_main_help", G_CALLBACK(on_help), data);
     append_separator(g_menu);
     append_item(g_menu, "r_menu_main_exit", G_CALLBACK(on_exit_entry), data);
+    if (g_developer_mode) {
+        append_separator(g_menu);
+        append_item(g_menu, "Debug settings", G_CALLBACK(on_debug_settings), data);
+    }
     gtk_widget_show_all(g_menu);
 
     if (XrMapWindow* window = app.get_map_window()) {

@@ -108,7 +108,8 @@ protected:
         xdo("key --delay 80 " + keys);
     }
 
-    // The favourites and POI lists stay open until answered: Escape.
+    // The favourites and POI lists and the settings window stay open until
+    // answered: Escape.
     void close_list(const char* effect)
     {
         if (std::strcmp(effect, "GPS status window shown") == 0) {
@@ -118,6 +119,10 @@ protected:
         }
         if (std::strcmp(effect, "favourites list") == 0 || std::strcmp(effect, "POI categories") == 0) {
             list_keys(std::strcmp(effect, "favourites list") == 0 ? "Favourites" : "Places", "Escape");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
+        if (std::strcmp(effect, "settings window on page 0") == 0) {
+            list_keys("Settings", "Escape");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
     }
@@ -152,7 +157,7 @@ const Entry kEntries[] = {
     {3, -1, "r_menu_favourites", "Favourites", "favourites list"},
     {4, 0, "r_str_posdlg_page_poi", "Places", "POI categories"},
     {4, 2, "r_menu_services_update_safety_cams", "Update safety cameras", "banner service result"},
-    {5, -1, "r_menu_main_settings", "Settings", "show_settings_dlg"},
+    {5, -1, "r_menu_main_settings", "Settings", "settings window on page 0"},
     {7, -1, "r_menu_main_help", "Help", "help topic \"Applications_maps_mainview\""},
 };
 
