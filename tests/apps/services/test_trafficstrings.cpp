@@ -7,6 +7,7 @@
 #include <string>
 
 #include "apps/services/xr_trafficinfo.h"
+#include "common/misc/xr_path_resolver.h"
 #include "support/xr_temp_root.h"
 #include "tools/mapgen/trafficstrings_writer.h"
 
@@ -90,6 +91,30 @@ TEST(TrafficStrings, FallbackTextsAndSounds)
     EXPECT_STREQ(XrTrafficStrings::category_sound(4), L"tf_weather.wav");
     EXPECT_STREQ(XrTrafficStrings::category_sound(0), L"tf_warning.wav");
     EXPECT_STREQ(XrTrafficStrings::category_sound(17), L"tf_warning.wav");
+}
+
+} // namespace
+
+namespace {
+
+// The language's file is looked for on the map card; English is the last
+// resort, and without any file there are no strings.
+TEST(TrafficStrings, LoadFallsBackToEnglish)
+{
+    XrTempRoot root;
+    const XrString card((root.dir() + "/media/mmc1/map/").c_str());
+    XrPathResolver resolver(card.c_str());
+    XrPathResolver* before = get_path_resolver();
+    set_path_resolver(&resolver);
+    EXPECT_EQ(XrTrafficStrings::load(), nullptr);
+    const std::vector<std::uint8_t> bytes = traffic_strings_file({{101, "Stationary traffic"}});
+    root.write_file("/media/mmc1/map/kestrova/strings_ENG.bin", std::string(bytes.begin(), bytes.end()));
+    std::unique_ptr<XrTrafficStrings> strings = XrTrafficStrings::load();
+    ASSERT_NE(strings, nullptr);
+    XrString text;
+    EXPECT_TRUE(strings->get_text(101, text));
+    EXPECT_TRUE(text == L"Stationary traffic");
+    set_path_resolver(before);
 }
 
 } // namespace
