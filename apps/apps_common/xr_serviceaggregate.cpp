@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "apps/apps_common/xr_naviapp.h"
+#include "apps/apps_common/xr_tmctablefile.h"
 #include "apps/services/xr_speedcamservice.h"
 #include "apps/services/xr_trafficservice.h"
 #include "common/addr/xr_addraccessor.h"
@@ -164,6 +165,7 @@ void XrServiceAggregate::destroy_services()
     services.remove_all();
     for (XrService* service : doomed)
         delete service;
+    tmc_tables.reset();
 }
 
 XrService* XrServiceAggregate::find_service(int type) const

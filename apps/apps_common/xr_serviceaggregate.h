@@ -6,6 +6,7 @@
 // the route provider's online-routing questions (XrRouteServices).
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,7 @@
 class XrEventloopBase;
 class XrNaviApp;
 class XrSpeedCamService;
+class XrTmcTableFile;
 
 class XrServiceAggregate : public XrServiceHelper,
                            public XrServComClient,
@@ -77,6 +79,11 @@ public:
     bool add_timeout(XrEventHandler* handler, int seconds, int milliseconds, int id) override;
     void remove_timeout(XrEventHandler* handler, int id) override;
     void redraw_map() override;
+    void begin_tmc_resolution(int events) override;
+    bool add_tmc_event(const XrString& table, const std::uint16_t* codes, int count, int event, int& x,
+                       int& y) override;
+    void resolve_tmc_events() override;
+    const std::vector<XrTmcSegment>& get_tmc_segments() const override { return tmc_segments; }
 
     XrServCom* get_channel() const { return channel; }
 
@@ -102,4 +109,26 @@ private:
     XrPtrArray<XrService*> services{8, 8};
     XrProjection* projection = nullptr;
     std::vector<std::pair<int, XrServiceListener*>> listeners;
+
+    // The map's TMC tables, opened on first use.
+    bool open_tmc_tables();
+    struct TmcLocationRef {
+        std::uint32_t key;
+        std::uint32_t group;  // bucket group of the key
+        int event;            // running number
+        std::int64_t offset;  // of the path record, -1 when none
+    };
+    struct TmcEventRef {
+        std::uint16_t table;
+        int first_code; // index into tmc_codes
+        int count;
+    };
+    std::unique_ptr<XrTmcTableFile> tmc_tables;
+    bool tmc_resolving = false;
+    std::vector<TmcLocationRef> tmc_locations;
+    std::vector<TmcEventRef> tmc_events;
+    std::vector<std::uint16_t> tmc_codes;
+    std::vector<int> tmc_event_numbers; // the caller's, by event
+    std::vector<XrString> tmc_countries;
+    std::vector<XrTmcSegment> tmc_segments;
 };

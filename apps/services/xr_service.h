@@ -4,7 +4,9 @@
 // service aggregate implements it).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "apps/services/xr_servcom.h"
 #include "common/base/xr_memorynotifier.h"
@@ -28,6 +30,22 @@ public:
     enum Result { DONE = 0, FAILED = 1, CANCELLED = 2 };
     virtual ~XrServiceListener() = default;
     virtual void service_result(int result, const TCHAR* text) = 0;
+};
+
+// A traffic event's stretch of road found in the TMC tables: the path, the
+// first location's position on it, the length and the mean extra position,
+// the event's running number, the road edges (top bit: against the edge)
+// and the point nearest the extra position (when located).
+struct XrTmcSegment {
+    std::uint16_t path_id = 0;
+    std::uint16_t position = 0;
+    std::uint16_t length = 0;
+    std::uint16_t extra = 0;
+    int event = 0;
+    std::vector<unsigned int> edges;
+    int x = 0;
+    int y = 0;
+    bool located = false;
 };
 
 // What a service reports of itself; the record owns its date.
@@ -66,6 +84,22 @@ public:
     virtual void remove_timeout(XrEventHandler* handler, int id) = 0;
 
     virtual void redraw_map() = 0;
+
+    // TMC resolution of a batch of events: begin, add each event (a single
+    // location is located at once: true with its position), then resolve;
+    // the matched segments stay readable until the next begin.
+    virtual void begin_tmc_resolution(int /*events*/) {}
+    virtual bool add_tmc_event(const XrString& /*table*/, const std::uint16_t* /*codes*/, int /*count*/,
+                               int /*event*/, int& /*x*/, int& /*y*/)
+    {
+        return false;
+    }
+    virtual void resolve_tmc_events() {}
+    virtual const std::vector<XrTmcSegment>& get_tmc_segments() const
+    {
+        static const std::vector<XrTmcSegment> none;
+        return none;
+    }
 
     // The MD5 digest of the bytes as 32 lower-case hexadecimal characters
     // (out holds 33 with the terminator).

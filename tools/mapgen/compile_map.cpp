@@ -25,6 +25,7 @@
 #include "tools/mapgen/geom_tree.h"
 #include "tools/mapgen/graph_writer.h"
 #include "tools/mapgen/signs_writer.h"
+#include "tools/mapgen/tmc_writer.h"
 #include "tools/mapgen/unicode_binmap.h"
 #include "tools/mapgen/xrqt_writer.h"
 
@@ -296,7 +297,12 @@ std::string street_name(const XrOsmWay& way)
 // The files of a compiled map folder.
 const char* const MAP_FILES[] = {"addr.dat",    "areas.qt",   "graph.bin", "labels.qt", "maemo.reg",      "mapdata.ini",
                                  "maplcs.dat",  "numbers.qt", "pb.qt",     "pc.qt",     "poi.reg",        "pois.qt",
-                                 "roads.qt",    "signs.bin",  "unicode.binmap", "version.txt"};
+                                 "roads.qt",    "signs.bin",  "tmc_locations.bin", "tmc_paths.bin", "unicode.binmap",
+                                 "version.txt"};
+// The files of a map folder written before the TMC tables were.
+const char* const MAP_FILES_WITHOUT_TMC[] = {
+    "addr.dat", "areas.qt", "graph.bin", "labels.qt", "maemo.reg", "mapdata.ini", "maplcs.dat", "numbers.qt",
+    "pb.qt",    "pc.qt",    "poi.reg",   "pois.qt",   "roads.qt",  "signs.bin",   "unicode.binmap", "version.txt"};
 
 // The folder a map is compiled into: made with its files under a temporary
 // name next to the output, and moved into place once every file is
@@ -316,7 +322,8 @@ bool is_compiled_map(const fs::path& folder)
         names.insert(it->path().filename().string());
     if (ec)
         return false;
-    return names == std::set<std::string>(std::begin(MAP_FILES), std::end(MAP_FILES));
+    return names == std::set<std::string>(std::begin(MAP_FILES), std::end(MAP_FILES)) ||
+           names == std::set<std::string>(std::begin(MAP_FILES_WITHOUT_TMC), std::end(MAP_FILES_WITHOUT_TMC));
 }
 
 // Removes the ".part-PID" and ".old-PID" folders beside out that processes
@@ -534,7 +541,7 @@ public:
             return false;
         files["graph.bin"] = std::move(graph_bytes);
         files["roads.qt"] = std::move(roads_bytes);
-        return build_addresses(error) && build_signposts(error) && build_settings(error) && write_files(folder, error);
+        return build_addresses(error) && build_signposts(error) && build_tmc(error) && build_settings(error) && write_files(folder, error);
     }
 
 private:
@@ -1408,6 +1415,97 @@ private:
         for (auto& [gid, e] : entries)
             file.entries.push_back(std::move(e));
         return build_signs(file, files["signs.bin"], error);
+    }
+
+    // TMC tables of the roads, so that traffic messages can name places on
+    // any map: every way is a path in each direction it may be driven (its
+    // edges against the way carry the top bit), and every node where its
+    // pieces meet or end is a location (tables from 1, codes from 1, in the
+    // order the ways meet them) at its position along the path.
+    bool build_tmc(std::string&)
+    {
+        constexpr std::uint32_t AGAINST = 0x80000000u;
+        constexpr std::uint32_t CODES_PER_TABLE = 65535;
+        constexpr std::uint32_t MAX_TABLES = 9; // table texts "001" .. "009"
+        constexpr std::size_t MAX_PATHS = 65535;
+        constexpr std::size_t MAX_PATH_EDGES = 65534;
+        std::unordered_map<std::int64_t, std::uint32_t> location_of; // node -> index
+        std::vector<TmcLocationDef> locations;
+        std::vector<TmcPathLocationDef> records;
+        std::vector<TmcPathDef> paths;
+        auto location = [&](std::int64_t node, const XrPoint& at) -> int {
+            auto [it, added] = location_of.try_emplace(node, static_cast<std::uint32_t>(locations.size()));
+            if (added) {
+                const std::uint32_t n = it->second;
+                if (n >= CODES_PER_TABLE * MAX_TABLES) {
+                    location_of.erase(it);
+                    return -1;
+                }
+                TmcLocationDef def;
+                def.key = ((n / CODES_PER_TABLE + 1) << 16) | (n % CODES_PER_TABLE + 1);
+                def.x = at.x;
+                def.y = at.y;
+                locations.push_back(def);
+                records.push_back(TmcPathLocationDef{def.key, {}});
+            }
+            return static_cast<int>(it->second);
+        };
+        // One run of consecutive pieces of a way, as a path both ways.
+        auto add_run = [&](const std::vector<int>& run) {
+            const int oneway = net.edges[static_cast<size_t>(run.front())].oneway;
+            std::vector<int> at; // the locations of the run's nodes, in order
+            std::vector<XrPoint> points;
+            const XrNetworkEdge& first = net.edges[static_cast<size_t>(run.front())];
+            at.push_back(location(pieces[static_cast<size_t>(run.front())].first_node, first.points.front()));
+            points.push_back(first.points.front());
+            for (int p : run) {
+                const XrNetworkEdge& e = net.edges[static_cast<size_t>(p)];
+                at.push_back(location(pieces[static_cast<size_t>(p)].last_node, e.points.back()));
+                points.push_back(e.points.back());
+            }
+            for (int against = 0; against < 2; ++against) {
+                if ((against == 0 && oneway == 2) || (against == 1 && oneway == 1) || paths.size() >= MAX_PATHS)
+                    continue;
+                const std::uint16_t id = static_cast<std::uint16_t>(paths.size());
+                TmcPathDef path;
+                for (size_t k = 0; k < run.size(); ++k) {
+                    const size_t piece = static_cast<size_t>(against ? run[run.size() - 1 - k] : run[k]);
+                    path.edges.push_back(graph_result.gids[piece] | (against ? AGAINST : 0));
+                }
+                for (size_t k = 0; k < at.size(); ++k) {
+                    const size_t node = against ? at.size() - 1 - k : k;
+                    const std::uint16_t position = static_cast<std::uint16_t>(k);
+                    path.points.push_back(TmcPointDef{position, points[node].x, points[node].y});
+                    if (at[node] < 0)
+                        continue;
+                    std::vector<TmcPathEntryDef>& entries = records[static_cast<size_t>(at[node])].entries;
+                    if (entries.size() < xr_tmc_layout::MAX_RECORD_ENTRIES)
+                        entries.push_back(TmcPathEntryDef{id, position, position});
+                }
+                paths.push_back(std::move(path));
+            }
+        };
+        for (const Road& r : roads) {
+            auto it = pieces_of_way.find(r.way->id);
+            if (it == pieces_of_way.end())
+                continue;
+            std::vector<int> run;
+            for (int p : it->second) {
+                const Piece& pc = pieces[static_cast<size_t>(p)];
+                if (!run.empty() && (pieces[static_cast<size_t>(run.back())].last_node != pc.first_node ||
+                                     run.size() >= MAX_PATH_EDGES)) {
+                    add_run(run);
+                    run.clear();
+                }
+                run.push_back(p);
+            }
+            if (!run.empty())
+                add_run(run);
+        }
+        const std::uint32_t buckets = static_cast<std::uint32_t>(locations.size() / 8 + 1);
+        files["tmc_paths.bin"] = tmc_paths_file(buckets, records, paths);
+        files["tmc_locations.bin"] = tmc_locations_file(buckets, locations);
+        return true;
     }
 
     void text_file(const char* name, const std::string& text) { files[name] = text_bytes(text); }
