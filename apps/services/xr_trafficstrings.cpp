@@ -78,7 +78,11 @@ std::unique_ptr<XrTrafficStrings> XrTrafficStrings::load()
 
 bool XrTrafficStrings::open(const XrString& path)
 {
-    std::unique_ptr<XrStorageAccessor> opened(open_storage_accessor(path, true));
+    return open(std::unique_ptr<XrStorageAccessor>(open_storage_accessor(path, true)));
+}
+
+bool XrTrafficStrings::open(std::unique_ptr<XrStorageAccessor> opened)
+{
     if (opened == nullptr)
         return false;
     file_size = opened->get_size();

@@ -27,6 +27,8 @@ public:
     static XrString file_for(const XrString& language);
 
     bool open(const XrString& path);
+    // The same over a file already open (the strings take it).
+    bool open(std::unique_ptr<XrStorageAccessor> opened);
     // The text of an event code (1 to 2047); false with an empty text when
     // the file has none or it is unsound.
     bool get_text(int event_code, XrString& text);

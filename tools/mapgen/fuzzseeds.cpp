@@ -15,6 +15,7 @@
 #include "tools/mapgen/mbm_writer.h"
 #include "tools/mapgen/servcom_writer.h"
 #include "tools/mapgen/trafficdata_writer.h"
+#include "tools/mapgen/trafficstrings_writer.h"
 #include "tools/mapgen/zlib_stream.h"
 
 namespace {
@@ -232,7 +233,9 @@ bool traffic_seeds(const std::string& folder)
            write_seed(folder, "fuzz_traffic_data", "one_record", old_file) &&
            write_seed(folder, "fuzz_traffic_update", "add_record", update) &&
            write_seed(folder, "fuzz_service_reply", "check", reply(check)) &&
-           write_seed(folder, "fuzz_service_reply", "download", reply(download));
+           write_seed(folder, "fuzz_service_reply", "download", reply(download)) &&
+           write_seed(folder, "fuzz_traffic_strings", "three_texts",
+                      traffic_strings_file({{1, "Queue"}, {101, "Stationary traffic"}, {2047, "Stra\xc3\x9f" "e"}}));
 }
 
 int main(int argc, char** argv)
