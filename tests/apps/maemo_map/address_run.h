@@ -49,25 +49,9 @@ protected:
         pause_ms(500);
     }
 
-    int count(const std::string& text) const
-    {
-        const std::string out = run.output();
-        int n = 0;
-        for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
-            ++n;
-        return n;
-    }
+    int count(const std::string& text) const { return run.said(text); }
 
-    bool wait_output(const std::string& text, int seconds = 15) const
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (count(text) == 0) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            pause_ms(100);
-        }
-        return true;
-    }
+    bool wait_output(const std::string& text, int seconds = 15) const { return run.wait_said(text, 1, seconds); }
 
     // Main menu: Find, then its second entry ("Plan route"); the dialog's
     // start page has the address button focused.

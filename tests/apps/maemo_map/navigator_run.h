@@ -34,6 +34,11 @@ class XrOwnDisplay {
 public:
     XrOwnDisplay()
     {
+        // Under scripts/with-xvfb the process already has a server of its own.
+        if (std::getenv("XR_PRIVATE_DISPLAY") != nullptr && std::getenv("DISPLAY") != nullptr) {
+            shared = true;
+            return;
+        }
         // Xvfb picks a free display itself and writes its number to the
         // pipe: tests starting side by side never share one.
         int fds[2];
@@ -82,10 +87,11 @@ public:
                 setenv("DISPLAY", old_display.c_str(), 1);
         }
     }
-    bool ok() const { return pid > 0; }
+    bool ok() const { return shared || pid > 0; }
 
 private:
     pid_t pid = -1;
+    bool shared = false;
     std::string old_display;
 };
 
@@ -181,6 +187,29 @@ public:
 
     std::string output() const { return XrTempRoot::read_file(log); }
 
+    // How many times the program has said text so far.
+    int said(const std::string& text) const
+    {
+        const std::string out = output();
+        int n = 0;
+        for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
+    // Waits until the program has said text at least `count` times, at most
+    // `seconds`.
+    bool wait_said(const std::string& text, int count = 1, int seconds = 15) const
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (said(text) < count) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return true;
+    }
+
     // The screen now; null when it cannot be read. The caller unrefs it.
     GdkPixbuf* screenshot() const
     {
@@ -228,6 +257,18 @@ inline XrRgb xr_pixel(GdkPixbuf* pb, int x, int y)
 
 // The map's land colour (a light beige).
 inline bool xr_is_land(const XrRgb& c) { return c.r > 225 && c.g > 220 && c.b > 205 && c.r - c.b > 4; }
+
+// Waits until the map is up: land colour over much of the screen.
+inline bool xr_wait_map(const XrNavigatorRun& run, int seconds = 60)
+{
+    return run.wait_screen(seconds, [](GdkPixbuf* pb) {
+        int land = 0;
+        for (int y = 40; y < 400; y += 20)
+            for (int x = 40; x < 760; x += 20)
+                land += xr_is_land(xr_pixel(pb, x, y)) ? 1 : 0;
+        return land > 50;
+    });
+}
 
 // Pixels that differ between two screens in the map area (every second
 // pixel of every second row).

@@ -190,13 +190,7 @@ protected:
                                 "done\n");
         fs::permissions(root.dir() + helper, fs::perms::owner_all);
         run.start();
-        ASSERT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) {
-            int land = 0;
-            for (int y = 40; y < 400; y += 20)
-                for (int x = 40; x < 760; x += 20)
-                    land += xr_is_land(xr_pixel(pb, x, y)) ? 1 : 0;
-            return land > 50;
-        })) << run.output();
+        ASSERT_TRUE(xr_wait_map(run)) << run.output();
         xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }
@@ -209,20 +203,7 @@ protected:
     }
 
     // Waits until the program has said text count times.
-    bool wait_output_for(const std::string& text, int seconds, int count = 1)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        do {
-            const std::string out = run.output();
-            int n = 0;
-            for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
-                ++n;
-            if (n >= count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
+    bool wait_output_for(const std::string& text, int seconds, int count = 1) { return run.wait_said(text, count, seconds); }
 
     // View > GPS status through the menu key.
     void open_window()

@@ -50,32 +50,13 @@ protected:
         const std::string bin = install_browser(root);
         run.start({"PATH=" + bin + ":" + std::string(std::getenv("PATH"))});
         // The map is up: land colour on screen and the menu built.
-        ASSERT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) {
-            int land = 0;
-            for (int y = 40; y < 400; y += 20)
-                for (int x = 40; x < 760; x += 20)
-                    land += xr_is_land(xr_pixel(pb, x, y)) ? 1 : 0;
-            return land > 50;
-        })) << run.output();
+        ASSERT_TRUE(xr_wait_map(run)) << run.output();
         xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
 
     // Waits until the program's output holds text at least `count` times.
-    bool wait_output(const std::string& text, int count, int seconds = 10)
-    {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        do {
-            const std::string out = run.output();
-            int n = 0;
-            for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
-                ++n;
-            if (n >= count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        } while (std::chrono::steady_clock::now() < end);
-        return false;
-    }
+    bool wait_output(const std::string& text, int count, int seconds = 10) { return run.wait_said(text, count, seconds); }
 
     // Opens the menu with the menu key and walks to an entry: `top` rows
     // down, then into its submenu and `sub` rows down (sub < 0: none).

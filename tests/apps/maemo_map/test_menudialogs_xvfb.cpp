@@ -42,13 +42,7 @@ protected:
         ASSERT_TRUE(display.ok());
         root.make_dirs("/media/mmc2");
         run.start();
-        ASSERT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) {
-            int land = 0;
-            for (int y = 40; y < 400; y += 20)
-                for (int x = 40; x < 760; x += 20)
-                    land += xr_is_land(xr_pixel(pb, x, y)) ? 1 : 0;
-            return land > 50;
-        })) << run.output();
+        ASSERT_TRUE(xr_wait_map(run)) << run.output();
         xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }

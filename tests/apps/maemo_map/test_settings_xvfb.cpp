@@ -108,13 +108,7 @@ protected:
         ASSERT_TRUE(display.ok());
         root.make_dirs("/media/mmc2");
         run.start(environment());
-        ASSERT_TRUE(run.wait_screen(60, [](GdkPixbuf* pb) {
-            int land = 0;
-            for (int y = 40; y < 400; y += 20)
-                for (int x = 40; x < 760; x += 20)
-                    land += xr_is_land(xr_pixel(pb, x, y)) ? 1 : 0;
-            return land > 50;
-        })) << run.output();
+        ASSERT_TRUE(xr_wait_map(run)) << run.output();
         app_file = root.dir() + "/home/user/.kestrova/settings.txt";
         map_file = root.dir() + "/media/mmc2/map/mapdata/map_settings_v2.txt";
     }

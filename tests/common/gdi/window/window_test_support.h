@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@
 inline void xr_start_private_display()
 {
     static pid_t server = 0;
+    // Under scripts/with-xvfb the process already has a server of its own.
+    if (std::getenv("XR_PRIVATE_DISPLAY") != nullptr && std::getenv("DISPLAY") != nullptr)
+        return;
     int fds[2];
     if (server != 0 || pipe(fds) != 0)
         return;
