@@ -116,6 +116,102 @@ void round_up(char* digits, int* n, int* decpt)
     *n = i + 1;
 }
 
+
+// Bits of 5^i (none for i = 0), as the 64-bit digit loop below sizes its
+// operands.
+constexpr int kFiveBits[] = {0,  3,  5,  7,  10, 12, 14, 17, 19, 21, 24, 26, 28, 31,
+                             33, 35, 38, 40, 42, 45, 47, 49, 52, 54, 56, 59, 61};
+constexpr int kFiveBitsLen = int(sizeof kFiveBits / sizeof kFiveBits[0]);
+
+std::int64_t wrap_mul(std::int64_t a, std::int64_t b)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(b));
+}
+std::int64_t wrap_add(std::int64_t a, std::int64_t b)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+std::int64_t wrap_shl(std::int64_t a, int n)
+{
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) << n);
+}
+std::int64_t pow5(int n)
+{
+    std::int64_t p = 1;
+    while (n-- > 0)
+        p *= 5;
+    return p;
+}
+
+// Java sizes a float's operands with its decimal exponent estimate and, when
+// they fit in 64 bits, generates the digits in signed 64-bit arithmetic,
+// overflow included: the margin times 10^n wraps for long digit strings
+// (ending them early) and so can the doubled remainder (suppressing a round
+// up). Returns -1 when Java takes the exact path instead.
+int float_digits_64(std::uint64_t odd, int n_fract_bits, int bin_exp, int precision, char* digits, int* decpt)
+{
+    const int n_tiny = n_fract_bits - bin_exp - 1 > 0 ? n_fract_bits - bin_exp - 1 : 0;
+    // Fraction in [1, 2) from the leading bit down.
+    const double frac = std::ldexp(static_cast<double>(odd), -(n_fract_bits - 1));
+    int dec_exp = static_cast<int>(
+        std::floor((frac - 1.5) * 0.289529654 + 0.176091259 + bin_exp * 0.301029995663981));
+    const int b5 = dec_exp < 0 ? -dec_exp : 0;
+    int b2 = b5 + n_tiny + bin_exp;
+    const int s5 = dec_exp > 0 ? dec_exp : 0;
+    int s2 = s5 + n_tiny;
+    const int m5 = b5;
+    int m2 = b2 - precision;
+    b2 -= n_fract_bits - 1;
+    const int common = b2 < s2 ? b2 : s2;
+    b2 -= common;
+    s2 -= common;
+    m2 -= common;
+    if (n_fract_bits == 1)
+        m2 -= 1;
+    if (m2 < 0) {
+        b2 -= m2;
+        s2 -= m2;
+        m2 = 0;
+    }
+    const int b_bits = n_fract_bits + b2 + (b5 < kFiveBitsLen ? kFiveBits[b5] : b5 * 3);
+    const int ten_s_bits = s2 + 1 + (s5 + 1 < kFiveBitsLen ? kFiveBits[s5 + 1] : (s5 + 1) * 3);
+    if (!(b_bits < 64 && ten_s_bits < 64) || (b_bits < 32 && ten_s_bits < 32))
+        return -1;
+    std::int64_t b = wrap_shl(wrap_mul(static_cast<std::int64_t>(odd), pow5(b5)), b2);
+    const std::int64_t s = wrap_shl(pow5(s5), s2);
+    std::int64_t m = wrap_shl(pow5(m5), m2);
+    const std::int64_t tens = wrap_mul(s, 10);
+    int n = 0;
+    std::int64_t q = b / s;
+    b = wrap_mul(b % s, 10);
+    m = wrap_mul(m, 10);
+    bool low = b < m;
+    bool high = wrap_add(b, m) > tens;
+    if (q == 0 && !high)
+        --dec_exp;
+    else
+        digits[n++] = char('0' + q);
+    if (dec_exp < -3 || dec_exp >= 8)
+        low = high = false;
+    while (!low && !high) {
+        q = b / s;
+        b = wrap_mul(b % s, 10);
+        m = wrap_mul(m, 10);
+        if (m > 0) {
+            low = b < m;
+            high = wrap_add(b, m) > tens;
+        } else
+            low = high = true;
+        digits[n++] = char('0' + q);
+    }
+    const std::int64_t low_diff = wrap_add(wrap_shl(b, 1), -tens);
+    *decpt = dec_exp + 1;
+    if (high && (!low || low_diff > 0 || (low_diff == 0 && ((digits[n - 1] - '0') & 1))))
+        round_up(digits, &n, decpt);
+    digits[n] = 0;
+    return n;
+}
+
 } // namespace
 
 int ko_jvm_java_digits(std::uint64_t mant, int e2, int ulp_e2, int precision, char* digits, int* decpt)
@@ -157,6 +253,14 @@ int ko_jvm_java_digits(std::uint64_t mant, int e2, int ulp_e2, int precision, ch
             --len;
         digits[len] = 0;
         return len;
+    }
+    if (precision == 24) {
+        int n_fract_bits = 0;
+        while ((mant >> tz) >> n_fract_bits)
+            ++n_fract_bits;
+        const int n = float_digits_64(mant >> tz, n_fract_bits, bin_exp, precision, digits, decpt);
+        if (n >= 0)
+            return n;
     }
     // Scaled by 4 so that the half (or quarter) ulp is integral:
     // value = b / s, margin = m / s.

@@ -40,6 +40,7 @@ const Program kPrograms[] = {
     {"Encodings", 0, nullptr},
     {"NumberEdges", 0, nullptr},
     {"FloatText", 0, "d 4.9E-324 -4.9E-324 0.0"},
+    {"HexLiterals", 0, "d 1.0 4607182418800017408"},
     {"FileMoves", 0, "before: a.txt true 5 / b.txt false 0", "/tmp/kojvm-filemoves"},
 };
 

@@ -20,7 +20,8 @@ public class FloatText {
         for (int i = 0; i < ds.length; i++)
             System.out.println("d " + ds[i] + " " + (-ds[i]) + " " + (float) ds[i]);
         float[] fs = { Float.MIN_VALUE, Float.MAX_VALUE, 1.17549435E-38f, 1e10f, 3.0e-5f, 16777216f, 16777217f,
-                       0.3f, 1.1f, 1e7f, 9999999f, 0.001f, 8.5e37f };
+                       0.3f, 1.1f, 1e7f, 9999999f, 0.001f, 8.5e37f, 3.8685653E25f, 3.8685676E25f,
+                       3.8685713E25f, 3.8685736E25f };
         for (int i = 0; i < fs.length; i++)
             System.out.println("f " + fs[i] + " " + (double) fs[i]);
         StringBuffer b = new StringBuffer();
@@ -40,12 +41,17 @@ public class FloatText {
         for (int i = 0; i < 2000; i++) {
             int bits = (int) next();
             float f = Float.intBitsToFloat(bits);
-            // Floats of 1e20 to 1e27 are left out: a few there still print
-            // one unit off in the last digit.
-            if (Math.abs(f) < 1e20f || Math.abs(f) > 1e27f)
-                b.append(f).append(' ');
+            b.append(f).append(' ');
             if ((i & 7) == 0)
                 b.append((float) (bits >>> (i % 30))).append(' ');
+            if (i % 20 == 19) {
+                System.out.println(b.toString());
+                b.setLength(0);
+            }
+        }
+        // Floats from 2^84 to 2^87, where the digit loop's margin outgrows 64 bits.
+        for (int i = 0; i < 3000; i++) {
+            b.append(Float.intBitsToFloat((211 << 23) + i * 8389)).append(' ');
             if (i % 20 == 19) {
                 System.out.println(b.toString());
                 b.setLength(0);
