@@ -217,6 +217,11 @@ int float_digits_64(std::uint64_t odd, int n_fract_bits, int bin_exp, int precis
 int ko_jvm_java_digits(std::uint64_t mant, int e2, int ulp_e2, int precision, char* digits, int* decpt)
 {
     // The value is mant * 2^e2 (mant > 0); its ulp is 2^ulp_e2.
+    if (mant == 0) {
+        digits[0] = '0';
+        *decpt = 1;
+        return 1;
+    }
     int tz = 0;
     while (!((mant >> tz) & 1))
         ++tz;
