@@ -1,6 +1,7 @@
 // Class-file parser and structural verifier on arbitrary bytes; a class that
 // loads has its static methods without arguments run for a bounded number of
 // instructions, on a small heap that collects at every safe point.
+#include "fuzz/toolkit/jvm/fuzz_parse_class.h"
 #include "toolkit/javart/javart_natives.h"
 
 #include <cstddef>
@@ -8,9 +9,6 @@
 #include <cstring>
 
 namespace {
-
-KoJvmRec* g_vm;
-int g_runs;
 
 // Classes of the built-in set that start-up leaves undefined; nothing else
 // (no files, no class path).
@@ -31,26 +29,6 @@ KO_NATIVE(no_exit)
 {
     KO_UNUSED_NATIVE_ARGS;
     complete(nullptr, nullptr, thread);
-}
-
-void parse_only(const std::uint8_t* data, std::size_t size)
-{
-    // Symbols and records of the parsed classes stay with the VM: start a
-    // fresh one now and then.
-    if (!g_vm || ++g_runs % 2000 == 0) {
-        ko_jvm_destroy(g_vm);
-        KoJvmParams p{};
-        p.heap_size = 1u << 20;
-        g_vm = ko_jvm_create(&p);
-        if (!g_vm)
-            return;
-    }
-    KoJvmClassRec* c = ko_jvm_new_class_record(g_vm);
-    if (!c)
-        return;
-    ko_jvm_parse_class(g_vm, c, data, size, 0, nullptr, 0);
-    g_vm->parsing = 0;
-    ko_jvm_release_class(g_vm, c);
 }
 
 void ignore(KoJvmCat1ValueUnion*, KoJvmObjectRec*, void*) {}
@@ -95,7 +73,7 @@ void define_and_run(const std::uint8_t* data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    parse_only(data, size);
+    xr_fuzz_parse_class(data, size);
     define_and_run(data, size);
     return 0;
 }

@@ -2,6 +2,7 @@
 // member, and parse the extracted classes as the class loader does. The
 // mutator writes each member's true CRC into its central and local headers
 // after mutating, so that changed members still extract.
+#include "fuzz/toolkit/jvm/fuzz_parse_class.h"
 #include "toolkit/jvm/kojvm_internal.h"
 #include "toolkit/jvm/kojvm_zip.h"
 
@@ -112,29 +113,6 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
 }
 
 namespace {
-KoJvmRec* g_vm;
-int g_runs;
-
-void parse_class(const std::uint8_t* bytes, std::size_t size)
-{
-    // Symbols and records of the parsed classes stay with the VM: start a
-    // fresh one now and then.
-    if (!g_vm || ++g_runs % 2000 == 0) {
-        ko_jvm_destroy(g_vm);
-        KoJvmParams p{};
-        p.heap_size = 1u << 20;
-        g_vm = ko_jvm_create(&p);
-        if (!g_vm)
-            return;
-    }
-    KoJvmClassRec* c = ko_jvm_new_class_record(g_vm);
-    if (!c)
-        return;
-    ko_jvm_parse_class(g_vm, c, bytes, size, 0, nullptr, 0);
-    g_vm->parsing = 0;
-    ko_jvm_release_class(g_vm, c);
-}
-
 bool is_class(const char* name)
 {
     const std::size_t n = name ? std::strlen(name) : 0;
@@ -158,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         std::vector<std::uint8_t> buf(e.size + 1);
         if (ko_zip_extract(z, buf.data(), e.size) == KO_ZIP_OK && is_class(e.name))
-            parse_class(buf.data(), e.size);
+            xr_fuzz_parse_class(buf.data(), e.size);
     }
     // Look-up by name, as the class path does: the last member and one absent.
     if (!names.empty())
