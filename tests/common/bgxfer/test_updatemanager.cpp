@@ -19,21 +19,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void write(const std::string& path, const std::string& bytes)
 {
@@ -203,11 +194,11 @@ TEST_F(UpdateManagerTest, InstallsAListedComponentAndRegistersIt)
                                             {"stale.dat", "", 0, 2}}}});
     ASSERT_TRUE(install(list));
     EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : wide_to_narrow_static(errors[0].c_str()));
-    EXPECT_EQ(read(card + "mapdata_b/roads.qt"), roads);
-    EXPECT_EQ(read(card + "mapdata_b/sub/legend.txt"), legend);
-    EXPECT_EQ(read(card + "mapdata_b/system/boot"), "kept");
+    EXPECT_EQ(XrTempRoot::read_file(card + "mapdata_b/roads.qt"), roads);
+    EXPECT_EQ(XrTempRoot::read_file(card + "mapdata_b/sub/legend.txt"), legend);
+    EXPECT_EQ(XrTempRoot::read_file(card + "mapdata_b/system/boot"), "kept");
     EXPECT_FALSE(fs::exists(card + "mapdata_b/stale.dat"));
-    EXPECT_EQ(read(card + "versions/map_b"), "Version: 1.2.0.3\nGUID: map_b\n");
+    EXPECT_EQ(XrTempRoot::read_file(card + "versions/map_b"), "Version: 1.2.0.3\nGUID: map_b\n");
     EXPECT_TRUE(has(stages, "download"));
     EXPECT_TRUE(has(stages, "install"));
     EXPECT_TRUE(has(statuses, "Update completed."));
@@ -247,8 +238,8 @@ TEST_F(UpdateManagerTest, HostileListsAreRefusedAndTheCardKeepsItsFiles)
         make_manager(server);
         ASSERT_TRUE(install(encode_list({c.component})));
         EXPECT_TRUE(has(errors, "Kestrova Update Failed"));
-        EXPECT_EQ(read(card + "mapdata_b/roads.qt"), "old roads");
-        EXPECT_EQ(read(root.dir() + "/media/mmc1/outside"), "outside");
+        EXPECT_EQ(XrTempRoot::read_file(card + "mapdata_b/roads.qt"), "old roads");
+        EXPECT_EQ(XrTempRoot::read_file(root.dir() + "/media/mmc1/outside"), "outside");
         EXPECT_FALSE(fs::exists(card + "versions/map_b"));
         delete manager;
         manager = nullptr;
@@ -270,7 +261,7 @@ TEST_F(UpdateManagerTest, EndsQuietlyWithoutAListener)
         ASSERT_TRUE(manager->start());
         // The end with nobody to tell leaves the program running.
         ASSERT_TRUE(pump_until([&] { return !manager->is_running(); }, 30000));
-        EXPECT_EQ(read(card + "mapdata_b/roads.qt"), big);
+        EXPECT_EQ(XrTempRoot::read_file(card + "mapdata_b/roads.qt"), big);
         delete manager;
         manager = nullptr;
     }
