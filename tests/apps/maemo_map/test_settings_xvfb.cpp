@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "changed_lines.h"
 #include "navigator_run.h"
 
 // The font and toolkit libraries keep their caches for the whole process.
@@ -50,30 +51,6 @@ void click_in_settings(int x, int y)
     xdo("search --onlyvisible --name '^Settings$' windowfocus --sync mousemove --window %1 --sync " +
         std::to_string(x) + " " + std::to_string(y) + " click 1");
     pause(500);
-}
-
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
-// The lines of after that differ from before, line by line.
-std::vector<std::string> changed_lines(const std::string& before, const std::string& after)
-{
-    const std::vector<std::string> a = lines_of(before);
-    const std::vector<std::string> b = lines_of(after);
-    std::vector<std::string> out;
-    for (size_t i = 0; i < b.size() || i < a.size(); ++i)
-        if (i >= a.size() || i >= b.size() || a[i] != b[i])
-            out.push_back(i < b.size() ? b[i] : "<lost: " + a[i] + ">");
-    return out;
 }
 
 ino_t inode_of(const std::string& path)
@@ -202,13 +179,13 @@ TEST_F(SettingsWindowTest, OkWritesTheChangesAndBackOrEscapeNothing)
             EXPECT_EQ(inode_of(map_file), map_inode) << "not written";
             continue;
         }
-        EXPECT_EQ(changed_lines(app_before, app_after), std::vector<std::string>{"autozoom=0"}) << app_after;
+        EXPECT_EQ(xr_changed_lines(app_before, app_after), std::vector<std::string>{"autozoom=0"}) << app_after;
         // The file's 2 is feet and miles; every other value stays (the file
         // may have held none before: the provider then writes its defaults).
-        const std::vector<std::string> map_lines = lines_of(map_after);
+        const std::vector<std::string> map_lines = xr_lines_of(map_after);
         EXPECT_NE(std::find(map_lines.begin(), map_lines.end(), "measurement_system=2"), map_lines.end())
             << map_after;
-        for (const std::string& line : lines_of(map_before)) {
+        for (const std::string& line : xr_lines_of(map_before)) {
             if (line.find('=') != std::string::npos && line.rfind("measurement_system=", 0) != 0) {
                 EXPECT_NE(std::find(map_lines.begin(), map_lines.end(), line), map_lines.end()) << line;
             }

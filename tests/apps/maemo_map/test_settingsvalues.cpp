@@ -3,6 +3,7 @@
 // changes exactly that key's line of "settings.txt" or
 // "map_settings_v2.txt" and nothing else; unchanged values leave both files
 // as they were. POI classes change only when their values changed.
+#include "changed_lines.h"
 #include "apps/maemo_map/xr_maemosettingsdlg.h"
 
 #include "common/corvanel_core/impl/provider_files.h"
@@ -20,32 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> lines_of(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        out.push_back(line);
-    }
-    return out;
-}
-
-// The lines of `after` that are not at the same place in `before`.
-std::vector<std::string> changed_lines(const std::string& before, const std::string& after)
-{
-    const std::vector<std::string> a = lines_of(before);
-    const std::vector<std::string> b = lines_of(after);
-    std::vector<std::string> out;
-    for (size_t i = 0; i < b.size(); ++i)
-        if (i >= a.size() || a[i] != b[i])
-            out.push_back(b[i]);
-    if (a.size() > b.size())
-        out.push_back("<" + std::to_string(a.size() - b.size()) + " lines lost>");
-    return out;
-}
 
 constexpr const char* app_file_body =
     "REGEDIT4\r\n[\\settings]\r\nsettings_compatibility=2.2.8\r\nautozoom=1\r\nsounds=2\r\n"
@@ -158,9 +133,9 @@ TEST_F(SettingsValuesTest, EachValueReadsItsKeyAndWritesOnlyItsLine)
         ASSERT_TRUE(app->save(true));
         ASSERT_TRUE(map->save(true));
         const std::vector<std::string> app_changes =
-            changed_lines(app_baseline, ProviderFiles::read(files.user_file("settings.txt")));
+            xr_changed_lines(app_baseline, ProviderFiles::read(files.user_file("settings.txt")));
         const std::vector<std::string> map_changes =
-            changed_lines(map_baseline, ProviderFiles::read(files.map_file("map_settings_v2.txt")));
+            xr_changed_lines(map_baseline, ProviderFiles::read(files.map_file("map_settings_v2.txt")));
         if (c.app_line != nullptr) {
             ASSERT_EQ(app_changes.size(), 1u);
             EXPECT_EQ(app_changes[0], c.app_line);
