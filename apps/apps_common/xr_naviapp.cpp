@@ -753,10 +753,25 @@ void XrNaviApp::provider_position_changed(bool* redrawn)
     const bool fix = position->get_position_info().has_fix();
     const bool first = fix && !has_fix;
     has_fix = fix;
-    if (first)
+    if (first) {
         center_on_first_fix();
-    else
+        resume_route_waiting_for_fix();
+    } else {
         update_position(false, redrawn);
+    }
+}
+
+// A route resumed at start (or asked for) before the receiver had a fix
+// ended with "no fix"; the first fix searches it again instead of losing it.
+void XrNaviApp::resume_route_waiting_for_fix()
+{
+    auto* route = xr_registered<XrRouteProvider>(L"XrRouteProvider");
+    if (route == nullptr || route->has_route() || route->get_route_status() != XrRouteProvider::STATUS_NO_FIX)
+        return;
+    XrArray<XrRouteProvider::XrWaypoint> waypoints(8, 8);
+    route->copy_waypoints(waypoints);
+    if (waypoints.get_num_items() >= 2)
+        route->recalculate_from_position(false);
 }
 
 void XrNaviApp::center_on_first_fix()

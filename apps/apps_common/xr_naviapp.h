@@ -225,6 +225,7 @@ public:
     // Position and map updates.
     void update_position(bool force, bool* redrawn);
     void center_on_first_fix();
+    void resume_route_waiting_for_fix();
     void resume_auto_follow();
     bool is_follow_suspended() const;
     bool can_follow() const { return auto_scale_allowed && follow_enabled && !rotation_frozen; }

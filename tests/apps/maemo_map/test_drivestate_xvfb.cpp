@@ -50,6 +50,21 @@ bool saved_centre(const std::string& settings, double& lat, double& lon)
     return std::sscanf(value.c_str(), "%lf|%lf", &lat, &lon) == 2;
 }
 
+// The saved view mode ("lat|lon|scale|mode|..."): 1 for 3D; -1 when there
+// is no saved view.
+int saved_view_mode(const std::string& settings)
+{
+    const size_t at = settings.find("defaultview=");
+    double lat = 0, lon = 0;
+    int scale = 0, mode = -1;
+    if (at == std::string::npos ||
+        std::sscanf(settings.c_str() + at + 12, "%lf|%lf|%d|%d", &lat, &lon, &scale, &mode) != 4)
+        return -1;
+    return mode;
+}
+
+void xdo(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+
 TEST_F(DriveStateTest, EndedWhileDrivingTheViewIsKeptWhereTheCarWas)
 {
     run.start({"KESTROVA_DRIVE_TRACK=" + track});
@@ -70,6 +85,36 @@ TEST_F(DriveStateTest, EndedWhileDrivingTheViewIsKeptWhereTheCarWas)
             nearest = std::min(nearest, std::hypot(tlat - lat, tlon - lon));
     }
     EXPECT_LT(nearest, 0.002) << settings;
+}
+
+// The view mode is written when the person switches it, so a kill -9 right
+// after keeps it: the next start comes up in 3D (and saves it so at exit).
+TEST_F(DriveStateTest, ThreeDSwitchedWhileDrivingSurvivesAKill)
+{
+    const std::string file = root.dir() + "/media/mmc2/map/mapdata/map_settings_v2.txt";
+    run.start({"KESTROVA_DRIVE_TRACK=" + track});
+    ASSERT_TRUE(xr_wait_map(run)) << run.output();
+    ASSERT_NE(saved_view_mode(XrTempRoot::read_file(file)), 1);
+
+    // Main menu, "View", "3D view", through the X server.
+    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+    xdo("key F4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    xdo("key --delay 80 Down Down Right");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    xdo("key Return");
+    ASSERT_TRUE(run.wait_said("menu: r_menu_view_3d", 1, 10)) << run.output();
+    for (int i = 0; i < 50 && saved_view_mode(XrTempRoot::read_file(file)) != 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(saved_view_mode(XrTempRoot::read_file(file)), 1) << XrTempRoot::read_file(file);
+    kill(run.pid, SIGKILL);
+    EXPECT_EQ(run.wait_exit(10), -1);
+
+    run.start({"KESTROVA_DRIVE_TRACK=" + track});
+    ASSERT_TRUE(xr_wait_map(run)) << run.output();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+    EXPECT_EQ(saved_view_mode(XrTempRoot::read_file(file)), 1) << XrTempRoot::read_file(file);
 }
 
 } // namespace
