@@ -51,7 +51,7 @@ check "no build-only files" "[ ! -e '$dest/usr/share/kojvm-rt.jar' ] && [ ! -e '
 
 # The installed program starts from there.
 mkdir -p "$dest/media/mmc2" "$dest/home/user"
-Xvfb -displayfd 9 -screen 0 800x480x24 -nolisten tcp 9>"$dest/display" >/dev/null 2>&1 &
+Xvfb -displayfd 9 -screen 0 800x480x24 -nolisten tcp -noreset 9>"$dest/display" >/dev/null 2>&1 &
 xvfb=$!
 i=0
 while [ ! -s "$dest/display" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
