@@ -1,4 +1,5 @@
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "apps/maemo_map/xr_maemolocdetaildlg.h"
 
 #include <gconf/gconf-client.h>
 
@@ -445,13 +446,12 @@ void XrMaemoMapApp::set_locale(const XrString& name, bool no_refresh)
         on_view_changed();
 }
 
-void XrMaemoMapApp::show_location_details(const XrPoint& point, const XrString&)
+void XrMaemoMapApp::show_location_details(const XrPoint& point, const XrString& details)
 {
-    XrCorvanelDialogFacade* facade = XrCorvanelDialogFacade::get_instance();
     XrMapProvider* maps = XrMapProvider::get_instance();
-    if (facade == nullptr || maps == nullptr || maps->get_projection() == nullptr)
+    if (maps == nullptr || maps->get_projection() == nullptr)
         return;
-    facade->show_location_details_dlg(XrCoordinate(point, maps->get_projection()));
+    XrMaemoLocDetailDlg::run(XrCoordinate(point, maps->get_projection()), details);
 }
 
 void XrMaemoMapApp::create_position_provider()
