@@ -7,7 +7,8 @@
 // The class is implemented in several files:
 //   xr_routelayer.cpp            construction, routes, voice folder, events
 //   xr_routelayer_geometry.cpp   edge polylines, route geometry, rerouting test
-//   xr_routelayer_guidance.cpp   position updates, travel times, route joining
+//   xr_routelayer_guidance.cpp   position updates, route matching, rerouting
+//   xr_routelayer_join.cpp       travel times, traffic delays, route joining
 //   xr_routelayer_prompts.cpp    prompt choice, sentences and playback
 //   xr_routelayer_draw*.cpp, xr_routelayer_overlays.cpp,
 //   xr_routelayer_signposts.cpp, xr_routelayer_panels.cpp   drawing
@@ -383,7 +384,7 @@ public:
                          XrPoint* road_data, int extra_distance);
     int get_distance_to_next_instruction();
 
-    // ---- Travel time and traffic delays (xr_routelayer_guidance.cpp)
+    // ---- Travel time and traffic delays (xr_routelayer_join.cpp)
     bool set_traffic_delay(const XrRouteSegment& segment, std::uint32_t value, std::uint32_t* out);
     int get_route_time(XrRouteInstructions* route, int part, int road_class, int start);
     int get_time_ahead(bool whole);
@@ -396,7 +397,7 @@ public:
     void draw_signpost_items(XrDCHandleRec* dc, const XrPoint& screen, int& height, bool draw_frame,
                              const XrPoint* origin, bool frame_bottom);
 
-    // ---- Route joining (xr_routelayer_guidance.cpp)
+    // ---- Route joining (xr_routelayer_join.cpp)
     bool join_routes(XrGraphAccessor2* graph, XrRouteInstructions* new_route, XrRouteInstructions* old_route,
                      XrRouteInstructions::XrRouteDirective* junction);
     static int find_directive_index(const XrBlockStorage<XrRouteInstructions::XrRouteDirective>& directives,
@@ -509,7 +510,45 @@ private:
     // The point and direction at offset metres into a segment, in driving
     // direction; false without geometry.
     bool point_in_segment(const XrRouteSegment& segment, int offset, XrPoint& point, int& direction);
-    void compute_remaining_time();
+
+    // ---- The steps of a position update (xr_routelayer_guidance.cpp)
+    // One position fix as update_position hands it through its steps; the
+    // heading is derived from the movement or turned at a reversed start.
+    struct XrFix {
+        XrPoint position;
+        int heading;
+        double speed;
+        bool hold;
+        int extra_distance;
+        std::uint32_t time;
+    };
+    // The street finder's match of a fix, looked for at most once.
+    struct XrStreetSnap {
+        XrGid* street;
+        XrPoint* road_data;
+        bool snapped = false;
+        XrPoint point;
+    };
+    // OnRoute: matched (or at the start point); NearStart: not matched
+    // before the start, only the distances update; Left: off the route.
+    enum class MatchOutcome { OnRoute, NearStart, Left };
+    void begin_fix(XrFix& fix);
+    void finish_fix(const XrFix& fix);
+    void speak_proximity_warning(const XrFix& fix);
+    void snap_to_street(const XrFix& fix, XrStreetSnap& snap);
+    MatchOutcome match_fix(const XrFix& fix, XrStreetSnap& snap);
+    void check_start(XrFix& fix);
+    void advance_directive();
+    // True when the driven street changed.
+    bool update_street_names(const XrRouteSegment* seg);
+    void find_signposts_ahead(const XrRouteSegment* seg);
+    void update_follow_up(const XrRouteSegment* seg);
+    // The end of the active route: arrival or the next waypoint's leg.
+    void finish_route_leg(const XrFix& fix);
+    void count_progress(const XrFix& fix);
+    void update_announcement_distances(const XrFix& fix);
+    void move_announcement_behind_side_road();
+    void announce_due();
 
     // ---- Members (construction order)
     XrMap* map;
