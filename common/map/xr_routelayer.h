@@ -9,7 +9,8 @@
 //   xr_routelayer_geometry.cpp   edge polylines, route geometry, rerouting test
 //   xr_routelayer_guidance.cpp   position updates, route matching, rerouting
 //   xr_routelayer_join.cpp       travel times, traffic delays, route joining
-//   xr_routelayer_prompts.cpp    prompt choice, sentences and playback
+//   xr_routelayer_prompts.cpp    prompt choice and sentences
+//   xr_routelayer_speaker.cpp    the voice: voice-set flags, prompt playback (XrPromptSpeaker)
 //   xr_routelayer_draw*.cpp, xr_routelayer_overlays.cpp,
 //   xr_routelayer_signposts.cpp, xr_routelayer_panels.cpp   drawing
 //   xr_routelayer_safety.cpp     the safety screen, the traffic states' view
@@ -35,6 +36,7 @@
 #include "common/graph/xr_routeinstructions.h"
 #include "common/map/xr_layer.h"
 #include "common/map/xr_routelayerhost.h"
+#include "common/map/xr_routelayer_speaker.h"
 #include "common/map/xr_safetyscreendrawer.h"
 #include "common/map/xr_signpostdrawer.h"
 #include "common/map/xr_trafficstate.h"
@@ -184,8 +186,8 @@ public:
     void set_external_canvas(XrRouteLayerExternalCanvas* canvas) { external_canvas = canvas; }
     void set_right_hand_traffic(bool value) { right_hand_traffic = value; }
     bool is_right_hand_traffic() const { return right_hand_traffic; }
-    void set_voice_prompts_on(bool value) { voice_prompts_on = value; }
-    void set_delay_prompt_on(bool value) { delay_prompt_on = value; }
+    void set_voice_prompts_on(bool value) { speaker.set_prompts_on(value); }
+    void set_delay_prompt_on(bool value) { speaker.set_lead_in_on(value); }
     void set_draw_3d_route(bool value) { draw_3d_route = value; }
     void set_draw_traffic_box(bool value) { draw_traffic_box_on = value; }
     // The view scale up to which the route is drawn along its roads'
@@ -229,8 +231,10 @@ public:
     const XrArray<XrPoint>& get_route_end_points() const { return end_points; }
     const XrString& get_street_name() const { return street_name; }
     const XrString& get_next_street_name() const { return next_street_name; }
-    const XrString& get_voice_root() const { return voice_root; }
-    const XrString& get_voice_set() const { return voice_set; }
+    const XrString& get_voice_root() const { return speaker.get_root(); }
+    const XrString& get_voice_set() const { return speaker.get_set(); }
+    // The voice: voice-set flags and prompt playback.
+    const XrPromptSpeaker& get_speaker() const { return speaker; }
     int get_display_units() const { return display_units; }
     bool get_gps_fix_valid() const { return gps_fix_valid; }
     void set_current_speed(double metres_per_second) { current_speed = metres_per_second; }
@@ -341,7 +345,6 @@ public:
     void announce_near(const XrRouteInstructions::XrRouteDirective* directive);
     void announce_far(const XrRouteInstructions::XrRouteDirective* directive, int distance);
     void check_lead_in();
-    void collect_arrival_prompts();
     const wchar_t* choose_prompt(const XrArray<XrString>& names, const XrArray<int>* weights);
     const wchar_t* choose_variant(const wchar_t* a, const wchar_t* b, const wchar_t* c, const wchar_t* d, int wa,
                                   int wb, int wc, int wd);
@@ -482,7 +485,6 @@ private:
     XrGraphAccessor2* get_graph_reader();
     // The prompt builders' view of the voice state, and its changes back.
     void fill_prompt_state(xr_prompts::XrPromptState& state) const;
-    void probe_voice_flags() const;
     void keep_prompt_state(const xr_prompts::XrPromptState& state);
     // What both the 2D and the 3D frame draw over the route: the marker,
     // compass or guidance box, alert, speed and traffic box.
@@ -552,11 +554,6 @@ private:
 
     // ---- Members (construction order)
     XrMap* map;
-    // Voice-set flags: which optional prompts the set has, looked for when
-    // guidance first needs them (a probe loads each file).
-    mutable bool voice_flags_known = false;
-    mutable bool has_after = false, has_herel2 = false, has_700 = false, has_700y = false, has_01mile = false;
-    XrArray<XrString> arrival_prompts;
     XrEventloopBase* event_loop;
     XrProximityAlerter* warning_source = nullptr;
     int display_units = UNITS_METRIC;
@@ -627,6 +624,7 @@ private:
     int margin_reset = MARGIN_DEFAULT;
     int units_per_metre;
     XrAudioPlayer* audio;
+    XrPromptSpeaker speaker;
     bool gps_present = false;
     bool gps_fix_valid = false;
     XrPenHandle pens[PenCount]{};
@@ -643,15 +641,12 @@ private:
     XrPenHandle signpost_pen{};
     XrBrushHandle signpost_brush{};
     XrColorHandle plain_text_colour = 0;
-    bool voice_prompts_on = true;
     int heading = -1;
     int signpost_segment = -1, signpost_start = -1;
     int signpost_distance = 0;
     XrArray<XrSignpostItemRec> signpost_items;
     XrArray<XrSiGfx> signpost_gfx;
     XrArray<XrPoint> end_points;
-    XrString voice_root;
-    XrString voice_set;
     XrLineLabelLayer* street_labels;
     double odometer = 0.0;
     std::uint32_t creation_time = 0;
@@ -664,8 +659,6 @@ private:
     // Panel sizes: guidance box height, bottom band, bottom of the last alert.
     int panel_sizes[3] = {0, 0, 0};
     int box_metrics[2] = {0, 0};
-    bool delay_prompt_on = true;
-    std::uint32_t last_prompt_time = 0;
     XrHash<int, std::uint32_t> traffic_delays;
     bool delays_summed = false;
     int remaining_minutes = 0;

@@ -486,7 +486,7 @@ void XrRouteLayer::finish_route_leg(const XrFix& fix)
     finish_fix(fix);
     if (active_index >= routes.get_num_items() - 1) {
         if (options[0] != 0)
-            if (const wchar_t* name = choose_prompt(arrival_prompts, nullptr))
+            if (const wchar_t* name = choose_prompt(speaker.get_arrival_prompts(), nullptr))
                 play_prompts(name, nullptr, nullptr);
         if (route_observer != nullptr)
             route_observer->waypoint_reached(-1, fix.hold);

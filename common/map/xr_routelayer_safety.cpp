@@ -226,8 +226,8 @@ void XrRouteLayer::XrTrafficLink::set_box_timer(int ms)
         layer->event_loop->add_timeout(ms / 1000, ms % 1000, layer, event_data(EVENT_TRAFFIC));
 }
 
-XrString XrRouteLayer::XrTrafficLink::get_voice_root() const { return layer->voice_root; }
-XrString XrRouteLayer::XrTrafficLink::get_voice_set() const { return layer->voice_set; }
+XrString XrRouteLayer::XrTrafficLink::get_voice_root() const { return layer->speaker.get_root(); }
+XrString XrRouteLayer::XrTrafficLink::get_voice_set() const { return layer->speaker.get_set(); }
 
 bool XrRouteLayer::XrTrafficLink::is_audio_playing() const
 {

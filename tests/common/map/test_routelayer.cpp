@@ -14,33 +14,28 @@
 #include "tools/mapgen/signs_writer.h"
 #include "tools/mapgen/wav_writer.h"
 
-// The layer's private voice-set flags.
+// The layer's voice-set flags.
 class XrRouteLayerTestAccess {
 public:
     static bool has_after(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_after;
+        return l.get_speaker().get_flags().has_after;
     }
     static bool has_700(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_700;
+        return l.get_speaker().get_flags().has_700;
     }
     static bool has_700y(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_700y;
+        return l.get_speaker().get_flags().has_700y;
     }
     static bool has_herel2(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_herel2;
+        return l.get_speaker().get_flags().has_herel2;
     }
     static bool has_01mile(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_01mile;
+        return l.get_speaker().get_flags().has_01mile;
     }
     static int signpost_count(const XrRouteLayer& l) { return l.signpost_items.get_num_items(); }
     static XrString signpost_text(const XrRouteLayer& l, int i) { return l.signpost_items.get_item_ptr(i)->text; }
