@@ -84,7 +84,7 @@ XrRouteLayer::XrRouteLayer(XrEventloopBase* event_loop, XrMap* map, int map_unit
         units_per_metre = 1;
     margin_reset = margin;
     creation_time = now();
-    trip_start = creation_time;
+    guidance.start_trip(creation_time);
     speaker.set_root(host->get_sounds_path());
     traffic_state = XrTrafficVisualization::reset(nullptr, &traffic_link);
 }
@@ -299,7 +299,7 @@ void XrRouteLayer::reset_guidance()
     next_directive = nullptr;
     left_directive_index = -1;
     started = announced_far = announced_near = second_far_pending = exit_announcement = exit_taken = false;
-    reversed_start = close_follow_up = follow_up_announced = chain = chain_before = follow_up_spoken = false;
+    close_follow_up = follow_up_announced = chain = chain_before = follow_up_spoken = false;
     uturn_announced = false;
     route_locked = false;
     directive_distance = 0;
@@ -310,10 +310,7 @@ void XrRouteLayer::reset_guidance()
     street_id = next_street_id = 0;
     street_name.clear();
     next_street_name.clear();
-    guidance_state = STATE_ON_ROUTE;
-    off_route_mark = -1;
-    off_route_count = 0;
-    reroute_asked_at = -1;
+    guidance.reset();
     distance_travelled = 0;
     current_segment = -1;
     matched_directive_index = -1;

@@ -36,6 +36,7 @@
 #include "common/graph/xr_routeinstructions.h"
 #include "common/map/xr_layer.h"
 #include "common/map/xr_routelayerhost.h"
+#include "common/map/xr_routelayer_model.h"
 #include "common/map/xr_routelayer_speaker.h"
 #include "common/map/xr_safetyscreendrawer.h"
 #include "common/map/xr_signpostdrawer.h"
@@ -85,7 +86,12 @@ public:
     // Event ids of the layer's one-shot timeouts.
     enum : int { EVENT_NO_FIX = 1, EVENT_GPS_STATUS = 2, EVENT_TRAFFIC = 43395 };
     // Guidance states.
-    enum : int { STATE_ON_ROUTE = 1, STATE_ARRIVED = 2, STATE_REROUTING = 3, STATE_OFF_ROUTE = 4 };
+    enum : int {
+        STATE_ON_ROUTE = XrGuidanceModel::STATE_ON_ROUTE,
+        STATE_ARRIVED = XrGuidanceModel::STATE_ARRIVED,
+        STATE_REROUTING = XrGuidanceModel::STATE_REROUTING,
+        STATE_OFF_ROUTE = XrGuidanceModel::STATE_OFF_ROUTE
+    };
     // Display and prompt units.
     enum : int { UNITS_METRIC = 0, UNITS_YARDS = 1, UNITS_FEET = 2 };
 
@@ -94,8 +100,8 @@ public:
     static constexpr int GRAPH_CACHE_SIZE = 65536;
     static constexpr int MATCH_RADIUS = 100;       // metres, street finder
     static constexpr int MARGIN_DEFAULT = 30;      // metres
-    static constexpr int OFF_ROUTE_FIXES = 10;     // fixes without progress before a new route is asked for
-    static constexpr int REROUTE_BACKOFF_FIXES = 10; // fixes between two requests while still off the route
+    static constexpr int OFF_ROUTE_FIXES = XrGuidanceModel::OFF_ROUTE_FIXES;
+    static constexpr int REROUTE_BACKOFF_FIXES = XrGuidanceModel::REROUTE_BACKOFF_FIXES;
     static constexpr int WINDOW_WIDE = 690;         // pixels
 
     // Icon ids.
@@ -207,8 +213,10 @@ public:
     XrRouteInstructions* get_route(int index) const { return routes.get_item(index); }
     int get_active_index() const { return active_index; }
     XrRouteInstructions* get_active_route() const { return active_route; }
-    int get_guidance_state() const { return guidance_state; }
-    int get_off_route_count() const { return off_route_count; }
+    int get_guidance_state() const { return guidance.get_state(); }
+    int get_off_route_count() const { return guidance.get_off_route_count(); }
+    // Guidance without drawing: state, off-route counting, trip statistics.
+    const XrGuidanceModel& get_guidance() const { return guidance; }
     int get_current_directive_index() const { return current_directive_index; }
     const XrRouteInstructions::XrRouteDirective* get_current_directive() const { return current_directive; }
     int get_distance_to_directive() const { return directive_distance; }
@@ -563,13 +571,7 @@ private:
     std::uint32_t gps_status_end = 0;
     bool gps_status_timed = false;
     XrRouteLayerObserver* route_observer = nullptr;
-    int guidance_state = STATE_ON_ROUTE;
-    int off_route_mark = -1;
-    int off_route_count = 0;
-    // Fixes handed to update_position, and the fix of the last request for
-    // a new route (back-off; -1 none).
-    int fix_count = 0;
-    int reroute_asked_at = -1;
+    XrGuidanceModel guidance;
     XrBitmap icons[IconCount];
     XrBitmap sign_bitmaps[2];
     XrPtrArray<XrRouteInstructions*> routes;
@@ -591,7 +593,7 @@ private:
     int follow_limit1 = -1, follow_limit2 = -1;
     // Guidance flags.
     bool started = false, announced_far = false, announced_near = false, second_far_pending = false,
-         exit_announcement = false, exit_taken = false, reversed_start = false, close_follow_up = false,
+         exit_announcement = false, exit_taken = false, close_follow_up = false,
          follow_up_announced = false, chain = false, chain_before = false, follow_up_spoken = false;
     bool uturn_announced = false;
     bool route_locked = false;
@@ -680,9 +682,6 @@ private:
     int blink_count = 0;
     std::uint32_t blink_time = 0;
     std::unique_ptr<XrBitmapRectangle> traffic_frame;
-    // Trip statistics.
-    long long trip_value = 0;
-    std::uint32_t trip_start = 0;
     // Safety screen pictures (route_01 to route_03, then the half ones), the
     // screen's view of the layer and its street-name switch.
     std::unique_ptr<XrBitmap> safety_images[6];

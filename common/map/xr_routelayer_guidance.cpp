@@ -105,7 +105,7 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
             double cost = distance;
             if (h >= 0) {
                 int diff = get_angle_between(normal_degrees(direction), h);
-                if (guidance_state == STATE_OFF_ROUTE && diff > 90)
+                if (guidance.get_state() == STATE_OFF_ROUTE && diff > 90)
                     diff = 180 - diff;
                 cost += diff / 3.0;
             }
@@ -161,44 +161,26 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
 
 void XrRouteLayer::request_reroute(const XrPoint& position, bool hold)
 {
-    if (hold)
-        return;
     // Back-off: one request (or departure test) per so many fixes.
-    if (reroute_asked_at >= 0 && fix_count - reroute_asked_at < REROUTE_BACKOFF_FIXES)
+    if (!guidance.reroute_test_due(hold))
         return;
-    reroute_asked_at = fix_count;
     XrPoint p = position;
     if (!is_off_route_road(p, heading, nullptr, nullptr, nullptr))
         return;
     if (route_observer == nullptr) {
-        guidance_state = STATE_REROUTING;
+        guidance.set_state(STATE_REROUTING);
         return;
     }
     // An observer that already handed a new route over (the layer then
     // guides on it) leaves the state alone.
     const XrRouteInstructions* before = active_route;
     if (route_observer->reroute(this) && active_route == before)
-        guidance_state = STATE_REROUTING;
+        guidance.set_state(STATE_REROUTING);
 }
 
 void XrRouteLayer::count_off_route(const XrPoint& position, bool hold)
 {
-    if (hold) {
-        off_route_count = 0;
-        guidance_state = STATE_ON_ROUTE;
-        return;
-    }
-    ++off_route_count;
-    if (off_route_count < OFF_ROUTE_FIXES) {
-        if (guidance_state != STATE_REROUTING)
-            guidance_state = STATE_ON_ROUTE;
-        return;
-    }
-    if (guidance_state != STATE_REROUTING)
-        guidance_state = STATE_OFF_ROUTE;
-    // Against the route at the start the vehicle is expected to turn: the
-    // count alone asks for no new route then.
-    if (!reversed_start)
+    if (guidance.count_off_route(hold))
         request_reroute(position, hold);
 }
 
@@ -213,7 +195,7 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
     XrStreetSnap snap{street, road_data, false, XrPoint()};
     if (street != nullptr || road_data != nullptr)
         snap_to_street(fix, snap);
-    if (active_route == nullptr || guidance_state == STATE_ARRIVED) {
+    if (active_route == nullptr || guidance.get_state() == STATE_ARRIVED) {
         finish_fix(fix);
         return;
     }
@@ -237,7 +219,7 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
         }
         count_progress(fix);
     }
-    if (guidance_state == STATE_ON_ROUTE) {
+    if (guidance.get_state() == STATE_ON_ROUTE) {
         if (outcome == MatchOutcome::OnRoute)
             update_announcement_distances(fix);
         move_announcement_behind_side_road();
@@ -249,7 +231,7 @@ void XrRouteLayer::update_position(const XrPoint& position, int heading_in, doub
 
 void XrRouteLayer::begin_fix(XrFix& fix)
 {
-    ++fix_count;
+    guidance.new_fix();
     // Without a heading of its own the fix takes the direction of movement.
     if (fix.heading == -1 && has_last && !(fix.position == last_position))
         fix.heading = normal_degrees(to_degrees(get_angle(last_position, fix.position)));
@@ -333,7 +315,7 @@ XrRouteLayer::MatchOutcome XrRouteLayer::match_fix(const XrFix& fix, XrStreetSna
     if (fix.hold || d <= largest_start_distance)
         return MatchOutcome::NearStart;
     largest_start_distance = d;
-    guidance_state = STATE_OFF_ROUTE;
+    guidance.set_state(STATE_OFF_ROUTE);
     request_reroute(fix.position, fix.hold);
     return MatchOutcome::Left;
 }
@@ -352,15 +334,11 @@ void XrRouteLayer::check_start(XrFix& fix)
         return;
     }
     // Against the route at the start.
-    off_route_mark = distance_travelled + 5;
     fix.heading = normal_degrees(fix.heading + 180);
-    off_route_count = 15;
-    if (guidance_state != STATE_OFF_ROUTE) {
+    if (guidance.reverse_at_start(distance_travelled)) {
         announced_near = false;
         exit_taken = false;
     }
-    guidance_state = STATE_OFF_ROUTE;
-    reversed_start = true;
 }
 
 void XrRouteLayer::advance_directive()
@@ -482,7 +460,7 @@ void XrRouteLayer::update_follow_up(const XrRouteSegment* seg)
 void XrRouteLayer::finish_route_leg(const XrFix& fix)
 {
     announced_far = announced_near = true;
-    guidance_state = STATE_ARRIVED;
+    guidance.set_state(STATE_ARRIVED);
     finish_fix(fix);
     if (active_index >= routes.get_num_items() - 1) {
         if (options[0] != 0)
@@ -504,20 +482,13 @@ void XrRouteLayer::count_progress(const XrFix& fix)
 {
     // No progress along the route counts as off the route; a standing
     // vehicle neither counts nor resets.
-    if (fix.hold || distance_travelled > off_route_mark) {
-        off_route_count = 0;
-        guidance_state = STATE_ON_ROUTE;
-        reroute_asked_at = -1;
-        if (off_route_mark >= 0)
-            reversed_start = false;
-    } else if (started && !(fix.speed >= 0 && fix.speed < 1.0)) {
+    if (guidance.matched_fix(distance_travelled, started, fix.speed, fix.hold))
         count_off_route(fix.position, fix.hold);
-    }
 }
 
 void XrRouteLayer::update_announcement_distances(const XrFix& fix)
 {
-    off_route_mark = distance_travelled;
+    guidance.mark_progress(distance_travelled);
     guidance_speed = fix.speed < 0 ? 0 : fix.speed;
     if (current_directive != nullptr) {
         int lag = 0;
@@ -586,7 +557,7 @@ void XrRouteLayer::move_announcement_behind_side_road()
 
 void XrRouteLayer::announce_due()
 {
-    if (!started || guidance_state != STATE_ON_ROUTE || current_directive == nullptr)
+    if (!started || guidance.get_state() != STATE_ON_ROUTE || current_directive == nullptr)
         return;
     if (options[0] != 0)
         check_lead_in();
@@ -634,7 +605,7 @@ int XrRouteLayer::get_distance_to_next_instruction()
 {
     if (active_route == nullptr)
         return -1;
-    if (guidance_state == STATE_OFF_ROUTE && matched_valid) {
+    if (guidance.get_state() == STATE_OFF_ROUTE && matched_valid) {
         XrGraphAccessor2::XrEdgeData edge;
         XrPoint p = last_position;
         if (is_off_route_road(p, heading, nullptr, nullptr, &edge) && edge.handle != -1)

@@ -1,11 +1,9 @@
-// XrRouteLayer: travel times and traffic delays along the routes, and the
-// joining of a new route onto the one being driven.
+// XrRouteLayer: travel times and traffic delays along the routes; the
+// joining of a new route onto the one being driven (done by the guidance
+// model).
 #include "common/map/xr_routelayer.h"
 
 #include <algorithm>
-#include <vector>
-
-#include "common/graph/xr_dijkstrapath.h"
 
 namespace {
 
@@ -103,175 +101,15 @@ int XrRouteLayer::get_traffic_delay_ahead(int distance)
 int XrRouteLayer::find_directive_index(const XrBlockStorage<XrRouteInstructions::XrRouteDirective>& directives,
                                        int segment, bool backward)
 {
-    const int count = directives.items();
-    if (backward) {
-        for (int i = count - 1; i >= 0; --i)
-            if (static_cast<int>(directives.get_item_ptr(i)->words[6]) <= segment)
-                return i;
-        return -1;
-    }
-    for (int i = 0; i < count; ++i)
-        if (static_cast<int>(directives.get_item_ptr(i)->words[6]) > segment)
-            return i;
-    return -1;
+    return XrGuidanceModel::find_directive_index(directives, segment, backward);
 }
 
 bool XrRouteLayer::join_routes(XrGraphAccessor2* graph, XrRouteInstructions* new_route,
                                XrRouteInstructions* old_route, XrRouteInstructions::XrRouteDirective* junction)
 {
-    typedef XrRouteInstructions::XrRouteDirective Directive;
-    if (new_route == nullptr || old_route == nullptr || new_route == old_route)
-        return false;
-    const int old_count = old_route->segments.items();
-    const int new_count = new_route->segments.items();
-    if (old_count == 0 || new_count == 0)
-        return false;
-
-    // 1. The first edge both routes share.
-    int meet_old = -1, meet_new = -1;
-    for (int io = 0; io < old_count && meet_old < 0; ++io) {
-        const XrRouteSegment* o = old_route->segments.get_item_ptr(io);
-        for (int in = 0; in < new_count; ++in) {
-            const XrRouteSegment* n = new_route->segments.get_item_ptr(in);
-            if (n->gid == o->gid) {
-                meet_new = in;
-                meet_old = io;
-                if ((n->flags & XrRouteSegment::FLAG_ALONG) != (o->flags & XrRouteSegment::FLAG_ALONG))
-                    --meet_old;
-                break;
-            }
-        }
-    }
-    int new_first = meet_new + 1;
-    if (meet_new < 0) {
-        // 2. An old edge that the new route's last edge leads onto.
-        if (graph == nullptr)
-            return false;
-        const XrRouteSegment* n0 = new_route->segments.get_item_ptr(0);
-        XrGraphAccessor2::XrEdgeData edge;
-        const int handle = graph->get_edge_handle_by_gid(n0->x, n0->y, n0->gid);
-        if (handle == -1 || graph->get_edge_by_handle(handle, edge) == -1)
-            return false;
-        std::vector<XrGid> next;
-        int h = 0, turn = 0;
-        while (graph->get_next_edge_connection(edge, h, turn)) {
-            if ((h & 0x800) != 0)
-                continue;
-            XrGraphAccessor2::XrEdgeData other;
-            if (graph->get_edge_by_handle(h, other) != -1)
-                next.push_back(other.gid);
-        }
-        for (int io = old_count - 1; io >= 0 && meet_old < 0; --io) {
-            const XrGid g = old_route->segments.get_item_ptr(io)->gid;
-            if (std::find(next.begin(), next.end(), g) != next.end())
-                meet_old = io;
-        }
-        if (meet_old < 0)
-            return false;
-        new_first = 0;
-    }
-    if (meet_old < 0)
-        return false;
-    // 3. The old instruction that covers the meeting point.
-    const int keep_directive = find_directive_index(old_route->directives, meet_old, true);
-    if (keep_directive < 0)
-        return false;
-
-    // 4. The joined storages: the old route from its end up to the meeting
-    // point, the junction, then the new route back to its start.
-    const bool converted = routes.get_num_items() > 0 && [&] {
-        for (int r = 0; r < routes.get_num_items(); ++r)
-            if (routes.get_item(r) == old_route)
-                return true;
-        return false;
-    }();
-    const std::uint32_t old_base = converted ? old_route->directives.get_item_ptr(0)->words[4] : 0;
-    auto from_target = [&](std::uint32_t w) { return converted ? old_base - w : w; };
-
-    XrBlockStorage<XrRouteSegment> segments(50);
-    XrBlockStorage<Directive> directives(10);
-    int old_length = 0;
-    for (int i = 0; i <= meet_old; ++i) {
-        const XrRouteSegment* s = old_route->segments.get_item_ptr(i);
-        segments.add_item(*s);
-        old_length += s->length;
-    }
-    const int kept_old = meet_old + 1;
-    for (int i = 0; i <= keep_directive; ++i) {
-        Directive d = *old_route->directives.get_item_ptr(i);
-        d.words[3] = from_target(d.words[3]);
-        d.words[4] = from_target(d.words[4]);
-        d.words[10] = 0;
-        directives.add_item(d);
-    }
-    int new_before = 0;
-    for (int i = 0; i < new_first; ++i)
-        new_before += new_route->segments.get_item_ptr(i)->length;
-    const int shift = kept_old - new_first;
-    for (int i = new_first; i < new_count; ++i) {
-        XrRouteSegment s = *new_route->segments.get_item_ptr(i);
-        s.flags &= static_cast<std::uint8_t>(~XrRouteSegment::FLAG_FIRST);
-        if (i == new_count - 1)
-            s.flags |= new_route->segments.get_item_ptr(i)->flags & XrRouteSegment::FLAG_FIRST;
-        segments.add_item(s);
-    }
-    // The junction instruction, made by the route search's instruction
-    // builder from the edges on either side of it.
-    Directive turn_here;
-    bool has_turn = false;
-    if (graph != nullptr && kept_old < segments.items()) {
-        XrRouteInstructions beyond;
-        for (int i = 0; i + 1 < kept_old; ++i)
-            beyond.segments.add_item(*segments.get_item_ptr(i));
-        XrDijkstraPath2 search(graph, road_storage, XrString(), nullptr);
-        search.route_mode = old_route->route_mode;
-        has_turn = search.junction_instruction(beyond, *segments.get_item_ptr(kept_old),
-                                               *segments.get_item_ptr(kept_old - 1), old_length, turn_here);
-        if (has_turn) {
-            turn_here.words[4] = static_cast<std::uint32_t>(old_length);
-            turn_here.words[6] = static_cast<std::uint32_t>(kept_old);
-        }
-    }
-    if (has_turn)
-        directives.add_item(turn_here);
-    const int first_new_directive = find_directive_index(new_route->directives, new_first - 1, false);
-    if (first_new_directive >= 0)
-        for (int i = first_new_directive; i < new_route->directives.items(); ++i) {
-            Directive d = *new_route->directives.get_item_ptr(i);
-            if (static_cast<int>(d.words[6]) < new_first)
-                continue;
-            d.words[6] = static_cast<std::uint32_t>(static_cast<int>(d.words[6]) + shift);
-            d.words[4] = static_cast<std::uint32_t>(static_cast<int>(d.words[4]) - new_before + old_length);
-            d.words[10] = 0;
-            directives.add_item(d);
-        }
-    // Chain the instructions: each knows the one before it on the route.
-    int total = 0;
-    for (int i = 0; i < segments.items(); ++i)
-        total += segments.get_item_ptr(i)->length;
-    for (int i = 0; i < directives.items(); ++i) {
-        Directive* d = directives.get_item_ptr(i);
-        if (const Directive* before = directives.get_item_ptr(i + 1)) {
-            d->words[3] = before->words[4];
-            d->words[5] = before->words[6] - 1;
-        } else {
-            d->words[3] = static_cast<std::uint32_t>(total);
-            d->words[5] = static_cast<std::uint32_t>(segments.items() - 1);
-        }
-    }
-    if (junction != nullptr)
-        *junction = has_turn ? turn_here : Directive();
-
-    // 5. The new route takes the joined storages and the old end geometry.
-    new_route->segments.clear();
-    for (int i = 0; i < segments.items(); ++i)
-        new_route->segments.add_item(*segments.get_item_ptr(i));
-    new_route->directives.clear();
-    for (int i = 0; i < directives.items(); ++i)
-        new_route->directives.add_item(*directives.get_item_ptr(i));
-    new_route->end_geometry = std::move(old_route->end_geometry);
-    new_route->target_x = old_route->target_x;
-    new_route->target_y = old_route->target_y;
-    new_route->total_length = total;
-    return true;
+    // The layer's own routes count their directive distances from the start.
+    bool converted = false;
+    for (int r = 0; r < routes.get_num_items() && !converted; ++r)
+        converted = routes.get_item(r) == old_route;
+    return XrGuidanceModel::join_routes(graph, road_storage, new_route, old_route, junction, converted);
 }

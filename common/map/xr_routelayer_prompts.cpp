@@ -643,7 +643,7 @@ bool XrRouteLayer::set_gps_present(bool present, bool speak)
 
 void XrRouteLayer::check_uturn()
 {
-    if (active_route == nullptr || guidance_state != STATE_OFF_ROUTE || announced_far)
+    if (active_route == nullptr || guidance.get_state() != STATE_OFF_ROUTE || announced_far)
         return;
     if (odometer < 21.0 * units_per_metre)
         return;

@@ -84,7 +84,7 @@ bool XrRouteLayer::draw_icon_number(XrDCHandleRec* dc, int number, const XrPoint
 }
 
 bool XrRouteLayer::XrSafetyLink::has_active_route() const { return layer->active_route != nullptr; }
-int XrRouteLayer::XrSafetyLink::get_guidance_state() const { return layer->guidance_state; }
+int XrRouteLayer::XrSafetyLink::get_guidance_state() const { return layer->guidance.get_state(); }
 int XrRouteLayer::XrSafetyLink::get_directive_distance() const { return layer->directive_distance; }
 int XrRouteLayer::XrSafetyLink::get_largest_announcement() const { return layer->largest_announce; }
 int XrRouteLayer::XrSafetyLink::get_display_units() const { return layer->display_units; }

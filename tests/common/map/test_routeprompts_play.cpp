@@ -41,7 +41,7 @@ public:
     static bool announced_far(XrRouteLayer& l) { return l.announced_far; }
     static void set_guidance(XrRouteLayer& l, int state, double odometer)
     {
-        l.guidance_state = state;
+        l.guidance.set_state(state);
         l.odometer = odometer;
     }
     static const XrArray<XrString>& arrival_prompts(XrRouteLayer& l) { return l.get_speaker().get_arrival_prompts(); }
