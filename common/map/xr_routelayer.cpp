@@ -77,7 +77,7 @@ XrRouteLayer::XrRouteLayer(XrEventloopBase* event_loop, XrMap* map, int map_unit
                            XrLineLabelLayer* street_labels)
     : map(map), event_loop(event_loop), routes(8, 8), units_per_metre(map_units_per_metre),
       audio(audio), speaker(audio), arrows(32, 32), traffic_link(this), end_points(5, 5), street_labels(street_labels),
-      traffic_delays(16, true, 80), host(&get_route_layer_host()), safety_link(this)
+      traffic_delays(16, true, 80), host(&get_route_layer_host()), safety_link(this), edge_link(this)
 {
     set_double_bufferable(false);
     if (units_per_metre < 1)

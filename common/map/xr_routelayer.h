@@ -441,6 +441,17 @@ private:
         XrRouteLayer* layer;
     };
 
+    // The edge polyline cache as the guidance model's matcher reads it.
+    class XrEdgeLink : public XrEdgeLines {
+    public:
+        explicit XrEdgeLink(XrRouteLayer* layer) : layer(layer) {}
+        XrPolygon* get_line(XrGid gid, bool create, bool pinned) override;
+        const XrRectangle* get_match_box(const XrPolygon* line, bool pinned) const override;
+
+    private:
+        XrRouteLayer* layer;
+    };
+
     // The safety screen's view of the layer.
     class XrSafetyLink : public XrSafetyScreenHost {
     public:
@@ -689,6 +700,7 @@ private:
     bool show_street_names = true;
     // Edge polyline cache: 0 and 1 pinned, 2..17 first in, first out.
     XrEdgeEntry edge_cache[EDGE_CACHE_SIZE];
+    XrEdgeLink edge_link;
     // The graph reader kept between calls.
     XrString graph_path;
     std::unique_ptr<XrFileStorageAccessor> graph_file;

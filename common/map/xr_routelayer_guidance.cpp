@@ -46,115 +46,42 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
     if (active_route->route_mode == 2)
         search = 2;
     search += extra_distance;
-    const int search_units = search * units_per_metre;
-    const int count = active_route->segments.items();
+    XrRouteMatch match;
+    if (!XrGuidanceModel::match_position(*active_route, edge_link, position, heading_in, search * units_per_metre,
+                                         units_per_metre, guidance.get_state() == STATE_OFF_ROUTE, match))
+        return false;
+    road_heading = match.direction;
+    heading_difference = match.heading_difference;
+    distance_travelled = match.travelled;
+    current_segment = match.segment;
+    matched_point = match.point;
+    matched_valid = true;
+    matched_directive_index = find_directive_index(active_route->directives, match.segment, true);
+    // Remaining time: the rest of this route and the following ones.
+    const XrRouteSegment* s = active_route->segments.get_item_ptr(match.segment);
+    int seconds = get_route_time(active_route, s->length - match.into, s->speed_class(), match.segment);
+    for (int r = active_index + 1; r < routes.get_num_items(); ++r)
+        seconds += routes.get_item(r)->travel_time;
+    delays_summed = true;
+    // Whole minutes rounded up: the panel's "<2 min" then means less
+    // than two minutes, and it never shows less than the estimate.
+    remaining_minutes = (std::max(0, seconds) + 59) / 60;
+    return true;
+}
 
-    struct Best {
-        int index = -1;
-        double cost = 0;
-        double distance = 0;
-        double along = 0;
-        int direction = 0;
-        int before = 0;
-    };
-    for (int pass = 0; pass < 2; ++pass) {
-        const int h = pass == 0 ? heading_in : -1;
-        if (pass == 1 && heading_in < 0)
-            break;
-        Best best;
-        int before = 0;
-        for (int i = count - 1; i >= 0; before += active_route->segments.get_item_ptr(i)->length, --i) {
-            const XrRouteSegment* s = active_route->segments.get_item_ptr(i);
-            const bool pinned = (s->flags & XrRouteSegment::FLAG_FIRST) != 0;
-            XrPolygon* line = get_edge_polygon(s->gid, false, pinned);
-            if (line == nullptr) {
-                // Read the edge only when the position lies near its
-                // neighbours' reference points.
-                XrRectangle box(s->x, s->y, s->x, s->y);
-                for (int j = i - 1; j <= i + 1; j += 2)
-                    if (const XrRouteSegment* n = active_route->segments.get_item_ptr(j)) {
-                        box.left = std::min(box.left, n->x);
-                        box.top = std::min(box.top, n->y);
-                        box.right = std::max(box.right, n->x);
-                        box.bottom = std::max(box.bottom, n->y);
-                    }
-                const int grow = 2 * search_units;
-                if (position.x < box.left - grow || position.x > box.right + grow || position.y < box.top - grow ||
-                    position.y > box.bottom + grow)
-                    continue;
-                line = get_edge_polygon(s->gid, true, pinned);
-                if (line == nullptr)
-                    continue;
-            }
-            // The grown box of the cached polyline.
-            const XrEdgeEntry* entry = nullptr;
-            for (int e = pinned ? 0 : 1; e < EDGE_CACHE_SIZE && entry == nullptr; ++e)
-                if (edge_cache[e].polygon == line)
-                    entry = &edge_cache[e];
-            if (entry != nullptr && (position.x < entry->box.left || position.x > entry->box.right ||
-                                     position.y < entry->box.top || position.y > entry->box.bottom))
-                continue;
-            XrPoint nearest;
-            double distance = 0, offset = 0;
-            int direction = 0;
-            if (!line->get_nearest_point(position, nearest, &distance, &offset, nullptr, &direction))
-                continue;
-            const bool along = (s->flags & XrRouteSegment::FLAG_ALONG) != 0;
-            if (!along)
-                direction = normal_degrees(direction + 180);
-            double cost = distance;
-            if (h >= 0) {
-                int diff = get_angle_between(normal_degrees(direction), h);
-                if (guidance.get_state() == STATE_OFF_ROUTE && diff > 90)
-                    diff = 180 - diff;
-                cost += diff / 3.0;
-            }
-            const double limit = search_units * (s->speed_class() <= 1 ? 1.2 : 1.0);
-            if (distance >= limit)
-                continue;
-            if (best.index < 0 || cost < best.cost) {
-                best.index = i;
-                best.cost = cost;
-                best.distance = distance;
-                best.direction = normal_degrees(direction);
-                best.before = before;
-                const double length = line->get_length();
-                best.along = along ? offset : length - offset;
-                if (best.along < 0)
-                    best.along = 0;
-            }
-        }
-        if (best.index < 0)
-            continue;
+// ---- The route's edge polylines for the matcher
 
-        const XrRouteSegment* s = active_route->segments.get_item_ptr(best.index);
-        road_heading = best.direction;
-        heading_difference = heading_in >= 0 ? get_angle_between(best.direction, heading_in) : -1;
-        int into = static_cast<int>(best.along / units_per_metre);
-        if (into > s->length)
-            into = s->length;
-        distance_travelled = best.before + into;
-        current_segment = best.index;
-        const XrPolygon* line = get_edge_polygon(s->gid, false, (s->flags & XrRouteSegment::FLAG_FIRST) != 0);
-        if (line != nullptr) {
-            XrPoint nearest;
-            line->get_nearest_point(position, nearest);
-            matched_point = nearest;
-        } else
-            matched_point = position;
-        matched_valid = true;
-        matched_directive_index = find_directive_index(active_route->directives, best.index, true);
-        // Remaining time: the rest of this route and the following ones.
-        int seconds = get_route_time(active_route, s->length - into, s->speed_class(), best.index);
-        for (int r = active_index + 1; r < routes.get_num_items(); ++r)
-            seconds += routes.get_item(r)->travel_time;
-        delays_summed = true;
-        // Whole minutes rounded up: the panel's "<2 min" then means less
-        // than two minutes, and it never shows less than the estimate.
-        remaining_minutes = (std::max(0, seconds) + 59) / 60;
-        return true;
-    }
-    return false;
+XrPolygon* XrRouteLayer::XrEdgeLink::get_line(XrGid gid, bool create, bool pinned)
+{
+    return layer->get_edge_polygon(gid, create, pinned);
+}
+
+const XrRectangle* XrRouteLayer::XrEdgeLink::get_match_box(const XrPolygon* line, bool pinned) const
+{
+    for (int e = pinned ? 0 : 1; e < EDGE_CACHE_SIZE; ++e)
+        if (layer->edge_cache[e].polygon == line)
+            return &layer->edge_cache[e].box;
+    return nullptr;
 }
 
 // ---- Rerouting requests

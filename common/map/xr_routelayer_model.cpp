@@ -3,7 +3,121 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/geometry/xr_geometry.h"
+#include "common/geometry/xr_polygon.h"
 #include "common/graph/xr_dijkstrapath.h"
+
+namespace {
+
+int normal_degrees(int d)
+{
+    d %= 360;
+    return d < 0 ? d + 360 : d;
+}
+
+} // namespace
+
+// ---- Position matching
+
+bool XrGuidanceModel::match_position(const XrRouteInstructions& route, XrEdgeLines& lines, const XrPoint& position,
+                                     int heading, int search_units, int units_per_metre, bool off_route,
+                                     XrRouteMatch& out)
+{
+    const int count = route.segments.items();
+    struct Best {
+        int index = -1;
+        double cost = 0;
+        double distance = 0;
+        double along = 0;
+        int direction = 0;
+        int before = 0;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        const int h = pass == 0 ? heading : -1;
+        if (pass == 1 && heading < 0)
+            break;
+        Best best;
+        int before = 0;
+        for (int i = count - 1; i >= 0; before += route.segments.get_item_ptr(i)->length, --i) {
+            const XrRouteSegment* s = route.segments.get_item_ptr(i);
+            const bool pinned = (s->flags & XrRouteSegment::FLAG_FIRST) != 0;
+            XrPolygon* line = lines.get_line(s->gid, false, pinned);
+            if (line == nullptr) {
+                // Read the edge only when the position lies near its
+                // neighbours' reference points.
+                XrRectangle box(s->x, s->y, s->x, s->y);
+                for (int j = i - 1; j <= i + 1; j += 2)
+                    if (const XrRouteSegment* n = route.segments.get_item_ptr(j)) {
+                        box.left = std::min(box.left, n->x);
+                        box.top = std::min(box.top, n->y);
+                        box.right = std::max(box.right, n->x);
+                        box.bottom = std::max(box.bottom, n->y);
+                    }
+                const int grow = 2 * search_units;
+                if (position.x < box.left - grow || position.x > box.right + grow || position.y < box.top - grow ||
+                    position.y > box.bottom + grow)
+                    continue;
+                line = lines.get_line(s->gid, true, pinned);
+                if (line == nullptr)
+                    continue;
+            }
+            const XrRectangle* grown = lines.get_match_box(line, pinned);
+            if (grown != nullptr && (position.x < grown->left || position.x > grown->right ||
+                                     position.y < grown->top || position.y > grown->bottom))
+                continue;
+            XrPoint nearest;
+            double distance = 0, offset = 0;
+            int direction = 0;
+            if (!line->get_nearest_point(position, nearest, &distance, &offset, nullptr, &direction))
+                continue;
+            const bool along = (s->flags & XrRouteSegment::FLAG_ALONG) != 0;
+            if (!along)
+                direction = normal_degrees(direction + 180);
+            double cost = distance;
+            if (h >= 0) {
+                int diff = get_angle_between(normal_degrees(direction), h);
+                if (off_route && diff > 90)
+                    diff = 180 - diff;
+                cost += diff / 3.0;
+            }
+            const double limit = search_units * (s->speed_class() <= 1 ? 1.2 : 1.0);
+            if (distance >= limit)
+                continue;
+            if (best.index < 0 || cost < best.cost) {
+                best.index = i;
+                best.cost = cost;
+                best.distance = distance;
+                best.direction = normal_degrees(direction);
+                best.before = before;
+                const double length = line->get_length();
+                best.along = along ? offset : length - offset;
+                if (best.along < 0)
+                    best.along = 0;
+            }
+        }
+        if (best.index < 0)
+            continue;
+
+        const XrRouteSegment* s = route.segments.get_item_ptr(best.index);
+        out.direction = best.direction;
+        out.heading_difference = heading >= 0 ? get_angle_between(best.direction, heading) : -1;
+        int into = static_cast<int>(best.along / units_per_metre);
+        if (into > s->length)
+            into = s->length;
+        out.into = into;
+        out.travelled = best.before + into;
+        out.segment = best.index;
+        const XrPolygon* line = lines.get_line(s->gid, false, (s->flags & XrRouteSegment::FLAG_FIRST) != 0);
+        if (line != nullptr) {
+            XrPoint nearest;
+            line->get_nearest_point(position, nearest);
+            out.point = nearest;
+        } else
+            out.point = position;
+        return true;
+    }
+    return false;
+}
 
 // ---- Off-route counting and the rerouting decision
 

@@ -1,15 +1,40 @@
-// XrGuidanceModel: the route layer's guidance without drawing: the guidance
-// state, the counting of fixes without progress along the route, the
+// XrGuidanceModel: the route layer's guidance without drawing: the matching
+// of a position onto the route, the guidance state, the counting of fixes without progress along the route, the
 // decision when a new route is asked for (with its back-off), the trip
 // statistics, and the joining of a recalculated route onto the driven one.
 #pragma once
 
 #include <cstdint>
 
+#include "common/db/xr_gid.h"
+#include "common/geometry/xr_point.h"
 #include "common/graph/xr_graphaccessor.h"
 #include "common/graph/xr_routeinstructions.h"
 
 class XrGeomStorage;
+class XrPolygon;
+
+// The polylines of the route's edges as the matcher reads them (map units).
+class XrEdgeLines {
+public:
+    virtual ~XrEdgeLines() = default;
+    // The edge's polyline: the cached one, or read when create; null when
+    // there is none.
+    virtual XrPolygon* get_line(XrGid gid, bool create, bool pinned) = 0;
+    // The box that positions matched onto a cached polyline lie in; null
+    // when the line is not cached.
+    virtual const XrRectangle* get_match_box(const XrPolygon* line, bool pinned) const = 0;
+};
+
+// A position matched onto the route.
+struct XrRouteMatch {
+    int segment = -1;            // the matched segment's index
+    int into = 0;                // metres into it, in driving direction
+    int travelled = 0;           // metres from the route's start
+    int direction = 0;           // driving direction of the road there, degrees
+    int heading_difference = -1; // to the fix's heading (-1 without one)
+    XrPoint point;               // the nearest point on the road
+};
 
 class XrGuidanceModel {
 public:
@@ -20,6 +45,15 @@ public:
     // The off-route count set when the vehicle drives against the route at
     // the start.
     static constexpr int REVERSED_START_COUNT = 15;
+
+    // Matches position onto the route: the nearest road within search_units
+    // (map units; a fifth more on the two fastest road classes), the heading
+    // counting a third of its difference (off the route, a reversed one
+    // counts as the same). Without a match with the heading, once more
+    // without it. False when nothing lies near.
+    static bool match_position(const XrRouteInstructions& route, XrEdgeLines& lines, const XrPoint& position,
+                               int heading, int search_units, int units_per_metre, bool off_route,
+                               XrRouteMatch& out);
 
     int get_state() const { return state; }
     void set_state(int value) { state = value; }

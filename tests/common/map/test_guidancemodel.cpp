@@ -1,6 +1,10 @@
 // The guidance model on its own: no layer, no drawing.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
+
+#include "common/geometry/xr_polygon.h"
 #include "common/map/xr_routelayer_model.h"
 
 namespace {
@@ -122,6 +126,100 @@ TEST(GuidanceModel, TripStatistics)
     m.start_trip(70000);
     EXPECT_EQ(m.get_trip_statistics(70500, seconds), 0);
     EXPECT_EQ(seconds, 0);
+}
+
+// The road polylines of a route, read on demand and counted.
+class Lines : public XrEdgeLines {
+public:
+    void add(XrGid gid, const XrPoint& a, const XrPoint& b)
+    {
+        auto line = std::make_unique<XrPolygon>(true);
+        line->add_point(a);
+        line->add_point(b);
+        roads[gid] = std::move(line);
+    }
+    XrPolygon* get_line(XrGid gid, bool create, bool) override
+    {
+        if (cached.count(gid) == 0) {
+            if (!create)
+                return nullptr;
+            ++reads;
+            cached[gid] = roads.count(gid) != 0 ? roads[gid].get() : nullptr;
+        }
+        return cached[gid];
+    }
+    const XrRectangle* get_match_box(const XrPolygon*, bool) const override { return nullptr; }
+
+    int reads = 0;
+
+private:
+    std::map<XrGid, std::unique_ptr<XrPolygon>> roads;
+    std::map<XrGid, XrPolygon*> cached;
+};
+
+// 600 m east from S (0,0) to J, then 400 m north to D; map units are
+// metres. Stored from the destination back: segment 0 is J-D.
+std::unique_ptr<XrRouteInstructions> east_then_north(Lines& lines)
+{
+    auto r = std::make_unique<XrRouteInstructions>();
+    XrRouteSegment north;
+    north.gid = 2;
+    north.x = 600;
+    north.length = 400;
+    north.flags = XrRouteSegment::FLAG_ALONG;
+    XrRouteSegment east;
+    east.gid = 1;
+    east.length = 600;
+    east.flags = XrRouteSegment::FLAG_ALONG | XrRouteSegment::FLAG_FIRST;
+    r->segments.add_item(north, -1);
+    r->segments.add_item(east, -1);
+    lines.add(1, XrPoint(0, 0), XrPoint(600, 0));
+    lines.add(2, XrPoint(600, 0), XrPoint(600, 400));
+    return r;
+}
+
+TEST(GuidanceModel, MatchesThePositionOntoTheNearestRoad)
+{
+    struct Case {
+        XrPoint position;
+        int search;
+        bool matched;
+        int segment, into, travelled;
+        XrPoint point;
+    } cases[] = {
+        {XrPoint(200, 10), 30, true, 1, 200, 200, XrPoint(200, 0)},
+        {XrPoint(610, 40), 30, true, 0, 40, 640, XrPoint(600, 40)},
+        {XrPoint(595, 5), 30, true, 1, 595, 595, XrPoint(595, 0)},
+        {XrPoint(200, 80), 30, false, -1, 0, 0, XrPoint()},
+        {XrPoint(200, 80), 100, true, 1, 200, 200, XrPoint(200, 0)},
+    };
+    for (const Case& c : cases) {
+        Lines lines;
+        const auto route = east_then_north(lines);
+        XrRouteMatch m;
+        ASSERT_EQ(XrGuidanceModel::match_position(*route, lines, c.position, -1, c.search, 1, false, m), c.matched)
+            << c.position.x << "," << c.position.y;
+        if (!c.matched)
+            continue;
+        EXPECT_EQ(m.segment, c.segment);
+        EXPECT_EQ(m.into, c.into);
+        EXPECT_EQ(m.travelled, c.travelled);
+        EXPECT_EQ(m.point, c.point);
+        EXPECT_EQ(m.heading_difference, -1);
+    }
+}
+
+// Roads are read only near their reference points: far from the route no
+// polyline is read at all.
+TEST(GuidanceModel, FarFromTheRouteNoRoadIsRead)
+{
+    Lines lines;
+    const auto route = east_then_north(lines);
+    XrRouteMatch m;
+    EXPECT_FALSE(XrGuidanceModel::match_position(*route, lines, XrPoint(5000, 5000), 90, 30, 1, false, m));
+    EXPECT_EQ(lines.reads, 0);
+    EXPECT_TRUE(XrGuidanceModel::match_position(*route, lines, XrPoint(300, 3), -1, 30, 1, false, m));
+    EXPECT_GT(lines.reads, 0);
 }
 
 } // namespace
