@@ -338,6 +338,9 @@ public:
     // Owned from now on.
     void set_signpost_accessor(XrSignpostAccessor* accessor);
     XrSignpostAccessor* get_signpost_accessor() const { return signposts.get(); }
+    // The signpost items found ahead, and the segment their path starts at.
+    const XrArray<XrSignpostItemRec>& get_signpost_items() const { return signpost_items; }
+    int get_signpost_start() const { return signpost_start; }
     void initialize_signpost_drawer();
     static bool parse_scheme_prefix(const XrString& text, int& text_start, int& scheme);
     void clear_signpost_items();
