@@ -356,6 +356,7 @@ public:
     void announce_near(const XrRouteInstructions::XrRouteDirective* directive);
     void announce_far(const XrRouteInstructions::XrRouteDirective* directive, int distance);
     void check_lead_in();
+    void collect_arrival_prompts() { speaker.collect_arrival_prompts(); }
     const wchar_t* choose_prompt(const XrArray<XrString>& names, const XrArray<int>* weights);
     const wchar_t* choose_variant(const wchar_t* a, const wchar_t* b, const wchar_t* c, const wchar_t* d, int wa,
                                   int wb, int wc, int wd);

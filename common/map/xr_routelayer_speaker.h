@@ -44,9 +44,11 @@ public:
     // Plays the list at time t (nothing while prompts are off).
     void play_list(const XrPromptList& list, std::uint32_t t);
     void play_lead_in(std::uint32_t t);
+    // Lists the voice folder again for its arrival prompts; an unreadable
+    // folder leaves the list as it was.
+    void collect_arrival_prompts();
 
 private:
-    void collect_arrival_prompts();
 
     XrAudioPlayer* audio;
     XrString voice_root;
