@@ -1,3 +1,5 @@
+// XrLineLabelLayer: construction, the routes and traffic of the road index,
+// and the 2D pass: collecting the visible road pieces and drawing them.
 #include "common/map/xr_linelabellayer.h"
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 
 #include "common/addr/xr_addraccessor.h"
 #include "common/geometry/xr_geometry.h"
+#include "common/map/xr_linelabellayer_draw.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
 #include "common/map/xr_mapservices.h"
@@ -13,62 +16,7 @@
 #include "common/misc/xr_unicodeutil.h"
 #include "common/visualization/xr_visualsetting.h"
 
-namespace {
-
-constexpr double kDegrees = 180.0 / XR_HALF_TURN;
-
-// Measured sizes beyond these cannot be held by a label.
-constexpr int kMaxLabelWidth = 32767;
-constexpr int kMaxLabelHeight = 32766;
-
-int scale_factor_int()
-{
-    const double f = get_map_engine_services().get_scale_factor();
-    return f > 0 ? static_cast<int>(f) : 1;
-}
-
-void grow_box(XrRectangle& box, int by)
-{
-    box.left -= by;
-    box.right += by;
-    box.top -= by;
-    box.bottom += by;
-}
-
-bool boxes_overlap(const XrRectangle& a, const XrRectangle& b)
-{
-    return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
-}
-
-XrColorHandle traffic_colour(int level)
-{
-    if (level <= 1)
-        return XrGDI::rgb(0, 0, 0);
-    if (level <= 3)
-        return XrGDI::rgb(255, 0, 0);
-    return XrGDI::rgb(255, 127, 0);
-}
-
-XrPenHandle solid_pen(int width, XrColorHandle c)
-{
-    return XrGDI::create_pen(XrGDI::PenSolid, width, XrGDI::get_r(c), XrGDI::get_g(c), XrGDI::get_b(c));
-}
-
-// Whole degrees 0..359 of a direction in radians.
-int degrees_of(double radians) { return static_cast<int>(radians * kDegrees); }
-
-int reduce_degrees(int a)
-{
-    a %= 360;
-    return a < 0 ? a + 360 : a;
-}
-
-// The 3D row width tables: 64 entries each; entry 0 holds 127 while invalid.
-signed char g_narrow[64] = {127};
-signed char g_wide[64] = {127};
-int g_row_shift = 3;
-
-} // namespace
+using namespace xr_road_drawing;
 
 // --- Construction -----------------------------------------------------------------
 
@@ -144,109 +92,23 @@ void XrAddrStreetNames::flush_name_cache() { accessor->flush_name_cache(); }
 
 void XrLineLabelLayer::set_route_edges(const XrRouteEdgeSource* const* routes, int count, int active)
 {
-    active_route_edges.reset();
-    other_route_edges.reset();
-    active_route = active;
-    route_edge_index.clear();
-    route_polylines.clear();
-    if (routes == nullptr || count <= 0)
-        return;
-    size_t a = 0, b = 0;
-    for (int r = 0; r < count; ++r) {
-        if (routes[r] == nullptr)
-            continue;
-        (r == active ? a : b) += static_cast<size_t>(std::max(0, routes[r]->get_segment_count()));
-    }
-    active_route_edges = std::make_unique<std::unordered_set<XrGid>>(a + a / 2);
-    other_route_edges = std::make_unique<std::unordered_set<XrGid>>(b + b / 2);
-    if (traffic_roads)
-        route_edge_index.resize(static_cast<size_t>(count));
-    for (int r = 0; r < count; ++r) {
-        const XrRouteEdgeSource* route = routes[r];
-        if (route == nullptr) {
-            route_polylines.emplace_back();
-            route_polylines.emplace_back();
-            continue;
-        }
-        const int first = std::max(0, route->get_driven_first());
-        const int end = std::min(route->get_segment_count(), route->get_driven_end());
-        for (int i = first; i < end; ++i) {
-            const XrGid gid = route->get_segment_gid(i);
-            (r == active ? *active_route_edges : *other_route_edges).insert(gid);
-            if (traffic_roads && traffic_roads->count(gid) != 0)
-                route_edge_index[static_cast<size_t>(r)].emplace(gid, i);
-        }
-        for (int which = 0; which < 2; ++which) {
-            const XrPolygon* line = route->get_polyline(which);
-            if (line == nullptr) {
-                route_polylines.emplace_back();
-                continue;
-            }
-            auto copy = std::make_unique<XrPolygon>(true);
-            *copy = *line;
-            route_polylines.push_back(std::move(copy));
-        }
-    }
+    road_index.set_route_edges(routes, count, active);
 }
 
-void XrLineLabelLayer::reset_traffic(unsigned capacity)
-{
-    traffic_roads = std::make_unique<std::unordered_map<XrGid, std::uint8_t>>(capacity);
-}
+void XrLineLabelLayer::reset_traffic(unsigned capacity) { road_index.reset_traffic(capacity); }
 
 bool XrLineLabelLayer::add_traffic_road(unsigned gid, bool along, int level)
 {
-    if (!traffic_roads)
-        reset_traffic(16);
-    const int clamped = std::clamp(level, 0, MAX_TRAFFIC_LEVEL);
-    const int value = (along ? 1 : 2) + (clamped << 4);
-    auto it = traffic_roads->find(gid);
-    if (it == traffic_roads->end()) {
-        traffic_roads->emplace(gid, static_cast<std::uint8_t>(value));
-    } else {
-        const int old = it->second;
-        const int bits = (old | value) & 3;
-        const int top = std::max(old >> 4, clamped);
-        it->second = static_cast<std::uint8_t>(bits | (top << 4));
-    }
-    return (active_route_edges && active_route_edges->count(gid) != 0) ||
-           (other_route_edges && other_route_edges->count(gid) != 0);
+    return road_index.add_traffic_road(gid, along, level);
 }
 
-void XrLineLabelLayer::clear_traffic_road(unsigned gid)
-{
-    if (!traffic_roads)
-        return;
-    auto it = traffic_roads->find(gid);
-    if (it != traffic_roads->end())
-        it->second = 0;
-}
+void XrLineLabelLayer::clear_traffic_road(unsigned gid) { road_index.clear_traffic_road(gid); }
 
-int XrLineLabelLayer::get_traffic_value(unsigned gid) const
-{
-    if (!traffic_roads)
-        return 0;
-    auto it = traffic_roads->find(gid);
-    return it == traffic_roads->end() ? 0 : it->second;
-}
+int XrLineLabelLayer::get_traffic_value(unsigned gid) const { return road_index.get_traffic_value(gid); }
 
 bool XrLineLabelLayer::find_route_edge(unsigned gid, int route, int* position) const
 {
-    if (route >= 0 && static_cast<size_t>(route) < route_edge_index.size()) {
-        auto it = route_edge_index[static_cast<size_t>(route)].find(gid);
-        if (it != route_edge_index[static_cast<size_t>(route)].end()) {
-            if (position != nullptr)
-                *position = it->second;
-            return true;
-        }
-    }
-    if ((active_route_edges && active_route_edges->count(gid) != 0) ||
-        (other_route_edges && other_route_edges->count(gid) != 0)) {
-        if (position != nullptr)
-            *position = -1;
-        return true;
-    }
-    return false;
+    return road_index.find_route_edge(gid, route, position);
 }
 
 int XrLineLabelLayer::get_label_colors(XrColorHandle& colour, XrColorHandle* halo) const
@@ -281,34 +143,6 @@ XrFontHandleRec* XrLineLabelLayer::label_font(int type, int scale_index, XrColor
     if (colour != nullptr)
         *colour = c;
     return font;
-}
-
-bool XrLineLabelLayer::measure(XrDCHandleRec* dc, const XrString& text, int& w, int& h) const
-{
-    w = h = 0;
-    if (measurement_font == nullptr || text.is_empty())
-        return false;
-    XrGDI::get_dc_text_size(dc, text.c_str(), &w, &h, -1);
-    if (w > kMaxLabelWidth || h > kMaxLabelHeight || w < 0 || h < 0) {
-        xr_map_warning("street name of %d x %d pixels not written", w, h);
-        return false;
-    }
-    return true;
-}
-
-void XrLineLabelLayer::fetch_suffix_table()
-{
-    if (suffixes_fetched || addr_accessor == nullptr)
-        return;
-    suffixes_fetched = true;
-    std::vector<std::pair<XrString, XrString>> table;
-    addr_accessor->get_suffix_table(table);
-    for (auto& [long_form, short_form] : table) {
-        if (long_form.is_empty())
-            continue;
-        suffix_long.push_back(long_form);
-        suffix_short.push_back(short_form);
-    }
 }
 
 void XrLineLabelLayer::store_piece(std::uint32_t first, std::uint32_t end, int own_type, int drawing_type,
@@ -372,16 +206,16 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         int traffic = 0;
         XrGid gid = 0;
         bool have_gid = false;
-        if ((type_override1 != 0 && active_route_edges) || (type_override2 != 0 && other_route_edges) ||
-            traffic_roads) {
+        if ((type_override1 != 0 && road_index.has_active_route_edges()) ||
+            (type_override2 != 0 && road_index.has_other_route_edges()) || road_index.has_traffic()) {
             if (!cursor->get_current_record_geom_id(gid))
                 continue;
             have_gid = true;
-            if (active_route_edges && active_route_edges->count(gid) != 0)
+            if (road_index.on_active_route(gid))
                 type = type_override1;
-            else if (other_route_edges && other_route_edges->count(gid) != 0)
+            else if (road_index.on_other_route(gid))
                 type = type_override2;
-            traffic = get_traffic_value(gid);
+            traffic = road_index.get_traffic_value(gid);
         }
         if (type != last_type) {
             last_type = type;
@@ -540,6 +374,7 @@ void XrLineLabelLayer::resolve_names()
 void XrLineLabelLayer::add_route_pieces(XrMapView* view, const XrRectangle& world)
 {
     XrArray<XrPoint>& pts = scratch_points();
+    const auto& route_polylines = road_index.get_route_polylines();
     for (size_t i = 0; i < route_polylines.size(); ++i) {
         const XrPolygon* line = route_polylines[i].get();
         if (line == nullptr || line->get_point_count() < 2)
@@ -555,7 +390,7 @@ void XrLineLabelLayer::add_route_pieces(XrMapView* view, const XrRectangle& worl
             view->world_to_screen_2d(w.x, w.y, s.x, s.y);
             pts.append(s);
         }
-        const bool active = static_cast<int>(i / 2) == active_route;
+        const bool active = static_cast<int>(i / 2) == road_index.get_active_route();
         const int type = active ? type_override1 : type_override2;
         XrDrawInfo piece;
         piece.first = first;
@@ -802,199 +637,6 @@ void XrLineLabelLayer::draw_direction_arrows(XrDCHandleRec* dc, const XrPoint* p
     }
 }
 
-// --- Placement ---------------------------------------------------------------------------
-
-void XrLineLabelLayer::place_labels(XrDCHandleRec* dc, int scale_index)
-{
-    if (measurement_font != nullptr) {
-        XrGDI::set_font_angle(measurement_font, 0);
-        XrGDI::select_font(dc, measurement_font);
-    }
-    for (XrDrawInfo& piece : labelled_pieces) {
-        if (!piece.name.is_empty()) {
-            if (label_font(piece.drawing_type(), scale_index, nullptr) == nullptr)
-                continue;
-            int w = 0, h = 0;
-            if (!measure(dc, piece.name, w, h)) {
-                piece.name.clear();
-                continue;
-            }
-            piece.width = w + LABEL_MARGIN;
-            piece.height = h;
-        }
-        place_label(piece, dc);
-    }
-}
-
-void XrLineLabelLayer::make_label_box(XrPolygon& box, int centre_x, int centre_y, int width, int height, int angle)
-{
-    box.clear();
-    box.set_open(false);
-    const int hw = width / 2, hh = height / 2;
-    const XrPoint corners[4] = {XrPoint(-hw, -hh), XrPoint(width - hw, -hh), XrPoint(width - hw, height - hh),
-                                XrPoint(-hw, height - hh)};
-    for (XrPoint c : corners) {
-        rotate_point(c, angle);
-        box.add_point(XrPoint(c.x + centre_x, c.y + centre_y));
-    }
-}
-
-void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
-{
-    piece.marker_angle = NO_MARKER;
-    const XrPoint* pts = scratch_points().get_items();
-    const bool forward = (piece.attributes & ONEWAY_AGAINST) != 0;
-    double best_len = -1;
-    XrPoint best_a, best_b; // earlier and later point in walk order
-    bool marker_done = !draw_oneway_markers;
-    double remaining = MARKER_DISTANCE;
-    const std::int64_t n = static_cast<std::int64_t>(piece.end) - piece.first;
-    for (std::int64_t k = 1; k < n; ++k) {
-        const XrPoint& prev = forward ? pts[piece.first + k - 1] : pts[piece.end - k];
-        const XrPoint& cur = forward ? pts[piece.first + k] : pts[piece.end - k - 1];
-        const double len =
-            std::hypot(static_cast<double>(cur.x) - prev.x, static_cast<double>(cur.y) - prev.y);
-        if (len > best_len) {
-            best_len = len;
-            best_a = prev;
-            best_b = cur;
-        }
-        if (!marker_done) {
-            if (remaining < len) {
-                const double f = remaining / len;
-                piece.marker_x = static_cast<int>(cur.x + (prev.x - cur.x) * f);
-                piece.marker_y = static_cast<int>(cur.y + (prev.y - cur.y) * f);
-                int a = (360 - degrees_of(get_angle(cur, prev))) + 90;
-                if (a >= 360)
-                    a -= 360;
-                piece.marker_angle = static_cast<std::uint16_t>(a);
-                marker_done = true;
-            } else {
-                remaining -= std::trunc(len);
-            }
-        }
-    }
-    if (piece.name.is_empty())
-        return;
-    if (best_len < 0) {
-        piece.name.clear();
-        return;
-    }
-    piece.centre_x = static_cast<int>((static_cast<std::int64_t>(best_a.x) + best_b.x) / 2);
-    piece.centre_y = static_cast<int>((static_cast<std::int64_t>(best_a.y) + best_b.y) / 2);
-    int angle = reduce_degrees(360 - degrees_of(get_angle(best_b, best_a)));
-    if (angle >= 91 && angle <= 269)
-        angle = reduce_degrees(angle + 180);
-    piece.angle = angle;
-
-    auto collides = [&]() {
-        for (const XrDrawInfo& other : labelled_pieces)
-            if (&other != &piece && other.box && piece.box->intersects(*other.box))
-                return true;
-        return false;
-    };
-    auto try_place = [&]() {
-        piece.box = std::make_unique<XrPolygon>();
-        make_label_box(*piece.box, piece.centre_x, piece.centre_y, piece.width, piece.height, piece.angle);
-        if (!collides())
-            return true;
-        piece.box.reset();
-        return false;
-    };
-    if (best_len + FIT_TOLERANCE >= piece.width) {
-        if (try_place())
-            return;
-        shorten_text(piece, dc);
-        if (try_place())
-            return;
-        piece.name.clear();
-        return;
-    }
-    shorten_text(piece, dc);
-    if (piece.name.is_empty() || !try_place())
-        piece.name.clear();
-}
-
-bool XrLineLabelLayer::apply_suffix(XrString& name, const TCHAR* const* suffixes, const int* lengths, int count)
-{
-    const int len = name.length();
-    for (int i = 0; i < count; ++i) {
-        const int n = lengths[i];
-        if (n <= 0 || n > len)
-            continue;
-        if (wide_stricmp(name.c_str() + (len - n), suffixes[i]) != 0)
-            continue;
-        const int start = len - n;
-        XrString out(name.c_str(), start);
-        const TCHAR* short_form = suffixes[i] + n + 1;
-        XrString tail(short_form);
-        if (start > 0 && name.char_at(start - 1) == L' ' && !tail.is_empty()) {
-            XrUnicodeUtil* unicode = XrUnicodeUtil::get_instance();
-            TCHAR first = tail.char_at(0);
-            first = unicode != nullptr ? unicode->to_upper(first) : first;
-            out += first;
-            out += tail.c_str() + 1;
-        } else {
-            out += tail;
-        }
-        name = out;
-        return true;
-    }
-    return false;
-}
-
-bool XrLineLabelLayer::shorten_text(XrDrawInfo& piece, XrDCHandleRec* dc) const
-{
-    if (suffix_long.empty() || piece.name.is_empty())
-        return false;
-    // Entries as the long form followed by the short form.
-    std::vector<std::wstring> joined;
-    std::vector<const TCHAR*> table;
-    std::vector<int> lengths;
-    joined.reserve(suffix_long.size());
-    for (size_t i = 0; i < suffix_long.size(); ++i) {
-        std::wstring e(suffix_long[i].c_str());
-        e.push_back(L'\0');
-        e += suffix_short[i].is_empty() ? L"" : suffix_short[i].c_str();
-        joined.push_back(std::move(e));
-        lengths.push_back(suffix_long[i].length());
-    }
-    for (const std::wstring& e : joined)
-        table.push_back(e.c_str());
-    if (!apply_suffix(piece.name, table.data(), lengths.data(), static_cast<int>(table.size())))
-        return false;
-    int w = 0, h = 0;
-    if (!measure(dc, piece.name, w, h)) {
-        piece.name.clear();
-        return true;
-    }
-    piece.width = w;
-    piece.height = h;
-    return true;
-}
-
-void XrLineLabelLayer::draw_label(XrDCHandleRec* dc, const XrString& name, int centre_x, int centre_y, int angle,
-                                  XrFontHandleRec* style_font, XrColorHandle colour)
-{
-    if (measurement_font == nullptr)
-        return;
-    XrGDI::set_font_angle(measurement_font, static_cast<unsigned>(angle));
-    XrGDI::select_font(dc, measurement_font);
-    int w = 0, h = 0;
-    XrGDI::get_dc_text_size(dc, name.c_str(), &w, &h, -1);
-    XrPoint offset((w + 2) / 2, h / 2);
-    rotate_point(offset, angle);
-    const XrPoint origin(centre_x - offset.x, centre_y - offset.y);
-    XrGDI::set_text_color(dc, visual_setting->get_text_halo_color());
-    XrGDI::draw_bidi_text(dc, name.c_str(), XrPoint(origin.x - 1, origin.y - 1), 0);
-    XrGDI::draw_bidi_text(dc, name.c_str(), XrPoint(origin.x + 1, origin.y + 1), 0);
-    XrGDI::set_text_color(dc, colour);
-    XrGDI::draw_bidi_text(dc, name.c_str(), origin, 0);
-    XrGDI::set_font_angle(measurement_font, 0);
-    if (style_font != nullptr)
-        XrGDI::select_font(dc, style_font);
-}
-
 // --- Configured kind -----------------------------------------------------------------------------
 
 namespace {
@@ -1018,349 +660,3 @@ XrGeomLayer* create_line_label_layer(XrMap* map, XrVisualSetting* vs, XrConfigur
 } // namespace
 
 void register_line_label_layer_kind() { register_configured_layer_kind(LayerLineLabel, create_line_label_layer); }
-
-// --- 3D ----------------------------------------------------------------------------------------
-
-void XrLineLabelLayer::invalidate_3d_width_tables()
-{
-    g_narrow[0] = 127;
-    g_wide[0] = 127;
-}
-
-bool XrLineLabelLayer::width_tables_valid() { return g_narrow[0] != 127 && g_wide[0] != 127; }
-int XrLineLabelLayer::narrow_width(int index) { return g_narrow[std::clamp(index, 0, 63)]; }
-int XrLineLabelLayer::wide_width(int index) { return g_wide[std::clamp(index, 0, 63)]; }
-
-void XrLineLabelLayer::compute_3d_width_tables(const XrMapView* view)
-{
-    g_row_shift = row_shift_for(view->get_screen_height());
-    for (int i = 0; i < 64; ++i) {
-        g_narrow[i] = 0;
-        g_wide[i] = 0;
-    }
-    // The camera's axes in world units: scanning ahead along them is the
-    // scan of a north-up view of the same set-up.
-    const int r = 360 - view->get_rotation();
-    const XrPoint centre = view->get_centre();
-    int next_start = 0;
-    for (int table = 0; table < 2; ++table) {
-        const int h = table == 0 ? 18 : 26;
-        signed char* out = table == 0 ? g_narrow : g_wide;
-        const int start = table == 0 ? -10000 : next_start - 10000;
-        int ended = 0;
-        for (int t = start; t <= 9999; ++t) {
-            XrPoint l(-h, t), rr(h, t);
-            rotate_point(l, r);
-            rotate_point(rr, r);
-            int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-            view->world_to_screen_3d(centre.x + l.x, centre.y + l.y, XrMapView::POINT_HEIGHT, x1, y1);
-            view->world_to_screen_3d(centre.x + rr.x, centre.y + rr.y, XrMapView::POINT_HEIGHT, x2, y2);
-            if (y1 != y2)
-                continue;
-            const int index = y1 >> g_row_shift;
-            if (index >= 0 && index <= 63) {
-                out[index] = static_cast<signed char>(std::min(126.0, std::abs(x2 - x1) / 3.1));
-            } else if (index == -1) {
-                ended = t;
-                break;
-            }
-        }
-        next_start = ended;
-    }
-    int last = g_narrow[0];
-    for (int i = 1; i < 63; ++i) {
-        if (g_narrow[i] == 0)
-            g_narrow[i] = static_cast<signed char>(last);
-        else
-            last = g_narrow[i];
-    }
-    // A computed table never reads as invalid.
-    if (g_narrow[0] == 127)
-        g_narrow[0] = 126;
-    if (g_wide[0] == 127)
-        g_wide[0] = 126;
-}
-
-int XrLineLabelLayer::slope_width_factor(int dx, int dy)
-{
-    if (dx == 0)
-        return 1024;
-    const int r = static_cast<int>((static_cast<std::int64_t>(dy) * 256) / dx);
-    if (r < 128)
-        return r * 342 / 128 + 512;
-    if (r < 256)
-        return (r * 134 - 17152) / 128 + 854;
-    if (r < 384)
-        return (r * 32 - 8192) / 128 + 989;
-    return 1024;
-}
-
-void XrLineLabelLayer::draw_3d_segment(XrDCHandleRec* dc, const XrPoint& q1, const XrPoint& q2, const XrSize& screen,
-                                       int width, bool clip)
-{
-    if (q1 == q2)
-        return;
-    const signed char* table = width < 0 ? g_wide : g_narrow;
-    const int base = std::abs(width);
-    XrPoint p1 = q1, p2 = q2;
-    if (p2.y < p1.y)
-        std::swap(p1, p2);
-    if (clip) {
-        XrPoint a, b;
-        if (!clip_line_to_screen(p1.x, p1.y, p2.x, p2.y, screen, a.x, a.y, b.x, b.y))
-            return;
-        p1 = a;
-        p2 = b;
-        if (p2.y < p1.y)
-            std::swap(p1, p2);
-    }
-    const int f = slope_width_factor(std::abs(p2.x - p1.x), std::abs(p2.y - p1.y));
-    auto pen_width = [&](int end_row) {
-        int t = table[std::clamp(end_row >> g_row_shift, 0, 63)];
-        if (f != 1024)
-            t = (f * t) / 1024;
-        return std::max(1, t + base);
-    };
-    // Consecutive bands of one width are drawn as one line (the band ends
-    // lie on it), and the pen width is set only when it changes.
-    auto draw_run = [dc](const XrPoint& a, const XrPoint& b, int w) {
-        if (XrGDI::get_pen(dc).width != w)
-            XrGDI::set_pen_width(dc, w);
-        const XrPoint seg[2] = {a, b};
-        XrGDI::draw_polyline(dc, seg, 2);
-    };
-    XrPoint from = p1, run_start = p1;
-    int run_width = -1;
-    const std::int64_t dy = static_cast<std::int64_t>(p2.y) - p1.y;
-    // Bands of 20 rows, aligned to multiples of 20.
-    int band_end = p1.y >= 0 ? (p1.y / 20 + 1) * 20 - 1 : -((-p1.y - 1) / 20) * 20 - 1;
-    for (int guard = 0; guard < 10000; ++guard) {
-        XrPoint to = p2;
-        if (band_end < p2.y && dy > 0) {
-            const double t = static_cast<double>(band_end - p1.y) / static_cast<double>(dy);
-            to = XrPoint(static_cast<int>(std::floor(p1.x + (p2.x - p1.x) * t + 0.5)), band_end);
-        }
-        const int w = pen_width(to.y);
-        if (run_width >= 0 && w != run_width) {
-            draw_run(run_start, from, run_width);
-            run_start = from;
-        }
-        run_width = w;
-        if (to == p2)
-            break;
-        from = to;
-        band_end += 20;
-    }
-    draw_run(run_start, p2, run_width);
-}
-
-bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
-{
-    if (visual_setting == nullptr)
-        return true;
-    const XrSize screen(view->get_screen_width(), view->get_screen_height());
-    if (screen.width <= 0 || screen.height <= 0) {
-        xr_map_warning("road layer drawn on a screen of %d x %d skipped", screen.width, screen.height);
-        return true;
-    }
-    if (!width_tables_valid() || g_row_shift != row_shift_for(screen.height))
-        compute_3d_width_tables(view);
-    placed.clear(); // no names in 3D
-    const int language = get_map_engine_services().get_text_language();
-    if (language != text_language) {
-        if (addr_accessor != nullptr)
-            addr_accessor->flush_name_cache();
-        text_language = language;
-    }
-    const XrRectangle world = view->get_world_rect_3d();
-    const int scale_index = visual_setting->get_scale_index(view->get_scale_value());
-    reset_draw_state();
-    const XrPenHandle saved_pen = XrGDI::get_pen(dc);
-    const XrBrushHandle saved_brush = XrGDI::get_brush(dc);
-    XrDCState saved_state;
-    XrGDI::get_dc_state(dc, saved_state);
-
-    struct Xr3DDrawInfo {
-        std::uint32_t first;
-        std::uint32_t count;
-        std::uint16_t attributes;
-        std::int16_t draw_class;
-        std::uint8_t traffic;
-    };
-    static std::vector<Xr3DDrawInfo> pieces;
-    pieces.clear();
-    XrArray<XrPoint>& pts = scratch_points();
-    pts.remove_all();
-    static XrArray<XrPoint> camera(400, 400);
-
-    std::unique_ptr<XrGeomCursor> cursor(storage.get_cursor(&world, static_cast<int>(view->get_scale_value())));
-    const int near = -view->get_eye_distance();
-    const BYTE* record = nullptr;
-    XrGeomStorage::XrRecordType kind{};
-    int last_type = NO_STYLE;
-    bool style_ok = false;
-    while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-        if (kind != XrGeomStorage::RecPolyline) {
-            xr_map_warning("road record of kind %d skipped", static_cast<int>(kind));
-            continue;
-        }
-        int id = 0, x = 0, y = 0;
-        short rtype = 0, aux = 0;
-        const BYTE* points = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int count = cursor->get_pp(record, id, x, y, rtype, aux, points, coding, attrs);
-        if (count <= 0)
-            continue;
-        int type = rtype & 15;
-        if (max_type != -1 && (type < min_type || type > max_type))
-            continue;
-        int traffic = 0;
-        if ((type_override1 != 0 && active_route_edges) || (type_override2 != 0 && other_route_edges) ||
-            traffic_roads) {
-            XrGid gid = 0;
-            if (!cursor->get_current_record_geom_id(gid))
-                continue;
-            if (active_route_edges && active_route_edges->count(gid) != 0)
-                type = type_override1;
-            else if (other_route_edges && other_route_edges->count(gid) != 0)
-                type = type_override2;
-            traffic = get_traffic_value(gid);
-        }
-        if (type != last_type) {
-            last_type = type;
-            XrPenHandle o{}, i{};
-            short w = 0;
-            style_ok = visual_setting->get_line_info(static_cast<short>(type), scale_index, o, i, w) == 0 &&
-                       o.style != XrPenHandle::Null && w != 0;
-        }
-        if (!style_ok)
-            continue;
-        camera.remove_all();
-        XrRectangle box(x, y, x, y);
-        camera.append(XrPoint(x, y));
-        for (int i = 1; i < count; ++i) {
-            cursor->get_pp_next_pt(coding, x, y, points);
-            camera.append(XrPoint(x, y));
-            box.left = std::min(box.left, x);
-            box.right = std::max(box.right, x);
-            box.top = std::min(box.top, y);
-            box.bottom = std::max(box.bottom, y);
-        }
-        if (!boxes_overlap(box, world))
-            continue;
-        const int n = view->to_camera_space(camera.get_items(), camera.get_num_items());
-        const XrPoint* c = camera.get_items();
-        const std::uint16_t attributes =
-            static_cast<std::uint16_t>((rtype & ~(15 | 128) & 0xFFFF) | (type & 15));
-        bool open = false;
-        std::uint32_t first = 0;
-        auto close = [&]() {
-            if (!open)
-                return;
-            open = false;
-            const std::uint32_t end = static_cast<std::uint32_t>(pts.get_num_items());
-            pieces.push_back({first, end - first, attributes, static_cast<std::int16_t>(piece_class(type)),
-                              static_cast<std::uint8_t>(traffic)});
-        };
-        for (int i = 1; i < n; ++i) {
-            XrPoint a = c[i - 1], b = c[i];
-            const bool a_front = a.y >= near, b_front = b.y >= near;
-            if (!a_front && !b_front) {
-                close();
-                continue;
-            }
-            int cx = 0, cd = 0;
-            if (!a_front) {
-                view->zclip(b, a, cx, cd);
-                a = XrPoint(cx, cd);
-            } else if (!b_front) {
-                view->zclip(a, b, cx, cd);
-                b = XrPoint(cx, cd);
-            }
-            XrPoint sa, sb;
-            view->project_camera_point(a.x, a.y, XrMapView::POINT_HEIGHT, sa.x, sa.y);
-            view->project_camera_point(b.x, b.y, XrMapView::POINT_HEIGHT, sb.x, sb.y);
-            XrPoint ca, cb;
-            if (!clip_line_to_screen(sa.x, sa.y, sb.x, sb.y, screen, ca.x, ca.y, cb.x, cb.y)) {
-                close();
-                continue;
-            }
-            if (!open) {
-                open = true;
-                first = static_cast<std::uint32_t>(pts.get_num_items());
-                pts.append(ca);
-            } else if (!(*pts.get_item_ptr(pts.get_num_items() - 1) == ca)) {
-                pts.append(ca);
-            }
-            pts.append(cb);
-            if (!(cb == sb) || !b_front)
-                close();
-        }
-        close();
-    }
-    cursor.reset();
-
-    std::stable_sort(pieces.begin(), pieces.end(),
-                     [](const Xr3DDrawInfo& a, const Xr3DDrawInfo& b) { return a.draw_class < b.draw_class; });
-    const int sf = scale_factor_int();
-    const XrPoint* p = pts.get_items();
-    for (int sweep = 0; sweep < 2; ++sweep) {
-        int last = NO_STYLE;
-        bool ok = false;
-        for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
-            if (it->traffic != 0)
-                continue;
-            const int type = it->attributes & 15;
-            if (type != last) {
-                last = type;
-                XrPenHandle o{}, i{};
-                short w = 0;
-                ok = visual_setting->get_line_info(static_cast<short>(type), scale_index, o, i, w) == 0;
-                if (ok)
-                    XrGDI::select_pen(dc, sweep == 0 ? o : i, -1);
-            }
-            if (!ok)
-                continue;
-            const int base = sweep == 0 ? 3 * sf : sf;
-            const int width = static_cast<std::int16_t>(it->attributes) <= 3 ? base : -base;
-            for (std::uint32_t k = 1; k < it->count; ++k)
-                draw_3d_segment(dc, p[it->first + k - 1], p[it->first + k], screen, width, false);
-        }
-    }
-    for (int sweep = 0; sweep < 3; ++sweep) {
-        for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
-            if (it->traffic == 0)
-                continue;
-            const int type = it->attributes & 15;
-            int r1 = 0, g1 = 0, b1 = 0, r2 = 0, g2 = 0, b2 = 0;
-            short w = 0;
-            if (visual_setting->get_line_colors(static_cast<short>(type), scale_index, r1, g1, b1, r2, g2, b2, w) !=
-                0)
-                continue;
-            const bool route = type_override1 != 0 && type == type_override1;
-            const XrColorHandle inner = XrGDI::rgb(r2, g2, b2);
-            const XrColorHandle colour = traffic_colour(it->traffic >> 4);
-            XrColorHandle pen_colour = sweep == 0 ? (route ? inner : XrGDI::rgb(0, 0, 0))
-                                       : sweep == 1 ? XrGDI::rgb(255, 255, 255)
-                                                    : colour;
-            const int base = sweep == 0 ? 4 * sf : sweep == 1 ? 2 * sf : sf;
-            XrGDI::select_pen(dc, solid_pen(1, pen_colour), 1);
-            const int width = static_cast<std::int16_t>(it->attributes) <= 3 ? base : -base;
-            for (std::uint32_t k = 1; k < it->count; ++k)
-                draw_3d_segment(dc, p[it->first + k - 1], p[it->first + k], screen, width, false);
-            if (sweep == 2) {
-                int direction = it->traffic & 3;
-                if ((it->attributes & (ONEWAY_ALONG | ONEWAY_AGAINST)) != 0)
-                    direction = (it->attributes & ONEWAY_AGAINST) != 0 ? 2 : 1;
-                draw_direction_arrows(dc, p + it->first, static_cast<int>(it->count), direction,
-                                      std::abs(w) - 2 + 3, route ? inner : colour, colour, true);
-            }
-        }
-    }
-    XrGDI::restore_pen(dc, saved_pen);
-    XrGDI::restore_brush(dc, saved_brush);
-    XrGDI::set_dc_state(dc, saved_state);
-    pieces.clear();
-    return true;
-}

@@ -17,6 +17,7 @@
 #include "common/db/xr_gid.h"
 #include "common/geometry/xr_polygon.h"
 #include "common/map/xr_geomlayer.h"
+#include "common/map/xr_linelabellayer_roadindex.h"
 
 class XrAddrAccessor;
 
@@ -66,7 +67,7 @@ public:
     static constexpr int MIN_LABEL_SEGMENT = 10;
     static constexpr int MAX_PIECES_PER_STREET = 8;
     static constexpr std::uint16_t NO_MARKER = 65535;
-    static constexpr int MAX_TRAFFIC_LEVEL = 15;
+    static constexpr int MAX_TRAFFIC_LEVEL = XrRoadIndex::MAX_TRAFFIC_LEVEL;
     // Bits of a piece's attribute word.
     static constexpr int ONEWAY_ALONG = 32;
     static constexpr int ONEWAY_AGAINST = 64;
@@ -197,21 +198,16 @@ private:
     XrStreetNameSource* addr_accessor = nullptr;
     int type_override1;
     int type_override2;
-    std::unique_ptr<std::unordered_set<XrGid>> active_route_edges;
-    std::unique_ptr<std::unordered_set<XrGid>> other_route_edges;
-    std::vector<std::unique_ptr<XrPolygon>> route_polylines; // two per route
+    XrRoadIndex road_index;
     bool draw_oneway_markers = true;
     bool draw_labels = true;
     bool read_all_road_ids = false;
     int max_type = -1;
     int min_type = -1;
-    int active_route = -1;
     bool suffixes_fetched = false;
     std::vector<XrString> suffix_long;
     std::vector<XrString> suffix_short;
     int text_language = 0;
-    std::unique_ptr<std::unordered_map<XrGid, std::uint8_t>> traffic_roads;
-    std::vector<std::unordered_map<XrGid, int>> route_edge_index;
     std::vector<XrGid> lookup_gids;
     std::vector<XrPlacedLabel> placed;
 };

@@ -75,17 +75,17 @@ private:
 
 XrRouteLayer::XrRouteLayer(XrEventloopBase* event_loop, XrMap* map, int map_units_per_metre, XrAudioPlayer* audio,
                            XrLineLabelLayer* street_labels)
-    : map(map), arrival_prompts(8, 8), event_loop(event_loop), routes(8, 8), units_per_metre(map_units_per_metre),
-      audio(audio), arrows(32, 32), traffic_link(this), end_points(5, 5), street_labels(street_labels),
-      traffic_delays(16, true, 80), host(&get_route_layer_host()), safety_link(this)
+    : map(map), event_loop(event_loop), routes(8, 8), units_per_metre(map_units_per_metre),
+      audio(audio), speaker(audio), arrows(32, 32), traffic_link(this), end_points(5, 5), street_labels(street_labels),
+      traffic_delays(16, true, 80), host(&get_route_layer_host()), safety_link(this), edge_link(this)
 {
     set_double_bufferable(false);
     if (units_per_metre < 1)
         units_per_metre = 1;
     margin_reset = margin;
     creation_time = now();
-    trip_start = creation_time;
-    voice_root = host->get_sounds_path();
+    guidance.start_trip(creation_time);
+    speaker.set_root(host->get_sounds_path());
     traffic_state = XrTrafficVisualization::reset(nullptr, &traffic_link);
 }
 
@@ -219,40 +219,13 @@ void XrRouteLayer::execute(XrEventloopBase* /*loop*/, void* data)
 
 void XrRouteLayer::set_voice_folder(const XrString& name)
 {
-    if (name == voice_set && !voice_set.is_empty())
+    if (name == speaker.get_set() && !speaker.get_set().is_empty())
         return;
-    voice_set = name;
-    if (audio != nullptr)
-        audio->clear_cache();
-    voice_root = host->get_sounds_path();
-    if (!folder_exists(voice_root) && get_path_resolver() != nullptr)
-        voice_root = XrPathResolver::resolve(XrString(L"?:\\kestrova\\sounds\\sound_eng"));
-    voice_flags_known = false;
-    collect_arrival_prompts();
+    XrString root = host->get_sounds_path();
+    if (!folder_exists(root) && get_path_resolver() != nullptr)
+        root = XrPathResolver::resolve(XrString(L"?:\\kestrova\\sounds\\sound_eng"));
+    speaker.set_voice(root, name);
     detect_prompt_units();
-}
-
-void XrRouteLayer::probe_voice_flags() const
-{
-    if (voice_flags_known)
-        return;
-    voice_flags_known = true;
-    struct Probe {
-        const wchar_t* file;
-        bool* flag;
-    } probes[] = {{L"01mile.wav", &has_01mile},
-                  {L"after.wav", &has_after},
-                  {L"herel2.wav", &has_herel2},
-                  {L"700.wav", &has_700},
-                  {L"700y.wav", &has_700y}};
-    for (Probe& p : probes) {
-        XrString path = voice_root;
-        path += L"/";
-        path += voice_set;
-        path += L"/";
-        path += p.file;
-        *p.flag = XrAudioFile::create_for_file(path, 8) != nullptr;
-    }
 }
 
 void XrRouteLayer::convert_directive_distances(XrRouteInstructions* route)
@@ -326,7 +299,7 @@ void XrRouteLayer::reset_guidance()
     next_directive = nullptr;
     left_directive_index = -1;
     started = announced_far = announced_near = second_far_pending = exit_announcement = exit_taken = false;
-    reversed_start = close_follow_up = follow_up_announced = chain = chain_before = follow_up_spoken = false;
+    close_follow_up = follow_up_announced = chain = chain_before = follow_up_spoken = false;
     uturn_announced = false;
     route_locked = false;
     directive_distance = 0;
@@ -337,10 +310,7 @@ void XrRouteLayer::reset_guidance()
     street_id = next_street_id = 0;
     street_name.clear();
     next_street_name.clear();
-    guidance_state = STATE_ON_ROUTE;
-    off_route_mark = -1;
-    off_route_count = 0;
-    reroute_asked_at = -1;
+    guidance.reset();
     distance_travelled = 0;
     current_segment = -1;
     matched_directive_index = -1;

@@ -7,8 +7,10 @@
 // The class is implemented in several files:
 //   xr_routelayer.cpp            construction, routes, voice folder, events
 //   xr_routelayer_geometry.cpp   edge polylines, route geometry, rerouting test
-//   xr_routelayer_guidance.cpp   position updates, travel times, route joining
-//   xr_routelayer_prompts.cpp    prompt choice, sentences and playback
+//   xr_routelayer_guidance.cpp   position updates, route matching, rerouting
+//   xr_routelayer_join.cpp       travel times, traffic delays, route joining
+//   xr_routelayer_prompts.cpp    prompt choice and sentences
+//   xr_routelayer_speaker.cpp    the voice: voice-set flags, prompt playback (XrPromptSpeaker)
 //   xr_routelayer_draw*.cpp, xr_routelayer_overlays.cpp,
 //   xr_routelayer_signposts.cpp, xr_routelayer_panels.cpp   drawing
 //   xr_routelayer_safety.cpp     the safety screen, the traffic states' view
@@ -34,6 +36,8 @@
 #include "common/graph/xr_routeinstructions.h"
 #include "common/map/xr_layer.h"
 #include "common/map/xr_routelayerhost.h"
+#include "common/map/xr_routelayer_model.h"
+#include "common/map/xr_routelayer_speaker.h"
 #include "common/map/xr_safetyscreendrawer.h"
 #include "common/map/xr_signpostdrawer.h"
 #include "common/map/xr_trafficstate.h"
@@ -82,7 +86,12 @@ public:
     // Event ids of the layer's one-shot timeouts.
     enum : int { EVENT_NO_FIX = 1, EVENT_GPS_STATUS = 2, EVENT_TRAFFIC = 43395 };
     // Guidance states.
-    enum : int { STATE_ON_ROUTE = 1, STATE_ARRIVED = 2, STATE_REROUTING = 3, STATE_OFF_ROUTE = 4 };
+    enum : int {
+        STATE_ON_ROUTE = XrGuidanceModel::STATE_ON_ROUTE,
+        STATE_ARRIVED = XrGuidanceModel::STATE_ARRIVED,
+        STATE_REROUTING = XrGuidanceModel::STATE_REROUTING,
+        STATE_OFF_ROUTE = XrGuidanceModel::STATE_OFF_ROUTE
+    };
     // Display and prompt units.
     enum : int { UNITS_METRIC = 0, UNITS_YARDS = 1, UNITS_FEET = 2 };
 
@@ -91,8 +100,8 @@ public:
     static constexpr int GRAPH_CACHE_SIZE = 65536;
     static constexpr int MATCH_RADIUS = 100;       // metres, street finder
     static constexpr int MARGIN_DEFAULT = 30;      // metres
-    static constexpr int OFF_ROUTE_FIXES = 10;     // fixes without progress before a new route is asked for
-    static constexpr int REROUTE_BACKOFF_FIXES = 10; // fixes between two requests while still off the route
+    static constexpr int OFF_ROUTE_FIXES = XrGuidanceModel::OFF_ROUTE_FIXES;
+    static constexpr int REROUTE_BACKOFF_FIXES = XrGuidanceModel::REROUTE_BACKOFF_FIXES;
     static constexpr int WINDOW_WIDE = 690;         // pixels
 
     // Icon ids.
@@ -183,8 +192,8 @@ public:
     void set_external_canvas(XrRouteLayerExternalCanvas* canvas) { external_canvas = canvas; }
     void set_right_hand_traffic(bool value) { right_hand_traffic = value; }
     bool is_right_hand_traffic() const { return right_hand_traffic; }
-    void set_voice_prompts_on(bool value) { voice_prompts_on = value; }
-    void set_delay_prompt_on(bool value) { delay_prompt_on = value; }
+    void set_voice_prompts_on(bool value) { speaker.set_prompts_on(value); }
+    void set_delay_prompt_on(bool value) { speaker.set_lead_in_on(value); }
     void set_draw_3d_route(bool value) { draw_3d_route = value; }
     void set_draw_traffic_box(bool value) { draw_traffic_box_on = value; }
     // The view scale up to which the route is drawn along its roads'
@@ -204,8 +213,10 @@ public:
     XrRouteInstructions* get_route(int index) const { return routes.get_item(index); }
     int get_active_index() const { return active_index; }
     XrRouteInstructions* get_active_route() const { return active_route; }
-    int get_guidance_state() const { return guidance_state; }
-    int get_off_route_count() const { return off_route_count; }
+    int get_guidance_state() const { return guidance.get_state(); }
+    int get_off_route_count() const { return guidance.get_off_route_count(); }
+    // Guidance without drawing: state, off-route counting, trip statistics.
+    const XrGuidanceModel& get_guidance() const { return guidance; }
     int get_current_directive_index() const { return current_directive_index; }
     const XrRouteInstructions::XrRouteDirective* get_current_directive() const { return current_directive; }
     int get_distance_to_directive() const { return directive_distance; }
@@ -228,8 +239,10 @@ public:
     const XrArray<XrPoint>& get_route_end_points() const { return end_points; }
     const XrString& get_street_name() const { return street_name; }
     const XrString& get_next_street_name() const { return next_street_name; }
-    const XrString& get_voice_root() const { return voice_root; }
-    const XrString& get_voice_set() const { return voice_set; }
+    const XrString& get_voice_root() const { return speaker.get_root(); }
+    const XrString& get_voice_set() const { return speaker.get_set(); }
+    // The voice: voice-set flags and prompt playback.
+    const XrPromptSpeaker& get_speaker() const { return speaker; }
     int get_display_units() const { return display_units; }
     bool get_gps_fix_valid() const { return gps_fix_valid; }
     void set_current_speed(double metres_per_second) { current_speed = metres_per_second; }
@@ -325,6 +338,9 @@ public:
     // Owned from now on.
     void set_signpost_accessor(XrSignpostAccessor* accessor);
     XrSignpostAccessor* get_signpost_accessor() const { return signposts.get(); }
+    // The signpost items found ahead, and the segment their path starts at.
+    const XrArray<XrSignpostItemRec>& get_signpost_items() const { return signpost_items; }
+    int get_signpost_start() const { return signpost_start; }
     void initialize_signpost_drawer();
     static bool parse_scheme_prefix(const XrString& text, int& text_start, int& scheme);
     void clear_signpost_items();
@@ -340,7 +356,7 @@ public:
     void announce_near(const XrRouteInstructions::XrRouteDirective* directive);
     void announce_far(const XrRouteInstructions::XrRouteDirective* directive, int distance);
     void check_lead_in();
-    void collect_arrival_prompts();
+    void collect_arrival_prompts() { speaker.collect_arrival_prompts(); }
     const wchar_t* choose_prompt(const XrArray<XrString>& names, const XrArray<int>* weights);
     const wchar_t* choose_variant(const wchar_t* a, const wchar_t* b, const wchar_t* c, const wchar_t* d, int wa,
                                   int wb, int wc, int wd);
@@ -383,7 +399,7 @@ public:
                          XrPoint* road_data, int extra_distance);
     int get_distance_to_next_instruction();
 
-    // ---- Travel time and traffic delays (xr_routelayer_guidance.cpp)
+    // ---- Travel time and traffic delays (xr_routelayer_join.cpp)
     bool set_traffic_delay(const XrRouteSegment& segment, std::uint32_t value, std::uint32_t* out);
     int get_route_time(XrRouteInstructions* route, int part, int road_class, int start);
     int get_time_ahead(bool whole);
@@ -396,7 +412,7 @@ public:
     void draw_signpost_items(XrDCHandleRec* dc, const XrPoint& screen, int& height, bool draw_frame,
                              const XrPoint* origin, bool frame_bottom);
 
-    // ---- Route joining (xr_routelayer_guidance.cpp)
+    // ---- Route joining (xr_routelayer_join.cpp)
     bool join_routes(XrGraphAccessor2* graph, XrRouteInstructions* new_route, XrRouteInstructions* old_route,
                      XrRouteInstructions::XrRouteDirective* junction);
     static int find_directive_index(const XrBlockStorage<XrRouteInstructions::XrRouteDirective>& directives,
@@ -424,6 +440,17 @@ private:
         bool is_audio_playing() const override;
         bool prompt_file_loads(const XrString& path) override;
         void play_prompt(const XrString& file) override;
+
+    private:
+        XrRouteLayer* layer;
+    };
+
+    // The edge polyline cache as the guidance model's matcher reads it.
+    class XrEdgeLink : public XrEdgeLines {
+    public:
+        explicit XrEdgeLink(XrRouteLayer* layer) : layer(layer) {}
+        XrPolygon* get_line(XrGid gid, bool create, bool pinned) override;
+        const XrRectangle* get_match_box(const XrPolygon* line, bool pinned) const override;
 
     private:
         XrRouteLayer* layer;
@@ -481,7 +508,6 @@ private:
     XrGraphAccessor2* get_graph_reader();
     // The prompt builders' view of the voice state, and its changes back.
     void fill_prompt_state(xr_prompts::XrPromptState& state) const;
-    void probe_voice_flags() const;
     void keep_prompt_state(const xr_prompts::XrPromptState& state);
     // What both the 2D and the 3D frame draw over the route: the marker,
     // compass or guidance box, alert, speed and traffic box.
@@ -509,15 +535,48 @@ private:
     // The point and direction at offset metres into a segment, in driving
     // direction; false without geometry.
     bool point_in_segment(const XrRouteSegment& segment, int offset, XrPoint& point, int& direction);
-    void compute_remaining_time();
+
+    // ---- The steps of a position update (xr_routelayer_guidance.cpp)
+    // One position fix as update_position hands it through its steps; the
+    // heading is derived from the movement or turned at a reversed start.
+    struct XrFix {
+        XrPoint position;
+        int heading;
+        double speed;
+        bool hold;
+        int extra_distance;
+        std::uint32_t time;
+    };
+    // The street finder's match of a fix, looked for at most once.
+    struct XrStreetSnap {
+        XrGid* street;
+        XrPoint* road_data;
+        bool snapped = false;
+        XrPoint point;
+    };
+    // OnRoute: matched (or at the start point); NearStart: not matched
+    // before the start, only the distances update; Left: off the route.
+    enum class MatchOutcome { OnRoute, NearStart, Left };
+    void begin_fix(XrFix& fix);
+    void finish_fix(const XrFix& fix);
+    void speak_proximity_warning(const XrFix& fix);
+    void snap_to_street(const XrFix& fix, XrStreetSnap& snap);
+    MatchOutcome match_fix(const XrFix& fix, XrStreetSnap& snap);
+    void check_start(XrFix& fix);
+    void advance_directive();
+    // True when the driven street changed.
+    bool update_street_names(const XrRouteSegment* seg);
+    void find_signposts_ahead(const XrRouteSegment* seg);
+    void update_follow_up(const XrRouteSegment* seg);
+    // The end of the active route: arrival or the next waypoint's leg.
+    void finish_route_leg(const XrFix& fix);
+    void count_progress(const XrFix& fix);
+    void update_announcement_distances(const XrFix& fix);
+    void move_announcement_behind_side_road();
+    void announce_due();
 
     // ---- Members (construction order)
     XrMap* map;
-    // Voice-set flags: which optional prompts the set has, looked for when
-    // guidance first needs them (a probe loads each file).
-    mutable bool voice_flags_known = false;
-    mutable bool has_after = false, has_herel2 = false, has_700 = false, has_700y = false, has_01mile = false;
-    XrArray<XrString> arrival_prompts;
     XrEventloopBase* event_loop;
     XrProximityAlerter* warning_source = nullptr;
     int display_units = UNITS_METRIC;
@@ -527,13 +586,7 @@ private:
     std::uint32_t gps_status_end = 0;
     bool gps_status_timed = false;
     XrRouteLayerObserver* route_observer = nullptr;
-    int guidance_state = STATE_ON_ROUTE;
-    int off_route_mark = -1;
-    int off_route_count = 0;
-    // Fixes handed to update_position, and the fix of the last request for
-    // a new route (back-off; -1 none).
-    int fix_count = 0;
-    int reroute_asked_at = -1;
+    XrGuidanceModel guidance;
     XrBitmap icons[IconCount];
     XrBitmap sign_bitmaps[2];
     XrPtrArray<XrRouteInstructions*> routes;
@@ -555,7 +608,7 @@ private:
     int follow_limit1 = -1, follow_limit2 = -1;
     // Guidance flags.
     bool started = false, announced_far = false, announced_near = false, second_far_pending = false,
-         exit_announcement = false, exit_taken = false, reversed_start = false, close_follow_up = false,
+         exit_announcement = false, exit_taken = false, close_follow_up = false,
          follow_up_announced = false, chain = false, chain_before = false, follow_up_spoken = false;
     bool uturn_announced = false;
     bool route_locked = false;
@@ -588,6 +641,7 @@ private:
     int margin_reset = MARGIN_DEFAULT;
     int units_per_metre;
     XrAudioPlayer* audio;
+    XrPromptSpeaker speaker;
     bool gps_present = false;
     bool gps_fix_valid = false;
     XrPenHandle pens[PenCount]{};
@@ -604,15 +658,12 @@ private:
     XrPenHandle signpost_pen{};
     XrBrushHandle signpost_brush{};
     XrColorHandle plain_text_colour = 0;
-    bool voice_prompts_on = true;
     int heading = -1;
     int signpost_segment = -1, signpost_start = -1;
     int signpost_distance = 0;
     XrArray<XrSignpostItemRec> signpost_items;
     XrArray<XrSiGfx> signpost_gfx;
     XrArray<XrPoint> end_points;
-    XrString voice_root;
-    XrString voice_set;
     XrLineLabelLayer* street_labels;
     double odometer = 0.0;
     std::uint32_t creation_time = 0;
@@ -625,8 +676,6 @@ private:
     // Panel sizes: guidance box height, bottom band, bottom of the last alert.
     int panel_sizes[3] = {0, 0, 0};
     int box_metrics[2] = {0, 0};
-    bool delay_prompt_on = true;
-    std::uint32_t last_prompt_time = 0;
     XrHash<int, std::uint32_t> traffic_delays;
     bool delays_summed = false;
     int remaining_minutes = 0;
@@ -648,9 +697,6 @@ private:
     int blink_count = 0;
     std::uint32_t blink_time = 0;
     std::unique_ptr<XrBitmapRectangle> traffic_frame;
-    // Trip statistics.
-    long long trip_value = 0;
-    std::uint32_t trip_start = 0;
     // Safety screen pictures (route_01 to route_03, then the half ones), the
     // screen's view of the layer and its street-name switch.
     std::unique_ptr<XrBitmap> safety_images[6];
@@ -658,6 +704,7 @@ private:
     bool show_street_names = true;
     // Edge polyline cache: 0 and 1 pinned, 2..17 first in, first out.
     XrEdgeEntry edge_cache[EDGE_CACHE_SIZE];
+    XrEdgeLink edge_link;
     // The graph reader kept between calls.
     XrString graph_path;
     std::unique_ptr<XrFileStorageAccessor> graph_file;

@@ -123,7 +123,7 @@ void XrRouteLayer::draw_route(XrDCHandleRec* dc, XrMapView* view)
         XrGDI::restore_pen(dc, previous);
     }
 
-    if (guidance_state != STATE_OFF_ROUTE && options[1] && current_directive_index >= 0) {
+    if (guidance.get_state() != STATE_OFF_ROUTE && options[1] && current_directive_index >= 0) {
         XrRouteArrow* arrow = get_arrow(current_directive_index);
         if (arrow != nullptr && arrow->polyline != nullptr && arrow->polyline->get_point_count() > 0) {
             const int f = xr_routelayer::turn_arrow_width_factor(view->get_scale_value());

@@ -34,7 +34,7 @@ XrRectangle grown_box(const XrPolygon& line, int grow)
 bool XrRouteLayer::should_reroute(XrPoint& position, int heading_, XrPoint* last_point, XrGid* last_gid,
                                   XrGraphAccessor2::XrEdgeData* edge)
 {
-    if (route_locked && guidance_state == STATE_OFF_ROUTE)
+    if (route_locked && guidance.get_state() == STATE_OFF_ROUTE)
         return true;
     return is_off_route_road(position, heading_, last_point, last_gid, edge);
 }
@@ -155,8 +155,8 @@ int XrRouteLayer::get_point_on_route(XrPoint* point, short* heading_out, int dis
 
 int XrRouteLayer::step_back(XrPoint* point, short* heading_out, int step)
 {
-    if (guidance_state == STATE_ARRIVED) {
-        guidance_state = STATE_ON_ROUTE;
+    if (guidance.get_state() == STATE_ARRIVED) {
+        guidance.set_state(STATE_ON_ROUTE);
         announced_far = announced_near = second_far_pending = exit_taken = false;
     }
     return get_point_on_route(point, heading_out, distance_travelled - (step == 0 ? 25 : step));

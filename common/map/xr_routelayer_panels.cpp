@@ -268,7 +268,7 @@ void XrRouteLayer::draw_traffic_state(XrDCHandleRec* dc, const XrPoint& screen)
     const XrRectangle rect(20, -40, 60, -20);
     XrRectangle r(rect.left, screen.y + rect.top, rect.right, screen.y + rect.bottom);
     if (XrTrafficVisualization::draw_in_rect(traffic_state, dc, r))
-        trip_value += traffic_state->get_value();
+        guidance.add_trip_value(traffic_state->get_value());
 }
 
 void XrRouteLayer::reset_traffic_state() { traffic_state = XrTrafficVisualization::reset(traffic_state, &traffic_link); }
@@ -375,14 +375,12 @@ bool XrRouteLayer::is_guidance_busy() const
 
 long long XrRouteLayer::get_trip_statistics(int& seconds) const
 {
-    seconds = static_cast<int>((now() - trip_start) / 1000);
-    return trip_value;
+    return guidance.get_trip_statistics(now(), seconds);
 }
 
 void XrRouteLayer::reset_trip_statistics()
 {
-    trip_value = 0;
-    trip_start = now();
+    guidance.start_trip(now());
 }
 
 void XrRouteLayer::set_info_record(const XrTrafficCRecord& record)
@@ -461,7 +459,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
         top = line.bottom + 1;
 
         XrString value;
-        if (guidance_state == STATE_ON_ROUTE && distance_travelled > 0) {
+        if (guidance.get_state() == STATE_ON_ROUTE && distance_travelled > 0) {
             if (show_distance) {
                 const long long left =
                     static_cast<long long>(route_length) - distance_travelled + get_later_legs_length();
@@ -504,7 +502,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
 
     // 2. Next-street line.
     if (directive->code() != XrRouteInstructions::CODE_DESTINATION && !next_street_name.is_empty() &&
-        d < largest_announce && guidance_state != STATE_OFF_ROUTE) {
+        d < largest_announce && guidance.get_state() != STATE_OFF_ROUTE) {
         XrFontHandleRec* font = font_of(FONT_NEXT_STREET);
         const int h = text_height(font);
         if (font != nullptr && h > 0) {
@@ -526,7 +524,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
 
     bool drawn = false;
     // 3. Instruction box.
-    if (guidance_state == STATE_ON_ROUTE && d < largest_announce) {
+    if (guidance.get_state() == STATE_ON_ROUTE && d < largest_announce) {
         XrFontHandleRec* dist_font = font_of(FONT_DISTANCE);
         const int icon_column = icons[IconBox].width();
         const int text_w = dist_font != nullptr ? XrGDI::measure_text(dist_font, L"999 yd").width : 0;
@@ -596,7 +594,7 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
     }
 
     // 4. Off the route: the U-turn icon.
-    if (guidance_state == STATE_OFF_ROUTE && distance_travelled >= 21) {
+    if (guidance.get_state() == STATE_OFF_ROUTE && distance_travelled >= 21) {
         const int number = xr_routelayer::uturn_icon(right_hand_traffic);
         if (direction_icons != nullptr) {
             XrBitmap uturn(direction_icons[number], false);

@@ -422,37 +422,21 @@ bool directory_exists(const XrString& path)
     return !path.is_empty() && finder.open(path, XrFileFinder::FILES);
 }
 
-// The base name (without the extension) of two names is the same, case
-// ignored.
-bool same_base(const XrString& a, const TCHAR* b)
-{
-    const TCHAR* x = a.c_str();
-    const std::size_t na = x != nullptr ? wcslen(x) : 0;
-    const std::size_t nb = wcslen(b);
-    if (na < 4 || na != nb)
-        return false;
-    for (std::size_t i = 0; i + 4 < na; ++i) {
-        if (std::towlower(static_cast<wint_t>(x[i])) != std::towlower(static_cast<wint_t>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 XrString XrRouteLayer::voice_path(const XrString& name) const
 {
-    return XrAudioFile::prompt_path(voice_root, voice_set, name);
+    return speaker.path(name);
 }
 
 void XrRouteLayer::fill_prompt_state(xr_prompts::XrPromptState& state) const
 {
-    probe_voice_flags();
+    const XrPromptSpeaker::XrVoiceFlags& flags = speaker.get_flags();
     state.units = prompt_units;
-    state.has_after = has_after;
-    state.has_herel2 = has_herel2;
-    state.has_700 = has_700;
-    state.has_700y = has_700y;
+    state.has_after = flags.has_after;
+    state.has_herel2 = flags.has_herel2;
+    state.has_700 = flags.has_700;
+    state.has_700y = flags.has_700y;
     state.speed = static_cast<int>(current_speed);
     state.exit_announcement = exit_announcement;
     state.current = current_directive;
@@ -470,9 +454,9 @@ void XrRouteLayer::keep_prompt_state(const xr_prompts::XrPromptState& state)
 int XrRouteLayer::detect_prompt_units()
 {
     const int setting = host->get_distance_units();
-    XrString folder = backslashes_to_slashes(voice_root);
+    XrString folder = backslashes_to_slashes(speaker.get_root());
     folder += L'/';
-    folder += backslashes_to_slashes(voice_set);
+    folder += backslashes_to_slashes(speaker.get_set());
     // Metric needs no look at the set.
     prompt_units = setting == 0 ? xr_prompts::detect_units(0, false, false, false)
                                 : xr_prompts::detect_units(setting, directory_exists(folder),
@@ -512,17 +496,7 @@ const wchar_t* XrRouteLayer::get_lane_prompt(int code)
 
 void XrRouteLayer::play_prompt_list(const XrPromptList& list)
 {
-    if (!voice_prompts_on || list.get_num_items() == 0)
-        return;
-    const std::uint32_t t = now();
-    XrSimpleArray<XrString> paths(8);
-    if (audio != nullptr && delay_prompt_on && !audio->is_playing() && t - last_prompt_time > 3800)
-        paths.append(voice_path(XrString(L"delay.wav")));
-    for (int i = 0; i < list.get_num_items(); ++i)
-        paths.append(voice_path(*list.get_item_ptr(i)));
-    if (audio != nullptr)
-        audio->play_files(paths);
-    last_prompt_time = t;
+    speaker.play_list(list, now());
 }
 
 void XrRouteLayer::play_prompts(const wchar_t* first, const wchar_t* second, const wchar_t* third)
@@ -597,11 +571,11 @@ void XrRouteLayer::announce_far(const Directive* directive, int distance)
 
 void XrRouteLayer::check_lead_in()
 {
-    if (!voice_prompts_on || !delay_prompt_on || audio == nullptr || active_route == nullptr)
+    if (!speaker.lead_in_allowed() || active_route == nullptr)
         return;
     const std::uint32_t t = now();
-    if (audio->is_playing()) {
-        last_prompt_time = t;
+    if (speaker.is_playing()) {
+        speaker.mark_busy(t);
         return;
     }
     xr_prompts::XrLeadInInput in;
@@ -621,36 +595,7 @@ void XrRouteLayer::check_lead_in()
     in.chain_before = chain_before;
     if (!xr_prompts::lead_in_due(in))
         return;
-    XrSimpleArray<XrString> paths(1);
-    paths.append(voice_path(XrString(L"delay.wav")));
-    audio->play_files(paths);
-    last_prompt_time = t;
-}
-
-void XrRouteLayer::collect_arrival_prompts()
-{
-    XrString folder = backslashes_to_slashes(voice_root);
-    folder += L'/';
-    folder += backslashes_to_slashes(voice_set);
-    XrFileFinder finder;
-    if (!finder.open(folder, XrFileFinder::FILES))
-        return;
-    arrival_prompts.remove_all();
-    arrival_prompts.append(XrString(L"dest.wav"));
-    TCHAR name[256];
-    int added = 0;
-    while (added < 20 && finder.get_next(name, 256)) {
-        if (!xr_prompts::is_arrival_prompt_name(name))
-            continue;
-        // One entry per prompt: a WAV file and its Ogg Vorbis twin are one.
-        bool known = false;
-        for (int i = 0; i < arrival_prompts.get_num_items() && !known; ++i)
-            known = same_base(*arrival_prompts.get_item_ptr(i), name);
-        if (known)
-            continue;
-        arrival_prompts.append(XrString(name));
-        ++added;
-    }
+    speaker.play_lead_in(t);
 }
 
 const wchar_t* XrRouteLayer::choose_prompt(const XrArray<XrString>& names, const XrArray<int>* weights)
@@ -698,7 +643,7 @@ bool XrRouteLayer::set_gps_present(bool present, bool speak)
 
 void XrRouteLayer::check_uturn()
 {
-    if (active_route == nullptr || guidance_state != STATE_OFF_ROUTE || announced_far)
+    if (active_route == nullptr || guidance.get_state() != STATE_OFF_ROUTE || announced_far)
         return;
     if (odometer < 21.0 * units_per_metre)
         return;

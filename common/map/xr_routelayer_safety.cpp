@@ -84,7 +84,7 @@ bool XrRouteLayer::draw_icon_number(XrDCHandleRec* dc, int number, const XrPoint
 }
 
 bool XrRouteLayer::XrSafetyLink::has_active_route() const { return layer->active_route != nullptr; }
-int XrRouteLayer::XrSafetyLink::get_guidance_state() const { return layer->guidance_state; }
+int XrRouteLayer::XrSafetyLink::get_guidance_state() const { return layer->guidance.get_state(); }
 int XrRouteLayer::XrSafetyLink::get_directive_distance() const { return layer->directive_distance; }
 int XrRouteLayer::XrSafetyLink::get_largest_announcement() const { return layer->largest_announce; }
 int XrRouteLayer::XrSafetyLink::get_display_units() const { return layer->display_units; }
@@ -226,8 +226,8 @@ void XrRouteLayer::XrTrafficLink::set_box_timer(int ms)
         layer->event_loop->add_timeout(ms / 1000, ms % 1000, layer, event_data(EVENT_TRAFFIC));
 }
 
-XrString XrRouteLayer::XrTrafficLink::get_voice_root() const { return layer->voice_root; }
-XrString XrRouteLayer::XrTrafficLink::get_voice_set() const { return layer->voice_set; }
+XrString XrRouteLayer::XrTrafficLink::get_voice_root() const { return layer->speaker.get_root(); }
+XrString XrRouteLayer::XrTrafficLink::get_voice_set() const { return layer->speaker.get_set(); }
 
 bool XrRouteLayer::XrTrafficLink::is_audio_playing() const
 {

@@ -43,7 +43,7 @@ public:
                                : nullptr;
         l.directive_distance = distance;
         l.next_street_name = next_street != nullptr ? XrString(next_street) : XrString();
-        l.guidance_state = state;
+        l.guidance.set_state(state);
     }
     void set_next_directive(const XrRouteInstructions::XrRouteDirective* d) { l.next_directive = d; }
     // The traffic box is asked for by the next draw_traffic_box.

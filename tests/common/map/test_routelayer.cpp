@@ -14,37 +14,34 @@
 #include "tools/mapgen/signs_writer.h"
 #include "tools/mapgen/wav_writer.h"
 
-// The layer's private voice-set flags.
-class XrRouteLayerTestAccess {
-public:
+// The layer's voice-set flags and signposts, read through its public view.
+struct GuidanceView {
     static bool has_after(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_after;
+        return l.get_speaker().get_flags().has_after;
     }
     static bool has_700(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_700;
+        return l.get_speaker().get_flags().has_700;
     }
     static bool has_700y(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_700y;
+        return l.get_speaker().get_flags().has_700y;
     }
     static bool has_herel2(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_herel2;
+        return l.get_speaker().get_flags().has_herel2;
     }
     static bool has_01mile(const XrRouteLayer& l)
     {
-        l.probe_voice_flags();
-        return l.has_01mile;
+        return l.get_speaker().get_flags().has_01mile;
     }
-    static int signpost_count(const XrRouteLayer& l) { return l.signpost_items.get_num_items(); }
-    static XrString signpost_text(const XrRouteLayer& l, int i) { return l.signpost_items.get_item_ptr(i)->text; }
-    static int signpost_start(const XrRouteLayer& l) { return l.signpost_start; }
+    static int signpost_count(const XrRouteLayer& l) { return l.get_signpost_items().get_num_items(); }
+    static XrString signpost_text(const XrRouteLayer& l, int i)
+    {
+        return l.get_signpost_items().get_item_ptr(i)->text;
+    }
+    static int signpost_start(const XrRouteLayer& l) { return l.get_signpost_start(); }
 };
 
 namespace {
@@ -272,20 +269,20 @@ TEST(RouteLayerFrame, VoiceFolderLooksForTheOptionalPrompts)
     EXPECT_EQ(layer.get_voice_set(), XrString(L"eng"));
     EXPECT_EQ(layer.get_voice_root(), host.root);
     EXPECT_EQ(player.get_cache_count(), 0);
-    EXPECT_TRUE(XrRouteLayerTestAccess::has_after(layer));
-    EXPECT_TRUE(XrRouteLayerTestAccess::has_700(layer));
-    EXPECT_TRUE(XrRouteLayerTestAccess::has_01mile(layer));
-    EXPECT_FALSE(XrRouteLayerTestAccess::has_700y(layer));
-    EXPECT_FALSE(XrRouteLayerTestAccess::has_herel2(layer));
+    EXPECT_TRUE(GuidanceView::has_after(layer));
+    EXPECT_TRUE(GuidanceView::has_700(layer));
+    EXPECT_TRUE(GuidanceView::has_01mile(layer));
+    EXPECT_FALSE(GuidanceView::has_700y(layer));
+    EXPECT_FALSE(GuidanceView::has_herel2(layer));
     // The same name again does nothing more (the cache is kept).
     ASSERT_TRUE(player.preload(XrString((root.dir() + "/sounds/eng/700.wav").c_str())));
     layer.set_voice_folder(XrString(L"eng"));
     EXPECT_EQ(player.get_cache_count(), 1);
     // A set without the optional prompts clears the flags.
     layer.set_voice_folder(XrString(L"plain"));
-    EXPECT_FALSE(XrRouteLayerTestAccess::has_after(layer));
-    EXPECT_FALSE(XrRouteLayerTestAccess::has_700(layer));
-    EXPECT_FALSE(XrRouteLayerTestAccess::has_01mile(layer));
+    EXPECT_FALSE(GuidanceView::has_after(layer));
+    EXPECT_FALSE(GuidanceView::has_700(layer));
+    EXPECT_FALSE(GuidanceView::has_01mile(layer));
 }
 
 TEST(RouteLayerFrame, EventsAskForRedraws)
@@ -823,12 +820,12 @@ TEST(RouteLayerGuidance, SignpostAheadOfTheInstruction)
 
     for (int d = 0; d < 400; d += 14)
         l.fix_at(d, 14.0);
-    EXPECT_EQ(XrRouteLayerTestAccess::signpost_count(l.layer), 0); // more than 1000 m before the turn
+    EXPECT_EQ(GuidanceView::signpost_count(l.layer), 0); // more than 1000 m before the turn
     for (int d = 400; d < 1600; d += 14)
         l.fix_at(d, 14.0);
-    ASSERT_EQ(XrRouteLayerTestAccess::signpost_count(l.layer), 2);
-    EXPECT_EQ(XrRouteLayerTestAccess::signpost_text(l.layer, 0), XrString(L"North"));
-    EXPECT_EQ(XrRouteLayerTestAccess::signpost_start(l.layer), from_edge);
+    ASSERT_EQ(GuidanceView::signpost_count(l.layer), 2);
+    EXPECT_EQ(GuidanceView::signpost_text(l.layer, 0), XrString(L"North"));
+    EXPECT_EQ(GuidanceView::signpost_start(l.layer), from_edge);
 }
 
 // An observer that keeps answering false is asked again only after a

@@ -41,14 +41,14 @@ public:
     static bool announced_far(XrRouteLayer& l) { return l.announced_far; }
     static void set_guidance(XrRouteLayer& l, int state, double odometer)
     {
-        l.guidance_state = state;
+        l.guidance.set_state(state);
         l.odometer = odometer;
     }
-    static const XrArray<XrString>& arrival_prompts(XrRouteLayer& l) { return l.arrival_prompts; }
+    static const XrArray<XrString>& arrival_prompts(XrRouteLayer& l) { return l.get_speaker().get_arrival_prompts(); }
     static bool flags(XrRouteLayer& l, int i)
     {
-        l.probe_voice_flags();
-        const bool f[] = {l.has_after, l.has_herel2, l.has_700, l.has_700y, l.has_01mile};
+        const XrPromptSpeaker::XrVoiceFlags& v = l.get_speaker().get_flags();
+        const bool f[] = {v.has_after, v.has_herel2, v.has_700, v.has_700y, v.has_01mile};
         return f[i];
     }
 };
