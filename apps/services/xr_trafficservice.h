@@ -8,6 +8,8 @@
 
 #include <deque>
 #include <memory>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "apps/services/xr_service.h"
@@ -35,11 +37,31 @@ public:
     // A file younger than this is current.
     static constexpr int FRESH_SECONDS = 1800;
 
+    // One resolved event: its road edges (top bit: against the edge), its
+    // centre in map units ((0, 0) unknown), its penalty code and times.
+    struct Event {
+        std::uint8_t revision = 0;
+        std::vector<std::uint32_t> edges;
+        int x = 0;
+        int y = 0;
+        std::int32_t penalty_code = 0;
+        bool fades = false;
+        std::uint32_t end_time = 0;
+        std::uint32_t start_time = 0;
+    };
+
     struct Country {
         XrString code;
         std::unique_ptr<XrTrafficInfoFile> file;
         std::unique_ptr<XrTrafficPenalty> own_penalty;
         XrTrafficPenalty* penalty = nullptr; // own or the shared default
+        // The file's (id, revision) pairs in index order, the resolved
+        // events by id, the ids new or changed in the last update and the
+        // listed events whose end has passed.
+        std::vector<XrTrafficInfoEvent> ids;
+        std::unordered_map<std::uint32_t, std::unique_ptr<Event>> events;
+        std::unordered_set<std::uint32_t> fresh;
+        int expired = 0;
     };
 
     XrTrafficService();
@@ -50,6 +72,9 @@ public:
     int get_type() const override { return TYPE_TRAFFIC; }
     XrServiceStatus* get_status() override;
     void refresh(int a, int b) override;
+    // Adds the penalties of the resolved events to a route search (when
+    // route searches use traffic); never takes the search over.
+    bool route_request(XrDijkstraPath2* search, const XrPoint& start, const XrPoint& end) override;
     void receive_data(int value_a, int value_b, Status status, const XrString* title, XrPropertyBag* payload,
                       XrServiceListener* listener) override;
     int get_server_id() const override { return 2; }
@@ -73,6 +98,15 @@ public:
     static int freshness(const Country& country);
     void recompute_status();
 
+    // Events of the countries (resolved, on the map and on the roads).
+    // The number of events of a country code less its expired ones; every
+    // country's without a code.
+    int count_events(const XrString* code);
+    // Drops the events whose end has passed: their marks and objects go.
+    void expire_events(std::int64_t now);
+    // The weight (percent) of an event for a car at a position.
+    static int event_weight(const Country& country, const Event& event, const XrPoint& at, std::int64_t now);
+
 private:
     struct PendingRequest {
         Country* country;
@@ -91,11 +125,28 @@ private:
     void end_round();
     void apply_update(const XrByteArray& blob, const XrString* digest, const XrString& code,
                       XrServiceListener* listener);
+    // After the country's file changed: the events listed now, those gone
+    // or changed removed with their objects, new ones decoded and resolved
+    // (expired ones dropped); answers the number of new or changed events.
+    int rebuild_events(Country& country, std::int64_t now);
+    // Resolves the events of the fresh set: TMC locations through the
+    // aggregate, else the coordinates of the record.
+    void resolve_fresh(Country& country);
+    void compute_penalties(Country& country);
+    // Map objects for the country's events (only the fresh ones).
+    void refresh_icons(Country& country, bool only_fresh);
+    // Marks every resolved event's roads by its traffic class.
+    void rebuild_marks();
+    void remove_event(Country& country, std::uint32_t id);
+    void remove_country_events(Country& country);
+    // The centre of a record's coordinates in map units; (0, 0) when none.
+    bool centre_of(const XrTrafficInfoParams& record, int& x, int& y) const;
     void arm(int id, int seconds, int milliseconds = 0);
     void disarm(int id);
     void arm_refresh();
 
     XrServiceHelper* helper = nullptr;
+    XrProjection* projection = nullptr;
     bool request_in_flight = false;
     std::vector<std::unique_ptr<Country>> countries;
     std::unique_ptr<XrTrafficPenalty> default_penalty;
