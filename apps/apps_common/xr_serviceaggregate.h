@@ -94,6 +94,10 @@ public:
     bool mark_road(unsigned int gid, bool along, int cls) override;
     void unmark_road(unsigned int gid) override;
     void add_edge_penalty(XrDijkstraPath2* search, unsigned int gid, int penalty) override;
+    bool has_route() override;
+    bool road_on_route(unsigned int gid) override;
+    void request_reroute() override;
+    void play_sound(const TCHAR* name) override;
 
     // Radius in pixels of an event's object on the map.
     static constexpr int EVENT_RADIUS = 9;

@@ -1,6 +1,9 @@
 // The service aggregate's traffic operations: event objects on a map layer
 // of their own, road marks on the road layer and penalties in route searches.
+#include "apps/apps_common/xr_naviapp.h"
 #include "apps/apps_common/xr_serviceaggregate.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
+#include "common/map/xr_routelayer.h"
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_map.h"
@@ -9,14 +12,15 @@
 
 namespace {
 
-// The look of an event's object by its category: red for traffic, orange
-// for roadworks, blue for weather, grey for the rest.
+// The look of an event's object by its category: purple for traffic (apart
+// from the red road marks and the route), orange for roadworks, blue for
+// weather, grey for the rest.
 void category_colour(int category, int& r, int& g, int& b)
 {
     switch (category) {
     case 0:
     case 10:
-        r = 220, g = 0, b = 0;
+        r = 150, g = 0, b = 190;
         break;
     case 1:
         r = 255, g = 140, b = 0;
@@ -107,4 +111,28 @@ void XrServiceAggregate::drop_event_objects()
 {
     event_objects.clear();
     event_layer.reset();
+}
+
+bool XrServiceAggregate::has_route()
+{
+    XrRouteLayer* route = app != nullptr ? app->get_route_layer() : nullptr;
+    return route != nullptr && route->get_route_length() > 0;
+}
+
+bool XrServiceAggregate::road_on_route(unsigned int gid)
+{
+    XrLineLabelLayer* roads = road_labels();
+    return roads != nullptr && roads->find_route_edge(gid, -1, nullptr);
+}
+
+void XrServiceAggregate::request_reroute()
+{
+    if (XrRouteProvider* route = XrRouteProvider::get_instance())
+        route->recalculate_from_position(false);
+}
+
+void XrServiceAggregate::play_sound(const TCHAR* name)
+{
+    if (XrRouteLayer* route = app != nullptr ? app->get_route_layer() : nullptr)
+        route->play_prompts(name, nullptr, nullptr);
 }

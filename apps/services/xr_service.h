@@ -117,6 +117,13 @@ public:
     virtual void add_edge_penalty(XrDijkstraPath2* /*search*/, unsigned int /*gid*/, int /*penalty*/) {}
     // The current map position; false without one.
     virtual bool get_position(XrPoint& /*at*/) { return false; }
+    // The current route: whether there is one, whether a road lies on it,
+    // a new search from the position, and a sound played to the driver
+    // ("tf_warning.wav" and the like).
+    virtual bool has_route() { return false; }
+    virtual bool road_on_route(unsigned int /*gid*/) { return false; }
+    virtual void request_reroute() {}
+    virtual void play_sound(const TCHAR* /*name*/) {}
 
     // The MD5 digest of the bytes as 32 lower-case hexadecimal characters
     // (out holds 33 with the terminator).

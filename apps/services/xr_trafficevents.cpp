@@ -322,3 +322,54 @@ bool XrTrafficService::route_request(XrDijkstraPath2* search, const XrPoint& sta
     }
     return false;
 }
+
+bool XrTrafficService::penalised_event_on_route() const
+{
+    for (const auto& country : countries)
+        for (const auto& [id, event] : country->events)
+            if (event->penalty_code != 0)
+                for (std::uint32_t edge : event->edges)
+                    if (helper->road_on_route(edge & ~AGAINST))
+                        return true;
+    return false;
+}
+
+void XrTrafficService::check_route()
+{
+    if (!enabled || helper == nullptr || !helper->has_route())
+        return;
+    for (const auto& country : countries)
+        for (const XrTrafficInfoEvent& e : country->ids) {
+            auto it = country->events.find(e.event_id);
+            if (it == country->events.end() || warned.count(e.event_id) != 0)
+                continue;
+            const bool on_route = std::any_of(it->second->edges.begin(), it->second->edges.end(),
+                                              [&](std::uint32_t edge) { return helper->road_on_route(edge & ~AGAINST); });
+            if (!on_route)
+                continue;
+            const XrTrafficInfoParams* record = country->file->get_record(e.event_id, false);
+            if (record == nullptr)
+                continue;
+            warned.insert(e.event_id);
+            helper->play_sound(XrTrafficStrings::category_sound(XrTrafficStrings::event_category(*record, country->penalty)));
+        }
+    XrAppSettingsProvider* settings = static_cast<XrAppSettingsProvider*>(
+        XrSingleton::get_instance(XrString(L"XrAppSettingsProvider")));
+    if (settings != nullptr && settings->get_routing_option() && !reroute_pending && penalised_event_on_route()) {
+        reroute_pending = true;
+        helper->request_reroute();
+    }
+}
+
+void XrTrafficService::route_event()
+{
+    if (!enabled || helper == nullptr)
+        return;
+    if (reroute_pending) {
+        reroute_pending = false;
+        if (helper->has_route() && !penalised_event_on_route())
+            helper->play_sound(L"tf_reroute.wav");
+        return;
+    }
+    check_route();
+}

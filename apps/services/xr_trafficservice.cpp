@@ -1,6 +1,7 @@
 #include "apps/services/xr_trafficservice.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <ctime>
 
 #include "common/base/xr_singleton.h"
@@ -173,6 +174,8 @@ void XrTrafficService::clear_all()
     queue.clear();
     for (const auto& country : countries)
         remove_country_events(*country);
+    warned.clear();
+    reroute_pending = false;
     if (helper != nullptr && !countries.empty())
         helper->reserve_road_marks(0);
     countries.clear();
@@ -247,7 +250,8 @@ void XrTrafficService::send(const PendingRequest& p)
 void XrTrafficService::end_round()
 {
     queue.clear();
-    arm_refresh();
+    // Not at once: a failing server is not asked again and again.
+    arm_refresh(RETRY_SECONDS);
 }
 
 void XrTrafficService::receive_data(int value_a, int value_b, Status result, const XrString* title,
@@ -333,6 +337,7 @@ void XrTrafficService::apply_update(const XrByteArray& blob, const XrString* dig
         refresh_icons(*country, true);
         rebuild_marks();
         country->file->set_load_all(false);
+        check_route();
     }
     if (!ok) {
         status = STATUS_FAILED;
@@ -419,7 +424,7 @@ void XrTrafficService::disarm(int id)
         helper->remove_timeout(this, id);
 }
 
-void XrTrafficService::arm_refresh()
+void XrTrafficService::arm_refresh(int min_seconds)
 {
     disarm(TIMER_REFRESH);
     if (refresh_minutes == 0)
@@ -438,7 +443,7 @@ void XrTrafficService::arm_refresh()
         if (left < due)
             due = left < 0 ? 0 : left;
     }
-    arm(TIMER_REFRESH, static_cast<int>(due));
+    arm(TIMER_REFRESH, static_cast<int>(std::max<std::int64_t>(due, min_seconds)));
 }
 
 void XrTrafficService::execute(XrEventloopBase* /*loop*/, void* data)

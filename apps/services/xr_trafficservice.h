@@ -75,6 +75,9 @@ public:
     // Adds the penalties of the resolved events to a route search (when
     // route searches use traffic); never takes the search over.
     bool route_request(XrDijkstraPath2* search, const XrPoint& start, const XrPoint& end) override;
+    // The route changed: after a reroute asked for by traffic, the new route
+    // is announced when it leaves the roads of the events that caused it.
+    void route_event() override;
     void receive_data(int value_a, int value_b, Status status, const XrString* title, XrPropertyBag* payload,
                       XrServiceListener* listener) override;
     int get_server_id() const override { return 2; }
@@ -104,6 +107,13 @@ public:
     int count_events(const XrString* code);
     // Drops the events whose end has passed: their marks and objects go.
     void expire_events(std::int64_t now);
+    // Events on the current route: each is warned of once (its category's
+    // sound); when one of them slows the route and searches use traffic, a
+    // new route is asked for.
+    void check_route();
+    bool is_reroute_pending() const { return reroute_pending; }
+    // Seconds before a failed exchange is tried again.
+    static constexpr int RETRY_SECONDS = 30;
     // The weight (percent) of an event for a car at a position.
     static int event_weight(const Country& country, const Event& event, const XrPoint& at, std::int64_t now);
 
@@ -143,10 +153,15 @@ private:
     bool centre_of(const XrTrafficInfoParams& record, int& x, int& y) const;
     void arm(int id, int seconds, int milliseconds = 0);
     void disarm(int id);
-    void arm_refresh();
+    // Refresh timer; at least min_seconds ahead.
+    void arm_refresh(int min_seconds = 0);
+    // True when a road of a penalised event lies on the current route.
+    bool penalised_event_on_route() const;
 
     XrServiceHelper* helper = nullptr;
     XrProjection* projection = nullptr;
+    bool reroute_pending = false;
+    std::unordered_set<std::uint32_t> warned; // events on the route warned of
     bool request_in_flight = false;
     std::vector<std::unique_ptr<Country>> countries;
     std::unique_ptr<XrTrafficPenalty> default_penalty;

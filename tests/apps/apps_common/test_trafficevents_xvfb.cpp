@@ -120,6 +120,10 @@ public:
     }
     void unmark_road(unsigned int gid) override { marks.erase(gid); }
     void add_edge_penalty(XrDijkstraPath2*, unsigned int gid, int penalty) override { penalties[gid] += penalty; }
+    bool has_route() override { return !route.empty(); }
+    bool road_on_route(unsigned int gid) override { return route.count(gid) != 0; }
+    void request_reroute() override { ++reroutes; }
+    void play_sound(const TCHAR* name) override { sounds.push_back(narrow(XrString(name))); }
 
     struct Object {
         int x, y, category;
@@ -130,6 +134,9 @@ public:
     std::map<std::uint32_t, Object> objects;
     std::map<unsigned int, int> marks;
     std::map<unsigned int, int> penalties;
+    std::set<unsigned int> route;
+    int reroutes = 0;
+    std::vector<std::string> sounds;
 };
 
 // Event code 101 is class 2 in the penalty map: 50 % speed, 5 minutes;
@@ -307,6 +314,43 @@ TEST_F(TrafficEvents, SwitchingTrafficOffClearsTheMap)
     EXPECT_TRUE(helper.objects.empty());
     EXPECT_TRUE(helper.marks.empty());
     EXPECT_TRUE(search_penalties().empty());
+}
+
+TEST_F(TrafficEvents, AJamOnTheRouteIsWarnedOfAndTheNewRouteAnnounced)
+{
+    helper.route = {1, 2, 8};
+    ASSERT_TRUE(update({tmc_event(1, 10, 101), point_event(3)}));
+    EXPECT_EQ(helper.sounds, std::vector<std::string>{"tf_warning.wav"});
+    EXPECT_EQ(helper.reroutes, 1);
+    EXPECT_TRUE(service->is_reroute_pending());
+
+    // The new route leaves the jam: announced once; the same update again
+    // neither warns nor searches again.
+    helper.route = {1, 2, 5};
+    service->route_event();
+    EXPECT_EQ(helper.sounds, (std::vector<std::string>{"tf_warning.wav", "tf_reroute.wav"}));
+    EXPECT_FALSE(service->is_reroute_pending());
+    service->route_event();
+    EXPECT_EQ(helper.sounds.size(), 2u);
+    EXPECT_EQ(helper.reroutes, 1);
+}
+
+TEST_F(TrafficEvents, ARouteThatCannotLeaveTheJamIsNotAnnounced)
+{
+    helper.route = {9};
+    settings->set_routing_option(false);
+    ASSERT_TRUE(update({tmc_event(2, 20, 401)}));
+    // Searches without traffic: warned of, but no new search.
+    EXPECT_EQ(helper.sounds, std::vector<std::string>{"tf_warning.wav"});
+    EXPECT_EQ(helper.reroutes, 0);
+
+    settings->set_routing_option(true);
+    XrTrafficRecordDef changed = tmc_event(2, 20, 401);
+    changed.revision = 2;
+    ASSERT_TRUE(update({changed}));
+    EXPECT_EQ(helper.reroutes, 1);
+    service->route_event(); // the new route still takes the closed road
+    EXPECT_EQ(helper.sounds, (std::vector<std::string>{"tf_warning.wav"}));
 }
 
 } // namespace
