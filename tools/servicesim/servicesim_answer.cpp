@@ -14,7 +14,8 @@
 //                                          the next one along it, each way the
 //                                          road is driven (the way back as
 //                                          event ID + 65536)
-//   T expire ID                            the event ends at second T
+//   T expire ID                            the event ends at second T (its
+//                                          records end then)
 //   T camera LAT LON                       a speed camera from second T
 //   fail N                                 the first N requests get an error
 // Traffic: the country's file holds the events begun and not ended; its
@@ -35,6 +36,7 @@
 #include <vector>
 
 #include <cmath>
+#include <ctime>
 
 #include <zlib.h>
 
@@ -74,6 +76,10 @@ struct Camera {
 
 struct Scenario {
     std::map<std::uint32_t, Event> events;
+    // Wall-clock second of the server's start, and the second at which an
+    // event is to end (the records carry it as their end time).
+    long long started = 0;
+    std::map<std::uint32_t, long> ends;
     std::vector<Camera> cameras;
     std::uint32_t version = 1;
     int fail = 0;
@@ -82,6 +88,7 @@ struct Scenario {
 Scenario read_scenario(const std::string& path, long now)
 {
     Scenario s;
+    s.started = static_cast<long long>(std::time(nullptr)) - now;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
@@ -96,8 +103,13 @@ Scenario read_scenario(const std::string& path, long now)
             continue;
         }
         const long at = std::stol(first);
-        if (at > now)
+        if (at > now) {
+            std::string what;
+            std::uint32_t id = 0;
+            if (words >> what >> id && what == "expire")
+                s.ends.emplace(id, at);
             continue;
+        }
         ++s.version;
         std::string what;
         words >> what;
@@ -282,6 +294,16 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> road_at(const TmcMap& m, do
     return out;
 }
 
+// An event that the scenario ends later carries its start and end time.
+void set_times(const Scenario& s, const Event& e, XrTrafficRecordDef& r)
+{
+    auto end = s.ends.find(e.id);
+    if (end == s.ends.end())
+        return;
+    r.start = static_cast<std::uint32_t>(s.started + e.begin);
+    r.end = static_cast<std::uint32_t>(s.started + end->second);
+}
+
 std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code, const TmcMap& tmc)
 {
     XrTrafficFileDef f;
@@ -303,6 +325,7 @@ std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code, const
                 r.tmc_table = static_cast<std::uint16_t>(from >> 16);
                 r.tmc_codes = {static_cast<std::uint16_t>(from & 0xFFFF), static_cast<std::uint16_t>(to & 0xFFFF)};
                 r.points = {{traffic_coordinate(e.lon), traffic_coordinate(e.lat)}};
+                set_times(s, e, r);
                 f.records.push_back(r);
             }
             continue;
@@ -314,6 +337,7 @@ std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code, const
         r.name = e.name;
         r.items = {{1, static_cast<std::uint16_t>(e.code), 0, e.delay > 0 ? "Q05" : "", static_cast<double>(e.delay)}};
         r.points = {{traffic_coordinate(e.lon), traffic_coordinate(e.lat)}};
+        set_times(s, e, r);
         f.records.push_back(r);
     }
     return build_traffic_file(f);
