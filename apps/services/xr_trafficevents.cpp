@@ -323,21 +323,23 @@ bool XrTrafficService::route_request(XrDijkstraPath2* search, const XrPoint& sta
     return false;
 }
 
-bool XrTrafficService::penalised_event_on_route() const
+std::vector<std::uint32_t> XrTrafficService::penalised_roads_on_route() const
 {
+    std::vector<std::uint32_t> roads;
     for (const auto& country : countries)
         for (const auto& [id, event] : country->events)
             if (event->penalty_code != 0)
                 for (std::uint32_t edge : event->edges)
                     if (helper->road_on_route(edge & ~AGAINST))
-                        return true;
-    return false;
+                        roads.push_back(edge & ~AGAINST);
+    return roads;
 }
 
 void XrTrafficService::check_route()
 {
     if (!enabled || helper == nullptr || !helper->has_route())
         return;
+    const TCHAR* sound = nullptr;
     for (const auto& country : countries)
         for (const XrTrafficInfoEvent& e : country->ids) {
             auto it = country->events.find(e.event_id);
@@ -351,13 +353,21 @@ void XrTrafficService::check_route()
             if (record == nullptr)
                 continue;
             warned.insert(e.event_id);
-            helper->play_sound(XrTrafficStrings::category_sound(XrTrafficStrings::event_category(*record, country->penalty)));
+            // One warning for the events found at once (both ways of a road
+            // come as two events).
+            if (sound == nullptr)
+                sound = XrTrafficStrings::category_sound(XrTrafficStrings::event_category(*record, country->penalty));
         }
+    if (sound != nullptr)
+        helper->play_sound(sound);
     XrAppSettingsProvider* settings = static_cast<XrAppSettingsProvider*>(
         XrSingleton::get_instance(XrString(L"XrAppSettingsProvider")));
-    if (settings != nullptr && settings->get_routing_option() && !reroute_pending && penalised_event_on_route()) {
-        reroute_pending = true;
-        helper->request_reroute();
+    if (settings != nullptr && settings->get_routing_option() && !reroute_pending) {
+        jam_roads = penalised_roads_on_route();
+        if (!jam_roads.empty()) {
+            reroute_pending = true;
+            helper->request_reroute();
+        }
     }
 }
 
@@ -367,7 +377,11 @@ void XrTrafficService::route_event()
         return;
     if (reroute_pending) {
         reroute_pending = false;
-        if (helper->has_route() && !penalised_event_on_route())
+        // Announced when the new route leaves a road it was slowed on.
+        const bool left = std::any_of(jam_roads.begin(), jam_roads.end(),
+                                      [&](std::uint32_t gid) { return !helper->road_on_route(gid); });
+        jam_roads.clear();
+        if (helper->has_route() && left)
             helper->play_sound(L"tf_reroute.wav");
         return;
     }

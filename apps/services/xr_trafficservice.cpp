@@ -175,6 +175,7 @@ void XrTrafficService::clear_all()
     for (const auto& country : countries)
         remove_country_events(*country);
     warned.clear();
+    jam_roads.clear();
     reroute_pending = false;
     if (helper != nullptr && !countries.empty())
         helper->reserve_road_marks(0);

@@ -155,12 +155,13 @@ private:
     void disarm(int id);
     // Refresh timer; at least min_seconds ahead.
     void arm_refresh(int min_seconds = 0);
-    // True when a road of a penalised event lies on the current route.
-    bool penalised_event_on_route() const;
+    // The roads of penalised events that lie on the current route.
+    std::vector<std::uint32_t> penalised_roads_on_route() const;
 
     XrServiceHelper* helper = nullptr;
     XrProjection* projection = nullptr;
     bool reroute_pending = false;
+    std::vector<std::uint32_t> jam_roads; // slowed roads of the route before a reroute
     std::unordered_set<std::uint32_t> warned; // events on the route warned of
     bool request_in_flight = false;
     std::vector<std::unique_ptr<Country>> countries;
