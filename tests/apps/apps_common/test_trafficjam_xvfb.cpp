@@ -164,4 +164,28 @@ TEST_F(TrafficJamTest, AJamOnARoadMarksItAndPlacesItsIcon)
     EXPECT_TRUE(country->events.at(2)->edges.empty());
 }
 
+TEST_F(TrafficJamTest, AnEndedJamLeavesTheRoadsAndTheMap)
+{
+    ASSERT_NO_FATAL_FAILURE(start("0 jam 1 30.9975 -24.0 101 15 Stationary traffic\n3 expire 1\n"));
+    Listener listener;
+    aggregate->call_service(XrService::TYPE_TRAFFIC, nullptr, nullptr, &listener);
+    ASSERT_TRUE(wait_for_result(listener, 20));
+    XrTrafficService::Country* country = traffic->find_country(code);
+    const auto jam = country->events.find(1);
+    ASSERT_NE(jam, country->events.end());
+    ASSERT_NE(jam->second->end_time, 0u);
+    const std::vector<std::uint32_t> edges = jam->second->edges;
+    ASSERT_FALSE(edges.empty());
+    ASSERT_GT(aggregate->get_event_object_count(), 0);
+
+    // The housekeeping timer after the end time.
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    traffic->execute(nullptr, reinterpret_cast<void*>(static_cast<std::intptr_t>(XrTrafficService::TIMER_HOUSEKEEPING)));
+    EXPECT_TRUE(country->events.empty());
+    EXPECT_EQ(aggregate->get_event_object_count(), 0);
+    for (std::uint32_t edge : edges)
+        EXPECT_EQ(aggregate->get_road_mark(edge & 0x7FFFFFFFu), 0) << edge;
+    EXPECT_EQ(traffic->count_events(nullptr), 0);
+}
+
 } // namespace
