@@ -265,6 +265,7 @@ void XrTrafficService::expire_events(std::int64_t now)
             remove_event(*country, id);
             ++country->expired;
             any = true;
+            by_distance_valid = false;
         }
     }
     if (any && helper != nullptr)
@@ -386,4 +387,38 @@ void XrTrafficService::route_event()
         return;
     }
     check_route();
+}
+
+bool XrTrafficService::event_by_distance(int index, const XrPoint& position, std::uint32_t& id,
+                                         std::uint32_t& distance)
+{
+    if (!enabled)
+        return false;
+    if (by_distance_valid && !(by_distance_at == position))
+        by_distance_valid = false;
+    if (!by_distance_valid) {
+        by_distance.clear();
+        const bool known = position.x != 0 || position.y != 0;
+        for (const auto& country : countries)
+            for (const XrTrafficInfoEvent& e : country->ids) {
+                auto it = country->events.find(e.event_id);
+                if (it == country->events.end())
+                    continue;
+                const Event& event = *it->second;
+                const bool located = event.x != 0 || event.y != 0;
+                const std::uint32_t d =
+                    known && located ? static_cast<std::uint32_t>(XrPoint(event.x, event.y).distance(position)) : 0;
+                by_distance.push_back({d, e.event_id});
+            }
+        if (known)
+            std::stable_sort(by_distance.begin(), by_distance.end(),
+                             [](const EventDistance& a, const EventDistance& b) { return a.distance < b.distance; });
+        by_distance_at = position;
+        by_distance_valid = true;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= by_distance.size())
+        return false;
+    id = by_distance[static_cast<std::size_t>(index)].id;
+    distance = by_distance[static_cast<std::size_t>(index)].distance;
+    return true;
 }

@@ -176,6 +176,8 @@ void XrTrafficService::clear_all()
         remove_country_events(*country);
     warned.clear();
     jam_roads.clear();
+    by_distance.clear();
+    by_distance_valid = false;
     reroute_pending = false;
     if (helper != nullptr && !countries.empty())
         helper->reserve_road_marks(0);
@@ -338,6 +340,7 @@ void XrTrafficService::apply_update(const XrByteArray& blob, const XrString* dig
         refresh_icons(*country, true);
         rebuild_marks();
         country->file->set_load_all(false);
+        by_distance_valid = false;
         check_route();
     }
     if (!ok) {

@@ -107,6 +107,10 @@ public:
     int count_events(const XrString* code);
     // Drops the events whose end has passed: their marks and objects go.
     void expire_events(std::int64_t now);
+    // The index-th event by straight-line distance from a position (in index
+    // order, distances 0, when the position is (0, 0)); false past the list
+    // or while traffic is off. The list is kept for the position.
+    bool event_by_distance(int index, const XrPoint& position, std::uint32_t& id, std::uint32_t& distance);
     // Events on the current route: each is warned of once (its category's
     // sound); when one of them slows the route and searches use traffic, a
     // new route is asked for.
@@ -160,6 +164,13 @@ private:
 
     XrServiceHelper* helper = nullptr;
     XrProjection* projection = nullptr;
+    struct EventDistance {
+        std::uint32_t distance;
+        std::uint32_t id;
+    };
+    std::vector<EventDistance> by_distance;
+    XrPoint by_distance_at;
+    bool by_distance_valid = false;
     bool reroute_pending = false;
     std::vector<std::uint32_t> jam_roads; // slowed roads of the route before a reroute
     std::unordered_set<std::uint32_t> warned; // events on the route warned of

@@ -316,6 +316,33 @@ TEST_F(TrafficEvents, SwitchingTrafficOffClearsTheMap)
     EXPECT_TRUE(search_penalties().empty());
 }
 
+TEST_F(TrafficEvents, TheEventListIsOrderedByDistanceWhenThePositionIsKnown)
+{
+    ASSERT_TRUE(update({tmc_event(1, 10, 101), tmc_event(2, 20, 401), point_event(3)}));
+    auto list = [&](const XrPoint& at) {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+        std::uint32_t id = 0, distance = 0;
+        for (int i = 0; service->event_by_distance(i, at, id, distance); ++i)
+            out.emplace_back(id, distance);
+        return out;
+    };
+    using List = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    // Events at x 1010 and 1020 (y 2000) and the coordinate event far off.
+    const List near = list(XrPoint(1030, 2000));
+    ASSERT_EQ(near.size(), 3u);
+    EXPECT_EQ(near[0], (std::pair<std::uint32_t, std::uint32_t>{2, 10}));
+    EXPECT_EQ(near[1], (std::pair<std::uint32_t, std::uint32_t>{1, 20}));
+    EXPECT_EQ(near[2].first, 3u);
+    // Without a position: index order, no distances.
+    EXPECT_EQ(list(XrPoint(0, 0)), (List{{1, 0}, {2, 0}, {3, 0}}));
+    // A vanished event leaves the list with the next update.
+    ASSERT_TRUE(update({tmc_event(2, 20, 401)}));
+    EXPECT_EQ(list(XrPoint(0, 0)), (List{{2, 0}}));
+    settings->set_traffic_enabled(false);
+    service->settings_changed();
+    EXPECT_TRUE(list(XrPoint(0, 0)).empty());
+}
+
 TEST_F(TrafficEvents, AJamOnTheRouteIsWarnedOfAndTheNewRouteAnnounced)
 {
     helper.route = {1, 2, 8};
