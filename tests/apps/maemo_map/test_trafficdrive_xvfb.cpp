@@ -34,10 +34,11 @@ using Bytes = std::vector<BYTE>;
 const char* const destination = "30.995,-24.005";
 const char* const card_voice = "/media/mmc2/map/kestrova/sounds/sound_eng";
 
-// The jam lies at the junction 489 m along the route from the track's start
-// (South-West Boulevard), which the car reaches after the retry.
+// The jam lies at the junction 637 m along the route from the track's start
+// (where it leaves South-West Boulevard), which the car reaches well after
+// the retry.
 const char* const scenario = "fail 1\n"
-                             "0 jam 1 30.9938 -24.0053 101 15 Stationary traffic\n";
+                             "0 jam 1 30.9949 -24.0064 101 15 Stationary traffic\n";
 
 Bytes samples_of(const BYTE* data, std::size_t size)
 {
@@ -209,7 +210,11 @@ TEST_F(TrafficDriveTest, AJamOnTheRouteIsShownWarnedOfAndDrivenAround)
         sounds = heard(capture, prompts);
     }
     ASSERT_EQ(prompts.size(), 2u);
-    EXPECT_EQ(sounds, (std::vector<std::string>{"tf_warning", "tf_reroute"})) << run.output();
+    // The warning, then the new route announced (a new route that passes
+    // another road of the jam is warned of again).
+    ASSERT_GE(sounds.size(), 2u) << run.output();
+    EXPECT_EQ(sounds[0], "tf_warning");
+    EXPECT_EQ(sounds[1], "tf_reroute");
 
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
