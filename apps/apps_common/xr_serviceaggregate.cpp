@@ -17,6 +17,7 @@
 #include "common/db/xr_aggregategeomstorage.h"
 #include "common/db/xr_memorygeomstorage.h"
 #include "common/map/xr_map.h"
+#include "common/map/xr_maplayer.h"
 #include "common/storage/xr_storageaccessor.h"
 
 namespace {
@@ -165,6 +166,7 @@ void XrServiceAggregate::destroy_services()
     services.remove_all();
     for (XrService* service : doomed)
         delete service;
+    drop_event_objects();
     tmc_tables.reset();
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,6 +17,8 @@
 #include "common/corvanel_core/interfaces/xr_routeprovider.h"
 
 class XrEventloopBase;
+class XrLineLabelLayer;
+class XrMapLayer;
 class XrNaviApp;
 class XrSpeedCamService;
 class XrTmcTableFile;
@@ -84,6 +87,25 @@ public:
                        int& y) override;
     void resolve_tmc_events() override;
     const std::vector<XrTmcSegment>& get_tmc_segments() const override { return tmc_segments; }
+    void add_event_object(XrService* service, std::uint32_t id, int x, int y, int category,
+                          const XrString& text) override;
+    void remove_event_object(XrService* service, std::uint32_t id) override;
+    void reserve_road_marks(int count) override;
+    bool mark_road(unsigned int gid, bool along, int cls) override;
+    void unmark_road(unsigned int gid) override;
+    void add_edge_penalty(XrDijkstraPath2* search, unsigned int gid, int penalty) override;
+    bool has_route() override;
+    bool road_on_route(unsigned int gid) override;
+    void request_reroute() override;
+    void play_sound(const TCHAR* name) override;
+
+    // Radius in pixels of an event's object on the map.
+    static constexpr int EVENT_RADIUS = 9;
+    // The layer of the traffic events' objects (null before the first).
+    XrMapLayer* get_event_layer() const { return event_layer.get(); }
+    int get_event_object_count() const { return static_cast<int>(event_objects.size()); }
+    // The road layer's traffic value of a road (0: not marked).
+    int get_road_mark(unsigned int gid);
 
     XrServCom* get_channel() const { return channel; }
 
@@ -103,6 +125,11 @@ private:
     // the map has none.
     bool create_storage(XrService* service);
     void remove_storage(XrService* service);
+
+    XrLineLabelLayer* road_labels();
+    void drop_event_objects();
+    std::unique_ptr<XrMapLayer> event_layer;
+    std::unordered_map<std::uint32_t, int> event_objects; // event id -> object id
 
     XrServCom* channel = nullptr;
     XrNaviApp* app = nullptr;

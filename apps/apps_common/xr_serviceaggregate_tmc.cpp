@@ -69,8 +69,14 @@ void XrServiceAggregate::resolve_tmc_events()
     if (!tmc_resolving)
         return;
     tmc_resolving = false;
-    // Path-record offsets, looked up group by group through the bucket cache.
-    for (std::size_t i = 0; i < tmc_locations.size(); ++i) {
+    // Path-record offsets, looked up group by group through the bucket cache
+    // (in event order each lookup could load another group).
+    std::vector<std::size_t> by_group(tmc_locations.size());
+    for (std::size_t i = 0; i < by_group.size(); ++i)
+        by_group[i] = i;
+    std::stable_sort(by_group.begin(), by_group.end(),
+                     [&](std::size_t a, std::size_t b) { return tmc_locations[a].group < tmc_locations[b].group; });
+    for (std::size_t i : by_group) {
         TmcLocationRef& loc = tmc_locations[i];
         const TmcEventRef& ev = tmc_events[static_cast<std::size_t>(loc.event)];
         const XrString& table = tmc_countries[ev.table];

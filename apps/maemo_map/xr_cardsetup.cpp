@@ -49,6 +49,7 @@ const ShippedFile shipped_files[] = {
     {"legal/*.txt", "legal", false},
     {"fonts/*", "fonts", false},
     {"penaltymap_DEFAULT.txt", "", false},
+    {"strings_ENG.bin", "", false},
 };
 
 bool is_dir(const std::string& path)

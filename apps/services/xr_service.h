@@ -13,6 +13,7 @@
 #include "common/container/xr_bytearray.h"
 #include "common/container/xr_string.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
+#include "common/geometry/xr_point.h"
 #include "common/os/xr_eventhandler.h"
 #include "common/types/xr_datetime.h"
 
@@ -22,7 +23,6 @@ class XrProjection;
 class XrService;
 class XrServComMessage;
 class XrStorageConfiguration;
-class XrPoint;
 
 // The outcome of a user's request.
 class XrServiceListener {
@@ -100,6 +100,30 @@ public:
         static const std::vector<XrTmcSegment> none;
         return none;
     }
+
+    // Traffic on the map: one map object per event (category picks its
+    // look), road marks by traffic class (reserve first; 0 clears them;
+    // mark answers whether the road was newly marked).
+    virtual void add_event_object(XrService* /*service*/, std::uint32_t /*id*/, int /*x*/, int /*y*/,
+                                  int /*category*/, const XrString& /*text*/)
+    {
+    }
+    virtual void remove_event_object(XrService* /*service*/, std::uint32_t /*id*/) {}
+    virtual void reserve_road_marks(int /*count*/) {}
+    virtual bool mark_road(unsigned int /*gid*/, bool /*along*/, int /*cls*/) { return false; }
+    virtual void unmark_road(unsigned int /*gid*/) {}
+
+    // Routing: a penalty on a road for one search (-1 closes it).
+    virtual void add_edge_penalty(XrDijkstraPath2* /*search*/, unsigned int /*gid*/, int /*penalty*/) {}
+    // The current map position; false without one.
+    virtual bool get_position(XrPoint& /*at*/) { return false; }
+    // The current route: whether there is one, whether a road lies on it,
+    // a new search from the position, and a sound played to the driver
+    // ("tf_warning.wav" and the like).
+    virtual bool has_route() { return false; }
+    virtual bool road_on_route(unsigned int /*gid*/) { return false; }
+    virtual void request_reroute() {}
+    virtual void play_sound(const TCHAR* /*name*/) {}
 
     // The MD5 digest of the bytes as 32 lower-case hexadecimal characters
     // (out holds 33 with the terminator).

@@ -1,6 +1,7 @@
 #include "apps/services/xr_trafficservice.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <ctime>
 
 #include "common/base/xr_singleton.h"
@@ -68,9 +69,10 @@ XrString XrTrafficService::data_path(const XrString& code)
     return XrPathResolver::resolve(relative);
 }
 
-bool XrTrafficService::configure(XrServiceHelper* value, XrProjection* /*projection*/)
+bool XrTrafficService::configure(XrServiceHelper* value, XrProjection* map_projection)
 {
     helper = value;
+    projection = map_projection;
     XrAppSettingsProvider* settings = app_settings();
     if (settings != nullptr) {
         refresh_minutes = interval_of(settings->get_update_interval());
@@ -147,11 +149,19 @@ void XrTrafficService::sync_countries()
                 country->file->discard();
         }
         country->file->parse();
+        Country& added = *country;
         countries.push_back(std::move(country));
+        added.file->set_load_all(true);
+        rebuild_events(added, std::time(nullptr));
+        compute_penalties(added);
+        refresh_icons(added, false);
+        added.file->set_load_all(false);
         created = true;
     }
-    if (created)
+    if (created) {
+        rebuild_marks();
         recompute_status();
+    }
 }
 
 void XrTrafficService::clear_all()
@@ -162,6 +172,15 @@ void XrTrafficService::clear_all()
         helper->cancel_request(&pending);
     pending = nullptr;
     queue.clear();
+    for (const auto& country : countries)
+        remove_country_events(*country);
+    warned.clear();
+    jam_roads.clear();
+    by_distance.clear();
+    by_distance_valid = false;
+    reroute_pending = false;
+    if (helper != nullptr && !countries.empty())
+        helper->reserve_road_marks(0);
     countries.clear();
     default_penalty.reset();
     default_penalty_tried = false;
@@ -234,7 +253,8 @@ void XrTrafficService::send(const PendingRequest& p)
 void XrTrafficService::end_round()
 {
     queue.clear();
-    arm_refresh();
+    // Not at once: a failing server is not asked again and again.
+    arm_refresh(RETRY_SECONDS);
 }
 
 void XrTrafficService::receive_data(int value_a, int value_b, Status result, const XrString* title,
@@ -312,6 +332,17 @@ void XrTrafficService::apply_update(const XrByteArray& blob, const XrString* dig
     // Data for a country this map does not have is not an update.
     const bool ok = country != nullptr &&
                     country->file->update(blob.get_items(), static_cast<std::size_t>(blob.get_num_items()), digest);
+    // A failed update keeps the file it had, so the events stay as they were.
+    if (ok) {
+        country->file->set_load_all(true);
+        rebuild_events(*country, std::time(nullptr));
+        compute_penalties(*country);
+        refresh_icons(*country, true);
+        rebuild_marks();
+        country->file->set_load_all(false);
+        by_distance_valid = false;
+        check_route();
+    }
     if (!ok) {
         status = STATUS_FAILED;
         message = XrString(R_STR_TRAFFIC_STATUS_NOT_FOUND);
@@ -329,8 +360,8 @@ XrServiceStatus* XrTrafficService::get_status()
     int events = 0;
     int size = 0;
     std::time_t newest = 0;
+    events = count_events(nullptr);
     for (const auto& country : countries) {
-        events += country->file->get_event_count();
         std::int64_t bytes = 0;
         std::time_t modified = 0;
         if (country->file->get_file_status(bytes, modified)) {
@@ -397,7 +428,7 @@ void XrTrafficService::disarm(int id)
         helper->remove_timeout(this, id);
 }
 
-void XrTrafficService::arm_refresh()
+void XrTrafficService::arm_refresh(int min_seconds)
 {
     disarm(TIMER_REFRESH);
     if (refresh_minutes == 0)
@@ -416,7 +447,7 @@ void XrTrafficService::arm_refresh()
         if (left < due)
             due = left < 0 ? 0 : left;
     }
-    arm(TIMER_REFRESH, static_cast<int>(due));
+    arm(TIMER_REFRESH, static_cast<int>(std::max<std::int64_t>(due, min_seconds)));
 }
 
 void XrTrafficService::execute(XrEventloopBase* /*loop*/, void* data)
@@ -429,6 +460,7 @@ void XrTrafficService::execute(XrEventloopBase* /*loop*/, void* data)
             arm(TIMER_REFRESH, refresh_minutes * 60);
         break;
     case TIMER_HOUSEKEEPING:
+        expire_events(std::time(nullptr));
         recompute_status();
         arm(TIMER_HOUSEKEEPING, 60);
         break;

@@ -102,10 +102,19 @@ XrDijkstraPath2::XrCostTable XrDijkstraPath2::default_cost_table(int mode)
     return t;
 }
 
+void XrDijkstraPath2::mark_penalty(XrGid gid)
+{
+    if (penalty_bits.empty())
+        penalty_bits.assign(1024, 0);
+    const unsigned low = static_cast<unsigned>(gid) & 0xFFFFu;
+    penalty_bits[low >> 6] |= std::uint64_t{1} << (low & 63u);
+}
+
 void XrDijkstraPath2::add_edge_penalty(XrGid gid, int penalty)
 {
     int* old = penalties.find_ptr(static_cast<int>(gid));
     if (old == nullptr) {
+        mark_penalty(gid);
         penalties.insert(static_cast<int>(gid), penalty);
         return;
     }
@@ -124,6 +133,9 @@ void XrDijkstraPath2::add_blocked_point(const XrPoint& point, XrGid gid)
 int XrDijkstraPath2::penalty_of(XrGid gid) const
 {
     if (penalties.get_count() == 0)
+        return 0;
+    const unsigned low = static_cast<unsigned>(gid) & 0xFFFFu;
+    if (!penalty_bits.empty() && (penalty_bits[low >> 6] & (std::uint64_t{1} << (low & 63u))) == 0)
         return 0;
     const int* p = penalties.find_ptr(static_cast<int>(gid));
     return p ? *p : 0;
@@ -674,8 +686,10 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
                     int* p = penalties.find_ptr(static_cast<int>(e.gid));
                     if (p != nullptr && *p != -1)
                         *p *= 5;
-                    else if (p == nullptr)
+                    else if (p == nullptr) {
+                        mark_penalty(e.gid);
                         penalties.insert(static_cast<int>(e.gid), 1280);
+                    }
                 }
             }
         }

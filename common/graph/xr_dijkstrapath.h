@@ -205,6 +205,10 @@ private:
     XrVisitInfoHash visit;
     std::unique_ptr<XrEdgeHash> edge_hash;
     XrHash<int, int> penalties;
+    // One bit per low 16 bits of a penalised gid: most edges are passed
+    // without a hash lookup.
+    std::vector<std::uint64_t> penalty_bits;
+    void mark_penalty(XrGid gid);
     XrArray<XrPoint> avoid_points;
     XrHash<int, int>* target_set = nullptr;
     bool pruning = true;

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <vector>
 #include <malloc.h>
 #include <string>
 #include <sys/mman.h>
@@ -19,6 +22,7 @@
 #include "tools/mapgen/map_text.h"
 #include "tools/mapgen/ogg_writer.h"
 #include "tools/mapgen/qt_index.h"
+#include "tools/mapgen/trafficstrings_writer.h"
 #include "tools/mapgen/unicode_binmap.h"
 #include "tools/mapgen/wav_writer.h"
 
@@ -80,6 +84,7 @@ void print_usage(std::FILE* out)
     std::fprintf(out, "usage: mapgen <format> <output file>\n"
                       "       mapgen compile <IN.osm|IN.osm.pbf> <OUTDIR> [--name NAME] [--force]\n"
                       "       mapgen bitmaps <IDS> <PNGDIR> <OUT.def> <OUT.mbm>\n"
+                      "       mapgen trafficstrings <TEXTS.tsv> <OUT.bin>\n"
                       "       mapgen --help\nformats:\n");
     for (const Format& f : formats)
         std::fprintf(out, "  %-10s %s\n", f.name, f.help);
@@ -186,6 +191,44 @@ int bitmaps(int argc, char** argv)
     return 0;
 }
 
+// A traffic strings file from "code<TAB>text" lines ("#" lines aside),
+// written under a temporary name and renamed.
+int trafficstrings(int argc, char** argv)
+{
+    if (argc != 4)
+        return usage();
+    std::FILE* in = std::fopen(argv[2], "r");
+    if (in == nullptr) {
+        std::fprintf(stderr, "mapgen trafficstrings: cannot read %s\n", argv[2]);
+        return 1;
+    }
+    std::map<int, std::string> texts;
+    char line[1024];
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+        std::string l(line);
+        while (!l.empty() && (l.back() == '\n' || l.back() == '\r'))
+            l.pop_back();
+        const std::size_t tab = l.find('\t');
+        if (l.empty() || l[0] == '#' || tab == std::string::npos)
+            continue;
+        texts[std::atoi(l.substr(0, tab).c_str())] = l.substr(tab + 1);
+    }
+    std::fclose(in);
+    const std::vector<std::uint8_t> bytes = traffic_strings_file(texts);
+    const std::string tmp = std::string(argv[3]) + ".tmp";
+    std::FILE* out = std::fopen(tmp.c_str(), "wb");
+    const bool ok = out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+                    std::fflush(out) == 0 && fsync(fileno(out)) == 0;
+    if (out != nullptr)
+        std::fclose(out);
+    if (!ok || std::rename(tmp.c_str(), argv[3]) != 0) {
+        std::fprintf(stderr, "mapgen trafficstrings: cannot write %s\n", argv[3]);
+        std::remove(tmp.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -194,6 +237,8 @@ int main(int argc, char** argv)
         return compile(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "bitmaps") == 0)
         return bitmaps(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "trafficstrings") == 0)
+        return trafficstrings(argc, argv);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         print_usage(stdout);
         std::fprintf(stdout, "\n%s", xr_map_text_help());

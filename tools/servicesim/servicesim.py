@@ -2,12 +2,13 @@
 """Loopback service server of the tests and the demo.
 
     servicesim.py ANSWER SCENARIO STATEDIR [--port N] [--port-file FILE]
-                  [--stall-after N] [--trickle]
+                  [--stall-after N] [--trickle] [--map MAPDIR]
 
 Listens on 127.0.0.1 (port 0: any free one, written to --port-file) and
 answers every POST to /cb/client with the output of
 `ANSWER SCENARIO STATEDIR SECONDS` fed the request body, SECONDS being the
-time since the server started. Hostile modes for the tests: --stall-after N
+time since the server started (and MAPDIR, the compiled map whose roads
+"jam" events lie on, when given). Hostile modes for the tests: --stall-after N
 accepts the N+1-th request and then never answers; --trickle sends the
 reply one byte a second.
 """
@@ -29,6 +30,7 @@ def main():
     parser.add_argument("--port-file")
     parser.add_argument("--stall-after", type=int, default=-1)
     parser.add_argument("--trickle", action="store_true")
+    parser.add_argument("--map")
     args = parser.parse_args()
     os.makedirs(args.state, exist_ok=True)
     started = time.monotonic()
@@ -44,7 +46,10 @@ def main():
             if 0 <= args.stall_after < served[0]:
                 threading.Event().wait()  # never answers
             seconds = int(time.monotonic() - started)
-            result = subprocess.run([args.answer, args.scenario, args.state, str(seconds)],
+            command = [args.answer, args.scenario, args.state, str(seconds)]
+            if args.map:
+                command.append(args.map)
+            result = subprocess.run(command,
                                     input=body, capture_output=True)
             sys.stderr.write(result.stderr.decode(errors="replace"))
             if result.returncode != 0:

@@ -2,13 +2,20 @@
 // request (the compressed request body on standard input, the reply body on
 // standard output), made with the mapgen writers from a scenario file.
 //
-//   servicesim-answer SCENARIO STATEDIR SECONDS < request > reply
+//   servicesim-answer SCENARIO STATEDIR SECONDS [MAPDIR] < request > reply
 //
 // SECONDS: the time since the server started. The scenario has one command
 // a line ("#" lines and empty lines aside):
 //   T event ID LAT LON CODE DELAY NAME...  an event from second T (coordinates,
 //                                          event code CODE, DELAY minutes)
-//   T expire ID                            the event ends at second T
+//   T jam ID LAT LON CODE DELAY NAME...    an event on the road at the place
+//                                          (needs MAPDIR): the TMC locations
+//                                          of the road's nearest junction and
+//                                          the next one along it, each way the
+//                                          road is driven (the way back as
+//                                          event ID + 65536)
+//   T expire ID                            the event ends at second T (its
+//                                          records end then)
 //   T camera LAT LON                       a speed camera from second T
 //   fail N                                 the first N requests get an error
 // Traffic: the country's file holds the events begun and not ended; its
@@ -28,7 +35,14 @@
 #include <string>
 #include <vector>
 
+#include <cmath>
+#include <ctime>
+
 #include <zlib.h>
+
+#include "apps/apps_common/xr_tmclayout.h"
+#include "common/container/xr_bytes.h"
+#include "common/geometry/xr_projection.h"
 
 #include "apps/services/xr_servcomlayout.h"
 #include "apps/services/xr_service.h"
@@ -47,6 +61,7 @@ namespace {
 
 struct Event {
     std::uint32_t id = 0;
+    bool on_road = false;
     double lat = 0, lon = 0;
     int code = 101;
     int delay = 0;
@@ -61,6 +76,10 @@ struct Camera {
 
 struct Scenario {
     std::map<std::uint32_t, Event> events;
+    // Wall-clock second of the server's start, and the second at which an
+    // event is to end (the records carry it as their end time).
+    long long started = 0;
+    std::map<std::uint32_t, long> ends;
     std::vector<Camera> cameras;
     std::uint32_t version = 1;
     int fail = 0;
@@ -69,6 +88,7 @@ struct Scenario {
 Scenario read_scenario(const std::string& path, long now)
 {
     Scenario s;
+    s.started = static_cast<long long>(std::time(nullptr)) - now;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
@@ -83,13 +103,25 @@ Scenario read_scenario(const std::string& path, long now)
             continue;
         }
         const long at = std::stol(first);
-        if (at > now)
+        if (at > now) {
+            std::string what;
+            std::uint32_t id = 0;
+            if (words >> what >> id && what == "expire")
+                s.ends.emplace(id, at);
             continue;
+        }
         ++s.version;
         std::string what;
         words >> what;
         if (what == "event") {
             Event e;
+            words >> e.id >> e.lat >> e.lon >> e.code >> e.delay;
+            std::getline(words >> std::ws, e.name);
+            e.begin = at;
+            s.events[e.id] = e;
+        } else if (what == "jam") {
+            Event e;
+            e.on_road = true;
             words >> e.id >> e.lat >> e.lon >> e.code >> e.delay;
             std::getline(words >> std::ws, e.name);
             e.begin = at;
@@ -167,13 +199,137 @@ std::vector<BYTE> reply_body(int service, int a, int b, XrPropertyBag* payload)
     return servcom_reply_body(std::vector<BYTE>(p, p + encoding.get_num_items()));
 }
 
-std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code)
+// The map's TMC locations (key, position) and their path entries (path,
+// position along it), read from its two tables.
+struct TmcMap {
+    struct Location {
+        std::uint32_t key;
+        std::int32_t x, y;
+    };
+    std::vector<Location> locations;
+    std::map<std::uint32_t, std::vector<std::pair<std::uint16_t, std::uint16_t>>> entries;
+    std::unique_ptr<XrProjection> projection;
+};
+
+std::uint32_t u32_at(const std::vector<BYTE>& b, std::size_t at)
+{
+    return at + 4 <= b.size() ? xr_bytes::get_u32_le(b.data() + at) : 0;
+}
+
+TmcMap read_tmc_map(const std::string& folder)
+{
+    namespace T = xr_tmc_layout;
+    TmcMap m;
+    std::ifstream ini_in(folder + "/mapdata.ini");
+    std::string line;
+    while (std::getline(ini_in, line))
+        if (line.rfind("projection=", 0) == 0) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+                line.pop_back();
+            m.projection.reset(create_projection(wide(line.substr(11))));
+        }
+    std::ifstream loc_in(folder + "/tmc_locations.bin", std::ios::binary);
+    const std::vector<BYTE> loc = read_all(loc_in);
+    const std::uint32_t n = u32_at(loc, 0);
+    if (n > 0 && 4 + 4 * static_cast<std::size_t>(n) <= loc.size()) {
+        std::size_t at = u32_at(loc, 4);
+        while (at + 5 <= loc.size()) {
+            const std::uint32_t key = u32_at(loc, at);
+            const std::size_t count = loc[at + 4];
+            const std::size_t xy = at + 5 + 4 * count;
+            if (xy + 8 > loc.size())
+                break;
+            m.locations.push_back({key, T::coordinate(u32_at(loc, xy)), T::coordinate(u32_at(loc, xy + 4))});
+            at = xy + 8;
+        }
+    }
+    std::ifstream paths_in(folder + "/tmc_paths.bin", std::ios::binary);
+    const std::vector<BYTE> paths = read_all(paths_in);
+    const std::uint32_t buckets = u32_at(paths, 0);
+    if (buckets > 0 && 8 + 4 * static_cast<std::size_t>(buckets) <= paths.size()) {
+        const std::size_t first = u32_at(paths, T::BUCKET_OFFSETS);
+        const std::size_t end = u32_at(paths, T::BUCKET_OFFSETS + T::OFFSET_SIZE * buckets);
+        for (std::size_t at = first; at + T::BUCKET_ENTRY_SIZE <= end && end <= paths.size();
+             at += T::BUCKET_ENTRY_SIZE) {
+            const std::uint32_t key = u32_at(paths, at);
+            const std::size_t record = u32_at(paths, at + T::BUCKET_RECORD);
+            if (record >= paths.size())
+                continue;
+            const std::size_t count = paths[record];
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t e = record + T::RECORD_HEAD + T::RECORD_ENTRY_SIZE * i;
+                const std::uint32_t v = u32_at(paths, e);
+                m.entries[key].emplace_back(static_cast<std::uint16_t>(v >> 16), static_cast<std::uint16_t>(v & 0xFFFF));
+            }
+        }
+    }
+    return m;
+}
+
+// The event's stretches of road: (from key, to key) for the nearest
+// location and the next one along each path through it.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> road_at(const TmcMap& m, double lat, double lon)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+    int px = 0, py = 0;
+    if (!m.projection || m.locations.empty() || !m.projection->to_map(lon, lat, px, py))
+        return out;
+    const TmcMap::Location* nearest = nullptr;
+    double best = 0;
+    for (const auto& l : m.locations) {
+        const double d = std::hypot(static_cast<double>(l.x) - px, static_cast<double>(l.y) - py);
+        if (nearest == nullptr || d < best) {
+            nearest = &l;
+            best = d;
+        }
+    }
+    auto it = m.entries.find(nearest->key);
+    if (it == m.entries.end())
+        return out;
+    for (const auto& [path, position] : it->second)
+        for (const auto& [key, list] : m.entries)
+            for (const auto& [p2, pos2] : list)
+                if (p2 == path && pos2 == position + 1)
+                    out.emplace_back(nearest->key, key);
+    return out;
+}
+
+// An event that the scenario ends later carries its start and end time.
+void set_times(const Scenario& s, const Event& e, XrTrafficRecordDef& r)
+{
+    auto end = s.ends.find(e.id);
+    if (end == s.ends.end())
+        return;
+    r.start = static_cast<std::uint32_t>(s.started + e.begin);
+    r.end = static_cast<std::uint32_t>(s.started + end->second);
+}
+
+std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code, const TmcMap& tmc)
 {
     XrTrafficFileDef f;
     f.header_value = s.version;
     f.country = code.substr(0, 3);
     f.penalty = XrTrafficPenaltyDef{50, 80, 150, {{1, 100, 10}, {2, 50, 5}}, {}};
     for (const auto& [id, e] : s.events) {
+        if (e.on_road) {
+            std::uint32_t next_id = id;
+            for (const auto& [from, to] : road_at(tmc, e.lat, e.lon)) {
+                XrTrafficRecordDef r;
+                r.event_id = next_id;
+                next_id += 65536;
+                r.revision = 1;
+                r.flags = xr_trafficdata_layout::FLAG_TMC | xr_trafficdata_layout::FLAG_COORDINATES;
+                r.name = e.name;
+                r.items = {{1, static_cast<std::uint16_t>(e.code), 0, e.delay > 0 ? "Q05" : "",
+                            static_cast<double>(e.delay)}};
+                r.tmc_table = static_cast<std::uint16_t>(from >> 16);
+                r.tmc_codes = {static_cast<std::uint16_t>(from & 0xFFFF), static_cast<std::uint16_t>(to & 0xFFFF)};
+                r.points = {{traffic_coordinate(e.lon), traffic_coordinate(e.lat)}};
+                set_times(s, e, r);
+                f.records.push_back(r);
+            }
+            continue;
+        }
         XrTrafficRecordDef r;
         r.event_id = id;
         r.revision = 1;
@@ -181,12 +337,13 @@ std::vector<BYTE> traffic_file(const Scenario& s, const std::string& code)
         r.name = e.name;
         r.items = {{1, static_cast<std::uint16_t>(e.code), 0, e.delay > 0 ? "Q05" : "", static_cast<double>(e.delay)}};
         r.points = {{traffic_coordinate(e.lon), traffic_coordinate(e.lat)}};
+        set_times(s, e, r);
         f.records.push_back(r);
     }
     return build_traffic_file(f);
 }
 
-XrPropertyBag* traffic_reply(const Scenario& s, const std::string& state, XrPropertyBag* request)
+XrPropertyBag* traffic_reply(const Scenario& s, const std::string& state, const TmcMap& tmc, XrPropertyBag* request)
 {
     std::int32_t header = 0;
     XrString code_text;
@@ -200,7 +357,7 @@ XrPropertyBag* traffic_reply(const Scenario& s, const std::string& state, XrProp
         payload->add_int(0, 1);
         return payload;
     }
-    const std::vector<BYTE> now = traffic_file(s, code);
+    const std::vector<BYTE> now = traffic_file(s, code, tmc);
     std::ofstream(state + "/" + code + "_" + std::to_string(s.version) + ".bin", std::ios::binary)
         .write(reinterpret_cast<const char*>(now.data()), static_cast<std::streamsize>(now.size()));
     std::ifstream held(state + "/" + code + "_" + std::to_string(header) + ".bin", std::ios::binary);
@@ -258,8 +415,8 @@ XrPropertyBag* camera_reply(const Scenario& s, const std::string& state, int a)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: servicesim-answer SCENARIO STATEDIR SECONDS < request > reply\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: servicesim-answer SCENARIO STATEDIR SECONDS [MAPDIR] < request > reply\n");
         return 2;
     }
     const std::string state = argv[2];
@@ -285,7 +442,7 @@ int main(int argc, char** argv)
     XrPropertyBag* payload = nullptr;
     if (served >= s.fail) {
         if (service == 2)
-            payload = traffic_reply(s, state, payload_in);
+            payload = traffic_reply(s, state, argc == 5 ? read_tmc_map(argv[4]) : TmcMap(), payload_in);
         else if (service == 4)
             payload = camera_reply(s, state, a);
     }

@@ -261,6 +261,9 @@ TEST_F(TrafficService, AFailedExchangeEndsTheRoundAndTheRefreshStartsAnother)
         EXPECT_FALSE(service->is_request_in_flight());
         EXPECT_EQ(service->queued_requests(), 0u); // nothing left waiting for ever
         EXPECT_EQ(helper.armed.count(XrTrafficService::TIMER_REFRESH), 1u);
+        // Not at once, although the data is missing: a failing server is not
+        // asked again and again.
+        EXPECT_EQ(helper.armed[XrTrafficService::TIMER_REFRESH], XrTrafficService::RETRY_SECONDS);
         // The refresh timer starts a new round.
         service->execute(nullptr, reinterpret_cast<void*>(static_cast<std::intptr_t>(XrTrafficService::TIMER_REFRESH)));
         EXPECT_EQ(helper.sent.size(), 2u);
