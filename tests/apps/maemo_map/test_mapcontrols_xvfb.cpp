@@ -1,7 +1,8 @@
-// The quick menu and the scroll menu on the whole program: the grip at the
-// right edge of the map opens the quick menu, a tap through the X server
-// chooses a button, and what the button does shows on the screen (a window
-// of that title, the settings menu over the map, the route gone).
+// The on-map controls on the whole program. The grip at the right edge of
+// the map opens the quick menu, a tap through the X server chooses a
+// button, and what the button does shows on the screen (a window of that
+// title, the scroll menu of settings over the map, the route gone); the GPS
+// icon beside the guidance opens the GPS status.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -56,7 +57,7 @@ void tap(const XrPoint& p)
     xdo("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 1");
 }
 
-class QuickMenuTest : public XrDemoDriveTest {
+class MapControlsTest : public XrDemoDriveTest {
 protected:
     // Starts the drive (towards the destination when given) and waits for
     // the map, and for the route when there is one.
@@ -86,7 +87,7 @@ protected:
     }
 };
 
-TEST_F(QuickMenuTest, ButtonsWithoutARouteOpenTheirWindows)
+TEST_F(MapControlsTest, ButtonsWithoutARouteOpenTheirWindows)
 {
     start(false);
     struct Case {
@@ -128,7 +129,7 @@ TEST_F(QuickMenuTest, ButtonsWithoutARouteOpenTheirWindows)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
-TEST_F(QuickMenuTest, SettingsButtonOpensTheScrollMenuAndBackClosesIt)
+TEST_F(MapControlsTest, SettingsButtonOpensTheScrollMenuAndBackClosesIt)
 {
     start(false);
     open_quick_menu();
@@ -147,7 +148,7 @@ TEST_F(QuickMenuTest, SettingsButtonOpensTheScrollMenuAndBackClosesIt)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
-TEST_F(QuickMenuTest, RouteButtonsActOnTheRoute)
+TEST_F(MapControlsTest, RouteButtonsActOnTheRoute)
 {
     start(true);
     // Detour: the route is searched again and stays on the map.
@@ -165,6 +166,18 @@ TEST_F(QuickMenuTest, RouteButtonsActOnTheRoute)
     xdo("key Return");
     EXPECT_TRUE(run.wait_said("query r_str_clear_route: yes")) << run.output();
     EXPECT_TRUE(run.wait_screen(20, [](GdkPixbuf* pb) { return route_pixels(pb) < 20; })) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+TEST_F(MapControlsTest, GpsIconBesideTheGuidanceOpensTheGpsStatus)
+{
+    start(true);
+    // With a route the icon sits below the map, left of the guidance panel.
+    tap(XrPoint(524, 455));
+    EXPECT_TRUE(window_shown("GPS status")) << run.output();
+    xdo("search --onlyvisible --name '^GPS status$' windowfocus --sync");
+    xdo("key Escape");
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
