@@ -61,9 +61,11 @@ class MapControlsTest : public XrDemoDriveTest {
 protected:
     // Starts the drive (towards the destination when given) and waits for
     // the map, and for the route when there is one.
-    void start(bool with_route)
+    void start(bool with_route, bool with_position = true)
     {
-        std::vector<std::string> env = {"KESTROVA_DRIVE_TRACK=" + track};
+        std::vector<std::string> env;
+        if (with_position)
+            env.push_back("KESTROVA_DRIVE_TRACK=" + track);
         if (with_route)
             env.push_back("KESTROVA_DRIVE_DESTINATION=30.995,-24.005");
         run.start(env);
@@ -129,9 +131,12 @@ TEST_F(MapControlsTest, ButtonsWithoutARouteOpenTheirWindows)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
+// Without a position the map stands still, so that the screens compare.
 TEST_F(MapControlsTest, SettingsButtonOpensTheScrollMenuAndBackClosesIt)
 {
-    start(false);
+    start(false, false);
+    GdkPixbuf* flat = run.screenshot();
+    ASSERT_NE(flat, nullptr);
     open_quick_menu();
     GdkPixbuf* quick = run.screenshot();
     ASSERT_NE(quick, nullptr);
@@ -145,6 +150,27 @@ TEST_F(MapControlsTest, SettingsButtonOpensTheScrollMenuAndBackClosesIt)
     xdo("key Escape");
     EXPECT_TRUE(run.wait_said("scroll menu: cancelled")) << run.output();
     ASSERT_TRUE(xr_wait_map(run, 10)) << run.output();
+    // Cancelled: the map is as it was.
+    EXPECT_TRUE(run.wait_screen(10, [&](GdkPixbuf* pb) { return xr_differing_pixels(flat, pb) < 200; }));
+
+    // Confirmed with the display row (the fourth) moved to 3D: the map turns 3D.
+    open_quick_menu();
+    tap(settings_button);
+    EXPECT_TRUE(run.wait_said("quick menu: 26", 2)) << run.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    xdo("key --delay 150 Down Down Down Right");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xdo("key Return");
+    EXPECT_TRUE(run.wait_said("scroll menu: confirmed")) << run.output();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    GdkPixbuf* after = run.screenshot();
+    ASSERT_NE(after, nullptr);
+    EXPECT_GT(xr_differing_pixels(flat, after), 20000);
+    // It stays so: no menu is left open over the map.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(run.wait_screen(5, [&](GdkPixbuf* pb) { return xr_differing_pixels(after, pb) < 200; }));
+    g_object_unref(after);
+    g_object_unref(flat);
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
