@@ -20,7 +20,7 @@ void draw_splash_screen(XrMapWindow* window, const TCHAR* text, const int* font_
 {
     if (window == nullptr)
         return;
-    XrDCHandleRec* dc = XrGDI::get_window_dc(window);
+    XrDCHandleRec* dc = window->get_window_dc();
     if (dc == nullptr)
         return;
     int box_w = plain_width, box_h = plain_height;
@@ -69,7 +69,7 @@ void draw_splash_screen(XrMapWindow* window, const TCHAR* text, const int* font_
     if (text != nullptr && text[0] != 0)
         XrGDI::draw_bidi_text(dc, text, r, centred ? 5 : 4);
     XrGDI::flush_and_wait(window, dc, wait_ms);
-    XrGDI::release_window_dc(window, dc);
+    window->release_window_dc(dc);
     if (redraw)
         window->redraw(false, false, -1, -1);
 }
