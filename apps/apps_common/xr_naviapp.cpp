@@ -1073,7 +1073,9 @@ void XrNaviApp::show_route_event(int kind)
     if (kind != 2 && kind != 3)
         return;
     redraw_map_window();
-    show_route_query(nullptr, kind == 2 ? "r_str_drive_to_road" : "r_str_gps_not_yet_active", false);
+    XrString text;
+    text.load_text(get_message_id(kind == 2 ? "r_str_drive_to_road" : "r_str_gps_not_yet_active"));
+    show_map_message(text, 3000, 1);
 }
 
 bool XrNaviApp::destination_reached(bool hold)

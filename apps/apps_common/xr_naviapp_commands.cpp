@@ -18,12 +18,18 @@
 #include "common/corvanel_core/interfaces/xr_roadblocksprovider.h"
 #include "apps/apps_common/xr_naviapphandler.h"
 #include "common/gdi/window/xr_mapwindow.h"
+#include "common/gdi/window/xr_splashscreen.h"
+#include "common/bmloader/xr_bitmap.h"
+#include "common/misc/xr_path_resolver.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/os/xr_system.h"
 #include "common/types/xr_coordinate.h"
 
 namespace {
+
+// The font context of map messages (bold, 18 points).
+constexpr int message_font = 16;
 
 XrMapProvider* maps() { return XrMapProvider::get_instance(); }
 
@@ -134,6 +140,15 @@ void XrNaviApp::navigate_to_place(const XrString& name, const XrPoint& point)
 void XrNaviApp::show_map_message(const XrString& text, int duration_ms, int kind)
 {
     std::fprintf(stderr, "kestrova-navigator: map message (%d ms, kind %d): %ls\n", duration_ms, kind, text.c_str());
+    XrMapWindow* window = get_map_window();
+    if (window == nullptr || !window->is_ready() || !GTK_WIDGET_VISIBLE(GTK_WIDGET(window->get_window())))
+        return;
+    // The information box; a plain one when the picture does not load.
+    static XrBitmap* box =
+        XrGDI::load_bitmap_file(XrPathResolver::resolve(XrString(L"?:/kestrova/images/message.png")).c_str());
+    const int font = message_font;
+    draw_splash_screen(window, text.c_str(), &font, duration_ms, nullptr, true, box != nullptr ? box->bitmap() : nullptr,
+                       box != nullptr ? box->mask() : nullptr, false, nullptr);
 }
 
 // ---- dialogs

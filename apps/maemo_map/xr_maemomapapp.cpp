@@ -343,12 +343,9 @@ void XrMaemoMapApp::show_route_status(int status)
 {
     if (status != 2 && status != 3)
         return;
-    redraw_map_window();
     const char* key = status == 2 ? "r_str_drive_to_road" : "r_str_gps_not_yet_active";
-    const char* text = translate_key(key);
-    g_printerr("banner %s: %s\n", key, text);
-    if (XrMapWindow* window = get_map_window())
-        hildon_banner_show_information(GTK_WIDGET(window->get_window()), nullptr, text);
+    g_printerr("map message %s: %s\n", key, translate_key(key));
+    show_route_event(status);
 }
 
 void XrMaemoMapApp::request_service_update(int service_type)

@@ -27,6 +27,13 @@ public:
         queries.push_back(std::string(ask ? "ask " : "note ") + (title_key != nullptr ? title_key : "") + "/" + text_key);
         return false;
     }
+    void show_map_message(const XrString& text, int duration_ms, int kind) override
+    {
+        std::string narrow;
+        for (int i = 0; i < text.length(); ++i)
+            narrow += static_cast<char>(text.c_str()[i]);
+        queries.push_back("map " + narrow + " " + std::to_string(duration_ms) + " " + std::to_string(kind));
+    }
     bool show_address_dialog(const XrString&, int page, XrPoint&, XrString&, const XrPoint*) override
     {
         pages.push_back(page);
@@ -199,7 +206,7 @@ TEST_F(NaviAppTest, RouteQuestionsGoThroughTheDialogHook)
     app.show_route_status(1);
     EXPECT_EQ(app.queries, std::vector<std::string>({"note /r_str_msg_no_route_found",
                                                      "ask r_str_allow_tollroads_title/r_str_allow_tollroads",
-                                                     "note /r_str_gps_not_yet_active"}));
+                                                     "map GPS is not active yet 3000 1"}));
 }
 
 } // namespace

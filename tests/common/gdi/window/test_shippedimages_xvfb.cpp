@@ -33,6 +33,7 @@ TEST(ShippedImages, LoadWithTheSizesTheMenusExpect)
         {L"?:/kestrova/images/maemo_menufocus.png", -1, -1, 0},
         {L"?:/kestrova/images/maemo_menuicons.png", 16 * 137, 137, 137},
         {L"?:/kestrova/images/maemo_menuicons_half.png", 16 * 115, 115, 115},
+        {L"?:/kestrova/images/message.png", 400, 100, 0},
     };
     for (const auto& c : cases) {
         XrBitmap* b = XrGDI::load_bitmap_file(XrPathResolver::resolve(XrString(c.path)).c_str());
