@@ -882,9 +882,21 @@ bool XrAddrSearchProviderImpl::find_street_in_county(const XrString& street, con
             if (acc->get_county(r->streets.get(j).county, text, nullptr, nullptr) != XrAddrAccessor::OK)
                 continue;
             if (XrAddrUtil::compare_county_to_string(text.c_str(), wanted.c_str(), 0) != 0) {
+                // The number, else the closest one the street has, else any
+                // point of the street; (0, 0) is no place.
+                const int position = static_cast<int>(r->streets.get(j).position);
                 int number = house_number;
-                out = get_house_number_position(static_cast<int>(r->streets.get(j).position), number, true);
-                return true;
+                out = get_house_number_position(position, number, true);
+                if (out.x == 0 && out.y == 0) {
+                    number = house_number;
+                    out = get_house_number_position(position, number, false);
+                }
+                if (out.x == 0 && out.y == 0) {
+                    number = -1;
+                    out = get_house_number_position(position, number, false);
+                }
+                if (out.x != 0 || out.y != 0)
+                    return true;
             }
         }
     }

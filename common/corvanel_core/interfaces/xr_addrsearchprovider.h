@@ -95,6 +95,9 @@ public:
     // false when the prefix matches nothing or the database fails.
     virtual bool get_continuations(XrString text, XrBinaryString<XrAddrSearchStreet>* counties,
                                    XrArray<XrString>& out, int& first, int& second) = 0;
+    // The place of the house number on the street of that name in a county
+    // one of whose names begins with county (empty: any): the number, else
+    // the closest one, else any point of the street. False when not found.
     virtual bool find_street_in_county(const XrString& street, const XrString& county, int house_number,
                                        XrPoint& out) = 0;
     virtual XrAddrSearchProvider* self() { return this; }

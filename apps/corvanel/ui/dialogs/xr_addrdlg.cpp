@@ -695,3 +695,133 @@ bool XrAddrDlg::choose_poi(int index)
     search_pois();
     return false;
 }
+
+void XrAddrDlg::contact_text_changed(const XrString& text)
+{
+    m_contact_text = text;
+    m_contact_start = false;
+}
+
+void XrAddrDlg::search_contacts()
+{
+    auto* provider = registered<XrContactSearchProvider>(L"XrContactSearchProvider");
+    if (m_contact_start) {
+        m_contact_rows.clear();
+        ContactRow start;
+        start.title = text_of(R_STR_POSDLG_CLICK_TO_SEARCH_CONTACTS);
+        start.kind = CONTACT_SEARCH;
+        m_contact_rows.push_back(start);
+        return;
+    }
+    if (!m_contact_addresses) {
+        m_contact_rows.clear();
+        if (provider != nullptr)
+            provider->search_contacts(m_contact_text, this);
+        if (m_contact_rows.empty()) {
+            ContactRow info;
+            info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+            info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+            m_contact_rows.push_back(info);
+        }
+        return;
+    }
+    m_contact_address_rows.clear();
+    ContactRow back;
+    back.title = text_of(R_STR_DLG_BACK);
+    back.subtitle = text_of(R_STR_POSDLG_CLICK_TO_GO_BACK);
+    back.kind = CONTACT_BACK;
+    back.icon = 14;
+    m_contact_address_rows.push_back(back);
+    const int id = m_contact_chosen >= 0 && m_contact_chosen < static_cast<int>(m_contact_rows.size())
+                       ? m_contact_rows[static_cast<size_t>(m_contact_chosen)].contact_id
+                       : -1;
+    if (provider != nullptr)
+        provider->search_addresses(m_contact_text, id, this);
+    if (m_contact_address_rows.size() == 1) {
+        ContactRow info;
+        info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+        info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+        m_contact_address_rows.push_back(info);
+    }
+}
+
+void XrAddrDlg::matching_contact_found(XrContactSearchResult* result)
+{
+    if (result == nullptr)
+        return;
+    ContactRow row;
+    row.title = result->text1;
+    row.subtitle = result->text2;
+    row.contact_id = result->contact_id;
+    switch (result->type) {
+    case XrContactSearchResult::Contact:
+        row.kind = CONTACT;
+        row.icon = 4;
+        m_contact_rows.push_back(row);
+        break;
+    case XrContactSearchResult::AddressPoint:
+        row.kind = CONTACT_ADDRESS;
+        row.point = XrPoint(result->x, result->y);
+        row.icon = 7;
+        m_contact_address_rows.push_back(row);
+        break;
+    case XrContactSearchResult::AddressNumber:
+        row.kind = CONTACT_NUMBER;
+        row.street_id = result->street_id;
+        row.number = result->house_number;
+        row.icon = 5;
+        m_contact_address_rows.push_back(row);
+        break;
+    default:
+        break;
+    }
+}
+
+bool XrAddrDlg::choose_contact(int index)
+{
+    const std::vector<ContactRow>& rows = get_contact_rows();
+    if (index < 0 || index >= static_cast<int>(rows.size()))
+        return false;
+    const ContactRow row = rows[static_cast<size_t>(index)];
+    const XrString name = m_contact_chosen >= 0 && m_contact_chosen < static_cast<int>(m_contact_rows.size())
+                              ? m_contact_rows[static_cast<size_t>(m_contact_chosen)].title
+                              : row.title;
+    switch (row.kind) {
+    case CONTACT_SEARCH:
+        m_contact_start = false;
+        if (auto* provider = registered<XrContactSearchProvider>(L"XrContactSearchProvider"))
+            provider->prepare();
+        break;
+    case CONTACT:
+        m_contact_chosen = index;
+        m_contact_addresses = true;
+        m_contact_saved_text = m_contact_text;
+        m_contact_text = XrString(L"");
+        break;
+    case CONTACT_BACK:
+        m_contact_addresses = false;
+        m_contact_text = m_contact_saved_text;
+        break;
+    case CONTACT_ADDRESS:
+        if (is_origin(row.point))
+            return false;
+        accept_place(row.point, name);
+        close_dialog();
+        return true;
+    case CONTACT_NUMBER: {
+        auto* streets = address_search();
+        int number = row.number;
+        const XrPoint point =
+            streets != nullptr ? streets->get_house_number_position(row.street_id, number, false) : XrPoint(0, 0);
+        if (is_origin(point))
+            return false; // (0, 0) is no place
+        accept_place(point, name);
+        close_dialog();
+        return true;
+    }
+    default:
+        return false;
+    }
+    search_contacts();
+    return false;
+}
