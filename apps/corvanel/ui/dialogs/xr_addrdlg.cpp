@@ -6,6 +6,7 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
@@ -74,6 +75,21 @@ XrAddrDlg::XrAddrDlg(const XrString& title, XrCorvanelDialogFacade::AddressDlgTy
         m_reference_known = true;
         m_reference = *centre;
     }
+    auto* history = registered<XrHistoryProvider>(L"XrHistoryProvider");
+    if (history != nullptr && m_projection != nullptr) {
+        XrArray<XrHistoryMapPoint> points(8);
+        history->get_history(points);
+        for (int i = 0; i < points.get_num_items() && i < MAX_AREA_WAYPOINTS; ++i) {
+            const XrHistoryMapPoint& p = *points.get_item_ptr(i);
+            m_area_waypoints.push_back(AreaWaypoint{p.get_name(), p.get_coordinate().to_point(m_projection)});
+        }
+    }
+}
+
+bool XrAddrDlg::route_has_waypoints()
+{
+    auto* route = registered<XrRouteProvider>(L"XrRouteProvider");
+    return route != nullptr && route->has_route() && route->get_waypoint_count() > 0;
 }
 
 XrAddrDlg::~XrAddrDlg()
@@ -630,15 +646,28 @@ void XrAddrDlg::search_pois()
         if (search != nullptr)
             search->search_pois(m_poi_text, false, centre, 100000, nullptr, nullptr, m_category, this, m_poi_limit, 200,
                                 m_poi_offset, false);
-    } else if (m_poi_text.is_empty()) {
+    } else if (m_poi_area == AREA_ANYWHERE && m_poi_text.is_empty()) {
+        // Every POI of the map would be too many to list.
         PoiRow info;
         info.title = text_of(R_STR_POSDLG_DEFINE_MORE_DETAILED_SEARCH_CRITERIA);
         info.subtitle = text_of(R_STR_POSDLG_TYPE_TO_SEARCH);
         info.kind = POI_INFO;
         m_pois.push_back(info);
     } else if (search != nullptr) {
-        search->search_pois(m_poi_text, false, centre, 0, nullptr, nullptr, m_category, this, m_poi_limit,
-                            m_poi_area == AREA_ANYWHERE ? 200 : -1, m_poi_offset, false);
+        // Near a recent place: its point is the centre, and the results
+        // tell their distance from it.
+        const XrString* reference_name = nullptr;
+        const XrPoint* reference_point = nullptr;
+        const int waypoint = m_poi_area - AREA_NEAR_WAYPOINT;
+        if (waypoint >= 0 && waypoint < static_cast<int>(m_area_waypoints.size())) {
+            const AreaWaypoint& w = m_area_waypoints[static_cast<size_t>(waypoint)];
+            centre = &w.point;
+            reference_name = &w.name;
+            reference_point = &w.point;
+        }
+        const bool many = m_poi_area == AREA_ANYWHERE || m_poi_area == AREA_IN_STATE;
+        search->search_pois(m_poi_text, m_poi_area == AREA_EN_ROUTE, centre, 0, reference_name, reference_point,
+                            m_category, this, m_poi_limit, many ? 200 : -1, m_poi_offset, m_poi_area == AREA_IN_STATE);
     }
     if (m_pois.size() == 1) {
         PoiRow info;

@@ -115,7 +115,24 @@ public:
     // The POI page: the class list first (all types, then the classes),
     // then, once a class is chosen or a name typed, the matching POIs.
     enum PoiKind { POI_PLACE = 0, POI_ALL_TYPES = 1, POI_CLASS = 2, POI_BACK = 3, POI_INFO = 4, POI_MORE = 5 };
-    enum PoiArea { AREA_ANYWHERE = 0x1CEBACC, AREA_MAP_CENTRE = 0x1CEBACF };
+    enum PoiArea {
+        AREA_ANYWHERE = 0x1CEBACC,
+        AREA_EN_ROUTE = 0x1CEBACD,
+        AREA_IN_STATE = 0x1CEBACE, // the nearest ones of the state filter's state
+        AREA_MAP_CENTRE = 0x1CEBACF,
+        AREA_NEAR_ME = 0x1CEBAD0,
+        AREA_NEAR_WAYPOINT = 0x1CEBAD1, // + the area waypoint's index
+    };
+    static constexpr int MAX_AREA_WAYPOINTS = 4;
+    // The recent places (the history's first four) that POIs can be
+    // searched near.
+    struct AreaWaypoint {
+        XrString name;
+        XrPoint point;
+    };
+    const std::vector<AreaWaypoint>& get_area_waypoints() const { return m_area_waypoints; }
+    // Whether the route provider has a route with waypoints.
+    static bool route_has_waypoints();
     struct PoiRow {
         XrString title;
         XrString subtitle;
@@ -249,6 +266,7 @@ protected:
     int m_poi_last_area = -1;
     int m_poi_last_limit = -1;
     int m_poi_last_category = -2;
+    std::vector<AreaWaypoint> m_area_waypoints;
 
     std::vector<ContactRow> m_contact_rows;
     std::vector<ContactRow> m_contact_address_rows;

@@ -1,6 +1,8 @@
 #include "apps/corvanel/ui/dialogs/xr_addrdlg_maemo.h"
 
 #include "common/container/xr_bytearray.h"
+#include "common/corvanel_core/interfaces/xr_locationdetailsprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
@@ -121,17 +123,28 @@ void XrAddrDlgMaemo::create_controls()
     for (const char* name : {"city_text", "poi_text"})
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&page_text_changed),
                          this);
-    // Where to look for POIs: near the map's cursor, or anywhere.
+    // Where to look for POIs: near the map's cursor, along the route, near
+    // a recent place, in the chosen state, or anywhere.
     std::wstring cursor(text_of(R_MENU_VIEW_CURSOR).c_str());
     for (wchar_t& c : cursor)
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     std::wstring near(text_of(R_STR_POSDLG_NEAR).c_str());
-    near += L" " + cursor;
-    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", XrString(near.c_str()));
-    m_where_codes.push_back(AREA_MAP_CENTRE);
-    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", text_of(R_STR_POSDLG_POI_ANYWHERE));
-    m_where_codes.push_back(AREA_ANYWHERE);
-    XrMaemoCommon::set_combo_active(m_widget, "poisearch_combobox", 0);
+    std::wstring near_cursor = near + L" " + cursor;
+    auto* details = static_cast<XrLocationDetailsProvider*>(
+        XrSingleton::get_instance(XrString(L"XrLocationDetailsProvider")));
+    auto* view = static_cast<XrMapViewProvider*>(XrSingleton::get_instance(XrString(L"XrMapViewProvider")));
+    XrLocationDetails place;
+    if (details != nullptr && view != nullptr && details->get_details(view->get_center_coordinate(), place) &&
+        !place.text.is_empty())
+        near_cursor += L": " + std::wstring(place.text.c_str());
+    add_where_row(XrString(near_cursor.c_str()), AREA_MAP_CENTRE);
+    if (route_has_waypoints())
+        add_where_row(text_of(R_STR_POSDLG_EN_ROUTE), AREA_EN_ROUTE);
+    for (size_t i = 0; i < get_area_waypoints().size(); ++i)
+        add_where_row(XrString((near + L" " + get_area_waypoints()[i].name.c_str()).c_str()),
+                      AREA_NEAR_WAYPOINT + static_cast<int>(i));
+    add_where_row(text_of(R_STR_POSDLG_POI_ANYWHERE), AREA_ANYWHERE);
+    refresh_poi_state_row();
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "poisearch_combobox"), "changed",
                      G_CALLBACK(&poi_where_changed), this);
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
@@ -228,6 +241,33 @@ void XrAddrDlgMaemo::add_contacts_page()
     g_signal_connect(button, "clicked", G_CALLBACK(&contacts_clicked), this);
 }
 
+void XrAddrDlgMaemo::add_where_row(const XrString& text, int code)
+{
+    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", text);
+    m_where_codes.push_back(code);
+}
+
+void XrAddrDlgMaemo::refresh_poi_state_row()
+{
+    // At most one in-state row, the last one, while a state is chosen.
+    ++m_quiet;
+    GtkComboBox* combo = GTK_COMBO_BOX(XrMaemoCommon::lookup_widget(m_widget, "poisearch_combobox"));
+    for (int i = static_cast<int>(m_where_codes.size()) - 1; i >= 0; --i)
+        if (m_where_codes[static_cast<size_t>(i)] == AREA_IN_STATE) {
+            gtk_combo_box_remove_text(combo, i);
+            m_where_codes.erase(m_where_codes.begin() + i);
+        }
+    XrString state;
+    auto* streets = static_cast<XrAddrSearchProvider*>(XrSingleton::get_instance(XrString(L"XrAddrSearchProvider")));
+    if (streets != nullptr && streets->get_upper_county_filter(state) && !state.is_empty()) {
+        std::wstring text(text_of(R_STR_STATEFILTER_REGION).c_str());
+        text += L": " + std::wstring(state.c_str());
+        add_where_row(XrString(text.c_str()), AREA_IN_STATE);
+    }
+    --m_quiet;
+    gtk_combo_box_set_active(combo, 0);
+}
+
 void XrAddrDlgMaemo::show_contact_rows()
 {
     m_contact_list->remove_all_items();
@@ -314,6 +354,7 @@ void XrAddrDlgMaemo::favourites_clicked(GtkButton*, gpointer data)
 void XrAddrDlgMaemo::poi_clicked(GtkButton*, gpointer data)
 {
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->refresh_poi_state_row();
     self->search_pois();
     self->show_poi_rows();
     self->show_page(NB_POI);
@@ -362,6 +403,8 @@ void XrAddrDlgMaemo::run_page_search()
 void XrAddrDlgMaemo::poi_where_changed(GtkComboBox* combo, gpointer data)
 {
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    if (self->m_quiet > 0)
+        return;
     const int at = gtk_combo_box_get_active(combo);
     if (at < 0 || at >= static_cast<int>(self->m_where_codes.size()))
         return;
@@ -369,6 +412,12 @@ void XrAddrDlgMaemo::poi_where_changed(GtkComboBox* combo, gpointer data)
     if (area == self->get_poi_area())
         return;
     self->set_poi_area(area);
+    const char* where = area == AREA_EN_ROUTE    ? "along the route"
+                        : area == AREA_IN_STATE  ? "in the state"
+                        : area == AREA_ANYWHERE  ? "anywhere"
+                        : area == AREA_MAP_CENTRE ? "near the cursor"
+                                                  : "near a recent place";
+    std::fprintf(stderr, "kestrova-navigator: address dialog: POIs %s\n", where);
     if (!self->in_category_mode()) {
         self->search_pois();
         self->show_poi_rows();

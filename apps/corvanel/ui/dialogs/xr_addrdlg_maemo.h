@@ -74,6 +74,10 @@ private:
     // The contacts page and its start-page button, which the window's
     // design lacks.
     void add_contacts_page();
+    // The where-combo's rows and their POI areas.
+    void add_where_row(const XrString& text, int code);
+    // The in-state row follows the address search's state filter.
+    void refresh_poi_state_row();
     void show_contact_rows();
     static void page_text_changed(GtkEditable* entry, gpointer self);
     static void poi_where_changed(GtkComboBox*, gpointer self);
