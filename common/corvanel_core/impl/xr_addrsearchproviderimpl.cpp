@@ -446,6 +446,13 @@ void XrAddrSearchProviderImpl::search_streets(const XrString* text, const XrPoin
     taken_streets.clear();
     int scans = 0;
     do_search_streets(XrString(), text != nullptr ? text->c_str() : L"", position, allowed_counties, list, scans);
+    // "Aeulestrasse" typed for "Äulestrasse": the umlauts written out.
+    const XrString umlauts = text != nullptr ? umlaut_spelling(*text) : XrString();
+    if (list.get_count() == 0 && text != nullptr && !(umlauts == *text)) {
+        taken_streets.clear();
+        scans = 0;
+        do_search_streets(XrString(), umlauts.c_str(), position, allowed_counties, list, scans);
+    }
     write_street_details(list);
     deliver(list, observer, max);
 }
@@ -817,6 +824,25 @@ XrPoint XrAddrSearchProviderImpl::get_house_number_position(int street_position,
 
 // ---------------------------------------------------------------- continuations
 
+XrString XrAddrSearchProviderImpl::umlaut_spelling(const XrString& text)
+{
+    std::wstring out;
+    const wchar_t* p = text.c_str();
+    for (; p != nullptr && *p != 0; ++p) {
+        const wchar_t c = *p;
+        if ((p[1] == L'e' || p[1] == L'E') && std::wcschr(L"AOUaou", c) != nullptr && c != 0) {
+            const bool upper = c == L'A' || c == L'O' || c == L'U';
+            const wchar_t* from = upper ? L"AOU" : L"aou";
+            const wchar_t* to = upper ? L"\u00C4\u00D6\u00DC" : L"\u00E4\u00F6\u00FC";
+            out += to[std::wcschr(from, c) - from];
+            ++p;
+            continue;
+        }
+        out += c;
+    }
+    return XrString(out.c_str());
+}
+
 bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<XrAddrSearchStreet>* counties,
                                                  XrArray<XrString>& out, int& first, int& second)
 {
@@ -827,8 +853,11 @@ bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<X
     const XrAddrAccessor::Status st = acc->find_first_street(typed.c_str(), true);
     if (st == XrAddrAccessor::OK)
         return true;
-    if (st != XrAddrAccessor::PREFIX_AT_NODE)
-        return false;
+    if (st != XrAddrAccessor::PREFIX_AT_NODE) {
+        // The same umlaut spelling as the street search.
+        const XrString umlauts = umlaut_spelling(text);
+        return !(umlauts == text) && get_continuations(umlauts, counties, out, first, second);
+    }
     std::vector<unsigned int> ids;
     for (int i = 0; counties != nullptr && i < counties->items(); ++i)
         ids.push_back(counties->get(i).county);
@@ -839,6 +868,11 @@ bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<X
     if (acc->get_next_letters(letters, ids.empty() ? nullptr : ids.data(), static_cast<int>(ids.size()), exact, block,
                               offset) != XrAddrAccessor::OK)
         return false; // a damaged database: no continuations
+    if (letters.get_num_items() == 0 && !exact) {
+        const XrString umlauts = umlaut_spelling(text);
+        if (!(umlauts == text))
+            return get_continuations(umlauts, counties, out, first, second);
+    }
     if (exact) {
         first = static_cast<int>(block);
         second = static_cast<int>(offset);
