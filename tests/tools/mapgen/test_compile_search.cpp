@@ -33,6 +33,11 @@ OsmText accented_town()
         o.node(300 + k, x, 12, {{"addr:housenumber", std::to_string(2 * k + 1)}, {"addr:street", rows[0]}});
         ++k;
     }
+    // "Städtle": an interpolation way of the odd numbers 1 to 9 over two
+    // pieces of the street (the junction at 300 m lies between 3 and 5).
+    o.node(400, 30, 312, {{"addr:housenumber", "1"}, {"addr:street", rows[1]}});
+    o.node(401, 560, 312, {{"addr:housenumber", "9"}, {"addr:street", rows[1]}});
+    o.way(450, {400, 401}, {{"addr:interpolation", "odd"}});
     o.node(500, 150, 150, {{"place", "village"}, {"name", "Gamprin-Bendern"}});
     o.node(501, 700, 700, {{"place", "village"}, {"name", "Gamprin-Bendern"}});
     o.node(502, 800, 100, {{"place", "town"}, {"name", "Vaduz"}});
@@ -107,6 +112,11 @@ TEST_F(CompiledSearch, HouseNumbersOfAStreetWithNumbers)
         // A number the street lacks: the closest one, never 0.
         {"\xC3\x84ulestrasse 4", "\xC3\x84ulestrasse 4: not found; nearest number 5"},
         {"\xC3\x84ulestrasse 40", "\xC3\x84ulestrasse 40: not found; nearest number 5"},
+        // Numbers between the ends of an interpolation way.
+        {"St\xC3\xA4" "dtle 1", "St\xC3\xA4" "dtle 1"},
+        {"St\xC3\xA4" "dtle 3", "St\xC3\xA4" "dtle 3"},
+        {"Staedtle 5", "St\xC3\xA4" "dtle 5"},
+        {"St\xC3\xA4" "dtle 4", "St\xC3\xA4" "dtle 4: not found; nearest number 5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
