@@ -187,6 +187,8 @@ int run_search(const std::vector<std::string>& args)
     XrSingleton::set_instance(XrString(L"XrPoiProvider"), static_cast<XrPoiProvider*>(&classes));
     int status = 1;
     if (session.open_map()) {
+        // The classes of the map's catalogue: a POI is found with its class.
+        classes.initialize();
         XrPoint at;
         if (has_at && (maps->get_projection() == nullptr || !maps->get_projection()->to_map(lon, lat, at.x, at.y)))
             std::fprintf(stderr, "kestrova-probe search: the position lies outside the map's projection\n");

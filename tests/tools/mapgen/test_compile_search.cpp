@@ -1,7 +1,8 @@
-// The address and town searches on a small map that the test writes and
-// compiles: street names with and without their accents (and with the
-// umlauts written out), house numbers, and a town mapped with two place
-// nodes, all through kestrova-probe search.
+// The address, town and POI searches on a small map that the test writes
+// and compiles: street names with and without their accents (and with the
+// umlauts written out), house numbers (also of an interpolation way), a
+// town mapped with two place nodes and named POIs of several classes, all
+// through kestrova-probe search.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -41,6 +42,9 @@ OsmText accented_town()
     o.node(500, 150, 150, {{"place", "village"}, {"name", "Gamprin-Bendern"}});
     o.node(501, 700, 700, {{"place", "village"}, {"name", "Gamprin-Bendern"}});
     o.node(502, 800, 100, {{"place", "town"}, {"name", "Vaduz"}});
+    o.node(600, 310, 310, {{"amenity", "restaurant"}, {"name", "Restaurant Adler"}});
+    o.node(601, 610, 610, {{"tourism", "museum"}, {"name", "Landesmuseum"}});
+    o.node(602, 620, 20, {{"amenity", "cafe"}, {"name", "Caf\xC3\xA9 \xC3\x84ule"}});
     return o;
 }
 
@@ -131,6 +135,27 @@ TEST_F(CompiledSearch, ATownWithTwoPlaceNodesIsListedOnce)
     EXPECT_EQ(names("city", "Gam"), (std::vector<std::string>{"Gamprin-Bendern"}));
     EXPECT_EQ(names("city", "Gam", "--at " + OsmText::at(0, 0)), (std::vector<std::string>{"Gamprin-Bendern"}));
     EXPECT_EQ(names("city", "V"), (std::vector<std::string>{"Vaduz"}));
+}
+
+// POIs by their names (and class names), with and without accents, on a
+// map whose classes come from its own catalogue.
+TEST_F(CompiledSearch, PoisByName)
+{
+    struct Case {
+        const char* typed;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"Restaurant", {"Restaurant Adler"}},
+        {"adler", {"Restaurant Adler"}},
+        {"Landesmuseum", {"Landesmuseum"}},
+        {"cafe aule", {"Caf\xC3\xA9 \xC3\x84ule"}},
+        {"Hotel", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(names("poi", c.typed), c.found);
+        EXPECT_EQ(names("poi", c.typed, "--at " + OsmText::at(0, 0)), c.found);
+    }
 }
 
 } // namespace
