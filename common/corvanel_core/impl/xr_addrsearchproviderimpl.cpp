@@ -811,14 +811,21 @@ XrPoint XrAddrSearchProviderImpl::get_house_number_position(int street_position,
         if (exact)
             break;
     }
-    if (!any)
-        return XrPoint(0, 0);
-    if (!exact && !exact_only) {
-        house_number = best;
+    if (!any) {
+        if (exact_only)
+            house_number = -1; // a street without segments has no numbers
         return XrPoint(0, 0);
     }
-    if (best == 0) // no side has numbers: the middle of the last segment
+    if (!exact && exact_only) {
+        // The closest number, or -1 when the street has none (never 0).
+        house_number = best != 0 ? best : -1;
+        return XrPoint(0, 0);
+    }
+    if (best == 0) { // no side has numbers: the middle of the last segment
+        house_number = -1;
         return segment_point(last_gid, 0, 0, 0, true);
+    }
+    house_number = best;
     return segment_point(best_gid, best_a, best_b, best, best_left);
 }
 

@@ -116,6 +116,8 @@ TEST_F(CompiledSearch, HouseNumbersOfAStreetWithNumbers)
         // A number the street lacks: the closest one, never 0.
         {"\xC3\x84ulestrasse 4", "\xC3\x84ulestrasse 4: not found; nearest number 5"},
         {"\xC3\x84ulestrasse 40", "\xC3\x84ulestrasse 40: not found; nearest number 5"},
+        // A street without numbers says so (never "nearest number 0").
+        {"Landstrasse 4", "Landstrasse 4: not found; the street has no numbers -1"},
         // Numbers between the ends of an interpolation way.
         {"St\xC3\xA4" "dtle 1", "St\xC3\xA4" "dtle 1"},
         {"St\xC3\xA4" "dtle 3", "St\xC3\xA4" "dtle 3"},
