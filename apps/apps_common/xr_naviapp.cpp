@@ -27,6 +27,7 @@
 #include "common/corvanel_core/impl/xr_applicationproviderimpl.h"
 #include "common/corvanel_core/impl/xr_appsettingsproviderimpl.h"
 #include "common/corvanel_core/impl/xr_citysearchproviderimpl.h"
+#include "common/corvanel_core/impl/xr_contactsearchproviderimpl.h"
 #include "common/corvanel_core/impl/xr_favouritesproviderimpl.h"
 #include "common/corvanel_core/impl/xr_gpsproviderimpl.h"
 #include "common/corvanel_core/impl/xr_historyproviderimpl.h"
@@ -547,6 +548,7 @@ bool XrNaviApp::create_providers()
     register_provider<XrPoiSearchProvider>(L"XrPoiSearchProvider", new XrPoiSearchProviderImpl());
     register_provider<XrAddrSearchProvider>(L"XrAddrSearchProvider", new XrAddrSearchProviderImpl());
     register_provider<XrCitySearchProvider>(L"XrCitySearchProvider", new XrCitySearchProviderImpl());
+    register_provider<XrContactSearchProvider>(L"XrContactSearchProvider", new XrContactSearchProviderImpl());
     register_provider<XrParkingProvider>(L"XrParkingProvider", new XrParkingProviderImpl(this));
     view->initialize();
     auto* application = register_provider<XrApplicationProvider>(
@@ -561,7 +563,7 @@ void XrNaviApp::destroy_providers()
         L"XrHistoryProvider",     L"XrLocationDetailsProvider", L"XrServiceProvider",      L"XrMapProvider",
         L"XrMapViewProvider",     L"XrFavouritesProvider",      L"XrRoadblocksProvider",   L"XrMapSettingsProvider",
         L"XrPoiProvider",         L"XrParkingProvider",         L"XrRouteProvider",        L"XrAppSettingsProvider",
-        L"XrAddrSearchProvider",  L"XrPoiSearchProvider",       L"XrCitySearchProvider",   L"XrUserPositionProvider",
+        L"XrAddrSearchProvider",  L"XrPoiSearchProvider",       L"XrCitySearchProvider",   L"XrContactSearchProvider", L"XrUserPositionProvider",
         L"XrPositionProvider",    L"XrApplicationProvider",     L"XrGpsProvider",
     };
     auto& list = registered();

@@ -1198,9 +1198,67 @@ private:
             if (k > 0)
                 out[street].push_back(NumberAt{n, XrPoint(static_cast<int>(sx / k), static_cast<int>(sy / k))});
         }
-        // Interpolation ways: their end nodes' numbers (the nodes themselves
-        // are address nodes too, so the range between them is covered).
+        add_interpolated_numbers(out);
         return out;
+    }
+
+    // Interpolation ways: the numbers between each two address nodes of the
+    // way, spread evenly along it ("odd" and "even" step by 2, others by 1),
+    // so that the pieces of the street along the way carry the whole range
+    // rather than its two ends only.
+    void add_interpolated_numbers(std::map<std::string, std::vector<NumberAt>>& out) const
+    {
+        constexpr int MAX_NUMBERS = 2000; // of one stretch
+        std::unordered_map<std::int64_t, std::pair<int, std::string>> numbered;
+        for (const XrOsmPoint& pt : data.points) {
+            const char* street = tag(pt.tags, "addr:street");
+            const int n = house_number(tag(pt.tags, "addr:housenumber"));
+            if (n > 0)
+                numbered[pt.id] = {n, street != nullptr ? street : ""};
+        }
+        for (const XrOsmWay& w : data.ways) {
+            const char* kind = tag(w.tags, "addr:interpolation");
+            if (kind == nullptr || w.refs.size() < 2)
+                continue;
+            const int step = std::string(kind) == "odd" || std::string(kind) == "even" ? 2 : 1;
+            std::vector<XrPoint> line(w.refs.size());
+            std::vector<double> run(w.refs.size(), 0);
+            bool whole = true;
+            for (size_t i = 0; i < w.refs.size() && whole; ++i) {
+                whole = point_of(w.refs[i], line[i]);
+                if (i > 0)
+                    run[i] = run[i - 1] + std::hypot(static_cast<double>(line[i].x) - line[i - 1].x,
+                                                     static_cast<double>(line[i].y) - line[i - 1].y);
+            }
+            if (!whole)
+                continue;
+            size_t from = w.refs.size();
+            for (size_t i = 0; i < w.refs.size(); ++i) {
+                auto to = numbered.find(w.refs[i]);
+                if (to == numbered.end())
+                    continue;
+                if (from < i) {
+                    const auto& a = numbered.at(w.refs[from]);
+                    const std::string street = !a.second.empty() ? a.second : to->second.second;
+                    const int lo = a.first, hi = to->second.first;
+                    const int dir = hi > lo ? 1 : -1;
+                    const int count = (std::abs(hi - lo) / step) - 1;
+                    for (int k = 1; !street.empty() && k <= count && k <= MAX_NUMBERS; ++k) {
+                        // The place at the fraction k / (count + 1) of the stretch's length.
+                        const double at = run[from] + (run[i] - run[from]) * k / (count + 1);
+                        size_t j = from + 1;
+                        while (j < i && run[j] < at)
+                            ++j;
+                        const double len = run[j] - run[j - 1];
+                        const double t = len > 0 ? (at - run[j - 1]) / len : 0;
+                        const XrPoint p(static_cast<int>(line[j - 1].x + t * (line[j].x - line[j - 1].x)),
+                                        static_cast<int>(line[j - 1].y + t * (line[j].y - line[j - 1].y)));
+                        out[street].push_back(NumberAt{lo + dir * k * step, p});
+                    }
+                }
+                from = i;
+            }
+        }
     }
 
     // Where a point lies against a piece: distance, position along it and

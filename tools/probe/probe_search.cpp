@@ -136,14 +136,24 @@ int search(XrMapProviderImpl& maps, const std::string& kind, const XrString& tex
                 std::fprintf(stderr, "kestrova-probe search: no such street\n");
                 status = 1;
             } else {
-                const XrPoint p = addresses.get_house_number_position(
-                    static_cast<int>(first.result.streets.get(0).position), n, false);
+                // The street's records (one a town): the number where one
+                // has it, else the nearest number of any of them.
+                const int typed = n;
+                XrPoint p(0, 0);
+                int nearest = -1;
+                for (int k = 0; k < first.result.streets.items() && p.x == 0 && p.y == 0; ++k) {
+                    const int position = static_cast<int>(first.result.streets.get(k).position);
+                    n = typed;
+                    p = addresses.get_house_number_position(position, n, true);
+                    if (p.x != 0 || p.y != 0)
+                        break;
+                    if (n > 0 && (nearest <= 0 || std::abs(n - typed) < std::abs(nearest - typed)))
+                        nearest = n;
+                }
                 if (p.x == 0 && p.y == 0) {
-                    n = std::atoi(utf8(number).c_str());
-                    addresses.get_house_number_position(static_cast<int>(first.result.streets.get(0).position), n,
-                                                         false);
-                    std::printf("%s %d: not found; nearest number %d\n", utf8(first.result.name).c_str(),
-                                std::atoi(utf8(number).c_str()), n);
+                    std::printf("%s %d: not found; %s %d\n", utf8(first.result.name).c_str(), typed,
+                                nearest > 0 ? "nearest number" : "the street has no numbers", nearest);
+                    n = typed;
                 } else {
                     std::printf("%s %d\t%s\n", utf8(first.result.name).c_str(), n, out.where(p).c_str());
                 }
@@ -187,6 +197,8 @@ int run_search(const std::vector<std::string>& args)
     XrSingleton::set_instance(XrString(L"XrPoiProvider"), static_cast<XrPoiProvider*>(&classes));
     int status = 1;
     if (session.open_map()) {
+        // The classes of the map's catalogue: a POI is found with its class.
+        classes.initialize();
         XrPoint at;
         if (has_at && (maps->get_projection() == nullptr || !maps->get_projection()->to_map(lon, lat, at.x, at.y)))
             std::fprintf(stderr, "kestrova-probe search: the position lies outside the map's projection\n");

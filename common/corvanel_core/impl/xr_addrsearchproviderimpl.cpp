@@ -446,6 +446,13 @@ void XrAddrSearchProviderImpl::search_streets(const XrString* text, const XrPoin
     taken_streets.clear();
     int scans = 0;
     do_search_streets(XrString(), text != nullptr ? text->c_str() : L"", position, allowed_counties, list, scans);
+    // "Aeulestrasse" typed for "Äulestrasse": the umlauts written out.
+    const XrString umlauts = text != nullptr ? umlaut_spelling(*text) : XrString();
+    if (list.get_count() == 0 && text != nullptr && !(umlauts == *text)) {
+        taken_streets.clear();
+        scans = 0;
+        do_search_streets(XrString(), umlauts.c_str(), position, allowed_counties, list, scans);
+    }
     write_street_details(list);
     deliver(list, observer, max);
 }
@@ -804,18 +811,44 @@ XrPoint XrAddrSearchProviderImpl::get_house_number_position(int street_position,
         if (exact)
             break;
     }
-    if (!any)
-        return XrPoint(0, 0);
-    if (!exact && !exact_only) {
-        house_number = best;
+    if (!any) {
+        if (exact_only)
+            house_number = -1; // a street without segments has no numbers
         return XrPoint(0, 0);
     }
-    if (best == 0) // no side has numbers: the middle of the last segment
+    if (!exact && exact_only) {
+        // The closest number, or -1 when the street has none (never 0).
+        house_number = best != 0 ? best : -1;
+        return XrPoint(0, 0);
+    }
+    if (best == 0) { // no side has numbers: the middle of the last segment
+        house_number = -1;
         return segment_point(last_gid, 0, 0, 0, true);
+    }
+    house_number = best;
     return segment_point(best_gid, best_a, best_b, best, best_left);
 }
 
 // ---------------------------------------------------------------- continuations
+
+XrString XrAddrSearchProviderImpl::umlaut_spelling(const XrString& text)
+{
+    std::wstring out;
+    const wchar_t* p = text.c_str();
+    for (; p != nullptr && *p != 0; ++p) {
+        const wchar_t c = *p;
+        if ((p[1] == L'e' || p[1] == L'E') && std::wcschr(L"AOUaou", c) != nullptr && c != 0) {
+            const bool upper = c == L'A' || c == L'O' || c == L'U';
+            const wchar_t* from = upper ? L"AOU" : L"aou";
+            const wchar_t* to = upper ? L"\u00C4\u00D6\u00DC" : L"\u00E4\u00F6\u00FC";
+            out += to[std::wcschr(from, c) - from];
+            ++p;
+            continue;
+        }
+        out += c;
+    }
+    return XrString(out.c_str());
+}
 
 bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<XrAddrSearchStreet>* counties,
                                                  XrArray<XrString>& out, int& first, int& second)
@@ -827,8 +860,11 @@ bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<X
     const XrAddrAccessor::Status st = acc->find_first_street(typed.c_str(), true);
     if (st == XrAddrAccessor::OK)
         return true;
-    if (st != XrAddrAccessor::PREFIX_AT_NODE)
-        return false;
+    if (st != XrAddrAccessor::PREFIX_AT_NODE) {
+        // The same umlaut spelling as the street search.
+        const XrString umlauts = umlaut_spelling(text);
+        return !(umlauts == text) && get_continuations(umlauts, counties, out, first, second);
+    }
     std::vector<unsigned int> ids;
     for (int i = 0; counties != nullptr && i < counties->items(); ++i)
         ids.push_back(counties->get(i).county);
@@ -839,6 +875,11 @@ bool XrAddrSearchProviderImpl::get_continuations(XrString text, XrBinaryString<X
     if (acc->get_next_letters(letters, ids.empty() ? nullptr : ids.data(), static_cast<int>(ids.size()), exact, block,
                               offset) != XrAddrAccessor::OK)
         return false; // a damaged database: no continuations
+    if (letters.get_num_items() == 0 && !exact) {
+        const XrString umlauts = umlaut_spelling(text);
+        if (!(umlauts == text))
+            return get_continuations(umlauts, counties, out, first, second);
+    }
     if (exact) {
         first = static_cast<int>(block);
         second = static_cast<int>(offset);
@@ -882,9 +923,21 @@ bool XrAddrSearchProviderImpl::find_street_in_county(const XrString& street, con
             if (acc->get_county(r->streets.get(j).county, text, nullptr, nullptr) != XrAddrAccessor::OK)
                 continue;
             if (XrAddrUtil::compare_county_to_string(text.c_str(), wanted.c_str(), 0) != 0) {
+                // The number, else the closest one the street has, else any
+                // point of the street; (0, 0) is no place.
+                const int position = static_cast<int>(r->streets.get(j).position);
                 int number = house_number;
-                out = get_house_number_position(static_cast<int>(r->streets.get(j).position), number, true);
-                return true;
+                out = get_house_number_position(position, number, true);
+                if (out.x == 0 && out.y == 0) {
+                    number = house_number;
+                    out = get_house_number_position(position, number, false);
+                }
+                if (out.x == 0 && out.y == 0) {
+                    number = -1;
+                    out = get_house_number_position(position, number, false);
+                }
+                if (out.x != 0 || out.y != 0)
+                    return true;
             }
         }
     }

@@ -11,6 +11,11 @@ class XrGeomStorage;
 
 class XrAddrSearchProviderImpl : public XrAddrSearchProvider {
 public:
+    // The text with "ae", "oe", "ue" read as the umlauts "ä", "ö", "ü" (as
+    // German names are typed without them); the streets and continuations
+    // of a text that matches nothing are looked up in this spelling.
+    static XrString umlaut_spelling(const XrString& text);
+
     // Street scans one typed text may start through street-type spellings;
     // the forks stop there (each word could fork eight ways).
     static constexpr int MAX_STREET_SCANS = 64;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cwchar>
+#include <map>
+#include <string>
 #include <memory>
 
 #include "common/addr/xr_addrutil.h"
@@ -76,6 +78,9 @@ void XrCitySearchProviderImpl::search_cities(const XrString& text, const XrPoint
     const int n = folded.length();
 
     XrSortedList<XrCitySearchResult> list(max + 1, position != nullptr ? compare_by_distance : compare_by_name);
+    // The places taken, by name and region: the first record of a town
+    // (the nearest, as the passes widen) stands for the others close to it.
+    std::multimap<std::wstring, XrPoint> kept;
     long long r = FIRST_RADIUS;
     long long covered = 0; // radius of the circle the earlier passes read
     bool whole = position == nullptr;
@@ -136,6 +141,14 @@ void XrCitySearchProviderImpl::search_cities(const XrString& text, const XrPoint
                         return true;
                 }
                 result.position = XrPoint(rec.x, rec.y);
+                // One town with several place records is one result: the
+                // nearest (or first) of its name and region.
+                const std::wstring key = std::wstring(result.name.c_str()) + L'\t' + region.c_str();
+                auto [from, to] = kept.equal_range(key);
+                for (auto it = from; it != to; ++it)
+                    if (it->second.distance(rec.x, rec.y) <= SAME_TOWN_RADIUS)
+                        return true;
+                kept.emplace(key, XrPoint(rec.x, rec.y));
                 list.add_item(result);
                 return true;
             });

@@ -9,6 +9,9 @@ public:
     static constexpr int FIRST_RADIUS = 1000;
     // Above this radius a pass reads the rest of the storage at once.
     static constexpr int WHOLE_STORAGE_RADIUS = 500000;
+    // Records of one name and region closer than this are one town (a town
+    // mapped with several place nodes).
+    static constexpr int SAME_TOWN_RADIUS = 10000;
 
     void search_cities(const XrString& text, const XrPoint* position, XrCitySearchProviderObserver* observer,
                        int max) override;

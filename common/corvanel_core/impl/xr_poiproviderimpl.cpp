@@ -228,8 +228,14 @@ void XrPoiProviderImpl::initialize()
                [&](const XrString& name, const Saved& s) { saved.by_set[name.c_str()] = s; });
 
     // The catalogue is read only: never made when it is missing.
-    const XrString catalogue_path = XrPathResolver::resolve(XrString(CATALOGUE_PATH));
+    // Without the installed one, the active map's own copy (the map compiler
+    // writes the same classes into every map folder).
+    XrString catalogue_path = XrPathResolver::resolve(XrString(CATALOGUE_PATH));
     std::unique_ptr<XrStorageAccessor> exists(open_storage_accessor(catalogue_path, true));
+    if (!exists) {
+        catalogue_path = XrPathResolver::resolve(XrString(L"?:\\mapdata\\")) + XrString(L"poi.reg");
+        exists.reset(open_storage_accessor(catalogue_path, true));
+    }
     std::unique_ptr<XrStorageConfiguration> catalogue =
         exists ? open_settings_file(catalogue_path, true) : nullptr;
     exists.reset();

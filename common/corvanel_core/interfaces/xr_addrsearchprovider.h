@@ -88,13 +88,18 @@ public:
                                  XrAddrSearchProviderObserver* observer, int max) = 0;
     // Lowest and highest house number of the street; -1 when it has none.
     virtual void get_house_number_range(int street_position, int& lowest, int& highest) = 0;
-    // The number's position, or (0, 0); without exact_only the number may be
-    // replaced by the nearest one the street has.
+    // The number's position. With exact_only a number the street lacks gives
+    // (0, 0) and house_number becomes the closest number it has (-1 when it
+    // has none); without, the closest number's position (any point of the
+    // street for -1 or a street without numbers), house_number set to it.
     virtual XrPoint get_house_number_position(int street_position, int& house_number, bool exact_only) = 0;
     // The texts that can follow the typed street prefix ("..." appended);
     // false when the prefix matches nothing or the database fails.
     virtual bool get_continuations(XrString text, XrBinaryString<XrAddrSearchStreet>* counties,
                                    XrArray<XrString>& out, int& first, int& second) = 0;
+    // The place of the house number on the street of that name in a county
+    // one of whose names begins with county (empty: any): the number, else
+    // the closest one, else any point of the street. False when not found.
     virtual bool find_street_in_county(const XrString& street, const XrString& county, int house_number,
                                        XrPoint& out) = 0;
     virtual XrAddrSearchProvider* self() { return this; }

@@ -59,6 +59,7 @@ TEST(StartupServicesTest, EveryServiceIsRegisteredInItsOrder)
         "XrPoiSearchProvider",
         "XrAddrSearchProvider",
         "XrCitySearchProvider",
+        "XrContactSearchProvider",
         "XrParkingProvider",
         "XrApplicationProvider",
         "XrUserPositionProvider",

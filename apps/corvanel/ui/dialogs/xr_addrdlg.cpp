@@ -6,6 +6,7 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_poiprovider.h"
+#include "common/corvanel_core/interfaces/xr_routeprovider.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
@@ -74,6 +75,21 @@ XrAddrDlg::XrAddrDlg(const XrString& title, XrCorvanelDialogFacade::AddressDlgTy
         m_reference_known = true;
         m_reference = *centre;
     }
+    auto* history = registered<XrHistoryProvider>(L"XrHistoryProvider");
+    if (history != nullptr && m_projection != nullptr) {
+        XrArray<XrHistoryMapPoint> points(8);
+        history->get_history(points);
+        for (int i = 0; i < points.get_num_items() && i < MAX_AREA_WAYPOINTS; ++i) {
+            const XrHistoryMapPoint& p = *points.get_item_ptr(i);
+            m_area_waypoints.push_back(AreaWaypoint{p.get_name(), p.get_coordinate().to_point(m_projection)});
+        }
+    }
+}
+
+bool XrAddrDlg::route_has_waypoints()
+{
+    auto* route = registered<XrRouteProvider>(L"XrRouteProvider");
+    return route != nullptr && route->has_route() && route->get_waypoint_count() > 0;
 }
 
 XrAddrDlg::~XrAddrDlg()
@@ -630,15 +646,28 @@ void XrAddrDlg::search_pois()
         if (search != nullptr)
             search->search_pois(m_poi_text, false, centre, 100000, nullptr, nullptr, m_category, this, m_poi_limit, 200,
                                 m_poi_offset, false);
-    } else if (m_poi_text.is_empty()) {
+    } else if (m_poi_area == AREA_ANYWHERE && m_poi_text.is_empty()) {
+        // Every POI of the map would be too many to list.
         PoiRow info;
         info.title = text_of(R_STR_POSDLG_DEFINE_MORE_DETAILED_SEARCH_CRITERIA);
         info.subtitle = text_of(R_STR_POSDLG_TYPE_TO_SEARCH);
         info.kind = POI_INFO;
         m_pois.push_back(info);
     } else if (search != nullptr) {
-        search->search_pois(m_poi_text, false, centre, 0, nullptr, nullptr, m_category, this, m_poi_limit,
-                            m_poi_area == AREA_ANYWHERE ? 200 : -1, m_poi_offset, false);
+        // Near a recent place: its point is the centre, and the results
+        // tell their distance from it.
+        const XrString* reference_name = nullptr;
+        const XrPoint* reference_point = nullptr;
+        const int waypoint = m_poi_area - AREA_NEAR_WAYPOINT;
+        if (waypoint >= 0 && waypoint < static_cast<int>(m_area_waypoints.size())) {
+            const AreaWaypoint& w = m_area_waypoints[static_cast<size_t>(waypoint)];
+            centre = &w.point;
+            reference_name = &w.name;
+            reference_point = &w.point;
+        }
+        const bool many = m_poi_area == AREA_ANYWHERE || m_poi_area == AREA_IN_STATE;
+        search->search_pois(m_poi_text, m_poi_area == AREA_EN_ROUTE, centre, 0, reference_name, reference_point,
+                            m_category, this, m_poi_limit, many ? 200 : -1, m_poi_offset, m_poi_area == AREA_IN_STATE);
     }
     if (m_pois.size() == 1) {
         PoiRow info;
@@ -693,5 +722,135 @@ bool XrAddrDlg::choose_poi(int index)
         return false;
     }
     search_pois();
+    return false;
+}
+
+void XrAddrDlg::contact_text_changed(const XrString& text)
+{
+    m_contact_text = text;
+    m_contact_start = false;
+}
+
+void XrAddrDlg::search_contacts()
+{
+    auto* provider = registered<XrContactSearchProvider>(L"XrContactSearchProvider");
+    if (m_contact_start) {
+        m_contact_rows.clear();
+        ContactRow start;
+        start.title = text_of(R_STR_POSDLG_CLICK_TO_SEARCH_CONTACTS);
+        start.kind = CONTACT_SEARCH;
+        m_contact_rows.push_back(start);
+        return;
+    }
+    if (!m_contact_addresses) {
+        m_contact_rows.clear();
+        if (provider != nullptr)
+            provider->search_contacts(m_contact_text, this);
+        if (m_contact_rows.empty()) {
+            ContactRow info;
+            info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+            info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+            m_contact_rows.push_back(info);
+        }
+        return;
+    }
+    m_contact_address_rows.clear();
+    ContactRow back;
+    back.title = text_of(R_STR_DLG_BACK);
+    back.subtitle = text_of(R_STR_POSDLG_CLICK_TO_GO_BACK);
+    back.kind = CONTACT_BACK;
+    back.icon = 14;
+    m_contact_address_rows.push_back(back);
+    const int id = m_contact_chosen >= 0 && m_contact_chosen < static_cast<int>(m_contact_rows.size())
+                       ? m_contact_rows[static_cast<size_t>(m_contact_chosen)].contact_id
+                       : -1;
+    if (provider != nullptr)
+        provider->search_addresses(m_contact_text, id, this);
+    if (m_contact_address_rows.size() == 1) {
+        ContactRow info;
+        info.title = text_of(R_STR_POSDLG_NO_RESULTS_FOUND);
+        info.subtitle = text_of(R_STR_POSDLG_TRY_AGAIN);
+        m_contact_address_rows.push_back(info);
+    }
+}
+
+void XrAddrDlg::matching_contact_found(XrContactSearchResult* result)
+{
+    if (result == nullptr)
+        return;
+    ContactRow row;
+    row.title = result->text1;
+    row.subtitle = result->text2;
+    row.contact_id = result->contact_id;
+    switch (result->type) {
+    case XrContactSearchResult::Contact:
+        row.kind = CONTACT;
+        row.icon = 4;
+        m_contact_rows.push_back(row);
+        break;
+    case XrContactSearchResult::AddressPoint:
+        row.kind = CONTACT_ADDRESS;
+        row.point = XrPoint(result->x, result->y);
+        row.icon = 7;
+        m_contact_address_rows.push_back(row);
+        break;
+    case XrContactSearchResult::AddressNumber:
+        row.kind = CONTACT_NUMBER;
+        row.street_id = result->street_id;
+        row.number = result->house_number;
+        row.icon = 5;
+        m_contact_address_rows.push_back(row);
+        break;
+    default:
+        break;
+    }
+}
+
+bool XrAddrDlg::choose_contact(int index)
+{
+    const std::vector<ContactRow>& rows = get_contact_rows();
+    if (index < 0 || index >= static_cast<int>(rows.size()))
+        return false;
+    const ContactRow row = rows[static_cast<size_t>(index)];
+    const XrString name = m_contact_chosen >= 0 && m_contact_chosen < static_cast<int>(m_contact_rows.size())
+                              ? m_contact_rows[static_cast<size_t>(m_contact_chosen)].title
+                              : row.title;
+    switch (row.kind) {
+    case CONTACT_SEARCH:
+        m_contact_start = false;
+        if (auto* provider = registered<XrContactSearchProvider>(L"XrContactSearchProvider"))
+            provider->prepare();
+        break;
+    case CONTACT:
+        m_contact_chosen = index;
+        m_contact_addresses = true;
+        m_contact_saved_text = m_contact_text;
+        m_contact_text = XrString(L"");
+        break;
+    case CONTACT_BACK:
+        m_contact_addresses = false;
+        m_contact_text = m_contact_saved_text;
+        break;
+    case CONTACT_ADDRESS:
+        if (is_origin(row.point))
+            return false;
+        accept_place(row.point, name);
+        close_dialog();
+        return true;
+    case CONTACT_NUMBER: {
+        auto* streets = address_search();
+        int number = row.number;
+        const XrPoint point =
+            streets != nullptr ? streets->get_house_number_position(row.street_id, number, false) : XrPoint(0, 0);
+        if (is_origin(point))
+            return false; // (0, 0) is no place
+        accept_place(point, name);
+        close_dialog();
+        return true;
+    }
+    default:
+        return false;
+    }
+    search_contacts();
     return false;
 }

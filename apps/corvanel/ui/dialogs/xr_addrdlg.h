@@ -10,6 +10,7 @@
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "common/corvanel_core/interfaces/xr_addrsearchprovider.h"
 #include "common/corvanel_core/interfaces/xr_citysearchprovider.h"
+#include "common/corvanel_core/interfaces/xr_contactsearchprovider.h"
 #include "common/corvanel_core/interfaces/xr_poisearchprovider.h"
 #include "common/geometry/xr_point.h"
 #include "common/ui/dialog/xr_corvaneldialog.h"
@@ -22,7 +23,8 @@ class XrEventloopBase;
 class XrAddrDlg : public XrCorvanelDialog,
                   public XrAddrSearchProviderObserver,
                   public XrCitySearchProviderObserver,
-                  public XrPoiSearchProviderObserver {
+                  public XrPoiSearchProviderObserver,
+                  public XrContactSearchProviderObserver {
 public:
     enum Row { ROW_STREET = 0, ROW_CITY = 1, ROW_NUMBER = 2 };
     // Kinds of a street or city list row.
@@ -113,7 +115,24 @@ public:
     // The POI page: the class list first (all types, then the classes),
     // then, once a class is chosen or a name typed, the matching POIs.
     enum PoiKind { POI_PLACE = 0, POI_ALL_TYPES = 1, POI_CLASS = 2, POI_BACK = 3, POI_INFO = 4, POI_MORE = 5 };
-    enum PoiArea { AREA_ANYWHERE = 0x1CEBACC, AREA_MAP_CENTRE = 0x1CEBACF };
+    enum PoiArea {
+        AREA_ANYWHERE = 0x1CEBACC,
+        AREA_EN_ROUTE = 0x1CEBACD,
+        AREA_IN_STATE = 0x1CEBACE, // the nearest ones of the state filter's state
+        AREA_MAP_CENTRE = 0x1CEBACF,
+        AREA_NEAR_ME = 0x1CEBAD0,
+        AREA_NEAR_WAYPOINT = 0x1CEBAD1, // + the area waypoint's index
+    };
+    static constexpr int MAX_AREA_WAYPOINTS = 4;
+    // The recent places (the history's first four) that POIs can be
+    // searched near.
+    struct AreaWaypoint {
+        XrString name;
+        XrPoint point;
+    };
+    const std::vector<AreaWaypoint>& get_area_waypoints() const { return m_area_waypoints; }
+    // Whether the route provider has a route with waypoints.
+    static bool route_has_waypoints();
     struct PoiRow {
         XrString title;
         XrString subtitle;
@@ -133,6 +152,43 @@ public:
     // Returns true when a place was chosen (and the dialog ends).
     bool choose_poi(int index);
 
+    // The contacts page: first one row that starts the search, then the
+    // contacts matching the text, then the chosen contact's addresses behind
+    // a back row.
+    enum ContactKind {
+        CONTACT = 0,
+        CONTACT_ADDRESS = 1, // an address with its place
+        CONTACT_NUMBER = 2,  // an address by street record and house number
+        CONTACT_INFO = 3,
+        CONTACT_SEARCH = 4,
+        CONTACT_BACK = 5
+    };
+    struct ContactRow {
+        XrString title;
+        XrString subtitle;
+        int kind = CONTACT_INFO;
+        int contact_id = -1;
+        XrPoint point;
+        int street_id = 0;
+        int number = 0;
+        int icon = 12;
+    };
+    bool in_contact_start_mode() const { return m_contact_start; }
+    bool contact_addresses_shown() const { return m_contact_addresses; }
+    // The contact edit's text; the page rewrites it when it shows or
+    // leaves a contact's addresses.
+    const XrString& get_contact_text() const { return m_contact_text; }
+    // Typing leaves the start row (the search follows the delay).
+    void contact_text_changed(const XrString& text);
+    void search_contacts();
+    // The rows of the list shown: the contacts or one contact's addresses.
+    const std::vector<ContactRow>& get_contact_rows() const
+    {
+        return m_contact_addresses ? m_contact_address_rows : m_contact_rows;
+    }
+    // Returns true when a place was chosen (and the dialog ends).
+    bool choose_contact(int index);
+
     // The coordinates page: degrees (required), minutes and seconds (empty:
     // 0) of one axis, as decimal degrees; false for an empty or malformed
     // field or a value outside the axis (max_degrees 90 or 180).
@@ -145,6 +201,8 @@ public:
     void matching_city_found(XrCitySearchResult* result) override;
     // XrPoiSearchProviderObserver
     void matching_poi_found(XrPoiSearchResult* result) override;
+    // XrContactSearchProviderObserver
+    void matching_contact_found(XrContactSearchResult* result) override;
 
     static int get_search_delay() { return 2; }
 
@@ -208,4 +266,13 @@ protected:
     int m_poi_last_area = -1;
     int m_poi_last_limit = -1;
     int m_poi_last_category = -2;
+    std::vector<AreaWaypoint> m_area_waypoints;
+
+    std::vector<ContactRow> m_contact_rows;
+    std::vector<ContactRow> m_contact_address_rows;
+    bool m_contact_start = true;
+    bool m_contact_addresses = false;
+    int m_contact_chosen = -1; // the contact row whose addresses are shown
+    XrString m_contact_text;
+    XrString m_contact_saved_text;
 };

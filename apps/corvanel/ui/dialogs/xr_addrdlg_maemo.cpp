@@ -1,6 +1,8 @@
 #include "apps/corvanel/ui/dialogs/xr_addrdlg_maemo.h"
 
 #include "common/container/xr_bytearray.h"
+#include "common/corvanel_core/interfaces/xr_locationdetailsprovider.h"
+#include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
@@ -121,17 +123,28 @@ void XrAddrDlgMaemo::create_controls()
     for (const char* name : {"city_text", "poi_text"})
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "changed", G_CALLBACK(&page_text_changed),
                          this);
-    // Where to look for POIs: near the map's cursor, or anywhere.
+    // Where to look for POIs: near the map's cursor, along the route, near
+    // a recent place, in the chosen state, or anywhere.
     std::wstring cursor(text_of(R_MENU_VIEW_CURSOR).c_str());
     for (wchar_t& c : cursor)
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     std::wstring near(text_of(R_STR_POSDLG_NEAR).c_str());
-    near += L" " + cursor;
-    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", XrString(near.c_str()));
-    m_where_codes.push_back(AREA_MAP_CENTRE);
-    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", text_of(R_STR_POSDLG_POI_ANYWHERE));
-    m_where_codes.push_back(AREA_ANYWHERE);
-    XrMaemoCommon::set_combo_active(m_widget, "poisearch_combobox", 0);
+    std::wstring near_cursor = near + L" " + cursor;
+    auto* details = static_cast<XrLocationDetailsProvider*>(
+        XrSingleton::get_instance(XrString(L"XrLocationDetailsProvider")));
+    auto* view = static_cast<XrMapViewProvider*>(XrSingleton::get_instance(XrString(L"XrMapViewProvider")));
+    XrLocationDetails place;
+    if (details != nullptr && view != nullptr && details->get_details(view->get_center_coordinate(), place) &&
+        !place.text.is_empty())
+        near_cursor += L": " + std::wstring(place.text.c_str());
+    add_where_row(XrString(near_cursor.c_str()), AREA_MAP_CENTRE);
+    if (route_has_waypoints())
+        add_where_row(text_of(R_STR_POSDLG_EN_ROUTE), AREA_EN_ROUTE);
+    for (size_t i = 0; i < get_area_waypoints().size(); ++i)
+        add_where_row(XrString((near + L" " + get_area_waypoints()[i].name.c_str()).c_str()),
+                      AREA_NEAR_WAYPOINT + static_cast<int>(i));
+    add_where_row(text_of(R_STR_POSDLG_POI_ANYWHERE), AREA_ANYWHERE);
+    refresh_poi_state_row();
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "poisearch_combobox"), "changed",
                      G_CALLBACK(&poi_where_changed), this);
     g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, "address_button"), "clicked",
@@ -186,7 +199,101 @@ void XrAddrDlgMaemo::create_controls()
         // Enter in a field is OK (the widget argument is not used).
         g_signal_connect(XrMaemoCommon::lookup_widget(m_widget, name), "activate", G_CALLBACK(&ok_clicked), this);
     }
+    add_contacts_page();
     show_page(NB_START);
+}
+
+void XrAddrDlgMaemo::add_contacts_page()
+{
+    // A page like the city page: the search text above the list.
+    GtkWidget* page = gtk_vbox_new(FALSE, 0);
+    GtkWidget* row = gtk_hbox_new(TRUE, 0);
+    GtkWidget* label = gtk_label_new(utf8(text_of(R_STR_POSDLG_PAGE_CONTACTS)).c_str());
+    GtkWidget* entry = gtk_entry_new();
+    gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(row), entry, TRUE, TRUE, 2);
+    gtk_box_pack_start(GTK_BOX(page), row, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(page), gtk_hseparator_new(), FALSE, TRUE, 5);
+    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+    GtkWidget* view = gtk_tree_view_new();
+    gtk_container_add(GTK_CONTAINER(scrolled), view);
+    gtk_box_pack_start(GTK_BOX(page), scrolled, TRUE, TRUE, 0);
+    gtk_widget_show_all(page);
+    GtkNotebook* notebook = GTK_NOTEBOOK(XrMaemoCommon::lookup_widget(m_widget, "notebook"));
+    gtk_notebook_append_page(notebook, page, nullptr);
+    const std::pair<const char*, GtkWidget*> names[] = {
+        {"contacts_page", page}, {"contact_text", entry}, {"contact_list", view}};
+    for (const auto& name : names)
+        g_object_set_data_full(G_OBJECT(m_widget), name.first, g_object_ref(name.second), g_object_unref);
+    g_signal_connect(entry, "changed", G_CALLBACK(&page_text_changed), this);
+    m_contact_list = make_list("contact_list", 5);
+
+    // The start page gains a third row, lower than the two rows of large
+    // buttons, with the contacts button in its middle cell.
+    GtkWidget* table = XrMaemoCommon::lookup_widget(m_widget, "table8");
+    gtk_table_set_homogeneous(GTK_TABLE(table), FALSE);
+    gtk_table_resize(GTK_TABLE(table), 3, 3);
+    GtkWidget* button = gtk_button_new_with_label(utf8(text_of(R_STR_POSDLG_PAGE_CONTACTS)).c_str());
+    gtk_table_attach(GTK_TABLE(table), button, 1, 2, 2, 3, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_widget_show(button);
+    g_object_set_data_full(G_OBJECT(m_widget), "contacts_button", g_object_ref(button), g_object_unref);
+    g_signal_connect(button, "clicked", G_CALLBACK(&contacts_clicked), this);
+}
+
+void XrAddrDlgMaemo::add_where_row(const XrString& text, int code)
+{
+    XrMaemoCommon::combo_append_text(m_widget, "poisearch_combobox", text);
+    m_where_codes.push_back(code);
+}
+
+void XrAddrDlgMaemo::refresh_poi_state_row()
+{
+    // At most one in-state row, the last one, while a state is chosen.
+    ++m_quiet;
+    GtkComboBox* combo = GTK_COMBO_BOX(XrMaemoCommon::lookup_widget(m_widget, "poisearch_combobox"));
+    for (int i = static_cast<int>(m_where_codes.size()) - 1; i >= 0; --i)
+        if (m_where_codes[static_cast<size_t>(i)] == AREA_IN_STATE) {
+            gtk_combo_box_remove_text(combo, i);
+            m_where_codes.erase(m_where_codes.begin() + i);
+        }
+    XrString state;
+    auto* streets = static_cast<XrAddrSearchProvider*>(XrSingleton::get_instance(XrString(L"XrAddrSearchProvider")));
+    if (streets != nullptr && streets->get_upper_county_filter(state) && !state.is_empty()) {
+        std::wstring text(text_of(R_STR_STATEFILTER_REGION).c_str());
+        text += L": " + std::wstring(state.c_str());
+        add_where_row(XrString(text.c_str()), AREA_IN_STATE);
+    }
+    --m_quiet;
+    gtk_combo_box_set_active(combo, 0);
+}
+
+void XrAddrDlgMaemo::show_contact_rows()
+{
+    m_contact_list->remove_all_items();
+    const std::vector<ContactRow>& rows = get_contact_rows();
+    for (size_t i = 0; i < rows.size(); ++i)
+        m_contact_list->add_item(rows[i].title, rows[i].subtitle, static_cast<int>(i), rows[i].icon, ICON_STRIP);
+    if (!rows.empty())
+        m_contact_list->set_selection(0);
+    // The edit shows the page's text (emptied for a contact's addresses,
+    // restored on the way back).
+    ++m_quiet;
+    const std::string text = utf8(get_contact_text());
+    GtkWidget* entry = XrMaemoCommon::lookup_widget(m_widget, "contact_text");
+    if (text != gtk_entry_get_text(GTK_ENTRY(entry)))
+        gtk_entry_set_text(GTK_ENTRY(entry), text.c_str());
+    --m_quiet;
+    schedule_ok_update();
+}
+
+void XrAddrDlgMaemo::contacts_clicked(GtkButton*, gpointer data)
+{
+    auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->search_contacts();
+    self->show_contact_rows();
+    self->show_page(NB_CONTACTS);
+    gtk_widget_grab_focus(XrMaemoCommon::lookup_widget(self->m_widget, "contact_text"));
 }
 
 XrContextualListCtrl<int>* XrAddrDlgMaemo::make_list(const char* view, int page)
@@ -247,6 +354,7 @@ void XrAddrDlgMaemo::favourites_clicked(GtkButton*, gpointer data)
 void XrAddrDlgMaemo::poi_clicked(GtkButton*, gpointer data)
 {
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    self->refresh_poi_state_row();
     self->search_pois();
     self->show_poi_rows();
     self->show_page(NB_POI);
@@ -258,6 +366,8 @@ void XrAddrDlgMaemo::page_text_changed(GtkEditable* entry, gpointer data)
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
     if (self->m_quiet > 0)
         return;
+    if (GTK_WIDGET(entry) == XrMaemoCommon::lookup_widget(self->m_widget, "contact_text"))
+        self->contact_text_changed(XrMaemoCommon::from_utf8(gtk_entry_get_text(GTK_ENTRY(entry))));
     if (GTK_WIDGET(entry) == XrMaemoCommon::lookup_widget(self->m_widget, "poi_text")) {
         self->poi_text_changed(XrMaemoCommon::from_utf8(gtk_entry_get_text(GTK_ENTRY(entry))));
         self->show_poi_rows();
@@ -284,12 +394,17 @@ void XrAddrDlgMaemo::run_page_search()
     } else if (current_page() == NB_POI) {
         search_pois();
         show_poi_rows();
+    } else if (current_page() == NB_CONTACTS) {
+        search_contacts();
+        show_contact_rows();
     }
 }
 
 void XrAddrDlgMaemo::poi_where_changed(GtkComboBox* combo, gpointer data)
 {
     auto* self = static_cast<XrAddrDlgMaemo*>(data);
+    if (self->m_quiet > 0)
+        return;
     const int at = gtk_combo_box_get_active(combo);
     if (at < 0 || at >= static_cast<int>(self->m_where_codes.size()))
         return;
@@ -297,6 +412,12 @@ void XrAddrDlgMaemo::poi_where_changed(GtkComboBox* combo, gpointer data)
     if (area == self->get_poi_area())
         return;
     self->set_poi_area(area);
+    const char* where = area == AREA_EN_ROUTE    ? "along the route"
+                        : area == AREA_IN_STATE  ? "in the state"
+                        : area == AREA_ANYWHERE  ? "anywhere"
+                        : area == AREA_MAP_CENTRE ? "near the cursor"
+                                                  : "near a recent place";
+    std::fprintf(stderr, "kestrova-navigator: address dialog: POIs %s\n", where);
     if (!self->in_category_mode()) {
         self->search_pois();
         self->show_poi_rows();
@@ -334,6 +455,13 @@ bool XrAddrDlgMaemo::choose_on_page(int index)
             return true;
         }
         show_poi_rows();
+    } else if (page == NB_CONTACTS) {
+        if (choose_contact(index)) {
+            std::fprintf(stderr, "kestrova-navigator: address dialog: chosen \"%s\" from the contacts\n",
+                         utf8(m_name).c_str());
+            return true;
+        }
+        show_contact_rows();
     }
     return false;
 }
@@ -575,6 +703,13 @@ gboolean XrAddrDlgMaemo::update_ok_idle(gpointer data)
         const int at = self->m_poi_list->get_selected_index();
         ready = at >= 0 && at < static_cast<int>(self->get_poi_rows().size()) &&
                 self->get_poi_rows()[static_cast<size_t>(at)].kind != POI_INFO;
+    } else if (self->current_page() == NB_CONTACTS) {
+        // A contact opens its addresses; an address is a place.
+        const int at = self->m_contact_list->get_selected_index();
+        const std::vector<ContactRow>& rows = self->get_contact_rows();
+        ready = at >= 0 && at < static_cast<int>(rows.size()) &&
+                (rows[static_cast<size_t>(at)].kind == CONTACT || rows[static_cast<size_t>(at)].kind == CONTACT_ADDRESS ||
+                 rows[static_cast<size_t>(at)].kind == CONTACT_NUMBER || rows[static_cast<size_t>(at)].kind == CONTACT_SEARCH);
     } else if (self->current_page() == NB_HISTORY && self->m_history_list != nullptr) {
         const int at = self->m_history_list->get_selected_index();
         ready = at >= 0 && at < static_cast<int>(self->get_history_rows().size()) &&
@@ -597,7 +732,8 @@ void XrAddrDlgMaemo::accept()
                          utf8(get_history_rows()[static_cast<size_t>(at)].title).c_str());
         return;
     }
-    if (current_page() == NB_CITY || current_page() == NB_FAVOURITES || current_page() == NB_POI) {
+    if (current_page() == NB_CITY || current_page() == NB_FAVOURITES || current_page() == NB_POI ||
+        current_page() == NB_CONTACTS) {
         // A search still waiting runs first; OK then takes its selected row.
         if (m_page_timer != 0) {
             g_source_remove(m_page_timer);
@@ -607,6 +743,7 @@ void XrAddrDlgMaemo::accept()
         }
         XrContextualListCtrl<int>* list = current_page() == NB_CITY         ? m_city_list
                                           : current_page() == NB_FAVOURITES ? m_favourite_list
+                                          : current_page() == NB_CONTACTS   ? m_contact_list
                                                                             : m_poi_list;
         choose_on_page(list->get_selected_index());
         return;

@@ -19,7 +19,8 @@ public:
         NB_FAVOURITES = 3,
         NB_POI = 4,
         NB_COORDINATES = 5,
-        NB_START = 6
+        NB_START = 6,
+        NB_CONTACTS = 7 // added behind the window's own pages
     };
 
     XrAddrDlgMaemo(const XrString& title, XrCorvanelDialogFacade::AddressDlgType type, XrEventloopBase* loop,
@@ -69,6 +70,15 @@ private:
     static void city_clicked(GtkButton*, gpointer self);
     static void favourites_clicked(GtkButton*, gpointer self);
     static void poi_clicked(GtkButton*, gpointer self);
+    static void contacts_clicked(GtkButton*, gpointer self);
+    // The contacts page and its start-page button, which the window's
+    // design lacks.
+    void add_contacts_page();
+    // The where-combo's rows and their POI areas.
+    void add_where_row(const XrString& text, int code);
+    // The in-state row follows the address search's state filter.
+    void refresh_poi_state_row();
+    void show_contact_rows();
     static void page_text_changed(GtkEditable* entry, gpointer self);
     static void poi_where_changed(GtkComboBox*, gpointer self);
     static void page_row_activated(GtkTreeView* view, GtkTreePath* path, GtkTreeViewColumn*, gpointer self);
@@ -98,6 +108,7 @@ private:
     XrContextualListCtrl<int>* m_city_list = nullptr;
     XrContextualListCtrl<int>* m_favourite_list = nullptr;
     XrContextualListCtrl<int>* m_poi_list = nullptr;
+    XrContextualListCtrl<int>* m_contact_list = nullptr;
     std::vector<int> m_where_codes;
     guint m_page_timer = 0;
     guint m_timer = 0;

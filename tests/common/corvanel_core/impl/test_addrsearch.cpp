@@ -322,6 +322,48 @@ TEST_F(AddrSearch, HouseNumberRange)
     EXPECT_EQ(hi, 20);
 }
 
+// Asking for the exact number only: a number the street lacks gives (0, 0)
+// and the closest number it has, -1 for a street without numbers (never 0);
+// allowing the closest number hands that number back.
+TEST_F(AddrSearch, ExactNumberOrTheClosestOne)
+{
+    open();
+    int numbered = -1;
+    const Collect main = streets(L"main");
+    ASSERT_EQ(main.got.size(), 1u);
+    for (int i = 0; i < main.got[0].streets.items(); ++i) {
+        int lo = 0, hi = 0;
+        provider.get_house_number_range(static_cast<int>(main.got[0].streets.get(i).position), lo, hi);
+        if (lo == 1 && hi == 10)
+            numbered = static_cast<int>(main.got[0].streets.get(i).position);
+    }
+    ASSERT_GE(numbered, 0);
+    const Collect maple = streets(L"maple");
+    ASSERT_EQ(maple.got.size(), 1u);
+    const int bare = static_cast<int>(maple.got[0].streets.get(0).position);
+    struct Case {
+        int street;
+        int typed;
+        bool exact_only;
+        int number; // afterwards
+        bool origin;
+    } cases[] = {
+        {numbered, 12, true, 10, true},
+        {numbered, 0, true, 1, true},
+        {bare, 4, true, -1, true},
+        {numbered, 12, false, 10, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed * 10 + c.exact_only);
+        int n = c.typed;
+        const XrPoint p = provider.get_house_number_position(c.street, n, c.exact_only);
+        EXPECT_EQ(n, c.number);
+        if (c.origin) {
+            EXPECT_TRUE(p.x == 0 && p.y == 0);
+        }
+    }
+}
+
 TEST(AddrNearestNumber, ParityAndBounds)
 {
     struct Case {

@@ -96,12 +96,40 @@ TEST_F(CitySearch, StopsWideningWhenFullAndMarksMore)
 {
     const XrPoint pos(0, 0);
     for (int i = 1; i <= 5; ++i)
-        maps.add_city(i * 100, 0, L"Town\tR.");
-    maps.add_city(900000, 0, L"Town\tR.");
+        maps.add_city(i * 100, 0, (L"Town " + std::to_wstring(i) + L"\tR.").c_str());
+    maps.add_city(900000, 0, L"Town 6\tR.");
     Collect c = search(L"town", &pos, 3);
     EXPECT_EQ(c.got.size(), 3u);
     EXPECT_EQ(c.nulls, 1);
     EXPECT_TRUE(search(L"town", &pos, -1).got.empty());
+}
+
+// A town mapped with several place records is listed once (the nearest
+// record); towns of one name in other regions or far apart stay apart.
+TEST_F(CitySearch, OneTownWithSeveralPlaceRecordsIsListedOnce)
+{
+    maps.add_city(1000, 0, L"Gamprin-Bendern\tOberland.");
+    maps.add_city(2500, 0, L"Gamprin-Bendern\tOberland.");  // the town's second node
+    maps.add_city(2500, 0, L"Gamprin-Bendern\tOberland.");  // and a copy of it
+    maps.add_city(3000, 0, L"Gamprin-Bendern\tUnterland.");   // another region
+    maps.add_city(400000, 0, L"Gamprin-Bendern\tOberland."); // far away: another town
+    const XrPoint pos(0, 0);
+    struct Case {
+        const XrPoint* at;
+        std::vector<double> distances;
+    } cases[] = {
+        {&pos, {1000, 3000, 400000}},
+        {nullptr, {-1, -1, -1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at != nullptr);
+        Collect got = search(L"gamp", c.at, 20);
+        std::vector<double> distances;
+        for (const auto& r : got.got)
+            distances.push_back(r.distance);
+        EXPECT_EQ(distances, c.distances);
+        EXPECT_EQ(got.nulls, 0);
+    }
 }
 
 } // namespace
