@@ -125,10 +125,14 @@ public:
     bool take_slot();
     void give_slot();
     XrFsmWaitQueue& get_slot_queue() { return slot_queue; }
+    // A job thread begins or ends (the job object goes).
+    void job_thread_started() { ++job_threads; }
+    void job_thread_ended();
 
 private:
     ~XrBgxferServiceImpl() override;
     void delete_control_files(int id);
+    bool drop_job(int id);
     void wake();
 
     XrEventloopBase* loop;
@@ -136,6 +140,7 @@ private:
     XrString proxy_host;
     int proxy_port = 0;
     int transfers = 0;
+    int job_threads = 0;
     XrFsmWaitQueue slot_queue;
     XrPtrArray<XrBgxferListener*> listeners;
     XrPtrArray<XrBgxferJobImpl*> jobs;

@@ -21,6 +21,7 @@ int now_utc()
 XrBgxferJobImpl::XrBgxferJobImpl(XrBgxferServiceImpl* s, int i, int u)
     : XrFsmThread(s->get_scheduler(), "BgxferJob"), service(s), id(i), user_value(u), wait_queue(s->get_scheduler())
 {
+    service->job_thread_started();
     activate();
 }
 
@@ -33,6 +34,7 @@ XrBgxferJobImpl::~XrBgxferJobImpl()
         delete pending.get_item(i);
     for (int i = 0; i < finished_files.get_num_items(); ++i)
         delete finished_files.get_item(i);
+    service->job_thread_ended();
 }
 
 bool XrBgxferJobImpl::add_file(const XrString& source, const XrString& target, int size)

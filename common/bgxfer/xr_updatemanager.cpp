@@ -50,21 +50,21 @@ bool xr_update_card_page_url(const XrString& host, int port, const char* page, c
 namespace {
 
 // Keeps the private scheduler, and whatever still runs on it, alive after
-// the manager was deleted: the transfer service stopping, the RPC client
-// ending its call. Deletes them all once nothing is left, then itself.
-class Reaper : public XrEventHandler, public XrBgxferListener, public XrUpdateRpcListener {
+// the manager was deleted: the transfer service stopping with its released
+// jobs and their HTTP requests, the RPC client ending its call. The
+// scheduler goes only once no thread of it is left, then the reaper itself.
+class Reaper : public XrEventHandler, public XrBgxferListener {
 public:
-    Reaper(XrEventloopBase* l, XrFsm* f, XrBgxferService* s, XrRpcCall* c)
-        : loop(l), fsm(f), service(s), call(c)
+    Reaper(XrEventloopBase* l, XrFsm* f, XrBgxferService* s, XrRpcCall* c) : loop(l), fsm(f), service(s), call(c)
     {
         if (service != nullptr) {
             service->add_listener(this);
-            service->stop();
             service->delete_all_jobs();
+            service->stop(); // may report service_stopped at once
         }
-        if (call == nullptr)
-            rpc_finished = true;
-        check();
+        // The manager being deleted is still a thread of the scheduler:
+        // the first look comes from the main loop.
+        loop->add_timeout(0, 0, this, nullptr);
     }
     void service_stopped() override
     {
@@ -77,23 +77,20 @@ public:
         if (service != nullptr)
             service->delete_job(job->get_id());
     }
-    void rpc_done(bool, XrRpcCall*) override { rpc_finished = true; }
     void execute(XrEventloopBase*, void*) override { check(); }
 
 private:
     void check()
     {
         fsm->run();
-        const bool idle = fsm->get_queue(0).get_head() == nullptr && fsm->get_queue(1).get_head() == nullptr &&
-                          !fsm->is_running();
-        if (service == nullptr && rpc_finished && idle) {
+        if (service == nullptr && fsm->get_thread_count() == 0 && !fsm->is_running()) {
             delete call;
             delete fsm;
             delete this;
             return;
         }
         // A part that never ends is left alive rather than freed under it.
-        if (++rounds < 600)
+        if (++rounds < 1200)
             loop->add_timeout(0, 50, this, nullptr);
     }
 
@@ -101,7 +98,6 @@ private:
     XrFsm* fsm;
     XrBgxferService* service;
     XrRpcCall* call;
-    bool rpc_finished = false;
     int rounds = 0;
 };
 
@@ -152,16 +148,13 @@ public:
         // The call in flight stays with the client until it ends.
         XrRpcCall* in_flight = request;
         request = nullptr;
-        Reaper* reaper = nullptr;
         rpc->set_listener(nullptr);
         rpc->quit();
         XrFsm* scheduler = fsm;
         scheduler->set_idle_listener(nullptr);
         XrBgxferService* service = transfers;
         transfers = nullptr;
-        fsm = nullptr;
-        reaper = new Reaper(loop, scheduler, service, in_flight);
-        (void)reaper;
+        new Reaper(loop, scheduler, service, in_flight);
     }
 
     void set_server(const XrString& host, int port) override { rpc->set_server(host, port); }
