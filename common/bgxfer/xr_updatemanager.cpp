@@ -820,8 +820,31 @@ private:
         file_index = 0;
         return go(&XrUpdateManagerImpl::st_install_file);
     }
+    // The installed folder of the component and the staging folder its
+    // files are built in; false for a component without a folder (its
+    // files go straight to the card).
+    bool component_folders(const ComponentInfo& c, XrString& live, XrString& staging) const
+    {
+        if (c.folder.is_empty() || !xr_update_join(card_base(), XrString(), c.folder, live))
+            return false;
+        staging = xr_update_staging_path(live);
+        return true;
+    }
+    XrString install_path(const ComponentInfo& c, const FileInfo& f) const
+    {
+        XrString live, staging, out;
+        if (!component_folders(c, live, staging))
+            return installed_path(c, f);
+        if (!xr_update_join(staging, XrString(), f.name, out))
+            return XrString();
+        return out;
+    }
     XrFsmResult install_failed(const XrString& text)
     {
+        if (!staging_folder.is_empty()) {
+            remove_directory_tree(staging_folder);
+            staging_folder = XrString();
+        }
         if (!text.is_empty())
             report_status(text);
         report_error(XrString("Failed to install components."));
@@ -839,6 +862,14 @@ private:
         XrPropertyBag* bag = nullptr;
         if (!load_component(component_index, c, bag))
             return install_failed(XrString("Failed to get component information."));
+        if (file_index == 0 && staging_folder.is_empty()) {
+            XrString live, staging;
+            if (component_folders(c, live, staging)) {
+                if (!xr_update_stage_folder(live, staging))
+                    return install_failed(XrString("Failed to prepare the component folder."));
+                staging_folder = staging;
+            }
+        }
         if (file_index >= c.files)
             return register_component(c);
         FileInfo f;
@@ -849,7 +880,7 @@ private:
         failure.format(400, L"Failed to install file `%ls'", f.name.c_str());
         if (f.name.length() >= 7 && wide_strncmp(f.name.c_str(), L"system/", 7) == 0)
             return XR_FSM_CONTINUE;
-        const XrString destination = installed_path(c, f);
+        const XrString destination = install_path(c, f);
         if (destination.is_empty())
             return install_failed(failure);
         switch (f.type) {
@@ -899,6 +930,12 @@ private:
     }
     XrFsmResult register_component(const ComponentInfo& c)
     {
+        XrString live, staging;
+        if (component_folders(c, live, staging)) {
+            if (!xr_update_commit_folder(live, staging))
+                return install_failed(XrString("Failed to put the component folder in place."));
+            staging_folder = XrString();
+        }
         XrString path;
         const bool ok = (c.flags & 1) != 0 || register_version(c, path);
         if (!ok) {
@@ -998,6 +1035,7 @@ private:
     XrUpdatePlatformHooks hooks;
     XrPropertyBag* list_bag = nullptr;
     XrString download_list_path, restore_list_path, cookie, proxy_host;
+    XrString staging_folder; // of the component being installed
     int proxy_port = 80;
     int pending_jobs = 0, failed_jobs = 0;
     long long construct_total = 0, construct_done = 0, install_total = 0, install_done = 0;
