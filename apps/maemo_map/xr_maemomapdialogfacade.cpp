@@ -54,6 +54,7 @@ void XrMaemoMapDialogFacade::show_settings_dlg(XrNaviApp&, int page) const
 
 void XrMaemoMapDialogFacade::show_maps_dlg(XrNaviApp& application, bool voices) const
 {
+    g_printerr("%s window shown\n", voices ? "voice sets" : "maps");
     // The window deletes itself when its run ends.
     (new XrMaemoMapsDlg(&application, voices))->show();
 }
