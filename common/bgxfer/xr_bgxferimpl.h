@@ -23,7 +23,10 @@ struct XrBgxferFile {
 
 class XrBgxferJobImpl final : public XrBgxferJob, public XrFsmThread, public XrBgxferHttpClient {
 public:
+    // The block a resumed file fetches again (the last, partial or whole).
     static constexpr unsigned buffer_size = 8192;
+    // Received bytes are written out in pieces of this size.
+    static constexpr unsigned write_size = 256 * 1024;
 
     XrBgxferJobImpl(XrBgxferServiceImpl* service, int id, int user_value);
     ~XrBgxferJobImpl() override;
@@ -76,7 +79,7 @@ private:
     XrFile output;
     std::uint32_t offset = 0;
     XrBgxferHttp* transfer = nullptr;
-    BYTE buffer[buffer_size];
+    std::unique_ptr<BYTE[]> buffer;
     unsigned buffered = 0;
     bool transfer_ok = false;
     bool writes_ok = false;
