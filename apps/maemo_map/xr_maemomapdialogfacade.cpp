@@ -4,6 +4,7 @@
 #include "apps/maemo_map/xr_maemoaboutdlg.h"
 #include "apps/apps_common/xr_naviapp.h"
 #include "apps/maemo_map/xr_maemogpsdlg.h"
+#include "apps/maemo_map/xr_maemomapsdlg.h"
 #include "apps/maemo_map/xr_maemosettingsdlg.h"
 #include "apps/maemo_map/xr_maemowayptdlg.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
@@ -49,4 +50,11 @@ void XrMaemoMapDialogFacade::show_settings_dlg(XrNaviApp&, int page) const
     auto* pois = xr_registered<XrPoiProvider>(L"XrPoiProvider");
     XrMaemoSettingsDlg dialog(page, &voices, pois != nullptr ? &pois->get_poi_settings() : nullptr);
     dialog.run();
+}
+
+void XrMaemoMapDialogFacade::show_maps_dlg(XrNaviApp& application, bool voices) const
+{
+    g_printerr("%s window shown\n", voices ? "voice sets" : "maps");
+    // The window deletes itself when its run ends.
+    (new XrMaemoMapsDlg(&application, voices))->show();
 }

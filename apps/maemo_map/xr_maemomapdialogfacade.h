@@ -19,6 +19,9 @@ public:
     // Runs the settings window modally on the page (1: the POI page alone).
     void show_settings_dlg(XrNaviApp& app, int page) const override;
 
+    // Runs the maps window (voice sets with voices) modally.
+    void show_maps_dlg(XrNaviApp& app, bool voices) const;
+
     // The application the about window reports on (set at start-up).
     void set_app(XrNaviApp* application) { app = application; }
 

@@ -9,6 +9,7 @@
 #include "apps/apps_common/xr_mapmenus.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "apps/maemo_map/xr_maemomapdialogfacade.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
@@ -166,7 +167,10 @@ void on_north(GtkCheckMenuItem*, gpointer data)
 void on_maps(GtkMenuItem*, gpointer data)
 {
     log_entry("r_str_maps_dlg_title");
-    g_printerr("kestrova-navigator: maps dialog \"r_str_maps_dlg_title\" wanted\n");
+    if (auto* facade = dynamic_cast<XrMaemoMapDialogFacade*>(XrCorvanelDialogFacade::get_instance()))
+        facade->show_maps_dlg(app_of(data), false);
+    else
+        g_printerr("kestrova-navigator: maps dialog \"r_str_maps_dlg_title\" wanted\n");
     app_of(data).redraw_map_window();
 }
 

@@ -23,7 +23,10 @@ struct XrBgxferFile {
 
 class XrBgxferJobImpl final : public XrBgxferJob, public XrFsmThread, public XrBgxferHttpClient {
 public:
+    // The block a resumed file fetches again (the last, partial or whole).
     static constexpr unsigned buffer_size = 8192;
+    // Received bytes are written out in pieces of this size.
+    static constexpr unsigned write_size = 256 * 1024;
 
     XrBgxferJobImpl(XrBgxferServiceImpl* service, int id, int user_value);
     ~XrBgxferJobImpl() override;
@@ -76,7 +79,7 @@ private:
     XrFile output;
     std::uint32_t offset = 0;
     XrBgxferHttp* transfer = nullptr;
-    BYTE buffer[buffer_size];
+    std::unique_ptr<BYTE[]> buffer;
     unsigned buffered = 0;
     bool transfer_ok = false;
     bool writes_ok = false;
@@ -125,10 +128,14 @@ public:
     bool take_slot();
     void give_slot();
     XrFsmWaitQueue& get_slot_queue() { return slot_queue; }
+    // A job thread begins or ends (the job object goes).
+    void job_thread_started() { ++job_threads; }
+    void job_thread_ended();
 
 private:
     ~XrBgxferServiceImpl() override;
     void delete_control_files(int id);
+    bool drop_job(int id);
     void wake();
 
     XrEventloopBase* loop;
@@ -136,6 +143,7 @@ private:
     XrString proxy_host;
     int proxy_port = 0;
     int transfers = 0;
+    int job_threads = 0;
     XrFsmWaitQueue slot_queue;
     XrPtrArray<XrBgxferListener*> listeners;
     XrPtrArray<XrBgxferJobImpl*> jobs;

@@ -19,8 +19,9 @@ int now_utc()
 } // namespace
 
 XrBgxferJobImpl::XrBgxferJobImpl(XrBgxferServiceImpl* s, int i, int u)
-    : XrFsmThread(s->get_scheduler(), "BgxferJob"), service(s), id(i), user_value(u), wait_queue(s->get_scheduler())
+    : XrFsmThread(s->get_scheduler(), "BgxferJob"), service(s), id(i), user_value(u), wait_queue(s->get_scheduler()), buffer(new BYTE[write_size])
 {
+    service->job_thread_started();
     activate();
 }
 
@@ -33,6 +34,7 @@ XrBgxferJobImpl::~XrBgxferJobImpl()
         delete pending.get_item(i);
     for (int i = 0; i < finished_files.get_num_items(); ++i)
         delete finished_files.get_item(i);
+    service->job_thread_ended();
 }
 
 bool XrBgxferJobImpl::add_file(const XrString& source, const XrString& target, int size)
@@ -278,7 +280,7 @@ bool XrBgxferJobImpl::flush()
         return writes_ok;
     XrBgxferFile* file = pending.get_item(0);
     // The resize also cuts off an old tail beyond what was fetched again.
-    if (output.resize(offset + buffered) != XrFile::OK || output.write(offset, buffered, buffer) != XrFile::OK) {
+    if (output.resize(offset + buffered) != XrFile::OK || output.write(offset, buffered, buffer.get()) != XrFile::OK) {
         writes_ok = false;
         return false;
     }
@@ -302,12 +304,12 @@ void XrBgxferJobImpl::data_received(const void* data, int length)
             transfer->cancel();
             return;
         }
-        const unsigned n = std::min<unsigned>(buffer_size - buffered, static_cast<unsigned>(length));
-        std::memcpy(buffer + buffered, bytes, n);
+        const unsigned n = std::min<unsigned>(write_size - buffered, static_cast<unsigned>(length));
+        std::memcpy(buffer.get() + buffered, bytes, n);
         buffered += n;
         bytes += n;
         length -= static_cast<int>(n);
-        if (buffered == buffer_size && !flush()) {
+        if (buffered == write_size && !flush()) {
             // A body that should stop (endless or too long) is cut off.
             transfer->cancel();
             return;

@@ -209,7 +209,7 @@ void XrBgxferServiceImpl::delete_control_files(int id)
     }
 }
 
-void XrBgxferServiceImpl::delete_job(int id)
+bool XrBgxferServiceImpl::drop_job(int id)
 {
     for (int i = 0; i < jobs.get_num_items(); ++i) {
         XrBgxferJobImpl* job = jobs.get_item(i);
@@ -218,16 +218,37 @@ void XrBgxferServiceImpl::delete_job(int id)
         jobs.remove_item(i);
         delete_control_files(id);
         job->release();
-        if (jobs.get_num_items() == 0)
-            wake();
-        return;
+        return true;
     }
+    return false;
+}
+
+void XrBgxferServiceImpl::delete_job(int id)
+{
+    // The wake may run the scheduler and end (delete) the service: last.
+    if (drop_job(id) && jobs.get_num_items() == 0)
+        wake();
 }
 
 void XrBgxferServiceImpl::delete_all_jobs()
 {
+    if (jobs.get_num_items() == 0)
+        return;
     while (jobs.get_num_items() > 0)
-        delete_job(jobs.get_item(0)->get_id());
+        drop_job(jobs.get_item(0)->get_id());
+    wake();
+}
+
+void XrBgxferServiceImpl::job_thread_ended()
+{
+    --job_threads;
+    // Called from a job's deletion, possibly inside one of the service's
+    // own operations: the service runs later from the main loop, never here.
+    if (thread_queue == &stop_queue) {
+        stop_queue.remove(this);
+        activate();
+        post_immediate_callback(fsm, loop);
+    }
 }
 
 void XrBgxferServiceImpl::stop()
@@ -292,7 +313,8 @@ XrFsmResult XrBgxferServiceImpl::step()
         return XR_FSM_SUSPEND;
     }
     cancel_all();
-    if (jobs.get_num_items() > 0) {
+    // Released jobs still use the service (slots) until their threads end.
+    if (jobs.get_num_items() > 0 || job_threads > 0) {
         stop_queue.add(this);
         return XR_FSM_SUSPEND;
     }

@@ -50,21 +50,21 @@ bool xr_update_card_page_url(const XrString& host, int port, const char* page, c
 namespace {
 
 // Keeps the private scheduler, and whatever still runs on it, alive after
-// the manager was deleted: the transfer service stopping, the RPC client
-// ending its call. Deletes them all once nothing is left, then itself.
-class Reaper : public XrEventHandler, public XrBgxferListener, public XrUpdateRpcListener {
+// the manager was deleted: the transfer service stopping with its released
+// jobs and their HTTP requests, the RPC client ending its call. The
+// scheduler goes only once no thread of it is left, then the reaper itself.
+class Reaper : public XrEventHandler, public XrBgxferListener {
 public:
-    Reaper(XrEventloopBase* l, XrFsm* f, XrBgxferService* s, XrRpcCall* c)
-        : loop(l), fsm(f), service(s), call(c)
+    Reaper(XrEventloopBase* l, XrFsm* f, XrBgxferService* s, XrRpcCall* c) : loop(l), fsm(f), service(s), call(c)
     {
         if (service != nullptr) {
             service->add_listener(this);
-            service->stop();
             service->delete_all_jobs();
+            service->stop(); // may report service_stopped at once
         }
-        if (call == nullptr)
-            rpc_finished = true;
-        check();
+        // The manager being deleted is still a thread of the scheduler:
+        // the first look comes from the main loop.
+        loop->add_timeout(0, 0, this, nullptr);
     }
     void service_stopped() override
     {
@@ -77,23 +77,20 @@ public:
         if (service != nullptr)
             service->delete_job(job->get_id());
     }
-    void rpc_done(bool, XrRpcCall*) override { rpc_finished = true; }
     void execute(XrEventloopBase*, void*) override { check(); }
 
 private:
     void check()
     {
         fsm->run();
-        const bool idle = fsm->get_queue(0).get_head() == nullptr && fsm->get_queue(1).get_head() == nullptr &&
-                          !fsm->is_running();
-        if (service == nullptr && rpc_finished && idle) {
+        if (service == nullptr && fsm->get_thread_count() == 0 && !fsm->is_running()) {
             delete call;
             delete fsm;
             delete this;
             return;
         }
         // A part that never ends is left alive rather than freed under it.
-        if (++rounds < 600)
+        if (++rounds < 1200)
             loop->add_timeout(0, 50, this, nullptr);
     }
 
@@ -101,7 +98,6 @@ private:
     XrFsm* fsm;
     XrBgxferService* service;
     XrRpcCall* call;
-    bool rpc_finished = false;
     int rounds = 0;
 };
 
@@ -152,16 +148,13 @@ public:
         // The call in flight stays with the client until it ends.
         XrRpcCall* in_flight = request;
         request = nullptr;
-        Reaper* reaper = nullptr;
         rpc->set_listener(nullptr);
         rpc->quit();
         XrFsm* scheduler = fsm;
         scheduler->set_idle_listener(nullptr);
         XrBgxferService* service = transfers;
         transfers = nullptr;
-        fsm = nullptr;
-        reaper = new Reaper(loop, scheduler, service, in_flight);
-        (void)reaper;
+        new Reaper(loop, scheduler, service, in_flight);
     }
 
     void set_server(const XrString& host, int port) override { rpc->set_server(host, port); }
@@ -827,8 +820,31 @@ private:
         file_index = 0;
         return go(&XrUpdateManagerImpl::st_install_file);
     }
+    // The installed folder of the component and the staging folder its
+    // files are built in; false for a component without a folder (its
+    // files go straight to the card).
+    bool component_folders(const ComponentInfo& c, XrString& live, XrString& staging) const
+    {
+        if (c.folder.is_empty() || !xr_update_join(card_base(), XrString(), c.folder, live))
+            return false;
+        staging = xr_update_staging_path(live);
+        return true;
+    }
+    XrString install_path(const ComponentInfo& c, const FileInfo& f) const
+    {
+        XrString live, staging, out;
+        if (!component_folders(c, live, staging))
+            return installed_path(c, f);
+        if (!xr_update_join(staging, XrString(), f.name, out))
+            return XrString();
+        return out;
+    }
     XrFsmResult install_failed(const XrString& text)
     {
+        if (!staging_folder.is_empty()) {
+            remove_directory_tree(staging_folder);
+            staging_folder = XrString();
+        }
         if (!text.is_empty())
             report_status(text);
         report_error(XrString("Failed to install components."));
@@ -846,6 +862,14 @@ private:
         XrPropertyBag* bag = nullptr;
         if (!load_component(component_index, c, bag))
             return install_failed(XrString("Failed to get component information."));
+        if (file_index == 0 && staging_folder.is_empty()) {
+            XrString live, staging;
+            if (component_folders(c, live, staging)) {
+                if (!xr_update_stage_folder(live, staging))
+                    return install_failed(XrString("Failed to prepare the component folder."));
+                staging_folder = staging;
+            }
+        }
         if (file_index >= c.files)
             return register_component(c);
         FileInfo f;
@@ -856,7 +880,7 @@ private:
         failure.format(400, L"Failed to install file `%ls'", f.name.c_str());
         if (f.name.length() >= 7 && wide_strncmp(f.name.c_str(), L"system/", 7) == 0)
             return XR_FSM_CONTINUE;
-        const XrString destination = installed_path(c, f);
+        const XrString destination = install_path(c, f);
         if (destination.is_empty())
             return install_failed(failure);
         switch (f.type) {
@@ -906,6 +930,12 @@ private:
     }
     XrFsmResult register_component(const ComponentInfo& c)
     {
+        XrString live, staging;
+        if (component_folders(c, live, staging)) {
+            if (!xr_update_commit_folder(live, staging))
+                return install_failed(XrString("Failed to put the component folder in place."));
+            staging_folder = XrString();
+        }
         XrString path;
         const bool ok = (c.flags & 1) != 0 || register_version(c, path);
         if (!ok) {
@@ -1005,6 +1035,7 @@ private:
     XrUpdatePlatformHooks hooks;
     XrPropertyBag* list_bag = nullptr;
     XrString download_list_path, restore_list_path, cookie, proxy_host;
+    XrString staging_folder; // of the component being installed
     int proxy_port = 80;
     int pending_jobs = 0, failed_jobs = 0;
     long long construct_total = 0, construct_done = 0, install_total = 0, install_done = 0;

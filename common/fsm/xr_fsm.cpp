@@ -177,10 +177,14 @@ XrFsmThread::XrFsmThread(XrFsm* fsm_, const char* name_) : fsm(fsm_)
     else
         std::snprintf(text, sizeof(text), "%08" PRIxPTR, address);
     name = XrString(text);
+    if (fsm != nullptr)
+        ++fsm->threads;
 }
 
 XrFsmThread::~XrFsmThread()
 {
+    if (fsm != nullptr)
+        --fsm->threads;
     if (thread_queue != nullptr)
         thread_queue->remove(this);
     if (posted_callbacks > 0)

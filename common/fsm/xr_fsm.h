@@ -81,17 +81,21 @@ public:
     void run();
     bool is_running() const { return running; }
     const XrFsmQueue& get_queue(int priority) const { return active[priority]; }
+    // Threads made on this scheduler and not yet deleted, wherever they wait.
+    int get_thread_count() const { return threads; }
 
     // A zero-delay timeout posted to the scheduler runs it from the main loop.
     void execute(XrEventloopBase* loop, void* data) override;
 
 private:
+    friend class XrFsmThread;
     static gboolean resume(gpointer fsm);
 
     XrFsmQueue active[2];
     bool running = false;
     XrFsmListener* idle_listener = nullptr;
     guint resume_source = 0; // pending continuation of a bounded run
+    int threads = 0;
 };
 
 class XrFsmThread {

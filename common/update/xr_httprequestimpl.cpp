@@ -252,7 +252,7 @@ bool XrHttpRequestImpl::ready_to_read(XrFsmResult& result)
     return true;
 }
 
-int XrHttpRequestImpl::receive(int max)
+int XrHttpRequestImpl::receive(int max, std::int64_t ahead)
 {
     XrStreamSocketObs* socket = client->socket.get();
     if (socket == nullptr)
@@ -261,7 +261,32 @@ int XrHttpRequestImpl::receive(int max)
     if (max < room)
         room = max;
     XR_ASSERT(room > 0);
-    int n = socket->receive(buffer + buffer_data, room, nullptr);
+    int n = 0;
+    if (stash_data > 0) {
+        n = std::min(room, stash_data);
+        std::memcpy(buffer + buffer_data, stash.get() + stash_pos, static_cast<size_t>(n));
+        stash_pos += n;
+        stash_data -= n;
+        buffer_data += n;
+        return n;
+    }
+    if (ahead > room) {
+        // One read for several buffers of a long body.
+        if (!stash)
+            stash.reset(new BYTE[stash_size]);
+        const int want = static_cast<int>(std::min<std::int64_t>(ahead, stash_size));
+        n = socket->receive(stash.get(), want, nullptr);
+        if (n > 0) {
+            client->note_activity();
+            if (listener != nullptr)
+                listener->bytes_arrived(this, n);
+            stash_pos = 0;
+            stash_data = n;
+            return receive(max);
+        }
+    } else {
+        n = socket->receive(buffer + buffer_data, room, nullptr);
+    }
     if (n == XR_SOCKET_WOULD_BLOCK) {
         client->waiting_readable = true;
         return n;
@@ -305,6 +330,8 @@ void XrHttpRequestImpl::consume_line(int pos)
 
 void XrHttpRequestImpl::reset_response()
 {
+    stash_pos = 0;
+    stash_data = 0;
     response_headers.delete_all();
     response_index.clear();
     transfer_codings.remove_all();
@@ -627,7 +654,9 @@ XrFsmResult XrHttpRequestImpl::st_read_body()
             room = content_length - received;
         if (room <= 0)
             return go(&XrHttpRequestImpl::st_deliver_body);
-        int n = receive(static_cast<int>(room));
+        // A body of known length is read ahead, never past its end.
+        const std::int64_t ahead = content_length >= 0 ? content_length - received - stash_data : 0;
+        int n = receive(static_cast<int>(room), ahead);
         if (n == XR_SOCKET_WOULD_BLOCK)
             return XR_FSM_CONTINUE;
         if (n < 0)

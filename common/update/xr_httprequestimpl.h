@@ -3,6 +3,8 @@
 // its listener.
 #pragma once
 
+#include <memory>
+
 #include "common/container/xr_array.h"
 #include "common/container/xr_ownedptrarray.h"
 #include "common/container/xr_string.h"
@@ -108,7 +110,10 @@ private:
     // One receive into the free buffer space, at most max bytes: the count,
     // 0 at the end of the connection, XR_SOCKET_WOULD_BLOCK (the client waits
     // for input) or XR_SOCKET_ERROR.
-    int receive(int max);
+    // Moves at most max bytes into the buffer. Up to ahead bytes more (no
+    // more than the stash holds) may be read from the socket at once and
+    // kept for the next calls; ahead counts from what is already kept.
+    int receive(int max, std::int64_t ahead = 0);
     // Makes sure a whole line (ending in LF) is buffered; its length with the LF.
     LineResult read_line(int& length);
     // The start of a state that reads a line: true with the line's length
@@ -153,6 +158,11 @@ private:
 
     BYTE buffer[buffer_size];
     int buffer_data = 0;
+    // Body bytes read from the socket ahead of the buffer.
+    static constexpr int stash_size = 65536;
+    std::unique_ptr<BYTE[]> stash;
+    int stash_pos = 0;
+    int stash_data = 0;
     XrOwnedPtrArray<XrHttpHeaderField> response_headers{8};
     XrArray<int> transfer_codings{8};
     int head_lines = 0;

@@ -8,8 +8,14 @@
 #include "common/update/xr_packagereader.h"
 #include "common/misc/xr_textutil.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -231,4 +237,93 @@ XrUpdateFileResult xr_update_apply_difference(const XrString& installed, const X
     if (result == XrUpdateFileResult::ok && temp.open_existing(temp_path, false) != XrFile::OK)
         result = XrUpdateFileResult::write_failed;
     return finish(temp, temp_path, output, result, sink.written, size, md5, md5_text, true);
+}
+
+namespace {
+
+std::string native(const XrString& path)
+{
+    return std::string(wide_to_narrow_static(path.c_str()));
+}
+
+std::string trimmed(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+bool sync_directory(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+XrString xr_update_staging_path(const XrString& folder)
+{
+    const std::filesystem::path p(trimmed(native(folder)));
+    return XrString((p.parent_path() / ("." + p.filename().string() + ".staging")).c_str());
+}
+
+bool xr_update_stage_folder(const XrString& folder, const XrString& staging)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path from(trimmed(native(folder))), to(trimmed(native(staging)));
+    fs::remove_all(to, ec);
+    if (ec)
+        return false;
+    fs::create_directories(to, ec);
+    if (ec)
+        return false;
+    if (!fs::is_directory(from, ec))
+        return true;
+    for (auto it = fs::recursive_directory_iterator(from, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path target = to / fs::relative(it->path(), from, ec);
+        if (ec)
+            return false;
+        if (it->is_directory(ec)) {
+            fs::create_directories(target, ec);
+        } else if (::link(it->path().c_str(), target.c_str()) != 0) {
+            // Files are replaced by renames, never written in place: a link
+            // shares nothing that changes. A copy where links fail.
+            fs::copy_file(it->path(), target, ec);
+        }
+        if (ec)
+            return false;
+    }
+    return !ec;
+}
+
+bool xr_update_commit_folder(const XrString& folder, const XrString& staging)
+{
+    namespace fs = std::filesystem;
+    const std::string live = trimmed(native(folder)), staged = trimmed(native(staging));
+    std::error_code ec;
+    const bool exists = fs::exists(live, ec);
+    if (!exists) {
+        if (::rename(staged.c_str(), live.c_str()) != 0)
+            return false;
+    } else if (::renameat2(AT_FDCWD, staged.c_str(), AT_FDCWD, live.c_str(), RENAME_EXCHANGE) != 0) {
+        // Without an exchange: the old folder aside, the new one in place.
+        const std::string aside = staged + ".old";
+        fs::remove_all(aside, ec);
+        if (::rename(live.c_str(), aside.c_str()) != 0)
+            return false;
+        if (::rename(staged.c_str(), live.c_str()) != 0) {
+            ::rename(aside.c_str(), live.c_str());
+            return false;
+        }
+        ::rename(aside.c_str(), staged.c_str());
+    }
+    sync_directory(fs::path(live).parent_path().string());
+    fs::remove_all(staged, ec);
+    return true;
 }

@@ -49,3 +49,16 @@ XrUpdateFileResult xr_update_install_file(const XrString& source, bool compresse
 // difference that writes past the announced size fails.
 XrUpdateFileResult xr_update_apply_difference(const XrString& installed, const XrString& difference,
                                               const XrString& output, std::uint32_t size, const XrString& md5);
+
+// A component folder is installed as a whole: its files are built in a
+// staging folder beside it ("." + name + ".staging") that starts as a copy
+// of the installed folder (hard links where possible), and the staging
+// folder then takes the installed folder's place in one exchange of names.
+// A cut-off installation leaves the installed folder as it was.
+XrString xr_update_staging_path(const XrString& folder);
+// Removes a staging folder left over and makes a new one from folder (an
+// empty one when folder does not exist); false on any failure.
+bool xr_update_stage_folder(const XrString& folder, const XrString& staging);
+// Puts the staging folder in place of folder and removes the old content;
+// false (folder unchanged) when the names cannot be exchanged.
+bool xr_update_commit_folder(const XrString& folder, const XrString& staging);

@@ -141,6 +141,12 @@ void XrAppSettingsProviderImpl::read_server(XrConfiguration& c)
     read_setting(c, L"default_access_point", default_access_point);
     read_setting(c, L"address", server_address);
     read_setting(c, L"httpport", server_port);
+    update_address = XrString(L"update.kestrova.example");
+    update_port = 80;
+    read_setting(c, L"updateaddress", update_address);
+    read_setting(c, L"updateport", update_port);
+    if (update_port < 1 || update_port > 65535)
+        update_port = 80;
     read_setting(c, L"timeout", timeout);
     if (!one_of(timeout, {60, 90, 120, 30}))
         timeout = 90;
@@ -241,6 +247,8 @@ bool XrAppSettingsProviderImpl::write_file()
         c->set_string(L"default_access_point", default_access_point.c_str());
         c->set_string(L"address", server_address.c_str());
         c->set_int(L"httpport", server_port);
+        c->set_string(L"updateaddress", update_address.c_str());
+        c->set_int(L"updateport", update_port);
         c->set_int(L"timeout", timeout);
         c->set_string(L"lastlocale", last_locale.c_str());
     }

@@ -67,6 +67,8 @@ public:
     const XrString& get_server_address() override { return server_address; }
     void set_server_address(const XrString& v) override { server_address = v; }
     int get_server_port() override { return server_port; }
+    XrString get_update_address() override { return update_address; }
+    int get_update_port() override { return update_port; }
     void set_server_port(int v) override { server_port = (v < 1 || v > 65535) ? 80 : v; }
     int get_timeout() override { return timeout; }
     void set_timeout(int v) override { timeout = v; }
@@ -123,6 +125,8 @@ private:
     XrString default_access_point;
     XrString server_address;
     int server_port = 80;
+    XrString update_address;
+    int update_port = 80;
     int timeout = 90;
     bool traffic_enabled = false;
     bool routing_option = true;

@@ -70,6 +70,9 @@ public:
     virtual int get_server_port() = 0;
     // Values outside 1..65535 store 80.
     virtual void set_server_port(int value) = 0;
+    // The update server of the maps dialog ("updateaddress", "updateport").
+    virtual XrString get_update_address() { return XrString(); }
+    virtual int get_update_port() { return 80; }
     virtual int get_timeout() = 0;
     virtual void set_timeout(int value) = 0;
     virtual bool get_traffic_enabled() = 0;

@@ -102,6 +102,10 @@ protected:
             list_keys(std::strcmp(effect, "favourites list") == 0 ? "Favourites" : "Places", "Escape");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         }
+        if (std::strcmp(effect, "maps window shown") == 0) {
+            list_keys("Maps", "Escape");
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        }
         if (std::strcmp(effect, "settings window on page 0") == 0) {
             list_keys("Settings", "Escape");
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -134,7 +138,7 @@ const Entry kEntries[] = {
     {1, 3, "r_str_menu_view_show_current_location", "Show current location", "banner r_str_gps_dlg_no_gps_fix"},
     {1, 4, "r_menu_settings_set_as_default_view", "Set as default view", "menu: r_menu_settings_set_as_default_view"},
     {1, 5, "r_menu_view_reset_north", "North up", "menu: r_menu_view_reset_north"},
-    {2, -1, "r_str_maps_dlg_title", "Maps", "maps dialog \"r_str_maps_dlg_title\" wanted"},
+    {2, -1, "r_str_maps_dlg_title", "Maps", "maps window shown"},
     {3, -1, "r_menu_favourites", "Favourites", "favourites list"},
     {4, 0, "r_str_posdlg_page_poi", "Places", "POI categories"},
     {4, 2, "r_menu_services_update_safety_cams", "Update safety cameras", "banner service result"},
