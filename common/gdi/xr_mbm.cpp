@@ -22,7 +22,7 @@ bool known_depth(std::uint32_t bpp)
 }
 
 // Byte run-length (see the layout).
-bool decode_rle_byte(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint32_t out_len)
+bool decode_rle_byte(const BYTE* in, std::uint32_t in_len, BYTE*& out, std::uint32_t out_len)
 {
     while (in_len > 0) {
         unsigned marker = *in++;
@@ -51,7 +51,7 @@ bool decode_rle_byte(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint3
 
 // 12-bit run-length (see the layout): each channel widened to 8 bits, and a
 // zero byte.
-bool decode_rle_12bit(const BYTE* in, std::uint32_t in_len, BYTE* out, std::uint32_t out_len)
+bool decode_rle_12bit(const BYTE* in, std::uint32_t in_len, BYTE*& out, std::uint32_t out_len)
 {
     for (; in_len >= 2; in += 2, in_len -= 2) {
         unsigned word = xr_bytes::get_u16_le(in);
@@ -215,24 +215,27 @@ bool XrMbm::fill_bit_values(const BYTE* record, BYTE*& pixels, int& size, bool a
     BYTE* out = allocate ? allocated.get() : pixels;
     if (out == nullptr)
         return false;
-    std::memset(out, 0, decoded);
 
     const BYTE* data = record + h.header_length;
     std::uint32_t data_len = h.record_length - h.header_length;
+    // The decoders move end past what they wrote; the rest is zeroed.
+    BYTE* end = out;
     bool ok = true;
     switch (h.compression) {
     case NONE:
         std::memcpy(out, data, data_len < decoded ? data_len : decoded);
+        end = out + (data_len < decoded ? data_len : decoded);
         break;
     case RLE_BYTE:
-        ok = decode_rle_byte(data, data_len, out, decoded);
+        ok = decode_rle_byte(data, data_len, end, decoded);
         break;
     default:
-        ok = decode_rle_12bit(data, data_len, out, decoded);
+        ok = decode_rle_12bit(data, data_len, end, decoded);
         break;
     }
     if (!ok)
         return false;
+    std::memset(end, 0, decoded - static_cast<std::uint32_t>(end - out));
     if (h.bits_per_pixel == 1) {
         for (std::uint32_t i = 0; i < decoded; ++i)
             out[i] = BYTE(~out[i]);

@@ -47,9 +47,6 @@ constexpr int MAX_COORD = 1 << 24;
 // fast, for a few percent more bytes than the best.
 constexpr int ZLIB_LEVEL = 1;
 
-// Networks from this size on have their graph built beside the other files.
-constexpr size_t PARALLEL_GRAPH_EDGES = 5000;
-
 // Longest polyline that a geometry record holds.
 constexpr size_t MAX_PIECE_POINTS = 2000;
 // Parts of the road network apart from its largest one and shorter than
@@ -201,11 +198,24 @@ int area_type(const XrOsmTags& tags, bool closed)
     return 0;
 }
 
-struct Piece {
+// A road piece once the network is built: its points are those of the
+// network edge of the same index.
+struct PieceEnds {
     int road = 0; // index into the roads
     std::int64_t first_node = 0;
     std::int64_t last_node = 0;
-    std::vector<XrPoint> points; // moved to the network edge of the same index once built
+};
+
+// A road piece while the roads are cut.
+struct Piece : PieceEnds {
+    std::vector<XrPoint> points;
+};
+
+// One end of a piece at a node; kept sorted by node, then piece.
+struct PieceAt {
+    std::int64_t node = 0;
+    int piece = 0;
+    bool operator<(const PieceAt& o) const { return node < o.node || (node == o.node && piece < o.piece); }
 };
 
 // A stable identifier text of the input (FNV-1a over the compiled content).
@@ -435,6 +445,32 @@ public:
         return true;
     }
 
+    // Adds the contents of a file already written to id, read back in
+    // pieces.
+    bool hash_written(const std::string& name, Fnv& id, std::string& error) const
+    {
+        const int fd = ::open((tmp / name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot read " + (tmp / name).string();
+            return false;
+        }
+        std::vector<unsigned char> buffer(size_t(1) << 16);
+        ssize_t n;
+        while ((n = ::read(fd, buffer.data(), buffer.size())) != 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            id.add(buffer.data(), static_cast<size_t>(n));
+        }
+        ::close(fd);
+        if (n != 0) {
+            error = "cannot read " + (tmp / name).string();
+            return false;
+        }
+        return true;
+    }
+
     // Moves the folder into place (replacing an older one) once every file
     // has been written.
     bool commit(std::string& error)
@@ -507,6 +543,7 @@ public:
 
     bool run(MapFolder& folder, std::string& error)
     {
+        out = &folder;
         if (!choose_projection(error) || !build_roads(error))
             return false;
         XrGraphWriterOptions graph_options;
@@ -514,34 +551,32 @@ public:
         // The address database keeps a street record at every road's gid.
         graph_options.name_references = true;
         xr_fit_category_limits(net, graph_options);
-        // The road graph is built beside the files that do not need its gids;
-        // it only reads the network, and it is the one reader of geometry
-        // (whose readers share a working buffer) meanwhile.
-        std::vector<BYTE> graph_bytes, roads_bytes;
-        std::string graph_error;
-        bool graph_built = false;
-        auto build = [&] {
-            graph_built = build_graph(net, graph_options, roads_bytes, graph_bytes, graph_result, graph_error);
-        };
-        // A small graph is quicker built than a thread is started.
-        std::thread graph;
-        if (net.edges.size() >= PARALLEL_GRAPH_EDGES)
-            graph = std::thread(build);
-        else
-            build();
-        const bool others = build_areas(error) && build_labels(error) && build_numbers(error) && build_pois(error) &&
-                            plan_addresses();
-        if (graph.joinable())
-            graph.join();
-        if (!graph_built) {
-            error = graph_error;
-            return false;
+        // The road graph first, on its own: its working memory is the
+        // largest of the compile, and none of the other files add to it.
+        {
+            std::vector<BYTE> graph_bytes, roads_bytes;
+            if (!build_graph(net, graph_options, roads_bytes, graph_bytes, graph_result, error))
+                return false;
+            files["graph.bin"] = std::move(graph_bytes);
+            files["roads.qt"] = std::move(roads_bytes);
+            if (!write_files(error))
+                return false;
         }
-        if (!others)
+        if (!build_areas(error) || !build_labels(error) || !build_numbers(error) || !build_pois(error) ||
+            !write_files(error) || !plan_addresses())
             return false;
-        files["graph.bin"] = std::move(graph_bytes);
-        files["roads.qt"] = std::move(roads_bytes);
-        return build_addresses(error) && build_signposts(error) && build_tmc(error) && build_settings(error) && write_files(folder, error);
+        // Each stage's files go to the folder, and what no later stage
+        // reads is freed, as soon as the stage is done.
+        if (!build_addresses(error) || !write_files(error))
+            return false;
+        addresses.reset();
+        std::vector<std::pair<XrAddrStreetDef, std::vector<int>>>().swap(planned_streets);
+        if (!build_signposts(error) || !write_files(error))
+            return false;
+        std::vector<PieceAt>().swap(pieces_at);
+        if (!build_tmc(error) || !write_files(error))
+            return false;
+        return build_settings(error) && write_files(error);
     }
 
 private:
@@ -552,16 +587,19 @@ private:
     std::string projection_text;
     std::unique_ptr<XrProjection> projection;
     std::vector<Road> roads;
-    std::vector<Piece> pieces;
+    std::vector<Piece> cut; // while the roads are cut
+    std::vector<PieceEnds> pieces;
     XrNetwork net;
     XrGraphWriterResult graph_result;
-    // The map folder's files by name, written once all are made.
+    // The map folder, and the files of the stage at work by name (written
+    // and freed at the end of each stage).
+    MapFolder* out = nullptr;
     std::map<std::string, std::vector<BYTE>> files;
-    // The address database while the graph is built, and its streets with
+    // The address database from its planning to its build, and its streets with
     // their pieces.
     std::unique_ptr<XrAddrWriter> addresses;
     std::vector<std::pair<XrAddrStreetDef, std::vector<int>>> planned_streets;
-    std::unordered_map<std::int64_t, std::vector<int>> pieces_at; // node -> pieces that end there
+    std::vector<PieceAt> pieces_at; // the pieces that end at each node
     std::unordered_map<std::int64_t, std::vector<int>> pieces_of_way;
 
     // Projected once per node: 0 not yet, 1 in the map, 2 outside.
@@ -655,7 +693,7 @@ private:
             }
         }
         road_start[roads.size()] = road_index.size();
-        pieces.reserve(road_index.size() / 2 + roads.size());
+        cut.reserve(road_index.size() / 2 + roads.size());
         // Ways are cut at every node that two roads share and at their ends
         // (uses: 2 or more for such nodes).
         std::vector<std::uint8_t> uses(data.nodes.ids.size(), 0);
@@ -707,15 +745,16 @@ private:
             flush();
         }
         drop_isolated_pieces();
-        if (pieces.empty()) {
+        if (cut.empty()) {
             error = "the input holds no roads for cars";
             return false;
         }
-        net.edges.reserve(pieces.size());
-        pieces_at.reserve(pieces.size() * 2);
+        net.edges.reserve(cut.size());
+        pieces.reserve(cut.size());
+        pieces_at.reserve(cut.size() * 2);
         pieces_of_way.reserve(roads.size());
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            Piece& pc = pieces[i];
+        for (size_t i = 0; i < cut.size(); ++i) {
+            Piece& pc = cut[i];
             const Road& r = roads[static_cast<size_t>(pc.road)];
             // The points move to the edge: piece i is edge i from here on.
             XrNetworkEdge e;
@@ -726,11 +765,14 @@ private:
             e.oneway = r.oneway;
             e.named = !street_name(*r.way).empty();
             net.edges.push_back(std::move(e));
-            pieces_at[pc.first_node].push_back(static_cast<int>(i));
+            pieces.push_back(pc);
+            pieces_at.push_back(PieceAt{pc.first_node, static_cast<int>(i)});
             if (pc.last_node != pc.first_node)
-                pieces_at[pc.last_node].push_back(static_cast<int>(i));
+                pieces_at.push_back(PieceAt{pc.last_node, static_cast<int>(i)});
             pieces_of_way[r.way->id].push_back(static_cast<int>(i));
         }
+        std::vector<Piece>().swap(cut);
+        std::sort(pieces_at.begin(), pieces_at.end());
         stats.edges = static_cast<int>(pieces.size());
         add_restrictions();
         return true;
@@ -754,30 +796,30 @@ private:
                 parent.push_back(it->second);
             return it->second;
         };
-        for (const Piece& pc : pieces) {
+        for (const Piece& pc : cut) {
             const int a = find(set_of(pc.first_node)), b = find(set_of(pc.last_node));
             if (a != b)
                 parent[static_cast<size_t>(a)] = b;
         }
         std::vector<double> length(parent.size(), 0.0);
-        for (const Piece& pc : pieces)
+        for (const Piece& pc : cut)
             length[static_cast<size_t>(find(node_set[pc.first_node]))] += polyline_length(pc.points);
         const auto largest = std::max_element(length.begin(), length.end());
         if (largest == length.end())
             return;
         const size_t main_part = static_cast<size_t>(largest - length.begin());
         size_t kept = 0;
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            const size_t part = static_cast<size_t>(find(node_set[pieces[i].first_node]));
+        for (size_t i = 0; i < cut.size(); ++i) {
+            const size_t part = static_cast<size_t>(find(node_set[cut[i].first_node]));
             if (part != main_part && length[part] < ISOLATED_PART_LENGTH) {
                 ++stats.isolated_pieces;
                 continue;
             }
             if (kept != i)
-                pieces[kept] = std::move(pieces[i]);
+                cut[kept] = std::move(cut[i]);
             ++kept;
         }
-        pieces.resize(kept);
+        cut.resize(kept);
     }
 
     static double polyline_length(const std::vector<XrPoint>& points)
@@ -802,11 +844,11 @@ private:
             a.last_node = nodes[mid];
             b.points.assign(piece.points.begin() + static_cast<long>(mid), piece.points.end());
             b.first_node = nodes[mid];
-            pieces.push_back(std::move(a));
-            pieces.push_back(std::move(b));
+            cut.push_back(std::move(a));
+            cut.push_back(std::move(b));
             return;
         }
-        pieces.push_back(std::move(piece));
+        cut.push_back(std::move(piece));
     }
 
     // The one piece of a way that ends at a node; -1 when none does or the
@@ -827,6 +869,19 @@ private:
         return found;
     }
 
+    // The pieces that end at a node, in piece order.
+    struct PieceAtRange {
+        std::vector<PieceAt>::const_iterator first, last;
+        auto begin() const { return first; }
+        auto end() const { return last; }
+    };
+    PieceAtRange ending_at(std::int64_t node) const
+    {
+        const auto [first, last] = std::equal_range(pieces_at.begin(), pieces_at.end(), PieceAt{node, 0},
+                                                    [](const PieceAt& a, const PieceAt& b) { return a.node < b.node; });
+        return PieceAtRange{first, last};
+    }
+
     void add_restrictions()
     {
         std::set<std::pair<int, int>> forbidden;
@@ -840,10 +895,9 @@ private:
                     forbidden.insert({from, to});
                 continue;
             }
-            auto at = pieces_at.find(r.via);
-            for (int other : at->second)
-                if (other != to && other != from)
-                    forbidden.insert({from, other});
+            for (const PieceAt& at : ending_at(r.via))
+                if (at.piece != to && at.piece != from)
+                    forbidden.insert({from, at.piece});
         }
         for (const auto& [from, to] : forbidden)
             net.manoeuvres.push_back(XrNetworkManoeuvre{{to, from}});
@@ -1445,12 +1499,12 @@ private:
             if (first < 0)
                 continue;
             const std::int64_t node = pieces[static_cast<size_t>(first)].first_node;
-            auto at = pieces_at.find(node);
-            for (int key : at->second) {
+            for (const PieceAt& at : ending_at(node)) {
+                const int key = at.piece;
                 if (key == first || roads[static_cast<size_t>(pieces[static_cast<size_t>(key)].road)].road_type != 1)
                     continue;
                 // Only a motorway piece that leads into the node.
-                const Piece& kp = pieces[static_cast<size_t>(key)];
+                const PieceEnds& kp = pieces[static_cast<size_t>(key)];
                 const int ow = roads[static_cast<size_t>(kp.road)].oneway;
                 if ((ow == 1 && kp.last_node != node) || (ow == 2 && kp.first_node != node))
                     continue;
@@ -1549,7 +1603,7 @@ private:
                 continue;
             std::vector<int> run;
             for (int p : it->second) {
-                const Piece& pc = pieces[static_cast<size_t>(p)];
+                const PieceEnds& pc = pieces[static_cast<size_t>(p)];
                 if (!run.empty() && (pieces[static_cast<size_t>(run.back())].last_node != pc.first_node ||
                                      run.size() >= MAX_PATH_EDGES)) {
                     add_run(run);
@@ -1568,14 +1622,13 @@ private:
 
     void text_file(const char* name, const std::string& text) { files[name] = text_bytes(text); }
 
-    bool build_settings(std::string&)
+    bool build_settings(std::string& error)
     {
         Fnv id;
         for (const char* f : {"graph.bin", "roads.qt", "areas.qt", "labels.qt", "pc.qt", "pb.qt", "numbers.qt", "pois.qt",
-                              "addr.dat"}) {
-            const std::vector<BYTE>& bytes = files[f];
-            id.add(bytes.data(), bytes.size());
-        }
+                              "addr.dat"})
+            if (!out->hash_written(f, id, error))
+                return false;
         char guid[40];
         std::snprintf(guid, sizeof guid, "%016llx", static_cast<unsigned long long>(id.h));
         text_file("mapdata.ini", "REGEDIT4\n\n[\\general]\nprojection=" + projection_text + "\nname=" + map_name() +
@@ -1585,11 +1638,12 @@ private:
         return true;
     }
 
-    bool write_files(MapFolder& folder, std::string& error) const
+    bool write_files(std::string& error)
     {
         for (const auto& [name, bytes] : files)
-            if (!folder.write(name, bytes, error))
+            if (!out->write(name, bytes, error))
                 return false;
+        files.clear();
         return true;
     }
 };

@@ -321,21 +321,52 @@ private:
             heading_in[i] = heading(a[0], a[1]);
             heading_in_back[i] = heading(a.back(), a[a.size() - 2]);
         }
-        // Node numbers in the order of first use.
-        std::unordered_map<std::uint64_t, int> node_ids;
-        node_ids.reserve(2 * n);
-        auto node_of = [&](const XrPoint& p) {
-            const std::uint64_t key = static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 |
-                                      static_cast<std::uint32_t>(p.y);
-            return node_ids.emplace(key, static_cast<int>(node_ids.size())).first->second;
-        };
+        // Node numbers in the order of first use (edge i's start is use 2i,
+        // its end 2i + 1): the ends sorted by point, each point numbered by
+        // its first use.
         std::vector<int> start(n), end(n);
-        for (size_t i = 0; i < n; ++i) {
-            start[i] = node_of(lines[i].front());
-            end[i] = node_of(lines[i].back());
+        size_t nodes = 0;
+        {
+            struct Use {
+                std::uint64_t key;
+                std::uint32_t use;
+            };
+            std::vector<Use> uses(2 * n);
+            auto key_of = [](const XrPoint& p) {
+                return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 |
+                       static_cast<std::uint32_t>(p.y);
+            };
+            for (size_t i = 0; i < n; ++i) {
+                uses[2 * i] = Use{key_of(lines[i].front()), static_cast<std::uint32_t>(2 * i)};
+                uses[2 * i + 1] = Use{key_of(lines[i].back()), static_cast<std::uint32_t>(2 * i + 1)};
+            }
+            std::sort(uses.begin(), uses.end(),
+                      [](const Use& a, const Use& b) { return a.key < b.key || (a.key == b.key && a.use < b.use); });
+            // Each point's first use, and the uses of its group.
+            std::vector<std::uint32_t> first_use;
+            std::vector<std::uint32_t> group_of(2 * n);
+            for (size_t k = 0; k < uses.size(); ++k) {
+                if (k == 0 || uses[k].key != uses[k - 1].key)
+                    first_use.push_back(uses[k].use);
+                group_of[uses[k].use] = static_cast<std::uint32_t>(first_use.size() - 1);
+            }
+            std::vector<Use>().swap(uses);
+            std::vector<std::uint32_t> order(first_use.size());
+            for (size_t g = 0; g < order.size(); ++g)
+                order[g] = static_cast<std::uint32_t>(g);
+            std::sort(order.begin(), order.end(),
+                      [&](std::uint32_t a, std::uint32_t b) { return first_use[a] < first_use[b]; });
+            std::vector<int> number(order.size());
+            for (size_t r = 0; r < order.size(); ++r)
+                number[order[r]] = static_cast<int>(r);
+            for (size_t i = 0; i < n; ++i) {
+                start[i] = number[group_of[2 * i]];
+                end[i] = number[group_of[2 * i + 1]];
+            }
+            nodes = number.size();
         }
         // The edges at each node, in edge order: incident[first[k] .. first[k + 1]).
-        std::vector<int> first(node_ids.size() + 1, 0);
+        std::vector<int> first(nodes + 1, 0);
         for (size_t i = 0; i < n; ++i) {
             ++first[start[i] + 1];
             if (end[i] != start[i])
@@ -355,8 +386,18 @@ private:
         std::map<std::pair<int, int>, const XrNetworkTurn*> given;
         for (const XrNetworkTurn& t : net.turns)
             given[{t.from, t.to}] = &t;
+        // Every exit of every edge end, counted first so that the list is
+        // made at its size.
+        size_t total = 0;
+        for (size_t ei = 0; ei < n; ++ei)
+            for (const int node : {start[ei], end[ei]})
+                for (int k = first[node]; k < first[node + 1]; ++k) {
+                    const int f = incident[k];
+                    if (f != static_cast<int>(ei))
+                        total += (start[f] == node) + (end[f] == node);
+                }
         conns.clear();
-        conns.reserve(2 * n);
+        conns.reserve(total);
         conn_first.assign(n + 1, 0);
         std::vector<std::pair<int, int>> exits;
         for (size_t ei = 0; ei < n; ++ei) {
@@ -416,6 +457,9 @@ private:
             if (connections(e).size() > HEAD0_CONNECTIONS)
                 return fail(edge_error(e, "more than 15 connections"));
         }
+        // The headings serve the turns only.
+        for (std::vector<double>* h : {&heading_out, &heading_back, &heading_in, &heading_in_back})
+            std::vector<double>().swap(*h);
         return true;
     }
 

@@ -100,10 +100,10 @@ int usage()
 // boundary (see prepare_heap); it is never used.
 void* heap_filler = nullptr;
 
-// A compile fills about 10 bytes of fresh heap for each byte of input, and
+// A compile fills about 5 bytes of fresh heap for each byte of input, and
 // with 4 KiB pages every page costs the kernel a page fault (dearly on
 // virtual machines). All threads share the one heap, freed memory stays with
-// the process, and the heap is grown once in advance, by 32 times the input
+// the process, and the heap is grown once in advance, by 6 times the input
 // (64 MiB to 768 MiB), and marked for transparent huge pages where the
 // kernel has them.
 void prepare_heap(const char* input)
@@ -118,7 +118,7 @@ void prepare_heap(const char* input)
     return;
 #endif
     struct stat st;
-    const size_t RESERVE = std::clamp<size_t>(stat(input, &st) == 0 ? static_cast<size_t>(st.st_size) * 32 : 0,
+    const size_t RESERVE = std::clamp<size_t>(stat(input, &st) == 0 ? static_cast<size_t>(st.st_size) * 6 : 0,
                                               size_t(64) << 20, size_t(768) << 20);
     constexpr uintptr_t HUGE_PAGE = uintptr_t(2) << 20;
     const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
