@@ -26,7 +26,7 @@ public:
     // The block a resumed file fetches again (the last, partial or whole).
     static constexpr unsigned buffer_size = 8192;
     // Received bytes are written out in pieces of this size.
-    static constexpr unsigned write_size = 256 * 1024;
+    static constexpr unsigned write_size = 64 * 1024;
 
     XrBgxferJobImpl(XrBgxferServiceImpl* service, int id, int user_value);
     ~XrBgxferJobImpl() override;
