@@ -11,7 +11,6 @@
 #include "common/container/xr_bytearray.h"
 #include "common/gdi/xr_app_map_window.h"
 #include "common/gdi/xr_gdi_decode.h"
-#include "common/gdi/xr_gdi_internal.h"
 #include "common/gdi/xr_mbm.h"
 #include "common/geometry/xr_polygon.h"
 #include "common/misc/xr_utf8.h"
@@ -78,8 +77,9 @@ bool has_clip(const XrRectangle& clip)
     return clip.left != clip.right && !(clip.left == 0 && clip.top == 0 && clip.right == 0 && clip.bottom == 0);
 }
 
-} // namespace
-
+// UTF-8 of len characters (-1: up to the terminator) into out (emptied
+// first), cut at the first character that has no valid encoding; no
+// terminator is added.
 void xr_gdi_to_utf8(const TCHAR* str, int len, XrByteArray& out)
 {
     out.remove_all();
@@ -93,6 +93,7 @@ void xr_gdi_to_utf8(const TCHAR* str, int len, XrByteArray& out)
     }
 }
 
+// A bitmap handle without pixels whose size record holds width x height.
 XrBitmapHandleRec* xr_gdi_new_bitmap_handle(int width, int height)
 {
     auto* bm = new XrBitmapHandleRec{new XrBitmapHeader(), nullptr, nullptr, nullptr, nullptr};
@@ -100,8 +101,6 @@ XrBitmapHandleRec* xr_gdi_new_bitmap_handle(int width, int height)
     bm->header->height = static_cast<std::uint32_t>(height);
     return bm;
 }
-
-namespace {
 
 PangoContext* fallback_pango_context()
 {
