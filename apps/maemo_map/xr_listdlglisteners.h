@@ -10,6 +10,12 @@
 
 class XrMaemoMapApp;
 
+// The favourites list: a chosen favourite is shown on the map; its
+// configure button opens the favourites dialog.
+void xr_show_favourites_list(XrMaemoMapApp& app);
+// The POI category list, then the POIs of the chosen class.
+void xr_show_poi_categories(XrMaemoMapApp& app);
+
 class XrFavouritesListDlgListener : public XrListDlgListener {
 public:
     explicit XrFavouritesListDlgListener(XrMaemoMapApp& app) : app(app) {}

@@ -15,6 +15,7 @@
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
 #include "apps/maemo_map/xr_maemomapdialogfacade.h"
+#include "apps/maemo_map/xr_listdlglisteners.h"
 #include "apps/maemo_map/xr_mainmenu.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "apps/apps_common/xr_serviceaggregate.h"

@@ -8,6 +8,7 @@
 
 #include "apps/apps_common/xr_mapmenus.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
+#include "apps/maemo_map/xr_listdlglisteners.h"
 #include "apps/maemo_map/xr_maemomapapp.h"
 #include "apps/maemo_map/xr_maemomapdialogfacade.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"

@@ -32,6 +32,3 @@ void xr_show_current_location(XrMaemoMapApp& app);
 // The map services (type 2 traffic, 3 safety cameras): asks first to
 // switch traffic on when it is off.
 void xr_request_service_update(XrMaemoMapApp& app, int type);
-// The list launchers (the list dialog is not on this platform yet: logged).
-void xr_show_favourites_list(XrMaemoMapApp& app);
-void xr_show_poi_categories(XrMaemoMapApp& app);
