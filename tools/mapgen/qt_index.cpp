@@ -1,5 +1,7 @@
 #include "tools/mapgen/qt_index.h"
 
+#include "common/db/qt/xr_geodatabuilder.h"
+
 SSGeoDataStatus write_qt_index(const std::string& path, const std::string& temp_dir, const SSRect& area,
                                const std::vector<QtIndexPoint>& points, std::uint32_t memory_limit)
 {

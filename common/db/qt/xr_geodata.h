@@ -103,10 +103,3 @@ public:
 protected:
     virtual ~SSGeoDataSearcher() = default;
 };
-
-// Factories; null when out of memory.
-SSGeoDataBuilder* create_geo_data_builder();
-SSGeoDataSearcher* create_geo_data_searcher();
-
-// Bytes the library holds now (all builders, searchers and cursors).
-std::uint64_t geo_data_memory_in_use();

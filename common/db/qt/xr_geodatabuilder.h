@@ -117,3 +117,6 @@ private:
     CMemoryNodeBuilder m_memory_builder;
     CFileNodeBuilder m_file_builder;
 };
+
+// A new builder; null when out of memory.
+SSGeoDataBuilder* create_geo_data_builder();

@@ -80,3 +80,6 @@ private:
     T* m_data = nullptr;
     std::size_t m_count = 0;
 };
+
+// Bytes the library holds now (all builders, searchers and cursors).
+std::uint64_t geo_data_memory_in_use();

@@ -147,3 +147,6 @@ private:
     std::uint64_t m_data_size = 0;
     CPointCursor* m_cached = nullptr;
 };
+
+// A new searcher; null when out of memory.
+SSGeoDataSearcher* create_geo_data_searcher();

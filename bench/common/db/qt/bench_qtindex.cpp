@@ -2,6 +2,8 @@
 // the map layer's 1 MiB budget) and the rate of window queries on the built
 // index, read to their end with a 64-byte payload buffer.
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatabuilder.h"
+#include "common/db/qt/xr_geodatasearcher.h"
 
 #include <benchmark/benchmark.h>
 

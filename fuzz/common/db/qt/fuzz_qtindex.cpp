@@ -9,6 +9,7 @@
 
 #include "common/container/xr_bytes.h"
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatasearcher.h"
 #include "common/db/qt/xr_geodatalayout.h"
 
 namespace {

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatabuilder.h"
+#include "common/db/qt/xr_geodatamemory.h"
+#include "common/db/qt/xr_geodatasearcher.h"
 #include "support/xr_temp_root.h"
 #include "tests/common/db/qt/qt_index_files.h"
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "common/db/qt/xr_geodata.h"
+#include "common/db/qt/xr_geodatamemory.h"
+#include "common/db/qt/xr_geodatasearcher.h"
 #include "support/xr_temp_root.h"
 #include "tests/common/db/qt/qt_index_files.h"
 
