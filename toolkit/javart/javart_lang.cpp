@@ -1,6 +1,7 @@
 // Natives of java/lang, java/io and the runtime's own classes, and the
 // definition of the built-in classes at start-up.
 #include "toolkit/javart/javart_natives.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include "lib/io/kofs.h"
 #include "lib/unicode/kounicode.h"

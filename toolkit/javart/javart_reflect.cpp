@@ -2,6 +2,7 @@
 // the classes of java/lang/reflect. Member objects hold the address of the
 // VM's field or method record in their long field nativePtr.
 #include "toolkit/javart/javart_natives.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include <cstddef>
 #include <cstdio>

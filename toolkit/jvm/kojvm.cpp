@@ -1,6 +1,7 @@
 // The VM record: creation and destruction, symbols, the heap, strings, field
 // access, boxing, handles, global references and exceptions by name.
 #include "toolkit/jvm/kojvm_internal.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include "lib/adt/kohash.h"
 #include "lib/unicode/kounicode.h"

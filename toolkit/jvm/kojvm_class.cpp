@@ -1,11 +1,14 @@
 // Class files: parsing, field layout, member lookup, assignability, array
 // classes and loading through the class loader.
+#include "toolkit/jvm/kojvm_class.h"
+
 #include "toolkit/jvm/kojvm_internal.h"
 
 #include "common/container/xr_bytes.h"
 #include "lib/adt/kohash.h"
 #include "lib/unicode/kounicode.h"
 #include "toolkit/jvm/kojvm_classfile.h"
+#include "toolkit/jvm/kojvm_verify.h"
 
 #include <cstdio>
 

@@ -8,6 +8,7 @@
 // generations are found through g's remembered set, which grows downward
 // from the top of g's area; objects of younger generations are scanned whole.
 #include "toolkit/jvm/kojvm_internal.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include "lib/io/kofs.h"
 #include "lib/rt/kolib.h"

@@ -1,6 +1,7 @@
 // The bytecode interpreter: one slice of one thread, with calls, returns,
 // monitors and exception dispatch.
 #include "toolkit/jvm/kojvm_internal.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include "common/container/xr_bytes.h"
 #include "lib/unicode/kounicode.h"

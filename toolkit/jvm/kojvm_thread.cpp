@@ -1,6 +1,7 @@
 // Green threads on the toolkit's task scheduler: thread records, top-level
 // calls from C code, class requests, native completion and monitors.
 #include "toolkit/jvm/kojvm_internal.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include <cstddef>
 

@@ -1,6 +1,9 @@
 // Structural check of method code at load time: instruction boundaries,
 // operands, local indexes, constant-pool indexes and tags, branch and handler
 // targets, and the operand-stack depth along every path.
+#include "toolkit/jvm/kojvm_verify.h"
+
+#include "toolkit/jvm/kojvm_class.h"
 #include "toolkit/jvm/kojvm_internal.h"
 
 #include "common/container/xr_bytes.h"

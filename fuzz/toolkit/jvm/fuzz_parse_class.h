@@ -3,6 +3,7 @@
 #pragma once
 
 #include "toolkit/jvm/kojvm_internal.h"
+#include "toolkit/jvm/kojvm_class.h"
 
 #include <cstddef>
 #include <cstdint>

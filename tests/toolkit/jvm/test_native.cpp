@@ -3,6 +3,7 @@
 // completions that come later.
 #include "jvm_test_vm.h"
 #include "tools/mapgen/classfile_writer.h"
+#include "toolkit/jvm/kojvm_class.h"
 #include "toolkit/jvm/kojvm_classfile.h"
 
 #include <gtest/gtest.h>
