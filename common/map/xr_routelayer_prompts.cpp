@@ -8,11 +8,11 @@
 #include <cwctype>
 #include <vector>
 
-#include "common/audio/xr_audiofile.h"
 #include "common/audio/xr_audioplayer.h"
 #include "common/container/xr_simplearray.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/os/xr_dirtree.h"
 #include "common/os/xr_file.h"
 
 namespace xr_prompts {
@@ -410,11 +410,9 @@ namespace {
 
 using Directive = XrRouteInstructions::XrRouteDirective;
 
-// A prompt of the voice set exists as WAV or as its Ogg Vorbis twin.
-bool prompt_exists(const XrString& path)
-{
-    return get_file_size(path) >= 0 || get_file_size(XrAudioFile::ogg_name(path)) >= 0;
-}
+// A prompt of the voice set exists under any extension (WAV or its Ogg
+// Vorbis twin).
+bool prompt_exists(const XrString& path) { return file_exists_ignoring_extension(path.c_str()); }
 
 bool directory_exists(const XrString& path)
 {
