@@ -41,16 +41,6 @@ const char* xr_http_method_name(XrHttpMethod method)
     return "";
 }
 
-XrHttpClient* XrHttpClient::create(XrFsm* fsm, XrEventloopBase* loop)
-{
-    auto* client = new (std::nothrow) XrHttpClientImpl(fsm, loop);
-    if (client == nullptr)
-        return nullptr;
-    client->activate();
-    fsm->run();
-    return client;
-}
-
 XrHttpClientImpl::XrHttpClientImpl(XrFsm* fsm_, XrEventloopBase* loop_)
     : XrFsmThread(fsm_, "HttpClient"), state(&XrHttpClientImpl::st_idle), wait_queue(fsm_), loop(loop_),
       resolver(this)
