@@ -73,11 +73,6 @@ unsigned xr_bgxfer_resume_offset(unsigned target_size)
     return (target_size - 1) / XrBgxferJobImpl::buffer_size * XrBgxferJobImpl::buffer_size;
 }
 
-XrBgxferService* XrBgxferService::create(XrFsm* fsm, XrEventloopBase* loop, const XrString& directory)
-{
-    return new (std::nothrow) XrBgxferServiceImpl(fsm, loop, directory);
-}
-
 XrBgxferServiceImpl::XrBgxferServiceImpl(XrFsm* f, XrEventloopBase* l, const XrString& dir)
     : XrFsmThread(f, "BgxferService"), loop(l), directory(dir), slot_queue(f), stop_queue(f)
 {
