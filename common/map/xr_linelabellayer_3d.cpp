@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "common/map/xr_linelabellayer.h"
 #include "common/map/xr_linelabellayer_draw.h"
@@ -197,31 +198,22 @@ bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
 
     std::unique_ptr<XrGeomCursor> cursor(storage.get_cursor(&world, static_cast<int>(view->get_scale_value())));
     const int near = -view->get_eye_distance();
-    const BYTE* record = nullptr;
-    XrGeomStorage::XrRecordType kind{};
     int last_type = NO_STYLE;
     bool style_ok = false;
-    while (cursor && cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-        if (kind != XrGeomStorage::RecPolyline) {
-            xr_map_warning("road record of kind %d skipped", static_cast<int>(kind));
-            continue;
-        }
-        int id = 0, x = 0, y = 0;
-        short rtype = 0, aux = 0;
-        const BYTE* points = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int count = cursor->get_pp(record, id, x, y, rtype, aux, points, coding, attrs);
-        if (count <= 0)
-            continue;
-        int type = rtype & 15;
+    std::optional<XrRoadRecordCursor> roads;
+    if (cursor)
+        roads.emplace(*cursor);
+    while (roads && roads->next()) {
+        const int count = roads->get_count();
+        const short rtype = roads->get_record_type();
+        int type = roads->get_own_type();
         if (max_type != -1 && (type < min_type || type > max_type))
             continue;
         int traffic = 0;
         if ((type_override1 != 0 && road_index.has_active_route_edges()) ||
             (type_override2 != 0 && road_index.has_other_route_edges()) || road_index.has_traffic()) {
             XrGid gid = 0;
-            if (!cursor->get_current_record_geom_id(gid))
+            if (!roads->get_gid(gid))
                 continue;
             if (road_index.on_active_route(gid))
                 type = type_override1;
@@ -239,15 +231,16 @@ bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
         if (!style_ok)
             continue;
         camera.remove_all();
-        XrRectangle box(x, y, x, y);
-        camera.append(XrPoint(x, y));
+        const XrPoint start = roads->get_first();
+        XrRectangle box(start.x, start.y, start.x, start.y);
+        camera.append(start);
         for (int i = 1; i < count; ++i) {
-            cursor->get_pp_next_pt(coding, x, y, points);
-            camera.append(XrPoint(x, y));
-            box.left = std::min(box.left, x);
-            box.right = std::max(box.right, x);
-            box.top = std::min(box.top, y);
-            box.bottom = std::max(box.bottom, y);
+            const XrPoint pt = roads->next_point();
+            camera.append(pt);
+            box.left = std::min(box.left, pt.x);
+            box.right = std::max(box.right, pt.x);
+            box.top = std::min(box.top, pt.y);
+            box.bottom = std::max(box.bottom, pt.y);
         }
         if (!boxes_overlap(box, world))
             continue;
@@ -301,6 +294,7 @@ bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
         }
         close();
     }
+    roads.reset();
     cursor.reset();
 
     std::stable_sort(pieces.begin(), pieces.end(),
