@@ -11,6 +11,7 @@
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "support/xr_text_network.h"
 #include "tools/mapgen/graph_writer.h"
 
 namespace {
@@ -163,10 +164,17 @@ TEST(RouteResult, RouteOfTheStartEdgeAloneRunsBetweenTheTwoPoints)
         {200, 700, 0, 180, true, "200,0 1000,0", "0,0 700,0"},  // heading west, target behind
     };
     for (const Case& c : cases) {
-        XrNetwork net;
-        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, c.oneway));
-        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-        net.edges.push_back(road({XrPoint(-1000, 0), XrPoint(0, 0)}));
+        XrTextNetwork m = xr_text_network(R"(
+            cell 500
+            W-A-B-E
+            way
+            AB
+            BE
+            WA
+        )",
+                                          XrPoint(-1000, 0), road({}));
+        m.net.edges[m.way("AB")].oneway = c.oneway;
+        const XrNetwork& net = m.net;
         RouteRun run = run_route(net, 0, XrPoint(c.start_x, 0), 0, XrPoint(c.target_x, 0), c.heading);
         ASSERT_TRUE(run.res) << run.error << " start " << c.start_x;
         const XrRouteInstructions& r = *run.res;
@@ -185,11 +193,19 @@ TEST(RouteResult, LoopBackToTheTargetBehindTheStartOnAOneWayEdge)
 {
     // A one-way ring; the target lies behind the start on the same edge, so
     // the route goes round and reaches the start edge a second time.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, 1));        // 0 start and target
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 500)}, 4, 3, 1));   // 1
-    net.edges.push_back(road({XrPoint(1000, 500), XrPoint(0, 500)}, 4, 3, 1));    // 2
-    net.edges.push_back(road({XrPoint(0, 500), XrPoint(0, 0)}, 4, 3, 1));         // 3
+    const XrNetwork net = xr_text_network(R"(
+        cell 500 250
+        D-C
+        | |
+        A-B
+        way  oneway
+        AB   1       # start and target
+        BC   1
+        CD   1
+        DA   1
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     RouteRun run = run_route(net, 0, XrPoint(800, 0), 0, XrPoint(200, 0));
     ASSERT_TRUE(run.res) << run.error;
     const XrRouteInstructions& r = *run.res;
@@ -217,10 +233,18 @@ TEST(RouteResult, StartEdgeWhoseEndsMeetAtOneJunctionIsLeftTheWayItWasDriven)
     // west and edge 2 south; both ends of edge 0 connect to edge 1 in the
     // same direction. Driven along the loop the route arrives from the
     // north-east and bears off onto edge 1; driven back it goes straight on.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0), XrPoint(1000, 1000), XrPoint(0, 0)}));
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(-1000, 0)}));
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(0, -1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500 1000
+            C
+        W-A-B
+          S
+        way
+        ABCA
+        AW
+        AS
+    )",
+                                          XrPoint(-1000, -1000), road({}))
+                              .net;
     struct Case {
         int heading, speed;
         bool along;
@@ -248,9 +272,15 @@ TEST(RouteResult, StartEdgeWhoseEndsMeetAtOneJunctionIsLeftTheWayItWasDriven)
 
 TEST(RouteInstructions, OneEdgeRouteHasTheDestinationOnly)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+        A-B-C
+        way
+        AB
+        BC
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     int segments = 0;
     EXPECT_EQ(dump(net, 0, 1, &segments), "7 0 0 0 0");
     EXPECT_EQ(segments, 2);
@@ -258,11 +288,18 @@ TEST(RouteInstructions, OneEdgeRouteHasTheDestinationOnly)
 
 TEST(RouteInstructions, TJunctionTurns)
 {
-    // West-east main road, a side road to the north at x = 1000.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+          N
+          |
+        A-B-C
+        way
+        AB
+        BC
+        BN
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     EXPECT_EQ(dump(net, 0, 2), "3 0 0 500 1 - 7 0 0 0 0");  // left into the side road
     EXPECT_EQ(dump(net, 1, 2), "5 0 0 500 1 - 7 0 0 0 0");  // right into the side road
     EXPECT_EQ(dump(net, 0, 1), "7 0 0 0 0");                // straight on: nothing to say
@@ -270,11 +307,21 @@ TEST(RouteInstructions, TJunctionTurns)
 
 TEST(RouteInstructions, CrossingStraightAndTurns)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 1000)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, -1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+          N
+          |
+        A-B-C
+          |
+          S
+        way
+        AB
+        BC
+        BN
+        BS
+    )",
+                                          XrPoint(0, -1000), road({}))
+                              .net;
     EXPECT_EQ(dump(net, 0, 1), "7 0 0 0 0");
     EXPECT_EQ(dump(net, 0, 2), "3 0 0 500 1 - 7 0 0 0 0");
     EXPECT_EQ(dump(net, 0, 3), "5 0 0 500 1 - 7 0 0 0 0");
