@@ -330,13 +330,25 @@ TEST(RouteInstructions, CrossingStraightAndTurns)
 TEST(RouteInstructions, RoundaboutWithFourExits)
 {
     // A one-way square ring (type 5) turning anticlockwise, four approach roads.
-    XrNetwork net;
-    const XrPoint c[4] = {XrPoint(100, 0), XrPoint(0, 100), XrPoint(-100, 0), XrPoint(0, -100)};
-    for (int i = 0; i < 4; ++i)
-        net.edges.push_back(road({c[i], c[(i + 1) % 4]}, 5, 3, 1));
-    const XrPoint out[4] = {XrPoint(1000, 0), XrPoint(0, 1000), XrPoint(-1000, 0), XrPoint(0, -1000)};
-    for (int i = 0; i < 4; ++i)
-        net.edges.push_back(road({out[i], c[i]}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 100
+         1000 |          N
+          100 |          B
+            0 |W        C D        E
+         -100 |          F
+        -1000 |          S
+        way  type  oneway
+        DB   5     1
+        BC   5     1
+        CF   5     1
+        FD   5     1
+        ED   -     -       # the east arm
+        NB   -     -
+        WC   -     -       # the west arm
+        SF   -     -
+    )",
+                                          XrPoint(-1000, 0), road({}))
+                              .net;
     // From the east arm to the west arm: two exits passed before the one taken.
     const std::string d = dump(net, 4, 6);
     EXPECT_EQ(d, "13 1 0 730 3 - 14 0 0 450 1 - 7 0 0 0 0");
@@ -347,12 +359,21 @@ TEST(RouteInstructions, RoundaboutWithFourExits)
 
 TEST(RouteInstructions, MotorwayExitAndSlipRoadThenTurn)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(3000, 0)}, 1, 0, 1));          // 0 motorway
-    net.edges.push_back(road({XrPoint(3000, 0), XrPoint(6000, 0)}, 1, 0, 1));       // 1 motorway on
-    net.edges.push_back(road({XrPoint(3000, 0), XrPoint(3600, -300)}, 3, 2, 1));    // 2 slip road
-    net.edges.push_back(road({XrPoint(3600, -300), XrPoint(3600, -1300)}));          // 3 road to the south
-    net.edges.push_back(road({XrPoint(3600, -300), XrPoint(3600, 700)}));            // 4 road to the north
+    const XrNetwork net = xr_text_network(R"(
+        cell 300
+          700 |            N
+            0 |A---------B---------C
+         -300 |            J
+        -1300 |            S
+        way  type  category  oneway  speed
+        AB   1     0         1       0       # motorway
+        BC   1     0         1       0
+        BJ   3     2         1       -       # slip road
+        JS   -     -         -       -
+        JN   -     -         -       -
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     const std::string d = dump(net, 0, 3);
     EXPECT_EQ(d, "9 0 0 1172 2 - 5 0 0 500 1 - 7 0 0 0 0");
     EXPECT_EQ(d.substr(0, 2), "9 ") << d; // exit to the right
