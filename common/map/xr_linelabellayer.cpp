@@ -13,6 +13,7 @@
 #include "common/map/xr_mapconfig.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_mapview.h"
+#include "common/map/xr_streetlabelplacer.h"
 #include "common/misc/xr_unicodeutil.h"
 #include "common/visualization/xr_visualsetting.h"
 
@@ -30,17 +31,10 @@ XrLineLabelLayer::XrLineLabelLayer(const TCHAR* font_name, int font_size, XrMap*
 {
     labelled_pieces.reserve(128);
     plain_pieces.reserve(256);
-    measurement_font =
-        XrGDI::create_font_rotated(street_font_name.c_str(), street_font_size, 400, false, XrFontAngle(0));
-    if (measurement_font == nullptr)
-        xr_map_warning("street font cannot be created: no street names are written");
+    placer = std::make_unique<XrStreetLabelPlacer>(street_font_name, street_font_size);
 }
 
-XrLineLabelLayer::~XrLineLabelLayer()
-{
-    if (measurement_font != nullptr)
-        XrGDI::delete_font(measurement_font);
-}
+XrLineLabelLayer::~XrLineLabelLayer() = default;
 
 void XrLineLabelLayer::set_addr_accessor(XrAddrAccessor* accessor)
 {
@@ -51,9 +45,7 @@ void XrLineLabelLayer::set_addr_accessor(XrAddrAccessor* accessor)
 void XrLineLabelLayer::set_street_names(XrStreetNameSource* source)
 {
     addr_accessor = source;
-    suffixes_fetched = false;
-    suffix_long.clear();
-    suffix_short.clear();
+    placer->forget_suffixes();
 }
 
 void XrAddrStreetNames::get_streets_by_gids(const std::vector<XrGid>& gids, int language,
