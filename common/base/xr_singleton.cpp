@@ -1,5 +1,7 @@
 #include "common/base/xr_singleton.h"
+#include "common/base/xr_singletonref.h"
 
+#include <atomic>
 #include <new>
 
 #include "common/container/xr_hash.h"
@@ -7,11 +9,15 @@
 namespace {
 
 XrHash<XrString, void*>* l_singletons = nullptr;
+std::atomic<unsigned> l_generation{1};
 
 } // namespace
 
 void XrSingleton::set_instance(const XrString& name, void* instance)
 {
+    // 0 is never a generation: a fresh reference always looks up.
+    if (l_generation.fetch_add(1) + 1 == 0)
+        l_generation.fetch_add(1);
     if (instance == nullptr) {
         if (l_singletons != nullptr)
             l_singletons->remove(name);
@@ -32,6 +38,8 @@ void* XrSingleton::get_instance(const XrString& name)
     l_singletons->find(name, instance);
     return instance;
 }
+
+unsigned xr_singleton_generation() { return l_generation.load(std::memory_order_relaxed); }
 
 void XrObservableBase::add_listener_ptr(void* listener)
 {

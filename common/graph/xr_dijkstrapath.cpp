@@ -7,6 +7,7 @@
 
 #include "common/db/xr_geomstorage.h"
 #include "common/graph/xr_graphlayout.h"
+#include "common/graph/xr_routemode.h"
 
 using namespace xr_graph;
 using Edge = XrGraphAccessor2::XrEdgeData;
@@ -95,7 +96,7 @@ XrDijkstraPath2::XrCostTable XrDijkstraPath2::default_cost_table(int mode)
     static const std::uint32_t factors[3][8] = {{118, 204, 256, 307, 512, 768, 1536, 1536},
                                                 {128, 128, 128, 128, 132, 148, 148, 200},
                                                 {512, 128, 128, 128, 128, 128, 128, 128}};
-    const int row = mode <= 0 ? 0 : mode == 1 ? 1 : 2;
+    const int row = mode <= ROUTE_MODE_FASTEST ? 0 : mode == ROUTE_MODE_SHORTEST ? 1 : 2;
     XrCostTable t(8);
     for (int i = 0; i < 8; ++i)
         t[i].factor = factors[row][i];
@@ -181,11 +182,12 @@ bool XrDijkstraPath2::usable(const Edge& e, bool table_check, bool near_avoid)
     const int* v = params->values;
     const bool far = params->level_mode == 0 ||
                      (params->level_mode != 1 && static_cast<std::int64_t>(params->level_distance) < dE);
-    const bool skip = (v[12] != 0 && v[12] >= dE) || (!far && (v[0] >= dS || v[1] >= dE)) || !params->geom_opt ||
+    const bool skip = (v[RV_TARGET_OPEN_RADIUS] != 0 && v[RV_TARGET_OPEN_RADIUS] >= dE) ||
+                      (!far && (v[RV_START_RADIUS] >= dS || v[RV_END_RADIUS] >= dE)) || !params->geom_opt ||
                       !table_check;
     if (!skip) {
         const XrRoutingParams::Row* table = nullptr;
-        const bool a = (far && e.road_category == 0 && e.road_type >= 1 && e.road_type <= 3) ||
+        const bool a = (far && e.road_category == 0 && e.road_type >= ROAD_MOTORWAY && e.road_type <= ROAD_RAMP) ||
                        (!far && e.road_category < 3);
         if (a && dE > 20000)
             table = params->table_a;
@@ -208,7 +210,7 @@ bool XrDijkstraPath2::usable(const Edge& e, bool table_check, bool near_avoid)
     }
     if (reference > dE && e.road_type != ROAD_TYPE_7)
         reference = dE;
-    if (near_avoid || route_mode == 2 || route_mode == 3 || v[4] >= dS || v[5] >= dE)
+    if (near_avoid || !is_car_route_mode(route_mode) || v[RV_START_OPEN_RADIUS] >= dS || v[RV_END_OPEN_RADIUS] >= dE)
         return true;
     int c = e.road_category;
     if (dS < 15000 && params->flag_b && graph->get_tile_flag(e.handle) && c >= 2)
@@ -222,10 +224,10 @@ std::int64_t XrDijkstraPath2::edge_cost(const Edge& e, const XrCostTable& table)
     const std::int64_t half = e.length / 2;
     if (e.speed_class >= table.get_count())
         return half;
-    if (e.road_type == ROAD_LENGTH_CHARGED && (route_mode == 0 || route_mode == 1))
+    if (e.road_type == ROAD_LENGTH_CHARGED && is_car_route_mode(route_mode))
         return std::max<std::int64_t>(half * 5800, 0) / 128 + 5000;
     std::int64_t f = table[e.speed_class].factor;
-    if (e.road_type == 3 && route_mode != 2)
+    if (e.road_type == ROAD_RAMP && route_mode != ROUTE_MODE_PEDESTRIAN)
         f = f * 11 / 10;
     std::int64_t extra = 0;
     const int p = penalty_of(e.gid);
@@ -241,15 +243,15 @@ int XrDijkstraPath2::calc_turn_penalty(const Edge& from, const Edge& to, int tur
                                        int& turn_result) const
 {
     turn_result = 0;
-    if (route_mode == 2 || route_mode == 3)
+    if (!is_car_route_mode(route_mode))
         return 0;
     const int k = turn & TURN_CLASS;
     const int* v = params->values;
     if (wrong_way && k == 3)
-        return v[9];
+        return v[RV_TURN1_PENALTY];
     int sum = 0;
     if (to.road_type == ROAD_ROUNDABOUT && from.road_type != ROAD_ROUNDABOUT)
-        sum += v[7];
+        sum += v[RV_ROUNDABOUT_PENALTY];
     const int pf = penalty_of(from.gid), pt = penalty_of(to.gid);
     if (pf == 0 && pt != 0 && pt != -1) {
         std::int64_t add = (static_cast<std::int64_t>(static_cast<std::uint32_t>(pt) >> 8)) * 2 + 2000;
@@ -259,32 +261,33 @@ int XrDijkstraPath2::calc_turn_penalty(const Edge& from, const Edge& to, int tur
     }
     const bool side = (turn & TURN_SIDE) != 0;
     if (from.road_type != ROAD_ROUNDABOUT && to.road_type != ROAD_ROUNDABOUT) {
-        const bool minor = from.road_type == 2 || from.road_type == 3 || to.road_type == 2 || to.road_type == 3;
+        const bool minor = from.road_type == ROAD_SLIP || from.road_type == ROAD_RAMP || to.road_type == ROAD_SLIP ||
+                           to.road_type == ROAD_RAMP;
         switch (k) {
         case 1:
-            sum += minor ? v[8] : v[9];
+            sum += minor ? v[RV_MINOR_TURN_PENALTY] : v[RV_TURN1_PENALTY];
             turn_result = minor ? (side ? 3 : 1) : (side ? 4 : 2);
             break;
         case 2:
-            sum += v[10];
+            sum += v[RV_TURN2_PENALTY];
             turn_result = side ? 4 : 2;
             break;
         case 3:
-            sum += v[11];
+            sum += v[RV_TURN3_PENALTY];
             turn_result = side ? 4 : 2;
             break;
         default:
             break;
         }
     } else if (k == 3) {
-        sum += v[11];
+        sum += v[RV_TURN3_PENALTY];
     }
     return sum;
 }
 
 bool XrDijkstraPath2::manoeuvre_penalty(const std::vector<int>& edges, int to_handle)
 {
-    if (route_mode == 2 || !graph->has_manoeuvres() || edges.empty())
+    if (route_mode == ROUTE_MODE_PEDESTRIAN || !graph->has_manoeuvres() || edges.empty())
         return false;
     const int from_handle = strip(edges.back());
     const std::uint32_t rf = graph->handle_to_reference(from_handle);
@@ -445,7 +448,7 @@ int XrDijkstraPath2::collect_candidates(Edge& cur, int dir, bool near_avoid, con
     for (int k = 0; k < num; ++k) {
         const int h = handles[k], turn = turns[k];
         const bool wrong = is_wrong_way(h);
-        if (wrong && route_mode != 2)
+        if (wrong && route_mode != ROUTE_MODE_PEDESTRIAN)
             continue;
         if (!right_end(turn, dir))
             continue;
@@ -478,19 +481,20 @@ std::int64_t XrDijkstraPath2::transition_cost(std::int64_t cost, const Edge& fro
 {
     int result = 0;
     std::int64_t c = cost + edge_cost(from, table) + edge_cost(to, table) + calc_turn_penalty(from, to, turn, wrong, result);
-    if ((route_mode == 0 || route_mode == 1) && run_length < 50 && (from.road_type == 3 || from.road_type == 4)) {
+    if (is_car_route_mode(route_mode) && run_length < 50 &&
+        (from.road_type == ROAD_RAMP || from.road_type == ROAD_TYPE_4)) {
         const int prev = prev_result;
         const bool twice = (prev == 1 && result == 2) || (prev == 2 && (result == 1 || result == 2)) ||
                            (prev == 3 && result == 4) || (prev == 4 && (result == 3 || result == 4));
         if (twice) {
-            c += 8LL * params->values[10];
+            c += 8LL * params->values[RV_TURN2_PENALTY];
             retry = true;
         }
     }
     prev_result = result;
-    if (params->geom_opt && (route_mode == 0 || route_mode == 1) && to.road_category > 2 &&
+    if (params->geom_opt && is_car_route_mode(route_mode) && to.road_category > 2 &&
         to.road_category > from.road_category)
-        c += params->values[6];
+        c += params->values[RV_CATEGORY_UP_PENALTY];
     return c;
 }
 
@@ -524,7 +528,7 @@ bool XrDijkstraPath2::search_route(const XrCostTable& table)
             bool done = false;
             if (!start_equals_target) {
                 done = true;
-            } else if (route_mode == 2) {
+            } else if (route_mode == ROUTE_MODE_PEDESTRIAN) {
                 done = true;
             } else if (!is_seed) {
                 done = true;
@@ -606,7 +610,7 @@ bool XrDijkstraPath2::search_route(const XrCostTable& table)
                 std::int64_t cc =
                     transition_cost(running, cur, c.edge, c.turn, c.wrong, run_length + cur.length, table, result);
                 if (manoeuvre_penalty(chain, c.handle))
-                    cc += params->values[11];
+                    cc += params->values[RV_TURN3_PENALTY];
                 XrVisitInfo* known = visit.find(c.handle, c.dir);
                 if (known == nullptr) {
                     XrVisitInfo rec;
@@ -614,7 +618,7 @@ bool XrDijkstraPath2::search_route(const XrCostTable& table)
                     rec.pred_handle = popped;
                     rec.direction = static_cast<std::uint8_t>(c.dir);
                     rec.byte = static_cast<std::uint8_t>(result);
-                    rec.countdown = (c.edge.road_type == 3 || c.edge.road_type == ROAD_ROUNDABOUT) ? 30 : 0;
+                    rec.countdown = (c.edge.road_type == ROAD_RAMP || c.edge.road_type == ROAD_ROUNDABOUT) ? 30 : 0;
                     visit.add(rec, cc);
                 } else if (cc < known->cost) {
                     visit.update_visit_info(c.handle, cc, c.dir);
@@ -661,7 +665,7 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
         XrGraphAccessor2::read_polyline(cur.get(), sgid, start_line, &start_line_type);
     }
     const XrCostTable table = costs != nullptr ? *costs : default_cost_table(route_mode);
-    if (heading >= 0 && (route_mode == 0 || route_mode == 1)) {
+    if (heading >= 0 && is_car_route_mode(route_mode)) {
         XrPoint n;
         int direction = 0;
         if (start_line.get_nearest_point(start, n, nullptr, nullptr, nullptr, &direction)) {
@@ -675,7 +679,7 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
             fixed_start_gid = sgid;
             const int s = speed < 0 ? 150 : speed < 2 ? 400 : speed <= 9 ? 600 : speed <= 14 ? 800
                           : speed <= 19 ? 1000 : speed <= 29 ? 1500 : 2000;
-            start_budget = 3LL * s + 2LL * params->values[9];
+            start_budget = 3LL * s + 2LL * params->values[RV_TURN1_PENALTY];
             if (avoid_ahead && penalties.get_count() > 0) {
                 XrArray<int> ahead(8);
                 travel_forwards(start_handle, fixed_start_dir, 500, ahead, false);
@@ -722,7 +726,7 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
     if (graph->get_edge_by_handle(start_handle, se) == NO_EDGE)
         return false;
     int allowed_dirs = 3;
-    if (!se.end_flag && route_mode != 2) {
+    if (!se.end_flag && route_mode != ROUTE_MODE_PEDESTRIAN) {
         const int state = graph->get_edge_end_state(start_handle);
         if (state == 0)
             allowed_dirs = 2; // direction 1 only
@@ -746,7 +750,7 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
             visit.add(seed, c);
         }
         const std::uint32_t capacity = static_cast<std::uint32_t>(
-            std::max(1024, params->flag_c ? params->values[13] : params->values[14]));
+            std::max(1024, params->flag_c ? params->values[RV_HASH_CAPACITY_C] : params->values[RV_HASH_CAPACITY]));
         edge_hash.reset(new XrEdgeHash(capacity));
         const bool found = search_route(table);
         const int settled = static_cast<int>(edge_hash->get_count());
@@ -765,8 +769,8 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
         if (!pruning)
             break;
         if (settled < 6000 && params->flag_c && stage < 2) {
-            params->values[0] += 5000;
-            params->values[4] += 5000;
+            params->values[RV_START_RADIUS] += 5000;
+            params->values[RV_START_OPEN_RADIUS] += 5000;
             graph->free_cache(-1);
             stage = 2;
             continue;
@@ -782,10 +786,10 @@ bool XrDijkstraPath2::find_route(const XrPoint& start, XrGid sgid, const XrPoint
         }
         if (!params->flag_c)
             break;
-        if (straight >= params->values[2] || settled >= params->values[3])
+        if (straight >= params->values[RV_RETRY_MAX_STRAIGHT] || settled >= params->values[RV_RETRY_MAX_SETTLED])
             break;
         if (reference < 200000) {
-            params->values[12] = reference <= 10000 ? 40000 : static_cast<int>(4 * reference);
+            params->values[RV_TARGET_OPEN_RADIUS] = reference <= 10000 ? 40000 : static_cast<int>(4 * reference);
             if (smallest_reference < 0 || reference < smallest_reference)
                 smallest_reference = static_cast<int>(reference);
             else

@@ -8,6 +8,7 @@
 #include "common/db/xr_geomstorage.h"
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/graph/xr_graphlayout.h"
+#include "common/graph/xr_routemode.h"
 
 using namespace xr_graph;
 using Edge = XrGraphAccessor2::XrEdgeData;
@@ -62,9 +63,9 @@ bool XrDijkstraPath2::other_road(const Edge& from, int to_handle, int turn)
     while (graph->get_next_edge_connection(e, h, t)) {
         if ((t & TURN_FROM_START) != (turn & TURN_FROM_START) || strip(h) == strip(to_handle))
             continue;
-        if ((h & HANDLE_DIRECTION) && route_mode != 2)
+        if ((h & HANDLE_DIRECTION) && route_mode != ROUTE_MODE_PEDESTRIAN)
             continue;
-        if (route_mode == 0 || route_mode == 1) {
+        if (is_car_route_mode(route_mode)) {
             Edge o;
             if (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_LENGTH_CHARGED)
                 continue;
@@ -195,7 +196,7 @@ bool XrDijkstraPath2::competes(const Edge& from, int to_handle, int turn)
         if (k == 0) {
             // A short road that only bends away to the other side.
             Edge o;
-            if (graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == 4 && o.length < 26) {
+            if (graph->get_edge_by_handle(strip(h), o) != NO_EDGE && o.road_type == ROAD_TYPE_4 && o.length < 26) {
                 const int far_dir = (t & TURN_TARGET_DIR) ? 1 : 0;
                 bool away = true;
                 int oh = 0, ot = 0;
@@ -324,13 +325,13 @@ bool XrDijkstraPath2::make_instruction(XrRouteInstructions* res, const Edge& fro
         e.connections_read = 0;
         int h = 0, t = 0;
         while (graph->get_next_edge_connection(e, h, t)) {
-            if ((h & HANDLE_DIRECTION) && route_mode != 2)
+            if ((h & HANDLE_DIRECTION) && route_mode != ROUTE_MODE_PEDESTRIAN)
                 continue;
             if ((t & TURN_FROM_START) != (turn & TURN_FROM_START))
                 continue;
             if (((t >> TURN_KIND_SHIFT) & TURN_KIND_MASK) == 4 && (t & TURN_CLASS) != 3) {
                 Edge o;
-                if ((route_mode == 0 || route_mode == 1) &&
+                if (is_car_route_mode(route_mode) &&
                     (graph->get_edge_by_handle(strip(h), o) == NO_EDGE || o.road_type == ROAD_LENGTH_CHARGED))
                     continue;
                 if (++roundabout.exits == 1 && next != nullptr && next->words[7] == 0)
@@ -462,7 +463,7 @@ bool XrDijkstraPath2::junction_instruction(const XrRouteInstructions& after, con
     while (graph->get_next_edge_connection(e, h, tb)) {
         if (strip(h) != strip(th) || (tb & TURN_FROM_START) != leave_end)
             continue;
-        if ((h & HANDLE_DIRECTION) && route_mode != 2)
+        if ((h & HANDLE_DIRECTION) && route_mode != ROUTE_MODE_PEDESTRIAN)
             continue;
         if ((tb & TURN_TARGET_DIR) == enter_dir)
             turn = tb;
@@ -503,7 +504,7 @@ bool XrDijkstraPath2::build_gaps(std::vector<int>& out, int from, int to, int di
         int n = 0;
         int c = 0, turn = 0;
         while (graph->get_next_edge_connection(e, c, turn)) {
-            if ((c & HANDLE_DIRECTION) && route_mode != 2)
+            if ((c & HANDLE_DIRECTION) && route_mode != ROUTE_MODE_PEDESTRIAN)
                 continue;
             if (dir_of_handle(h) ? (turn & TURN_FROM_START) != 0 : (turn & TURN_FROM_START) == 0)
                 continue;

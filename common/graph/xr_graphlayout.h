@@ -37,6 +37,32 @@ constexpr int OFF_CATEGORY_LIMITS2 = 682;
 constexpr int ROUTING_VALUES = 17;
 constexpr int OFF_ROUTING_VALUES_0 = 718;  // values 0 to 6
 constexpr int OFF_ROUTING_VALUES_7 = 748;  // values 7 to 16 (746-747 unused)
+
+// Roles of the routing values, by their place in the header.
+enum XrRoutingValue : int {
+    RV_START_RADIUS = 0,          // table pruning skipped near the start (not in far mode)
+    RV_END_RADIUS = 1,            // the same near the target
+    RV_RETRY_MAX_STRAIGHT = 2,    // largest straight distance for a repeated search
+    RV_RETRY_MAX_SETTLED = 3,     // settled edges from which no repetition is tried
+    RV_START_OPEN_RADIUS = 4,     // every edge usable this near the start
+    RV_END_OPEN_RADIUS = 5,       // every edge usable this near the target
+    RV_CATEGORY_UP_PENALTY = 6,   // entering a category above 2 and above the current one
+    RV_ROUNDABOUT_PENALTY = 7,    // entering road type 5 from another type
+    RV_MINOR_TURN_PENALTY = 8,    // class-1 turn where either edge has road type 2 or 3
+    RV_TURN1_PENALTY = 9,         // other class-1 turn, wrong-way class-3 turn; start budget
+    RV_TURN2_PENALTY = 10,        // class-2 turn; eight times the double-turn penalty
+    RV_TURN3_PENALTY = 11,        // class-3 turn; manoeuvre penalty
+    RV_TARGET_OPEN_RADIUS = 12,   // table pruning skipped near the target (0: never)
+    RV_HASH_CAPACITY_C = 13,      // edge hash main table with flag C
+    RV_HASH_CAPACITY = 14,        // the same without flag C
+    RV_CROSS_CAPACITY_C = 15,     // edge hash cross-tile table with flag C
+    RV_CROSS_CAPACITY = 16,       // the same without flag C
+};
+
+// Defaults of the routing values: the search's, and what the writer stores.
+constexpr int ROUTING_VALUE_DEFAULTS[ROUTING_VALUES] = {
+    3000, 3000, 4000000, 5000000, 1000, 1000, 200, 200, 60, 150, 300, 10000, 0, 22011, 22011, 12253, 12253,
+};
 constexpr int OFF_INDEX = HEADER_SIZE;
 
 // Quadtree index.
@@ -116,6 +142,9 @@ constexpr int NO_EDGE = -1;
 //     provider's ferry question;
 //   8 toll road: stored type 7 with any other speed class.
 constexpr int ROAD_MOTORWAY = 1;
+constexpr int ROAD_SLIP = 2;
+constexpr int ROAD_RAMP = 3;
+constexpr int ROAD_TYPE_4 = 4;
 constexpr int ROAD_ROUNDABOUT = 5;
 constexpr int ROAD_LENGTH_CHARGED = 6;
 constexpr int ROAD_TYPE_7 = 7;

@@ -1,6 +1,9 @@
 #include "common/graph/xr_routingparams.h"
 
 #include <algorithm>
+#include <iterator>
+
+#include "common/graph/xr_graphlayout.h"
 
 namespace {
 
@@ -11,8 +14,6 @@ const XrRoutingParams::Row DEF_B2[5] = {{5000, 2, 1}, {25000, 22, 16}, {100000, 
 const XrRoutingParams::Row DEF_C1[5] = {{5000, 2, 1}, {25000, 23, 16}, {100000, 22, 16}, {200000, 70, 64}, {400000, 66, 64}};
 const XrRoutingParams::Row DEF_C2[5] = {{5000, 2, 1}, {25000, 23, 16}, {100000, 22, 16}, {250000, 71, 64}, {400000, 68, 64}};
 const int DEF_LIMITS[9] = {-1, 200000, 50000, 10000, 5000, 3000, 2000, 500, 0};
-const int DEF_VALUES[17] = {3000, 3000, 4000000, 5000000, 1000, 1000, 200, 200, 60,
-                            150,  300,  10000,   0,       22011, 22011, 12253, 12253};
 
 } // namespace
 
@@ -28,5 +29,5 @@ XrRoutingParams::XrRoutingParams()
     std::copy(DEF_C2, DEF_C2 + 5, c2);
     std::copy(DEF_LIMITS, DEF_LIMITS + 9, category_limits1);
     std::copy(DEF_LIMITS, DEF_LIMITS + 9, category_limits2);
-    std::copy(DEF_VALUES, DEF_VALUES + 17, values);
+    std::copy(std::begin(xr_graph::ROUTING_VALUE_DEFAULTS), std::end(xr_graph::ROUTING_VALUE_DEFAULTS), values);
 }

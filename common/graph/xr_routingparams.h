@@ -28,6 +28,6 @@ struct XrRoutingParams {
     Row a1[5], a2[5], b1[5], b2[5], c1[5], c2[5];
     int category_limits1[9];
     int category_limits2[9];
-    int values[17];
+    int values[17]; // by xr_graph::XrRoutingValue
     XrString borders_file;
 };

@@ -13,6 +13,7 @@
 #include "common/map/xr_mapconfig.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_mapview.h"
+#include "common/map/xr_streetlabelplacer.h"
 #include "common/misc/xr_unicodeutil.h"
 #include "common/visualization/xr_visualsetting.h"
 
@@ -30,17 +31,10 @@ XrLineLabelLayer::XrLineLabelLayer(const TCHAR* font_name, int font_size, XrMap*
 {
     labelled_pieces.reserve(128);
     plain_pieces.reserve(256);
-    measurement_font =
-        XrGDI::create_font_rotated(street_font_name.c_str(), street_font_size, 400, false, XrFontAngle(0));
-    if (measurement_font == nullptr)
-        xr_map_warning("street font cannot be created: no street names are written");
+    placer = std::make_unique<XrStreetLabelPlacer>(street_font_name, street_font_size);
 }
 
-XrLineLabelLayer::~XrLineLabelLayer()
-{
-    if (measurement_font != nullptr)
-        XrGDI::delete_font(measurement_font);
-}
+XrLineLabelLayer::~XrLineLabelLayer() = default;
 
 void XrLineLabelLayer::set_addr_accessor(XrAddrAccessor* accessor)
 {
@@ -51,9 +45,7 @@ void XrLineLabelLayer::set_addr_accessor(XrAddrAccessor* accessor)
 void XrLineLabelLayer::set_street_names(XrStreetNameSource* source)
 {
     addr_accessor = source;
-    suffixes_fetched = false;
-    suffix_long.clear();
-    suffix_short.clear();
+    placer->forget_suffixes();
 }
 
 void XrAddrStreetNames::get_streets_by_gids(const std::vector<XrGid>& gids, int language,
@@ -184,22 +176,11 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
     XrFontHandleRec* font = nullptr;
     std::unordered_set<XrGid> queued;
 
-    const BYTE* record = nullptr;
-    XrGeomStorage::XrRecordType kind{};
-    while (cursor->get_next_record(record, kind) == XrGeomCursor::OK) {
-        if (kind != XrGeomStorage::RecPolyline) {
-            xr_map_warning("road record of kind %d skipped", static_cast<int>(kind));
-            continue;
-        }
-        int id = 0, x = 0, y = 0;
-        short rtype = 0, aux = 0;
-        const BYTE* points = nullptr;
-        const BYTE* attrs = nullptr;
-        BYTE coding = 0;
-        const int count = cursor->get_pp(record, id, x, y, rtype, aux, points, coding, attrs);
-        if (count <= 0)
-            continue;
-        const int own_type = rtype & 15;
+    XrRoadRecordCursor roads(*cursor);
+    while (roads.next()) {
+        const int count = roads.get_count();
+        const short rtype = roads.get_record_type();
+        const int own_type = roads.get_own_type();
         int type = own_type;
         if (max_type != -1 && (type < min_type || type > max_type))
             continue;
@@ -208,7 +189,7 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         bool have_gid = false;
         if ((type_override1 != 0 && road_index.has_active_route_edges()) ||
             (type_override2 != 0 && road_index.has_other_route_edges()) || road_index.has_traffic()) {
-            if (!cursor->get_current_record_geom_id(gid))
+            if (!roads.get_gid(gid))
                 continue;
             have_gid = true;
             if (road_index.on_active_route(gid))
@@ -230,14 +211,14 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
 
         // Thinned world points.
         thin.remove_all();
-        XrPoint last(x, y);
+        XrPoint last = roads.get_first();
         thin.append(last);
         for (int i = 1; i < count; ++i) {
-            cursor->get_pp_next_pt(coding, x, y, points);
-            if (i < count - 1 && std::llabs(static_cast<long long>(x) - last.x) < tol &&
-                std::llabs(static_cast<long long>(y) - last.y) < tol)
+            const XrPoint next = roads.next_point();
+            if (i < count - 1 && std::llabs(static_cast<long long>(next.x) - last.x) < tol &&
+                std::llabs(static_cast<long long>(next.y) - last.y) < tol)
                 continue;
-            last = XrPoint(x, y);
+            last = next;
             thin.append(last);
         }
         const int n = thin.get_num_items();
@@ -273,7 +254,7 @@ void XrLineLabelLayer::collect_pieces(XrDCHandleRec* dc, XrMapView* view, const 
         }
 
         const bool labelled = font != nullptr && draw_labels;
-        if (labelled && !have_gid && cursor->get_current_record_geom_id(gid))
+        if (labelled && !have_gid && roads.get_gid(gid))
             have_gid = true;
         const size_t stored_before = labelled_pieces.size();
 

@@ -20,6 +20,7 @@
 #include "common/map/xr_linelabellayer_roadindex.h"
 
 class XrAddrAccessor;
+class XrStreetLabelPlacer;
 
 // Where street names come from: the address database (XrAddrStreetNames)
 // or, in tests, a double.
@@ -174,7 +175,6 @@ public:
 private:
     struct XrTrafficStyle;
     void fetch_suffix_table();
-    bool measure(XrDCHandleRec* dc, const XrString& text, int& w, int& h) const;
     void collect_pieces(XrDCHandleRec* dc, XrMapView* view, const XrRectangle& world, int scale_index,
                         const XrSize& screen);
     void resolve_names();
@@ -192,8 +192,8 @@ private:
     std::vector<XrDrawInfo> labelled_pieces;
     std::vector<XrDrawInfoBase> plain_pieces;
     XrString street_font_name;
-    XrFontHandleRec* measurement_font = nullptr;
     int street_font_size;
+    std::unique_ptr<XrStreetLabelPlacer> placer;
     std::unique_ptr<XrAddrStreetNames> own_names;
     XrStreetNameSource* addr_accessor = nullptr;
     int type_override1;
@@ -204,9 +204,6 @@ private:
     bool read_all_road_ids = false;
     int max_type = -1;
     int min_type = -1;
-    bool suffixes_fetched = false;
-    std::vector<XrString> suffix_long;
-    std::vector<XrString> suffix_short;
     int text_language = 0;
     std::vector<XrGid> lookup_gids;
     std::vector<XrPlacedLabel> placed;

@@ -1,5 +1,8 @@
-// XrLineLabelLayer: placement of the street names along their roads
-// (measuring, collisions, suffix shortening) and their drawing.
+// XrStreetLabelPlacer: placement of the street names along their roads
+// (measuring, collisions, suffix shortening) and their drawing, and the road
+// layer's pass that places the labels of one draw.
+#include "common/map/xr_streetlabelplacer.h"
+
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -20,10 +23,38 @@ constexpr int kMaxLabelHeight = 32766;
 
 } // namespace
 
-bool XrLineLabelLayer::measure(XrDCHandleRec* dc, const XrString& text, int& w, int& h) const
+XrStreetLabelPlacer::XrStreetLabelPlacer(const XrString& font_name, int font_size)
+{
+    font = XrGDI::create_font_rotated(font_name.c_str(), font_size, 400, false, XrFontAngle(0));
+    if (font == nullptr)
+        xr_map_warning("street font cannot be created: no street names are written");
+}
+
+XrStreetLabelPlacer::~XrStreetLabelPlacer()
+{
+    if (font != nullptr)
+        XrGDI::delete_font(font);
+}
+
+void XrStreetLabelPlacer::forget_suffixes()
+{
+    suffixes_fetched = false;
+    suffix_long.clear();
+    suffix_short.clear();
+}
+
+void XrStreetLabelPlacer::begin_measuring(XrDCHandleRec* dc)
+{
+    if (font != nullptr) {
+        XrGDI::set_font_angle(font, 0);
+        XrGDI::select_font(dc, font);
+    }
+}
+
+bool XrStreetLabelPlacer::measure(XrDCHandleRec* dc, const XrString& text, int& w, int& h) const
 {
     w = h = 0;
-    if (measurement_font == nullptr || text.is_empty())
+    if (font == nullptr || text.is_empty())
         return false;
     XrGDI::get_dc_text_size(dc, text.c_str(), &w, &h, -1);
     if (w > kMaxLabelWidth || h > kMaxLabelHeight || w < 0 || h < 0) {
@@ -33,13 +64,13 @@ bool XrLineLabelLayer::measure(XrDCHandleRec* dc, const XrString& text, int& w, 
     return true;
 }
 
-void XrLineLabelLayer::fetch_suffix_table()
+void XrStreetLabelPlacer::fetch_suffix_table(XrStreetNameSource* source)
 {
-    if (suffixes_fetched || addr_accessor == nullptr)
+    if (suffixes_fetched || source == nullptr)
         return;
     suffixes_fetched = true;
     std::vector<std::pair<XrString, XrString>> table;
-    addr_accessor->get_suffix_table(table);
+    source->get_suffix_table(table);
     for (auto& [long_form, short_form] : table) {
         if (long_form.is_empty())
             continue;
@@ -52,16 +83,13 @@ void XrLineLabelLayer::fetch_suffix_table()
 
 void XrLineLabelLayer::place_labels(XrDCHandleRec* dc, int scale_index)
 {
-    if (measurement_font != nullptr) {
-        XrGDI::set_font_angle(measurement_font, 0);
-        XrGDI::select_font(dc, measurement_font);
-    }
+    placer->begin_measuring(dc);
     for (XrDrawInfo& piece : labelled_pieces) {
         if (!piece.name.is_empty()) {
             if (label_font(piece.drawing_type(), scale_index, nullptr) == nullptr)
                 continue;
             int w = 0, h = 0;
-            if (!measure(dc, piece.name, w, h)) {
+            if (!placer->measure(dc, piece.name, w, h)) {
                 piece.name.clear();
                 continue;
             }
@@ -72,7 +100,7 @@ void XrLineLabelLayer::place_labels(XrDCHandleRec* dc, int scale_index)
     }
 }
 
-void XrLineLabelLayer::make_label_box(XrPolygon& box, int centre_x, int centre_y, int width, int height, int angle)
+void XrStreetLabelPlacer::make_label_box(XrPolygon& box, int centre_x, int centre_y, int width, int height, int angle)
 {
     box.clear();
     box.set_open(false);
@@ -85,15 +113,16 @@ void XrLineLabelLayer::make_label_box(XrPolygon& box, int centre_x, int centre_y
     }
 }
 
-void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
+void XrStreetLabelPlacer::place_label(XrDrawInfo& piece, const std::vector<XrDrawInfo>& placed,
+                                      const XrPoint* pts, bool markers, XrDCHandleRec* dc) const
 {
-    piece.marker_angle = NO_MARKER;
-    const XrPoint* pts = scratch_points().get_items();
-    const bool forward = (piece.attributes & ONEWAY_AGAINST) != 0;
+    using Layer = XrLineLabelLayer;
+    piece.marker_angle = Layer::NO_MARKER;
+    const bool forward = (piece.attributes & Layer::ONEWAY_AGAINST) != 0;
     double best_len = -1;
     XrPoint best_a, best_b; // earlier and later point in walk order
-    bool marker_done = !draw_oneway_markers;
-    double remaining = MARKER_DISTANCE;
+    bool marker_done = !markers;
+    double remaining = Layer::MARKER_DISTANCE;
     const std::int64_t n = static_cast<std::int64_t>(piece.end) - piece.first;
     for (std::int64_t k = 1; k < n; ++k) {
         const XrPoint& prev = forward ? pts[piece.first + k - 1] : pts[piece.end - k];
@@ -134,7 +163,7 @@ void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
     piece.angle = angle;
 
     auto collides = [&]() {
-        for (const XrDrawInfo& other : labelled_pieces)
+        for (const XrDrawInfo& other : placed)
             if (&other != &piece && other.box && piece.box->intersects(*other.box))
                 return true;
         return false;
@@ -147,7 +176,7 @@ void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
         piece.box.reset();
         return false;
     };
-    if (best_len + FIT_TOLERANCE >= piece.width) {
+    if (best_len + Layer::FIT_TOLERANCE >= piece.width) {
         if (try_place())
             return;
         shorten_text(piece, dc);
@@ -161,7 +190,7 @@ void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
         piece.name.clear();
 }
 
-bool XrLineLabelLayer::apply_suffix(XrString& name, const TCHAR* const* suffixes, const int* lengths, int count)
+bool XrStreetLabelPlacer::apply_suffix(XrString& name, const TCHAR* const* suffixes, const int* lengths, int count)
 {
     const int len = name.length();
     for (int i = 0; i < count; ++i) {
@@ -189,7 +218,7 @@ bool XrLineLabelLayer::apply_suffix(XrString& name, const TCHAR* const* suffixes
     return false;
 }
 
-bool XrLineLabelLayer::shorten_text(XrDrawInfo& piece, XrDCHandleRec* dc) const
+bool XrStreetLabelPlacer::shorten_text(XrDrawInfo& piece, XrDCHandleRec* dc) const
 {
     if (suffix_long.empty() || piece.name.is_empty())
         return false;
@@ -219,24 +248,54 @@ bool XrLineLabelLayer::shorten_text(XrDrawInfo& piece, XrDCHandleRec* dc) const
     return true;
 }
 
-void XrLineLabelLayer::draw_label(XrDCHandleRec* dc, const XrString& name, int centre_x, int centre_y, int angle,
-                                  XrFontHandleRec* style_font, XrColorHandle colour)
+void XrStreetLabelPlacer::draw_label(XrDCHandleRec* dc, const XrString& name, int centre_x, int centre_y, int angle,
+                                     XrFontHandleRec* style_font, XrColorHandle colour, XrColorHandle halo)
 {
-    if (measurement_font == nullptr)
+    if (font == nullptr)
         return;
-    XrGDI::set_font_angle(measurement_font, static_cast<unsigned>(angle));
-    XrGDI::select_font(dc, measurement_font);
+    XrGDI::set_font_angle(font, static_cast<unsigned>(angle));
+    XrGDI::select_font(dc, font);
     int w = 0, h = 0;
     XrGDI::get_dc_text_size(dc, name.c_str(), &w, &h, -1);
     XrPoint offset((w + 2) / 2, h / 2);
     rotate_point(offset, angle);
     const XrPoint origin(centre_x - offset.x, centre_y - offset.y);
-    XrGDI::set_text_color(dc, visual_setting->get_text_halo_color());
+    XrGDI::set_text_color(dc, halo);
     XrGDI::draw_bidi_text(dc, name.c_str(), XrPoint(origin.x - 1, origin.y - 1), 0);
     XrGDI::draw_bidi_text(dc, name.c_str(), XrPoint(origin.x + 1, origin.y + 1), 0);
     XrGDI::set_text_color(dc, colour);
     XrGDI::draw_bidi_text(dc, name.c_str(), origin, 0);
-    XrGDI::set_font_angle(measurement_font, 0);
+    XrGDI::set_font_angle(font, 0);
     if (style_font != nullptr)
         XrGDI::select_font(dc, style_font);
+}
+
+// --- The layer's names for its placer --------------------------------------------------------
+
+void XrLineLabelLayer::place_label(XrDrawInfo& piece, XrDCHandleRec* dc)
+{
+    placer->place_label(piece, labelled_pieces, scratch_points().get_items(), draw_oneway_markers, dc);
+}
+
+void XrLineLabelLayer::make_label_box(XrPolygon& box, int centre_x, int centre_y, int width, int height, int angle)
+{
+    XrStreetLabelPlacer::make_label_box(box, centre_x, centre_y, width, height, angle);
+}
+
+bool XrLineLabelLayer::shorten_text(XrDrawInfo& piece, XrDCHandleRec* dc) const
+{
+    return placer->shorten_text(piece, dc);
+}
+
+bool XrLineLabelLayer::apply_suffix(XrString& name, const TCHAR* const* suffixes, const int* lengths, int count)
+{
+    return XrStreetLabelPlacer::apply_suffix(name, suffixes, lengths, count);
+}
+
+void XrLineLabelLayer::fetch_suffix_table() { placer->fetch_suffix_table(addr_accessor); }
+
+void XrLineLabelLayer::draw_label(XrDCHandleRec* dc, const XrString& name, int centre_x, int centre_y, int angle,
+                                  XrFontHandleRec* style_font, XrColorHandle colour)
+{
+    placer->draw_label(dc, name, centre_x, centre_y, angle, style_font, colour, visual_setting->get_text_halo_color());
 }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/base/xr_singleton.h"
+#include "common/base/xr_singletonref.h"
 #include "common/geometry/xr_geometry.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapservices.h"
@@ -126,7 +126,8 @@ void XrOverlayLayer::draw_indicator(XrDCHandleRec* dc, XrMapView* view, const Xr
     const double metres = std::hypot(static_cast<double>(target.x) - world.x, static_cast<double>(target.y) - world.y);
     const XrString text =
         XrDistance(metres, XrDistance::Metres).to_display_string(get_map_engine_services().get_distance_units(), 1);
-    auto* fonts = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    static XrSingletonRef<XrFontRepository> repository(L"XrFontRepository");
+    XrFontRepository* fonts = repository.get();
     XrFontHandleRec* font = fonts != nullptr ? fonts->get_font(kIndicatorFont) : nullptr;
     if (font != nullptr)
         XrGDI::select_font(dc, font);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/base/xr_singletonref.h"
 #include "common/bmloader/xr_bitmap.h"
 #include "common/map/xr_mapservices.h"
 #include "common/misc/xr_locale_dummy.h"
@@ -13,7 +14,8 @@ constexpr int kNoteFont = 40;
 
 XrFontHandleRec* note_font()
 {
-    auto* repository = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    static XrSingletonRef<XrFontRepository> fonts(L"XrFontRepository");
+    XrFontRepository* repository = fonts.get();
     return repository != nullptr ? repository->get_font(kNoteFont) : nullptr;
 }
 

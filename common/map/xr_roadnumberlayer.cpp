@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "common/addr/xr_signpostacc.h"
+#include "common/base/xr_singletonref.h"
 #include "common/map/xr_map.h"
 #include "common/map/xr_mapconfig.h"
 #include "common/map/xr_mapservices.h"
@@ -159,7 +160,8 @@ bool XrRoadNumberLayer::draw(XrDCHandleRec* dc, XrMapView* view)
 
 void XrRoadNumberLayer::draw_shields(XrDCHandleRec* dc, XrMapView* view, bool is_3d, const XrSize& size)
 {
-    auto* repository = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    static XrSingletonRef<XrFontRepository> fonts(L"XrFontRepository");
+    XrFontRepository* repository = fonts.get();
     XrFontHandleRec* font = repository != nullptr ? repository->get_font(FONT_CONTEXT) : nullptr;
     const double factor = get_map_engine_services().get_scale_factor();
     const int border = factor > 0 ? static_cast<int>(factor) : 1;

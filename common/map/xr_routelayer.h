@@ -318,12 +318,22 @@ public:
     bool is_guidance_busy() const;
     long long get_trip_statistics(int& seconds) const;
     void reset_trip_statistics();
-    void set_option1(std::uint8_t value) { options[0] = value; }
-    void set_option2(std::uint8_t value) { options[1] = value; }
-    void set_option3(std::uint8_t value) { options[2] = value; }
-    void set_option4(std::uint8_t value) { options[3] = value; }
-    void set_option5(std::uint8_t value) { options[4] = value; }
-    std::uint8_t get_option(int i) const { return i >= 0 && i < 5 ? options[i] : 0; }
+    // The five option bytes, in the order of set_option1..5.
+    enum XrRouteOption : int {
+        OPTION_SPEAK_WAYPOINTS = 0,
+        OPTION_TURN_ARROW = 1,
+        OPTION_PROXIMITY_ALERTS = 2, // spoken warnings and the drawn alert
+        OPTION_OPEN_ROAD_ONLY = 3,   // warnings only on the open road
+        OPTION_TRAFFIC_BOX = 4,
+        OPTION_COUNT = 5,
+    };
+    enum XrOptionValue : std::uint8_t { OPTION_OFF = 0, OPTION_ON = 1 };
+    void set_option1(XrOptionValue value) { options[OPTION_SPEAK_WAYPOINTS] = value; }
+    void set_option2(XrOptionValue value) { options[OPTION_TURN_ARROW] = value; }
+    void set_option3(XrOptionValue value) { options[OPTION_PROXIMITY_ALERTS] = value; }
+    void set_option4(XrOptionValue value) { options[OPTION_OPEN_ROAD_ONLY] = value; }
+    void set_option5(XrOptionValue value) { options[OPTION_TRAFFIC_BOX] = value; }
+    std::uint8_t get_option(int i) const { return i >= 0 && i < OPTION_COUNT ? options[i] : 0; }
     // The C-event (current road) and A-event (ahead) records of the traffic service.
     void set_info_record(const XrTrafficCRecord& record);
     void set_info_record2(const XrTrafficARecord& record);
@@ -680,7 +690,7 @@ private:
     bool delays_summed = false;
     int remaining_minutes = 0;
     XrRouteLayerHost* host;
-    std::uint8_t options[5] = {1, 1, 1, 1, 1};
+    std::uint8_t options[OPTION_COUNT] = {OPTION_ON, OPTION_ON, OPTION_ON, OPTION_ON, OPTION_ON};
     bool show_distance = false;
     std::uint32_t show_distance_toggle = 0;
     bool draw_3d_route = true;

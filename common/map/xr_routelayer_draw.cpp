@@ -81,11 +81,11 @@ void XrRouteLayer::draw_frame_panels(XrDCHandleRec* dc, XrMapView* view, const X
         draw_compass(dc, view, 0, 0);
     else
         draw_guidance_box(dc, screen, current_directive, directive_distance);
-    if (options[2])
+    if (options[OPTION_PROXIMITY_ALERTS])
         draw_proximity_alert(dc, XrPoint(screen.x, 0), nullptr);
     draw_speed(dc, screen);
     draw_gps_status_icon(dc, XrPoint(screen.x, 0));
-    if (draw_traffic_box_on && options[4])
+    if (draw_traffic_box_on && options[OPTION_TRAFFIC_BOX])
         draw_traffic_state(dc, screen);
 }
 
@@ -123,7 +123,7 @@ void XrRouteLayer::draw_route(XrDCHandleRec* dc, XrMapView* view)
         XrGDI::restore_pen(dc, previous);
     }
 
-    if (guidance.get_state() != STATE_OFF_ROUTE && options[1] && current_directive_index >= 0) {
+    if (guidance.get_state() != STATE_OFF_ROUTE && options[OPTION_TURN_ARROW] && current_directive_index >= 0) {
         XrRouteArrow* arrow = get_arrow(current_directive_index);
         if (arrow != nullptr && arrow->polyline != nullptr && arrow->polyline->get_point_count() > 0) {
             const int f = xr_routelayer::turn_arrow_width_factor(view->get_scale_value());

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/base/xr_singleton.h"
+#include "common/base/xr_singletonref.h"
 #include "common/misc/xr_locale_dummy.h"
 #include "common/ui/fonts/xr_fontrepository.h"
 
@@ -202,7 +203,8 @@ int turn_arrow_width_factor(unsigned scale_value)
 
 XrFontHandleRec* font_of(int context)
 {
-    auto* repository = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    static XrSingletonRef<XrFontRepository> fonts(L"XrFontRepository");
+    XrFontRepository* repository = fonts.get();
     return repository != nullptr ? repository->get_font(context) : nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include "common/addr/xr_streetfinder.h"
 #include "common/audio/xr_audioplayer.h"
 #include "common/geometry/xr_geometry.h"
+#include "common/graph/xr_routemode.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_poilayer.h"
 
@@ -43,7 +44,7 @@ bool XrRouteLayer::match_route(const XrPoint& position, int heading_in, double s
     int search = margin;
     if (speed >= 20.0)
         search *= 2;
-    if (active_route->route_mode == 2)
+    if (active_route->route_mode == ROUTE_MODE_PEDESTRIAN)
         search = 2;
     search += extra_distance;
     XrRouteMatch match;
@@ -179,11 +180,11 @@ void XrRouteLayer::finish_fix(const XrFix& fix)
 
 void XrRouteLayer::speak_proximity_warning(const XrFix& fix)
 {
-    if (warning_source == nullptr || options[2] == 0)
+    if (warning_source == nullptr || options[OPTION_PROXIMITY_ALERTS] == 0)
         return;
     const int mode = host->get_routing_mode();
     XrString sound;
-    const bool open_road_only = options[3] != 0 && mode - 2 > 1;
+    const bool open_road_only = options[OPTION_OPEN_ROAD_ONLY] != 0 && mode > ROUTE_MODE_BICYCLE;
     if (warning_source->get_proximity_alert(&fix.position, fix.speed, fix.heading, last_warning_text, sound,
                                             open_road_only)) {
         if (!sound.is_empty() && audio != nullptr && !audio->is_playing())
@@ -390,14 +391,14 @@ void XrRouteLayer::finish_route_leg(const XrFix& fix)
     guidance.set_state(STATE_ARRIVED);
     finish_fix(fix);
     if (active_index >= routes.get_num_items() - 1) {
-        if (options[0] != 0)
+        if (options[OPTION_SPEAK_WAYPOINTS] != 0)
             if (const wchar_t* name = choose_prompt(speaker.get_arrival_prompts(), nullptr))
                 play_prompts(name, nullptr, nullptr);
         if (route_observer != nullptr)
             route_observer->waypoint_reached(-1, fix.hold);
         return;
     }
-    if (options[0] != 0)
+    if (options[OPTION_SPEAK_WAYPOINTS] != 0)
         play_prompts(L"waypt.wav", nullptr, nullptr);
     const int reached = active_index;
     if (route_observer != nullptr)
@@ -486,7 +487,7 @@ void XrRouteLayer::announce_due()
 {
     if (!started || guidance.get_state() != STATE_ON_ROUTE || current_directive == nullptr)
         return;
-    if (options[0] != 0)
+    if (options[OPTION_SPEAK_WAYPOINTS] != 0)
         check_lead_in();
     const std::uint32_t code = current_directive->code();
     const XrRouteSegment* cseg = active_route->segments.get_item_ptr(current_segment);

@@ -2,6 +2,7 @@
 // joining of a new route onto the one being driven (done by the guidance
 // model).
 #include "common/map/xr_routelayer.h"
+#include "common/graph/xr_routemode.h"
 
 #include <algorithm>
 
@@ -34,7 +35,7 @@ int XrRouteLayer::get_route_time(XrRouteInstructions* route, int part, int road_
 {
     if (route == nullptr)
         return 0;
-    const int fixed = route->route_mode == 2 ? 1 : route->route_mode == 3 ? 5 : 0;
+    const int fixed = route->route_mode == ROUTE_MODE_PEDESTRIAN ? 1 : route->route_mode == ROUTE_MODE_BICYCLE ? 5 : 0;
     long long time = 0;
     if (part > 0) {
         int s = fixed;

@@ -6,6 +6,7 @@
 #include "common/addr/xr_addraccessor.h"
 #include "common/bmloader/xr_bitmaprectangle.h"
 #include "common/gdi/window/xr_mapwindow.h"
+#include "common/graph/xr_routemode.h"
 #include "common/map/xr_mapservices.h"
 #include "common/map/xr_poilayer.h"
 #include "common/map/xr_routelayer.h"
@@ -603,7 +604,8 @@ bool XrRouteLayer::draw_guidance_box(XrDCHandleRec* dc, const XrPoint& screen,
                 top += uturn.height() + 2 * BOX_MARGIN;
         }
         if (!announced_far) {
-            if (active_route != nullptr && active_route->route_mode != 2 && options[0])
+            if (active_route != nullptr && active_route->route_mode != ROUTE_MODE_PEDESTRIAN &&
+                options[OPTION_SPEAK_WAYPOINTS])
                 play_prompts(L"uturn.wav", nullptr, nullptr);
             announced_far = true;
         }

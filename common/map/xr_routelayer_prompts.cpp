@@ -10,6 +10,7 @@
 
 #include "common/audio/xr_audioplayer.h"
 #include "common/container/xr_simplearray.h"
+#include "common/graph/xr_routemode.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/os/xr_dirtree.h"
@@ -539,7 +540,8 @@ void XrRouteLayer::fill_follow_up(const Directive& directive, xr_prompts::XrFoll
 
 void XrRouteLayer::announce_near(const Directive* directive)
 {
-    if (directive == nullptr || options[0] == 0 || active_route == nullptr || active_route->route_mode == 2)
+    if (directive == nullptr || options[OPTION_SPEAK_WAYPOINTS] == 0 || active_route == nullptr ||
+        active_route->route_mode == ROUTE_MODE_PEDESTRIAN)
         return;
     xr_prompts::XrFollowUp follow;
     fill_follow_up(*directive, follow);
@@ -553,8 +555,8 @@ void XrRouteLayer::announce_near(const Directive* directive)
 
 void XrRouteLayer::announce_far(const Directive* directive, int distance)
 {
-    if (directive == nullptr || options[0] == 0 || active_route == nullptr || active_route->route_mode == 2 ||
-        follow_up_spoken)
+    if (directive == nullptr || options[OPTION_SPEAK_WAYPOINTS] == 0 || active_route == nullptr ||
+        active_route->route_mode == ROUTE_MODE_PEDESTRIAN || follow_up_spoken)
         return;
     uturn_announced = false;
     xr_prompts::XrFollowUp follow;
@@ -645,7 +647,7 @@ void XrRouteLayer::check_uturn()
         return;
     if (odometer < 21.0 * units_per_metre)
         return;
-    if (active_route->route_mode != 2 && options[0] != 0)
+    if (active_route->route_mode != ROUTE_MODE_PEDESTRIAN && options[OPTION_SPEAK_WAYPOINTS] != 0)
         play_prompts(L"uturn.wav", nullptr, nullptr);
     announced_far = true;
 }

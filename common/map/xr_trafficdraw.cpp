@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/base/xr_singleton.h"
+#include "common/base/xr_singletonref.h"
 #include "common/map/xr_trafficstate.h"
 #include "common/types/xr_distance.h"
 #include "common/ui/fonts/xr_fontrepository.h"
@@ -24,7 +25,8 @@ constexpr int kVoicePathMax = 128;
 
 XrFontHandleRec* font_of(int context)
 {
-    auto* fonts = static_cast<XrFontRepository*>(XrSingleton::get_instance(XrString(L"XrFontRepository")));
+    static XrSingletonRef<XrFontRepository> repository(L"XrFontRepository");
+    XrFontRepository* fonts = repository.get();
     return fonts != nullptr ? fonts->get_font(context) : nullptr;
 }
 

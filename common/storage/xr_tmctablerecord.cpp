@@ -1,7 +1,5 @@
 #include "common/storage/xr_tmctablerecord.h"
 
-#include <cwctype>
-
 #include "common/container/xr_bytearray.h"
 #include "common/misc/xr_textutil.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -12,8 +10,8 @@ std::uint32_t make_pair_key(const TCHAR* text, std::uint16_t low)
     if (text != nullptr) {
         if (text[0] == L'0' && (text[1] == L'x' || text[1] == L'X'))
             text += 2;
-        for (; std::iswxdigit(static_cast<wint_t>(*text)); ++text)
-            value = value * 16 + static_cast<std::uint32_t>(hex_digit_value(*text));
+        for (int digit = hex_value(*text); digit >= 0; digit = hex_value(*++text))
+            value = value * 16 + static_cast<std::uint32_t>(digit);
     }
     return (value << 16) + low;
 }

@@ -1,17 +1,13 @@
 #include "common/update/xr_match.h"
 
 #include "common/container/xr_defs.h"
+#include "common/container/xr_string.h"
 
 #include <climits>
 #include <cstdarg>
 #include <cstring>
 
 namespace {
-
-bool is_digit(unsigned char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 bool kind_admits(unsigned char kind, unsigned char c)
 {

@@ -4,6 +4,7 @@
 // lives in the tile that holds its polyline midpoint.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 
 #include "common/container/xr_defs.h"
 #include "common/geometry/xr_point.h"
+#include "common/graph/xr_graphlayout.h"
 
 struct XrNetworkEdge {
     std::vector<XrPoint> points; // direction 1 runs from the first point to the last
@@ -66,8 +68,7 @@ struct XrGraphWriterOptions {
     };
     int category_limits[2][9] = {{-1, 200000, 50000, 10000, 5000, 3000, 2000, 500, 0},
                                  {-1, 200000, 50000, 10000, 5000, 3000, 2000, 500, 0}};
-    int routing_values[17] = {3000, 3000, 4000000, 5000000, 1000, 1000, 200, 200, 60,
-                              150,  300,  10000,   0,       22011, 22011, 12253, 12253};
+    std::array<int, xr_graph::ROUTING_VALUES> routing_values = std::to_array(xr_graph::ROUTING_VALUE_DEFAULTS);
     int geometry_bucket_bytes = 8192;
     // Road records keyed for the address database: each record's id is its
     // own gid and its 4 attribute bytes hold its street-name reference (the

@@ -1,6 +1,7 @@
 #include "common/corvanel_core/impl/xr_nmeaparser.h"
 
 #include "common/corvanel_core/impl/xr_stopwatch.h"
+#include "common/container/xr_string.h"
 #include "common/corvanel_core/interfaces/xr_gpsprovider.h"
 #include "common/misc/xr_textutil.h"
 
@@ -13,11 +14,6 @@ namespace {
 constexpr double knots_to_mps = 0.5144444444444445;
 // An empty speed or course field repeats the last value this long.
 constexpr std::uint32_t last_value_lifetime_ms = 10000;
-
-bool is_digit(TCHAR c)
-{
-    return c >= L'0' && c <= L'9';
-}
 
 bool is_blank(TCHAR c)
 {

@@ -15,6 +15,7 @@
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/graph/xr_routeinstructions.h"
+#include "common/graph/xr_routemode.h"
 #include "common/map/xr_mapview.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_path_resolver.h"
@@ -149,12 +150,12 @@ void XrRouteProviderImpl::set_option(int which, bool value)
 {
     if (route_layer == nullptr)
         return;
-    const std::uint8_t v = value ? 1 : 0;
+    const XrRouteLayer::XrOptionValue v = value ? XrRouteLayer::OPTION_ON : XrRouteLayer::OPTION_OFF;
     switch (which) {
-    case 0: route_layer->set_option1(v); break;
-    case 1: route_layer->set_option2(v); break;
-    case 2: route_layer->set_option3(v); break;
-    case 3: route_layer->set_option4(v); break;
+    case XrRouteLayer::OPTION_SPEAK_WAYPOINTS: route_layer->set_option1(v); break;
+    case XrRouteLayer::OPTION_TURN_ARROW: route_layer->set_option2(v); break;
+    case XrRouteLayer::OPTION_PROXIMITY_ALERTS: route_layer->set_option3(v); break;
+    case XrRouteLayer::OPTION_OPEN_ROAD_ONLY: route_layer->set_option4(v); break;
     default: route_layer->set_option5(v); break;
     }
 }
@@ -397,7 +398,7 @@ bool XrRouteProviderImpl::calculate_route(bool new_route, bool from_position, bo
         if (!keep_policies) {
             toll_policy = settings->get_tollroads();
             ferry_policy = settings->get_ferry();
-            charge_policy = get_routing_mode() == 2 ? POLICY_ALLOW : POLICY_ASK;
+            charge_policy = get_routing_mode() == ROUTE_MODE_PEDESTRIAN ? POLICY_ALLOW : POLICY_ASK;
         }
     }
     if (usable_position() && route_layer->get_gps_fix_valid() && waypoints.get_item_ptr(0)->used != 0)
@@ -493,10 +494,10 @@ void XrRouteProviderImpl::recalculate_from_position(bool new_route)
 void XrRouteProviderImpl::toggle_routing_mode()
 {
     const int mode = get_routing_mode();
-    if (mode != 0 && mode != 1)
+    if (!is_car_route_mode(mode))
         return;
     *status = STATUS_OK;
-    set_routing_mode(mode == 0 ? 1 : 0);
+    set_routing_mode(mode == ROUTE_MODE_FASTEST ? ROUTE_MODE_SHORTEST : ROUTE_MODE_FASTEST);
     recalculate_from_position(true);
 }
 

@@ -11,6 +11,7 @@
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/graph/xr_dynpenaltymanager.h"
 #include "common/graph/xr_graphaccessor.h"
+#include "common/graph/xr_routemode.h"
 #include "common/map/xr_routelayer.h"
 #include "common/misc/xr_path_resolver.h"
 #include "common/storage/xr_storageaccessor.h"
@@ -155,7 +156,7 @@ bool XrRouteProviderImpl::search_route(XrArray<XrWaypoint>& list, XrPtrArray<XrR
     run.interactive = interactive;
 
     const int mode = get_routing_mode();
-    if (mode == 2 || mode == 3 || mode == 4) {
+    if (mode == ROUTE_MODE_PEDESTRIAN || mode == ROUTE_MODE_BICYCLE || mode == ROUTE_MODE_OTHER) {
         toll_policy = POLICY_ALLOW;
         charge_policy = POLICY_ALLOW;
     }
@@ -163,7 +164,7 @@ bool XrRouteProviderImpl::search_route(XrArray<XrWaypoint>& list, XrPtrArray<XrR
         reroute_count = 0;
         reroute_skip = 0;
     }
-    const bool use_heading = mode != 2;
+    const bool use_heading = mode != ROUTE_MODE_PEDESTRIAN;
     ui->reset_calculation_ui();
     XrGeomStorage* roads = get_road_data();
 
@@ -477,7 +478,7 @@ bool XrRouteProviderImpl::reroute(XrRouteLayer* /*layer*/)
     if (route_layer == nullptr)
         return false;
     XrRouteInstructions* active = route_layer->get_active_route();
-    if (active != nullptr && active->route_mode == 2)
+    if (active != nullptr && active->route_mode == ROUTE_MODE_PEDESTRIAN)
         return false;
     if (!*guidance_active)
         return true;
@@ -495,7 +496,7 @@ bool XrRouteProviderImpl::reroute(XrRouteLayer* /*layer*/)
         return false;
     XrRouteInstructions* hint_route = nullptr;
     std::unique_ptr<XrHash<int, int>> hint_edges;
-    if (get_routing_mode() != 2)
+    if (get_routing_mode() != ROUTE_MODE_PEDESTRIAN)
         build_reroute_hint(hint_route, hint_edges);
     ui->rerouting_started();
     drop_passed_waypoints_from_position();

@@ -11,6 +11,7 @@
 #include "common/db/xr_heapgeomstorage.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "support/xr_text_network.h"
 #include "tools/mapgen/graph_writer.h"
 
 namespace {
@@ -163,10 +164,17 @@ TEST(RouteResult, RouteOfTheStartEdgeAloneRunsBetweenTheTwoPoints)
         {200, 700, 0, 180, true, "200,0 1000,0", "0,0 700,0"},  // heading west, target behind
     };
     for (const Case& c : cases) {
-        XrNetwork net;
-        net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, c.oneway));
-        net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-        net.edges.push_back(road({XrPoint(-1000, 0), XrPoint(0, 0)}));
+        XrTextNetwork m = xr_text_network(R"(
+            cell 500
+            W-A-B-E
+            way
+            AB
+            BE
+            WA
+        )",
+                                          XrPoint(-1000, 0), road({}));
+        m.net.edges[m.way("AB")].oneway = c.oneway;
+        const XrNetwork& net = m.net;
         RouteRun run = run_route(net, 0, XrPoint(c.start_x, 0), 0, XrPoint(c.target_x, 0), c.heading);
         ASSERT_TRUE(run.res) << run.error << " start " << c.start_x;
         const XrRouteInstructions& r = *run.res;
@@ -185,11 +193,19 @@ TEST(RouteResult, LoopBackToTheTargetBehindTheStartOnAOneWayEdge)
 {
     // A one-way ring; the target lies behind the start on the same edge, so
     // the route goes round and reaches the start edge a second time.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}, 4, 3, 1));        // 0 start and target
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 500)}, 4, 3, 1));   // 1
-    net.edges.push_back(road({XrPoint(1000, 500), XrPoint(0, 500)}, 4, 3, 1));    // 2
-    net.edges.push_back(road({XrPoint(0, 500), XrPoint(0, 0)}, 4, 3, 1));         // 3
+    const XrNetwork net = xr_text_network(R"(
+        cell 500 250
+        D-C
+        | |
+        A-B
+        way  oneway
+        AB   1       # start and target
+        BC   1
+        CD   1
+        DA   1
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     RouteRun run = run_route(net, 0, XrPoint(800, 0), 0, XrPoint(200, 0));
     ASSERT_TRUE(run.res) << run.error;
     const XrRouteInstructions& r = *run.res;
@@ -217,10 +233,18 @@ TEST(RouteResult, StartEdgeWhoseEndsMeetAtOneJunctionIsLeftTheWayItWasDriven)
     // west and edge 2 south; both ends of edge 0 connect to edge 1 in the
     // same direction. Driven along the loop the route arrives from the
     // north-east and bears off onto edge 1; driven back it goes straight on.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0), XrPoint(1000, 1000), XrPoint(0, 0)}));
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(-1000, 0)}));
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(0, -1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500 1000
+            C
+        W-A-B
+          S
+        way
+        ABCA
+        AW
+        AS
+    )",
+                                          XrPoint(-1000, -1000), road({}))
+                              .net;
     struct Case {
         int heading, speed;
         bool along;
@@ -248,9 +272,15 @@ TEST(RouteResult, StartEdgeWhoseEndsMeetAtOneJunctionIsLeftTheWayItWasDriven)
 
 TEST(RouteInstructions, OneEdgeRouteHasTheDestinationOnly)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+        A-B-C
+        way
+        AB
+        BC
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     int segments = 0;
     EXPECT_EQ(dump(net, 0, 1, &segments), "7 0 0 0 0");
     EXPECT_EQ(segments, 2);
@@ -258,11 +288,18 @@ TEST(RouteInstructions, OneEdgeRouteHasTheDestinationOnly)
 
 TEST(RouteInstructions, TJunctionTurns)
 {
-    // West-east main road, a side road to the north at x = 1000.
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+          N
+          |
+        A-B-C
+        way
+        AB
+        BC
+        BN
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     EXPECT_EQ(dump(net, 0, 2), "3 0 0 500 1 - 7 0 0 0 0");  // left into the side road
     EXPECT_EQ(dump(net, 1, 2), "5 0 0 500 1 - 7 0 0 0 0");  // right into the side road
     EXPECT_EQ(dump(net, 0, 1), "7 0 0 0 0");                // straight on: nothing to say
@@ -270,11 +307,21 @@ TEST(RouteInstructions, TJunctionTurns)
 
 TEST(RouteInstructions, CrossingStraightAndTurns)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(1000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(2000, 0)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, 1000)}));
-    net.edges.push_back(road({XrPoint(1000, 0), XrPoint(1000, -1000)}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 500
+          N
+          |
+        A-B-C
+          |
+          S
+        way
+        AB
+        BC
+        BN
+        BS
+    )",
+                                          XrPoint(0, -1000), road({}))
+                              .net;
     EXPECT_EQ(dump(net, 0, 1), "7 0 0 0 0");
     EXPECT_EQ(dump(net, 0, 2), "3 0 0 500 1 - 7 0 0 0 0");
     EXPECT_EQ(dump(net, 0, 3), "5 0 0 500 1 - 7 0 0 0 0");
@@ -283,13 +330,25 @@ TEST(RouteInstructions, CrossingStraightAndTurns)
 TEST(RouteInstructions, RoundaboutWithFourExits)
 {
     // A one-way square ring (type 5) turning anticlockwise, four approach roads.
-    XrNetwork net;
-    const XrPoint c[4] = {XrPoint(100, 0), XrPoint(0, 100), XrPoint(-100, 0), XrPoint(0, -100)};
-    for (int i = 0; i < 4; ++i)
-        net.edges.push_back(road({c[i], c[(i + 1) % 4]}, 5, 3, 1));
-    const XrPoint out[4] = {XrPoint(1000, 0), XrPoint(0, 1000), XrPoint(-1000, 0), XrPoint(0, -1000)};
-    for (int i = 0; i < 4; ++i)
-        net.edges.push_back(road({out[i], c[i]}));
+    const XrNetwork net = xr_text_network(R"(
+        cell 100
+         1000 |          N
+          100 |          B
+            0 |W        C D        E
+         -100 |          F
+        -1000 |          S
+        way  type  oneway
+        DB   5     1
+        BC   5     1
+        CF   5     1
+        FD   5     1
+        ED   -     -       # the east arm
+        NB   -     -
+        WC   -     -       # the west arm
+        SF   -     -
+    )",
+                                          XrPoint(-1000, 0), road({}))
+                              .net;
     // From the east arm to the west arm: two exits passed before the one taken.
     const std::string d = dump(net, 4, 6);
     EXPECT_EQ(d, "13 1 0 730 3 - 14 0 0 450 1 - 7 0 0 0 0");
@@ -300,12 +359,21 @@ TEST(RouteInstructions, RoundaboutWithFourExits)
 
 TEST(RouteInstructions, MotorwayExitAndSlipRoadThenTurn)
 {
-    XrNetwork net;
-    net.edges.push_back(road({XrPoint(0, 0), XrPoint(3000, 0)}, 1, 0, 1));          // 0 motorway
-    net.edges.push_back(road({XrPoint(3000, 0), XrPoint(6000, 0)}, 1, 0, 1));       // 1 motorway on
-    net.edges.push_back(road({XrPoint(3000, 0), XrPoint(3600, -300)}, 3, 2, 1));    // 2 slip road
-    net.edges.push_back(road({XrPoint(3600, -300), XrPoint(3600, -1300)}));          // 3 road to the south
-    net.edges.push_back(road({XrPoint(3600, -300), XrPoint(3600, 700)}));            // 4 road to the north
+    const XrNetwork net = xr_text_network(R"(
+        cell 300
+          700 |            N
+            0 |A---------B---------C
+         -300 |            J
+        -1300 |            S
+        way  type  category  oneway  speed
+        AB   1     0         1       0       # motorway
+        BC   1     0         1       0
+        BJ   3     2         1       -       # slip road
+        JS   -     -         -       -
+        JN   -     -         -       -
+    )",
+                                          XrPoint(0, 0), road({}))
+                              .net;
     const std::string d = dump(net, 0, 3);
     EXPECT_EQ(d, "9 0 0 1172 2 - 5 0 0 500 1 - 7 0 0 0 0");
     EXPECT_EQ(d.substr(0, 2), "9 ") << d; // exit to the right

@@ -15,6 +15,7 @@
 #include "common/graph/xr_routeinstructions.h"
 #include "common/storage/xr_storageaccessor.h"
 #include "support/xr_temp_root.h"
+#include "support/xr_text_network.h"
 #include "tools/mapgen/graph_writer.h"
 
 // A town street: category 3, road type 4, speed class 3.
@@ -29,24 +30,33 @@ inline XrNetworkEdge xr_street(std::vector<XrPoint> points, int speed_class = 3)
 }
 
 // The ladder: a main road running east in edges of 500 m from (100000,
-// 200000) to (103000, 200000); at x = 102000 a road north in two edges to
-// (102000, 201000); a parallel road 50 m north of the main road from
-// x = 100500 to x = 101500, joined to it by two 50 m connectors.
-// (Shifted by the origin's offset from (100000, 200000) when one is given.)
+// 200000), a road north from E, and a parallel road 50 m north of the main
+// road joined to it by two connectors. (Shifted by the origin's offset from
+// (100000, 200000) when one is given.)
 inline XrNetwork xr_ladder_network(int ox = 100000, int oy = 200000)
 {
-    XrNetwork net;
-    const int x = ox - 100000;
-    const int y = oy;
-    for (int k = 0; k < 6; ++k)
-        net.edges.push_back(xr_street({XrPoint(x + 100000 + 500 * k, y), XrPoint(x + 100500 + 500 * k, y)}));
-    net.edges.push_back(xr_street({XrPoint(x + 102000, y), XrPoint(x + 102000, y + 500)}));
-    net.edges.push_back(xr_street({XrPoint(x + 102000, y + 500), XrPoint(x + 102000, y + 1000)}));
-    net.edges.push_back(xr_street({XrPoint(x + 100500, y), XrPoint(x + 100500, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(x + 100500, y + 50), XrPoint(x + 101000, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(x + 101000, y + 50), XrPoint(x + 101500, y + 50)}));
-    net.edges.push_back(xr_street({XrPoint(x + 101500, y + 50), XrPoint(x + 101500, y)}));
-    return net;
+    return xr_text_network(R"(
+        cell 250
+        1000 |        I
+         500 |        H
+          50 |  J-K-L
+           0 |A-B-C-D-E-F-G
+        way
+        AB
+        BC
+        CD
+        DE
+        EF
+        FG
+        EH
+        HI
+        BJ
+        JK
+        KL
+        LD
+    )",
+                           XrPoint(ox, oy), xr_street({}))
+        .net;
 }
 
 // A long road of edges of the given length (map units = metres) running

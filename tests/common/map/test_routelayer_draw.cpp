@@ -360,7 +360,7 @@ TEST_F(RouteLayerDraw, TurnArrowFollowsTheTurn)
             access->set_guidance(1, 150, L"North Street", XrRouteLayer::STATE_OFF_ROUTE);
         else {
             access->set_guidance(1, 150, L"North Street");
-            layer->set_option2(0);
+            layer->set_option2(XrRouteLayer::OPTION_OFF);
         }
         XrGdiRecording::instance().clear();
         layer->draw_route(dc, &view);

@@ -18,10 +18,23 @@ std::uint32_t test_clock() { return g_now; }
 // Ten edges of 300 m running east from (100000, 200000).
 XrNetwork straight_road()
 {
-    XrNetwork net;
-    for (int k = 0; k < 10; ++k)
-        net.edges.push_back(xr_street({XrPoint(100000 + 300 * k, 200000), XrPoint(100300 + 300 * k, 200000)}));
-    return net;
+    return xr_text_network(R"(
+        cell 150
+        A-B-C-D-E-F-G-H-I-J-K
+        way
+        AB
+        BC
+        CD
+        DE
+        EF
+        FG
+        GH
+        HI
+        IJ
+        JK
+    )",
+                           XrPoint(100000, 200000), xr_street({}))
+        .net;
 }
 
 std::string text_of(int minutes)

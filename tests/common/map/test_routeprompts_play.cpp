@@ -225,10 +225,10 @@ TEST_F(RoutePromptsPlayTest, AnnouncementsNeedTheOptionAndARouteThatIsNotOfKind2
     layer->set_delay_prompt_on(false);
     const Directive left = dir(3, 0, 0, 1000);
     A::set_directives(*layer, &left, 1, nullptr);
-    layer->set_option1(0);
+    layer->set_option1(XrRouteLayer::OPTION_OFF);
     layer->announce_far(&left, 300);
     layer->announce_near(&left);
-    layer->set_option1(1);
+    layer->set_option1(XrRouteLayer::OPTION_ON);
     route.route_mode = 2;
     layer->announce_far(&left, 300);
     layer->announce_near(&left);
