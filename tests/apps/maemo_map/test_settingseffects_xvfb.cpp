@@ -1,6 +1,6 @@
 // Settings changed in the settings window take effect in the running
 // navigator, without a restart: the colour theme redraws the map in the
-// other palette; during a drive a new voice set speaks the next prompts and
+// other palette; a POI class switched off leaves the map; during a drive a new voice set speaks the next prompts and
 // new units turn them into yards and miles. The window is used as a person
 // would (menu key, clicks and keys through the X server); what the program
 // says is heard through the sound daemon stand-in's capture folder, every
@@ -269,6 +269,65 @@ TEST_F(SettingsEffectsTest, ThemeRedrawsTheMapInItsPalette)
         EXPECT_TRUE(redrawn) << run.output();
         if (c.keep) {
             EXPECT_EQ(stored("theme"), c.stored) << XrTempRoot::read_file(app_file);
+        }
+    }
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// The parking icon's blue in the box where the demo map's parking lies
+// once the start view is zoomed out three steps.
+int parking_icon_pixels(GdkPixbuf* pb)
+{
+    int n = 0;
+    for (int y = 306; y < 337; ++y)
+        for (int x = 600; x < 631; ++x) {
+            const XrRgb c = xr_pixel(pb, x, y);
+            n += c.b - c.r > 100 ? 1 : 0;
+        }
+    return n;
+}
+
+// The POI page opens from the POI categories (the toolbar's third button)
+// through its Configure button; a class switched off there leaves the map.
+TEST_F(SettingsEffectsTest, PoiClassSwitchedOffLeavesTheMap)
+{
+    run.start();
+    ASSERT_TRUE(xr_wait_map(run)) << run.output();
+    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+    pause(500);
+    xdo("key --delay 1500 F8 F8 F8");
+    ASSERT_TRUE(run.wait_screen(10, [](GdkPixbuf* pb) { return parking_icon_pixels(pb) > 40; })) << run.output();
+    struct Case {
+        const char* name;
+        bool keep;
+        bool shown; // the parking icon afterwards
+        const char* stored; // the parking class's line of the POI settings, when kept
+    } cases[] = {
+        {"off, back", false, true, nullptr},
+        {"off, ok", true, false, "2=0,0"},
+        {"on again, ok", true, true, "2=1,0"},
+    };
+    const std::string poi_file = root.dir() + "/media/mmc2/map/mapdata/poi_settings.txt";
+    int opened = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        xdo("mousemove 333 450 click 1");
+        ASSERT_TRUE(run.wait_said("POI categories: ", ++opened)) << run.output();
+        pause(1500);
+        xdo("mousemove 657 437 click 1");
+        ASSERT_TRUE(run.wait_said("settings window on page 1", opened)) << run.output();
+        ASSERT_TRUE(window_shown("Settings", true)) << run.output();
+        pause(800);
+        click_in_settings(14, 126); // the parking row's check box
+        close_settings(c.keep);
+        const bool as_wanted = run.wait_screen(10, [&](GdkPixbuf* pb) {
+            const int n = parking_icon_pixels(pb);
+            return c.shown ? n > 40 : n == 0;
+        });
+        EXPECT_TRUE(as_wanted) << run.output();
+        if (c.stored != nullptr) {
+            EXPECT_NE(XrTempRoot::read_file(poi_file).find(c.stored), std::string::npos)
+                << XrTempRoot::read_file(poi_file);
         }
     }
     EXPECT_EQ(run.terminate(), 0) << run.output();
