@@ -22,6 +22,7 @@
 #include "common/audio/xr_audiofile.h"
 #include "common/audio/xr_wavreader.h"
 #include "navigator_run.h"
+#include "settings_window.h"
 
 // The font and toolkit libraries keep their caches for the whole process.
 extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
@@ -37,33 +38,7 @@ using Bytes = std::vector<BYTE>;
 using Sentence = std::vector<std::string>;
 using Prompts = std::map<std::string, Bytes>;
 
-void xdo(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool window_shown(const std::string& title, bool wanted, int seconds = 10)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    do {
-        const bool shown =
-            std::system(("xdotool search --onlyvisible --name '^" + title + "$' >/dev/null 2>&1").c_str()) == 0;
-        if (shown == wanted)
-            return true;
-        pause(200);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
-}
-
-void click_in_settings(int x, int y)
-{
-    xdo("search --onlyvisible --name '^Settings$' windowfocus --sync mousemove --window %1 --sync " +
-        std::to_string(x) + " " + std::to_string(y) + " click 1");
-    pause(500);
-}
-
-// Where the window puts its combo boxes and buttons (window coordinates;
-// the window fills the 800 x 480 screen).
-constexpr int combo_x = 497, voice_y = 147, theme_y = 357, units_y = 400;
-constexpr int ok_x = 658, back_x = 750, buttons_y = 448;
+using namespace xr_settings_window;
 
 // The demo destination: two right turns from the demo track's start (841 m).
 const char* const destination = "30.995,-24.005";
@@ -180,33 +155,9 @@ protected:
         app_file = root.dir() + "/home/user/.kestrova/settings.txt";
     }
 
-    // The menu key, six rows down to the settings entry, Return.
-    void open_settings()
-    {
-        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
-        pause(600);
-        xdo("key F4");
-        pause(400);
-        xdo("key --delay 80 Down Down Down Down Down Down");
-        pause(200);
-        xdo("key Return");
-        ASSERT_TRUE(window_shown("Settings", true)) << run.output();
-        pause(800);
-    }
+    void open_settings() { ASSERT_TRUE(xr_settings_window::open_settings()) << run.output(); }
 
-    // Opens a combo box of the window and takes the row that the keys reach.
-    void choose(int combo_y, const std::string& keys)
-    {
-        click_in_settings(combo_x, combo_y);
-        xdo("key --delay 150 " + keys + " Return");
-        pause(500);
-    }
-
-    void close_settings(bool keep)
-    {
-        click_in_settings(keep ? ok_x : back_x, buttons_y);
-        ASSERT_TRUE(window_shown("Settings", false)) << run.output();
-    }
+    void close_settings(bool keep) { ASSERT_TRUE(xr_settings_window::close_settings(keep)) << run.output(); }
 
     // The stored value of a key of the user settings ("" when absent).
     std::string stored(const std::string& key) const
