@@ -1,7 +1,8 @@
 // Settings changed in the settings window take effect in the running
 // navigator, without a restart: the colour theme redraws the map in the
 // other palette; a POI class switched off leaves the map; during a drive a new voice set speaks the next prompts and
-// new units turn them into yards and miles. The window is used as a person
+// new units turn them into yards and miles; the route type chosen in the
+// map's scroll menu searches the route again. The window is used as a person
 // would (menu key, clicks and keys through the X server); what the program
 // says is heard through the sound daemon stand-in's capture folder, every
 // captured sample cut back into the prompt files it was joined from.
@@ -443,6 +444,99 @@ TEST_F(SettingsDriveTest, NewUnitsTurnTheNextPromptsImperial)
             EXPECT_FALSE(is_metric_distance(w)) << text(imperial);
     EXPECT_FALSE(metric.empty());
     EXPECT_FALSE(imperial.empty()) << run.output();
+}
+
+} // namespace
+
+namespace {
+
+// The route line's blue.
+bool is_route(const XrRgb& c) { return std::abs(c.r - 60) < 25 && std::abs(c.g - 130) < 25 && std::abs(c.b - 240) < 25; }
+
+int route_pixels(GdkPixbuf* pb, int x0 = 0, int y0 = 0, int x1 = 800, int y1 = 420)
+{
+    int n = 0;
+    for (int y = y0; y < y1; y += 2)
+        for (int x = x0; x < x1; x += 2)
+            n += is_route(xr_pixel(pb, x, y)) ? 1 : 0;
+    return n;
+}
+
+// White pixels of the turn panel's arrow (the box at the top left): a right
+// turn's head points right, straight on's head points up.
+struct TurnArrow {
+    int right = 0, up = 0;
+};
+
+TurnArrow turn_arrow(GdkPixbuf* pb)
+{
+    const auto white = [pb](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const XrRgb c = xr_pixel(pb, x, y);
+                n += c.r + c.g + c.b > 600 ? 1 : 0;
+            }
+        return n;
+    };
+    return {white(52, 80, 68, 102), white(26, 62, 50, 76)};
+}
+
+bool turns_right(GdkPixbuf* pb)
+{
+    const TurnArrow a = turn_arrow(pb);
+    return a.right > 80 && a.up == 0;
+}
+
+bool goes_straight(GdkPixbuf* pb)
+{
+    const TurnArrow a = turn_arrow(pb);
+    return a.up > 50 && a.right == 0;
+}
+
+// The drive to the demo destination: on the quickest route the next turn is
+// right into South-West Boulevard; the shortest goes straight on into
+// Marble Street. The grip of the side panel opens the quick menu, its
+// settings button the scroll menu, whose third row is the route type; the
+// route is searched again from where the car is.
+TEST_F(SettingsDriveTest, RouteTypeChosenInTheScrollMenuRecalculatesTheRoute)
+{
+    start_drive();
+    ASSERT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300 && turns_right(pb); }))
+        << run.output();
+    struct Case {
+        const char* name;
+        const char* key; // on the route type row
+        const char* stored;
+        bool right; // the next turn afterwards
+    } cases[] = {
+        {"shortest", "Right", "1", false},
+        {"quickest again", "Left", "0", true},
+    };
+    int opened = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GdkPixbuf* before = run.screenshot();
+        ASSERT_NE(before, nullptr);
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        xdo("mousemove 772 156 click 1");
+        const bool quick =
+            run.wait_screen(10, [&](GdkPixbuf* pb) { return xr_differing_pixels(before, pb) > 30000; });
+        g_object_unref(before);
+        ASSERT_TRUE(quick) << run.output();
+        pause(800); // slid in
+        xdo("mousemove 518 287 click 1");
+        ASSERT_TRUE(run.wait_said("quick menu: 26", ++opened)) << run.output();
+        pause(1200);
+        xdo(std::string("key --delay 150 Down Down ") + c.key);
+        pause(500);
+        xdo("key Return");
+        ASSERT_TRUE(run.wait_said("scroll menu: confirmed", opened)) << run.output();
+        EXPECT_TRUE(run.wait_screen(20, [&](GdkPixbuf* pb) { return c.right ? turns_right(pb) : goes_straight(pb); }))
+            << run.output();
+        EXPECT_EQ(stored("route_type"), c.stored) << XrTempRoot::read_file(app_file);
+    }
+    EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
 } // namespace
