@@ -2,7 +2,9 @@
 // through a stand-in helper that repeats the sentences of a file once a
 // second: opened from the menu through the X server, it draws the sky plot,
 // the signal bars and the position rows as the receiver reports them, and
-// its check button disconnects and reconnects the receiver.
+// its check button disconnects and reconnects the receiver. Fed by gpsd
+// replaying a receiver log under gpsfake through the real helper, the bars
+// and the sky plot follow the log's satellites.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,15 @@
 #include <thread>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <fstream>
+
+#include "launcher/xr_helper_test_support.h"
 #include "navigator_run.h"
 
 extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
@@ -181,6 +192,16 @@ protected:
     {
         ASSERT_TRUE(display.ok());
         root.make_dirs("/media/mmc2");
+        install_receiver();
+        run.start();
+        ASSERT_TRUE(xr_wait_map(run)) << run.output();
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    }
+
+    // The helper stand-in repeats the file that feed() writes once a second.
+    virtual void install_receiver()
+    {
         feed(receiver_second("02400.0480,W"));
         const std::string helper = "/usr/libexec/kestrova-gpsd-helper";
         root.write_file(helper, "#!/bin/sh\n"
@@ -189,10 +210,6 @@ protected:
                                 "  sleep 1\n"
                                 "done\n");
         fs::permissions(root.dir() + helper, fs::perms::owner_all);
-        run.start();
-        ASSERT_TRUE(xr_wait_map(run)) << run.output();
-        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }
 
     // What the receiver says from now on (replaced whole).
@@ -352,6 +369,147 @@ TEST_F(GpsStatusTest, TheCheckButtonDisconnectsAndReconnects)
     click_check();
     EXPECT_TRUE(wait_reading(20, w, [](GdkPixbuf*, const Reading& r) { return r.green_bars.size() == 2; }))
         << "the bars did not come back after connecting\n" << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+bool can_connect(int family, const void* addr, socklen_t len)
+{
+    const int s = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool ok = connect(s, static_cast<const sockaddr*>(addr), len) == 0;
+    close(s);
+    return ok;
+}
+
+int free_tcp_port()
+{
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(s);
+    return ntohs(addr.sin_port);
+}
+
+bool tcp_open(int port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    return can_connect(AF_INET, &addr, sizeof(addr));
+}
+
+// One second of a receiver at second `s` of the minute: the four satellites
+// of receiver_second, or satellite 5 alone.
+std::string logged_second(int s, bool four)
+{
+    char t[16];
+    std::snprintf(t, sizeof t, "1200%02d.00", s);
+    const std::string time = t;
+    return nmea("GPRMC," + time + ",A,3059.7000,N,02400.0480,W,36.0,90.0,111226,,") +
+           nmea("GPGGA," + time + ",3059.7000,N,02400.0480,W,1,04,1.0,10.0,M,0.0,M,,") +
+           (four ? nmea("GPGSA,A,3,05,12,,,,,,,,,,,2.0,1.0,1.5") +
+                       nmea("GPGSV,1,1,04,05,90,000,45,12,00,120,30,20,45,210,20,28,10,300,")
+                 : nmea("GPGSA,A,3,05,,,,,,,,,,,,2.0,1.0,1.5") + nmea("GPGSV,1,1,01,05,90,000,45"));
+}
+
+// The real helper talks to gpsd, which gpsfake feeds from a receiver log on
+// a private port (a private system bus for the helper): six seconds of four
+// satellites, six of satellite 5 alone, over and over.
+class GpsdStatusTest : public GpsStatusTest {
+protected:
+    void install_receiver() override
+    {
+        using namespace xr_test;
+        const std::string dir = root.make_dirs("/daemons");
+        const std::string socket_path = dir + "/bus";
+        std::ofstream(dir + "/bus.conf")
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+               " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+               "<busconfig><type>system</type><listen>unix:path="
+            << socket_path
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+               "<allow own=\"*\"/><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+               "</policy></busconfig>\n";
+        const int log = open((dir + "/daemons.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        ASSERT_TRUE(system_bus.start(dies_with_test({"dbus-daemon", "--config-file=" + dir + "/bus.conf", "--nofork",
+                                                     "--nopidfile", "--nosyslog"}),
+                                     {}, -1, log, log));
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        socket_path.copy(addr.sun_path, sizeof(addr.sun_path) - 1);
+        ASSERT_TRUE(wait_for([&] { return can_connect(AF_UNIX, &addr, sizeof(addr)); }));
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + socket_path).c_str(), 1);
+
+        std::string text;
+        for (int i = 0; i < 12; ++i)
+            text += logged_second(i, i < 6);
+        std::ofstream(dir + "/receiver.nmea") << text;
+        const int port = free_tcp_port();
+        static const bool ipc_namespace = Process::run_ok({"unshare", "--ipc", "true"});
+        std::vector<std::string> argv;
+        if (ipc_namespace)
+            argv = {"unshare", "--ipc"};
+        for (const char* a : {"gpsfake", "-q", "-P"})
+            argv.push_back(a);
+        argv.push_back(std::to_string(port));
+        argv.push_back("-c");
+        argv.push_back("0.25"); // four sentences a second
+        argv.push_back(dir + "/receiver.nmea");
+        ASSERT_TRUE(gpsfake.start(dies_with_test(argv), {}, -1, log, log, true));
+        close(log);
+        ASSERT_TRUE(wait_for([&] { return tcp_open(port); }, std::chrono::seconds(20)));
+        setenv("KESTROVA_GPSD_PORT", std::to_string(port).c_str(), 1);
+        root.make_dirs("/usr/libexec");
+        fs::create_symlink(XR_GPSD_HELPER_PROGRAM, root.dir() + "/usr/libexec/kestrova-gpsd-helper");
+    }
+
+    void TearDown() override
+    {
+        unsetenv("KESTROVA_GPSD_PORT");
+        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        // gpsfake runs gpsd in its own process group.
+        if (gpsfake.running())
+            ::kill(-gpsfake.pid(), SIGTERM);
+        gpsfake.wait(std::chrono::seconds(5));
+    }
+
+    xr_test::Process system_bus;
+    xr_test::Process gpsfake;
+};
+
+// The bars and the sky plot follow the log: satellites 5 and 12 used (two
+// green bars, 12 on the horizon to the right), then 5 alone (one green bar,
+// nothing at 12's place), then both again.
+TEST_F(GpsdStatusTest, BarsAndSkyPlotFollowTheReceiverLog)
+{
+    open_window();
+    ASSERT_TRUE(wait_output_for("GPS status window shown", 10)) << run.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const Rect w = window_rect();
+    ASSERT_GT(w.w, 300) << run.output();
+    auto twelve_shown = [](GdkPixbuf* pb, const Reading& r) {
+        return box_near(pb, r.sky_cx + r.sky_r - 10, r.sky_cy, is_used_green);
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        Reading both;
+        EXPECT_TRUE(wait_reading(30, w, [&](GdkPixbuf* pb, const Reading& r) {
+            both = r;
+            return r.green_bars.size() == 2 && r.sky_r > 0 && twelve_shown(pb, r) &&
+                   box_near(pb, r.sky_cx, r.sky_cy, is_used_green);
+        })) << "green bars " << both.green_bars.size() << "\n" << run.output();
+        if (both.green_bars.size() == 2) {
+            EXPECT_NEAR(both.green_bars[1], both.green_bars[0] * 12.0 / 18.0, 2.5);
+        }
+        EXPECT_TRUE(wait_reading(30, w, [&](GdkPixbuf* pb, const Reading& r) {
+            return r.green_bars.size() == 1 && r.sky_r > 0 && !twelve_shown(pb, r) &&
+                   box_near(pb, r.sky_cx, r.sky_cy, is_used_green);
+        })) << run.output();
+    }
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 

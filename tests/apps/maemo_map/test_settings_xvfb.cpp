@@ -20,6 +20,7 @@
 
 #include "changed_lines.h"
 #include "navigator_run.h"
+#include "settings_window.h"
 
 // The font and toolkit libraries keep their caches for the whole process.
 extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
@@ -29,29 +30,7 @@ extern "C" __attribute__((used)) const char* __lsan_default_suppressions()
 
 namespace {
 
-void xdo(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool window_shown(const std::string& title, bool wanted, int seconds = 10)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    do {
-        const bool shown =
-            std::system(("xdotool search --onlyvisible --name '^" + title + "$' >/dev/null 2>&1").c_str()) == 0;
-        if (shown == wanted)
-            return true;
-        pause(200);
-    } while (std::chrono::steady_clock::now() < end);
-    return false;
-}
-
-// A click at a point of the settings window.
-void click_in_settings(int x, int y)
-{
-    xdo("search --onlyvisible --name '^Settings$' windowfocus --sync mousemove --window %1 --sync " +
-        std::to_string(x) + " " + std::to_string(y) + " click 1");
-    pause(500);
-}
+using namespace xr_settings_window;
 
 ino_t inode_of(const std::string& path)
 {
@@ -72,12 +51,6 @@ std::vector<std::string> strays(const std::string& dir, const std::vector<std::s
     return out;
 }
 
-// Where the window puts its controls (window coordinates; the window fills
-// the 800 x 480 screen).
-constexpr int check_x = 213, autozoom_y = 63;
-constexpr int combo_x = 497, units_y = 400;
-constexpr int ok_x = 658, back_x = 750, buttons_y = 448;
-
 class SettingsWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -92,19 +65,7 @@ protected:
 
     virtual std::vector<std::string> environment() { return {}; }
 
-    // The menu key, six rows down to the settings entry, Return.
-    void open_settings()
-    {
-        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
-        pause(600);
-        xdo("key F4");
-        pause(400);
-        xdo("key --delay 80 Down Down Down Down Down Down");
-        pause(200);
-        xdo("key Return");
-        ASSERT_TRUE(window_shown("Settings", true)) << run.output();
-        pause(800);
-    }
+    void open_settings() { ASSERT_TRUE(xr_settings_window::open_settings()) << run.output(); }
 
     // The mean brightness of the units box's text (left part of the combo).
     int units_text_darkness()
@@ -266,8 +227,7 @@ TEST_F(SettingsParkedCarTest, UnitsChangeWhatTheMapShowsOnlyWhenKept)
         pause(200);
         xdo("key Return");
         pause(500);
-        click_in_settings(c.keep ? ok_x : back_x, buttons_y);
-        ASSERT_TRUE(window_shown("Settings", false)) << run.output();
+        ASSERT_TRUE(close_settings(c.keep)) << run.output();
         GdkPixbuf* after = still_screen();
         ASSERT_NE(after, nullptr);
         // "km/h" under the speed becomes "mph", the scale bar's "50 m"
