@@ -13,6 +13,7 @@
 #include "common/map/xr_mapview.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/ui/fonts/xr_fontrepository.h"
+#include "common/visualization/xr_visualsetting.h"
 
 namespace {
 
@@ -165,10 +166,13 @@ void XrDefaultWindowEventHandler::draw_zoom_rect(XrMapWindow* window)
     const int l = std::min(drag_start_x, drag_x), r = std::max(drag_start_x, drag_x);
     const int t = std::min(drag_start_y, drag_y), b = std::max(drag_start_y, drag_y);
     const XrPoint outline[5] = {{l, t}, {r, t}, {r, b}, {l, b}, {l, t}};
+    // XOR with white inverts the pixels: drawn twice, the outline is gone.
+    const XrPenHandle old_pen = XrGDI::get_pen(dc);
+    XrGDI::select_pen(dc, XrGDI::create_pen(XrGDI::PenSolid, 1, 255, 255, 255));
     XrGDI::set_raster_op(dc, XrGDI::RopXor);
-    XrGDI::set_pen_color(dc, 255, 255, 255);
     XrGDI::draw_polyline(dc, outline, 5);
     XrGDI::set_raster_op(dc, XrGDI::RopCopy);
+    XrGDI::restore_pen(dc, old_pen);
     XrGDI::release_window_dc(window, dc);
 }
 
@@ -218,8 +222,16 @@ void XrDefaultWindowEventHandler::draw_label(XrMapWindow* window, bool zoom_in)
         XrGDI::draw_bitmap_masked(dc, label_x, label_y, label_x + w, label_y + h, zoom_icons, zoom_in ? 0 : w, 0,
                                   zoom_icons_mask);
     } else {
-        XrGDI::select_font(dc, font);
-        XrGDI::set_text_color(dc, XrGDI::rgb(0, 0, 0));
+        // The map's own label look (text style 1 at the first scale range);
+        // black in the measuring font without one.
+        XrFontHandleRec* style_font = nullptr;
+        XrColorHandle color = XrGDI::rgb(0, 0, 0);
+        XrMap* map = map_view != nullptr ? map_view->get_map() : nullptr;
+        XrVisualSetting* visual = map != nullptr ? map->get_background() : nullptr;
+        if (visual == nullptr || visual->get_font_info(static_cast<short>(1), 0, style_font, color) != 0)
+            color = XrGDI::rgb(0, 0, 0);
+        XrGDI::select_font(dc, style_font != nullptr ? style_font : font);
+        XrGDI::set_text_color(dc, color);
         XrGDI::draw_text_rect(dc, text.c_str(), label_x, label_y, label_x + w, label_y + h, 5, -1);
         XrGDI::deselect_font(dc);
     }

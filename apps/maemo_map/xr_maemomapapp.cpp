@@ -144,6 +144,8 @@ XrMaemoMapApp::~XrMaemoMapApp()
 {
     xr_set_note_function(nullptr);
     destroy_providers();
+    if (get_app_map_window_source() == &window_source)
+        set_app_map_window_source(nullptr);
     if (fonts)
         XrSingleton::set_instance(XrString(L"XrFontRepository"), nullptr);
     if (base_facade)
@@ -200,6 +202,7 @@ int XrMaemoMapApp::run(int argc, char** argv)
 
     map_window_owned = std::make_unique<XrMapWindow>(g_hildon_program, get_window_view(), &window_manager, nullptr);
     hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
+    set_app_map_window_source(&window_source);
     // The tablet's screen, also where no window manager makes it full screen.
     gtk_window_set_default_size(GTK_WINDOW(map_window_owned->get_window()), 800, 480);
     if (show_splash)

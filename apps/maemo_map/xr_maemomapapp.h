@@ -13,6 +13,7 @@
 #include "apps/maemo_map/xr_maemoinactivitytimer.h"
 #include "apps/maemo_map/xr_trackpositionproducer.h"
 #include "apps/services/xr_service.h"
+#include "common/gdi/window/xr_mapwindow.h"
 #include "common/ui/dialog/xr_dialogmanager.h"
 #include "common/types/xr_coordinate.h"
 #include "platform/hildon/hildon.h"
@@ -124,6 +125,8 @@ private:
     std::unique_ptr<XrFontRepositoryMaemo> fonts;
     std::unique_ptr<XrCorvanelDialogFacade> base_facade;
     std::unique_ptr<XrMapWindow> map_window_owned;
+    // What the drawing layer reaches of the map window (its DC and widget).
+    XrMapWindowSource window_source;
     bool wizard_requested = false;
     bool gps_paused = false;
     bool show_splash = false;

@@ -2,8 +2,14 @@
 // sent through the X server with xdotool: from a tap to the redrawn frame
 // on the screen, and the frames a second while a finger drags the map in
 // 2D and in 3D. The baseline is the input path alone: one xdotool call and
-// one read of the screen, with no redraw to wait for.
+// one read of the screen, with no redraw to wait for. Each xdotool call
+// starts a process, which on a loaded machine takes longer than the frame
+// it brings: the drags are also measured with the pointer moved through
+// XTest from this process (the _XTest variants), which leaves the
+// navigator's and the X server's own time per frame.
+#include <X11/extensions/XTest.h>
 #include <benchmark/benchmark.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <signal.h>
@@ -58,6 +64,14 @@ bool land_at(int x, int y)
 }
 
 void xdo(const std::string& args) { (void)std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+
+// The pointer moved to (x, y) through XTest, as a person's finger moves it.
+void xtest_move(int x, int y)
+{
+    Display* display = gdk_x11_get_default_xdisplay();
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    gdk_display_flush(gdk_display_get_default());
+}
 
 // Waits until the screen differs from before; false after 5 s.
 bool wait_change(std::uint64_t before)
@@ -140,11 +154,23 @@ void BM_InputRoundTripBaseline(benchmark::State& state)
 }
 BENCHMARK(BM_InputRoundTripBaseline)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
-// Taps on the on-map zoom buttons, in and out by turns (one ladder step
-// each), so that each tap brings a new frame. xdotool sleeps its click
-// delay (100 ms unless told otherwise) after the last click too, before it
-// returns: the delay is 0 so that the time is the navigator's.
-void BM_TapToRedrawnFrame(benchmark::State& state)
+// What one measurement does around its timed inputs.
+struct Measure {
+    bool view_3d = false;       // the 3D view switched on through the menu first
+    bool finger_down = false;   // the left button held over the map throughout
+    bool baseline = false;      // one round of the input path alone before each input
+    bool settle = false;        // the screen left to settle between inputs
+    std::string (*input)(int i); // xdotool arguments of the i-th input
+    // Instead of input: the pointer moved through XTest to the i-th point.
+    std::pair<int, int> (*xtest_point)(int i) = nullptr;
+};
+
+// Starts the navigator on the demo map and times each input to the frame
+// it brings (the iteration time). frames_per_second counts those frames;
+// with a baseline, baseline_ms is the input path alone under the same load
+// (the machine's load changes while the benchmarks run) and
+// over_baseline_ms the input's time above it.
+void measure_frames(benchmark::State& state, const Measure& m)
 {
     if (!gtk_init_check(nullptr, nullptr)) {
         state.SkipWithError("no display");
@@ -155,53 +181,39 @@ void BM_TapToRedrawnFrame(benchmark::State& state)
         state.SkipWithError("no map on screen");
         return;
     }
-    // The machine's load changes while the benchmarks run: a round of the
-    // input path alone before each tap gives its baseline under the same
-    // load (baseline_ms), and the tap's time above it (over_baseline_ms).
-    int i = 0;
-    double baseline = 0, taps = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        baseline += input_round(i);
-        state.ResumeTiming();
-        const std::uint64_t before = screen_sum();
-        const bool first = i++ % 2 == 0;
-        const auto t0 = std::chrono::steady_clock::now();
-        xdo(first ? "mousemove 27 27 click --delay 0 1" : "mousemove 27 392 click --delay 0 1");
-        if (!wait_change(before)) {
-            state.SkipWithError("no new frame");
-            break;
+    if (m.view_3d) {
+        // View, 3D view.
+        const std::uint64_t flat = screen_sum();
+        xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+        xdo("key F4");
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        xdo("key --delay 80 Down Down Right");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        xdo("key Return");
+        if (!wait_change(flat)) {
+            state.SkipWithError("no 3D view");
+            return;
         }
-        const double tap = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.SetIterationTime(tap);
-        taps += tap;
-        state.PauseTiming();
         wait_still();
-        // The next zoom step is taken 100 ms after the previous one.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        state.ResumeTiming();
     }
-    if (i > 0) {
-        state.counters["baseline_ms"] = baseline * 1000 / i;
-        state.counters["over_baseline_ms"] = (taps - baseline) * 1000 / i;
-    }
-}
-BENCHMARK(BM_TapToRedrawnFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
-
-// A finger held down moves 20 pixels at a time (right and back); each move
-// is timed to the frame it brings. frames_per_second counts those frames.
-void drag_frames(benchmark::State& state)
-{
-    xdo("mousemove 300 200 mousedown 1");
-    int x = 300, step = 20, frames = 0;
-    double seconds = 0;
+    if (m.finger_down)
+        xdo("mousemove 300 200 mousedown 1");
+    int i = 0, frames = 0;
+    double baseline = 0, seconds = 0;
     for (auto _ : state) {
-        if (x + step > 500 || x + step < 300)
-            step = -step;
-        x += step;
+        if (m.baseline) {
+            state.PauseTiming();
+            baseline += input_round(i);
+            state.ResumeTiming();
+        }
         const std::uint64_t before = screen_sum();
         const auto t0 = std::chrono::steady_clock::now();
-        xdo("mousemove " + std::to_string(x) + " 200");
+        if (m.xtest_point != nullptr) {
+            const auto [x, y] = m.xtest_point(i++);
+            xtest_move(x, y);
+        } else {
+            xdo(m.input(i++));
+        }
         if (!wait_change(before)) {
             state.SkipWithError("no new frame");
             break;
@@ -210,53 +222,74 @@ void drag_frames(benchmark::State& state)
         state.SetIterationTime(s);
         seconds += s;
         ++frames;
+        if (m.settle) {
+            state.PauseTiming();
+            wait_still();
+            // The next zoom step is taken 100 ms after the previous one.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            state.ResumeTiming();
+        }
     }
-    xdo("mouseup 1");
+    if (m.finger_down)
+        xdo("mouseup 1");
     if (seconds > 0)
         state.counters["frames_per_second"] = frames / seconds;
+    if (m.baseline && i > 0) {
+        state.counters["baseline_ms"] = baseline * 1000 / i;
+        state.counters["over_baseline_ms"] = (seconds - baseline) * 1000 / i;
+    }
+}
+
+// Taps on the on-map zoom buttons, in and out by turns (one ladder step
+// each), so that each tap brings a new frame. xdotool sleeps its click
+// delay (100 ms unless told otherwise) after the last click too, before it
+// returns: the delay is 0 so that the time is the navigator's.
+std::string zoom_tap(int i)
+{
+    return i % 2 == 0 ? "mousemove 27 27 click --delay 0 1" : "mousemove 27 392 click --delay 0 1";
+}
+
+void BM_TapToRedrawnFrame(benchmark::State& state)
+{
+    measure_frames(state, {.baseline = true, .settle = true, .input = zoom_tap});
+}
+BENCHMARK(BM_TapToRedrawnFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A finger held down moves 20 pixels at a time, from x 300 to 500 and back.
+std::pair<int, int> drag_point(int i)
+{
+    const int k = (i + 1) % 20; // 1..10 right, then back
+    return {300 + 20 * (k <= 10 ? k : 20 - k), 200};
+}
+
+std::string drag_step(int i)
+{
+    const auto [x, y] = drag_point(i);
+    return "mousemove " + std::to_string(x) + " " + std::to_string(y);
 }
 
 void BM_DragFramesPerSecond2D(benchmark::State& state)
 {
-    if (!gtk_init_check(nullptr, nullptr)) {
-        state.SkipWithError("no display");
-        return;
-    }
-    Navigator navigator;
-    if (!navigator.ok) {
-        state.SkipWithError("no map on screen");
-        return;
-    }
-    drag_frames(state);
+    measure_frames(state, {.finger_down = true, .input = drag_step});
 }
 BENCHMARK(BM_DragFramesPerSecond2D)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
 
-// The same in the 3D view, switched on through the menu (View, 3D view).
 void BM_DragFramesPerSecond3D(benchmark::State& state)
 {
-    if (!gtk_init_check(nullptr, nullptr)) {
-        state.SkipWithError("no display");
-        return;
-    }
-    Navigator navigator;
-    if (!navigator.ok) {
-        state.SkipWithError("no map on screen");
-        return;
-    }
-    const std::uint64_t flat = screen_sum();
-    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
-    xdo("key F4");
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    xdo("key --delay 80 Down Down Right");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    xdo("key Return");
-    if (!wait_change(flat)) {
-        state.SkipWithError("no 3D view");
-        return;
-    }
-    wait_still();
-    drag_frames(state);
+    measure_frames(state, {.view_3d = true, .finger_down = true, .input = drag_step});
 }
 BENCHMARK(BM_DragFramesPerSecond3D)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(60);
+
+void BM_DragFramesPerSecond2D_XTest(benchmark::State& state)
+{
+    measure_frames(state, {.finger_down = true, .input = nullptr, .xtest_point = drag_point});
+}
+BENCHMARK(BM_DragFramesPerSecond2D_XTest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_DragFramesPerSecond3D_XTest(benchmark::State& state)
+{
+    measure_frames(state, {.view_3d = true, .finger_down = true, .input = nullptr, .xtest_point = drag_point});
+}
+BENCHMARK(BM_DragFramesPerSecond3D_XTest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
 } // namespace
