@@ -419,8 +419,11 @@ void XrMaemoMapsDlg::remove_selected()
             return;
         XrString current;
         get_content_folder(current, false);
-        const bool was_current = !current.is_empty() && (current == entry->get_path() || current == name);
-        remove_directory_tree(entry->get_path());
+        const XrString path = entry->get_path();
+        const bool was_current =
+            !current.is_empty() && (current == path || current == name ||
+                                    XrSoundsetCatalogue::get_voice_root() + XrString(L"/") + current == path);
+        remove_directory_tree(path);
         // The setting must not name a folder that is gone.
         if (was_current)
             if (XrAppSettingsProvider* s = settings()) {
