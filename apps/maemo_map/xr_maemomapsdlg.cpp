@@ -18,6 +18,7 @@
 #include "common/update/xr_mapcatalogue.h"
 #include "common/update/xr_soundsetcatalogue.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -638,6 +639,10 @@ void XrMaemoMapsDlg::show_error(int kind, std::uint64_t missing)
         message.format(600, text_of(R_STR_DL_OUT_OF_SPACE).c_str(), card.c_str(),
                        xr_format_content_size(missing).c_str());
     }
+    XrByteArray utf8(64, 64);
+    XrMaemoCommon::to_utf8(message, utf8);
+    std::fprintf(stderr, "kestrova-navigator: update note: %.*s\n", utf8.get_num_items(),
+                 reinterpret_cast<const char*>(utf8.get_items()));
     XrCommonDialogs::show_error_msg(text_of(R_STR_MAP_DL_TITLE), message, GTK_WINDOW(dialog));
 }
 
