@@ -65,7 +65,7 @@ bench-run:
 		echo "== $$b"; $$b --benchmark_min_time=0.2 || exit 1; done
 
 PROGRAMS    := kestrova-navigator launcher kestrova-gpsd-helper serial-nmea-helper
-RUN_TARGETS := $(PROGRAMS) kestrova-probe mapgen servicesim-answer xr_shipped_files
+RUN_TARGETS := $(PROGRAMS) kestrova-probe mapgen servicesim-answer updatesim-content xr_shipped_files
 
 # The optimised tree of `make bench`, so that a person sees the program's
 # real speed; only what the run needs is built.

@@ -1,4 +1,5 @@
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "apps/maemo_map/xr_maemocataloguehost.h"
 #include "apps/maemo_map/xr_maemolocdetaildlg.h"
 
 #include <gconf/gconf-client.h>
@@ -135,13 +136,22 @@ XrString text_of_key(const char* key)
 
 } // namespace
 
+namespace {
+
+// The voice folder lookups and catalogue notes go through the application.
+XrMaemoCatalogueHost g_catalogue_host;
+
+} // namespace
+
 XrMaemoMapApp::XrMaemoMapApp(osso_context_t* osso_context) : osso_context(osso_context)
 {
     xr_set_note_function(&XrMaemoMapApp::show_note_text);
+    XrCatalogueHost::set_instance(&g_catalogue_host);
 }
 
 XrMaemoMapApp::~XrMaemoMapApp()
 {
+    XrCatalogueHost::set_instance(nullptr);
     xr_set_note_function(nullptr);
     destroy_providers();
     if (get_app_map_window_source() == &window_source)

@@ -7,6 +7,7 @@
 #include "common/corvanel_core/interfaces/xr_applicationprovider.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/map/xr_routelayer.h"
 #include "common/misc/xr_msgids.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_path_resolver.h"
@@ -17,6 +18,7 @@
 #include "common/update/xr_mapcatalogue.h"
 #include "common/update/xr_soundsetcatalogue.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -95,6 +97,16 @@ void delete_download_lists()
 XrAppSettingsProvider* settings()
 {
     return xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+}
+
+// The voice folder the settings name (the one the prompts play from).
+XrString current_voice_folder()
+{
+    if (XrAppSettingsProvider* s = settings())
+        return s->get_soundset();
+    XrString name;
+    get_content_folder(name, false);
+    return name;
 }
 
 GtkTreeView* tree(GtkWidget* dialog, const char* name)
@@ -260,14 +272,15 @@ void XrMaemoMapsDlg::fill_installed()
         }
     } else {
         XrSoundsetCatalogue voices(XrSoundsetCatalogue::get_voice_root());
-        XrString current;
-        get_content_folder(current, false);
+        const XrString current = current_voice_folder();
+        const XrString root = XrSoundsetCatalogue::get_voice_root() + XrString(L"/");
         for (int i = 0; i < voices.get_count(); ++i) {
             XrSoundsetEntry* e = voices.get_item(i);
             XrString language;
             if (!e->get_language().is_empty())
                 language = XrString(L"(") + e->get_language() + XrString(L") ");
-            if (e->get_title() == current || e->get_path() == current)
+            if (!current.is_empty() && (e->get_title() == current || e->get_path() == current ||
+                                        e->get_path() == root + current))
                 cursor = row;
             add(e->get_title(), language, xr_content_folder_size(e->get_path()));
         }
@@ -417,16 +430,24 @@ void XrMaemoMapsDlg::remove_selected()
             !XrCommonDialogs::show_query_msg(text_of(R_STR_SPEAKER_REMOVE_CONFIRMATION_TITLE),
                                              text_of(R_STR_SPEAKER_REMOVE_CONFIRMATION), GTK_WINDOW(dialog)))
             return;
-        XrString current;
-        get_content_folder(current, false);
-        const bool was_current = !current.is_empty() && (current == entry->get_path() || current == name);
-        remove_directory_tree(entry->get_path());
-        // The setting must not name a folder that is gone.
-        if (was_current)
+        const XrString current = current_voice_folder();
+        const XrString path = entry->get_path();
+        const bool was_current =
+            !current.is_empty() && (current == path || current == name ||
+                                    XrSoundsetCatalogue::get_voice_root() + XrString(L"/") + current == path);
+        remove_directory_tree(path);
+        // The setting must not name a folder that is gone, nor the prompts
+        // play from it: they go to the voice set the search finds.
+        if (was_current) {
             if (XrAppSettingsProvider* s = settings()) {
                 s->set_soundset(XrString());
                 s->save(true);
             }
+            XrString left;
+            XrRouteLayer* layer = app != nullptr ? app->get_route_layer() : nullptr;
+            if (layer != nullptr && get_content_folder(left, true))
+                layer->set_voice_folder(left);
+        }
     } else {
         XrMapCatalogue maps(card_root(), XrString(L"mapdata"));
         const int index = find_map(maps, name, second);
@@ -618,6 +639,10 @@ void XrMaemoMapsDlg::show_error(int kind, std::uint64_t missing)
         message.format(600, text_of(R_STR_DL_OUT_OF_SPACE).c_str(), card.c_str(),
                        xr_format_content_size(missing).c_str());
     }
+    XrByteArray utf8(64, 64);
+    XrMaemoCommon::to_utf8(message, utf8);
+    std::fprintf(stderr, "kestrova-navigator: update note: %.*s\n", utf8.get_num_items(),
+                 reinterpret_cast<const char*>(utf8.get_items()));
     XrCommonDialogs::show_error_msg(text_of(R_STR_MAP_DL_TITLE), message, GTK_WINDOW(dialog));
 }
 

@@ -6,6 +6,7 @@
 
 #include "apps/maemo_map/xr_languagetable.h"
 #include "apps/maemo_map/xr_maemomapapp.h"
+#include "apps/maemo_map/xr_maemomapsdlg.h"
 #include "common/corvanel_core/impl/xr_providerutil.h"
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_mappoint.h"
@@ -416,6 +417,20 @@ void XrMaemoSettingsDlg::apply(unsigned changes, const XrSettingsValues& now)
         g_app->redraw_map_window();
 }
 
+namespace {
+
+// "voice_download_button": the settings end as with OK once the voice sets
+// window, opened here over them, has closed.
+void on_voice_download(GtkButton*, gpointer settings_window)
+{
+    gtk_dialog_response(GTK_DIALOG(settings_window), GTK_RESPONSE_OK);
+    std::fprintf(stderr, "kestrova-navigator: voice sets window from the settings\n");
+    // The window deletes itself when its run ends.
+    (new XrMaemoMapsDlg(g_app, true))->show();
+}
+
+} // namespace
+
 bool XrMaemoSettingsDlg::run()
 {
     if (app_settings == nullptr)
@@ -432,8 +447,8 @@ bool XrMaemoSettingsDlg::run()
     } else {
         gtk_widget_hide(gtk_notebook_get_nth_page(notebook, 1));
     }
-    // The maps and voices window is not part of this program: no download.
-    gtk_widget_hide(XrMaemoCommon::lookup_widget(dialog, "voice_download_button"));
+    g_signal_connect(XrMaemoCommon::lookup_widget(dialog, "voice_download_button"), "clicked",
+                     G_CALLBACK(on_voice_download), dialog);
     XrMaemoCommon::set_dialog_title(dialog, text_of(R_STR_SETTINGS_DLG_TITLE), true);
     fill();
     gtk_widget_show(dialog);

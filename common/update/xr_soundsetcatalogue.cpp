@@ -60,21 +60,29 @@ XrSoundsetCatalogue::~XrSoundsetCatalogue()
 void XrSoundsetCatalogue::scan()
 {
     std::vector<XrSoundsetEntry*> found;
+    // An entry for the folder when its "version.txt" can be read.
+    auto add = [&](const XrString& path) {
+        XrVersionFile version;
+        if (!version.load(path + L"/version.txt"))
+            return false;
+        XrString title = version.get(L"Title");
+        if (title.length() > soundset_prefix_len
+            && wide_strncmp(title.c_str(), soundset_prefix, soundset_prefix_len) == 0)
+            title = XrString(title.c_str_at(soundset_prefix_len));
+        XrSoundsetEntry* entry = new (std::nothrow)
+            XrSoundsetEntry(path, title, version.get(L"Language"), version.get(L"GUID"));
+        if (entry != nullptr)
+            found.push_back(entry);
+        return true;
+    };
     for_each_folder_entry(m_root, XrFileFinder::DIRECTORIES, [&](const XrString& language_folder) {
         const XrString language_path = m_root + L"/" + language_folder;
+        // A described folder right below the root is a voice set itself:
+        // the folder the voice settings name and the prompts play from.
+        if (add(language_path))
+            return true;
         for_each_folder_entry(language_path, XrFileFinder::DIRECTORIES, [&](const XrString& voice_folder) {
-            const XrString path = language_path + L"/" + voice_folder;
-            XrVersionFile version;
-            if (!version.load(path + L"/version.txt"))
-                return true;
-            XrString title = version.get(L"Title");
-            if (title.length() > soundset_prefix_len
-                && wide_strncmp(title.c_str(), soundset_prefix, soundset_prefix_len) == 0)
-                title = XrString(title.c_str_at(soundset_prefix_len));
-            XrSoundsetEntry* entry = new (std::nothrow)
-                XrSoundsetEntry(path, title, version.get(L"Language"), version.get(L"GUID"));
-            if (entry != nullptr)
-                found.push_back(entry);
+            add(language_path + L"/" + voice_folder);
             return true;
         });
         return true;

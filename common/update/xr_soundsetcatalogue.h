@@ -1,5 +1,7 @@
 // The installed voice sets: folders <root>/<language folder>/<voice folder>
-// described by their "version.txt".
+// described by their "version.txt", and described folders <root>/<voice
+// folder> (the folders the voice settings name, installed by the update
+// manager), whose sub-folders are then not searched.
 #pragma once
 
 #include "common/container/xr_array.h"

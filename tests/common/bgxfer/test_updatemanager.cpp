@@ -1,137 +1,23 @@
 // The update manager against the loopback update server: a component list
 // installed on the card, hostile lists refused with the card unchanged, the
 // session's first calls and the end without a listener.
-#include "common/ber/xr_propertybag.h"
-#include "common/bgxfer/updatesim_server.h"
-#include "common/bgxfer/xr_updatemanager.h"
-#include "common/misc/xr_md5.h"
-#include "common/misc/xr_path_resolver.h"
-#include "common/os/main_loop_pump.h"
-#include "common/os/xr_eventloop.h"
-#include "common/os/xr_inet.h"
-#include "common/update/xr_updatemanagerlistener.h"
-#include "platform/conic/conic.h"
-#include "support/xr_temp_root.h"
-
-#include <gtest/gtest.h>
+#include "update_manager_fixture.h"
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace update_test;
 
-void write(const std::string& path, const std::string& bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-XrString x(const std::string& s)
-{
-    return XrString(s.c_str());
-}
-
-std::string md5_hex(const std::string& bytes)
-{
-    XrMD5Context ctx;
-    md5_init(ctx);
-    md5_update(ctx, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
-    BYTE digest[16];
-    md5_final(ctx, digest);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (BYTE b : digest)
-        out += std::string{hex[b >> 4], hex[b & 15]};
-    return out;
-}
-
-std::string random_bytes(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
-
-struct ListFile {
-    std::string name, md5;
-    int size = 0;
-    int type = 1;
-};
-
-struct ListComponent {
-    std::string id;
-    int flags = 0;
-    std::string folder; // empty: none
-    std::vector<ListFile> files;
-};
-
-// The BER download list the server builds, version 1.2.0.3 for every component.
-std::string encode_list(const std::vector<ListComponent>& components)
-{
-    XrPropertyBag list;
-    for (const auto& c : components) {
-        auto* bag = new XrPropertyBag;
-        bag->add_string(2, x(c.id));
-        bag->add_string(3, x("name"));
-        const int version[4] = {1, 2, 0, 3};
-        for (int k = 0; k < 4; ++k)
-            bag->add_int(4 + k, version[k]);
-        bag->add_int(10, c.flags);
-        if (!c.folder.empty())
-            bag->add_string(9, x(c.folder));
-        for (const auto& f : c.files) {
-            auto* file = new XrPropertyBag;
-            file->add_string(1, x(f.name));
-            file->add_string(2, x(f.md5));
-            file->add_int(3, f.size);
-            file->add_int(5, f.type);
-            bag->add_bag(8, file);
-        }
-        list.add_bag(1, bag);
-    }
-    XrByteArray out;
-    EXPECT_EQ(list.encode(out), XrPropertyBag::OK);
-    return std::string(reinterpret_cast<const char*>(out.get_items()), out.get_num_items());
-}
-
-class Params : public XrUpdateParamsBase {
-public:
-    void platform_restart() override { ++restarts; }
-    void notify(const XrString& title, const XrString&) override { notes.push_back(title); }
-    int restarts = 0;
-    std::vector<XrString> notes;
-};
-
-class UpdateManagerTest : public ::testing::Test, public XrUpdateManagerListener {
+class UpdateManagerTest : public UpdateCardFixture, public XrUpdateManagerListener {
 protected:
-    void SetUp() override
-    {
-        con_ic_standin_reset();
-        unsetenv("http_proxy");
-        forget_map_card_root();
-        content = root.make_dirs("/srv/content/");
-        card = root.make_dirs("/media/mmc1/map/");
-        root.make_dirs("/media/mmc1/map/kestrova/");
-        ASSERT_TRUE(XrInet::create_inet(&loop));
-        params.work_dir = x(card + "kestrova/update/");
-    }
     void TearDown() override
     {
         delete manager;
         manager = nullptr;
-        pump_for(200);
-        XrInet::destroy_inet();
-        pump_pending();
-        forget_map_card_root();
-        con_ic_standin_reset();
+        tear_down(200);
     }
 
     void on_message(const XrString& t) override { messages.push_back(t); }
@@ -166,10 +52,6 @@ protected:
         return false;
     }
 
-    XrTempRoot root;
-    std::string content, card;
-    XrEventLoop loop;
-    Params params;
     XrUpdateManager* manager = nullptr;
     std::vector<XrString> messages, statuses, stages, errors;
     int finished = 0;

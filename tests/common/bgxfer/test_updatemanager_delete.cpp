@@ -1,86 +1,16 @@
 // Deleting the update manager while its transfers run: the deletion returns,
 // whatever still runs is torn down (ASan sees any use after free), the main
 // loop goes on, and the card keeps its installed files.
-#include "common/ber/xr_propertybag.h"
-#include "common/bgxfer/updatesim_server.h"
-#include "common/bgxfer/xr_updatemanager.h"
-#include "common/misc/xr_md5.h"
-#include "common/misc/xr_path_resolver.h"
-#include "common/os/main_loop_pump.h"
-#include "common/os/xr_eventloop.h"
-#include "common/os/xr_inet.h"
-#include "common/update/xr_updatemanagerlistener.h"
-#include "platform/conic/conic.h"
-#include "support/xr_temp_root.h"
-
-#include <gtest/gtest.h>
+#include "update_manager_fixture.h"
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-XrString x(const std::string& s)
-{
-    return XrString(s.c_str());
-}
-
-void write(const std::string& path, const std::string& bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string md5_hex(const std::string& bytes)
-{
-    XrMD5Context ctx;
-    md5_init(ctx);
-    md5_update(ctx, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
-    BYTE digest[16];
-    md5_final(ctx, digest);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (BYTE b : digest)
-        out += std::string{hex[b >> 4], hex[b & 15]};
-    return out;
-}
-
-// A download list of one component with the given files (name, bytes).
-std::string one_component_list(const std::vector<std::pair<std::string, std::string>>& files)
-{
-    XrPropertyBag list;
-    auto* bag = new XrPropertyBag;
-    bag->add_string(2, x("map_b"));
-    bag->add_string(3, x("name"));
-    const int version[4] = {1, 2, 0, 3};
-    for (int k = 0; k < 4; ++k)
-        bag->add_int(4 + k, version[k]);
-    bag->add_int(10, 0);
-    bag->add_string(9, x("mapdata_b"));
-    for (const auto& [name, bytes] : files) {
-        auto* file = new XrPropertyBag;
-        file->add_string(1, x(name));
-        file->add_string(2, x(md5_hex(bytes)));
-        file->add_int(3, int(bytes.size()));
-        file->add_int(5, 1);
-        bag->add_bag(8, file);
-    }
-    list.add_bag(1, bag);
-    XrByteArray out;
-    EXPECT_EQ(list.encode(out), XrPropertyBag::OK);
-    return std::string(reinterpret_cast<const char*>(out.get_items()), out.get_num_items());
-}
-
-class Params : public XrUpdateParamsBase {
-public:
-    void platform_restart() override {}
-    void notify(const XrString&, const XrString&) override {}
-};
+using namespace update_test;
 
 class Listener : public XrUpdateManagerListener {
 public:
@@ -93,33 +23,7 @@ public:
     int finished = 0;
 };
 
-class UpdateManagerDeleteTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        con_ic_standin_reset();
-        unsetenv("http_proxy");
-        forget_map_card_root();
-        content = root.make_dirs("/srv/content/");
-        card = root.make_dirs("/media/mmc1/map/");
-        root.make_dirs("/media/mmc1/map/kestrova/");
-        ASSERT_TRUE(XrInet::create_inet(&loop));
-        params.work_dir = x(card + "kestrova/update/");
-    }
-    void TearDown() override
-    {
-        pump_for(100);
-        XrInet::destroy_inet();
-        pump_pending();
-        forget_map_card_root();
-        con_ic_standin_reset();
-    }
-
-    XrTempRoot root;
-    std::string content, card;
-    XrEventLoop loop;
-    Params params;
-};
+using UpdateManagerDeleteTest = UpdateCardFixture;
 
 // Files that arrive slowly, so that deletion meets them in the middle.
 TEST_F(UpdateManagerDeleteTest, DeletionMidTransferEndsEverythingWhileTheLoopRuns)

@@ -277,6 +277,27 @@ TEST_F(SoundsetTest, ListsVoiceSetsByTitle)
     EXPECT_EQ(cat.get_item(3), nullptr);
 }
 
+// A voice set installed as one folder below the root (the form the voice
+// settings and the prompt player use) is listed beside the two-level ones;
+// a described folder is not searched further.
+TEST_F(SoundsetTest, ListsVoiceSetFoldersRightBelowTheRoot)
+{
+    const std::string base = "/media/mmc1/map/kestrova/sounds/";
+    root.write_file(base + "sound_deu/version.txt", "Title: Soundset Greta\nLanguage: German\nGUID: voice_deu\n");
+    root.write_file(base + "sound_deu/dest.ogg", "x");
+    root.write_file(base + "sound_deu/inner/version.txt", "Title: Hidden\n");
+    root.write_file(base + "sound_eng/voice_a/version.txt", "Title: Soundset Voice1\nGUID: g1\n");
+    root.write_file(base + "sound_eng/dest.ogg", "x"); // no description: only its sub-folder counts
+
+    XrSoundsetCatalogue cat(XrString(sounds().c_str()));
+    ASSERT_EQ(cat.get_count(), 2);
+    EXPECT_EQ(narrow(cat.get_item(0)->get_title()), "Greta");
+    EXPECT_EQ(narrow(cat.get_item(0)->get_guid()), "voice_deu");
+    EXPECT_EQ(narrow(cat.get_item(0)->get_language()), "German");
+    EXPECT_EQ(narrow(cat.get_item(0)->get_path()), sounds() + "/sound_deu");
+    EXPECT_EQ(narrow(cat.get_item(1)->get_path()), sounds() + "/sound_eng/voice_a");
+}
+
 TEST_F(SoundsetTest, FindAndListVoiceFolders)
 {
     const std::string base = "/media/mmc1/map/kestrova/sounds/";
