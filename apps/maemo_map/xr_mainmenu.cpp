@@ -288,8 +288,6 @@ void on_tool_location(GtkToolButton*, gpointer data)
     xr_show_current_location(app_of(data));
 }
 
-void apply_stored_north(XrMaemoMapApp& app);
-
 } // namespace
 
 GtkWidget* xr_main_menu() { return g_menu; }
@@ -326,8 +324,9 @@ void xr_build_menu(XrMaemoMapApp& app)
     append_item(view, "r_str_menu_view_show_current_location", G_CALLBACK(on_current_location), data);
     append_item(view, "r_menu_settings_set_as_default_view", G_CALLBACK(on_store_view), data);
     g_north_item = append_check(view, "r_menu_view_reset_north", G_CALLBACK(on_north), data);
-    // The stored orientation is applied and the item shows it.
-    apply_stored_north(app);
+    // Twice: the stored orientation is applied and the item shows it.
+    xr_toggle_north(app, false);
+    xr_toggle_north(app, false);
 
     append_item(g_menu, "r_str_maps_dlg_title", G_CALLBACK(on_maps), data);
     append_item(g_menu, "r_menu_favourites", G_CALLBACK(on_favourites), data);
@@ -441,51 +440,6 @@ void xr_update_route_items()
     gtk_widget_set_sensitive(g_clear_route_item, route != nullptr && route->has_route());
 }
 
-namespace {
-
-XrString north_key(bool with_route)
-{
-    return XrString(with_route ? L"route_orientation_to_north" : L"map_orientation_to_north");
-}
-
-// Turns the view for an orientation value: 1 north up, 0 with the heading
-// (when there is a heading to follow).
-void apply_north(XrMaemoMapApp& app, int value, bool redraw)
-{
-    if (value != 0) {
-        app.get_map_view().set_rotation(0);
-        return;
-    }
-    XrRouteLayer* layer = app.get_route_layer();
-    if (layer != nullptr && layer->has_last_position() && layer->get_gps_fix_valid() && app.can_follow()) {
-        int angle = layer->get_heading() - 90;
-        if (angle < 0)
-            angle += 360;
-        app.get_map_view().set_rotation(static_cast<short>(angle));
-        if (redraw)
-            app.redraw_map_window();
-    }
-}
-
-// The stored orientation applied and shown by the menu item; nothing is
-// written.
-void apply_stored_north(XrMaemoMapApp& app)
-{
-    if (g_north_busy)
-        return;
-    g_north_busy = true;
-    XrRouteProvider* route = XrRouteProvider::get_instance();
-    const bool with_route = route != nullptr && route->has_route();
-    XrAppSettingsProvider* settings = app_settings();
-    const int value = settings != nullptr ? settings->get_int(north_key(with_route), with_route ? 0 : 1) : 1;
-    apply_north(app, value, false);
-    if (g_north_item != nullptr)
-        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(g_north_item), value != 0);
-    g_north_busy = false;
-}
-
-} // namespace
-
 void xr_toggle_north(XrMaemoMapApp& app, bool redraw)
 {
     if (g_north_busy)
@@ -493,11 +447,25 @@ void xr_toggle_north(XrMaemoMapApp& app, bool redraw)
     g_north_busy = true;
     XrRouteProvider* route = XrRouteProvider::get_instance();
     const bool with_route = route != nullptr && route->has_route();
-    const XrString key = north_key(with_route);
+    const XrString key(with_route ? L"route_orientation_to_north" : L"map_orientation_to_north");
     XrAppSettingsProvider* settings = app_settings();
     const int current = settings != nullptr ? settings->get_int(key, with_route ? 0 : 1) : 1;
-    const int value = current == 0 ? 1 : 0;
-    apply_north(app, value, redraw);
+    int value;
+    if (current == 0) {
+        app.get_map_view().set_rotation(0);
+        value = 1;
+    } else {
+        value = 0;
+        XrRouteLayer* layer = app.get_route_layer();
+        if (layer != nullptr && layer->has_last_position() && layer->get_gps_fix_valid() && app.can_follow()) {
+            int angle = layer->get_heading() - 90;
+            if (angle < 0)
+                angle += 360;
+            app.get_map_view().set_rotation(static_cast<short>(angle));
+            if (redraw)
+                app.redraw_map_window();
+        }
+    }
     if (settings != nullptr) {
         settings->set_int(key, value);
         settings->save(true);
