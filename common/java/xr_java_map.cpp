@@ -465,27 +465,42 @@ KO_NATIVE(ImageLayer_redraw)
     ko_ret_void(complete, thread);
 }
 
-void bind(const char* cls, std::initializer_list<KoJvmNative> fns)
-{
-    int i = 0;
-    for (KoJvmNative f : fns)
-        ko_jvm_bind_application_native(cls, i++, f);
-}
-
 } // namespace
 
-void xr_java_bind_map_natives()
+const std::vector<XrJavaNative>& xr_java_map_natives()
 {
-    bind("com/kestrovatech/map/Layer",
-         {Layer_createLayer, Layer_redraw, Layer_add, Layer_remove, Layer_clear, Layer_destroy});
-    bind("com/kestrovatech/map/MapObject",
-         {MapObject_setColor, MapObject_setOutline, MapObject_addActionAreaRect, MapObject_addActionAreaPoint,
-          MapObject_addActionAreaScreen, MapObject_clearActionAreas, MapObject_destroy});
-    bind("com/kestrovatech/map/Point", {Point_createPoint});
-    bind("com/kestrovatech/map/Polyline", {Polyline_createPolyline, Polyline_addPointWGS84, Polyline_clearPoints});
-    bind("com/kestrovatech/map/ImageLayer",
-         {ImageLayer_createLayer, ImageLayer_addListener, ImageLayer_addTile, ImageLayer_removeTile,
-          ImageLayer_addImage, ImageLayer_removeImage, ImageLayer_redraw, ImageLayer_destroy});
+    static const char* const kLayer = "com/kestrovatech/map/Layer";
+    static const char* const kObject = "com/kestrovatech/map/MapObject";
+    static const char* const kPolyline = "com/kestrovatech/map/Polyline";
+    static const char* const kImage = "com/kestrovatech/map/ImageLayer";
+    static const std::vector<XrJavaNative> natives = {
+        {kObject, "setColor(III)V", MapObject_setColor},
+        {kObject, "setOutline(IIII)V", MapObject_setOutline},
+        {kObject, "addActionArea(DDDDLcom/kestrovatech/map/ActionHandler;)V", MapObject_addActionAreaRect},
+        {kObject, "addActionArea(DDILcom/kestrovatech/map/ActionHandler;)V", MapObject_addActionAreaPoint},
+        {kObject, "addActionArea(IIIILcom/kestrovatech/map/ActionHandler;)V", MapObject_addActionAreaScreen},
+        {kObject, "clearActionAreas()V", MapObject_clearActionAreas},
+        {kObject, "destroy()V", MapObject_destroy},
+        {kImage, "createLayer(III)V", ImageLayer_createLayer},
+        {kImage, "addListener(Lcom/kestrovatech/map/ImageLayerListener;)V", ImageLayer_addListener},
+        {kImage, "addTile(Ljava/lang/String;DD)V", ImageLayer_addTile},
+        {kImage, "removeTile(Ljava/lang/String;)V", ImageLayer_removeTile},
+        {kImage, "addImage(Ljava/lang/String;DDDD)V", ImageLayer_addImage},
+        {kImage, "removeImage(Ljava/lang/String;)V", ImageLayer_removeImage},
+        {kImage, "redraw()V", ImageLayer_redraw},
+        {kImage, "destroy()V", ImageLayer_destroy},
+        {kPolyline, "createPolyline(IIII)V", Polyline_createPolyline},
+        {kPolyline, "addPointWGS84(DD)V", Polyline_addPointWGS84},
+        {kPolyline, "clearPoints()V", Polyline_clearPoints},
+        {"com/kestrovatech/map/Point", "createPoint(DDIIII)V", Point_createPoint},
+        {kLayer, "createLayer(Ljava/lang/String;II)V", Layer_createLayer},
+        {kLayer, "redraw()V", Layer_redraw},
+        {kLayer, "add(Lcom/kestrovatech/map/MapObject;)V", Layer_add},
+        {kLayer, "remove(Lcom/kestrovatech/map/MapObject;)V", Layer_remove},
+        {kLayer, "clear()V", Layer_clear},
+        {kLayer, "destroy()V", Layer_destroy},
+    };
+    return natives;
 }
 
 void xr_java_release_map_listeners() { listeners().clear(); }

@@ -1,9 +1,11 @@
 #include "common/java/xr_java_natives.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "toolkit/javart/javart_app.h"
 
 namespace xr_java {
 
@@ -65,3 +67,18 @@ void log_exception(KoJvmRec* vm, KoJvmObjectRec* exception, const char* where)
 }
 
 } // namespace xr_java
+
+bool xr_java_bind_natives(const std::vector<XrJavaNative>& natives)
+{
+    bool ok = true;
+    const char* current = nullptr;
+    int position = 0;
+    for (const XrJavaNative& n : natives) {
+        if (current == nullptr || std::strcmp(current, n.class_name) != 0) {
+            current = n.class_name;
+            position = 0;
+        }
+        ok = ko_jvm_bind_application_native(n.class_name, position++, n.fn) && ok;
+    }
+    return ok;
+}

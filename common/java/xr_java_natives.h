@@ -1,6 +1,8 @@
 // Shared helpers of the add-on bindings' natives.
 #pragma once
 
+#include <vector>
+
 #include "common/java/xr_java.h"
 #include "toolkit/javart/javart_natives.h"
 
@@ -30,9 +32,19 @@ void log_exception(KoJvmRec* vm, KoJvmObjectRec* exception, const char* where);
 
 } // namespace xr_java
 
-// Binds the natives of the navigator, location, locale and connector classes.
-void xr_java_bind_navigator_natives();
-// Binds the natives of the map classes.
-void xr_java_bind_map_natives();
+// One native of an add-on API class: the class, the method's name and
+// descriptor, and its function; a class's entries are in the order of its
+// class file's natives, the position the function is bound at.
+struct XrJavaNative {
+    const char* class_name;
+    const char* method; // name and descriptor, "getMmcRoot()Ljava/lang/String;"
+    KoJvmNative fn;
+};
+// The natives of the navigator, location, locale and connector classes, and
+// those of the map classes.
+const std::vector<XrJavaNative>& xr_java_navigator_natives();
+const std::vector<XrJavaNative>& xr_java_map_natives();
+// Binds a table's natives by position; false when a position was refused.
+bool xr_java_bind_natives(const std::vector<XrJavaNative>& natives);
 // Drops the image-layer listeners (before the VM goes).
 void xr_java_release_map_listeners();

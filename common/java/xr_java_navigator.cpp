@@ -379,15 +379,24 @@ int xr_java_locale_message_id(int number)
     return value;
 }
 
-void xr_java_bind_navigator_natives()
+const std::vector<XrJavaNative>& xr_java_navigator_natives()
 {
-    static const KoJvmNative navigator[] = {Navigator_getMmcRoot,    Navigator_getPluginRoot, Navigator_getFavourites,
-                                            Navigator_addMenuItem,   Navigator_findAddress,   Navigator_findRoute,
-                                            Navigator_getViewMidpoint, Navigator_getViewArea, Navigator_centerOnPoint,
-                                            Navigator_addMarker,     Navigator_removeMarker};
-    for (int i = 0; i < 11; ++i)
-        ko_jvm_bind_application_native(kNavigator, i, navigator[i]);
-    ko_jvm_bind_application_native("com/kestrovatech/GPSLocation", 0, GPSLocation_fillLocationInfo);
-    ko_jvm_bind_application_native("com/kestrovatech/Locale", 0, Locale_getString);
-    ko_jvm_bind_application_native("javax/microedition/io/Connector", 0, Connector_getDefaultPath);
+    static const std::vector<XrJavaNative> natives = {
+        {kNavigator, "getMmcRoot()Ljava/lang/String;", Navigator_getMmcRoot},
+        {kNavigator, "getPluginRoot()Ljava/lang/String;", Navigator_getPluginRoot},
+        {kNavigator, "getFavourites()[Lcom/kestrovatech/Favourite;", Navigator_getFavourites},
+        {kNavigator, "addMenuItem(Ljava/lang/String;I)V", Navigator_addMenuItem},
+        {kNavigator, "findAddress(Ljava/lang/String;Ljava/lang/String;I)Lcom/kestrovatech/Location;",
+         Navigator_findAddress},
+        {kNavigator, "findRoute(Lcom/kestrovatech/Location;Ljava/lang/String;)V", Navigator_findRoute},
+        {kNavigator, "getViewMidpoint()Lcom/kestrovatech/Location;", Navigator_getViewMidpoint},
+        {kNavigator, "getViewArea()[Lcom/kestrovatech/Location;", Navigator_getViewArea},
+        {kNavigator, "centerOnPoint(Lcom/kestrovatech/Location;D)V", Navigator_centerOnPoint},
+        {kNavigator, "addMarker(Lcom/kestrovatech/Location;Ljava/lang/String;)V", Navigator_addMarker},
+        {kNavigator, "removeMarker()V", Navigator_removeMarker},
+        {"com/kestrovatech/GPSLocation", "fillLocationInfo()V", GPSLocation_fillLocationInfo},
+        {"com/kestrovatech/Locale", "getString(I)Ljava/lang/String;", Locale_getString},
+        {"javax/microedition/io/Connector", "getDefaultPath()Ljava/lang/String;", Connector_getDefaultPath},
+    };
+    return natives;
 }

@@ -118,8 +118,8 @@ bool xr_java_start(XrJava& java, const std::string& class_path)
 {
     static bool bound = false;
     if (!bound) {
-        xr_java_bind_navigator_natives();
-        xr_java_bind_map_natives();
+        xr_java_bind_natives(xr_java_navigator_natives());
+        xr_java_bind_natives(xr_java_map_natives());
         bound = true;
     }
     g_class_path = class_path;

@@ -319,7 +319,8 @@ void ko_jvm_run(KoJvmRec* vm);
 // With slice_us > 0, Java threads run at most that long per run of the
 // scheduler: then they pause, fn(data) is called once (from inside the
 // interpreter: it must only arrange for ko_jvm_resume to be called later) and
-// the run returns. 0 turns slicing off.
+// the run returns. 0 turns slicing off (paused threads stay paused until
+// ko_jvm_resume).
 void ko_jvm_set_time_slice(KoJvmRec* vm, std::int64_t slice_us, void (*fn)(void*), void* data);
 // Lets paused threads run for another slice.
 void ko_jvm_resume(KoJvmRec* vm);

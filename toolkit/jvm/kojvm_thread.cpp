@@ -238,8 +238,6 @@ void ko_jvm_set_time_slice(KoJvmRec* vm, std::int64_t slice_us, void (*fn)(void*
     vm->slice_us = slice_us > 0 ? slice_us : 0;
     vm->pause_fn = fn;
     vm->pause_data = data;
-    if (!vm->slice_us && vm->paused)
-        ko_jvm_resume(vm);
 }
 
 void ko_jvm_resume(KoJvmRec* vm)

@@ -39,6 +39,13 @@ public class Navigator {
         String[] names = new File(root).list();
         if (names == null)
             return;
+        // In name order, whatever order the folder lists them in.
+        for (int i = 1; i < names.length; ++i)
+            for (int j = i; j > 0 && names[j - 1].compareTo(names[j]) > 0; --j) {
+                String t = names[j];
+                names[j] = names[j - 1];
+                names[j - 1] = t;
+            }
         for (int i = 0; i < names.length; ++i)
             if (!loadPlugin(root, names[i]))
                 return;
