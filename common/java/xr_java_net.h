@@ -14,6 +14,8 @@
 
 #include "common/container/xr_string.h"
 
+#include <utility>
+
 class XrEventloopBase;
 class XrFsm;
 class XrPropertyBag;
@@ -88,8 +90,7 @@ private:
             r->reply(status, error_code, title, details, service_id, command_id, command_version, payload);
         }
         XrJavaServiceReply* reply;
-        decltype(static_cast<Channel*>(nullptr)->send_request(XrString(), 0, 0, 0, nullptr, nullptr, nullptr)) message =
-            nullptr;
+        decltype(std::declval<Channel&>().send_request(XrString(), 0, 0, 0, nullptr, nullptr, nullptr)) message = nullptr;
     };
 
     XrFsm* m_fsm;

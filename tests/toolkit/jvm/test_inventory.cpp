@@ -22,7 +22,6 @@ const CountDifference kCountDifferences[] = {
     {"com/kestrovatech/GPSLocation", 6, "its Java side beyond the natives comes with the application's bindings"},
     {"com/kestrovatech/Location", 6, "its Java side beyond the natives comes with the application's bindings"},
     {"com/kestrovatech/Navigator", 13, "its Java side beyond the natives comes with the application's bindings"},
-    {"com/kestrovatech/PropertyBag", 19, "its Java side beyond the natives comes with the application's bindings"},
     {"com/kestrovatech/map/ImageLayer", 10, "its Java side beyond the natives comes with the application's bindings"},
     {"com/kestrovatech/map/Layer", 8, "its Java side beyond the natives comes with the application's bindings"},
     {"com/kestrovatech/map/Point", 2, "its Java side beyond the natives comes with the application's bindings"},
