@@ -1,12 +1,8 @@
 package com.kestrovatech;
 
-<<<<<<< HEAD
-// The user cancelled a dialog.
-public class UserCancelledException extends Exception {
-=======
-// The user cancelled a query dialog.
+// The user cancelled a query dialog. Unchecked: the dialog natives that
+// raise it declare nothing, so add-ons may catch it where they choose.
 public class UserCancelledException extends RuntimeException {
->>>>>>> ws-addonio
     public UserCancelledException() {}
     public UserCancelledException(String message) { super(message); }
 }
