@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/java/xr_java.h"
+#include "common/java/xr_java_dialogs_natives.h"
 #include "toolkit/javart/javart_natives.h"
 
 class XrProjection;
@@ -16,8 +17,8 @@ inline KoJvmObjectRec* arg_obj(const KoJvmCat1ValueUnion& v) { return ko_obj(v.r
 // superclass); a missing field is a fatal error naming it.
 KoJvmFieldRec* field(KoJvmRec* vm, KoJvmObjectRec* obj, const char* name, const char* desc);
 // The native object of a binding object (its long field nativeHandle).
+// (set_handle: xr_java_dialogs_natives.h)
 void* handle(KoJvmRec* vm, KoJvmObjectRec* obj);
-void set_handle(KoJvmRec* vm, KoJvmObjectRec* obj, void* p);
 
 // The map provider's projection, or null.
 const XrProjection* projection();

@@ -23,6 +23,7 @@
 #include "common/update/xr_httpclient.h"
 #include "toolkit/javart/javart_app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <unordered_map>
@@ -104,9 +105,12 @@ public:
         std::vector<XrHttpRequest*> running;
         for (auto& c : m_calls)
             running.push_back(c.first);
+        // Destroying may end a request at once (request_done inside).
+        ++m_busy;
         for (XrHttpRequest* r : running)
             r->destroy();
-        if (m_calls.empty())
+        --m_busy;
+        if (m_calls.empty() && m_busy == 0)
             delete this;
     }
 
@@ -142,8 +146,12 @@ public:
         if (!c)
             return;
         m_calls.erase(request);
+        // Completing runs the VM, and Java may destroy the Http object
+        // meanwhile: the context is deleted only once nothing of it is in use.
+        ++m_busy;
         finish(c);
-        if (m_closing && m_calls.empty())
+        --m_busy;
+        if (m_closing && m_calls.empty() && m_busy == 0)
             delete this;
     }
 
@@ -194,6 +202,7 @@ private:
     XrHttpClient* m_client;
     std::unordered_map<XrHttpRequest*, HttpCall*> m_calls;
     bool m_closing = false;
+    int m_busy = 0; // calls of close or request_done under way
 };
 
 KO_NATIVE(Http_operation)
@@ -530,6 +539,22 @@ struct ChannelRef {
     void* channel;
 };
 
+// The references Java holds, released when the VM ends.
+std::vector<ChannelRef*>& channel_refs()
+{
+    static std::vector<ChannelRef*> refs;
+    return refs;
+}
+
+void drop_channel_ref(ChannelRef* ref)
+{
+    auto& refs = channel_refs();
+    refs.erase(std::remove(refs.begin(), refs.end(), ref), refs.end());
+    forget(ref);
+    g_env.channel->release(ref->channel);
+    delete ref;
+}
+
 // A sent request, until its reply has reached Java.
 class XrServComClientJava : public XrJavaServiceReply {
 public:
@@ -538,7 +563,17 @@ public:
         m_listener.object = listener;
         ko_jvm_add_global_ref(vm, &m_listener);
     }
-    ~XrServComClientJava() override { ko_jvm_remove_global_ref(m_vm, &m_listener); }
+    ~XrServComClientJava() override
+    {
+        if (m_vm)
+            ko_jvm_remove_global_ref(m_vm, &m_listener);
+    }
+    // The VM ends before the reply: it is dropped when it comes.
+    void orphan()
+    {
+        ko_jvm_remove_global_ref(m_vm, &m_listener);
+        m_vm = nullptr;
+    }
 
     void reply(int status, int error_code, const XrString&, const XrString& details, int service_id, int command_id,
                int command_version, XrPropertyBag* payload) override;
@@ -565,6 +600,11 @@ void XrServComClientJava::reply(int status, int error_code, const XrString&, con
 {
     pending().erase(m_id);
     KoJvmRec* vm = m_vm;
+    if (!vm) {
+        delete payload;
+        delete this;
+        return;
+    }
     KoJvmObjectRec* text = to_java(vm, details);
     int mark = ko_jvm_push_handle(vm, &text);
     KoJvmObjectRec* message = nullptr;
@@ -659,6 +699,7 @@ KO_NATIVE(ServCom_create)
         return ko_ret_throw(vm, complete, thread, kState, "No service channel");
     auto* ref = new ChannelRef{channel};
     remember(ref, KIND_CHANNEL);
+    channel_refs().push_back(ref);
     ko_ret_long(complete, thread, as_long(ref));
 }
 
@@ -666,11 +707,8 @@ KO_NATIVE(ServCom_destroy)
 {
     (void)clazz, (void)args, (void)data;
     KoJvmObjectRec* obj = receiver(self);
-    if (auto* ref = static_cast<ChannelRef*>(live_handle(vm, obj, KIND_CHANNEL))) {
-        forget(ref);
-        g_env.channel->release(ref->channel);
-        delete ref;
-    }
+    if (auto* ref = static_cast<ChannelRef*>(live_handle(vm, obj, KIND_CHANNEL)))
+        drop_channel_ref(ref);
     set_handle(vm, obj, nullptr);
     ko_ret_void(complete, thread);
 }
@@ -716,4 +754,14 @@ bool xr_java_bind_net(const XrJavaNetEnv& env)
     for (const Binding& b : kBindings)
         ok = ko_jvm_bind_application_native(b.class_name, b.index, b.fn) && ok;
     return ok;
+}
+
+void xr_java_release_net()
+{
+    // Replies still to come go nowhere; then the channel references go
+    // (the last one cancels what is pending).
+    for (auto& p : pending())
+        p.second->orphan();
+    while (!channel_refs().empty())
+        drop_channel_ref(channel_refs().back());
 }

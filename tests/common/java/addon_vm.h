@@ -31,7 +31,11 @@ public:
              ko_jvm_define_stream_classes(vm) && ko_jvm_define_application_classes(vm) &&
              ko_jvm_define_ui_classes(vm) && ko_jvm_start_finalizer(vm);
     }
-    ~AddonVm() { ko_jvm_destroy(vm); }
+    ~AddonVm()
+    {
+        xr_java_release_net();
+        ko_jvm_destroy(vm);
+    }
     AddonVm(const AddonVm&) = delete;
     AddonVm& operator=(const AddonVm&) = delete;
 
