@@ -19,6 +19,7 @@
 #include "common/ber/xr_propertybag.h"
 #include "common/container/xr_bytearray.h"
 #include "common/java/xr_java_dialogs_natives.h"
+#include "common/java/xr_java_natives.h"
 #include "common/types/xr_datetime.h"
 #include "common/update/xr_httpclient.h"
 #include "toolkit/javart/javart_app.h"
@@ -713,47 +714,44 @@ KO_NATIVE(ServCom_destroy)
     ko_ret_void(complete, thread);
 }
 
-struct Binding {
-    const char* class_name;
-    int index;
-    KoJvmNative fn;
-};
-
-const Binding kBindings[] = {
-    {"com/kestrovatech/Http", 0, Http_operation},
-    {"com/kestrovatech/Http", 1, Http_destroy},
-    {"com/kestrovatech/PropertyBag", 0, Bag_getCount},
-    {"com/kestrovatech/PropertyBag", 1, Bag_addBoolean},
-    {"com/kestrovatech/PropertyBag", 2, Bag_addInt},
-    {"com/kestrovatech/PropertyBag", 3, Bag_addDouble},
-    {"com/kestrovatech/PropertyBag", 4, Bag_addString},
-    {"com/kestrovatech/PropertyBag", 5, Bag_addBytes},
-    {"com/kestrovatech/PropertyBag", 6, Bag_getBoolean},
-    {"com/kestrovatech/PropertyBag", 7, Bag_getInt},
-    {"com/kestrovatech/PropertyBag", 8, Bag_getDouble},
-    {"com/kestrovatech/PropertyBag", 9, Bag_getString},
-    {"com/kestrovatech/PropertyBag", 10, Bag_getBytes},
-    {"com/kestrovatech/PropertyBag", 11, Bag_addReference},
-    {"com/kestrovatech/PropertyBag", 12, Bag_addEpoch},
-    {"com/kestrovatech/PropertyBag", 13, Bag_getEpoch},
-    {"com/kestrovatech/PropertyBag", 14, Bag_getReference},
-    {"com/kestrovatech/PropertyBag", 15, Bag_create},
-    {"com/kestrovatech/PropertyBag", 16, Bag_destroy},
-    {"com/kestrovatech/ServCom", 0, ServCom_cancel},
-    {"com/kestrovatech/ServCom", 1, ServCom_nativeSend},
-    {"com/kestrovatech/ServCom", 2, ServCom_create},
-    {"com/kestrovatech/ServCom", 3, ServCom_destroy},
-};
-
 } // namespace
+
+// In class-file order of each class's natives: the position each is bound at.
+const std::vector<XrJavaNative>& xr_java_net_natives()
+{
+    static const std::vector<XrJavaNative> natives = {
+        {"com/kestrovatech/Http", "operation(ILjava/lang/String;[B)[B", Http_operation},
+        {"com/kestrovatech/Http", "destroy()V", Http_destroy},
+        {"com/kestrovatech/PropertyBag", "getCount(I)I", Bag_getCount},
+        {"com/kestrovatech/PropertyBag", "add(IZ)V", Bag_addBoolean},
+        {"com/kestrovatech/PropertyBag", "add(II)V", Bag_addInt},
+        {"com/kestrovatech/PropertyBag", "add(ID)V", Bag_addDouble},
+        {"com/kestrovatech/PropertyBag", "add(ILjava/lang/String;)V", Bag_addString},
+        {"com/kestrovatech/PropertyBag", "add(I[B)V", Bag_addBytes},
+        {"com/kestrovatech/PropertyBag", "getBoolean(II)Z", Bag_getBoolean},
+        {"com/kestrovatech/PropertyBag", "getInt(II)I", Bag_getInt},
+        {"com/kestrovatech/PropertyBag", "getDouble(II)D", Bag_getDouble},
+        {"com/kestrovatech/PropertyBag", "getString(II)Ljava/lang/String;", Bag_getString},
+        {"com/kestrovatech/PropertyBag", "getByteArray(II)[B", Bag_getBytes},
+        {"com/kestrovatech/PropertyBag", "addReference(ILcom/kestrovatech/PropertyBag;)V", Bag_addReference},
+        {"com/kestrovatech/PropertyBag", "addEpoch(IJ)V", Bag_addEpoch},
+        {"com/kestrovatech/PropertyBag", "getEpoch(II)J", Bag_getEpoch},
+        {"com/kestrovatech/PropertyBag", "getReference(II)J", Bag_getReference},
+        {"com/kestrovatech/PropertyBag", "create()J", Bag_create},
+        {"com/kestrovatech/PropertyBag", "destroy()V", Bag_destroy},
+        {"com/kestrovatech/ServCom", "cancel(J)V", ServCom_cancel},
+        {"com/kestrovatech/ServCom", "nativeSend(Ljava/lang/String;IIILcom/kestrovatech/PropertyBag;Ljava/lang/String;Lcom/kestrovatech/ServComListener;)J", ServCom_nativeSend},
+        {"com/kestrovatech/ServCom", "create()J", ServCom_create},
+        {"com/kestrovatech/ServCom", "destroy()V", ServCom_destroy},
+    };
+    return natives;
+}
+
 
 bool xr_java_bind_net(const XrJavaNetEnv& env)
 {
     g_env = env;
-    bool ok = true;
-    for (const Binding& b : kBindings)
-        ok = ko_jvm_bind_application_native(b.class_name, b.index, b.fn) && ok;
-    return ok;
+    return xr_java_bind_natives(xr_java_net_natives());
 }
 
 void xr_java_release_net()

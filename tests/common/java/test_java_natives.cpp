@@ -46,6 +46,8 @@ const Table kTables[] = {
     {"map", &xr_java_map_natives,
      {"com/kestrovatech/map/Layer", "com/kestrovatech/map/MapObject", "com/kestrovatech/map/Point",
       "com/kestrovatech/map/Polyline", "com/kestrovatech/map/ImageLayer"}},
+    {"network", &xr_java_net_natives,
+     {"com/kestrovatech/Http", "com/kestrovatech/PropertyBag", "com/kestrovatech/ServCom"}},
 };
 
 } // namespace
