@@ -47,6 +47,8 @@ const std::vector<XrJavaNative>& xr_java_navigator_natives();
 const std::vector<XrJavaNative>& xr_java_map_natives();
 // Those of Http, PropertyBag and ServCom (bound by xr_java_bind_net).
 const std::vector<XrJavaNative>& xr_java_net_natives();
+// Those of CommonDialogs, BusyDlg and the ui package (xr_java_bind_dialogs).
+const std::vector<XrJavaNative>& xr_java_dialog_natives();
 // Binds a table's natives by position; false when a position was refused.
 bool xr_java_bind_natives(const std::vector<XrJavaNative>& natives);
 // Drops the image-layer listeners (before the VM goes).
