@@ -1,0 +1,78 @@
+// The sample add-on in the whole program: the navigator started on an empty
+// card installs it, the VM runs it, its layer is drawn on the map, a click
+// on its point (XTest through xdotool) reaches it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "navigator_run.h"
+
+namespace {
+
+void xdo(const std::string& args) { std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()); }
+
+// The pixels of one colour on screen, with their centre.
+struct Spot {
+    int count = 0;
+    int x = 0;
+    int y = 0;
+};
+
+template <typename Pred>
+Spot find_spot(GdkPixbuf* pb, Pred colour)
+{
+    Spot s;
+    long sx = 0, sy = 0;
+    for (int y = 0; y < gdk_pixbuf_get_height(pb); ++y)
+        for (int x = 0; x < gdk_pixbuf_get_width(pb); ++x)
+            if (colour(xr_pixel(pb, x, y))) {
+                ++s.count;
+                sx += x;
+                sy += y;
+            }
+    if (s.count > 0) {
+        s.x = int(sx / s.count);
+        s.y = int(sy / s.count);
+    }
+    return s;
+}
+
+// The sample's point is magenta, its polyline cyan.
+bool magenta(const XrRgb& c) { return c.r > 220 && c.g < 50 && c.b > 220; }
+bool cyan(const XrRgb& c) { return c.r < 50 && c.g > 220 && c.b > 220; }
+
+TEST(AddonTest, TheSampleDrawsItsLayerWhereItPlacedItAndHearsATapOnItsPoint)
+{
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
+    XrTempRoot root;
+    root.make_dirs("/media/mmc2");
+    // The shipped add-ons, installed on the new card at start-up.
+    std::filesystem::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova-addons",
+                          root.dir() + "/usr/share/kestrova-addons", std::filesystem::copy_options::recursive);
+    XrNavigatorRun run(root);
+    run.start();
+    ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
+    ASSERT_TRUE(run.wait_said("sample: layer drawn", 1, 30)) << run.output();
+
+    // The point a fifth of the view above the centre, the line a fifth
+    // below it, both across the middle.
+    Spot point, line;
+    ASSERT_TRUE(run.wait_screen(20, [&](GdkPixbuf* pb) {
+        point = find_spot(pb, magenta);
+        line = find_spot(pb, cyan);
+        return point.count > 20 && line.count > 20;
+    })) << "point " << point.count << " line " << line.count << "\n" << run.output();
+    EXPECT_LT(point.y, line.y);
+    EXPECT_NEAR(point.x, line.x, 60);
+
+    // A click on the point reaches the add-on's action handler.
+    xdo("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
+    EXPECT_TRUE(run.wait_said("sample: tap", 1, 20)) << run.output();
+
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+} // namespace
