@@ -15,8 +15,10 @@ import com.kestrovatech.map.Polyline;
 // to a place it picks.
 public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler {
     static final int COMMAND_TOUR = 1;
-    // The key that starts the tour as the menu item does (F6).
-    static final int TOUR_KEY = 0xFFC3;
+    // The key that starts the tour as the menu item does: the space bar, in
+    // the map window's key codes (F6 is the window's full-screen key and
+    // never reaches add-ons).
+    static final int TOUR_KEY = 22;
 
     private Layer layer;
     private Location destination;

@@ -1,6 +1,7 @@
 // The sample add-on in the whole program: the navigator started on an empty
 // card installs it, the VM runs it, its layer is drawn on the map, a click
-// on its point (XTest through xdotool) reaches it.
+// on its point and its key (XTest through xdotool) reach it, and the key
+// reads the location and asks for its route.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -43,7 +44,7 @@ Spot find_spot(GdkPixbuf* pb, Pred colour)
 bool magenta(const XrRgb& c) { return c.r > 220 && c.g < 50 && c.b > 220; }
 bool cyan(const XrRgb& c) { return c.r < 50 && c.g > 220 && c.b > 220; }
 
-TEST(AddonTest, TheSampleDrawsItsLayerWhereItPlacedItAndHearsATapOnItsPoint)
+TEST(AddonTest, TheSampleDrawsItsLayerHearsItsKeyAndATapOnItsPoint)
 {
     XrOwnDisplay display;
     ASSERT_TRUE(display.ok());
@@ -67,6 +68,12 @@ TEST(AddonTest, TheSampleDrawsItsLayerWhereItPlacedItAndHearsATapOnItsPoint)
     })) << "point " << point.count << " line " << line.count << "\n" << run.output();
     EXPECT_LT(point.y, line.y);
     EXPECT_NEAR(point.x, line.x, 60);
+
+    // Its key (space) reads the location and asks for a route to its place.
+    xdo("key space");
+    EXPECT_TRUE(run.wait_said("sample: key 22", 1, 20)) << run.output();
+    EXPECT_TRUE(run.wait_said("sample: location", 1, 20)) << run.output();
+    EXPECT_TRUE(run.wait_said("sample: route requested", 1, 20)) << run.output();
 
     // A click on the point reaches the add-on's action handler.
     xdo("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
