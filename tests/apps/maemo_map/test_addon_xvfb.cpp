@@ -1,12 +1,13 @@
 // The sample add-on in the whole program: the navigator started on an empty
 // card installs it, the VM runs it, its layer is drawn on the map, a click
-// on its point and its key (XTest through xdotool) reach it, and the key
-// reads the location and asks for its route.
+// on its point, its key and its menu item (XTest through xdotool) reach it,
+// and key and menu item read the location and ask for its route.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "navigator_run.h"
 
@@ -44,7 +45,7 @@ Spot find_spot(GdkPixbuf* pb, Pred colour)
 bool magenta(const XrRgb& c) { return c.r > 220 && c.g < 50 && c.b > 220; }
 bool cyan(const XrRgb& c) { return c.r < 50 && c.g > 220 && c.b > 220; }
 
-TEST(AddonTest, TheSampleDrawsItsLayerHearsItsKeyAndATapOnItsPoint)
+TEST(AddonTest, TheSampleDrawsItsLayerAndHearsItsKeyItsMenuItemAndATapOnItsPoint)
 {
     XrOwnDisplay display;
     ASSERT_TRUE(display.ok());
@@ -74,6 +75,17 @@ TEST(AddonTest, TheSampleDrawsItsLayerHearsItsKeyAndATapOnItsPoint)
     EXPECT_TRUE(run.wait_said("sample: key 22", 1, 20)) << run.output();
     EXPECT_TRUE(run.wait_said("sample: location", 1, 20)) << run.output();
     EXPECT_TRUE(run.wait_said("sample: route requested", 1, 20)) << run.output();
+
+    // Its menu item, the last of the main menu (menu key, Up from the top
+    // wraps to the end), runs the same tour.
+    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+    xdo("key F4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    xdo("key Up");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    xdo("key Return");
+    EXPECT_TRUE(run.wait_said("sample: route requested", 2, 20)) << run.output();
+    EXPECT_EQ(run.said("sample: key"), 1) << run.output();
 
     // A click on the point reaches the add-on's action handler.
     xdo("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
