@@ -4,6 +4,7 @@
 // and key and menu item read the location and ask for its route.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -45,15 +46,32 @@ Spot find_spot(GdkPixbuf* pb, Pred colour)
 bool magenta(const XrRgb& c) { return c.r > 220 && c.g < 50 && c.b > 220; }
 bool cyan(const XrRgb& c) { return c.r < 50 && c.g > 220 && c.b > 220; }
 
+// The inner colour of the active route's roads.
+bool is_route(const XrRgb& c) { return std::abs(c.r - 60) < 25 && std::abs(c.g - 130) < 25 && std::abs(c.b - 240) < 25; }
+
+int route_pixels(GdkPixbuf* pb)
+{
+    int n = 0;
+    for (int y = 40; y < 420; ++y)
+        for (int x = 0; x < 740; ++x)
+            n += is_route(xr_pixel(pb, x, y));
+    return n;
+}
+
+// The shipped add-ons, installed on the new card at start-up.
+void ship_addons(const XrTempRoot& root)
+{
+    std::filesystem::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova-addons",
+                          root.dir() + "/usr/share/kestrova-addons", std::filesystem::copy_options::recursive);
+}
+
 TEST(AddonTest, TheSampleDrawsItsLayerAndHearsItsKeyItsMenuItemAndATapOnItsPoint)
 {
     XrOwnDisplay display;
     ASSERT_TRUE(display.ok());
     XrTempRoot root;
     root.make_dirs("/media/mmc2");
-    // The shipped add-ons, installed on the new card at start-up.
-    std::filesystem::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova-addons",
-                          root.dir() + "/usr/share/kestrova-addons", std::filesystem::copy_options::recursive);
+    ship_addons(root);
     XrNavigatorRun run(root);
     run.start();
     ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
@@ -91,6 +109,28 @@ TEST(AddonTest, TheSampleDrawsItsLayerAndHearsItsKeyItsMenuItemAndATapOnItsPoint
     xdo("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
     EXPECT_TRUE(run.wait_said("sample: tap", 1, 20)) << run.output();
 
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+class AddonDriveTest : public XrDemoDriveTest {};
+
+// With a position from the demo drive, the route the add-on asks for is
+// computed and drawn.
+TEST_F(AddonDriveTest, TheSamplesRouteRequestStartsARoute)
+{
+    ship_addons(root);
+    run.start({"KESTROVA_DRIVE_TRACK=" + track});
+    ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
+    ASSERT_TRUE(run.wait_said("sample: layer drawn", 1, 30)) << run.output();
+    GdkPixbuf* before = run.screenshot();
+    ASSERT_NE(before, nullptr);
+    EXPECT_LT(route_pixels(before), 50);
+    g_object_unref(before);
+
+    xdo("key space");
+    ASSERT_TRUE(run.wait_said("sample: route requested", 1, 20)) << run.output();
+    EXPECT_TRUE(run.wait_said("fix true", 1, 1)) << run.output();
+    EXPECT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; })) << run.output();
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
