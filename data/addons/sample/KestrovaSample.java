@@ -1,19 +1,30 @@
 import com.kestrovatech.GPSLocation;
+import com.kestrovatech.Http;
 import com.kestrovatech.KestrovaPlugin;
 import com.kestrovatech.Key;
 import com.kestrovatech.Location;
 import com.kestrovatech.MenuHandler;
 import com.kestrovatech.Navigator;
+import com.kestrovatech.PropertyBag;
+import com.kestrovatech.ServCom;
+import com.kestrovatech.ServComListener;
+import com.kestrovatech.ServComMessage;
 import com.kestrovatech.WindowEventHandler;
 import com.kestrovatech.map.ActionHandler;
 import com.kestrovatech.map.Layer;
 import com.kestrovatech.map.Point;
 import com.kestrovatech.map.Polyline;
+import java.io.FileInputStream;
+import java.io.IOException;
+import java.util.Hashtable;
 
 // The sample add-on: a menu item, a key handler, a layer with a point and a
-// line near the map's centre that answers taps, the GPS location and a route
-// to a place it picks.
-public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler {
+// line near the map's centre that answers taps, the GPS location, a route to
+// a place it picks, and a request to the web and to the service server named
+// in its settings ("KestrovaSample.properties" beside its jar, lines
+// "http=URL" and "servcom=URL").
+public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler,
+                                       ServComListener {
     static final int COMMAND_TOUR = 1;
     // The key that starts the tour as the menu item does: the space bar, in
     // the map window's key codes (F6 is the window's full-screen key and
@@ -22,9 +33,12 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
 
     private Layer layer;
     private Location destination;
+    private Hashtable settings = new Hashtable();
+    private ServCom services;
 
     public void init()
     {
+        readSettings(Navigator.getPluginRoot() + "KestrovaSample.properties");
         Navigator.addMenuCommand("Sample add-on", this, COMMAND_TOUR);
         Navigator.addWindowEventHandler(this);
         Location[] area = Navigator.getViewArea();
@@ -57,6 +71,79 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
                            + here.hasFix());
         Navigator.findRoute(destination, "Sample destination");
         System.out.println("sample: route requested");
+        String web = (String) settings.get("http");
+        if (web != null)
+            fetch(web);
+        String server = (String) settings.get("servcom");
+        if (server != null)
+            exchange(server);
+    }
+
+    // Posts a greeting; the server's answer is printed.
+    void fetch(String url)
+    {
+        Http http = new Http();
+        try {
+            byte[] reply = http.operation(Http.POST, url, "hello from the sample".getBytes());
+            System.out.println("sample: http " + http.status + " " + new String(reply));
+        } catch (IOException e) {
+            System.out.println("sample: http failed " + http.status + " " + e.getMessage());
+        } finally {
+            http.destroy();
+        }
+    }
+
+    // Sends a bag to the service server's echo service; the reply comes to
+    // communicationComplete.
+    void exchange(String url)
+    {
+        if (services == null)
+            services = new ServCom();
+        PropertyBag bag = new PropertyBag();
+        bag.add(1, "sample bag");
+        bag.add(2, 7);
+        ServComMessage message = new ServComMessage();
+        message.url = url;
+        message.serviceId = 99;
+        message.commandId = 1;
+        message.commandVersion = 1;
+        message.bag = bag;
+        services.send(message, null, this);
+        System.out.println("sample: servcom sent");
+    }
+
+    public void communicationComplete(int status, int value, String text, ServComMessage message)
+    {
+        String line = "sample: servcom " + status;
+        if (message.bag != null)
+            line += " " + message.bag.getString(1, 0) + " " + message.bag.getInt(2, 0);
+        System.out.println(line);
+    }
+
+    // "name=value" lines; a missing file leaves no settings.
+    void readSettings(String path)
+    {
+        StringBuffer text = new StringBuffer();
+        try {
+            FileInputStream in = new FileInputStream(path);
+            for (int c = in.read(); c >= 0; c = in.read())
+                text.append((char) c);
+            in.close();
+        } catch (IOException e) {
+            return;
+        }
+        int start = 0;
+        String all = text.toString();
+        while (start < all.length()) {
+            int end = all.indexOf('\n', start);
+            if (end < 0)
+                end = all.length();
+            String line = all.substring(start, end).trim();
+            int eq = line.indexOf('=');
+            if (eq > 0)
+                settings.put(line.substring(0, eq).trim(), line.substring(eq + 1).trim());
+            start = end + 1;
+        }
     }
 
     public boolean keyEvent(Key key)

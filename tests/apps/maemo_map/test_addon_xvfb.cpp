@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
+#include "../../common/java/loopback_server.h"
 #include "navigator_run.h"
 
 namespace {
@@ -131,6 +133,43 @@ TEST_F(AddonDriveTest, TheSamplesRouteRequestStartsARoute)
     ASSERT_TRUE(run.wait_said("sample: route requested", 1, 20)) << run.output();
     EXPECT_TRUE(run.wait_said("fix true", 1, 1)) << run.output();
     EXPECT_TRUE(run.wait_screen(40, [](GdkPixbuf* pb) { return route_pixels(pb) > 300; })) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// With its settings naming a web server and the service server on loopback,
+// the tour posts to the one and exchanges a bag with the other; both answers
+// come back to the add-on.
+TEST(AddonTest, TheSamplesWebRequestAndBagExchangeReachTheLoopbackServers)
+{
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
+    XrTempRoot root;
+    root.make_dirs("/media/mmc2");
+    const std::string dir = root.dir();
+    LoopbackServer web({"python3", XrNavigatorRun::source("tests/common/java/http_fixture.py"), dir + "/web.port"},
+                       dir + "/web.port");
+    ASSERT_NE(web.port, 0);
+    std::ofstream(dir + "/empty.scenario") << "# nothing\n";
+    LoopbackServer services({"sh", "-c",
+                             "exec python3 " + XrNavigatorRun::source("tools/servicesim/servicesim.py") + " " +
+                                 XrNavigatorRun::binary("tools/servicesim/servicesim-answer") + " " + dir +
+                                 "/empty.scenario " + dir + "/state --port-file " + dir + "/services.port 2>" + dir +
+                                 "/services.log"},
+                            dir + "/services.port");
+    ASSERT_NE(services.port, 0);
+    ship_addons(root);
+    std::ofstream(dir + "/usr/share/kestrova-addons/KestrovaSample.properties")
+        << "http=" << web.url("/echo") << "\nservcom=" << services.url("/cb/client") << "\n";
+
+    XrNavigatorRun run(root);
+    run.start();
+    ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
+    ASSERT_TRUE(run.wait_said("sample: layer drawn", 1, 30)) << run.output();
+    xdo("key space");
+    EXPECT_TRUE(run.wait_said("sample: http 200 hello from the sample", 1, 20)) << run.output();
+    EXPECT_TRUE(run.wait_said("sample: servcom 0 sample bag 7", 1, 20)) << run.output();
+    EXPECT_NE(XrTempRoot::read_file(dir + "/services.log").find("service 99 request 1/1 answered"), std::string::npos)
+        << XrTempRoot::read_file(dir + "/services.log");
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
