@@ -1,3 +1,5 @@
+import com.kestrovatech.BusyDlg;
+import com.kestrovatech.CommonDialogs;
 import com.kestrovatech.GPSLocation;
 import com.kestrovatech.Http;
 import com.kestrovatech.KestrovaPlugin;
@@ -14,7 +16,13 @@ import com.kestrovatech.map.ActionHandler;
 import com.kestrovatech.map.Layer;
 import com.kestrovatech.map.Point;
 import com.kestrovatech.map.Polyline;
+import com.kestrovatech.ui.Command;
+import com.kestrovatech.ui.Dialog;
+import com.kestrovatech.ui.DialogListener;
+import com.kestrovatech.ui.EditControl;
+import com.kestrovatech.ui.ListControl;
 import java.io.FileInputStream;
+import java.io.FileOutputStream;
 import java.io.IOException;
 import java.util.Hashtable;
 
@@ -22,9 +30,11 @@ import java.util.Hashtable;
 // line near the map's centre that answers taps, the GPS location, a route to
 // a place it picks, and a request to the web and to the service server named
 // in its settings ("KestrovaSample.properties" beside its jar, lines
-// "http=URL" and "servcom=URL").
+// "http=URL" and "servcom=URL"). A tap on its point opens a dialog whose
+// note it saves beside its jar.
 public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler,
-                                       ServComListener {
+                                       ServComListener, DialogListener {
+    static final int COMMAND_SAVE = 1;
     static final int COMMAND_TOUR = 1;
     // The key that starts the tour as the menu item does: the space bar, in
     // the map window's key codes (F6 is the window's full-screen key and
@@ -35,6 +45,9 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
     private Location destination;
     private Hashtable settings = new Hashtable();
     private ServCom services;
+    private Dialog dialog;
+    private EditControl note;
+    private ListControl places;
 
     public void init()
     {
@@ -158,5 +171,35 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
     public void mapAction(int action, int x, int y, double lat, double lon)
     {
         System.out.println("sample: tap " + action + " at " + x + "," + y);
+        if (dialog != null)
+            return;
+        dialog = new Dialog("Sample note");
+        note = new EditControl("Note", "");
+        places = new ListControl(new String[] {"Home", "Work", "Harbour"});
+        dialog.addControl(note);
+        dialog.addControl(places);
+        dialog.addCommand(new Command(COMMAND_SAVE, "Save"));
+        dialog.addDialogListener(this);
+        dialog.show();
+        System.out.println("sample: dialog open");
+    }
+
+    // Save: the note and the chosen place go to "KestrovaSample.note".
+    public void eventHandler(int command)
+    {
+        String text = note.getText() + " @" + places.getSelectionIndex();
+        dialog.close();
+        dialog = null;
+        BusyDlg busy = CommonDialogs.busyDlg("Sample note", "Saving");
+        try {
+            FileOutputStream out = new FileOutputStream(Navigator.getPluginRoot() + "KestrovaSample.note");
+            out.write(text.getBytes());
+            out.close();
+            System.out.println("sample: note " + text);
+        } catch (IOException e) {
+            System.out.println("sample: note not saved " + e.getMessage());
+        } finally {
+            busy.close();
+        }
     }
 }

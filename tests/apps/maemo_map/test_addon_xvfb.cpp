@@ -173,4 +173,44 @@ TEST(AddonTest, TheSamplesWebRequestAndBagExchangeReachTheLoopbackServers)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
+// A tap on the point opens the sample's dialog; text typed into it through
+// the X server comes back to the add-on, which saves it; the map hears keys
+// again once the dialog is gone.
+TEST(AddonTest, TextTypedIntoTheSamplesDialogComesBackToIt)
+{
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
+    XrTempRoot root;
+    root.make_dirs("/media/mmc2");
+    ship_addons(root);
+    XrNavigatorRun run(root);
+    run.start();
+    ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
+    ASSERT_TRUE(run.wait_said("sample: layer drawn", 1, 30)) << run.output();
+    Spot point;
+    ASSERT_TRUE(run.wait_screen(20, [&](GdkPixbuf* pb) {
+        point = find_spot(pb, magenta);
+        return point.count > 20;
+    })) << run.output();
+
+    xdo("mousemove " + std::to_string(point.x) + " " + std::to_string(point.y) + " click 1");
+    ASSERT_TRUE(run.wait_said("sample: dialog open", 1, 20)) << run.output();
+    // The dialog takes the whole screen: the note's field first, the places
+    // below it, Save under the screen's edge (reached with Tab).
+    xdo("search --sync --onlyvisible --name \"Sample note\" windowactivate --sync");
+    EXPECT_TRUE(run.wait_screen(10, [](GdkPixbuf* pb) { return find_spot(pb, xr_is_land).count < 100; }))
+        << "the dialog covers the map";
+    xdo("type --delay 30 \"Quay side\"");
+    xdo("key --delay 100 Tab Down Down Tab Return");
+    EXPECT_TRUE(run.wait_said("sample: note Quay side @1", 1, 20)) << run.output();
+    EXPECT_EQ(XrTempRoot::read_file(root.dir() + "/media/mmc2/map/extensions/addons/KestrovaSample.note"),
+              "Quay side @1");
+
+    // Back on the map, its key reaches the add-on.
+    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+    xdo("key space");
+    EXPECT_TRUE(run.wait_said("sample: key 22", 1, 20)) << run.output();
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
 } // namespace
