@@ -13,6 +13,8 @@ import com.kestrovatech.ServComListener;
 import com.kestrovatech.ServComMessage;
 import com.kestrovatech.WindowEventHandler;
 import com.kestrovatech.map.ActionHandler;
+import com.kestrovatech.map.ImageLayer;
+import com.kestrovatech.map.ImageLayerListener;
 import com.kestrovatech.map.Layer;
 import com.kestrovatech.map.Point;
 import com.kestrovatech.map.Polyline;
@@ -33,7 +35,7 @@ import java.util.Hashtable;
 // "http=URL" and "servcom=URL"). A tap on its point opens a dialog whose
 // note it saves beside its jar.
 public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler,
-                                       ServComListener, DialogListener {
+                                       ServComListener, DialogListener, ImageLayerListener {
     static final int COMMAND_SAVE = 1;
     static final int COMMAND_TOUR = 1;
     // The key that starts the tour as the menu item does: the space bar, in
@@ -45,6 +47,8 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
     private Location destination;
     private Hashtable settings = new Hashtable();
     private ServCom services;
+    private ImageLayer tiles;
+    private Location tileAt;
     private Dialog dialog;
     private EditControl note;
     private ListControl places;
@@ -71,6 +75,11 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
         line.addPoint(new Location(lineLat, area[0].getLongitude() + 2 * width / 3));
         layer.add(line);
         layer.redraw();
+        // The tile layer only from 1:200000 out, where its tile (a tenth of
+        // the view at 1:1000000) no longer covers the whole map.
+        tiles = new ImageLayer(200000, 0, 256);
+        tiles.addListener(this);
+        tileAt = mid;
         destination = new Location(mid.getLatitude() - height / 4, mid.getLongitude() + width / 4);
         System.out.println("sample: layer drawn");
     }
@@ -183,6 +192,19 @@ public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventH
         dialog.show();
         System.out.println("sample: dialog open");
     }
+
+    // Of the tiles in view, the one at the centre of the first view gets the
+    // sample's image.
+    public void requestTile(double lat, double lon, double size, int zoom)
+    {
+        if (tileAt.getLatitude() < lat || tileAt.getLatitude() >= lat + size || tileAt.getLongitude() < lon
+            || tileAt.getLongitude() >= lon + size)
+            return;
+        tiles.addTile("KestrovaSample-tile.png", lat, lon);
+        System.out.println("sample: tile at " + lat + "," + lon);
+    }
+
+    public void flushRequests() {}
 
     // Save: the note and the chosen place go to "KestrovaSample.note".
     public void eventHandler(int command)

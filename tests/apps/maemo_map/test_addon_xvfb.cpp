@@ -47,6 +47,8 @@ Spot find_spot(GdkPixbuf* pb, Pred colour)
 // The sample's point is magenta, its polyline cyan.
 bool magenta(const XrRgb& c) { return c.r > 220 && c.g < 50 && c.b > 220; }
 bool cyan(const XrRgb& c) { return c.r < 50 && c.g > 220 && c.b > 220; }
+// Its image tile is yellow.
+bool yellow(const XrRgb& c) { return c.r > 240 && c.g > 240 && c.b < 20; }
 
 // The inner colour of the active route's roads.
 bool is_route(const XrRgb& c) { return std::abs(c.r - 60) < 25 && std::abs(c.g - 130) < 25 && std::abs(c.b - 240) < 25; }
@@ -170,6 +172,41 @@ TEST(AddonTest, TheSamplesWebRequestAndBagExchangeReachTheLoopbackServers)
     EXPECT_TRUE(run.wait_said("sample: servcom 0 sample bag 7", 1, 20)) << run.output();
     EXPECT_NE(XrTempRoot::read_file(dir + "/services.log").find("service 99 request 1/1 answered"), std::string::npos)
         << XrTempRoot::read_file(dir + "/services.log");
+    EXPECT_EQ(run.terminate(), 0) << run.output();
+}
+
+// Zoomed out far enough, the sample's image layer asks for the tiles in
+// view and the one it fills is drawn round the place it chose.
+TEST(AddonTest, TheSamplesImageTileIsDrawnWhenZoomedOut)
+{
+    XrOwnDisplay display;
+    ASSERT_TRUE(display.ok());
+    XrTempRoot root;
+    root.make_dirs("/media/mmc2");
+    ship_addons(root);
+    XrNavigatorRun run(root);
+    run.start();
+    ASSERT_TRUE(xr_wait_map(run, 60)) << run.output();
+    ASSERT_TRUE(run.wait_said("sample: layer drawn", 1, 30)) << run.output();
+    GdkPixbuf* first = run.screenshot();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(find_spot(first, yellow).count, 0) << "no tile at the first scale";
+    g_object_unref(first);
+
+    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
+    Spot tile;
+    for (int i = 0; i < 20 && tile.count < 2000; ++i) {
+        xdo("key F8");
+        run.wait_screen(2, [&](GdkPixbuf* pb) {
+            tile = find_spot(pb, yellow);
+            return tile.count >= 2000;
+        });
+    }
+    ASSERT_GE(tile.count, 2000) << run.output();
+    EXPECT_TRUE(run.wait_said("sample: tile at", 1, 1)) << run.output();
+    // The view's centre, where the sample put it, is inside the tile.
+    EXPECT_NEAR(tile.x, 400, 200);
+    EXPECT_NEAR(tile.y, 240, 150);
     EXPECT_EQ(run.terminate(), 0) << run.output();
 }
 
