@@ -244,7 +244,6 @@ TEST(AddonTest, TextTypedIntoTheSamplesDialogComesBackToIt)
               "Quay side @1");
 
     // Back on the map, its key reaches the add-on.
-    xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
     xdo("key space");
     EXPECT_TRUE(run.wait_said("sample: key 22", 1, 20)) << run.output();
     EXPECT_EQ(run.terminate(), 0) << run.output();
