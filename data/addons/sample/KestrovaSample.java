@@ -33,11 +33,13 @@ import java.util.Hashtable;
 // a place it picks, and a request to the web and to the service server named
 // in its settings ("KestrovaSample.properties" beside its jar, lines
 // "http=URL" and "servcom=URL"). A tap on its point opens a dialog whose
-// note it saves beside its jar.
+// note it saves beside its jar; zoomed out, an image tile marks where the
+// map first was.
 public class KestrovaSample implements KestrovaPlugin, MenuHandler, WindowEventHandler, ActionHandler,
                                        ServComListener, DialogListener, ImageLayerListener {
-    static final int COMMAND_SAVE = 1;
     static final int COMMAND_TOUR = 1;
+    // The dialog's Save button.
+    static final int COMMAND_SAVE = 1;
     // The key that starts the tour as the menu item does: the space bar, in
     // the map window's key codes (F6 is the window's full-screen key and
     // never reaches add-ons).
