@@ -1,4 +1,5 @@
 #include "apps/apps_common/xr_naviapp.h"
+#include "apps/apps_common/xr_naviapp_java.h"
 
 #include "apps/apps_common/xr_commandhandler.h"
 #include "apps/apps_common/xr_naviapphandler.h"
@@ -257,6 +258,7 @@ XrNaviApp::XrNaviApp(int start_mode) : start_mode(start_mode)
 
 XrNaviApp::~XrNaviApp()
 {
+    shutdown_java();
     // The handler's timers live on the event loop, which goes first.
     forget_touch_layer();
     if (map_handler != nullptr && window_manager.top_handler() == map_handler)

@@ -33,6 +33,8 @@
 #include "common/ui/dialog/xr_dialogmanager.h"
 
 class XrAppMapEngineServices;
+class XrJava;
+class XrMenuHandler;
 class XrCorvanelCommandHandler;
 class XrNaviAppHandler;
 class XrTouchCtrlLayer;
@@ -364,6 +366,18 @@ public:
     // Asks the online services for an update of a service type.
     virtual void request_service_update(int service_type);
 
+    // ---- Java add-ons (xr_naviapp_java.cpp).
+    // Starts the VM with the add-ons of the map card: Navigator.main runs
+    // in time slices on the main loop. True; start-up failures end the
+    // process.
+    bool init_java();
+    // Ends the add-ons' time slices (at exit).
+    void shutdown_java();
+    // An add-on's item of the application menu: this base has no menu and
+    // refuses it; the platform's object shows it.
+    virtual bool add_addon_menu_item(const XrString& label, std::unique_ptr<XrMenuHandler>& handler);
+    XrJava* get_java() const { return java.get(); }
+
 protected:
     // The event id of the deferred refresh.
     static constexpr int DEFERRED_REFRESH = 1;
@@ -441,6 +455,9 @@ private:
 
     XrServiceAggregate* service_aggregate = nullptr;
     XrServCom* servcom = nullptr;
+    class JavaHost;
+    std::unique_ptr<JavaHost> java_host;
+    std::unique_ptr<XrJava> java;
     std::unique_ptr<XrGlobalBusyDialogImpl> busy_dialog;
     std::unique_ptr<XrDialogManager> dialog_manager;
     std::unique_ptr<XrSystem> system;

@@ -395,6 +395,7 @@ bool xr_prepare_card(XrCardSetup& setup)
             }
         }
         xr_install_voice_set(setup.map_root);
+        xr_install_addons(setup.map_root);
         return true;
     }
     // The program folder is filled under a hidden name and renamed into
@@ -437,6 +438,7 @@ bool xr_prepare_card(XrCardSetup& setup)
     setup.map_root = narrow(root);
     setup.demo_map = true;
     xr_install_voice_set(setup.map_root);
+    xr_install_addons(setup.map_root);
     return true;
 }
 
@@ -456,6 +458,21 @@ bool xr_install_voice_set(const std::string& map_root)
     // The copy grows beside the voice root, where no voice set is looked for.
     const fs::path temporary = target.parent_path().parent_path() / hidden_partial(target);
     return install_copy(source, target, temporary);
+}
+
+bool xr_install_addons(const std::string& map_root)
+{
+    const fs::path target = fs::path(map_root) / "extensions" / "addons";
+    // A card with an add-on folder keeps it as it is (add-ons removed by
+    // the user stay removed).
+    if (is_dir(target.string()))
+        return true;
+    const fs::path source = XrRoot::path("/usr/share/kestrova-addons");
+    if (!is_dir(source.string()))
+        return true;
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    return install_copy(source, target, target.parent_path() / hidden_partial(target));
 }
 
 bool xr_ensure_active_map(XrCardSetup& setup)

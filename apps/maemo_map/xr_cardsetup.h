@@ -42,6 +42,10 @@ bool xr_prepare_card(XrCardSetup& setup);
 // never passes for a voice set. xr_prepare_card calls it. False (with the
 // reason on standard error) when nothing was installed.
 bool xr_install_voice_set(const std::string& map_root);
+// Copies the shipped add-ons ("/usr/share/kestrova-addons") to the card's
+// "extensions/addons" folder when it has none, under a hidden temporary
+// name renamed into place. True when nothing needed doing.
+bool xr_install_addons(const std::string& map_root);
 
 // Installs the demo map as the active map ("mapdata") when the card has
 // none and no other installed map can be activated. False when it fails.

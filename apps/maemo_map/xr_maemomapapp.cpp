@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/base/xr_singleton.h"
+#include "common/java/xr_java.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade.h"
 #include "apps/corvanel/ui/dialogs/xr_corvaneldialogfacade_maemo.h"
 #include "apps/maemo_map/xr_maemomapdialogfacade.h"
@@ -142,6 +143,54 @@ namespace {
 XrMaemoCatalogueHost g_catalogue_host;
 
 } // namespace
+
+// An add-on's menu item: its label and the handler its activation calls.
+struct XrMaemoMapApp::AddonMenuItem {
+    XrString label;
+    std::unique_ptr<XrMenuHandler> handler;
+};
+
+namespace {
+
+void on_addon_item(GtkMenuItem*, gpointer data)
+{
+    static_cast<XrMenuHandler*>(data)->command();
+}
+
+GtkWidget* append_addon_item(GtkWidget* menu, const XrString& label, XrMenuHandler* handler)
+{
+    gchar* text = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(label.c_str()), label.length(), nullptr, nullptr,
+                                 nullptr);
+    GtkWidget* item = gtk_menu_item_new_with_label(text != nullptr ? text : "");
+    g_free(text);
+    gtk_widget_set_name(item, "addon-menu-item");
+    g_signal_connect(item, "activate", G_CALLBACK(on_addon_item), handler);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+    return item;
+}
+
+} // namespace
+
+bool XrMaemoMapApp::add_addon_menu_item(const XrString& label, std::unique_ptr<XrMenuHandler>& handler)
+{
+    if (!handler)
+        return false;
+    auto item = std::make_unique<AddonMenuItem>();
+    item->label = label;
+    item->handler = std::move(handler);
+    if (GtkWidget* menu = xr_main_menu()) {
+        // Into the menu built already.
+        gtk_widget_show(append_addon_item(menu, item->label, item->handler.get()));
+    }
+    addon_menu_items.push_back(std::move(item));
+    return true;
+}
+
+void XrMaemoMapApp::append_addon_menu_items(GtkWidget* menu)
+{
+    for (const auto& item : addon_menu_items)
+        append_addon_item(menu, item->label, item->handler.get());
+}
 
 XrMaemoMapApp::XrMaemoMapApp(osso_context_t* osso_context) : osso_context(osso_context)
 {
@@ -299,6 +348,10 @@ gboolean XrMaemoMapApp::idle_stage_2(gpointer data)
     window->set_fullscreen(true);
     // The full-screen layout at once, also where no window manager answers.
     window->update_layout();
+    app->init_java();
+    if (auto* application =
+            static_cast<XrApplicationProvider*>(XrSingleton::get_instance(XrString(L"XrApplicationProvider"))))
+        application->add_exit_handler(&app->java_exit_handler);
     if (XrMapProvider* maps = XrMapProvider::get_instance()) {
         if (maps->get_map_name() == XrString(L"Atlantis"))
             g_demo_map = true;

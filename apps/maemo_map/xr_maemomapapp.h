@@ -90,6 +90,11 @@ public:
     void service_result(int result, const TCHAR* text) override;
     // The menu's 3D item and route items follow the state (xr_mainmenu.cpp).
     virtual void update_menu_items();
+    // Add-on items: kept for every build of the common menu, and added to
+    // the menu built already.
+    bool add_addon_menu_item(const XrString& label, std::unique_ptr<XrMenuHandler>& handler) override;
+    // Appends the add-on items to a new common menu.
+    void append_addon_menu_items(GtkWidget* menu);
     // The menu's hooks: north toggle, GPS status and POI categories.
     void toggle_north(bool redraw) override;
     void show_gps_status() override;
@@ -116,6 +121,15 @@ public:
     static void on_display_event(osso_display_state_t state, gpointer data);
 
 private:
+    struct AddonMenuItem;
+    std::vector<std::unique_ptr<AddonMenuItem>> addon_menu_items;
+    // Ends the add-ons' time slices when the application exits.
+    struct JavaExitHandler : XrExitHandler {
+        explicit JavaExitHandler(XrMaemoMapApp* app) : app(app) {}
+        void handle_exit() override { app->shutdown_java(); }
+        XrMaemoMapApp* app;
+    };
+    JavaExitHandler java_exit_handler{this};
     static gboolean idle_stage_1(gpointer data);
     static gboolean idle_stage_2(gpointer data);
     void resume_gps();

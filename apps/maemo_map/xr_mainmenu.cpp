@@ -346,6 +346,7 @@ void xr_build_menu(XrMaemoMapApp& app)
         append_separator(g_menu);
         append_item(g_menu, "Debug settings", G_CALLBACK(on_debug_settings), data);
     }
+    app.append_addon_menu_items(g_menu);
     gtk_widget_show_all(g_menu);
 
     if (XrMapWindow* window = app.get_map_window()) {

@@ -313,8 +313,17 @@ typedef void (*KoJvmLoadCompletion)(KoJvmClassRec* clazz, KoJvmObjectRec* except
 void ko_jvm_load_class_async(KoJvmThread* thread, const char* name, std::size_t length, bool initialise,
                              KoJvmLoadCompletion fn, void* data);
 int ko_jvm_printf(KoJvmRec* vm, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-// Runs the VM's scheduler until no thread is runnable.
+// Runs the VM's scheduler until no thread is runnable (or, with a time
+// slice, until the slice is used up).
 void ko_jvm_run(KoJvmRec* vm);
+// With slice_us > 0, Java threads run at most that long per run of the
+// scheduler: then they pause, fn(data) is called once (from inside the
+// interpreter: it must only arrange for ko_jvm_resume to be called later) and
+// the run returns. 0 turns slicing off (paused threads stay paused until
+// ko_jvm_resume).
+void ko_jvm_set_time_slice(KoJvmRec* vm, std::int64_t slice_us, void (*fn)(void*), void* data);
+// Lets paused threads run for another slice.
+void ko_jvm_resume(KoJvmRec* vm);
 // Number of Java threads that are runnable or blocked (not finished).
 int ko_jvm_live_threads(KoJvmRec* vm);
 void ko_jvm_set_stdout(KoJvmRec* vm, KoHandle* out);

@@ -252,6 +252,13 @@ struct KoJvmRec {
     // With a limit, threads are suspended once the VM ran that many instructions.
     bool instruction_limited;
     std::int64_t instructions_left;
+    // Time slices (ko_jvm_set_time_slice): a run that lasted slice_us pauses
+    // the threads until ko_jvm_resume.
+    std::int64_t slice_us;
+    std::int64_t slice_deadline_us;
+    bool paused;
+    void (*pause_fn)(void*);
+    void* pause_data;
 };
 
 // Symbols
@@ -327,6 +334,9 @@ inline bool ko_jvm_slice_over(KoJvmRec* vm, KoJvmThread* t)
 {
     return t->ring_next != t || vm->fsm.ready.head != nullptr;
 }
+// With time slices: true once the run's slice is used up (the VM is then
+// paused and its pause hook told).
+bool ko_jvm_slice_expired(KoJvmRec* vm);
 // Sets up the VM's scheduler task (at creation).
 void ko_jvm_scheduler_init(KoJvmRec* vm);
 // Puts the VM's scheduler task back into the ready queue when it waits.

@@ -957,6 +957,10 @@ int ko_jvm_interpret(KoJvmRec* vm, KoJvmThread* t)
             SAVE();
             return 2;
         }
+        if (vm->slice_us && ko_jvm_slice_expired(vm)) {
+            SAVE();
+            return 0;
+        }
         // With no other thread or task ready the scheduler would pick this
         // thread again at once: carry on with a new slice.
         if (!ko_jvm_slice_over(vm, t)) {

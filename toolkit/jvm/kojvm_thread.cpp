@@ -2,6 +2,7 @@
 // calls from C code, class requests, native completion and monitors.
 #include "toolkit/jvm/kojvm_internal.h"
 #include "toolkit/jvm/kojvm_class.h"
+#include "lib/io/kofs.h"
 
 #include <cstddef>
 
@@ -15,6 +16,14 @@ int thread_state(KoFsm*, KoFsmTask* task, void*, void* data);
 void thread_finished(void*, void* data) { ko_jvm_destroy_thread(static_cast<KoJvmThread*>(data)); }
 
 int run_class_request(KoJvmThread* t);
+// A class initialiser's class and the request it runs for.
+struct ClinitRequest {
+    KoJvmClassRec* clazz;
+    KoJvmSymbol* name;
+    std::uint8_t mode;
+    KoJvmContinuation done;
+    void* data;
+};
 
 // ---- Rings and the VM task ------------------------------------------------------
 
@@ -75,7 +84,7 @@ int vm_task_state(KoFsm* fsm, KoFsmTask* task, void*, void* data)
 {
     KoJvmRec* vm = static_cast<KoJvmRec*>(data);
     KoJvmThread* head = vm->rings[KO_JVM_RING_RUN];
-    if (vm->current || (!head && !vm->exit_requested)) {
+    if (vm->current || vm->paused || (!head && !vm->exit_requested)) {
         vm->vm_task_waiting = true;
         ko_fsm_queue_append(&vm->vm_wait, task);
         return KO_FSM_WAIT;
@@ -206,7 +215,41 @@ void ko_jvm_make_runnable(KoJvmThread* t)
     ko_jvm_wake_scheduler(vm);
 }
 
-void ko_jvm_run(KoJvmRec* vm) { ko_fsm_run(&vm->fsm); }
+void ko_jvm_run(KoJvmRec* vm)
+{
+    if (vm->slice_us && !vm->paused && !(vm->fsm.flags & KO_FSM_F_RUNNING))
+        vm->slice_deadline_us = ko_time_now() + vm->slice_us;
+    ko_fsm_run(&vm->fsm);
+}
+
+bool ko_jvm_slice_expired(KoJvmRec* vm)
+{
+    if (vm->paused)
+        return true;
+    if (ko_time_now() < vm->slice_deadline_us)
+        return false;
+    vm->paused = true;
+    if (vm->pause_fn)
+        vm->pause_fn(vm->pause_data);
+    return true;
+}
+
+void ko_jvm_set_time_slice(KoJvmRec* vm, std::int64_t slice_us, void (*fn)(void*), void* data)
+{
+    vm->slice_us = slice_us > 0 ? slice_us : 0;
+    vm->pause_fn = fn;
+    vm->pause_data = data;
+}
+
+void ko_jvm_resume(KoJvmRec* vm)
+{
+    if (!vm->paused)
+        return;
+    vm->paused = false;
+    vm->slice_deadline_us = ko_time_now() + vm->slice_us;
+    ko_jvm_wake_scheduler(vm);
+    ko_jvm_run(vm);
+}
 
 int ko_jvm_live_threads(KoJvmRec* vm)
 {
@@ -860,7 +903,15 @@ int request_failed(KoJvmThread* t, KoJvmObjectRec* e)
 int clinit_done(KoJvmThread* t, void* data)
 {
     KoJvmRec* vm = t->vm;
-    KoJvmClassRec* c = static_cast<KoJvmClassRec*>(data);
+    // The request that started the initialiser: class requests of its code
+    // used the thread's request fields meanwhile.
+    ClinitRequest* saved = static_cast<ClinitRequest*>(data);
+    KoJvmClassRec* c = saved->clazz;
+    t->req_name = saved->name;
+    t->req_mode = saved->mode;
+    t->req_done = saved->done;
+    t->req_data = saved->data;
+    ko_free(saved);
     KoJvmObjectRec* e = nullptr;
     if (t->flags & KO_JVM_THREAD_F_TOP_EXCEPTION) {
         e = ko_obj(t->pending);
@@ -1149,9 +1200,18 @@ int run_class_request(KoJvmThread* t)
             todo->init_thread = 0;
             return request_failed(t, ko_jvm_new_known(vm, KO_K_StackOverflowError));
         }
-        ko_jvm_thread_push_cont(t, clinit_done, todo);
+        auto* saved = static_cast<ClinitRequest*>(ko_malloc(sizeof(ClinitRequest)));
+        if (!saved) {
+            ko_jvm_pop_top_level(t);
+            todo->state = KO_JVM_CLASS_LINKED;
+            todo->init_thread = 0;
+            return request_failed(t, vm->oom);
+        }
+        *saved = {todo, t->req_name, t->req_mode, t->req_done, t->req_data};
+        ko_jvm_thread_push_cont(t, clinit_done, saved);
         if (!ko_jvm_push_method_frame(t, m, nullptr, nullptr)) {
             --t->cont_count;
+            ko_free(saved);
             ko_jvm_pop_top_level(t);
             todo->state = KO_JVM_CLASS_LINKED;
             todo->init_thread = 0;

@@ -18,6 +18,7 @@
 //                                          records end then)
 //   T camera LAT LON                       a speed camera from second T
 //   fail N                                 the first N requests get an error
+// Service 99 answers with the request's own payload (an echo).
 // Traffic: the country's file holds the events begun and not ended; its
 // version (header value) is the number of scenario lines passed. A request
 // holding that version gets "nothing newer", else a GDIFF difference from
@@ -445,6 +446,8 @@ int main(int argc, char** argv)
             payload = traffic_reply(s, state, argc == 5 ? read_tmc_map(argv[4]) : TmcMap(), payload_in);
         else if (service == 4)
             payload = camera_reply(s, state, a);
+        else if (service == 99)
+            request.get_bag(S::KEY_PAYLOAD, 0, payload, true);
     }
     const std::vector<BYTE> reply = reply_body(service, a, b, payload);
     std::fwrite(reply.data(), 1, reply.size(), stdout);

@@ -16,5 +16,22 @@ public class GPSLocation extends Location {
     public boolean hasFix() { return hasFix; }
     public double getVelocity() { return velocity; }
     public double getHeading() { return heading; }
-    native void fillLocationInfo();
+    private native void fillLocationInfo();
+    // The current position, or the map centre without a position source.
+    public static GPSLocation getLocation()
+    {
+        GPSLocation l = new GPSLocation();
+        l.fillLocationInfo();
+        return l;
+    }
+    // Degrees to turn from this heading to the other's, -180 to 180.
+    public double getHeadingDelta(GPSLocation other)
+    {
+        double d = other.heading - heading;
+        if (d > 180)
+            return d - 360;
+        if (d < -180)
+            return d + 360;
+        return d;
+    }
 }

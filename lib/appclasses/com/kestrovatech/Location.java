@@ -12,4 +12,14 @@ public class Location {
     public double getLatitude() { return lat; }
     public double getLongitude() { return lon; }
     public double getAltitude() { return alt; }
+    // Great-circle (haversine) distance in metres.
+    public double distance(Location other)
+    {
+        double dlat = Math.toRadians(other.lat - lat);
+        double dlon = Math.toRadians(other.lon - lon);
+        double s1 = Math.sin(dlat / 2);
+        double s2 = Math.sin(dlon / 2);
+        double a = s1 * s1 + Math.cos(Math.toRadians(lat)) * Math.cos(Math.toRadians(other.lat)) * s2 * s2;
+        return 2 * Math.asin(Math.sqrt(a)) * R;
+    }
 }

@@ -1,18 +1,22 @@
 package com.kestrovatech;
 
-// Property-bag requests over the service channel.
+// Property-bag requests over the service channel; each reply reaches its
+// listener on a thread of its own.
 public class ServCom {
     private long nativeHandle;
     public ServCom() { nativeHandle = create(); }
+    // Cancels the request of that number (as send returned it); nothing
+    // once its reply has come.
     public native void cancel(long request);
-    private native long nativeSend(String service, int type, int version, int flags, PropertyBag body, String method,
-                                   ServComListener listener);
-    public long send(String service, int type, int version, int flags, PropertyBag body, String method,
-                     ServComListener listener)
+    private native long nativeSend(String url, int serviceId, int commandId, int commandVersion, PropertyBag bag,
+                                   String text, ServComListener listener);
+    // The request's number. The message's bag goes with the request.
+    public long send(ServComMessage message, String text, ServComListener listener)
     {
-        return nativeSend(service, type, version, flags, body, method, listener);
+        return nativeSend(message.url, message.serviceId, message.commandId, message.commandVersion, message.bag, text,
+                          listener);
     }
     private native long create();
-    public native void destroy();
+    private native void destroy();
     protected void finalize() { destroy(); }
 }

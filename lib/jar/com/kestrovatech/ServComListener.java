@@ -1,5 +1,7 @@
 package com.kestrovatech;
 
+// Hears the reply of a service-channel request: the channel's status and
+// second value, the reply's text and the reply itself.
 public interface ServComListener {
-    void communicationComplete(int request, int status, String error, ServComMessage message);
+    void communicationComplete(int status, int value, String text, ServComMessage message);
 }

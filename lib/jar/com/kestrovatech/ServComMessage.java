@@ -1,6 +1,10 @@
 package com.kestrovatech;
 
-// A reply of the service channel.
+// A request or reply of the service channel.
 public class ServComMessage {
-    public PropertyBag body;
+    public String url;
+    public int serviceId;
+    public int commandId;
+    public int commandVersion;
+    public PropertyBag bag;
 }

@@ -1,10 +1,10 @@
 package com.kestrovatech.ui;
 
-// A dialog command (button or menu entry).
+// A dialog command (button or menu entry) with its number.
 public class Command {
     private long nativeHandle;
-    public Command(int id, String label, String icon) { nativeHandle = createNativeCommand(id, label, icon); }
-    private native long createNativeCommand(int id, String label, String icon);
-    native void freeNativeCommand();
+    public Command(int number, String label) { nativeHandle = createNativeCommand(number, label, label); }
+    private native long createNativeCommand(int number, String label, String secondLabel);
+    private native void freeNativeCommand();
     protected void finalize() { freeNativeCommand(); }
 }
