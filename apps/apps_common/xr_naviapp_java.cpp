@@ -3,11 +3,36 @@
 #include <cmath>
 #include <string>
 
+#include "apps/services/xr_servcom.h"
 #include "common/base/xr_root.h"
+#include "common/java/xr_java_dialogs.h"
 #include "common/java/xr_java_keys.h"
+#include "common/java/xr_java_net.h"
 #include "common/java/xr_java_vm.h"
 #include "common/map/xr_overlaylayer.h"
 #include "common/misc/xr_path_resolver.h"
+#include "common/ui/dialog/xr_listdlg.h"
+
+namespace {
+
+using ServComBridge = XrJavaServComBridge<XrServComImplementation, XrServCom, XrServComClient>;
+
+// The add-ons' list choice: the application's list dialog over the map
+// window, not modal (the Java thread waits for the listener).
+void show_addon_list_dialog(const XrString& title, XrArray<XrListDlgItem>& items, int, XrListDlgListener* listener)
+{
+    auto* dialog = new XrListDlgMaemo(title, items, -1, listener);
+    dialog->open(1, false);
+}
+
+} // namespace
+
+XrNaviApp::JavaHost::JavaHost(XrNaviApp& app)
+    : app(app), servcom(std::make_unique<ServComBridge>(&app.fsm, &app.event_loop))
+{
+}
+
+XrNaviApp::JavaHost::~JavaHost() = default;
 
 XrEventloopBase* XrNaviApp::JavaHost::java_event_loop() { return &app.event_loop; }
 
@@ -55,6 +80,17 @@ bool XrNaviApp::init_java()
     if (card != nullptr)
         to_platform_path(XrString(card), false, card_root);
     const std::string cp = xr_java_class_path(XrRoot::path("/usr/share/kestrova/"), card_root);
+    // The dialog and network natives are bound before the VM defines the
+    // application classes.
+    XrJavaDialogsEnv dialogs;
+    dialogs.loop = &event_loop;
+    dialogs.show_list_dialog = &show_addon_list_dialog;
+    XrJavaNetEnv net;
+    net.fsm = &fsm;
+    net.loop = &event_loop;
+    net.channel = java_host->servcom_channel();
+    if (!xr_java_bind_dialogs(dialogs) || !xr_java_bind_net(net))
+        return false;
     if (!xr_java_start(*java, cp))
         return false;
     // The add-ons see the map window's keys before the map's own handler.

@@ -5,6 +5,7 @@
 #include "common/java/xr_java_dialogs.h"
 
 #include "common/java/xr_java_dialogs_natives.h"
+#include "common/java/xr_java_natives.h"
 #include "common/ui/controls/xr_command.h"
 #include "common/ui/controls/xr_editctrl.h"
 #include "common/ui/controls/xr_listctrlbase.h"
@@ -584,54 +585,54 @@ KO_NATIVE(Dialog_freeNativeDialog)
     ko_ret_void(complete, thread);
 }
 
-struct Binding {
-    const char* class_name;
-    int index;
-    KoJvmNative fn;
-};
+} // namespace
 
-const Binding kBindings[] = {
-    {"com/kestrovatech/CommonDialogs", 0, CommonDialogs_boolQueryDialog},
-    {"com/kestrovatech/CommonDialogs", 1, CommonDialogs_intQueryDialog},
-    {"com/kestrovatech/CommonDialogs", 2, CommonDialogs_stringQueryDialog},
-    {"com/kestrovatech/CommonDialogs", 3, CommonDialogs_infoMessageDlg},
-    {"com/kestrovatech/CommonDialogs", 4, CommonDialogs_listQueryDlg},
-    {"com/kestrovatech/CommonDialogs", 5, CommonDialogs_createBusyDlg},
-    {"com/kestrovatech/BusyDlg", 0, BusyDlg_setMessage},
-    {"com/kestrovatech/BusyDlg", 1, BusyDlg_close},
-    {"com/kestrovatech/ui/Dialog", 0, Dialog_nativeDialog},
-    {"com/kestrovatech/ui/Dialog", 1, Dialog_addNativeControl},
-    {"com/kestrovatech/ui/Dialog", 2, Dialog_show},
-    {"com/kestrovatech/ui/Dialog", 3, Dialog_close},
-    {"com/kestrovatech/ui/Dialog", 4, Dialog_addNativeCommand},
-    {"com/kestrovatech/ui/Dialog", 5, Dialog_freeNativeDialog},
-    {"com/kestrovatech/ui/Control", 0, Control_freeNativeControl},
-    {"com/kestrovatech/ui/EditControl", 0, EditControl_nativeEditControl},
-    {"com/kestrovatech/ui/EditControl", 1, EditControl_getText},
-    {"com/kestrovatech/ui/EditControl", 2, EditControl_setText},
-    {"com/kestrovatech/ui/ListControl", 0, ListControl_nativeListControl},
-    {"com/kestrovatech/ui/ListControl", 1, ListControl_getSelectionIndex},
-    {"com/kestrovatech/ui/ListControl", 2, ListControl_setColumnRenderer},
-    {"com/kestrovatech/ui/ListControl", 3, ListControl_setColumnHeader},
-    {"com/kestrovatech/ui/ListControl", 4, ListControl_setModel},
-    {"com/kestrovatech/ui/ListModel", 0, ListModel_addToModel},
-    {"com/kestrovatech/ui/ListModel", 1, ListModel_getFromModel},
-    {"com/kestrovatech/ui/ListModel", 2, ListModel_nativeListModel},
-    {"com/kestrovatech/ui/ListModel", 3, ListModel_freeNativeListModel},
-    {"com/kestrovatech/ui/ListRenderer", 0, ListRenderer_freeNativeListRenderer},
-    {"com/kestrovatech/ui/ListRendererString", 0, ListRenderer_create<XrListRendererString>},
-    {"com/kestrovatech/ui/ListRendererImage", 0, ListRenderer_create<XrListRendererImage>},
-    {"com/kestrovatech/ui/Command", 0, Command_createNativeCommand},
-    {"com/kestrovatech/ui/Command", 1, Command_freeNativeCommand},
-};
+// In class-file order of each class's natives: the position each is bound at.
+const std::vector<XrJavaNative>& xr_java_dialog_natives()
+{
+    static const std::vector<XrJavaNative> natives = {
+        {"com/kestrovatech/CommonDialogs", "boolQueryDialog(Ljava/lang/String;Ljava/lang/String;I)Z", CommonDialogs_boolQueryDialog},
+        {"com/kestrovatech/CommonDialogs", "intQueryDialog(Ljava/lang/String;Ljava/lang/String;III)I", CommonDialogs_intQueryDialog},
+        {"com/kestrovatech/CommonDialogs", "stringQueryDialog(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Z)Ljava/lang/String;", CommonDialogs_stringQueryDialog},
+        {"com/kestrovatech/CommonDialogs", "infoMessageDlg(Ljava/lang/String;Ljava/lang/String;)V", CommonDialogs_infoMessageDlg},
+        {"com/kestrovatech/CommonDialogs", "listQueryDlg(Ljava/lang/String;[Lcom/kestrovatech/CommonDialogs$ListItem;)I", CommonDialogs_listQueryDlg},
+        {"com/kestrovatech/CommonDialogs", "createBusyDlg(Ljava/lang/String;Ljava/lang/String;)J", CommonDialogs_createBusyDlg},
+        {"com/kestrovatech/BusyDlg", "setMessage(Ljava/lang/String;)V", BusyDlg_setMessage},
+        {"com/kestrovatech/BusyDlg", "close()V", BusyDlg_close},
+        {"com/kestrovatech/ui/Dialog", "nativeDialog(Ljava/lang/String;)J", Dialog_nativeDialog},
+        {"com/kestrovatech/ui/Dialog", "addNativeControl(Lcom/kestrovatech/ui/Control;)V", Dialog_addNativeControl},
+        {"com/kestrovatech/ui/Dialog", "show()V", Dialog_show},
+        {"com/kestrovatech/ui/Dialog", "close()V", Dialog_close},
+        {"com/kestrovatech/ui/Dialog", "addNativeCommand(Lcom/kestrovatech/ui/Command;)V", Dialog_addNativeCommand},
+        {"com/kestrovatech/ui/Dialog", "freeNativeDialog()V", Dialog_freeNativeDialog},
+        {"com/kestrovatech/ui/Control", "freeNativeControl()V", Control_freeNativeControl},
+        {"com/kestrovatech/ui/EditControl", "nativeEditControl(Ljava/lang/String;Ljava/lang/String;)J", EditControl_nativeEditControl},
+        {"com/kestrovatech/ui/EditControl", "getText()Ljava/lang/String;", EditControl_getText},
+        {"com/kestrovatech/ui/EditControl", "setText(Ljava/lang/String;)V", EditControl_setText},
+        {"com/kestrovatech/ui/ListControl", "nativeListControl()J", ListControl_nativeListControl},
+        {"com/kestrovatech/ui/ListControl", "getSelectionIndex()I", ListControl_getSelectionIndex},
+        {"com/kestrovatech/ui/ListControl", "setColumnRenderer(ILcom/kestrovatech/ui/ListRenderer;)V", ListControl_setColumnRenderer},
+        {"com/kestrovatech/ui/ListControl", "setColumnHeader(ILjava/lang/String;)V", ListControl_setColumnHeader},
+        {"com/kestrovatech/ui/ListControl", "setModel(Lcom/kestrovatech/ui/ListModel;)V", ListControl_setModel},
+        {"com/kestrovatech/ui/ListModel", "addToModel([Ljava/lang/Object;)V", ListModel_addToModel},
+        {"com/kestrovatech/ui/ListModel", "getFromModel()[Ljava/lang/Object;", ListModel_getFromModel},
+        {"com/kestrovatech/ui/ListModel", "nativeListModel([I)J", ListModel_nativeListModel},
+        {"com/kestrovatech/ui/ListModel", "freeNativeListModel()V", ListModel_freeNativeListModel},
+        {"com/kestrovatech/ui/ListRenderer", "freeNativeListRenderer()V", ListRenderer_freeNativeListRenderer},
+        {"com/kestrovatech/ui/ListRendererString", "nativeListRendererString()J", ListRenderer_create<XrListRendererString>},
+        {"com/kestrovatech/ui/ListRendererImage", "nativeListRendererImage()J", ListRenderer_create<XrListRendererImage>},
+        {"com/kestrovatech/ui/Command", "createNativeCommand(ILjava/lang/String;Ljava/lang/String;)J", Command_createNativeCommand},
+        {"com/kestrovatech/ui/Command", "freeNativeCommand()V", Command_freeNativeCommand},
+    };
+    return natives;
+}
+
+namespace {
 
 } // namespace
 
 bool xr_java_bind_dialogs(const XrJavaDialogsEnv& env)
 {
     g_env = env;
-    bool ok = true;
-    for (const Binding& b : kBindings)
-        ok = ko_jvm_bind_application_native(b.class_name, b.index, b.fn) && ok;
-    return ok;
+    return xr_java_bind_natives(xr_java_dialog_natives());
 }

@@ -22,11 +22,6 @@ void* handle(KoJvmRec* vm, KoJvmObjectRec* obj)
     return ko_jvm_get_field_pointer(vm, obj, field(vm, obj, "nativeHandle", "J"));
 }
 
-void set_handle(KoJvmRec* vm, KoJvmObjectRec* obj, void* p)
-{
-    ko_jvm_set_field_pointer(vm, obj, field(vm, obj, "nativeHandle", "J"), p);
-}
-
 const XrProjection* projection()
 {
     XrMapProvider* maps = XrMapProvider::get_instance();

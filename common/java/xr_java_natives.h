@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/java/xr_java.h"
+#include "common/java/xr_java_dialogs_natives.h"
 #include "toolkit/javart/javart_natives.h"
 
 class XrProjection;
@@ -16,8 +17,8 @@ inline KoJvmObjectRec* arg_obj(const KoJvmCat1ValueUnion& v) { return ko_obj(v.r
 // superclass); a missing field is a fatal error naming it.
 KoJvmFieldRec* field(KoJvmRec* vm, KoJvmObjectRec* obj, const char* name, const char* desc);
 // The native object of a binding object (its long field nativeHandle).
+// (set_handle: xr_java_dialogs_natives.h)
 void* handle(KoJvmRec* vm, KoJvmObjectRec* obj);
-void set_handle(KoJvmRec* vm, KoJvmObjectRec* obj, void* p);
 
 // The map provider's projection, or null.
 const XrProjection* projection();
@@ -44,6 +45,10 @@ struct XrJavaNative {
 // those of the map classes.
 const std::vector<XrJavaNative>& xr_java_navigator_natives();
 const std::vector<XrJavaNative>& xr_java_map_natives();
+// Those of Http, PropertyBag and ServCom (bound by xr_java_bind_net).
+const std::vector<XrJavaNative>& xr_java_net_natives();
+// Those of CommonDialogs, BusyDlg and the ui package (xr_java_bind_dialogs).
+const std::vector<XrJavaNative>& xr_java_dialog_natives();
 // Binds a table's natives by position; false when a position was refused.
 bool xr_java_bind_natives(const std::vector<XrJavaNative>& natives);
 // Drops the image-layer listeners (before the VM goes).

@@ -19,10 +19,12 @@
 #include "common/ber/xr_propertybag.h"
 #include "common/container/xr_bytearray.h"
 #include "common/java/xr_java_dialogs_natives.h"
+#include "common/java/xr_java_natives.h"
 #include "common/types/xr_datetime.h"
 #include "common/update/xr_httpclient.h"
 #include "toolkit/javart/javart_app.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <unordered_map>
@@ -104,9 +106,12 @@ public:
         std::vector<XrHttpRequest*> running;
         for (auto& c : m_calls)
             running.push_back(c.first);
+        // Destroying may end a request at once (request_done inside).
+        ++m_busy;
         for (XrHttpRequest* r : running)
             r->destroy();
-        if (m_calls.empty())
+        --m_busy;
+        if (m_calls.empty() && m_busy == 0)
             delete this;
     }
 
@@ -142,8 +147,12 @@ public:
         if (!c)
             return;
         m_calls.erase(request);
+        // Completing runs the VM, and Java may destroy the Http object
+        // meanwhile: the context is deleted only once nothing of it is in use.
+        ++m_busy;
         finish(c);
-        if (m_closing && m_calls.empty())
+        --m_busy;
+        if (m_closing && m_calls.empty() && m_busy == 0)
             delete this;
     }
 
@@ -194,6 +203,7 @@ private:
     XrHttpClient* m_client;
     std::unordered_map<XrHttpRequest*, HttpCall*> m_calls;
     bool m_closing = false;
+    int m_busy = 0; // calls of close or request_done under way
 };
 
 KO_NATIVE(Http_operation)
@@ -530,6 +540,22 @@ struct ChannelRef {
     void* channel;
 };
 
+// The references Java holds, released when the VM ends.
+std::vector<ChannelRef*>& channel_refs()
+{
+    static std::vector<ChannelRef*> refs;
+    return refs;
+}
+
+void drop_channel_ref(ChannelRef* ref)
+{
+    auto& refs = channel_refs();
+    refs.erase(std::remove(refs.begin(), refs.end(), ref), refs.end());
+    forget(ref);
+    g_env.channel->release(ref->channel);
+    delete ref;
+}
+
 // A sent request, until its reply has reached Java.
 class XrServComClientJava : public XrJavaServiceReply {
 public:
@@ -538,7 +564,17 @@ public:
         m_listener.object = listener;
         ko_jvm_add_global_ref(vm, &m_listener);
     }
-    ~XrServComClientJava() override { ko_jvm_remove_global_ref(m_vm, &m_listener); }
+    ~XrServComClientJava() override
+    {
+        if (m_vm)
+            ko_jvm_remove_global_ref(m_vm, &m_listener);
+    }
+    // The VM ends before the reply: it is dropped when it comes.
+    void orphan()
+    {
+        ko_jvm_remove_global_ref(m_vm, &m_listener);
+        m_vm = nullptr;
+    }
 
     void reply(int status, int error_code, const XrString&, const XrString& details, int service_id, int command_id,
                int command_version, XrPropertyBag* payload) override;
@@ -565,6 +601,11 @@ void XrServComClientJava::reply(int status, int error_code, const XrString&, con
 {
     pending().erase(m_id);
     KoJvmRec* vm = m_vm;
+    if (!vm) {
+        delete payload;
+        delete this;
+        return;
+    }
     KoJvmObjectRec* text = to_java(vm, details);
     int mark = ko_jvm_push_handle(vm, &text);
     KoJvmObjectRec* message = nullptr;
@@ -659,6 +700,7 @@ KO_NATIVE(ServCom_create)
         return ko_ret_throw(vm, complete, thread, kState, "No service channel");
     auto* ref = new ChannelRef{channel};
     remember(ref, KIND_CHANNEL);
+    channel_refs().push_back(ref);
     ko_ret_long(complete, thread, as_long(ref));
 }
 
@@ -666,54 +708,58 @@ KO_NATIVE(ServCom_destroy)
 {
     (void)clazz, (void)args, (void)data;
     KoJvmObjectRec* obj = receiver(self);
-    if (auto* ref = static_cast<ChannelRef*>(live_handle(vm, obj, KIND_CHANNEL))) {
-        forget(ref);
-        g_env.channel->release(ref->channel);
-        delete ref;
-    }
+    if (auto* ref = static_cast<ChannelRef*>(live_handle(vm, obj, KIND_CHANNEL)))
+        drop_channel_ref(ref);
     set_handle(vm, obj, nullptr);
     ko_ret_void(complete, thread);
 }
 
-struct Binding {
-    const char* class_name;
-    int index;
-    KoJvmNative fn;
-};
-
-const Binding kBindings[] = {
-    {"com/kestrovatech/Http", 0, Http_operation},
-    {"com/kestrovatech/Http", 1, Http_destroy},
-    {"com/kestrovatech/PropertyBag", 0, Bag_getCount},
-    {"com/kestrovatech/PropertyBag", 1, Bag_addBoolean},
-    {"com/kestrovatech/PropertyBag", 2, Bag_addInt},
-    {"com/kestrovatech/PropertyBag", 3, Bag_addDouble},
-    {"com/kestrovatech/PropertyBag", 4, Bag_addString},
-    {"com/kestrovatech/PropertyBag", 5, Bag_addBytes},
-    {"com/kestrovatech/PropertyBag", 6, Bag_getBoolean},
-    {"com/kestrovatech/PropertyBag", 7, Bag_getInt},
-    {"com/kestrovatech/PropertyBag", 8, Bag_getDouble},
-    {"com/kestrovatech/PropertyBag", 9, Bag_getString},
-    {"com/kestrovatech/PropertyBag", 10, Bag_getBytes},
-    {"com/kestrovatech/PropertyBag", 11, Bag_addReference},
-    {"com/kestrovatech/PropertyBag", 12, Bag_addEpoch},
-    {"com/kestrovatech/PropertyBag", 13, Bag_getEpoch},
-    {"com/kestrovatech/PropertyBag", 14, Bag_getReference},
-    {"com/kestrovatech/PropertyBag", 15, Bag_create},
-    {"com/kestrovatech/PropertyBag", 16, Bag_destroy},
-    {"com/kestrovatech/ServCom", 0, ServCom_cancel},
-    {"com/kestrovatech/ServCom", 1, ServCom_nativeSend},
-    {"com/kestrovatech/ServCom", 2, ServCom_create},
-    {"com/kestrovatech/ServCom", 3, ServCom_destroy},
-};
-
 } // namespace
+
+// In class-file order of each class's natives: the position each is bound at.
+const std::vector<XrJavaNative>& xr_java_net_natives()
+{
+    static const std::vector<XrJavaNative> natives = {
+        {"com/kestrovatech/Http", "operation(ILjava/lang/String;[B)[B", Http_operation},
+        {"com/kestrovatech/Http", "destroy()V", Http_destroy},
+        {"com/kestrovatech/PropertyBag", "getCount(I)I", Bag_getCount},
+        {"com/kestrovatech/PropertyBag", "add(IZ)V", Bag_addBoolean},
+        {"com/kestrovatech/PropertyBag", "add(II)V", Bag_addInt},
+        {"com/kestrovatech/PropertyBag", "add(ID)V", Bag_addDouble},
+        {"com/kestrovatech/PropertyBag", "add(ILjava/lang/String;)V", Bag_addString},
+        {"com/kestrovatech/PropertyBag", "add(I[B)V", Bag_addBytes},
+        {"com/kestrovatech/PropertyBag", "getBoolean(II)Z", Bag_getBoolean},
+        {"com/kestrovatech/PropertyBag", "getInt(II)I", Bag_getInt},
+        {"com/kestrovatech/PropertyBag", "getDouble(II)D", Bag_getDouble},
+        {"com/kestrovatech/PropertyBag", "getString(II)Ljava/lang/String;", Bag_getString},
+        {"com/kestrovatech/PropertyBag", "getByteArray(II)[B", Bag_getBytes},
+        {"com/kestrovatech/PropertyBag", "addReference(ILcom/kestrovatech/PropertyBag;)V", Bag_addReference},
+        {"com/kestrovatech/PropertyBag", "addEpoch(IJ)V", Bag_addEpoch},
+        {"com/kestrovatech/PropertyBag", "getEpoch(II)J", Bag_getEpoch},
+        {"com/kestrovatech/PropertyBag", "getReference(II)J", Bag_getReference},
+        {"com/kestrovatech/PropertyBag", "create()J", Bag_create},
+        {"com/kestrovatech/PropertyBag", "destroy()V", Bag_destroy},
+        {"com/kestrovatech/ServCom", "cancel(J)V", ServCom_cancel},
+        {"com/kestrovatech/ServCom", "nativeSend(Ljava/lang/String;IIILcom/kestrovatech/PropertyBag;Ljava/lang/String;Lcom/kestrovatech/ServComListener;)J", ServCom_nativeSend},
+        {"com/kestrovatech/ServCom", "create()J", ServCom_create},
+        {"com/kestrovatech/ServCom", "destroy()V", ServCom_destroy},
+    };
+    return natives;
+}
+
 
 bool xr_java_bind_net(const XrJavaNetEnv& env)
 {
     g_env = env;
-    bool ok = true;
-    for (const Binding& b : kBindings)
-        ok = ko_jvm_bind_application_native(b.class_name, b.index, b.fn) && ok;
-    return ok;
+    return xr_java_bind_natives(xr_java_net_natives());
+}
+
+void xr_java_release_net()
+{
+    // Replies still to come go nowhere; then the channel references go
+    // (the last one cancels what is pending).
+    for (auto& p : pending())
+        p.second->orphan();
+    while (!channel_refs().empty())
+        drop_channel_ref(channel_refs().back());
 }

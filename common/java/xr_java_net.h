@@ -112,3 +112,7 @@ struct XrJavaNetEnv {
 // ko_jvm_define_application_classes; the environment is kept for every
 // later native call. False when a binding was refused.
 bool xr_java_bind_net(const XrJavaNetEnv& env);
+
+// Before the VM is destroyed: replies of pending service requests are
+// dropped and every channel reference Java holds is released.
+void xr_java_release_net();

@@ -10,6 +10,7 @@
 
 #include "common/java/xr_java.h"
 #include "common/java/xr_java_natives.h"
+#include "common/java/xr_java_net.h"
 #include "toolkit/javart/javart_app.h"
 #include "toolkit/jvm/kojvm_zip.h"
 
@@ -166,6 +167,7 @@ void xr_java_shutdown(XrJava& java)
         return;
     java.stop_time_slices();
     xr_java_release_map_listeners();
+    xr_java_release_net();
     ko_handle_flush(ko_stdout());
     ko_handle_flush(ko_stderr());
     java.set_vm(nullptr, nullptr);

@@ -1,6 +1,6 @@
 // A VM for the binding tests: the built-in classes with the dialog and
 // network natives bound, the runtime jar's classes and the test add-ons
-// from their folders. Calls start on a thread of their own and may end
+// from their class folders. Calls start on a thread of their own and may end
 // later (natives that wait for the user or the network).
 #pragma once
 
@@ -31,7 +31,11 @@ public:
              ko_jvm_define_stream_classes(vm) && ko_jvm_define_application_classes(vm) &&
              ko_jvm_define_ui_classes(vm) && ko_jvm_start_finalizer(vm);
     }
-    ~AddonVm() { ko_jvm_destroy(vm); }
+    ~AddonVm()
+    {
+        xr_java_release_net();
+        ko_jvm_destroy(vm);
+    }
     AddonVm(const AddonVm&) = delete;
     AddonVm& operator=(const AddonVm&) = delete;
 
@@ -118,8 +122,11 @@ private:
             if (name == ko_jvm_embedded_classes[i].name)
                 return completion(const_cast<unsigned char*>(ko_jvm_embedded_classes[i].bytes),
                                   ko_jvm_embedded_classes[i].length, 1, data);
-        for (const char* dir : {XR_JAVA_ADDONS, XR_JAVA_JAR_CLASSES}) {
-            std::ifstream in(std::string(dir) + "/" + name + ".class", std::ios::binary);
+        // A test add-on's classes lie in the folder of its main class (the
+        // name before any '$'); the runtime jar's classes in their own.
+        const std::string outer = name.substr(0, name.find('$'));
+        for (const std::string& dir : {std::string(XR_TEST_ADDONS) + "/" + outer, std::string(XR_JAVA_JAR_CLASSES)}) {
+            std::ifstream in(dir + "/" + name + ".class", std::ios::binary);
             if (!in)
                 continue;
             std::vector<std::uint8_t>& bytes = a->m_classes[name];

@@ -2,7 +2,7 @@
 """Loopback HTTP server of the binding tests: http_fixture.py PORTFILE
 
 /ok: 200 "hello"; /missing: 404 "not here"; /empty: 200 with no body;
-/big?N: 200 with N bytes of "x"; POST /echo: 200 with the request body.
+/big?N: 200 with N bytes of "x"; HEAD /ok: the headers of /ok; POST /echo: 200 with the request body.
 The chosen port is written to PORTFILE.
 """
 import http.server
@@ -28,6 +28,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, b"x" * int(query))
         else:
             self.answer(404, b"not here")
+
+    def do_HEAD(self):
+        path = self.path.partition("?")[0]
+        self.send_response(200 if path == "/ok" else 404)
+        self.send_header("Content-Length", "5")
+        self.end_headers()
 
     def do_POST(self):
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <fstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +19,9 @@ public:
     {
         pid = fork();
         if (pid == 0) {
+            // Ends with the test even when the test dies: an orphan would
+            // hold the test's output open and ctest would wait for it.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             std::vector<char*> argv;
             for (std::string& a : args)
                 argv.push_back(a.data());

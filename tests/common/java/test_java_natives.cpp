@@ -46,6 +46,13 @@ const Table kTables[] = {
     {"map", &xr_java_map_natives,
      {"com/kestrovatech/map/Layer", "com/kestrovatech/map/MapObject", "com/kestrovatech/map/Point",
       "com/kestrovatech/map/Polyline", "com/kestrovatech/map/ImageLayer"}},
+    {"network", &xr_java_net_natives,
+     {"com/kestrovatech/Http", "com/kestrovatech/PropertyBag", "com/kestrovatech/ServCom"}},
+    {"dialogs", &xr_java_dialog_natives,
+     {"com/kestrovatech/CommonDialogs", "com/kestrovatech/BusyDlg", "com/kestrovatech/ui/Dialog",
+      "com/kestrovatech/ui/Control", "com/kestrovatech/ui/EditControl", "com/kestrovatech/ui/ListControl",
+      "com/kestrovatech/ui/ListModel", "com/kestrovatech/ui/ListRenderer", "com/kestrovatech/ui/ListRendererString",
+      "com/kestrovatech/ui/ListRendererImage", "com/kestrovatech/ui/Command"}},
 };
 
 } // namespace
@@ -62,6 +69,7 @@ TEST(JavaNatives, EveryTableMatchesTheClassesNativesInOrder)
     ASSERT_TRUE(ko_jvm_define_reflection_classes(vm));
     ASSERT_TRUE(ko_jvm_define_stream_classes(vm));
     ASSERT_TRUE(ko_jvm_define_application_classes(vm));
+    ASSERT_TRUE(ko_jvm_define_ui_classes(vm));
     for (const Table& t : kTables) {
         const auto table = by_class(t.natives());
         EXPECT_EQ(table.size(), t.classes.size()) << t.what;

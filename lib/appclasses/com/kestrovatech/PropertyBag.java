@@ -31,11 +31,9 @@ public class PropertyBag {
     private native long create();
     private native void destroy();
     public void add(int key, Date date) { addEpoch(key, date.getTime()); }
-    public void add(int key, PropertyBag bag)
-    {
-        bag.persistent = true;
-        addReference(key, bag);
-    }
+    // The native half marks the bag persistent once this bag owns it: a bag
+    // refused here stays the caller's and is freed with its object.
+    public void add(int key, PropertyBag bag) { addReference(key, bag); }
     public Date getDate(int key, int index) { return new Date(getEpoch(key, index)); }
     public PropertyBag getPropertyBag(int key, int index) { return new PropertyBag(getReference(key, index)); }
     protected void finalize()
