@@ -132,6 +132,10 @@ public:
         namespace fs = std::filesystem;
         fs::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova", root.dir() + "/usr/share/kestrova",
                  fs::copy_options::recursive | fs::copy_options::skip_existing);
+        // The shipped add-ons, which start-up installs on a card without any.
+        std::error_code ec;
+        fs::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova-addons", root.dir() + "/usr/share/kestrova-addons",
+                 fs::copy_options::recursive | fs::copy_options::skip_existing, ec);
         setenv("HOME", "/home/user", 1);
         log = root.dir() + "/navigator.log";
     }
@@ -322,6 +326,13 @@ inline void xr_install_demo_card(const XrTempRoot& root)
     fs::copy(shipped + "/atlantis/maemo.reg", map + "/kestrova/maemo.reg");
     fs::create_directories(root.dir() + "/usr/share");
     fs::copy(shipped, root.dir() + "/usr/share/kestrova", fs::copy_options::recursive | fs::copy_options::skip_existing);
+}
+
+// A card that keeps its add-on folder empty: start-up installs no add-on
+// on it (for tests whose pixels the sample add-on's layer would cover).
+inline void xr_card_without_addons(const XrTempRoot& root, const char* card = "/media/mmc2")
+{
+    std::filesystem::create_directories(root.dir() + card + "/map/extensions/addons");
 }
 
 // Runs this process's main loop until done() holds or the seconds have

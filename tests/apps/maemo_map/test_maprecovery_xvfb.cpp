@@ -94,7 +94,8 @@ TEST_F(MapRecoveryTest, DamagedMapIsMovedAsideAndTheRestartOpensTheDemoMap)
     kill(pid, SIGTERM);
     EXPECT_EQ(wait_launcher(20), 0) << output();
 
-    EXPECT_EQ(map_folders(), (std::vector<std::string>{"kestrova", "mapdata", "mapdata_Corrupted"}));
+    // Beside the maps, the add-on folder that start-up installs.
+    EXPECT_EQ(map_folders(), (std::vector<std::string>{"extensions", "kestrova", "mapdata", "mapdata_Corrupted"}));
     // The damaged map keeps its files as they were, with its marker.
     EXPECT_EQ(XrTempRoot::read_file(card("mapdata_Corrupted/mapdata.ini")), damaged_ini);
     EXPECT_TRUE(fs::exists(card("mapdata_Corrupted/.corrupted")));
@@ -117,7 +118,7 @@ TEST_F(MapRecoveryTest, DemoMapThatCannotOpenIsTriedOnceAndTheLauncherEnds)
     EXPECT_EQ(count(out, "cannot be opened either"), 1) << out;
     EXPECT_EQ(count(out, "note r_str_no_mmc_title r_str_no_mmc_message"), 1) << out;
     // One folder moved aside, none added by a second round.
-    EXPECT_EQ(map_folders(), (std::vector<std::string>{"kestrova", "mapdata", "mapdata_Corrupted"}));
+    EXPECT_EQ(map_folders(), (std::vector<std::string>{"extensions", "kestrova", "mapdata", "mapdata_Corrupted"}));
 }
 
 } // namespace

@@ -81,7 +81,15 @@ bool write_position_image(const XrTempRoot& root)
     return ok;
 }
 
-class ScreenDriveTest : public XrDemoDriveTest {};
+class ScreenDriveTest : public XrDemoDriveTest {
+protected:
+    // The sample add-on's magenta point would pass for an overlay marker.
+    void SetUp() override
+    {
+        XrDemoDriveTest::SetUp();
+        xr_card_without_addons(root);
+    }
+};
 
 TEST_F(ScreenDriveTest, CarStripsAndStatusLineDuringGuidance)
 {

@@ -260,6 +260,8 @@ protected:
     std::vector<std::string> environment() override
     {
         root.make_dirs("/media/mmc1/kestrova_rd_mode");
+        // The window is the menu's last entry, where an add-on's item would go.
+        xr_card_without_addons(root);
         return {};
     }
     // The radio buttons' part of the screen while the window is open.
