@@ -25,28 +25,13 @@
 #include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "support/xr_temp_root.h"
 
+#include "service_test_support.h"
+
 namespace servicesim_fixture {
 
-class TestApp : public XrNaviApp {
-public:
-    void create_position_provider() override {}
-    void exit_application() override {}
-};
-
-std::string narrow(const XrString& s)
-{
-    const std::wstring w(s.c_str());
-    return std::string(w.begin(), w.end());
-}
-
-class Listener : public XrServiceListener {
-public:
-    void service_result(int result, const TCHAR* text) override
-    {
-        results.push_back(std::to_string(result) + " " + narrow(XrString(text)));
-    }
-    std::vector<std::string> results;
-};
+using service_test::Listener;
+using service_test::narrow;
+using service_test::TestApp;
 
 // servicesim.py on a free loopback port, ended with the object.
 class ServiceServer {
