@@ -183,12 +183,16 @@ void XrRouteLayer::speak_proximity_warning(const XrFix& fix)
         return;
     const int mode = host->get_routing_mode();
     XrString sound;
-    const bool open_road_only = options[3] != 0 && mode - 2 > 1;
+    // Camera and other special alerts in every mode but 2 and 3.
+    const bool open_road_only = options[3] != 0 && static_cast<unsigned>(mode - 2) > 1;
     if (warning_source->get_proximity_alert(&fix.position, fix.speed, fix.heading, last_warning_text, sound,
                                             open_road_only)) {
         if (!sound.is_empty() && audio != nullptr && !audio->is_playing())
             play_prompts(sound.c_str(), nullptr, nullptr);
         warning_pause_end = fix.time + 5000;
+        // The alert box shows the warned point for as long as the pause.
+        alert_text = last_warning_text;
+        alert_end = warning_pause_end;
     }
 }
 
