@@ -1,6 +1,7 @@
 #include "apps/apps_common/xr_appservices.h"
 
 #include "common/corvanel_core/impl/xr_providerutil.h"
+#include "common/corvanel_core/interfaces/xr_appsettingsprovider.h"
 #include "common/corvanel_core/interfaces/xr_maplayerparts.h"
 #include "common/corvanel_core/interfaces/xr_mapviewprovider.h"
 #include "common/corvanel_core/interfaces/xr_routeprovider.h"
@@ -67,8 +68,11 @@ void XrAppRouteLayerSettings::attach()
 void XrAppRouteLayerSettings::detach()
 {
     // Only from providers that are still registered (the others are gone).
-    if (maps != nullptr && map_provider() == maps)
+    if (maps != nullptr && map_provider() == maps) {
         maps->remove_listener(this);
+        if (auto* poi = dynamic_cast<XrPoiLayer*>(maps->get_poi_layer()))
+            poi->set_alert_settings(nullptr);
+    }
     if (settings != nullptr && map_settings() == settings)
         settings->remove_listener(this);
     maps = nullptr;
@@ -88,7 +92,19 @@ void XrAppRouteLayerSettings::apply_to_open_map()
     if (maps == nullptr || settings == nullptr)
         return;
     XrMapRouteLayer* route = maps->get_route_layer();
-    apply(settings, route != nullptr ? dynamic_cast<XrRouteLayer*>(route->as_layer()) : nullptr);
+    auto* layer = route != nullptr ? dynamic_cast<XrRouteLayer*>(route->as_layer()) : nullptr;
+    apply(settings, layer);
+    auto* poi = dynamic_cast<XrPoiLayer*>(maps->get_poi_layer());
+    if (poi != nullptr)
+        poi->set_alert_settings(this);
+    if (layer != nullptr)
+        layer->set_warning_source(poi);
+}
+
+bool XrAppRouteLayerSettings::trafficcam_alert()
+{
+    auto* app = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+    return app != nullptr && app->get_trafficcam_alert();
 }
 
 void XrAppRouteLayerSettings::map_initialized() { apply_to_open_map(); }

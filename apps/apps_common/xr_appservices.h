@@ -5,6 +5,7 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/corvanel_core/interfaces/xr_mapsettingsprovider.h"
 #include "common/map/xr_mapservices.h"
+#include "common/map/xr_poilayer.h"
 
 class XrMapWindow;
 class XrRouteLayer;
@@ -38,8 +39,10 @@ private:
 // Hands the map settings' unit system and driving side to the route layer
 // of the open map: when a map has been opened (after the map settings have
 // read the map's file: it listens after them) and whenever the map settings
-// change.
-class XrAppRouteLayerSettings : public XrMapListener, public XrMapSettingsListener {
+// change. It also makes the map's POI layer the route layer's warning source
+// and answers the POI layer's camera-alert setting from the application
+// settings.
+class XrAppRouteLayerSettings : public XrMapListener, public XrMapSettingsListener, public XrPoiAlertSettings {
 public:
     XrAppRouteLayerSettings() = default;
     // Leaves the providers it still listens to.
@@ -59,6 +62,8 @@ public:
     void map_closing() override {}
     // XrMapSettingsListener
     void map_settings_changed() override;
+    // XrPoiAlertSettings: the application setting "trafficcam_alert".
+    bool trafficcam_alert() override;
 
 private:
     void apply_to_open_map();

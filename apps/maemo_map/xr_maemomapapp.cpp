@@ -29,6 +29,7 @@
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
 #include "common/gdi/window/xr_mapwindow.h"
 #include "common/map/xr_routelayer.h"
+#include "common/map/xr_trafficlayout.h"
 #include "common/misc/xr_msgtable.h"
 #include "common/misc/xr_utf8.h"
 #include "common/ui/dialog/xr_commondialogs.h"
@@ -259,6 +260,7 @@ int XrMaemoMapApp::run(int argc, char** argv)
         g_object_unref(client);
     }
 
+    XrMapWindow::set_size_hook(xr_set_traffic_reference_size);
     map_window_owned = std::make_unique<XrMapWindow>(g_hildon_program, get_window_view(), &window_manager, nullptr);
     hildon_program_add_window(g_hildon_program, map_window_owned->get_window());
     set_app_map_window_source(&window_source);

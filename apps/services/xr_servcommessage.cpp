@@ -6,6 +6,8 @@
 #include "common/misc/xr_msgids.h"
 #include "common/os/xr_eventloopbase.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -38,6 +40,12 @@ bool compress_bag(const XrPropertyBag& bag, XrByteArray& out)
     std::unique_ptr<BYTE[]> packed(new (std::nothrow) BYTE[static_cast<size_t>(packed_length)]);
     return packed && zlib_compress(encoding.get_items(), n, packed.get(), packed_length) &&
            out.set(packed.get(), packed_length);
+}
+
+std::int64_t monotonic_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 } // namespace
@@ -126,6 +134,9 @@ XrFsmResult XrServComMessage::st_send()
     http_request = request;
     if (busy_text != nullptr)
         channel->show_busy(*busy_text);
+    deadline_ms = channel->get_timeout() == 0
+                      ? 0
+                      : monotonic_ms() + std::int64_t{1000} * channel->get_timeout() * deadline_timeouts;
     arm_timeout();
     state = &XrServComMessage::st_receive;
     set_in_async_call(true);
@@ -232,8 +243,12 @@ void XrServComMessage::arm_timeout()
     if (loop == nullptr)
         return;
     loop->remove_timeout(this, nullptr);
-    if (channel->get_timeout() != 0)
-        loop->add_timeout(channel->get_timeout(), 0, this, nullptr);
+    if (channel->get_timeout() == 0)
+        return;
+    std::int64_t ms = std::int64_t{1000} * channel->get_timeout();
+    if (deadline_ms != 0)
+        ms = std::clamp<std::int64_t>(deadline_ms - monotonic_ms(), 0, ms);
+    loop->add_timeout(static_cast<int>(ms / 1000), static_cast<int>(ms % 1000), this, nullptr);
 }
 
 void XrServComMessage::disarm_timeout()
@@ -249,7 +264,8 @@ void XrServComMessage::execute(XrEventloopBase* /*loop*/, void* /*data*/)
         return;
     XrServComImplementation* ch = channel;
     XrServComClient* c = client;
-    const int seconds = ch->get_timeout();
+    const bool past_deadline = deadline_ms != 0 && monotonic_ms() >= deadline_ms;
+    const int seconds = ch->get_timeout() * (past_deadline ? deadline_timeouts : 1);
     ch->remove_pending(this);
     abort(); // may delete this
     XrString title(static_cast<int>(R_STR_OPERATION_TIMEOUT));

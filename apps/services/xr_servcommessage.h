@@ -4,6 +4,8 @@
 // before the HTTP request it made has reported request_done.
 #pragma once
 
+#include <cstdint>
+
 #include "apps/services/xr_servcomreply.h"
 #include "common/container/xr_bytearray.h"
 #include "common/fsm/xr_fsm.h"
@@ -43,8 +45,13 @@ public:
     void bytes_arrived(XrHttpRequest* request, int count) override;
     void request_done(XrHttpRequest* request) override;
 
-    // XrEventHandler: the inactivity time-out fired.
+    // XrEventHandler: the inactivity time-out fired, or the exchange ran
+    // past its overall deadline.
     void execute(XrEventloopBase* loop, void* data) override;
+
+    // However steadily bytes arrive, an exchange ends after this many
+    // inactivity time-outs (a server sending a byte at a time for ever).
+    static constexpr int deadline_timeouts = 10;
 
 private:
     typedef XrFsmResult (XrServComMessage::*State)();
@@ -59,6 +66,8 @@ private:
 
     bool started = false;
     bool is_finished = false;
+    // Monotonic milliseconds at which the running exchange ends; 0 none.
+    std::int64_t deadline_ms = 0;
     XrFsmWaitQueue wait_queue;
     XrString url;
     XrPropertyBag* request_bag;

@@ -103,12 +103,19 @@ XrDijkstraPath2::XrCostTable XrDijkstraPath2::default_cost_table(int mode)
     return t;
 }
 
+unsigned XrDijkstraPath2::penalty_bit(XrGid gid)
+{
+    // Fibonacci hashing spreads the block and offset parts of a gid over
+    // the whole bitmap: gids of one block differ mostly in a few low bits.
+    return (gid * 0x9E3779B1u) >> (32 - PENALTY_BITS_LOG2);
+}
+
 void XrDijkstraPath2::mark_penalty(XrGid gid)
 {
     if (penalty_bits.empty())
-        penalty_bits.assign(1024, 0);
-    const unsigned low = static_cast<unsigned>(gid) & 0xFFFFu;
-    penalty_bits[low >> 6] |= std::uint64_t{1} << (low & 63u);
+        penalty_bits.assign((std::size_t{1} << PENALTY_BITS_LOG2) / 64, 0);
+    const unsigned bit = penalty_bit(gid);
+    penalty_bits[bit >> 6] |= std::uint64_t{1} << (bit & 63u);
 }
 
 void XrDijkstraPath2::add_edge_penalty(XrGid gid, int penalty)
@@ -135,8 +142,8 @@ int XrDijkstraPath2::penalty_of(XrGid gid) const
 {
     if (penalties.get_count() == 0)
         return 0;
-    const unsigned low = static_cast<unsigned>(gid) & 0xFFFFu;
-    if (!penalty_bits.empty() && (penalty_bits[low >> 6] & (std::uint64_t{1} << (low & 63u))) == 0)
+    const unsigned bit = penalty_bit(gid);
+    if (!penalty_bits.empty() && (penalty_bits[bit >> 6] & (std::uint64_t{1} << (bit & 63u))) == 0)
         return 0;
     const int* p = penalties.find_ptr(static_cast<int>(gid));
     return p ? *p : 0;

@@ -205,9 +205,11 @@ private:
     XrVisitInfoHash visit;
     std::unique_ptr<XrEdgeHash> edge_hash;
     XrHash<int, int> penalties;
-    // One bit per low 16 bits of a penalised gid: most edges are passed
-    // without a hash lookup.
+    // One bit per hashed gid of a penalised edge (2^16 bits, 8 KiB): most
+    // edges are passed without a hash lookup.
+    static constexpr unsigned PENALTY_BITS_LOG2 = 16;
     std::vector<std::uint64_t> penalty_bits;
+    static unsigned penalty_bit(XrGid gid);
     void mark_penalty(XrGid gid);
     XrArray<XrPoint> avoid_points;
     XrHash<int, int>* target_set = nullptr;

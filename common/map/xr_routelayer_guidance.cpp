@@ -184,12 +184,17 @@ void XrRouteLayer::speak_proximity_warning(const XrFix& fix)
         return;
     const int mode = host->get_routing_mode();
     XrString sound;
-    const bool open_road_only = options[OPTION_OPEN_ROAD_ONLY] != 0 && mode > ROUTE_MODE_BICYCLE;
+    // The open-road restriction holds for every mode but walking and cycling.
+    const bool open_road_only = options[OPTION_OPEN_ROAD_ONLY] != 0 && mode != ROUTE_MODE_PEDESTRIAN &&
+                                mode != ROUTE_MODE_BICYCLE;
     if (warning_source->get_proximity_alert(&fix.position, fix.speed, fix.heading, last_warning_text, sound,
                                             open_road_only)) {
         if (!sound.is_empty() && audio != nullptr && !audio->is_playing())
             play_prompts(sound.c_str(), nullptr, nullptr);
         warning_pause_end = fix.time + 5000;
+        // The alert box shows the warned point for as long as the pause.
+        alert_text = last_warning_text;
+        alert_end = warning_pause_end;
     }
 }
 

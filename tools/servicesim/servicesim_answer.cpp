@@ -16,7 +16,10 @@
 //                                          event ID + 65536)
 //   T expire ID                            the event ends at second T (its
 //                                          records end then)
-//   T camera LAT LON                       a speed camera from second T
+//   T camera LAT LON [LIMIT]               a speed camera from second T (placed
+//                                          by the projection of MAPDIR); with
+//                                          a speed limit (km/h) it is a fixed
+//                                          camera of that limit (alert kind 1)
 //   fail N                                 the first N requests get an error
 // Service 99 answers with the request's own payload (an echo).
 // Traffic: the country's file holds the events begun and not ended; its
@@ -73,6 +76,7 @@ struct Event {
 
 struct Camera {
     double lat = 0, lon = 0;
+    int limit = 0; // km/h; 0: a plain point without alert kind
 };
 
 struct Scenario {
@@ -134,6 +138,8 @@ Scenario read_scenario(const std::string& path, long now)
         } else if (what == "camera") {
             Camera c;
             words >> c.lat >> c.lon;
+            if (!(words >> c.limit))
+                c.limit = 0;
             s.cameras.push_back(c);
         }
     }
@@ -217,18 +223,26 @@ std::uint32_t u32_at(const std::vector<BYTE>& b, std::size_t at)
     return at + 4 <= b.size() ? xr_bytes::get_u32_le(b.data() + at) : 0;
 }
 
-TmcMap read_tmc_map(const std::string& folder)
+// The projection named in the map folder's "mapdata.ini"; null without one.
+std::unique_ptr<XrProjection> read_projection(const std::string& folder)
 {
-    namespace T = xr_tmc_layout;
-    TmcMap m;
+    std::unique_ptr<XrProjection> projection;
     std::ifstream ini_in(folder + "/mapdata.ini");
     std::string line;
     while (std::getline(ini_in, line))
         if (line.rfind("projection=", 0) == 0) {
             while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
                 line.pop_back();
-            m.projection.reset(create_projection(wide(line.substr(11))));
+            projection.reset(create_projection(wide(line.substr(11))));
         }
+    return projection;
+}
+
+TmcMap read_tmc_map(const std::string& folder)
+{
+    namespace T = xr_tmc_layout;
+    TmcMap m;
+    m.projection = read_projection(folder);
     std::ifstream loc_in(folder + "/tmc_locations.bin", std::ios::binary);
     const std::vector<BYTE> loc = read_all(loc_in);
     const std::uint32_t n = u32_at(loc, 0);
@@ -372,13 +386,20 @@ XrPropertyBag* traffic_reply(const Scenario& s, const std::string& state, const 
     return payload;
 }
 
-std::vector<BYTE> camera_set(const Scenario& s, const std::string& state)
+// The cameras as a POI set; their points in the map's units when the map's
+// projection is known, else in degrees times 100000.
+std::vector<BYTE> camera_set(const Scenario& s, const std::string& state, const XrProjection* projection)
 {
     std::vector<std::unique_ptr<XrTextGeomRec>> records;
     int id = 1;
-    for (const Camera& c : s.cameras)
-        records.push_back(std::make_unique<XrTextGeomRec>(id++, static_cast<int>(c.lon * 100000),
-                                                          static_cast<int>(c.lat * 100000), 0, 0, "Speed camera"));
+    for (const Camera& c : s.cameras) {
+        const std::string text =
+            c.limit > 0 ? "<t1@" + std::to_string(c.limit) + ">Speed camera" : std::string("Speed camera");
+        int x = static_cast<int>(c.lon * 100000), y = static_cast<int>(c.lat * 100000);
+        if (projection != nullptr && !projection->to_map(c.lon, c.lat, x, y))
+            continue;
+        records.push_back(std::make_unique<XrTextGeomRec>(id++, x, y, 0, 0, text.c_str()));
+    }
     std::vector<XrGeomRec*> pointers;
     for (auto& r : records)
         pointers.push_back(r.get());
@@ -396,9 +417,9 @@ std::vector<BYTE> camera_set(const Scenario& s, const std::string& state)
     return build_extension_file(def);
 }
 
-XrPropertyBag* camera_reply(const Scenario& s, const std::string& state, int a)
+XrPropertyBag* camera_reply(const Scenario& s, const std::string& state, int a, const XrProjection* projection)
 {
-    const std::vector<BYTE> set = camera_set(s, state);
+    const std::vector<BYTE> set = camera_set(s, state, projection);
     auto* data = new XrPropertyBag();
     if (a == 1) {
         data->add_string(1, wide(md5(set)));
@@ -445,7 +466,7 @@ int main(int argc, char** argv)
         if (service == 2)
             payload = traffic_reply(s, state, argc == 5 ? read_tmc_map(argv[4]) : TmcMap(), payload_in);
         else if (service == 4)
-            payload = camera_reply(s, state, a);
+            payload = camera_reply(s, state, a, argc == 5 ? read_projection(argv[4]).get() : nullptr);
         else if (service == 99)
             request.get_bag(S::KEY_PAYLOAD, 0, payload, true);
     }

@@ -21,6 +21,7 @@
 #include "common/graph/xr_dijkstrapath.h"
 #include "common/graph/xr_graphlayout.h"
 #include "common/storage/xr_storageaccessor.h"
+#include "bench/common/graph/bench_grid.h"
 #include "tests/common/graph/graph_fixture.h"
 
 using namespace xr_graph;
@@ -31,52 +32,12 @@ namespace {
 using BGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
                                      boost::property<boost::edge_weight_t, long long>>;
 
-struct World {
-    std::string dir;
-    XrNetwork net;
-    XrGraphWriterResult result;
-    std::vector<BYTE> bytes;
-    std::unique_ptr<XrMemoryStorageAccessor> storage;
-    std::unique_ptr<XrGraphAccessor2> graph;
-    std::unique_ptr<XrSimpleGeomStorage> geometry;
+struct World : XrBenchGrid {
     std::map<std::pair<int, int>, int> vertex;
     std::unique_ptr<BGraph> bg;
     std::vector<int> handles; // by edge index
-    int columns = 708;
-    int spacing = 200;
 
-    World()
-    {
-        char tmpl[] = "/tmp/xr_bench_route_XXXXXX";
-        dir = mkdtemp(tmpl);
-        XrGridOptions g;
-        g.columns = g.rows = columns;
-        g.spacing = spacing;
-        g.jitter = 30;
-        g.drop = 0.03;
-        g.oneway = 0.05;
-        g.long_links = 0;
-        g.bends = 0;
-        net = xr_make_grid_network(g);
-        std::string error;
-        if (!build_graph(net, XrGraphWriterOptions(), dir + "/roads.qt", bytes, result, error)) {
-            std::fprintf(stderr, "bench_route: %s\n", error.c_str());
-            std::abort();
-        }
-        storage.reset(new XrMemoryStorageAccessor(true, bytes.data(), static_cast<std::uint32_t>(bytes.size()), false));
-        graph.reset(new XrGraphAccessor2(storage.get(), 64 << 20));
-        graph->open(nullptr);
-        auto* a = new XrFileStorageAccessor();
-        a->open(XrString((dir + "/roads.qt").c_str()), true);
-        geometry.reset(new XrSimpleGeomStorage(a, true, false, nullptr));
-        geometry->open();
-        build_reference();
-    }
-    ~World()
-    {
-        std::remove((dir + "/roads.qt").c_str());
-        rmdir(dir.c_str());
-    }
+    World() : XrBenchGrid(708) { build_reference(); }
 
     int v(int h, int d)
     {
@@ -117,38 +78,6 @@ struct World {
         for (auto& a : arcs)
             boost::add_edge(std::get<0>(a), std::get<1>(a), std::get<2>(a), *bg);
         graph->free_cache(-1);
-    }
-
-    XrPoint mid(size_t i) const
-    {
-        const XrNetworkEdge& e = net.edges[i];
-        return XrPoint((e.points.front().x + e.points.back().x) / 2, (e.points.front().y + e.points.back().y) / 2);
-    }
-
-    // A pair of horizontal edges about km kilometres apart along a row.
-    std::pair<size_t, size_t> pair_for(int km) const
-    {
-        const int row = columns / 2;
-        const int steps = km * 1000 / spacing;
-        size_t a = 0, b = 0;
-        bool fa = false;
-        for (size_t i = 0; i < net.edges.size(); ++i) {
-            const XrNetworkEdge& e = net.edges[i];
-            if (e.oneway || e.points.front().y - net.edges[0].points.front().y < row * spacing - 60 ||
-                e.points.front().y - net.edges[0].points.front().y > row * spacing + 60 ||
-                e.points.front().x == e.points.back().x)
-                continue;
-            const int col = (e.points.front().x - net.edges[0].points.front().x + spacing / 2) / spacing;
-            if (!fa && col >= 10) {
-                a = i;
-                fa = true;
-            }
-            if (fa && col >= 10 + steps) {
-                b = i;
-                break;
-            }
-        }
-        return {a, b};
     }
 };
 

@@ -90,6 +90,10 @@ public:
     static XrMapWindow* get_instance() { return s_instance; }
     static GtkWidget* get_toplevel();
     static bool is_fullscreen() { return s_fullscreen; }
+    // Told the map's size in pixels whenever the drawing area gets a new
+    // size (its display mode changed): the traffic layout's reference size.
+    using SizeHook = void (*)(int width, int height);
+    static void set_size_hook(SizeHook hook) { s_size_hook = hook; }
     // Nominal map size of the current layout.
     static XrSize screen_size() { return s_screen_size; }
 
@@ -190,6 +194,7 @@ private:
     static XrMapWindow* s_instance;
     static bool s_fullscreen;
     static XrSize s_screen_size;
+    static SizeHook s_size_hook;
 
     int m_width = 0;
     int m_height = 0;

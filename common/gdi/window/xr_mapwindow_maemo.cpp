@@ -11,6 +11,7 @@
 XrMapWindow* XrMapWindow::s_instance = nullptr;
 bool XrMapWindow::s_fullscreen = false;
 XrSize XrMapWindow::s_screen_size;
+XrMapWindow::SizeHook XrMapWindow::s_size_hook = nullptr;
 
 namespace {
 
@@ -562,6 +563,8 @@ gboolean XrMapWindow::configure_callback(GtkWidget*, GdkEventConfigure* event, X
     w->m_width = event->width;
     w->m_height = event->height;
     s_screen_size = get_nominal_size_of(w->m_layout);
+    if (s_size_hook != nullptr)
+        s_size_hook(w->m_width, w->m_height);
     XrGDI::delete_dc(w->m_map_buffer);
     XrGDI::delete_dc(w->m_composite);
     w->m_map_buffer = nullptr;

@@ -25,112 +25,13 @@
 #include "common/misc/xr_msgids.h"
 #include "support/xr_temp_root.h"
 
+#include "servicesim_fixture.h"
+
 namespace {
 
-class TestApp : public XrNaviApp {
-public:
-    void create_position_provider() override {}
-    void exit_application() override {}
-};
+using namespace servicesim_fixture;
 
-std::string narrow(const XrString& s)
-{
-    const std::wstring w(s.c_str());
-    return std::string(w.begin(), w.end());
-}
-
-class Listener : public XrServiceListener {
-public:
-    void service_result(int result, const TCHAR* text) override
-    {
-        results.push_back(std::to_string(result) + " " + narrow(XrString(text)));
-    }
-    std::vector<std::string> results;
-};
-
-// servicesim.py on a free loopback port, ended with the object.
-class ServiceServer {
-public:
-    ServiceServer(const std::string& dir, const std::string& scenario, const std::vector<std::string>& extra = {})
-    {
-        const std::string scenario_path = dir + "/test.scenario";
-        std::ofstream(scenario_path) << scenario;
-        const std::string port_file = dir + "/port";
-        std::vector<std::string> args = {"python3", XR_SERVICESIM,    XR_SERVICESIM_ANSWER, scenario_path,
-                                         dir + "/state", "--port-file", port_file};
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid = fork();
-        if (pid == 0) {
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 200 && port == 0; ++i) {
-            std::ifstream in(port_file);
-            in >> port;
-            if (port == 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    ~ServiceServer()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int port = 0;
-
-private:
-    pid_t pid = -1;
-};
-
-class ServiceServerTest : public ::testing::Test {
-public:
-    static void SetUpTestSuite() { ASSERT_TRUE(xr_own_process_display()); }
-    void start(const std::string& scenario, const std::vector<std::string>& extra = {})
-    {
-        root = std::make_unique<XrTempRoot>();
-        server = std::make_unique<ServiceServer>(root->dir(), scenario, extra);
-        ASSERT_NE(server->port, 0);
-        xr_install_demo_card(*root);
-        app = std::make_unique<TestApp>();
-        ASSERT_TRUE(app->construct());
-        settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
-        settings->set_server_address(XrString(L"127.0.0.1"));
-        settings->set_server_port(server->port);
-        aggregate = app->get_service_aggregate();
-        ASSERT_NE(aggregate, nullptr);
-        traffic = static_cast<XrTrafficService*>(aggregate->find_service(XrService::TYPE_TRAFFIC));
-        ASSERT_NE(traffic, nullptr);
-        settings->set_traffic_enabled(true);
-        settings->set_update_interval(0); // no refresh of its own during the test
-        traffic->settings_changed();
-        ASSERT_FALSE(traffic->get_countries().empty());
-        code = traffic->get_countries()[0]->code;
-    }
-    void TearDown() override
-    {
-        app.reset();
-        server.reset();
-        root.reset();
-    }
-    bool wait_for_result(Listener& listener, int seconds)
-    {
-        return xr_run_loop_until([&] { return !listener.results.empty(); }, seconds);
-    }
-
-    std::unique_ptr<XrTempRoot> root;
-    std::unique_ptr<ServiceServer> server;
-    std::unique_ptr<TestApp> app;
-    XrAppSettingsProvider* settings = nullptr;
-    XrServiceAggregate* aggregate = nullptr;
-    XrTrafficService* traffic = nullptr;
-    XrString code;
-};
+using ServiceServerTest = ServiceSimTest;
 
 TEST_F(ServiceServerTest, TrafficAndCamerasComeFromTheServer)
 {
@@ -187,6 +88,14 @@ void expect_held_data_whole(ServiceServerTest& t)
 TEST_F(ServiceServerTest, AServerThatStopsAnsweringMidExchange)
 {
     ASSERT_NO_FATAL_FAILURE(start("0 event 1 30.9975 -24.0 101 15 Jam\n", {"--stall-after", "0"}));
+    expect_held_data_whole(*this);
+}
+
+TEST_F(ServiceServerTest, AServerThatSendsAByteAtATimeForEver)
+{
+    // One byte a second re-arms the 2 s inactivity time-out each time; the
+    // overall deadline ends each exchange.
+    ASSERT_NO_FATAL_FAILURE(start("0 event 1 30.9975 -24.0 101 15 Jam\n", {"--trickle"}));
     expect_held_data_whole(*this);
 }
 

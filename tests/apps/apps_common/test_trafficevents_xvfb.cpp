@@ -27,30 +27,13 @@
 #include "tools/mapgen/penaltymap_writer.h"
 #include "tools/mapgen/trafficdata_writer.h"
 
+#include "service_test_support.h"
+
 namespace {
 
 namespace L = xr_trafficdata_layout;
 
-class TestApp : public XrNaviApp {
-public:
-    void create_position_provider() override {}
-    void exit_application() override {}
-};
-
-std::string narrow(const XrString& s)
-{
-    const std::wstring w(s.c_str());
-    return std::string(w.begin(), w.end());
-}
-
-std::string native(const XrString& path)
-{
-    std::string out = narrow(path);
-    for (char& c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
-}
+using namespace service_test;
 
 // Stands in for the aggregate: one country, TMC events resolved to the
 // edges a test gives per first location code, and a record of what the
@@ -168,19 +151,15 @@ XrTrafficRecordDef point_event(std::uint32_t id)
     return r;
 }
 
-class TrafficEvents : public ::testing::Test {
+class TrafficEvents : public DemoCardAppTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xr_own_process_display()); }
     void SetUp() override
     {
-        xr_install_demo_card(root);
-        app = std::make_unique<TestApp>();
-        ASSERT_TRUE(app->construct());
+        ASSERT_NO_FATAL_FAILURE(start_app());
         const std::string kestrova =
             std::filesystem::path(native(XrTrafficService::data_path(XrString(L"ATL")))).parent_path().string();
         std::filesystem::create_directories(kestrova);
         ASSERT_TRUE(write_penalty_map(kestrova + "/penaltymap_ATL.txt", {{101, 2}, {401, 0}, {701, 1}}));
-        settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
         settings->set_traffic_enabled(true);
         settings->set_update_interval(0);
         settings->set_routing_option(true);
@@ -229,9 +208,6 @@ protected:
         return helper.penalties;
     }
 
-    XrTempRoot root;
-    std::unique_ptr<TestApp> app;
-    XrAppSettingsProvider* settings = nullptr;
     XrProjection projection{100000.0, 0.0, 0.0};
     EventHelper helper;
     std::unique_ptr<XrTrafficService> service;

@@ -22,29 +22,11 @@
 #include "tools/mapgen/gdiff_writer.h"
 #include "tools/mapgen/trafficdata_writer.h"
 
+#include "service_test_support.h"
+
 namespace {
 
-class TestApp : public XrNaviApp {
-public:
-    void create_position_provider() override {}
-    void exit_application() override {}
-};
-
-std::string narrow(const XrString& s)
-{
-    const std::wstring w(s.c_str());
-    return std::string(w.begin(), w.end());
-}
-
-// The file system's name of a resolved path.
-std::string native(const XrString& path)
-{
-    std::string out = narrow(path);
-    for (char& c : out)
-        if (c == '\\')
-            c = '/';
-    return out;
-}
+using namespace service_test;
 
 // What the service asks of the application, without a server.
 class RecordingHelper : public XrServiceHelper {
@@ -77,15 +59,6 @@ public:
     void redraw_map() override {}
     std::vector<Sent> sent;
     std::map<int, int> armed;
-};
-
-class Listener : public XrServiceListener {
-public:
-    void service_result(int result, const TCHAR* text) override
-    {
-        results.push_back(std::to_string(result) + " " + narrow(XrString(text)));
-    }
-    std::vector<std::string> results;
 };
 
 XrPropertyBag* reply(int kind, const wchar_t* code, const std::vector<BYTE>* data = nullptr,
@@ -130,15 +103,11 @@ XrTrafficFileDef atlantis_events(std::uint32_t version, int count)
     return f;
 }
 
-class TrafficService : public ::testing::Test {
+class TrafficService : public DemoCardAppTest {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(xr_own_process_display()); }
     void SetUp() override
     {
-        xr_install_demo_card(root);
-        app = std::make_unique<TestApp>();
-        ASSERT_TRUE(app->construct());
-        settings = xr_registered<XrAppSettingsProvider>(L"XrAppSettingsProvider");
+        ASSERT_NO_FATAL_FAILURE(start_app());
         settings->set_traffic_enabled(true);
         settings->set_update_interval(10);
         service = std::make_unique<XrTrafficService>();
@@ -156,9 +125,6 @@ protected:
         return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
-    XrTempRoot root;
-    std::unique_ptr<TestApp> app;
-    XrAppSettingsProvider* settings = nullptr;
     RecordingHelper helper;
     Listener listener;
     std::unique_ptr<XrTrafficService> service;

@@ -8,91 +8,27 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "apps/oggvorbis/xr_oggvorbisfile.h"
-#include "common/audio/xr_audiofile.h"
-#include "common/audio/xr_wavreader.h"
-#include "navigator_run.h"
+#include "servicesim_drive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using namespace servicesim_drive;
 
 const char* const destination = "30.995,-24.005";
-const char* const card_voice = "/media/mmc2/map/kestrova/sounds/sound_eng";
 
 // The jam lies at the junction 637 m along the route from the track's start
 // (where it leaves South-West Boulevard), which the car reaches well after
 // the retry.
 const char* const scenario = "fail 1\n"
                              "0 jam 1 30.9949 -24.0064 101 15 Stationary traffic\n";
-
-Bytes samples_of(const BYTE* data, std::size_t size)
-{
-    XrWavInfo info;
-    if (data == nullptr || XrWavReader::parse(data, size, info) != XrWavReader::OK)
-        return {};
-    return Bytes(data + info.data_offset, data + info.data_offset + info.data_size);
-}
-
-// The named prompts of the voice folder as the player loads them.
-std::map<std::string, Bytes> load_prompts(const std::string& folder, const std::vector<std::string>& names)
-{
-    XrOggVorbisFile::install();
-    std::map<std::string, Bytes> prompts;
-    for (const std::string& name : names) {
-        std::unique_ptr<XrAudioFile> file =
-            XrAudioFile::create_for_file(XrString((folder + "/" + name + ".ogg").c_str()), 8);
-        if (file != nullptr)
-            prompts[name] = samples_of(file->get_data(), file->get_size());
-    }
-    return prompts;
-}
-
-// The prompts among `prompts` found in the played samples (a prompt may be
-// joined with others into one sample), in playing order.
-std::vector<std::string> heard(const std::string& capture, const std::map<std::string, Bytes>& prompts)
-{
-    std::vector<std::string> out;
-    std::istringstream log(XrTempRoot::read_file(capture + "/esd.log"));
-    std::string line;
-    while (std::getline(log, line)) {
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string f; std::getline(split, f, '\t');)
-            fields.push_back(f);
-        if (fields.size() != 7 || fields[1] != "play")
-            continue;
-        const std::string wav = XrTempRoot::read_file(capture + "/" + fields[2]);
-        const Bytes samples = samples_of(reinterpret_cast<const BYTE*>(wav.data()), wav.size());
-        for (const auto& [name, data] : prompts)
-            if (!data.empty() && std::search(samples.begin(), samples.end(), data.begin(), data.end()) != samples.end())
-                out.push_back(name);
-    }
-    return out;
-}
-
-std::string track_start(const std::string& track)
-{
-    std::ifstream in(track);
-    std::string line;
-    std::getline(in, line);
-    const std::size_t comma = line.find(',');
-    return comma == std::string::npos ? std::string() : line.substr(comma + 1);
-}
 
 // Pixels of the jam icon's colour (purple) on the screen.
 int jam_pixels(GdkPixbuf* pb)
@@ -120,69 +56,17 @@ int mark_pixels(GdkPixbuf* pb)
     return n;
 }
 
-class ServiceServer {
-public:
-    ServiceServer(const std::string& dir, const std::string& map)
-    {
-        std::ofstream(dir + "/test.scenario") << scenario;
-        std::vector<std::string> args = {"python3",
-                                         XrNavigatorRun::source("tools/servicesim/servicesim.py"),
-                                         XrNavigatorRun::binary("tools/servicesim/servicesim-answer"),
-                                         dir + "/test.scenario",
-                                         dir + "/state",
-                                         "--port-file",
-                                         dir + "/port",
-                                         "--map",
-                                         map};
-        pid = fork();
-        if (pid == 0) {
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 200 && port == 0; ++i) {
-            std::ifstream in(dir + "/port");
-            in >> port;
-            if (port == 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-    ~ServiceServer()
-    {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int port = 0;
-
-private:
-    pid_t pid = -1;
-};
 
 class TrafficDriveTest : public XrDemoDriveTest {};
 
 TEST_F(TrafficDriveTest, AJamOnTheRouteIsShownWarnedOfAndDrivenAround)
 {
     const std::string services = root.make_dirs("/services");
-    ServiceServer server(services, XrTempRoot::stage_dir() + "/usr/share/kestrova/atlantis");
+    ServiceServer server(services, scenario, {"--map", XrTempRoot::stage_dir() + "/usr/share/kestrova/atlantis"});
     ASSERT_NE(server.port, 0);
     // The user's settings: the loopback server, traffic on.
-    const std::string home = root.make_dirs("/home/user/.kestrova");
-    std::string settings = XrTempRoot::read_file(XrTempRoot::stage_dir() + "/usr/share/kestrova/settings.txt");
-    auto set = [&](const std::string& key, const std::string& value) {
-        const std::size_t at = settings.find("\n" + key + "=");
-        ASSERT_NE(at, std::string::npos) << key;
-        const std::size_t end = settings.find('\n', at + 1);
-        settings.replace(at + 1, end - at - 1, key + "=" + value);
-    };
-    set("address", "127.0.0.1");
-    set("httpport", std::to_string(server.port));
-    set("trafficenabled", "1");
-    std::ofstream(home + "/settings.txt") << settings;
+    ASSERT_TRUE(write_user_settings(
+        root, {{"address", "127.0.0.1"}, {"httpport", std::to_string(server.port)}, {"trafficenabled", "1"}}));
 
     const std::string parked = root.write_file("/parked.csv", "0," + track_start(track) + "\n");
     const std::string capture = root.make_dirs("/capture");

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -531,6 +533,34 @@ TEST_F(ServComTest, SlowReplyInSmallPiecesIsNotTimedOut)
     send(server.url());
     ASSERT_TRUE(wait_replies(1, 15000));
     EXPECT_EQ(client.replies[0].status, XR_SERVCOM_OK);
+}
+
+TEST_F(ServComTest, EndlessSlowBytesEndAtTheOverallDeadline)
+{
+    // A head announcing a large body, then one byte every 200 ms for far
+    // longer than the deadline: every byte re-arms the 1 s inactivity
+    // time-out, so only the overall deadline (10 time-outs) ends it.
+    HttpScriptServer server([](const Request&) {
+        Reply r{{Piece{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", 0}}, HttpScriptServer::close_connection};
+        for (int i = 0; i < 150; ++i)
+            r.pieces.push_back(Piece{"z", 200});
+        return r;
+    });
+    channel->set_timeout(1);
+    const auto t0 = std::chrono::steady_clock::now();
+    send(server.url());
+    ASSERT_TRUE(wait_replies(1, 20000));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(seconds, 9.5);
+    EXPECT_LT(seconds, 14.0);
+    const std::string timeout = text(R_STR_OPERATION_TIMEOUT);
+    EXPECT_EQ(client.replies[0].status, XR_SERVCOM_TIMEOUT);
+    EXPECT_EQ(client.replies[0].code, 18);
+    EXPECT_EQ(client.replies[0].title, timeout);
+    EXPECT_EQ(client.replies[0].details, timeout + " (10 s)");
+    EXPECT_EQ(client.replies[0].payload, nullptr);
+    pump_for(300);
+    EXPECT_EQ(client.replies.size(), 1u);
 }
 
 TEST_F(ServComTest, EndlessBodyFailsAtTheCapWhileItArrives)
