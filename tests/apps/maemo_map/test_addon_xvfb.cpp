@@ -62,11 +62,13 @@ int route_pixels(GdkPixbuf* pb)
     return n;
 }
 
-// The shipped add-ons, installed on the new card at start-up.
+// The shipped add-ons, installed on the new card at start-up (the navigator
+// run copies them too: what is there already is kept).
 void ship_addons(const XrTempRoot& root)
 {
     std::filesystem::copy(XrTempRoot::stage_dir() + "/usr/share/kestrova-addons",
-                          root.dir() + "/usr/share/kestrova-addons", std::filesystem::copy_options::recursive);
+                          root.dir() + "/usr/share/kestrova-addons",
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing);
 }
 
 TEST(AddonTest, TheSampleDrawsItsLayerAndHearsItsKeyItsMenuItemAndATapOnItsPoint)
