@@ -31,8 +31,10 @@ public:
         int x = 0, y = 0;
         XrJavaHost* host = XrJava::of(vm)->get_host();
         if (XrMapView* view = host != nullptr ? host->java_map_view() : nullptr)
-            if (const XrProjection* proj = projection())
-                view->world_to_screen_2d(position.to_point(proj).x, position.to_point(proj).y, x, y);
+            if (const XrProjection* proj = projection()) {
+                const XrPoint world = position.to_point(proj);
+                view->world_to_screen_2d(world.x, world.y, x, y);
+            }
         ko_jvm_invoke_virtual_async(XrJava::of(vm)->get_main_thread(), 0, get_object(), "mapAction", 9, "(IIIDD)V", 8,
                                     nullptr, &done, vm, kind, x, y, position.get_latitude(), position.get_longitude());
         return true;

@@ -1,10 +1,12 @@
 #include "common/java/xr_java_natives.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "common/corvanel_core/interfaces/xr_mapprovider.h"
+#include "common/types/xr_coordinate.h"
 #include "toolkit/javart/javart_app.h"
 
 namespace xr_java {
@@ -44,6 +46,17 @@ void location_of(KoJvmRec* vm, KoJvmObjectRec* location, double& lat, double& lo
 {
     lat = ko_jvm_get_double_field(vm, location, field(vm, location, "lat", "D"));
     lon = ko_jvm_get_double_field(vm, location, field(vm, location, "lon", "D"));
+}
+
+bool world_point_of(KoJvmRec* vm, KoJvmObjectRec* location, XrPoint& out)
+{
+    double lat, lon;
+    location_of(vm, location, lat, lon);
+    const XrProjection* proj = projection();
+    if (proj == nullptr || !std::isfinite(lat) || !std::isfinite(lon))
+        return false;
+    out = XrCoordinate(lon, lat).to_point(proj);
+    return true;
 }
 
 void log_exception(KoJvmRec* vm, KoJvmObjectRec* exception, const char* where)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/java/xr_java.h"
+#include "common/geometry/xr_point.h"
 #include "common/java/xr_java_dialogs_natives.h"
 #include "toolkit/javart/javart_natives.h"
 
@@ -27,6 +28,9 @@ const XrProjection* projection();
 KoJvmObjectRec* new_location(KoJvmRec* vm, double lat, double lon);
 // The latitude and longitude of a Location.
 void location_of(KoJvmRec* vm, KoJvmObjectRec* location, double& lat, double& lon);
+// The map point of a Location; false without a map or with a coordinate
+// that is not finite.
+bool world_point_of(KoJvmRec* vm, KoJvmObjectRec* location, XrPoint& out);
 
 // Logs an exception that ended a call into Java (class and message).
 void log_exception(KoJvmRec* vm, KoJvmObjectRec* exception, const char* where);

@@ -176,14 +176,12 @@ KO_NATIVE(Navigator_findRoute)
         ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
         return;
     }
-    double lat, lon;
-    location_of(vm, loc, lat, lon);
-    const XrProjection* proj = projection();
     XrString text;
     XrJava::unwrap_string(vm, name, text);
-    if (proj != nullptr && std::isfinite(lat) && std::isfinite(lon))
+    XrPoint p;
+    if (world_point_of(vm, loc, p))
         if (XrJavaHost* host = XrJava::of(vm)->get_host())
-            host->java_navigate_to(XrCoordinate(lon, lat).to_point(proj), text);
+            host->java_navigate_to(p, text);
     ko_ret_void(complete, thread);
 }
 
@@ -262,13 +260,11 @@ KO_NATIVE(Navigator_centerOnPoint)
         ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
         return;
     }
-    double lat, lon;
-    location_of(vm, loc, lat, lon);
     const double value = ko_arg_double(&args[1]);
-    const XrProjection* proj = projection();
-    if (proj != nullptr && std::isfinite(lat) && std::isfinite(lon))
+    XrPoint p;
+    if (world_point_of(vm, loc, p))
         if (XrJavaHost* host = XrJava::of(vm)->get_host())
-            host->java_center_on(XrCoordinate(lon, lat).to_point(proj), value);
+            host->java_center_on(p, value);
     ko_ret_void(complete, thread);
 }
 
@@ -280,17 +276,13 @@ KO_NATIVE(Navigator_addMarker)
         ko_ret_throw(vm, complete, thread, "java/lang/NullPointerException");
         return;
     }
-    double lat, lon;
-    location_of(vm, loc, lat, lon);
     XrString label;
     if (KoJvmObjectRec* text = arg_obj(args[1]))
         XrJava::unwrap_string(vm, text, label);
-    const XrProjection* proj = projection();
-    if (proj != nullptr && std::isfinite(lat) && std::isfinite(lon))
-        if (XrJavaHost* host = XrJava::of(vm)->get_host()) {
-            const XrPoint p = XrCoordinate(lon, lat).to_point(proj);
+    XrPoint p;
+    if (world_point_of(vm, loc, p))
+        if (XrJavaHost* host = XrJava::of(vm)->get_host())
             host->java_set_marker(&p, label);
-        }
     ko_ret_void(complete, thread);
 }
 
