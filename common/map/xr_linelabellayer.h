@@ -18,6 +18,7 @@
 #include "common/geometry/xr_polygon.h"
 #include "common/map/xr_geomlayer.h"
 #include "common/map/xr_linelabellayer_roadindex.h"
+#include "common/map/xr_roadpainter.h"
 
 class XrAddrAccessor;
 class XrStreetLabelPlacer;
@@ -161,16 +162,19 @@ public:
     // Replaces a matching suffix of name; false when none matched.
     static bool apply_suffix(XrString& name, const TCHAR* const* suffixes, const int* lengths, int count);
 
-    // 3D width tables, shared by all road layers.
-    static void invalidate_3d_width_tables();
-    static bool width_tables_valid();
-    static int narrow_width(int index);
-    static int wide_width(int index);
-    static void compute_3d_width_tables(const XrMapView* view);
-    static int slope_width_factor(int dx, int dy);
-    static int row_shift_for(int screen_height) { return screen_height < 257 ? 2 : 3; }
+    // 3D width tables, shared by all road layers: the road painter's.
+    static void invalidate_3d_width_tables() { XrRoadPainter::invalidate_3d_width_tables(); }
+    static bool width_tables_valid() { return XrRoadPainter::width_tables_valid(); }
+    static int narrow_width(int index) { return XrRoadPainter::narrow_width(index); }
+    static int wide_width(int index) { return XrRoadPainter::wide_width(index); }
+    static void compute_3d_width_tables(const XrMapView* view) { XrRoadPainter::compute_3d_width_tables(view); }
+    static int slope_width_factor(int dx, int dy) { return XrRoadPainter::slope_width_factor(dx, dy); }
+    static int row_shift_for(int screen_height) { return XrRoadPainter::row_shift_for(screen_height); }
     static void draw_3d_segment(XrDCHandleRec* dc, const XrPoint& p1, const XrPoint& p2, const XrSize& screen,
-                                int width, bool clip);
+                                int width, bool clip)
+    {
+        XrRoadPainter::draw_3d_segment(dc, p1, p2, screen, width, clip);
+    }
 
 private:
     struct XrTrafficStyle;

@@ -16,19 +16,6 @@ using namespace xr_road_drawing;
 
 // --- 3D ----------------------------------------------------------------------------------------
 
-void XrLineLabelLayer::invalidate_3d_width_tables() { XrRoadPainter::invalidate_3d_width_tables(); }
-bool XrLineLabelLayer::width_tables_valid() { return XrRoadPainter::width_tables_valid(); }
-int XrLineLabelLayer::narrow_width(int index) { return XrRoadPainter::narrow_width(index); }
-int XrLineLabelLayer::wide_width(int index) { return XrRoadPainter::wide_width(index); }
-void XrLineLabelLayer::compute_3d_width_tables(const XrMapView* view) { XrRoadPainter::compute_3d_width_tables(view); }
-int XrLineLabelLayer::slope_width_factor(int dx, int dy) { return XrRoadPainter::slope_width_factor(dx, dy); }
-
-void XrLineLabelLayer::draw_3d_segment(XrDCHandleRec* dc, const XrPoint& p1, const XrPoint& p2, const XrSize& screen,
-                                       int width, bool clip)
-{
-    XrRoadPainter::draw_3d_segment(dc, p1, p2, screen, width, clip);
-}
-
 bool XrLineLabelLayer::draw_3d(XrDCHandleRec* dc, XrMapView* view)
 {
     if (visual_setting == nullptr)
