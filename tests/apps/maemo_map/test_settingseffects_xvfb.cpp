@@ -19,10 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "apps/oggvorbis/xr_oggvorbisfile.h"
-#include "common/audio/xr_audiofile.h"
-#include "common/audio/xr_wavreader.h"
 #include "navigator_run.h"
+#include "prompt_capture.h"
 #include "settings_window.h"
 
 // The font and toolkit libraries keep their caches for the whole process.
@@ -35,8 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
-using Sentence = std::vector<std::string>;
+using namespace prompt_capture;
 using Prompts = std::map<std::string, Bytes>;
 
 using namespace xr_settings_window;
@@ -45,62 +42,12 @@ using namespace xr_settings_window;
 const char* const destination = "30.995,-24.005";
 const char* const card_voices = "/media/mmc2/map/kestrova/sounds";
 
-// The samples of a WAV image; empty when it is not one.
-Bytes samples_of(const BYTE* data, std::size_t size)
+// The captured files of "esd.log"'s play lines, in order, as paths.
+std::vector<std::string> played_paths(const std::string& capture)
 {
-    XrWavInfo info;
-    if (data == nullptr || XrWavReader::parse(data, size, info) != XrWavReader::OK)
-        return {};
-    return Bytes(data + info.data_offset, data + info.data_offset + info.data_size);
-}
-
-// Every prompt of a voice folder as the navigator's player loads it.
-Prompts load_prompts(const std::string& folder)
-{
-    XrOggVorbisFile::install();
-    Prompts prompts;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        std::unique_ptr<XrAudioFile> file = XrAudioFile::create_for_file(XrString(entry.path().string().c_str()), 8);
-        if (file == nullptr)
-            continue;
-        Bytes samples = samples_of(file->get_data(), file->get_size());
-        if (!samples.empty())
-            prompts[entry.path().stem().string()] = std::move(samples);
-    }
-    return prompts;
-}
-
-// Cuts samples from `at` on into whole prompts of one set; false when they
-// are not a run of its prompts.
-bool cut(const Bytes& samples, std::size_t at, const Prompts& prompts, Sentence& out)
-{
-    if (at == samples.size())
-        return true;
-    for (const auto& [name, data] : prompts) {
-        if (data.size() > samples.size() - at || !std::equal(data.begin(), data.end(), samples.begin() + at))
-            continue;
-        out.push_back(name);
-        if (cut(samples, at + data.size(), prompts, out))
-            return true;
-        out.pop_back();
-    }
-    return false;
-}
-
-// The captured files of "esd.log"'s play lines, in order.
-std::vector<std::string> played_files(const std::string& capture)
-{
-    std::vector<std::string> files;
-    std::istringstream log(XrTempRoot::read_file(capture + "/esd.log"));
-    std::string line;
-    while (std::getline(log, line)) {
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string f; std::getline(split, f, '\t');)
-            fields.push_back(f);
-        if (fields.size() == 7 && fields[1] == "play")
-            files.push_back(capture + "/" + fields[2]);
-    }
+    std::vector<std::string> files = prompt_capture::played_files(capture);
+    for (std::string& f : files)
+        f = capture + "/" + f;
     return files;
 }
 
@@ -312,7 +259,7 @@ protected:
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (std::chrono::steady_clock::now() < end) {
-            const std::vector<std::string> files = played_files(capture);
+            const std::vector<std::string> files = played_paths(capture);
             Sentence last;
             if (!files.empty() && heard_from(files.back(), prompts, last) && !last.empty() &&
                 last.front().rfind("dest", 0) == 0)
@@ -328,7 +275,7 @@ protected:
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         while (std::chrono::steady_clock::now() < end) {
-            const std::vector<std::string> files = played_files(capture);
+            const std::vector<std::string> files = played_paths(capture);
             for (std::size_t i = from; i < files.size(); ++i) {
                 Sentence s;
                 if (heard_from(files[i], prompts, s) && std::any_of(s.begin(), s.end(), pred))
@@ -363,7 +310,7 @@ TEST_F(SettingsDriveTest, NewVoiceSetSpeaksTheNextPrompts)
 
     // The start prompt in the shipped voice, then the other set is chosen.
     ASSERT_TRUE(wait_heard(shipped, [](const std::string&) { return true; }, 0, 60)) << run.output();
-    const std::size_t before = played_files(capture).size();
+    const std::size_t before = played_paths(capture).size();
     open_settings();
     // The window lists both sets; the stored one is selected. The other is
     // the first or the last row.
@@ -375,12 +322,12 @@ TEST_F(SettingsDriveTest, NewVoiceSetSpeaksTheNextPrompts)
         close_settings(true);
     }
     ASSERT_EQ(stored("soundset"), "sound_usa") << XrTempRoot::read_file(app_file);
-    const std::size_t after = played_files(capture).size();
+    const std::size_t after = played_paths(capture).size();
 
     wait_arrival(other);
     EXPECT_EQ(run.terminate(), 0) << run.output();
 
-    const std::vector<std::string> files = played_files(capture);
+    const std::vector<std::string> files = played_paths(capture);
     std::vector<Sentence> old_voice, new_voice;
     for (std::size_t i = 0; i < files.size(); ++i) {
         Sentence s;
@@ -412,11 +359,11 @@ TEST_F(SettingsDriveTest, NewUnitsTurnTheNextPromptsImperial)
     ASSERT_GE(prompts.size(), 60u);
     ASSERT_TRUE(wait_heard(prompts, is_metric_distance, 0, 60)) << run.output();
 
-    const std::size_t before = played_files(capture).size();
+    const std::size_t before = played_paths(capture).size();
     open_settings();
     choose(units_y, "Down");
     close_settings(true);
-    const std::size_t after = played_files(capture).size();
+    const std::size_t after = played_paths(capture).size();
     // The detour: the grip of the side panel opens the quick menu.
     xdo("search --onlyvisible --classname kestrova-navigator windowfocus --sync");
     pause(500);
@@ -428,7 +375,7 @@ TEST_F(SettingsDriveTest, NewUnitsTurnTheNextPromptsImperial)
     EXPECT_EQ(run.terminate(), 0) << run.output();
 
     std::vector<Sentence> metric, imperial;
-    const std::vector<std::string> files = played_files(capture);
+    const std::vector<std::string> files = played_paths(capture);
     for (std::size_t i = 0; i < files.size(); ++i) {
         Sentence s;
         ASSERT_TRUE(heard_from(files[i], prompts, s)) << files[i] << " is not a run of prompts";
